@@ -1,0 +1,187 @@
+// Memory handles and user data.
+#include "imaging/imaging.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace imaging {
+
+struct HandleRec {
+    uint8_t *data = nullptr;
+    size_t size = 0;
+    int locks = 0;
+};
+
+Handle NewHandle(size_t size) {
+    if (size > kMaxBlockSize) return nullptr;
+    auto *h = new (std::nothrow) HandleRec;
+    if (!h) return nullptr;
+    if (size) {
+        h->data = static_cast<uint8_t *>(std::calloc(size, 1));
+        if (!h->data) {
+            delete h;
+            return nullptr;
+        }
+    }
+    h->size = size;
+    return h;
+}
+
+Handle NewEmptyHandle() { return NewHandle(0); }
+
+void DisposeHandle(Handle h) {
+    if (!h) return;
+    std::free(h->data);
+    delete h;
+}
+
+size_t GetHandleSize(Handle h) { return h ? h->size : 0; }
+
+OSErr SetHandleSize(Handle h, size_t size) {
+    if (!h) return nilHandleErr;
+    if (size == h->size) return noErr;
+    if (h->locks || size > kMaxBlockSize) return memFullErr;
+    if (size == 0) {
+        std::free(h->data);
+        h->data = nullptr;
+        h->size = 0;
+        return noErr;
+    }
+    auto *p = static_cast<uint8_t *>(std::realloc(h->data, size));
+    if (!p) return memFullErr;
+    if (size > h->size) std::memset(p + h->size, 0, size - h->size);
+    h->data = p;
+    h->size = size;
+    return noErr;
+}
+
+uint8_t *HandleData(Handle h) { return h ? h->data : nullptr; }
+void HLock(Handle h) {
+    if (h) ++h->locks;
+}
+void HUnlock(Handle h) {
+    if (h && h->locks > 0) --h->locks;
+}
+
+OSErr PtrToHand(const void *src, Handle *out, size_t size) {
+    if (!out) return paramErr;
+    *out = NewHandle(size);
+    if (!*out) return memFullErr;
+    if (size) std::memcpy((*out)->data, src, size);
+    return noErr;
+}
+
+OSErr PtrAndHand(const void *src, Handle h, size_t size) {
+    if (!h) return nilHandleErr;
+    size_t old = h->size;
+    if (size > kMaxBlockSize - old) return memFullErr;
+    if (OSErr e = SetHandleSize(h, old + size)) return e;
+    if (size) std::memcpy(h->data + old, src, size);
+    return noErr;
+}
+
+// ---- user data ------------------------------------------------------------------
+
+struct UserDataRec {
+    struct Item {
+        OSType type;
+        std::vector<uint8_t> data;
+    };
+    std::vector<Item> items;
+};
+
+OSErr NewUserData(UserData *out) {
+    if (!out) return paramErr;
+    *out = new (std::nothrow) UserDataRec;
+    return *out ? noErr : memFullErr;
+}
+
+void DisposeUserData(UserData ud) { delete ud; }
+
+static uint32_t readBE32(const uint8_t *p) {
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+
+OSErr NewUserDataFromHandle(Handle h, UserData *out) {
+    if (!out) return paramErr;
+    *out = nullptr;
+    if (!h) return nilHandleErr;
+    UserData ud = nullptr;
+    if (OSErr e = NewUserData(&ud)) return e;
+    const uint8_t *p = h->data;
+    size_t left = h->size;
+    while (left) {
+        if (left < 8) {
+            delete ud;
+            return paramErr;
+        }
+        uint32_t size = readBE32(p);
+        if (size < 8 || size > left) {
+            delete ud;
+            return paramErr;
+        }
+        ud->items.push_back({readBE32(p + 4), std::vector<uint8_t>(p + 8, p + size)});
+        p += size;
+        left -= size;
+    }
+    *out = ud;
+    return noErr;
+}
+
+OSErr PutUserDataIntoHandle(UserData ud, Handle h) {
+    if (!ud) return paramErr;
+    if (!h) return nilHandleErr;
+    std::vector<uint8_t> flat;
+    for (const auto &it : ud->items) {
+        uint32_t size = uint32_t(it.data.size() + 8);
+        uint8_t head[8] = {uint8_t(size >> 24), uint8_t(size >> 16), uint8_t(size >> 8), uint8_t(size),
+                           uint8_t(it.type >> 24), uint8_t(it.type >> 16), uint8_t(it.type >> 8), uint8_t(it.type)};
+        flat.insert(flat.end(), head, head + 8);
+        flat.insert(flat.end(), it.data.begin(), it.data.end());
+    }
+    if (OSErr e = SetHandleSize(h, flat.size())) return e;
+    if (!flat.empty()) std::memcpy(h->data, flat.data(), flat.size());
+    return noErr;
+}
+
+OSErr AddUserData(UserData ud, Handle data, OSType type) {
+    if (!ud || !data) return paramErr;
+    if (data->size > 0xFFFFFFF0u) return paramErr;
+    ud->items.push_back({type, std::vector<uint8_t>(data->data, data->data + data->size)});
+    return noErr;
+}
+
+OSErr AddUserDataText(UserData ud, const char *text, OSType type) {
+    if (!ud || !text) return paramErr;
+    ud->items.push_back({type, std::vector<uint8_t>(text, text + std::strlen(text))});
+    return noErr;
+}
+
+OSErr GetUserData(UserData ud, Handle data, OSType type, int32_t index) {
+    if (!ud || !data || index < 1) return paramErr;
+    int32_t n = 0;
+    for (const auto &it : ud->items) {
+        if (it.type != type || ++n != index) continue;
+        if (OSErr e = SetHandleSize(data, it.data.size())) return e;
+        if (!it.data.empty()) std::memcpy(data->data, it.data.data(), it.data.size());
+        return noErr;
+    }
+    return -2026;  // no such item
+}
+
+int32_t CountUserDataType(UserData ud, OSType type) {
+    if (!ud) return 0;
+    int32_t n = 0;
+    for (const auto &it : ud->items) n += it.type == type;
+    return n;
+}
+
+OSErr CopyUserData(UserData src, UserData dst) {
+    if (!src || !dst) return paramErr;
+    if (src != dst) dst->items = src->items;
+    return noErr;
+}
+
+}  // namespace imaging

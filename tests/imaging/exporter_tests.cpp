@@ -1,0 +1,370 @@
+// The graphics exporter component: formats, settings, progress, lifetime.
+#include "imaging/imaging.h"
+
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace imaging;
+
+namespace {
+
+struct Frame {
+    GWorldRef world = 0;
+    PixMapInfo pm{};
+    Frame(int32_t w, int32_t h, int16_t depth = 24) {
+        Rect r{0, 0, h, w};
+        EXPECT_EQ(NewGWorld(&world, depth, &r, 0), noErr);
+        GetGWorldPixMap(world, &pm);
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w; ++x) {
+                uint8_t *p = pm.baseAddr + size_t(y) * pm.rowBytes + size_t(x) * 4;
+                p[0] = 0xFF, p[1] = uint8_t(x * 3 + y), p[2] = uint8_t(y * 5), p[3] = uint8_t(x ^ y);
+            }
+    }
+    ~Frame() { DisposeGWorld(world); }
+};
+
+struct Exporter {
+    ComponentInstance ci = 0;
+    Handle out = NewEmptyHandle();
+    explicit Exporter(const char (&type)[5]) {
+        EXPECT_EQ(OpenADefaultComponent(GraphicsExporterComponentType, FourCC(type), &ci), noErr);
+        GraphicsExportSetOutputHandle(ci, out);
+    }
+    ~Exporter() {
+        CloseComponent(ci);
+        DisposeHandle(out);
+    }
+    ComponentResult run(GWorldRef w) {
+        GraphicsExportSetInputGWorld(ci, w);
+        uint32_t n;
+        return GraphicsExportDoExport(ci, &n);
+    }
+    std::vector<uint8_t> bytes() const { return {HandleData(out), HandleData(out) + GetHandleSize(out)}; }
+};
+
+// Reads TIFF bytes with libtiff through a temporary file.
+struct TiffFile {
+    TIFF *tif = nullptr;
+    std::string path;
+    explicit TiffFile(const std::vector<uint8_t> &bytes) {
+        char name[] = "/tmp/imgtestXXXXXX";
+        int fd = mkstemp(name);
+        path = name;
+        FILE *f = fdopen(fd, "wb");
+        fwrite(bytes.data(), 1, bytes.size(), f);
+        fclose(f);
+        TIFFSetErrorHandler(nullptr);
+        tif = TIFFOpen(path.c_str(), "r");
+    }
+    ~TiffFile() {
+        if (tif) TIFFClose(tif);
+        std::remove(path.c_str());
+    }
+};
+
+void expectSameTiffPixels(const Frame &f, int32_t w, int32_t h) {
+    Exporter ex("TIFF");
+    ASSERT_EQ(ex.run(f.world), noErr);
+    TiffFile t(ex.bytes());
+    ASSERT_NE(t.tif, nullptr);
+    uint32_t tw = 0, th = 0;
+    uint16_t spp = 0, bps = 0, photometric = 0, unit = 0;
+    float xres = 0;
+    TIFFGetField(t.tif, TIFFTAG_IMAGEWIDTH, &tw);
+    TIFFGetField(t.tif, TIFFTAG_IMAGELENGTH, &th);
+    TIFFGetField(t.tif, TIFFTAG_SAMPLESPERPIXEL, &spp);
+    TIFFGetField(t.tif, TIFFTAG_BITSPERSAMPLE, &bps);
+    TIFFGetField(t.tif, TIFFTAG_PHOTOMETRIC, &photometric);
+    TIFFGetField(t.tif, TIFFTAG_XRESOLUTION, &xres);
+    TIFFGetField(t.tif, TIFFTAG_RESOLUTIONUNIT, &unit);
+    EXPECT_EQ(tw, uint32_t(w));
+    EXPECT_EQ(th, uint32_t(h));
+    EXPECT_EQ(spp, 3);
+    EXPECT_EQ(bps, 8);
+    EXPECT_EQ(photometric, PHOTOMETRIC_RGB);
+    EXPECT_FLOAT_EQ(xres, 72.f);
+    EXPECT_EQ(unit, RESUNIT_INCH);
+    std::vector<uint8_t> row(TIFFScanlineSize(t.tif));
+    int mismatches = 0;
+    for (int32_t y = 0; y < h; ++y) {
+        ASSERT_EQ(TIFFReadScanline(t.tif, row.data(), uint32_t(y), 0), 1);
+        for (int32_t x = 0; x < w; ++x) {
+            const uint8_t *p = f.pm.baseAddr + size_t(y) * f.pm.rowBytes + size_t(x) * 4;
+            mismatches += std::memcmp(&row[size_t(x) * 3], p + 1, 3) != 0;
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
+}  // namespace
+
+TEST(ExportTiff, SamePixelsThreeSamplesAt72Dpi) {
+    Frame big(720, 480);
+    expectSameTiffPixels(big, 720, 480);
+    Frame one(1, 1);
+    expectSameTiffPixels(one, 1, 1);
+    Frame odd(33, 7);
+    expectSameTiffPixels(odd, 33, 7);
+}
+
+TEST(ExportTiff, BytesAreDeterministic) {
+    Frame f(64, 48);
+    Exporter a("TIFF"), b("TIFF");
+    ASSERT_EQ(a.run(f.world), noErr);
+    ASSERT_EQ(b.run(f.world), noErr);
+    EXPECT_EQ(a.bytes(), b.bytes());
+}
+
+TEST(ExportTiff, AlphaOnlyWhenItCarriesSomething) {
+    Frame f(8, 8, 32);  // all alpha 0xFF: colour only
+    {
+        Exporter ex("TIFF");
+        ASSERT_EQ(ex.run(f.world), noErr);
+        TiffFile t(ex.bytes());
+        uint16_t spp = 0;
+        TIFFGetField(t.tif, TIFFTAG_SAMPLESPERPIXEL, &spp);
+        EXPECT_EQ(spp, 3);
+    }
+    f.pm.baseAddr[0] = 0x10;
+    Exporter ex("TIFF");
+    ASSERT_EQ(ex.run(f.world), noErr);
+    TiffFile t(ex.bytes());
+    uint16_t spp = 0;
+    TIFFGetField(t.tif, TIFFTAG_SAMPLESPERPIXEL, &spp);
+    EXPECT_EQ(spp, 4);
+}
+
+TEST(ExportTiff, SettingsTakeEffect) {
+    Frame f(20, 10);
+    Exporter ex("TIFF");
+    EXPECT_EQ(GraphicsExportSetCompressionMethod(ex.ci, 5), noErr);
+    EXPECT_EQ(GraphicsExportSetCompressionMethod(ex.ci, 7), paramErr);   // old JPEG-in-TIFF: refused
+    EXPECT_EQ(GraphicsExportSetDepth(ex.ci, 8), noErr);
+    EXPECT_EQ(GraphicsExportSetDepth(ex.ci, 16), paramErr);
+    EXPECT_EQ(GraphicsExportSetResolution(ex.ci, 300 << 16, 150 << 16), noErr);
+    Handle icc;
+    PtrToHand("not really a profile", &icc, 20);
+    GraphicsExportSetColorSyncProfile(ex.ci, icc);
+    UserData ud;
+    NewUserData(&ud);
+    AddUserDataText(ud, "frame 7", 0xA9646573);  // description
+    AddUserDataText(ud, "(c) us", 0xA9637079);   // copyright
+    GraphicsExportSetMetaData(ex.ci, ud);
+    ASSERT_EQ(ex.run(f.world), noErr);
+    TiffFile t(ex.bytes());
+    uint16_t compression = 0, spp = 0;
+    float xres = 0, yres = 0;
+    char *desc = nullptr, *copyright = nullptr;
+    uint32_t iccSize = 0;
+    void *iccData = nullptr;
+    TIFFGetField(t.tif, TIFFTAG_COMPRESSION, &compression);
+    TIFFGetField(t.tif, TIFFTAG_SAMPLESPERPIXEL, &spp);
+    TIFFGetField(t.tif, TIFFTAG_XRESOLUTION, &xres);
+    TIFFGetField(t.tif, TIFFTAG_YRESOLUTION, &yres);
+    TIFFGetField(t.tif, TIFFTAG_IMAGEDESCRIPTION, &desc);
+    TIFFGetField(t.tif, TIFFTAG_COPYRIGHT, &copyright);
+    TIFFGetField(t.tif, TIFFTAG_ICCPROFILE, &iccSize, &iccData);
+    EXPECT_EQ(compression, COMPRESSION_LZW);
+    EXPECT_EQ(spp, 1);
+    EXPECT_FLOAT_EQ(xres, 300.f);
+    EXPECT_FLOAT_EQ(yres, 150.f);
+    EXPECT_STREQ(desc, "frame 7");
+    EXPECT_STREQ(copyright, "(c) us");
+    ASSERT_EQ(iccSize, 20u);
+    EXPECT_EQ(std::memcmp(iccData, "not really a profile", 20), 0);
+    DisposeUserData(ud);
+    DisposeHandle(icc);
+}
+
+TEST(ExportFormats, PngInterlaceJpegTargetAndExif) {
+    Frame f(64, 64);
+    Exporter png("PNGf");
+    ASSERT_EQ(GraphicsExportSetInterlaceStyle(png.ci, 1), noErr);
+    ASSERT_EQ(png.run(f.world), noErr);
+    EXPECT_EQ(png.bytes()[28], 1);   // IHDR interlace method: Adam7
+
+    Exporter jpeg("JPEG");
+    GraphicsExportSetCompressionQuality(jpeg.ci, codecLosslessQuality);
+    ASSERT_EQ(jpeg.run(f.world), noErr);
+    size_t full = jpeg.bytes().size();
+    GraphicsExportSetTargetDataSize(jpeg.ci, uint32_t(full / 2));
+    ASSERT_EQ(jpeg.run(f.world), noErr);
+    EXPECT_LE(jpeg.bytes().size(), full / 2);
+
+    EXPECT_EQ(CallComponentCanDo(jpeg.ci, kGraphicsExportSetExifEnabledSelect), 1);
+    EXPECT_EQ(CallComponentCanDo(png.ci, kGraphicsExportSetExifEnabledSelect), 0);
+    BundleRef qt = LoadSystemFramework("QuickTime.framework");
+    auto setExif = reinterpret_cast<GraphicsExportSetExifEnabledProc>(BundleGetFunctionPointerForName(qt, "GraphicsExportSetExifEnabled"));
+    ASSERT_NE(setExif, nullptr);
+    EXPECT_EQ(setExif(jpeg.ci, true), noErr);
+    EXPECT_EQ(setExif(png.ci, true), badComponentSelector);
+    GraphicsExportSetTargetDataSize(jpeg.ci, 0);
+    ASSERT_EQ(jpeg.run(f.world), noErr);
+    std::vector<uint8_t> b = jpeg.bytes();
+    EXPECT_NE(std::search(b.begin(), b.end(), std::begin("Exif"), std::begin("Exif") + 4), b.end());
+
+    WithholdFunction("GraphicsExportSetExifEnabled");
+    EXPECT_EQ(BundleGetFunctionPointerForName(qt, "GraphicsExportSetExifEnabled"), nullptr);
+    WithholdFunction(nullptr);
+    EXPECT_NE(BundleGetFunctionPointerForName(qt, "GraphicsExportSetExifEnabled"), nullptr);
+    EXPECT_EQ(LoadSystemFramework("Other.framework"), nullptr);
+}
+
+TEST(ExportSettings, AtomContainerRoundTripAndBadContainerChangesNothing) {
+    Exporter a("TIFF"), b("TIFF");
+    GraphicsExportSetDepth(a.ci, 32);
+    GraphicsExportSetCompressionMethod(a.ci, 32773);
+    GraphicsExportSetResolution(a.ci, 200 << 16, 100 << 16);
+    Handle s;
+    ASSERT_EQ(GraphicsExportGetSettingsAsAtomContainer(a.ci, &s), noErr);
+    ASSERT_EQ(GraphicsExportSetSettingsFromAtomContainer(b.ci, s), noErr);
+    int32_t depth, method;
+    Fixed h, v;
+    GraphicsExportGetDepth(b.ci, &depth);
+    GraphicsExportGetCompressionMethod(b.ci, &method);
+    GraphicsExportGetResolution(b.ci, &h, &v);
+    EXPECT_EQ(depth, 32);
+    EXPECT_EQ(method, 32773);
+    EXPECT_EQ(h, 200 << 16);
+
+    Exporter c("TIFF");
+    HandleData(s)[3] = 13;  // first atom claims a size past its value
+    EXPECT_EQ(GraphicsExportSetSettingsFromAtomContainer(c.ci, s), paramErr);
+    GraphicsExportGetDepth(c.ci, &depth);
+    EXPECT_EQ(depth, 0);
+    DisposeHandle(s);
+}
+
+namespace {
+struct ProgressLog {
+    std::vector<int> messages;
+    int cancelAfter = -1;
+    ComponentInstance closeDuring = 0;
+};
+OSErr logProgress(int16_t message, Fixed, void *ref) {
+    auto *log = static_cast<ProgressLog *>(ref);
+    log->messages.push_back(message);
+    if (message == codecProgressUpdatePercent && log->closeDuring) {
+        CloseComponent(log->closeDuring);
+        log->closeDuring = 0;
+    }
+    if (message == codecProgressUpdatePercent && log->cancelAfter >= 0 && int(log->messages.size()) > log->cancelAfter)
+        return userCanceledErr;
+    return noErr;
+}
+}  // namespace
+
+TEST(ExportProgress, OpenUpdatesCloseAndCancel) {
+    Frame f(40, 64);
+    for (const char *type : {"TIFF", "JPEG", "PNGf", "BMPf"}) {
+        ComponentInstance ci;
+        OpenADefaultComponent(GraphicsExporterComponentType, FourCC(*reinterpret_cast<const char(*)[5]>(type)), &ci);
+        Handle out = NewEmptyHandle();
+        GraphicsExportSetOutputHandle(ci, out);
+        GraphicsExportSetInputGWorld(ci, f.world);
+        ProgressLog log;
+        ICMProgressProcRecord rec{logProgress, &log};
+        GraphicsExportSetProgressProc(ci, &rec);
+        uint32_t n;
+        ASSERT_EQ(GraphicsExportDoExport(ci, &n), noErr) << type;
+        ASSERT_GE(log.messages.size(), 3u);
+        EXPECT_EQ(log.messages.front(), codecProgressOpen);
+        EXPECT_EQ(log.messages.back(), codecProgressClose);
+        EXPECT_EQ(log.messages[1], codecProgressUpdatePercent);
+
+        ProgressLog cancel;
+        cancel.cancelAfter = 2;
+        rec.progressRefCon = &cancel;
+        GraphicsExportSetProgressProc(ci, &rec);
+        SetHandleSize(out, 0);
+        EXPECT_EQ(GraphicsExportDoExport(ci, &n), userCanceledErr) << type;
+        EXPECT_EQ(n, 0u);
+        EXPECT_EQ(GetHandleSize(out), 0u);
+        EXPECT_EQ(cancel.messages.back(), codecProgressClose);
+        CloseComponent(ci);
+        DisposeHandle(out);
+    }
+}
+
+TEST(ExportProgress, CloseDuringExportIsDeferred) {
+    Frame f(40, 64);
+    ComponentInstance ci;
+    OpenADefaultComponent(GraphicsExporterComponentType, FourCC("TIFF"), &ci);
+    Handle out = NewEmptyHandle();
+    GraphicsExportSetOutputHandle(ci, out);
+    GraphicsExportSetInputGWorld(ci, f.world);
+    ProgressLog log;
+    log.closeDuring = ci;
+    ICMProgressProcRecord rec{logProgress, &log};
+    GraphicsExportSetProgressProc(ci, &rec);
+    uint32_t n;
+    EXPECT_NE(GraphicsExportDoExport(ci, &n), noErr);
+    EXPECT_FALSE(ComponentInstanceExists(ci));
+    EXPECT_EQ(CloseComponent(ci), invalidComponentID);
+    DisposeHandle(out);
+}
+
+TEST(Exporter, UnknownTypesStaleInstancesAndMissingInput) {
+    ComponentInstance ci = 123;
+    EXPECT_EQ(OpenADefaultComponent(GraphicsExporterComponentType, FourCC("GIFf"), &ci), couldntGetRequiredComponent);
+    EXPECT_EQ(ci, 0u);
+    EXPECT_EQ(GraphicsExportSetDepth(999, 24), badComponentInstance);
+    OpenADefaultComponent(GraphicsExporterComponentType, FourCC("JPEG"), &ci);
+    Handle out = NewEmptyHandle();
+    GraphicsExportSetOutputHandle(ci, out);
+    uint32_t n;
+    EXPECT_EQ(GraphicsExportDoExport(ci, &n), paramErr);   // no input
+    EXPECT_EQ(GraphicsExportSetInputGWorld(ci, 0xDEAD), paramErr);
+    {
+        Frame f(4, 4);
+        GraphicsExportSetInputGWorld(ci, f.world);
+    }
+    EXPECT_EQ(GraphicsExportDoExport(ci, &n), paramErr);   // its world is gone
+    OSType ext, type, creator;
+    GraphicsExportGetDefaultFileNameExtension(ci, &ext);
+    GraphicsExportGetDefaultFileTypeAndCreator(ci, &type, &creator);
+    EXPECT_EQ(ext, FourCC("jpg "));
+    EXPECT_EQ(type, FourCC("JPEG"));
+    CloseComponent(ci);
+    EXPECT_EQ(GraphicsExportSetDepth(ci, 24), badComponentInstance);
+    DisposeHandle(out);
+
+    // The exporters as a list.
+    ComponentDescription look{GraphicsExporterComponentType, 0, 0, 0, 4096};
+    std::vector<OSType> found;
+    for (Component c = FindNextComponent(0, &look); c; c = FindNextComponent(c, &look)) {
+        ComponentDescription d;
+        GetComponentInfo(c, &d);
+        found.push_back(d.componentSubType);
+    }
+    EXPECT_EQ(found, (std::vector<OSType>{FourCC("TIFF"), FourCC("JPEG"), FourCC("PNGf"), FourCC("BMPf")}));
+}
+
+TEST(Exporter, WritesToAFile) {
+    Frame f(9, 9);
+    ComponentInstance ci;
+    OpenADefaultComponent(GraphicsExporterComponentType, FourCC("BMPf"), &ci);
+    FSSpec spec{};
+    std::snprintf(spec.path, sizeof spec.path, "/tmp/imgtest-%d.bmp", int(getpid()));
+    ASSERT_EQ(GraphicsExportSetOutputFile(ci, &spec), noErr);
+    GraphicsExportSetInputGWorld(ci, f.world);
+    uint32_t n = 0;
+    ASSERT_EQ(GraphicsExportDoExport(ci, &n), noErr);
+    EXPECT_EQ(n, 54u + 28 * 9);
+    FILE *file = std::fopen(spec.path, "rb");
+    ASSERT_NE(file, nullptr);
+    std::fseek(file, 0, SEEK_END);
+    EXPECT_EQ(std::ftell(file), long(n));
+    std::fclose(file);
+    std::remove(spec.path);
+    std::snprintf(spec.path, sizeof spec.path, "/nonexistent/dir/x.bmp");
+    GraphicsExportSetOutputFile(ci, &spec);
+    EXPECT_EQ(GraphicsExportDoExport(ci, &n), fnfErr);
+    CloseComponent(ci);
+}
