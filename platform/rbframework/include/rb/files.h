@@ -1,0 +1,116 @@
+// Files of the host runtime: folder items, binary streams, the preferences
+// folder.
+//
+// A FolderItem names a path, whether or not something is there. Mac file
+// type and creator codes are kept in the extended attributes "user.mac.type"
+// and "user.mac.creator"; on a file system without them they are silently
+// not kept. A BinaryStream reads or writes a file byte by byte; 16-bit
+// integers are big-endian unless littleEndian is set. Reads past the end
+// yield 0 and set the EOF flag; nothing here throws or crashes on bad input.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace rb {
+
+class FolderItem;
+using FolderItemRef = std::shared_ptr<FolderItem>;
+
+class FolderItem {
+public:
+    // A relative path is taken from the current directory.
+    explicit FolderItem(const std::string &path);
+    static FolderItemRef make(const std::string &path) { return std::make_shared<FolderItem>(path); }
+
+    const std::string &absolutePath() const { return path_; }
+    std::string name() const;  // the last path component
+
+    // The item `name` inside this folder. A '/' in a name becomes ':' (as
+    // the classic Mac file system shows it); "", "." and ".." give nullptr.
+    FolderItemRef child(const std::string &name) const;
+    FolderItemRef parent() const;  // nullptr for "/"
+
+    bool exists() const;
+    bool isFolder() const;
+    int64_t length() const;  // bytes of a file; 0 when missing
+    bool createAsFolder() const;
+    // Deletes the file (or empty folder). False when nothing was deleted.
+    bool remove() const;
+
+    // Four-character codes; empty when unset or not supported.
+    std::string macType() const;
+    std::string macCreator() const;
+    bool setMacType(const std::string &code) const;    // false when not kept
+    bool setMacCreator(const std::string &code) const;
+
+    // Opens the item with the desktop's default application (xdg-open, no
+    // shell). Headless runs only record it (see rb/operator.h).
+    bool launch(bool activate = true) const;
+
+private:
+    std::string path_;
+};
+
+// The user's preferences folder: $TAVRIN_PREFS_DIR if set, else
+// $XDG_CONFIG_HOME/tavrin or ~/.config/tavrin; created when missing.
+FolderItemRef preferencesFolder();
+
+class BinaryStream;
+using BinaryStreamRef = std::unique_ptr<BinaryStream>;
+
+class BinaryStream {
+public:
+    // Creates `file`, replacing an existing file; `fileType` is the
+    // framework's file-type name ("text", "TIFF", ...), which gives the Mac
+    // file type. nullptr when it cannot be created.
+    static BinaryStreamRef create(const FolderItem &file, const std::string &fileType);
+    // As create, but the bytes go to a temporary file in the same folder
+    // that replaces `file` only when close() succeeds; a failed or discarded
+    // save leaves the earlier file as it was.
+    static BinaryStreamRef createAtomic(const FolderItem &file, const std::string &fileType);
+    // Opens an existing file for reading only; nullptr when it cannot.
+    static BinaryStreamRef openRead(const FolderItem &file);
+
+    ~BinaryStream();  // closes (and commits an atomic save without errors)
+    BinaryStream(const BinaryStream &) = delete;
+    BinaryStream &operator=(const BinaryStream &) = delete;
+
+    bool littleEndian = false;
+
+    uint8_t readByte();
+    int16_t readShort();
+    std::string readBytes(size_t n);  // shorter at the end of the file
+    bool eof() const { return eof_; }
+
+    void writeByte(uint8_t v);
+    void writeShort(int16_t v);
+    void writeBytes(std::string_view bytes);
+
+    int64_t length() const;
+    int64_t position() const;
+    void setPosition(int64_t pos);
+
+    // Closes the stream; false when a write failed (an atomic save then
+    // leaves the earlier file in place). Further calls do nothing.
+    bool close();
+    // Drops an atomic save without touching the target file.
+    void discard();
+    bool writeError() const { return writeError_; }
+
+private:
+    BinaryStream(std::FILE *f, bool writable, std::string target, std::string temp);
+    std::FILE *f_;
+    bool writable_;
+    bool eof_ = false, writeError_ = false;
+    std::string target_, temp_;  // temp_ is set for atomic saves
+};
+
+// Runs `program target` without a shell and without waiting; false when it
+// could not be started. Targets that start with '-' are refused.
+bool spawnOpener(const std::string &program, const std::string &target);
+
+}  // namespace rb

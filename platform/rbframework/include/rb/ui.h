@@ -1,0 +1,394 @@
+// Windows, controls, menus and dialogs of the host runtime.
+//
+// The model is headless: every window and control is a plain C++ object that
+// keeps its geometry, texts and state. A backend (none for tests and CI, an
+// on-screen one for people) only mirrors that state and feeds events back in
+// through the same calls a scripted operator uses (see rb/operator.h), so the
+// application behaves the same with or without a display.
+//
+// Application windows derive from rb::Window, create their controls in their
+// constructor with the design-time properties, and bind handlers by event
+// name. One implicit instance per window class: rb::implicitInstance<T>().
+// Other windows are made with rb::newWindow<T>(). The framework holds every
+// open window; a closed window is destroyed once no event is being handled
+// and nobody else holds it.
+#pragma once
+
+#include <rb/plugin.h>
+
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <typeinfo>
+#include <vector>
+
+namespace rb {
+
+class Window;
+class FolderItem;  // rb/files.h
+
+struct Rect {
+    int left = 0, top = 0, width = 0, height = 0;
+};
+
+// ---- controls -----------------------------------------------------------------
+
+enum class ControlKind {
+    StaticText, PushButton, BevelButton, Slider, PopupMenu, RadioButton, EditField,
+    ProgressBar, Canvas, Placard, Rectangle, Separator, GroupBox
+};
+const char *kindName(ControlKind k);
+
+class Control {
+public:
+    Control(Window &owner, ControlKind kind, std::string name, Rect r);
+    virtual ~Control();
+    Control(const Control &) = delete;
+    Control &operator=(const Control &) = delete;
+
+    ControlKind kind() const { return kind_; }
+    const std::string &name() const { return name_; }
+    Window &window() const { return owner_; }
+
+    Rect bounds() const { return bounds_; }
+    void setBounds(Rect r);
+    bool enabled() const { return enabled_; }
+    void setEnabled(bool e);
+    bool visible() const { return visible_; }
+    void setVisible(bool v);
+
+    // Text of a static text or edit field; caption of a button.
+    const std::string &text() const { return text_; }
+    void setText(const std::string &t);
+    const std::string &caption() const { return text_; }
+    void setCaption(const std::string &c) { setText(c); }
+
+    // Design-time look.
+    int textSize = 0;        // 0 = system size
+    bool bold = false;
+    enum Align { AlignDefault, AlignLeft, AlignCenter, AlignRight } align = AlignDefault;
+    std::string helpTag;
+    std::string iconName;    // bevel buttons: "play", "stop", "ff", "rewind"
+    std::string parentName;  // the group box or placard it lies in, if any
+    bool isDefault = false;  // the default push button of a dialog
+
+    // Slider, progress bar; a radio button's value is 1 when selected.
+    int minimum() const { return min_; }
+    int maximum() const { return max_; }
+    int value() const { return value_; }
+    void setMinimum(int v);
+    void setMaximum(int v);
+    // Raises ValueChanged when the value changes; a slider keeps its value
+    // within minimum..maximum. Selecting a radio button (value 1) clears the
+    // others with the same parentName; it does not raise Action.
+    void setValue(int v);
+
+    // Popup menu rows.
+    void addRow(const std::string &row);
+    void removeAllRows();
+    const std::vector<std::string> &rows() const { return rows_; }
+    int listIndex() const { return listIndex_; }
+    // Raises Change when it changes; an index outside -1..rows-1 is ignored.
+    void setListIndex(int i);
+
+    // Edit field focus.
+    bool hasFocus() const;
+    void setFocus();
+
+    // What a click does: a push or bevel button raises Action, a radio
+    // button is selected and raises Action, an edit field takes the focus.
+    // Disabled or hidden controls ignore it.
+    void push();
+
+    // Event handlers by event name: "Action", "Open", "ValueChanged",
+    // "MouseExit", "Change", "GotFocus", "LostFocus". One per event.
+    void on(const std::string &event, std::function<void()> handler);
+    bool raise(const std::string &event);  // false when no handler
+
+private:
+    Window &owner_;
+    ControlKind kind_;
+    std::string name_;
+    Rect bounds_;
+    bool enabled_ = true, visible_ = true;
+    std::string text_;
+    int min_ = 0, max_ = 100, value_ = 0;
+    std::vector<std::string> rows_;
+    int listIndex_ = -1;
+    std::vector<std::pair<std::string, std::function<void()>>> handlers_;
+};
+
+// ---- windows ------------------------------------------------------------------
+
+enum class WindowKind { Document, Floating, MovableModal, Modal };
+
+class Window {
+public:
+    // A new window is centred on the main screen and hidden.
+    Window(std::string className, WindowKind kind, std::string title, int width, int height);
+    virtual ~Window();
+    Window(const Window &) = delete;
+    Window &operator=(const Window &) = delete;
+
+    const std::string &className() const { return className_; }
+    WindowKind kind() const { return kind_; }
+
+    const std::string &title() const { return title_; }
+    void setTitle(const std::string &t);
+    int left() const { return bounds_.left; }
+    int top() const { return bounds_.top; }
+    int width() const { return bounds_.width; }
+    int height() const { return bounds_.height; }
+    void setLeft(int v);
+    void setTop(int v);
+    // Sizes stay within the limits; Resized is raised when the size changes
+    // after the window has opened.
+    void setWidth(int v);
+    void setHeight(int v);
+    void setSize(int w, int h);
+    int minWidth = 64, minHeight = 64, maxWidth = 32000, maxHeight = 32000;
+
+    bool visible() const { return visible_; }
+    void setVisible(bool v);
+    void show();             // visible, and in front of the others
+    // Shows the window modally within `parent`. On screen it returns when
+    // the window closes; headless it returns at once and the operator
+    // answers the window through its controls.
+    void showModalWithin(Window &parent);
+    void close();            // raises Close once, hides, drops the implicit instance
+    bool closed() const { return closed_; }
+    // Raises Paint: at once when `immediately`, else on the next loop pass.
+    void refresh(bool immediately = false);
+
+    // Controls by name (case-insensitive), in creation order.
+    Control *control(const std::string &name) const;
+    const std::vector<std::unique_ptr<Control>> &controls() const { return controls_; }
+    Control &add(ControlKind kind, const std::string &name, Rect r);
+    Control *focus() const { return focus_; }
+    void setFocus(Control *c);  // nullptr: the window itself takes the focus
+
+    // Window events, overridden by application windows.
+    virtual void Open() {}
+    virtual void Close() {}
+    virtual void Paint() {}
+    virtual void Resized() {}
+    virtual void EnableMenuItems() {}
+    virtual bool MouseDown(int /*x*/, int /*y*/) { return false; }
+
+    // Window-level menu handlers by item name.
+    void addMenuHandler(const std::string &item, std::function<void()> h);
+    bool handleMenu(const std::string &item);
+
+    // The host object that stands for this window when it is handed to a
+    // plug-in (e.g. a grabber's OutputToWindow); the host service
+    // "REALGetWindowHandle" turns it back into this rb::Window*.
+    REALobject handle();
+
+    // The video surface: pixels a grabber drew into the window (0x00RRGGBB,
+    // row-major, area.width x area.height).
+    struct Surface {
+        Rect area;
+        std::vector<uint32_t> pixels;
+    } surface;
+
+    // Raises the controls' Open events, then the window's, once.
+    void runOpen();
+    bool opened() const { return opened_; }
+
+private:
+    friend class Control;
+    std::string className_;
+    WindowKind kind_;
+    std::string title_;
+    Rect bounds_;
+    bool visible_ = false, closed_ = false, opened_ = false, paintPending_ = false;
+    std::vector<std::unique_ptr<Control>> controls_;
+    Control *focus_ = nullptr;
+    std::vector<std::pair<std::string, std::function<void()>>> menuHandlers_;
+    REALobject handle_ = nullptr;
+};
+
+// Open windows, front to back.
+std::vector<Window *> windows();
+Window *findWindow(const std::string &className);  // case-insensitive
+// The frontmost visible window that is not a floating palette: the one whose
+// menu handlers and EnableMenuItems take part in a menu choice.
+Window *frontWindow();
+
+namespace detail {
+Window *implicitFind(const std::type_info &t);
+void holdWindow(std::shared_ptr<Window> w, const std::type_info *implicitType);
+}  // namespace detail
+
+// One implicit instance per window class, created on first reference (its
+// Open runs then). Closing the window drops the instance; the next reference
+// makes a new one.
+template <class T> T &implicitInstance() {
+    static_assert(std::is_base_of_v<Window, T>, "a window class");
+    if (Window *w = detail::implicitFind(typeid(T))) return static_cast<T &>(*w);
+    auto w = std::make_shared<T>();
+    detail::holdWindow(w, &typeid(T));
+    w->runOpen();
+    return *w;
+}
+
+// A window that is not an implicit instance: made and opened now, held by
+// the framework until it closes (and by the caller as long as it likes).
+template <class T, class... A> std::shared_ptr<T> newWindow(A &&...a) {
+    static_assert(std::is_base_of_v<Window, T>, "a window class");
+    auto w = std::make_shared<T>(std::forward<A>(a)...);
+    detail::holdWindow(w, nullptr);
+    w->runOpen();
+    return w;
+}
+
+// Destroys closed windows nobody holds, unless an event is being handled.
+// The loop and the operator call it; nothing else needs to.
+void collectClosedWindows();
+
+// ---- menus -----------------------------------------------------------------------
+
+struct MenuItem {
+    enum Kind { Item, Quit, Apple } kind = Item;
+    std::string name, text, shortcut;  // text "-" is a separator
+    bool autoEnable = false;
+    bool enabled = false;
+    std::list<MenuItem> children;
+};
+
+class MenuBar {
+public:
+    virtual ~MenuBar() = default;
+    // A top-level menu.
+    MenuItem &append(MenuItem menu);
+    // An item appended to the top-level menu called `menuName` (nullptr when
+    // there is no such menu).
+    MenuItem *appendTo(const std::string &menuName, MenuItem item);
+    // Any item anywhere in the bar by name (case-insensitive), or nullptr.
+    MenuItem *child(const std::string &name);
+    const std::list<MenuItem> &menus() const { return menus_; }
+
+private:
+    std::list<MenuItem> menus_;
+};
+
+// ---- the application -------------------------------------------------------------
+
+class Application {
+public:
+    Application();  // becomes rb::app() and starts on the first loop pass
+    virtual ~Application();
+    Application(const Application &) = delete;
+    Application &operator=(const Application &) = delete;
+
+    virtual void Open() {}
+    virtual void Close() {}
+    virtual void Activate() {}
+    virtual void Deactivate() {}
+    virtual void EnableMenuItems() {}
+
+    MenuBar *menuBar = nullptr;
+    void addMenuHandler(const std::string &item, std::function<void()> h);
+
+    // Raises Open once, then starts the operator script named by
+    // TAVRIN_SCRIPT, if any. The loop calls it on its first pass.
+    void start();
+
+    // Sets every item's enabled state: autoEnable items on, the others off,
+    // then the front window's EnableMenuItems, then the application's.
+    void updateMenus();
+    // Chooses a menu item: updateMenus, then the front window's handler,
+    // then the application's; an unhandled quit item quits. False when the
+    // item is missing, disabled or unhandled.
+    bool chooseMenu(const std::string &item);
+
+    // Closes every window (each raises Close), raises Close, and ends the
+    // event loop with `code`. Only the first call acts.
+    void quit(int code = 0);
+    bool quitting() const { return quitting_; }
+    int exitCode() const { return exitCode_; }
+    bool active() const { return active_; }
+    void setActive(bool a);   // raises Activate / Deactivate on a change
+
+    std::string longVersion = "1.0";
+    int nonReleaseVersion = 0;
+
+private:
+    std::vector<std::pair<std::string, std::function<void()>>> menuHandlers_;
+    bool active_ = true, started_ = false, quitting_ = false;
+    int exitCode_ = 0;
+};
+
+Application *app();
+
+// ---- screen, keyboard, dialogs -------------------------------------------------
+
+struct Screen {
+    int width = 1280, height = 1024;
+};
+Screen mainScreen();
+void setMainScreen(Screen s);
+
+// Whether the key with this Mac virtual key code is down now (49 Space,
+// 40 K, 37 L, 38 J, ...). The backend or the operator keeps the table.
+bool asyncKeyDown(int macKeyCode);
+void setKeyDown(int macKeyCode, bool down);
+// Mac virtual key codes of the keys the application uses.
+enum MacKey { KeyA = 0, KeyS = 1, KeyD = 2, KeyQ = 12, KeyW = 13, KeyJ = 38, KeyK = 40,
+              KeyL = 37, KeySpace = 49, KeyReturn = 36, KeyEscape = 53, Key0 = 29, Key1 = 18 };
+
+void msgBox(const std::string &text);
+
+struct MessageDialog {
+    std::string message, explanation, actionCaption = "OK", cancelCaption;
+    int icon = 0;
+    // Modal; returns the caption of the button that closed it.
+    std::string showModal();
+};
+
+// Modal file dialogs; nullptr when cancelled.
+std::shared_ptr<FolderItem> saveFileDialog(const std::string &title, const std::string &prompt,
+                                           const std::string &actionCaption,
+                                           const std::string &suggestedName = {});
+std::shared_ptr<FolderItem> selectFolderDialog(const std::string &actionCaption);
+
+// Opens a URL (or a file path) with the desktop's opener; headless runs only
+// record it.
+void showURL(const std::string &url);
+
+// ---- backend ----------------------------------------------------------------------
+
+struct DialogRequest {
+    enum Kind { Message, MessageDialog, SaveFile, SelectFolder } kind = Message;
+    std::string text, explanation, title, prompt, actionCaption, cancelCaption, suggestedName;
+};
+
+struct DialogAnswer {
+    bool cancelled = false;
+    std::string button;  // message dialogs: the caption pressed
+    std::string path;    // file dialogs: the chosen path
+};
+
+// What a display needs from the model, and the modal parts only it can do.
+// The base class is the headless backend: it shows nothing and answers every
+// dialog from the operator's queue (rb/operator.h).
+struct Backend {
+    virtual ~Backend() = default;
+    virtual bool headless() const { return true; }
+    virtual void windowChanged(Window &) {}
+    virtual void windowClosed(Window &) {}
+    virtual void controlChanged(Control &) {}
+    virtual void menusChanged(MenuBar &) {}
+    virtual void runModal(Window &) {}  // on screen: returns once it is closed
+    virtual DialogAnswer ask(const DialogRequest &r);
+};
+
+Backend &backend();
+// Installs a backend (nullptr: the headless one). With TAVRIN_HEADLESS=1 in
+// the environment an on-screen backend is refused and false returned.
+bool setBackend(std::unique_ptr<Backend> b);
+
+}  // namespace rb

@@ -1,0 +1,219 @@
+// Folder items, binary streams and the preferences folder.
+#include <rb/files.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+using namespace rb;
+
+namespace {
+
+std::string slurp(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void spit(const std::string &path, const std::string &bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+class Files : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/rbfiles-XXXXXX";
+        ASSERT_NE(::mkdtemp(tmpl), nullptr);
+        dir = FolderItem::make(tmpl);
+    }
+    void TearDown() override {
+        std::string cmd = "rm -rf '" + dir->absolutePath() + "'";
+        EXPECT_EQ(std::system(cmd.c_str()), 0);
+    }
+    FolderItemRef dir;
+};
+
+TEST_F(Files, PathsChildrenAndParents) {
+    FolderItem rel("a/../b/./c");
+    EXPECT_EQ(rel.absolutePath().front(), '/');
+    EXPECT_EQ(rel.name(), "c");
+    EXPECT_EQ(rel.parent()->name(), "b");
+    EXPECT_EQ(FolderItem("/").parent(), nullptr);
+    EXPECT_EQ(FolderItem("/tmp").parent()->absolutePath(), "/");
+    EXPECT_EQ(dir->child("tape/1007.tif")->name(), "tape:1007.tif");  // never a sub-folder
+    EXPECT_EQ(dir->child(".."), nullptr);
+    EXPECT_EQ(dir->child(""), nullptr);
+    EXPECT_EQ(dir->child(std::string("a\0b", 3)), nullptr);
+    EXPECT_TRUE(dir->isFolder());
+    EXPECT_FALSE(dir->child("missing")->exists());
+}
+
+TEST_F(Files, StreamRoundTripIsBigEndianByDefault) {
+    auto f = dir->child("Tavrin! 1.0 Prefs");
+    {
+        auto s = BinaryStream::create(*f, "text");
+        ASSERT_NE(s, nullptr);
+        s->writeByte(1);
+        s->writeByte(0x2ff & 0xff);
+        s->writeShort(3);
+        s->writeBytes("abc");
+        s->writeShort(-2);
+        s->writeByte(2);
+        EXPECT_EQ(s->length(), 10);
+        EXPECT_TRUE(s->close());
+    }
+    EXPECT_EQ(slurp(f->absolutePath()), std::string("\x01\xff\x00\x03" "abc\xff\xfe\x02", 10));
+    auto r = BinaryStream::openRead(*f);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->readByte(), 1);
+    EXPECT_EQ(r->readByte(), 0xff);
+    int16_t n = r->readShort();
+    EXPECT_EQ(r->readBytes(size_t(n)), "abc");
+    EXPECT_EQ(r->readShort(), -2);
+    EXPECT_EQ(r->readByte(), 2);
+    EXPECT_FALSE(r->eof());
+    r->writeByte(9);  // a read-only stream refuses writes
+    EXPECT_TRUE(r->writeError());
+}
+
+TEST_F(Files, LittleEndianWhenAsked) {
+    auto f = dir->child("le");
+    auto s = BinaryStream::create(*f, "data");
+    s->littleEndian = true;
+    s->writeShort(0x0102);
+    s->close();
+    EXPECT_EQ(slurp(f->absolutePath()), "\x02\x01");
+}
+
+TEST_F(Files, ReadsPastTheEndYieldZeroAndSetEof) {
+    auto f = dir->child("short");
+    spit(f->absolutePath(), std::string("\x05\x07\x00", 3));
+    auto r = BinaryStream::openRead(*f);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->readByte(), 5);
+    EXPECT_EQ(r->readShort(), 0x0700);
+    EXPECT_FALSE(r->eof());
+    EXPECT_EQ(r->readShort(), 0);
+    EXPECT_TRUE(r->eof());
+    EXPECT_EQ(r->readByte(), 0);
+    EXPECT_EQ(r->readBytes(100), "");
+
+    spit(f->absolutePath(), "x");  // one byte: a 16-bit read cannot complete
+    r = BinaryStream::openRead(*f);
+    EXPECT_EQ(r->readShort(), 0);
+    EXPECT_TRUE(r->eof());
+
+    spit(f->absolutePath(), "abc");
+    r = BinaryStream::openRead(*f);
+    EXPECT_EQ(r->readBytes(10), "abc");
+    EXPECT_TRUE(r->eof());
+    r->close();
+    EXPECT_EQ(r->readByte(), 0);  // closed: still no crash
+}
+
+TEST_F(Files, CreateReplacesAndFailsCleanly) {
+    auto f = dir->child("frame000.tif");
+    spit(f->absolutePath(), "a much longer earlier file");
+    auto s = BinaryStream::create(*f, "TIFF");
+    ASSERT_NE(s, nullptr);
+    s->writeBytes("II*");
+    s.reset();  // closing by destruction keeps the bytes
+    EXPECT_EQ(slurp(f->absolutePath()), "II*");
+
+    EXPECT_EQ(BinaryStream::create(*dir->child("nofolder")->child("x"), "TIFF"), nullptr);
+    EXPECT_EQ(BinaryStream::create(*dir, "TIFF"), nullptr);  // a folder is not replaced
+    EXPECT_EQ(BinaryStream::openRead(*dir->child("missing")), nullptr);
+    EXPECT_EQ(BinaryStream::openRead(*dir), nullptr);
+}
+
+TEST_F(Files, AtomicSaveReplacesOnlyOnSuccess) {
+    auto f = dir->child("Tavrin Capture Settings 1.2");
+    spit(f->absolutePath(), "old");
+    {
+        auto s = BinaryStream::createAtomic(*f, "application/text");
+        ASSERT_NE(s, nullptr);
+        s->writeBytes("new settings");
+        EXPECT_EQ(slurp(f->absolutePath()), "old");  // untouched until committed
+        EXPECT_TRUE(s->close());
+    }
+    EXPECT_EQ(slurp(f->absolutePath()), "new settings");
+    {
+        auto s = BinaryStream::createAtomic(*f, "text");
+        s->writeBytes("half");
+        s->discard();
+    }
+    EXPECT_EQ(slurp(f->absolutePath()), "new settings");
+    {
+        auto s = BinaryStream::createAtomic(*f, "text");
+        s->writeBytes("by destruction");
+    }
+    EXPECT_EQ(slurp(f->absolutePath()), "by destruction");
+    // No temporary files are left behind.
+    std::string cmd = "test $(ls -A '" + dir->absolutePath() + "' | wc -l) -eq 1";
+    EXPECT_EQ(std::system(cmd.c_str()), 0);
+    EXPECT_EQ(BinaryStream::createAtomic(*dir->child("nofolder")->child("x"), "text"), nullptr);
+}
+
+TEST_F(Files, MacTypeAndCreatorRoundTrip) {
+    auto f = dir->child("clip007.tif");
+    auto s = BinaryStream::create(*f, "TIFF");
+    ASSERT_NE(s, nullptr);
+    s->close();
+    if (!f->setMacCreator("prvw")) GTEST_SKIP() << "no user extended attributes here";
+    EXPECT_EQ(f->macCreator(), "prvw");
+    EXPECT_EQ(f->macType(), "TIFF");  // from the file-type name
+    EXPECT_TRUE(f->setMacType("TEXT"));
+    EXPECT_EQ(f->macType(), "TEXT");
+    auto p = dir->child("prefs");
+    BinaryStream::create(*p, "text")->close();
+    EXPECT_EQ(p->macType(), "TEXT");
+    EXPECT_EQ(dir->child("missing")->macType(), "");
+    EXPECT_FALSE(dir->child("missing")->setMacType("TIFF"));
+}
+
+TEST_F(Files, RemoveAndFolders) {
+    auto sub = dir->child("sub");
+    EXPECT_TRUE(sub->createAsFolder());
+    EXPECT_TRUE(sub->createAsFolder());  // already there
+    auto f = sub->child("f");
+    spit(f->absolutePath(), "1234");
+    EXPECT_EQ(f->length(), 4);
+    EXPECT_FALSE(sub->remove());  // not empty
+    EXPECT_TRUE(f->remove());
+    EXPECT_FALSE(f->remove());
+    EXPECT_TRUE(sub->remove());
+    EXPECT_FALSE(sub->exists());
+}
+
+TEST_F(Files, PreferencesFolderOverrides) {
+    const char *oldPrefs = std::getenv("TAVRIN_PREFS_DIR");
+    const char *oldXdg = std::getenv("XDG_CONFIG_HOME");
+    std::string savedPrefs = oldPrefs ? oldPrefs : "", savedXdg = oldXdg ? oldXdg : "";
+
+    ::setenv("TAVRIN_PREFS_DIR", (dir->absolutePath() + "/a/b").c_str(), 1);
+    auto p = preferencesFolder();
+    EXPECT_EQ(p->absolutePath(), dir->absolutePath() + "/a/b");
+    EXPECT_TRUE(p->isFolder());  // created with its parents
+
+    ::unsetenv("TAVRIN_PREFS_DIR");
+    ::setenv("XDG_CONFIG_HOME", (dir->absolutePath() + "/xdg").c_str(), 1);
+    EXPECT_EQ(preferencesFolder()->absolutePath(), dir->absolutePath() + "/xdg/tavrin");
+    EXPECT_TRUE(preferencesFolder()->isFolder());
+
+    if (oldPrefs) ::setenv("TAVRIN_PREFS_DIR", savedPrefs.c_str(), 1);
+    if (oldXdg) ::setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
+    else ::unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST_F(Files, OpenerRefusesOptionLikeTargets) {
+    EXPECT_FALSE(spawnOpener("true", "--help"));
+    EXPECT_FALSE(spawnOpener("true", ""));
+    EXPECT_FALSE(spawnOpener("no-such-program-here", "x"));
+    EXPECT_TRUE(spawnOpener("true", "x"));
+}
+
+}  // namespace
