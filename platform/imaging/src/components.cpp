@@ -160,7 +160,9 @@ OSErr OpenADefaultComponent(OSType type, OSType subType, ComponentInstance *out)
     *out = 0;
     for (Component c = 1; c <= kComponentCount; ++c) {
         ComponentDescription d = describe(c);
-        if (d.componentType != type || d.componentSubType != subType) continue;
+        // An importer of no particular subtype reads whatever the data is.
+        bool anyImporter = type == GraphicsImporterComponentType && subType == 0;
+        if (d.componentType != type || (d.componentSubType != subType && !anyImporter)) continue;
         Instance in;
         in.component = c;
         if (type == GraphicsExporterComponentType) {

@@ -1,0 +1,33 @@
+// The plug-in's class records, global functions and shared state.
+#pragma once
+
+#include <rb/plugin.h>
+
+#include "imaging/imaging.h"
+
+namespace gp {
+
+// Set during registration; live until the process ends.
+extern bool gQuickTimePresent;
+extern imaging::GraphicsExportGetThumbnailEnabledProc gGetThumbnailEnabled;
+extern imaging::GraphicsExportSetThumbnailEnabledProc gSetThumbnailEnabled;
+extern imaging::GraphicsExportSetExifEnabledProc gSetExifEnabled;
+extern imaging::GraphicsExportGetExifEnabledProc gGetExifEnabled;
+extern imaging::ICMProgressUPP gExporterProgressUPP;
+
+extern REALclassDefinition gExporterClass;
+extern REALeventDefinition gExporterEvents[3];
+// The importer's record once that class is declared (0 until then).
+extern REALclassDefinition *gImporterClass;
+
+extern REALclassDefinition gMemoryBlockExtension;
+extern REALmethodDefinition gGlobalMethods[5];
+
+imaging::OSErr exporterProgressProc(int16_t message, imaging::Fixed completeness, void *refCon);
+
+// A handle data reference for importing `data` with name hints; 0 when it
+// cannot be made (a name or MIME text over 255 bytes is refused).
+imaging::Handle buildNamedDataRef(imaging::Handle data, const char *name, size_t nameLength, const char *mime,
+                                  size_t mimeLength);
+
+}  // namespace gp

@@ -1,0 +1,86 @@
+#include "helpers.h"
+
+#include <cstring>
+
+namespace gp {
+
+REALstring hostStringFromBytes(const void *bytes, size_t length, uint32_t encoding) {
+    if (!bytes || !length || length > size_t(INT32_MAX)) return nullptr;
+    REALstring s = buildString(bytes, int32_t(length));
+    setStringEncoding(s, encoding);
+    return s;
+}
+
+OSType osTypeFromHostString(REALstring text) {
+    OSType code = 0x20202020;
+    REALstring converted = convertString(text, kEncodingMacRoman);
+    size_t length = 0;
+    const char *bytes = stringBytes(converted, &length);
+    for (size_t i = 0; bytes && i < length && i < 4; ++i) {
+        int shift = int(24 - 8 * i);
+        code = (code & ~(OSType(0xFF) << shift)) | (OSType(uint8_t(bytes[i])) << shift);
+    }
+    unlockString(converted);
+    return code;
+}
+
+REALstring hostStringFromOSType(OSType code) {
+    const char bytes[4] = {char(code >> 24), char(code >> 16), char(code >> 8), char(code)};
+    bool ascii = !(code & 0x80808080u);
+    return hostStringFromBytes(bytes, 4, ascii ? kEncodingASCII : kEncodingMacRoman);
+}
+
+imaging::OSErr newGWorldPreferTemp(imaging::GWorldRef *out, int16_t depth, const imaging::Rect *bounds, uint32_t flags) {
+    imaging::OSErr err = imaging::NewGWorld(out, depth, bounds, flags | imaging::useTempMem);
+    if (err) err = imaging::NewGWorld(out, depth, bounds, flags);
+    return err;
+}
+
+REALstring hostStringFromUserData(imaging::UserData ud) {
+    REALstring s = nullptr;
+    imaging::Handle h = imaging::NewEmptyHandle();
+    if (h && ud && imaging::PutUserDataIntoHandle(ud, h) == imaging::noErr && imaging::GetHandleSize(h))
+        s = hostStringFromBytes(imaging::HandleData(h), imaging::GetHandleSize(h), kEncodingUnknown);
+    imaging::DisposeHandle(h);
+    imaging::DisposeUserData(ud);
+    return s;
+}
+
+imaging::UserData userDataFromHostString(REALstring text) {
+    size_t length = 0;
+    const char *bytes = stringBytes(text, &length);
+    imaging::Handle h = nullptr;
+    if (imaging::PtrToHand(bytes, &h, bytes ? length : 0) != imaging::noErr) return nullptr;
+    imaging::UserData ud = nullptr;
+    if (imaging::NewUserDataFromHandle(h, &ud) != imaging::noErr) ud = nullptr;
+    imaging::DisposeHandle(h);
+    return ud;
+}
+
+imaging::UserData userDataFromObject(REALobject object) {
+    // Read by layout only once the host says the object is of that class.
+    if (!object || !objectIsA(object, "QTUserDataPlyx")) return nullptr;
+    auto *data = static_cast<UserDataObjectData *>(outsideData(object));
+    return data->tag == kUserDataTag ? data->userData : nullptr;
+}
+
+REALobject newUserDataObject(imaging::UserData ud, bool owns) {
+    REALobject object = newInstance("QTUserDataPlyx");
+    if (!object) {
+        if (owns) imaging::DisposeUserData(ud);
+        return nullptr;
+    }
+    auto *data = static_cast<UserDataObjectData *>(outsideData(object));
+    if (data->tag != kUserDataTag) {
+        unlockObject(object);
+        if (owns) imaging::DisposeUserData(ud);
+        return nullptr;
+    }
+    data->userData = ud;
+    data->owns = owns;
+    return object;
+}
+
+imaging::BundleRef loadSystemFramework(const char *name) { return imaging::LoadSystemFramework(name); }
+
+}  // namespace gp

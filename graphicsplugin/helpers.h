@@ -1,0 +1,35 @@
+// Conversion helpers shared by the plug-in's classes and global functions.
+#pragma once
+
+#include "host.h"
+
+namespace gp {
+
+using imaging::OSType;
+
+// Text encodings the plug-in sets on the strings it makes.
+constexpr uint32_t kEncodingMacRoman = 0;
+constexpr uint32_t kEncodingASCII = 0x0600;
+constexpr uint32_t kEncodingUnknown = 0xFFFF;
+
+REALstring hostStringFromBytes(const void *bytes, size_t length, uint32_t encoding);
+OSType osTypeFromHostString(REALstring text);
+REALstring hostStringFromOSType(OSType code);
+imaging::OSErr newGWorldPreferTemp(imaging::GWorldRef *out, int16_t depth, const imaging::Rect *bounds, uint32_t flags);
+REALstring hostStringFromUserData(imaging::UserData ud);
+imaging::UserData userDataFromHostString(REALstring text);
+
+// `QTUserDataPlyx` (another plug-in's class), as its instance data lies.
+struct UserDataObjectData {
+    uint32_t tag;          // 'QTUD'
+    uint32_t owns;         // the object disposes the user data when it goes
+    uint32_t unused;
+    imaging::UserData userData;
+};
+constexpr uint32_t kUserDataTag = 0x51545544;   // 'QTUD'
+imaging::UserData userDataFromObject(REALobject object);
+REALobject newUserDataObject(imaging::UserData ud, bool owns);
+
+imaging::BundleRef loadSystemFramework(const char *name);
+
+}  // namespace gp

@@ -1,0 +1,50 @@
+// Entry point and registration of the graphics plug-in.
+#include "classes.h"
+#include "helpers.h"
+
+namespace gp {
+
+bool gQuickTimePresent = false;
+imaging::GraphicsExportGetThumbnailEnabledProc gGetThumbnailEnabled = nullptr;
+imaging::GraphicsExportSetThumbnailEnabledProc gSetThumbnailEnabled = nullptr;
+imaging::GraphicsExportSetExifEnabledProc gSetExifEnabled = nullptr;
+imaging::GraphicsExportGetExifEnabledProc gGetExifEnabled = nullptr;
+imaging::ICMProgressUPP gExporterProgressUPP = nullptr;
+REALclassDefinition *gImporterClass = nullptr;
+
+namespace {
+
+void resolveGraphicsExportFunctions(imaging::BundleRef qt) {
+    using namespace imaging;
+    gGetThumbnailEnabled = reinterpret_cast<GraphicsExportGetThumbnailEnabledProc>(
+        BundleGetFunctionPointerForName(qt, "GraphicsExportGetThumbnailEnabled"));
+    gSetThumbnailEnabled = reinterpret_cast<GraphicsExportSetThumbnailEnabledProc>(
+        BundleGetFunctionPointerForName(qt, "GraphicsExportSetThumbnailEnabled"));
+    gSetExifEnabled = reinterpret_cast<GraphicsExportSetExifEnabledProc>(
+        BundleGetFunctionPointerForName(qt, "GraphicsExportSetExifEnabled"));
+    gGetExifEnabled = reinterpret_cast<GraphicsExportGetExifEnabledProc>(
+        BundleGetFunctionPointerForName(qt, "GraphicsExportGetExifEnabled"));
+}
+
+bool registerGraphicsPlugin() {
+    gQuickTimePresent = enterMovies();
+    if (gQuickTimePresent) {
+        resolveGraphicsExportFunctions(loadSystemFramework("QuickTime.framework"));
+        gExporterProgressUPP = imaging::NewICMProgressUPP(exporterProgressProc);
+    }
+    REALRegisterClassExtension(&gMemoryBlockExtension);
+    // Class order: QTGraphicsImporterMatrixPlyx, QTGraphicsImporterPlyx,
+    // QTGraphicsExporterPlyx, QTGraphicsImporterImageDescriptionPlyx.
+    REALRegisterClass(&gExporterClass);
+    for (auto &m : gGlobalMethods) REALRegisterMethod(&m);
+    return true;
+}
+
+}  // namespace
+}  // namespace gp
+
+extern "C" __attribute__((visibility("default"))) RBBoolean REALPluginMain(REALResolver resolver) {
+    gp::setResolver(resolver);
+    gp::announceVersion();
+    return gp::registerGraphicsPlugin();
+}
