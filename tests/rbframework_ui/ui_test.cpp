@@ -312,3 +312,33 @@ TEST_F(Ui, ScreenDefaultsAndCanBeSet) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Ui, PropertiesByName) {
+    Main m;
+    m.runOpen();
+    events.clear();
+    EXPECT_EQ(std::get<std::string>(*getProperty(m, "title")), "Tavrin!");
+    EXPECT_TRUE(setProperty(m, "Width", int32_t(510)));
+    EXPECT_EQ(events, std::vector<std::string>{"Resized 510x460"});  // same path as code
+    EXPECT_TRUE(setProperty(m, "Left", std::string("12")));
+    EXPECT_EQ(m.left(), 12);
+    EXPECT_FALSE(setProperty(m, "Left", std::string("twelve")));
+    EXPECT_FALSE(setProperty(m, "Nonsense", int32_t(1)));
+    EXPECT_FALSE(getProperty(m, "Nonsense"));
+
+    Control &s = *m.control("shuttleslider");
+    EXPECT_TRUE(setProperty(s, "Maximum", int32_t(16)));
+    EXPECT_TRUE(setProperty(s, "Value", int32_t(8)));
+    EXPECT_EQ(std::get<int32_t>(*getProperty(s, "VALUE")), 8);
+    EXPECT_TRUE(setProperty(s, "Enabled", int32_t(0)));
+    EXPECT_FALSE(std::get<bool>(*getProperty(s, "Enabled")));
+    EXPECT_FALSE(setProperty(s, "Enabled", std::string("no")));
+    EXPECT_TRUE(std::get<bool>(*getProperty(*m.control("firewirebutton"), "Value")) == false);
+    EXPECT_STREQ(propertyType("ListIndex"), "integer");
+    EXPECT_STREQ(propertyType("caption"), "String");
+    EXPECT_EQ(propertyType("Bogus"), nullptr);
+}
+
+}  // namespace

@@ -23,6 +23,8 @@
 #include <string>
 #include <type_traits>
 #include <typeinfo>
+#include <optional>
+#include <variant>
 #include <vector>
 
 namespace rb {
@@ -248,6 +250,23 @@ template <class T, class... A> std::shared_ptr<T> newWindow(A &&...a) {
 // Destroys closed windows nobody holds, unless an event is being handled.
 // The loop and the operator call it; nothing else needs to.
 void collectClosedWindows();
+
+// ---- properties by name -------------------------------------------------------
+
+// The framework properties of windows and controls by name (case-insensitive),
+// as the host's property-by-name services reach them: Left, Top, Width,
+// Height, Visible, Title (windows); Left, Top, Width, Height, Visible, Text,
+// Caption, Value, Enabled, Minimum, Maximum, ListIndex (controls). Setting
+// goes through the same setters as code (so events are raised as usual); a
+// value of the wrong type is converted where it is plain (integer <-> Boolean,
+// text of an integer) and refused otherwise.
+using PropValue = std::variant<int32_t, bool, std::string>;
+std::optional<PropValue> getProperty(const Window &w, const std::string &name);
+bool setProperty(Window &w, const std::string &name, const PropValue &v);
+std::optional<PropValue> getProperty(const Control &c, const std::string &name);
+bool setProperty(Control &c, const std::string &name, const PropValue &v);
+// The type text of a property ("integer", "Boolean", "String"), or nullptr.
+const char *propertyType(const std::string &name);
 
 // ---- menus -----------------------------------------------------------------------
 
