@@ -1,0 +1,427 @@
+// The simulated bus and its AV/C tape decks: transport model, time code and
+// the answers to AV/C frames.
+#include "internal.h"
+#include "sim.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+
+namespace fw::sim {
+namespace {
+
+std::map<int, std::shared_ptr<Deck>> g_decks;   // by id; ids grow with publication
+bool g_bus_ready = false;
+int g_next_id = 1;
+int g_timeout_ms = 500;
+FwSimClock g_clock = nullptr;
+void *g_clock_ctx = nullptr;
+int32_t g_seams[FWSIM_SEAM_COUNT] = {};
+
+enum : uint8_t {
+    kControl = 0x00, kStatus = 0x01, kSpecificInquiry = 0x02, kGeneralInquiry = 0x04,
+    kNotImplemented = 0x08, kAccepted = 0x09, kRejected = 0x0A, kStable = 0x0C,
+    kUnit = 0xFF, kTape = 0x20,
+};
+
+uint8_t bcd(int v) { return uint8_t(((v / 10) << 4) | (v % 10)); }
+int from_bcd(uint8_t b, int limit) {
+    int hi = b >> 4, lo = b & 15;
+    if (hi > 9 || lo > 9) return -1;
+    int v = hi * 10 + lo;
+    return v < limit ? v : -1;
+}
+
+// Writes frames as ff ss mm hh at r[4..7].
+void put_time(std::vector<uint8_t> &r, int64_t frames) {
+    frames %= 24LL * 3600 * kFps;
+    if (frames < 0) frames += 24LL * 3600 * kFps;
+    r.resize(std::max<size_t>(r.size(), 8));
+    r[4] = bcd(int(frames % kFps));
+    r[5] = bcd(int(frames / kFps % 60));
+    r[6] = bcd(int(frames / (kFps * 60) % 60));
+    r[7] = bcd(int(frames / (kFps * 3600)));
+}
+
+// ff ss mm hh at c[4..7] in frames, or -1 when not a valid time code.
+int64_t get_time(const uint8_t *c, uint32_t len) {
+    if (len < 8) return -1;
+    int ff = from_bcd(c[4], kFps), ss = from_bcd(c[5], 60), mm = from_bcd(c[6], 60), hh = from_bcd(c[7], 24);
+    if (ff < 0 || ss < 0 || mm < 0 || hh < 0) return -1;
+    return ((int64_t(hh) * 60 + mm) * 60 + ss) * kFps + ff;
+}
+
+void set_motion(Deck &d, uint8_t mode, uint8_t state, int num, int den) {
+    uint64_t now = now_ns();
+    update(d, now);
+    d.mode = mode;
+    d.state = state;
+    d.rateNum = num;
+    d.rateDen = den;
+    d.anchorNs = now;
+}
+
+void move_to(Deck &d, int64_t frames, uint8_t mode, uint8_t state) {
+    set_motion(d, mode, state, 0, 1);
+    d.anchorPos = std::clamp<int64_t>(frames, 0, kTapeFrames) * kSub;
+}
+
+void stop(Deck &d) { set_motion(d, 0xC4, 0x60, 0, 1); }
+
+// PLAY operands: the speed as a fraction of x1 (false when unknown).
+bool play_rate(uint8_t op, int &num, int &den) {
+    int sign = 1;
+    uint8_t base = 0x38;
+    if (op >= 0x41 && op <= 0x4F) { sign = -1; base = 0x48; }
+    else if (!(op >= 0x31 && op <= 0x3F)) return false;
+    int n = int(op) - base;
+    if (n < 0) { num = sign; den = 1 - n; }   // slow: 1/2 .. 1/8
+    else { num = sign * (n + 1); den = 1; }   // x1, fast: x2 .. x8
+    return true;
+}
+
+// The answer of a tape-subunit CONTROL frame (ACCEPTED/REJECTED/NOT IMPLEMENTED).
+uint8_t tape_control(Deck &d, const uint8_t *c, uint32_t len, bool &interim) {
+    uint8_t op = c[2];
+    if (len < 4) return kRejected;
+    uint8_t arg = c[3];
+    if (op == 0xC1) {   // LOAD MEDIUM
+        if (arg == 0x60 || arg == 0x31) {
+            move_to(d, 0, 0xC1, 0x60);
+            d.tape = false;
+            return kAccepted;
+        }
+        if (arg == 0x32) {
+            if (!d.tape) {
+                d.tape = true;
+                move_to(d, 0, 0xC4, 0x60);
+            }
+            return kAccepted;
+        }
+        return kRejected;
+    }
+    if (!d.tape) return kRejected;
+    int64_t pos = update(d, now_ns());
+    int num, den;
+    switch (op) {
+    case 0xC3:   // PLAY
+        if (arg == 0x30) { move_to(d, pos + 1, 0xC3, 0x7D); return kAccepted; }
+        if (arg == 0x40) { move_to(d, pos - 1, 0xC3, 0x6D); return kAccepted; }
+        if (arg == 0x75) { set_motion(d, 0xC3, 0x75, 1, 1); return kAccepted; }
+        if (arg == 0x65) { set_motion(d, 0xC3, 0x65, -1, 1); return kAccepted; }
+        if (arg == 0x7D || arg == 0x6D) { set_motion(d, 0xC3, arg, 0, 1); return kAccepted; }
+        if (play_rate(arg, num, den)) { set_motion(d, 0xC3, arg, num, den); return kAccepted; }
+        return kRejected;
+    case 0xC2:   // RECORD
+        if (arg == 0x75) { set_motion(d, 0xC2, 0x75, 1, 1); return kAccepted; }
+        if (arg == 0x7D) { set_motion(d, 0xC2, 0x7D, 0, 1); return kAccepted; }
+        return kRejected;
+    case 0xC4:   // WIND
+        if (arg == 0x60) { stop(d); return kAccepted; }
+        if (arg == 0x75) { set_motion(d, 0xC4, 0x75, 20, 1); return kAccepted; }
+        if (arg == 0x65) { set_motion(d, 0xC4, 0x65, -20, 1); return kAccepted; }
+        if (arg == 0x45) { set_motion(d, 0xC4, 0x45, -60, 1); return kAccepted; }
+        return kRejected;
+    case 0x55:   // FORWARD INDEX: the next mark
+        move_to(d, std::min(kTapeFrames, (pos / kIndexFrames + 1) * kIndexFrames), 0xC4, 0x60);
+        return kAccepted;
+    case 0x56:   // BACKWARD INDEX: the previous mark
+        move_to(d, pos <= 0 ? 0 : (pos - 1) / kIndexFrames * kIndexFrames, 0xC4, 0x60);
+        return kAccepted;
+    case 0x51: {   // TIME CODE: search
+        int64_t t = get_time(c, len);
+        if (arg != 0x20 || t < 0 || t > kTapeFrames) return kRejected;
+        interim = true;   // the search reports INTERIM until the tape is there
+        move_to(d, t, 0xC4, 0x60);
+        return kAccepted;
+    }
+    case 0x57: {   // RELATIVE TIME COUNTER: preset
+        int64_t t = get_time(c, len);
+        if (arg != 0x20 || t < 0) return kRejected;
+        d.counterOffset = pos - t;
+        return kAccepted;
+    }
+    default:
+        return kNotImplemented;
+    }
+}
+
+// Fills a tape-subunit STATUS answer into r (a copy of the frame).
+uint8_t tape_status(Deck &d, std::vector<uint8_t> &r, uint32_t len) {
+    uint8_t op = r[2];
+    if (len < 4) return kRejected;
+    uint8_t arg = r[3];
+    int64_t pos = update(d, now_ns());
+    if (op == 0xD0) {   // TRANSPORT STATE
+        if (arg != 0x7F) return kRejected;
+        r.resize(4);
+        r[2] = d.mode;
+        r[3] = d.state;
+        return kStable;
+    }
+    if (op != 0x51 && op != 0x57 && op != 0x53 && op != 0x54 && op != 0xDB) return kNotImplemented;
+    if (arg != 0x71) return kRejected;
+    if (!d.tape) return kRejected;
+    r.resize(8);
+    switch (op) {
+    case 0x51: put_time(r, pos); break;
+    case 0x57: put_time(r, pos - d.counterOffset); break;
+    case 0x53: r[4] = 0x15; r[5] = 0x03; r[6] = 0x07; r[7] = 0x20; break;   // 15 March 2007
+    case 0x54: r[4] = 0x00; r[5] = 0x00; r[6] = 0x30; r[7] = 0x14; break;   // 14:30:00:00
+    case 0xDB: r[4] = 0x01; r[5] = r[6] = r[7] = 0x00; break;               // standard play
+    }
+    return kStable;
+}
+
+uint8_t unit_status(const Deck &d, std::vector<uint8_t> &r, uint32_t len) {
+    (void)d;
+    uint8_t op = r[2];
+    r.resize(std::max<size_t>(r.size(), 8));
+    switch (op) {
+    case 0x30:   // UNIT INFO
+        r[3] = 0x07;
+        r[4] = 0x20;   // tape recorder/player, unit 0
+        std::memcpy(&r[5], kCompany, 3);
+        return kStable;
+    case 0x31: {   // SUBUNIT INFO
+        if (len < 4) return kRejected;
+        bool page0 = ((r[3] >> 4) & 7) == 0;
+        r[4] = page0 ? 0x20 : 0xFF;
+        r[5] = r[6] = r[7] = 0xFF;
+        return kStable;
+    }
+    case 0x18:   // OUTPUT PLUG SIGNAL FORMAT
+        if (len < 4 || (r[3] != 0x00 && r[3] != 0xFF)) return kRejected;
+        r[4] = 0x80;   // DVCR
+        r[5] = 0x00;   // SD 525-60
+        r[6] = r[7] = 0xFF;
+        return kStable;
+    case 0x00:   // VENDOR DEPENDENT
+        return len >= 6 && std::memcmp(&r[3], kCompany, 3) == 0 ? kStable : kNotImplemented;
+    default:
+        return kNotImplemented;
+    }
+}
+
+bool known(uint8_t subunit, uint8_t op) {
+    static const uint8_t unitOps[] = {0x30, 0x31, 0x18, 0x00};
+    static const uint8_t tapeOps[] = {0xC1, 0xC2, 0xC3, 0xC4, 0x55, 0x56, 0x51, 0x57, 0xD0, 0x53, 0x54, 0xDB};
+    if (subunit == kUnit) return std::find(std::begin(unitOps), std::end(unitOps), op) != std::end(unitOps);
+    if (subunit == kTape) return std::find(std::begin(tapeOps), std::end(tapeOps), op) != std::end(tapeOps);
+    return false;
+}
+
+uint64_t monotonic(void *) { return mono_ns(); }
+
+}  // namespace
+
+uint64_t now_ns() { return g_clock ? g_clock(g_clock_ctx) : monotonic(nullptr); }
+int timeout_ms() { return g_timeout_ms; }
+int32_t seam(FwSimSeam s) { return s >= 0 && s < FWSIM_SEAM_COUNT ? g_seams[s] : 0; }
+
+std::shared_ptr<Deck> find_deck(int id) {
+    ensure_bus();
+    auto it = g_decks.find(id);
+    return it == g_decks.end() ? nullptr : it->second;
+}
+
+void ensure_bus() {
+    if (g_bus_ready) return;
+    g_bus_ready = true;
+    int units = 1;
+    if (const char *env = std::getenv("TAVRIN_AVC_UNITS"); env && *env)
+        units = std::clamp(std::atoi(env), 0, 16);
+    for (int i = 0; i < units; ++i) fwsim_add_default_unit();
+}
+
+int64_t update(Deck &d, uint64_t now) {
+    if (now > d.anchorNs && d.rateNum != 0) {
+        // sub-frames = elapsed ns * 30 frames/s * kSub * rate / 1e9
+        __int128 moved = __int128(now - d.anchorNs) * kFps * kSub * d.rateNum / d.rateDen / 1000000000;
+        __int128 pos = d.anchorPos + moved;
+        bool atEnd = (d.rateNum < 0 && pos <= 0) || (d.rateNum > 0 && pos >= __int128(kTapeFrames) * kSub);
+        pos = std::clamp<__int128>(pos, 0, __int128(kTapeFrames) * kSub);
+        if (atEnd) {   // the tape stops at either end
+            d.mode = 0xC4;
+            d.state = 0x60;
+            d.rateNum = 0;
+            d.rateDen = 1;
+            d.anchorPos = int64_t(pos);
+            d.anchorNs = now;
+        } else if (moved != 0) {
+            // Re-anchor only by whole steps, so no time is lost to rounding.
+            d.anchorPos = int64_t(pos);
+            d.anchorNs += uint64_t(moved * 1000000000 * d.rateDen / (__int128(kFps) * kSub * d.rateNum));
+        }
+    } else if (d.rateNum == 0 || now < d.anchorNs) {
+        d.anchorNs = std::max(d.anchorNs, now);
+    }
+    return d.anchorPos / kSub;
+}
+
+std::vector<uint8_t> respond(Deck &d, const uint8_t *c, uint32_t len, bool &interim) {
+    std::vector<uint8_t> r(c, c + len);
+    uint8_t ctype = c[0], subunit = c[1], op = c[2];
+    interim = d.interim[op];
+    uint8_t code;
+    if (d.reject[op]) code = kRejected;
+    else if (d.notimpl[op]) code = kNotImplemented;
+    else if (!known(subunit, op)) code = kNotImplemented;
+    else if (ctype == kGeneralInquiry || ctype == kSpecificInquiry) code = kStable;   // "implemented"
+    else if (ctype == kControl && subunit == kTape) {
+        bool searching = false;
+        code = tape_control(d, c, len, searching);
+        interim = interim || searching;
+    } else if (ctype == kControl && subunit == kUnit && op == 0x00) {
+        code = len >= 6 && std::memcmp(c + 3, kCompany, 3) == 0 ? kAccepted : kNotImplemented;
+    } else if (ctype == kStatus && subunit == kTape) code = tape_status(d, r, len);
+    else if (ctype == kStatus && subunit == kUnit) code = unit_status(d, r, len);
+    else code = kNotImplemented;
+    r[0] = code;
+    return r;
+}
+
+}  // namespace fw::sim
+
+using namespace fw::sim;
+
+extern "C" {
+
+void fwsim_reset(int units) {
+    g_bus_ready = true;
+    for (auto &[id, d] : g_decks) terminate(*d, false);
+    g_decks.clear();
+    g_timeout_ms = 500;
+    for (auto &s : g_seams) s = 0;
+    for (int i = 0; i < units; ++i) fwsim_add_default_unit();
+}
+
+int fwsim_add_unit(uint32_t specId, uint32_t swVersion) {
+    ensure_bus();
+    auto d = std::make_shared<Deck>();
+    d->id = g_next_id++;
+    d->specId = specId;
+    d->swVersion = swVersion;
+    d->anchorNs = now_ns();
+    g_decks[d->id] = d;
+    publish(*d);
+    return d->id;
+}
+
+int fwsim_add_default_unit() { return fwsim_add_unit(0xA02D, 0x10001); }
+
+void fwsim_remove_unit(int id) {
+    auto d = find_deck(id);
+    if (!d) return;
+    g_decks.erase(id);
+    terminate(*d, true);
+}
+
+int fwsim_unit_count() {
+    ensure_bus();
+    return int(g_decks.size());
+}
+
+int fwsim_unit_id(int index) {
+    ensure_bus();
+    if (index < 0 || index >= int(g_decks.size())) return 0;
+    return std::next(g_decks.begin(), index)->first;
+}
+
+void fwsim_send_message(int id, uint32_t messageType, void *argument) {
+    auto d = find_deck(id);
+    if (!d) return;
+    message(d->deviceService, messageType, argument);
+    message(d->unitService, messageType, argument);
+}
+
+void fwsim_bus_reset() {
+    ensure_bus();
+    for (auto &[id, d] : g_decks) fwsim_send_message(id, kIOMessageServiceIsSuspended, nullptr);
+    for (auto &[id, d] : g_decks) fwsim_send_message(id, kIOMessageServiceIsResumed, nullptr);
+}
+
+void fwsim_set_clock(FwSimClock clock, void *ctx) {
+    // Bring every deck to the old clock's now, then continue on the new one.
+    for (auto &[id, d] : g_decks) update(*d, now_ns());
+    g_clock = clock;
+    g_clock_ctx = ctx;
+    for (auto &[id, d] : g_decks) d->anchorNs = now_ns();
+}
+
+void fwsim_set_fault(int id, FwSimFault fault, int param) {
+    if (auto d = find_deck(id)) {
+        d->fault = fault;
+        d->faultParam = param;
+    }
+}
+
+void fwsim_reject_opcode(int id, uint8_t opcode, int on) {
+    if (auto d = find_deck(id)) d->reject[opcode] = on != 0;
+}
+void fwsim_notimpl_opcode(int id, uint8_t opcode, int on) {
+    if (auto d = find_deck(id)) d->notimpl[opcode] = on != 0;
+}
+void fwsim_interim_opcode(int id, uint8_t opcode, int on) {
+    if (auto d = find_deck(id)) d->interim[opcode] = on != 0;
+}
+void fwsim_set_response_delay_ms(int id, int ms) {
+    if (auto d = find_deck(id)) d->delayMs = std::max(0, ms);
+}
+void fwsim_set_timeout_ms(int ms) { g_timeout_ms = std::clamp(ms, 1, 60000); }
+
+void fwsim_set_seam(FwSimSeam s, int32_t status) {
+    if (s >= 0 && s < FWSIM_SEAM_COUNT) g_seams[s] = status;
+}
+
+uint32_t fwsim_last_command(int id, uint8_t *out, uint32_t capacity) {
+    auto d = find_deck(id);
+    if (!d) return 0;
+    uint32_t n = uint32_t(d->lastCommand.size());
+    if (out) std::memcpy(out, d->lastCommand.data(), std::min(n, capacity));
+    return n;
+}
+
+uint32_t fwsim_command_count(int id) {
+    auto d = find_deck(id);
+    return d ? d->commands : 0;
+}
+
+uint32_t fwsim_interim_count(int id) {
+    auto d = find_deck(id);
+    return d ? d->interims : 0;
+}
+
+void fwsim_transport(int id, uint8_t *mode, uint8_t *state) {
+    auto d = find_deck(id);
+    if (!d) return;
+    update(*d, now_ns());
+    if (mode) *mode = d->mode;
+    if (state) *state = d->state;
+}
+
+int64_t fwsim_position(int id) {
+    auto d = find_deck(id);
+    return d ? update(*d, now_ns()) : 0;
+}
+
+void fwsim_set_position(int id, int64_t frames) {
+    auto d = find_deck(id);
+    if (!d) return;
+    update(*d, now_ns());
+    d->anchorPos = std::clamp<int64_t>(frames, 0, kTapeFrames) * kSub;
+    d->anchorNs = now_ns();
+}
+
+int fwsim_is_open(int id) {
+    auto d = find_deck(id);
+    return d && d->openedBy;
+}
+
+int fwsim_has_tape(int id) {
+    auto d = find_deck(id);
+    return d && d->tape;
+}
+
+}  // extern "C"
