@@ -1,0 +1,67 @@
+#include <rb/showurl.h>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+namespace {
+
+TEST(ShowURL, HandlerReceivesAcceptedURLsOnly) {
+    std::vector<std::string> seen;
+    rb::setShowURLHandler([&](const std::string &u) { seen.push_back(u); });
+    EXPECT_TRUE(rb::showURL("http://example.invalid/vq/download"));
+    EXPECT_TRUE(rb::showURL("mailto:someone@example.invalid"));
+    EXPECT_FALSE(rb::showURL(""));
+    EXPECT_FALSE(rb::showURL("--help"));
+    EXPECT_FALSE(rb::showURL("/etc/passwd"));
+    EXPECT_FALSE(rb::showURL("no scheme here"));
+    EXPECT_FALSE(rb::showURL("http://a/\nb"));
+    rb::setShowURLHandler(nullptr);
+    EXPECT_EQ(seen, (std::vector<std::string>{"http://example.invalid/vq/download",
+                                              "mailto:someone@example.invalid"}));
+}
+
+// The real path: a stand-in xdg-open first on PATH records its arguments.
+TEST(ShowURL, SpawnsOpenerWithTheURLAsOneArgumentAndNoShell) {
+    char tmpl[] = "/tmp/rbhttp-showurl-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    std::string dir = tmpl;
+    std::string out = dir + "/args";
+    {
+        std::ofstream f(dir + "/xdg-open");
+        f << "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > \"" << out << ".tmp\"\nmv \"" << out
+          << ".tmp\" \"" << out << "\"\n";
+    }
+    chmod((dir + "/xdg-open").c_str(), 0755);
+    std::string oldPath = getenv("PATH") ? getenv("PATH") : "";
+    setenv("PATH", (dir + ":" + oldPath).c_str(), 1);
+
+    std::string url = "http://h/a b;touch " + dir + "/pwned$(touch " + dir + "/pwned2)";
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(rb::showURL(url));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    setenv("PATH", oldPath.c_str(), 1);
+
+    std::string got;
+    for (int i = 0; i < 500 && got.empty(); ++i) {
+        std::ifstream f(out);
+        std::stringstream ss;
+        ss << f.rdbuf();
+        got = ss.str();
+        if (got.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(got, "1\n" + url + "\n");
+    EXPECT_NE(access((dir + "/pwned").c_str(), F_OK), 0);
+    EXPECT_NE(access((dir + "/pwned2").c_str(), F_OK), 0);
+    std::system(("rm -rf " + dir).c_str());
+}
+
+}  // namespace

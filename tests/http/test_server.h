@@ -1,0 +1,79 @@
+// A small threaded HTTP/1.1 server on 127.0.0.1 for the socket tests, and a
+// poll() loop that plays the host's main loop.
+#pragma once
+
+#include <rb/http.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace testsrv {
+
+// Routes:
+//   /ok                 200 "1.0.3"
+//   /missing            404 "no such page"
+//   /silent             reads the request and never answers
+//   /chunked            chunked body "abcdef" in three pieces
+//   /drip               20 bytes, one every 15 ms, with Content-Length
+//   /slow               Content-Length 100000, 10 bytes every 50 ms
+//   /sized/N            N bytes 'x' with Content-Length
+//   /chunkedsized/N     N bytes 'x' chunked, 16 KiB a chunk
+//   /redirect/N         302 to /redirect/N-1; /redirect/0 is 200 "landed"
+//   /tofile             302 to file:///etc/passwd
+class Server {
+public:
+    Server();
+    ~Server();
+    int port() const { return port_; }
+    std::string url(const std::string &path) const;
+    int requests() const { return requests_; }
+    int bytesSentOnSlow() const { return slowBytes_; }
+
+private:
+    void acceptLoop();
+    void serve(int fd);
+    bool waitStop(int ms);  // true when the server is stopping
+    bool sendAll(int fd, const std::string &data);
+
+    int listenFd_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> requests_{0};
+    std::atomic<int> slowBytes_{0};
+    std::thread acceptor_;
+    std::mutex mutex_;
+    std::vector<std::thread> workers_;
+};
+
+// A port on 127.0.0.1 that nothing listens on.
+int closedPort();
+
+using Clock = std::chrono::steady_clock;
+
+class Loop {
+public:
+    rb::LoopHooks hooks();
+    // Runs until done() holds or limitMs passed; returns done().
+    bool runUntil(rb::HTTPEngine &engine, const std::function<bool()> &done, int limitMs);
+    void runFor(rb::HTTPEngine &engine, int ms);
+
+    // An unrelated repeating timer, to show the loop keeps turning.
+    int tickMs = 0;
+    int ticks = 0;
+    std::size_t watched() const { return fds_.size(); }
+
+private:
+    void runOnce(rb::HTTPEngine &engine, int maxWaitMs);
+    std::map<int, short> fds_;
+    std::optional<Clock::time_point> timer_;
+    std::optional<Clock::time_point> nextTick_;
+};
+
+}  // namespace testsrv
