@@ -1,0 +1,251 @@
+// CoreFoundation objects, bundles, the Frameworks folder and the Carbon
+// system services.
+#include "fw_test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+std::string text(CFStringRef s) {
+    char buf[512];
+    return CFStringGetCString(s, buf, sizeof buf, kCFStringEncodingUTF8) ? buf : "<fail>";
+}
+
+TEST(CFString, ConvertsBetweenEncodings) {
+    const UInt8 macRoman[] = {'C', 'a', 'f', 0x8E};   // "Café" in MacRoman
+    CFStringRef s = CFStringCreateWithBytes(nullptr, macRoman, 4, kCFStringEncodingMacRoman, 0);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(text(s), "Caf\xC3\xA9");
+    EXPECT_EQ(CFStringGetLength(s), 4);
+    char latin[8];
+    ASSERT_TRUE(CFStringGetCString(s, latin, sizeof latin, kCFStringEncodingISOLatin1));
+    EXPECT_EQ(uint8_t(latin[3]), 0xE9);
+    char ascii[8];
+    EXPECT_FALSE(CFStringGetCString(s, ascii, sizeof ascii, kCFStringEncodingASCII));
+    EXPECT_STREQ(ascii, "");
+    // Lossy conversion as the debug helpers do it.
+    UInt8 out[8];
+    CFIndex used = 0;
+    EXPECT_EQ(CFStringGetBytes(s, CFRangeMake(0, 4), kCFStringEncodingASCII, '?', 0, out, sizeof out, &used), 4);
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(out), size_t(used)), "Caf?");
+    CFRelease(s);
+}
+
+TEST(CFString, RefusesBadInputAndSmallBuffers) {
+    EXPECT_EQ(CFStringCreateWithCString(nullptr, "\xC3(", kCFStringEncodingUTF8), nullptr);      // bad UTF-8
+    EXPECT_EQ(CFStringCreateWithCString(nullptr, "\xE2\x82", kCFStringEncodingUTF8), nullptr);   // cut short
+    EXPECT_EQ(CFStringCreateWithCString(nullptr, "x", 0x1234), nullptr);                         // unknown encoding
+    EXPECT_EQ(CFStringCreateWithCString(nullptr, nullptr, kCFStringEncodingUTF8), nullptr);
+    CFStringRef s = CFStringCreateWithCString(nullptr, "12345", kCFStringEncodingUTF8);
+    char small[5];
+    EXPECT_FALSE(CFStringGetCString(s, small, sizeof small, kCFStringEncodingUTF8));
+    char exact[6];
+    EXPECT_TRUE(CFStringGetCString(s, exact, sizeof exact, kCFStringEncodingUTF8));
+    UInt8 two[2];
+    CFIndex used = 0;
+    EXPECT_EQ(CFStringGetBytes(s, CFRangeMake(0, 5), kCFStringEncodingUTF8, 0, 0, two, 2, &used), 2);
+    EXPECT_EQ(used, 2);
+    EXPECT_EQ(CFStringGetBytes(s, CFRangeMake(3, 5), kCFStringEncodingUTF8, 0, 0, two, 2, &used), 0);  // bad range
+    CFRelease(s);
+}
+
+TEST(CFString, ConstantsAreInternedAndImmortal) {
+    CFStringRef a = CFSTR("Unit_Spec_ID");
+    EXPECT_EQ(a, CFSTR("Unit_Spec_ID"));
+    CFRelease(a);
+    CFRelease(a);
+    EXPECT_EQ(text(a), "Unit_Spec_ID");
+}
+
+TEST(CFString, FormatsWithObjects) {
+    int32_t v = 41005;
+    CFNumberRef n = CFNumberCreate(nullptr, kCFNumberSInt32Type, &v);
+    CFStringRef s = CFStringCreateWithFormat(nullptr, nullptr, CFSTR("%@=%@ [%5.1f|%-3d|%*d|%s|%#x|%lld|%%]"),
+                                             CFSTR("id"), n, 2.25, 7, 4, 9, "txt", 255, 1LL << 40);
+    EXPECT_EQ(text(s), "id=41005 [  2.2|7  |   9|txt|0xff|1099511627776|%]");
+    CFRelease(s);
+    CFStringRef none = CFStringCreateWithFormat(nullptr, nullptr, CFSTR("%@"), static_cast<CFTypeRef>(nullptr));
+    EXPECT_EQ(text(none), "(null)");
+    CFRelease(none);
+    CFRelease(n);
+}
+
+TEST(CFNumber, ConvertsOnlyWhatFits) {
+    int32_t big = 0x10001;
+    CFNumberRef n = CFNumberCreate(nullptr, kCFNumberSInt32Type, &big);
+    int8_t small = 0;
+    EXPECT_FALSE(CFNumberGetValue(n, kCFNumberSInt8Type, &small));
+    int64_t wide = 0;
+    EXPECT_TRUE(CFNumberGetValue(n, kCFNumberSInt64Type, &wide));
+    EXPECT_EQ(wide, 0x10001);
+    CFNumberRef same = CFNumberCreate(nullptr, kCFNumberSInt64Type, &wide);
+    EXPECT_TRUE(CFEqual(n, same));
+    CFRelease(same);
+    CFRelease(n);
+}
+
+TEST(CFDictionary, KeysCompareByValueAndValuesAreRetained) {
+    CFMutableDictionaryRef d =
+        CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
+    CFStringRef key = CFStringCreateWithCString(nullptr, "k", kCFStringEncodingUTF8);
+    CFStringRef v1 = CFStringCreateWithCString(nullptr, "one", kCFStringEncodingUTF8);
+    CFStringRef v2 = CFStringCreateWithCString(nullptr, "two", kCFStringEncodingUTF8);
+    CFDictionarySetValue(d, key, v1);
+    EXPECT_EQ(CFGetRetainCount(v1), 2);
+    CFDictionarySetValue(d, CFSTR("k"), v2);   // equal key, other object: replaces
+    EXPECT_EQ(CFDictionaryGetCount(d), 1);
+    EXPECT_EQ(CFGetRetainCount(v1), 1);
+    EXPECT_EQ(CFDictionaryGetValue(d, key), v2);
+    EXPECT_EQ(CFDictionaryGetValue(d, CFSTR("missing")), nullptr);
+    CFRelease(d);
+    EXPECT_EQ(CFGetRetainCount(v2), 1);
+    CFRelease(key);
+    CFRelease(v1);
+    CFRelease(v2);
+}
+
+TEST(CFURL, BuildsFileSystemPaths) {
+    CFURLRef u = CFURLCreateWithFileSystemPath(nullptr, CFSTR("/tmp/some/dir/"), kCFURLPOSIXPathStyle, 1);
+    CFURLRef child = CFURLCreateCopyAppendingPathComponent(nullptr, u, CFSTR("System.framework"), 1);
+    UInt8 buf[64];
+    ASSERT_TRUE(CFURLGetFileSystemRepresentation(child, 1, buf, sizeof buf));
+    EXPECT_STREQ(reinterpret_cast<char *>(buf), "/tmp/some/dir/System.framework");
+    UInt8 tiny[8];
+    EXPECT_FALSE(CFURLGetFileSystemRepresentation(child, 1, tiny, sizeof tiny));
+    CFURLRef rel = CFURLCreateWithFileSystemPath(nullptr, CFSTR("x"), kCFURLPOSIXPathStyle, 0);
+    ASSERT_TRUE(CFURLGetFileSystemRepresentation(rel, 1, buf, sizeof buf));
+    EXPECT_EQ(buf[0], '/');
+    EXPECT_EQ(CFURLCreateWithFileSystemPath(nullptr, CFSTR(""), kCFURLPOSIXPathStyle, 0), nullptr);
+    CFRelease(rel);
+    CFRelease(child);
+    CFRelease(u);
+}
+
+TEST(CFUUID, ConstantsInternAndParse) {
+    EXPECT_EQ(kIOFireWireAVCLibUnitTypeID, kIOFireWireAVCLibUnitTypeID);
+    EXPECT_NE(kIOFireWireAVCLibUnitTypeID, kIOCFPlugInInterfaceID);
+    CFUUIDRef parsed = CFUUIDCreateFromString(nullptr, CFSTR("FC65C030-D498-11D5-878D-0003934B81A0"));
+    ASSERT_NE(parsed, nullptr);
+    EXPECT_TRUE(CFEqual(parsed, kIOFireWireAVCLibUnitInterfaceID));
+    CFUUIDBytes b = CFUUIDGetUUIDBytes(parsed);
+    EXPECT_EQ(b.byte0, 0xFC);
+    EXPECT_EQ(b.byte15, 0xA0);
+    CFRelease(parsed);
+    EXPECT_EQ(CFUUIDCreateFromString(nullptr, CFSTR("FC65C030-D498")), nullptr);
+    EXPECT_EQ(CFUUIDCreateFromString(nullptr, CFSTR("ZZ65C030-D498-11D5-878D-0003934B81A0")), nullptr);
+}
+
+CFBundleRef bundle_at(const std::string &path) {
+    CFStringRef p = CFStringCreateWithCString(nullptr, path.c_str(), kCFStringEncodingUTF8);
+    CFURLRef u = CFURLCreateWithFileSystemPath(nullptr, p, kCFURLPOSIXPathStyle, 1);
+    CFBundleRef b = CFBundleCreate(nullptr, u);
+    CFRelease(u);
+    CFRelease(p);
+    return b;
+}
+
+TEST(CFBundle, LooksFunctionsUpByName) {
+    CFBundleRef full = bundle_at(FW_HELPER_BUNDLE_DIR "/AVCHelper.bundle");
+    CFBundleRef partial = bundle_at(FW_HELPER_BUNDLE_DIR "/AVCHelperPartial.bundle");
+    ASSERT_NE(full, nullptr);
+    ASSERT_NE(partial, nullptr);
+    ASSERT_TRUE(CFBundleLoadExecutable(full));
+    ASSERT_TRUE(CFBundleLoadExecutable(partial));
+    const char *all[] = {"Send2Device", "SetTimerAVC", "CreateNotificationPort", "DestroyNotificationPort",
+                         "CreateIOCFPlugInInterface", "GetIOFireWireAVCLibUnitInterface",
+                         "ReleaseIOFireWireAVCLibUnitInterface", "DestroyPlugInInterface",
+                         "IOServiceAddMatchingNotificationPtr", "SendCommandStatusUnitInfo",
+                         "SendCommandStatusSubunitInfo", "SendCommandStatusOutputPlugSignalFormat",
+                         "SendCommandStatusVendorDependent"};
+    for (const char *name : all) {
+        CFStringRef n = CFStringCreateWithCString(nullptr, name, kCFStringEncodingUTF8);
+        EXPECT_NE(CFBundleGetFunctionPointerForName(full, n), nullptr) << name;
+        bool missing = std::string(name) == "Send2Device" || std::string(name) == "SetTimerAVC" ||
+                       std::string(name) == "CreateNotificationPort";
+        EXPECT_EQ(CFBundleGetFunctionPointerForName(partial, n) == nullptr, missing) << name;
+        CFRelease(n);
+    }
+    EXPECT_EQ(CFBundleGetFunctionPointerForName(full, CFSTR("NoSuchFunction")), nullptr);
+    CFBundleUnloadExecutable(full);
+    EXPECT_FALSE(CFBundleIsExecutableLoaded(full));
+    // A lookup loads the executable again.
+    EXPECT_NE(CFBundleGetFunctionPointerForName(full, CFSTR("Send2Device")), nullptr);
+    CFRelease(full);
+    CFRelease(partial);
+}
+
+TEST(CFBundle, MissingFolderOrExecutable) {
+    EXPECT_EQ(bundle_at("/nonexistent/X.bundle"), nullptr);
+    CFBundleRef empty = bundle_at(FW_HELPER_BUNDLE_DIR);   // a folder without "avchelpers.so"
+    ASSERT_NE(empty, nullptr);
+    EXPECT_FALSE(CFBundleLoadExecutable(empty));
+    EXPECT_EQ(CFBundleGetFunctionPointerForName(empty, CFSTR("Send2Device")), nullptr);
+    CFRelease(empty);
+}
+
+TEST(Frameworks, SystemFrameworkResolvesPrintAndIdleTimerMaker) {
+    setenv("TAVRIN_FRAMEWORKS_DIR", FW_FRAMEWORKS_DIR, 1);
+    FSRef ref;
+    ASSERT_EQ(FSFindFolder(kOnAppropriateDisk, kFrameworksFolderType, 1, &ref), noErr);
+    CFURLRef folder = CFURLCreateFromFSRef(nullptr, &ref);
+    CFURLRef url = CFURLCreateCopyAppendingPathComponent(nullptr, folder, CFSTR("System.framework"), 0);
+    CFBundleRef b = CFBundleCreate(nullptr, url);
+    ASSERT_NE(b, nullptr);
+    ASSERT_TRUE(CFBundleLoadExecutable(b));
+    EXPECT_NE(CFBundleGetFunctionPointerForName(b, CFSTR("printf")), nullptr);
+    void *maker = CFBundleGetFunctionPointerForName(b, CFSTR("NewEventLoopIdleTimerUPP"));
+    EXPECT_EQ(maker, reinterpret_cast<void *>(&NewEventLoopIdleTimerUPP));
+    CFRelease(b);
+    CFRelease(url);
+    CFRelease(folder);
+    unsetenv("TAVRIN_FRAMEWORKS_DIR");
+}
+
+TEST(Frameworks, FolderIsCreatedOnlyWhenAsked) {
+    char tmpl[] = "/tmp/fwtestXXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    std::string dir = std::string(tmpl) + "/Library/Frameworks";
+    setenv("TAVRIN_FRAMEWORKS_DIR", dir.c_str(), 1);
+    FSRef ref;
+    EXPECT_EQ(FSFindFolder(kUserDomain, kFrameworksFolderType, 0, &ref), fnfErr);
+    ASSERT_EQ(FSFindFolder(kUserDomain, kFrameworksFolderType, 1, &ref), noErr);
+    EXPECT_EQ(std::string(ref.path), dir);
+    EXPECT_EQ(FSFindFolder(kUserDomain, FW_FOURCC("pref"), 1, &ref), fnfErr);
+    unsetenv("TAVRIN_FRAMEWORKS_DIR");
+    std::string cleanup = "rm -rf " + std::string(tmpl);
+    EXPECT_EQ(std::system(cleanup.c_str()), 0);
+}
+
+TEST(Carbon, GestaltAnswersSystemVersionUnlessMadeToFail) {
+    SInt32 v = 0;
+    ASSERT_EQ(Gestalt(gestaltSystemVersion, &v), noErr);
+    EXPECT_EQ(v, 0x1048);
+    EXPECT_EQ(Gestalt(FW_FOURCC("xxxx"), &v), gestaltUndefSelectorErr);
+    fw_gestalt_fail(-1);
+    v = 7;
+    EXPECT_EQ(Gestalt(gestaltSystemVersion, &v), -1);
+    EXPECT_EQ(v, 7);
+    fw_gestalt_fail(0);
+    EXPECT_EQ(Gestalt(gestaltSystemVersion, &v), noErr);
+}
+
+TEST(Carbon, DebugStrHandsTheLengthPrefixedTextToTheHook) {
+    std::string got;
+    fw_set_debugstr_hook([](const char *t, size_t n, void *ctx) { static_cast<std::string *>(ctx)->assign(t, n); },
+                         &got);
+    Str255 s;
+    s[0] = 255;
+    for (int i = 1; i <= 255; ++i) s[i] = 'a' + i % 26;
+    DebugStr(s);
+    EXPECT_EQ(got.size(), 255u);
+    EXPECT_EQ(got[0], 'b');
+    const unsigned char empty[1] = {0};
+    DebugStr(empty);
+    EXPECT_EQ(got, "");
+    fw_set_debugstr_hook(nullptr, nullptr);
+}
+
+}  // namespace

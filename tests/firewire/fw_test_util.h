@@ -1,0 +1,84 @@
+// Shared helpers of the FireWire platform tests.
+#pragma once
+
+#include "fw/Carbon.h"
+#include "fw/FWSim.h"
+#include "fw/IOKit.h"
+
+#include <poll.h>
+
+#include <chrono>
+#include <functional>
+#include <initializer_list>
+#include <vector>
+
+// A clock the test moves by hand.
+struct ManualClock {
+    uint64_t ns = 1000000000ull;
+    static uint64_t read(void *self) { return static_cast<ManualClock *>(self)->ns; }
+    void advance_ms(uint64_t ms) { ns += ms * 1000000ull; }
+};
+
+// Polls the run-loop fd like a host would, performing work as it becomes
+// due, until cond() holds or the time runs out.
+inline bool pump_until(const std::function<bool()> &cond, int timeout_ms = 1000) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (!cond()) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        pollfd p{fw_runloop_fd(), POLLIN, 0};
+        if (poll(&p, 1, int(left.count())) > 0) fw_runloop_perform();
+    }
+    return true;
+}
+
+// Runs whatever is due right now (nothing waits).
+inline int pump_now() {
+    pollfd p{fw_runloop_fd(), POLLIN, 0};
+    return poll(&p, 1, 0) > 0 ? fw_runloop_perform() : 0;
+}
+
+inline CFMutableDictionaryRef avc_matching(int32_t spec = 0xA02D, int32_t version = 0x10001) {
+    CFMutableDictionaryRef d = IOServiceMatching("IOFireWireAVCUnit");
+    CFNumberRef a = CFNumberCreate(nullptr, kCFNumberSInt32Type, &spec);
+    CFNumberRef b = CFNumberCreate(nullptr, kCFNumberSInt32Type, &version);
+    CFDictionarySetValue(d, CFSTR("Unit_Spec_ID"), a);
+    CFDictionarySetValue(d, CFSTR("Unit_SW_Vers"), b);
+    CFRelease(a);
+    CFRelease(b);
+    return d;
+}
+
+typedef IOFireWireAVCLibUnitInterface **UnitRef;
+
+// The plug-in and unit interfaces of the first matching unit, opened.
+struct OpenUnit {
+    IOCFPlugInInterface **plugin = nullptr;
+    UnitRef unit = nullptr;
+    bool ok() const { return unit != nullptr; }
+    OpenUnit() {
+        io_service_t s = IOServiceGetMatchingService(kIOMasterPortDefault, avc_matching());
+        if (!s) return;
+        SInt32 score;
+        IOCreatePlugInInterfaceForService(s, kIOFireWireAVCLibUnitTypeID, kIOCFPlugInInterfaceID, &plugin, &score);
+        IOObjectRelease(s);
+        if (!plugin) return;
+        if ((*plugin)->QueryInterface(plugin, CFUUIDGetUUIDBytes(kIOFireWireAVCLibUnitInterfaceID),
+                                      reinterpret_cast<LPVOID *>(&unit)) != S_OK)
+            return;
+        (*unit)->open(unit);
+    }
+    ~OpenUnit() {
+        if (unit) (*unit)->Release(unit);
+        if (plugin) IODestroyPlugInInterface(plugin);
+    }
+    // One exchange; the response, sized to what came back.
+    std::vector<uint8_t> send(std::initializer_list<uint8_t> frame, UInt32 capacity = 8, IOReturn *status = nullptr) {
+        std::vector<uint8_t> f(frame), r(capacity, 0xEE);
+        UInt32 len = capacity;
+        IOReturn st = (*unit)->AVCCommand(unit, f.data(), UInt32(f.size()), r.data(), &len);
+        if (status) *status = st;
+        r.resize(st == kIOReturnSuccess ? len : 0);
+        return r;
+    }
+};
