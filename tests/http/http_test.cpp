@@ -162,6 +162,20 @@ TEST_F(HTTPTest, UnsafeOrForeignURLsAreRefusedFromTheLoop) {
     EXPECT_EQ(server.requests(), 0);
 }
 
+TEST_F(HTTPTest, HandlerRetryingAtOnceDoesNotStallTheLoop) {
+    loop.tickMs = 5;
+    int errors = 0;
+    rb::HTTPSocket s(engine);
+    s.error = [&](rb::HTTPError, const std::string &) {
+        ++errors;
+        s.get("bad url");
+    };
+    s.get("bad url");
+    loop.runFor(engine, 100);
+    EXPECT_GT(errors, 1);
+    EXPECT_GT(loop.ticks, 3);
+}
+
 TEST_F(HTTPTest, OneSocketServesRequestsInARow) {
     Outcome out;
     auto s = makeSocket(out);

@@ -61,6 +61,12 @@ TEST(ShowURL, SpawnsOpenerWithTheURLAsOneArgumentAndNoShell) {
     EXPECT_EQ(got, "1\n" + url + "\n");
     EXPECT_NE(access((dir + "/pwned").c_str(), F_OK), 0);
     EXPECT_NE(access((dir + "/pwned2").c_str(), F_OK), 0);
+
+    // No opener on PATH: refused, not crashed.
+    setenv("PATH", dir.c_str(), 1);
+    unlink((dir + "/xdg-open").c_str());
+    EXPECT_FALSE(rb::showURL("http://h/"));
+    setenv("PATH", oldPath.c_str(), 1);
     std::system(("rm -rf " + dir).c_str());
 }
 

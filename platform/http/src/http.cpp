@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <deque>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -237,7 +238,9 @@ void HTTPEngine::socketReady(int fd, short revents) {
 }
 
 void HTTPEngine::timerFired() {
-    while (!d->failed.empty()) {
+    // Only what was queued before this turn: a handler that retries at once
+    // is served on the next turn, so the loop keeps running.
+    for (std::size_t n = d->failed.size(); n > 0 && !d->failed.empty(); --n) {
         HTTPSocket::Transfer *t = d->failed.front();
         d->failed.pop_front();
         d->finish(t, CURLE_OK);
@@ -317,7 +320,9 @@ void HTTPSocket::get(const std::string &url) {
     curl_easy_setopt(e, CURLOPT_MAXREDIRS, std::max(0L, limits.maxRedirects));
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, std::max(1L, limits.connectTimeoutMs));
     curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, std::max(1L, limits.timeoutMs));
-    curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBodyBytes));
+    constexpr auto maxOff = static_cast<std::size_t>(std::numeric_limits<curl_off_t>::max());
+    if (limits.maxBodyBytes < maxOff)
+        curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBodyBytes));
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &onBody);
     curl_easy_setopt(e, CURLOPT_WRITEDATA, t);
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &onHeader);
