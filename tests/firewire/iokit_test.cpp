@@ -48,10 +48,15 @@ TEST_F(Registry, MatchesByClassAndUnitSpecInPublicationOrder) {
     ASSERT_EQ(IOObjectGetClass(units[0], cls), kIOReturnSuccess);
     EXPECT_STREQ(cls, "IOFireWireAVCUnit");
     for (io_service_t s : units) IOObjectRelease(s);
-    EXPECT_EQ(all_matching(IOServiceMatching("IOFireWireAVCUnit")).size(), 3u);
-    EXPECT_EQ(all_matching(IOServiceMatching("IOFireWireDevice")).size(), 3u);
-    EXPECT_EQ(all_matching(avc_matching(0xA02D, 0x10002)).size(), 0u);
-    EXPECT_EQ(all_matching(IOServiceMatching("IOUSBDevice")).size(), 0u);
+    auto count = [](CFDictionaryRef d) {
+        std::vector<io_service_t> found = all_matching(d);
+        for (io_service_t s : found) IOObjectRelease(s);
+        return found.size();
+    };
+    EXPECT_EQ(count(IOServiceMatching("IOFireWireAVCUnit")), 3u);
+    EXPECT_EQ(count(IOServiceMatching("IOFireWireDevice")), 3u);
+    EXPECT_EQ(count(avc_matching(0xA02D, 0x10002)), 0u);
+    EXPECT_EQ(count(IOServiceMatching("IOUSBDevice")), 0u);
     // The first unit of the first match stays first after the second leaves.
     fwsim_remove_unit(first);
     io_service_t s = IOServiceGetMatchingService(kIOMasterPortDefault, avc_matching());

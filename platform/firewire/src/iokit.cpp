@@ -64,7 +64,8 @@ struct Event {
     void *arg;
 };
 
-std::map<io_object_t, IOObj *> g_objects;
+// Never destroyed, so objects stay reachable through process exit.
+std::map<io_object_t, IOObj *> &g_objects = *new std::map<io_object_t, IOObj *>;
 io_object_t g_next_handle = 0x1001;
 uint64_t g_next_seq = 1;
 

@@ -11,7 +11,8 @@
 namespace fw::sim {
 namespace {
 
-std::map<int, std::shared_ptr<Deck>> g_decks;   // by id; ids grow with publication
+// By id (ids grow with publication); never destroyed.
+std::map<int, std::shared_ptr<Deck>> &g_decks = *new std::map<int, std::shared_ptr<Deck>>;
 bool g_bus_ready = false;
 int g_next_id = 1;
 int g_timeout_ms = 500;
