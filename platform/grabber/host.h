@@ -1,0 +1,43 @@
+// Host services of the grabber plug-in, fetched by name through the resolver
+// on first use and kept. A missing service yields 0 (or does nothing), and
+// the caller returns 0 or nil.
+#pragma once
+
+#include <rb/plugin.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace grab {
+
+// A new resolver (REALPluginMain) makes every service be fetched anew.
+void setResolver(REALResolver resolver);
+
+void announceVersion();  // "RegisterPluginVersion" 9
+void registerClass(REALclassDefinition *def);
+void registerClassExtension(REALclassDefinition *def);
+void registerMethod(REALmethodDefinition *def);
+
+// Strings. newString returns a string retained for the caller, or 0.
+REALstring newString(const std::string &bytes);
+// The bytes of a host string; false when there is no string or the host
+// cannot say.
+bool stringBytes(REALstring s, std::string *out);
+
+// Objects.
+REALobject newInstance(const char *className);  // retained for the caller
+void lockObject(REALobject o);
+void unlockObject(REALobject o);
+// Whether `o` is of the named class; true when the host cannot tell.
+bool objectIsA(REALobject o, const char *className);
+
+// A new host picture taking over a picture handle (the handle is disposed
+// when the host cannot take it).
+REALpicture pictureFromPicHandle(void *picHandle);
+// A folder item for a path, or 0.
+REALfolderItem folderItemFromPath(const std::string &path);
+// The host's window behind a window object (an rb::Window* in this host).
+void *windowHandle(REALobject window);
+
+}  // namespace grab

@@ -1,0 +1,418 @@
+// The grabber plug-in against a stand-in host: records and binding texts,
+// the rectangle class, the synthetic grabber, the extension and the global.
+#include "fake_host.h"
+
+#include "imaging/imaging.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <thread>
+
+namespace {
+
+struct TableRow {
+    const char *group, *cls, *text;
+};
+
+const TableRow kTable[] = {
+#define MEMBER(group, cls, kind, text, type) {#group, cls, text},
+#include "outside_members.def"
+};
+
+fake::Plugin &plugin() {
+    static fake::Plugin p;
+    return p;
+}
+
+// The shared copy of the plug-in, registered afresh with the current host
+// settings, and the binding a host derives from it.
+fake::Binding freshBinding() {
+    plugin().reRegister();
+    return fake::binding();
+}
+
+// Call helpers in the application's manner: methods get the object and the
+// arguments, getters (object, 0), setters (object, 0, value).
+struct Bound {
+    fake::Binding b = freshBinding();
+    void *at(const std::string &text) const {
+        auto it = b.entry.find(text);
+        return it == b.entry.end() ? nullptr : it->second;
+    }
+    template <typename R = void, typename... A>
+    R call(const std::string &text, A... args) const {
+        return reinterpret_cast<R (*)(A...)>(at(text))(args...);
+    }
+    template <typename R>
+    R get(const std::string &text, REALobject o) const {
+        return reinterpret_cast<R (*)(REALobject, intptr_t)>(at(text))(o, 0);
+    }
+    template <typename T>
+    void set(const std::string &text, REALobject o, T v) const {
+        reinterpret_cast<void (*)(REALobject, intptr_t, T)>(at(text))(o, 0, v);
+    }
+};
+
+class Grabber : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(plugin().ok);
+        unsetenv("TAVRIN_NO_VIDEO");
+        unsetenv("TAVRIN_VIDEO_SIZE");
+    }
+    void TearDown() override { fake::host().withheld.clear(); }
+
+    Bound bound;
+
+    REALobject rect(int32_t top, int32_t bottom, int32_t left, int32_t right) {
+        REALobject r = fake::newObject("IntegerRectPlyx");
+        int32_t *d = fake::data<int32_t>(r);
+        d[0] = top, d[1] = bottom, d[2] = left, d[3] = right;
+        return r;
+    }
+    std::array<int32_t, 4> fields(REALobject r) {
+        int32_t *d = fake::data<int32_t>(r);
+        return {d[0], d[1], d[2], d[3]};
+    }
+
+    // A grabber set up as the main window does it.
+    REALobject startGrabber() {
+        REALobject g = fake::newObject("QTGrabberPlyx");
+        bound.call("QTGrabberPlyx.InitGrabber", g);
+        bound.call("QTGrabberPlyx.InitVideo", g);
+        bound.call("QTGrabberPlyx.Prepare(PrepareForPreview as boolean, PrepareForRecord as boolean)", g,
+                   RBBoolean(1), RBBoolean(0));
+        bound.call("QTGrabberPlyx.StartPreview", g);
+        bound.call("QTGrabberPlyx.Play", g);
+        return g;
+    }
+    std::string settings(REALobject g) {
+        REALstring s = bound.get<REALstring>("QTGrabberPlyx.Settings.Get", g);
+        std::string t = fake::text(s);
+        fake::release(s);
+        return t;
+    }
+    void setSettings(REALobject g, const std::string &t) {
+        REALstring s = fake::str(t);
+        bound.set("QTGrabberPlyx.Settings.Set", g, s);
+        fake::release(s);
+    }
+    // The ARGB bytes of a grabbed picture of the rectangle's size, or "".
+    std::string grab(REALobject g, int w, int h) {
+        REALobject r = rect(0, h, 0, w);
+        auto pic = bound.call<REALpicture>("QTGrabberPlyx.GrabPicture(rect as object) as picture", g, r);
+        fake::release(r);
+        if (!pic) return {};
+        auto handle = static_cast<imaging::PicHandle>(fake::pictureHandle(reinterpret_cast<REALobject>(pic)));
+        int32_t pw = 0, ph = 0;
+        int16_t depth = 0;
+        EXPECT_TRUE(imaging::GetPictureInfo(handle, &pw, &ph, &depth));
+        EXPECT_EQ(pw, w);
+        EXPECT_EQ(ph, h);
+        EXPECT_EQ(depth, 24);
+        std::string bytes(reinterpret_cast<char *>(imaging::PicturePixels(handle)), size_t(w) * size_t(h) * 4);
+        fake::release(reinterpret_cast<REALobject>(pic));
+        return bytes;
+    }
+};
+
+// ---- records and binding ----------------------------------------------------------
+
+TEST_F(Grabber, EveryTableTextResolvesInBindingOrder) {
+    EXPECT_EQ(fake::host().announcedVersion, 9);
+    ASSERT_EQ(std::size(kTable), 199u);  // with "_", the outside classes' 200 texts
+    std::map<std::string, int> perGroup;
+    for (const TableRow &r : kTable) {
+        EXPECT_NE(bound.at(r.text), nullptr) << r.text;
+        ++perGroup[r.group];
+    }
+    EXPECT_EQ(perGroup["controls"], 26);
+    EXPECT_EQ(perGroup["appext"], 1);
+    EXPECT_EQ(perGroup["geometry"], 28);
+    EXPECT_EQ(perGroup["grabber"], 144);
+
+    // The texts a host derives from the records are the table's, in its
+    // order, and nothing more.
+    std::vector<std::string> expected;
+    for (const TableRow &r : kTable)
+        if (*r.cls && std::string(r.cls) != "application") expected.push_back(r.text);
+    std::vector<std::string> classTexts(bound.b.texts.begin(), bound.b.texts.end() - 2);
+    EXPECT_EQ(classTexts, expected);
+    EXPECT_EQ(bound.b.texts.end()[-2], "application.BundleResourceFolderPlyx as folderitem");
+    EXPECT_EQ(bound.b.texts.end()[-1], "EncodeBase64(data As String, lineWrap As Integer = 76) As String");
+}
+
+TEST_F(Grabber, RecordsDeclareDataSizesAndDirectFields) {
+    std::map<std::string, REALclassDefinition *> byName;
+    for (auto *d : fake::host().classes) byName[d->name] = d;
+    ASSERT_TRUE(byName.count("QTGrabberPlyx") && byName.count("IntegerRectPlyx"));
+    EXPECT_EQ(byName["QTGrabberPlyx"]->dataSize, 44u);
+    EXPECT_EQ(byName["QTGrabberPlyx"]->constructor, nullptr);  // no "__init" text is bound
+    EXPECT_EQ(byName["IntegerRectPlyx"]->dataSize, 16u);
+    const char *names[] = {"Top", "Bottom", "Left", "Right"};
+    const REALclassDefinition *r = byName["IntegerRectPlyx"];
+    for (int i = 0; i < 4; ++i) {
+        const REALpropertyDefinition &p = r->properties[i];
+        EXPECT_STREQ(p.name, names[i]);
+        EXPECT_EQ(p.getter, REALstandardGetter);
+        EXPECT_EQ(p.setter, REALstandardSetter);
+        EXPECT_EQ(p.param, 4 * i);
+    }
+    for (const char *c : {"BevelButton", "Placard", "DisclosureTriangle", "ImageWell", "VideoGrabberDisplayPlyx"})
+        EXPECT_TRUE(byName.count(c)) << c;
+}
+
+TEST(GrabberOldHost, ShortMethodRecordsCarryTheSameTexts) {
+    fake::host().version = 5.8;
+    {
+        fake::Plugin copy(true);
+        ASSERT_TRUE(copy.ok);
+        fake::Binding b = fake::binding(true);
+        for (const TableRow &r : kTable) EXPECT_TRUE(b.entry.count(r.text)) << r.text;
+    }
+    fake::host().version = 6.0;
+}
+
+// ---- IntegerRectPlyx ------------------------------------------------------------------
+
+TEST_F(Grabber, IntegerRectWidthHeightAndDirectEdges) {
+    REALobject r = fake::newObject("IntegerRectPlyx");
+    bound.set<RBInteger>("IntegerRectPlyx.Width.Set", r, 720);
+    bound.set<RBInteger>("IntegerRectPlyx.Height.Set", r, 580);
+    // The application writes Left at object byte 32 and Top at byte 24.
+    auto *bytes = reinterpret_cast<char *>(r);
+    *reinterpret_cast<int32_t *>(bytes + 32) = 0;
+    *reinterpret_cast<int32_t *>(bytes + 24) = 100;
+    EXPECT_EQ(fields(r), (std::array<int32_t, 4>{100, 580, 0, 720}));  // (0,100) to (720,580)
+    EXPECT_EQ(bound.get<RBInteger>("IntegerRectPlyx.Width.Get", r), 720);
+    EXPECT_EQ(bound.get<RBInteger>("IntegerRectPlyx.Height.Get", r), 480);
+
+    bound.call("IntegerRectPlyx.Move(deltax as integer, deltay as integer)", r, RBInteger(10), RBInteger(-20));
+    EXPECT_EQ(fields(r), (std::array<int32_t, 4>{80, 560, 10, 730}));
+    fake::release(r);
+}
+
+TEST_F(Grabber, IntegerRectExtremesWrapWithoutFault) {
+    REALobject r = rect(INT_MIN, INT_MAX, INT_MIN, INT_MAX);
+    EXPECT_EQ(bound.get<RBInteger>("IntegerRectPlyx.Width.Get", r), -1);
+    bound.call("IntegerRectPlyx.Move(deltax as integer, deltay as integer)", r, RBInteger(INT_MAX), RBInteger(1));
+    bound.set<RBInteger>("IntegerRectPlyx.Height.Set", r, INT_MAX);
+    fake::release(r);
+}
+
+// ---- the grabber --------------------------------------------------------------------------
+
+TEST_F(Grabber, SourceAndCurrentSizeFollowTheEnvironment) {
+    REALobject g = startGrabber();
+    REALobject src = bound.get<REALobject>("QTGrabberPlyx.SourceVideoRect.Get", g);
+    ASSERT_NE(src, nullptr);
+    EXPECT_EQ(fields(src), (std::array<int32_t, 4>{0, 480, 0, 720}));
+    fake::release(src);
+
+    setenv("TAVRIN_VIDEO_SIZE", "1920x1080", 1);
+    bound.call("QTGrabberPlyx.InitVideo", g);
+    REALobject cur = bound.get<REALobject>("QTGrabberPlyx.CurrentVideoSize.Get", g);
+    ASSERT_NE(cur, nullptr);
+    EXPECT_EQ(fake::className(cur), "IntegerRectPlyx");
+    EXPECT_EQ(fields(cur), (std::array<int32_t, 4>{0, 1080, 0, 1920}));
+    fake::release(cur);
+
+    for (const char *bad : {"0x480", "720", "720x", "x480", "99999x10", "720x480junk", "-5x-5"}) {
+        setenv("TAVRIN_VIDEO_SIZE", bad, 1);
+        bound.call("QTGrabberPlyx.InitVideo", g);
+        src = bound.get<REALobject>("QTGrabberPlyx.SourceVideoRect.Get", g);
+        EXPECT_EQ(fields(src), (std::array<int32_t, 4>{0, 480, 0, 720})) << bad;
+        fake::release(src);
+    }
+    fake::release(g);
+}
+
+TEST_F(Grabber, NoSignalGivesNilSizesAndNoPicture) {
+    setenv("TAVRIN_NO_VIDEO", "1", 1);
+    REALobject g = startGrabber();
+    EXPECT_EQ(bound.get<REALobject>("QTGrabberPlyx.CurrentVideoSize.Get", g), nullptr);
+    EXPECT_EQ(bound.get<REALobject>("QTGrabberPlyx.SourceVideoRect.Get", g), nullptr);
+    EXPECT_EQ(grab(g, 64, 48), "");
+    bound.call("QTGrabberPlyx.Poll", g);
+
+    unsetenv("TAVRIN_NO_VIDEO");  // reconnecting finds the signal
+    bound.call("QTGrabberPlyx.InitVideo", g);
+    REALobject cur = bound.get<REALobject>("QTGrabberPlyx.CurrentVideoSize.Get", g);
+    EXPECT_NE(cur, nullptr);
+    fake::release(cur);
+    fake::release(g);
+}
+
+TEST_F(Grabber, MembersBeforeInitAnswerNothing) {
+    REALobject g = fake::newObject("QTGrabberPlyx");
+    EXPECT_EQ(bound.get<REALobject>("QTGrabberPlyx.CurrentVideoSize.Get", g), nullptr);
+    EXPECT_EQ(grab(g, 8, 8), "");
+    bound.call("QTGrabberPlyx.Poll", g);
+    bound.call("QTGrabberPlyx.Pause", g);
+    fake::release(g);
+    // An unimplemented member is harmless too.
+    REALobject g2 = fake::newObject("QTGrabberPlyx");
+    EXPECT_EQ(bound.call<REALobject>("QTGrabberPlyx.VideoDeviceList as QTGrabberDeviceListPlyx", g2), nullptr);
+    EXPECT_EQ(bound.get<double>("QTGrabberPlyx.FrameRate.Get", g2), 0.0);
+    fake::release(g2);
+}
+
+TEST_F(Grabber, CurrentVideoSizeSetKeepsOnlySaneRectangles) {
+    REALobject g = startGrabber();
+    REALobject r = rect(100, 580, 0, 720);
+    bound.set("QTGrabberPlyx.CurrentVideoSize.Set", g, r);
+    fake::release(r);
+    for (auto bad : {std::array<int32_t, 4>{100, 100, 0, 720}, {580, 100, 0, 720}, {0, 10, INT_MIN, INT_MAX}}) {
+        r = rect(bad[0], bad[1], bad[2], bad[3]);
+        bound.set("QTGrabberPlyx.CurrentVideoSize.Set", g, r);
+        fake::release(r);
+    }
+    bound.set<REALobject>("QTGrabberPlyx.CurrentVideoSize.Set", g, nullptr);
+    REALobject other = fake::newObject("QTGrabberDevicePlyx");  // not a rectangle
+    bound.set("QTGrabberPlyx.CurrentVideoSize.Set", g, other);
+    fake::release(other);
+
+    REALobject cur = bound.get<REALobject>("QTGrabberPlyx.CurrentVideoSize.Get", g);
+    EXPECT_EQ(fields(cur), (std::array<int32_t, 4>{100, 580, 0, 720}));
+    fake::release(cur);
+    fake::release(g);
+}
+
+TEST_F(Grabber, SettingsRoundTripAndForeignTextsAreIgnored) {
+    REALobject g = startGrabber();
+    std::string defaults = settings(g);
+    EXPECT_EQ(defaults.rfind("tavrin-grabber 1 ", 0), 0u) << defaults;
+
+    bound.call("QTGrabberPlyx.AskVideoSettings", g);
+    std::string changed = settings(g);
+    EXPECT_NE(changed, defaults);
+
+    REALobject g2 = startGrabber();
+    setSettings(g2, changed);
+    EXPECT_EQ(settings(g2), changed);
+    for (const char *junk : {"", "garbage", "tavrin-grabber 2 brightness=10", "tavrin-grabber 1 brightness=101",
+                             "tavrin-grabber 1 brightness=", "tavrin-grabber 1 colour=5",
+                             "tavrin-grabber 1 brightness=-1", "tavrin-grabber 1 brightness=99999999999999"}) {
+        setSettings(g2, junk);
+        EXPECT_EQ(settings(g2), changed) << junk;
+    }
+    bound.set<REALstring>("QTGrabberPlyx.Settings.Set", g2, nullptr);
+    EXPECT_EQ(settings(g2), changed);
+
+    // The picture follows the settings.
+    setSettings(g, defaults);
+    bound.call("QTGrabberPlyx.Pause", g);
+    bound.call("QTGrabberPlyx.Pause", g2);
+    EXPECT_NE(grab(g, 90, 60), grab(g2, 90, 60));
+    fake::release(g);
+    fake::release(g2);
+    EXPECT_EQ(fake::host().liveStrings, 0);
+}
+
+TEST_F(Grabber, GrabPictureIsTheRectSizeAndNotBlank) {
+    REALobject g = startGrabber();
+    std::string px = grab(g, 160, 120);
+    ASSERT_EQ(px.size(), 160u * 120u * 4u);
+    std::set<uint32_t> colours;
+    for (size_t i = 0; i < px.size(); i += 4) {
+        EXPECT_EQ(uint8_t(px[i]), 0xFF);
+        colours.insert(uint32_t(uint8_t(px[i + 1])) << 16 | uint32_t(uint8_t(px[i + 2])) << 8 | uint8_t(px[i + 3]));
+    }
+    EXPECT_GE(colours.size(), 8u);  // seven bars, the box, the digits, the strip
+
+    EXPECT_EQ(grab(g, 1, 1).size(), 4u);
+    EXPECT_EQ(grab(g, 0, 10), "");
+    EXPECT_EQ(grab(g, 100000, 10), "");
+    REALobject r = rect(0, 10, INT_MIN, INT_MAX);  // width overflows 32 bits
+    EXPECT_EQ(bound.call<REALpicture>("QTGrabberPlyx.GrabPicture(rect as object) as picture", g, r), nullptr);
+    fake::release(r);
+    EXPECT_EQ(bound.call<REALpicture>("QTGrabberPlyx.GrabPicture(rect as object) as picture", g, REALobject()), nullptr);
+    fake::release(g);
+}
+
+TEST_F(Grabber, PollAdvancesThePictureAndPauseHoldsIt) {
+    using namespace std::chrono_literals;
+    REALobject g = startGrabber();
+    std::string first = grab(g, 180, 120);
+    std::this_thread::sleep_for(120ms);  // over three frames at 30 per second
+    bound.call("QTGrabberPlyx.Poll", g);
+    std::string later = grab(g, 180, 120);
+    EXPECT_NE(first, later);
+
+    bound.call("QTGrabberPlyx.Pause", g);
+    std::string held = grab(g, 180, 120);
+    std::this_thread::sleep_for(120ms);
+    bound.call("QTGrabberPlyx.Poll", g);
+    EXPECT_EQ(grab(g, 180, 120), held);
+
+    bound.call("QTGrabberPlyx.Play", g);  // the paused time is not caught up
+    EXPECT_EQ(grab(g, 180, 120), held);
+    std::this_thread::sleep_for(120ms);
+    bound.call("QTGrabberPlyx.Poll", g);
+    EXPECT_NE(grab(g, 180, 120), held);
+    fake::release(g);
+}
+
+TEST_F(Grabber, OutputWindowIsHeldUntilTheGrabberGoes) {
+    REALobject g = startGrabber();
+    REALobject w1 = fake::newObject("Window"), w2 = fake::newObject("Window");
+    bound.call("QTGrabberPlyx.OutputToWindow(previewWindow as window)", g, w1);
+    bound.call("QTGrabberPlyx.OutputToWindow(previewWindow as window)", g, w1);
+    EXPECT_EQ(fake::refs(w1), 2);
+    bound.call("QTGrabberPlyx.OutputToWindow(previewWindow as window)", g, w2);
+    EXPECT_EQ(fake::refs(w1), 1);
+    EXPECT_EQ(fake::refs(w2), 2);
+    bound.call("QTGrabberPlyx.Poll", g);  // this host has no window surfaces: nothing painted, no fault
+    fake::release(g);
+    EXPECT_EQ(fake::refs(w2), 1);
+    fake::release(w1);
+    fake::release(w2);
+}
+
+// ---- extension and global ----------------------------------------------------------------
+
+TEST_F(Grabber, ResourceFolderFromEnvironmentOrBesideTheProgram) {
+    const char *text = "application.BundleResourceFolderPlyx as folderitem";
+    setenv("TAVRIN_RESOURCES", "/opt/tavrin/res", 1);
+    REALobject f = bound.call<REALobject>(text, REALobject());
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(fake::folderPath(f), "/opt/tavrin/res");
+    fake::release(f);
+
+    unsetenv("TAVRIN_RESOURCES");
+    f = bound.call<REALobject>(text, REALobject());
+    ASSERT_NE(f, nullptr);
+    std::string path = fake::folderPath(f);
+    EXPECT_EQ(path.substr(path.size() - 13), "/share/tavrin") << path;
+    EXPECT_EQ(path.find(".."), std::string::npos) << path;
+    fake::release(f);
+
+    fake::host().withheld = {"FolderItemFromPath", "FolderItemFromFSSpec"};
+    Bound without;  // a new resolver: the plug-in asks for its services again
+    EXPECT_EQ(without.call<REALobject>(text, REALobject()), nullptr);
+}
+
+TEST_F(Grabber, EncodeBase64WrapsLines) {
+    const char *text = "EncodeBase64(data As String, lineWrap As Integer = 76) As String";
+    auto encode = [&](const std::string &in, int wrap) {
+        REALstring s = fake::str(in);
+        REALstring out = bound.call<REALstring>(text, s, RBInteger(wrap));
+        std::string t = fake::text(out);
+        fake::release(s);
+        fake::release(out);
+        return t;
+    };
+    EXPECT_EQ(encode("", 76), "");
+    EXPECT_EQ(encode("Man", 76), "TWFu");
+    EXPECT_EQ(encode("Ma", 76), "TWE=");
+    EXPECT_EQ(encode("M", 76), "TQ==");
+    EXPECT_EQ(encode(std::string("\0\xff", 2), 0), "AP8=");
+    EXPECT_EQ(encode("ManMan", 4), "TWFu\r\nTWFu");
+    EXPECT_EQ(encode(std::string(60, 'x'), 76).size(), 80u + 2u);
+    EXPECT_EQ(bound.call<REALstring>(text, REALstring(), RBInteger(76)), nullptr);
+}
+
+}  // namespace
