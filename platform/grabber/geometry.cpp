@@ -105,10 +105,18 @@ void *fp(F f) {
     return reinterpret_cast<void *>(f);
 }
 
+// Whether an object handed in is a rectangle. A host that cannot say so
+// directly still finds the rectangle's own Move for one.
+bool isIntRect(REALobject o) {
+    int known = objectIsA(o, "IntegerRectPlyx");
+    if (known >= 0) return known == 1;
+    return loadObjectMethod(o, "Move(deltax as integer, deltay as integer)") == reinterpret_cast<void *>(intRectMove);
+}
+
 }  // namespace
 
 bool readIntRect(REALobject o, IntRect *out) {
-    if (!o || !objectIsA(o, "IntegerRectPlyx")) return false;
+    if (!o || !isIntRect(o)) return false;
     IntRect *r = intRect(o);
     if (!r) return false;
     *out = *r;

@@ -110,10 +110,15 @@ void unlockObject(REALobject o) {
     if (fn && o) fn(o);
 }
 
-bool objectIsA(REALobject o, const char *className) {
+int objectIsA(REALobject o, const char *className) {
     SERVICE("REALObjectIsA", RBBoolean (*)(REALobject, const char *));
-    if (!o) return false;
-    return !fn || (fn(o, className) & 1);
+    if (!o) return 0;
+    return fn ? fn(o, className) & 1 : -1;
+}
+
+void *loadObjectMethod(REALobject o, const char *declaration) {
+    SERVICE("REALLoadObjectMethod", void *(*)(REALobject, const char *));
+    return fn && o ? fn(o, declaration) : nullptr;
 }
 
 REALpicture pictureFromPicHandle(void *picHandle) {

@@ -29,8 +29,10 @@ bool stringBytes(REALstring s, std::string *out);
 REALobject newInstance(const char *className);  // retained for the caller
 void lockObject(REALobject o);
 void unlockObject(REALobject o);
-// Whether `o` is of the named class; true when the host cannot tell.
-bool objectIsA(REALobject o, const char *className);
+// Whether `o` is of the named class: 1 yes, 0 no, -1 the host cannot tell.
+int objectIsA(REALobject o, const char *className);
+// The function of a method of the object's class by declaration, or 0.
+void *loadObjectMethod(REALobject o, const char *declaration);
 
 // A new host picture taking over a picture handle (the handle is disposed
 // when the host cannot take it).

@@ -72,6 +72,12 @@ const char *stringContents(REALstring s, size_t *n) {
     return f->bytes.data();
 }
 RBBoolean objectIsA(REALobject o, const char *name) { return klassOf(o)->name == name; }
+void *loadObjectMethod(REALobject o, const char *decl) {
+    const REALclassDefinition *d = o ? klassOf(o)->def : nullptr;
+    for (uint32_t i = 0; d && i < d->methodCount; ++i)
+        if (std::strcmp(d->methods[i].declaration, decl) == 0) return d->methods[i].function;
+    return nullptr;
+}
 REALpicture pictureFromPicHandle(void *h, RBBoolean) {
     REALobject o = newObject("Picture");
     *data<void *>(o) = h;
@@ -98,6 +104,7 @@ const std::map<std::string, void *> kServices = {
     S("REALLockObject", retain),
     S("REALUnlockObject", static_cast<void (*)(REALobject)>(release)),
     S("REALObjectIsA", objectIsA),
+    S("REALLoadObjectMethod", loadObjectMethod),
     S("REALBuildPictureFromPicHandle", pictureFromPicHandle),
     S("FolderItemFromPath", folderItemFromPath),
 };

@@ -281,6 +281,20 @@ TEST_F(Grabber, CurrentVideoSizeSetKeepsOnlySaneRectangles) {
     fake::release(g);
 }
 
+TEST_F(Grabber, RectanglesAreRecognisedWithoutTheClassTest) {
+    fake::host().withheld = {"REALObjectIsA"};
+    Bound b;  // the plug-in asks again and falls back to the method lookup
+    REALobject g = startGrabber();
+    REALobject r = rect(10, 110, 20, 220);
+    b.set("QTGrabberPlyx.CurrentVideoSize.Set", g, r);
+    REALobject device = fake::newObject("QTGrabberDevicePlyx");  // smaller than a rectangle
+    b.set("QTGrabberPlyx.CurrentVideoSize.Set", g, device);
+    EXPECT_EQ(b.call<REALpicture>("QTGrabberPlyx.GrabPicture(rect as object) as picture", g, device), nullptr);
+    REALobject cur = b.get<REALobject>("QTGrabberPlyx.CurrentVideoSize.Get", g);
+    EXPECT_EQ(fields(cur), (std::array<int32_t, 4>{10, 110, 20, 220}));
+    for (REALobject o : {r, device, cur, g}) fake::release(o);
+}
+
 TEST_F(Grabber, SettingsRoundTripAndForeignTextsAreIgnored) {
     REALobject g = startGrabber();
     std::string defaults = settings(g);
