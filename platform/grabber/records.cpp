@@ -63,14 +63,16 @@ struct Built {
     std::vector<REALpropertyDefinition> properties;
 };
 
+// The records and the texts cut for them live as long as the plug-in is
+// loaded, through exit (the host may hold them until its very end).
 std::deque<std::string> &names() {
-    static std::deque<std::string> n;  // property names and declarations cut from texts
-    return n;
+    static auto *n = new std::deque<std::string>;  // property names and declarations cut from texts
+    return *n;
 }
 
 std::vector<std::unique_ptr<Built>> &built() {
-    static std::vector<std::unique_ptr<Built>> b;
-    return b;
+    static auto *b = new std::vector<std::unique_ptr<Built>>;
+    return *b;
 }
 
 Built &recordFor(const char *cls) {

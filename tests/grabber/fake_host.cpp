@@ -176,10 +176,9 @@ bool Plugin::reRegister() {
 }
 
 Plugin::~Plugin() {
-    if (!copy.empty()) {
-        if (lib) dlclose(lib);
-        std::filesystem::remove(copy);
-    }
+    // A private copy stays loaded: the method lists it made for an old host
+    // live as long as the process, as they do in a host.
+    if (!copy.empty()) std::filesystem::remove(copy);
 }
 
 Binding binding(bool shortRecords) {
