@@ -17,6 +17,15 @@ void addGrabberMembers(ImplMap &m);
 void addGeometryMembers(ImplMap &m);
 void addOutsideMembers(ImplMap &m);
 
+// QTUserDataPlyx, a class without binding texts: its data size,
+// constructor and destructor.
+struct UserDataClass {
+    uint32_t dataSize;
+    void (*constructor)(REALobject);
+    void (*destructor)(REALobject);
+};
+UserDataClass userDataClass();
+
 // Builds every record from the table and registers it with the host.
 void registerAll();
 // A class record by name once built (0 before), e.g. for the position of

@@ -168,6 +168,11 @@ void buildAll() {
     }
     // Classes the table names only through direct fields still need records.
     for (const ClassExtra &e : kExtras) recordFor(e.name);
+    UserDataClass ud = userDataClass();
+    Built &userData = recordFor("QTUserDataPlyx");
+    userData.def.dataSize = ud.dataSize;
+    userData.def.constructor = ud.constructor;
+    userData.def.destructor = ud.destructor;
 
     for (auto &b : built()) {
         b->def.methods = b->methods.empty() ? nullptr : b->methods.data();
