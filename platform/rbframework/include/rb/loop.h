@@ -1,0 +1,45 @@
+// The event loop on the main thread.
+//
+// One poll() over the run-loop sources and an eventfd that wakes the loop
+// for posted work; deadlines on CLOCK_MONOTONIC. Handlers run on the main
+// thread holding the runtime baton (rb/thread.h); cooperative threads run
+// while the loop waits. An exception escaping a handler is reported and the
+// loop goes on.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace rb {
+
+// Ticks: 1/60 s since an arbitrary origin, from the runtime clock.
+int64_t Ticks();
+int64_t microseconds();                          // the runtime clock
+void setClock(std::function<int64_t()> usNow);   // nullptr restores the real clock
+
+int run();                 // until quit(); returns the quit code
+void quit(int code = 0);   // ends run() after the current pass
+void runFor(int ms);       // runs the loop for `ms`, then returns (tests)
+void runOnce(int timeoutMs = 0);  // one pass: waits at most timeoutMs for work
+
+// Run-loop sources: `ready` runs on the main thread when fd has one of the
+// poll() events. Adding an fd again replaces its events and handler.
+void addSource(int fd, short events, std::function<void(short revents)> ready);
+void addSource(int fd, short events, std::function<void()> ready);
+void removeSource(int fd);
+
+// Runs fn on the next loop pass; callable from any thread.
+void post(std::function<void()> fn);
+// Runs fn once, `ms` from now, on the main thread. Returns an id for cancel().
+uint64_t postAfter(int ms, std::function<void()> fn);
+void cancel(uint64_t id);
+
+// Where exceptions escaping a handler go. Default: stderr,
+// "An exception of class X was not handled: message".
+using ExceptionReporter = std::function<void(const std::string &className, const std::string &message)>;
+void setExceptionReporter(ExceptionReporter r);  // nullptr restores the default
+// Runs fn, reporting whatever it throws (used by the loop and threads).
+void guarded(const std::function<void()> &fn);
+
+}  // namespace rb

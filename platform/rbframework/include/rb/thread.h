@@ -1,0 +1,43 @@
+// Cooperative threads: the framework class "Thread".
+//
+// Each thread is an OS thread, but only the holder of the runtime baton
+// runs: the main thread whenever it is not waiting in the event loop, a
+// cooperative thread between its yield points. The baton is a FIFO ticket
+// lock, so threads take turns in the order they asked. A thread gives it up
+// in yield(), sleep() and when its body returns.
+#pragma once
+
+#include <rb/object.h>
+
+#include <memory>
+
+namespace rb {
+
+enum class ThreadState { NotStarted, Running, Sleeping, Done };
+
+struct ThreadControl;  // runtime-private
+struct ThreadFields {
+    std::function<void(REALobject)> body;  // Run
+    std::shared_ptr<ThreadControl> ctl;
+};
+
+ClassInfo *threadClass();
+ObjRef newThread(std::function<void(REALobject)> body);
+// Thread.Run: starts the body; the thread holds a reference on its object
+// until the body returns. Starting a running thread does nothing.
+void startThread(REALobject thread);
+ThreadState threadState(REALobject thread);
+
+// Lets the other threads (and the main loop) take a turn. In a cooperative
+// thread at shutdown this throws rb::ThreadStopped to unwind the body.
+void yield();
+// Thread.Sleep: gives up the baton for `ms`.
+void sleep(int ms);
+bool inCooperativeThread();
+
+struct ThreadStopped {};  // not a std::exception: bodies should let it pass
+
+// Stops every thread at its next yield point and joins them all.
+void shutdown();
+
+}  // namespace rb

@@ -1,0 +1,29 @@
+// The framework class "Timer": properties Mode (0 off, 1 single, 2 repeating)
+// and Period (ms); the Action handler runs on the main loop. A running
+// timer holds a reference on itself, so it keeps firing with no other owner;
+// turning it off lets that reference go.
+#pragma once
+
+#include <rb/object.h>
+
+namespace rb {
+
+enum { TimerOff = 0, TimerSingle = 1, TimerMultiple = 2 };
+
+struct TimerFields {
+    int32_t mode = TimerOff;
+    int32_t period = 1000;
+    std::function<void(REALobject)> action;
+    uint64_t scheduled = 0;   // loop id of the next firing
+    bool selfHeld = false;
+    int64_t due = 0;          // microseconds
+};
+
+ClassInfo *timerClass();
+ObjRef newTimer(int32_t period = 1000, std::function<void(REALobject)> action = {});
+void setTimerMode(REALobject timer, int32_t mode);
+void setTimerPeriod(REALobject timer, int32_t ms);
+void setTimerAction(REALobject timer, std::function<void(REALobject)> action);
+int32_t timerMode(REALobject timer);
+
+}  // namespace rb

@@ -1,0 +1,33 @@
+// Runtime-private links between the core's source files.
+#pragma once
+
+#include <rb/object.h>
+
+namespace rb::core {
+
+// The framework classes, built on first use in a fixed order.
+struct Classes {
+    ClassInfo *runtimeException = nullptr, *nilObjectException = nullptr, *runtimeError = nullptr;
+    ClassInfo *application = nullptr, *memoryBlock = nullptr, *objectArray = nullptr;
+    ClassInfo *timer = nullptr, *thread = nullptr;
+};
+const Classes &classes();
+
+// Each builds its classes into c (called once, from classes()).
+void defineExceptionClasses(Classes &c);
+void defineMemoryClasses(Classes &c);
+void defineTimerClass(Classes &c);
+void defineThreadClass(Classes &c);
+
+// Event tokens: (declaring class, position).
+intptr_t newEventToken(ClassInfo *cls, int position);
+
+std::string lower(std::string s);
+
+// The runtime baton (thread.cpp): only its holder runs runtime code.
+void acquireBaton();
+void releaseBaton();
+void reapThreads();  // joins finished threads (main loop)
+int64_t monotonicUs();
+
+}  // namespace rb::core

@@ -1,0 +1,208 @@
+// The main event loop: poll() over run-loop sources, posted work and timers.
+#include "core.h"
+
+#include <rb/exception.h>
+#include <rb/loop.h>
+#include <rb/thread.h>
+
+#include <atomic>
+#include <cstdio>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <typeinfo>
+#include <unistd.h>
+#include <vector>
+
+namespace rb {
+
+namespace {
+
+struct Source {
+    short events;
+    std::function<void(short)> ready;
+    uint64_t generation;
+};
+
+struct Loop {
+    std::map<int, Source> sources;
+    uint64_t generation = 0;
+    std::mutex postMu;
+    std::deque<std::function<void()>> posted;
+    int wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    std::map<std::pair<int64_t, uint64_t>, std::function<void()>> timed;  // (due, id)
+    std::map<uint64_t, int64_t> dueOf;
+    uint64_t nextId = 1;
+    std::atomic<bool> quitting{false};
+    int quitCode = 0;
+    ExceptionReporter reporter;
+    std::function<int64_t()> clock;
+};
+
+Loop &loop() {
+    static Loop l;
+    return l;
+}
+
+void wake() {
+    uint64_t one = 1;
+    if (loop().wakeFd >= 0) (void)!::write(loop().wakeFd, &one, sizeof one);
+}
+
+void defaultReport(const std::string &cls, const std::string &msg) {
+    std::fprintf(stderr, "An exception of class %s was not handled: %s\n", cls.c_str(), msg.c_str());
+}
+
+}  // namespace
+
+int64_t microseconds() {
+    auto &c = loop().clock;
+    return c ? c() : core::monotonicUs();
+}
+
+int64_t Ticks() { return microseconds() * 60 / 1000000; }
+
+void setClock(std::function<int64_t()> usNow) { loop().clock = std::move(usNow); }
+
+void setExceptionReporter(ExceptionReporter r) { loop().reporter = std::move(r); }
+
+void guarded(const std::function<void()> &fn) {
+    auto report = [](const std::string &cls, const std::string &msg) {
+        if (loop().reporter) loop().reporter(cls, msg);
+        else defaultReport(cls, msg);
+    };
+    try {
+        fn();
+        raisePending();
+    } catch (const Exception &e) {
+        report(e.className(), e.message());
+    } catch (const ThreadStopped &) {
+        throw;
+    } catch (const std::exception &e) {
+        report(typeid(e).name(), e.what());
+    } catch (...) {
+        report("(unknown)", "");
+    }
+}
+
+void addSource(int fd, short events, std::function<void(short)> ready) {
+    if (fd < 0) return;
+    loop().sources[fd] = {events, std::move(ready), ++loop().generation};
+}
+
+void addSource(int fd, short events, std::function<void()> ready) {
+    addSource(fd, events, std::function<void(short)>([r = std::move(ready)](short) { r(); }));
+}
+
+void removeSource(int fd) { loop().sources.erase(fd); }
+
+void post(std::function<void()> fn) {
+    {
+        std::lock_guard lk(loop().postMu);
+        loop().posted.push_back(std::move(fn));
+    }
+    wake();
+}
+
+uint64_t postAfter(int ms, std::function<void()> fn) {
+    Loop &l = loop();
+    uint64_t id = l.nextId++;
+    int64_t due = core::monotonicUs() + int64_t(ms > 0 ? ms : 0) * 1000;
+    l.timed.emplace(std::make_pair(due, id), std::move(fn));
+    l.dueOf[id] = due;
+    return id;
+}
+
+void cancel(uint64_t id) {
+    Loop &l = loop();
+    auto it = l.dueOf.find(id);
+    if (it == l.dueOf.end()) return;
+    l.timed.erase({it->second, id});
+    l.dueOf.erase(it);
+}
+
+void runOnce(int timeoutMs) {
+    Loop &l = loop();
+    core::classes();
+    int64_t now = core::monotonicUs();
+    int wait = timeoutMs;
+    {
+        std::lock_guard lk(l.postMu);
+        if (!l.posted.empty()) wait = 0;
+    }
+    if (!l.timed.empty()) {
+        int64_t untilDue = (l.timed.begin()->first.first - now + 999) / 1000;
+        if (untilDue < 0) untilDue = 0;
+        if (wait < 0 || untilDue < wait) wait = int(untilDue);
+    }
+    std::vector<pollfd> fds;
+    std::vector<uint64_t> gens;
+    fds.push_back({l.wakeFd, POLLIN, 0});
+    gens.push_back(0);
+    for (auto &[fd, s] : l.sources) {
+        fds.push_back({fd, s.events, 0});
+        gens.push_back(s.generation);
+    }
+
+    // Cooperative threads run while the main thread waits here.
+    core::releaseBaton();
+    int n = ::poll(fds.data(), fds.size(), wait);
+    core::acquireBaton();
+
+    if (fds[0].revents & POLLIN) {
+        uint64_t v;
+        while (::read(l.wakeFd, &v, sizeof v) > 0) {
+        }
+    }
+    std::deque<std::function<void()>> work;
+    {
+        std::lock_guard lk(l.postMu);
+        work.swap(l.posted);
+    }
+    for (auto &fn : work) guarded(fn);
+
+    now = core::monotonicUs();
+    while (!l.timed.empty() && l.timed.begin()->first.first <= now) {
+        auto it = l.timed.begin();
+        auto fn = std::move(it->second);
+        l.dueOf.erase(it->first.second);
+        l.timed.erase(it);
+        guarded(fn);
+    }
+
+    for (size_t i = 1; n > 0 && i < fds.size(); ++i) {
+        if (!fds[i].revents) continue;
+        auto it = l.sources.find(fds[i].fd);
+        if (it == l.sources.end() || it->second.generation != gens[i]) continue;  // removed meanwhile
+        auto ready = it->second.ready;
+        short rev = fds[i].revents;
+        guarded([&] { ready(rev); });
+    }
+    core::reapThreads();
+}
+
+int run() {
+    Loop &l = loop();
+    while (!l.quitting) runOnce(-1);
+    l.quitting = false;
+    return l.quitCode;
+}
+
+void quit(int code) {
+    loop().quitCode = code;
+    loop().quitting = true;
+    wake();
+}
+
+void runFor(int ms) {
+    int64_t end = core::monotonicUs() + int64_t(ms) * 1000;
+    int64_t left;
+    do {
+        left = end - core::monotonicUs();
+        runOnce(left > 0 ? int((left + 999) / 1000) : 0);
+    } while (end - core::monotonicUs() > 0);
+}
+
+}  // namespace rb

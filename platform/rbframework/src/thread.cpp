@@ -1,0 +1,174 @@
+// Cooperative threads over OS threads and one runtime baton.
+#include "core.h"
+
+#include <rb/exception.h>
+#include <rb/loop.h>
+#include <rb/thread.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <list>
+#include <mutex>
+#include <thread>
+#include <time.h>
+
+namespace rb {
+
+struct ThreadControl {
+    std::atomic<ThreadState> state{ThreadState::NotStarted};
+};
+
+namespace {
+
+// FIFO ticket lock. Ticket 0 belongs to the main thread from the start: it
+// holds the baton whenever it is not waiting in the event loop.
+struct Baton {
+    std::mutex m;
+    std::condition_variable cv;
+    uint64_t next = 1, serving = 0;
+    std::thread::id holder = std::this_thread::get_id();
+};
+Baton &baton() {
+    static Baton b;
+    return b;
+}
+
+struct Running {
+    std::shared_ptr<ThreadControl> ctl;
+    std::thread os;
+};
+std::mutex gListMu;
+std::list<Running> gThreads;
+std::atomic<bool> gStopping{false};
+std::mutex gSleepMu;
+std::condition_variable gSleepCv;
+thread_local ThreadControl *tCurrent = nullptr;
+// The library is loaded on the main thread: it takes the first ticket.
+const bool gBatonReady = (baton(), true);
+
+}  // namespace
+
+int64_t core::monotonicUs() {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+}
+
+void core::acquireBaton() {
+    Baton &b = baton();
+    std::unique_lock lk(b.m);
+    if (b.holder == std::this_thread::get_id()) return;
+    uint64_t t = b.next++;
+    b.cv.wait(lk, [&] { return b.serving == t; });
+    b.holder = std::this_thread::get_id();
+}
+
+void core::releaseBaton() {
+    Baton &b = baton();
+    std::lock_guard lk(b.m);
+    if (b.holder != std::this_thread::get_id()) return;
+    b.holder = std::thread::id();
+    ++b.serving;
+    b.cv.notify_all();
+}
+
+void core::reapThreads() {
+    std::lock_guard lk(gListMu);
+    for (auto it = gThreads.begin(); it != gThreads.end();) {
+        if (it->ctl->state == ThreadState::Done) {
+            it->os.join();
+            it = gThreads.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void core::defineThreadClass(Classes &c) {
+    c.thread = defineClass<ThreadFields>("Thread");
+    ClassInfo *th = c.thread;
+    addHostProperty(th, "State", "integer", [](REALobject o) -> Value { return int64_t(threadState(o)); });
+}
+
+ClassInfo *threadClass() { return core::classes().thread; }
+
+ObjRef newThread(std::function<void(REALobject)> body) {
+    ObjRef t = make(threadClass());
+    fields<ThreadFields>(t.get(), threadClass())->body = std::move(body);
+    return t;
+}
+
+ThreadState threadState(REALobject thread) {
+    auto *f = fields<ThreadFields>(thread, threadClass());
+    return f->ctl ? f->ctl->state.load() : ThreadState::NotStarted;
+}
+
+bool inCooperativeThread() { return tCurrent != nullptr; }
+
+void startThread(REALobject thread) {
+    auto *f = fields<ThreadFields>(thread, threadClass());
+    if (f->ctl && (f->ctl->state == ThreadState::Running || f->ctl->state == ThreadState::Sleeping)) return;
+    auto ctl = std::make_shared<ThreadControl>();
+    f->ctl = ctl;
+    ctl->state = ThreadState::Running;
+    retain(thread);  // the running thread keeps its object alive
+    std::function<void(REALobject)> body = f->body;
+    std::lock_guard lk(gListMu);
+    gThreads.push_back({ctl, std::thread([ctl, thread, body] {
+                            core::acquireBaton();
+                            tCurrent = ctl.get();
+                            if (!gStopping && body) {
+                                try {
+                                    guarded([&] { body(thread); });
+                                } catch (const ThreadStopped &) {
+                                }
+                            }
+                            clearPending();
+                            release(thread);
+                            tCurrent = nullptr;
+                            ctl->state = ThreadState::Done;
+                            core::releaseBaton();
+                        })});
+}
+
+void yield() {
+    if (tCurrent && gStopping) throw ThreadStopped{};
+    core::releaseBaton();
+    core::acquireBaton();
+    if (tCurrent && gStopping) throw ThreadStopped{};
+}
+
+void sleep(int ms) {
+    ThreadControl *self = tCurrent;
+    if (self && gStopping) throw ThreadStopped{};
+    if (self) self->state = ThreadState::Sleeping;
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms > 0 ? ms : 0);
+    core::releaseBaton();
+    {
+        std::unique_lock lk(gSleepMu);
+        gSleepCv.wait_until(lk, until, [] { return gStopping.load(); });
+    }
+    core::acquireBaton();
+    if (self) self->state = ThreadState::Running;
+    if (self && gStopping) throw ThreadStopped{};
+}
+
+void shutdown() {
+    {
+        std::lock_guard lk(gSleepMu);
+        gStopping = true;
+    }
+    gSleepCv.notify_all();
+    std::list<Running> all;
+    {
+        std::lock_guard lk(gListMu);
+        all.swap(gThreads);
+    }
+    core::releaseBaton();
+    for (Running &r : all) r.os.join();
+    core::acquireBaton();
+    gStopping = false;
+}
+
+}  // namespace rb

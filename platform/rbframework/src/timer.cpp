@@ -1,0 +1,98 @@
+// The framework class "Timer".
+#include "core.h"
+
+#include <rb/loop.h>
+#include <rb/timer.h>
+
+namespace rb {
+
+namespace {
+
+TimerFields *tf(REALobject t) { return fields<TimerFields>(t, core::classes().timer); }
+
+void schedule(REALobject t, int64_t due);
+
+void fire(REALobject t) {
+    ObjRef hold = ObjRef::retain(t);  // the action may turn the timer off
+    TimerFields *f = tf(t);
+    f->scheduled = 0;
+    if (f->mode == TimerOff) return;
+    int64_t due = f->due + int64_t(f->period > 0 ? f->period : 1) * 1000;
+    if (f->mode == TimerSingle) setTimerMode(t, TimerOff);
+    else schedule(t, due < microseconds() ? microseconds() : due);
+    auto action = f->action;
+    if (action) action(t);
+}
+
+void schedule(REALobject t, int64_t due) {
+    TimerFields *f = tf(t);
+    if (f->scheduled) cancel(f->scheduled);
+    f->due = due;
+    int64_t ms = (due - microseconds() + 999) / 1000;
+    f->scheduled = postAfter(int(ms < 0 ? 0 : ms), [t] { fire(t); });
+}
+
+}  // namespace
+
+void core::defineTimerClass(Classes &c) {
+    c.timer = defineClass<TimerFields>("Timer");
+    ClassInfo *tc = c.timer;
+    auto intOf = [](const Value &v) -> int32_t {
+        if (auto *i = std::get_if<int64_t>(&v)) return int32_t(*i);
+        if (auto *b = std::get_if<bool>(&v)) return *b;
+        return 0;
+    };
+    addHostProperty(
+        tc, "Mode", "integer", [](REALobject o) -> Value { return int64_t(tf(o)->mode); },
+        [intOf](REALobject o, const Value &v) { setTimerMode(o, intOf(v)); });
+    addHostProperty(
+        tc, "Period", "integer", [](REALobject o) -> Value { return int64_t(tf(o)->period); },
+        [intOf](REALobject o, const Value &v) { setTimerPeriod(o, intOf(v)); });
+    // A timer freed while scheduled (only possible when it is off) leaves nothing behind.
+    c.timer->destruct = [inner = c.timer->destruct](REALobject o) {
+        if (tf(o)->scheduled) cancel(tf(o)->scheduled);
+        inner(o);
+    };
+}
+
+ClassInfo *timerClass() { return core::classes().timer; }
+
+ObjRef newTimer(int32_t period, std::function<void(REALobject)> action) {
+    ObjRef t = make(timerClass());
+    tf(t.get())->period = period;
+    tf(t.get())->action = std::move(action);
+    return t;
+}
+
+void setTimerMode(REALobject t, int32_t mode) {
+    TimerFields *f = tf(t);
+    if (mode < TimerOff || mode > TimerMultiple) mode = TimerMultiple;
+    bool wasOn = f->mode != TimerOff;
+    f->mode = mode;
+    if (mode == TimerOff) {
+        if (f->scheduled) cancel(f->scheduled);
+        f->scheduled = 0;
+        if (f->selfHeld) {
+            f->selfHeld = false;
+            release(t);  // may free the timer
+        }
+        return;
+    }
+    if (!f->selfHeld) {
+        f->selfHeld = true;
+        retain(t);
+    }
+    if (!wasOn || !f->scheduled) schedule(t, microseconds() + int64_t(f->period > 0 ? f->period : 1) * 1000);
+}
+
+void setTimerPeriod(REALobject t, int32_t ms) {
+    TimerFields *f = tf(t);
+    f->period = ms;
+    if (f->mode != TimerOff) schedule(t, microseconds() + int64_t(ms > 0 ? ms : 1) * 1000);
+}
+
+void setTimerAction(REALobject t, std::function<void(REALobject)> action) { tf(t)->action = std::move(action); }
+
+int32_t timerMode(REALobject t) { return tf(t)->mode; }
+
+}  // namespace rb
