@@ -73,11 +73,14 @@ void renderFrame(uint64_t frame, int width, int height, const PictureControls &c
                          top + (row + 1) * scale, 0xFFFFFF);
     }
 
+    // The picture has a handful of colours in long runs: adjust each run once.
     if (c.brightness == 50 && c.contrast == 50 && c.saturation == 50) return;
+    uint32_t lastIn = 0, lastOut = adjust(0, c);
     for (int yy = 0; yy < h; ++yy)
         for (int xx = 0; xx < w; ++xx) {
             uint32_t &p = out[size_t(yy) * stride + xx];
-            p = adjust(p, c);
+            if (p != lastIn) lastIn = p, lastOut = adjust(p, c);
+            p = lastOut;
         }
 }
 
