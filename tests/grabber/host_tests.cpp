@@ -75,6 +75,18 @@ TEST_F(RealHost, VideoSizesAndNoSignal) {
     EXPECT_EQ(rb::getProp<RBInteger>(entry("IntegerRectPlyx.Width.Get"), size.get()), 720);
     EXPECT_EQ(rb::getProp<RBInteger>(entry("IntegerRectPlyx.Height.Get"), size.get()), 480);
 
+    // The area the video fills; something that is not a rectangle is ignored.
+    rb::ObjRef area = rb::make("IntegerRectPlyx");
+    rb::setProp(entry("IntegerRectPlyx.Width.Set"), area.get(), RBInteger(640));
+    rb::setProp(entry("IntegerRectPlyx.Height.Set"), area.get(), RBInteger(580));
+    rb::setDirect<int32_t>(area.get(), 0, 100);
+    rb::setProp(entry("QTGrabberPlyx.CurrentVideoSize.Set"), g.get(), area);
+    rb::ObjRef device = rb::make("QTGrabberDevicePlyx");
+    rb::setProp(entry("QTGrabberPlyx.CurrentVideoSize.Set"), g.get(), device);
+    rb::ObjRef current = rb::getProp<rb::ObjRef>(entry("QTGrabberPlyx.CurrentVideoSize.Get"), g.get());
+    ASSERT_TRUE(current);
+    EXPECT_EQ(edges(current.get()), (std::array<int32_t, 4>{100, 580, 0, 640}));
+
     setenv("TAVRIN_NO_VIDEO", "1", 1);
     rb::ObjRef dark = startGrabber();
     EXPECT_FALSE(rb::getProp<rb::ObjRef>(entry("QTGrabberPlyx.CurrentVideoSize.Get"), dark.get()));
