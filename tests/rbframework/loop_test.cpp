@@ -1,0 +1,246 @@
+// Event loop, timers and cooperative threads.
+#include <rb/exception.h>
+#include <rb/loop.h>
+#include <rb/runtime.h>
+#include <rb/thread.h>
+#include <rb/timer.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <poll.h>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+int64_t nowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+struct Reports {
+    std::vector<std::string> seen;
+    Reports() {
+        rb::setExceptionReporter([this](const std::string &c, const std::string &m) { seen.push_back(c + ": " + m); });
+    }
+    ~Reports() { rb::setExceptionReporter(nullptr); }
+};
+
+TEST(Loop, PostedWorkFromAnyThreadRunsOnTheMainThread) {
+    auto main = std::this_thread::get_id();
+    std::thread::id ranOn;
+    std::thread other([&] { rb::post([&] { ranOn = std::this_thread::get_id(); }); });
+    other.join();
+    rb::runFor(20);
+    EXPECT_EQ(ranOn, main);
+}
+
+TEST(Loop, SourcesFireWhenReadyAndCanBeRemoved) {
+    int p[2];
+    ASSERT_EQ(pipe(p), 0);
+    int fired = 0;
+    short got = 0;
+    rb::addSource(p[0], POLLIN, [&](short rev) {
+        char c;
+        (void)!read(p[0], &c, 1);
+        got = rev;
+        ++fired;
+    });
+    rb::runFor(10);
+    EXPECT_EQ(fired, 0);
+    (void)!write(p[1], "x", 1);
+    rb::runFor(10);
+    EXPECT_EQ(fired, 1);
+    EXPECT_TRUE(got & POLLIN);
+    rb::removeSource(p[0]);
+    (void)!write(p[1], "x", 1);
+    rb::runFor(10);
+    EXPECT_EQ(fired, 1);
+    close(p[0]);
+    close(p[1]);
+}
+
+TEST(Loop, TimedCallsRunInOrderAndCanBeCancelled) {
+    std::vector<int> order;
+    rb::postAfter(30, [&] { order.push_back(30); });
+    rb::postAfter(10, [&] { order.push_back(10); });
+    uint64_t dropped = rb::postAfter(20, [&] { order.push_back(20); });
+    rb::cancel(dropped);
+    rb::cancel(dropped);  // twice is harmless
+    rb::runFor(60);
+    EXPECT_EQ(order, (std::vector<int>{10, 30}));
+}
+
+TEST(Loop, EscapingExceptionsAreReportedAndTheLoopGoesOn) {
+    Reports r;
+    bool after = false;
+    rb::post([] { rb::raise("NilObjectException", "no deck"); });
+    rb::post([] { rb::setPending(rb::newException("RuntimeException", "left pending", 1).get()); });
+    rb::post([] { throw std::runtime_error("plain"); });
+    rb::post([&] { after = true; });
+    rb::runFor(20);
+    EXPECT_TRUE(after);
+    ASSERT_EQ(r.seen.size(), 3u);
+    EXPECT_EQ(r.seen[0], "NilObjectException: no deck");
+    EXPECT_EQ(r.seen[1], "RuntimeException: left pending");
+    EXPECT_NE(r.seen[2].find("plain"), std::string::npos);
+    EXPECT_FALSE(rb::hasPending());
+}
+
+TEST(Loop, TicksFollowTheInjectedClock) {
+    int64_t us = 1000000;
+    rb::setClock([&] { return us; });
+    int64_t t0 = rb::Ticks();
+    us += 500000;  // half a second
+    EXPECT_EQ(rb::Ticks() - t0, 30);
+    rb::setClock(nullptr);
+    int64_t a = rb::Ticks();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_GE(rb::Ticks() - a, 2);
+}
+
+TEST(Loop, RunEndsWithTheQuitCode) {
+    RuntimeInit();
+    rb::postAfter(10, [] { rb::quit(3); });
+    EXPECT_EQ(RuntimeRun(), 3);
+    EXPECT_EQ(RuntimeExit(), 3);
+}
+
+// ---- timers ----------------------------------------------------------------------
+
+TEST(Timers, RepeatingTimerFiresAtItsPeriod) {
+    std::vector<int64_t> at;
+    rb::ObjRef t = rb::newTimer(20, [&](REALobject) { at.push_back(nowMs()); });
+    EXPECT_TRUE(rb::setPropValue(t.get(), "Mode", int64_t(rb::TimerMultiple)));
+    int64_t start = nowMs();
+    rb::runFor(250);
+    rb::setTimerMode(t.get(), rb::TimerOff);
+    ASSERT_GE(at.size(), 8u);
+    EXPECT_LE(at.size(), 13u);
+    EXPECT_GE(at.front() - start, 15);
+    // No drift: the n-th firing stays near n periods.
+    EXPECT_LE(at.back() - start, int64_t(at.size()) * 20 + 40);
+}
+
+TEST(Timers, SingleModeFiresOnceAndTurnsItselfOff) {
+    int fired = 0;
+    rb::ObjRef t = rb::newTimer(10, [&](REALobject) { ++fired; });
+    rb::setTimerMode(t.get(), rb::TimerSingle);
+    rb::runFor(60);
+    EXPECT_EQ(fired, 1);
+    EXPECT_EQ(rb::timerMode(t.get()), rb::TimerOff);
+    EXPECT_EQ(rb::refCount(t.get()), 1);
+}
+
+bool gFreed = false;
+struct Watch {
+    ~Watch() { gFreed = true; }
+};
+
+TEST(Timers, TimerKeptOnlyByItselfFiresUntilTurnedOff) {
+    rb::ClassInfo *cls = rb::defineClass<Watch>("WatchedTimer", rb::timerClass());
+    ASSERT_NE(cls, nullptr);
+    gFreed = false;
+    int fired = 0;
+    {
+        rb::ObjRef t = rb::make(cls);
+        rb::setTimerPeriod(t.get(), 10);
+        rb::setTimerAction(t.get(), [&](REALobject self) {
+            if (++fired == 5) rb::setPropValue(self, "Mode", int64_t(0));  // turns itself off
+        });
+        rb::setTimerMode(t.get(), rb::TimerMultiple);
+        EXPECT_EQ(rb::refCount(t.get()), 2);
+    }
+    EXPECT_FALSE(gFreed);
+    rb::runFor(150);
+    EXPECT_EQ(fired, 5);
+    EXPECT_TRUE(gFreed) << "turned off, nobody holds it";
+}
+
+// ---- threads ---------------------------------------------------------------------
+
+TEST(Threads, InterleaveOnlyAtYields) {
+    std::vector<std::string> log;
+    auto body = [&log](const char *name) {
+        return [&log, name](REALobject) {
+            for (int i = 0; i < 4; ++i) {
+                log.push_back(std::string(name) + std::to_string(i) + "a");
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));  // no switch here
+                log.push_back(std::string(name) + std::to_string(i) + "b");
+                rb::yield();
+            }
+        };
+    };
+    rb::ObjRef a = rb::newThread(body("A")), b = rb::newThread(body("B"));
+    rb::startThread(a.get());
+    rb::startThread(b.get());
+    EXPECT_EQ(rb::threadState(a.get()), rb::ThreadState::Running);
+    EXPECT_TRUE(log.empty()) << "nothing runs while the main thread holds the baton";
+    rb::runFor(100);
+    std::vector<std::string> want;
+    for (int i = 0; i < 4; ++i)
+        for (const char *n : {"A", "B"}) {
+            want.push_back(n + std::to_string(i) + "a");
+            want.push_back(n + std::to_string(i) + "b");
+        }
+    EXPECT_EQ(log, want);
+    EXPECT_EQ(rb::threadState(a.get()), rb::ThreadState::Done);
+    EXPECT_EQ(rb::refCount(a.get()), 1) << "the finished thread let its object go";
+}
+
+TEST(Threads, SleepingThreadWakesOnTime) {
+    int64_t slept = -1;
+    rb::ObjRef t = rb::newThread([&](REALobject) {
+        int64_t t0 = nowMs();
+        rb::sleep(100);
+        slept = nowMs() - t0;
+    });
+    rb::startThread(t.get());
+    rb::runFor(30);
+    EXPECT_EQ(rb::threadState(t.get()), rb::ThreadState::Sleeping);
+    rb::runFor(170);
+    EXPECT_EQ(rb::threadState(t.get()), rb::ThreadState::Done);
+    EXPECT_GE(slept, 100);
+    EXPECT_LT(slept, 250);
+}
+
+TEST(Threads, ShutdownStopsAndJoinsThreads) {
+    int passes = 0;
+    bool unwound = false;
+    rb::ObjRef spinner = rb::newThread([&](REALobject) {
+        struct Guard {
+            bool &flag;
+            ~Guard() { flag = true; }
+        } g{unwound};
+        for (;;) {
+            ++passes;
+            rb::yield();
+        }
+    });
+    rb::ObjRef sleeper = rb::newThread([](REALobject) { rb::sleep(60000); });
+    rb::startThread(spinner.get());
+    rb::startThread(sleeper.get());
+    rb::runFor(20);
+    EXPECT_GT(passes, 0);
+    auto t0 = nowMs();
+    rb::shutdown();
+    EXPECT_LT(nowMs() - t0, 1000) << "the sleeper is woken";
+    EXPECT_TRUE(unwound);
+    EXPECT_EQ(rb::threadState(spinner.get()), rb::ThreadState::Done);
+    EXPECT_EQ(rb::threadState(sleeper.get()), rb::ThreadState::Done);
+    EXPECT_EQ(rb::refCount(spinner.get()), 1);
+}
+
+TEST(Threads, ExceptionInABodyIsReported) {
+    Reports r;
+    rb::ObjRef t = rb::newThread([](REALobject) { rb::raise("RuntimeException", "capture failed"); });
+    rb::startThread(t.get());
+    rb::runFor(30);
+    ASSERT_EQ(r.seen.size(), 1u);
+    EXPECT_EQ(r.seen[0], "RuntimeException: capture failed");
+}
+
+}  // namespace

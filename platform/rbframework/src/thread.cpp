@@ -55,13 +55,28 @@ int64_t core::monotonicUs() {
     return int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
 }
 
-void core::acquireBaton() {
+namespace {
+
+uint64_t takeTicket() {
+    std::lock_guard lk(baton().m);
+    return baton().next++;
+}
+
+void waitForTurn(uint64_t t) {
     Baton &b = baton();
     std::unique_lock lk(b.m);
-    if (b.holder == std::this_thread::get_id()) return;
-    uint64_t t = b.next++;
     b.cv.wait(lk, [&] { return b.serving == t; });
     b.holder = std::this_thread::get_id();
+}
+
+}  // namespace
+
+void core::acquireBaton() {
+    {
+        std::lock_guard lk(baton().m);
+        if (baton().holder == std::this_thread::get_id()) return;
+    }
+    waitForTurn(takeTicket());
 }
 
 void core::releaseBaton() {
@@ -114,9 +129,11 @@ void startThread(REALobject thread) {
     ctl->state = ThreadState::Running;
     retain(thread);  // the running thread keeps its object alive
     std::function<void(REALobject)> body = f->body;
+    // The ticket is taken here, so threads first run in the order started.
+    uint64_t ticket = takeTicket();
     std::lock_guard lk(gListMu);
-    gThreads.push_back({ctl, std::thread([ctl, thread, body] {
-                            core::acquireBaton();
+    gThreads.push_back({ctl, std::thread([ctl, thread, body, ticket] {
+                            waitForTurn(ticket);
                             tCurrent = ctl.get();
                             if (!gStopping && body) {
                                 try {
