@@ -37,7 +37,7 @@ struct State {
     PictureControls controls;
     uint64_t frame = 0;
     Clock::time_point last{};
-    int64_t carryMicros = 0;  // time not yet worth a whole frame
+    int64_t carry = 0;  // time not yet worth a whole frame, in microseconds x frame rate
     REALobject window = nullptr;
     std::vector<uint32_t> scratch;
 };
@@ -78,10 +78,10 @@ void advance(State &s) {
     Clock::time_point now = Clock::now();
     if (hasVideo(s) && s.previewing && !s.paused) {
         int64_t micros = std::chrono::duration_cast<std::chrono::microseconds>(now - s.last).count();
-        if (micros > 0) s.carryMicros += micros;
-        int64_t frames = s.carryMicros * kFramesPerSecond / 1000000;
+        if (micros > 0) s.carry += micros * kFramesPerSecond;
+        int64_t frames = s.carry / 1000000;
         s.frame += uint64_t(frames);
-        s.carryMicros -= frames * 1000000 / kFramesPerSecond;
+        s.carry -= frames * 1000000;
     }
     s.last = now;
 }
@@ -108,7 +108,7 @@ void initVideo(REALobject o) {
     s->current = {0, s->height, 0, s->width};
     s->videoReady = true;
     s->frame = 0;
-    s->carryMicros = 0;
+    s->carry = 0;
     s->last = Clock::now();
 }
 

@@ -3,6 +3,7 @@
 #include "fake_host.h"
 
 #include "imaging/imaging.h"
+#include "pattern.h"
 
 #include <gtest/gtest.h>
 
@@ -390,6 +391,35 @@ TEST_F(Grabber, PollAdvancesThePictureAndPauseHoldsIt) {
     std::this_thread::sleep_for(120ms);
     bound.call("QTGrabberPlyx.Poll", g);
     EXPECT_NE(grab(g, 180, 120), held);
+    fake::release(g);
+}
+
+// Which frame a grabbed picture shows, by drawing candidates; -1 if none.
+int frameShown(const std::string &argb, int w, int h, int from, int to) {
+    std::vector<uint32_t> px(size_t(w) * size_t(h));
+    for (int f = from; f <= to; ++f) {
+        grab::renderFrame(uint64_t(f), w, h, {}, px.data(), size_t(w));
+        bool same = true;
+        for (size_t i = 0; same && i < px.size(); ++i)
+            same = (uint32_t(uint8_t(argb[4 * i + 1])) << 16 | uint32_t(uint8_t(argb[4 * i + 2])) << 8 |
+                    uint8_t(argb[4 * i + 3])) == px[i];
+        if (same) return f;
+    }
+    return -1;
+}
+
+TEST_F(Grabber, PictureRunsAtThirtyFramesASecond) {
+    using namespace std::chrono;
+    REALobject g = startGrabber();
+    auto start = steady_clock::now();
+    EXPECT_LE(frameShown(grab(g, 180, 120), 180, 120, 0, 3), 3);
+    std::this_thread::sleep_for(milliseconds(500));
+    bound.call("QTGrabberPlyx.Poll", g);
+    std::string px = grab(g, 180, 120);
+    double expected = duration<double>(steady_clock::now() - start).count() * 30;
+    int shown = frameShown(px, 180, 120, 0, 60);
+    EXPECT_GE(shown, int(expected) - 2);
+    EXPECT_LE(shown, int(expected) + 1);
     fake::release(g);
 }
 
