@@ -135,6 +135,17 @@ TEST(Timers, SingleModeFiresOnceAndTurnsItselfOff) {
     EXPECT_EQ(rb::refCount(t.get()), 1);
 }
 
+TEST(Timers, NamedActionHandlerServesASubclass) {
+    rb::ClassInfo *cls = rb::defineSubclass("PollTimer", rb::timerClass());
+    int fired = 0;
+    rb::setNamedHandler(cls, "Action", [&](REALobject) { ++fired; });
+    rb::ObjRef t = rb::make(cls);
+    rb::setTimerPeriod(t.get(), 10);
+    rb::setTimerMode(t.get(), rb::TimerSingle);
+    rb::runFor(40);
+    EXPECT_EQ(fired, 1);
+}
+
 bool gFreed = false;
 struct Watch {
     ~Watch() { gFreed = true; }

@@ -5,6 +5,7 @@
 #include <rb/host.h>
 #include <rb/memory.h>
 #include <rb/plugins.h>
+#include <rb/timer.h>
 
 #include <gtest/gtest.h>
 
@@ -65,6 +66,26 @@ TEST(ObjectModel, SubclassFieldsFollowPluginData) {
     rb::fields<UnitFields>(o.get())->pushB = o.get();
     EXPECT_EQ(rb::direct<int32_t>(o.get(), 0), 0) << "subclass field does not overlap plug-in data";
     EXPECT_EQ(rb::findProperty(unit, "Value")->name, "Value");
+}
+
+TEST(ObjectModel, FieldsAreFoundThroughSubclasses) {
+    rb::ClassInfo *sub = rb::defineSubclass("BlockSubclass", rb::memoryBlockClass());
+    rb::ObjRef o = rb::make(sub);
+    EXPECT_EQ(rb::fields<rb::MemoryBlockFields>(o.get()), rb::classData(o.get(), rb::memoryBlockClass()));
+    EXPECT_THROW(rb::fields<rb::ObjectArrayFields>(o.get()), rb::Exception) << "no such fields";
+    EXPECT_THROW(rb::setTimerMode(o.get(), 2), rb::Exception) << "not a timer";
+}
+
+TEST(ObjectModel, NamedEventsWalkUpTheClassChain) {
+    rb::ClassInfo *base = rb::defineSubclass("NamedBase", nullptr);
+    rb::ClassInfo *sub = rb::defineSubclass("NamedSub", base);
+    REALobject seen = nullptr;
+    rb::setNamedHandler(base, "Action", [&](REALobject o) { seen = o; });
+    rb::ObjRef o = rb::make(sub);
+    EXPECT_TRUE(rb::raiseNamedEvent(o.get(), "action"));
+    EXPECT_EQ(seen, o.get());
+    EXPECT_FALSE(rb::raiseNamedEvent(o.get(), "Open"));
+    EXPECT_FALSE(rb::raiseNamedEvent(nullptr, "Action"));
 }
 
 TEST(ObjectModel, NilAndUnknownClassesAreHandled) {

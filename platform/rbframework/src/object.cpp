@@ -153,6 +153,16 @@ void release(REALobject obj) {
     std::free(obj);
 }
 
+const ClassInfo *classWithFields(REALobject obj, const std::type_info &t) {
+    for (const ClassInfo *c = obj ? obj->klass : nullptr; c; c = c->super)
+        if (c->fieldsType && *c->fieldsType == t) return c;
+    return nullptr;
+}
+
+void requireClass(REALobject obj, const ClassInfo *cls) {
+    if (!cls || !isA(obj->klass, cls)) raise("RuntimeError", "An object of class " + obj->klass->name + " was used as another class.");
+}
+
 int32_t refCount(REALobject obj) { return obj ? obj->refCount : 0; }
 
 void requireObject(const void *obj) {

@@ -22,6 +22,7 @@ void fire(REALobject t) {
     else schedule(t, due < microseconds() ? microseconds() : due);
     auto action = f->action;
     if (action) action(t);
+    else raiseNamedEvent(t, "Action");
 }
 
 void schedule(REALobject t, int64_t due) {

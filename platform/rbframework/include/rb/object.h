@@ -22,6 +22,7 @@
 #include <map>
 #include <new>
 #include <string>
+#include <typeinfo>
 #include <variant>
 #include <vector>
 
@@ -72,6 +73,7 @@ struct RBClassInfo {
     uint32_t instanceSize = 24;              // whole object, header included
     uint32_t dataOffset = 24;                // where this class's own fields start
     REALclassDefinition *def = nullptr;      // plug-in classes
+    const std::type_info *fieldsType = nullptr;  // T of rb::defineClass<T>
     std::function<void(REALobject)> construct;  // framework/app classes
     std::function<void(REALobject)> destruct;
     std::vector<rb::PropertyInfo> properties;
@@ -110,6 +112,7 @@ template <class T> ClassInfo *defineClass(const std::string &name, ClassInfo *su
     ClassInfo *c = defineClassRaw(name, super, sizeof(T), alignof(T));
     if (!c) return nullptr;
     uint32_t off = c->dataOffset;
+    c->fieldsType = &typeid(T);
     c->construct = [off](REALobject o) { new (reinterpret_cast<char *>(o) + off) T(); };
     c->destruct = [off](REALobject o) { reinterpret_cast<T *>(reinterpret_cast<char *>(o) + off)->~T(); };
     return c;
@@ -128,18 +131,28 @@ int32_t refCount(REALobject obj);
 // Throws rb::Exception of class NilObjectException when obj is nil.
 void requireObject(const void *obj);
 
-// The fields of class `cls` (or of obj's class when cls is nullptr).
+// The fields of class `cls` in obj (NilObjectException for nil).
+// RuntimeError unless obj is of class cls (or a subclass).
+void requireClass(REALobject obj, const ClassInfo *cls);
 inline void *classData(REALobject obj, const ClassInfo *cls) {
     requireObject(obj);
+    requireClass(obj, cls);
     return reinterpret_cast<char *>(obj) + cls->dataOffset;
 }
 
-// The T of an object whose class (or a superclass) was made with
-// defineClass<T>; throws NilObjectException for nil.
+// The fields of class `cls` as a T.
 template <class T> T *fields(REALobject obj, const ClassInfo *cls) {
     return static_cast<T *>(classData(obj, cls));
 }
-template <class T> T *fields(REALobject obj) { return fields<T>(obj, obj ? obj->klass : nullptr); }
+// The class in obj's chain that was made with defineClass<T>, or nullptr.
+const ClassInfo *classWithFields(REALobject obj, const std::type_info &t);
+// The T of an object whose class (or a superclass) was made with
+// defineClass<T>; throws NilObjectException for nil and RuntimeError when
+// the object has no such fields.
+template <class T> T *fields(REALobject obj) {
+    requireObject(obj);
+    return static_cast<T *>(classData(obj, classWithFields(obj, typeid(T))));
+}
 
 // RAII holder of one object reference.
 template <class T> class Ref {
