@@ -1,64 +1,53 @@
-// The window model's link to the runtime core (see ui_host.h).
-//
-// Stand-in until the core's event loop is in: a queue of posted calls and
-// timed calls run by runFor().
+// The window model's link to the runtime core (see ui_host.h): the event
+// loop, and the framework class "Window" whose objects stand for windows
+// when they are handed to plug-ins.
 #include "ui_host.h"
 
-#include <chrono>
-#include <deque>
-#include <thread>
+#include <rb/host.h>
+#include <rb/loop.h>
+#include <rb/object.h>
+#include <rb/ui.h>
 
 namespace rb::uihost {
 
+void post(std::function<void()> fn) { rb::post(std::move(fn)); }
+void postAfter(int ms, std::function<void()> fn) { rb::postAfter(ms, std::move(fn)); }
+void runFor(int ms) { rb::runFor(ms); }
+void quitLoop(int code) { rb::quit(code); }
+
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-struct Timed {
-    Clock::time_point at;
-    std::function<void()> fn;
+struct WindowObjectFields {
+    Window *window = nullptr;  // cleared when the window goes first
 };
 
-std::deque<std::function<void()>> &posted() {
-    static std::deque<std::function<void()>> q;
-    return q;
+ClassInfo *windowClass() {
+    static ClassInfo *cls = [] {
+        ClassInfo *c = findClass("Window");
+        return c ? c : defineClass<WindowObjectFields>("Window");
+    }();
+    return cls;
 }
 
-std::deque<Timed> &timed() {
-    static std::deque<Timed> q;
-    return q;
+// "REALGetWindowHandle"(window object) -> the rb::Window it stands for.
+extern "C" void *getWindowHandle(REALobject obj) {
+    if (!obj || !isA(obj, "Window")) return nullptr;
+    return fields<WindowObjectFields>(obj, windowClass())->window;
 }
+RB_SERVICE("REALGetWindowHandle", getWindowHandle);
 
 }  // namespace
 
-void post(std::function<void()> fn) { posted().push_back(std::move(fn)); }
-
-void postAfter(int ms, std::function<void()> fn) {
-    timed().push_back({Clock::now() + std::chrono::milliseconds(ms), std::move(fn)});
+REALobject newWindowObject(Window *w) {
+    REALobject obj = newObject(windowClass());
+    if (obj) fields<WindowObjectFields>(obj, windowClass())->window = w;
+    return obj;
 }
 
-void runFor(int ms) {
-    auto end = Clock::now() + std::chrono::milliseconds(ms);
-    do {
-        while (!posted().empty()) {
-            auto fn = std::move(posted().front());
-            posted().pop_front();
-            fn();
-        }
-        for (size_t i = 0; i < timed().size(); ++i)
-            if (timed()[i].at <= Clock::now()) {
-                auto fn = std::move(timed()[i].fn);
-                timed().erase(timed().begin() + long(i));
-                fn();
-                break;
-            }
-        if (Clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    } while (Clock::now() < end);
+void detachWindowObject(REALobject obj) {
+    if (!obj) return;
+    fields<WindowObjectFields>(obj, windowClass())->window = nullptr;
+    release(obj);
 }
-
-void quitLoop(int) {}
-
-REALobject newWindowObject(Window *) { return nullptr; }
-void detachWindowObject(REALobject) {}
 
 }  // namespace rb::uihost
