@@ -1,0 +1,27 @@
+// Small services the plug-ins use besides the core table: a string's bytes
+// and a class test by name.
+#include <rb/host.h>
+#include <rb/object.h>
+#include <rb/string.h>
+
+namespace rb {
+namespace {
+
+// "REALGetStringContents"(string, size out) -> its bytes (valid while the
+// string lives), nullptr for nil.
+extern "C" const char *svcGetStringContents(REALstring s, size_t *size) {
+    if (size) *size = s ? s->bytes.size() : 0;
+    return s ? s->bytes.data() : nullptr;
+}
+
+// "REALObjectIsA"(object, class name) -> whether the object is of that class
+// or a subclass of it.
+extern "C" RBBoolean svcObjectIsA(REALobject obj, const char *className) {
+    return obj && className && isA(obj, className) ? 1 : 0;
+}
+
+RB_SERVICE("REALGetStringContents", svcGetStringContents);
+RB_SERVICE("REALObjectIsA", svcObjectIsA);
+
+}  // namespace
+}  // namespace rb
