@@ -25,3 +25,41 @@ RB_SERVICE("REALObjectIsA", svcObjectIsA);
 
 }  // namespace
 }  // namespace rb
+
+// ---- folder items as host objects ---------------------------------------------
+
+#include <rb/files.h>
+
+namespace rb {
+namespace {
+
+struct FolderItemFields {
+    std::string path;
+};
+
+ClassInfo *folderItemClass() {
+    static ClassInfo *cls = [] {
+        ClassInfo *c = defineClass<FolderItemFields>("FolderItem");
+        addHostProperty(c, "AbsolutePath", "String", [](REALobject o) {
+            return Value(String(fields<FolderItemFields>(o, folderItemClass())->path));
+        });
+        addHostProperty(c, "Exists", "Boolean", [](REALobject o) {
+            return Value(FolderItem(fields<FolderItemFields>(o, folderItemClass())->path).exists());
+        });
+        return c;
+    }();
+    return cls;
+}
+
+// "FolderItemFromPath"(path) -> a new folder item object, retained for the caller.
+extern "C" REALfolderItem svcFolderItemFromPath(const char *path) {
+    if (!path || !*path) return nullptr;
+    REALobject obj = newObject(folderItemClass());
+    if (obj) fields<FolderItemFields>(obj, folderItemClass())->path = path;
+    return reinterpret_cast<REALfolderItem>(obj);
+}
+
+RB_SERVICE("FolderItemFromPath", svcFolderItemFromPath);
+
+}  // namespace
+}  // namespace rb

@@ -1,0 +1,99 @@
+#include "application/app.h"
+
+#include "binding/entrypoints.h"
+#include "capturewindow/capturewindow.h"
+#include "controlwindow/controlwindow.h"
+#include "menu/menu.h"
+
+#include <rb/entrypoints.h>
+#include <rb/files.h>
+#include <rb/memory.h>
+
+namespace tavrin {
+
+AppWindows &appWindows() {
+    static AppWindows w;
+    return w;
+}
+
+void App::Open() {
+    ReadPrefs();
+    rb::implicitInstance<CaptureWindow>().show();
+    rb::implicitInstance<controlwindow>().show();
+    shortcutsactive = true;
+}
+
+void App::Close() { WritePrefs(); }
+
+void App::Activate() { shortcutsactive = true; }
+void App::Deactivate() { shortcutsactive = false; }
+
+void App::EnableMenuItems() {
+    for (const char *name : {"HelpDocumentation", "aboutmenu", "HelpCheckforUpdates"})
+        if (rb::MenuItem *item = menuBar ? menuBar->child(name) : nullptr) item->enabled = true;
+}
+
+void App::_aboutmenu_Action() {
+    if (appWindows().showAbout) appWindows().showAbout();
+}
+
+void App::_HelpDocumentation_Action() {
+    // The bundle's resource folder comes from an outside application extension.
+    rb::ObjRef folder;
+    try {
+        folder = rb::call<rb::ObjRef>(ENTRY("application.BundleResourceFolderPlyx as folderitem"),
+                                      rb::applicationObject());
+    } catch (const rb::Exception &) {
+    }
+    std::string path;
+    if (folder) {
+        rb::Value v = rb::getPropValue(folder.get(), "AbsolutePath");
+        if (auto *s = std::get_if<rb::String>(&v)) path = s->str();
+    }
+    auto doc = path.empty() ? nullptr : rb::FolderItem(path).child("Documentation.rtfd");
+    if (doc && doc->exists())
+        doc->launch(true);
+    else
+        rb::msgBox("The help file has been removed from the application.");
+}
+
+void App::_HelpCheckforUpdates_Action() {
+    // A new window for every check; the one before is let go.
+    pUpdateWindow = appWindows().newUpdateWindow ? appWindows().newUpdateWindow() : nullptr;
+}
+
+// The file: controlpref, myserialport (a byte each), two length-prefixed
+// texts that this application leaves empty, filecreator (a byte). A file
+// that ends early keeps the defaults of the fields it does not reach.
+void App::ReadPrefs() {
+    auto file = rb::preferencesFolder()->child(kPrefsFileName);
+    if (!file->exists()) return;
+    auto in = rb::BinaryStream::openRead(*file);
+    if (!in) return;
+    int32_t control = in->readByte();
+    int32_t port = in->readByte();
+    for (int i = 0; i < 2 && !in->eof(); ++i) {
+        int16_t len = in->readShort();
+        if (len > 0) in->readBytes(size_t(len));
+    }
+    int32_t creator = in->readByte();
+    // Each field is taken only if the file really held it.
+    int64_t length = in->length();
+    if (length >= 1) controlpref = control;
+    if (length >= 2) myserialport = port;
+    if (!in->eof()) filecreator = creator;
+}
+
+void App::WritePrefs() {
+    auto file = rb::preferencesFolder()->child(kPrefsFileName);
+    auto out = rb::BinaryStream::createAtomic(*file, "text");
+    if (!out) return;
+    out->writeByte(uint8_t(controlpref));
+    out->writeByte(uint8_t(myserialport));
+    out->writeShort(0);
+    out->writeShort(0);
+    out->writeByte(uint8_t(filecreator));
+    out->close();
+}
+
+}  // namespace tavrin

@@ -1,0 +1,313 @@
+#include "capturewindow/capturewindow.h"
+
+#include "application/app.h"
+#include "binding/entrypoints.h"
+#include "capturethread/capturethread.h"
+#include "deckprefs/controlprefswindow.h"
+
+#include <rb/entrypoints.h>
+#include <rb/timer.h>
+
+namespace tavrin {
+
+namespace {
+
+using K = rb::ControlKind;
+
+rb::ObjRef repeatingTimer(int period, std::function<void()> action) {
+    rb::ObjRef t = rb::newTimer(period, [action = std::move(action)](REALobject) { action(); });
+    rb::setTimerMode(t.get(), rb::TimerMultiple);
+    return t;
+}
+
+}  // namespace
+
+CaptureWindow &captureWindow() { return rb::implicitInstance<CaptureWindow>(); }
+
+// The layout step and _CreateControls0: the controls in their creation order
+// with their design-time properties, handlers bound by event name.
+CaptureWindow::CaptureWindow() : rb::Window("CaptureWindow", rb::WindowKind::Document, "Tavrin!", 500, 460) {
+    minWidth = 64;
+    minHeight = 64;
+    maxWidth = 32000;
+    maxHeight = 32000;
+
+    message = &add(K::StaticText, "message", {449, 45, 46, 17});
+    message->setText("MSG");
+    message->textSize = 12;
+    message->align = rb::Control::AlignLeft;
+
+    add(K::Placard, "Placard1", {292, 39, 124, 36});
+
+    rb::Control &shuttleLabel = add(K::StaticText, "StaticText2", {136, 70, 144, 14});
+    shuttleLabel.setText("Shuttle");
+    shuttleLabel.textSize = 10;
+    shuttleLabel.align = rb::Control::AlignCenter;
+
+    add(K::Rectangle, "Rectangle1", {0, 100, 500, 360});
+    add(K::Separator, "TheSeparator", {0, 32, 500, 4});
+
+    checkvideobutton = &add(K::BevelButton, "checkvideobutton", {10, 5, 82, 22});
+    checkvideobutton->setCaption("Enable Video");
+    checkvideobutton->textSize = 10;
+    checkvideobutton->on("Action", [this] { checkvideobutton_Action(); });
+
+    add(K::Separator, "Separator1", {0, 88, 500, 4});
+
+    // Serial1: 38400 baud, 8 data bits, odd parity, 1 stop bit, no handshake
+    // (the port object applies these line settings whenever it opens).
+    Timer1 = repeatingTimer(34, [this] { Timer1_Action(); });
+
+    struct Transport {
+        const char *name, *icon, *help;
+        int left;
+        void (CaptureWindow::*action)();
+    };
+    const Transport transport[] = {
+        {"playbutton", "play", "Space Bar / L", 39, &CaptureWindow::playbutton_Action},
+        {"stopbutton", "stop", "Space Bar / K", 97, &CaptureWindow::stopbutton_Action},
+        {"fastforwardbutton", "ff", "", 68, &CaptureWindow::fastforwardbutton_Action},
+        {"rewindbutton", "rewind", "", 10, &CaptureWindow::rewindbutton_Action},
+    };
+    for (const Transport &t : transport) {
+        rb::Control &b = add(K::BevelButton, t.name, {t.left, 45, 27, 27});
+        b.iconName = t.icon;
+        b.helpTag = t.help;
+        b.on("Action", [this, fn = t.action] { (this->*fn)(); });
+    }
+
+    shuttleslider = &add(K::Slider, "shuttleslider", {136, 49, 144, 16});
+    shuttleslider->setMinimum(0);
+    shuttleslider->setMaximum(30);
+    shuttleslider->setValue(15);
+    shuttleslider->on("Open", [this] { shuttleslider_Open(); });
+    shuttleslider->on("MouseExit", [this] { shuttleslider_MouseExit(); });
+    shuttleslider->on("ValueChanged", [this] { shuttleslider_ValueChanged(); });
+
+    Timer2 = repeatingTimer(50, [this] { Timer2_Action(); });
+
+    mytc = &add(K::StaticText, "mytc", {303, 47, 105, 20});
+    mytc->setText("--:--:--:--");
+    mytc->textSize = 14;
+    mytc->bold = true;
+    mytc->align = rb::Control::AlignCenter;
+    mytc->parentName = "Placard1";
+
+    rb::Control &grabNow = add(K::BevelButton, "BevelButton1", {97, 5, 82, 22});
+    grabNow.setCaption("Grab Now");
+    grabNow.textSize = 10;
+    grabNow.on("Action", [this] { BevelButton1_Action(); });
+
+    qGrabPollTimer1 = repeatingTimer(50, [this] { qGrabPollTimer1_Action(); });
+
+    AddMenuHandlers();
+}
+
+CaptureWindow::~CaptureWindow() {
+    for (rb::ObjRef *t : {&Timer1, &Timer2, &qGrabPollTimer1})
+        if (*t) rb::setTimerMode(t->get(), rb::TimerOff);
+}
+
+// ---- window events ---------------------------------------------------------------
+
+void CaptureWindow::Open() {
+    EnableVideo();
+    show();
+    playstatus = kStopped;
+    readcapturesettings();
+}
+
+void CaptureWindow::Close() {
+    for (rb::ObjRef *t : {&Timer1, &Timer2, &qGrabPollTimer1})
+        if (*t) rb::setTimerMode(t->get(), rb::TimerOff);
+    if (app().devicepresent) stopaction();
+    // After Reset Video Device the settings file stays deleted.
+    if (!settingsResetPending) writecapturesettings();
+    app().devicepresent = false;
+}
+
+void CaptureWindow::Paint() { SetGWorld(); }
+
+void CaptureWindow::Resized() {
+    if (!qGrab) return;
+    rb::ObjRef r = rb::make("IntegerRectPlyx");
+    if (!r) return;
+    rb::setProp<int32_t>(ENTRY("IntegerRectPlyx.Width.Set"), r.get(), width());
+    rb::setProp<int32_t>(ENTRY("IntegerRectPlyx.Height.Set"), r.get(), height());
+    rb::setDirect<int32_t>(r.get(), 8, 0);    // Left
+    rb::setDirect<int32_t>(r.get(), 0, 100);  // Top
+    rb::setProp<REALobject>(ENTRY("QTGrabberPlyx.CurrentVideoSize.Set"), qGrab.get(), r.get());
+    SetGWorld();
+}
+
+void CaptureWindow::EnableMenuItems() {
+    rb::MenuBar *bar = app().menuBar;
+    for (const char *name : {"VideoSetteingsMenu", "VideoDeckControl", "SettingsResetVideoDevice"})
+        if (rb::MenuItem *item = bar ? bar->child(name) : nullptr) item->enabled = true;
+}
+
+void CaptureWindow::AddMenuHandlers() {
+    addMenuHandler("VideoSetteingsMenu", [this] { _VideoSetteingsMenu_Action(); });
+    addMenuHandler("VideoDeckControl", [this] { _VideoDeckControl_Action(); });
+    addMenuHandler("SettingsResetVideoDevice", [this] { _SettingsResetVideoDevice_Action(); });
+}
+
+// ---- control handlers --------------------------------------------------------------
+
+void CaptureWindow::checkvideobutton_Action() { EnableVideo(); }
+
+void CaptureWindow::playbutton_Action() {
+    if (app().devicepresent) playaction();
+}
+
+// The stop-icon button pauses; it does not stop.
+void CaptureWindow::stopbutton_Action() {
+    if (app().devicepresent) pauseaction();
+}
+
+void CaptureWindow::fastforwardbutton_Action() {
+    if (app().devicepresent) fastforwardaction();
+}
+
+void CaptureWindow::rewindbutton_Action() {
+    if (app().devicepresent) rewindaction();
+}
+
+void CaptureWindow::shuttleslider_ValueChanged() {
+    if (app().devicepresent) shuttleaction();
+}
+
+void CaptureWindow::shuttleslider_Open() {
+    if (app().controlpref == 1) {
+        shuttleslider->setMaximum(30);
+        shuttleslider->setMinimum(0);
+        shuttleslider->setValue(15);
+    } else {
+        shuttleslider->setMaximum(16);
+        shuttleslider->setMinimum(0);
+        shuttleslider->setValue(8);
+    }
+}
+
+void CaptureWindow::shuttleslider_MouseExit() { shuttleslider->setValue(app().controlpref == 1 ? 15 : 8); }
+
+void CaptureWindow::Timer2_Action() {
+    if (!app().devicepresent || app().controlpref == 1 || !deckPresent()) return;
+    rb::String tc = rb::getProp<rb::String>(ENTRY("AVC.TimeCode.Get"), camera.get());
+    mytc->setText(tc.str());
+}
+
+void CaptureWindow::qGrabPollTimer1_Action() {
+    if (qGrab) rb::call<void>(ENTRY("QTGrabberPlyx.Poll"), qGrab.get());
+}
+
+// ---- keyboard transport --------------------------------------------------------------
+
+void CaptureWindow::Timer1_Action() {
+    if (!app().shortcutsactive || !app().devicepresent) return;
+    if (latched) {
+        latchkey();
+        return;
+    }
+    if (rb::asyncKeyDown(rb::KeySpace)) {
+        if (playstatus != kStopped)
+            pauseaction();
+        else
+            playaction();
+        targetkey = rb::KeySpace;
+        latchkey();
+    }
+    if (rb::asyncKeyDown(rb::KeyK)) pauseaction();
+    if (rb::asyncKeyDown(rb::KeyL)) {
+        playaction();
+        targetkey = rb::KeyL;
+        latchkey();
+    }
+    if (rb::asyncKeyDown(rb::KeyJ)) {
+        playreverseaction();
+        targetkey = rb::KeyJ;
+        latchkey();
+    }
+}
+
+void CaptureWindow::latchkey() { latched = rb::asyncKeyDown(targetkey); }
+
+// ---- Grab Now -------------------------------------------------------------------------
+
+void CaptureWindow::BevelButton1_Action() {
+    // While a capture runs its frames own the array: the still is kept apart,
+    // so no grabbed frame is dropped or overwritten.
+    bool running = captureRunning();
+    rb::ObjRef still;
+    if (running) {
+        still = grabFrame();
+    } else {
+        resizeFrames(1);
+        GrabStill(1);
+    }
+    if (!qGrab || !rb::getProp<rb::ObjRef>(ENTRY("QTGrabberPlyx.CurrentVideoSize.Get"), qGrab.get())) return;
+    app().shortcutsactive = false;
+    savepicture = rb::saveFileDialog("Save Image", "Enter a filename", "Save");
+    // The keys come back only while the application is still in front.
+    app().shortcutsactive = app().active();
+    if (!savepicture) return;
+    if (running)
+        saveSingle(still.get());
+    else
+        savesinglefile(1);
+}
+
+// ---- menu handlers ----------------------------------------------------------------------
+
+void CaptureWindow::_VideoSetteingsMenu_Action() { VideoSettings(); }
+
+void CaptureWindow::_VideoDeckControl_Action() { rb::implicitInstance<ControlPrefswindow>().showModalWithin(*this); }
+
+void CaptureWindow::_SettingsResetVideoDevice_Action() {
+    auto file = rb::preferencesFolder()->child(kCaptureSettingsFileName);
+    if (file->exists()) file->remove();
+    settingsResetPending = true;
+    rb::msgBox("Tavrin! will now quit and reset your video devices.  Please re-launch the application to "
+               "continue window to continue");
+    if (rb::app()) rb::app()->quit(0);
+    close();
+}
+
+// ---- helpers ----------------------------------------------------------------------------
+
+void CaptureWindow::resizeFrames(int32_t last) {
+    if (last < -1) last = -1;
+    if (p.size() > size_t(last) + 1) p.resize(size_t(last) + 1);
+}
+
+REALobject CaptureWindow::frame(int32_t index) const {
+    return index >= 0 && size_t(index) < p.size() ? p[size_t(index)].get() : nullptr;
+}
+
+bool CaptureWindow::deckPresent() const {
+    return camera && rb::getProp<bool>(ENTRY("AVC.exists.Get"), camera.get());
+}
+
+// ---- forced redraw ------------------------------------------------------------------------
+
+namespace TevikModule {
+
+void ResetCapture() {
+    CaptureWindow &w = captureWindow();
+    w.setWidth(w.width() + 1);
+    w.refresh(true);
+    // CaptureRefreshTimer: once, 500 ms later, back to the former width. The
+    // running timer keeps itself alive until it turns itself off.
+    rb::ObjRef t = rb::newTimer(500, [](REALobject self) {
+        if (rb::Window *win = rb::findWindow("CaptureWindow")) {
+            win->setWidth(win->width() - 1);
+            win->refresh(true);
+        }
+        rb::setTimerMode(self, rb::TimerOff);
+    });
+    rb::setTimerMode(t.get(), rb::TimerMultiple);
+}
+
+}  // namespace TevikModule
+
+}  // namespace tavrin

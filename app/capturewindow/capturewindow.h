@@ -1,0 +1,132 @@
+// The main capture window: the strip of controls above the live video, the
+// grabber, the FireWire deck and its notifications, the RS-422 port, the
+// grabbed pictures and the deck's play status.
+#pragma once
+
+#include <rb/files.h>
+#include <rb/object.h>
+#include <rb/serial.h>
+#include <rb/ui.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace tavrin {
+
+inline constexpr int32_t kStopped = 86;  // playstatus: stopped or paused
+
+class CaptureWindow : public rb::Window {
+public:
+    CaptureWindow();
+    ~CaptureWindow() override;
+
+    // Fields.
+    rb::ObjRef camera;                // AVCUnit, may be nil
+    rb::ObjRef fireWireNotification;  // Notification, may be nil
+    int32_t playstatus = 0;
+    bool latched = false;
+    int32_t targetkey = 0;
+    std::vector<rb::ObjRef> p;        // grabbed frames by index; nil entries allowed
+    rb::FolderItemRef savepicture;
+    rb::ObjRef qGrab;                 // QTGrabberPlyx, may be nil
+
+    rb::SerialPort Serial1;           // the RS-422 port
+    rb::ObjRef Timer1, Timer2, qGrabPollTimer1;
+
+    // Controls.
+    rb::Control *message = nullptr, *mytc = nullptr, *checkvideobutton = nullptr, *shuttleslider = nullptr;
+
+    // Control handlers.
+    void checkvideobutton_Action();
+    void Timer1_Action();
+    void playbutton_Action();
+    void stopbutton_Action();
+    void fastforwardbutton_Action();
+    void rewindbutton_Action();
+    void shuttleslider_Open();
+    void shuttleslider_MouseExit();
+    void shuttleslider_ValueChanged();
+    void Timer2_Action();
+    void BevelButton1_Action();
+    void qGrabPollTimer1_Action();
+
+    // Window events.
+    void AddMenuHandlers();
+    void EnableMenuItems() override;
+    void Open() override;
+    void Close() override;
+    void Paint() override;
+    void Resized() override;
+
+    // Menu handlers.
+    void _VideoSetteingsMenu_Action();
+    void _VideoDeckControl_Action();
+    void _SettingsResetVideoDevice_Action();
+
+    // Video source and deck link (video.cpp).
+    void GrabStill(int32_t index);
+    // The current frame as a new 24-bit picture of the source size; nil (after
+    // the no-video message, when that is why) when there is none.
+    rb::ObjRef grabFrame();
+    void VideoSettings();
+    void EnableVideo();
+    void initfirewire();
+    void SetGWorld();
+
+    // Deck transport (transport.cpp).
+    void fastforwardaction();
+    void fastforwardfirewire();
+    void playaction();
+    void playfirewire();
+    void playpausefirewire();
+    void rewindaction();
+    void rewindfirewire();
+    void shuttle422();
+    void shuttleaction();
+    void shuttlefirewire();
+    void stopaction();
+    void stopfirewire();
+    void pauseaction();
+    void latchkey();
+    void playreverseaction();
+    void incplayforward();
+    void incplayreverse();
+
+    // Frame files and grabber settings (framefiles.cpp).
+    void savefiles(int32_t index);
+    void writecapturesettings();
+    void readcapturesettings();
+    void savesinglefile(int32_t index);
+    void saveSingle(REALobject picture);
+    // savefiles with its outcome: false when the frame could not be saved.
+    bool saveFrame(int32_t index);
+
+    // Makes `last` the last index of p (-1: empty); pictures at the indexes
+    // that remain stay in place. Slots are only added as frames are grabbed,
+    // so a huge count allocates nothing up front.
+    void resizeFrames(int32_t last);
+    // The picture at `index`, nil when out of range or never grabbed.
+    REALobject frame(int32_t index) const;
+
+    // True when the FireWire deck is there and open.
+    bool deckPresent() const;
+
+    // Set by Reset Video Device: the grabber settings file is gone and must
+    // not be written back on the way out.
+    bool settingsResetPending = false;
+    // Set by GrabStill when the new frame could not be allocated.
+    bool grabOutOfMemory = false;
+};
+
+// The single instance (created on first reference).
+CaptureWindow &captureWindow();
+
+// The forced redraw after the video settings change.
+namespace TevikModule {
+void ResetCapture();
+}
+
+// The grabber settings file's name in the preferences folder.
+inline constexpr const char *kCaptureSettingsFileName = "Tavrin Capture Settings 1.2";
+
+}  // namespace tavrin

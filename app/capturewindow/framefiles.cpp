@@ -1,0 +1,102 @@
+// Frame files (TIFF through the graphics plug-in's exporter) and the grabber
+// settings file.
+#include "application/app.h"
+#include "binding/entrypoints.h"
+#include "capturewindow/capturewindow.h"
+#include "capturewindow/framefiles.h"
+#include "controlwindow/controlwindow.h"
+
+#include <rb/entrypoints.h>
+
+#include <cstdio>
+
+namespace tavrin {
+
+std::string frameFileName(const std::string &prefix, int32_t index) {
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%03d", int(index));
+    return prefix + digits + ".tif";
+}
+
+const char *creatorCode(int32_t row) {
+    switch (row) {
+    case 0: return "8BIM";
+    case 1: return "prvw";
+    case 2: return "GKON";
+    default: return nullptr;
+    }
+}
+
+std::optional<std::string> exportTIFF(REALobject picture) {
+    if (!picture) return std::nullopt;
+    rb::ObjRef exporter = rb::make("QTGraphicsExporterPlyx");
+    if (!exporter) return std::nullopt;
+    rb::call<void>(ENTRY("QTGraphicsExporterPlyx.OpenExporter(type as string)"), exporter.get(), rb::String("TIFF"));
+    rb::setProp<REALobject>(ENTRY("QTGraphicsExporterPlyx.InputPicture.Set"), exporter.get(), picture);
+    rb::String data = rb::call<rb::String>(ENTRY("QTGraphicsExporterPlyx.ExportToString as string"), exporter.get());
+    std::string bytes = data.str();
+    if (bytes.empty()) return std::nullopt;
+    return bytes;
+}
+
+bool writeFrameFile(const rb::FolderItem &file, const std::string &data, int32_t creatorRow) {
+    // Written to a temporary file and renamed, so a failed write leaves no
+    // partial or empty frame behind.
+    auto out = rb::BinaryStream::createAtomic(file, "TIFF");
+    if (!out) return false;
+    out->writeBytes(data);
+    if (out->writeError()) {
+        out->discard();
+        return false;
+    }
+    if (!out->close()) return false;
+    if (const char *creator = creatorCode(creatorRow)) file.setMacCreator(creator);
+    file.setMacType("TIFF");
+    return true;
+}
+
+void CaptureWindow::savefiles(int32_t index) { saveFrame(index); }
+
+bool CaptureWindow::saveFrame(int32_t index) {
+    REALobject pic = frame(index);
+    if (!pic) return true;  // never grabbed: skipped
+    controlwindow *palette = static_cast<controlwindow *>(rb::findWindow("controlwindow"));
+    if (!palette || !palette->savefolder) return false;
+    auto data = exportTIFF(pic);
+    if (!data) return false;
+    std::string name = frameFileName(palette->nameprefix->text(), index);
+    // A prefix cannot lead out of the chosen folder.
+    if (name.find('/') != std::string::npos || name == "." || name == "..") return false;
+    return writeFrameFile(*palette->savefolder->child(name), *data, palette->filecreator->listIndex());
+}
+
+void CaptureWindow::savesinglefile(int32_t index) { saveSingle(frame(index)); }
+
+void CaptureWindow::saveSingle(REALobject pic) {
+    if (!pic || !savepicture) return;
+    auto data = exportTIFF(pic);
+    if (!data) return;
+    writeFrameFile(*savepicture, *data, app().filecreator);
+}
+
+void CaptureWindow::writecapturesettings() {
+    if (!qGrab) return;
+    auto file = rb::preferencesFolder()->child(kCaptureSettingsFileName);
+    rb::String text = rb::getProp<rb::String>(ENTRY("QTGrabberPlyx.Settings.Get"), qGrab.get());
+    auto out = rb::BinaryStream::createAtomic(*file, "application/text");
+    if (!out) return;
+    out->writeBytes(text.str());
+    out->close();
+}
+
+void CaptureWindow::readcapturesettings() {
+    if (!qGrab) return;
+    auto file = rb::preferencesFolder()->child(kCaptureSettingsFileName);
+    auto in = rb::BinaryStream::openRead(*file);
+    if (!in) return;
+    std::string text = in->readBytes(size_t(in->length()));
+    in->close();
+    if (!text.empty()) rb::setProp<rb::String>(ENTRY("QTGrabberPlyx.Settings.Set"), qGrab.get(), rb::String(text));
+}
+
+}  // namespace tavrin

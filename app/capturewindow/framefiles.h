@@ -1,0 +1,22 @@
+// Helpers of the frame files, shared with the capture thread and the tests.
+#pragma once
+
+#include <rb/files.h>
+#include <rb/plugin.h>
+
+#include <optional>
+#include <string>
+
+namespace tavrin {
+
+// prefix + the index formatted "000" + ".tif" (tape1 and 7: tape1007.tif).
+std::string frameFileName(const std::string &prefix, int32_t index);
+// The creator code of an "Open with:" row, nullptr for none.
+const char *creatorCode(int32_t row);
+// A picture as TIFF bytes through the graphics plug-in's exporter; nothing
+// when the exporter is missing or fails.
+std::optional<std::string> exportTIFF(REALobject picture);
+// Writes the data as a whole file (or nothing), then type "TIFF" and the creator.
+bool writeFrameFile(const rb::FolderItem &file, const std::string &data, int32_t creatorRow);
+
+}  // namespace tavrin

@@ -1,0 +1,142 @@
+// Video source and deck link set-up of the main window.
+#include "application/app.h"
+#include "binding/entrypoints.h"
+#include "capturewindow/capturewindow.h"
+#include "capturewindow/firewire.h"
+
+#include <rb/entrypoints.h>
+#include <rb/picture.h>
+
+#include <new>
+
+namespace tavrin {
+
+namespace {
+
+// Width and height of an IntegerRectPlyx, or false for nil.
+bool rectSize(REALobject r, int32_t &w, int32_t &h) {
+    if (!r) return false;
+    w = rb::getProp<int32_t>(ENTRY("IntegerRectPlyx.Width.Get"), r);
+    h = rb::getProp<int32_t>(ENTRY("IntegerRectPlyx.Height.Get"), r);
+    return true;
+}
+
+bool hasVideo(REALobject grabber) {
+    return grabber && rb::getProp<rb::ObjRef>(ENTRY("QTGrabberPlyx.CurrentVideoSize.Get"), grabber);
+}
+
+}  // namespace
+
+// Window size for a source of w x h on a screen of sw x sh: the video at full
+// size when it fits in two thirds of the screen each way, else at half size;
+// plus the 100-pixel strip of controls.
+void sizeForVideo(int32_t w, int32_t h, int32_t sw, int32_t sh, int32_t &outW, int32_t &outH) {
+    double fw = w, fh = h;
+    bool fits = fw <= 2.0 * sw / 3.0 && fh <= 2.0 * sh / 3.0;
+    outW = fits ? w : int32_t(fw / 2.0);
+    outH = fits ? h + 100 : int32_t(fh / 2.0 + 100.0);
+}
+
+void CaptureWindow::EnableVideo() {
+    qGrab = rb::make("QTGrabberPlyx");
+    if (qGrab) {
+        rb::call<void>(ENTRY("QTGrabberPlyx.InitGrabber"), qGrab.get());
+        rb::call<void>(ENTRY("QTGrabberPlyx.InitVideo"), qGrab.get());
+    }
+
+    if (hasVideo(qGrab.get())) {
+        checkvideobutton->setEnabled(false);
+        app().devicepresent = true;
+    } else {
+        rb::msgBox("No video signal was detected.  Check to make sure that your video device is connected and "
+                   "powered on, then click the Enable Video button to reconnect to the video device.");
+        checkvideobutton->setEnabled(true);
+        app().devicepresent = false;
+    }
+
+    SetGWorld();
+    readcapturesettings();
+
+    if (qGrab) {
+        rb::ObjRef source = rb::getProp<rb::ObjRef>(ENTRY("QTGrabberPlyx.SourceVideoRect.Get"), qGrab.get());
+        int32_t w = 0, h = 0;
+        if (rectSize(source.get(), w, h)) {
+            int32_t ww = 0, wh = 0;
+            sizeForVideo(w, h, rb::mainScreen().width, rb::mainScreen().height, ww, wh);
+            setWidth(ww);
+            setHeight(wh);
+        }
+        rb::call<void>(ENTRY("QTGrabberPlyx.Prepare(PrepareForPreview as boolean, PrepareForRecord as boolean)"),
+                       qGrab.get(), RBBoolean(1), RBBoolean(0));
+        rb::call<void>(ENTRY("QTGrabberPlyx.StartPreview"), qGrab.get());
+        rb::call<void>(ENTRY("QTGrabberPlyx.Play"), qGrab.get());
+    }
+
+    if (app().controlpref == 1) {
+        // Opening closes the port opened before, so nothing leaks.
+        Serial1.setIndex(app().myserialport);
+        Serial1.open();
+    } else {
+        initfirewire();
+    }
+}
+
+void CaptureWindow::initfirewire() {
+    fireWireNotification = newNotification(message);
+    camera = newAVCUnit();
+    if (camera) {
+        rb::call<void>(ENTRY("AVC.Create()"), camera.get());
+        if (rb::getProp<int32_t>(ENTRY("AVC.lastError.Get"), camera.get()) == 0)
+            rb::call<void>(ENTRY("AVC.Commence()"), camera.get());
+    }
+}
+
+rb::ObjRef CaptureWindow::grabFrame() {
+    if (!qGrab) return {};
+    rb::ObjRef r = rb::getProp<rb::ObjRef>(ENTRY("QTGrabberPlyx.SourceVideoRect.Get"), qGrab.get());
+    rb::ObjRef pic;
+    if (r) pic = rb::call<rb::ObjRef>(ENTRY("QTGrabberPlyx.GrabPicture(rect as object) as picture"), qGrab.get(), r);
+    if (!hasVideo(qGrab.get())) {
+        rb::msgBox("Error.  You can not grab a still because there is no video device enabled.");
+        return {};
+    }
+    int32_t w = 0, h = 0;
+    // Without a rectangle or a picture there is no frame.
+    if (!rectSize(r.get(), w, h) || !pic) return {};
+    rb::ObjRef frame = rb::newPicture(w, h, 24);
+    if (!frame) {
+        grabOutOfMemory = true;
+        return {};
+    }
+    rb::drawPicture(frame.get(), pic.get(), 0, 0);
+    return frame;
+}
+
+void CaptureWindow::GrabStill(int32_t index) {
+    rb::ObjRef frame = grabFrame();
+    if (!frame || index < 0) return;
+    // The array grows with the frames actually grabbed.
+    try {
+        if (size_t(index) >= p.size()) p.resize(size_t(index) + 1);
+    } catch (const std::bad_alloc &) {
+        grabOutOfMemory = true;
+        return;
+    }
+    p[size_t(index)] = frame;
+}
+
+void CaptureWindow::VideoSettings() {
+    if (!qGrab) return;
+    rb::call<void>(ENTRY("QTGrabberPlyx.Pause"), qGrab.get());
+    rb::call<void>(ENTRY("QTGrabberPlyx.AskVideoSettings"), qGrab.get());
+    writecapturesettings();
+    rb::call<void>(ENTRY("QTGrabberPlyx.Play"), qGrab.get());
+    TevikModule::ResetCapture();
+}
+
+void CaptureWindow::SetGWorld() {
+    if (qGrab)
+        rb::call<void>(ENTRY("QTGrabberPlyx.OutputToWindow(previewWindow as window)"), qGrab.get(), handle());
+}
+
+}  // namespace tavrin
