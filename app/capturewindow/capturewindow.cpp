@@ -103,10 +103,9 @@ CaptureWindow::CaptureWindow() : rb::Window("CaptureWindow", rb::WindowKind::Doc
     AddMenuHandlers();
 }
 
-CaptureWindow::~CaptureWindow() {
-    for (rb::ObjRef *t : {&Timer1, &Timer2, &qGrabPollTimer1})
-        if (*t) rb::setTimerMode(t->get(), rb::TimerOff);
-}
+// The timers were turned off by Close; a window still open at process exit
+// outlives the event loop, so nothing of the loop is touched here.
+CaptureWindow::~CaptureWindow() = default;
 
 // ---- window events ---------------------------------------------------------------
 

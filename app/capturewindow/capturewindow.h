@@ -118,6 +118,10 @@ public:
     bool grabOutOfMemory = false;
 };
 
+// The window size for a w x h source on a sw x sh screen: full size when it
+// fits in two thirds of the screen both ways, else half; plus the strip.
+void sizeForVideo(int32_t w, int32_t h, int32_t sw, int32_t sh, int32_t &outW, int32_t &outH);
+
 // The single instance (created on first reference).
 CaptureWindow &captureWindow();
 

@@ -1,0 +1,354 @@
+// The application end to end: started as the program starts it, driven
+// through its windows by the scripted operator.
+#include "application/app.h"
+#include "application/startup.h"
+#include "capturewindow/capturewindow.h"
+#include "controlwindow/controlwindow.h"
+
+#include <deck9pin/deck9pin.h>
+#include <rb/operator.h>
+#include <rb/picture.h>
+#include <rb/serial.h>
+
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+using namespace tavrin;
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path gDir;
+
+// A pseudo-terminal listed as a serial port; the test reads the master side.
+struct FakeDeck {
+    int master = -1;
+    int index = -1;
+    std::vector<std::string> log;
+    uint64_t bad = 0;
+
+    FakeDeck() {
+        master = posix_openpt(O_RDWR | O_NOCTTY);
+        grantpt(master);
+        unlockpt(master);
+        fcntl(master, F_SETFL, O_NONBLOCK);
+        index = rb::SerialPorts::add("deck", ptsname(master));
+    }
+    ~FakeDeck() { close(master); }
+
+    // Everything the app wrote so far, as log lines of the 9-pin parser.
+    std::vector<std::string> drain() {
+        deck9pin::Deck deck;
+        std::vector<std::string> lines;
+        deck9pin::Parser parser([&](const deck9pin::Event &e) {
+            lines.push_back(deck.apply(e));
+            if (e.kind != deck9pin::Event::Frame) ++bad;
+        });
+        uint8_t buf[4096];
+        for (;;) {
+            ssize_t n = read(master, buf, sizeof buf);
+            if (n <= 0) break;
+            parser.feed(buf, size_t(n));
+        }
+        parser.flush();
+        log.insert(log.end(), lines.begin(), lines.end());
+        return lines;
+    }
+};
+
+class Tavrin : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        gDir = fs::temp_directory_path() / ("tavrin-e2e-" + std::to_string(::getpid()));
+        fs::create_directories(gDir / "prefs");
+        fs::create_directories(gDir / "out");
+        setenv("TAVRIN_PREFS_DIR", (gDir / "prefs").c_str(), 1);
+        setenv("TAVRIN_PLUGIN_PATH", TAVRIN_TEST_PLUGINS, 1);
+        setenv("TAVRIN_HEADLESS", "1", 1);
+        setenv("TAVRIN_AVC_UNITS", "0", 1);
+    }
+    static void TearDownTestSuite() { fs::remove_all(gDir); }
+
+    // Starts the application as main() does and lets it open its windows.
+    void start(int controlpref = 0, int port = 0) {
+        if (controlpref)
+            std::ofstream(gDir / "prefs" / kPrefsFileName, std::ios::binary)
+                << std::string{char(controlpref), char(port), 0, 0, 0, 0, 0};
+        startUp();
+        rb::op::runFor(300);
+    }
+
+    void TearDown() override {
+        if (rb::app() && !rb::app()->quitting()) rb::app()->quit(0);
+        rb::op::runFor(50);
+    }
+
+    CaptureWindow &main() { return *static_cast<CaptureWindow *>(rb::findWindow("CaptureWindow")); }
+    controlwindow &palette() { return *static_cast<controlwindow *>(rb::findWindow("controlwindow")); }
+};
+
+size_t count(const std::vector<std::string> &lines, const std::string &word) {
+    size_t n = 0;
+    for (auto &l : lines) n += l.find(word) != std::string::npos;
+    return n;
+}
+
+}  // namespace
+
+TEST_F(Tavrin, StartsWithLiveVideoSizedToTheSource) {
+    start();
+    ASSERT_NE(rb::findWindow("CaptureWindow"), nullptr);
+    EXPECT_EQ(main().width(), 720);
+    EXPECT_EQ(main().height(), 580);
+    EXPECT_TRUE(app().devicepresent);
+    EXPECT_FALSE(main().checkvideobutton->enabled());
+    EXPECT_EQ(main().playstatus, kStopped);
+    // The palette opens at the right edge of the main screen.
+    EXPECT_EQ(palette().left(), 1280 - 428);
+    EXPECT_EQ(palette().top(), 40);
+    EXPECT_EQ(palette().title(), "Controls");
+    // The poll timer has painted the video: not a blank area.
+    const auto &px = main().surface.pixels;
+    ASSERT_FALSE(px.empty());
+    EXPECT_NE(std::count(px.begin(), px.end(), px.front()), std::ptrdiff_t(px.size()));
+    EXPECT_EQ(main().surface.area.top, 100);
+}
+
+TEST_F(Tavrin, GrabNowGrabsIntoMemoryAndSavesATiff) {
+    start();
+    fs::path file = gDir / "out" / "still";
+    rb::op::answerFile(file.string());
+    ASSERT_TRUE(rb::op::click("CaptureWindow", "BevelButton1"));
+    rb::op::runFor(50);
+    ASSERT_EQ(main().p.size(), 2u);
+    REALobject pic = main().frame(1);
+    ASSERT_NE(pic, nullptr);
+    EXPECT_EQ(rb::pictureWidth(pic), 720);
+    EXPECT_EQ(rb::pictureDepth(pic), 24);
+    TIFF *tif = TIFFOpen(file.c_str(), "r");
+    ASSERT_NE(tif, nullptr);
+    uint32_t w = 0, h = 0;
+    uint16_t spp = 0;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
+    TIFFGetField(tif, TIFFTAG_SAMPLESPERPIXEL, &spp);
+    TIFFClose(tif);
+    EXPECT_EQ(w, 720u);
+    EXPECT_EQ(h, 480u);
+    EXPECT_EQ(spp, 3);
+    // The keys come back after the dialog while the application is in front.
+    EXPECT_TRUE(app().shortcutsactive);
+}
+
+TEST_F(Tavrin, GrabNowCancelledWritesNothingAndInactiveAppKeepsKeysOff) {
+    start();
+    rb::op::setActive(false);
+    rb::op::answerCancel();
+    rb::op::click("CaptureWindow", "BevelButton1");
+    EXPECT_NE(main().frame(1), nullptr);
+    EXPECT_EQ(main().savepicture, nullptr);
+    EXPECT_FALSE(app().shortcutsactive);
+}
+
+TEST_F(Tavrin, QuitWritesThePreferences) {
+    start();
+    rb::op::selectRow("controlwindow", "filecreator", 1);
+    EXPECT_TRUE(rb::op::chooseMenu("FileQuit"));
+    rb::op::runFor(50);
+    std::ifstream in(gDir / "prefs" / kPrefsFileName, std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_EQ(bytes, std::string("\x00\x00\x00\x00\x00\x00\x01", 7));
+}
+
+TEST_F(Tavrin, KeysDriveTheRs422Deck) {
+    FakeDeck deck;
+    start(1, deck.index);
+    ASSERT_TRUE(main().Serial1.isOpen());
+    deck.drain();
+
+    // Space held: plays once while held.
+    rb::op::keyDown(rb::KeySpace);
+    rb::op::runFor(200);
+    rb::op::keyUp(rb::KeySpace);
+    rb::op::runFor(100);
+    auto lines = deck.drain();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], "20 01 21 PLAY");
+    EXPECT_EQ(main().playstatus, 1);
+
+    // Space again pauses (RS-422 stops).
+    rb::op::keyDown(rb::KeySpace);
+    rb::op::runFor(100);
+    rb::op::keyUp(rb::KeySpace);
+    rb::op::runFor(100);
+    lines = deck.drain();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].substr(0, 8), "20 00 20");
+
+    // K pauses on every tick while held.
+    rb::op::keyDown(rb::KeyK);
+    rb::op::runFor(250);
+    rb::op::keyUp(rb::KeyK);
+    EXPECT_GE(count(deck.drain(), "20 00 20"), 4u);
+
+    // L twice steps the speed: play, then the first forward rung.
+    for (int i = 0; i < 2; ++i) {
+        rb::op::keyDown(rb::KeyL);
+        rb::op::runFor(100);
+        rb::op::keyUp(rb::KeyL);
+        rb::op::runFor(100);
+    }
+    lines = deck.drain();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1].substr(0, 11), "21 13 45 79");
+    EXPECT_EQ(main().playstatus, 2);
+
+    // Nothing acts while the application is inactive or a field has focus.
+    rb::op::setActive(false);
+    rb::op::keyDown(rb::KeyK);
+    rb::op::runFor(150);
+    rb::op::keyUp(rb::KeyK);
+    EXPECT_TRUE(deck.drain().empty());
+    rb::op::setActive(true);
+    palette().interval->setFocus();
+    rb::op::keyDown(rb::KeyK);
+    rb::op::runFor(150);
+    rb::op::keyUp(rb::KeyK);
+    EXPECT_TRUE(deck.drain().empty());
+    EXPECT_EQ(deck.bad, 0u);
+}
+
+TEST_F(Tavrin, ReopeningTheLinkLeaksNoDescriptor) {
+    FakeDeck deck;
+    start(1, deck.index);
+    auto fds = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()); };
+    auto before = fds();
+    for (int i = 0; i < 5; ++i) main().EnableVideo();
+    EXPECT_LE(fds(), before);
+    // A stored port index that names no port fails softly.
+    app().myserialport = 999;
+    main().EnableVideo();
+    EXPECT_FALSE(main().Serial1.isOpen());
+}
+
+TEST_F(Tavrin, PaletteChecksInOrder) {
+    start();
+    app().devicepresent = false;
+    rb::op::click("controlwindow", "capturebutton");
+    app().devicepresent = true;
+    rb::op::click("controlwindow", "capturebutton");
+    rb::op::type("controlwindow", "framecount", "3");
+    rb::op::type("controlwindow", "interval", "29");
+    rb::op::click("controlwindow", "capturebutton");
+    rb::op::type("controlwindow", "interval", "30");
+    rb::op::click("controlwindow", "capturebutton");
+    auto msgs = rb::op::messages();
+    ASSERT_GE(msgs.size(), 4u);
+    size_t n = msgs.size();
+    EXPECT_EQ(msgs[n - 4], "You do not have a video source available.  Please enable the video in the Capture "
+                           "Window before proceeding.");
+    EXPECT_EQ(msgs[n - 3], "You must enter a value for how many frames you want captured.");
+    EXPECT_EQ(msgs[n - 2], "You must enter a value for the capture interval that is greater than 30");
+    EXPECT_EQ(msgs[n - 1], "Please select a folder for the images to be saved in before continuing");
+    EXPECT_EQ(palette().capturebutton->caption(), "Start Capture");
+}
+
+TEST_F(Tavrin, TimedCaptureEndsInNumberedTiffFiles) {
+    FakeDeck deck;
+    start(1, deck.index);
+    deck.drain();
+    fs::path out = gDir / "out" / "run";
+    fs::create_directories(out);
+    rb::op::type("controlwindow", "framecount", "1");
+    rb::op::type("controlwindow", "nameprefix", "clip");
+    rb::op::selectRow("controlwindow", "filecreator", 1);
+    rb::op::answerFolder(out.string());
+    rb::op::click("controlwindow", "BevelButton1");
+    rb::op::answerOK();
+    rb::op::click("controlwindow", "capturebutton");
+    EXPECT_EQ(palette().capturebutton->caption(), "Stop Capture");
+    for (int i = 0; i < 60 && palette().mymessage->text() != "Done"; ++i) rb::op::runFor(100);
+    EXPECT_EQ(palette().mymessage->text(), "Done");
+    EXPECT_EQ(palette().capturebutton->caption(), "Start Capture");
+    for (const char *name : {"clip000.tif", "clip001.tif"}) {
+        fs::path f = out / name;
+        ASSERT_TRUE(fs::exists(f)) << name;
+        TIFF *tif = TIFFOpen(f.c_str(), "r");
+        EXPECT_NE(tif, nullptr);
+        if (tif) TIFFClose(tif);
+        rb::FolderItem item(f.string());
+        if (!item.macType().empty()) {
+            EXPECT_EQ(item.macType(), "TIFF");
+            EXPECT_EQ(item.macCreator(), "prvw");
+        }
+    }
+    EXPECT_FALSE(fs::exists(out / "clip002.tif"));
+    auto lines = deck.drain();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].substr(0, 8), "20 00 20");
+    EXPECT_EQ(lines[1], "20 01 21 PLAY");
+    EXPECT_EQ(lines[2].substr(0, 8), "20 00 20");
+}
+
+TEST_F(Tavrin, StopBeforeTheFirstGrabWritesNothingAndStopsTheDeck) {
+    FakeDeck deck;
+    start(1, deck.index);
+    deck.drain();
+    fs::path out = gDir / "out" / "early";
+    fs::create_directories(out);
+    rb::op::type("controlwindow", "framecount", "5");
+    rb::op::answerFolder(out.string());
+    rb::op::click("controlwindow", "BevelButton1");
+    rb::op::answerOK();
+    rb::op::click("controlwindow", "capturebutton");
+    rb::op::runFor(200);
+    rb::op::click("controlwindow", "capturebutton");  // Stop Capture
+    for (int i = 0; i < 30 && palette().mymessage->text() != "Done"; ++i) rb::op::runFor(100);
+    EXPECT_EQ(palette().mymessage->text(), "Done");
+    EXPECT_TRUE(fs::is_empty(out));
+    auto lines = deck.drain();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[2].substr(0, 8), "20 00 20");
+}
+
+TEST_F(Tavrin, UnwritableFolderLosesNoOtherFrameAndSaysSo) {
+    start();
+    fs::path out = gDir / "out" / "gone";
+    fs::create_directories(out);
+    rb::op::type("controlwindow", "framecount", "1");
+    rb::op::answerFolder(out.string());
+    rb::op::click("controlwindow", "BevelButton1");
+    rb::op::answerOK();
+    rb::op::click("controlwindow", "capturebutton");
+    fs::remove_all(out);  // the folder goes away during the run
+    for (int i = 0; i < 60 && palette().capturebutton->caption() != "Start Capture"; ++i) rb::op::runFor(100);
+    EXPECT_EQ(palette().capturebutton->caption(), "Start Capture");
+    EXPECT_EQ(palette().mymessage->text(), "2 frames could not be saved");
+}
+
+TEST_F(Tavrin, ResetVideoDeviceKeepsTheSettingsFileDeleted) {
+    start();
+    fs::path settings = gDir / "prefs" / kCaptureSettingsFileName;
+    main().writecapturesettings();
+    ASSERT_TRUE(fs::exists(settings));
+    rb::op::chooseMenu("SettingsResetVideoDevice");
+    rb::op::runFor(50);
+    EXPECT_FALSE(fs::exists(settings));
+    auto msgs = rb::op::messages();
+    ASSERT_FALSE(msgs.empty());
+    EXPECT_EQ(msgs.back().substr(0, 47), "Tavrin! will now quit and reset your video devi");
+}
+
+int main(int argc, char **argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
