@@ -1,4 +1,5 @@
-// The deck control settings dialog (shown modally within the main window).
+// The deck control settings dialog: RS-422 on a serial port, or FireWire.
+// Shown modally within the main window from "Deck Control Settings".
 #pragma once
 
 #include <rb/ui.h>
@@ -8,6 +9,14 @@ namespace tavrin {
 class ControlPrefswindow : public rb::Window {
 public:
     ControlPrefswindow();
+
+    rb::Control *portsmenu, *rs422button, *firewirebutton;
+
+    void Open() override;
+    void portsmenu_Open();
+    void rs422button_Action();
+    void PushButton1_Action();  // OK
+    void PushButton2_Action();  // Cancel
 };
 
 }  // namespace tavrin

@@ -41,7 +41,8 @@ struct FakeDeck {
         grantpt(master);
         unlockpt(master);
         fcntl(master, F_SETFL, O_NONBLOCK);
-        index = rb::SerialPorts::add("deck", ptsname(master));
+        static int n = 0;
+        index = rb::SerialPorts::add("deck" + std::to_string(n++), ptsname(master));
     }
     ~FakeDeck() { close(master); }
 
@@ -346,6 +347,100 @@ TEST_F(Tavrin, ResetVideoDeviceKeepsTheSettingsFileDeleted) {
     auto msgs = rb::op::messages();
     ASSERT_FALSE(msgs.empty());
     EXPECT_EQ(msgs.back().substr(0, 47), "Tavrin! will now quit and reset your video devi");
+}
+
+TEST_F(Tavrin, DeckSettingsRs422ThenCancelMovesOnlyThePort) {
+    FakeDeck first, second;
+    start(1, first.index);
+    ASSERT_TRUE(rb::op::chooseMenu("VideoDeckControl"));
+    auto *dlg = rb::findWindow("ControlPrefswindow");
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(dlg->control("rs422button")->value(), 1);
+    rb::op::selectRow("ControlPrefswindow", "portsmenu", second.index);
+    rb::op::click("ControlPrefswindow", "rs422button");
+    rb::op::click("ControlPrefswindow", "PushButton2");
+    EXPECT_EQ(app().controlpref, 1);
+    EXPECT_EQ(app().myserialport, first.index);
+    EXPECT_EQ(main().Serial1.index(), second.index);
+    // The transport now reaches the second port.
+    first.drain();
+    main().stopaction();
+    EXPECT_TRUE(first.drain().empty());
+    EXPECT_EQ(second.drain().size(), 1u);
+}
+
+TEST_F(Tavrin, DeckSettingsOkWithFireWireStoresZero) {
+    start(2);  // a stored link value of 2 means FireWire
+    rb::op::chooseMenu("VideoDeckControl");
+    auto *dlg = rb::findWindow("ControlPrefswindow");
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(dlg->control("firewirebutton")->value(), 1);
+    EXPECT_EQ(dlg->control("rs422button")->value(), 0);
+    rb::op::click("ControlPrefswindow", "PushButton1");
+    EXPECT_EQ(app().controlpref, 0);
+    EXPECT_EQ(main().shuttleslider->maximum(), 16);
+    EXPECT_EQ(main().shuttleslider->value(), 8);
+    EXPECT_EQ(rb::findWindow("ControlPrefswindow"), nullptr);
+}
+
+TEST_F(Tavrin, ShuttleTablesOverEverySliderValue) {
+    FakeDeck deck;
+    start(1, deck.index);
+    deck.drain();
+    std::vector<std::string> sent;
+    for (int v = 0; v <= 30; ++v) {
+        main().shuttleslider->setValue(v);
+        main().shuttle422();
+        auto lines = deck.drain();
+        sent.push_back(lines.empty() ? "" : lines[0].substr(0, 11));
+    }
+    EXPECT_EQ(sent[0], "");
+    EXPECT_EQ(sent[1], "21 23 85 C9");
+    EXPECT_EQ(sent[14], "21 23 20 64");
+    EXPECT_EQ(sent[15].substr(0, 8), "20 00 20");
+    EXPECT_EQ(sent[16], "21 13 20 54");
+    EXPECT_EQ(sent[30], "21 13 90 C4");
+    EXPECT_EQ(deck.bad, 0u);
+}
+
+TEST_F(Tavrin, SpeedLaddersOnRs422WithTheirEnds) {
+    FakeDeck deck;
+    start(1, deck.index);
+    deck.drain();
+    std::vector<std::string> got;
+    for (int i = 0; i < 5; ++i) main().playaction();
+    for (auto &l : deck.drain()) got.push_back(l.substr(0, 8));
+    EXPECT_EQ(got, (std::vector<std::string>{"20 01 21", "21 13 45", "21 13 55", "21 13 65"}));
+    EXPECT_EQ(main().playstatus, 4);
+    // A rung of the other link's ladder after a switch: steps do nothing.
+    main().playstatus = 3;
+    app().controlpref = 0;
+    main().incplayforward();
+    main().incplayreverse();
+    EXPECT_EQ(main().playstatus, 3);
+    app().controlpref = 1;
+    main().pauseaction();
+    EXPECT_EQ(main().playstatus, kStopped);
+    deck.drain();
+    for (int i = 0; i < 5; ++i) main().playreverseaction();
+    got.clear();
+    for (auto &l : deck.drain()) got.push_back(l.substr(0, 8));
+    EXPECT_EQ(got, (std::vector<std::string>{"21 23 40", "21 23 45", "21 23 55", "21 23 65"}));
+    EXPECT_EQ(main().playstatus, 13);
+}
+
+TEST_F(Tavrin, FireWireLadderWithoutADeckStillMovesTheStatus) {
+    start();
+    main().playreverseaction();
+    EXPECT_EQ(main().playstatus, 10);
+    main().playreverseaction();
+    EXPECT_EQ(main().playstatus, 11);
+    main().playreverseaction();
+    EXPECT_EQ(main().playstatus, 14);
+    main().playaction();
+    EXPECT_EQ(main().playstatus, 11);
+    main().fastforwardaction();
+    EXPECT_EQ(main().playstatus, 11);
 }
 
 int main(int argc, char **argv) {
