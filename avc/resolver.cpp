@@ -1,0 +1,3 @@
+#include "resolver.h"
+
+REALResolver gResolver = nullptr;
