@@ -178,7 +178,15 @@ bool SerialPort::open() {
   tio.c_cc[VTIME] = 0;
   cfsetispeed(&tio, B38400);
   cfsetospeed(&tio, B38400);
-  if (tcsetattr(fd, TCSANOW, &tio) != 0) {
+  int rc = tcsetattr(fd, TCSANOW, &tio);
+  if (rc != 0 && errno == EINVAL) {
+    // Some pseudo-terminals refuse parity (they have no line to carry it);
+    // the bytes still go out unchanged.
+    termios plain = tio;
+    plain.c_cflag &= ~(PARENB | PARODD);
+    rc = tcsetattr(fd, TCSANOW, &plain);
+  }
+  if (rc != 0) {
     lastError_ = errno;
     ::close(fd);
     return false;
