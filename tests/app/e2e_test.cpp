@@ -7,6 +7,7 @@
 
 #include <deck9pin/deck9pin.h>
 #include <rb/operator.h>
+#include <rb/loop.h>
 #include <rb/picture.h>
 #include <rb/serial.h>
 
@@ -17,6 +18,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -441,6 +443,141 @@ TEST_F(Tavrin, FireWireLadderWithoutADeckStillMovesTheStatus) {
     EXPECT_EQ(main().playstatus, 11);
     main().fastforwardaction();
     EXPECT_EQ(main().playstatus, 11);
+}
+
+namespace {
+
+// A clock the test moves by hand, in ticks of 1/60 s.
+std::atomic<int64_t> gFakeUs{0};
+void setTicks(int64_t ticks) { gFakeUs = ticks * 1000000 / 60 + 1; }
+
+}  // namespace
+
+TEST_F(Tavrin, GrabsComeOneIntervalApartOnTheTickClock) {
+    FakeDeck deck;
+    start(1, deck.index);
+    setTicks(0);
+    rb::setClock([] { return gFakeUs.load(); });
+    fs::path out = gDir / "out" / "timed";
+    fs::create_directories(out);
+    rb::op::type("controlwindow", "framecount", "3");
+    rb::op::answerFolder(out.string());
+    rb::op::click("controlwindow", "BevelButton1");
+    rb::op::answerOK();
+    rb::op::click("controlwindow", "capturebutton");
+    rb::op::runFor(50);
+    std::vector<int64_t> grabbedAt;
+    for (int64_t t = 1; t <= 300 && grabbedAt.size() < 4; ++t) {
+        int before = palette().counter;
+        setTicks(t);
+        rb::op::runFor(4);
+        for (int i = 0; i < 50 && palette().counter == before && (t % 60) == 0; ++i) rb::op::runFor(2);
+        if (palette().counter != before) grabbedAt.push_back(t);
+    }
+    EXPECT_EQ(grabbedAt, (std::vector<int64_t>{60, 120, 180, 240}));
+    for (int i = 0; i < 50 && palette().mymessage->text() != "Done"; ++i) rb::op::runFor(20);
+    EXPECT_EQ(palette().ProgressBar1->maximum(), 100);
+    EXPECT_EQ(palette().mymessage->text(), "Done");
+    for (const char *n : {"000", "001", "002", "003"}) EXPECT_TRUE(fs::exists(out / (std::string(n) + ".tif"))) << n;
+    EXPECT_FALSE(fs::exists(out / "004.tif"));
+    rb::setClock(nullptr);
+}
+
+TEST_F(Tavrin, StopAfterTwoGrabsSavesThoseTwo) {
+    FakeDeck deck;
+    start(1, deck.index);
+    setTicks(0);
+    rb::setClock([] { return gFakeUs.load(); });
+    fs::path out = gDir / "out" / "two";
+    fs::create_directories(out);
+    rb::op::type("controlwindow", "framecount", "10");
+    rb::op::type("controlwindow", "nameprefix", "t");
+    rb::op::answerFolder(out.string());
+    rb::op::click("controlwindow", "BevelButton1");
+    rb::op::answerOK();
+    rb::op::click("controlwindow", "capturebutton");
+    rb::op::runFor(50);
+    for (int64_t t : {60, 120}) {
+        setTicks(t);
+        for (int i = 0; i < 100 && palette().counter < t / 60; ++i) rb::op::runFor(2);
+    }
+    ASSERT_EQ(palette().counter, 2);
+    rb::op::click("controlwindow", "capturebutton");  // Stop Capture
+    EXPECT_FALSE(palette().capturebutton->enabled());
+    for (int i = 0; i < 100 && palette().mymessage->text() != "Done"; ++i) rb::op::runFor(20);
+    EXPECT_EQ(palette().mymessage->text(), "Done");
+    EXPECT_TRUE(fs::exists(out / "t000.tif"));
+    EXPECT_TRUE(fs::exists(out / "t001.tif"));
+    EXPECT_FALSE(fs::exists(out / "t002.tif"));
+    auto lines = deck.drain();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().substr(0, 8), "20 00 20");
+    rb::setClock(nullptr);
+}
+
+TEST_F(Tavrin, StaleFramesOfAnEarlierRunAreNotSavedAgain) {
+    start();
+    fs::path out = gDir / "out" / "stale";
+    fs::create_directories(out);
+    // A frame in the array from Grab Now, then a run stopped before its first grab.
+    rb::op::answerCancel();
+    rb::op::click("CaptureWindow", "BevelButton1");
+    ASSERT_NE(main().frame(1), nullptr);
+    rb::op::type("controlwindow", "framecount", "5");
+    rb::op::answerFolder(out.string());
+    rb::op::click("controlwindow", "BevelButton1");
+    rb::op::answerOK();
+    rb::op::click("controlwindow", "capturebutton");
+    rb::op::runFor(100);
+    rb::op::click("controlwindow", "capturebutton");
+    for (int i = 0; i < 50 && palette().mymessage->text() != "Done"; ++i) rb::op::runFor(20);
+    EXPECT_TRUE(fs::is_empty(out));
+}
+
+TEST_F(Tavrin, GrabNowDuringARunKeepsTheRunsFrames) {
+    start();
+    fs::path out = gDir / "out" / "during";
+    fs::create_directories(out);
+    setTicks(0);
+    rb::setClock([] { return gFakeUs.load(); });
+    rb::op::type("controlwindow", "framecount", "3");
+    rb::op::answerFolder(out.string());
+    rb::op::click("controlwindow", "BevelButton1");
+    rb::op::answerOK();
+    rb::op::click("controlwindow", "capturebutton");
+    rb::op::runFor(50);
+    for (int64_t t : {60, 120, 180}) {
+        setTicks(t);
+        for (int i = 0; i < 100 && palette().counter < t / 60; ++i) rb::op::runFor(2);
+    }
+    ASSERT_EQ(palette().counter, 3);
+    REALobject second = main().frame(1);
+    ASSERT_NE(second, nullptr);
+    rb::op::answerFile((gDir / "out" / "during-still").string());
+    rb::op::click("CaptureWindow", "BevelButton1");
+    EXPECT_EQ(main().frame(1), second);  // not overwritten
+    EXPECT_EQ(main().p.size(), 3u);       // nothing dropped
+    EXPECT_TRUE(fs::exists(gDir / "out" / "during-still"));
+    // Lowering the count and stopping keeps what was grabbed.
+    rb::op::type("controlwindow", "framecount", "0");
+    for (int i = 0; i < 100 && palette().mymessage->text() != "Done"; ++i) rb::op::runFor(20);
+    for (const char *n : {"000", "001", "002"}) EXPECT_TRUE(fs::exists(out / (std::string(n) + ".tif"))) << n;
+    rb::setClock(nullptr);
+}
+
+TEST_F(Tavrin, APrefixCannotLeaveTheChosenFolder) {
+    start();
+    fs::path out = gDir / "out" / "prefix";
+    fs::create_directories(out);
+    rb::op::type("controlwindow", "framecount", "0");
+    rb::op::type("controlwindow", "nameprefix", "../escape");
+    rb::op::answerFolder(out.string());
+    rb::op::click("controlwindow", "BevelButton1");
+    rb::op::answerOK();
+    rb::op::click("controlwindow", "capturebutton");
+    for (int i = 0; i < 100 && palette().capturebutton->caption() != "Start Capture"; ++i) rb::op::runFor(20);
+    EXPECT_FALSE(fs::exists(gDir / "out" / "escape000.tif"));
+    EXPECT_EQ(palette().mymessage->text(), "1 frame could not be saved");
 }
 
 int main(int argc, char **argv) {
