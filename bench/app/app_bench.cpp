@@ -1,0 +1,119 @@
+// Prints: transport button press -> last RS-422 byte written (median, worst);
+// capture grab lateness against its schedule in ticks with the main loop
+// busy; memory held per grabbed frame against the raw pixel size.
+#include "application/app.h"
+#include "application/startup.h"
+#include "capturewindow/capturewindow.h"
+#include "controlwindow/controlwindow.h"
+
+#include <rb/loop.h>
+#include <rb/operator.h>
+#include <rb/serial.h>
+#include <rb/timer.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+using namespace tavrin;
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+static long residentKiB() {
+    std::ifstream in("/proc/self/statm");
+    long size = 0, resident = 0;
+    in >> size >> resident;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+int main() {
+    fs::path dir = fs::temp_directory_path() / ("tavrin-bench-" + std::to_string(getpid()));
+    fs::create_directories(dir / "out");
+    setenv("TAVRIN_PREFS_DIR", dir.c_str(), 1);
+    setenv("TAVRIN_PLUGIN_PATH", TAVRIN_BENCH_PLUGINS, 1);
+    setenv("TAVRIN_HEADLESS", "1", 1);
+    setenv("TAVRIN_AVC_UNITS", "0", 1);
+
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    grantpt(master);
+    unlockpt(master);
+    fcntl(master, F_SETFL, O_NONBLOCK);
+    int port = rb::SerialPorts::add("bench", ptsname(master));
+    std::ofstream(dir / kPrefsFileName, std::ios::binary) << std::string{1, char(port), 0, 0, 0, 0, 0};
+
+    startUp();
+    rb::op::runFor(300);
+    auto *main = static_cast<CaptureWindow *>(rb::findWindow("CaptureWindow"));
+    auto *pal = static_cast<controlwindow *>(rb::findWindow("controlwindow"));
+
+    // 1. Press to last byte: play and pause alternately.
+    std::vector<double> us;
+    char buf[64];
+    while (read(master, buf, sizeof buf) > 0) {}
+    for (int i = 0; i < 1000; ++i) {
+        const char *button = i % 2 ? "stopbutton" : "playbutton";
+        auto t0 = Clock::now();
+        rb::op::click("CaptureWindow", button);
+        size_t got = 0;
+        while (got < 3) {
+            ssize_t n = read(master, buf, sizeof buf);
+            if (n > 0) got += size_t(n);
+        }
+        us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
+    }
+    std::sort(us.begin(), us.end());
+    std::printf("transport press -> last byte on the pty: median %.1f us, worst %.1f us (%zu presses)\n",
+                us[us.size() / 2], us.back(), us.size());
+
+    // 2. Capture timing with a busy main loop (8 ms of work every 20 ms).
+    rb::ObjRef busy = rb::newTimer(20, [](REALobject) {
+        auto until = Clock::now() + std::chrono::milliseconds(8);
+        while (Clock::now() < until) {}
+    });
+    rb::setTimerMode(busy.get(), rb::TimerMultiple);
+    long before = residentKiB();
+    const int count = 9;  // 10 grabs, one a second
+    rb::op::type("controlwindow", "framecount", std::to_string(count));
+    rb::op::answerFolder((dir / "out").string());
+    rb::op::click("controlwindow", "BevelButton1");
+    rb::op::answerOK();
+    int64_t start = rb::Ticks();
+    rb::op::click("controlwindow", "capturebutton");
+    std::vector<int64_t> at;
+    int last = 0;
+    while (pal->counter <= count && pal->capturebutton->caption() == "Stop Capture") {
+        rb::op::runFor(1);
+        if (pal->counter != last) {
+            last = pal->counter;
+            at.push_back(rb::Ticks());
+        }
+    }
+    long grabbedKiB = residentKiB() - before;
+    size_t frames = main->p.size();
+    int64_t worst = 0, sum = 0, prev = start;
+    for (int64_t t : at) {
+        int64_t late = t - (prev + 60);
+        worst = std::max(worst, late);
+        sum += late;
+        prev = t;
+    }
+    std::printf("capture: %zu grabs, lateness against schedule: mean %.2f ticks, worst %lld ticks\n", at.size(),
+                at.empty() ? 0.0 : double(sum) / double(at.size()), (long long)worst);
+    double raw = 720.0 * 480.0 * 3.0 / 1024.0;
+    std::printf("memory per grabbed frame: %.0f KiB held against %.0f KiB raw 24-bit pixels (ratio %.2f)\n",
+                frames ? double(grabbedKiB) / double(frames) : 0.0, raw,
+                frames ? double(grabbedKiB) / double(frames) / raw : 0.0);
+    rb::setTimerMode(busy.get(), rb::TimerOff);
+    for (int i = 0; i < 200 && pal->mymessage->text() != "Done"; ++i) rb::op::runFor(20);
+    rb::app()->quit(0);
+    rb::op::runFor(50);
+    fs::remove_all(dir);
+    return 0;
+}
