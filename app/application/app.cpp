@@ -1,5 +1,8 @@
 #include "application/app.h"
 
+#include "about/aboutwindow.h"
+#include "update/updatewindow.h"
+
 #include "binding/entrypoints.h"
 #include "capturewindow/capturewindow.h"
 #include "controlwindow/controlwindow.h"
@@ -10,11 +13,6 @@
 #include <rb/memory.h>
 
 namespace tavrin {
-
-AppWindows &appWindows() {
-    static AppWindows w;
-    return w;
-}
 
 void App::Open() {
     ReadPrefs();
@@ -33,9 +31,7 @@ void App::EnableMenuItems() {
         if (rb::MenuItem *item = menuBar ? menuBar->child(name) : nullptr) item->enabled = true;
 }
 
-void App::_aboutmenu_Action() {
-    if (appWindows().showAbout) appWindows().showAbout();
-}
+void App::_aboutmenu_Action() { rb::implicitInstance<aboutwindow>().show(); }
 
 void App::_HelpDocumentation_Action() {
     // The bundle's resource folder comes from an outside application extension.
@@ -59,7 +55,7 @@ void App::_HelpDocumentation_Action() {
 
 void App::_HelpCheckforUpdates_Action() {
     // A new window for every check; the one before is let go.
-    pUpdateWindow = appWindows().newUpdateWindow ? appWindows().newUpdateWindow() : nullptr;
+    pUpdateWindow = rb::newWindow<updateWindow>();
 }
 
 // The file: controlpref, myserialport (a byte each), two length-prefixed

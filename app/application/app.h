@@ -9,8 +9,6 @@
 
 namespace tavrin {
 
-class updateWindow;
-
 class App : public rb::Application {
 public:
     // Settings and run flags, read and written directly by every window and
@@ -42,13 +40,5 @@ App &app();
 
 // The preferences file's name in the preferences folder.
 inline constexpr const char *kPrefsFileName = "Tavrin! 1.0 Prefs";
-
-// Hooks for windows that come with their own module (About, updates); each
-// is set by that module and may be empty.
-struct AppWindows {
-    std::function<void()> showAbout;
-    std::function<std::shared_ptr<rb::Window>()> newUpdateWindow;
-};
-AppWindows &appWindows();
 
 }  // namespace tavrin

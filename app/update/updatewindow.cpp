@@ -1,0 +1,85 @@
+#include "update/updatewindow.h"
+
+#include "application/app.h"
+
+#include <rb/httpengine.h>
+
+#include <cstdlib>
+
+namespace tavrin {
+
+using K = rb::ControlKind;
+
+std::string updateServer() {
+    const char *s = std::getenv("TAVRIN_UPDATE_SERVER");
+    return s && *s ? s : "http://updates.tavrin.example";
+}
+
+updateWindow::updateWindow()
+    : rb::Window("updateWindow", rb::WindowKind::MovableModal, "Tavrin! Updates", 478, 194) {
+    auto text = [this](const char *name, rb::Rect r, const char *t, int size, bool bold) {
+        rb::Control &c = add(K::StaticText, name, r);
+        c.setText(t);
+        c.textSize = size;
+        c.bold = bold;
+        return &c;
+    };
+    text("StaticText1", {20, 14, 187, 20}, "You are running version:", 14, true);
+    runVersion = text("runVersion", {216, 14, 100, 20}, "", 14, false);
+    ProgressWheel1 = &add(K::Canvas, "ProgressWheel1", {20, 147, 36, 16});
+    status = text("status", {58, 154, 204, 20}, "Checking for updates...", 0, false);
+    text("StaticText3", {20, 46, 187, 20}, "Current version:", 14, true);
+    curVersion = text("curVersion", {216, 46, 100, 20}, "", 14, false);
+    rb::Control &done = add(K::PushButton, "PushButton1", {378, 154, 80, 20});
+    done.setCaption("Done");
+    done.isDefault = true;
+    done.on("Action", [this] { close(); });
+    resultmsg = text("resultmsg", {20, 87, 438, 55}, "", 0, false);
+    updateButton = &add(K::PushButton, "updateButton", {286, 154, 80, 20});
+    updateButton->setCaption("Update");
+    updateButton->setVisible(false);
+    updateButton->on("Action", [this] {
+        rb::showURL(updateServer() + "/vq/download");
+        close();
+    });
+}
+
+void updateWindow::Open() {
+    setTitle("Tavrin! Updates");
+    RequestVersion();
+}
+
+// A page that arrives after the window closed is dropped with its socket.
+void updateWindow::Close() { pVersionSocket.reset(); }
+
+void updateWindow::RequestVersion() {
+    rb::Application *a = rb::app();
+    runVersion->setText(a ? a->longVersion : "");
+    pVersionSocket = std::make_unique<rb::HTTPSocket>(rb::httpEngine());
+    // VersionSocket.PageReceived: the page goes to the latest update window.
+    // Only a successful answer is a version; anything else leaves the window
+    // checking, as no answer does.
+    pVersionSocket->pageReceived = [](const std::string &, int httpStatus, const std::string &,
+                                      const std::string &content) {
+        if (httpStatus < 200 || httpStatus > 299) return;
+        auto *w = static_cast<updateWindow *>(app().pUpdateWindow.get());
+        if (w && !w->closed()) w->CurrentVersion(content);
+    };
+    pVersionSocket->get(updateServer() + "/vq1.html");
+}
+
+void updateWindow::CurrentVersion(const std::string &version) {
+    ProgressWheel1->setVisible(false);
+    status->setVisible(false);
+    curVersion->setText(version);
+    refresh(true);
+    if (version != runVersion->text()) {
+        resultmsg->setText("There is a new update available.  Click the update button below to go to the web "
+                           "page to download the update.");
+        updateButton->setVisible(true);
+    } else {
+        resultmsg->setText("You have the most recent version.");
+    }
+}
+
+}  // namespace tavrin

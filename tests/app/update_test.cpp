@@ -1,0 +1,231 @@
+// About and update windows against a version server on 127.0.0.1.
+#include "about/aboutwindow.h"
+#include "application/app.h"
+#include "application/startup.h"
+#include "update/updatewindow.h"
+
+#include <rb/operator.h>
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+using namespace tavrin;
+
+namespace {
+
+// Answers every request with the page it is given: a status, a body, and
+// how to send it (at once, chunked, a byte at a time, or never).
+class VersionServer {
+public:
+    enum Mode { Plain, Chunked, Drip, Silent };
+    int status = 200;
+    std::string body;
+    Mode mode = Plain;
+    std::atomic<int> requests{0};
+
+    VersionServer() {
+        fd_ = socket(AF_INET, SOCK_STREAM, 0);
+        int one = 1;
+        setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(fd_, reinterpret_cast<sockaddr *>(&a), sizeof a);
+        socklen_t len = sizeof a;
+        getsockname(fd_, reinterpret_cast<sockaddr *>(&a), &len);
+        port_ = ntohs(a.sin_port);
+        listen(fd_, 8);
+        thread_ = std::thread([this] { run(); });
+    }
+    ~VersionServer() {
+        stop_ = true;
+        shutdown(fd_, SHUT_RDWR);
+        close(fd_);
+        thread_.join();
+    }
+    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_); }
+    std::string lastPath;
+
+private:
+    void run() {
+        while (!stop_) {
+            int c = accept(fd_, nullptr, nullptr);
+            if (c < 0) return;
+            char buf[2048];
+            ssize_t n = read(c, buf, sizeof buf);
+            std::string req(buf, n > 0 ? size_t(n) : 0);
+            lastPath = req.substr(4, req.find(' ', 4) - 4);
+            ++requests;
+            answer(c);
+            close(c);
+        }
+    }
+    void send(int c, const std::string &s) { (void)!write(c, s.data(), s.size()); }
+    void answer(int c) {
+        if (mode == Silent) {
+            for (int i = 0; i < 300 && !stop_; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            return;
+        }
+        std::string head = "HTTP/1.1 " + std::to_string(status) + " X\r\nConnection: close\r\n";
+        if (mode == Chunked) {
+            send(c, head + "Transfer-Encoding: chunked\r\n\r\n");
+            for (char ch : body) {
+                send(c, "1\r\n" + std::string(1, ch) + "\r\n");
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            send(c, "0\r\n\r\n");
+            return;
+        }
+        send(c, head + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n");
+        if (mode == Drip)
+            for (char ch : body) {
+                send(c, std::string(1, ch));
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        else
+            send(c, body);
+    }
+
+    int fd_ = -1, port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+class Updates : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        auto dir = std::filesystem::temp_directory_path() / ("tavrin-upd-" + std::to_string(getpid()));
+        std::filesystem::create_directories(dir);
+        setenv("TAVRIN_PREFS_DIR", dir.c_str(), 1);
+        setenv("TAVRIN_HEADLESS", "1", 1);
+        setenv("TAVRIN_PLUGIN_PATH", "/nonexistent", 1);  // no plug-ins: no video, no deck
+        startUp();
+        rb::op::answerOK();  // the no-video message
+        rb::op::runFor(200);
+    }
+    static void TearDownTestSuite() {
+        rb::app()->quit(0);
+        rb::op::runFor(50);
+    }
+    void SetUp() override { setenv("TAVRIN_UPDATE_SERVER", server.url().c_str(), 1); }
+
+    updateWindow *check() {
+        rb::op::chooseMenu("HelpCheckforUpdates");
+        return static_cast<updateWindow *>(app().pUpdateWindow.get());
+    }
+    void waitFor(const std::function<bool()> &done, int ms = 3000) {
+        for (int i = 0; i < ms / 10 && !done(); ++i) rb::op::runFor(10);
+    }
+    VersionServer server;
+};
+
+}  // namespace
+
+TEST(About, VersionTextWithBetaOnlyForFlagOne) {
+    EXPECT_EQ(versionText("1.0.3", 0), "Version: 1.0.3");
+    EXPECT_EQ(versionText("1.0.3", 1), "Version: 1.0.3 BETA");
+    EXPECT_EQ(versionText("1.0.3", 2), "Version: 1.0.3");
+}
+
+TEST_F(Updates, AboutShowsTheRunningVersion) {
+    app().longVersion = "1.0.3";
+    app().nonReleaseVersion = 1;
+    ASSERT_TRUE(rb::op::chooseMenu("aboutmenu"));
+    auto *w = static_cast<aboutwindow *>(rb::findWindow("aboutwindow"));
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->version->text(), "Version: 1.0.3 BETA");
+    rb::op::click("aboutwindow", "PushButton1");
+    EXPECT_TRUE(w->closed());
+    app().nonReleaseVersion = 0;
+}
+
+TEST_F(Updates, EqualBodyIsTheMostRecentVersion) {
+    server.body = app().longVersion;
+    updateWindow *w = check();
+    ASSERT_NE(w, nullptr);
+    // The page never arrives inside the call that starts the request.
+    EXPECT_EQ(w->status->text(), "Checking for updates...");
+    EXPECT_TRUE(w->status->visible());
+    waitFor([&] { return !w->resultmsg->text().empty(); });
+    EXPECT_EQ(server.lastPath, "/vq1.html");
+    EXPECT_EQ(w->resultmsg->text(), "You have the most recent version.");
+    EXPECT_FALSE(w->updateButton->visible());
+    EXPECT_FALSE(w->status->visible());
+    EXPECT_EQ(w->curVersion->text(), app().longVersion);
+}
+
+TEST_F(Updates, VersionWithALineEndIsAnUpdateAndUpdateOpensTheDownloadPage) {
+    server.body = app().longVersion + "\n";
+    updateWindow *w = check();
+    waitFor([&] { return !w->resultmsg->text().empty(); });
+    EXPECT_EQ(w->resultmsg->text().substr(0, 32), "There is a new update available.");
+    EXPECT_TRUE(w->updateButton->visible());
+    rb::op::click("updateWindow", "updateButton");
+    ASSERT_FALSE(rb::op::opened().empty());
+    EXPECT_EQ(rb::op::opened().back(), server.url() + "/vq/download");
+    EXPECT_TRUE(w->closed());
+}
+
+TEST_F(Updates, ChunkedAndDrippingBodies) {
+    for (auto mode : {VersionServer::Chunked, VersionServer::Drip}) {
+        server.mode = mode;
+        server.body = "9.9";
+        updateWindow *w = check();
+        waitFor([&] { return !w->resultmsg->text().empty(); });
+        EXPECT_EQ(w->curVersion->text(), "9.9");
+        EXPECT_TRUE(w->updateButton->visible());
+    }
+}
+
+TEST_F(Updates, ErrorStatusIsNotAVersion) {
+    server.status = 404;
+    server.body = "not found";
+    updateWindow *w = check();
+    waitFor([&] { return server.requests > 0; });
+    rb::op::runFor(300);
+    EXPECT_EQ(w->resultmsg->text(), "");
+    EXPECT_TRUE(w->status->visible());
+    EXPECT_FALSE(w->updateButton->visible());
+}
+
+TEST_F(Updates, RefusedAndSilentServersLeaveTheWindowCheckingWithoutBlocking) {
+    setenv("TAVRIN_UPDATE_SERVER", "http://127.0.0.1:1", 1);
+    updateWindow *refused = check();
+    server.mode = VersionServer::Silent;
+    setenv("TAVRIN_UPDATE_SERVER", server.url().c_str(), 1);
+    updateWindow *silent = check();
+    auto t0 = std::chrono::steady_clock::now();
+    rb::op::runFor(300);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1500));
+    EXPECT_EQ(refused->status->text(), "Checking for updates...");
+    EXPECT_TRUE(silent->status->visible());
+    EXPECT_EQ(silent->resultmsg->text(), "");
+}
+
+TEST_F(Updates, TwoChecksInARowAndAPageAfterItsWindowClosed) {
+    server.body = "2.0";
+    updateWindow *first = check();
+    updateWindow *second = check();
+    EXPECT_EQ(app().pUpdateWindow.get(), second);
+    waitFor([&] { return !second->resultmsg->text().empty(); });
+    EXPECT_EQ(second->curVersion->text(), "2.0");
+    // Closing a window drops its request: nothing arrives in a closed window.
+    server.mode = VersionServer::Drip;
+    updateWindow *third = check();
+    rb::op::click("updateWindow", "PushButton1");
+    third->close();
+    rb::op::runFor(300);
+    EXPECT_EQ(third->resultmsg->text(), "");
+    (void)first;
+}
