@@ -1,0 +1,475 @@
+// The on-screen backend over FLTK 1.3: every model window becomes an FLTK
+// window with a widget per control at the control's geometry. Widget events
+// go back into the model through the same calls the scripted operator uses.
+#include <rb/loop.h>
+#include <rb/screen.h>
+#include <rb/timer.h>
+#include <rb/ui.h>
+
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Choice.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Input.H>
+#include <FL/Fl_Menu_Bar.H>
+#include <FL/Fl_Native_File_Chooser.H>
+#include <FL/Fl_Progress.H>
+#include <FL/Fl_Round_Button.H>
+#include <FL/Fl_Slider.H>
+#include <FL/fl_ask.H>
+#include <FL/fl_draw.H>
+#include <FL/x.H>
+
+#include <poll.h>
+
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace rb {
+
+namespace {
+
+constexpr int kMenuHeight = 25;
+
+// Mac virtual key codes of the keys FLTK reports.
+int macKeyCode(int key) {
+    switch (key) {
+    case ' ': return KeySpace;
+    case 'k': return KeyK;
+    case 'l': return KeyL;
+    case 'j': return KeyJ;
+    case 'a': return KeyA;
+    case 's': return KeyS;
+    case 'd': return KeyD;
+    case 'q': return KeyQ;
+    case 'w': return KeyW;
+    case FL_Enter: return KeyReturn;
+    case FL_Escape: return KeyEscape;
+    default: return -1;
+    }
+}
+
+// The live video: the window's surface pixels where the grabber put them.
+class VideoArea : public Fl_Widget {
+public:
+    VideoArea(Window &w, int top) : Fl_Widget(0, top, 1, 1), model_(w), top_(top) {}
+    void draw() override {
+        const Window::Surface &s = model_.surface;
+        if (s.pixels.empty() || s.area.width < 1 || s.area.height < 1) return;
+        rgb_.resize(size_t(s.area.width) * s.area.height * 3);
+        for (size_t i = 0, n = size_t(s.area.width) * s.area.height; i < n && i < s.pixels.size(); ++i) {
+            uint32_t p = s.pixels[i];
+            rgb_[i * 3] = uchar(p >> 16);
+            rgb_[i * 3 + 1] = uchar(p >> 8);
+            rgb_[i * 3 + 2] = uchar(p);
+        }
+        fl_draw_image(rgb_.data(), s.area.left, top_ + s.area.top, s.area.width, s.area.height, 3);
+    }
+    void follow() {
+        const Window::Surface &s = model_.surface;
+        resize(s.area.left, top_ + s.area.top, std::max(1, s.area.width), std::max(1, s.area.height));
+    }
+
+private:
+    Window &model_;
+    int top_;
+    std::vector<uchar> rgb_;
+};
+
+class ScreenWindow : public Fl_Double_Window {
+public:
+    ScreenWindow(Window &m, int top) : Fl_Double_Window(m.width(), m.height() + top), model(m) {}
+    int handle(int e) override {
+        switch (e) {
+        case FL_KEYDOWN:
+        case FL_KEYUP: {
+            int code = macKeyCode(Fl::event_key());
+            if (code >= 0) setKeyDown(code, e == FL_KEYDOWN);
+            break;  // the focused field still gets the key
+        }
+        case FL_FOCUS:
+            if (app()) app()->setActive(true);
+            break;
+        case FL_UNFOCUS:
+            // Another of our windows may take the focus; look again shortly.
+            Fl::add_timeout(0.05, [](void *) {
+                if (app() && !Fl::focus()) app()->setActive(false);
+            });
+            break;
+        case FL_PUSH:
+            if (Fl::event_y() >= 0 && !Fl::belowmouse()) model.MouseDown(Fl::event_x(), Fl::event_y());
+            break;
+        }
+        return Fl_Double_Window::handle(e);
+    }
+    Window &model;
+};
+
+class ScreenBackend : public Backend {
+public:
+    bool headless() const override { return false; }
+
+    void windowChanged(Window &w) override {
+        ScreenWindow *sw = find(w);
+        if (!sw) {
+            if (!w.visible()) return;
+            sw = make(w);
+        }
+        int top = menuOffset(w);
+        sw->copy_label(w.title().c_str());
+        sw->resize(w.left(), w.top(), w.width(), w.height() + top);
+        sync(w);
+        if (w.visible() && !sw->shown()) sw->show();
+        if (!w.visible() && sw->shown()) sw->hide();
+        sw->redraw();
+    }
+
+    void windowClosed(Window &w) override {
+        auto it = windows_.find(&w);
+        if (it == windows_.end()) return;
+        for (auto c = widgets_.begin(); c != widgets_.end();)
+            c = &c->first->window() == &w ? widgets_.erase(c) : std::next(c);
+        video_.erase(&w);
+        it->second->hide();
+        Fl::delete_widget(it->second);
+        windows_.erase(it);
+    }
+
+    void controlChanged(Control &c) override {
+        auto it = widgets_.find(&c);
+        if (it != widgets_.end()) update(c, it->second, menuOffset(c.window()));
+    }
+
+    void menusChanged(MenuBar &) override {}
+
+    void runModal(Window &w) override {
+        while (!w.closed() && !(app() && app()->quitting())) runOnce(20);
+    }
+
+    DialogAnswer ask(const DialogRequest &r) override {
+        DialogAnswer a;
+        switch (r.kind) {
+        case DialogRequest::Message:
+            fl_message("%s", r.text.c_str());
+            a.button = "OK";
+            break;
+        case DialogRequest::MessageDialog: {
+            std::string text = r.text + (r.explanation.empty() ? "" : "\n\n" + r.explanation);
+            const char *cancel = r.cancelCaption.empty() ? nullptr : r.cancelCaption.c_str();
+            int pick = fl_choice("%s", cancel, r.actionCaption.c_str(), nullptr, text.c_str());
+            a.button = pick == 1 ? r.actionCaption : r.cancelCaption;
+            break;
+        }
+        case DialogRequest::SaveFile:
+        case DialogRequest::SelectFolder: {
+            Fl_Native_File_Chooser chooser;
+            chooser.type(r.kind == DialogRequest::SaveFile ? Fl_Native_File_Chooser::BROWSE_SAVE_FILE
+                                                           : Fl_Native_File_Chooser::BROWSE_DIRECTORY);
+            chooser.title(!r.title.empty() ? r.title.c_str() : r.actionCaption.c_str());
+            if (!r.suggestedName.empty()) chooser.preset_file(r.suggestedName.c_str());
+            if (chooser.show() != 0) {
+                a.cancelled = true;
+            } else {
+                a.path = chooser.filename();
+            }
+            break;
+        }
+        }
+        return a;
+    }
+
+    // Repaints the video areas: the grabber paints into the surfaces on its
+    // own poll, so the screen follows at the poll's pace.
+    void tick() {
+        for (auto &v : video_) {
+            v.second->follow();
+            v.second->redraw();
+        }
+    }
+
+private:
+    ScreenWindow *find(Window &w) {
+        auto it = windows_.find(&w);
+        return it == windows_.end() ? nullptr : it->second;
+    }
+
+    // The main (document) window carries the menu bar above its content.
+    int menuOffset(const Window &w) const {
+        return w.kind() == WindowKind::Document && w.className() == "CaptureWindow" ? kMenuHeight : 0;
+    }
+
+    ScreenWindow *make(Window &w) {
+        int top = menuOffset(w);
+        auto *sw = new ScreenWindow(w, top);
+        sw->begin();
+        auto *video = new VideoArea(w, top);
+        video_[&w] = video;
+        for (auto &c : w.controls()) widgets_[c.get()] = makeWidget(*c, top);
+        if (top) makeMenuBar(w);
+        sw->end();
+        if (w.kind() == WindowKind::Floating) sw->set_non_modal();
+        if (w.kind() == WindowKind::MovableModal || w.kind() == WindowKind::Modal) sw->set_modal();
+        sw->callback([](Fl_Widget *, void *data) { static_cast<Window *>(data)->close(); }, &w);
+        windows_[&w] = sw;
+        return sw;
+    }
+
+    void sync(Window &w) {
+        for (auto &c : w.controls()) {
+            auto it = widgets_.find(c.get());
+            if (it != widgets_.end()) update(*c, it->second, menuOffset(w));
+        }
+    }
+
+    static Fl_Align align(const Control &c) {
+        switch (c.align) {
+        case Control::AlignCenter: return FL_ALIGN_CENTER | FL_ALIGN_INSIDE;
+        case Control::AlignRight: return FL_ALIGN_RIGHT | FL_ALIGN_INSIDE;
+        default: return FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_TOP | FL_ALIGN_WRAP;
+        }
+    }
+
+    static const char *symbol(const std::string &icon) {
+        if (icon == "play") return "@>";
+        if (icon == "stop") return "@square";
+        if (icon == "ff") return "@>>";
+        if (icon == "rewind") return "@<<";
+        return nullptr;
+    }
+
+    Fl_Widget *makeWidget(Control &c, int top) {
+        Rect r = c.bounds();
+        int x = r.left, y = r.top + top, w = std::max(1, r.width), h = std::max(1, r.height);
+        Fl_Widget *widget = nullptr;
+        switch (c.kind()) {
+        case ControlKind::PushButton:
+        case ControlKind::BevelButton: {
+            auto *b = new Fl_Button(x, y, w, h);
+            b->callback([](Fl_Widget *, void *d) { static_cast<Control *>(d)->push(); }, &c);
+            if (c.kind() == ControlKind::BevelButton) b->box(FL_THIN_UP_BOX);
+            b->clear_visible_focus();
+            widget = b;
+            break;
+        }
+        case ControlKind::RadioButton: {
+            auto *b = new Fl_Round_Button(x, y, w, h);
+            b->type(FL_RADIO_BUTTON);
+            b->callback([](Fl_Widget *, void *d) { static_cast<Control *>(d)->push(); }, &c);
+            b->clear_visible_focus();
+            widget = b;
+            break;
+        }
+        case ControlKind::Slider: {
+            auto *s = new Fl_Slider(x, y, w, h);
+            s->type(FL_HOR_NICE_SLIDER);
+            s->step(1);
+            s->callback(
+                [](Fl_Widget *wd, void *d) {
+                    static_cast<Control *>(d)->setValue(int(static_cast<Fl_Slider *>(wd)->value()));
+                },
+                &c);
+            s->clear_visible_focus();
+            widget = s;
+            break;
+        }
+        case ControlKind::PopupMenu: {
+            auto *ch = new Fl_Choice(x, y, w, h);
+            ch->callback(
+                [](Fl_Widget *wd, void *d) { static_cast<Control *>(d)->setListIndex(static_cast<Fl_Choice *>(wd)->value()); },
+                &c);
+            ch->clear_visible_focus();
+            widget = ch;
+            break;
+        }
+        case ControlKind::EditField: {
+            auto *in = new FieldInput(x, y, w, h, c);
+            widget = in;
+            break;
+        }
+        case ControlKind::ProgressBar: {
+            auto *p = new Fl_Progress(x, y, w, h);
+            p->selection_color(FL_BLUE);
+            widget = p;
+            break;
+        }
+        case ControlKind::Separator: {
+            auto *b = new Fl_Box(FL_THIN_DOWN_BOX, x, y + h / 2, w, 2, nullptr);
+            widget = b;
+            break;
+        }
+        case ControlKind::Placard:
+        case ControlKind::GroupBox: {
+            auto *b = new Fl_Box(c.kind() == ControlKind::Placard ? FL_THIN_DOWN_BOX : FL_ENGRAVED_FRAME, x, y, w, h,
+                                 nullptr);
+            b->align(FL_ALIGN_TOP_LEFT);
+            widget = b;
+            break;
+        }
+        case ControlKind::Rectangle:
+        case ControlKind::Canvas: {
+            auto *b = new Fl_Box(FL_NO_BOX, x, y, w, h, nullptr);
+            widget = b;
+            break;
+        }
+        case ControlKind::StaticText:
+        default: {
+            auto *b = new Fl_Box(FL_NO_BOX, x, y, w, h, nullptr);
+            widget = b;
+            break;
+        }
+        }
+        widget->tooltip(c.helpTag.empty() ? nullptr : c.helpTag.c_str());
+        return widget;
+    }
+
+    void update(Control &c, Fl_Widget *w, int top) {
+        Rect r = c.bounds();
+        if (c.kind() != ControlKind::Separator) w->resize(r.left, r.top + top, std::max(1, r.width), std::max(1, r.height));
+        c.visible() ? w->show() : w->hide();
+        c.enabled() ? w->activate() : w->deactivate();
+        if (c.textSize) w->labelsize(c.textSize);
+        if (c.bold) w->labelfont(FL_HELVETICA_BOLD);
+        switch (c.kind()) {
+        case ControlKind::PushButton:
+        case ControlKind::BevelButton:
+            if (const char *s = symbol(c.iconName))
+                w->label(s);
+            else
+                w->copy_label(c.caption().c_str());
+            break;
+        case ControlKind::RadioButton:
+            w->copy_label(c.caption().c_str());
+            static_cast<Fl_Round_Button *>(w)->value(c.value() == 1);
+            break;
+        case ControlKind::Slider: {
+            auto *s = static_cast<Fl_Slider *>(w);
+            s->bounds(c.minimum(), c.maximum());
+            s->value(c.value());
+            break;
+        }
+        case ControlKind::PopupMenu: {
+            auto *ch = static_cast<Fl_Choice *>(w);
+            if (ch->size() - 1 != int(c.rows().size())) {
+                ch->clear();
+                for (auto &row : c.rows()) ch->add(escapeMenu(row).c_str());
+            }
+            ch->value(c.listIndex());
+            break;
+        }
+        case ControlKind::EditField: {
+            auto *in = static_cast<Fl_Input *>(w);
+            if (c.text() != in->value()) in->value(c.text().c_str());
+            break;
+        }
+        case ControlKind::ProgressBar: {
+            auto *p = static_cast<Fl_Progress *>(w);
+            p->minimum(0);
+            p->maximum(float(std::max(1, c.maximum())));
+            p->value(float(c.value()));
+            break;
+        }
+        case ControlKind::GroupBox:
+            w->copy_label(c.caption().c_str());
+            break;
+        case ControlKind::StaticText:
+            w->copy_label(c.text().c_str());
+            w->align(align(c));
+            break;
+        default:
+            break;
+        }
+        w->redraw();
+    }
+
+    static std::string escapeMenu(const std::string &s) {
+        std::string out;
+        for (char ch : s) {
+            if (ch == '/' || ch == '&' || ch == '_' || ch == '\\') out += '\\';
+            out += ch;
+        }
+        return out;
+    }
+
+    // An edit field: its text and focus go into the model.
+    class FieldInput : public Fl_Input {
+    public:
+        FieldInput(int x, int y, int w, int h, Control &c) : Fl_Input(x, y, w, h), control_(c) {
+            when(FL_WHEN_CHANGED);
+            callback([](Fl_Widget *wd, void *d) {
+                static_cast<Control *>(d)->setText(static_cast<Fl_Input *>(wd)->value());
+            }, &c);
+        }
+        int handle(int e) override {
+            if (e == FL_FOCUS) control_.setFocus();
+            if (e == FL_UNFOCUS && control_.hasFocus()) control_.window().setFocus(nullptr);
+            return Fl_Input::handle(e);
+        }
+
+    private:
+        Control &control_;
+    };
+
+    void makeMenuBar(Window &w) {
+        auto *bar = new Fl_Menu_Bar(0, 0, w.width(), kMenuHeight);
+        Application *a = app();
+        if (!a || !a->menuBar) return;
+        for (const MenuItem &menu : a->menuBar->menus()) {
+            for (const MenuItem &item : menu.children) {
+                std::string path = escapeMenu(menu.text) + "/" + escapeMenu(item.text);
+                int flags = item.text == "-" ? FL_MENU_INACTIVE : 0;
+                if (item.text == "-") continue;
+                bar->add(path.c_str(), shortcut(item.shortcut),
+                         [](Fl_Widget *, void *d) {
+                             if (app()) app()->chooseMenu(*static_cast<std::string *>(d));
+                         },
+                         new std::string(item.name), flags);
+            }
+        }
+    }
+
+    // "Cmd+Q" -> Ctrl+Q.
+    static int shortcut(const std::string &s) {
+        if (s.rfind("Cmd+", 0) != 0 || s.size() != 5) return 0;
+        char k = s[4];
+        return FL_CTRL | (k >= 'A' && k <= 'Z' ? k - 'A' + 'a' : k);
+    }
+
+    std::map<Window *, ScreenWindow *> windows_;
+    std::map<Control *, Fl_Widget *> widgets_;
+    std::map<Window *, VideoArea *> video_;
+};
+
+}  // namespace
+
+bool useScreenBackend() {
+    const char *h = std::getenv("TAVRIN_HEADLESS");
+    if (h && *h && std::string(h) != "0") return false;
+    const char *display = std::getenv("DISPLAY");
+    if (!display || !*display) return false;
+    // FLTK ends the process when it cannot open the display: try first.
+    Display *d = XOpenDisplay(nullptr);
+    if (!d) return false;
+    fl_open_display(d);
+    FL_NORMAL_SIZE = 12;  // the classic system font size
+    auto backend = std::make_unique<ScreenBackend>();
+    ScreenBackend *b = backend.get();
+    if (!setBackend(std::move(backend))) return false;
+    rb::Screen s;
+    s.width = Fl::w();
+    s.height = Fl::h();
+    setMainScreen(s);
+    // FLTK runs from the runtime's loop: X events as they come, and a steady
+    // pass for its own timeouts and redraws.
+    addSource(ConnectionNumber(fl_display), POLLIN, [] { Fl::check(); });
+    static ObjRef pump = newTimer(16, [b](REALobject) {
+        b->tick();
+        Fl::check();
+    });
+    setTimerMode(pump.get(), TimerMultiple);
+    return true;
+}
+
+}  // namespace rb
