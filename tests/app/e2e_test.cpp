@@ -580,6 +580,31 @@ TEST_F(Tavrin, APrefixCannotLeaveTheChosenFolder) {
     EXPECT_EQ(palette().mymessage->text(), "1 frame could not be saved");
 }
 
+TEST_F(Tavrin, KeysAndTheCaptureThreadTogetherSendWholeCommands) {
+    FakeDeck deck;
+    start(1, deck.index);
+    deck.drain();
+    fs::path out = gDir / "out" / "together";
+    fs::create_directories(out);
+    rb::op::type("controlwindow", "framecount", "1");
+    rb::op::answerFolder(out.string());
+    rb::op::click("controlwindow", "BevelButton1");
+    rb::op::answerOK();
+    // K held: a pause command on every tick while the thread stops, plays
+    // and stops the deck between its own yields. (A click on the palette's
+    // background takes the focus from its fields, so the keys are live.)
+    palette().MouseDown(1, 1);
+    ASSERT_TRUE(app().shortcutsactive);
+    rb::op::keyDown(rb::KeyK);
+    rb::op::click("controlwindow", "capturebutton");
+    for (int i = 0; i < 60 && palette().mymessage->text() != "Done"; ++i) rb::op::runFor(50);
+    rb::op::keyUp(rb::KeyK);
+    auto lines = deck.drain();
+    EXPECT_GT(lines.size(), 20u);
+    EXPECT_EQ(deck.bad, 0u);
+    EXPECT_EQ(count(lines, "PLAY"), 1u);
+}
+
 int main(int argc, char **argv) {
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
