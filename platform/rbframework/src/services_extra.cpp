@@ -3,6 +3,7 @@
 #include <rb/host.h>
 #include <rb/object.h>
 #include <rb/string.h>
+#include <cstring>
 
 namespace rb {
 namespace {
@@ -60,6 +61,31 @@ extern "C" REALfolderItem svcFolderItemFromPath(const char *path) {
 }
 
 RB_SERVICE("FolderItemFromPath", svcFolderItemFromPath);
+
+}  // namespace
+}  // namespace rb
+
+// ---- folder items as file references -----------------------------------------
+
+namespace rb {
+namespace {
+
+// The file reference of the platform stand-ins: an absolute path.
+struct FileRef {
+    char path[1024];
+};
+
+// "REALFSRefFromFolderItem"(folder item, file reference out) -> true when the
+// item's path fits; the path need not exist.
+extern "C" RBBoolean svcFSRefFromFolderItem(REALobject item, FileRef *out) {
+    if (!item || !out || !isA(item, "FolderItem")) return 0;
+    const std::string &path = fields<FolderItemFields>(item, folderItemClass())->path;
+    if (path.empty() || path.size() >= sizeof out->path) return 0;
+    std::memcpy(out->path, path.c_str(), path.size() + 1);
+    return 1;
+}
+
+RB_SERVICE("REALFSRefFromFolderItem", svcFSRefFromFolderItem);
 
 }  // namespace
 }  // namespace rb

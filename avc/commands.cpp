@@ -1,0 +1,189 @@
+// Deck commands to the tape subunit (subunit byte 0x20), transport state and
+// time-code queries and setters, the idle timer.
+#include "commands.h"
+
+#include "debug.h"
+#include "host.h"
+#include "unit.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Fills bytes 0 to 7 of the frame (bytes past the length are 0xFF).
+void frame(AVCData *d, uint8_t type, uint8_t opcode, uint8_t operand, uint32_t length, const uint8_t *rest = nullptr) {
+    uint8_t f[8] = {type, 0x20, opcode, operand, 0xFF, 0xFF, 0xFF, 0xFF};
+    if (rest) std::memcpy(f + 4, rest, 4);
+    std::memset(d->command, 0xFF, sizeof d->command);
+    std::memcpy(d->command, f, sizeof f);
+    d->commandLength = length;
+}
+
+void transport(REALobject obj, uint8_t opcode, uint8_t operand) {
+    AVCData *d = AVC_Data(obj);
+    frame(d, 0x00, opcode, operand, 4);
+    AVC_Send2Device(obj, 4);
+}
+
+// The speed operand: base + s for s in -7..7 (s the low byte, signed), else base.
+uint8_t speedOperand(uint8_t base, RBInteger speed) {
+    int s = int8_t(uint8_t(speed & 0xFF));
+    return uint8_t(s >= -7 && s <= 7 ? base + s : base);
+}
+
+bool transportState(REALobject obj, uint8_t mode, uint8_t AVCData::*stateByte, uint8_t match1, uint8_t match2) {
+    AVCData *d = AVC_Data(obj);
+    frame(d, 0x01, 0xD0, 0x7F, 4);
+    bool ok = AVC_Send2Device(obj, 4, 4);
+    if (!ok || d->response[2] != mode) {
+        d->*stateByte = 0;
+        return false;
+    }
+    d->*stateByte = 1;
+    return d->response[3] == match1 || d->response[3] == match2;
+}
+
+// Hours, minutes, seconds and frames of a response as "hh:mm:ss:ff"; no
+// string when the exchange failed, came back short or byte 0 is 0.
+REALstring timeQuery(REALobject obj, uint8_t type, uint8_t opcode) {
+    AVCData *d = AVC_Data(obj);
+    frame(d, type, opcode, 0x71, 8);
+    if (!AVC_Send2Device(obj, 8, 8) || d->response[0] == 0) return nullptr;
+    char text[12];
+    std::snprintf(text, sizeof text, "%2.2x:%2.2x:%2.2x:%2.2x", d->response[7], d->response[6], d->response[5],
+                  d->response[4]);
+    return avc::buildString(text, int(std::strlen(text)));
+}
+
+}  // namespace
+
+// Parses "hh:mm:ss:ff" (two hexadecimal digits a field, as the deck reports
+// BCD); false for anything else.
+bool parseTimeText(const char *bytes, size_t length, uint8_t out[4]) {
+    if (!bytes || length < 11 || length > 11) return false;
+    for (int f = 0; f < 4; ++f) {
+        unsigned v = 0;
+        for (int i = 0; i < 2; ++i) {
+            char c = bytes[f * 3 + i];
+            int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                      : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+            if (digit < 0) return false;
+            v = v * 16 + unsigned(digit);
+        }
+        if (f < 3 && bytes[f * 3 + 2] != ':') return false;
+        out[f] = uint8_t(v);
+    }
+    return true;
+}
+
+namespace {
+
+void timeSetter(REALobject obj, uint8_t type, uint8_t opcode, REALstring text, bool trace) {
+    AVCData *d = AVC_Data(obj);
+    size_t length = 0;
+    const char *bytes = avc::stringBytes(text, &length);
+    uint8_t t[4];
+    // A missing or malformed text sends nothing.
+    if (!parseTimeText(bytes, length, t)) {
+        d->lastError = -50;
+        return;
+    }
+    if (trace && print) {
+        print("\ncalling AVC_vcr_seek_timecounter (setter)\n");
+        print("\nhh: %2x\n", t[0]);
+        print("\nmm: %2x\n", t[1]);
+        print("\nss: %2x\n", t[2]);
+        print("\nff: %2x\n", t[3]);
+    }
+    const uint8_t rest[4] = {t[3], t[2], t[1], t[0]};
+    frame(d, type, opcode, 0x20, 8, rest);
+    AVC_Send2Device(obj, 8);
+}
+
+}  // namespace
+
+extern "C" {
+
+void AVC_ForwardIndex(REALobject o) { transport(o, 0x55, 0x04); }
+void AVC_BackwardIndex(REALobject o) { transport(o, 0x56, 0x04); }
+void AVC_MediumEject(REALobject o) { transport(o, 0xC1, 0x60); }
+void AVC_MediumOpenTray(REALobject o) { transport(o, 0xC1, 0x31); }
+void AVC_MediumCloseTray(REALobject o) { transport(o, 0xC1, 0x32); }
+void AVC_PlayNextFrame(REALobject o) { transport(o, 0xC3, 0x30); }
+void AVC_PlayPreviousFrame(REALobject o) { transport(o, 0xC3, 0x40); }
+void AVC_PlayForward(REALobject o) { transport(o, 0xC3, 0x75); }
+void AVC_PlayReverse(REALobject o) { transport(o, 0xC3, 0x65); }
+void AVC_PlayForwardPause(REALobject o) { transport(o, 0xC3, 0x7D); }
+void AVC_PlayReversePause(REALobject o) { transport(o, 0xC3, 0x6D); }
+void AVC_PlayForwardSpeed(REALobject o, RBInteger speed) { transport(o, 0xC3, speedOperand(0x38, speed)); }
+void AVC_PlayReverseSpeed(REALobject o, RBInteger speed) { transport(o, 0xC3, speedOperand(0x48, speed)); }
+void AVC_RecordRecord(REALobject o) { transport(o, 0xC2, 0x75); }
+void AVC_RecordPause(REALobject o) { transport(o, 0xC2, 0x7D); }
+void AVC_WindHighSpeedRewind(REALobject o) { transport(o, 0xC4, 0x45); }
+void AVC_WindStop(REALobject o) { transport(o, 0xC4, 0x60); }
+void AVC_WindRewind(REALobject o) { transport(o, 0xC4, 0x65); }
+void AVC_WindFastForward(REALobject o) { transport(o, 0xC4, 0x75); }
+
+RBBoolean AVC_vcr_is_playing(REALobject o, intptr_t) { return transportState(o, 0xC3, &AVCData::PlayState, 0x75, 0x75); }
+RBBoolean AVC_vcr_is_recording(REALobject o, intptr_t) {
+    return transportState(o, 0xC2, &AVCData::RecordState, 0x75, 0x75);
+}
+RBBoolean AVC_vcr_is_winding(REALobject o, intptr_t) { return transportState(o, 0xC4, &AVCData::WindState, 0x75, 0x65); }
+RBBoolean AVC_vcr_is_loading_medium(REALobject o, intptr_t) {
+    return transportState(o, 0xC1, &AVCData::LoadState, 0x75, 0x75);
+}
+
+REALstring AVC_vcr_get_timecode(REALobject o, intptr_t) { return timeQuery(o, 0x01, 0x51); }
+REALstring AVC_vcr_get_timecounter(REALobject o, intptr_t) { return timeQuery(o, 0x01, 0x57); }
+REALstring AVC_vcr_getRecordingDate(REALobject o, intptr_t) { return timeQuery(o, 0x04, 0x53); }
+REALstring AVC_vcr_getRecordingSpeed(REALobject o, intptr_t) { return timeQuery(o, 0x04, 0xDB); }
+REALstring AVC_vcr_getRecordingTime(REALobject o, intptr_t) { return timeQuery(o, 0x04, 0x54); }
+void AVC_vcr_seek_timecode(REALobject o, intptr_t, REALstring text) { timeSetter(o, 0x01, 0x51, text, false); }
+void AVC_vcr_seek_timecounter(REALobject o, intptr_t, REALstring text) { timeSetter(o, 0x04, 0x57, text, true); }
+
+// ---- idle timer ------------------------------------------------------------------------
+
+EventLoopTimerRef SetTimerAVC(EventLoopTimerRef *slot, RBInteger delay, RBInteger interval, void *userData,
+                              EventLoopIdleTimerProcPtr proc) {
+    if (*slot) {
+        RemoveEventLoopTimer(*slot);
+        *slot = nullptr;
+    }
+    EventLoopIdleTimerUPP upp = NewEventLoopIdleTimerUPP(proc);
+    EventLoopTimerRef timer = nullptr;
+    InstallEventLoopIdleTimer(GetCurrentEventLoop(), delay * 0.001, interval * 0.001, upp, userData, &timer);
+    *slot = timer;
+    return timer;
+}
+
+void BackgroundTimerProc(EventLoopTimerRef, EventLoopIdleTimerMessage message, void *data) {
+    auto *d = static_cast<AVCData *>(data);
+    int position = message == kEventLoopIdleTimerStarted ? 1
+                 : message == kEventLoopIdleTimerIdling  ? 0
+                 : message == kEventLoopIdleTimerStopped ? 2
+                                                         : -1;
+    if (position < 0 || !d || !d->owner) return;
+    auto handler = reinterpret_cast<void (*)(REALobject)>(
+        avc::eventHandler(d->owner, AVCClass.events[position].forSystemUse));
+    if (handler) handler(d->owner);
+}
+
+void AVC_SetBundleTimer(REALobject obj, RBInteger delay, RBInteger duration) {
+    AVCData *d = AVC_Data(obj);
+    using Fn = EventLoopTimerRef (*)(EventLoopTimerRef *, RBInteger, RBInteger, void *, EventLoopIdleTimerProcPtr);
+    if (d->bundleLoaded == 1) {
+        d->lastError = -50;
+        CFStringRef name = CFStringCreateWithCString(nullptr, "SetTimerAVC", kCFStringEncodingASCII);
+        auto fn = reinterpret_cast<Fn>(d->bundle ? CFBundleGetFunctionPointerForName(d->bundle, name) : nullptr);
+        CFRelease(name);
+        if (!fn) return;
+        d->lastError = 0;
+        fn(&d->idleTimer, delay, duration, d, &BackgroundTimerProc);
+        return;
+    }
+    SetTimerAVC(&d->idleTimer, delay, duration, d, &BackgroundTimerProc);
+    d->lastError = 0;
+}
+
+}  // extern "C"
