@@ -605,6 +605,37 @@ TEST_F(Tavrin, KeysAndTheCaptureThreadTogetherSendWholeCommands) {
     EXPECT_EQ(count(lines, "PLAY"), 1u);
 }
 
+TEST_F(Tavrin, FireWireDeckDrivenFromTheWindow) {
+    setenv("TAVRIN_AVC_UNITS", "1", 1);
+    start();
+    ASSERT_TRUE(main().deckPresent());
+    rb::op::click("CaptureWindow", "playbutton");
+    EXPECT_EQ(main().playstatus, 1);
+    rb::op::runFor(1200);
+    // The time code of the playing deck shows every 50 ms.
+    std::string tc = main().mytc->text();
+    EXPECT_EQ(tc.size(), 11u);
+    EXPECT_NE(tc, "--:--:--:--");
+    EXPECT_NE(tc, "00:00:00:00");
+    rb::op::click("CaptureWindow", "stopbutton");
+    EXPECT_EQ(main().playstatus, kStopped);
+    // The shuttle: value 8 pauses, 0 plays backwards at speed 7.
+    EXPECT_EQ(main().shuttleslider->maximum(), 16);
+    rb::op::setSlider("CaptureWindow", "shuttleslider", 12);
+    rb::op::mouseExit("CaptureWindow", "shuttleslider");
+    EXPECT_EQ(main().shuttleslider->value(), 8);
+    // L twice: play, then PlayForward(2).
+    rb::op::keyDown(rb::KeyL);
+    rb::op::runFor(100);
+    rb::op::keyUp(rb::KeyL);
+    rb::op::runFor(100);
+    rb::op::keyDown(rb::KeyL);
+    rb::op::runFor(100);
+    rb::op::keyUp(rb::KeyL);
+    rb::op::runFor(100);
+    EXPECT_EQ(main().playstatus, 2);
+}
+
 int main(int argc, char **argv) {
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

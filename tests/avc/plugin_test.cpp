@@ -1,0 +1,189 @@
+// The AV/C plug-in loaded into the real host, driving the simulated deck.
+#include "commands.h"
+
+#include <fw/FWSim.h>
+#include <rb/entrypoints.h>
+#include <rb/exception.h>
+#include <rb/host.h>
+#include <rb/plugins.h>
+#include <rb/runtime.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+void *entry(const char *text) { return RuntimeLookupPluginEntrypoint(text); }
+
+class AVCPlugin : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        RuntimeInit();
+        auto r = rb::loadPlugin(TAVRIN_AVC_PLUGIN);
+        ASSERT_TRUE(r.ok) << r.error;
+    }
+    void SetUp() override { fwsim_reset(1); }
+
+    // A new AVC object made with "AVC()".
+    rb::ObjRef unit() {
+        rb::ObjRef o = rb::make("AVC");
+        rb::call<void>(entry("AVC.AVC()"), o.get());
+        return o;
+    }
+    std::vector<uint8_t> lastFrame(int index = 0) {
+        uint8_t buf[64];
+        uint32_t n = fwsim_last_command(fwsim_unit_id(index), buf, sizeof buf);
+        return {buf, buf + n};
+    }
+    int32_t lastError(REALobject o) { return rb::getProp<int32_t>(entry("AVC.lastError.Get"), o); }
+};
+
+using Bytes = std::vector<uint8_t>;
+
+}  // namespace
+
+TEST_F(AVCPlugin, EveryTransportCommandSendsItsFrame) {
+    rb::ObjRef o = unit();
+    ASSERT_EQ(lastError(o.get()), 0);
+    struct Case {
+        const char *text;
+        uint8_t opcode, operand;
+    } cases[] = {{"AVC.ForwardIndex()", 0x55, 0x04},     {"AVC.BackwardIndex()", 0x56, 0x04},
+                 {"AVC.PlayNextFrame()", 0xC3, 0x30},    {"AVC.PlayPreviousFrame()", 0xC3, 0x40},
+                 {"AVC.PlayForward()", 0xC3, 0x75},      {"AVC.PlayReverse()", 0xC3, 0x65},
+                 {"AVC.PlayForwardPause()", 0xC3, 0x7D}, {"AVC.PlayReversePause()", 0xC3, 0x6D},
+                 {"AVC.RecordRecord()", 0xC2, 0x75},     {"AVC.RecordPause()", 0xC2, 0x7D},
+                 {"AVC.WindHighSpeedRewind()", 0xC4, 0x45}, {"AVC.WindStop()", 0xC4, 0x60},
+                 {"AVC.WindRewind()", 0xC4, 0x65},       {"AVC.WindFastForward()", 0xC4, 0x75},
+                 {"AVC.MediumOpenTray()", 0xC1, 0x31},   {"AVC.MediumCloseTray()", 0xC1, 0x32},
+                 {"AVC.MediumEject()", 0xC1, 0x60}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        rb::call<void>(entry(c.text), o.get());
+        EXPECT_EQ(lastFrame(), (Bytes{0x00, 0x20, c.opcode, c.operand}));
+    }
+}
+
+TEST_F(AVCPlugin, SpeedOperands) {
+    rb::ObjRef o = unit();
+    struct Case {
+        int32_t speed;
+        uint8_t forward, reverse;
+    } cases[] = {{0, 0x38, 0x48}, {1, 0x39, 0x49}, {-1, 0x37, 0x47}, {7, 0x3F, 0x4F},
+                 {-7, 0x31, 0x41}, {8, 0x38, 0x48}, {-8, 0x38, 0x48}, {257, 0x39, 0x49}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.speed);
+        rb::call<void>(entry("AVC.PlayForward(speed as integer)"), o.get(), c.speed);
+        EXPECT_EQ(lastFrame()[3], c.forward);
+        rb::call<void>(entry("AVC.PlayReverse(speed as integer)"), o.get(), c.speed);
+        EXPECT_EQ(lastFrame()[3], c.reverse);
+    }
+}
+
+TEST_F(AVCPlugin, TransportStateAndTheDirectStateBytes) {
+    rb::ObjRef o = unit();
+    rb::call<void>(entry("AVC.PlayForward()"), o.get());
+    EXPECT_TRUE(rb::getProp<bool>(entry("AVC.vcr_is_playing.Get"), o.get()));
+    EXPECT_EQ(lastFrame(), (Bytes{0x01, 0x20, 0xD0, 0x7F}));
+    EXPECT_FALSE(rb::getProp<bool>(entry("AVC.vcr_is_winding.Get"), o.get()));
+    // The host reads PlayState itself from the instance data.
+    rb::ClassInfo *cls = rb::findClass("AVC");
+    intptr_t param = -1;
+    for (auto &p : cls->properties)
+        if (p.name == "PlayState") param = p.param;
+    ASSERT_EQ(param, 36);
+    EXPECT_TRUE(rb::direct<bool>(o.get(), param));
+    fwsim_set_position(fwsim_unit_id(0), 30 * 60 * 30);  // mid-tape: room to wind both ways
+    rb::call<void>(entry("AVC.WindRewind()"), o.get());
+    EXPECT_TRUE(rb::getProp<bool>(entry("AVC.vcr_is_winding.Get"), o.get()));
+    rb::call<void>(entry("AVC.WindFastForward()"), o.get());
+    EXPECT_TRUE(rb::getProp<bool>(entry("AVC.vcr_is_winding.Get"), o.get()));
+}
+
+TEST_F(AVCPlugin, TimeCodeTextAndSetter) {
+    uint8_t out[4];
+    ASSERT_TRUE(parseTimeText("01:23:45:12", 11, out));
+    EXPECT_EQ(out[0], 0x01);
+    EXPECT_EQ(out[3], 0x12);
+    EXPECT_FALSE(parseTimeText("1:2:3", 5, out));
+    EXPECT_FALSE(parseTimeText("01:23:45:1x", 11, out));
+    EXPECT_FALSE(parseTimeText(nullptr, 0, out));
+
+    rb::ObjRef o = unit();
+    fwsim_set_position(fwsim_unit_id(0), (23 * 60 + 45) * 30 + 12);
+    rb::String tc = rb::getProp<rb::String>(entry("AVC.TimeCode.Get"), o.get());
+    EXPECT_EQ(tc.str(), "00:23:45:12");
+    EXPECT_EQ(lastFrame(), (Bytes{0x01, 0x20, 0x51, 0x71, 0xFF, 0xFF, 0xFF, 0xFF}));
+
+    rb::setProp<rb::String>(entry("AVC.TimeCode.Set"), o.get(), rb::String("01:23:45:12"));
+    EXPECT_EQ(lastFrame(), (Bytes{0x01, 0x20, 0x51, 0x20, 0x12, 0x45, 0x23, 0x01}));
+    // A malformed text sends nothing and says so.
+    uint32_t before = fwsim_command_count(fwsim_unit_id(0));
+    rb::setProp<rb::String>(entry("AVC.TimeCode.Set"), o.get(), rb::String("garbage"));
+    EXPECT_EQ(fwsim_command_count(fwsim_unit_id(0)), before);
+    EXPECT_EQ(lastError(o.get()), -50);
+}
+
+TEST_F(AVCPlugin, AFailedQueryNeverReturnsTheEarlierAnswer) {
+    rb::ObjRef o = unit();
+    rb::String tc = rb::getProp<rb::String>(entry("AVC.TimeCode.Get"), o.get());
+    ASSERT_FALSE(tc.str().empty());
+    fwsim_set_fault(fwsim_unit_id(0), FWSIM_SHORT, 3);
+    EXPECT_EQ(rb::getProp<rb::String>(entry("AVC.TimeCode.Get"), o.get()).str(), "");
+    fwsim_set_fault(fwsim_unit_id(0), FWSIM_GONE_MID_COMMAND, 0);
+    EXPECT_EQ(rb::getProp<rb::String>(entry("AVC.TimeCode.Get"), o.get()).str(), "");
+    EXPECT_NE(lastError(o.get()), 0);
+}
+
+TEST_F(AVCPlugin, NoUnitMeansMinus50AndTheException) {
+    fwsim_reset(0);
+    rb::ObjRef o = unit();
+    EXPECT_EQ(lastError(o.get()), -50);
+    EXPECT_FALSE(rb::getProp<bool>(entry("AVC.isprimed.Get"), o.get()));
+    EXPECT_FALSE(rb::getProp<bool>(entry("AVC.exists.Get"), o.get()));
+    try {
+        rb::call<void>(entry("AVC.PlayForward()"), o.get());
+        FAIL() << "no exception";
+    } catch (const rb::Exception &e) {
+        REALobject ex = e.object();
+        EXPECT_TRUE(rb::isA(ex, "AVCException"));
+        rb::Value n = rb::getPropValue(ex, "ErrorNumber");
+        EXPECT_EQ(std::get<int64_t>(n), -50);
+        rb::Value m = rb::getPropValue(ex, "Message");
+        EXPECT_EQ(std::get<rb::String>(m).str(), "IOFireWireAVCLibUnitInterface");
+    }
+}
+
+TEST_F(AVCPlugin, LifecycleIsIdempotentAndUsesTheFirstUnit) {
+    fwsim_reset(2);
+    rb::ObjRef o = unit();
+    EXPECT_TRUE(rb::getProp<bool>(entry("AVC.exists.Get"), o.get()));
+    EXPECT_TRUE(fwsim_is_open(fwsim_unit_id(0)));
+    EXPECT_FALSE(fwsim_is_open(fwsim_unit_id(1)));
+    rb::call<void>(entry("AVC.Create()"), o.get());
+    rb::call<void>(entry("AVC.Commence()"), o.get());
+    EXPECT_EQ(lastError(o.get()), 0);
+    rb::call<void>(entry("AVC.Cease()"), o.get());
+    EXPECT_FALSE(rb::getProp<bool>(entry("AVC.exists.Get"), o.get()));
+    EXPECT_TRUE(rb::getProp<bool>(entry("AVC.isprimed.Get"), o.get()));
+    rb::call<void>(entry("AVC.Cease()"), o.get());
+    EXPECT_EQ(lastError(o.get()), -50);  // nothing to close
+    rb::call<void>(entry("AVC.Destroy()"), o.get());
+    rb::call<void>(entry("AVC.Commence()"), o.get());
+    EXPECT_EQ(lastError(o.get()), -50);  // no plug-in interface
+}
+
+TEST_F(AVCPlugin, ARefusedOpenIsNoUnit) {
+    fwsim_set_fault(fwsim_unit_id(0), FWSIM_REFUSE_OPEN, 0);
+    rb::ObjRef o = unit();
+    EXPECT_EQ(lastError(o.get()), -50);
+    EXPECT_FALSE(rb::getProp<bool>(entry("AVC.exists.Get"), o.get()));
+}
+
+int main(int argc, char **argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
