@@ -5,6 +5,7 @@
 #include <rb/entrypoints.h>
 #include <rb/exception.h>
 #include <rb/host.h>
+#include <rb/loop.h>
 #include <rb/plugins.h>
 #include <rb/runtime.h>
 
@@ -181,6 +182,60 @@ TEST_F(AVCPlugin, ARefusedOpenIsNoUnit) {
     rb::ObjRef o = unit();
     EXPECT_EQ(lastError(o.get()), -50);
     EXPECT_FALSE(rb::getProp<bool>(entry("AVC.exists.Get"), o.get()));
+}
+
+namespace {
+int gIdle = 0, gIdleStart = 0;
+extern "C" void onIdle(REALobject) { ++gIdle; }
+extern "C" void onIdleStart(REALobject) { ++gIdleStart; }
+}  // namespace
+
+TEST_F(AVCPlugin, IdleTimerRaisesItsEventsByPosition) {
+    rb::ClassInfo *sub = rb::findClass("IdleUnit");
+    if (!sub) sub = rb::defineSubclass("IdleUnit", rb::findClass("AVC"));
+    ASSERT_NE(sub, nullptr);
+    // Idle at 0, IdleStart at 1, IdleStop left empty.
+    rb::setEventHandlers(sub, {reinterpret_cast<void *>(&onIdle), reinterpret_cast<void *>(&onIdleStart), nullptr});
+    rb::ObjRef o = rb::make(sub);
+    rb::call<void>(entry("AVC.AVC()"), o.get());
+    rb::call<void>(entry("AVC.SetIdleTimer(delay as integer, duration as integer)"), o.get(), int32_t(20),
+                   int32_t(20));
+    EXPECT_EQ(lastError(o.get()), 0);
+    rb::runFor(300);
+    EXPECT_EQ(gIdleStart, 1);
+    EXPECT_GE(gIdle, 3);
+    // A second call replaces the timer; the destructor removes it.
+    rb::call<void>(entry("AVC.SetIdleTimer(delay as integer, duration as integer)"), o.get(), int32_t(1000),
+                   int32_t(1000));
+    int idle = gIdle;
+    rb::runFor(100);
+    EXPECT_EQ(gIdle, idle);
+}
+
+TEST_F(AVCPlugin, HelperBundlePaths) {
+    std::string complete = std::string(TAVRIN_HELPER_BUNDLES) + "/AVCHelper.bundle";
+    std::string partial = std::string(TAVRIN_HELPER_BUNDLES) + "/AVCHelperPartial.bundle";
+    void *byURL = entry("AVC.AVC(bundleURL as String)");
+    rb::ObjRef a = rb::make("AVC");
+    rb::call<void>(byURL, a.get(), rb::String(complete));
+    EXPECT_TRUE(rb::getProp<bool>(entry("AVC.exists.Get"), a.get()));
+    rb::call<void>(entry("AVC.WindStop()"), a.get());
+    EXPECT_EQ(lastError(a.get()), 0);
+    EXPECT_EQ(lastFrame(), (Bytes{0x00, 0x20, 0xC4, 0x60}));
+    // Without "Send2Device" every command leaves -50 and sends nothing.
+    rb::ObjRef b = rb::make("AVC");
+    rb::call<void>(byURL, b.get(), rb::String(partial));
+    uint32_t before = fwsim_command_count(fwsim_unit_id(0));
+    rb::call<void>(entry("AVC.PlayForward()"), b.get());
+    EXPECT_EQ(lastError(b.get()), -50);
+    EXPECT_EQ(fwsim_command_count(fwsim_unit_id(0)), before);
+    // A folder item that yields no bundle: -4960, then the in-process path
+    // (once the others have let the unit go: it opens exclusively).
+    a = rb::ObjRef();
+    b = rb::ObjRef();
+    rb::ObjRef c = rb::make("AVC");
+    rb::call<void>(entry("AVC.AVC(bundleFolderItem as FolderItem)"), c.get(), static_cast<REALobject>(nullptr));
+    EXPECT_EQ(lastError(c.get()), 0);
 }
 
 int main(int argc, char **argv) {
