@@ -44,6 +44,11 @@ void unlockString(REALstring s) {
     if (fn && s) fn(s);
 }
 
+void lockObject(REALobject obj) {
+    AVC_SERVICE(fn, "REALLockObject", void (*)(REALobject));
+    if (fn && obj) fn(obj);
+}
+
 void unlockObject(REALobject obj) {
     AVC_SERVICE(fn, "REALUnlockObject", void (*)(REALobject));
     if (fn && obj) fn(obj);

@@ -17,6 +17,7 @@ void setPropInt(REALobject obj, const char *name, int32_t value);
 void setPropString(REALobject obj, const char *name, REALstring value);
 REALstring buildString(const char *bytes, int length);
 void unlockString(REALstring s);
+void lockObject(REALobject obj);
 void unlockObject(REALobject obj);
 // The bytes of a host string (nullptr for none) and its length.
 const char *stringBytes(REALstring s, size_t *length);

@@ -1,6 +1,7 @@
 // REALPluginMain of the AV/C plug-in: the classes AVCException, AVC and
 // FWNotification declared to the host with their records.
 #include "commands.h"
+#include "notification.h"
 #include "debug.h"
 #include "resolver.h"
 #include "unit.h"
@@ -9,6 +10,13 @@
 #include <cstring>
 
 extern "C" {
+void FW_Constructor(REALobject);
+void FW_Destructor(REALobject);
+void FW_CustomConstructor1(REALobject, REALstring);
+void FW_CustomConstructor2(REALobject, REALobject);
+void FW_CustomConstructor3(REALobject);
+RBInteger FW_error(REALobject, intptr_t);
+RBBoolean FW_hasNotification(REALobject, intptr_t);
 void AVC_SendCommandStatusUnitInfo(REALobject);
 void AVC_SendCommandStatusSubunitInfo(REALobject);
 void AVC_SendCommandStatusOutputPlugSignalFormat(REALobject);
@@ -79,38 +87,15 @@ REALmethodDefinition AVCMethods[] = {
 
 REALeventDefinition AVCEvents[] = {{"Idle()", 0}, {"IdleStart()", 0}, {"IdleStop()", 0}};
 
-// ---- FWNotification: declared with its members; its notification port
-// comes with the FireWire notifications.
-
-struct FWNotificationData {
-    REALobject owner;
-    int32_t lastError;
-    uint8_t exists;
-};
-
-REALclassDefinition FWNotificationClass;
-
-FWNotificationData *fwData(REALobject o) {
-    return static_cast<FWNotificationData *>(REALGetClassData(o, &FWNotificationClass));
-}
-void FW_Constructor(REALobject o) { fwData(o)->owner = o; }
-void FW_Destructor(REALobject) {}
-// Without a notification port there is nothing to hear: the attempt fails.
-void FW_Init(REALobject o) { fwData(o)->lastError = -50; }
-void FW_InitURL(REALobject o, REALstring) { FW_Init(o); }
-void FW_InitFolder(REALobject o, REALobject) { FW_Init(o); }
-RBInteger FW_error(REALobject o, intptr_t) { return fwData(o)->lastError; }
-RBBoolean FW_exists(REALobject o, intptr_t) { return fwData(o)->exists; }
-
 REALpropertyDefinition FWProperties[] = {
     {nullptr, "lastError", "integer", 0, FN(FW_error), nullptr, 0, nullptr, nullptr, 0},
-    {nullptr, "exists", "Boolean", 0, FN(FW_exists), nullptr, 0, nullptr, nullptr, 0},
+    {nullptr, "exists", "Boolean", 0, FN(FW_hasNotification), nullptr, 0, nullptr, nullptr, 0},
 };
 
 REALmethodDefinition FWMethods[] = {
-    {FN(FW_InitURL), nullptr, "FWNotification(bundleURL as string)", 0},
-    {FN(FW_InitFolder), nullptr, "FWNotification(framework as folderItem)", 0},
-    {FN(FW_Init), nullptr, "FWNotification()", 0},
+    {FN(FW_CustomConstructor1), nullptr, "FWNotification(bundleURL as string)", 0},
+    {FN(FW_CustomConstructor2), nullptr, "FWNotification(framework as folderItem)", 0},
+    {FN(FW_CustomConstructor3), nullptr, "FWNotification()", 0},
 };
 
 REALeventDefinition FWEvents[] = {
@@ -145,6 +130,8 @@ void shortenMethodsForOldHosts(REALclassDefinition *def) {
 }  // namespace
 
 extern "C" {
+
+REALclassDefinition FWNotificationClass;
 
 REALclassDefinition AVCClass = {kCurrentREALControlVersion,
                                 "AVC",

@@ -29,17 +29,30 @@ void show(REALobject self, REALstring text) {
 // The handlers by the position of FWNotification's events; 18 stays empty.
 extern "C" void onShow(REALobject self, REALstring text) { show(self, text); }
 
+// A bus reset ended: prime the deck again if it was lost and open it if it
+// is not open, telling the status line what happened.
 extern "C" void onServiceIsResumed(REALobject self, REALstring text) {
     show(self, text);
-    rb::Window *w = rb::findWindow("CaptureWindow");
-    auto *win = static_cast<CaptureWindow *>(w);
-    if (!win || !win->camera) return;
-    // Re-prime the deck after a bus reset if it was lost.
-    if (!rb::getProp<bool>(ENTRY("AVC.isprimed.Get"), win->camera.get())) {
-        rb::call<void>(ENTRY("AVC.Create()"), win->camera.get());
-        if (rb::getProp<int32_t>(ENTRY("AVC.lastError.Get"), win->camera.get()) == 0)
-            rb::call<void>(ENTRY("AVC.Commence()"), win->camera.get());
+    auto *win = static_cast<CaptureWindow *>(rb::findWindow("CaptureWindow"));
+    if (!self || !win || !win->camera) return;  // set-up not finished yet
+    rb::Control *notify = rb::fields<NotificationFields>(self, notificationClass())->notify;
+    auto say = [notify](const std::string &t) {
+        if (notify) notify->setText(t);
+    };
+    REALobject camera = win->camera.get();
+    if (!rb::getProp<bool>(ENTRY("AVC.isprimed.Get"), camera)) {
+        say("vcr is not primed, will do this now");
+        rb::call<void>(ENTRY("AVC.Create()"), camera);
     }
+    if (rb::getProp<bool>(ENTRY("AVC.exists.Get"), camera)) {
+        say((notify ? notify->text() : std::string()) + " vcr was already inited");
+        return;
+    }
+    rb::call<void>(ENTRY("AVC.Commence()"), camera);
+    if (rb::getProp<bool>(ENTRY("AVC.exists.Get"), camera))
+        say("got it to work.................!");
+    else
+        say(" warning vcr is not inited");
 }
 
 extern "C" void onServiceIsRequestingClose(REALobject self, REALstring text) {

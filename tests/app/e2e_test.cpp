@@ -6,6 +6,7 @@
 #include "controlwindow/controlwindow.h"
 
 #include <deck9pin/deck9pin.h>
+#include <fw/FWSim.h>
 #include <rb/operator.h>
 #include <rb/loop.h>
 #include <rb/picture.h>
@@ -634,6 +635,62 @@ TEST_F(Tavrin, FireWireDeckDrivenFromTheWindow) {
     rb::op::keyUp(rb::KeyL);
     rb::op::runFor(100);
     EXPECT_EQ(main().playstatus, 2);
+}
+
+TEST_F(Tavrin, FireWireEventsReachTheStatusLine) {
+    setenv("TAVRIN_AVC_UNITS", "1", 1);
+    start();
+    ASSERT_TRUE(main().deckPresent());
+    int unit = fwsim_unit_id(0);
+    fwsim_bus_reset();
+    rb::op::runFor(100);
+    EXPECT_EQ(main().message->text(),
+              "IOMessageServiceIsResumed (bus reset end), handle bus reset done vcr was already inited");
+    // A closing request lets the deck go; an opening attempt takes it again.
+    fwsim_send_message(unit, 0xE0000100, nullptr);
+    rb::op::runFor(50);
+    EXPECT_EQ(main().message->text(), "IOMessageServiceIsRequestingClose");
+    EXPECT_FALSE(main().deckPresent());
+    fwsim_send_message(unit, 0xE0000101, nullptr);
+    rb::op::runFor(50);
+    EXPECT_TRUE(main().deckPresent());
+    // A power message only changes the line; position 18 has no handler.
+    fwsim_send_message(unit, 0xE0000280, nullptr);
+    rb::op::runFor(50);
+    EXPECT_EQ(main().message->text(), "IOMessageSystemWillSleep");
+    fwsim_send_message(unit, 0xE00087D0, nullptr);
+    fwsim_send_message(unit, 0x12345678, nullptr);
+    rb::op::runFor(50);
+    EXPECT_EQ(main().message->text(), "IOMessageSystemWillSleep");
+    // After the unit was released, a bus reset opens it again.
+    fwsim_send_message(unit, 0xE0000100, nullptr);
+    rb::op::runFor(50);
+    fwsim_bus_reset();
+    rb::op::runFor(100);
+    EXPECT_EQ(main().message->text(), "got it to work.................!");
+    EXPECT_TRUE(main().deckPresent());
+}
+
+TEST_F(Tavrin, EachNotificationObjectHearsEachMessageOnce) {
+    setenv("TAVRIN_AVC_UNITS", "1", 1);
+    start();
+    // A second FireWire set-up replaces both objects; the old notification
+    // object is released while the new one lives.
+    main().initfirewire();
+    main().initfirewire();
+    rb::op::runFor(50);
+    int before = 0;
+    main().message->setText("");
+    fwsim_send_message(fwsim_unit_id(0), 0xE0000280, nullptr);
+    rb::op::runFor(50);
+    EXPECT_EQ(main().message->text(), "IOMessageSystemWillSleep");
+    (void)before;
+    // A device plugged in after the objects were replaced is still heard.
+    int added = fwsim_add_default_unit();
+    rb::op::runFor(50);
+    fwsim_send_message(added, 0xE0000290, nullptr);
+    rb::op::runFor(50);
+    EXPECT_EQ(main().message->text(), "IOMessageSystemWillNotSleep");
 }
 
 int main(int argc, char **argv) {

@@ -238,6 +238,58 @@ TEST_F(AVCPlugin, HelperBundlePaths) {
     EXPECT_EQ(lastError(c.get()), 0);
 }
 
+namespace {
+int gSleepCalls = 0;
+rb::ObjRef *gVictim = nullptr;
+extern "C" void onSleep(REALobject, REALstring text) {
+    ++gSleepCalls;
+    EXPECT_EQ(rb::toStd(text), "IOMessageSystemWillSleep");
+    if (gVictim) *gVictim = rb::ObjRef();  // a handler lets another object go mid-delivery
+}
+
+rb::ClassInfo *listener() {
+    rb::ClassInfo *c = rb::findClass("SleepListener");
+    if (!c) {
+        c = rb::defineSubclass("SleepListener", rb::findClass("FWNotification"));
+        std::vector<void *> handlers(19, nullptr);
+        handlers[15] = reinterpret_cast<void *>(&onSleep);  // SystemWillSleep
+        rb::setEventHandlers(c, handlers);
+    }
+    return c;
+}
+}  // namespace
+
+TEST_F(AVCPlugin, EachNotificationObjectHearsEachMessageOnce) {
+    void *ctor = entry("FWNotification.FWNotification()");
+    rb::ObjRef a = rb::make(listener()), b = rb::make(listener());
+    rb::call<void>(ctor, a.get());
+    rb::call<void>(ctor, b.get());
+    EXPECT_TRUE(rb::getProp<bool>(entry("FWNotification.exists.Get"), a.get()));
+    EXPECT_EQ(rb::getProp<int32_t>(entry("FWNotification.lastError.Get"), b.get()), 0);
+    gSleepCalls = 0;
+    fwsim_send_message(fwsim_unit_id(0), 0xE0000280, nullptr);
+    rb::runFor(50);
+    EXPECT_EQ(gSleepCalls, 2);
+    // Releasing one object from inside a handler is safe.
+    gVictim = &b;
+    gSleepCalls = 0;
+    fwsim_send_message(fwsim_unit_id(0), 0xE0000280, nullptr);
+    rb::runFor(50);
+    gVictim = nullptr;
+    EXPECT_EQ(gSleepCalls, 2);
+    EXPECT_FALSE(b);
+    // The newest object died; devices added later are still heard.
+    a = rb::ObjRef();
+    rb::ObjRef c = rb::make(listener());
+    rb::call<void>(ctor, c.get());
+    int added = fwsim_add_default_unit();
+    rb::runFor(50);
+    gSleepCalls = 0;
+    fwsim_send_message(added, 0xE0000280, nullptr);
+    rb::runFor(50);
+    EXPECT_EQ(gSleepCalls, 1);
+}
+
 int main(int argc, char **argv) {
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

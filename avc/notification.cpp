@@ -1,0 +1,273 @@
+// FWNotification. One notification port serves every live object: it is
+// made with the first object and destroyed with the last, and a device
+// message reaches each live object exactly once, newest first.
+#include "notification.h"
+
+#include "debug.h"
+#include "host.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+extern "C" {
+FWNotificationData *gFirst = nullptr, *gLast = nullptr;
+IONotificationPortRef gNotificationPort = nullptr;
+REALobject gREALinstance = nullptr;
+IOServiceInterestCallback CFMInterestCallback = nullptr;
+}
+
+namespace {
+
+struct Message {
+    natural_t type;
+    const char *text;
+};
+
+const Message kMessages[19] = {
+    {0xE0000010, "IOMessageServiceIsTerminated, handle device removed here"},
+    {0xE0000020, "IOMessageServiceIsSuspended (bus reset begin), handle bus reset begin here"},
+    {0xE0000030, "IOMessageServiceIsResumed (bus reset end), handle bus reset done"},
+    {0xE0000100, "IOMessageServiceIsRequestingClose"},
+    {0xE0000101, "IOMessageServiceIsAttemptingOpen"},
+    {0xE0000110, "IOMessageServiceWasClosed"},
+    {0xE0000120, "IOMessageServiceBusyStateChange"},
+    {0xE0000200, "IOMessageCanDevicePowerOff"},
+    {0xE0000210, "IOMessageDeviceWillPowerOff"},
+    {0xE0000220, "IOMessageDeviceWillNotPowerOff"},
+    {0xE0000230, "IOMessageDeviceHasPoweredOn"},
+    {0xE0000240, "IOMessageCanSystemPowerOff"},
+    {0xE0000250, "IOMessageSystemWillPowerOff"},
+    {0xE0000260, "IOMessageSystemWillNotPowerOff"},
+    {0xE0000270, "IOMessageCanSystemSleep"},
+    {0xE0000280, "IOMessageSystemWillSleep"},
+    {0xE0000290, "IOMessageSystemWillNotSleep"},
+    {0xE0000300, "IOMessageSystemHasPoweredOn"},
+    {0xE00087D0, "IOFWMessageServiceIsRequestingClose"},
+};
+
+int gPortUsers = 0;  // live objects sharing gNotificationPort
+
+FWNotificationData *data(REALobject o) {
+    return static_cast<FWNotificationData *>(REALGetClassData(o, &FWNotificationClass));
+}
+
+template <class F> F bundleFunction(FWNotificationData *d, const char *name) {
+    if (!d->bundle) return nullptr;
+    CFStringRef n = CFStringCreateWithCString(nullptr, name, kCFStringEncodingASCII);
+    void *fn = CFBundleGetFunctionPointerForName(d->bundle, n);
+    CFRelease(n);
+    return reinterpret_cast<F>(fn);
+}
+
+void createPort(REALobject obj) {
+    FWNotificationData *d = data(obj);
+    d->lastError = -50;
+    if (d->bundleLoaded == 1) {
+        using Fn = IOReturn (*)(IONotificationPortRef *, IOServiceInterestCallback, REALobject);
+        auto fn = bundleFunction<Fn>(d, "CreateNotificationPort");
+        if (!fn) return;
+        CFMInterestCallback = &MyDeviceInterestCallback;
+        d->lastError = fn(&d->port, &MyDeviceInterestCallback, obj);
+        return;
+    }
+    CFMInterestCallback = &FW_MyDeviceInterestCallback;
+    d->lastError = CreateNotificationPort(&d->port, &FW_MyDeviceInterestCallback, obj);
+}
+
+}  // namespace
+
+extern "C" {
+
+const char *FW_MessageText(natural_t type, int *position) {
+    for (int i = 0; i < 19; ++i)
+        if (kMessages[i].type == type) {
+            if (position) *position = i;
+            return kMessages[i].text;
+        }
+    return nullptr;
+}
+
+IOReturn CreateNotificationPort(IONotificationPortRef *port, IOServiceInterestCallback callback, REALobject object) {
+    // The port of the objects alive already serves this one too.
+    if (gNotificationPort && gPortUsers > 0) {
+        *port = gNotificationPort;
+        ++gPortUsers;
+        return kIOReturnSuccess;
+    }
+    mach_port_t master = 0;
+    IOReturn result = IOMasterPort(bootstrap_port, &master);
+    if (result != kIOReturnSuccess) {
+        std::printf("\n(!) Couldn't get master port!");
+    } else {
+        *port = IONotificationPortCreate(master);
+        if (!*port) {
+            std::printf("\n(!) Failed to create notification port!");
+            result = kIOReturnError;
+        }
+    }
+    gNotificationPort = result == kIOReturnSuccess ? *port : nullptr;
+    gREALinstance = object;
+    if (result == kIOReturnSuccess) {
+        gPortUsers = 1;
+        result = InitNotification(*port, &MyDeviceAddedCallback, nullptr, reinterpret_cast<void *>(callback),
+                                  IOServiceMatching("IOFireWireDevice"), CFRunLoopGetCurrent(), nullptr);
+    }
+    RunCurrentEventLoop(0.001);
+    return result;
+}
+
+IOReturn InitNotification(IONotificationPortRef port, IOServiceMatchingCallback added, IOServiceMatchingCallback,
+                          void *refCon, CFDictionaryRef matching, CFRunLoopRef runLoop, void *) {
+    io_iterator_t iterator = 0;
+    IOReturn r = IOServiceAddMatchingNotification(port, kIOFirstPublishNotification, matching, added, refCon, &iterator);
+    if (r != kIOReturnSuccess) {
+        std::printf("\n(!) Couldn't add device added notification");
+        return r;
+    }
+    added(refCon, iterator);  // the devices present now, and arms the notification
+    CFRunLoopAddSource(runLoop, IONotificationPortGetRunLoopSource(port), kCFRunLoopDefaultMode);
+    return r;
+}
+
+void MyDeviceAddedCallback(void *refCon, io_iterator_t iterator) {
+    std::printf("\tDeviceAddedCallback(): iterator= 0x%02X\n", unsigned(iterator));
+    std::printf("retain count= 0x%02X\n", unsigned(IOObjectGetRetainCount(iterator)));
+    while (io_service_t service = IOIteratorNext(iterator)) {
+        std::printf("device 0x%02X found.", unsigned(service));
+        io_object_t notification = 0;
+        if (!gNotificationPort ||
+            IOServiceAddInterestNotification(gNotificationPort, service, kIOGeneralInterest,
+                                             reinterpret_cast<IOServiceInterestCallback>(refCon), nullptr,
+                                             &notification) != kIOReturnSuccess)
+            std::printf("\nIOServiceAddInterestNotification failed");
+        IOObjectRelease(service);
+    }
+}
+
+void FW_MyDeviceInterestCallback(void *, io_service_t, natural_t messageType, void *) {
+    // Every live object, newest first, each held for the delivery so that a
+    // handler that lets one go cannot free it under the walk.
+    std::vector<REALobject> owners;
+    for (FWNotificationData *d = gFirst; d; d = d->older) owners.push_back(d->owner);
+    for (REALobject o : owners) avc::lockObject(o);
+    int position = -1;
+    const char *text = FW_MessageText(messageType, &position);
+    for (REALobject o : owners) {
+        if (!text) {
+            if (print) print("\tmessageType (0x%02X)", unsigned(messageType));
+            continue;
+        }
+        auto handler = reinterpret_cast<void (*)(REALobject, REALstring)>(data(o)->handlers[position]);
+        if (!handler) continue;
+        REALstring s = avc::buildString(text, int(std::strlen(text)));
+        handler(o, s);
+        avc::unlockString(s);
+    }
+    for (REALobject o : owners) avc::unlockObject(o);
+}
+
+void MyDeviceInterestCallback(void *, io_service_t service, natural_t messageType, void *) {
+    std::printf("\nservice 0x%02X says", unsigned(service));
+    int position = -1;
+    const char *text = FW_MessageText(messageType, &position);
+    if (!text) std::printf("\tmessageType (0x%02X)", unsigned(messageType));
+    else if (position == 0) std::printf("\tkIOMessageServiceIsTerminated");
+    else if (position == 1) std::printf("\tkIOMessageServiceIsSuspended (bus reset begin)");
+    else if (position == 2) std::printf("\tkIOMessageServiceIsResumed (bus reset end)");
+    else std::printf("\tk%s", text);
+}
+
+void DestroyNotificationPort(IONotificationPortRef port) {
+    if (!port) return;
+    if (port == gNotificationPort && --gPortUsers > 0) return;  // still in use by others
+    CFRunLoopRemoveSource(CFRunLoopGetCurrent(), IONotificationPortGetRunLoopSource(port), kCFRunLoopDefaultMode);
+    IONotificationPortDestroy(port);
+}
+
+// ---- host-facing members ---------------------------------------------------------
+
+void FW_Constructor(REALobject o) {
+    FWNotificationData *d = data(o);
+    d->owner = o;
+    for (uint32_t i = 0; i < FWNotificationClass.eventCount && i < 19; ++i)
+        d->handlers[i] = avc::eventHandler(o, FWNotificationClass.events[i].forSystemUse);
+    d->older = gFirst;
+    if (gFirst) gFirst->newer = d;
+    gFirst = d;
+    if (!gLast) gLast = d;
+}
+
+void FW_Destructor(REALobject o) {
+    FWNotificationData *d = data(o);
+    if (d->port) {
+        d->lastError = -50;
+        if (d->bundleLoaded == 1) {
+            if (auto fn = bundleFunction<void (*)(IONotificationPortRef)>(d, "DestroyNotificationPort")) fn(d->port);
+        } else {
+            DestroyNotificationPort(d->port);
+        }
+        if (gNotificationPort == d->port && gPortUsers <= 0) gNotificationPort = nullptr;
+        d->port = nullptr;
+    }
+    if (gREALinstance == o) gREALinstance = nullptr;
+    if (d->bundleLoaded == 1 && d->bundle) CFBundleUnloadExecutable(d->bundle);
+    if (d->bundleURL) CFRelease(d->bundleURL);
+    if (d->bundle) CFRelease(d->bundle);
+    if (d->newer) d->newer->older = d->older;
+    else gFirst = d->older;
+    if (d->older) d->older->newer = d->newer;
+    else gLast = d->newer;
+}
+
+void FW_CustomConstructor1(REALobject o, REALstring bundleURL) {
+    FWNotificationData *d = data(o);
+    size_t length = 0;
+    const char *bytes = avc::stringBytes(bundleURL, &length);
+    uint32_t encoding = bundleURL ? avc::stringEncoding(bundleURL) : 0;
+    if (encoding == 0xFFFFFFFFu || encoding == 0xFFFF) encoding = CFStringGetSystemEncoding();
+    CFStringRef path = bytes ? CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8 *>(bytes),
+                                                       CFIndex(length), encoding, false)
+                             : nullptr;
+    d->bundleURL = path ? CFURLCreateWithFileSystemPath(nullptr, path, kCFURLPOSIXPathStyle, true) : nullptr;
+    if (d->bundleURL) {
+        d->bundle = CFBundleCreate(nullptr, d->bundleURL);
+        if (d->bundle) {
+            d->bundleLoaded = CFBundleLoadExecutable(d->bundle) ? 1 : 0;
+            if (d->bundleLoaded) createPort(o);
+        }
+    } else {
+        createPort(o);
+    }
+    if (path) CFRelease(path);
+}
+
+void FW_CustomConstructor2(REALobject o, REALobject folderItem) {
+    FWNotificationData *d = data(o);
+    d->lastError = -4960;
+    CFURLRef url = nullptr;
+    FSRef ref;
+    if (avc::folderItemRef(folderItem, &ref)) {
+        d->lastError = 0;
+        url = CFURLCreateFromFSRef(nullptr, &ref);
+        if (!url) d->lastError = -4960;
+    }
+    if (d->lastError == 0) {
+        d->bundle = CFBundleCreate(nullptr, url);
+        if (!d->bundle) d->lastError = -4960;
+    }
+    if (d->bundle) {
+        d->bundleLoaded = CFBundleLoadExecutable(d->bundle) ? 1 : 0;
+        if (d->bundleLoaded) createPort(o);
+    } else {
+        createPort(o);
+    }
+    if (url) CFRelease(url);
+}
+
+void FW_CustomConstructor3(REALobject o) { FW_CustomConstructor2(o, nullptr); }
+
+RBInteger FW_error(REALobject o, intptr_t) { return data(o)->lastError; }
+RBBoolean FW_hasNotification(REALobject o, intptr_t) { return data(o)->port ? 1 : 0; }
+
+}  // extern "C"
