@@ -693,6 +693,36 @@ TEST_F(Tavrin, EachNotificationObjectHearsEachMessageOnce) {
     EXPECT_EQ(main().message->text(), "IOMessageSystemWillNotSleep");
 }
 
+TEST_F(Tavrin, FireWireCaptureSurvivesBusResetAndReplug) {
+    setenv("TAVRIN_AVC_UNITS", "1", 1);
+    start();
+    fs::path out = gDir / "out" / "fwcapture";
+    fs::create_directories(out);
+    setTicks(0);
+    rb::setClock([] { return gFakeUs.load(); });
+    rb::op::type("controlwindow", "framecount", "2");
+    rb::op::answerFolder(out.string());
+    rb::op::click("controlwindow", "BevelButton1");
+    rb::op::answerOK();
+    rb::op::click("controlwindow", "capturebutton");
+    rb::op::runFor(50);
+    setTicks(60);
+    for (int i = 0; i < 100 && palette().counter < 1; ++i) rb::op::runFor(2);
+    fwsim_bus_reset();
+    rb::op::runFor(50);
+    fwsim_remove_unit(fwsim_unit_id(0));  // unplugged
+    rb::op::runFor(50);
+    setTicks(120);
+    for (int i = 0; i < 100 && palette().counter < 2; ++i) rb::op::runFor(2);
+    fwsim_add_default_unit();  // plugged in again
+    rb::op::runFor(50);
+    setTicks(180);
+    for (int i = 0; i < 200 && palette().mymessage->text() != "Done"; ++i) rb::op::runFor(10);
+    EXPECT_EQ(palette().mymessage->text(), "Done");
+    for (const char *n : {"000", "001", "002"}) EXPECT_TRUE(fs::exists(out / (std::string(n) + ".tif"))) << n;
+    rb::setClock(nullptr);
+}
+
 int main(int argc, char **argv) {
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

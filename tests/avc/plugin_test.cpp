@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -288,6 +289,54 @@ TEST_F(AVCPlugin, EachNotificationObjectHearsEachMessageOnce) {
     fwsim_send_message(added, 0xE0000280, nullptr);
     rb::runFor(50);
     EXPECT_EQ(gSleepCalls, 1);
+}
+
+namespace {
+std::vector<std::pair<int, std::string>> gHeard;
+template <int N> void heard(REALobject, REALstring text) { gHeard.emplace_back(N, rb::toStd(text)); }
+template <int... N> std::vector<void *> heardTable(std::integer_sequence<int, N...>) {
+    return {reinterpret_cast<void *>(&heard<N>)...};
+}
+}  // namespace
+
+TEST_F(AVCPlugin, EveryMessageTypeReachesItsPositionWithItsText) {
+    rb::ClassInfo *c = rb::findClass("AllListener");
+    if (!c) {
+        c = rb::defineSubclass("AllListener", rb::findClass("FWNotification"));
+        auto handlers = heardTable(std::make_integer_sequence<int, 19>{});
+        handlers[7] = nullptr;  // a missing handler is skipped
+        rb::setEventHandlers(c, handlers);
+    }
+    rb::ObjRef o = rb::make(c);
+    rb::call<void>(entry("FWNotification.FWNotification()"), o.get());
+    const uint32_t types[19] = {0xE0000010, 0xE0000020, 0xE0000030, 0xE0000100, 0xE0000101, 0xE0000110, 0xE0000120,
+                                0xE0000200, 0xE0000210, 0xE0000220, 0xE0000230, 0xE0000240, 0xE0000250, 0xE0000260,
+                                0xE0000270, 0xE0000280, 0xE0000290, 0xE0000300, 0xE00087D0};
+    const char *texts[3] = {"IOMessageServiceIsTerminated, handle device removed here",
+                            "IOMessageServiceIsSuspended (bus reset begin), handle bus reset begin here",
+                            "IOMessageServiceIsResumed (bus reset end), handle bus reset done"};
+    // Termination last: after it the device sends nothing more.
+    for (int i : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 0}) {
+        gHeard.clear();
+        fwsim_send_message(fwsim_unit_id(0), types[i], nullptr);
+        rb::runFor(20);
+        if (i == 7) {
+            EXPECT_TRUE(gHeard.empty());
+            continue;
+        }
+        ASSERT_EQ(gHeard.size(), 1u) << i;
+        EXPECT_EQ(gHeard[0].first, i);
+        if (i < 3) {
+            EXPECT_EQ(gHeard[0].second, texts[i]);
+        }
+    }
+    gHeard.clear();
+    fwsim_reset(1);
+    rb::ObjRef again = rb::make(c);
+    rb::call<void>(entry("FWNotification.FWNotification()"), again.get());
+    fwsim_send_message(fwsim_unit_id(0), 0x1234, nullptr);  // unknown: nothing raised
+    rb::runFor(20);
+    EXPECT_TRUE(gHeard.empty());
 }
 
 int main(int argc, char **argv) {
