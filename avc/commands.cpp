@@ -5,6 +5,7 @@
 #include "debug.h"
 #include "host.h"
 #include "unit.h"
+#include "xstring.h"
 
 #include <cstdio>
 #include <cstring>
@@ -53,7 +54,7 @@ REALstring timeQuery(REALobject obj, uint8_t type, uint8_t opcode) {
     char text[12];
     std::snprintf(text, sizeof text, "%2.2x:%2.2x:%2.2x:%2.2x", d->response[7], d->response[6], d->response[5],
                   d->response[4]);
-    return avc::buildString(text, int(std::strlen(text)));
+    return XString(text);  // the host takes the reference over
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "debug.h"
 #include "host.h"
+#include "xstring.h"
 
 #include <cstdio>
 #include <cstring>
@@ -160,9 +161,9 @@ void FW_MyDeviceInterestCallback(void *, io_service_t, natural_t messageType, vo
         }
         auto handler = reinterpret_cast<void (*)(REALobject, REALstring)>(data(o)->handlers[position]);
         if (!handler) continue;
-        REALstring s = avc::buildString(text, int(std::strlen(text)));
+        XString s(text);
         handler(o, s);
-        avc::unlockString(s);
+        s.unlock();
     }
     for (REALobject o : owners) avc::unlockObject(o);
 }

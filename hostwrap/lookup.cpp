@@ -1,0 +1,41 @@
+#include "lookup.h"
+
+#include "debug.h"
+#include "resolver.h"
+
+namespace hostwrap {
+
+namespace {
+template <class F> F service(const char *name) { return reinterpret_cast<F>(hostService(name)); }
+}  // namespace
+
+void logFailure(const char *prefix, const char *name) {
+    if (IsMacOSX())
+        dlog("%s %s", prefix, name);
+    else
+        dprintf("%s %s\n", prefix, name);
+}
+
+void *KespResolver(const char *name) { return gResolver ? gResolver(name) : nullptr; }
+
+void *loadGlobalMethod(const char *signature) {
+    auto fn = service<void *(*)(REALobject, const char *)>("REALLoadGlobalMethod");
+    return fn ? fn(nullptr, signature) : nullptr;
+}
+
+void *loadObjectMethod(REALobject object, const char *signature) {
+    auto fn = service<void *(*)(REALobject, const char *)>("REALLoadObjectMethod");
+    return fn ? fn(object, signature) : nullptr;
+}
+
+bool getPropString(REALobject object, const char *name, REALstring *out) {
+    auto fn = service<RBBoolean (*)(REALobject, const char *, REALstring *)>("REALGetPropValueString");
+    return fn && (fn(object, name, out) & 1);
+}
+
+void unlockObject(REALobject object) {
+    auto fn = service<void (*)(REALobject)>("REALUnlockObject");
+    if (fn && object) fn(object);
+}
+
+}  // namespace hostwrap

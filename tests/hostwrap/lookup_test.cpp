@@ -1,0 +1,174 @@
+// The lookup orders, their caches and messages, and XString, against the
+// real host runtime with test functions registered under host names.
+#include "string_functions.h"
+#include "xstring.h"
+
+#include "resolver.h"
+
+#include <fw/Carbon.h>
+#include <rb/host.h>
+#include <rb/runtime.h>
+#include <rb/string.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> gLog;
+void capture(const char *text, size_t length, void *) { gLog.emplace_back(text, length); }
+
+int gLenCalls = 0, gMidSigCalls = 0, gMidResCalls = 0, gCountCalls = 0;
+
+extern "C" int32_t testLen(REALstring s) {
+    ++gLenCalls;
+    return int32_t(rb::toStd(s).size());
+}
+extern "C" REALstring testMidSignature(REALstring s, int32_t start) {
+    ++gMidSigCalls;
+    std::string t = rb::toStd(s);
+    return rb::newString(start >= 1 && size_t(start) <= t.size() ? t.substr(size_t(start - 1)) : "");
+}
+extern "C" REALstring testMidResolver(REALstring s, int32_t start) {
+    ++gMidResCalls;
+    return testMidSignature(s, start);
+}
+extern "C" int32_t testCountFields(REALstring s, REALstring sep) {
+    ++gCountCalls;
+    std::string t = rb::toStd(s), d = rb::toStd(sep);
+    if (d.empty()) return 1;
+    int32_t n = 1;
+    for (size_t p = t.find(d); p != std::string::npos; p = t.find(d, p + d.size())) ++n;
+    return n;
+}
+extern "C" REALstring testLeft(REALstring s, int32_t n) {
+    return rb::newString(rb::toStd(s).substr(0, size_t(n < 0 ? 0 : n)));
+}
+
+class Lookup : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        RuntimeInit();
+        gResolver = rb::resolve;
+    }
+    void SetUp() override {
+        gLog.clear();
+        fw_set_debugstr_hook(capture, nullptr);
+        rb::restoreServices();
+    }
+    void TearDown() override {
+        fw_set_debugstr_hook(nullptr, nullptr);
+        rb::restoreServices();
+    }
+    int count(const std::string &line) {
+        int n = 0;
+        for (auto &l : gLog) n += l == line;
+        return n;
+    }
+};
+
+}  // namespace
+
+TEST_F(Lookup, LoggedResolverMissesEveryCallThenHitsOnceAndKeepsIt) {
+    rb::String s("hello");
+    EXPECT_EQ(String_Len(s.get()), 0);
+    EXPECT_EQ(String_Len(s.get()), 0);
+    EXPECT_EQ(count("RESOLVER FAILURE: StringDBCSLen"), 2);  // asked again after each miss
+    rb::registerService("StringDBCSLen", reinterpret_cast<void *>(&testLen));
+    EXPECT_EQ(String_Len(s.get()), 5);
+    // Once found it is kept: withholding the name changes nothing.
+    rb::withholdService("StringDBCSLen");
+    EXPECT_EQ(String_Len(s.get()), 5);
+    EXPECT_EQ(count("RESOLVER FAILURE: StringDBCSLen"), 2);
+}
+
+TEST_F(Lookup, SignatureFirstHitFallbackAndMiss) {
+    rb::String s("abcdef");
+    // Miss: both messages, naming the function, on every call.
+    EXPECT_EQ(String_Mid(s.get(), 2), nullptr);
+    EXPECT_EQ(String_Mid(s.get(), 2), nullptr);
+    EXPECT_EQ(count("DYNAMIC ACCESS FAILURE: String_Mid"), 2);
+    EXPECT_EQ(count("RESOLVER AND DYNAMIC ACCESS FAILURE: String_Mid"), 2);
+    // Fallback to the resolver: one shorter message, then cached.
+    gLog.clear();
+    rb::registerService("StringDBCSMid2", reinterpret_cast<void *>(&testMidResolver));
+    rb::String r = rb::String::adopt(String_Mid(s.get(), 2));
+    EXPECT_EQ(r.str(), "bcdef");
+    rb::String again = rb::String::adopt(String_Mid(s.get(), 3));
+    EXPECT_EQ(again.str(), "cdef");
+    EXPECT_EQ(count("DYNAMIC ACCESS FAILURE: String_Mid"), 1);
+    EXPECT_EQ(gMidResCalls, 2);
+}
+
+TEST_F(Lookup, SignatureFirstPrefersTheGlobalMethod) {
+    rb::addGlobalMethod("MidB(source as String, start as Integer) as String",
+                        reinterpret_cast<void *>(&testMidSignature));
+    rb::String s("abcdef");
+    int before = gMidSigCalls;
+    rb::String r = rb::String::adopt(String_MidB(s.get(), 4));
+    EXPECT_EQ(r.str(), "def");
+    EXPECT_EQ(gMidSigCalls, before + 1);
+    EXPECT_TRUE(gLog.empty());
+}
+
+TEST_F(Lookup, ResolverFirstMissesGiveMinusOneWithTheResolverName) {
+    rb::String s("a,b,c"), sep(",");
+    EXPECT_EQ(String_CountFields(s.get(), sep.get()), -1);
+    EXPECT_EQ(count("RESOLVER AND DYNAMIC ACCESS FAILURE: StringCountFields"), 1);
+    EXPECT_EQ(count("DYNAMIC ACCESS FAILURE: String_CountFields"), 0);  // never the shorter one
+    rb::addGlobalMethod("CountFields(source as String, seperator as String) as Integer",
+                        reinterpret_cast<void *>(&testCountFields));
+    EXPECT_EQ(String_CountFields(s.get(), sep.get()), 3);
+    EXPECT_EQ(String_InStr(1, s.get(), sep.get()), -1);
+}
+
+TEST_F(Lookup, MessagesGoThroughDprintfWithALineFeedOffMacOSX) {
+    fw_gestalt_fail(-1);
+    // IsMacOSX keeps its first successful answer; on a fresh process this
+    // takes the dprintf form, here it only checks the message still arrives.
+    rb::String s("x");
+    String_UpperCase(s.get());
+    fw_gestalt_fail(0);
+    ASSERT_FALSE(gLog.empty());
+    EXPECT_EQ(gLog.back().rfind("RESOLVER FAILURE: StringUCase", 0), 0u);
+}
+
+TEST(XStringTest, FourCharacterCodes) {
+    RuntimeInit();
+    gResolver = rb::resolve;
+    XString tiff(0x54494646UL);  // 'TIFF'
+    EXPECT_STREQ(static_cast<const char *>(tiff), "TIFF");
+    EXPECT_EQ(static_cast<unsigned long>(tiff), 0x54494646UL);
+    XString two("ab");
+    EXPECT_EQ(static_cast<unsigned long>(two), 0x61622020UL);
+    XString empty("");
+    EXPECT_EQ(static_cast<unsigned long>(empty), 0x20202020UL);
+    const unsigned char *p = tiff;
+    EXPECT_EQ(p[0], 4);
+    tiff.unlock();
+    two.unlock();
+    empty.unlock();
+}
+
+TEST(XStringTest, BoundsAndTransformingMembersReleaseOnce) {
+    RuntimeInit();
+    gResolver = rb::resolve;
+    rb::registerService("StringDBCSLeft", reinterpret_cast<void *>(&testLeft));
+    XString x("abcdef");
+    REALstring before = x;
+    rb::retainString(before);  // watch it: one reference of ours, one of the holder
+    EXPECT_EQ(before->refCount, 2);
+    x.left(3);
+    EXPECT_STREQ(static_cast<const char *>(x), "abc");
+    EXPECT_EQ(before->refCount, 1);  // released exactly once
+    rb::releaseString(before);
+    // Out of range reads 0 and writes nothing.
+    EXPECT_EQ(x.getat(-1), 0);
+    EXPECT_EQ(x.getat(3), 0);
+    x.setat(10, 'z');
+    x.setat(0, 'A');
+    EXPECT_STREQ(static_cast<const char *>(x), "Abc");
+    x.unlock();
+}
