@@ -73,9 +73,11 @@ protected:
 
 TEST_F(Lookup, LoggedResolverMissesEveryCallThenHitsOnceAndKeepsIt) {
     rb::String s("hello");
+    rb::withholdService("StringDBCSLen");
     EXPECT_EQ(String_Len(s.get()), 0);
     EXPECT_EQ(String_Len(s.get()), 0);
     EXPECT_EQ(count("RESOLVER FAILURE: StringDBCSLen"), 2);  // asked again after each miss
+    rb::restoreServices();
     rb::registerService("StringDBCSLen", reinterpret_cast<void *>(&testLen));
     EXPECT_EQ(String_Len(s.get()), 5);
     // Once found it is kept: withholding the name changes nothing.
@@ -86,6 +88,8 @@ TEST_F(Lookup, LoggedResolverMissesEveryCallThenHitsOnceAndKeepsIt) {
 
 TEST_F(Lookup, SignatureFirstHitFallbackAndMiss) {
     rb::String s("abcdef");
+    rb::withholdService("REALLoadGlobalMethod");
+    rb::withholdService("StringDBCSMid2");
     // Miss: both messages, naming the function, on every call.
     EXPECT_EQ(String_Mid(s.get(), 2), nullptr);
     EXPECT_EQ(String_Mid(s.get(), 2), nullptr);
@@ -93,6 +97,8 @@ TEST_F(Lookup, SignatureFirstHitFallbackAndMiss) {
     EXPECT_EQ(count("RESOLVER AND DYNAMIC ACCESS FAILURE: String_Mid"), 2);
     // Fallback to the resolver: one shorter message, then cached.
     gLog.clear();
+    rb::restoreServices();
+    rb::withholdService("REALLoadGlobalMethod");
     rb::registerService("StringDBCSMid2", reinterpret_cast<void *>(&testMidResolver));
     rb::String r = rb::String::adopt(String_Mid(s.get(), 2));
     EXPECT_EQ(r.str(), "bcdef");
@@ -115,13 +121,19 @@ TEST_F(Lookup, SignatureFirstPrefersTheGlobalMethod) {
 
 TEST_F(Lookup, ResolverFirstMissesGiveMinusOneWithTheResolverName) {
     rb::String s("a,b,c"), sep(",");
+    rb::withholdService("StringCountFields");
+    rb::withholdService("REALLoadGlobalMethod");
     EXPECT_EQ(String_CountFields(s.get(), sep.get()), -1);
     EXPECT_EQ(count("RESOLVER AND DYNAMIC ACCESS FAILURE: StringCountFields"), 1);
     EXPECT_EQ(count("DYNAMIC ACCESS FAILURE: String_CountFields"), 0);  // never the shorter one
+    rb::withholdService("StringInStr");
+    EXPECT_EQ(String_InStr(1, s.get(), sep.get()), -1);
+    rb::restoreServices();
+    rb::withholdService("StringCountFields");
     rb::addGlobalMethod("CountFields(source as String, seperator as String) as Integer",
                         reinterpret_cast<void *>(&testCountFields));
     EXPECT_EQ(String_CountFields(s.get(), sep.get()), 3);
-    EXPECT_EQ(String_InStr(1, s.get(), sep.get()), -1);
+    EXPECT_EQ(gCountCalls, 1);
 }
 
 TEST_F(Lookup, MessagesGoThroughDprintfWithALineFeedOffMacOSX) {
@@ -129,10 +141,32 @@ TEST_F(Lookup, MessagesGoThroughDprintfWithALineFeedOffMacOSX) {
     // IsMacOSX keeps its first successful answer; on a fresh process this
     // takes the dprintf form, here it only checks the message still arrives.
     rb::String s("x");
+    rb::withholdService("StringUCase");
     String_UpperCase(s.get());
     fw_gestalt_fail(0);
     ASSERT_FALSE(gLog.empty());
     EXPECT_EQ(gLog.back().rfind("RESOLVER FAILURE: StringUCase", 0), 0u);
+}
+
+TEST_F(Lookup, TheHostsOwnStringFunctions) {
+    rb::String s("  Grüße, Welt  "), comma(","), old("Welt"), nw("Tavrin");
+    XString x(s.get());
+    EXPECT_EQ(x.len(), 15);
+    EXPECT_EQ(x.lenB(), 17);  // two characters of two bytes
+    rb::String t = rb::String::adopt(String_Trim(s.get()));
+    EXPECT_EQ(t.str(), "Grüße, Welt");
+    rb::String m = rb::String::adopt(String_Mid(t.get(), 3, 3));
+    EXPECT_EQ(m.str(), "üße");
+    EXPECT_EQ(String_InStr(1, t.get(), comma.get()), 6);
+    EXPECT_EQ(String_CountFields(t.get(), comma.get()), 2);
+    rb::String f = rb::String::adopt(String_NthField(t.get(), comma.get(), 2));
+    EXPECT_EQ(f.str(), " Welt");
+    rb::String r = rb::String::adopt(String_Replace(t.get(), old.get(), nw.get()));
+    EXPECT_EQ(r.str(), "Grüße, Tavrin");
+    rb::String u = rb::String::adopt(String_UpperCase(r.get()));
+    EXPECT_EQ(u.str().substr(0, 2), "GR");
+    EXPECT_EQ(String_Asc(m.get()), 0xFC);
+    EXPECT_TRUE(gLog.empty());
 }
 
 TEST(XStringTest, FourCharacterCodes) {
