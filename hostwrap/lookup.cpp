@@ -33,6 +33,27 @@ bool getPropString(REALobject object, const char *name, REALstring *out) {
     return fn && (fn(object, name, out) & 1);
 }
 
+#define GET(T, service_name)                                                                  \
+    bool getProperty(REALobject object, const char *name, T *out) {                          \
+        auto fn = service<RBBoolean (*)(REALobject, const char *, T *)>(service_name);       \
+        return fn && object && (fn(object, name, out) & 1);                                   \
+    }
+#define SET(T, service_name)                                                                  \
+    bool setProperty(REALobject object, const char *name, T value) {                         \
+        auto fn = service<RBBoolean (*)(REALobject, const char *, T)>(service_name);         \
+        return fn && object && (fn(object, name, value) & 1);                                 \
+    }
+GET(int32_t, "REALGetPropValueInt")
+GET(uint8_t, "REALGetPropValueBool")
+GET(double, "REALGetPropValueDouble")
+GET(REALstring, "REALGetPropValueString")
+GET(REALobject, "REALGetPropValueObject")
+SET(int32_t, "REALSetPropValueInt")
+SET(uint8_t, "REALSetPropValueBoolean")
+SET(double, "REALSetPropValueDouble")
+SET(REALstring, "REALSetPropValueString")
+SET(REALobject, "REALSetPropValueObject")
+
 void unlockObject(REALobject object) {
     auto fn = service<void (*)(REALobject)>("REALUnlockObject");
     if (fn && object) fn(object);

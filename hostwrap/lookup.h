@@ -32,6 +32,9 @@ inline constexpr const char *kDynamic = "DYNAMIC ACCESS FAILURE:";
 inline constexpr const char *kBoth = "RESOLVER AND DYNAMIC ACCESS FAILURE:";
 inline constexpr const char *kResolver = "RESOLVER FAILURE:";
 
+// A procedure's miss result is a placeholder.
+template <class R> using MissOf = std::conditional_t<std::is_void_v<R>, int, R>;
+
 namespace detail {
 template <class R, class... A> R invoke(void *fn, A... args) {
     return reinterpret_cast<R (*)(A...)>(fn)(args...);
@@ -84,6 +87,80 @@ R resolverFirst(Slot &slot, const char *resolverName, const char *signature, con
     if (fn) return detail::invoke<R>(fn, args...);
     logFailure(kBoth, name);
     return missResult;
+}
+
+// Property services by value type: true and the value when the object has
+// the property.
+bool getProperty(REALobject object, const char *name, int32_t *out);
+bool getProperty(REALobject object, const char *name, uint8_t *out);
+bool getProperty(REALobject object, const char *name, double *out);
+bool getProperty(REALobject object, const char *name, REALstring *out);
+bool getProperty(REALobject object, const char *name, REALobject *out);
+bool setProperty(REALobject object, const char *name, int32_t value);
+bool setProperty(REALobject object, const char *name, uint8_t value);
+bool setProperty(REALobject object, const char *name, double value);
+bool setProperty(REALobject object, const char *name, REALstring value);
+bool setProperty(REALobject object, const char *name, REALobject value);
+
+// Property-first getter: the property on every call; else (after "DYNAMIC
+// ACCESS FAILURE") the resolver's generic getter in the selector form.
+template <class R>
+R propertyFirstGet(Slot &slot, REALobject object, const char *property, const char *resolverName, int32_t selector,
+                   const char *name, R missResult) {
+    R value{};
+    if (getProperty(object, property, &value)) return value;
+    logFailure(kDynamic, name);
+    void *fn = slot.load(std::memory_order_acquire);
+    if (!fn) {
+        fn = KespResolver(resolverName);
+        slot.store(fn, std::memory_order_release);
+    }
+    if (fn) return detail::invoke<R>(fn, object, selector);
+    logFailure(kBoth, name);
+    return missResult;
+}
+
+// Property-first setter, the same way with (object, selector, value).
+template <class T>
+void propertyFirstSet(Slot &slot, REALobject object, const char *property, const char *resolverName, int32_t selector,
+                      const char *name, T value) {
+    if (setProperty(object, property, value)) return;
+    logFailure(kDynamic, name);
+    void *fn = slot.load(std::memory_order_acquire);
+    if (!fn) {
+        fn = KespResolver(resolverName);
+        slot.store(fn, std::memory_order_release);
+    }
+    if (fn) return detail::invoke<void>(fn, object, selector, value);
+    logFailure(kBoth, name);
+}
+
+// Property-only lookup: no slot, no resolver; a miss logs `prefix` (or
+// nothing for a null prefix).
+template <class R>
+R propertyOnlyGet(REALobject object, const char *property, const char *prefix, const char *name, R missResult) {
+    R value{};
+    if (getProperty(object, property, &value)) return value;
+    if (prefix) logFailure(prefix, name);
+    return missResult;
+}
+
+// Signature-first lookup of an object's method: the method found for the
+// first object serves every later call.
+template <class R, class... A>
+R signatureFirstObject(Slot &slot, REALobject object, const char *signature, const char *resolverName,
+                       const char *name, MissOf<R> missResult, A... args) {
+    if (void *fn = slot.load(std::memory_order_acquire)) return detail::invoke<R>(fn, object, args...);
+    void *fn = loadObjectMethod(object, signature);
+    slot.store(fn, std::memory_order_release);
+    if (fn) return detail::invoke<R>(fn, object, args...);
+    logFailure(kDynamic, name);
+    if (!resolverName) return static_cast<R>(missResult);
+    fn = KespResolver(resolverName);
+    slot.store(fn, std::memory_order_release);
+    if (fn) return detail::invoke<R>(fn, object, args...);
+    logFailure(kBoth, name);
+    return static_cast<R>(missResult);
 }
 
 // Silent resolver lookup: nothing logged.

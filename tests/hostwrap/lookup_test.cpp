@@ -7,6 +7,8 @@
 
 #include <fw/Carbon.h>
 #include <rb/host.h>
+#include <rb/object.h>
+#include "lookup.h"
 #include <rb/runtime.h>
 #include <rb/string.h>
 
@@ -167,6 +169,91 @@ TEST_F(Lookup, TheHostsOwnStringFunctions) {
     EXPECT_EQ(u.str().substr(0, 2), "GR");
     EXPECT_EQ(String_Asc(m.get()), 0xFC);
     EXPECT_TRUE(gLog.empty());
+}
+
+namespace {
+struct Widget {
+    int32_t left = 7;
+};
+int gGetterCalls = 0, gHideCalls = 0, gSilentCalls = 0;
+int32_t gLastSelector = -1;
+extern "C" int32_t testPosGetter(REALobject, int32_t selector) {
+    ++gGetterCalls;
+    gLastSelector = selector;
+    return 42;
+}
+extern "C" void testHide(REALobject) { ++gHideCalls; }
+extern "C" int32_t testPriority() { return ++gSilentCalls; }
+
+rb::ClassInfo *widgetClass(bool withLeft) {
+    const char *name = withLeft ? "LookupWidgetL" : "LookupWidget";
+    if (rb::ClassInfo *c = rb::findClass(name)) return c;
+    rb::ClassInfo *c = rb::defineClass<Widget>(name);
+    if (withLeft)
+        rb::addHostProperty(
+            c, "Left", "integer", [c](REALobject o) { return rb::Value(int64_t(rb::fields<Widget>(o, c)->left)); },
+            [c](REALobject o, const rb::Value &v) { rb::fields<Widget>(o, c)->left = int32_t(std::get<int64_t>(v)); });
+    return c;
+}
+
+// Rows as a family table would have them.
+int32_t Widget_GetLeft(REALobject o) {
+    static hostwrap::Slot _fp{nullptr};
+    return hostwrap::propertyFirstGet<int32_t>(_fp, o, "Left", "testPosGetter", 0, "Widget_GetLeft", 0);
+}
+void Widget_Hide(REALobject o) {
+    static hostwrap::Slot _fp{nullptr};
+    hostwrap::signatureFirstObject<void>(_fp, o, "Hide()", "testHideResolver", "Widget_Hide", 0);
+}
+int32_t Thread_GetPriority() {
+    static hostwrap::Slot _fp{nullptr};
+    return hostwrap::silentResolver<int32_t>(_fp, "testPriority", 0);
+}
+int32_t Widget_CursorCount(REALobject o) {
+    return hostwrap::propertyOnlyGet<int32_t>(o, "Cursors", hostwrap::kDynamic, "Widget_CursorCount", 0);
+}
+}  // namespace
+
+TEST_F(Lookup, PropertyFirstAsksThePropertyEveryCallAndFallsBackInSelectorForm) {
+    rb::ObjRef with = rb::make(widgetClass(true)), without = rb::make(widgetClass(false));
+    EXPECT_EQ(Widget_GetLeft(with.get()), 7);
+    EXPECT_EQ(gGetterCalls, 0);
+    // Without the property: the message on every call, even while the
+    // resolver's getter answers.
+    rb::registerService("testPosGetter", reinterpret_cast<void *>(&testPosGetter));
+    EXPECT_EQ(Widget_GetLeft(without.get()), 42);
+    EXPECT_EQ(Widget_GetLeft(without.get()), 42);
+    EXPECT_EQ(gLastSelector, 0);
+    EXPECT_EQ(count("DYNAMIC ACCESS FAILURE: Widget_GetLeft"), 2);
+    EXPECT_EQ(count("RESOLVER AND DYNAMIC ACCESS FAILURE: Widget_GetLeft"), 0);
+}
+
+TEST_F(Lookup, PropertyFirstMissLogsBothAndReturnsZero) {
+    rb::ObjRef without = rb::make(widgetClass(false));
+    EXPECT_EQ(Widget_GetLeft(without.get()), 0);
+    EXPECT_EQ(Widget_GetLeft(without.get()), 0);
+    EXPECT_EQ(count("DYNAMIC ACCESS FAILURE: Widget_GetLeft"), 2);
+    EXPECT_EQ(count("RESOLVER AND DYNAMIC ACCESS FAILURE: Widget_GetLeft"), 2);
+}
+
+TEST_F(Lookup, ObjectMethodFoundOnceServesOtherObjects) {
+    rb::ObjRef a = rb::make(widgetClass(false)), b = rb::make(widgetClass(false));
+    rb::findClass("LookupWidget")->methods.push_back({"Hide()", reinterpret_cast<void *>(&testHide), nullptr});
+    Widget_Hide(a.get());
+    rb::withholdService("REALLoadObjectMethod");  // later calls must not ask again
+    Widget_Hide(b.get());
+    EXPECT_EQ(gHideCalls, 2);
+    EXPECT_TRUE(gLog.empty());
+}
+
+TEST_F(Lookup, SilentResolverAndPropertyOnly) {
+    EXPECT_EQ(Thread_GetPriority(), 0);
+    EXPECT_TRUE(gLog.empty());  // silent
+    rb::registerService("testPriority", reinterpret_cast<void *>(&testPriority));
+    EXPECT_EQ(Thread_GetPriority(), 1);
+    rb::ObjRef w = rb::make(widgetClass(true));
+    EXPECT_EQ(Widget_CursorCount(w.get()), 0);
+    EXPECT_EQ(count("DYNAMIC ACCESS FAILURE: Widget_CursorCount"), 1);
 }
 
 TEST(XStringTest, FourCharacterCodes) {
