@@ -3,6 +3,8 @@
 #include "debug.h"
 #include "resolver.h"
 
+#include <cstdint>
+
 namespace hostwrap {
 
 namespace {
@@ -14,6 +16,16 @@ void logFailure(const char *prefix, const char *name) {
         dlog("%s %s", prefix, name);
     else
         dprintf("%s %s\n", prefix, name);
+}
+
+void entryTrace(const char *name, const void *slotValue) {
+    logFailure("in", name);
+    // Pointers print by their low 32 bits: %x takes an unsigned int.
+    unsigned low = unsigned(reinterpret_cast<uintptr_t>(slotValue) & 0xFFFFFFFFu);
+    if (IsMacOSX())
+        dlog("_fp Address->(%x)", low);
+    else
+        dprintf("_fp Address->(%x)\n", low);
 }
 
 void *KespResolver(const char *name) { return gResolver ? gResolver(name) : nullptr; }

@@ -163,6 +163,10 @@ R signatureFirstObject(Slot &slot, REALobject object, const char *signature, con
     return static_cast<R>(missResult);
 }
 
+// The entry trace of the accessors that have one: "in <name>", then the
+// slot's value by its low 32 bits ("_fp Address->(%x)").
+void entryTrace(const char *name, const void *slotValue);
+
 // Silent resolver lookup: nothing logged.
 template <class R, class... A> R silentResolver(Slot &slot, const char *resolverName, R missResult, A... args) {
     void *fn = slot.load(std::memory_order_acquire);

@@ -256,6 +256,15 @@ TEST_F(Lookup, SilentResolverAndPropertyOnly) {
     EXPECT_EQ(count("DYNAMIC ACCESS FAILURE: Widget_CursorCount"), 1);
 }
 
+TEST_F(Lookup, EntryTracePrintsTheSlotsLow32Bits) {
+    hostwrap::entryTrace("Thread__Init", reinterpret_cast<void *>(uintptr_t(0x1234abcd5678ef90ULL)));
+    hostwrap::entryTrace("Thread__Init", nullptr);
+    ASSERT_EQ(gLog.size(), 4u);
+    EXPECT_EQ(gLog[0], "in Thread__Init");
+    EXPECT_EQ(gLog[1], "_fp Address->(5678ef90)");
+    EXPECT_EQ(gLog[3], "_fp Address->(0)");
+}
+
 TEST(XStringTest, FourCharacterCodes) {
     RuntimeInit();
     gResolver = rb::resolve;
