@@ -4,6 +4,7 @@
 
 #include "debug.h"
 #include "host.h"
+#include "bundle.h"
 #include "unit.h"
 #include "xstring.h"
 
@@ -156,9 +157,7 @@ void AVC_SetBundleTimer(REALobject obj, RBInteger delay, RBInteger duration) {
     using Fn = EventLoopTimerRef (*)(EventLoopTimerRef *, RBInteger, RBInteger, void *, EventLoopIdleTimerProcPtr);
     if (d->bundleLoaded == 1) {
         d->lastError = -50;
-        CFStringRef name = CFStringCreateWithCString(nullptr, "SetTimerAVC", kCFStringEncodingASCII);
-        auto fn = reinterpret_cast<Fn>(d->bundle ? CFBundleGetFunctionPointerForName(d->bundle, name) : nullptr);
-        CFRelease(name);
+        auto fn = reinterpret_cast<Fn>(avc::bundleFunction(d->bundle, "SetTimerAVC"));
         if (!fn) return;
         d->lastError = 0;
         fn(&d->idleTimer, delay, duration, d, &BackgroundTimerProc);

@@ -1,4 +1,5 @@
 // General AV/C STATUS inquiries to the unit, printed to standard output.
+#include "bundle.h"
 #include "unit.h"
 
 #include <cstdio>
@@ -72,9 +73,7 @@ void inquire(REALobject obj, const char *name, Inquiry local) {
     AVCData *d = AVC_Data(obj);
     if (d->bundleLoaded == 1) {
         d->lastError = -50;
-        CFStringRef n = CFStringCreateWithCString(nullptr, name, kCFStringEncodingASCII);
-        auto fn = reinterpret_cast<Inquiry>(d->bundle ? CFBundleGetFunctionPointerForName(d->bundle, n) : nullptr);
-        CFRelease(n);
+        auto fn = reinterpret_cast<Inquiry>(avc::bundleFunction(d->bundle, name));
         if (!fn) return;
         d->lastError = fn(d->unit);
         return;

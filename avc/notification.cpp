@@ -3,6 +3,7 @@
 // message reaches each live object exactly once, newest first.
 #include "notification.h"
 
+#include "bundle.h"
 #include "debug.h"
 #include "host.h"
 #include "xstring.h"
@@ -54,11 +55,7 @@ FWNotificationData *data(REALobject o) {
 }
 
 template <class F> F bundleFunction(FWNotificationData *d, const char *name) {
-    if (!d->bundle) return nullptr;
-    CFStringRef n = CFStringCreateWithCString(nullptr, name, kCFStringEncodingASCII);
-    void *fn = CFBundleGetFunctionPointerForName(d->bundle, n);
-    CFRelease(n);
-    return reinterpret_cast<F>(fn);
+    return reinterpret_cast<F>(avc::bundleFunction(d->bundle, name));
 }
 
 void createPort(REALobject obj) {
@@ -223,47 +220,12 @@ void FW_Destructor(REALobject o) {
 
 void FW_CustomConstructor1(REALobject o, REALstring bundleURL) {
     FWNotificationData *d = data(o);
-    size_t length = 0;
-    const char *bytes = avc::stringBytes(bundleURL, &length);
-    uint32_t encoding = bundleURL ? avc::stringEncoding(bundleURL) : 0;
-    if (encoding == 0xFFFFFFFFu || encoding == 0xFFFF) encoding = CFStringGetSystemEncoding();
-    CFStringRef path = bytes ? CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8 *>(bytes),
-                                                       CFIndex(length), encoding, false)
-                             : nullptr;
-    d->bundleURL = path ? CFURLCreateWithFileSystemPath(nullptr, path, kCFURLPOSIXPathStyle, true) : nullptr;
-    if (d->bundleURL) {
-        d->bundle = CFBundleCreate(nullptr, d->bundleURL);
-        if (d->bundle) {
-            d->bundleLoaded = CFBundleLoadExecutable(d->bundle) ? 1 : 0;
-            if (d->bundleLoaded) createPort(o);
-        }
-    } else {
-        createPort(o);
-    }
-    if (path) CFRelease(path);
+    avc::bundleFromPath({d->bundleURL, d->bundle, d->bundleLoaded, d->lastError}, bundleURL, o, createPort);
 }
 
 void FW_CustomConstructor2(REALobject o, REALobject folderItem) {
     FWNotificationData *d = data(o);
-    d->lastError = -4960;
-    CFURLRef url = nullptr;
-    FSRef ref;
-    if (avc::folderItemRef(folderItem, &ref)) {
-        d->lastError = 0;
-        url = CFURLCreateFromFSRef(nullptr, &ref);
-        if (!url) d->lastError = -4960;
-    }
-    if (d->lastError == 0) {
-        d->bundle = CFBundleCreate(nullptr, url);
-        if (!d->bundle) d->lastError = -4960;
-    }
-    if (d->bundle) {
-        d->bundleLoaded = CFBundleLoadExecutable(d->bundle) ? 1 : 0;
-        if (d->bundleLoaded) createPort(o);
-    } else {
-        createPort(o);
-    }
-    if (url) CFRelease(url);
+    avc::bundleFromFolderItem({d->bundleURL, d->bundle, d->bundleLoaded, d->lastError}, folderItem, o, createPort);
 }
 
 void FW_CustomConstructor3(REALobject o) { FW_CustomConstructor2(o, nullptr); }

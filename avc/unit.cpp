@@ -1,5 +1,6 @@
 #include "unit.h"
 
+#include "bundle.h"
 #include "debug.h"
 #include "host.h"
 
@@ -14,11 +15,7 @@ AVCData *gAVCdataLast = nullptr;
 namespace {
 
 template <class F> F bundleFunction(AVCData *d, const char *name) {
-    if (!d->bundle) return nullptr;
-    CFStringRef n = CFStringCreateWithCString(nullptr, name, kCFStringEncodingASCII);
-    void *fn = CFBundleGetFunctionPointerForName(d->bundle, n);
-    CFRelease(n);
-    return reinterpret_cast<F>(fn);
+    return reinterpret_cast<F>(avc::bundleFunction(d->bundle, name));
 }
 
 bool viaBundle(const AVCData *d) { return d->bundleLoaded == 1; }
@@ -138,52 +135,14 @@ void AVC_Initialize(REALobject obj) {
     AVC_GetIOFireWireAVCLibUnitInterface(obj);
 }
 
+avc::HelperBundle bundleOf(AVCData *d) { return {d->bundleURL, d->bundle, d->bundleLoaded, d->lastError}; }
+
 void AVC_CustomConstructor1(REALobject obj, REALstring bundleURL) {
-    AVCData *d = AVC_Data(obj);
-    uint32_t encoding = 0;
-    if (bundleURL) {
-        encoding = avc::stringEncoding(bundleURL);
-        if (encoding == 0xFFFFFFFFu || encoding == 0xFFFF) encoding = CFStringGetSystemEncoding();
-    }
-    size_t length = 0;
-    const char *bytes = avc::stringBytes(bundleURL, &length);
-    CFStringRef path = bytes ? CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8 *>(bytes),
-                                                       CFIndex(length), encoding, false)
-                             : nullptr;
-    d->bundleURL = path ? CFURLCreateWithFileSystemPath(nullptr, path, kCFURLPOSIXPathStyle, true) : nullptr;
-    if (d->bundleURL) {
-        d->bundle = CFBundleCreate(nullptr, d->bundleURL);
-        if (d->bundle) {
-            d->bundleLoaded = CFBundleLoadExecutable(d->bundle) ? 1 : 0;
-            if (d->bundleLoaded) AVC_Initialize(obj);
-        }
-    } else {
-        AVC_Initialize(obj);
-    }
-    if (path) CFRelease(path);
+    avc::bundleFromPath(bundleOf(AVC_Data(obj)), bundleURL, obj, AVC_Initialize);
 }
 
 void AVC_CustomConstructor2(REALobject obj, REALobject bundleFolderItem) {
-    AVCData *d = AVC_Data(obj);
-    d->lastError = -4960;
-    CFURLRef url = nullptr;
-    FSRef ref;
-    if (avc::folderItemRef(bundleFolderItem, &ref)) {
-        d->lastError = 0;
-        url = CFURLCreateFromFSRef(nullptr, &ref);
-        if (!url) d->lastError = -4960;
-    }
-    if (d->lastError == 0) {
-        d->bundle = CFBundleCreate(nullptr, url);
-        if (!d->bundle) d->lastError = -4960;
-    }
-    if (d->bundle) {
-        d->bundleLoaded = CFBundleLoadExecutable(d->bundle) ? 1 : 0;
-        if (d->bundleLoaded) AVC_Initialize(obj);
-    } else {
-        AVC_Initialize(obj);
-    }
-    if (url) CFRelease(url);
+    avc::bundleFromFolderItem(bundleOf(AVC_Data(obj)), bundleFolderItem, obj, AVC_Initialize);
 }
 
 void AVC_CustomConstructor3(REALobject obj) { AVC_CustomConstructor2(obj, nullptr); }
