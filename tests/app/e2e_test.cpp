@@ -96,6 +96,14 @@ protected:
         rb::op::runFor(50);
     }
 
+    // Chooses the folder, then Start Capture through the cue dialog.
+    void startCapture(const std::string &folder) {
+        rb::op::answerFolder(folder);
+        rb::op::click("controlwindow", "BevelButton1");
+        rb::op::answerOK();
+        rb::op::click("controlwindow", "capturebutton");
+    }
+
     CaptureWindow &main() { return *static_cast<CaptureWindow *>(rb::findWindow("CaptureWindow")); }
     controlwindow &palette() { return *static_cast<controlwindow *>(rb::findWindow("controlwindow")); }
 };
@@ -275,10 +283,7 @@ TEST_F(Tavrin, TimedCaptureEndsInNumberedTiffFiles) {
     rb::op::type("controlwindow", "framecount", "1");
     rb::op::type("controlwindow", "nameprefix", "clip");
     rb::op::selectRow("controlwindow", "filecreator", 1);
-    rb::op::answerFolder(out.string());
-    rb::op::click("controlwindow", "BevelButton1");
-    rb::op::answerOK();
-    rb::op::click("controlwindow", "capturebutton");
+    startCapture(out.string());
     EXPECT_EQ(palette().capturebutton->caption(), "Stop Capture");
     for (int i = 0; i < 60 && palette().mymessage->text() != "Done"; ++i) rb::op::runFor(100);
     EXPECT_EQ(palette().mymessage->text(), "Done");
@@ -310,10 +315,7 @@ TEST_F(Tavrin, StopBeforeTheFirstGrabWritesNothingAndStopsTheDeck) {
     fs::path out = gDir / "out" / "early";
     fs::create_directories(out);
     rb::op::type("controlwindow", "framecount", "5");
-    rb::op::answerFolder(out.string());
-    rb::op::click("controlwindow", "BevelButton1");
-    rb::op::answerOK();
-    rb::op::click("controlwindow", "capturebutton");
+    startCapture(out.string());
     rb::op::runFor(200);
     rb::op::click("controlwindow", "capturebutton");  // Stop Capture
     for (int i = 0; i < 30 && palette().mymessage->text() != "Done"; ++i) rb::op::runFor(100);
@@ -329,10 +331,7 @@ TEST_F(Tavrin, UnwritableFolderLosesNoOtherFrameAndSaysSo) {
     fs::path out = gDir / "out" / "gone";
     fs::create_directories(out);
     rb::op::type("controlwindow", "framecount", "1");
-    rb::op::answerFolder(out.string());
-    rb::op::click("controlwindow", "BevelButton1");
-    rb::op::answerOK();
-    rb::op::click("controlwindow", "capturebutton");
+    startCapture(out.string());
     fs::remove_all(out);  // the folder goes away during the run
     for (int i = 0; i < 60 && palette().capturebutton->caption() != "Start Capture"; ++i) rb::op::runFor(100);
     EXPECT_EQ(palette().capturebutton->caption(), "Start Capture");
@@ -462,10 +461,7 @@ TEST_F(Tavrin, GrabsComeOneIntervalApartOnTheTickClock) {
     fs::path out = gDir / "out" / "timed";
     fs::create_directories(out);
     rb::op::type("controlwindow", "framecount", "3");
-    rb::op::answerFolder(out.string());
-    rb::op::click("controlwindow", "BevelButton1");
-    rb::op::answerOK();
-    rb::op::click("controlwindow", "capturebutton");
+    startCapture(out.string());
     rb::op::runFor(50);
     std::vector<int64_t> grabbedAt;
     for (int64_t t = 1; t <= 300 && grabbedAt.size() < 4; ++t) {
@@ -493,10 +489,7 @@ TEST_F(Tavrin, StopAfterTwoGrabsSavesThoseTwo) {
     fs::create_directories(out);
     rb::op::type("controlwindow", "framecount", "10");
     rb::op::type("controlwindow", "nameprefix", "t");
-    rb::op::answerFolder(out.string());
-    rb::op::click("controlwindow", "BevelButton1");
-    rb::op::answerOK();
-    rb::op::click("controlwindow", "capturebutton");
+    startCapture(out.string());
     rb::op::runFor(50);
     for (int64_t t : {60, 120}) {
         setTicks(t);
@@ -525,10 +518,7 @@ TEST_F(Tavrin, StaleFramesOfAnEarlierRunAreNotSavedAgain) {
     rb::op::click("CaptureWindow", "BevelButton1");
     ASSERT_NE(main().frame(1), nullptr);
     rb::op::type("controlwindow", "framecount", "5");
-    rb::op::answerFolder(out.string());
-    rb::op::click("controlwindow", "BevelButton1");
-    rb::op::answerOK();
-    rb::op::click("controlwindow", "capturebutton");
+    startCapture(out.string());
     rb::op::runFor(100);
     rb::op::click("controlwindow", "capturebutton");
     for (int i = 0; i < 50 && palette().mymessage->text() != "Done"; ++i) rb::op::runFor(20);
@@ -542,10 +532,7 @@ TEST_F(Tavrin, GrabNowDuringARunKeepsTheRunsFrames) {
     setTicks(0);
     rb::setClock([] { return gFakeUs.load(); });
     rb::op::type("controlwindow", "framecount", "3");
-    rb::op::answerFolder(out.string());
-    rb::op::click("controlwindow", "BevelButton1");
-    rb::op::answerOK();
-    rb::op::click("controlwindow", "capturebutton");
+    startCapture(out.string());
     rb::op::runFor(50);
     for (int64_t t : {60, 120, 180}) {
         setTicks(t);
@@ -572,10 +559,7 @@ TEST_F(Tavrin, APrefixCannotLeaveTheChosenFolder) {
     fs::create_directories(out);
     rb::op::type("controlwindow", "framecount", "0");
     rb::op::type("controlwindow", "nameprefix", "../escape");
-    rb::op::answerFolder(out.string());
-    rb::op::click("controlwindow", "BevelButton1");
-    rb::op::answerOK();
-    rb::op::click("controlwindow", "capturebutton");
+    startCapture(out.string());
     for (int i = 0; i < 100 && palette().capturebutton->caption() != "Start Capture"; ++i) rb::op::runFor(20);
     EXPECT_FALSE(fs::exists(gDir / "out" / "escape000.tif"));
     EXPECT_EQ(palette().mymessage->text(), "1 frame could not be saved");
@@ -701,10 +685,7 @@ TEST_F(Tavrin, FireWireCaptureSurvivesBusResetAndReplug) {
     setTicks(0);
     rb::setClock([] { return gFakeUs.load(); });
     rb::op::type("controlwindow", "framecount", "2");
-    rb::op::answerFolder(out.string());
-    rb::op::click("controlwindow", "BevelButton1");
-    rb::op::answerOK();
-    rb::op::click("controlwindow", "capturebutton");
+    startCapture(out.string());
     rb::op::runFor(50);
     setTicks(60);
     for (int i = 0; i < 100 && palette().counter < 1; ++i) rb::op::runFor(2);
