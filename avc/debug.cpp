@@ -142,7 +142,7 @@ std::string hexDumpText(REALobject block, int32_t size) {
         return text;
     }
     // The block's bytes through the host; the address prints by its low 32 bits.
-    static auto getPtr = reinterpret_cast<void *(*)(REALobject)>(hostService("memoryBlockGetPtr"));
+    auto getPtr = reinterpret_cast<void *(*)(REALobject)>(hostService("memoryBlockGetPtr"));
     const unsigned char *bytes = getPtr ? static_cast<const unsigned char *>(getPtr(block)) : nullptr;
     if (!bytes) return text;
     auto addr = [](const void *p) { return unsigned(uintptr_t(p) & 0xFFFFFFFFu); };

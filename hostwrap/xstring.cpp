@@ -56,9 +56,10 @@ XString::operator const unsigned char *() const {
     size_t n = 0;
     const char *b = bytesOf(s_, &n);
     if (n > 255) n = 255;
-    pascal_[0] = uint8_t(n);
-    if (b) std::memcpy(pascal_ + 1, b, n);
-    return pascal_;
+    thread_local unsigned char pascal[256];  // keeps XString one pointer wide
+    pascal[0] = uint8_t(n);
+    if (b) std::memcpy(pascal + 1, b, n);
+    return pascal;
 }
 
 char XString::getat(long pos) const {

@@ -21,7 +21,9 @@ public:
     operator unsigned long() const;        // four-character code, padded with spaces
     operator REALstring() const { return s_; }
     operator const char *() const;         // the bytes ("" for none), NUL-terminated
-    operator const unsigned char *() const;  // a length-prefixed view (at most 255)
+    // A length-prefixed view (at most 255 bytes), valid until the next such
+    // view on this thread.
+    operator const unsigned char *() const;
 
     // Bytes by position; out of range reads 0 and writes nothing.
     char getat(long pos) const;
@@ -72,5 +74,6 @@ public:
 private:
     XString hold(REALstring result);
     REALstring s_ = nullptr;
-    mutable unsigned char pascal_[256] = {};
 };
+
+static_assert(sizeof(XString) == sizeof(void *), "XString holds one host string reference");
