@@ -95,3 +95,53 @@ void AVC_SendCommandStatusVendorDependent(REALobject o) {
     inquire(o, "SendCommandStatusVendorDependent", SendCommandStatusVendorDependent);
 }
 }
+
+namespace {
+
+// The unit's answer to a frame, printed under its title; returns the status.
+IOReturn exchange(IOFireWireAVCLibUnitInterface **unit, const char *title, const UInt8 *frame, UInt32 length,
+                  UInt8 *response, UInt32 *responseLength, bool withLength) {
+    IOReturn status = (*unit)->AVCCommand(unit, frame, length, response, responseLength);
+    if (withLength)
+        std::printf("\n%s result: 0x%08X responseLen: %ld\n", title, unsigned(status), long(*responseLength));
+    else
+        std::printf("\n%s result: 0x%08X\n", title, unsigned(status));
+    if (status == 0) DisplayAVCResponse(response);
+    return status;
+}
+
+void Wait10Seconds() {
+    std::printf("\nPlaying:");
+    for (int i = 0; i < 30; ++i) {
+        std::printf(".");
+        std::fflush(stdout);
+    }
+    std::printf("\n");
+}
+
+}  // namespace
+
+extern "C" int TestFunction(int, char **) {
+    IOCFPlugInInterface **plugin = CreateIOCFPlugInInterface();
+    if (!plugin) {
+        std::printf("\n***Did not find any AVC devices***");
+        return 0;
+    }
+    IOFireWireAVCLibUnitInterface **unit = GetIOFireWireAVCLibUnitInterface(plugin);
+    if (unit) {
+        UInt8 response[256] = {};
+        UInt32 length = sizeof response;
+        const UInt8 unitInfo[8] = {0x01, 0xFF, 0x30, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+        if (exchange(unit, "UNIT INFO", unitInfo, 8, response, &length, true) == 0) DisplayUnitInfo(response);
+        // Each later exchange offers the length the previous one received.
+        const UInt8 subunitInfo[8] = {0x01, 0xFF, 0x31, 0x07, 0xFF, 0xFF, 0xFF, 0xFF};
+        if (exchange(unit, "SUBUNIT INFO", subunitInfo, 8, response, &length, true) == 0) DisplaySubunitInfo(response);
+        const UInt8 play[4] = {0x00, 0x20, 0xC3, 0x75};
+        if (exchange(unit, "PLAY", play, 4, response, &length, false) == 0 && response[0] == 0x09) Wait10Seconds();
+        const UInt8 stop[4] = {0x00, 0x20, 0xC4, 0x60};
+        exchange(unit, "WIND STOP", stop, 4, response, &length, false);
+        ReleaseIOFireWireAVCLibUnitInterface(unit);
+    }
+    DestroyPlugInInterface(plugin);
+    return 0;
+}

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <dlfcn.h>
 #include <utility>
 #include <string>
 #include <vector>
@@ -337,6 +338,28 @@ TEST_F(AVCPlugin, EveryMessageTypeReachesItsPositionWithItsText) {
     fwsim_send_message(fwsim_unit_id(0), 0x1234, nullptr);  // unknown: nothing raised
     rb::runFor(20);
     EXPECT_TRUE(gHeard.empty());
+}
+
+TEST_F(AVCPlugin, DiagnosticsPrintTheirDumps) {
+    rb::ObjRef o = unit();
+    testing::internal::CaptureStdout();
+    rb::call<void>(entry("AVC.UnitInfo()"), o.get());
+    rb::call<void>(entry("AVC.SubunitInfo()"), o.get());
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("\nDisplay: AVCResponse\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("IMPLEMENTED/STABLE"), std::string::npos) << out;
+    EXPECT_NE(out.find("\tunit_type: 0x04 Video cassette recorder (VCR)\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("\nDisplay: SubunitInfo\n"), std::string::npos) << out;
+    EXPECT_EQ(lastError(o.get()), 0);
+    o = rb::ObjRef();  // let the unit go for the test sequence
+    testing::internal::CaptureStdout();
+    void *lib = dlopen(TAVRIN_AVC_PLUGIN, RTLD_NOW | RTLD_NOLOAD);
+    auto test = reinterpret_cast<int (*)(int, char **)>(lib ? dlsym(lib, "TestFunction") : nullptr);
+    ASSERT_NE(test, nullptr);
+    EXPECT_EQ(test(0, nullptr), 0);
+    out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("UNIT INFO result: 0x00000000"), std::string::npos) << out;
+    EXPECT_NE(out.find("WIND STOP result"), std::string::npos) << out;
 }
 
 int main(int argc, char **argv) {
