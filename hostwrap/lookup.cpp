@@ -11,6 +11,13 @@ namespace {
 template <class F> F service(const char *name) { return reinterpret_cast<F>(hostService(name)); }
 }  // namespace
 
+void logText(const char *text) {
+    if (IsMacOSX())
+        dlog("%s", text);
+    else
+        dprintf("%s\n", text);
+}
+
 void logFailure(const char *prefix, const char *name) {
     if (IsMacOSX())
         dlog("%s %s", prefix, name);

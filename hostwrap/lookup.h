@@ -18,6 +18,8 @@ using Slot = std::atomic<void *>;
 // Logs "<prefix> <name>" through the debug helpers: dlog on Mac OS X,
 // dprintf with a line feed otherwise.
 void logFailure(const char *prefix, const char *name);
+// Logs a literal as it stands, the same way.
+void logText(const char *text);
 
 // The host's function of a resolver name, or null.
 void *KespResolver(const char *name);
@@ -166,6 +168,35 @@ R signatureFirstObject(Slot &slot, REALobject object, const char *signature, con
 // The entry trace of the accessors that have one: "in <name>", then the
 // slot's value by its low 32 bits ("_fp Address->(%x)").
 void entryTrace(const char *name, const void *slotValue);
+
+// Resolver-first lookup with a property fallback (asked on every call while
+// the slot is empty); the one message names `name`.
+template <class R>
+R resolverFirstThenProperty(Slot &slot, REALobject object, const char *resolverName, const char *property,
+                            const char *name, R missResult) {
+    if (void *fn = slot.load(std::memory_order_acquire)) return detail::invoke<R>(fn, object);
+    void *fn = KespResolver(resolverName);
+    slot.store(fn, std::memory_order_release);
+    if (fn) return detail::invoke<R>(fn, object);
+    R value{};
+    if (getProperty(object, property, &value)) return value;
+    logFailure(kBoth, name);
+    return missResult;
+}
+
+// The call trace of a silent resolver lookup: the literal is logged before
+// every call of the found function, nothing on a miss.
+template <class R, class... A>
+R silentResolverTraced(Slot &slot, const char *resolverName, const char *trace, R missResult, A... args) {
+    void *fn = slot.load(std::memory_order_acquire);
+    if (!fn) {
+        fn = KespResolver(resolverName);
+        slot.store(fn, std::memory_order_release);
+    }
+    if (!fn) return missResult;
+    logText(trace);
+    return detail::invoke<R>(fn, args...);
+}
 
 // Silent resolver lookup: nothing logged.
 template <class R, class... A> R silentResolver(Slot &slot, const char *resolverName, R missResult, A... args) {

@@ -265,6 +265,37 @@ TEST_F(Lookup, EntryTracePrintsTheSlotsLow32Bits) {
     EXPECT_EQ(gLog[3], "_fp Address->(0)");
 }
 
+namespace {
+extern "C" int32_t testDoEvents() { return 9; }
+extern "C" REALstring testTitleGetter(REALobject) { return rb::newString("from resolver"); }
+}  // namespace
+
+TEST_F(Lookup, CallTraceBeforeEveryCallAndNothingOnAMiss) {
+    static hostwrap::Slot slot{nullptr};
+    EXPECT_EQ(hostwrap::silentResolverTraced<int32_t>(slot, "testDoEvents", "doEvents", 0), 0);
+    EXPECT_TRUE(gLog.empty());
+    rb::registerService("testDoEvents", reinterpret_cast<void *>(&testDoEvents));
+    EXPECT_EQ(hostwrap::silentResolverTraced<int32_t>(slot, "testDoEvents", "doEvents", 0), 9);
+    EXPECT_EQ(hostwrap::silentResolverTraced<int32_t>(slot, "testDoEvents", "doEvents", 0), 9);
+    EXPECT_EQ(count("doEvents"), 2);
+}
+
+TEST_F(Lookup, ResolverFirstThenPropertyNeverLogsTheShortMessage) {
+    static hostwrap::Slot slot{nullptr};
+    rb::ObjRef w = rb::make(widgetClass(true));
+    // No resolver function: the property answers, on every call.
+    EXPECT_EQ(hostwrap::resolverFirstThenProperty<int32_t>(slot, w.get(), "testLeftGetter", "Left", "Widget_Left", 0), 7);
+    EXPECT_EQ(hostwrap::resolverFirstThenProperty<int32_t>(slot, w.get(), "testLeftGetter", "Missing", "Widget_Left", 0),
+              0);
+    EXPECT_EQ(count("RESOLVER AND DYNAMIC ACCESS FAILURE: Widget_Left"), 1);
+    EXPECT_EQ(count("DYNAMIC ACCESS FAILURE: Widget_Left"), 0);
+    static hostwrap::Slot titleSlot{nullptr};
+    rb::registerService("testTitleGetter", reinterpret_cast<void *>(&testTitleGetter));
+    rb::String t = rb::String::adopt(
+        hostwrap::resolverFirstThenProperty<REALstring>(titleSlot, w.get(), "testTitleGetter", "Title", "W", nullptr));
+    EXPECT_EQ(t.str(), "from resolver");
+}
+
 TEST(XStringTest, FourCharacterCodes) {
     RuntimeInit();
     gResolver = rb::resolve;
