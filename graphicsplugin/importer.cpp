@@ -258,13 +258,16 @@ ComponentResult setRect(ComponentInstance ci, int kind, const Rect *r) {
     }
 }
 
-// The property's parameter says which rectangle and which side: kind * 4 + side.
-RBInteger GetRectSide(REALobject obj, intptr_t param) {
+// One getter and one setter per rectangle and side: the application calls
+// them through its entry table with a parameter of 0, so the parameter
+// cannot say which.
+template <int Kind, int Which>
+RBInteger GetRectSide(REALobject obj, intptr_t) {
     MEMBER(0);
     Rect r{};
-    d->lastError = getRect(ci, int(param / 4), &r);
+    d->lastError = getRect(ci, Kind, &r);
     if (d->lastError != 0) return 0;
-    switch (param % 4) {
+    switch (Which) {
     case kLeft: return r.left;
     case kTop: return r.top;
     case kWidth: return RectWidth(r);
@@ -272,19 +275,19 @@ RBInteger GetRectSide(REALobject obj, intptr_t param) {
     }
 }
 
-void SetRectSide(REALobject obj, intptr_t param, RBInteger value) {
+template <int Kind, int Which>
+void SetRectSide(REALobject obj, intptr_t, RBInteger value) {
     MEMBER();
-    int kind = int(param / 4);
     Rect r{};
-    d->lastError = getRect(ci, kind, &r);
+    d->lastError = getRect(ci, Kind, &r);
     if (d->lastError != 0) return;
-    switch (param % 4) {
+    switch (Which) {
     case kLeft: r.left = value; break;      // the right side stays
     case kTop: r.top = value; break;        // the bottom stays
     case kWidth: r.right = int32_t(int64_t(r.left) + value); break;
     default: r.bottom = int32_t(int64_t(r.top) + value); break;
     }
-    d->lastError = setRect(ci, kind, &r);
+    d->lastError = setRect(ci, Kind, &r);
 }
 
 REALobject rectObject(REALobject obj, int kind) {
@@ -486,32 +489,34 @@ REALstring FileExtensions(REALobject) { return componentCodes(true); }
 // ---- records ------------------------------------------------------------------------------------------
 
 #define FN(f) reinterpret_cast<void *>(f)
-#define SIDE(name, kind, side, setter) \
-    {nullptr, name, "Integer", 0, FN(GetRectSide), setter, (kind) * 4 + (side), nullptr, nullptr, 0}
+#define SIDE(name, kind, side) \
+    {nullptr, name, "Integer", 0, FN((GetRectSide<kind, side>)), FN((SetRectSide<kind, side>)), 0, nullptr, nullptr, 0}
+#define READ_SIDE(name, kind, side) \
+    {nullptr, name, "Integer", 0, FN((GetRectSide<kind, side>)), nullptr, 0, nullptr, nullptr, 0}
 
 REALpropertyDefinition gProperties[] = {
     {nullptr, "Handle", "Integer", 0, REALstandardGetter, REALstandardSetter, offsetof(ImporterData, component), nullptr, nullptr, 0},
     {nullptr, "Lasterror", "Integer", 0, REALstandardGetter, REALstandardSetter, offsetof(ImporterData, lastError), nullptr, nullptr, 0},
-    SIDE("CurrentBoundsLeft", kCurrent, kLeft, FN(SetRectSide)),
-    SIDE("CurrentBoundsWidth", kCurrent, kWidth, FN(SetRectSide)),
-    SIDE("CurrentBoundsHeight", kCurrent, kHeight, FN(SetRectSide)),
-    SIDE("CurrentBoundsTop", kCurrent, kTop, FN(SetRectSide)),
-    SIDE("SourceRectLeft", kSource, kLeft, FN(SetRectSide)),
-    SIDE("SourceRectWidth", kSource, kWidth, FN(SetRectSide)),
-    SIDE("SourceRectHeight", kSource, kHeight, FN(SetRectSide)),
-    SIDE("SourceRectTop", kSource, kTop, FN(SetRectSide)),
-    SIDE("DestRectLeft", kDest, kLeft, FN(SetRectSide)),
-    SIDE("DestRectWidth", kDest, kWidth, FN(SetRectSide)),
-    SIDE("DestRectHeight", kDest, kHeight, FN(SetRectSide)),
-    SIDE("DestRectTop", kDest, kTop, FN(SetRectSide)),
-    SIDE("DefaultSourceRectLeft", kDefaultSource, kLeft, nullptr),
-    SIDE("DefaultSourceRectWidth", kDefaultSource, kWidth, nullptr),
-    SIDE("DefaultSourceRectHeight", kDefaultSource, kHeight, nullptr),
-    SIDE("DefaultSourceRectTop", kDefaultSource, kTop, nullptr),
-    SIDE("NaturalBoundsLeft", kNatural, kLeft, nullptr),
-    SIDE("NaturalBoundsWidth", kNatural, kWidth, nullptr),
-    SIDE("NaturalBoundsHeight", kNatural, kHeight, nullptr),
-    SIDE("NaturalBoundsTop", kNatural, kTop, nullptr),
+    SIDE("CurrentBoundsLeft", kCurrent, kLeft),
+    SIDE("CurrentBoundsWidth", kCurrent, kWidth),
+    SIDE("CurrentBoundsHeight", kCurrent, kHeight),
+    SIDE("CurrentBoundsTop", kCurrent, kTop),
+    SIDE("SourceRectLeft", kSource, kLeft),
+    SIDE("SourceRectWidth", kSource, kWidth),
+    SIDE("SourceRectHeight", kSource, kHeight),
+    SIDE("SourceRectTop", kSource, kTop),
+    SIDE("DestRectLeft", kDest, kLeft),
+    SIDE("DestRectWidth", kDest, kWidth),
+    SIDE("DestRectHeight", kDest, kHeight),
+    SIDE("DestRectTop", kDest, kTop),
+    READ_SIDE("DefaultSourceRectLeft", kDefaultSource, kLeft),
+    READ_SIDE("DefaultSourceRectWidth", kDefaultSource, kWidth),
+    READ_SIDE("DefaultSourceRectHeight", kDefaultSource, kHeight),
+    READ_SIDE("DefaultSourceRectTop", kDefaultSource, kTop),
+    READ_SIDE("NaturalBoundsLeft", kNatural, kLeft),
+    READ_SIDE("NaturalBoundsWidth", kNatural, kWidth),
+    READ_SIDE("NaturalBoundsHeight", kNatural, kHeight),
+    READ_SIDE("NaturalBoundsTop", kNatural, kTop),
     {nullptr, "Progress", "Integer", 0, REALstandardGetter, FN(SetProgress), offsetof(ImporterData, progress), nullptr, nullptr, 0},
 };
 

@@ -33,6 +33,11 @@ struct State {
     bool sourceSet = false;
     Rect source{};
     MatrixRecord matrix{};
+    // The rectangle last given as bounds, answered as it was while the
+    // matrix made from it stands (the matrix's 16.16 values may miss it by
+    // a fraction of a pixel).
+    bool boundsKept = false;
+    Rect bounds{};
     GWorldRef port = 0;
     CodecQ quality = codecNormalQuality;
     int32_t flags = 0;
@@ -104,6 +109,7 @@ void forgetImage(State &st) {
     st.info = importer::Info();
     st.pixels.reset();
     st.sourceSet = false;
+    st.boundsKept = false;
 }
 
 Rect naturalBounds(const State &st) { return {0, 0, st.info.height, st.info.width}; }
@@ -408,6 +414,7 @@ ComponentResult GraphicsImportSetSourceRect(ComponentInstance ci, const Rect *r)
     if (OSErr e = ensureInfo(ci, *st)) return e;
     st->source = *r;
     st->sourceSet = true;
+    st->boundsKept = false;
     return noErr;
 }
 
@@ -415,6 +422,10 @@ ComponentResult GraphicsImportGetBoundsRect(ComponentInstance ci, Rect *r) {
     IMPORTER(ci);
     if (!r) return paramErr;
     if (OSErr e = ensureInfo(ci, *st)) return e;
+    if (st->boundsKept) {
+        *r = st->bounds;
+        return noErr;
+    }
     Rect src = sourceRect(*st);
     return TransformRect(&st->matrix, &src, r) ? ComponentResult(noErr) : ComponentResult(paramErr);
 }
@@ -427,6 +438,8 @@ ComponentResult GraphicsImportSetBoundsRect(ComponentInstance ci, const Rect *r)
     MatrixRecord m;
     if (OSErr e = RectMatrix(&m, &src, r)) return e;
     st->matrix = m;
+    st->bounds = *r;
+    st->boundsKept = true;
     return noErr;
 }
 
@@ -444,6 +457,7 @@ ComponentResult GraphicsImportSetMatrix(ComponentInstance ci, const MatrixRecord
     IMPORTER(ci);
     if (m) st->matrix = *m;
     else SetIdentityMatrix(&st->matrix);
+    st->boundsKept = false;
     return noErr;
 }
 

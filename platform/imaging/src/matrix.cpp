@@ -216,9 +216,11 @@ bool TransformRect(const MatrixRecord *m, const Rect *r, Rect *out) {
     auto toInt = [](double v) {
         return v >= 2147483647.0 ? INT32_MAX : v <= -2147483648.0 ? INT32_MIN : int32_t(v);
     };
-    // Within a millionth of a whole number counts as that number.
-    out->left = toInt(std::floor(minX + 1e-6)), out->top = toInt(std::floor(minY + 1e-6));
-    out->right = toInt(std::ceil(maxX - 1e-6)), out->bottom = toInt(std::ceil(maxY - 1e-6));
+    // Within 1/64 of a whole number counts as that number (what 16.16
+    // values miss by over an image's width).
+    constexpr double slack = 1.0 / 64;
+    out->left = toInt(std::floor(minX + slack)), out->top = toInt(std::floor(minY + slack));
+    out->right = toInt(std::ceil(maxX - slack)), out->bottom = toInt(std::ceil(maxY - slack));
     return true;
 }
 
