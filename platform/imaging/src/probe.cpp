@@ -270,18 +270,24 @@ OSErr decodeTIFFPage(const uint8_t *data, size_t size, uint32_t index, codec::De
     TIFFGetField(t.tif, TIFFTAG_IMAGELENGTH, &h);
     TIFFGetFieldDefaulted(t.tif, TIFFTAG_EXTRASAMPLES, &extra, &extraTypes);
     if (!sideOk(w, h)) return codecErr;
+    // libtiff's raster is decoded in place into the result's bytes, so a
+    // page needs one image-sized block, not two.
     try {
-        std::vector<uint32_t> raster(size_t(w) * h);
-        if (!TIFFReadRGBAImageOriented(t.tif, w, h, raster.data(), ORIENTATION_TOPLEFT, 0)) return codecErr;
-        out.width = int32_t(w), out.height = int32_t(h), out.alpha = extra > 0;
         out.argb.resize(size_t(w) * h * 4);
-        uint8_t *p = out.argb.data();
-        for (uint32_t px : raster) {
-            p[0] = uint8_t(TIFFGetA(px)), p[1] = uint8_t(TIFFGetR(px)), p[2] = uint8_t(TIFFGetG(px)), p[3] = uint8_t(TIFFGetB(px));
-            p += 4;
-        }
     } catch (const std::bad_alloc &) {
         return memFullErr;
+    }
+    auto *raster = reinterpret_cast<uint32_t *>(out.argb.data());
+    if (!TIFFReadRGBAImageOriented(t.tif, w, h, raster, ORIENTATION_TOPLEFT, 0)) {
+        out.argb.clear();
+        return codecErr;
+    }
+    out.width = int32_t(w), out.height = int32_t(h), out.alpha = extra > 0;
+    uint8_t *p = out.argb.data();
+    for (size_t i = 0, n = size_t(w) * h; i < n; ++i, p += 4) {
+        uint32_t px;
+        std::memcpy(&px, p, 4);
+        p[0] = uint8_t(TIFFGetA(px)), p[1] = uint8_t(TIFFGetR(px)), p[2] = uint8_t(TIFFGetG(px)), p[3] = uint8_t(TIFFGetB(px));
     }
     return noErr;
 }
