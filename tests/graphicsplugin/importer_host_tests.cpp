@@ -15,6 +15,9 @@
 #include <imaging/imaging.h>
 
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <tiffio.h>
 #include <unistd.h>
 
@@ -23,6 +26,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -385,6 +389,59 @@ TEST_F(ImporterHost, OpenURLReadsFileURLs) {
     EXPECT_EQ(handleOf(importer.get()), 0u);
     rb::call(im("OpenURL(url as string)"), importer.get(), rb::String("gopher://example/x"));
     EXPECT_NE(lastError(importer.get()), 0);
+}
+
+// Serves `body` for "/image" and 404 for anything else to `requests`
+// connections on 127.0.0.1, then stops.
+class OneFileServer {
+public:
+    OneFileServer(std::string body, int requests) : body_(std::move(body)) {
+        fd_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(fd_, reinterpret_cast<sockaddr *>(&a), sizeof a);
+        socklen_t n = sizeof a;
+        getsockname(fd_, reinterpret_cast<sockaddr *>(&a), &n);
+        port_ = ntohs(a.sin_port);
+        listen(fd_, 4);
+        thread_ = std::thread([this, requests] {
+            for (int i = 0; i < requests; ++i) {
+                int c = accept(fd_, nullptr, nullptr);
+                if (c < 0) return;
+                char buf[2048];
+                ssize_t got = recv(c, buf, sizeof buf - 1, 0);
+                std::string request(buf, got > 0 ? size_t(got) : 0);
+                bool found = request.rfind("GET /image ", 0) == 0;
+                std::string reply = found ? "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body_.size()) +
+                                                "\r\nConnection: close\r\n\r\n" + body_
+                                          : std::string("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+                send(c, reply.data(), reply.size(), MSG_NOSIGNAL);
+                close(c);
+            }
+        });
+    }
+    ~OneFileServer() {
+        thread_.join();
+        close(fd_);
+    }
+    std::string url(const char *path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+
+private:
+    std::string body_;
+    int fd_ = -1, port_ = 0;
+    std::thread thread_;
+};
+
+TEST_F(ImporterHost, OpenURLFetchesHttpThroughTheHostsClient) {
+    OneFileServer server(exportAs("JPEG", patternPicture(31, 9).get()), 2);
+    rb::call(im("OpenURL(url as string)"), importer.get(), rb::String(server.url("/image")));
+    EXPECT_EQ(lastError(importer.get()), 0);
+    EXPECT_EQ(get("NaturalBoundsWidth"), 31);
+    EXPECT_EQ(stringProp(description().get(), "CodecType"), "jpeg");
+    rb::call(im("OpenURL(url as string)"), importer.get(), rb::String(server.url("/other")));
+    EXPECT_EQ(lastError(importer.get()), imaging::fnfErr);
+    EXPECT_EQ(handleOf(importer.get()), 0u);
 }
 
 TEST_F(ImporterHost, MakeGWorldIsAWorldOfTheImage) {
