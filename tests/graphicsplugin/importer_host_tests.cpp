@@ -232,7 +232,11 @@ TEST_F(ImporterHost, DrawWindowShowsTheImageOnTheWindow) {
     rb::call(im("Draw(g as graphics)"), importer.get(), g);
     EXPECT_EQ(lastError(importer.get()), 0);
     EXPECT_EQ(w.surface.pixels[3 * 80 + 47], rb::pixel(src.get(), 7, 3));
+    uint32_t port = rb::windowPort(&w);
+    EXPECT_TRUE(imaging::GWorldExists(port));
     w.close();
+    EXPECT_EQ(rb::windowPort(&w), 0u);
+    EXPECT_FALSE(imaging::GWorldExists(port)) << "a closed window's world goes";
 }
 
 TEST_F(ImporterHost, SaveAsImageWritesATiffThatLibtiffReads) {

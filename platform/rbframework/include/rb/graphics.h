@@ -19,7 +19,8 @@ ObjRef newPictureGraphics(REALobject picture);
 // A graphics object that draws into `window` (as long as it stays open).
 ObjRef newWindowGraphics(Window *window);
 // The world that stands for an open window (made or resized to the window
-// on use), 0 for a window that is not open.
+// on use), 0 for a window that is not open. The worlds of windows that have
+// closed are let go on every call.
 uint32_t windowPort(Window *window);
 
 }  // namespace rb
