@@ -704,6 +704,12 @@ TEST_F(ImporterHost, BadFilesGiveALastErrorAndNoCrash) {
     EXPECT_EQ(lastError(importer.get()), 0);
     EXPECT_EQ(get("NaturalBoundsWidth"), 11);
     EXPECT_EQ(stringProp(description().get(), "CodecType"), "png ");
+    // Flag 1 chooses by the name first: a TIFF importer, which the content refuses.
+    rb::call(im("OpenFileWithFlags(file as folderitem, flags as integer)"), importer.get(),
+             folderItem(dir.file("really-png.tif")), int32_t(1));
+    EXPECT_EQ(lastError(importer.get()), 0);
+    EXPECT_EQ(get("NaturalBoundsWidth"), 0);
+    EXPECT_NE(lastError(importer.get()), 0);
     // OpenData naming the wrong type is refused when drawing.
     openData(png, "TIFF");
     EXPECT_EQ(get("NaturalBoundsWidth"), 0);
