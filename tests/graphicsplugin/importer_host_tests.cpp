@@ -331,6 +331,9 @@ TEST_F(ImporterHost, MultiPageTiffCountsAndSelectsItsPages) {
                                           importer.get(), int32_t(30), int32_t(7));
     ASSERT_TRUE(pic);
     EXPECT_EQ(rb::pixel(pic.get(), 29, 6), 0x787878u);
+    rb::ObjRef handlePic = rb::call<rb::ObjRef>(im("MakePicHandle as picture"), importer.get());
+    ASSERT_TRUE(handlePic);
+    EXPECT_EQ(rb::pictureWidth(handlePic.get()), 30) << "the current page, not the first";
     rb::call(im("ImageIndex as integer.Set"), importer.get(), int32_t(4));
     EXPECT_NE(lastError(importer.get()), 0) << "no fourth page";
     EXPECT_EQ(rb::call<int32_t>(im("ImageIndex as integer"), importer.get()), 3);
