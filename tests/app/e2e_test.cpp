@@ -142,10 +142,14 @@ TEST_F(Tavrin, GrabNowGrabsIntoMemoryAndSavesATiff) {
     ASSERT_TRUE(rb::op::click("CaptureWindow", "BevelButton1"));
     rb::op::runFor(50);
     ASSERT_EQ(main().p.size(), 2u);
-    REALobject pic = main().frame(1);
-    ASSERT_NE(pic, nullptr);
-    EXPECT_EQ(rb::pictureWidth(pic), 720);
-    EXPECT_EQ(rb::pictureDepth(pic), 24);
+    const StillFrame *still = main().frame(1);
+    ASSERT_NE(still, nullptr);
+    EXPECT_EQ(still->width(), 720);
+    EXPECT_EQ(still->height(), 480);
+    // Saved as a 24-bit picture with the grabbed pixels.
+    rb::ObjRef pic = still->picture();
+    EXPECT_EQ(rb::pictureDepth(pic.get()), 24);
+    EXPECT_EQ(rb::pixel(pic.get(), 360, 240), still->pixel(360, 240));
     TIFF *tif = TIFFOpen(file.c_str(), "r");
     ASSERT_NE(tif, nullptr);
     uint32_t w = 0, h = 0;
@@ -539,7 +543,7 @@ TEST_F(Tavrin, GrabNowDuringARunKeepsTheRunsFrames) {
         for (int i = 0; i < 100 && palette().counter < t / 60; ++i) rb::op::runFor(2);
     }
     ASSERT_EQ(palette().counter, 3);
-    REALobject second = main().frame(1);
+    const StillFrame *second = main().frame(1);
     ASSERT_NE(second, nullptr);
     rb::op::answerFile((gDir / "out" / "during-still").string());
     rb::op::click("CaptureWindow", "BevelButton1");
@@ -553,7 +557,9 @@ TEST_F(Tavrin, GrabNowDuringARunKeepsTheRunsFrames) {
     rb::setClock(nullptr);
 }
 
-TEST_F(Tavrin, APrefixCannotLeaveTheChosenFolder) {
+// A '/' in the prefix is mapped to ':' as the folder item maps it: the frame
+// is kept, inside the chosen folder.
+TEST_F(Tavrin, APrefixWithASlashStaysInTheChosenFolder) {
     start();
     fs::path out = gDir / "out" / "prefix";
     fs::create_directories(out);
@@ -562,7 +568,13 @@ TEST_F(Tavrin, APrefixCannotLeaveTheChosenFolder) {
     startCapture(out.string());
     for (int i = 0; i < 100 && palette().capturebutton->caption() != "Start Capture"; ++i) rb::op::runFor(20);
     EXPECT_FALSE(fs::exists(gDir / "out" / "escape000.tif"));
-    EXPECT_EQ(palette().mymessage->text(), "1 frame could not be saved");
+    EXPECT_TRUE(fs::exists(out / "..:escape000.tif"));
+    EXPECT_EQ(palette().mymessage->text(), "Done");
+    rb::op::type("controlwindow", "nameprefix", "a/b");
+    startCapture(out.string());
+    for (int i = 0; i < 100 && palette().capturebutton->caption() != "Start Capture"; ++i) rb::op::runFor(20);
+    EXPECT_TRUE(fs::exists(out / "a:b000.tif"));
+    EXPECT_FALSE(fs::exists(out / "a"));
 }
 
 TEST_F(Tavrin, KeysAndTheCaptureThreadTogetherSendWholeCommands) {
