@@ -16,9 +16,9 @@ std::string resourceFolder() {
     if (const char *dir = std::getenv("TAVRIN_RESOURCES"); dir && *dir) return dir;
     char buf[4096];
     ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) return "resources";
+    if (n <= 0) return "../share/tavrin";
     std::string exe(buf, size_t(n));
-    return exe.substr(0, exe.rfind('/') + 1) + "resources";
+    return exe.substr(0, exe.rfind('/') + 1) + "../share/tavrin";
 }
 
 // The next header number of a PPM, skipping blanks and comments; -1 when

@@ -1,5 +1,7 @@
-// The application's picture resources: small pictures of our own in the
-// folder "resources" beside the program (or $TAVRIN_RESOURCES), binary PPM.
+// The application's picture resources: small pictures of our own, binary
+// PPM, in the application's resource folder ($TAVRIN_RESOURCES, else
+// share/tavrin beside the program's folder, as the grabber's
+// BundleResourceFolderPlyx finds it).
 #pragma once
 
 #include <rb/ui.h>

@@ -58,8 +58,8 @@ void CaptureThread::Run() {
     currentticks = int32_t(rb::Ticks());
     myinterval = int32_t(double(numericValue(pal.interval->text())) * 2.0);
 
+    gNextGrab = int64_t(currentticks) + myinterval;
     for (;;) {
-        gNextGrab = int64_t(currentticks) + myinterval;
         if (numericValue(pal.framecount->text()) < pal.counter) break;
         if (!app().allowcapture) break;
         if (int64_t(currentticks) + myinterval <= rb::Ticks()) {
@@ -74,6 +74,7 @@ void CaptureThread::Run() {
             }
             pal.counter += 1;
             pal.ProgressBar1->setValue(pal.counter);
+            gNextGrab = int64_t(currentticks) + myinterval;
         }
         rb::sleep(1);
         rb::yield();
@@ -93,6 +94,7 @@ void CaptureThread::saveframestodisk() {
     pal.ProgressBar1->setValue(0);
     pal.mymessage->setText("Saving frames to disk...");
     if (pal.savefolder) removeStaleTemporaries(*pal.savefolder);
+    rb::yield();  // the palette says so before the first file takes its time
     for (int32_t index = 0; index <= framescaptured; ++index) {
         // A frame that cannot be written does not end the pass.
         if (!captureWindow().saveFrame(index)) ++notsaved;
