@@ -66,6 +66,16 @@ void CaptureThread::Run() {
             currentticks = int32_t(rb::Ticks());
             main.grabFailed = false;
             main.GrabStill(pal.counter);
+            // Room to save is set aside with the first frame: grabbing must
+            // not take the memory that saving the frames needs.
+            if (!main.grabFailed && !saveReserve) {
+                if (const StillFrame *f = main.frame(pal.counter))
+                    saveReserve.reset(new (std::nothrow) char[saveReserveBytes(f->width(), f->height())]);
+                if (!saveReserve) {
+                    main.resizeFrames(pal.counter - 1);
+                    main.grabFailed = true;
+                }
+            }
             // A frame that could not be grabbed is not counted: stop here,
             // save what was grabbed and say how many are missing.
             if (main.grabFailed) {
@@ -94,10 +104,16 @@ void CaptureThread::saveframestodisk() {
     pal.ProgressBar1->setValue(0);
     pal.mymessage->setText("Saving frames to disk...");
     if (pal.savefolder) removeStaleTemporaries(*pal.savefolder);
+    saveReserve.reset();
     rb::yield();  // the palette says so before the first file takes its time
+    CaptureWindow &main = captureWindow();
     for (int32_t index = 0; index <= framescaptured; ++index) {
-        // A frame that cannot be written does not end the pass.
-        if (!captureWindow().saveFrame(index)) ++notsaved;
+        // A frame that cannot be written does not end the pass. A written
+        // frame's memory goes back at once, for the frames still to save.
+        if (!main.saveFrame(index))
+            ++notsaved;
+        else if (index >= 0 && size_t(index) < main.p.size())
+            main.p[size_t(index)].reset();
         pal.ProgressBar1->setValue(index + 1);
         rb::yield();
     }
