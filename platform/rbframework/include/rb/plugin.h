@@ -33,6 +33,7 @@ typedef struct REALgraphicsStruct *REALgraphics;      // a REALobject in this ho
 typedef struct REALwindowStruct *REALwindow;          // a REALobject in this host
 typedef struct REALmemoryBlockStruct *REALmemoryBlock;// a REALobject in this host
 typedef struct REALarrayStruct *REALarray;            // a REALobject in this host
+struct REALstringArrayStruct;                         // a REALobject in this host
 
 // The interface's "integer" is 32-bit; booleans are one byte, low bit.
 typedef int32_t RBInteger;
