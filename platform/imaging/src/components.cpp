@@ -1,6 +1,7 @@
 // The component registry, the graphics exporter and importer components,
 // image compression and the system library lookup of the optional calls.
 #include "codecs.h"
+#include "importer_internal.h"
 
 #include <cmath>
 #include <cstdio>
@@ -105,6 +106,7 @@ void freeInstance(ComponentInstance ci) {
     auto it = instances().find(ci);
     if (it == instances().end()) return;
     if (it->second.exporter) DisposeUserData(it->second.exporter->meta);
+    if (it->second.importer) importer::closed(ci);
     instances().erase(it);
 }
 
@@ -711,6 +713,7 @@ ComponentResult GraphicsImportSetDataHandle(ComponentInstance ci, Handle data) {
     if (!im) return badComponentInstance;
     im->data = data;
     im->hint = 0;
+    importer::dataChanged(ci);
     return noErr;
 }
 
@@ -751,6 +754,7 @@ OSType formatFromHints(const std::string &name, const std::string &mime, OSType 
 OSErr GetGraphicsImporterForDataRef(Handle dataRef, OSType dataRefType, ComponentInstance *out) {
     if (!out) return paramErr;
     *out = 0;
+    if (dataRefType == FourCC("url ")) return importer::forURL(dataRef, out);
     if (dataRefType != HandleDataHandlerSubType) return cantFindHandler;
     const uint8_t *p = HandleData(dataRef);
     size_t n = GetHandleSize(dataRef);
@@ -791,6 +795,13 @@ OSErr GetGraphicsImporterForDataRef(Handle dataRef, OSType dataRefType, Componen
     im->hint = kind;
     *out = ci;
     return noErr;
+}
+
+bool importer::sourceOf(ComponentInstance ci, Source *out) {
+    Instance *in = find(ci);
+    if (!in || !in->importer || !out) return false;
+    *out = {in->importer->data, in->importer->subtype, in->importer->hint};
+    return true;
 }
 
 // ---- image compression ------------------------------------------------------------------
