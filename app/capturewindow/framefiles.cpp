@@ -27,19 +27,20 @@ const char *creatorCode(int32_t row) {
     }
 }
 
-std::optional<std::string> exportTIFF(REALobject picture) {
-    if (!picture) return std::nullopt;
+rb::String exportTIFF(REALobject picture) {
+    if (!picture) return {};
     rb::ObjRef exporter = rb::make("QTGraphicsExporterPlyx");
-    if (!exporter) return std::nullopt;
+    if (!exporter) return {};
     rb::call<void>(ENTRY("QTGraphicsExporterPlyx.OpenExporter(type as string)"), exporter.get(), rb::String("TIFF"));
     rb::setProp<REALobject>(ENTRY("QTGraphicsExporterPlyx.InputPicture.Set"), exporter.get(), picture);
     rb::String data = rb::call<rb::String>(ENTRY("QTGraphicsExporterPlyx.ExportToString as string"), exporter.get());
-    std::string bytes = data.str();
-    if (bytes.empty()) return std::nullopt;
-    return bytes;
+    if (!data || data.get()->bytes.empty()) return {};
+    return data;
 }
 
-bool writeFrameFile(const rb::FolderItem &file, const std::string &data, int32_t creatorRow) {
+std::string_view bytesOf(const rb::String &s) { return s ? std::string_view(s.get()->bytes) : std::string_view(); }
+
+bool writeFrameFile(const rb::FolderItem &file, std::string_view data, int32_t creatorRow) {
     // Written to a temporary file and renamed, so a failed write leaves no
     // partial or empty frame behind.
     auto out = rb::BinaryStream::createAtomic(file, "TIFF");
@@ -62,21 +63,21 @@ bool CaptureWindow::saveFrame(int32_t index) {
     if (!pic) return true;  // never grabbed: skipped
     controlwindow *palette = static_cast<controlwindow *>(rb::findWindow("controlwindow"));
     if (!palette || !palette->savefolder) return false;
-    auto data = exportTIFF(pic);
+    rb::String data = exportTIFF(pic);
     if (!data) return false;
     std::string name = frameFileName(palette->nameprefix->text(), index);
     // A prefix cannot lead out of the chosen folder.
     if (name.find('/') != std::string::npos || name == "." || name == "..") return false;
-    return writeFrameFile(*palette->savefolder->child(name), *data, palette->filecreator->listIndex());
+    return writeFrameFile(*palette->savefolder->child(name), bytesOf(data), palette->filecreator->listIndex());
 }
 
 void CaptureWindow::savesinglefile(int32_t index) { saveSingle(frame(index)); }
 
 void CaptureWindow::saveSingle(REALobject pic) {
     if (!pic || !savepicture) return;
-    auto data = exportTIFF(pic);
+    rb::String data = exportTIFF(pic);
     if (!data) return;
-    writeFrameFile(*savepicture, *data, app().filecreator);
+    writeFrameFile(*savepicture, bytesOf(data), app().filecreator);
 }
 
 void CaptureWindow::writecapturesettings() {

@@ -3,6 +3,7 @@
 #include "application/app.h"
 #include "application/startup.h"
 #include "capturewindow/capturewindow.h"
+#include "capturewindow/framefiles.h"
 #include "controlwindow/controlwindow.h"
 
 #include <deck9pin/deck9pin.h>
@@ -702,6 +703,38 @@ TEST_F(Tavrin, FireWireCaptureSurvivesBusResetAndReplug) {
     EXPECT_EQ(palette().mymessage->text(), "Done");
     for (const char *n : {"000", "001", "002"}) EXPECT_TRUE(fs::exists(out / (std::string(n) + ".tif"))) << n;
     rb::setClock(nullptr);
+}
+
+// A saved frame file is the exporter's bytes, whole and nothing else, from
+// the save pass and from Grab Now alike, and the save leaves no temporary
+// file beside it.
+TEST_F(Tavrin, SavedFrameIsExactlyTheExportersBytes) {
+    start();
+    fs::path out = gDir / "out" / "exact";
+    fs::create_directories(out);
+    main().GrabStill(0);
+    main().GrabStill(1);
+    ASSERT_NE(main().frame(1), nullptr);
+    palette().savefolder = rb::FolderItem::make(out.string());
+    rb::op::type("controlwindow", "nameprefix", "x");
+    main().savefiles(0);
+    main().savefiles(1);
+    for (int i : {0, 1}) {
+        rb::String expected = exportTIFF(main().frame(i));
+        ASSERT_TRUE(expected);
+        std::ifstream in(out / frameFileName("x", i), std::ios::binary);
+        std::string saved{std::istreambuf_iterator<char>(in), {}};
+        EXPECT_EQ(saved.size(), 720u * 480 * 3 + 1164);
+        EXPECT_TRUE(saved == bytesOf(expected)) << i;
+    }
+    main().savepicture = rb::FolderItem::make((out / "single").string());
+    main().savesinglefile(1);
+    std::ifstream in(out / "single", std::ios::binary);
+    std::string single{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_TRUE(single == bytesOf(exportTIFF(main().frame(1))));
+    size_t files = 0;
+    for ([[maybe_unused]] const auto &e : fs::directory_iterator(out)) ++files;
+    EXPECT_EQ(files, 3u);
 }
 
 int main(int argc, char **argv) {
