@@ -61,8 +61,8 @@ bool progressDue(int32_t done, int32_t total) {
 // expected to reach, so it is not grown (with fresh memory each time) while
 // the encoder writes: the pixels at the output depth, uncompressed, and room
 // for the header, tags, strip tables, profile and texts. Uncompressed TIFF
-// and BMP land on it; compressed output stays below it, and is given back
-// its spare room at the end (see fitOutput). Growth remains the fallback.
+// lands on it; compressed output stays below it and gives back the spare
+// room at the end (fitOutput). Growth remains the fallback.
 void reserveOutput(std::vector<uint8_t> &out, const Image &img, const Options &opt) {
     uint64_t size = uint64_t(img.width) * uint64_t(img.height) * uint64_t(samplesFor(opt.depth));
     size += 4096 + uint64_t(img.height) * 16 + opt.icc.size();
@@ -76,9 +76,9 @@ void reserveOutput(std::vector<uint8_t> &out, const Image &img, const Options &o
     }
 }
 
-// Compressed output that used less than half of what was reserved keeps
-// only what it needs (a copy of the smaller bytes); the large buffer is kept
-// for the next export.
+// Output that used less than half of its buffer (compressed output, or a
+// small picture given a larger kept buffer) keeps only what it needs, a copy
+// of the smaller bytes; the large buffer is kept for the next export.
 void fitOutput(std::vector<uint8_t> &out) {
     if (out.capacity() / 2 <= out.size()) return;
     try {
@@ -524,6 +524,7 @@ OSErr encodeBMP(const Image &img, const Options &opt, std::vector<uint8_t> &out)
                 return e;
             }
     }
+    fitOutput(out);  // a small picture may have been given a larger kept buffer
     return noErr;
 }
 
