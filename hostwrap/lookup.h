@@ -1,211 +1,316 @@
 // The accessor lookup engine: how an accessor finds the host's function for
 // its member by property, declaration signature or resolver name, keeps it
-// in its own cache slot, and logs its failures. Each accessor is one row of
-// a family table; the templates below are the lookup orders.
+// in its own cache slot, calls it, and logs its failures. Each accessor is
+// one row of a family table (rows.h turns a row into a function); the
+// templates below are the lookup orders.
 #pragma once
+
+#include "host_services.h"
 
 #include <rb/plugin.h>
 
 #include <atomic>
+#include <cstdint>
 #include <type_traits>
 
 namespace hostwrap {
 
 // The cache slot of one accessor: empty at load, written by every lookup
-// attempt (null included), read and written atomically.
+// attempt that reaches it (null included), never cleared.
 using Slot = std::atomic<void *>;
-
-// Logs "<prefix> <name>" through the debug helpers: dlog on Mac OS X,
-// dprintf with a line feed otherwise.
-void logFailure(const char *prefix, const char *name);
-// Logs a literal as it stands, the same way.
-void logText(const char *text);
-
-// The host's function of a resolver name, or null.
-void *KespResolver(const char *name);
-// A global method or an object's method by declaration signature, or null.
-void *loadGlobalMethod(const char *signature);
-void *loadObjectMethod(REALobject object, const char *signature);
-// A string property by name ("REALGetPropValueString"); false when missing.
-bool getPropString(REALobject object, const char *name, REALstring *out);
-void unlockObject(REALobject object);
 
 inline constexpr const char *kDynamic = "DYNAMIC ACCESS FAILURE:";
 inline constexpr const char *kBoth = "RESOLVER AND DYNAMIC ACCESS FAILURE:";
 inline constexpr const char *kResolver = "RESOLVER FAILURE:";
+inline constexpr const char *kAccess = "RESOLVER ACCESS FAILURE:";
+inline constexpr const char *kDynamicIn = "DYNAMIC ACCESS FAILURE in";
+inline constexpr const char *kBothIn = "RESOLVER AND DYNAMIC ACCESS FAILURE in";
 
+// Logs "<prefix> <name>": through dlog on Mac OS X, else through dprintf
+// with a line feed.
+void logFailure(const char *prefix, const char *name);
+// Logs a literal as it stands, the same way.
+void logText(const char *text);
+// Logs a format with one pointer argument printed by its low 32 bits.
+void logAddress(const char *format, const void *address);
+
+// How a row's messages read.
+enum class Messages : uint8_t {
+    Plain,  // "DYNAMIC ACCESS FAILURE: <name>" and the like
+    In,     // "DYNAMIC ACCESS FAILURE in <name>" and the like
+    None,   // nothing is logged
+};
+
+// Where a signature-first or resolver-first row looks besides the resolver.
+enum class Loader : uint8_t { ObjectMethod, GlobalMethod, Property };
+
+// What a row does differently from its order's template.
+struct Options {
+    const char *message = nullptr;   // the name that ends its messages (else its own)
+    Messages messages = Messages::Plain;
+    const char *prefix = nullptr;    // logged and property-only rows: the one message's prefix
+    bool entryTrace = false;         // "in <name>" and the slot's value on every call
+    const char *callTrace = nullptr; // logged before every call of the found function
+    bool noCache = false;            // asks the resolver on every call, never reads the slot
+    const char *property2 = nullptr; // a second property name tried after the first
+    bool logEachProperty = false;    // with property2: one message per property missed
+    bool nilMisses = false;          // a nil object gives the miss result before any lookup
+    bool quietResolverMiss = false;  // signature-first: nothing more when the resolver misses too
+    bool returnsOne = false;         // returns 1 once the function has been called
+};
+
+// One row: its exported name and options.
+struct Row {
+    const char *name;
+    Options options;
+    constexpr const char *messageName() const { return options.message ? options.message : name; }
+};
+
+// The two calling forms: forwarding passes the accessor's own arguments; the
+// selector form passes the object, the row's number, then the rest.
+struct Forward {};
+template <int32_t K> struct Selector {
+    static constexpr int32_t value = K;
+};
+
+// Booleans reach the host widened to a 32-bit word.
+template <class T> using Wide = std::conditional_t<std::is_same_v<T, uint8_t> || std::is_same_v<T, bool>, int32_t, T>;
+// A one-byte or 16-bit result is the low part of the host's 32-bit word.
+template <class R> struct HostResultOf {
+    using type = R;
+};
+template <> struct HostResultOf<uint8_t> {
+    using type = int32_t;
+};
+template <> struct HostResultOf<int16_t> {
+    using type = int32_t;
+};
+template <> struct HostResultOf<uint16_t> {
+    using type = int32_t;
+};
+template <class R> using HostResult = typename HostResultOf<R>::type;
 // A procedure's miss result is a placeholder.
 template <class R> using MissOf = std::conditional_t<std::is_void_v<R>, int, R>;
 
 namespace detail {
-template <class R, class... A> R invoke(void *fn, A... args) {
-    return reinterpret_cast<R (*)(A...)>(fn)(args...);
+
+template <class R, class F, class... A> R reduce(F fn, A... args) {
+    if constexpr (std::is_void_v<R>)
+        fn(args...);
+    else
+        return static_cast<R>(fn(args...));
 }
-template <class R> R miss(R value) { return value; }
+
+template <class R, class... A> R call(Forward, void *fn, A... args) {
+    using Fn = HostResult<R> (*)(Wide<A>...);
+    return reduce<R>(reinterpret_cast<Fn>(fn), static_cast<Wide<A>>(args)...);
+}
+
+template <class R, int32_t K, class O, class... A> R call(Selector<K>, void *fn, O object, A... args) {
+    using Fn = HostResult<R> (*)(O, int32_t, Wide<A>...);
+    return reduce<R>(reinterpret_cast<Fn>(fn), object, K, static_cast<Wide<A>>(args)...);
+}
+
+template <class R> R missed(MissOf<R> miss) {
+    if constexpr (!std::is_void_v<R>) return miss;
+}
+
+// The found function called in the row's form, or 1 for the rows that say so.
+template <class R, class Form, class... A> R invoke(const Row &row, void *fn, A... args) {
+    if constexpr (std::is_integral_v<R>) {
+        if (row.options.returnsOne) {
+            call<void>(Form{}, fn, args...);
+            return 1;
+        }
+    }
+    return call<R>(Form{}, fn, args...);
+}
+
+inline void *resolve(Slot &slot, const char *resolverName) {
+    void *fn = KespResolver(resolverName);
+    slot.store(fn, std::memory_order_release);
+    return fn;
+}
+
+inline void *fill(Slot &slot, const char *resolverName) {
+    void *fn = slot.load(std::memory_order_acquire);
+    return fn ? fn : resolve(slot, resolverName);
+}
+
+inline void log(const Row &row, const char *plain, const char *in) {
+    if (row.options.messages == Messages::None) return;
+    logFailure(row.options.messages == Messages::In ? in : plain, row.messageName());
+}
+
+inline void entryTrace(const Row &row, const void *slotValue) {
+    logFailure("in", row.name);
+    logAddress("_fp Address->(%x)", slotValue);
+}
+
+// The first argument (the object of a member accessor).
+template <class A0, class... A> A0 first(A0 a, A...) { return a; }
+
+template <class... A> bool nilFirst(A... args) {
+    if constexpr (sizeof...(A) > 0) {
+        using A0 = decltype(first(args...));
+        if constexpr (std::is_pointer_v<A0>) return first(args...) == nullptr;
+    }
+    return false;
+}
+
+template <class... A> void *loadMethod(Loader loader, const char *signature, A... args) {
+    if (loader == Loader::GlobalMethod) return REALLoadGlobalMethod(nullptr, signature);
+    if constexpr (sizeof...(A) > 0) {
+        if constexpr (std::is_pointer_v<decltype(first(args...))>)
+            return REALLoadObjectMethod(reinterpret_cast<REALobject>(first(args...)), signature);
+    }
+    return nullptr;
+}
+
+// Property services chosen by the value's type.
+inline bool getProp(REALobject o, const char *n, int32_t *v) { return REALGetPropValueInt32(o, n, v); }
+inline bool getProp(REALobject o, const char *n, uint32_t *v) {
+    return REALGetPropValueInt32(o, n, reinterpret_cast<int32_t *>(v));
+}
+inline bool getProp(REALobject o, const char *n, uint8_t *v) { return REALGetPropValueUInt8(o, n, v); }
+inline bool getProp(REALobject o, const char *n, double *v) { return REALGetPropValueDouble(o, n, v); }
+inline bool getProp(REALobject o, const char *n, REALstring *v) { return REALGetPropValueString(o, n, v); }
+template <class H> bool getProp(REALobject o, const char *n, H **v) {
+    REALobject value = nullptr;
+    if (!REALGetPropValueObject(o, n, &value)) return false;
+    *v = reinterpret_cast<H *>(value);
+    return true;
+}
+inline bool setProp(REALobject o, const char *n, int32_t v) { return REALSetPropValueInt32(o, n, v); }
+inline bool setProp(REALobject o, const char *n, uint32_t v) { return REALSetPropValueInt32(o, n, int32_t(v)); }
+inline bool setProp(REALobject o, const char *n, uint8_t v) { return REALSetPropValueUInt8(o, n, v); }
+inline bool setProp(REALobject o, const char *n, double v) { return REALSetPropValueDouble(o, n, v); }
+inline bool setProp(REALobject o, const char *n, REALstring v) { return REALSetPropValueString(o, n, v); }
+template <class H> bool setProp(REALobject o, const char *n, H *v) {
+    return REALSetPropValueObject(o, n, reinterpret_cast<REALobject>(v));
+}
+
+template <class... A> auto lastOf(A... args) { return (args, ...); }
+
+// Property step: a getter reads into `*out`, a setter (void R) writes its last argument.
+template <class R, class O, class... A> bool property(const char *name, R *out, O object, A... args) {
+    if constexpr (!std::is_pointer_v<O>) {
+        return false;  // only objects have properties
+    } else if constexpr (std::is_void_v<R>) {
+        if constexpr (sizeof...(A) == 0)
+            return false;  // a setter without a value
+        else
+            return setProp(reinterpret_cast<REALobject>(object), name, lastOf(args...));
+    } else {
+        return getProp(reinterpret_cast<REALobject>(object), name, out);
+    }
+}
+template <class R> bool property(const char *, R *) { return false; }
+
+template <class R> using Value = std::conditional_t<std::is_void_v<R>, int, R>;
+
+template <class R> R valueOf(Value<R> v) {
+    if constexpr (!std::is_void_v<R>) return v;
+}
+
+// The property, then the row's second property; false when both miss.
+template <class R, class... A>
+bool properties(const Row &row, const char *name, Value<R> *value, A... args) {
+    R *out = nullptr;
+    if constexpr (!std::is_void_v<R>) out = value;
+    if (property<R>(name, out, args...)) return true;
+    if (!row.options.property2) return false;
+    if (row.options.logEachProperty) log(row, kDynamic, kDynamicIn);
+    return property<R>(row.options.property2, out, args...);
+}
+
 }  // namespace detail
 
-// Logged resolver lookup: the slot, else the resolver; a miss logs
-// "RESOLVER FAILURE: <resolver name>".
-template <class R, class... A>
-R loggedResolver(Slot &slot, const char *resolverName, R missResult, A... args) {
-    void *fn = slot.load(std::memory_order_acquire);
-    if (!fn) {
-        fn = KespResolver(resolverName);
-        slot.store(fn, std::memory_order_release);
-    }
-    if (fn) return detail::invoke<R>(fn, args...);
-    logFailure(kResolver, resolverName);
-    return missResult;
+// Silent resolver lookup: the slot, else the resolver; nothing logged, but
+// for the entry and call traces of the rows that have them.
+template <class R, class Form, class... A>
+R silentResolver(const Row &row, Slot &slot, const char *resolverName, MissOf<R> miss, Form, A... args) {
+    if (row.options.nilMisses && detail::nilFirst(args...)) return detail::missed<R>(miss);
+    void *fn = row.options.noCache ? detail::resolve(slot, resolverName) : detail::fill(slot, resolverName);
+    if (row.options.entryTrace) detail::entryTrace(row, fn);
+    if (!fn) return detail::missed<R>(miss);
+    if (row.options.callTrace) logText(row.options.callTrace);
+    return detail::invoke<R, Form>(row, fn, args...);
 }
 
-// Signature-first lookup of a global method: the slot, the method by
-// signature, then the resolver; messages name `name`.
-template <class R, class... A>
-R signatureFirst(Slot &slot, const char *signature, const char *resolverName, const char *name, R missResult,
-                 A... args) {
-    if (void *fn = slot.load(std::memory_order_acquire)) return detail::invoke<R>(fn, args...);
-    void *fn = loadGlobalMethod(signature);
-    slot.store(fn, std::memory_order_release);
-    if (fn) return detail::invoke<R>(fn, args...);
-    logFailure(kDynamic, name);
-    if (!resolverName) return missResult;  // signature only
-    fn = KespResolver(resolverName);
-    slot.store(fn, std::memory_order_release);
-    if (fn) return detail::invoke<R>(fn, args...);
-    logFailure(kBoth, name);
-    return missResult;
+// Logged resolver lookup: as the silent one, and a miss logs one message:
+// "RESOLVER FAILURE: <resolver name>" unless the row gives its own prefix,
+// which is followed by the row's name.
+template <class R, class Form, class... A>
+R loggedResolver(const Row &row, Slot &slot, const char *resolverName, MissOf<R> miss, Form, A... args) {
+    void *fn = row.options.noCache ? detail::resolve(slot, resolverName) : detail::fill(slot, resolverName);
+    if (fn) return detail::invoke<R, Form>(row, fn, args...);
+    if (row.options.prefix)
+        logFailure(row.options.prefix, row.messageName());
+    else
+        logFailure(kResolver, row.options.message ? row.options.message : resolverName);
+    return detail::missed<R>(miss);
 }
 
-// Resolver-first lookup with a global method fallback; the one message names `name`.
-template <class R, class... A>
-R resolverFirst(Slot &slot, const char *resolverName, const char *signature, const char *name, R missResult,
-                A... args) {
-    if (void *fn = slot.load(std::memory_order_acquire)) return detail::invoke<R>(fn, args...);
-    void *fn = KespResolver(resolverName);
-    slot.store(fn, std::memory_order_release);
-    if (fn) return detail::invoke<R>(fn, args...);
-    fn = loadGlobalMethod(signature);
-    slot.store(fn, std::memory_order_release);
-    if (fn) return detail::invoke<R>(fn, args...);
-    logFailure(kBoth, name);
-    return missResult;
+// Property-first lookup: the property on every call; else the resolver's
+// function in the selector form, kept in the slot.
+template <class R, int32_t K, class... A>
+R propertyFirst(const Row &row, Slot &slot, const char *property, const char *resolverName, MissOf<R> miss,
+                Selector<K> form, A... args) {
+    detail::Value<R> value{};
+    if (detail::properties<R>(row, property, &value, args...)) return detail::valueOf<R>(value);
+    detail::log(row, kDynamic, kDynamicIn);
+    void *fn = detail::fill(slot, resolverName);
+    if (row.options.entryTrace) detail::entryTrace(row, fn);
+    if (fn) return detail::call<R>(form, fn, args...);
+    detail::log(row, kBoth, kBothIn);
+    return detail::missed<R>(miss);
 }
 
-// Property services by value type: true and the value when the object has
-// the property.
-bool getProperty(REALobject object, const char *name, int32_t *out);
-bool getProperty(REALobject object, const char *name, uint8_t *out);
-bool getProperty(REALobject object, const char *name, double *out);
-bool getProperty(REALobject object, const char *name, REALstring *out);
-bool getProperty(REALobject object, const char *name, REALobject *out);
-bool setProperty(REALobject object, const char *name, int32_t value);
-bool setProperty(REALobject object, const char *name, uint8_t value);
-bool setProperty(REALobject object, const char *name, double value);
-bool setProperty(REALobject object, const char *name, REALstring value);
-bool setProperty(REALobject object, const char *name, REALobject value);
-
-// Property-first getter: the property on every call; else (after "DYNAMIC
-// ACCESS FAILURE") the resolver's generic getter in the selector form.
-template <class R>
-R propertyFirstGet(Slot &slot, REALobject object, const char *property, const char *resolverName, int32_t selector,
-                   const char *name, R missResult) {
-    R value{};
-    if (getProperty(object, property, &value)) return value;
-    logFailure(kDynamic, name);
-    void *fn = slot.load(std::memory_order_acquire);
-    if (!fn) {
-        fn = KespResolver(resolverName);
-        slot.store(fn, std::memory_order_release);
-    }
-    if (fn) return detail::invoke<R>(fn, object, selector);
-    logFailure(kBoth, name);
-    return missResult;
-}
-
-// Property-first setter, the same way with (object, selector, value).
-template <class T>
-void propertyFirstSet(Slot &slot, REALobject object, const char *property, const char *resolverName, int32_t selector,
-                      const char *name, T value) {
-    if (setProperty(object, property, value)) return;
-    logFailure(kDynamic, name);
-    void *fn = slot.load(std::memory_order_acquire);
-    if (!fn) {
-        fn = KespResolver(resolverName);
-        slot.store(fn, std::memory_order_release);
-    }
-    if (fn) return detail::invoke<void>(fn, object, selector, value);
-    logFailure(kBoth, name);
-}
-
-// Property-only lookup: no slot, no resolver; a miss logs `prefix` (or
-// nothing for a null prefix).
-template <class R>
-R propertyOnlyGet(REALobject object, const char *property, const char *prefix, const char *name, R missResult) {
-    R value{};
-    if (getProperty(object, property, &value)) return value;
-    if (prefix) logFailure(prefix, name);
-    return missResult;
-}
-
-// Signature-first lookup of an object's method: the method found for the
+// Signature-first lookup: the slot, else the method by signature (of the
+// object's class or global), else the resolver. The method found for the
 // first object serves every later call.
 template <class R, class... A>
-R signatureFirstObject(Slot &slot, REALobject object, const char *signature, const char *resolverName,
-                       const char *name, MissOf<R> missResult, A... args) {
-    if (void *fn = slot.load(std::memory_order_acquire)) return detail::invoke<R>(fn, object, args...);
-    void *fn = loadObjectMethod(object, signature);
+R signatureFirst(const Row &row, Slot &slot, Loader loader, const char *signature, const char *resolverName,
+                 MissOf<R> miss, A... args) {
+    if (void *fn = slot.load(std::memory_order_acquire)) return detail::invoke<R, Forward>(row, fn, args...);
+    void *fn = detail::loadMethod(loader, signature, args...);
     slot.store(fn, std::memory_order_release);
-    if (fn) return detail::invoke<R>(fn, object, args...);
-    logFailure(kDynamic, name);
-    if (!resolverName) return static_cast<R>(missResult);
-    fn = KespResolver(resolverName);
-    slot.store(fn, std::memory_order_release);
-    if (fn) return detail::invoke<R>(fn, object, args...);
-    logFailure(kBoth, name);
-    return static_cast<R>(missResult);
+    if (fn) return detail::invoke<R, Forward>(row, fn, args...);
+    detail::log(row, kDynamic, kDynamicIn);
+    if (!resolverName) return detail::missed<R>(miss);
+    if ((fn = detail::resolve(slot, resolverName))) return detail::invoke<R, Forward>(row, fn, args...);
+    if (!row.options.quietResolverMiss) detail::log(row, kBoth, kBothIn);
+    return detail::missed<R>(miss);
 }
 
-// The entry trace of the accessors that have one: "in <name>", then the
-// slot's value by its low 32 bits ("_fp Address->(%x)").
-void entryTrace(const char *name, const void *slotValue);
-
-// Resolver-first lookup with a property fallback (asked on every call while
-// the slot is empty); the one message names `name`.
-template <class R>
-R resolverFirstThenProperty(Slot &slot, REALobject object, const char *resolverName, const char *property,
-                            const char *name, R missResult) {
-    if (void *fn = slot.load(std::memory_order_acquire)) return detail::invoke<R>(fn, object);
-    void *fn = KespResolver(resolverName);
-    slot.store(fn, std::memory_order_release);
-    if (fn) return detail::invoke<R>(fn, object);
-    R value{};
-    if (getProperty(object, property, &value)) return value;
-    logFailure(kBoth, name);
-    return missResult;
+// Resolver-first lookup: the slot, else the resolver, else the row's
+// fallback: a method (forwarded to and kept) or a property (asked on every
+// call while the slot is empty). One message when all miss.
+template <class R, class Form, class... A>
+R resolverFirst(const Row &row, Slot &slot, const char *resolverName, Loader fallback, const char *fallbackName,
+                MissOf<R> miss, Form, A... args) {
+    if (void *fn = detail::fill(slot, resolverName)) return detail::invoke<R, Form>(row, fn, args...);
+    if (fallback == Loader::Property) {
+        detail::Value<R> value{};
+        if (detail::properties<R>(row, fallbackName, &value, args...)) return detail::valueOf<R>(value);
+    } else {
+        void *fn = detail::loadMethod(fallback, fallbackName, args...);
+        slot.store(fn, std::memory_order_release);
+        if (fn) return detail::invoke<R, Forward>(row, fn, args...);
+    }
+    detail::log(row, kBoth, kBothIn);
+    return detail::missed<R>(miss);
 }
 
-// The call trace of a silent resolver lookup: the literal is logged before
-// every call of the found function, nothing on a miss.
+// Property-only lookup: the property (or its setting), else one message by
+// the row's prefix (none for a row without one) and the miss result.
 template <class R, class... A>
-R silentResolverTraced(Slot &slot, const char *resolverName, const char *trace, R missResult, A... args) {
-    void *fn = slot.load(std::memory_order_acquire);
-    if (!fn) {
-        fn = KespResolver(resolverName);
-        slot.store(fn, std::memory_order_release);
-    }
-    if (!fn) return missResult;
-    logText(trace);
-    return detail::invoke<R>(fn, args...);
-}
-
-// Silent resolver lookup: nothing logged.
-template <class R, class... A> R silentResolver(Slot &slot, const char *resolverName, R missResult, A... args) {
-    void *fn = slot.load(std::memory_order_acquire);
-    if (!fn) {
-        fn = KespResolver(resolverName);
-        slot.store(fn, std::memory_order_release);
-    }
-    return fn ? detail::invoke<R>(fn, args...) : missResult;
+R propertyOnly(const Row &row, const char *property, MissOf<R> miss, A... args) {
+    detail::Value<R> value{};
+    if (detail::properties<R>(row, property, &value, args...)) return detail::valueOf<R>(value);
+    if (row.options.prefix && row.options.messages != Messages::None) logFailure(row.options.prefix, row.messageName());
+    return detail::missed<R>(miss);
 }
 
 }  // namespace hostwrap

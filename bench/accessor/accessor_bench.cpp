@@ -1,5 +1,5 @@
 #include "resolver.h"
-#include "string_functions.h"
+#include "accessors.h"
 
 #include <rb/host.h>
 #include <rb/runtime.h>

@@ -33,6 +33,10 @@ typedef struct REALgraphicsStruct *REALgraphics;      // a REALobject in this ho
 typedef struct REALwindowStruct *REALwindow;          // a REALobject in this host
 typedef struct REALmemoryBlockStruct *REALmemoryBlock;// a REALobject in this host
 typedef struct REALarrayStruct *REALarray;            // a REALobject in this host
+typedef struct REALstringArrayStruct *REALstringArray;// a REALobject in this host
+typedef struct REALintArrayStruct *REALintArray;      // a REALobject in this host
+typedef struct REALclassRefStruct *REALclassRef;      // a host class
+typedef void (*REALproc)();                           // a plain host procedure
 
 // The interface's "integer" is 32-bit; booleans are one byte, low bit.
 typedef int32_t RBInteger;
