@@ -4,6 +4,7 @@
 #include <rb/plugin.h>
 
 #include "imaging/imaging.h"
+#include "imaging/matrix.h"
 
 namespace gp {
 
@@ -19,6 +20,19 @@ extern REALclassDefinition gExporterClass;
 extern REALeventDefinition gExporterEvents[3];
 // The importer's record once that class is declared (0 until then).
 extern REALclassDefinition *gImporterClass;
+extern REALclassDefinition gImporterClassRecord;
+extern REALeventDefinition gImporterEvents[3];
+extern REALclassDefinition gMatrixClass;
+extern REALclassDefinition gImageDescriptionClass;
+extern imaging::ICMProgressUPP gImporterProgressUPP;
+
+imaging::OSErr importerProgressProc(int16_t message, imaging::Fixed completeness, void *refCon);
+// New objects of the matrix and image description classes, filled from a
+// matrix or a description handle; 0 when the host cannot make them.
+REALobject newMatrixObject(const imaging::MatrixRecord &matrix);
+REALobject newImageDescriptionObject(imaging::ImageDescriptionHandle desc);
+// The matrix held by a matrix object, or 0.
+imaging::MatrixRecord *matrixOfObject(REALobject object);
 
 extern REALclassDefinition gMemoryBlockExtension;
 extern REALmethodDefinition gGlobalMethods[5];

@@ -1,5 +1,6 @@
 #include "helpers.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace gp {
@@ -81,6 +82,42 @@ REALobject newUserDataObject(imaging::UserData ud, bool owns) {
     return object;
 }
 
-imaging::BundleRef loadSystemFramework(const char *name) { return imaging::LoadSystemFramework(name); }
+REALobject newIntegerRectObject(const imaging::Rect &rect) {
+    REALobject object = newInstance("IntegerRectPlyx");
+    if (!object) return nullptr;
+    auto *data = static_cast<IntegerRectData *>(outsideData(object));
+    *data = {rect.top, rect.bottom, rect.left, rect.right};
+    return object;
+}
+
+bool rectFromIntegerRectObject(REALobject object, imaging::Rect *rect) {
+    // Read by layout only once the host says the object is of that class.
+    if (!object || !rect || !objectIsA(object, "IntegerRectPlyx")) return false;
+    const auto *data = static_cast<const IntegerRectData *>(outsideData(object));
+    *rect = {data->top, data->left, data->bottom, data->right};
+    return true;
+}
+
+imaging::Fixed fixedFromDouble(double v) {
+    double scaled = std::trunc(v * 65536.0);
+    if (!(scaled == scaled)) return 0;
+    return scaled >= 2147483647.0 ? INT32_MAX : scaled <= -2147483648.0 ? INT32_MIN : imaging::Fixed(scaled);
+}
+
+bool fixedPointFromObject(REALobject object, imaging::FixedPoint *point) {
+    if (!object || !point) return false;
+    double xy[2];
+    std::memcpy(xy, outsideData(object), sizeof xy);
+    *point = {fixedFromDouble(xy[0]), fixedFromDouble(xy[1])};
+    return true;
+}
+
+// Frameworks live only in the system domain here; any other domain has none.
+imaging::BundleRef loadFrameworkInDomain(int16_t domain, const char *name) {
+    if (domain != kSystemDomain || !name || !*name) return nullptr;
+    return imaging::LoadSystemFramework(name);
+}
+
+imaging::BundleRef loadSystemFramework(const char *name) { return loadFrameworkInDomain(kSystemDomain, name); }
 
 }  // namespace gp

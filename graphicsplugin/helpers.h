@@ -3,6 +3,8 @@
 
 #include "host.h"
 
+#include "imaging/matrix.h"
+
 namespace gp {
 
 using imaging::OSType;
@@ -30,6 +32,19 @@ constexpr uint32_t kUserDataTag = 0x51545544;   // 'QTUD'
 imaging::UserData userDataFromObject(REALobject object);
 REALobject newUserDataObject(imaging::UserData ud, bool owns);
 
+// `IntegerRectPlyx` (another plug-in's class): top, bottom, left, right.
+struct IntegerRectData {
+    int32_t top, bottom, left, right;
+};
+REALobject newIntegerRectObject(const imaging::Rect &rect);
+bool rectFromIntegerRectObject(REALobject object, imaging::Rect *rect);
+// A double as 16.16: times 65536, truncated (clamped to 32 bits).
+imaging::Fixed fixedFromDouble(double v);
+// A point object: two doubles x then y at the start of its instance data.
+bool fixedPointFromObject(REALobject object, imaging::FixedPoint *point);
+
+constexpr int16_t kSystemDomain = -32767;
+imaging::BundleRef loadFrameworkInDomain(int16_t domain, const char *name);
 imaging::BundleRef loadSystemFramework(const char *name);
 
 }  // namespace gp

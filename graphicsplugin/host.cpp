@@ -181,4 +181,29 @@ void yieldToHost() {
     if (fn) fn();
 }
 
+bool selectGraphics(REALgraphics g) {
+    SERVICE(slot, "SelectGraphics", RBBoolean (*)(REALgraphics));
+    return fn && g && (fn(g) & 1);
+}
+
+void *windowHandle(REALwindow w) {
+    SERVICE(slot, "REALGetWindowHandle", void *(*)(REALwindow));
+    return fn && w ? fn(w) : nullptr;
+}
+
+REALpicture buildPictureFromGWorld(imaging::GWorldRef world) {
+    SERVICE(slot, "REALBuildPictureFromGWorld", REALpicture (*)(uint32_t, RBBoolean));
+    return fn && world ? fn(world, 1) : nullptr;
+}
+
+int32_t arrayUBound(REALarray a) {
+    SERVICE(slot, "RuntimeUBound", int32_t (*)(REALarray));
+    return fn && a ? fn(a) : -1;
+}
+
+REALobject arrayElement(REALarray a, int32_t index) {
+    SERVICE(slot, "RuntimeDirectReadObjectArray", REALobject (*)(REALarray, int32_t));
+    return fn && a ? fn(a, index) : nullptr;
+}
+
 }  // namespace gp

@@ -49,6 +49,13 @@ bool fsSpecFromFolderItem(REALfolderItem f, imaging::FSSpec *out);
 REALfolderItem folderItemFromFSSpec(const imaging::FSSpec *spec);
 void yieldToHost();
 
+// Graphics contexts, windows, arrays.
+bool selectGraphics(REALgraphics g);                   // makes g's port current
+void *windowHandle(REALwindow w);                      // the window's platform window, or 0
+REALpicture buildPictureFromGWorld(imaging::GWorldRef world);   // the picture takes the world over
+int32_t arrayUBound(REALarray a);                      // -1 for none
+REALobject arrayElement(REALarray a, int32_t index);   // retained, or 0
+
 // A new resolver (REALPluginMain) makes every cached service be fetched anew.
 void setResolver(REALResolver resolver);
 

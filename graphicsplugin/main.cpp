@@ -11,6 +11,7 @@ imaging::GraphicsExportSetExifEnabledProc gSetExifEnabled = nullptr;
 imaging::GraphicsExportGetExifEnabledProc gGetExifEnabled = nullptr;
 imaging::ICMProgressUPP gExporterProgressUPP = nullptr;
 REALclassDefinition *gImporterClass = nullptr;
+imaging::ICMProgressUPP gImporterProgressUPP = nullptr;
 
 namespace {
 
@@ -31,11 +32,16 @@ bool registerGraphicsPlugin() {
     if (gQuickTimePresent) {
         resolveGraphicsExportFunctions(loadSystemFramework("QuickTime.framework"));
         gExporterProgressUPP = imaging::NewICMProgressUPP(exporterProgressProc);
+        gImporterProgressUPP = imaging::NewICMProgressUPP(importerProgressProc);
     }
     REALRegisterClassExtension(&gMemoryBlockExtension);
     // Class order: QTGraphicsImporterMatrixPlyx, QTGraphicsImporterPlyx,
     // QTGraphicsExporterPlyx, QTGraphicsImporterImageDescriptionPlyx.
+    REALRegisterClass(&gMatrixClass);
+    REALRegisterClass(&gImporterClassRecord);
+    gImporterClass = &gImporterClassRecord;
     REALRegisterClass(&gExporterClass);
+    REALRegisterClass(&gImageDescriptionClass);
     for (auto &m : gGlobalMethods) REALRegisterMethod(&m);
     return true;
 }

@@ -2,6 +2,7 @@
 // image compression and the system library lookup of the optional calls.
 #include "codecs.h"
 #include "handles.h"
+#include "importer_internal.h"
 
 #include <cmath>
 #include <cstdio>
@@ -106,6 +107,7 @@ void freeInstance(ComponentInstance ci) {
     auto it = instances().find(ci);
     if (it == instances().end()) return;
     if (it->second.exporter) DisposeUserData(it->second.exporter->meta);
+    if (it->second.importer) importer::closed(ci);
     instances().erase(it);
 }
 
@@ -714,6 +716,7 @@ ComponentResult GraphicsImportSetDataHandle(ComponentInstance ci, Handle data) {
     if (!im) return badComponentInstance;
     im->data = data;
     im->hint = 0;
+    importer::dataChanged(ci);
     return noErr;
 }
 
@@ -754,6 +757,7 @@ OSType formatFromHints(const std::string &name, const std::string &mime, OSType 
 OSErr GetGraphicsImporterForDataRef(Handle dataRef, OSType dataRefType, ComponentInstance *out) {
     if (!out) return paramErr;
     *out = 0;
+    if (dataRefType == FourCC("url ")) return importer::forURL(dataRef, out);
     if (dataRefType != HandleDataHandlerSubType) return cantFindHandler;
     const uint8_t *p = HandleData(dataRef);
     size_t n = GetHandleSize(dataRef);
@@ -794,6 +798,13 @@ OSErr GetGraphicsImporterForDataRef(Handle dataRef, OSType dataRefType, Componen
     im->hint = kind;
     *out = ci;
     return noErr;
+}
+
+bool importer::sourceOf(ComponentInstance ci, Source *out) {
+    Instance *in = find(ci);
+    if (!in || !in->importer || !out) return false;
+    *out = {in->importer->data, in->importer->subtype, in->importer->hint};
+    return true;
 }
 
 // ---- image compression ------------------------------------------------------------------

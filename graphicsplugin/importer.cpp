@@ -1,0 +1,614 @@
+// QTGraphicsImporterPlyx: one graphics importer component behind a host
+// object. Every member sets "Lasterror" to -1 first; without a component it
+// returns the empty value, otherwise the component's status goes to
+// "Lasterror" and the value is returned only when that status is 0.
+#include "classes.h"
+#include "helpers.h"
+
+#include "imaging/importer.h"
+
+#include <cstring>
+
+using namespace imaging;
+
+namespace gp {
+
+namespace {
+
+// Instance data, fields in their documented order. The host reads and
+// writes the first three itself ("Progress", "Handle", "Lasterror"), so
+// those stay 32-bit at bytes 0, 4 and 8; the handle and the handlers hold
+// addresses and are pointer-sized.
+struct ImporterData {
+    int32_t progress;         // 0: 0 none, 1 leave as is, 2 events, 3 events and yield
+    uint32_t component;       // 4: "Handle"
+    int32_t lastError;        // 8: "Lasterror"
+    Handle dataHandle;        // bytes or URL given to OpenData / OpenURL
+    uint32_t spare;
+    void *progressOpen;       // event handlers, resolved at construction
+    void *progressUpdatePercent;
+    void *progressClose;
+};
+static_assert(offsetof(ImporterData, progress) == 0 && offsetof(ImporterData, component) == 4 &&
+              offsetof(ImporterData, lastError) == 8, "host-read fields");
+
+ImporterData *dataOf(REALobject obj) {
+    return static_cast<ImporterData *>(REALGetClassData(obj, &gImporterClassRecord));
+}
+
+using ProgressOpenHandler = void (*)(REALobject);
+using ProgressUpdateHandler = RBBoolean (*)(REALobject, double);
+using ProgressCloseHandler = void (*)(REALobject);
+
+void closeImporter(REALobject obj) {
+    ImporterData *d = dataOf(obj);
+    if (!d) return;
+    if (d->component) {
+        CloseComponent(d->component);
+        d->component = 0;
+    }
+    if (d->dataHandle) {
+        DisposeHandle(d->dataHandle);
+        d->dataHandle = nullptr;
+    }
+}
+
+// The start of every member: -1, and the component or 0.
+ComponentInstance begin(REALobject obj, ImporterData **out) {
+    ImporterData *d = dataOf(obj);
+    *out = d;
+    if (!d) return 0;
+    d->lastError = -1;
+    return d->component;
+}
+
+#define MEMBER(empty)                      \
+    ImporterData *d;                       \
+    ComponentInstance ci = begin(obj, &d); \
+    if (!ci) return empty
+
+// Saves the current port and restores it when the scope ends.
+struct PortSaver {
+    GWorldRef saved = GetGWorld();
+    ~PortSaver() { SetGWorld(saved); }
+};
+
+// ---- opening ------------------------------------------------------------------------------
+
+// The bytes of a host string in a new handle; 0 for no text.
+Handle handleFromString(REALstring s) {
+    size_t length = 0;
+    const char *bytes = stringBytes(s, &length);
+    if (!bytes || !length) return nullptr;
+    Handle h = nullptr;
+    return PtrToHand(bytes, &h, length) == noErr ? h : nullptr;
+}
+
+void openFile(REALobject obj, REALfolderItem file, int32_t flags, bool withFlags) {
+    ImporterData *d = dataOf(obj);
+    if (!d) return;
+    closeImporter(obj);
+    d->lastError = -1;
+    FSSpec spec{};
+    if (!fsSpecFromFolderItem(file, &spec)) return;
+    ComponentInstance ci = 0;
+    d->lastError = withFlags ? GetGraphicsImporterForFileWithFlags(&spec, &ci, flags) : GetGraphicsImporterForFile(&spec, &ci);
+    if (d->lastError == 0) d->component = ci;
+}
+
+void OpenFile(REALobject obj, REALfolderItem file) { openFile(obj, file, 0, false); }
+void OpenFileWithFlags(REALobject obj, REALfolderItem file, RBInteger flags) { openFile(obj, file, flags, true); }
+
+void OpenURL(REALobject obj, REALstring url) {
+    ImporterData *d = dataOf(obj);
+    if (!d) return;
+    closeImporter(obj);
+    d->lastError = -1;
+    Handle h = handleFromString(url);
+    if (!h) return;
+    d->dataHandle = h;
+    ComponentInstance ci = 0;
+    d->lastError = GetGraphicsImporterForDataRef(h, URLDataHandlerSubType, &ci);
+    if (d->lastError == 0) d->component = ci;
+}
+
+void OpenData(REALobject obj, REALstring data, REALstring datatype) {
+    ImporterData *d = dataOf(obj);
+    if (!d) return;
+    closeImporter(obj);
+    d->lastError = -1;
+    size_t length = 0;
+    if (!stringBytes(data, &length) || !length) return;
+    ComponentInstance ci = 0;
+    d->lastError = OpenADefaultComponent(GraphicsImporterComponentType, osTypeFromHostString(datatype), &ci);
+    if (d->lastError != 0) return;
+    Handle h = handleFromString(data);
+    if (!h) {
+        CloseComponent(ci);
+        d->lastError = memFullErr;
+        return;
+    }
+    d->dataHandle = h;
+    d->component = ci;
+    d->lastError = GraphicsImportSetDataHandle(ci, h);
+}
+
+void Close(REALobject obj) { closeImporter(obj); }
+
+void Constructor(REALobject obj) {
+    ImporterData *d = dataOf(obj);
+    if (!d) return;
+    d->progressOpen = eventInstance(obj, gImporterEvents[0].forSystemUse);
+    d->progressUpdatePercent = eventInstance(obj, gImporterEvents[1].forSystemUse);
+    d->progressClose = eventInstance(obj, gImporterEvents[2].forSystemUse);
+}
+
+// ---- progress -------------------------------------------------------------------------------
+
+void installProgress(REALobject obj, ImporterData *d) {
+    if (d->progress == 1 || !d->component) return;
+    ICMProgressProcRecord rec{nullptr, nullptr};
+    if (d->progress == 2 || d->progress == 3) rec = {gImporterProgressUPP, obj};
+    GraphicsImportSetProgressProc(d->component, &rec);
+}
+
+void SetProgress(REALobject obj, intptr_t, RBInteger mode) {
+    ImporterData *d = dataOf(obj);
+    if (!d) return;
+    d->progress = mode;
+    installProgress(obj, d);
+}
+
+// ---- drawing ------------------------------------------------------------------------------------
+
+// Draws into `port` (0: nothing to draw into).
+void drawInto(ImporterData *d, ComponentInstance ci, GWorldRef port) {
+    if (!port) return;
+    d->lastError = GraphicsImportSetGWorld(ci, port);
+    if (d->lastError == 0) d->lastError = GraphicsImportDraw(ci);
+}
+
+void Draw(REALobject obj, REALgraphics g) {
+    MEMBER();
+    if (!g) return;
+    PortSaver saver;
+    if (!selectGraphics(g)) return;
+    drawInto(d, ci, GetGWorld());
+}
+
+void DrawWindow(REALobject obj, REALwindow win) {
+    MEMBER();
+    if (!win) return;
+    PortSaver saver;
+    drawInto(d, ci, GetWindowPort(windowHandle(win)));
+}
+
+void DrawGWorld(REALobject obj, RBInteger world) {
+    MEMBER();
+    installProgress(obj, d);
+    if (!world) return;
+    PortSaver saver;
+    drawInto(d, ci, GWorldRef(world));
+}
+
+GWorldRef makeGWorld(REALobject obj, RBInteger width, RBInteger height) {
+    MEMBER(0);
+    Rect r{0, 0, height, width};
+    GWorldRef world = 0;
+    d->lastError = newGWorldPreferTemp(&world, 32, &r, 0);
+    if (d->lastError != 0) return 0;
+    PortSaver saver;
+    SetGWorld(world);
+    // Paint the world white first, so what the image leaves shows white.
+    PixMapInfo pm{};
+    if (GetGWorldPixMap(world, &pm))
+        for (int32_t y = 0; y < RectHeight(pm.bounds); ++y)
+            std::memset(pm.baseAddr + size_t(y) * pm.rowBytes, 0xFF, size_t(RectWidth(pm.bounds)) * 4);
+    drawInto(d, ci, world);
+    if (d->lastError != 0) {
+        DisposeGWorld(world);
+        return 0;
+    }
+    return world;
+}
+
+RBInteger MakeGWorld(REALobject obj, RBInteger width, RBInteger height) {
+    return RBInteger(makeGWorld(obj, width, height));
+}
+
+REALpicture MakePicture(REALobject obj, RBInteger width, RBInteger height) {
+    GWorldRef world = makeGWorld(obj, width, height);
+    if (!world) return nullptr;
+    REALpicture pic = buildPictureFromGWorld(world);
+    if (!pic) DisposeGWorld(world);
+    return pic;
+}
+
+REALpicture MakePicHandle(REALobject obj) {
+    MEMBER(nullptr);
+    PicHandle pic = nullptr;
+    d->lastError = GraphicsImportGetAsPicture(ci, &pic);
+    if (d->lastError != 0) return nullptr;
+    REALpicture result = buildPictureFromPicHandle(pic);
+    if (!result) DisposeHandle(pic);
+    return result;
+}
+
+// ---- geometry --------------------------------------------------------------------------------------
+
+enum RectKind { kCurrent, kSource, kDest, kDefaultSource, kNatural };
+enum Side { kLeft, kWidth, kHeight, kTop };
+
+ComponentResult getRect(ComponentInstance ci, int kind, Rect *r) {
+    switch (kind) {
+    case kCurrent: return GraphicsImportGetBoundsRect(ci, r);
+    case kSource: return GraphicsImportGetSourceRect(ci, r);
+    case kDest: return GraphicsImportGetDestRect(ci, r);
+    case kDefaultSource: return GraphicsImportGetDefaultSourceRect(ci, r);
+    default: return GraphicsImportGetNaturalBounds(ci, r);
+    }
+}
+
+ComponentResult setRect(ComponentInstance ci, int kind, const Rect *r) {
+    switch (kind) {
+    case kCurrent: return GraphicsImportSetBoundsRect(ci, r);
+    case kSource: return GraphicsImportSetSourceRect(ci, r);
+    case kDest: return GraphicsImportSetDestRect(ci, r);
+    default: return paramErr;
+    }
+}
+
+// One getter and one setter per rectangle and side: the application calls
+// them through its entry table with a parameter of 0, so the parameter
+// cannot say which.
+template <int Kind, int Which>
+RBInteger GetRectSide(REALobject obj, intptr_t) {
+    MEMBER(0);
+    Rect r{};
+    d->lastError = getRect(ci, Kind, &r);
+    if (d->lastError != 0) return 0;
+    switch (Which) {
+    case kLeft: return r.left;
+    case kTop: return r.top;
+    case kWidth: return RectWidth(r);
+    default: return RectHeight(r);
+    }
+}
+
+template <int Kind, int Which>
+void SetRectSide(REALobject obj, intptr_t, RBInteger value) {
+    MEMBER();
+    Rect r{};
+    d->lastError = getRect(ci, Kind, &r);
+    if (d->lastError != 0) return;
+    switch (Which) {
+    case kLeft: r.left = value; break;      // the right side stays
+    case kTop: r.top = value; break;        // the bottom stays
+    case kWidth: r.right = int32_t(int64_t(r.left) + value); break;
+    default: r.bottom = int32_t(int64_t(r.top) + value); break;
+    }
+    d->lastError = setRect(ci, Kind, &r);
+}
+
+REALobject rectObject(REALobject obj, int kind) {
+    MEMBER(nullptr);
+    Rect r{};
+    d->lastError = getRect(ci, kind, &r);
+    return d->lastError == 0 ? newIntegerRectObject(r) : nullptr;
+}
+
+void setRectObject(REALobject obj, int kind, REALobject rect) {
+    MEMBER();
+    Rect r{};
+    if (!rectFromIntegerRectObject(rect, &r)) return;
+    d->lastError = setRect(ci, kind, &r);
+}
+
+REALobject NaturalBounds(REALobject obj) { return rectObject(obj, kNatural); }
+REALobject DefaultSourceBounds(REALobject obj) { return rectObject(obj, kDefaultSource); }
+REALobject CurrentBounds(REALobject obj) { return rectObject(obj, kCurrent); }
+void SetCurrentBounds(REALobject obj, REALobject r) { setRectObject(obj, kCurrent, r); }
+REALobject SourceBounds(REALobject obj) { return rectObject(obj, kSource); }
+void SetSourceBounds(REALobject obj, REALobject r) { setRectObject(obj, kSource, r); }
+REALobject DestBounds(REALobject obj) { return rectObject(obj, kDest); }
+void SetDestBounds(REALobject obj, REALobject r) { setRectObject(obj, kDest, r); }
+
+// ---- numbers with readers that answer -1 without a component ---------------------------------------
+
+template <typename T, typename Call>
+RBInteger readNumber(REALobject obj, Call call) {
+    MEMBER(-1);
+    T value{};
+    d->lastError = call(ci, &value);
+    return d->lastError == 0 ? RBInteger(value) : 0;
+}
+
+template <typename Call>
+void assign(REALobject obj, Call call) {
+    MEMBER();
+    d->lastError = call(ci);
+}
+
+RBInteger ImageCount(REALobject obj) { return readNumber<uint32_t>(obj, GraphicsImportGetImageCount); }
+RBInteger ImageIndex(REALobject obj) { return readNumber<uint32_t>(obj, GraphicsImportGetImageIndex); }
+void SetImageIndex(REALobject obj, RBInteger v) {
+    assign(obj, [v](ComponentInstance ci) { return GraphicsImportSetImageIndex(ci, uint32_t(v)); });
+}
+RBInteger Quality(REALobject obj) { return readNumber<CodecQ>(obj, GraphicsImportGetQuality); }
+void SetQuality(REALobject obj, RBInteger v) {
+    assign(obj, [v](ComponentInstance ci) { return GraphicsImportSetQuality(ci, CodecQ(v < 0 ? 0 : v)); });
+}
+RBInteger Flags(REALobject obj) { return readNumber<int32_t>(obj, GraphicsImportGetFlags); }
+void SetFlags(REALobject obj, RBInteger v) {
+    assign(obj, [v](ComponentInstance ci) { return GraphicsImportSetFlags(ci, v); });
+}
+
+RBInteger GraphicsMode(REALobject obj) {
+    MEMBER(0);
+    int32_t mode = 0;
+    d->lastError = GraphicsImportGetGraphicsMode(ci, &mode, nullptr);
+    return d->lastError == 0 ? mode : 0;
+}
+void SetGraphicsMode(REALobject obj, RBInteger mode) {
+    assign(obj, [mode](ComponentInstance ci) { return GraphicsImportSetGraphicsMode(ci, mode, nullptr); });
+}
+
+RBInteger GraphicsModeColor(REALobject obj) {
+    MEMBER(0);
+    int32_t mode = 0;
+    RGBColor c{};
+    d->lastError = GraphicsImportGetGraphicsMode(ci, &mode, &c);
+    if (d->lastError != 0) return 0;
+    return RBInteger((uint32_t(c.red / 257) << 16) | (uint32_t(c.green / 257) << 8) | uint32_t(c.blue / 257));
+}
+void SetGraphicsModeColor(REALobject obj, RBInteger colour) {
+    MEMBER();
+    int32_t mode = 0;
+    d->lastError = GraphicsImportGetGraphicsMode(ci, &mode, nullptr);
+    if (d->lastError != 0) return;
+    uint32_t v = uint32_t(colour);
+    RGBColor c{uint16_t(((v >> 16) & 0xFF) * 257), uint16_t(((v >> 8) & 0xFF) * 257), uint16_t((v & 0xFF) * 257)};
+    d->lastError = GraphicsImportSetGraphicsMode(ci, mode, &c);
+}
+
+RBBoolean Validate(REALobject obj) {
+    MEMBER(0);
+    bool valid = false;
+    d->lastError = GraphicsImportValidate(ci, &valid);
+    return d->lastError == 0 && valid;
+}
+
+// ---- matrices and description ---------------------------------------------------------------------
+
+REALobject Matrix(REALobject obj) {
+    MEMBER(nullptr);
+    MatrixRecord m;
+    d->lastError = GraphicsImportGetMatrix(ci, &m);
+    return d->lastError == 0 ? newMatrixObject(m) : nullptr;
+}
+void SetMatrix(REALobject obj, REALobject matrix) {
+    MEMBER();
+    if (MatrixRecord *m = matrixOfObject(matrix)) d->lastError = GraphicsImportSetMatrix(ci, m);
+}
+REALobject DefaultMatrix(REALobject obj) {
+    MEMBER(nullptr);
+    MatrixRecord m;
+    d->lastError = GraphicsImportGetDefaultMatrix(ci, &m);
+    return d->lastError == 0 ? newMatrixObject(m) : nullptr;
+}
+
+REALobject ImageDescription(REALobject obj) {
+    MEMBER(nullptr);
+    ImageDescriptionHandle h = nullptr;
+    d->lastError = GraphicsImportGetImageDescription(ci, &h);
+    REALobject result = d->lastError == 0 ? newImageDescriptionObject(h) : nullptr;
+    DisposeHandle(h);
+    return result;
+}
+
+// ---- files ---------------------------------------------------------------------------------------------
+
+REALfolderItem File(REALobject obj) {
+    MEMBER(nullptr);
+    FSSpec spec{};
+    d->lastError = GraphicsImportGetDataFile(ci, &spec);
+    return d->lastError == 0 ? folderItemFromFSSpec(&spec) : nullptr;
+}
+void SetFile(REALobject obj, REALfolderItem file) {
+    MEMBER();
+    FSSpec spec{};
+    if (fsSpecFromFolderItem(file, &spec)) d->lastError = GraphicsImportSetDataFile(ci, &spec);
+}
+
+void SaveAsPicture(REALobject obj, REALfolderItem file) {
+    MEMBER();
+    FSSpec spec{};
+    if (fsSpecFromFolderItem(file, &spec)) d->lastError = GraphicsImportSaveAsPicture(ci, &spec, -1);
+}
+void SaveAsImage(REALobject obj, REALfolderItem file) {
+    MEMBER();
+    FSSpec spec{};
+    if (fsSpecFromFolderItem(file, &spec)) d->lastError = GraphicsImportSaveAsQuickTimeImageFile(ci, &spec, -1);
+}
+
+// ---- metadata, profile ------------------------------------------------------------------------------
+
+UserData readMetaData(REALobject obj) {
+    MEMBER(nullptr);
+    UserData ud = nullptr;
+    d->lastError = NewUserData(&ud);
+    if (d->lastError != 0) return nullptr;
+    d->lastError = GraphicsImportGetMetaData(ci, ud);
+    if (d->lastError == 0) return ud;
+    DisposeUserData(ud);
+    return nullptr;
+}
+REALobject MetaData(REALobject obj) {
+    UserData ud = readMetaData(obj);
+    return ud ? newUserDataObject(ud, true) : nullptr;
+}
+REALstring MetaDataString(REALobject obj) {
+    UserData ud = readMetaData(obj);
+    return ud ? hostStringFromUserData(ud) : nullptr;
+}
+
+REALstring ColorSyncProfileData(REALobject obj) {
+    MEMBER(nullptr);
+    Handle h = nullptr;
+    d->lastError = GraphicsImportGetColorSyncProfile(ci, &h);
+    REALstring s = d->lastError == 0 && h ? hostStringFromBytes(HandleData(h), GetHandleSize(h), kEncodingUnknown) : nullptr;
+    DisposeHandle(h);
+    return s;
+}
+
+// ---- the importer component list ----------------------------------------------------------------------
+
+// Four bytes per importer component, in the order the registry gives them:
+// its type, or its file name extension.
+REALstring componentCodes(bool extensions) {
+    Handle h = NewEmptyHandle();
+    if (!h) return nullptr;
+    ComponentDescription look{GraphicsImporterComponentType, 0, 0, 0, 0};
+    bool ok = true;
+    for (Component c = FindNextComponent(0, &look); c && ok; c = FindNextComponent(c, &look)) {
+        ComponentDescription info;
+        if (GetComponentInfo(c, &info) != noErr) continue;
+        OSType code = info.componentSubType;
+        if (extensions && GetComponentFileNameExtension(c, &code) != noErr) continue;
+        uint8_t bytes[4] = {uint8_t(code >> 24), uint8_t(code >> 16), uint8_t(code >> 8), uint8_t(code)};
+        ok = PtrAndHand(bytes, h, 4) == noErr;
+    }
+    REALstring s = ok ? hostStringFromBytes(HandleData(h), GetHandleSize(h), kEncodingMacRoman) : nullptr;
+    DisposeHandle(h);
+    return s;
+}
+// Like the exporter's CodecList, these need no component.
+REALstring FileTypes(REALobject) { return componentCodes(false); }
+REALstring FileExtensions(REALobject) { return componentCodes(true); }
+
+// ---- records ------------------------------------------------------------------------------------------
+
+#define FN(f) reinterpret_cast<void *>(f)
+#define SIDE(name, kind, side) \
+    {nullptr, name, "Integer", 0, FN((GetRectSide<kind, side>)), FN((SetRectSide<kind, side>)), 0, nullptr, nullptr, 0}
+#define READ_SIDE(name, kind, side) \
+    {nullptr, name, "Integer", 0, FN((GetRectSide<kind, side>)), nullptr, 0, nullptr, nullptr, 0}
+
+REALpropertyDefinition gProperties[] = {
+    {nullptr, "Handle", "Integer", 0, REALstandardGetter, REALstandardSetter, offsetof(ImporterData, component), nullptr, nullptr, 0},
+    {nullptr, "Lasterror", "Integer", 0, REALstandardGetter, REALstandardSetter, offsetof(ImporterData, lastError), nullptr, nullptr, 0},
+    SIDE("CurrentBoundsLeft", kCurrent, kLeft),
+    SIDE("CurrentBoundsWidth", kCurrent, kWidth),
+    SIDE("CurrentBoundsHeight", kCurrent, kHeight),
+    SIDE("CurrentBoundsTop", kCurrent, kTop),
+    SIDE("SourceRectLeft", kSource, kLeft),
+    SIDE("SourceRectWidth", kSource, kWidth),
+    SIDE("SourceRectHeight", kSource, kHeight),
+    SIDE("SourceRectTop", kSource, kTop),
+    SIDE("DestRectLeft", kDest, kLeft),
+    SIDE("DestRectWidth", kDest, kWidth),
+    SIDE("DestRectHeight", kDest, kHeight),
+    SIDE("DestRectTop", kDest, kTop),
+    READ_SIDE("DefaultSourceRectLeft", kDefaultSource, kLeft),
+    READ_SIDE("DefaultSourceRectWidth", kDefaultSource, kWidth),
+    READ_SIDE("DefaultSourceRectHeight", kDefaultSource, kHeight),
+    READ_SIDE("DefaultSourceRectTop", kDefaultSource, kTop),
+    READ_SIDE("NaturalBoundsLeft", kNatural, kLeft),
+    READ_SIDE("NaturalBoundsWidth", kNatural, kWidth),
+    READ_SIDE("NaturalBoundsHeight", kNatural, kHeight),
+    READ_SIDE("NaturalBoundsTop", kNatural, kTop),
+    {nullptr, "Progress", "Integer", 0, REALstandardGetter, FN(SetProgress), offsetof(ImporterData, progress), nullptr, nullptr, 0},
+};
+
+REALmethodDefinition gMethods[] = {
+    {FN(MetaDataString), nullptr, "MetaDataString as String", 0},
+    {FN(MetaData), nullptr, "MetaData as object", 0},
+    {FN(ImageCount), nullptr, "ImageCount as integer", 0},
+    {FN(ImageIndex), FN(SetImageIndex), "ImageIndex as integer", 0},
+    {FN(ColorSyncProfileData), nullptr, "ColorSyncProfileData as string", 0},
+    {FN(Close), nullptr, "Close", 0},
+    {FN(Validate), nullptr, "Validate as boolean", 0},
+    {FN(FileTypes), nullptr, "FileTypes as string", 0},
+    {FN(FileExtensions), nullptr, "FileExtensions as string", 0},
+    {FN(OpenFile), nullptr, "OpenFile(file as folderitem)", 0},
+    {FN(OpenFileWithFlags), nullptr, "OpenFileWithFlags(file as folderitem, flags as integer)", 0},
+    {FN(OpenURL), nullptr, "OpenURL(url as string)", 0},
+    {FN(OpenData), nullptr, "OpenData(data as string, datatype as string)", 0},
+    {FN(Draw), nullptr, "Draw(g as graphics)", 0},
+    {FN(DrawWindow), nullptr, "DrawWindow(win as window)", 0},
+    {FN(DrawGWorld), nullptr, "DrawGWorld(GWorldHandle as integer)", 0},
+    {FN(SaveAsPicture), nullptr, "SaveAsPicture(f as folderitem)", 0},
+    {FN(SaveAsImage), nullptr, "SaveAsImage(f as folderitem)", 0},
+    {FN(MakePicHandle), nullptr, "MakePicHandle as picture", 0},
+    {FN(MakePicture), nullptr, "MakePicture(width as integer, height as integer) as picture", 0},
+    {FN(MakeGWorld), nullptr, "MakeGWorld(width as integer, height as integer) as integer", 0},
+    {FN(NaturalBounds), nullptr, "NaturalBounds as object", 0},
+    {FN(CurrentBounds), FN(SetCurrentBounds), "CurrentBounds as object", 0},
+    {FN(Matrix), FN(SetMatrix), "Matrix as QTGraphicsImporterMatrixPlyx", 0},
+    {FN(SourceBounds), FN(SetSourceBounds), "SourceBounds as object", 0},
+    {FN(DestBounds), FN(SetDestBounds), "DestBounds as object", 0},
+    {FN(DefaultSourceBounds), nullptr, "DefaultSourceBounds as object", 0},
+    {FN(File), FN(SetFile), "File as folderitem", 0},
+    {FN(ImageDescription), nullptr, "ImageDescription as QTGraphicsImporterImageDescriptionPlyx", 0},
+    {FN(Quality), FN(SetQuality), "Quality as integer", 0},
+    {FN(GraphicsMode), FN(SetGraphicsMode), "GraphicsMode as integer", 0},
+    {FN(GraphicsModeColor), FN(SetGraphicsModeColor), "GraphicsModeColor as color", 0},
+    {FN(DefaultMatrix), nullptr, "DefaultMatrix as QTGraphicsImporterMatrixPlyx", 0},
+    {FN(Flags), FN(SetFlags), "Flags as integer", 0},
+};
+
+}  // namespace
+
+REALeventDefinition gImporterEvents[3] = {
+    {"ProgressOpen", 0},
+    {"ProgressUpdatePercent(percent as double) as boolean", 0},
+    {"ProgressClose", 0},
+};
+
+REALclassDefinition gImporterClassRecord = {
+    kCurrentREALControlVersion,
+    "QTGraphicsImporterPlyx",
+    nullptr,
+    sizeof(ImporterData),
+    0,
+    Constructor,
+    closeImporter,
+    gProperties,
+    sizeof gProperties / sizeof gProperties[0],
+    gMethods,
+    sizeof gMethods / sizeof gMethods[0],
+    gImporterEvents,
+    3,
+    {},
+};
+
+// The importer's progress procedure: raises the object's progress events
+// (yielding to the host first in mode 3). A true answer to
+// ProgressUpdatePercent stops the drawing.
+OSErr importerProgressProc(int16_t message, Fixed completeness, void *refCon) {
+    auto obj = static_cast<REALobject>(refCon);
+    if (!obj) return noErr;
+    ImporterData *d = dataOf(obj);
+    GWorldRef savedPort = GetGWorld();
+    if (d->progress == 3) yieldToHost();
+    OSErr result = noErr;
+    switch (message) {
+    case codecProgressOpen:
+        if (d->progressOpen) reinterpret_cast<ProgressOpenHandler>(d->progressOpen)(obj);
+        break;
+    case codecProgressUpdatePercent:
+        if (d->progressUpdatePercent &&
+            (reinterpret_cast<ProgressUpdateHandler>(d->progressUpdatePercent)(obj, completeness / 65536.0) & 1))
+            result = 1;
+        break;
+    case codecProgressClose:
+        if (d->progressClose) reinterpret_cast<ProgressCloseHandler>(d->progressClose)(obj);
+        break;
+    default:
+        break;
+    }
+    SetGWorld(savedPort);
+    return result;
+}
+
+}  // namespace gp
