@@ -3,6 +3,7 @@
 #include "debug.h"
 
 #include <cstdint>
+#include <cstdio>
 
 namespace hostwrap {
 
@@ -28,6 +29,16 @@ void logAddress(const char *format, const void *address) {
     } else {
         char line[256];
         std::snprintf(line, sizeof line, format, low);
+        dprintf("%s\n", line);
+    }
+}
+
+void logValues(const char *format, unsigned first, unsigned second) {
+    if (IsMacOSX()) {
+        dlog(format, first, second);
+    } else {
+        char line[256];
+        std::snprintf(line, sizeof line, format, first, second);
         dprintf("%s\n", line);
     }
 }

@@ -10,6 +10,7 @@
 #include <rb/plugin.h>
 
 #include <atomic>
+#include <tuple>
 #include <cstdint>
 #include <type_traits>
 
@@ -33,6 +34,8 @@ void logFailure(const char *prefix, const char *name);
 void logText(const char *text);
 // Logs a format with one pointer argument printed by its low 32 bits.
 void logAddress(const char *format, const void *address);
+// Logs a format with two unsigned arguments.
+void logValues(const char *format, unsigned first, unsigned second);
 
 // How a row's messages read.
 enum class Messages : uint8_t {
@@ -190,7 +193,7 @@ template <class H> bool setProp(REALobject o, const char *n, H *v) {
     return REALSetPropValueObject(o, n, reinterpret_cast<REALobject>(v));
 }
 
-template <class... A> auto lastOf(A... args) { return (args, ...); }
+template <class... A> auto lastOf(A... args) { return std::get<sizeof...(A) - 1>(std::tuple<A...>{args...}); }
 
 // Property step: a getter reads into `*out`, a setter (void R) writes its last argument.
 template <class R, class O, class... A> bool property(const char *name, R *out, O object, A... args) {

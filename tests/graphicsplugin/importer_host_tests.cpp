@@ -331,6 +331,9 @@ TEST_F(ImporterHost, MultiPageTiffCountsAndSelectsItsPages) {
                                           importer.get(), int32_t(30), int32_t(7));
     ASSERT_TRUE(pic);
     EXPECT_EQ(rb::pixel(pic.get(), 29, 6), 0x787878u);
+    rb::ObjRef handlePic = rb::call<rb::ObjRef>(im("MakePicHandle as picture"), importer.get());
+    ASSERT_TRUE(handlePic);
+    EXPECT_EQ(rb::pictureWidth(handlePic.get()), 30) << "the current page, not the first";
     rb::call(im("ImageIndex as integer.Set"), importer.get(), int32_t(4));
     EXPECT_NE(lastError(importer.get()), 0) << "no fourth page";
     EXPECT_EQ(rb::call<int32_t>(im("ImageIndex as integer"), importer.get()), 3);
@@ -704,6 +707,12 @@ TEST_F(ImporterHost, BadFilesGiveALastErrorAndNoCrash) {
     EXPECT_EQ(lastError(importer.get()), 0);
     EXPECT_EQ(get("NaturalBoundsWidth"), 11);
     EXPECT_EQ(stringProp(description().get(), "CodecType"), "png ");
+    // Flag 1 chooses by the name first: a TIFF importer, which the content refuses.
+    rb::call(im("OpenFileWithFlags(file as folderitem, flags as integer)"), importer.get(),
+             folderItem(dir.file("really-png.tif")), int32_t(1));
+    EXPECT_EQ(lastError(importer.get()), 0);
+    EXPECT_EQ(get("NaturalBoundsWidth"), 0);
+    EXPECT_NE(lastError(importer.get()), 0);
     // OpenData naming the wrong type is refused when drawing.
     openData(png, "TIFF");
     EXPECT_EQ(get("NaturalBoundsWidth"), 0);

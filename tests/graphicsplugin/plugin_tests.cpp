@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <fstream>
 #include <cstring>
 
 using namespace fake;
@@ -181,6 +182,51 @@ TEST_F(PluginTest, RegistersRecordsWithTheBindingTexts) {
                            "PictureToStringPlyx(p as picture,codec as string,quality as integer,depth as integer) as string",
                            "QuickTimePresentPlyx as boolean",
                            "PictureToFileStringPlyx(p as picture, compressor as string, quality as integer) as string"}));
+}
+
+// The binding texts of one group of the application's list, in its order.
+std::vector<std::string> listedTexts(const std::string &group) {
+    std::ifstream defs(BINDING_DEFS);
+    std::vector<std::string> texts;
+    std::string line, prefix = "TEXT(" + group + ", \"";
+    while (std::getline(defs, line))
+        if (line.rfind(prefix, 0) == 0) texts.push_back(line.substr(prefix.size(), line.rfind('"') - prefix.size()));
+    return texts;
+}
+
+TEST_F(PluginTest, ImporterClassesRegisterInOrderWithTheApplicationsTexts) {
+    Plugin pl;
+    ASSERT_TRUE(pl.ok);
+    std::vector<std::string> order;
+    for (auto *c : host().classes) order.push_back(c->name);
+    EXPECT_EQ(order, (std::vector<std::string>{"QTGraphicsImporterMatrixPlyx", "QTGraphicsImporterPlyx",
+                                               "QTGraphicsExporterPlyx", "QTGraphicsImporterImageDescriptionPlyx"}));
+    REALclassDefinition *im = pl.cls("QTGraphicsImporterPlyx");
+    ASSERT_NE(im, nullptr);
+    EXPECT_EQ(im->propertyCount, 23u);
+    EXPECT_EQ(im->methodCount, 34u);
+    EXPECT_EQ(im->eventCount, 3u);
+    EXPECT_EQ(pl.property("QTGraphicsImporterPlyx", "Progress")->param, 0);
+    EXPECT_EQ(pl.property("QTGraphicsImporterPlyx", "Handle")->param, 4);
+    EXPECT_EQ(pl.property("QTGraphicsImporterPlyx", "Lasterror")->param, 8);
+    EXPECT_EQ(bindingTexts(im, false), listedTexts("importer"));
+    REALclassDefinition *mx = pl.cls("QTGraphicsImporterMatrixPlyx");
+    ASSERT_NE(mx, nullptr);
+    EXPECT_EQ(mx->dataSize, 36u) << "nine 32-bit values";
+    EXPECT_EQ(mx->constructor, nullptr);
+    EXPECT_EQ(bindingTexts(mx, false), listedTexts("matrix"));
+    REALclassDefinition *id = pl.cls("QTGraphicsImporterImageDescriptionPlyx");
+    ASSERT_NE(id, nullptr);
+    EXPECT_EQ(id->propertyCount, 14u);
+    EXPECT_EQ(bindingTexts(id, false), listedTexts("imagedescription"));
+    // Strings are pointers here: their slots are pointer-sized, in the documented order.
+    auto at = [&](const char *name) { return pl.property("QTGraphicsImporterImageDescriptionPlyx", name)->param; };
+    EXPECT_EQ(at("CodecType"), 0);
+    EXPECT_EQ(at("Version"), intptr_t(sizeof(void *)));
+    EXPECT_LT(at("Vendor"), at("TemporalQuality"));
+    EXPECT_LT(at("Depth"), at("CodecName"));
+    EXPECT_EQ(at("ColorSpace"), at("CodecName") + intptr_t(sizeof(void *)));
+    EXPECT_EQ(at("ColorSpace") % intptr_t(alignof(void *)), 0);
 }
 
 TEST_F(PluginTest, OldHostsGetShortMethodRecords) {

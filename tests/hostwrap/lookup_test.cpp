@@ -238,13 +238,13 @@ RESFIRST(Widget_Window, REALobject, nullptr, "testGetWindow", GLOBAL_METHOD, "Wi
 RESFIRST(Widget_Left, int32_t, 0, "testLeftGetter", THEN_PROPERTY, "Left", SEL(0), REALobject)
 RESFIRST(Widget_SetLeftRF, void, 0, "testLeftSetter", THEN_PROPERTY, "Left", SEL(0), REALobject, int32_t)
 RESFIRST(Widget_Title, REALstring, nullptr, "testTitleGetter", THEN_PROPERTY, "Title", SEL(0), REALobject)
-SILENT(Thread_GetPriority, int32_t, 0, "testPriority", FWD)
+SILENT(Widget_Priority, int32_t, 0, "testPriority", FWD)
 SILENT(Widget_Flag, uint8_t, 0, "testFlag", SEL(7), REALobject)
 SILENT(Widget_Short, int16_t, 0, "testWord", FWD, REALobject)
 SILENT(Widget_UShort, uint16_t, 0, "testWord", FWD, REALobject)
 SILENT(Widget_Size, int32_t, -50, "testSize", FWD, REALobject)
-SILENT_X(Thread__Init, _fp, void, 0, "testInit", FWD, OPTS(.entryTrace = true), REALobject)
-SILENT_X(App_DoEvents, _fp, void, 0, "testDoEvents", FWD, OPTS(.callTrace = "doEvents"), REALobject, int32_t)
+SILENT_X(Widget__Init, _fp, void, 0, "testInit", FWD, OPTS(.entryTrace = true), REALobject)
+SILENT_X(Widget_DoEvents, _fp, void, 0, "testDoEvents", FWD, OPTS(.callTrace = "doEvents"), REALobject, int32_t)
 SILENT_X(Widget_IsA, _fp, int32_t, 0, "testIsA", FWD, OPTS(.noCache = true), REALobject)
 SILENT_X(Widget_Embed, _pEmbed, int32_t, 0, "testEmbed", FWD, OPTS(.returnsOne = true), REALobject, REALobject)
 SILENT_X(Folder_Count, _Count, int32_t, 0, "testCount", SEL(0), OPTS(.nilMisses = true), REALobject)
@@ -410,11 +410,11 @@ TEST_F(Lookup, ResolverFirstFallsBackToAMethodOrAProperty) {
 TEST_F(Lookup, SilentRowsResultsAndTraces) {
     inChild([&] {
         rb::ObjRef w = rb::make(widgetClass(true));
-        EXPECT_EQ(Thread_GetPriority(), 0);
+        EXPECT_EQ(Widget_Priority(), 0);
         EXPECT_EQ(Widget_Size(w.get()), -50);  // a miss result of its own
         EXPECT_TRUE(gLog.empty());
         rb::registerService("testPriority", reinterpret_cast<void *>(&testPriority));
-        EXPECT_EQ(Thread_GetPriority(), 1);
+        EXPECT_EQ(Widget_Priority(), 1);
         // Booleans are the low byte; 16-bit results signed or not.
         rb::registerService("testFlag", reinterpret_cast<void *>(&testFlag));
         rb::registerService("testWord", reinterpret_cast<void *>(&testWord));
@@ -422,21 +422,21 @@ TEST_F(Lookup, SilentRowsResultsAndTraces) {
         EXPECT_EQ(Widget_Short(w.get()), -1);
         EXPECT_EQ(Widget_UShort(w.get()), 65535);
         // Entry trace on every call, hit or miss.
-        Thread__Init(w.get());
-        EXPECT_EQ(gLog, (std::vector<std::string>{"in Thread__Init", "_fp Address->(0)"}));
+        Widget__Init(w.get());
+        EXPECT_EQ(gLog, (std::vector<std::string>{"in Widget__Init", "_fp Address->(0)"}));
         rb::registerService("testInit", reinterpret_cast<void *>(&testInit));
         gLog.clear();
-        Thread__Init(w.get());
+        Widget__Init(w.get());
         EXPECT_EQ(gInitCalls, 1);
         ASSERT_EQ(gLog.size(), 2u);
         EXPECT_NE(gLog[1], "_fp Address->(0)");
         // Call trace before every call, nothing on a miss.
         gLog.clear();
-        App_DoEvents(w.get(), -1);
+        Widget_DoEvents(w.get(), -1);
         EXPECT_TRUE(gLog.empty());
         rb::registerService("testDoEvents", reinterpret_cast<void *>(&testDoEvents));
-        App_DoEvents(w.get(), -1);
-        App_DoEvents(w.get(), -1);
+        Widget_DoEvents(w.get(), -1);
+        Widget_DoEvents(w.get(), -1);
         EXPECT_EQ(count("doEvents"), 2);
     });
 }

@@ -148,12 +148,6 @@ OSErr importAsDecoded(Importer &im, codec::Decoded &out) {
     return codec::decode(kind, d, n, out);
 }
 
-PicHandle pictureFromDecoded(const codec::Decoded &dec) {
-    PicHandle pic = NewPicture(dec.width, dec.height, dec.alpha ? 32 : 24);
-    if (pic) std::memcpy(PicturePixels(pic), dec.argb.data(), dec.argb.size());
-    return pic;
-}
-
 }  // namespace
 
 // ---- registry ------------------------------------------------------------------------
@@ -725,10 +719,7 @@ ComponentResult GraphicsImportGetAsPicture(ComponentInstance ci, PicHandle *pic)
     if (!im) return badComponentInstance;
     if (!pic) return paramErr;
     *pic = nullptr;
-    codec::Decoded dec;
-    if (OSErr e = importAsDecoded(*im, dec)) return e;
-    *pic = pictureFromDecoded(dec);
-    return *pic ? ComponentResult(noErr) : ComponentResult(memFullErr);
+    return importer::currentPicture(ci, pic);   // the current image, of several
 }
 
 namespace {

@@ -328,6 +328,16 @@ void importer::closed(ComponentInstance ci) {
     states().erase(it);
 }
 
+ComponentResult importer::currentPicture(ComponentInstance ci, PicHandle *pic) {
+    IMPORTER(ci);
+    if (OSErr e = ensurePixels(ci, *st)) return e;
+    const codec::Decoded &img = *st->pixels;
+    *pic = NewPicture(img.width, img.height, img.alpha ? 32 : 24);
+    if (!*pic) return memFullErr;
+    std::memcpy(PicturePixels(*pic), img.argb.data(), img.argb.size());
+    return noErr;
+}
+
 OSErr importer::forURL(Handle dataRef, ComponentInstance *out) {
     const char *bytes = reinterpret_cast<const char *>(HandleData(dataRef));
     size_t size = GetHandleSize(dataRef);
@@ -668,11 +678,9 @@ ComponentResult GraphicsImportSaveAsPicture(ComponentInstance ci, const FSSpec *
     IMPORTER(ci);
     std::string path = pathOf(file);
     if (path.empty()) return paramErr;
-    if (OSErr e = ensurePixels(ci, *st)) return e;
-    const codec::Decoded &img = *st->pixels;
-    PicHandle pic = NewPicture(img.width, img.height, img.alpha ? 32 : 24);
-    if (!pic) return memFullErr;
-    std::memcpy(PicturePixels(pic), img.argb.data(), img.argb.size());
+    (void)st;
+    PicHandle pic = nullptr;
+    if (ComponentResult e = importer::currentPicture(ci, &pic)) return e;
     OSErr err = writeFile(path, HandleData(pic), GetHandleSize(pic));
     DisposeHandle(pic);
     return err;

@@ -19,6 +19,9 @@ bool sourceOf(ComponentInstance ci, Source *out);
 void dataChanged(ComponentInstance ci);
 void closed(ComponentInstance ci);
 
+// GraphicsImportGetAsPicture: the current image as a new picture handle.
+ComponentResult currentPicture(ComponentInstance ci, PicHandle *pic);
+
 // GetGraphicsImporterForDataRef with a 'url ' data reference.
 OSErr forURL(Handle dataRef, ComponentInstance *out);
 

@@ -1,0 +1,4 @@
+#include "accessors.h"
+
+#include "rows_define.inc"
+#include "families/window.def"
