@@ -1,32 +1,67 @@
-#include "resolver.h"
+// Accessor calls against direct calls of the same host functions, measured
+// in one run and reported as ratios: a cached selector-form silent row, a
+// property-first hit (the host is asked by name on every call), and a
+// cached signature-first row.
 #include "accessors.h"
+#include "resolver.h"
 
 #include <rb/host.h>
+#include <rb/object.h>
 #include <rb/runtime.h>
-#include <rb/string.h>
 
 #include <chrono>
 #include <cstdio>
 
 using Clock = std::chrono::steady_clock;
 
-extern "C" __attribute__((noinline)) int32_t hostLen(REALstring s) { return s ? int32_t(s->bytes.size()) : 0; }
+namespace {
+
+struct Widget {
+    int32_t left = 7;
+};
+
+extern "C" __attribute__((noinline)) int32_t hostFlag(REALobject o, int32_t selector) {
+    return o ? selector + 1 : 0;
+}
+extern "C" __attribute__((noinline)) int32_t hostTicks() { return 42; }
+rb::ClassInfo *gWidget = nullptr;
+__attribute__((noinline)) int32_t directLeft(REALobject o) { return rb::fields<Widget>(o, gWidget)->left; }
+
+template <class F> double nsPerCall(int n, F f) {
+    volatile int64_t sink = 0;
+    auto t0 = Clock::now();
+    for (int i = 0; i < n; ++i) sink = sink + f();
+    return std::chrono::duration<double, std::nano>(Clock::now() - t0).count() / n;
+}
+
+void report(const char *what, double accessor, double direct) {
+    std::printf("%-44s %8.2f ns, direct %6.2f ns, ratio %6.2f\n", what, accessor, direct, accessor / direct);
+}
+
+}  // namespace
 
 int main() {
     RuntimeInit();
     gResolver = rb::resolve;
-    rb::registerService("StringDBCSLen", reinterpret_cast<void *>(&hostLen));
-    rb::String s("a host string");
-    const int n = 50'000'000;
-    volatile int64_t sink = 0;
-    int32_t (*volatile direct)(REALstring) = &hostLen;
-    auto t0 = Clock::now();
-    for (int i = 0; i < n; ++i) sink = sink + direct(s.get());
-    auto t1 = Clock::now();
-    for (int i = 0; i < n; ++i) sink = sink + String_Len(s.get());
-    auto t2 = Clock::now();
-    double d = std::chrono::duration<double, std::nano>(t1 - t0).count() / n;
-    double a = std::chrono::duration<double, std::nano>(t2 - t1).count() / n;
-    std::printf("direct call %.2f ns, cached accessor String_Len %.2f ns, ratio %.2f\n", d, a, a / d);
+    rb::registerService("MDBBooleanGetter", reinterpret_cast<void *>(&hostFlag));
+    rb::addGlobalMethod("Ticks() As Integer", reinterpret_cast<void *>(&hostTicks));
+    rb::ClassInfo *cls = rb::defineClass<Widget>("BenchWidget");
+    rb::addHostProperty(
+        cls, "Left", "integer", [cls](REALobject o) { return rb::Value(int64_t(rb::fields<Widget>(o, cls)->left)); },
+        [cls](REALobject o, const rb::Value &v) { rb::fields<Widget>(o, cls)->left = int32_t(std::get<int64_t>(v)); });
+    gWidget = cls;
+    rb::ObjRef w = rb::make(cls);
+    REALobject o = w.get();
+
+    int32_t (*volatile flag)(REALobject, int32_t) = &hostFlag;
+    int32_t (*volatile ticks)() = &hostTicks;
+    int32_t (*volatile left)(REALobject) = &directLeft;
+    const int n = 20'000'000;
+    report("selector-form silent (MessageDialogButton_GetVisible)",
+           nsPerCall(n, [&] { return MessageDialogButton_GetVisible(o); }), nsPerCall(n, [&] { return flag(o, 0); }));
+    report("property-first hit (Window_GetLeft)", nsPerCall(n / 10, [&] { return Window_GetLeft(reinterpret_cast<REALwindow>(o)); }),
+           nsPerCall(n, [&] { return left(o); }));
+    report("cached signature-first (Runtime_Ticks)", nsPerCall(n, [&] { return Runtime_Ticks(); }),
+           nsPerCall(n, [&] { return ticks(); }));
     return 0;
 }

@@ -5,9 +5,7 @@
 // glue its order promises: who is asked, what reaches the host in which
 // order and width, what comes back, what is kept and what is logged.
 #include "accessors.h"
-#include "resolver.h"
-
-#include <fw/Carbon.h>
+#include "fake_host.h"
 
 #include <gtest/gtest.h>
 
@@ -22,58 +20,10 @@ using hostwrap::Options;
 
 namespace {
 
-// ---- the harness's host ---------------------------------------------------------------------
-
-std::map<std::string, void *> gServices;  // resolver names
-std::map<std::string, void *> gMethods;   // declaration signatures, object or global
-struct Property {
-    uint64_t value = 0;  // the bits of the value, whatever its type
-    uint64_t written = 0;
-    int writes = 0;
-};
-std::map<std::string, Property> gProperties;
-std::vector<std::string> gLog;
-
-template <class T> bool getProp(REALobject, const char *name, T *out) {
-    auto it = gProperties.find(name);
-    if (it == gProperties.end()) return false;
-    std::memcpy(out, &it->second.value, sizeof(T));
-    return true;
-}
-template <class T> RBBoolean setProp(REALobject, const char *name, T value) {
-    auto it = gProperties.find(name);
-    if (it == gProperties.end()) return 0;
-    it->second.written = 0;
-    std::memcpy(&it->second.written, &value, sizeof(T));
-    ++it->second.writes;
-    return 1;
-}
-void *loadMethod(REALobject, const char *signature) {
-    auto it = gMethods.find(signature);
-    return it == gMethods.end() ? nullptr : it->second;
-}
-
-extern "C" void *harnessResolver(const char *name) {
-    static const std::map<std::string, void *> fixed = {
-        {"REALGetPropValueInt", reinterpret_cast<void *>(&getProp<int32_t>)},
-        {"REALGetPropValueBool", reinterpret_cast<void *>(&getProp<uint8_t>)},
-        {"REALGetPropValueDouble", reinterpret_cast<void *>(&getProp<double>)},
-        {"REALGetPropValueString", reinterpret_cast<void *>(&getProp<REALstring>)},
-        {"REALGetPropValueObject", reinterpret_cast<void *>(&getProp<REALobject>)},
-        {"REALSetPropValueInt", reinterpret_cast<void *>(&setProp<int32_t>)},
-        {"REALSetPropValueBoolean", reinterpret_cast<void *>(&setProp<uint8_t>)},
-        {"REALSetPropValueDouble", reinterpret_cast<void *>(&setProp<double>)},
-        {"REALSetPropValueString", reinterpret_cast<void *>(&setProp<REALstring>)},
-        {"REALSetPropValueObject", reinterpret_cast<void *>(&setProp<REALobject>)},
-        {"REALLoadObjectMethod", reinterpret_cast<void *>(&loadMethod)},
-        {"REALLoadGlobalMethod", reinterpret_cast<void *>(&loadMethod)},
-    };
-    if (auto it = fixed.find(name); it != fixed.end()) return it->second;
-    auto it = gServices.find(name);
-    return it == gServices.end() ? nullptr : it->second;
-}
-
-void capture(const char *text, size_t length, void *) { gLog.emplace_back(text, length); }
+auto &gLog = fakehost::log;
+auto &gServices = fakehost::services;
+auto &gMethods = fakehost::methods;
+auto &gProperties = fakehost::properties;
 
 // ---- rows -----------------------------------------------------------------------------------
 
@@ -395,11 +345,7 @@ RowInfo makeRow(const char *name, Order order, Options options, const char *reso
 
 class Conformance : public ::testing::Test {
 protected:
-    void SetUp() override {
-        gResolver = harnessResolver;
-        fw_set_debugstr_hook(capture, nullptr);
-    }
-    void TearDown() override { fw_set_debugstr_hook(nullptr, nullptr); }
+    void SetUp() override { fakehost::install(); }
 };
 
 // Every row of every family, in table order, then every cached row once
