@@ -22,5 +22,8 @@ rb::String exportTIFF(REALobject picture);
 std::string_view bytesOf(const rb::String &s);
 // Writes the data as a whole file (or nothing), then type "TIFF" and the creator.
 bool writeFrameFile(const rb::FolderItem &file, std::string_view data, int32_t creatorRow);
+// Deletes the temporary files that a save of a frame file left behind in
+// `folder` when the program was killed mid-write (".<name>.tif.tmp-XXXXXX").
+void removeStaleTemporaries(const rb::FolderItem &folder);
 
 }  // namespace tavrin

@@ -110,7 +110,7 @@ int savePassFigure(int frames) {
     double exportTime = 0, fileTime = 0;
     for (int i = 0; i < frames; ++i) {
         auto t0 = Clock::now();
-        rb::String data = exportTIFF(main->p[size_t(i)].get());
+        rb::String data = exportTIFF(main->frame(i)->picture().get());
         auto t1 = Clock::now();
         complete = writeFrameFile(*rb::FolderItem::make(split.string())->child(frameFileName("clip", i)), bytesOf(data), 1) &&
                    complete;
