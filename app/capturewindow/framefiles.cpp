@@ -1,6 +1,7 @@
 // Frame files (TIFF through the graphics plug-in's exporter) and the grabber
 // settings file.
 #include "application/app.h"
+#include "application/largeblocks.h"
 #include "binding/entrypoints.h"
 #include "capturewindow/capturewindow.h"
 #include "capturewindow/framefiles.h"
@@ -72,6 +73,7 @@ void CaptureWindow::savefiles(int32_t index) { saveFrame(index); }
 bool CaptureWindow::saveFrame(int32_t index) {
     const StillFrame *still = frame(index);
     if (!still) return true;  // never grabbed: skipped
+    LargeBlocksReused reuse;  // the picture and the encoded bytes: warm memory from the last save
     controlwindow *palette = static_cast<controlwindow *>(rb::findWindow("controlwindow"));
     if (!palette || !palette->savefolder) return false;
     rb::ObjRef pic = still->picture();
@@ -88,6 +90,7 @@ void CaptureWindow::savesinglefile(int32_t index) { saveSingle(frame(index)); }
 
 void CaptureWindow::saveSingle(const StillFrame *still) {
     if (!still || !savepicture) return;
+    LargeBlocksReused reuse;
     rb::ObjRef pic = still->picture();
     rb::String data = exportTIFF(pic.get());
     if (!data) return;

@@ -12,6 +12,7 @@ namespace imaging {
 struct HandleRec {
     std::vector<uint8_t> bytes;
     int locks = 0;
+    bool output = false;  // holds an encoder's output buffer, kept for the next one when disposed
 };
 
 Handle NewHandle(size_t size) {
@@ -31,7 +32,7 @@ Handle NewEmptyHandle() { return NewHandle(0); }
 
 void DisposeHandle(Handle h) {
     if (!h) return;
-    KeepSpareBuffer(std::move(h->bytes));
+    if (h->output) KeepSpareBuffer(std::move(h->bytes));
     delete h;
 }
 
@@ -59,7 +60,8 @@ OSErr SetHandleBytes(Handle h, std::vector<uint8_t> &&bytes) {
         return noErr;
     }
     h->bytes.swap(bytes);
-    KeepSpareBuffer(std::move(bytes));  // the handle's old memory
+    h->output = true;
+    std::vector<uint8_t>().swap(bytes);  // the handle's old memory
     return noErr;
 }
 
