@@ -230,7 +230,7 @@ SIGFIRST_X(Widget_Handle, _fp, int32_t, 0, OBJECT_METHOD, "Handle() As Integer",
            OPTS(.messages = hostwrap::Messages::None), REALobject)
 SIGFIRST_X(Widget_TextAvailable, _fp, uint8_t, 0, OBJECT_METHOD, "TextAvailable() As Boolean", "testTextAvail",
            OPTS(.quietResolverMiss = true), REALobject)
-SIGFIRST(Runtime_TestTicks, int32_t, -1, GLOBAL_METHOD, "Ticks() As Integer", "testTicks")
+SIGFIRST(Runtime_TestTicks, int32_t, -1, GLOBAL_METHOD, "TestTicks() As Integer", "testTicks")
 RESFIRST(Widget_Accept, void, 0, "testAccept", OBJECT_METHOD, "AcceptFileDrop(type As String)", FWD, REALobject,
          REALstring)
 RESFIRST(Widget_Window, REALobject, nullptr, "testGetWindow", GLOBAL_METHOD, "Window(index As Integer) As Window", FWD,
@@ -370,7 +370,7 @@ TEST_F(Lookup, SignatureFirstWithoutResolverQuietAndGlobal) {
         gLog.clear();
         EXPECT_EQ(Runtime_TestTicks(), -1);
         EXPECT_EQ(gLog.size(), 2u);
-        rb::addGlobalMethod("Ticks() As Integer", reinterpret_cast<void *>(&testTicks));
+        rb::addGlobalMethod("TestTicks() As Integer", reinterpret_cast<void *>(&testTicks));
         EXPECT_EQ(Runtime_TestTicks(), 77);
     });
 }
