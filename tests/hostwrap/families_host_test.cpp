@@ -2,6 +2,7 @@
 // its controls as the operator sees them, timers, threads, the clock,
 // memory blocks, variants and files.
 #include "accessors.h"
+#include "real_host_test.h"
 #include "resolver.h"
 
 #include <fw/Carbon.h>
@@ -27,8 +28,6 @@
 
 namespace {
 
-std::vector<std::string> gLog;
-void capture(const char *text, size_t length, void *) { gLog.emplace_back(text, length); }
 
 REALobject obj(const void *p) { return reinterpret_cast<REALobject>(const_cast<void *>(p)); }
 
@@ -53,18 +52,10 @@ struct Panel : rb::Window {
     }
 };
 
-class FamiliesOnTheHost : public ::testing::Test {
+class FamiliesOnTheHost : public RealHostTest {
 protected:
-    static void SetUpTestSuite() {
-        RuntimeInit();
-        gResolver = rb::resolve;
-    }
-    void SetUp() override {
-        gLog.clear();
-        fw_set_debugstr_hook(capture, nullptr);
-    }
     void TearDown() override {
-        fw_set_debugstr_hook(nullptr, nullptr);
+        RealHostTest::TearDown();
         rb::collectClosedWindows();
     }
 };
@@ -93,7 +84,7 @@ TEST_F(FamiliesOnTheHost, WindowGeometryTitleAndVisibilityThroughTheAccessors) {
     Window_SetVisible(w, 0);
     EXPECT_FALSE(panel->visible());
     EXPECT_TRUE(contains(rb::op::dump("FamiliesPanel"), "hidden"));
-    EXPECT_TRUE(gLog.empty()) << gLog.front();
+    EXPECT_TRUE(log().empty()) << log().front();
     panel->close();
 }
 
@@ -127,7 +118,7 @@ TEST_F(FamiliesOnTheHost, ControlsReadAndSetOneMemberEach) {
     EXPECT_EQ(PopupMenu_GetListIndex(handle("creator")), 1);
     PopupMenu_SetListIndex(handle("creator"), 0);
     EXPECT_EQ(panel->control("creator")->listIndex(), 0);
-    EXPECT_TRUE(gLog.empty()) << gLog.front();
+    EXPECT_TRUE(log().empty()) << log().front();
     panel->close();
 }
 
@@ -210,7 +201,7 @@ TEST_F(FamiliesOnTheHost, VariantsOfEachKindAndTheirConversions) {
     EXPECT_EQ(Variant_GetColor(c), 0x00FF8000u);
     EXPECT_EQ(Variant_VariantToInt(d), 3);
     for (REALobject v : {b, i, d, t, c}) rb::release(v);
-    EXPECT_TRUE(gLog.empty()) << gLog.front();
+    EXPECT_TRUE(log().empty()) << log().front();
 }
 
 TEST_F(FamiliesOnTheHost, OpenAsMemoryBlockOnAnEmptyAndAOneMebibyteFile) {
