@@ -33,6 +33,7 @@ REALstring BinaryStream_Read(REALobject stream, int32_t count) {
 // The whole file in a new memory block, through the stream accessors. The
 // copy never reads past the bytes the read returned nor writes into a
 // block that could not be made; a file that cannot be opened gives nil.
+// The stream and the string read from it are released once copied.
 REALmemoryBlock FolderItem_OpenAsMemoryBlock(REALfolderItem item) {
     REALobject stream = FolderItem_OpenBinaryFile(item, 0);
     if (!stream) return nullptr;
@@ -46,5 +47,7 @@ REALmemoryBlock FolderItem_OpenAsMemoryBlock(REALfolderItem item) {
     void *out = block ? REALMemoryBlockGetPtr(block) : nullptr;
     if (out && bytes) std::memcpy(out, bytes, std::min(have, size_t(length)));
     BinaryStream_Close(stream);
+    if (data) REALUnlockString(data);
+    REALUnlockObject(stream);
     return block;
 }
