@@ -1,6 +1,7 @@
 #include "application/app.h"
 
 #include "about/aboutwindow.h"
+#include "application/smallfile.h"
 #include "update/updatewindow.h"
 
 #include "binding/entrypoints.h"
@@ -64,22 +65,37 @@ void App::_HelpCheckforUpdates_Action() {
 // texts that this application leaves empty, filecreator (a byte). A file
 // that ends early keeps the defaults of the fields it does not reach.
 void App::ReadPrefs() {
+    // The largest file this format allows: two texts of 32767 bytes.
+    constexpr size_t kMaxPrefsBytes = 1 + 1 + 2 * (2 + 32767) + 1;
     auto file = rb::preferencesFolder()->child(kPrefsFileName);
-    if (!file->exists()) return;
-    auto in = rb::BinaryStream::openRead(*file);
-    if (!in) return;
-    int32_t control = in->readByte();
-    int32_t port = in->readByte();
-    for (int i = 0; i < 2 && !in->eof(); ++i) {
-        int16_t len = in->readShort();
-        if (len > 0) in->readBytes(size_t(len));
+    std::optional<std::string> bytes = readSmallFile(file->absolutePath(), kMaxPrefsBytes);
+    if (!bytes) return;
+    const std::string &s = *bytes;
+    size_t pos = 0;
+    bool eof = false;
+    auto readByte = [&]() -> int32_t {
+        if (pos < s.size()) return uint8_t(s[pos++]);
+        eof = true;
+        return 0;
+    };
+    int32_t control = readByte();
+    int32_t port = readByte();
+    for (int i = 0; i < 2 && !eof; ++i) {
+        if (s.size() - pos < 2) {
+            pos = s.size(), eof = true;
+            break;
+        }
+        auto len = int16_t(uint8_t(s[pos]) << 8 | uint8_t(s[pos + 1]));  // big-endian
+        pos += 2;
+        if (len <= 0) continue;
+        if (s.size() - pos < size_t(len)) pos = s.size(), eof = true;
+        else pos += size_t(len);
     }
-    int32_t creator = in->readByte();
+    int32_t creator = readByte();
     // Each field is taken only if the file really held it.
-    int64_t length = in->length();
-    if (length >= 1) controlpref = control;
-    if (length >= 2) myserialport = port;
-    if (!in->eof()) filecreator = creator;
+    if (s.size() >= 1) controlpref = control;
+    if (s.size() >= 2) myserialport = port;
+    if (!eof) filecreator = creator;
 }
 
 void App::WritePrefs() {
