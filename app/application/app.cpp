@@ -1,6 +1,7 @@
 #include "application/app.h"
 
 #include "about/aboutwindow.h"
+#include "application/prefsbytes.h"
 #include "application/smallfile.h"
 #include "update/updatewindow.h"
 
@@ -65,37 +66,13 @@ void App::_HelpCheckforUpdates_Action() {
 // texts that this application leaves empty, filecreator (a byte). A file
 // that ends early keeps the defaults of the fields it does not reach.
 void App::ReadPrefs() {
-    // The largest file this format allows: two texts of 32767 bytes.
-    constexpr size_t kMaxPrefsBytes = 1 + 1 + 2 * (2 + 32767) + 1;
     auto file = rb::preferencesFolder()->child(kPrefsFileName);
     std::optional<std::string> bytes = readSmallFile(file->absolutePath(), kMaxPrefsBytes);
     if (!bytes) return;
-    const std::string &s = *bytes;
-    size_t pos = 0;
-    bool eof = false;
-    auto readByte = [&]() -> int32_t {
-        if (pos < s.size()) return uint8_t(s[pos++]);
-        eof = true;
-        return 0;
-    };
-    int32_t control = readByte();
-    int32_t port = readByte();
-    for (int i = 0; i < 2 && !eof; ++i) {
-        if (s.size() - pos < 2) {
-            pos = s.size(), eof = true;
-            break;
-        }
-        auto len = int16_t(uint8_t(s[pos]) << 8 | uint8_t(s[pos + 1]));  // big-endian
-        pos += 2;
-        if (len <= 0) continue;
-        if (s.size() - pos < size_t(len)) pos = s.size(), eof = true;
-        else pos += size_t(len);
-    }
-    int32_t creator = readByte();
-    // Each field is taken only if the file really held it.
-    if (s.size() >= 1) controlpref = control;
-    if (s.size() >= 2) myserialport = port;
-    if (!eof) filecreator = creator;
+    PrefsFields f = parsePrefs(*bytes);
+    controlpref = f.controlpref.value_or(controlpref);
+    myserialport = f.myserialport.value_or(myserialport);
+    filecreator = f.filecreator.value_or(filecreator);
 }
 
 void App::WritePrefs() {

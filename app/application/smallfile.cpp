@@ -1,5 +1,6 @@
 #include "smallfile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,11 +15,12 @@ std::optional<std::string> readSmallFile(const std::string &path, size_t cap) {
     struct stat st {};
     std::optional<std::string> out;
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && uint64_t(st.st_size) <= cap) {
-        // The file may grow while it is read: read one byte past the cap to
-        // tell.
-        std::string bytes(cap + 1, '\0');
+        // The file may grow while it is read: read up to one byte past the
+        // cap to tell.
+        std::string bytes(size_t(st.st_size) + 1, '\0');
         size_t got = 0;
-        while (got < bytes.size()) {
+        while (got <= cap) {
+            if (got == bytes.size()) bytes.resize(std::min(cap + 1, bytes.size() * 2));
             ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) break;
