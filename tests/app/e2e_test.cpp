@@ -852,6 +852,38 @@ TEST_F(Tavrin, AFileSizeLimitLeavesNoPartialFile) {
     EXPECT_EQ(left, std::vector<std::string>{".keep"});
 }
 
+// A saved frame file is the exporter's bytes, whole and nothing else, from
+// the save pass and from Grab Now alike, and the save leaves no temporary
+// file beside it.
+TEST_F(Tavrin, SavedFrameIsExactlyTheExportersBytes) {
+    start();
+    fs::path out = gDir / "out" / "exact";
+    fs::create_directories(out);
+    main().GrabStill(0);
+    main().GrabStill(1);
+    ASSERT_NE(main().frame(1), nullptr);
+    palette().savefolder = rb::FolderItem::make(out.string());
+    rb::op::type("controlwindow", "nameprefix", "x");
+    main().savefiles(0);
+    main().savefiles(1);
+    for (int i : {0, 1}) {
+        rb::String expected = exportTIFF(main().frame(i)->picture().get());
+        ASSERT_TRUE(expected);
+        std::ifstream in(out / frameFileName("x", i), std::ios::binary);
+        std::string saved{std::istreambuf_iterator<char>(in), {}};
+        EXPECT_EQ(saved.size(), 720u * 480 * 3 + 1164);
+        EXPECT_TRUE(saved == bytesOf(expected)) << i;
+    }
+    main().savepicture = rb::FolderItem::make((out / "single").string());
+    main().savesinglefile(1);
+    std::ifstream in(out / "single", std::ios::binary);
+    std::string single{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_TRUE(single == bytesOf(exportTIFF(main().frame(1)->picture().get())));
+    size_t files = 0;
+    for ([[maybe_unused]] const auto &e : fs::directory_iterator(out)) ++files;
+    EXPECT_EQ(files, 3u);
+}
+
 // One application per process: run whole (no filter), the binary runs each
 // test in a process of its own, itself with that test's filter.
 int main(int argc, char **argv) {

@@ -1,6 +1,7 @@
 // The graphics plug-in loaded into a stand-in host: registration records,
 // the exporter class, the global functions and the faults they guard against.
 #include "fake_host.h"
+#include "fingerprint.h"
 
 #include <gtest/gtest.h>
 
@@ -317,6 +318,23 @@ TEST_F(PluginTest, ExportsTiffOfBothPictureKinds) {
             release(reinterpret_cast<REALobject>(pic));
         }
     EXPECT_EQ(host().liveObjects, 0);
+}
+
+// One full-size frame of each picture kind, byte for byte as the plug-in
+// exported it before its output was sized up front and copied fewer times.
+TEST_F(PluginTest, ExportToStringGivesTheSameBytesAsBefore) {
+    Plugin pl;
+    for (uint32_t kind : {4u, 1u}) {
+        Exporter ex(pl);
+        ex.open("TIFF");
+        REALpicture pic = newPicture(720, 480, kind);
+        ex.set("InputPicture", pic);
+        std::string bytes = ex.exportToString();
+        ASSERT_EQ(ex.lastError(), 0) << kind;
+        EXPECT_EQ(bytes.size(), 1037964u) << kind;
+        EXPECT_EQ(testsupport::fingerprint(bytes), 0x8bee577532a71dbeull) << kind;
+        release(reinterpret_cast<REALobject>(pic));
+    }
 }
 
 TEST_F(PluginTest, OtherPictureKindsAreNotTaken) {

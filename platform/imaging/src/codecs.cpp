@@ -2,13 +2,16 @@
 // and libpng (BMP by hand). No library may print or exit: every one gets
 // error handlers that turn failures into statuses.
 #include "codecs.h"
+#include "handles.h"
 
 #include "size_limits.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <new>
 
 #include <jpeglib.h>
 #include <png.h>
@@ -56,6 +59,39 @@ bool progressDue(int32_t done, int32_t total) {
     return done == total || done % step == 0;
 }
 
+// The output is reserved before encoding at the size the picture is
+// expected to reach, so it is not grown (with fresh memory each time) while
+// the encoder writes: the pixels at the output depth, uncompressed, and room
+// for the header, tags, strip tables, profile and texts. Uncompressed TIFF
+// lands on it; compressed output stays below it and gives back the spare
+// room at the end (fitOutput). Growth remains the fallback.
+void reserveOutput(std::vector<uint8_t> &out, const Image &img, const Options &opt) {
+    uint64_t size = uint64_t(img.width) * uint64_t(img.height) * uint64_t(samplesFor(opt.depth));
+    size += 4096 + uint64_t(img.height) * 16 + opt.icc.size();
+    for (const auto &m : opt.meta) size += m.second.size() + 16;
+    size = std::min<uint64_t>(size, kMaxBlockSize);
+    if (out.capacity() >= size) return;
+    try {
+        out = TakeOutputBuffer(size_t(size));
+    } catch (const std::bad_alloc &) {
+        // Left to grow as it goes.
+    }
+}
+
+// Output that used less than half of its buffer (compressed output, or a
+// small picture given a larger kept buffer) keeps only what it needs, a copy
+// of the smaller bytes; the large buffer is kept for the next export.
+void fitOutput(std::vector<uint8_t> &out) {
+    if (out.capacity() / 2 <= out.size()) return;
+    try {
+        std::vector<uint8_t> fitted(out.begin(), out.end());
+        out.swap(fitted);
+        KeepSpareBuffer(std::move(fitted));
+    } catch (const std::bad_alloc &) {
+        // Keeps the larger buffer.
+    }
+}
+
 const std::string *metaText(const Options &opt, OSType type) {
     for (const auto &m : opt.meta)
         if (m.first == type) return &m.second;
@@ -91,12 +127,18 @@ tmsize_t memWrite(thandle_t h, void *buf, tmsize_t n) {
     if (!m->out || n < 0) return -1;
     if (m->pos > kMaxBlockSize || size_t(n) > kMaxBlockSize - m->pos) return -1;
     size_t end = m->pos + size_t(n);
+    auto *bytes = static_cast<const uint8_t *>(buf);
     try {
+        if (m->pos == m->out->size()) {   // appending, as nearly every write does
+            m->out->insert(m->out->end(), bytes, bytes + n);
+            m->pos = end;
+            return n;
+        }
         if (end > m->out->size()) m->out->resize(end);
     } catch (...) {
         return -1;
     }
-    if (n) std::memcpy(m->out->data() + m->pos, buf, size_t(n));
+    if (n) std::memcpy(m->out->data() + m->pos, bytes, size_t(n));
     m->pos = end;
     return n;
 }
@@ -142,6 +184,7 @@ OSErr encodeTIFF(const Image &img, const Options &opt, std::vector<uint8_t> &out
     int32_t method = opt.method ? opt.method : COMPRESSION_NONE;
     if (!tiffMethodSupported(method)) return paramErr;
     out.clear();
+    reserveOutput(out, img, opt);
     MemStream ms;
     ms.out = &out;
     TIFF *tif = TIFFClientOpen("export", "w", &ms, memRead, memWrite, memSeek, memClose, memSize, memMap, memUnmap);
@@ -184,6 +227,7 @@ OSErr encodeTIFF(const Image &img, const Options &opt, std::vector<uint8_t> &out
     if (!err && !TIFFWriteDirectory(tif)) err = ioErr;
     TIFFClose(tif);
     if (err) out.clear();
+    else fitOutput(out);
     return err;
 }
 
@@ -319,8 +363,13 @@ OSErr jpegPass(const Image &img, const Options &opt, int quality, bool withProgr
 
 OSErr encodeJPEG(const Image &img, const Options &opt, std::vector<uint8_t> &out) {
     int q = jpegQuality(opt.quality);
+    out.clear();
+    reserveOutput(out, img, opt);
     if (OSErr e = jpegPass(img, opt, q, true, out)) return e;
-    if (!opt.targetSize || out.size() <= opt.targetSize) return noErr;
+    if (!opt.targetSize || out.size() <= opt.targetSize) {
+        fitOutput(out);
+        return noErr;
+    }
     // Too big: the highest lower quality that fits, else the smallest result.
     int lo = 1, hi = q - 1;
     std::vector<uint8_t> best, trial;
@@ -426,8 +475,11 @@ OSErr encodePNGInto(const Image &img, const Options &opt, PngState &state) {
 OSErr encodePNG(const Image &img, const Options &opt, std::vector<uint8_t> &out) {
     if (opt.method < -1 || opt.method > 9) return paramErr;
     out.clear();
+    reserveOutput(out, img, opt);
     PngState state{&out, noErr};
-    return encodePNGInto(img, opt, state);
+    OSErr err = encodePNGInto(img, opt, state);
+    if (!err) fitOutput(out);
+    return err;
 }
 
 // ---- BMP ----------------------------------------------------------------------------
@@ -447,7 +499,7 @@ OSErr encodeBMP(const Image &img, const Options &opt, std::vector<uint8_t> &out)
     size_t total = offset + rowSize * size_t(img.height);
     if (total > 0xFFFFFFFFu || total > kMaxBlockSize) return paramErr;
     out.clear();
-    out.reserve(total);
+    if (out.capacity() < total) out = TakeOutputBuffer(total);
     out.push_back('B'), out.push_back('M');
     le32(out, uint32_t(total)), le32(out, 0), le32(out, uint32_t(offset));
     le32(out, 40), le32(out, uint32_t(img.width)), le32(out, uint32_t(img.height));
@@ -474,6 +526,7 @@ OSErr encodeBMP(const Image &img, const Options &opt, std::vector<uint8_t> &out)
                 return e;
             }
     }
+    fitOutput(out);  // a small picture may have been given a larger kept buffer
     return noErr;
 }
 
