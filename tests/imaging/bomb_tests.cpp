@@ -29,7 +29,7 @@ Handle fileHandle(const std::string &name) {
 }
 
 // Opens the bomb and draws it into a small world, as the plug-in does.
-OSErr drawBomb(const std::string &name) {
+ComponentResult drawBomb(const std::string &name) {
     Handle data = fileHandle(name);
     ComponentInstance ci = 0;
     EXPECT_EQ(OpenADefaultComponent(GraphicsImporterComponentType, 0, &ci), noErr);
@@ -39,7 +39,7 @@ OSErr drawBomb(const std::string &name) {
     EXPECT_EQ(NewGWorld(&world, 32, &bounds, 0), noErr);
     GraphicsImportSetGWorld(ci, world);
     GraphicsImportSetBoundsRect(ci, &bounds);
-    OSErr err = GraphicsImportDraw(ci);
+    ComponentResult err = GraphicsImportDraw(ci);
     CloseComponent(ci);
     DisposeGWorld(world);
     DisposeHandle(data);
@@ -47,17 +47,17 @@ OSErr drawBomb(const std::string &name) {
 }
 
 // Peak resident memory of a child that draws the bomb, in MiB, and its error.
-std::pair<long, OSErr> peakOfDrawing(const std::string &name) {
+std::pair<long, ComponentResult> peakOfDrawing(const std::string &name) {
     int fds[2];
     EXPECT_EQ(pipe(fds), 0);
     pid_t pid = fork();
     if (pid == 0) {
-        OSErr err = drawBomb(name);
+        ComponentResult err = drawBomb(name);
         (void)!write(fds[1], &err, sizeof err);
         _exit(0);
     }
     close(fds[1]);
-    OSErr err = 1;
+    ComponentResult err = 1;
     EXPECT_EQ(read(fds[0], &err, sizeof err), ssize_t(sizeof err));
     close(fds[0]);
     int status = 0;
@@ -82,7 +82,7 @@ TEST_P(Bomb, NaturalBoundsAreAnsweredOrRefusedWithoutDecoding) {
     ASSERT_EQ(OpenADefaultComponent(GraphicsImporterComponentType, 0, &ci), noErr);
     GraphicsImportSetDataHandle(ci, data);
     Rect r{};
-    OSErr err = GraphicsImportGetNaturalBounds(ci, &r);
+    ComponentResult err = GraphicsImportGetNaturalBounds(ci, &r);
     if (std::string(GetParam()).find("16000") != std::string::npos) {
         EXPECT_EQ(err, noErr);  // the header alone is sound
         EXPECT_EQ(RectWidth(r), 16000);
