@@ -112,9 +112,10 @@ size_t fieldWidth(ValueKind k) {
 }
 
 // Direct-access properties read and write the instance data at `param`:
-// each field must lie inside the class's data, and two fields of different
-// kinds must not share bytes (an integer written over a string reference
-// would be read back as a pointer). Empty when sound, else the reason.
+// each field must lie inside the class's data, and two fields may share
+// bytes only as two names of one field (same place, same kind): an integer
+// or half a string reference written over a string reference would be read
+// back as a pointer. Empty when sound, else the reason.
 std::string checkDirectFields(const REALclassDefinition *def, const std::vector<PropertyInfo> &props) {
     struct Field {
         const PropertyInfo *p;
@@ -133,9 +134,9 @@ std::string checkDirectFields(const REALclassDefinition *def, const std::vector<
         for (size_t j = i + 1; j < fields.size(); ++j) {
             const Field &a = fields[i], &b = fields[j];
             bool overlap = a.at < b.at + b.width && b.at < a.at + a.width;
-            if (overlap && a.p->kind != b.p->kind)
-                return "properties \"" + a.p->name + "\" and \"" + b.p->name +
-                       "\" of different kinds share bytes of the instance data";
+            bool alias = a.at == b.at && a.p->kind == b.p->kind;  // two names for one field
+            if (overlap && !alias)
+                return "properties \"" + a.p->name + "\" and \"" + b.p->name + "\" overlap in the instance data";
         }
     return {};
 }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -43,34 +44,42 @@ size_t width(const std::string &type) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static auto reg = reinterpret_cast<void (*)(REALclassDefinition *)>(rb::resolve("PluginRegisterClass"));
     static int serial = 0;
-    static bool quiet = [] { return std::freopen("/dev/null", "w", stderr) != nullptr; }();
-    (void)quiet;
     Bytes in{data, size};
-    // Records, names and properties stay alive: the host keeps pointers to them.
-    auto *names = new std::vector<std::string>;
+    // Records, names and properties stay alive (and reachable): the host
+    // keeps pointers to the records it accepts.
+    struct Kept {
+        std::vector<std::string> names;
+        REALclassDefinition def{};
+        std::vector<REALpropertyDefinition> props;
+    };
+    static std::vector<std::unique_ptr<Kept>> kept;
+    kept.push_back(std::make_unique<Kept>());
+    Kept &k = *kept.back();
     uint8_t pick = in.byte();
     std::string name = kNames[pick % 8];
     if (pick & 0x80) name += std::to_string(++serial);  // a fresh name
-    names->push_back(name);
-    auto *def = new REALclassDefinition{};
+    uint32_t count = 0;
+    REALclassDefinition *def = &k.def;
     def->version = kCurrentREALControlVersion;
-    def->name = names->back().c_str();
     def->superName = kSupers[in.byte() % 6];
     uint8_t sizeKind = in.byte();
     def->dataSize = sizeKind & 1 ? in.word() : sizeKind % 64;
-    uint32_t count = in.byte() % 6;
-    auto *props = new REALpropertyDefinition[count ? count : 1]{};
-    names->reserve(count + 1);
+    count = in.byte() % 6;
+    k.names.reserve(count + 1);
+    k.names.push_back(name);
+    def->name = k.names.back().c_str();
+    k.props.resize(count ? count : 1);
     for (uint32_t i = 0; i < count; ++i) {
-        names->push_back("P" + std::to_string(i));
-        props[i].name = names->back().c_str();
-        props[i].type = kTypes[in.byte() % 8];
-        props[i].getter = REALstandardGetter;
-        props[i].setter = REALstandardSetter;
+        k.names.push_back("P" + std::to_string(i));
+        REALpropertyDefinition &p = k.props[i];
+        p.name = k.names.back().c_str();
+        p.type = kTypes[in.byte() % 8];
+        p.getter = REALstandardGetter;
+        p.setter = REALstandardSetter;
         uint8_t at = in.byte();
-        props[i].param = at & 0x80 ? intptr_t(int32_t(in.word())) : at % 64;
+        p.param = at & 0x80 ? intptr_t(int32_t(in.word())) : at % 64;
     }
-    def->properties = props;
+    def->properties = k.props.data();
     def->propertyCount = count;
     reg(def);
 

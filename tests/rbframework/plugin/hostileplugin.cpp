@@ -14,6 +14,8 @@ REALpropertyDefinition beyondEnd[] = {DIRECT("Inside", "integer", 0), DIRECT("Be
 REALpropertyDefinition negative[] = {DIRECT("Before", "integer", -8)};
 REALpropertyDefinition wayOut[] = {DIRECT("Far", "String", 1 << 20)};
 REALpropertyDefinition mixed[] = {DIRECT("Count", "integer", 0), DIRECT("Text", "String", 0)};
+// Two references five bytes apart: each write tears the other (found by fuzzing).
+REALpropertyDefinition straddle[] = {DIRECT("First", "String", 28), DIRECT("Second", "String", 23)};
 REALpropertyDefinition sound[] = {DIRECT("Count", "integer", 0), DIRECT("Same", "integer", 0),
                                   DIRECT("Text", "String", 8), DIRECT("Ratio", "double", 16)};
 
@@ -27,6 +29,7 @@ REALclassDefinition records[] = {
     CLASS("Negative", 8, negative, 1),
     CLASS("WayOut", 8, wayOut, 1),
     CLASS("Mixed", 8, mixed, 2),
+    CLASS("Straddle", 46, straddle, 2),
     CLASS("Survivor", 24, sound, 4),
     CLASS("Survivor", 8, nullptr, 0),       // a second record of the same name
 };
