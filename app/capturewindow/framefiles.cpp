@@ -2,6 +2,7 @@
 // settings file.
 #include "application/app.h"
 #include "application/largeblocks.h"
+#include "application/smallfile.h"
 #include "binding/entrypoints.h"
 #include "capturewindow/capturewindow.h"
 #include "capturewindow/framefiles.h"
@@ -109,11 +110,13 @@ void CaptureWindow::writecapturesettings() {
 
 void CaptureWindow::readcapturesettings() {
     if (!qGrab) return;
+    // The settings are a few hundred bytes; a file far larger is garbage
+    // and the grabber keeps its defaults.
+    constexpr size_t kMaxSettingsBytes = 64 * 1024;
     auto file = rb::preferencesFolder()->child(kCaptureSettingsFileName);
-    auto in = rb::BinaryStream::openRead(*file);
-    if (!in) return;
-    std::string text = in->readBytes(size_t(in->length()));
-    in->close();
+    std::optional<std::string> bytes = readSmallFile(file->absolutePath(), kMaxSettingsBytes);
+    if (!bytes) return;
+    std::string text = std::move(*bytes);
     if (!text.empty()) rb::setProp<rb::String>(ENTRY("QTGrabberPlyx.Settings.Set"), qGrab.get(), rb::String(text));
 }
 

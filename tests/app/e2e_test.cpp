@@ -19,12 +19,14 @@
 
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -909,4 +911,32 @@ int main(int argc, char **argv) {
     }
     std::printf("%d passed, %d failed\n", passed, failed);
     return failed ? 1 : 0;
+}
+
+// A FIFO or a huge file where the preferences and grabber settings live:
+// start-up neither blocks on them nor reads them, and keeps the defaults.
+void startWithSpecialFiles(bool settingsFifo, const std::function<void()> &start) {
+    fs::path prefs = gDir / "prefs" / kPrefsFileName, settings = gDir / "prefs" / kCaptureSettingsFileName;
+    fs::remove(prefs);
+    fs::remove(settings);
+    ASSERT_EQ(::mkfifo(prefs.c_str(), 0600), 0);
+    if (settingsFifo) {
+        ASSERT_EQ(::mkfifo(settings.c_str(), 0600), 0);
+    } else {
+        std::ofstream(settings, std::ios::binary) << "tavrin-grabber 1 brightness=10";
+        fs::resize_file(settings, uintmax_t(400) << 20);  // sparse: costs no disk
+    }
+    auto t0 = std::chrono::steady_clock::now();
+    start();
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(10));
+    EXPECT_NE(rb::findWindow("CaptureWindow"), nullptr);
+    EXPECT_EQ(app().controlpref, 0);
+}
+
+TEST_F(Tavrin, AFifoForPrefsAndAHugeSettingsFileDoNotStallStartUp) {
+    startWithSpecialFiles(false, [this] { start(); });
+}
+
+TEST_F(Tavrin, FifosForPrefsAndSettingsDoNotStallStartUp) {
+    startWithSpecialFiles(true, [this] { start(); });
 }

@@ -4,6 +4,8 @@
 #include "fingerprint.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 #include <tiffio.h>
 #include <unistd.h>
 
@@ -585,4 +587,21 @@ TEST_F(PluginTest, HostWithoutMoviesGetsNoPictures) {
     release(data);
     release(type);
     release(reinterpret_cast<REALobject>(pic));
+}
+
+TEST_F(PluginTest, ResolutionsBeyondFixedPointAreRefusedNotConverted) {
+    Plugin pl;
+    Exporter a(pl);
+    a.open("TIFF");
+    a.call<void>("SetResolution(h as double, v as double)", 300.0, 150.0);
+    for (double bad : {40000.0, -40000.0, 1e300, std::nan("")}) {
+        SCOPED_TRACE(bad);
+        a.call<void>("SetResolution(h as double, v as double)", bad, 72.0);
+        EXPECT_EQ(a.lastError(), imaging::paramErr);
+        a.call<void>("SetResolution(h as double, v as double)", 72.0, bad);
+        EXPECT_EQ(a.lastError(), imaging::paramErr);
+    }
+    // The resolution set before is kept.
+    EXPECT_DOUBLE_EQ(a.get<double>("HorizontalResolution"), 300.0);
+    EXPECT_DOUBLE_EQ(a.get<double>("VerticalResolution"), 150.0);
 }

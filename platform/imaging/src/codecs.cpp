@@ -4,6 +4,8 @@
 #include "codecs.h"
 #include "handles.h"
 
+#include "size_limits.h"
+
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
@@ -542,9 +544,7 @@ OSType sniff(const uint8_t *d, size_t n) {
 
 namespace {
 
-bool sizeOk(uint64_t w, uint64_t h) {
-    return w > 0 && h > 0 && w <= uint64_t(kMaxImageSide) && h <= uint64_t(kMaxImageSide) && w * h * 4 <= kMaxBlockSize;
-}
+bool sizeOk(uint64_t w, uint64_t h) { return limits::imageSizeOk(w, h); }
 
 OSErr decodeTIFF(const uint8_t *data, size_t size, Decoded &out) {
     quietTIFF();
@@ -561,7 +561,7 @@ OSErr decodeTIFF(const uint8_t *data, size_t size, Decoded &out) {
     TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &spp);
     TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extra, &extraTypes);
     OSErr err = noErr;
-    if (!sizeOk(w, h)) {
+    if (!sizeOk(w, h) || !limits::tiffDataCanHold(tif, size)) {
         err = codecErr;
     } else {
         std::vector<uint32_t> raster;
@@ -601,7 +601,7 @@ OSErr decodeJPEG(const uint8_t *data, size_t size, Decoded &out) {
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
     jpeg_read_header(&cinfo, TRUE);
-    if (!sizeOk(cinfo.image_width, cinfo.image_height)) {
+    if (!limits::jpegDataCanHold(cinfo.image_width, cinfo.image_height, size)) {
         jpeg_destroy_decompress(&cinfo);
         return codecErr;
     }
@@ -622,6 +622,7 @@ OSErr decodeJPEG(const uint8_t *data, size_t size, Decoded &out) {
 OSErr decodePNG(const uint8_t *data, size_t size, Decoded &out) {
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
+    if (!limits::pngDataCanHold(data, size)) return codecErr;
     if (!png_image_begin_read_from_memory(&image, data, size)) return codecErr;
     bool alpha = (image.format & PNG_FORMAT_FLAG_ALPHA) != 0;
     if (!sizeOk(image.width, image.height)) {
