@@ -17,10 +17,15 @@ void bundleFromPath(HelperBundle b, REALstring path, REALobject obj, SetUp setUp
                              : nullptr;
     b.url = text ? CFURLCreateWithFileSystemPath(nullptr, text, kCFURLPOSIXPathStyle, true) : nullptr;
     if (b.url) {
+        // A bundle that cannot be made or loaded is a failure, not a quiet 0.
+        b.lastError = -4960;
         b.bundle = CFBundleCreate(nullptr, b.url);
         if (b.bundle) {
             b.loaded = CFBundleLoadExecutable(b.bundle) ? 1 : 0;
-            if (b.loaded) setUp(obj);
+            if (b.loaded) {
+                b.lastError = 0;
+                setUp(obj);
+            }
         }
     } else {
         setUp(obj);

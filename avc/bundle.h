@@ -22,7 +22,8 @@ struct HelperBundle {
 using SetUp = void (*)(REALobject);
 
 // From a path (the URL is kept): with a URL the set-up runs only when the
-// bundle loaded; without one it runs in process.
+// bundle loaded (lastError -4960 when it cannot be made or loaded); without
+// one it runs in process.
 void bundleFromPath(HelperBundle b, REALstring path, REALobject obj, SetUp setUp);
 // From a folder item: lastError -4960 when no bundle can be made, and then
 // the set-up runs in process.

@@ -4,15 +4,10 @@
 
 namespace avc {
 
-namespace {
-
-template <class F> F service(const char *name) {
-    return reinterpret_cast<F>(hostService(name));
-}
-
-#define AVC_SERVICE(var, name, type) static auto var = service<type>(name)
-
-}  // namespace
+// Each function keeps its own service, fetched once found.
+#define AVC_SERVICE(var, name, type)               \
+    static HostService<type> var##_service(name); \
+    auto var = var##_service.get()
 
 REALobject newInstance(const char *className) {
     AVC_SERVICE(fn, "PluginNewInstance", REALobject (*)(const char *));

@@ -48,7 +48,8 @@ const Message kMessages[19] = {
     {0xE00087D0, "IOFWMessageServiceIsRequestingClose"},
 };
 
-int gPortUsers = 0;  // live objects sharing gNotificationPort
+int gPortUsers = 0;      // live objects sharing gNotificationPort
+bool gPortArmed = false; // its matching notification was added
 
 FWNotificationData *data(REALobject o) {
     return static_cast<FWNotificationData *>(REALGetClassData(o, &FWNotificationClass));
@@ -87,10 +88,13 @@ const char *FW_MessageText(natural_t type, int *position) {
 }
 
 IOReturn CreateNotificationPort(IONotificationPortRef *port, IOServiceInterestCallback callback, REALobject object) {
-    // The port of the objects alive already serves this one too.
-    if (gNotificationPort && gPortUsers > 0) {
+    // The armed port of the objects alive already serves this one too; one
+    // whose notification could not be added is not shared, so each object's
+    // lastError says what happened to its own port.
+    if (gNotificationPort && gPortUsers > 0 && gPortArmed) {
         *port = gNotificationPort;
         ++gPortUsers;
+        gREALinstance = object;
         return kIOReturnSuccess;
     }
     mach_port_t master = 0;
@@ -106,10 +110,12 @@ IOReturn CreateNotificationPort(IONotificationPortRef *port, IOServiceInterestCa
     }
     gNotificationPort = result == kIOReturnSuccess ? *port : nullptr;
     gREALinstance = object;
+    gPortArmed = false;
     if (result == kIOReturnSuccess) {
         gPortUsers = 1;
         result = InitNotification(*port, &MyDeviceAddedCallback, nullptr, reinterpret_cast<void *>(callback),
                                   IOServiceMatching("IOFireWireDevice"), CFRunLoopGetCurrent(), nullptr);
+        gPortArmed = result == kIOReturnSuccess;
     }
     RunCurrentEventLoop(0.001);
     return result;
@@ -208,7 +214,6 @@ void FW_Destructor(REALobject o) {
         if (gNotificationPort == d->port && gPortUsers <= 0) gNotificationPort = nullptr;
         d->port = nullptr;
     }
-    if (gREALinstance == o) gREALinstance = nullptr;
     if (d->bundleLoaded == 1 && d->bundle) CFBundleUnloadExecutable(d->bundle);
     if (d->bundleURL) CFRelease(d->bundleURL);
     if (d->bundle) CFRelease(d->bundle);
@@ -216,6 +221,12 @@ void FW_Destructor(REALobject o) {
     else gFirst = d->older;
     if (d->older) d->older->newer = d->newer;
     else gLast = d->newer;
+    // The newest object still on the shared port stands for it.
+    if (gREALinstance == o) {
+        gREALinstance = nullptr;
+        for (FWNotificationData *n = gFirst; n && !gREALinstance; n = n->older)
+            if (gNotificationPort && n->port == gNotificationPort) gREALinstance = n->owner;
+    }
 }
 
 void FW_CustomConstructor1(REALobject o, REALstring bundleURL) {
@@ -232,5 +243,82 @@ void FW_CustomConstructor3(REALobject o) { FW_CustomConstructor2(o, nullptr); }
 
 RBInteger FW_error(REALobject o, intptr_t) { return data(o)->lastError; }
 RBBoolean FW_hasNotification(REALobject o, intptr_t) { return data(o)->port ? 1 : 0; }
+
+}  // extern "C"
+
+// ---- diagnostic variants ---------------------------------------------------------
+// Exported for helper bundles and for tracing; only the printing interest
+// callback is handed out by the plug-in itself. The walks always drain their
+// iterator (that is what re-arms a matching notification), printing or not.
+
+extern "C" {
+
+void MyDeviceRemovedCallback(void *, io_iterator_t iterator) {
+    std::printf("\tDeviceRemovedCallback(): iterator= 0x%02X\n", unsigned(iterator));
+    std::printf("\t retain count= 0x%02X\n", unsigned(IOObjectGetRetainCount(iterator)));
+    while (io_service_t service = IOIteratorNext(iterator)) {
+        std::printf("\tdevice 0x%02X removed.", unsigned(service));
+        IOObjectRelease(service);
+    }
+}
+
+void FW_MyDeviceAddedCallback(void *, io_iterator_t iterator) {
+    if (print) {
+        print("\tCFM: DeviceAddedCallback(): iterator= 0x%02X\n", unsigned(iterator));
+        print("CFM: retain count= 0x%02X\n", unsigned(IOObjectGetRetainCount(iterator)));
+    }
+    while (io_service_t service = IOIteratorNext(iterator)) {
+        if (print) print("CFM: device 0x%02X found.", unsigned(service));
+        IOObjectRelease(service);
+    }
+}
+
+void FW_MyDeviceRemovedCallback(void *, io_iterator_t iterator) {
+    if (print) {
+        print("\tCFM: DeviceRemovedCallback(): iterator= 0x%02X\n", unsigned(iterator));
+        print("\t retain count= 0x%02X\n", unsigned(IOObjectGetRetainCount(iterator)));
+    }
+    while (io_service_t service = IOIteratorNext(iterator)) {
+        if (print) print("\tCFM: device 0x%02X removed.", unsigned(service));
+        IOObjectRelease(service);
+    }
+}
+
+IOReturn Init2ndNotification(IONotificationPortRef port, IOServiceMatchingCallback added, void *refCon,
+                             CFDictionaryRef matching, CFRunLoopRef runLoop) {
+    return InitNotification(port, added, nullptr, refCon, matching, runLoop, nullptr);
+}
+
+// A port of the caller's own: the shared port and its users are not touched,
+// and the caller destroys it with DestroyNotificationPort.
+IOReturn Create2ndNotificationPort(IONotificationPortRef *port, IOServiceMatchingCallback added, void *refCon) {
+    if (!port) return kIOReturnBadArgument;
+    *port = nullptr;
+    mach_port_t master = 0;
+    IOReturn result = IOMasterPort(bootstrap_port, &master);
+    if (result != kIOReturnSuccess) {
+        std::printf("\n(!) Couldn't get master port!");
+    } else if (!(*port = IONotificationPortCreate(master))) {
+        std::printf("\n(!) Failed to create notification port!");
+        result = kIOReturnError;
+    } else {
+        result = Init2ndNotification(*port, added, refCon, IOServiceMatching("IOFireWireDevice"), CFRunLoopGetCurrent());
+    }
+    RunCurrentEventLoop(0.001);
+    return result;
+}
+
+void MyCFMInterestCallback(void *refCon, io_service_t service, natural_t type, void *argument,
+                           IOServiceInterestCallback forward) {
+    if (forward) forward(refCon, service, type, argument);
+}
+
+void MyCFMDeviceAddedCallback(void *refCon, io_iterator_t iterator, IOServiceMatchingCallback forward) {
+    if (forward) forward(refCon, iterator);
+}
+
+void MyCFMDeviceRemovedCallback(void *refCon, io_iterator_t iterator, IOServiceMatchingCallback forward) {
+    if (forward) forward(refCon, iterator);
+}
 
 }  // extern "C"

@@ -34,4 +34,17 @@ void MyDeviceAddedCallback(void *refCon, io_iterator_t iterator);
 void FW_MyDeviceInterestCallback(void *refCon, io_service_t service, natural_t messageType, void *argument);
 void MyDeviceInterestCallback(void *refCon, io_service_t service, natural_t messageType, void *argument);
 void DestroyNotificationPort(IONotificationPortRef port);
+
+// Diagnostic variants: printing walks, a second port with the caller's own
+// added callback, and forwarders that call their last argument.
+void MyDeviceRemovedCallback(void *refCon, io_iterator_t iterator);
+void FW_MyDeviceAddedCallback(void *refCon, io_iterator_t iterator);
+void FW_MyDeviceRemovedCallback(void *refCon, io_iterator_t iterator);
+IOReturn Init2ndNotification(IONotificationPortRef port, IOServiceMatchingCallback added, void *refCon,
+                             CFDictionaryRef matching, CFRunLoopRef runLoop);
+IOReturn Create2ndNotificationPort(IONotificationPortRef *port, IOServiceMatchingCallback added, void *refCon);
+void MyCFMInterestCallback(void *refCon, io_service_t service, natural_t type, void *argument,
+                           IOServiceInterestCallback forward);
+void MyCFMDeviceAddedCallback(void *refCon, io_iterator_t iterator, IOServiceMatchingCallback forward);
+void MyCFMDeviceRemovedCallback(void *refCon, io_iterator_t iterator, IOServiceMatchingCallback forward);
 }

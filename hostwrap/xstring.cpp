@@ -7,22 +7,25 @@
 
 namespace {
 
-template <class F> F service(const char *name) { return reinterpret_cast<F>(hostService(name)); }
+// A host service kept by the calling function once found.
+#define SERVICE(var, type, name)                  \
+    static HostService<type> var##_service(name); \
+    auto var = var##_service.get()
 
 REALstring build(const char *bytes, size_t length) {
-    auto fn = service<REALstring (*)(const char *, int)>("REALBuildString");
+    SERVICE(fn, REALstring (*)(const char *, int), "REALBuildString");
     return fn ? fn(bytes, int(length)) : nullptr;
 }
 
 // The host string's own bytes (writable: XString::setat writes into them).
 char *bytesOf(REALstring s, size_t *length) {
-    auto fn = service<const char *(*)(REALstring, size_t *)>("REALGetStringContents");
+    SERVICE(fn, const char *(*)(REALstring, size_t *), "REALGetStringContents");
     *length = 0;
     return s && fn ? const_cast<char *>(fn(s, length)) : nullptr;
 }
 
 void unlockString(REALstring s) {
-    auto fn = service<void (*)(REALstring)>("REALUnlockString");
+    SERVICE(fn, void (*)(REALstring), "REALUnlockString");
     if (fn && s) fn(s);
 }
 
@@ -84,7 +87,7 @@ long XString::len() const { return String_Len(s_); }
 long XString::lenB() const { return String_LenB(s_); }
 
 void XString::lock() {
-    auto fn = service<void (*)(REALstring)>("REALLockString");
+    SERVICE(fn, void (*)(REALstring), "REALLockString");
     if (fn && s_) fn(s_);
 }
 
@@ -100,17 +103,17 @@ long XString::instrB(long start, const XString &f) const { return String_InStrB(
 long XString::countfields(const XString &sep) const { return String_CountFields(s_, sep.s_); }
 
 uint32_t XString::encoding() const {
-    auto fn = service<uint32_t (*)(REALstring)>("REALGetStringEncoding");
+    SERVICE(fn, uint32_t (*)(REALstring), "REALGetStringEncoding");
     return fn && s_ ? fn(s_) : 0xFFFF;
 }
 
 void XString::encoding(uint32_t value) {
-    auto fn = service<void (*)(REALstring, uint32_t)>("REALSetStringEncoding");
+    SERVICE(fn, void (*)(REALstring, uint32_t), "REALSetStringEncoding");
     if (fn && s_) fn(s_, value);
 }
 
 uint32_t XString::fontencoding() const {
-    auto fn = service<uint32_t (*)(const char *)>("REALGetFontEncoding");
+    SERVICE(fn, uint32_t (*)(const char *), "REALGetFontEncoding");
     return fn ? fn(static_cast<const char *>(*this)) : 0xFFFF;
 }
 
@@ -146,9 +149,9 @@ XString XString::replacelineendings() {
     REALstring ending = nullptr;
     if (eol) {
         // The host's default line ending is the EndOfLine object's text.
-        auto get = service<RBBoolean (*)(REALobject, const char *, REALstring *)>("REALGetPropValueString");
+        SERVICE(get, RBBoolean (*)(REALobject, const char *, REALstring *), "REALGetPropValueString");
         if (get && !(get(eol, "Unix", &ending) & 1)) ending = nullptr;
-        auto unlock = service<void (*)(REALobject)>("REALUnlockObject");
+        SERVICE(unlock, void (*)(REALobject), "REALUnlockObject");
         if (unlock) unlock(eol);
     }
     XString r = hold(String_ReplaceLineEndings(s_, ending));
@@ -157,7 +160,7 @@ XString XString::replacelineendings() {
 }
 
 XString XString::convertencoding(uint32_t enc) {
-    auto fn = service<REALstring (*)(REALstring, uint32_t)>("REALConvertString");
+    SERVICE(fn, REALstring (*)(REALstring, uint32_t), "REALConvertString");
     return hold(fn && s_ ? fn(s_, enc) : nullptr);
 }
 

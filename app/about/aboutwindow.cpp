@@ -1,6 +1,8 @@
 #include "about/aboutwindow.h"
 
+#include "about/resources.h"
 #include "application/app.h"
+#include "menu/menu.h"
 
 namespace tavrin {
 
@@ -13,8 +15,10 @@ std::string versionText(const std::string &longVersion, int nonReleaseVersion) {
 }
 
 aboutwindow::aboutwindow() : rb::Window("aboutwindow", rb::WindowKind::Document, "About", 350, 331) {
+    // The application's menus stay usable while the About box is in front.
+    menuBar = &menu();
     rb::Control &banner = add(K::Canvas, "Canvas1", {0, 0, 350, 100});
-    banner.iconName = "banner";
+    banner.backdrop = pictureResource("banner");
     rb::Control &notice = add(K::StaticText, "StaticText1", {20, 112, 310, 104});
     notice.setText("Tavrin! captures still frames from live video while it drives your tape deck over "
                    "RS-422 or FireWire.\n\nFrames are written as numbered TIFF files.");
@@ -24,7 +28,7 @@ aboutwindow::aboutwindow() : rb::Window("aboutwindow", rb::WindowKind::Document,
     ok.isDefault = true;
     ok.on("Action", [this] { close(); });
     rb::Control &logo = add(K::Canvas, "Canvas2", {20, 265, 133, 58});
-    logo.iconName = "Vorl";
+    logo.backdrop = pictureResource("Vorl");
     add(K::Separator, "Separator1", {0, 206, 350, 10});
     version = &add(K::StaticText, "version", {6, 191, 177, 20});
     version->setText("Version");

@@ -54,8 +54,10 @@ void App::_HelpDocumentation_Action() {
 }
 
 void App::_HelpCheckforUpdates_Action() {
-    // A new window for every check; the one before is let go.
+    // A new window for every check; the one before is let go. It is visible
+    // by design, so it is shown as it is made.
     pUpdateWindow = rb::newWindow<updateWindow>();
+    pUpdateWindow->show();
 }
 
 // The file: controlpref, myserialport (a byte each), two length-prefixed

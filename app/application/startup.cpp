@@ -7,9 +7,19 @@
 #include <rb/plugins.h>
 #include <rb/runtime.h>
 
+#include <malloc.h>
+
+#include <csignal>
+
 namespace tavrin {
 
 void startUp() {
+    // A file-size limit makes a write fail (and the save report it) instead
+    // of killing the program halfway through a frame file.
+    std::signal(SIGXFSZ, SIG_IGN);
+    // Large blocks (frames, pictures) go straight back to the system when
+    // freed, so the grab temporaries do not stay resident between frames.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
     RuntimeInit();
     RuntimeInitExternalClasses();
     _InitPluginEntrypoints();

@@ -2,12 +2,15 @@
 
 #include "application/app.h"
 #include "capturewindow/capturewindow.h"
+#include "capturewindow/framefiles.h"
 #include "controlwindow/controlwindow.h"
 
 #include <rb/loop.h>
 #include <rb/thread.h>
 
+#include <algorithm>
 #include <memory>
+#include <string>
 #include <new>
 
 namespace tavrin {
@@ -15,12 +18,14 @@ namespace tavrin {
 namespace {
 
 bool gRunning = false;
+int64_t gNextGrab = -1;
 
 controlwindow &palette() { return rb::implicitInstance<controlwindow>(); }
 
 }  // namespace
 
 bool captureRunning() { return gRunning; }
+int64_t nextGrabDue() { return gNextGrab; }
 
 void startCaptureThread() {
     auto state = std::make_shared<CaptureThread>();
@@ -30,6 +35,7 @@ void startCaptureThread() {
             state->Run();
         } catch (...) {
             gRunning = false;
+            gNextGrab = -1;
             throw;
         }
     });
@@ -52,22 +58,39 @@ void CaptureThread::Run() {
     currentticks = int32_t(rb::Ticks());
     myinterval = int32_t(double(numericValue(pal.interval->text())) * 2.0);
 
+    gNextGrab = int64_t(currentticks) + myinterval;
     for (;;) {
         if (numericValue(pal.framecount->text()) < pal.counter) break;
         if (!app().allowcapture) break;
         if (int64_t(currentticks) + myinterval <= rb::Ticks()) {
             currentticks = int32_t(rb::Ticks());
-            main.grabOutOfMemory = false;
+            main.grabFailed = false;
             main.GrabStill(pal.counter);
-            // Out of memory: stop here and save what was grabbed.
-            if (main.grabOutOfMemory) break;
+            // Room to save is set aside with the first frame: grabbing must
+            // not take the memory that saving the frames needs.
+            if (!main.grabFailed && !saveReserve) {
+                if (const StillFrame *f = main.frame(pal.counter))
+                    saveReserve.reset(new (std::nothrow) char[saveReserveBytes(f->width(), f->height())]);
+                if (!saveReserve) {
+                    main.resizeFrames(pal.counter - 1);
+                    main.grabFailed = true;
+                }
+            }
+            // A frame that could not be grabbed is not counted: stop here,
+            // save what was grabbed and say how many are missing.
+            if (main.grabFailed) {
+                missing = std::max(0, numericValue(pal.framecount->text()) + 1 - pal.counter);
+                break;
+            }
             pal.counter += 1;
             pal.ProgressBar1->setValue(pal.counter);
+            gNextGrab = int64_t(currentticks) + myinterval;
         }
         rb::sleep(1);
         rb::yield();
     }
 
+    gNextGrab = -1;
     if (app().devicepresent) main.stopaction();
     framescaptured = pal.counter - 1;
     saveframestodisk();
@@ -80,23 +103,35 @@ void CaptureThread::saveframestodisk() {
     pal.ProgressBar1->setMaximum(framescaptured);
     pal.ProgressBar1->setValue(0);
     pal.mymessage->setText("Saving frames to disk...");
+    if (pal.savefolder) removeStaleTemporaries(*pal.savefolder);
+    saveReserve.reset();
+    rb::yield();  // the palette says so before the first file takes its time
+    CaptureWindow &main = captureWindow();
     for (int32_t index = 0; index <= framescaptured; ++index) {
-        // A frame that cannot be written does not end the pass.
-        if (!captureWindow().saveFrame(index)) ++notsaved;
+        // A frame that cannot be written does not end the pass. A written
+        // frame's memory goes back at once, for the frames still to save.
+        if (!main.saveFrame(index))
+            ++notsaved;
+        else if (index >= 0 && size_t(index) < main.p.size())
+            main.p[size_t(index)].reset();
         pal.ProgressBar1->setValue(index + 1);
         rb::yield();
     }
+}
+
+std::string outcomeText(int32_t missing, int32_t notsaved) {
+    auto frames = [](int32_t n) { return std::to_string(n) + (n == 1 ? " frame" : " frames"); };
+    std::string text;
+    if (missing > 0) text = frames(missing) + " missing (out of memory)";
+    if (notsaved > 0) text += (text.empty() ? "" : ", ") + frames(notsaved) + " could not be saved";
+    return text.empty() ? "Done" : text;
 }
 
 void CaptureThread::resetcontrolwindow() {
     controlwindow &pal = palette();
     pal.ProgressBar1->setValue(0);
     pal.ProgressBar1->setMaximum(100);
-    if (notsaved == 0)
-        pal.mymessage->setText("Done");
-    else
-        pal.mymessage->setText(std::to_string(notsaved) + (notsaved == 1 ? " frame" : " frames") +
-                               " could not be saved");
+    pal.mymessage->setText(outcomeText(missing, notsaved));
     pal.capturebutton->setEnabled(true);
     pal.capturebutton->setCaption("Start Capture");
     gRunning = false;

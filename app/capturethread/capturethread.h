@@ -3,7 +3,10 @@
 // reset the palette. Runs as a cooperative thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <string>
 
 namespace tavrin {
 
@@ -12,15 +15,30 @@ struct CaptureThread {
     int32_t myinterval = 0;
     int32_t framescaptured = -1;
     int32_t notsaved = 0;  // frames that could not be written
+    int32_t missing = 0;   // frames asked for but not grabbed (no memory)
+    // Memory set aside while grabbing so that the save pass can run; taken
+    // untouched, so it costs address space but no resident memory.
+    std::unique_ptr<char[]> saveReserve;
 
     void Run();
     void saveframestodisk();
     void resetcontrolwindow();
 };
 
+// What saving one frame of width x height needs at its peak: the picture
+// (4 bytes a pixel) and the TIFF data as the exporter, the host string and
+// the file write hold it (3 x 3 bytes a pixel), with some to spare.
+inline size_t saveReserveBytes(int32_t width, int32_t height) { return size_t(width) * size_t(height) * 16; }
+
+// The palette's status line at the end of a run: "Done", or what is missing
+// and what could not be saved.
+std::string outcomeText(int32_t missing, int32_t notsaved);
+
 // Makes a new CaptureThread and starts it.
 void startCaptureThread();
 // True from the start of a capture until its palette reset.
 bool captureRunning();
+// The tick at which the next grab is due while a capture is grabbing, else -1.
+int64_t nextGrabDue();
 
 }  // namespace tavrin

@@ -6,7 +6,10 @@
 #include "deckprefs/controlprefswindow.h"
 
 #include <rb/entrypoints.h>
+#include <rb/loop.h>
 #include <rb/timer.h>
+
+#include <chrono>
 
 namespace tavrin {
 
@@ -190,9 +193,28 @@ void CaptureWindow::shuttleslider_Open() {
 
 void CaptureWindow::shuttleslider_MouseExit() { shuttleslider->setValue(app().controlpref == 1 ? 15 : 8); }
 
+// A deck that does not answer makes every query wait out the AV/C time-out
+// on the main thread. After a failed query the deck is asked again only a
+// second later, and during a capture only when the wait it took cannot push
+// the next grab past its tick.
 void CaptureWindow::Timer2_Action() {
     if (!app().devicepresent || app().controlpref == 1 || !deckPresent()) return;
+    int64_t now = rb::Ticks();
+    if (timecodeSilent) {
+        if (now < timecodeRetryAt) return;
+        int64_t due = nextGrabDue();
+        if (due >= 0 && now + timecodeWaitTicks + 2 > due) return;
+    }
+    auto started = std::chrono::steady_clock::now();
     rb::String tc = rb::getProp<rb::String>(ENTRY("AVC.TimeCode.Get"), camera.get());
+    if (rb::getProp<int32_t>(ENTRY("AVC.lastError.Get"), camera.get()) != 0) {
+        auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+        timecodeSilent = true;
+        timecodeWaitTicks = waited.count() * 60 / 1000 + 1;
+        timecodeRetryAt = rb::Ticks() + 60;
+        return;
+    }
+    timecodeSilent = false;
     mytc->setText(tc.str());
 }
 
@@ -237,7 +259,7 @@ void CaptureWindow::BevelButton1_Action() {
     // While a capture runs its frames own the array: the still is kept apart,
     // so no grabbed frame is dropped or overwritten.
     bool running = captureRunning();
-    rb::ObjRef still;
+    std::shared_ptr<StillFrame> still;
     if (running) {
         still = grabFrame();
     } else {
@@ -279,7 +301,7 @@ void CaptureWindow::resizeFrames(int32_t last) {
     if (p.size() > size_t(last) + 1) p.resize(size_t(last) + 1);
 }
 
-REALobject CaptureWindow::frame(int32_t index) const {
+const StillFrame *CaptureWindow::frame(int32_t index) const {
     return index >= 0 && size_t(index) < p.size() ? p[size_t(index)].get() : nullptr;
 }
 

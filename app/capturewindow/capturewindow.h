@@ -3,6 +3,8 @@
 // grabbed pictures and the deck's play status.
 #pragma once
 
+#include "capturewindow/stillframe.h"
+
 #include <rb/files.h>
 #include <rb/object.h>
 #include <rb/serial.h>
@@ -26,7 +28,7 @@ public:
     int32_t playstatus = 0;
     bool latched = false;
     int32_t targetkey = 0;
-    std::vector<rb::ObjRef> p;        // grabbed frames by index; nil entries allowed
+    std::vector<std::shared_ptr<StillFrame>> p;  // grabbed frames by index; nil entries allowed
     rb::FolderItemRef savepicture;
     rb::ObjRef qGrab;                 // QTGrabberPlyx, may be nil
 
@@ -65,9 +67,9 @@ public:
 
     // Video source and deck link (video.cpp).
     void GrabStill(int32_t index);
-    // The current frame as a new 24-bit picture of the source size; nil (after
-    // the no-video message, when that is why) when there is none.
-    rb::ObjRef grabFrame();
+    // The current frame at 24 bits of the source size; nil (after the
+    // no-video message, when that is why) when there is none.
+    std::shared_ptr<StillFrame> grabFrame();
     void VideoSettings();
     void EnableVideo();
     void initfirewire();
@@ -97,7 +99,7 @@ public:
     void writecapturesettings();
     void readcapturesettings();
     void savesinglefile(int32_t index);
-    void saveSingle(REALobject picture);
+    void saveSingle(const StillFrame *frame);
     // savefiles with its outcome: false when the frame could not be saved.
     bool saveFrame(int32_t index);
 
@@ -105,8 +107,8 @@ public:
     // that remain stay in place. Slots are only added as frames are grabbed,
     // so a huge count allocates nothing up front.
     void resizeFrames(int32_t last);
-    // The picture at `index`, nil when out of range or never grabbed.
-    REALobject frame(int32_t index) const;
+    // The frame at `index`, nil when out of range or never grabbed.
+    const StillFrame *frame(int32_t index) const;
 
     // True when the FireWire deck is there and open.
     bool deckPresent() const;
@@ -114,8 +116,14 @@ public:
     // Set by Reset Video Device: the grabber settings file is gone and must
     // not be written back on the way out.
     bool settingsResetPending = false;
-    // Set by GrabStill when the new frame could not be allocated.
-    bool grabOutOfMemory = false;
+    // Set by GrabStill when there is video but no frame could be had: the
+    // grabber gave no picture or the memory for the frame was not there.
+    bool grabFailed = false;
+
+    // The time-code query's back-off while the FireWire deck is silent: the
+    // tick of the next try and how long the last failed query waited.
+    bool timecodeSilent = false;
+    int64_t timecodeRetryAt = 0, timecodeWaitTicks = 0;
 };
 
 // The window size for a w x h source on a sw x sh screen: full size when it

@@ -9,6 +9,7 @@
 #include <rb/entrypoints.h>
 
 #include <cstdio>
+#include <filesystem>
 
 namespace tavrin {
 
@@ -55,26 +56,39 @@ bool writeFrameFile(const rb::FolderItem &file, const std::string &data, int32_t
     return true;
 }
 
+void removeStaleTemporaries(const rb::FolderItem &folder) {
+    std::error_code ec;
+    for (const auto &entry : std::filesystem::directory_iterator(folder.absolutePath(), ec)) {
+        std::string name = entry.path().filename().string();
+        size_t at = name.rfind(".tif.tmp-");
+        if (name.size() < 2 || name[0] != '.' || at == std::string::npos || name.size() - at != 15) continue;
+        if (entry.is_regular_file(ec)) std::filesystem::remove(entry.path(), ec);
+    }
+}
+
 void CaptureWindow::savefiles(int32_t index) { saveFrame(index); }
 
 bool CaptureWindow::saveFrame(int32_t index) {
-    REALobject pic = frame(index);
-    if (!pic) return true;  // never grabbed: skipped
+    const StillFrame *still = frame(index);
+    if (!still) return true;  // never grabbed: skipped
     controlwindow *palette = static_cast<controlwindow *>(rb::findWindow("controlwindow"));
     if (!palette || !palette->savefolder) return false;
-    auto data = exportTIFF(pic);
+    rb::ObjRef pic = still->picture();
+    auto data = exportTIFF(pic.get());
     if (!data) return false;
-    std::string name = frameFileName(palette->nameprefix->text(), index);
-    // A prefix cannot lead out of the chosen folder.
-    if (name.find('/') != std::string::npos || name == "." || name == "..") return false;
-    return writeFrameFile(*palette->savefolder->child(name), *data, palette->filecreator->listIndex());
+    // The folder item maps a '/' in the prefix to ':', so the file stays in
+    // the chosen folder and the frame is kept.
+    auto file = palette->savefolder->child(frameFileName(palette->nameprefix->text(), index));
+    if (!file) return false;
+    return writeFrameFile(*file, *data, palette->filecreator->listIndex());
 }
 
 void CaptureWindow::savesinglefile(int32_t index) { saveSingle(frame(index)); }
 
-void CaptureWindow::saveSingle(REALobject pic) {
-    if (!pic || !savepicture) return;
-    auto data = exportTIFF(pic);
+void CaptureWindow::saveSingle(const StillFrame *still) {
+    if (!still || !savepicture) return;
+    rb::ObjRef pic = still->picture();
+    auto data = exportTIFF(pic.get());
     if (!data) return;
     writeFrameFile(*savepicture, *data, app().filecreator);
 }

@@ -18,5 +18,8 @@ const char *creatorCode(int32_t row);
 std::optional<std::string> exportTIFF(REALobject picture);
 // Writes the data as a whole file (or nothing), then type "TIFF" and the creator.
 bool writeFrameFile(const rb::FolderItem &file, const std::string &data, int32_t creatorRow);
+// Deletes the temporary files that a save of a frame file left behind in
+// `folder` when the program was killed mid-write (".<name>.tif.tmp-XXXXXX").
+void removeStaleTemporaries(const rb::FolderItem &folder);
 
 }  // namespace tavrin

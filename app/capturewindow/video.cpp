@@ -91,7 +91,7 @@ void CaptureWindow::initfirewire() {
     }
 }
 
-rb::ObjRef CaptureWindow::grabFrame() {
+std::shared_ptr<StillFrame> CaptureWindow::grabFrame() {
     if (!qGrab) return {};
     rb::ObjRef r = rb::getProp<rb::ObjRef>(ENTRY("QTGrabberPlyx.SourceVideoRect.Get"), qGrab.get());
     rb::ObjRef pic;
@@ -101,25 +101,25 @@ rb::ObjRef CaptureWindow::grabFrame() {
         return {};
     }
     int32_t w = 0, h = 0;
-    // Without a rectangle or a picture there is no frame.
-    if (!rectSize(r.get(), w, h) || !pic) return {};
-    rb::ObjRef frame = rb::newPicture(w, h, 24);
-    if (!frame) {
-        grabOutOfMemory = true;
+    // With video, a missing picture is a grab that failed (the grabber could
+    // not allocate it), as is a frame that finds no memory.
+    if (!rectSize(r.get(), w, h) || !pic) {
+        grabFailed = true;
         return {};
     }
-    rb::drawPicture(frame.get(), pic.get(), 0, 0);
+    std::shared_ptr<StillFrame> frame = StillFrame::fromPicture(pic.get(), w, h);
+    if (!frame) grabFailed = true;
     return frame;
 }
 
 void CaptureWindow::GrabStill(int32_t index) {
-    rb::ObjRef frame = grabFrame();
+    std::shared_ptr<StillFrame> frame = grabFrame();
     if (!frame || index < 0) return;
     // The array grows with the frames actually grabbed.
     try {
         if (size_t(index) >= p.size()) p.resize(size_t(index) + 1);
     } catch (const std::bad_alloc &) {
-        grabOutOfMemory = true;
+        grabFailed = true;
         return;
     }
     p[size_t(index)] = frame;

@@ -26,7 +26,8 @@ updateWindow::updateWindow()
     };
     text("StaticText1", {20, 14, 187, 20}, "You are running version:", 14, true);
     runVersion = text("runVersion", {216, 14, 100, 20}, "", 14, false);
-    ProgressWheel1 = &add(K::Canvas, "ProgressWheel1", {20, 147, 36, 16});
+    // Spins while shown: from the request until the answer.
+    ProgressWheel1 = &add(K::ProgressWheel, "ProgressWheel1", {20, 147, 36, 16});
     status = text("status", {58, 154, 204, 20}, "Checking for updates...", 0, false);
     text("StaticText3", {20, 46, 187, 20}, "Current version:", 14, true);
     curVersion = text("curVersion", {216, 46, 100, 20}, "", 14, false);

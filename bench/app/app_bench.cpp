@@ -1,11 +1,14 @@
 // Prints: transport button press -> last RS-422 byte written (median, worst);
 // capture grab lateness against its schedule in ticks with the main loop
-// busy; memory held per grabbed frame against the raw pixel size.
+// busy; memory held per grabbed frame against the raw pixel size; grab
+// lateness with a FireWire deck that does not answer.
 #include "application/app.h"
 #include "application/startup.h"
+#include "capturethread/capturethread.h"
 #include "capturewindow/capturewindow.h"
 #include "controlwindow/controlwindow.h"
 
+#include <fw/FWSim.h>
 #include <rb/loop.h>
 #include <rb/operator.h>
 #include <rb/serial.h>
@@ -112,6 +115,37 @@ int main() {
                 frames ? double(grabbedKiB) / double(frames) / raw : 0.0);
     rb::setTimerMode(busy.get(), rb::TimerOff);
     for (int i = 0; i < 200 && pal->mymessage->text() != "Done"; ++i) rb::op::runFor(20);
+
+    // 3. A FireWire deck that does not answer: every AV/C exchange waits out
+    // the 500 ms time-out. Grab ticks as the capture thread took them.
+    fwsim_reset(1);
+    app().controlpref = 0;
+    main->initfirewire();
+    fwsim_set_fault(fwsim_unit_id(0), FWSIM_TIMEOUT, 0);
+    rb::op::runFor(200);
+    const int silentCount = 4;  // 5 grabs, one a second
+    rb::op::type("controlwindow", "framecount", std::to_string(silentCount));
+    auto began = Clock::now();
+    rb::op::answerOK();  // the cue dialog; the folder is the one chosen above
+    rb::op::click("controlwindow", "capturebutton");
+    std::vector<int64_t> due;
+    while (pal->capturebutton->caption() == "Stop Capture" && due.size() < size_t(silentCount) + 2) {
+        rb::op::runFor(1);
+        int64_t d = nextGrabDue();
+        if (d >= 0 && (due.empty() || due.back() != d)) due.push_back(d);
+    }
+    for (int i = 0; i < 500 && pal->capturebutton->caption() != "Start Capture"; ++i) rb::op::runFor(20);
+    double took = std::chrono::duration<double>(Clock::now() - began).count();
+    int64_t silentWorst = 0, silentSum = 0;
+    for (size_t i = 0; i + 1 < due.size(); ++i) {
+        int64_t late = due[i + 1] - 60 - due[i];
+        silentWorst = std::max(silentWorst, late);
+        silentSum += late;
+    }
+    size_t grabs = due.empty() ? 0 : due.size() - 1;
+    std::printf("capture with a silent FireWire deck: %zu grabs, lateness: mean %.2f ticks, worst %lld ticks; "
+                "the run took %.1f s\n",
+                grabs, grabs ? double(silentSum) / double(grabs) : 0.0, (long long)silentWorst, took);
     rb::app()->quit(0);
     rb::op::runFor(50);
     fs::remove_all(dir);

@@ -2,7 +2,9 @@
 // through its windows by the scripted operator.
 #include "application/app.h"
 #include "application/startup.h"
+#include "capturethread/capturethread.h"
 #include "capturewindow/capturewindow.h"
+#include "capturewindow/framefiles.h"
 #include "controlwindow/controlwindow.h"
 
 #include <deck9pin/deck9pin.h>
@@ -16,10 +18,14 @@
 #include <tiffio.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -142,10 +148,14 @@ TEST_F(Tavrin, GrabNowGrabsIntoMemoryAndSavesATiff) {
     ASSERT_TRUE(rb::op::click("CaptureWindow", "BevelButton1"));
     rb::op::runFor(50);
     ASSERT_EQ(main().p.size(), 2u);
-    REALobject pic = main().frame(1);
-    ASSERT_NE(pic, nullptr);
-    EXPECT_EQ(rb::pictureWidth(pic), 720);
-    EXPECT_EQ(rb::pictureDepth(pic), 24);
+    const StillFrame *still = main().frame(1);
+    ASSERT_NE(still, nullptr);
+    EXPECT_EQ(still->width(), 720);
+    EXPECT_EQ(still->height(), 480);
+    // Saved as a 24-bit picture with the grabbed pixels.
+    rb::ObjRef pic = still->picture();
+    EXPECT_EQ(rb::pictureDepth(pic.get()), 24);
+    EXPECT_EQ(rb::pixel(pic.get(), 360, 240), still->pixel(360, 240));
     TIFF *tif = TIFFOpen(file.c_str(), "r");
     ASSERT_NE(tif, nullptr);
     uint32_t w = 0, h = 0;
@@ -539,7 +549,7 @@ TEST_F(Tavrin, GrabNowDuringARunKeepsTheRunsFrames) {
         for (int i = 0; i < 100 && palette().counter < t / 60; ++i) rb::op::runFor(2);
     }
     ASSERT_EQ(palette().counter, 3);
-    REALobject second = main().frame(1);
+    const StillFrame *second = main().frame(1);
     ASSERT_NE(second, nullptr);
     rb::op::answerFile((gDir / "out" / "during-still").string());
     rb::op::click("CaptureWindow", "BevelButton1");
@@ -553,7 +563,9 @@ TEST_F(Tavrin, GrabNowDuringARunKeepsTheRunsFrames) {
     rb::setClock(nullptr);
 }
 
-TEST_F(Tavrin, APrefixCannotLeaveTheChosenFolder) {
+// A '/' in the prefix is mapped to ':' as the folder item maps it: the frame
+// is kept, inside the chosen folder.
+TEST_F(Tavrin, APrefixWithASlashStaysInTheChosenFolder) {
     start();
     fs::path out = gDir / "out" / "prefix";
     fs::create_directories(out);
@@ -562,7 +574,13 @@ TEST_F(Tavrin, APrefixCannotLeaveTheChosenFolder) {
     startCapture(out.string());
     for (int i = 0; i < 100 && palette().capturebutton->caption() != "Start Capture"; ++i) rb::op::runFor(20);
     EXPECT_FALSE(fs::exists(gDir / "out" / "escape000.tif"));
-    EXPECT_EQ(palette().mymessage->text(), "1 frame could not be saved");
+    EXPECT_TRUE(fs::exists(out / "..:escape000.tif"));
+    EXPECT_EQ(palette().mymessage->text(), "Done");
+    rb::op::type("controlwindow", "nameprefix", "a/b");
+    startCapture(out.string());
+    for (int i = 0; i < 100 && palette().capturebutton->caption() != "Start Capture"; ++i) rb::op::runFor(20);
+    EXPECT_TRUE(fs::exists(out / "a:b000.tif"));
+    EXPECT_FALSE(fs::exists(out / "a"));
 }
 
 TEST_F(Tavrin, KeysAndTheCaptureThreadTogetherSendWholeCommands) {
@@ -704,7 +722,159 @@ TEST_F(Tavrin, FireWireCaptureSurvivesBusResetAndReplug) {
     rb::setClock(nullptr);
 }
 
+namespace {
+
+// Waits (on the real clock) until the capture palette is idle again.
+void waitForIdle(controlwindow &pal, int seconds) {
+    for (int i = 0; i < seconds * 50 && pal.capturebutton->caption() != "Start Capture"; ++i) rb::op::runFor(20);
+}
+
+size_t filesIn(const fs::path &dir) { return size_t(std::distance(fs::directory_iterator(dir), {})); }
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
+}  // namespace
+
+// A FireWire deck that stops answering: every query waits out the AV/C
+// time-out, and the time-code timer must not push the grabs off schedule.
+TEST_F(Tavrin, ASilentFireWireDeckKeepsGrabsOnSchedule) {
+    setenv("TAVRIN_AVC_UNITS", "1", 1);
+    start();
+    setenv("TAVRIN_AVC_UNITS", "0", 1);
+    ASSERT_TRUE(main().deckPresent());
+    fwsim_set_fault(fwsim_unit_id(0), FWSIM_TIMEOUT, 0);
+    fs::path out = gDir / "out" / "silent";
+    fs::create_directories(out);
+    rb::op::type("controlwindow", "framecount", "3");
+    auto began = std::chrono::steady_clock::now();
+    startCapture(out.string());
+    // Each grab's tick as the thread took it: the next one is due an
+    // interval after it.
+    std::vector<int64_t> due;
+    while (palette().capturebutton->caption() == "Stop Capture" && due.size() < 5) {
+        rb::op::runFor(1);
+        int64_t d = nextGrabDue();
+        if (d >= 0 && (due.empty() || due.back() != d)) due.push_back(d);
+    }
+    waitForIdle(palette(), 10);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    ASSERT_EQ(due.size(), 5u);
+    std::vector<int64_t> late;
+    for (size_t i = 0; i + 1 < due.size(); ++i) late.push_back(due[i + 1] - 60 - due[i]);
+    for (size_t i = 0; i < late.size(); ++i) EXPECT_LE(late[i], 2) << "grab " << i;
+    std::printf("silent deck: grab lateness %lld %lld %lld %lld ticks; the run took %.1f s\n", (long long)late[0],
+                (long long)late[1], (long long)late[2], (long long)late[3], seconds);
+    EXPECT_EQ(palette().mymessage->text(), "Done");
+    EXPECT_EQ(filesIn(out), 4u);
+    // The deck answers again: the time code comes back at the normal rhythm.
+    fwsim_set_fault(fwsim_unit_id(0), FWSIM_OK, 0);
+    main().mytc->setText("");
+    rb::op::runFor(1500);
+    EXPECT_EQ(main().mytc->text().size(), 11u) << main().mytc->text();
+}
+
+// Frames too large for the memory left: the run stops at the first frame
+// that cannot be had, saves the ones grabbed and says how many are missing.
+TEST_F(Tavrin, AFrameThatCannotBeGrabbedIsMissingNotSaved) {
+    if (kSanitized) GTEST_SKIP() << "an address-space limit cannot be set under the address sanitizer";
+    setenv("TAVRIN_VIDEO_SIZE", "2048x2048", 1);
+    start();
+    unsetenv("TAVRIN_VIDEO_SIZE");
+    fs::path out = gDir / "out" / "nomemory";
+    fs::create_directories(out);
+    rb::op::type("controlwindow", "framecount", "40");
+    setTicks(0);
+    rb::setClock([] { return gFakeUs.load(); });
+    startCapture(out.string());
+    rb::op::runFor(50);
+    // Room for a few frames of 12 MiB besides the grab's passing blocks and
+    // what the run sets aside for saving.
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0;
+    statm >> pages;
+    rlimit old{};
+    getrlimit(RLIMIT_AS, &old);
+    rlimit tight = old;
+    tight.rlim_cur = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + (160u << 20);
+    setrlimit(RLIMIT_AS, &tight);
+    auto grabbing = [this] { return palette().mymessage->text() == "Capturing frames..."; };
+    for (int64_t t = 60; t <= 41 * 60 && grabbing(); t += 60) {
+        int before = palette().counter;
+        setTicks(t);
+        for (int i = 0; i < 50 && palette().counter == before && grabbing(); ++i) rb::op::runFor(2);
+    }
+    // The save pass has the memory back before its first file.
+    setrlimit(RLIMIT_AS, &old);
+    EXPECT_EQ(palette().mymessage->text(), "Saving frames to disk...");
+    rb::setClock(nullptr);
+    waitForIdle(palette(), 60);
+    int grabbed = palette().counter;
+    ASSERT_GT(grabbed, 0);
+    ASSERT_LT(grabbed, 41);
+    EXPECT_EQ(palette().mymessage->text(), std::to_string(41 - grabbed) + " frames missing (out of memory)");
+    EXPECT_GT(grabbed, 1);
+    EXPECT_EQ(filesIn(out), size_t(grabbed));
+    EXPECT_TRUE(fs::exists(out / frameFileName("", grabbed - 1)));
+}
+
+// A file-size limit: the write fails and is reported like any failed save,
+// the program lives on, and no partial or temporary file is left behind.
+TEST_F(Tavrin, AFileSizeLimitLeavesNoPartialFile) {
+    start();
+    fs::path out = gDir / "out" / "fsize";
+    fs::create_directories(out);
+    // What a save killed mid-write once left, and a hidden file of someone else's.
+    std::ofstream(out / ".clip000.tif.tmp-Ab12Cd") << "partial";
+    std::ofstream(out / ".keep") << "";
+    rb::op::type("controlwindow", "framecount", "1");
+    rb::op::type("controlwindow", "nameprefix", "clip");
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 64 * 1024;  // a frame's TIFF is about 1 MB
+    setrlimit(RLIMIT_FSIZE, &small);
+    startCapture(out.string());
+    waitForIdle(palette(), 10);
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_EQ(palette().mymessage->text(), "2 frames could not be saved");
+    std::vector<std::string> left;
+    for (auto &e : fs::directory_iterator(out)) left.push_back(e.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{".keep"});
+}
+
+// One application per process: run whole (no filter), the binary runs each
+// test in a process of its own, itself with that test's filter.
 int main(int argc, char **argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    if (GTEST_FLAG_GET(filter) != "*" || GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
+    const ::testing::UnitTest &all = *::testing::UnitTest::GetInstance();
+    int passed = 0, failed = 0;
+    for (int s = 0; s < all.total_test_suite_count(); ++s) {
+        const ::testing::TestSuite &suite = *all.GetTestSuite(s);
+        for (int t = 0; t < suite.total_test_count(); ++t) {
+            std::string filter = std::string("--gtest_filter=") + suite.name() + "." + suite.GetTestInfo(t)->name();
+            std::fflush(stdout);
+            pid_t pid = fork();
+            if (pid == 0) {
+                char *args[] = {argv[0], filter.data(), nullptr};
+                execv("/proc/self/exe", args);
+                _exit(127);
+            }
+            int status = 0;
+            bool ok = pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+            (ok ? passed : failed) += 1;
+        }
+    }
+    std::printf("%d passed, %d failed\n", passed, failed);
+    return failed ? 1 : 0;
 }

@@ -1,7 +1,9 @@
 // About and update windows against a version server on 127.0.0.1.
 #include "about/aboutwindow.h"
+#include "about/resources.h"
 #include "application/app.h"
 #include "application/startup.h"
+#include "menu/menu.h"
 #include "update/updatewindow.h"
 
 #include <rb/operator.h>
@@ -13,6 +15,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -138,6 +141,48 @@ TEST(About, VersionTextWithBetaOnlyForFlagOne) {
     EXPECT_EQ(versionText("1.0.3", 2), "Version: 1.0.3");
 }
 
+TEST(About, PictureResourcesAreBinaryPPM) {
+    auto img = decodePPM(std::string("P6\n# art\n2 1\n255\n") + std::string("\x01\x02\x03\xff\x00\x80", 6));
+    ASSERT_NE(img, nullptr);
+    EXPECT_EQ(img->width, 2);
+    EXPECT_EQ(img->height, 1);
+    EXPECT_EQ(img->pixels, (std::vector<uint32_t>{0x010203, 0xFF0080}));
+    for (const char *bad : {"", "P5\n1 1\n255\n\x01", "P6\n2 1\n255\n\x01\x02\x03", "P6\n1 1\n65535\n\x01\x02\x03",
+                            "P6\n0 1\n255\n", "P6\n1 1\n255"})
+        EXPECT_EQ(decodePPM(bad), nullptr) << bad;
+}
+
+TEST_F(Updates, AboutHasTheMenuBarAndItsArt) {
+    ASSERT_TRUE(rb::op::chooseMenu("aboutmenu"));
+    auto *w = static_cast<aboutwindow *>(rb::findWindow("aboutwindow"));
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(w->visible());
+    EXPECT_EQ(w->menuBar, &menu());
+    struct Art {
+        const char *canvas;
+        int width, height;
+    } art[] = {{"Canvas1", 350, 100}, {"Canvas2", 133, 58}};
+    for (const Art &a : art) {
+        rb::Control *c = w->control(a.canvas);
+        ASSERT_NE(c, nullptr);
+        ASSERT_NE(c->backdrop, nullptr) << a.canvas;
+        EXPECT_EQ(c->backdrop->width, a.width);
+        EXPECT_EQ(c->backdrop->height, a.height);
+        // Not a blank picture.
+        const auto &px = c->backdrop->pixels;
+        EXPECT_NE(std::count(px.begin(), px.end(), px.front()), std::ptrdiff_t(px.size()));
+    }
+    EXPECT_NE(rb::op::dump("aboutwindow").find("Canvas1 Canvas 0,0 350x100 picture=350x100"), std::string::npos);
+    // Kept for the run: the next About shows the same pictures.
+    auto banner = w->control("Canvas1")->backdrop;
+    rb::op::click("aboutwindow", "PushButton1");
+    ASSERT_TRUE(rb::op::chooseMenu("aboutmenu"));
+    w = static_cast<aboutwindow *>(rb::findWindow("aboutwindow"));
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->control("Canvas1")->backdrop, banner);
+    rb::op::click("aboutwindow", "PushButton1");
+}
+
 TEST_F(Updates, AboutShowsTheRunningVersion) {
     app().longVersion = "1.0.3";
     app().nonReleaseVersion = 1;
@@ -154,6 +199,10 @@ TEST_F(Updates, EqualBodyIsTheMostRecentVersion) {
     server.body = app().longVersion;
     updateWindow *w = check();
     ASSERT_NE(w, nullptr);
+    // The window is on screen, its wheel spinning while the request is under way.
+    EXPECT_TRUE(w->visible());
+    EXPECT_EQ(w->ProgressWheel1->kind(), rb::ControlKind::ProgressWheel);
+    EXPECT_TRUE(w->ProgressWheel1->visible());
     // The page never arrives inside the call that starts the request.
     EXPECT_EQ(w->status->text(), "Checking for updates...");
     EXPECT_TRUE(w->status->visible());
@@ -162,6 +211,7 @@ TEST_F(Updates, EqualBodyIsTheMostRecentVersion) {
     EXPECT_EQ(w->resultmsg->text(), "You have the most recent version.");
     EXPECT_FALSE(w->updateButton->visible());
     EXPECT_FALSE(w->status->visible());
+    EXPECT_FALSE(w->ProgressWheel1->visible());
     EXPECT_EQ(w->curVersion->text(), app().longVersion);
 }
 

@@ -2,6 +2,7 @@
 #include "commands.h"
 
 #include <fw/FWSim.h>
+#include <fw/IOKit.h>
 #include <rb/entrypoints.h>
 #include <rb/exception.h>
 #include <rb/host.h>
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <dlfcn.h>
 #include <utility>
@@ -360,6 +362,132 @@ TEST_F(AVCPlugin, DiagnosticsPrintTheirDumps) {
     out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("UNIT INFO result: 0x00000000"), std::string::npos) << out;
     EXPECT_NE(out.find("WIND STOP result"), std::string::npos) << out;
+}
+
+TEST_F(AVCPlugin, ABundlePathThatGivesNoBundleIsMinus4960) {
+    // No such folder, and a folder that is no loadable bundle.
+    for (const std::string &path : {std::string("/nonexistent/Helper.bundle"), std::string(TAVRIN_HELPER_BUNDLES)}) {
+        SCOPED_TRACE(path);
+        rb::ObjRef a = rb::make("AVC");
+        rb::call<void>(entry("AVC.AVC(bundleURL as String)"), a.get(), rb::String(path));
+        EXPECT_EQ(lastError(a.get()), -4960);
+        EXPECT_FALSE(rb::getProp<bool>(entry("AVC.isprimed.Get"), a.get()));
+        rb::ObjRef n = rb::make("FWNotification");
+        rb::call<void>(entry("FWNotification.FWNotification(bundleURL as string)"), n.get(), rb::String(path));
+        EXPECT_EQ(rb::getProp<int32_t>(entry("FWNotification.lastError.Get"), n.get()), -4960);
+        EXPECT_FALSE(rb::getProp<bool>(entry("FWNotification.exists.Get"), n.get()));
+    }
+}
+
+namespace {
+template <class T> T plugInSymbol(const char *name) {
+    void *lib = dlopen(TAVRIN_AVC_PLUGIN, RTLD_NOW | RTLD_NOLOAD);
+    return reinterpret_cast<T>(lib ? dlsym(lib, name) : nullptr);
+}
+}  // namespace
+
+TEST_F(AVCPlugin, TheSharedPortFollowsTheNewestObjectAndEachTellsItsOwnError) {
+    auto instance = plugInSymbol<REALobject *>("gREALinstance");
+    ASSERT_NE(instance, nullptr);
+    void *ctor = entry("FWNotification.FWNotification()");
+    void *error = entry("FWNotification.lastError.Get");
+    rb::ObjRef a = rb::make(listener()), b = rb::make(listener());
+    rb::call<void>(ctor, a.get());
+    EXPECT_EQ(*instance, a.get());
+    rb::call<void>(ctor, b.get());
+    EXPECT_EQ(*instance, b.get());
+    b = rb::ObjRef();
+    EXPECT_EQ(*instance, a.get());
+    a = rb::ObjRef();
+    EXPECT_EQ(*instance, nullptr);
+
+    // The matching notification cannot be added: every object made while
+    // that holds says so, none inherits a port that is not armed.
+    fwsim_set_seam(FWSIM_SEAM_ADD_MATCHING, int32_t(0xE00002C7));
+    rb::ObjRef c = rb::make(listener()), d = rb::make(listener());
+    testing::internal::CaptureStdout();
+    rb::call<void>(ctor, c.get());
+    rb::call<void>(ctor, d.get());
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("(!) Couldn't add device added notification"), std::string::npos) << out;
+    EXPECT_EQ(rb::getProp<int32_t>(error, c.get()), int32_t(0xE00002C7));
+    EXPECT_EQ(rb::getProp<int32_t>(error, d.get()), int32_t(0xE00002C7));
+    fwsim_set_seam(FWSIM_SEAM_ADD_MATCHING, 0);
+    // Once it can be added, the next object arms a port, and a message
+    // reaches each live object once.
+    rb::ObjRef e = rb::make(listener());
+    rb::call<void>(ctor, e.get());
+    EXPECT_EQ(rb::getProp<int32_t>(error, e.get()), 0);
+    EXPECT_EQ(*instance, e.get());
+    gSleepCalls = 0;
+    fwsim_send_message(fwsim_unit_id(0), 0xE0000280, nullptr);
+    rb::runFor(50);
+    EXPECT_EQ(gSleepCalls, 3);
+    c = rb::ObjRef();
+    d = rb::ObjRef();
+    EXPECT_EQ(*instance, e.get());
+}
+
+TEST_F(AVCPlugin, DiagnosticNotificationWalksPrintTheirTexts) {
+    using Walk = void (*)(void *, io_iterator_t);
+    using Create2nd = IOReturn (*)(IONotificationPortRef *, IOServiceMatchingCallback, void *);
+    using Forward = void (*)(void *, io_iterator_t, IOServiceMatchingCallback);
+    using ForwardInterest = void (*)(void *, io_service_t, natural_t, void *, IOServiceInterestCallback);
+    auto removed = plugInSymbol<Walk>("MyDeviceRemovedCallback");
+    auto cfmAdded = plugInSymbol<Walk>("FW_MyDeviceAddedCallback");
+    auto cfmRemoved = plugInSymbol<Walk>("FW_MyDeviceRemovedCallback");
+    auto create2nd = plugInSymbol<Create2nd>("Create2ndNotificationPort");
+    auto forwardAdded = plugInSymbol<Forward>("MyCFMDeviceAddedCallback");
+    auto forwardRemoved = plugInSymbol<Forward>("MyCFMDeviceRemovedCallback");
+    auto forwardInterest = plugInSymbol<ForwardInterest>("MyCFMInterestCallback");
+    auto printing = plugInSymbol<IOServiceInterestCallback>("MyDeviceInterestCallback");
+    ASSERT_TRUE(removed && cfmAdded && cfmRemoved && create2nd && forwardAdded && forwardRemoved && forwardInterest &&
+                printing);
+
+    // A second port with the printing added walk sees the deck on the bus.
+    IONotificationPortRef port = nullptr;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(create2nd(&port, cfmAdded, nullptr), kIOReturnSuccess);
+    std::fflush(stdout);
+    std::string out = testing::internal::GetCapturedStdout();
+    ASSERT_NE(port, nullptr);
+    EXPECT_NE(out.find("\tCFM: DeviceAddedCallback(): iterator= 0x"), std::string::npos) << out;
+    EXPECT_NE(out.find("CFM: retain count= 0x"), std::string::npos) << out;
+    EXPECT_NE(out.find("CFM: device 0x"), std::string::npos) << out;
+    EXPECT_NE(out.find(" found."), std::string::npos) << out;
+
+    // Removal walks, through the forwarders, on a terminated notification.
+    io_iterator_t gone = 0, goneCFM = 0;
+    ASSERT_EQ(IOServiceAddMatchingNotification(port, kIOTerminatedNotification, IOServiceMatching("IOFireWireDevice"),
+                                               removed, nullptr, &gone),
+              kIOReturnSuccess);
+    ASSERT_EQ(IOServiceAddMatchingNotification(port, kIOTerminatedNotification, IOServiceMatching("IOFireWireDevice"),
+                                               cfmRemoved, nullptr, &goneCFM),
+              kIOReturnSuccess);
+    forwardRemoved(nullptr, gone, removed);  // arms them
+    forwardRemoved(nullptr, goneCFM, cfmRemoved);
+    testing::internal::CaptureStdout();
+    fwsim_remove_unit(fwsim_unit_id(0));
+    rb::runFor(50);
+    std::fflush(stdout);
+    out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("\tDeviceRemovedCallback(): iterator= 0x"), std::string::npos) << out;
+    EXPECT_NE(out.find("\t retain count= 0x"), std::string::npos) << out;
+    EXPECT_NE(out.find("\tdevice 0x"), std::string::npos) << out;
+    EXPECT_NE(out.find(" removed."), std::string::npos) << out;
+    EXPECT_NE(out.find("\tCFM: DeviceRemovedCallback(): iterator= 0x"), std::string::npos) << out;
+    EXPECT_NE(out.find("\tCFM: device 0x"), std::string::npos) << out;
+
+    // The interest forwarder hands every argument on.
+    testing::internal::CaptureStdout();
+    forwardInterest(nullptr, 0x42, 0xE0000010, nullptr, printing);
+    forwardAdded(nullptr, 0, nullptr);  // nothing to forward to: nothing happens
+    std::fflush(stdout);
+    out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("\nservice 0x42 says\tkIOMessageServiceIsTerminated"), std::string::npos) << out;
+    auto destroy = plugInSymbol<void (*)(IONotificationPortRef)>("DestroyNotificationPort");
+    ASSERT_NE(destroy, nullptr);
+    destroy(port);
 }
 
 int main(int argc, char **argv) {

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # tavrin on a real X server (Xvfb): both windows appear at their size, the
-# video area is not blank, and a real key press of L plays the RS-422 deck.
+# video area is not blank, and a real key press of L plays the RS-422 deck;
+# then the About box shows its menu bar and art, and Check for Updates shows
+# the update window with its wheel turning (the server refuses, so it stays).
 # Usage: screen_test.sh <bin folder> <artifacts folder>
 set -uo pipefail
 bin=$1
@@ -26,9 +28,10 @@ for _ in $(seq 50); do grep -q '^export' "$tmp/sim.out" 2>/dev/null && break; sl
 eval "$(grep '^export' "$tmp/sim.out")"
 mkdir -p "$tmp/prefs"
 printf '\001\000\000\000\000\000\000' >"$tmp/prefs/Tavrin! 1.0 Prefs"
-printf 'wait 8000\nmenu FileQuit\n' >"$tmp/script"
+printf 'wait 6000\nmenu aboutmenu\nwait 2500\nmenu HelpCheckforUpdates\nwait 4000\nmenu FileQuit\n' >"$tmp/script"
 
-TAVRIN_PREFS_DIR="$tmp/prefs" TAVRIN_SCRIPT="$tmp/script" "$bin/tavrin" >"$tmp/app.out" 2>&1 &
+TAVRIN_PREFS_DIR="$tmp/prefs" TAVRIN_SCRIPT="$tmp/script" TAVRIN_UPDATE_SERVER=http://127.0.0.1:9 \
+    "$bin/tavrin" >"$tmp/app.out" 2>&1 &
 pids+=($!)
 
 win() { xwininfo -root -tree 2>/dev/null | grep "\"$1\"" | awk '{print $1}' | head -1; }
@@ -57,4 +60,33 @@ sleep 0.3
 xdotool keyup l
 sleep 0.5
 grep -q "PLAY" "$tmp/deck.log" || { cat "$tmp/deck.log"; fail "the key did not reach the deck"; }
-echo "ok: windows at size, video not blank (spread $spread), L played the deck"
+
+# Not a single colour: the spread of the grey levels of a part of a screenshot.
+spreadOf() { convert "$1" -crop "$2" +repage -colorspace gray -format '%[fx:standard_deviation]' info:; }
+
+# The About box: the menu bar above it, the banner and the logo drawn.
+for _ in $(seq 100); do [ -n "$(win About)" ] && break; sleep 0.1; done
+about=$(win About)
+[ -n "$about" ] || fail "no About window"
+sleep 0.5
+[ "$(size "$about")" = "350x356" ] || fail "About window is $(size "$about")"
+import -window "$about" "$art/about.png" || fail "screenshot of the About window"
+banner=$(spreadOf "$art/about.png" 350x100+0+25)
+logo=$(spreadOf "$art/about.png" 133x58+20+290)
+awk -v b="$banner" -v l="$logo" 'BEGIN { exit !(b > 0.05 && l > 0.05) }' || fail "About art not drawn ($banner, $logo)"
+
+# The update window, checking, its wheel turning.
+for _ in $(seq 100); do [ -n "$(win 'Tavrin! Updates')" ] && break; sleep 0.1; done
+update=$(win 'Tavrin! Updates')
+[ -n "$update" ] || fail "no update window on Check for Updates"
+sleep 0.5
+[ "$(size "$update")" = "478x194" ] || fail "update window is $(size "$update")"
+import -window "$update" "$art/update.png" || fail "screenshot of the update window"
+sleep 0.3
+import -window "$update" "$art/update2.png" || fail "second screenshot of the update window"
+wheel=$(spreadOf "$art/update.png" 36x16+20+147)
+awk -v w="$wheel" 'BEGIN { exit !(w > 0.02) }' || fail "no progress wheel ($wheel)"
+turned=$(compare -metric AE <(convert "$art/update.png" -crop 36x16+20+147 +repage png:-) \
+    <(convert "$art/update2.png" -crop 36x16+20+147 +repage png:-) null: 2>&1)
+[ "${turned%% *}" != "0" ] || fail "the progress wheel does not turn"
+echo "ok: windows at size, video not blank (spread $spread), L played the deck, About art ($banner, $logo), update window with a turning wheel"

@@ -23,6 +23,8 @@
 
 #include <poll.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -79,6 +81,63 @@ private:
     std::vector<uchar> rgb_;
 };
 
+// A canvas: its backdrop picture at its top-left corner, clipped.
+class PictureBox : public Fl_Widget {
+public:
+    PictureBox(Control &c, int x, int y, int w, int h) : Fl_Widget(x, y, w, h), control_(c) {}
+    void draw() override {
+        const Image *img = control_.backdrop.get();
+        if (!img || img->width < 1 || img->height < 1 || img->pixels.size() < size_t(img->width) * img->height) return;
+        if (shown_ != img) {
+            rgb_.resize(size_t(img->width) * img->height * 3);
+            for (size_t i = 0; i < size_t(img->width) * img->height; ++i) {
+                rgb_[i * 3] = uchar(img->pixels[i] >> 16);
+                rgb_[i * 3 + 1] = uchar(img->pixels[i] >> 8);
+                rgb_[i * 3 + 2] = uchar(img->pixels[i]);
+            }
+            shown_ = img;
+        }
+        fl_push_clip(x(), y(), w(), h());
+        fl_draw_image(rgb_.data(), x(), y(), img->width, img->height, 3);
+        fl_pop_clip();
+    }
+
+private:
+    Control &control_;
+    const Image *shown_ = nullptr;
+    std::vector<uchar> rgb_;
+};
+
+// A progress wheel: twelve spokes, the dark one going round while shown.
+class Wheel : public Fl_Widget {
+public:
+    Wheel(int x, int y, int w, int h) : Fl_Widget(x, y, w, h) {}
+    void step() {
+        phase_ = (phase_ + 1) % 12;
+        redraw();
+    }
+    void draw() override {
+        int size = std::min(w(), h());
+        double cx = x() + w() / 2.0, cy = y() + h() / 2.0, r = size / 2.0 - 1, inner = r * 0.45;
+        fl_push_clip(x(), y(), w(), h());
+        if (Fl_Widget *p = parent()) fl_color(p->color());
+        fl_rectf(x(), y(), w(), h());
+        fl_line_style(FL_SOLID | FL_CAP_ROUND, std::max(1, size / 8));
+        for (int i = 0; i < 12; ++i) {
+            double a = (i * 30.0 - 90.0) * M_PI / 180.0;
+            int shade = ((i - phase_ + 12) % 12) * 16;  // the newest spoke darkest
+            fl_color(fl_rgb_color(uchar(40 + shade), uchar(40 + shade), uchar(40 + shade)));
+            fl_line(int(cx + inner * std::cos(a)), int(cy + inner * std::sin(a)), int(cx + r * std::cos(a)),
+                    int(cy + r * std::sin(a)));
+        }
+        fl_line_style(0);
+        fl_pop_clip();
+    }
+
+private:
+    int phase_ = 0;
+};
+
 class ScreenWindow : public Fl_Double_Window {
 public:
     ScreenWindow(Window &m, int top) : Fl_Double_Window(m.width(), m.height() + top), model(m) {}
@@ -132,6 +191,8 @@ public:
         if (it == windows_.end()) return;
         for (auto c = widgets_.begin(); c != widgets_.end();)
             c = &c->first->window() == &w ? widgets_.erase(c) : std::next(c);
+        for (auto c = wheels_.begin(); c != wheels_.end();)
+            c = &c->first->window() == &w ? wheels_.erase(c) : std::next(c);
         video_.erase(&w);
         it->second->hide();
         Fl::delete_widget(it->second);
@@ -188,6 +249,10 @@ public:
             v.second->follow();
             v.second->redraw();
         }
+        // The wheels turn about twelve times a second while shown.
+        if (++wheelTicks_ % 5 == 0)
+            for (auto &w : wheels_)
+                if (w.first->visible() && w.second->visible_r()) w.second->step();
     }
 
 private:
@@ -196,9 +261,10 @@ private:
         return it == windows_.end() ? nullptr : it->second;
     }
 
-    // The main (document) window carries the menu bar above its content.
+    // The main (document) window and any window with a menu bar of its own
+    // carry the menu bar above their content.
     int menuOffset(const Window &w) const {
-        return w.kind() == WindowKind::Document && w.className() == "CaptureWindow" ? kMenuHeight : 0;
+        return w.menuBar || (w.kind() == WindowKind::Document && w.className() == "CaptureWindow") ? kMenuHeight : 0;
     }
 
     ScreenWindow *make(Window &w) {
@@ -308,8 +374,16 @@ private:
             widget = b;
             break;
         }
-        case ControlKind::Rectangle:
-        case ControlKind::Canvas: {
+        case ControlKind::Canvas:
+            widget = new PictureBox(c, x, y, w, h);
+            break;
+        case ControlKind::ProgressWheel: {
+            auto *wheel = new Wheel(x, y, w, h);
+            wheels_[&c] = wheel;
+            widget = wheel;
+            break;
+        }
+        case ControlKind::Rectangle: {
             auto *b = new Fl_Box(FL_NO_BOX, x, y, w, h, nullptr);
             widget = b;
             break;
@@ -414,9 +488,9 @@ private:
 
     void makeMenuBar(Window &w) {
         auto *bar = new Fl_Menu_Bar(0, 0, w.width(), kMenuHeight);
-        Application *a = app();
-        if (!a || !a->menuBar) return;
-        for (const MenuItem &menu : a->menuBar->menus()) {
+        MenuBar *menus = w.menuBar ? w.menuBar : app() ? app()->menuBar : nullptr;
+        if (!menus) return;
+        for (const MenuItem &menu : menus->menus()) {
             for (const MenuItem &item : menu.children) {
                 std::string path = escapeMenu(menu.text) + "/" + escapeMenu(item.text);
                 int flags = item.text == "-" ? FL_MENU_INACTIVE : 0;
@@ -440,6 +514,8 @@ private:
     std::map<Window *, ScreenWindow *> windows_;
     std::map<Control *, Fl_Widget *> widgets_;
     std::map<Window *, VideoArea *> video_;
+    std::map<Control *, Wheel *> wheels_;
+    unsigned wheelTicks_ = 0;
 };
 
 }  // namespace

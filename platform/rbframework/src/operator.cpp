@@ -262,6 +262,9 @@ std::string dump(const std::string &windowClass) {
         case ControlKind::ProgressBar:
             o << " value=" << c.value() << " max=" << c.maximum();
             break;
+        case ControlKind::Canvas:
+            if (c.backdrop) o << " picture=" << c.backdrop->width << 'x' << c.backdrop->height;
+            break;
         case ControlKind::PopupMenu: {
             o << " index=" << c.listIndex() << " rows=";
             for (size_t i = 0; i < c.rows().size(); ++i) o << (i ? "," : "") << quoted(c.rows()[i]);

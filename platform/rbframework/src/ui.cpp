@@ -82,6 +82,7 @@ const char *kindName(ControlKind k) {
     case ControlKind::Rectangle: return "Rectangle";
     case ControlKind::Separator: return "Separator";
     case ControlKind::GroupBox: return "GroupBox";
+    case ControlKind::ProgressWheel: return "ProgressWheel";
     }
     return "Control";
 }

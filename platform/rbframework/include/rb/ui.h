@@ -30,17 +30,24 @@
 namespace rb {
 
 class Window;
+class MenuBar;
 class FolderItem;  // rb/files.h
 
 struct Rect {
     int left = 0, top = 0, width = 0, height = 0;
 };
 
+// Pixels of a picture shown by a control: 0x00RRGGBB, row-major.
+struct Image {
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+};
+
 // ---- controls -----------------------------------------------------------------
 
 enum class ControlKind {
     StaticText, PushButton, BevelButton, Slider, PopupMenu, RadioButton, EditField,
-    ProgressBar, Canvas, Placard, Rectangle, Separator, GroupBox
+    ProgressBar, Canvas, Placard, Rectangle, Separator, GroupBox, ProgressWheel
 };
 const char *kindName(ControlKind k);
 
@@ -75,6 +82,8 @@ public:
     std::string helpTag;
     std::string iconName;    // bevel buttons: "play", "stop", "ff", "rewind"
     std::string parentName;  // the group box or placard it lies in, if any
+    // A canvas's backdrop, drawn at its top-left corner and clipped to it.
+    std::shared_ptr<const Image> backdrop;
     bool isDefault = false;  // the default push button of a dialog
 
     // Slider, progress bar; a radio button's value is 1 when selected.
@@ -156,6 +165,9 @@ public:
     bool visible() const { return visible_; }
     void setVisible(bool v);
     void show();             // visible, and in front of the others
+
+    // The window's own menu bar, shown above its content; nullptr for none.
+    MenuBar *menuBar = nullptr;
     // Shows the window modally within `parent`. On screen it returns when
     // the window closes; headless it returns at once and the operator
     // answers the window through its controls.
