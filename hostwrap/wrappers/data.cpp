@@ -18,7 +18,9 @@ void X::unlock() const { REALUnlockObject(p_); }
 
 // Memory blocks. The allocating constructors start from a 4-byte block and
 // let the host size or fill it; a block the host did not give is not filled.
-XMemoryBlock::XMemoryBlock(long size) : p_(REALNewMemoryBlock(4)) { MemoryBlock_SetSize(p_, int32_t(size)); }
+XMemoryBlock::XMemoryBlock(long size) : p_(REALNewMemoryBlock(4)) {
+    if (p_) MemoryBlock_SetSize(p_, int32_t(size));
+}
 
 XMemoryBlock::XMemoryBlock(REALstringStruct *s) : p_(REALNewMemoryBlock(4)) {
     if (p_) MemoryBlock_FromString(p_, s);

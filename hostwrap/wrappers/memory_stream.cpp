@@ -33,7 +33,7 @@ XMemoryStream::XMemoryStream(REALmemoryBlockStruct *block, long size) {
 
 XMemoryStream::XMemoryStream(long n) {
     if (n != 0) {
-        p_ = REALNewMemoryBlock(int32_t(n));
+        p_ = n > 0 ? REALNewMemoryBlock(int32_t(n)) : nullptr;
         return;
     }
     p_ = REALNewMemoryBlock(4);

@@ -356,6 +356,7 @@ TEST_F(WrapperRefs, MemoryStreamSurvivesBadReadsAndMissingBlocks) {
     EXPECT_EQ(rb::toStd(all), "abc");
     EXPECT_EQ(t.size(), 0);
     REALUnlockString(all);
+    EXPECT_EQ(static_cast<REALmemoryBlockStruct *>(XMemoryStream(-5L)), nullptr);
     REALstring none = t.read(-1);
     EXPECT_EQ(rb::toStd(none), "");
     REALUnlockString(none);
