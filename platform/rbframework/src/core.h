@@ -24,6 +24,14 @@ intptr_t newEventToken(ClassInfo *cls, int position);
 
 std::string lower(std::string s);
 
+// Object flags (REALobjectStruct::flags).
+enum : uint32_t { kObjectDying = 1, kObjectHasInstanceHandlers = 2 };
+// Forgets the handlers installed on obj (called as it is freed).
+void dropInstanceHandlers(REALobject obj);
+// The name of the event a token stands for ("Action" of "Action(x as integer)"),
+// or "" for an unknown token.
+std::string eventName(intptr_t token);
+
 // The runtime baton (thread.cpp): only its holder runs runtime code.
 void acquireBaton();
 void releaseBaton();

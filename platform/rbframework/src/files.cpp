@@ -218,8 +218,23 @@ BinaryStreamRef BinaryStream::openRead(const FolderItem &file) {
     return BinaryStreamRef(new BinaryStream(f, false, file.absolutePath(), {}));
 }
 
+BinaryStreamRef BinaryStream::open(const FolderItem &file, bool writable) {
+    if (!writable) return openRead(file);
+    if (file.isFolder()) return nullptr;
+    std::FILE *f = std::fopen(file.absolutePath().c_str(), "r+b");
+    if (!f) return nullptr;
+    return BinaryStreamRef(new BinaryStream(f, true, file.absolutePath(), {}));
+}
+
+bool BinaryStream::setLength(int64_t length) {
+    if (!f_ || !writable_ || length < 0) return false;
+    std::fflush(f_);
+    return ::ftruncate(::fileno(f_), off_t(length)) == 0;
+}
+
 uint8_t BinaryStream::readByte() {
     if (!f_) return eof_ = true, 0;
+    reading_ = true;
     int c = std::fgetc(f_);
     if (c == EOF) return eof_ = true, 0;
     return uint8_t(c);
@@ -227,6 +242,7 @@ uint8_t BinaryStream::readByte() {
 
 int16_t BinaryStream::readShort() {
     if (!f_) return eof_ = true, 0;
+    reading_ = true;
     unsigned char b[2];
     if (std::fread(b, 1, 2, f_) != 2) return eof_ = true, 0;
     return littleEndian ? int16_t(b[0] | b[1] << 8) : int16_t(b[0] << 8 | b[1]);
@@ -235,6 +251,7 @@ int16_t BinaryStream::readShort() {
 std::string BinaryStream::readBytes(size_t n) {
     std::string out;
     if (!f_) return eof_ = true, out;
+    reading_ = true;
     int64_t left = length() - position();
     size_t want = left < 0 ? 0 : std::min<uint64_t>(n, uint64_t(left));
     out.resize(want);
@@ -261,6 +278,10 @@ void BinaryStream::writeBytes(std::string_view bytes) {
     if (!f_ || !writable_) {
         writeError_ = true;
         return;
+    }
+    if (reading_) {
+        std::fseek(f_, 0, SEEK_CUR);  // switching from reading to writing
+        reading_ = false;
     }
     if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f_) != bytes.size())
         writeError_ = true;

@@ -55,6 +55,14 @@ static const Token *findToken(intptr_t token) {
     return &tokens()[size_t(token) - 1];
 }
 
+std::string eventName(intptr_t token) {
+    const Token *t = findToken(token);
+    if (!t || !t->cls) return {};
+    for (const EventInfo &e : t->cls->events)
+        if (e.position == t->position) return e.declaration.substr(0, e.declaration.find('('));
+    return {};
+}
+
 }  // namespace core
 
 namespace {
@@ -69,7 +77,7 @@ Registry &registry() {
     return r;
 }
 
-constexpr uint32_t kDying = 1;
+constexpr uint32_t kDying = core::kObjectDying;
 
 uint32_t alignUp(uint32_t v, size_t a) { return uint32_t((v + a - 1) / a * a); }
 
@@ -150,6 +158,7 @@ void release(REALobject obj) {
         if (c->def && c->def->destructor) c->def->destructor(obj);
         else if (c->destruct) c->destruct(obj);
     }
+    if (obj->flags & core::kObjectHasInstanceHandlers) core::dropInstanceHandlers(obj);
     std::free(obj);
 }
 
@@ -337,6 +346,8 @@ void setEventHandlers(ClassInfo *subclass, std::vector<void *> handlers) {
 void *eventHandler(REALobject obj, intptr_t token) {
     const core::Token *t = core::findToken(token);
     if (!obj || !t || !isA(obj->klass, t->cls)) return nullptr;
+    if (obj->flags & core::kObjectHasInstanceHandlers)
+        if (void *own = instanceHandler(obj, core::eventName(token))) return own;
     size_t pos = size_t(t->position);
     for (const ClassInfo *c = obj->klass; c != t->cls; c = c->super)
         if (pos < c->eventHandlers.size() && c->eventHandlers[pos]) return c->eventHandlers[pos];
@@ -349,6 +360,7 @@ void setNamedHandler(ClassInfo *cls, const std::string &event, std::function<voi
 
 bool raiseNamedEvent(REALobject obj, const std::string &event) {
     if (!obj) return false;
+    if (raiseInstanceEvent(obj, event)) return true;
     std::string key = core::lower(event);
     for (const ClassInfo *c = obj->klass; c; c = c->super) {
         auto it = c->namedHandlers.find(key);

@@ -29,35 +29,38 @@ RB_SERVICE("REALObjectIsA", svcObjectIsA);
 
 // ---- folder items as host objects ---------------------------------------------
 
+#include "folderitem_object.h"
+
 #include <rb/files.h>
 
 namespace rb {
-namespace {
-
-struct FolderItemFields {
-    std::string path;
-};
 
 ClassInfo *folderItemClass() {
     static ClassInfo *cls = [] {
         ClassInfo *c = defineClass<FolderItemFields>("FolderItem");
-        addHostProperty(c, "AbsolutePath", "String", [](REALobject o) {
-            return Value(String(fields<FolderItemFields>(o, folderItemClass())->path));
-        });
-        addHostProperty(c, "Exists", "Boolean", [](REALobject o) {
-            return Value(FolderItem(fields<FolderItemFields>(o, folderItemClass())->path).exists());
-        });
+        defineFolderItemMembers(c);
         return c;
     }();
     return cls;
 }
 
-// "FolderItemFromPath"(path) -> a new folder item object, retained for the caller.
-extern "C" REALfolderItem svcFolderItemFromPath(const char *path) {
-    if (!path || !*path) return nullptr;
+REALobject newFolderItemObject(const std::string &path) {
+    if (path.empty()) return nullptr;
     REALobject obj = newObject(folderItemClass());
     if (obj) fields<FolderItemFields>(obj, folderItemClass())->path = path;
-    return reinterpret_cast<REALfolderItem>(obj);
+    return obj;
+}
+
+const std::string *folderItemPath(REALobject obj) {
+    if (!obj || !isA(obj->klass, folderItemClass())) return nullptr;
+    return &fields<FolderItemFields>(obj, folderItemClass())->path;
+}
+
+namespace {
+
+// "FolderItemFromPath"(path) -> a new folder item object, retained for the caller.
+extern "C" REALfolderItem svcFolderItemFromPath(const char *path) {
+    return reinterpret_cast<REALfolderItem>(path ? newFolderItemObject(path) : nullptr);
 }
 
 RB_SERVICE("FolderItemFromPath", svcFolderItemFromPath);

@@ -17,6 +17,7 @@ namespace rb {
 
 struct ThreadControl {
     std::atomic<ThreadState> state{ThreadState::NotStarted};
+    REALobject object = nullptr;  // while it runs
 };
 
 namespace {
@@ -104,6 +105,11 @@ void core::defineThreadClass(Classes &c) {
     c.thread = defineClass<ThreadFields>("Thread");
     ClassInfo *th = c.thread;
     addHostProperty(th, "State", "integer", [](REALobject o) -> Value { return int64_t(threadState(o)); });
+    addHostProperty(
+        th, "Priority", "integer", [th](REALobject o) -> Value { return int64_t(fields<ThreadFields>(o, th)->priority); },
+        [th](REALobject o, const Value &v) {
+            if (auto *i = std::get_if<int64_t>(&v)) fields<ThreadFields>(o, th)->priority = int32_t(*i);
+        });
 }
 
 ClassInfo *threadClass() { return core::classes().thread; }
@@ -121,14 +127,19 @@ ThreadState threadState(REALobject thread) {
 
 bool inCooperativeThread() { return tCurrent != nullptr; }
 
+REALobject currentThreadObject() { return tCurrent ? tCurrent->object : nullptr; }
+
 void startThread(REALobject thread) {
     auto *f = fields<ThreadFields>(thread, threadClass());
     if (f->ctl && (f->ctl->state == ThreadState::Running || f->ctl->state == ThreadState::Sleeping)) return;
     auto ctl = std::make_shared<ThreadControl>();
     f->ctl = ctl;
     ctl->state = ThreadState::Running;
+    ctl->object = thread;
     retain(thread);  // the running thread keeps its object alive
     std::function<void(REALobject)> body = f->body;
+    if (void *own = instanceHandler(thread, "Run"))
+        body = [own](REALobject o) { reinterpret_cast<void (*)(REALobject)>(own)(o); };
     // The ticket is taken here, so threads first run in the order started.
     uint64_t ticket = takeTicket();
     std::lock_guard lk(gListMu);
@@ -142,6 +153,7 @@ void startThread(REALobject thread) {
                                 }
                             }
                             clearPending();
+                            ctl->object = nullptr;
                             release(thread);
                             tCurrent = nullptr;
                             ctl->state = ThreadState::Done;

@@ -16,11 +16,12 @@ void fire(REALobject t) {
     ObjRef hold = ObjRef::retain(t);  // the action may turn the timer off
     TimerFields *f = tf(t);
     f->scheduled = 0;
-    if (f->mode == TimerOff) return;
+    if (f->mode == TimerOff || !f->enabled) return;
     int64_t due = f->due + int64_t(f->period > 0 ? f->period : 1) * 1000;
     if (f->mode == TimerSingle) setTimerMode(t, TimerOff);
     else schedule(t, due < microseconds() ? microseconds() : due);
     auto action = f->action;
+    if (raiseInstanceEvent(t, "Action")) return;
     if (action) action(t);
     else raiseNamedEvent(t, "Action");
 }
@@ -49,6 +50,9 @@ void core::defineTimerClass(Classes &c) {
     addHostProperty(
         tc, "Period", "integer", [](REALobject o) -> Value { return int64_t(tf(o)->period); },
         [intOf](REALobject o, const Value &v) { setTimerPeriod(o, intOf(v)); });
+    addHostProperty(
+        tc, "Enabled", "Boolean", [](REALobject o) -> Value { return tf(o)->enabled; },
+        [intOf](REALobject o, const Value &v) { setTimerEnabled(o, intOf(v) != 0); });
     // A timer freed while scheduled (only possible when it is off) leaves nothing behind.
     c.timer->destruct = [inner = c.timer->destruct](REALobject o) {
         if (tf(o)->scheduled) cancel(tf(o)->scheduled);
@@ -65,12 +69,15 @@ ObjRef newTimer(int32_t period, std::function<void(REALobject)> action) {
     return t;
 }
 
-void setTimerMode(REALobject t, int32_t mode) {
+namespace {
+
+bool running(const TimerFields *f) { return f->mode != TimerOff && f->enabled; }
+
+// Starts or stops the timer after a change of mode or Enabled; a timer that
+// was not running starts a new period.
+void update(REALobject t, bool wasRunning) {
     TimerFields *f = tf(t);
-    if (mode < TimerOff || mode > TimerMultiple) mode = TimerMultiple;
-    bool wasOn = f->mode != TimerOff;
-    f->mode = mode;
-    if (mode == TimerOff) {
+    if (!running(f)) {
         if (f->scheduled) cancel(f->scheduled);
         f->scheduled = 0;
         if (f->selfHeld) {
@@ -83,13 +90,35 @@ void setTimerMode(REALobject t, int32_t mode) {
         f->selfHeld = true;
         retain(t);
     }
-    if (!wasOn || !f->scheduled) schedule(t, microseconds() + int64_t(f->period > 0 ? f->period : 1) * 1000);
+    if (!wasRunning || !f->scheduled) schedule(t, microseconds() + int64_t(f->period > 0 ? f->period : 1) * 1000);
+}
+
+}  // namespace
+
+void setTimerMode(REALobject t, int32_t mode) {
+    TimerFields *f = tf(t);
+    if (mode < TimerOff || mode > TimerMultiple) mode = TimerMultiple;
+    bool was = running(f);
+    f->mode = mode;
+    update(t, was);
+}
+
+void setTimerEnabled(REALobject t, bool enabled) {
+    TimerFields *f = tf(t);
+    bool was = running(f);
+    f->enabled = enabled;
+    update(t, was);
+}
+
+void resetTimer(REALobject t) {
+    TimerFields *f = tf(t);
+    if (running(f)) schedule(t, microseconds() + int64_t(f->period > 0 ? f->period : 1) * 1000);
 }
 
 void setTimerPeriod(REALobject t, int32_t ms) {
     TimerFields *f = tf(t);
     f->period = ms;
-    if (f->mode != TimerOff) schedule(t, microseconds() + int64_t(ms > 0 ? ms : 1) * 1000);
+    if (running(f)) schedule(t, microseconds() + int64_t(ms > 0 ? ms : 1) * 1000);
 }
 
 void setTimerAction(REALobject t, std::function<void(REALobject)> action) { tf(t)->action = std::move(action); }

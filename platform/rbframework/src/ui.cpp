@@ -92,7 +92,14 @@ const char *kindName(ControlKind k) {
 Control::Control(Window &owner, ControlKind kind, std::string name, Rect r)
     : owner_(owner), kind_(kind), name_(std::move(name)), bounds_(r) {}
 
-Control::~Control() = default;
+Control::~Control() {
+    if (handle_) uihost::detachControlObject(handle_);
+}
+
+REALobject Control::handle() {
+    if (!handle_) handle_ = uihost::newControlObject(this);
+    return handle_;
+}
 
 void Control::setBounds(Rect r) {
     bounds_ = r;
@@ -196,6 +203,11 @@ void Control::on(const std::string &event, std::function<void()> handler) {
 }
 
 bool Control::raise(const std::string &event) {
+    if (handle_) {
+        bool ran = false;
+        dispatch([&] { ran = uihost::raiseInstanceEvent(handle_, event); });
+        if (ran) return true;
+    }
     for (auto &h : handlers_)
         if (h.first == event && h.second) {
             auto fn = h.second;  // the handler may rebind itself
@@ -244,7 +256,9 @@ void Window::setSize(int w, int h) {
     bounds_.width = w;
     bounds_.height = h;
     backend().windowChanged(*this);
-    if (opened_ && !closed_) dispatch([this] { Resized(); });
+    if (opened_ && !closed_) dispatch([this] {
+        if (!instanceEvent("Resized")) Resized();
+    });
 }
 
 void Window::setVisible(bool v) {
@@ -275,7 +289,9 @@ void Window::close() {
     closed_ = true;
     std::exception_ptr err;
     try {
-        dispatch([this] { Close(); });
+        dispatch([this] {
+            if (!instanceEvent("Close")) Close();
+        });
     } catch (...) {
         err = std::current_exception();
     }
@@ -299,7 +315,9 @@ void Window::refresh(bool immediately) {
     backend().windowChanged(*this);
     if (immediately) {
         paintPending_ = false;
-        dispatch([this] { Paint(); });
+        dispatch([this] {
+            if (!instanceEvent("Paint")) Paint();
+        });
         return;
     }
     if (paintPending_) return;
@@ -308,7 +326,9 @@ void Window::refresh(bool immediately) {
     uihost::post([w = this] {
         if (!isOpen(w) || !w->paintPending_) return;
         w->paintPending_ = false;
-        dispatch([w] { w->Paint(); });
+        dispatch([w] {
+            if (!w->instanceEvent("Paint")) w->Paint();
+        });
     });
 }
 
@@ -359,8 +379,12 @@ void Window::runOpen() {
     if (opened_) return;
     opened_ = true;
     for (size_t i = 0; i < controls_.size(); ++i) controls_[i]->raise("Open");
-    dispatch([this] { Open(); });
+    dispatch([this] {
+        if (!instanceEvent("Open")) Open();
+    });
 }
+
+bool Window::instanceEvent(const char *event) { return handle_ && uihost::raiseInstanceEvent(handle_, event); }
 
 std::vector<Window *> windows() { return state().open; }
 

@@ -23,8 +23,10 @@ struct WindowObjectFields {
 
 ClassInfo *windowClass() {
     static ClassInfo *cls = [] {
-        ClassInfo *c = findClass("Window");
-        return c ? c : defineClass<WindowObjectFields>("Window");
+        if (ClassInfo *c = findClass("Window")) return c;
+        ClassInfo *c = defineClass<WindowObjectFields>("Window");
+        defineWindowMembers(c);
+        return c;
     }();
     return cls;
 }
@@ -37,6 +39,11 @@ extern "C" void *getWindowHandle(REALobject obj) {
 RB_SERVICE("REALGetWindowHandle", getWindowHandle);
 
 }  // namespace
+
+Window *windowOf(REALobject obj) {
+    if (!obj || !isA(obj->klass, windowClass())) return nullptr;
+    return fields<WindowObjectFields>(obj, windowClass())->window;
+}
 
 REALobject newWindowObject(Window *w) {
     REALobject obj = newObject(windowClass());

@@ -74,6 +74,9 @@ public:
     static BinaryStreamRef createAtomic(const FolderItem &file, const std::string &fileType);
     // Opens an existing file for reading only; nullptr when it cannot.
     static BinaryStreamRef openRead(const FolderItem &file);
+    // Opens an existing file for reading, and for writing too when
+    // `writable`; the position starts at 0. nullptr when it cannot.
+    static BinaryStreamRef open(const FolderItem &file, bool writable);
 
     ~BinaryStream();  // closes (and commits an atomic save without errors)
     BinaryStream(const BinaryStream &) = delete;
@@ -93,6 +96,9 @@ public:
     int64_t length() const;
     int64_t position() const;
     void setPosition(int64_t pos);
+    // Cuts or zero-extends the file; false for a read-only stream or a
+    // failure. The position stays where it was.
+    bool setLength(int64_t length);
 
     // Closes the stream; false when a write failed (an atomic save then
     // leaves the earlier file in place). Further calls do nothing.
@@ -106,6 +112,7 @@ private:
     std::FILE *f_;
     bool writable_;
     bool eof_ = false, writeError_ = false;
+    bool reading_ = false;  // the last transfer was a read (a write must seek first)
     std::string target_, temp_;  // temp_ is set for atomic saves
 };
 

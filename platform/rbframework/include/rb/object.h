@@ -206,8 +206,19 @@ void setEventHandlers(ClassInfo *subclass, std::vector<void *> handlers);
 void *eventHandler(REALobject obj, intptr_t token);
 // Framework classes' events by name.
 void setNamedHandler(ClassInfo *cls, const std::string &event, std::function<void(REALobject)> fn);
-// Runs the named handler of obj's class or the nearest superclass; false if none.
+// Runs obj's own handler of the event (see below), else the named handler of
+// obj's class or the nearest superclass; false if none.
 bool raiseNamedEvent(REALobject obj, const std::string &event);
+
+// Handlers of one object: a plug-in installs a plain function for an event
+// of one instance by the event's name (case-insensitive). It is asked before
+// the class's handler, called with the object first, and dropped with the
+// object. Installing again replaces it. False for nil or an empty name or
+// function.
+bool installInstanceHandler(REALobject obj, const std::string &event, void *fn);
+void *instanceHandler(REALobject obj, const std::string &event);  // or nullptr
+// Calls obj's own handler of the event; false when it has none.
+bool raiseInstanceEvent(REALobject obj, const std::string &event);
 
 // The application object (of framework class "Application"), created on first use.
 REALobject applicationObject();

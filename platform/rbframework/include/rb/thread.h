@@ -17,8 +17,9 @@ enum class ThreadState { NotStarted, Running, Sleeping, Done };
 
 struct ThreadControl;  // runtime-private
 struct ThreadFields {
-    std::function<void(REALobject)> body;  // Run
+    std::function<void(REALobject)> body;  // Run (a handler a plug-in installed on the object comes first)
     std::shared_ptr<ThreadControl> ctl;
+    int32_t priority = 5;  // kept for plug-ins; the baton serves threads in turn whatever it is
 };
 
 ClassInfo *threadClass();
@@ -34,6 +35,8 @@ void yield();
 // Thread.Sleep: gives up the baton for `ms`.
 void sleep(int ms);
 bool inCooperativeThread();
+// The object of the cooperative thread running now; nullptr on the main thread.
+REALobject currentThreadObject();
 
 struct ThreadStopped {};  // not a std::exception: bodies should let it pass
 

@@ -1,5 +1,6 @@
-// The framework class "Timer": properties Mode (0 off, 1 single, 2 repeating)
-// and Period (ms); the Action handler runs on the main loop. A running
+// The framework class "Timer": properties Mode (0 off, 1 single, 2 repeating),
+// Period (ms) and Enabled; the Action handler runs on the main loop (a
+// handler a plug-in installed on the timer object comes first). A running
 // timer holds a reference on itself, so it keeps firing with no other owner;
 // turning it off lets that reference go.
 #pragma once
@@ -12,6 +13,7 @@ enum { TimerOff = 0, TimerSingle = 1, TimerMultiple = 2 };
 
 struct TimerFields {
     int32_t mode = TimerOff;
+    bool enabled = true;      // a disabled timer keeps its mode but does not fire
     int32_t period = 1000;
     std::function<void(REALobject)> action;
     uint64_t scheduled = 0;   // loop id of the next firing
@@ -25,5 +27,8 @@ void setTimerMode(REALobject timer, int32_t mode);
 void setTimerPeriod(REALobject timer, int32_t ms);
 void setTimerAction(REALobject timer, std::function<void(REALobject)> action);
 int32_t timerMode(REALobject timer);
+void setTimerEnabled(REALobject timer, bool enabled);
+// Starts the period anew (a running timer fires one period from now).
+void resetTimer(REALobject timer);
 
 }  // namespace rb

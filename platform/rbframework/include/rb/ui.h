@@ -117,7 +117,13 @@ public:
     // Event handlers by event name: "Action", "Open", "ValueChanged",
     // "MouseExit", "Change", "GotFocus", "LostFocus". One per event.
     void on(const std::string &event, std::function<void()> handler);
-    bool raise(const std::string &event);  // false when no handler
+    // A handler a plug-in installed on this control's host object runs in
+    // place of the one bound here. False when neither exists.
+    bool raise(const std::string &event);
+
+    // The host object that stands for this control when it is handed to a
+    // plug-in; it lets go of the control when the control goes.
+    REALobject handle();
 
 private:
     Window &owner_;
@@ -130,6 +136,7 @@ private:
     std::vector<std::string> rows_;
     int listIndex_ = -1;
     std::vector<std::pair<std::string, std::function<void()>>> handlers_;
+    REALobject handle_ = nullptr;
 };
 
 // ---- windows ------------------------------------------------------------------
@@ -198,7 +205,9 @@ public:
 
     // The host object that stands for this window when it is handed to a
     // plug-in (e.g. a grabber's OutputToWindow); the host service
-    // "REALGetWindowHandle" turns it back into this rb::Window*.
+    // "REALGetWindowHandle" turns it back into this rb::Window*. A handler a
+    // plug-in installed on it for Open, Close, Paint or Resized runs in place
+    // of the window's own.
     REALobject handle();
 
     // The video surface: pixels a grabber drew into the window (0x00RRGGBB,
@@ -214,6 +223,8 @@ public:
 
 private:
     friend class Control;
+    // Runs the plug-in's handler of `event` on the host object, if any.
+    bool instanceEvent(const char *event);
     std::string className_;
     WindowKind kind_;
     std::string title_;
