@@ -184,9 +184,15 @@ TEST_F(WrapperRefs, MemoryBlockTransformsHoldTheResultAndReleaseTheOldBlock) {
     EXPECT_EQ(refs(left), 1);  // the copy returned is not retained again
 
     EXPECT_EQ(bytesOf(m.rightb(1)), "b");
-    EXPECT_EQ(bytesOf(XMemoryBlock(blockOf("abcdef")).midb(2)), "cdef");
-    EXPECT_EQ(bytesOf(XMemoryBlock(blockOf("abcdef")).midb(1, 3)), "bcd");
-    EXPECT_EQ(bytesOf(XMemoryBlock(blockOf("abcdef")).ptr(0)), "ptr");
+    auto sliced = [](auto slice) {
+        XMemoryBlock x(blockOf("abcdef"));
+        const std::string bytes = bytesOf(slice(x));
+        x.unlock();
+        return bytes;
+    };
+    EXPECT_EQ(sliced([](XMemoryBlock &x) { return x.midb(2); }), "cdef");
+    EXPECT_EQ(sliced([](XMemoryBlock &x) { return x.midb(1, 3); }), "bcd");
+    EXPECT_EQ(sliced([](XMemoryBlock &x) { return x.ptr(0); }), "ptr");
     m.unlock();
 
     gNilResult = true;  // the accessor answers nil: nil is held, the old block still released
@@ -262,7 +268,7 @@ TEST_F(WrapperRefs, ConsumingMembersReleaseTheirArgumentOnceAndWriteKeepsItsStri
         rb::retainString(s);  // the test's own reference
         member(s);
         const int32_t left = refs(s);
-        REALUnlockString(s);
+        for (int32_t i = 0; i < left; ++i) REALUnlockString(s);
         return left;
     };
     EXPECT_EQ(handed([&](REALstring s) { m.cstring(0, s); }), 1);
