@@ -238,7 +238,7 @@ TEST(Carbon, DebugStrHandsTheLengthPrefixedTextToTheHook) {
                          &got);
     Str255 s;
     s[0] = 255;
-    for (int i = 1; i <= 255; ++i) s[i] = 'a' + i % 26;
+    for (int i = 1; i <= 255; ++i) s[i] = static_cast<unsigned char>('a' + i % 26);
     DebugStr(s);
     EXPECT_EQ(got.size(), 255u);
     EXPECT_EQ(got[0], 'b');

@@ -55,7 +55,10 @@ TEST(Variants, ValuesConvertBetweenTheirKinds) {
     EXPECT_EQ(take(service<REALstring(REALobject)>("variantToString")(c)), "&h00FF7F00");
     release(c);
 
-    REALobject t = service<REALobject(int32_t)>("BooleanToVariant")(0x100);  // the whole word counts
+    REALobject f = service<REALobject(int32_t)>("BooleanToVariant")(0x100);  // the low byte is the value
+    EXPECT_EQ(service<RBBoolean(REALobject)>("variantToBoolean")(f), 0);
+    release(f);
+    REALobject t = service<REALobject(int32_t)>("BooleanToVariant")(1);
     EXPECT_EQ(service<RBBoolean(REALobject)>("variantToBoolean")(t), 1);
     EXPECT_EQ(take(service<REALstring(REALobject)>("variantToString")(t)), "True");
     release(t);

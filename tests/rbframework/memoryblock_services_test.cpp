@@ -58,7 +58,7 @@ TEST(MemoryBlockServices, TypedValuesFollowTheByteOrderFlag) {
     service<void(Block, int32_t, double)>("memorySetDouble")(b, 8, -2.75);
     EXPECT_EQ(service<double(Block, int32_t)>("memoryGetDouble")(b, 8), -2.75);
     service<void(Block, int32_t, float)>("memorySetSingle")(b, 0, 1.5f);
-    EXPECT_EQ(service<float(Block, int32_t)>("memoryGetSingle")(b, 0), 1.5f);
+    EXPECT_EQ(service<double(Block, int32_t)>("memoryGetSingle")(b, 0), 1.5);
     EXPECT_EQ(bytes(b).substr(0, 4), std::string("\x3F\xC0\x00\x00", 4));  // big-endian now
 
     service<void(Block, int32_t, int32_t, uint32_t)>("memorySetColor")(b, 0, 24, 0x00FF7F01);
@@ -120,7 +120,7 @@ TEST(MemoryBlockServices, StringsInTheirForms) {
 TEST(MemoryBlockServices, ByteRangesAreNewBlocks) {
     Block b = newBlock(0);
     String text("0123456789");
-    service<void(Block, REALstring)>("MemoryBlockFromStringOperator")(b, text.get());
+    EXPECT_EQ(service<Block(Block, REALstring)>("MemoryBlockFromStringOperator")(b, text.get()), b);
     EXPECT_EQ(bytes(b), "0123456789");
     auto mid3 = service<Block(Block, int32_t, int32_t)>("MemoryBlockMidB3");
     Block m = mid3(b, 2, 3);
@@ -165,8 +165,16 @@ TEST(MemoryBlockServices, ResizeKeepsTheBytesThatFit) {
     EXPECT_EQ(bytes(b), "\x01\x02");
     setSize(b, -5);
     EXPECT_EQ(service<int32_t(Block)>("memoryBlockGetSize")(b), 2);
-    service<void(Block, int32_t)>("memoryBlockNewConstructor")(b, 3);
+    EXPECT_EQ(service<Block(Block, int32_t)>("memoryBlockNewConstructor")(b, 3), b);
     EXPECT_EQ(bytes(b), std::string(3, '\0'));
+    // From a pointer: as many bytes as the block holds.
+    const char raw[] = "xyzw";
+    auto fromPtr = service<Block(Block, const void *)>("ConvertPtrToMemoryBlock");
+    EXPECT_EQ(fromPtr(b, raw), b);
+    EXPECT_EQ(bytes(b), "xyz");
+    EXPECT_EQ(fromPtr(b, nullptr), b);
+    EXPECT_EQ(bytes(b), "xyz");
+    EXPECT_EQ(fromPtr(nullptr, raw), nullptr);
     setSize(nullptr, 3);
     drop(b);
 }

@@ -74,7 +74,8 @@ void memSetShort(Block mb, int32_t off, int16_t v) { writeUnsigned(mb, off, 2, u
 int32_t memGetLong(Block mb, int32_t off) { return int32_t(uint32_t(readOr0(mb, off, 4))); }
 void memSetLong(Block mb, int32_t off, int32_t v) { writeUnsigned(mb, off, 4, uint32_t(v)); }
 
-float memGetSingle(Block mb, int32_t off) {
+// A single comes back widened to a double, as every real number does.
+double memGetSingle(Block mb, int32_t off) {
     uint32_t bits = uint32_t(readOr0(mb, off, 4));
     float v;
     std::memcpy(&v, &bits, 4);
@@ -263,22 +264,35 @@ REALstring memToString(Block mb) {
     if (!f) return nullptr;
     return newString(std::string_view(reinterpret_cast<const char *>(f->data), f->size), kEncodingUnknown);
 }
-// The block takes the string's bytes and size.
-void memFromString(Block mb, REALstring s) {
+// The block takes the string's bytes and size; the result is the block
+// itself (no reference added), nil for nil or another class.
+Block memFromString(Block mb, REALstring s) {
     std::string b = toStd(s);
-    if (!blockOf(mb) || b.size() > UINT32_MAX) return;
-    if (!resizeMemoryBlock(reinterpret_cast<REALobject>(mb), uint32_t(b.size()))) return;
+    if (!blockOf(mb) || b.size() > UINT32_MAX) return nullptr;
+    if (!resizeMemoryBlock(reinterpret_cast<REALobject>(mb), uint32_t(b.size()))) return mb;
     if (!b.empty()) std::memcpy(blockOf(mb)->data, b.data(), b.size());
+    return mb;
+}
+
+// The block takes as many bytes from `p` as it holds (the caller vouches
+// that they are there); nothing for a nil pointer. The result is the block.
+Block memFromPtr(Block mb, const void *p) {
+    MemoryBlockFields *f = blockOf(mb);
+    if (!f) return nullptr;
+    if (p && f->size) std::memcpy(f->data, p, f->size);
+    return mb;
 }
 
 void memSetSize(Block mb, int32_t size) {
     if (size >= 0) resizeMemoryBlock(reinterpret_cast<REALobject>(mb), uint32_t(size));
 }
-// Makes the block anew: `size` zero bytes.
-void memNewConstructor(Block mb, int32_t size) {
+// Makes the block anew: `size` zero bytes. The result is the block.
+Block memNewConstructor(Block mb, int32_t size) {
     MemoryBlockFields *f = blockOf(mb);
-    if (!f || size < 0 || !resizeMemoryBlock(reinterpret_cast<REALobject>(mb), uint32_t(size))) return;
-    std::memset(f->data, 0, f->size);
+    if (!f) return nullptr;
+    if (size >= 0 && resizeMemoryBlock(reinterpret_cast<REALobject>(mb), uint32_t(size)))
+        std::memset(f->data, 0, f->size);
+    return mb;
 }
 
 }  // extern "C"
@@ -303,7 +317,7 @@ struct Registrar {
             {"MemoryBlockRightB", FN(memRightB)},    {"MemoryBlockAddOperator", FN(memAdd)},
             {"MemoryBlockCompareOperator", FN(memCompare)}, {"MemoryBlockToStringOperator", FN(memToString)},
             {"MemoryBlockFromStringOperator", FN(memFromString)}, {"memoryBlockSetSize", FN(memSetSize)},
-            {"memoryBlockNewConstructor", FN(memNewConstructor)},
+            {"memoryBlockNewConstructor", FN(memNewConstructor)}, {"ConvertPtrToMemoryBlock", FN(memFromPtr)},
         };
         for (auto &s : services) registerService(s.first, s.second);
         sel::defineGetter("boolGetter", sel::Kind::Bool);

@@ -141,7 +141,8 @@ extern "C" {
 REALobject svcStringToVariant(REALstring s) { return newVariant(s ? String::retain(s) : String("")); }
 REALobject svcInt32ToVariant(int32_t i) { return newVariant(i); }
 REALobject svcDoubleToVariant(double d) { return newVariant(d); }
-REALobject svcBooleanToVariant(int32_t b) { return newVariant(b != 0); }
+// The byte arrives widened to a word; its low byte is the value.
+REALobject svcBooleanToVariant(int32_t b) { return newVariant((b & 0xFF) != 0); }
 REALobject svcColorToVariant(uint32_t c) { return newVariant(Color{c}); }
 
 // The conversions as functions of the variant: "variantToBoolean" and
