@@ -128,8 +128,8 @@ TEST_F(FamilyRows, MemoryBlockMissesAndWidths) {
         offer("memorySetSingle", +[](REALmemoryBlock, int32_t, float v) { seen = v; });
         MemoryBlock_SetSingleValue(block, 4, 2.5f);
         EXPECT_EQ(seen, 2.5f);
-        offer("memoryGetSingle", +[](REALmemoryBlock, int32_t) { return 1.25f; });  // a single, as the host gives it
-        EXPECT_EQ(MemoryBlock_GetSingleValue(block, 4), 1.25f);
+        offer("memoryGetSingle", +[](REALmemoryBlock, int32_t) { return 1.25; });
+        EXPECT_EQ(MemoryBlock_GetSingleValue(block, 4), 1.25);
     });
 }
 
