@@ -256,6 +256,13 @@ double getResolution(REALobject obj, bool vertical) {
 double GetHorizontalResolution(REALobject obj, intptr_t) { return getResolution(obj, false); }
 double GetVerticalResolution(REALobject obj, intptr_t) { return getResolution(obj, true); }
 void SetResolution(REALobject obj, double h, double v) {
+    // The exporter keeps 16.16 fixed-point values: anything else (and NaN)
+    // is refused as a bad parameter, not converted.
+    auto fits = [](double x) { return x > -32768.0 && x < 32768.0; };
+    if (!fits(h) || !fits(v)) {
+        setValue(obj, [](ComponentInstance) { return ComponentResult(paramErr); });
+        return;
+    }
     setValue(obj, [h, v](ComponentInstance ci) { return GraphicsExportSetResolution(ci, Fixed(h * 65536), Fixed(v * 65536)); });
 }
 

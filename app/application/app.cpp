@@ -1,6 +1,8 @@
 #include "application/app.h"
 
 #include "about/aboutwindow.h"
+#include "application/prefsbytes.h"
+#include "application/smallfile.h"
 #include "update/updatewindow.h"
 
 #include "binding/entrypoints.h"
@@ -65,21 +67,12 @@ void App::_HelpCheckforUpdates_Action() {
 // that ends early keeps the defaults of the fields it does not reach.
 void App::ReadPrefs() {
     auto file = rb::preferencesFolder()->child(kPrefsFileName);
-    if (!file->exists()) return;
-    auto in = rb::BinaryStream::openRead(*file);
-    if (!in) return;
-    int32_t control = in->readByte();
-    int32_t port = in->readByte();
-    for (int i = 0; i < 2 && !in->eof(); ++i) {
-        int16_t len = in->readShort();
-        if (len > 0) in->readBytes(size_t(len));
-    }
-    int32_t creator = in->readByte();
-    // Each field is taken only if the file really held it.
-    int64_t length = in->length();
-    if (length >= 1) controlpref = control;
-    if (length >= 2) myserialport = port;
-    if (!in->eof()) filecreator = creator;
+    std::optional<std::string> bytes = readSmallFile(file->absolutePath(), kMaxPrefsBytes);
+    if (!bytes) return;
+    PrefsFields f = parsePrefs(*bytes);
+    controlpref = f.controlpref.value_or(controlpref);
+    myserialport = f.myserialport.value_or(myserialport);
+    filecreator = f.filecreator.value_or(filecreator);
 }
 
 void App::WritePrefs() {

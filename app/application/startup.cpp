@@ -1,13 +1,12 @@
 #include "application/startup.h"
 
 #include "application/app.h"
+#include "application/largeblocks.h"
 #include "binding/entrypoints.h"
 #include "menu/menu.h"
 
 #include <rb/plugins.h>
 #include <rb/runtime.h>
-
-#include <malloc.h>
 
 #include <csignal>
 
@@ -19,7 +18,7 @@ void startUp() {
     std::signal(SIGXFSZ, SIG_IGN);
     // Large blocks (frames, pictures) go straight back to the system when
     // freed, so the grab temporaries do not stay resident between frames.
-    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+    largeBlocksFromTheSystem();
     RuntimeInit();
     RuntimeInitExternalClasses();
     _InitPluginEntrypoints();

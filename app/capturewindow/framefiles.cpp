@@ -1,6 +1,8 @@
 // Frame files (TIFF through the graphics plug-in's exporter) and the grabber
 // settings file.
 #include "application/app.h"
+#include "application/largeblocks.h"
+#include "application/smallfile.h"
 #include "binding/entrypoints.h"
 #include "capturewindow/capturewindow.h"
 #include "capturewindow/framefiles.h"
@@ -28,19 +30,20 @@ const char *creatorCode(int32_t row) {
     }
 }
 
-std::optional<std::string> exportTIFF(REALobject picture) {
-    if (!picture) return std::nullopt;
+rb::String exportTIFF(REALobject picture) {
+    if (!picture) return {};
     rb::ObjRef exporter = rb::make("QTGraphicsExporterPlyx");
-    if (!exporter) return std::nullopt;
+    if (!exporter) return {};
     rb::call<void>(ENTRY("QTGraphicsExporterPlyx.OpenExporter(type as string)"), exporter.get(), rb::String("TIFF"));
     rb::setProp<REALobject>(ENTRY("QTGraphicsExporterPlyx.InputPicture.Set"), exporter.get(), picture);
     rb::String data = rb::call<rb::String>(ENTRY("QTGraphicsExporterPlyx.ExportToString as string"), exporter.get());
-    std::string bytes = data.str();
-    if (bytes.empty()) return std::nullopt;
-    return bytes;
+    if (!data || data.get()->bytes.empty()) return {};
+    return data;
 }
 
-bool writeFrameFile(const rb::FolderItem &file, const std::string &data, int32_t creatorRow) {
+std::string_view bytesOf(const rb::String &s) { return s ? std::string_view(s.get()->bytes) : std::string_view(); }
+
+bool writeFrameFile(const rb::FolderItem &file, std::string_view data, int32_t creatorRow) {
     // Written to a temporary file and renamed, so a failed write leaves no
     // partial or empty frame behind.
     auto out = rb::BinaryStream::createAtomic(file, "TIFF");
@@ -71,26 +74,28 @@ void CaptureWindow::savefiles(int32_t index) { saveFrame(index); }
 bool CaptureWindow::saveFrame(int32_t index) {
     const StillFrame *still = frame(index);
     if (!still) return true;  // never grabbed: skipped
+    LargeBlocksReused reuse;  // the picture and the encoded bytes: warm memory from the last save
     controlwindow *palette = static_cast<controlwindow *>(rb::findWindow("controlwindow"));
     if (!palette || !palette->savefolder) return false;
     rb::ObjRef pic = still->picture();
-    auto data = exportTIFF(pic.get());
+    rb::String data = exportTIFF(pic.get());
     if (!data) return false;
     // The folder item maps a '/' in the prefix to ':', so the file stays in
     // the chosen folder and the frame is kept.
     auto file = palette->savefolder->child(frameFileName(palette->nameprefix->text(), index));
     if (!file) return false;
-    return writeFrameFile(*file, *data, palette->filecreator->listIndex());
+    return writeFrameFile(*file, bytesOf(data), palette->filecreator->listIndex());
 }
 
 void CaptureWindow::savesinglefile(int32_t index) { saveSingle(frame(index)); }
 
 void CaptureWindow::saveSingle(const StillFrame *still) {
     if (!still || !savepicture) return;
+    LargeBlocksReused reuse;
     rb::ObjRef pic = still->picture();
-    auto data = exportTIFF(pic.get());
+    rb::String data = exportTIFF(pic.get());
     if (!data) return;
-    writeFrameFile(*savepicture, *data, app().filecreator);
+    writeFrameFile(*savepicture, bytesOf(data), app().filecreator);
 }
 
 void CaptureWindow::writecapturesettings() {
@@ -105,11 +110,13 @@ void CaptureWindow::writecapturesettings() {
 
 void CaptureWindow::readcapturesettings() {
     if (!qGrab) return;
+    // The settings are a few hundred bytes; a file far larger is garbage
+    // and the grabber keeps its defaults.
+    constexpr size_t kMaxSettingsBytes = 64 * 1024;
     auto file = rb::preferencesFolder()->child(kCaptureSettingsFileName);
-    auto in = rb::BinaryStream::openRead(*file);
-    if (!in) return;
-    std::string text = in->readBytes(size_t(in->length()));
-    in->close();
+    std::optional<std::string> bytes = readSmallFile(file->absolutePath(), kMaxSettingsBytes);
+    if (!bytes) return;
+    std::string text = std::move(*bytes);
     if (!text.empty()) rb::setProp<rb::String>(ENTRY("QTGrabberPlyx.Settings.Set"), qGrab.get(), rb::String(text));
 }
 

@@ -3,9 +3,10 @@
 
 #include <rb/files.h>
 #include <rb/plugin.h>
+#include <rb/string.h>
 
-#include <optional>
 #include <string>
+#include <string_view>
 
 namespace tavrin {
 
@@ -13,11 +14,14 @@ namespace tavrin {
 std::string frameFileName(const std::string &prefix, int32_t index);
 // The creator code of an "Open with:" row, nullptr for none.
 const char *creatorCode(int32_t row);
-// A picture as TIFF bytes through the graphics plug-in's exporter; nothing
-// when the exporter is missing or fails.
-std::optional<std::string> exportTIFF(REALobject picture);
+// A picture as TIFF bytes through the graphics plug-in's exporter: the
+// exporter's own string, not a copy; none when the exporter is missing,
+// fails or gives no bytes.
+rb::String exportTIFF(REALobject picture);
+// The bytes of a host string, valid while it is held.
+std::string_view bytesOf(const rb::String &s);
 // Writes the data as a whole file (or nothing), then type "TIFF" and the creator.
-bool writeFrameFile(const rb::FolderItem &file, const std::string &data, int32_t creatorRow);
+bool writeFrameFile(const rb::FolderItem &file, std::string_view data, int32_t creatorRow);
 // Deletes the temporary files that a save of a frame file left behind in
 // `folder` when the program was killed mid-write (".<name>.tif.tmp-XXXXXX").
 void removeStaleTemporaries(const rb::FolderItem &folder);

@@ -19,12 +19,14 @@
 
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -852,6 +854,38 @@ TEST_F(Tavrin, AFileSizeLimitLeavesNoPartialFile) {
     EXPECT_EQ(left, std::vector<std::string>{".keep"});
 }
 
+// A saved frame file is the exporter's bytes, whole and nothing else, from
+// the save pass and from Grab Now alike, and the save leaves no temporary
+// file beside it.
+TEST_F(Tavrin, SavedFrameIsExactlyTheExportersBytes) {
+    start();
+    fs::path out = gDir / "out" / "exact";
+    fs::create_directories(out);
+    main().GrabStill(0);
+    main().GrabStill(1);
+    ASSERT_NE(main().frame(1), nullptr);
+    palette().savefolder = rb::FolderItem::make(out.string());
+    rb::op::type("controlwindow", "nameprefix", "x");
+    main().savefiles(0);
+    main().savefiles(1);
+    for (int i : {0, 1}) {
+        rb::String expected = exportTIFF(main().frame(i)->picture().get());
+        ASSERT_TRUE(expected);
+        std::ifstream in(out / frameFileName("x", i), std::ios::binary);
+        std::string saved{std::istreambuf_iterator<char>(in), {}};
+        EXPECT_EQ(saved.size(), 720u * 480 * 3 + 1164);
+        EXPECT_TRUE(saved == bytesOf(expected)) << i;
+    }
+    main().savepicture = rb::FolderItem::make((out / "single").string());
+    main().savesinglefile(1);
+    std::ifstream in(out / "single", std::ios::binary);
+    std::string single{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_TRUE(single == bytesOf(exportTIFF(main().frame(1)->picture().get())));
+    size_t files = 0;
+    for ([[maybe_unused]] const auto &e : fs::directory_iterator(out)) ++files;
+    EXPECT_EQ(files, 3u);
+}
+
 // One application per process: run whole (no filter), the binary runs each
 // test in a process of its own, itself with that test's filter.
 int main(int argc, char **argv) {
@@ -877,4 +911,32 @@ int main(int argc, char **argv) {
     }
     std::printf("%d passed, %d failed\n", passed, failed);
     return failed ? 1 : 0;
+}
+
+// A FIFO or a huge file where the preferences and grabber settings live:
+// start-up neither blocks on them nor reads them, and keeps the defaults.
+void startWithSpecialFiles(bool settingsFifo, const std::function<void()> &start) {
+    fs::path prefs = gDir / "prefs" / kPrefsFileName, settings = gDir / "prefs" / kCaptureSettingsFileName;
+    fs::remove(prefs);
+    fs::remove(settings);
+    ASSERT_EQ(::mkfifo(prefs.c_str(), 0600), 0);
+    if (settingsFifo) {
+        ASSERT_EQ(::mkfifo(settings.c_str(), 0600), 0);
+    } else {
+        std::ofstream(settings, std::ios::binary) << "tavrin-grabber 1 brightness=10";
+        fs::resize_file(settings, uintmax_t(400) << 20);  // sparse: costs no disk
+    }
+    auto t0 = std::chrono::steady_clock::now();
+    start();
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(10));
+    EXPECT_NE(rb::findWindow("CaptureWindow"), nullptr);
+    EXPECT_EQ(app().controlpref, 0);
+}
+
+TEST_F(Tavrin, AFifoForPrefsAndAHugeSettingsFileDoNotStallStartUp) {
+    startWithSpecialFiles(false, [this] { start(); });
+}
+
+TEST_F(Tavrin, FifosForPrefsAndSettingsDoNotStallStartUp) {
+    startWithSpecialFiles(true, [this] { start(); });
 }

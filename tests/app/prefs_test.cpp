@@ -1,4 +1,5 @@
 #include "application/app.h"
+#include "application/smallfile.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tavrin;
 namespace fs = std::filesystem;
@@ -92,4 +95,32 @@ TEST_F(Prefs, WritingReplacesTheFileWhole) {
     EXPECT_EQ(readFile(), std::string("\x01\x04\x00\x00\x00\x00\x02", 7));
     // No temporary file is left behind.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+}
+
+TEST_F(Prefs, AFifoAtThePathDoesNotHangTheRead) {
+    fs::path fifo = dir / kPrefsFileName;
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    app().controlpref = 1;
+    app().ReadPrefs();  // returns at once: nothing writes to the FIFO
+    EXPECT_EQ(app().controlpref, 1);
+    EXPECT_FALSE(readSmallFile(fifo.string(), 100).has_value());
+}
+
+TEST_F(Prefs, AnOversizedFileIsGarbageAndKeepsTheDefaults) {
+    // A valid beginning followed by far more than the format can hold.
+    writeFile(std::string("\x01\x02\x00\x00\x00\x00\x01", 7) + std::string(200000, 'x'));
+    app().ReadPrefs();
+    EXPECT_EQ(app().controlpref, 0);
+    EXPECT_EQ(app().filecreator, 0);
+}
+
+TEST(SmallFile, ReadsUpToTheCapAndNoFurther) {
+    fs::path p = fs::temp_directory_path() / ("tavrin-small-" + std::to_string(::getpid()));
+    std::ofstream(p, std::ios::binary) << std::string(10, 'a');
+    EXPECT_EQ(readSmallFile(p.string(), 10), std::string(10, 'a'));
+    EXPECT_FALSE(readSmallFile(p.string(), 9).has_value());
+    EXPECT_FALSE(readSmallFile(fs::temp_directory_path().string(), 1 << 20).has_value());  // a folder
+    EXPECT_FALSE(readSmallFile((p.string() + ".missing"), 10).has_value());
+    EXPECT_FALSE(readSmallFile("/dev/zero", 1 << 20).has_value());  // endless, not regular
+    fs::remove(p);
 }

@@ -1,8 +1,11 @@
 // The graphics plug-in loaded into a stand-in host: registration records,
 // the exporter class, the global functions and the faults they guard against.
 #include "fake_host.h"
+#include "fingerprint.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 #include <tiffio.h>
 #include <unistd.h>
 
@@ -317,6 +320,23 @@ TEST_F(PluginTest, ExportsTiffOfBothPictureKinds) {
     EXPECT_EQ(host().liveObjects, 0);
 }
 
+// One full-size frame of each picture kind, byte for byte as the plug-in
+// exported it before its output was sized up front and copied fewer times.
+TEST_F(PluginTest, ExportToStringGivesTheSameBytesAsBefore) {
+    Plugin pl;
+    for (uint32_t kind : {4u, 1u}) {
+        Exporter ex(pl);
+        ex.open("TIFF");
+        REALpicture pic = newPicture(720, 480, kind);
+        ex.set("InputPicture", pic);
+        std::string bytes = ex.exportToString();
+        ASSERT_EQ(ex.lastError(), 0) << kind;
+        EXPECT_EQ(bytes.size(), 1037964u) << kind;
+        EXPECT_EQ(testsupport::fingerprint(bytes), 0x8bee577532a71dbeull) << kind;
+        release(reinterpret_cast<REALobject>(pic));
+    }
+}
+
 TEST_F(PluginTest, OtherPictureKindsAreNotTaken) {
     Plugin pl;
     Exporter ex(pl);
@@ -567,4 +587,21 @@ TEST_F(PluginTest, HostWithoutMoviesGetsNoPictures) {
     release(data);
     release(type);
     release(reinterpret_cast<REALobject>(pic));
+}
+
+TEST_F(PluginTest, ResolutionsBeyondFixedPointAreRefusedNotConverted) {
+    Plugin pl;
+    Exporter a(pl);
+    a.open("TIFF");
+    a.call<void>("SetResolution(h as double, v as double)", 300.0, 150.0);
+    for (double bad : {40000.0, -40000.0, 1e300, std::nan("")}) {
+        SCOPED_TRACE(bad);
+        a.call<void>("SetResolution(h as double, v as double)", bad, 72.0);
+        EXPECT_EQ(a.lastError(), imaging::paramErr);
+        a.call<void>("SetResolution(h as double, v as double)", 72.0, bad);
+        EXPECT_EQ(a.lastError(), imaging::paramErr);
+    }
+    // The resolution set before is kept.
+    EXPECT_DOUBLE_EQ(a.get<double>("HorizontalResolution"), 300.0);
+    EXPECT_DOUBLE_EQ(a.get<double>("VerticalResolution"), 150.0);
 }

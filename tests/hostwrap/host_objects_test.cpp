@@ -2,6 +2,7 @@
 // windows, controls, files, memory blocks, timers and string arrays.
 #include "accessors.h"
 #include "lookup.h"
+#include "real_host_test.h"
 #include "resolver.h"
 
 #include <fw/Carbon.h>
@@ -26,8 +27,6 @@ using namespace hostwrap;
 
 namespace {
 
-std::vector<std::string> gLog;
-void capture(const char *text, size_t length, void *) { gLog.emplace_back(text, length); }
 
 REALobject obj(const void *p) { return reinterpret_cast<REALobject>(const_cast<void *>(p)); }
 
@@ -64,21 +63,14 @@ struct Deck : rb::Window {
     }
 };
 
-class HostObjects : public ::testing::Test {
+class HostObjects : public RealHostTest {
 protected:
-    static void SetUpTestSuite() {
-        RuntimeInit();
-        gResolver = rb::resolve;
-    }
     void SetUp() override {
-        gLog.clear();
+        RealHostTest::SetUp();
         gEvents.clear();
-        fw_set_debugstr_hook(capture, nullptr);
-        rb::restoreServices();
     }
     void TearDown() override {
-        fw_set_debugstr_hook(nullptr, nullptr);
-        rb::restoreServices();
+        RealHostTest::TearDown();
         rb::collectClosedWindows();
     }
 };
@@ -93,7 +85,7 @@ TEST_F(HostObjects, WindowLeftFollowsTheWindowByPropertyAndBySelector) {
     EXPECT_EQ(Window_GetLeft(w), 123);
     Window_SetLeft(w, 55);
     EXPECT_EQ(deck->left(), 55);
-    EXPECT_TRUE(gLog.empty());
+    EXPECT_TRUE(log().empty());
     // The fallback, the selector getter, gives the same answer.
     EXPECT_EQ(windowPosBySelector(w), 55);
     deck->show();
@@ -192,7 +184,7 @@ TEST_F(HostObjects, StringSplitAndJoinAnswer) {
     rb::String semi(";");
     EXPECT_EQ(take(String_Join(reinterpret_cast<REALstringArray>(array), semi.get())), "a;b;;c");
     rb::release(obj(array));
-    EXPECT_TRUE(gLog.empty());
+    EXPECT_TRUE(log().empty());
 }
 
 TEST_F(HostObjects, VariantsAndTypedBlockValues) {
@@ -202,7 +194,7 @@ TEST_F(HostObjects, VariantsAndTypedBlockValues) {
     EXPECT_EQ(Variant_GetInteger(v), 2);
     EXPECT_EQ(Variant_VariantToDouble(v), 2.5);
     rb::release(v);
-    EXPECT_TRUE(gLog.empty());
+    EXPECT_TRUE(log().empty());
 
     auto newBlock = reinterpret_cast<REALmemoryBlock (*)(int32_t)>(rb::resolve("newMemoryBlock"));
     REALmemoryBlock mb = newBlock(8);

@@ -10,6 +10,7 @@
 #include <rb/object.h>
 #include "rows.h"
 #include "isolated.h"
+#include "real_host_test.h"
 #include <rb/runtime.h>
 #include <rb/string.h>
 
@@ -20,8 +21,6 @@
 
 namespace {
 
-std::vector<std::string> gLog;
-void capture(const char *text, size_t length, void *) { gLog.emplace_back(text, length); }
 
 int gLenCalls = 0, gMidSigCalls = 0, gMidResCalls = 0, gCountCalls = 0;
 
@@ -50,27 +49,7 @@ extern "C" REALstring testLeft(REALstring s, int32_t n) {
     return rb::newString(rb::toStd(s).substr(0, size_t(n < 0 ? 0 : n)));
 }
 
-class Lookup : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        RuntimeInit();
-        gResolver = rb::resolve;
-    }
-    void SetUp() override {
-        gLog.clear();
-        fw_set_debugstr_hook(capture, nullptr);
-        rb::restoreServices();
-    }
-    void TearDown() override {
-        fw_set_debugstr_hook(nullptr, nullptr);
-        rb::restoreServices();
-    }
-    int count(const std::string &line) {
-        int n = 0;
-        for (auto &l : gLog) n += l == line;
-        return n;
-    }
-};
+class Lookup : public RealHostTest {};
 
 }  // namespace
 
@@ -102,7 +81,7 @@ TEST_F(Lookup, SignatureFirstHitFallbackAndMiss) {
         EXPECT_EQ(count("DYNAMIC ACCESS FAILURE: String_Mid"), 2);
         EXPECT_EQ(count("RESOLVER AND DYNAMIC ACCESS FAILURE: String_Mid"), 2);
         // Fallback to the resolver: one shorter message, then cached.
-        gLog.clear();
+        log().clear();
         rb::restoreServices();
         rb::withholdService("REALLoadGlobalMethod");
         rb::registerService("StringDBCSMid2", reinterpret_cast<void *>(&testMidResolver));
@@ -124,7 +103,7 @@ TEST_F(Lookup, SignatureFirstPrefersTheGlobalMethod) {
         rb::String r = rb::String::adopt(String_MidB(s.get(), 4));
         EXPECT_EQ(r.str(), "def");
         EXPECT_EQ(gMidSigCalls, before + 1);
-        EXPECT_TRUE(gLog.empty());
+        EXPECT_TRUE(log().empty());
     });
 }
 
@@ -156,8 +135,8 @@ TEST_F(Lookup, MessagesGoThroughDprintfWithALineFeedOffMacOSX) {
         rb::withholdService("StringUCase");
         String_UpperCase(s.get());
         fw_gestalt_fail(0);
-        ASSERT_FALSE(gLog.empty());
-        EXPECT_EQ(gLog.back().rfind("RESOLVER FAILURE: StringUCase", 0), 0u);
+        ASSERT_FALSE(log().empty());
+        EXPECT_EQ(log().back().rfind("RESOLVER FAILURE: StringUCase", 0), 0u);
     });
 }
 
@@ -180,7 +159,7 @@ TEST_F(Lookup, TheHostsOwnStringFunctions) {
         rb::String u = rb::String::adopt(String_UpperCase(r.get()));
         EXPECT_EQ(u.str().substr(0, 2), "GR");
         EXPECT_EQ(String_Asc(m.get()), 0xFC);
-        EXPECT_TRUE(gLog.empty());
+        EXPECT_TRUE(log().empty());
     });
 }
 
@@ -230,7 +209,7 @@ SIGFIRST_X(Widget_Handle, _fp, int32_t, 0, OBJECT_METHOD, "Handle() As Integer",
            OPTS(.messages = hostwrap::Messages::None), REALobject)
 SIGFIRST_X(Widget_TextAvailable, _fp, uint8_t, 0, OBJECT_METHOD, "TextAvailable() As Boolean", "testTextAvail",
            OPTS(.quietResolverMiss = true), REALobject)
-SIGFIRST(Runtime_TestTicks, int32_t, -1, GLOBAL_METHOD, "Ticks() As Integer", "testTicks")
+SIGFIRST(Runtime_TestTicks, int32_t, -1, GLOBAL_METHOD, "TestTicks() As Integer", "testTicks")
 RESFIRST(Widget_Accept, void, 0, "testAccept", OBJECT_METHOD, "AcceptFileDrop(type As String)", FWD, REALobject,
          REALstring)
 RESFIRST(Widget_Window, REALobject, nullptr, "testGetWindow", GLOBAL_METHOD, "Window(index As Integer) As Window", FWD,
@@ -322,20 +301,20 @@ TEST_F(Lookup, PropertyFirstInMessagesSecondPropertyAndEntryTrace) {
         EXPECT_EQ(count("DYNAMIC ACCESS FAILURE in Widget_InLeft"), 1);
         EXPECT_EQ(count("RESOLVER AND DYNAMIC ACCESS FAILURE in Widget_InLeft"), 1);
         // The second property answers when the first is missing, silently.
-        gLog.clear();
+        log().clear();
         EXPECT_EQ(Widget_IndexOnce(with.get()), 7);
-        EXPECT_TRUE(gLog.empty());
+        EXPECT_TRUE(log().empty());
         // Both missing: one message for the index, one per property for the key.
         EXPECT_EQ(Widget_IndexOnce(without.get()), 0);
         EXPECT_EQ(count("DYNAMIC ACCESS FAILURE: Widget_IndexOnce"), 1);
         EXPECT_EQ(Widget_KeyTwice(without.get()), 0);
         EXPECT_EQ(count("DYNAMIC ACCESS FAILURE: Widget_KeyTwice"), 2);
         // The entry trace only once the property is missing.
-        gLog.clear();
+        log().clear();
         Widget_SetTraced(with.get(), 3);
-        EXPECT_TRUE(gLog.empty());
+        EXPECT_TRUE(log().empty());
         Widget_SetTraced(without.get(), 3);
-        EXPECT_EQ(gLog, (std::vector<std::string>{"DYNAMIC ACCESS FAILURE: Widget_SetTraced", "in Widget_SetTraced",
+        EXPECT_EQ(log(), (std::vector<std::string>{"DYNAMIC ACCESS FAILURE: Widget_SetTraced", "in Widget_SetTraced",
                                                   "_fp Address->(0)",
                                                   "RESOLVER AND DYNAMIC ACCESS FAILURE: Widget_SetTraced"}));
     });
@@ -349,7 +328,7 @@ TEST_F(Lookup, ObjectMethodFoundOnceServesOtherObjects) {
         // b's class has no "Hide()": the method found for a serves it all the same.
         Widget_Hide(b.get());
         EXPECT_EQ(gHideCalls, 2);
-        EXPECT_TRUE(gLog.empty());
+        EXPECT_TRUE(log().empty());
     });
 }
 
@@ -362,15 +341,15 @@ TEST_F(Lookup, SignatureFirstWithoutResolverQuietAndGlobal) {
         Widget_HideOnly(w.get());  // no resolver: the first message alone
         EXPECT_EQ(count("DYNAMIC ACCESS FAILURE: Widget_HideOnly"), 1);
         EXPECT_EQ(count("RESOLVER AND DYNAMIC ACCESS FAILURE: Widget_HideOnly"), 0);
-        gLog.clear();
+        log().clear();
         EXPECT_EQ(Widget_Handle(w.get()), 0);  // and no message at all
-        EXPECT_TRUE(gLog.empty());
+        EXPECT_TRUE(log().empty());
         EXPECT_EQ(Widget_TextAvailable(w.get()), 0);  // the resolver's miss adds nothing
-        EXPECT_EQ(gLog, std::vector<std::string>{"DYNAMIC ACCESS FAILURE: Widget_TextAvailable"});
-        gLog.clear();
+        EXPECT_EQ(log(), std::vector<std::string>{"DYNAMIC ACCESS FAILURE: Widget_TextAvailable"});
+        log().clear();
         EXPECT_EQ(Runtime_TestTicks(), -1);
-        EXPECT_EQ(gLog.size(), 2u);
-        rb::addGlobalMethod("Ticks() As Integer", reinterpret_cast<void *>(&testTicks));
+        EXPECT_EQ(log().size(), 2u);
+        rb::addGlobalMethod("TestTicks() As Integer", reinterpret_cast<void *>(&testTicks));
         EXPECT_EQ(Runtime_TestTicks(), 77);
     });
 }
@@ -383,19 +362,19 @@ TEST_F(Lookup, ResolverFirstFallsBackToAMethodOrAProperty) {
             {"AcceptFileDrop(type As String)", reinterpret_cast<void *>(&testAccept), nullptr});
         Widget_Accept(without.get(), type.get());
         EXPECT_EQ(gAcceptedType, type.get());
-        EXPECT_TRUE(gLog.empty());
+        EXPECT_TRUE(log().empty());
         EXPECT_EQ(Widget_Window(2), nullptr);
-        EXPECT_EQ(gLog, std::vector<std::string>{"RESOLVER AND DYNAMIC ACCESS FAILURE: Widget_Window"});
+        EXPECT_EQ(log(), std::vector<std::string>{"RESOLVER AND DYNAMIC ACCESS FAILURE: Widget_Window"});
         rb::addGlobalMethod("Window(index As Integer) As Window", reinterpret_cast<void *>(&testGetWindow));
         EXPECT_EQ(Widget_Window(2), reinterpret_cast<REALobject>(uintptr_t(0x1002)));
         // Then property: read and written on every call while the resolver misses.
-        gLog.clear();
+        log().clear();
         EXPECT_EQ(Widget_Left(with.get()), 7);
         Widget_SetLeftRF(with.get(), 12);
         EXPECT_EQ(Widget_Left(with.get()), 12);
-        EXPECT_TRUE(gLog.empty());
+        EXPECT_TRUE(log().empty());
         EXPECT_EQ(Widget_Left(without.get()), 0);
-        EXPECT_EQ(gLog, std::vector<std::string>{"RESOLVER AND DYNAMIC ACCESS FAILURE: Widget_Left"});
+        EXPECT_EQ(log(), std::vector<std::string>{"RESOLVER AND DYNAMIC ACCESS FAILURE: Widget_Left"});
         // The resolver's function, once found, in the selector form.
         rb::registerService("testLeftSetter", reinterpret_cast<void *>(&testPosSetter));
         Widget_SetLeftRF(without.get(), 4);
@@ -412,7 +391,7 @@ TEST_F(Lookup, SilentRowsResultsAndTraces) {
         rb::ObjRef w = rb::make(widgetClass(true));
         EXPECT_EQ(Widget_Priority(), 0);
         EXPECT_EQ(Widget_Size(w.get()), -50);  // a miss result of its own
-        EXPECT_TRUE(gLog.empty());
+        EXPECT_TRUE(log().empty());
         rb::registerService("testPriority", reinterpret_cast<void *>(&testPriority));
         EXPECT_EQ(Widget_Priority(), 1);
         // Booleans are the low byte; 16-bit results signed or not.
@@ -423,17 +402,17 @@ TEST_F(Lookup, SilentRowsResultsAndTraces) {
         EXPECT_EQ(Widget_UShort(w.get()), 65535);
         // Entry trace on every call, hit or miss.
         Widget__Init(w.get());
-        EXPECT_EQ(gLog, (std::vector<std::string>{"in Widget__Init", "_fp Address->(0)"}));
+        EXPECT_EQ(log(), (std::vector<std::string>{"in Widget__Init", "_fp Address->(0)"}));
         rb::registerService("testInit", reinterpret_cast<void *>(&testInit));
-        gLog.clear();
+        log().clear();
         Widget__Init(w.get());
         EXPECT_EQ(gInitCalls, 1);
-        ASSERT_EQ(gLog.size(), 2u);
-        EXPECT_NE(gLog[1], "_fp Address->(0)");
+        ASSERT_EQ(log().size(), 2u);
+        EXPECT_NE(log()[1], "_fp Address->(0)");
         // Call trace before every call, nothing on a miss.
-        gLog.clear();
+        log().clear();
         Widget_DoEvents(w.get(), -1);
-        EXPECT_TRUE(gLog.empty());
+        EXPECT_TRUE(log().empty());
         rb::registerService("testDoEvents", reinterpret_cast<void *>(&testDoEvents));
         Widget_DoEvents(w.get(), -1);
         Widget_DoEvents(w.get(), -1);
@@ -463,8 +442,8 @@ TEST_F(Lookup, LoggedRowsWithTheirOwnMessages) {
     inChild([&] {
         rb::ObjRef w = rb::make(widgetClass(true));
         Runtime_Install(w.get());
-        EXPECT_EQ(gLog, std::vector<std::string>{"RESOLVER AND DYNAMIC ACCESS FAILURE: Runtime_Install"});
-        gLog.clear();
+        EXPECT_EQ(log(), std::vector<std::string>{"RESOLVER AND DYNAMIC ACCESS FAILURE: Runtime_Install"});
+        log().clear();
         EXPECT_EQ(Runtime_Swap(w.get()), nullptr);
         EXPECT_EQ(Runtime_Swap(w.get()), nullptr);
         EXPECT_EQ(count("RESOLVER ACCESS FAILURE: Runtime_SwapSelfAndMe"), 2);
@@ -483,9 +462,9 @@ TEST_F(Lookup, PropertyOnlyRows) {
         EXPECT_EQ(count("DYNAMIC ACCESS FAILURE: Widget_CursorCount"), 1);
         Widget_SetCursorCount(w.get(), 1);
         EXPECT_EQ(count("RESOLVER AND DYNAMIC ACCESS FAILURE: Widget_SetCursorCount"), 1);
-        gLog.clear();
+        log().clear();
         EXPECT_EQ(Widget_Quiet(w.get()), 0);
-        EXPECT_TRUE(gLog.empty());
+        EXPECT_TRUE(log().empty());
     });
 }
 
@@ -499,7 +478,7 @@ TEST_F(Lookup, StringEndOfLineKeepsTheMethodItFound) {
         eol = String_EndOfLine();
         EXPECT_NE(eol, nullptr);
         if (eol) rb::release(eol);
-        EXPECT_TRUE(gLog.empty());
+        EXPECT_TRUE(log().empty());
     });
 }
 

@@ -267,3 +267,13 @@ TEST_F(HTTPTest, SocketOutlivingItsEngineStaysQuiet) {
 }
 
 }  // namespace
+
+TEST_F(HTTPTest, AnswersThatAreNotHTTPAreProtocolErrors) {
+    for (const char *path : {"/http09", "/badversion", "/status000"}) {
+        Outcome out = fetch(server.url(path));
+        EXPECT_EQ(out.pages, 0) << path;
+        EXPECT_EQ(out.errors, 1) << path;
+        EXPECT_EQ(out.error, rb::HTTPError::Protocol) << path << ": " << out.message;
+    }
+    EXPECT_STREQ(rb::httpErrorName(rb::HTTPError::Protocol), "protocol error");
+}

@@ -167,6 +167,12 @@ void Server::serve(int fd) {
         else
             sendAll(fd, response(302, "Found", "moved",
                                  "Location: /redirect/" + std::to_string(n - 1) + "\r\n"));
+    } else if (path == "/http09") {
+        sendAll(fd, "just a body, no status line\r\n");
+    } else if (path == "/badversion") {
+        sendAll(fd, "HTTP/7.5 200 OK\r\nContent-Length: 2\r\n\r\nok");
+    } else if (path == "/status000") {
+        sendAll(fd, "HTTP/1.1 000 Nothing\r\nContent-Length: 2\r\n\r\nok");
     } else if (path == "/tofile") {
         sendAll(fd, response(302, "Found", "moved", "Location: file:///etc/passwd\r\n"));
     } else {

@@ -27,6 +27,7 @@ namespace testsrv {
 //   /chunkedsized/N     N bytes 'x' chunked, 16 KiB a chunk
 //   /redirect/N         302 to /redirect/N-1; /redirect/0 is 200 "landed"
 //   /tofile             302 to file:///etc/passwd
+//   /http09, /badversion, /status000   answers without a sound status line
 class Server {
 public:
     Server();

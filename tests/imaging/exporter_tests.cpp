@@ -1,6 +1,8 @@
 // The graphics exporter component: formats, settings, progress, lifetime.
 #include "imaging/imaging.h"
 
+#include "fingerprint.h"
+
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
@@ -367,4 +369,96 @@ TEST(Exporter, WritesToAFile) {
     GraphicsExportSetOutputFile(ci, &spec);
     EXPECT_EQ(GraphicsExportDoExport(ci, &n), fnfErr);
     CloseComponent(ci);
+}
+
+// The bytes of a full-size frame in every format, as the encoders wrote them
+// before the output buffers were sized up front: how the buffer is grown
+// must never show in what is written.
+TEST(ExportBytes, FullFrameIsByteForByteAsBefore) {
+    Frame colour(720, 480), alpha(720, 480, 32);
+    alpha.pm.baseAddr[0] = 0x10;  // alpha that carries something: four samples
+    struct Case {
+        const char *name;
+        const char (&type)[5];
+        const Frame &frame;
+        int32_t method;
+        size_t size;
+        uint64_t print;
+    } cases[] = {
+        {"TIFF", "TIFF", colour, 0, 1037964, 0xe1eebd361910747eull},
+        {"TIFF alpha", "TIFF", alpha, 0, 1384058, 0x5ab2cbf2a924cd9dull},
+        {"TIFF LZW", "TIFF", colour, 5, 1047412, 0x38b71bbeeb1c5431ull},
+        {"PNG", "PNGf", colour, 0, 8461, 0x5d76b6669c157902ull},
+        {"JPEG", "JPEG", colour, 0, 38118, 0x02129b07aac49dafull},
+        {"BMP", "BMPf", colour, 0, 1036854, 0x479e7fa46d3da960ull},
+    };
+    for (const Case &c : cases) {
+        Exporter ex(c.type);
+        if (c.method) {
+            ASSERT_EQ(GraphicsExportSetCompressionMethod(ex.ci, c.method), noErr) << c.name;
+        }
+        ASSERT_EQ(ex.run(c.frame.world), noErr) << c.name;
+        std::vector<uint8_t> bytes = ex.bytes();
+        EXPECT_EQ(bytes.size(), c.size) << c.name;
+        EXPECT_EQ(testsupport::fingerprint({reinterpret_cast<const char *>(bytes.data()), bytes.size()}), c.print) << c.name;
+    }
+}
+
+// Output memory is recycled from one export to the next: what an export
+// gives must be its own bytes whatever was exported before, in any format,
+// larger or smaller, and a stale tail of an earlier frame must never show.
+TEST(ExportBytes, DoNotDependOnEarlierExports) {
+    Frame small(64, 48), big(720, 480), alpha(300, 200, 32);
+    alpha.pm.baseAddr[0] = 0x10;
+    auto once = [](const char(&type)[5], const Frame &f) {
+        Exporter ex(type);
+        EXPECT_EQ(ex.run(f.world), noErr);
+        return ex.bytes();
+    };
+    const std::vector<uint8_t> tiffSmall = once("TIFF", small), pngSmall = once("PNGf", small),
+                               jpegSmall = once("JPEG", small), bmpSmall = once("BMPf", small);
+    for (const Frame *before : {&big, &alpha, &small}) {
+        once("TIFF", *before), once("BMPf", *before), once("JPEG", *before), once("PNGf", *before);
+        EXPECT_EQ(once("TIFF", small), tiffSmall);
+        EXPECT_EQ(once("PNGf", small), pngSmall);
+        EXPECT_EQ(once("JPEG", small), jpegSmall);
+        EXPECT_EQ(once("BMPf", small), bmpSmall);
+    }
+    // Two exports alive at once each keep their own bytes.
+    Exporter a("TIFF"), b("TIFF");
+    ASSERT_EQ(a.run(big.world), noErr);
+    ASSERT_EQ(b.run(small.world), noErr);
+    EXPECT_EQ(b.bytes(), tiffSmall);
+    EXPECT_EQ(a.bytes().size(), 1037964u);
+}
+
+// The output handle takes the encoded bytes. A locked handle keeps its
+// memory where it is: it takes bytes of its own size in place, and any
+// other size fails with nothing changed, as growing a locked block does.
+TEST(ExportBytes, LockedOutputHandleStaysPut) {
+    Frame f(16, 16);
+    Exporter probe("TIFF");
+    ASSERT_EQ(probe.run(f.world), noErr);
+    const std::vector<uint8_t> expected = probe.bytes();
+
+    Exporter fits("TIFF");
+    ASSERT_EQ(SetHandleSize(fits.out, expected.size()), noErr);
+    HLock(fits.out);
+    uint8_t *where = HandleData(fits.out);
+    EXPECT_EQ(fits.run(f.world), noErr);
+    EXPECT_EQ(HandleData(fits.out), where);
+    EXPECT_EQ(fits.bytes(), expected);
+    HUnlock(fits.out);
+
+    Exporter wrong("TIFF");
+    ASSERT_EQ(SetHandleSize(wrong.out, 10), noErr);
+    std::memcpy(HandleData(wrong.out), "untouched!", 10);
+    HLock(wrong.out);
+    EXPECT_EQ(wrong.run(f.world), memFullErr);
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(HandleData(wrong.out)), 10), "untouched!");
+    HUnlock(wrong.out);
+
+    // Unlocked, the same handle simply takes them.
+    EXPECT_EQ(wrong.run(f.world), noErr);
+    EXPECT_EQ(wrong.bytes(), expected);
 }

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 using namespace imaging;
@@ -255,4 +257,25 @@ TEST(Compression, ChecksItsBufferAndFillsTheDescription) {
     EXPECT_GT(d.dataSize, 0);
     DisposeHandle(desc);
     DisposeGWorld(w);
+}
+
+TEST(Worlds, CopyingToAnOriginAtTheEdgeOfTheRangeDrawsNothing) {
+    Rect r{0, 0, 8, 8};
+    GWorldRef a = 0, b = 0;
+    ASSERT_EQ(NewGWorld(&a, 32, &r, 0), noErr);
+    ASSERT_EQ(NewGWorld(&b, 32, &r, 0), noErr);
+    PixMapInfo pa{}, pb{};
+    GetGWorldPixMap(a, &pa);
+    GetGWorldPixMap(b, &pb);
+    std::memset(pa.baseAddr, 0x11, size_t(pa.rowBytes) * 8);
+    for (auto [x, y] : {std::pair{INT32_MAX, 0}, {0, INT32_MAX}, {INT32_MAX - 3, INT32_MAX - 3}, {INT32_MIN, 0},
+                        {0, INT32_MIN}, {INT32_MIN, INT32_MIN}}) {
+        EXPECT_EQ(CopyWorld(a, b, x, y), noErr);
+        EXPECT_EQ(pb.baseAddr[0], 0xFF);  // untouched white
+    }
+    // A sound origin still copies.
+    EXPECT_EQ(CopyWorld(a, b, 4, 4), noErr);
+    EXPECT_EQ(pb.baseAddr[size_t(4) * pb.rowBytes + 4 * 4], 0x11);
+    DisposeGWorld(a);
+    DisposeGWorld(b);
 }

@@ -24,6 +24,7 @@ const char *httpErrorName(HTTPError e) {
     case HTTPError::TooLarge: return "response too large";
     case HTTPError::TooManyRedirects: return "too many redirects";
     case HTTPError::Transfer: return "transfer failed";
+    case HTTPError::Protocol: return "protocol error";
     }
     return "unknown";
 }
@@ -98,9 +99,22 @@ struct HTTPEngine::Impl {
         }
     }
 
-    static HTTPError mapError(CURLcode rc, bool tooLarge) {
+    static HTTPError mapError(CURL *easy, CURLcode rc, bool tooLarge) {
         switch (rc) {
-        case CURLE_UNSUPPORTED_PROTOCOL:
+        case CURLE_UNSUPPORTED_PROTOCOL: {
+            // Curl says this both of a scheme it may not use and of a server
+            // that answered without a status line it knows (HTTP/0.9, an
+            // unknown version): only the second reached a server and got no
+            // status.
+            const char *ip = nullptr;
+            long status = 0;
+            curl_easy_getinfo(easy, CURLINFO_PRIMARY_IP, &ip);
+            curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+            return ip && *ip && status == 0 ? HTTPError::Protocol : HTTPError::BadURL;
+        }
+        case CURLE_WEIRD_SERVER_REPLY:
+        case CURLE_HTTP2:
+        case CURLE_HTTP2_STREAM: return HTTPError::Protocol;
         case CURLE_URL_MALFORMAT: return HTTPError::BadURL;
         case CURLE_COULDNT_RESOLVE_HOST:
         case CURLE_COULDNT_RESOLVE_PROXY: return HTTPError::Resolve;
@@ -137,7 +151,7 @@ struct HTTPEngine::Impl {
             if (cb) cb(url, static_cast<int>(status), headers, body);
             return;
         }
-        HTTPError code = mapError(rc, t->tooLarge);
+        HTTPError code = mapError(t->easy, rc, t->tooLarge);
         std::string msg = code == HTTPError::TooLarge ? std::string("response body exceeds the limit")
                           : t->errbuf[0]              ? std::string(t->errbuf)
                                                       : std::string(curl_easy_strerror(rc));

@@ -2,11 +2,16 @@
 // and libpng (BMP by hand). No library may print or exit: every one gets
 // error handlers that turn failures into statuses.
 #include "codecs.h"
+#include "handles.h"
 
+#include "size_limits.h"
+
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <new>
 
 #include <jpeglib.h>
 #include <png.h>
@@ -54,6 +59,39 @@ bool progressDue(int32_t done, int32_t total) {
     return done == total || done % step == 0;
 }
 
+// The output is reserved before encoding at the size the picture is
+// expected to reach, so it is not grown (with fresh memory each time) while
+// the encoder writes: the pixels at the output depth, uncompressed, and room
+// for the header, tags, strip tables, profile and texts. Uncompressed TIFF
+// lands on it; compressed output stays below it and gives back the spare
+// room at the end (fitOutput). Growth remains the fallback.
+void reserveOutput(std::vector<uint8_t> &out, const Image &img, const Options &opt) {
+    uint64_t size = uint64_t(img.width) * uint64_t(img.height) * uint64_t(samplesFor(opt.depth));
+    size += 4096 + uint64_t(img.height) * 16 + opt.icc.size();
+    for (const auto &m : opt.meta) size += m.second.size() + 16;
+    size = std::min<uint64_t>(size, kMaxBlockSize);
+    if (out.capacity() >= size) return;
+    try {
+        out = TakeOutputBuffer(size_t(size));
+    } catch (const std::bad_alloc &) {
+        // Left to grow as it goes.
+    }
+}
+
+// Output that used less than half of its buffer (compressed output, or a
+// small picture given a larger kept buffer) keeps only what it needs, a copy
+// of the smaller bytes; the large buffer is kept for the next export.
+void fitOutput(std::vector<uint8_t> &out) {
+    if (out.capacity() / 2 <= out.size()) return;
+    try {
+        std::vector<uint8_t> fitted(out.begin(), out.end());
+        out.swap(fitted);
+        KeepSpareBuffer(std::move(fitted));
+    } catch (const std::bad_alloc &) {
+        // Keeps the larger buffer.
+    }
+}
+
 const std::string *metaText(const Options &opt, OSType type) {
     for (const auto &m : opt.meta)
         if (m.first == type) return &m.second;
@@ -89,12 +127,18 @@ tmsize_t memWrite(thandle_t h, void *buf, tmsize_t n) {
     if (!m->out || n < 0) return -1;
     if (m->pos > kMaxBlockSize || size_t(n) > kMaxBlockSize - m->pos) return -1;
     size_t end = m->pos + size_t(n);
+    auto *bytes = static_cast<const uint8_t *>(buf);
     try {
+        if (m->pos == m->out->size()) {   // appending, as nearly every write does
+            m->out->insert(m->out->end(), bytes, bytes + n);
+            m->pos = end;
+            return n;
+        }
         if (end > m->out->size()) m->out->resize(end);
     } catch (...) {
         return -1;
     }
-    if (n) std::memcpy(m->out->data() + m->pos, buf, size_t(n));
+    if (n) std::memcpy(m->out->data() + m->pos, bytes, size_t(n));
     m->pos = end;
     return n;
 }
@@ -140,6 +184,7 @@ OSErr encodeTIFF(const Image &img, const Options &opt, std::vector<uint8_t> &out
     int32_t method = opt.method ? opt.method : COMPRESSION_NONE;
     if (!tiffMethodSupported(method)) return paramErr;
     out.clear();
+    reserveOutput(out, img, opt);
     MemStream ms;
     ms.out = &out;
     TIFF *tif = TIFFClientOpen("export", "w", &ms, memRead, memWrite, memSeek, memClose, memSize, memMap, memUnmap);
@@ -182,6 +227,7 @@ OSErr encodeTIFF(const Image &img, const Options &opt, std::vector<uint8_t> &out
     if (!err && !TIFFWriteDirectory(tif)) err = ioErr;
     TIFFClose(tif);
     if (err) out.clear();
+    else fitOutput(out);
     return err;
 }
 
@@ -317,8 +363,13 @@ OSErr jpegPass(const Image &img, const Options &opt, int quality, bool withProgr
 
 OSErr encodeJPEG(const Image &img, const Options &opt, std::vector<uint8_t> &out) {
     int q = jpegQuality(opt.quality);
+    out.clear();
+    reserveOutput(out, img, opt);
     if (OSErr e = jpegPass(img, opt, q, true, out)) return e;
-    if (!opt.targetSize || out.size() <= opt.targetSize) return noErr;
+    if (!opt.targetSize || out.size() <= opt.targetSize) {
+        fitOutput(out);
+        return noErr;
+    }
     // Too big: the highest lower quality that fits, else the smallest result.
     int lo = 1, hi = q - 1;
     std::vector<uint8_t> best, trial;
@@ -424,8 +475,11 @@ OSErr encodePNGInto(const Image &img, const Options &opt, PngState &state) {
 OSErr encodePNG(const Image &img, const Options &opt, std::vector<uint8_t> &out) {
     if (opt.method < -1 || opt.method > 9) return paramErr;
     out.clear();
+    reserveOutput(out, img, opt);
     PngState state{&out, noErr};
-    return encodePNGInto(img, opt, state);
+    OSErr err = encodePNGInto(img, opt, state);
+    if (!err) fitOutput(out);
+    return err;
 }
 
 // ---- BMP ----------------------------------------------------------------------------
@@ -445,7 +499,7 @@ OSErr encodeBMP(const Image &img, const Options &opt, std::vector<uint8_t> &out)
     size_t total = offset + rowSize * size_t(img.height);
     if (total > 0xFFFFFFFFu || total > kMaxBlockSize) return paramErr;
     out.clear();
-    out.reserve(total);
+    if (out.capacity() < total) out = TakeOutputBuffer(total);
     out.push_back('B'), out.push_back('M');
     le32(out, uint32_t(total)), le32(out, 0), le32(out, uint32_t(offset));
     le32(out, 40), le32(out, uint32_t(img.width)), le32(out, uint32_t(img.height));
@@ -472,6 +526,7 @@ OSErr encodeBMP(const Image &img, const Options &opt, std::vector<uint8_t> &out)
                 return e;
             }
     }
+    fitOutput(out);  // a small picture may have been given a larger kept buffer
     return noErr;
 }
 
@@ -489,9 +544,7 @@ OSType sniff(const uint8_t *d, size_t n) {
 
 namespace {
 
-bool sizeOk(uint64_t w, uint64_t h) {
-    return w > 0 && h > 0 && w <= uint64_t(kMaxImageSide) && h <= uint64_t(kMaxImageSide) && w * h * 4 <= kMaxBlockSize;
-}
+bool sizeOk(uint64_t w, uint64_t h) { return limits::imageSizeOk(w, h); }
 
 OSErr decodeTIFF(const uint8_t *data, size_t size, Decoded &out) {
     quietTIFF();
@@ -508,7 +561,7 @@ OSErr decodeTIFF(const uint8_t *data, size_t size, Decoded &out) {
     TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &spp);
     TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extra, &extraTypes);
     OSErr err = noErr;
-    if (!sizeOk(w, h)) {
+    if (!sizeOk(w, h) || !limits::tiffDataCanHold(tif, size)) {
         err = codecErr;
     } else {
         std::vector<uint32_t> raster;
@@ -548,7 +601,7 @@ OSErr decodeJPEG(const uint8_t *data, size_t size, Decoded &out) {
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
     jpeg_read_header(&cinfo, TRUE);
-    if (!sizeOk(cinfo.image_width, cinfo.image_height)) {
+    if (!limits::jpegDataCanHold(cinfo.image_width, cinfo.image_height, size)) {
         jpeg_destroy_decompress(&cinfo);
         return codecErr;
     }
@@ -569,6 +622,7 @@ OSErr decodeJPEG(const uint8_t *data, size_t size, Decoded &out) {
 OSErr decodePNG(const uint8_t *data, size_t size, Decoded &out) {
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
+    if (!limits::pngDataCanHold(data, size)) return codecErr;
     if (!png_image_begin_read_from_memory(&image, data, size)) return codecErr;
     bool alpha = (image.format & PNG_FORMAT_FLAG_ALPHA) != 0;
     if (!sizeOk(image.width, image.height)) {

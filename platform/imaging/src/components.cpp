@@ -1,6 +1,7 @@
 // The component registry, the graphics exporter and importer components,
 // image compression and the system library lookup of the optional calls.
 #include "codecs.h"
+#include "handles.h"
 #include "importer_internal.h"
 
 #include <cmath>
@@ -381,17 +382,19 @@ ComponentResult GraphicsExportDoExport(ComponentInstance ci, uint32_t *actualSiz
     }
     if (err) return err;
 
+    const size_t written = bytes.size();
     if (ex->toFile) {
         FILE *f = std::fopen(ex->outputFile.c_str(), "wb");
         if (!f) return fnfErr;
         bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
         ok = (std::fclose(f) == 0) && ok;
+        KeepSpareBuffer(std::move(bytes));
         if (!ok) return ioErr;
     } else {
-        if (OSErr e = SetHandleSize(ex->outputHandle, bytes.size())) return e;
-        if (!bytes.empty()) std::memcpy(HandleData(ex->outputHandle), bytes.data(), bytes.size());
+        // The encoded bytes become the handle's contents: no copy.
+        if (OSErr e = SetHandleBytes(ex->outputHandle, std::move(bytes))) return e;
     }
-    if (actualSizeWritten) *actualSizeWritten = uint32_t(bytes.size());
+    if (actualSizeWritten) *actualSizeWritten = uint32_t(written);
     return noErr;
 }
 

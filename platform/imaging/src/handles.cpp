@@ -1,31 +1,30 @@
 // Memory handles and user data.
-#include "imaging/imaging.h"
+#include "handles.h"
 
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <vector>
 
 namespace imaging {
 
 struct HandleRec {
-    uint8_t *data = nullptr;
-    size_t size = 0;
+    std::vector<uint8_t> bytes;
     int locks = 0;
+    bool output = false;  // holds an encoder's output buffer, kept for the next one when disposed
 };
 
 Handle NewHandle(size_t size) {
     if (size > kMaxBlockSize) return nullptr;
     auto *h = new (std::nothrow) HandleRec;
     if (!h) return nullptr;
-    if (size) {
-        h->data = static_cast<uint8_t *>(std::calloc(size, 1));
-        if (!h->data) {
-            delete h;
-            return nullptr;
-        }
+    try {
+        h->bytes.resize(size);
+    } catch (const std::bad_alloc &) {
+        delete h;
+        return nullptr;
     }
-    h->size = size;
     return h;
 }
 
@@ -33,31 +32,80 @@ Handle NewEmptyHandle() { return NewHandle(0); }
 
 void DisposeHandle(Handle h) {
     if (!h) return;
-    std::free(h->data);
+    if (h->output) KeepSpareBuffer(std::move(h->bytes));
     delete h;
 }
 
-size_t GetHandleSize(Handle h) { return h ? h->size : 0; }
+size_t GetHandleSize(Handle h) { return h ? h->bytes.size() : 0; }
 
 OSErr SetHandleSize(Handle h, size_t size) {
     if (!h) return nilHandleErr;
-    if (size == h->size) return noErr;
+    if (size == h->bytes.size()) return noErr;
     if (h->locks || size > kMaxBlockSize) return memFullErr;
-    if (size == 0) {
-        std::free(h->data);
-        h->data = nullptr;
-        h->size = 0;
-        return noErr;
+    try {
+        h->bytes.resize(size);  // new bytes are zero
+        if (h->bytes.capacity() / 2 > size) h->bytes.shrink_to_fit();
+    } catch (const std::bad_alloc &) {
+        return memFullErr;
     }
-    auto *p = static_cast<uint8_t *>(std::realloc(h->data, size));
-    if (!p) return memFullErr;
-    if (size > h->size) std::memset(p + h->size, 0, size - h->size);
-    h->data = p;
-    h->size = size;
     return noErr;
 }
 
-uint8_t *HandleData(Handle h) { return h ? h->data : nullptr; }
+OSErr SetHandleBytes(Handle h, std::vector<uint8_t> &&bytes) {
+    if (!h) return nilHandleErr;
+    if (bytes.size() > kMaxBlockSize) return memFullErr;
+    if (h->locks) {  // a locked handle keeps its memory: copied in place
+        if (bytes.size() != h->bytes.size()) return memFullErr;
+        if (!bytes.empty()) std::memcpy(h->bytes.data(), bytes.data(), bytes.size());
+        return noErr;
+    }
+    h->bytes.swap(bytes);
+    h->output = true;
+    std::vector<uint8_t>().swap(bytes);  // the handle's old memory
+    return noErr;
+}
+
+namespace {
+
+constexpr size_t kSpareMin = size_t(64) << 10, kSpareMax = size_t(64) << 20;
+
+struct Spare {
+    std::mutex lock;
+    std::vector<uint8_t> buffer;
+};
+// Never destroyed: handles may still be disposed while the process exits.
+Spare &spare() {
+    static Spare *s = new Spare;
+    return *s;
+}
+
+}  // namespace
+
+std::vector<uint8_t> TakeOutputBuffer(size_t capacity) {
+    std::vector<uint8_t> buffer;
+    {
+        Spare &s = spare();
+        std::lock_guard<std::mutex> hold(s.lock);
+        if (s.buffer.capacity() >= capacity) buffer.swap(s.buffer);
+    }
+    buffer.clear();
+    buffer.reserve(capacity);
+    return buffer;
+}
+
+void KeepSpareBuffer(std::vector<uint8_t> &&buffer) {
+    std::vector<uint8_t> old;
+    if (buffer.capacity() >= kSpareMin && buffer.capacity() <= kSpareMax) {
+        Spare &s = spare();
+        std::lock_guard<std::mutex> hold(s.lock);
+        old.swap(s.buffer);
+        s.buffer.swap(buffer);
+    }
+    // The buffer, or the spare it replaced, is freed here, outside the lock.
+    std::vector<uint8_t>().swap(buffer);
+}
+
+uint8_t *HandleData(Handle h) { return h && !h->bytes.empty() ? h->bytes.data() : nullptr; }
 void HLock(Handle h) {
     if (h) ++h->locks;
 }
@@ -69,16 +117,16 @@ OSErr PtrToHand(const void *src, Handle *out, size_t size) {
     if (!out) return paramErr;
     *out = NewHandle(size);
     if (!*out) return memFullErr;
-    if (size) std::memcpy((*out)->data, src, size);
+    if (size) std::memcpy((*out)->bytes.data(), src, size);
     return noErr;
 }
 
 OSErr PtrAndHand(const void *src, Handle h, size_t size) {
     if (!h) return nilHandleErr;
-    size_t old = h->size;
+    size_t old = h->bytes.size();
     if (size > kMaxBlockSize - old) return memFullErr;
     if (OSErr e = SetHandleSize(h, old + size)) return e;
-    if (size) std::memcpy(h->data + old, src, size);
+    if (size) std::memcpy(h->bytes.data() + old, src, size);
     return noErr;
 }
 
@@ -110,8 +158,8 @@ OSErr NewUserDataFromHandle(Handle h, UserData *out) {
     if (!h) return nilHandleErr;
     UserData ud = nullptr;
     if (OSErr e = NewUserData(&ud)) return e;
-    const uint8_t *p = h->data;
-    size_t left = h->size;
+    const uint8_t *p = h->bytes.data();
+    size_t left = h->bytes.size();
     while (left) {
         if (left < 8) {
             delete ud;
@@ -142,14 +190,14 @@ OSErr PutUserDataIntoHandle(UserData ud, Handle h) {
         flat.insert(flat.end(), it.data.begin(), it.data.end());
     }
     if (OSErr e = SetHandleSize(h, flat.size())) return e;
-    if (!flat.empty()) std::memcpy(h->data, flat.data(), flat.size());
+    if (!flat.empty()) std::memcpy(h->bytes.data(), flat.data(), flat.size());
     return noErr;
 }
 
 OSErr AddUserData(UserData ud, Handle data, OSType type) {
     if (!ud || !data) return paramErr;
-    if (data->size > 0xFFFFFFF0u) return paramErr;
-    ud->items.push_back({type, std::vector<uint8_t>(data->data, data->data + data->size)});
+    if (data->bytes.size() > 0xFFFFFFF0u) return paramErr;
+    ud->items.push_back({type, data->bytes});
     return noErr;
 }
 
@@ -165,7 +213,7 @@ OSErr GetUserData(UserData ud, Handle data, OSType type, int32_t index) {
     for (const auto &it : ud->items) {
         if (it.type != type || ++n != index) continue;
         if (OSErr e = SetHandleSize(data, it.data.size())) return e;
-        if (!it.data.empty()) std::memcpy(data->data, it.data.data(), it.data.size());
+        if (!it.data.empty()) std::memcpy(data->bytes.data(), it.data.data(), it.data.size());
         return noErr;
     }
     return -2026;  // no such item

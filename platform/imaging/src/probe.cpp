@@ -3,6 +3,8 @@
 // every complaint into a status.
 #include "probe.h"
 
+#include "size_limits.h"
+
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -16,10 +18,7 @@ namespace imaging::importer {
 
 namespace {
 
-bool sideOk(uint64_t w, uint64_t h) {
-    return w > 0 && h > 0 && w <= uint64_t(kMaxImageSide) && h <= uint64_t(kMaxImageSide) &&
-           w * h * 4 <= kMaxBlockSize;
-}
+bool sideOk(uint64_t w, uint64_t h) { return limits::imageSizeOk(w, h); }
 
 // ---- TIFF over bytes in memory (read only) ----------------------------------------------
 
@@ -269,7 +268,7 @@ OSErr decodeTIFFPage(const uint8_t *data, size_t size, uint32_t index, codec::De
     TIFFGetField(t.tif, TIFFTAG_IMAGEWIDTH, &w);
     TIFFGetField(t.tif, TIFFTAG_IMAGELENGTH, &h);
     TIFFGetFieldDefaulted(t.tif, TIFFTAG_EXTRASAMPLES, &extra, &extraTypes);
-    if (!sideOk(w, h)) return codecErr;
+    if (!sideOk(w, h) || !limits::tiffDataCanHold(t.tif, size)) return codecErr;
     // libtiff's raster is decoded in place into the result's bytes, so a
     // page needs one image-sized block, not two.
     try {

@@ -131,11 +131,12 @@ PicHandle PictureFromGWorld(GWorldRef ref) {
 
 static void blit(const uint8_t *src, int32_t srcRow, int32_t sw, int32_t sh, const PixMapInfo &dst, int32_t left,
                  int32_t top) {
-    int32_t dw = RectWidth(dst.bounds), dh = RectHeight(dst.bounds);
-    int32_t x0 = std::max(0, left), y0 = std::max(0, top);
-    int32_t x1 = std::min(dw, left + sw), y1 = std::min(dh, top + sh);
+    // In 64 bits: an origin anywhere in the 32-bit range must not overflow.
+    int64_t dw = RectWidth(dst.bounds), dh = RectHeight(dst.bounds);
+    int64_t x0 = std::max<int64_t>(0, left), y0 = std::max<int64_t>(0, top);
+    int64_t x1 = std::min<int64_t>(dw, int64_t(left) + sw), y1 = std::min<int64_t>(dh, int64_t(top) + sh);
     if (x0 >= x1 || y0 >= y1) return;
-    for (int32_t y = y0; y < y1; ++y)
+    for (int64_t y = y0; y < y1; ++y)
         std::memmove(dst.baseAddr + size_t(y) * dst.rowBytes + size_t(x0) * 4,
                      src + size_t(y - top) * srcRow + size_t(x0 - left) * 4, size_t(x1 - x0) * 4);
 }

@@ -108,11 +108,13 @@ bool isA(REALobject obj, const char *className) {
 ClassInfo *defineClassRaw(const std::string &name, ClassInfo *super, size_t fieldSize, size_t fieldAlign) {
     core::classes();
     std::string key = core::lower(name);
-    if (name.empty() || registry().byName.count(key)) return nullptr;
+    if (name.empty() || registry().byName.count(key) || fieldAlign > 16) return nullptr;
     auto c = std::make_unique<ClassInfo>();
     c->name = name;
     c->super = super;
     uint32_t base = super ? super->instanceSize : 24;
+    // The whole object must stay addressable with the 32-bit sizes.
+    if (fieldSize + 16 > kMaxInstanceSize || base > kMaxInstanceSize - 16 - fieldSize) return nullptr;
     c->dataOffset = alignUp(base, std::max<size_t>(fieldAlign, 1));
     c->instanceSize = uint32_t(c->dataOffset + fieldSize);
     ClassInfo *raw = c.get();

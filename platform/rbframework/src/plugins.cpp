@@ -1,8 +1,13 @@
 // Plug-in loading and the registration services.
 #include "core.h"
+#include "folderitem_object.h"
 
+#include <rb/graphics.h>
 #include <rb/host.h>
+#include <rb/picture.h>
 #include <rb/plugins.h>
+#include <rb/stringarray.h>
+#include <rb/ui.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -16,6 +21,10 @@
 namespace rb {
 
 namespace {
+
+// A plug-in class's own instance data; far above what any record needs, and
+// well below where the 32-bit object size could wrap.
+constexpr uint32_t kMaxPluginDataSize = 16u << 20;
 
 // Method lists arrive as 16-byte records, or as 12-byte records from a
 // plug-in that was told (or had to assume) the host is older than 5.9.
@@ -57,27 +66,125 @@ std::vector<PropertyInfo> readProperties(const REALclassDefinition *def) {
     return out;
 }
 
+// The plug-in whose entry is running, for the messages about its records.
+std::string &currentPlugin() {
+    static std::string name;
+    return name;
+}
+
+std::string pluginName() { return currentPlugin().empty() ? "(no plug-in loading)" : currentPlugin(); }
+
+void refuse(const char *className, const std::string &why) {
+    std::fprintf(stderr, "rbframework: plug-in %s: class \"%s\" refused: %s\n", pluginName().c_str(),
+                 className, why.c_str());
+}
+
+// Host classes that are built on first use elsewhere in the framework: their
+// names are the host's even before they exist.
+bool isReservedHostName(const std::string &name) {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> n{"window", "control", "rectcontrol", "binarystream", "variant", "endofline"};
+        for (int k = 0; k <= int(ControlKind::ProgressWheel); ++k) n.push_back(core::lower(kindName(ControlKind(k))));
+        return n;
+    }();
+    return std::find(names.begin(), names.end(), core::lower(name)) != names.end();
+}
+
+// The host's own classes, defined before any plug-in can take their names.
+void defineHostClasses() {
+    core::classes();
+    pictureClass();
+    graphicsClass();
+    stringArrayClass();
+    folderItemClass();
+}
+
+size_t fieldWidth(ValueKind k) {
+    switch (k) {
+    case ValueKind::Boolean: return 1;
+    case ValueKind::Integer:
+    case ValueKind::Single: return 4;
+    case ValueKind::Double: return 8;
+    case ValueKind::String:
+    case ValueKind::Object: return sizeof(void *);
+    }
+    return 8;
+}
+
+// Direct-access properties read and write the instance data at `param`:
+// each field must lie inside the class's data, and two fields may share
+// bytes only as two names of one field (same place, same kind): an integer
+// or half a string reference written over a string reference would be read
+// back as a pointer. Empty when sound, else the reason.
+std::string checkDirectFields(const REALclassDefinition *def, const std::vector<PropertyInfo> &props) {
+    struct Field {
+        const PropertyInfo *p;
+        size_t at, width;
+    };
+    std::vector<Field> fields;
+    for (const PropertyInfo &p : props) {
+        if (p.getter != REALstandardGetter && p.setter != REALstandardSetter) continue;
+        size_t width = fieldWidth(p.kind);
+        if (p.param < 0 || uint64_t(p.param) > def->dataSize || def->dataSize - uint64_t(p.param) < width)
+            return "property \"" + p.name + "\" at byte " + std::to_string(p.param) + " (" + std::to_string(width) +
+                   " bytes) lies outside its " + std::to_string(def->dataSize) + " bytes of instance data";
+        fields.push_back({&p, size_t(p.param), width});
+    }
+    for (size_t i = 0; i < fields.size(); ++i)
+        for (size_t j = i + 1; j < fields.size(); ++j) {
+            const Field &a = fields[i], &b = fields[j];
+            bool overlap = a.at < b.at + b.width && b.at < a.at + a.width;
+            bool alias = a.at == b.at && a.p->kind == b.p->kind;  // two names for one field
+            if (overlap && !alias)
+                return "properties \"" + a.p->name + "\" and \"" + b.p->name + "\" overlap in the instance data";
+        }
+    return {};
+}
+
 extern "C" {
 
 void svcRegisterPluginVersion(int) {}
 
 void svcRegisterClass(REALclassDefinition *def) {
-    if (!def || !def->name) return;
+    if (!def) return;
+    if (!def->name || !*def->name) {
+        refuse("", "a class needs a name");
+        return;
+    }
+    if (ClassInfo *taken = findClass(def->name)) {
+        refuse(def->name, taken->def ? "a class of that name is already registered"
+                                     : "the host defines a class of that name");
+        return;
+    }
+    if (isReservedHostName(def->name)) {
+        refuse(def->name, "the host defines a class of that name");
+        return;
+    }
+    if (def->dataSize > kMaxPluginDataSize) {
+        refuse(def->name, "instance data of " + std::to_string(def->dataSize) + " bytes is more than the " +
+                              std::to_string(kMaxPluginDataSize) + " a class may have");
+        return;
+    }
+    std::vector<PropertyInfo> props = readProperties(def);
+    if (std::string why = checkDirectFields(def, props); !why.empty()) {
+        refuse(def->name, why);
+        return;
+    }
     ClassInfo *super = nullptr;
     if (def->superName && *def->superName) {
         super = findClass(def->superName);
         if (!super)
-            std::fprintf(stderr, "rbframework: class %s: superclass %s is unknown; registered without it\n",
-                         def->name, def->superName);
+            std::fprintf(stderr, "rbframework: plug-in %s: class %s: superclass %s is unknown; registered without it\n",
+                         pluginName().c_str(), def->name, def->superName);
     }
     ClassInfo *cls = defineClassRaw(def->name, super, def->dataSize, 8);
     if (!cls) {
-        std::fprintf(stderr, "rbframework: class %s is already registered; second record ignored\n", def->name);
+        refuse(def->name, "its instances would be too large");
         return;
     }
     cls->def = def;
     def->forSystemUse = cls->dataOffset;
-    cls->properties = readProperties(def);
+    cls->properties = std::move(props);
     cls->methods = readMethods(def);
     for (uint32_t i = 0; def->events && i < def->eventCount; ++i) {
         intptr_t token = core::newEventToken(cls, int(i));
@@ -119,7 +226,7 @@ RB_SERVICE("PluginRegisterClassExtension", svcRegisterClassExtension);
 RB_SERVICE("PluginRegisterMethod", svcRegisterMethod);
 
 PluginLoad loadPlugin(const std::string &path) {
-    core::classes();  // framework classes come before plug-in classes
+    defineHostClasses();  // framework classes come before plug-in classes
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return {false, "plug-in library not found: " + path};
     void *h = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -138,7 +245,10 @@ PluginLoad loadPlugin(const std::string &path) {
     }
     // From here the library stays loaded: its records belong to the host.
     PluginLoad &result = loaded()[h];
-    result = (entry(&resolve) & 1) ? PluginLoad{true, {}}
+    currentPlugin() = path.substr(path.rfind('/') + 1);
+    RBBoolean ok = entry(&resolve);
+    currentPlugin().clear();
+    result = (ok & 1) ? PluginLoad{true, {}}
                                    : PluginLoad{false, "REALPluginMain of " + path + " returned false"};
     return result;
 }

@@ -56,6 +56,10 @@ REALobject svcCurrentThread(REALobject) {
     return t;
 }
 
+// "RuntimeTicks"() and the global method "Ticks() As Integer": the clock in
+// 1/60 s, as a 32-bit count that wraps.
+int32_t svcTicks() { return static_cast<int32_t>(Ticks()); }
+
 }  // extern "C"
 
 #define FN(f) reinterpret_cast<void *>(&f)
@@ -67,6 +71,8 @@ struct Registrar {
         registerService("RuntimeDoEvents", FN(svcDoEvents));
         registerService("YieldToNextThread", FN(svcYieldToNextThread));
         registerService("REALGetCurrentThread", FN(svcCurrentThread));
+        registerService("RuntimeTicks", FN(svcTicks));
+        addGlobalMethod("Ticks() As Integer", FN(svcTicks));
 
         using sel::Kind;
         for (const char *g : {"intGetter", "ThreadGetState", "ThreadGetPriority", "pictureWidthGetter",

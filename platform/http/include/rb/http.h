@@ -34,7 +34,8 @@ enum class HTTPError {
     Timeout,           // connect or total time-out
     TooLarge,          // body beyond the socket's limit
     TooManyRedirects,
-    Transfer,          // connection lost, bad response, anything else
+    Transfer,          // connection lost, anything else
+    Protocol,          // the server's answer is not HTTP (no or a bad status line)
 };
 
 const char *httpErrorName(HTTPError e);

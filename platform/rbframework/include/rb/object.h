@@ -101,8 +101,12 @@ bool isA(REALobject obj, const char *className);
 // plug-in class that only adds event handlers). Nullptr if the name is taken.
 ClassInfo *defineSubclass(const std::string &name, ClassInfo *super);
 
+// The largest object the registry builds, header and all fields included.
+constexpr size_t kMaxInstanceSize = size_t(64) << 20;
+
 // Lower-level: a class with `fieldSize` bytes of fields of its own placed
-// after the superclass's fields at `fieldAlign`.
+// after the superclass's fields at `fieldAlign`. Nullptr if the name is
+// empty or taken, or the object would be larger than kMaxInstanceSize.
 ClassInfo *defineClassRaw(const std::string &name, ClassInfo *super, size_t fieldSize,
                           size_t fieldAlign);
 

@@ -1,0 +1,28 @@
+// Handles inside the imaging library. Internal.
+#pragma once
+
+#include "imaging/imaging.h"
+
+#include <vector>
+
+namespace imaging {
+
+// The handle takes over `bytes`, an encoder's output, as its contents
+// without copying them (an unlocked handle; a locked one keeps its memory
+// and takes a copy of bytes of its own size, memFullErr otherwise). `bytes`
+// is left empty. When the handle is disposed, that memory is kept for the
+// next output (KeepSpareBuffer); other handles' memory goes back at once.
+OSErr SetHandleBytes(Handle h, std::vector<uint8_t> &&bytes);
+
+// Output buffers. A frame-sized buffer taken anew from the system for every
+// export costs a page fault per page, several times the encoding itself, so
+// the memory of the last large output buffer let go is kept (one, up to
+// 64 MiB) and handed to the next export that needs no more than it holds.
+//
+// An empty buffer with room for at least `capacity` bytes: the kept one when
+// it is large enough, else a new one (may throw std::bad_alloc).
+std::vector<uint8_t> TakeOutputBuffer(size_t capacity);
+// Lets go of a buffer; a large one is kept for the next TakeOutputBuffer.
+void KeepSpareBuffer(std::vector<uint8_t> &&buffer);
+
+}  // namespace imaging

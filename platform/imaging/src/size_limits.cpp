@@ -1,0 +1,80 @@
+#include "size_limits.h"
+
+#include <tiffio.h>
+
+namespace imaging::limits {
+
+namespace {
+
+// Deflate writes at most 258 bytes for two bits: 1032:1.
+constexpr uint64_t kDeflateRatio = 1100;
+// A JPEG block of 64 pixels needs at least a one-bit DC code in some scan,
+// and every component has blocks: at most 512 pixels a byte.
+constexpr uint64_t kJpegPixelsPerByte = 1024;
+// LZW codes of 12 bits stand for strings of at most 4096 bytes.
+constexpr uint64_t kLzwRatio = 2800;
+// PackBits: two bytes for a run of 128.
+constexpr uint64_t kPackBitsRatio = 64;
+
+// Headers, tables and markers a format carries besides the pixels.
+constexpr uint64_t kSlack = 4096;
+
+uint32_t be32(const uint8_t *p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
+
+}  // namespace
+
+bool imageSizeOk(uint64_t w, uint64_t h) {
+    return w > 0 && h > 0 && w <= uint64_t(kMaxImageSide) && h <= uint64_t(kMaxImageSide) &&
+           w * h * 4 <= kMaxBlockSize - kPictureHeaderSize;
+}
+
+bool pngDataCanHold(const uint8_t *d, size_t size) {
+    // Signature, chunk length and type, then width, height, depth, colour type.
+    if (size < 26 || be32(d + 12) != 0x49484452u) return false;  // "IHDR"
+    uint64_t w = be32(d + 16), h = be32(d + 20), depth = d[24], colour = d[25];
+    uint64_t channels = colour == 0 ? 1 : colour == 2 ? 3 : colour == 3 ? 1 : colour == 4 ? 2 : colour == 6 ? 4 : 0;
+    if (!channels || !depth || depth > 16 || !imageSizeOk(w, h)) return false;
+    // The filtered rows the compressed stream must inflate to.
+    uint64_t raw = h * (1 + (w * depth * channels + 7) / 8);
+    return raw <= kDeflateRatio * size + kSlack;
+}
+
+bool jpegDataCanHold(uint64_t w, uint64_t h, size_t size) {
+    return imageSizeOk(w, h) && w * h <= kJpegPixelsPerByte * size + kSlack;
+}
+
+bool tiffDataCanHold(TIFF *tif, size_t size) {
+    uint32_t w = 0, h = 0;
+    uint16_t bits = 1, spp = 1, compression = COMPRESSION_NONE;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &spp);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+    if (!imageSizeOk(w, h)) return false;
+    // Every strip or tile must lie in the data.
+    bool tiled = TIFFIsTiled(tif);
+    uint64_t *counts = nullptr, *offsets = nullptr;
+    if (!TIFFGetField(tif, tiled ? TIFFTAG_TILEBYTECOUNTS : TIFFTAG_STRIPBYTECOUNTS, &counts) ||
+        !TIFFGetField(tif, tiled ? TIFFTAG_TILEOFFSETS : TIFFTAG_STRIPOFFSETS, &offsets) || !counts || !offsets)
+        return false;
+    uint32_t n = TIFFNumberOfStrips(tif);
+    uint64_t stored = 0;
+    for (uint32_t i = 0; i < n; ++i) {
+        if (offsets[i] > size || counts[i] > size - offsets[i]) return false;
+        stored += counts[i];
+    }
+    uint64_t ratio = compression == COMPRESSION_NONE                                          ? 1
+                     : compression == COMPRESSION_PACKBITS                                    ? kPackBitsRatio
+                     : compression == COMPRESSION_LZW                                         ? kLzwRatio
+                     : compression == COMPRESSION_DEFLATE || compression == COMPRESSION_ADOBE_DEFLATE ? kDeflateRatio
+                     : compression == COMPRESSION_JPEG || compression == COMPRESSION_OJPEG            ? 0
+                                                                                               : ~uint64_t(0);
+    if (ratio == 0)  // JPEG strips: pixels per byte, as for a JPEG file
+        return uint64_t(w) * h <= kJpegPixelsPerByte * stored + kSlack;
+    if (ratio == ~uint64_t(0)) return true;  // fax and the like: bounded by the size limit only
+    uint64_t needed = uint64_t(h) * ((uint64_t(w) * bits * spp + 7) / 8);
+    return needed <= ratio * stored + kSlack;
+}
+
+}  // namespace imaging::limits

@@ -1,0 +1,25 @@
+// The one size limit of decoded images, and whether some data can hold the
+// image its header claims. Checked before any pixel memory is taken, so a
+// few bytes that claim a huge image cost nothing. Internal to the library.
+#pragma once
+
+#include "imaging/imaging.h"
+
+#include <cstddef>
+#include <cstdint>
+
+typedef struct tiff TIFF;
+
+namespace imaging::limits {
+
+// Sides within kMaxImageSide, and the ARGB pixels, with a picture's header,
+// within one block (the largest picture the layer can hand back).
+bool imageSizeOk(uint64_t width, uint64_t height);
+
+// Each format packs only so many pixels in a byte: the most its compression
+// can reach, with a margin. False when the header claims more than that.
+bool pngDataCanHold(const uint8_t *data, size_t size);  // from the IHDR chunk
+bool jpegDataCanHold(uint64_t width, uint64_t height, size_t size);
+bool tiffDataCanHold(TIFF *tif, size_t size);           // the current page
+
+}  // namespace imaging::limits

@@ -1,0 +1,44 @@
+// A plug-in whose records the host must refuse one by one, with one sound
+// class among them that must still load.
+#include "plugin_support.h"
+
+namespace {
+
+#define CLASS(name, dataSize, props, propCount) \
+    REALclassDefinition{kCurrentREALControlVersion, name, nullptr, dataSize, 0, nullptr, nullptr, props, propCount, \
+                        nullptr, 0, nullptr, 0, {}}
+#define DIRECT(name, type, at) \
+    REALpropertyDefinition{nullptr, name, type, 0, REALstandardGetter, REALstandardSetter, at, nullptr, nullptr, 0}
+
+REALpropertyDefinition beyondEnd[] = {DIRECT("Inside", "integer", 0), DIRECT("Beyond", "double", 4)};
+REALpropertyDefinition negative[] = {DIRECT("Before", "integer", -8)};
+REALpropertyDefinition wayOut[] = {DIRECT("Far", "String", 1 << 20)};
+REALpropertyDefinition mixed[] = {DIRECT("Count", "integer", 0), DIRECT("Text", "String", 0)};
+// Two references five bytes apart: each write tears the other (found by fuzzing).
+REALpropertyDefinition straddle[] = {DIRECT("First", "String", 28), DIRECT("Second", "String", 23)};
+REALpropertyDefinition sound[] = {DIRECT("Count", "integer", 0), DIRECT("Same", "integer", 0),
+                                  DIRECT("Text", "String", 8), DIRECT("Ratio", "double", 16)};
+
+REALclassDefinition records[] = {
+    CLASS("Picture", 8, nullptr, 0),        // the host's own class
+    CLASS("folderitem", 8, nullptr, 0),     // ... in another case
+    CLASS("PushButton", 8, nullptr, 0),     // ... built only when first used
+    CLASS("", 8, nullptr, 0),               // no name
+    CLASS("Huge", 0xFFFFFFF0u, nullptr, 0), // wraps the 32-bit object size
+    CLASS("BeyondEnd", 8, beyondEnd, 2),
+    CLASS("Negative", 8, negative, 1),
+    CLASS("WayOut", 8, wayOut, 1),
+    CLASS("Mixed", 8, mixed, 2),
+    CLASS("Straddle", 46, straddle, 2),
+    CLASS("Survivor", 24, sound, 4),
+    CLASS("Survivor", 8, nullptr, 0),       // a second record of the same name
+};
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) RBBoolean REALPluginMain(REALResolver resolver) {
+    gResolver = resolver;
+    announceVersion();
+    for (REALclassDefinition &r : records) registerWith("PluginRegisterClass", &r);
+    return 1;
+}
