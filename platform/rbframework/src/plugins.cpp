@@ -7,7 +7,6 @@
 #include <rb/picture.h>
 #include <rb/plugins.h>
 #include <rb/stringarray.h>
-#include <rb/ui.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -79,14 +78,12 @@ void refuse(const char *className, const std::string &why) {
                  className, why.c_str());
 }
 
-// Host classes that are built on first use elsewhere in the framework: their
-// names are the host's even before they exist.
+// Host classes built on first use elsewhere in the framework that cannot
+// live with a plug-in class of their name: their names are the host's even
+// before they exist. (Windows and controls can: a plug-in may supply a
+// control class such as a BevelButton, and the host then uses its own base.)
 bool isReservedHostName(const std::string &name) {
-    static const std::vector<std::string> names = [] {
-        std::vector<std::string> n{"window", "control", "rectcontrol", "binarystream", "variant", "endofline"};
-        for (int k = 0; k <= int(ControlKind::ProgressWheel); ++k) n.push_back(core::lower(kindName(ControlKind(k))));
-        return n;
-    }();
+    static const std::vector<std::string> names{"binarystream", "variant", "endofline"};
     return std::find(names.begin(), names.end(), core::lower(name)) != names.end();
 }
 

@@ -16,11 +16,12 @@ namespace {
 constexpr int64_t kMaxDrawnPixels = 4 << 20;
 
 void askEverything(ComponentInstance ci, GWorldRef world) {
-    Rect r;
+    Rect r{};  // left as it is when the importer refuses the data
     bool drawable = GraphicsImportGetNaturalBounds(ci, &r) == noErr &&
                     int64_t(RectWidth(r)) * RectHeight(r) <= kMaxDrawnPixels;
-    GraphicsImportGetBoundsRect(ci, &r);
-    Rect half{r.top, r.left, r.top + RectHeight(r) / 2 + 1, r.left + RectWidth(r) / 2 + 1};
+    if (GraphicsImportGetBoundsRect(ci, &r) != noErr) r = Rect{};
+    Rect half{r.top, r.left, int32_t(r.top + int64_t(RectHeight(r)) / 2 + 1),
+              int32_t(r.left + int64_t(RectWidth(r)) / 2 + 1)};
     GraphicsImportSetBoundsRect(ci, &half);
     ImageDescriptionHandle desc = nullptr;
     GraphicsImportGetImageDescription(ci, &desc);

@@ -22,7 +22,7 @@ REALpropertyDefinition sound[] = {DIRECT("Count", "integer", 0), DIRECT("Same", 
 REALclassDefinition records[] = {
     CLASS("Picture", 8, nullptr, 0),        // the host's own class
     CLASS("folderitem", 8, nullptr, 0),     // ... in another case
-    CLASS("PushButton", 8, nullptr, 0),     // ... built only when first used
+    CLASS("BinaryStream", 8, nullptr, 0),   // ... built only when first used
     CLASS("", 8, nullptr, 0),               // no name
     CLASS("Huge", 0xFFFFFFF0u, nullptr, 0), // wraps the 32-bit object size
     CLASS("BeyondEnd", 8, beyondEnd, 2),
