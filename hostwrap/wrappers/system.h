@@ -1,0 +1,186 @@
+// Wrappers over the host's system objects: the application, folder items
+// and binary streams, virtual volumes, graphics, pictures and RGB surfaces,
+// threads and their synchronisation, timers, sockets, the keyboard and text
+// encodings. One held pointer each, adopted without a retain.
+#pragma once
+
+#include "wrappers/shape.h"
+#include "wrappers/system_rows.h"
+
+class XApplication {
+public:
+    XApplication();  // the application object
+    XApplication(REALobjectStruct *o) : p_(o) {}
+    operator unsigned char() const { return p_ != nullptr; }
+    operator REALobjectStruct *() const { return p_; }
+    HW_ROWS_XApplication(HW_DECL, XApplication)
+
+private:
+    REALobjectStruct *p_ = nullptr;
+};
+
+class XFolderItem {
+public:
+    XFolderItem() = default;
+    XFolderItem(REALfolderItemStruct *o) : p_(o) {}
+    operator REALfolderItemStruct *() const { return p_; }
+    HW_ROWS_XFolderItem(HW_DECL, XFolderItem)
+    REALstringStruct *path() const;
+    // These take the caller's file type string and release it after the call.
+    REALobjectStruct *createbinarystream(REALstringStruct *type) const;
+    REALobjectStruct *createresourcefork(REALstringStruct *type) const;
+    void copyfileto(XFolderItem destination) const;
+    // These hold the resulting folder item and release the one held before
+    // (child, getfolderitem and getopen also release their string).
+    XFolderItem item(long index);
+    XFolderItem parent();
+    XFolderItem child(REALstringStruct *name);
+    XFolderItem getfolderitem(REALstringStruct *path);
+    XFolderItem getopen(REALstringStruct *type);
+
+private:
+    REALfolderItemStruct *p_ = nullptr;
+};
+
+class XBinaryStream {
+public:
+    XBinaryStream() = default;
+    XBinaryStream(REALobjectStruct *o) : p_(o) {}
+    HW_ROWS_XBinaryStream(HW_DECL, XBinaryStream)
+    void write(REALstringStruct *s) const;  // releases s after the call
+
+private:
+    REALobjectStruct *p_ = nullptr;
+};
+
+class XVirtualVolume {
+public:
+    XVirtualVolume() = default;
+    XVirtualVolume(REALobjectStruct *o) : p_(o) {}
+    HW_ROWS_XVirtualVolume(HW_DECL, XVirtualVolume)
+
+private:
+    REALobjectStruct *p_ = nullptr;
+};
+
+class XGraphics {
+public:
+    XGraphics() = default;
+    XGraphics(REALgraphicsStruct *o) : p_(o) {}
+    operator REALgraphicsStruct *() const { return p_; }
+    HW_ROWS_XGraphics(HW_DECL, XGraphics)
+
+private:
+    REALgraphicsStruct *p_ = nullptr;
+};
+
+class XPicture {
+public:
+    XPicture() = default;
+    XPicture(REALpictureStruct *o) : p_(o) {}
+    operator REALpictureStruct *() const { return p_; }
+    HW_ROWS_XPicture(HW_DECL, XPicture)
+
+private:
+    REALpictureStruct *p_ = nullptr;
+};
+
+class XRGBSurface {
+public:
+    XRGBSurface() = default;
+    XRGBSurface(REALobjectStruct *o) : p_(o) {}
+    operator REALobjectStruct *() const { return p_; }
+    HW_ROWS_XRGBSurface(HW_DECL, XRGBSurface)
+
+private:
+    REALobjectStruct *p_ = nullptr;
+};
+
+class XThread {
+public:
+    XThread() = default;
+    XThread(REALobjectStruct *o) : p_(o) {}
+    HW_ROWS_XThread(HW_DECL, XThread)
+
+private:
+    REALobjectStruct *p_ = nullptr;
+};
+
+class XSemaphore {
+public:
+    XSemaphore(REALobjectStruct *o, long count);  // constructs the host semaphore, then holds it
+    XSemaphore() = default;
+    XSemaphore(REALobjectStruct *o) : p_(o) {}
+    HW_ROWS_XSemaphore(HW_DECL, XSemaphore)
+
+private:
+    REALobjectStruct *p_ = nullptr;
+};
+
+class XCriticalSection {
+public:
+    XCriticalSection() = default;
+    XCriticalSection(REALobjectStruct *o) : p_(o) {}
+    HW_ROWS_XCriticalSection(HW_DECL, XCriticalSection)
+
+protected:
+    REALobjectStruct *p_ = nullptr;
+};
+
+class XMutex : public XCriticalSection {
+public:
+    XMutex(REALobjectStruct *o, REALstringStruct *name);  // constructs the host mutex, then holds it
+    XMutex() = default;
+    XMutex(REALobjectStruct *o) { p_ = o; }
+    HW_ROWS_XMutex(HW_DECL, XMutex)
+};
+
+class XTimer {
+public:
+    XTimer() = default;
+    XTimer(REALobjectStruct *o) : p_(o) {}
+    HW_ROWS_XTimer(HW_DECL, XTimer)
+
+private:
+    REALobjectStruct *p_ = nullptr;
+};
+
+class XSocketCore {
+public:
+    XSocketCore() = default;
+    XSocketCore(REALobjectStruct *o) : p_(o) {}
+    HW_ROWS_XSocketCore(HW_DECL, XSocketCore)
+
+private:
+    REALobjectStruct *p_ = nullptr;
+};
+
+class XTCPSocket {
+public:
+    XTCPSocket() = default;
+    XTCPSocket(REALobjectStruct *o) : p_(o) {}
+    HW_ROWS_XTCPSocket(HW_DECL, XTCPSocket)
+
+private:
+    REALobjectStruct *p_ = nullptr;
+};
+
+class XKeyboard {
+public:
+    XKeyboard();  // the keyboard object
+    XKeyboard(REALobjectStruct *o) : p_(o) {}
+    HW_ROWS_XKeyboard(HW_DECL, XKeyboard)
+
+private:
+    REALobjectStruct *p_ = nullptr;
+};
+
+class XTextEncoding {
+public:
+    XTextEncoding() = default;
+    XTextEncoding(REALobjectStruct *o) : p_(o) {}
+    HW_ROWS_XTextEncoding(HW_DECL, XTextEncoding)
+
+private:
+    REALobjectStruct *p_ = nullptr;
+};
