@@ -2,6 +2,10 @@
 // class among them that must still load.
 #include "plugin_support.h"
 
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
 namespace {
 
 #define CLASS(name, dataSize, props, propCount) \
@@ -19,6 +23,16 @@ REALpropertyDefinition straddle[] = {DIRECT("First", "String", 28), DIRECT("Seco
 REALpropertyDefinition sound[] = {DIRECT("Count", "integer", 0), DIRECT("Same", "integer", 0),
                                   DIRECT("Text", "String", 8), DIRECT("Ratio", "double", 16)};
 
+// The sound class's instance data (fields read and written by the host) and
+// its destructor, which lets go of the string in "Text" as a plug-in must.
+struct SurvivorData {
+    int32_t count;
+    REALstring text;
+    double ratio;
+};
+static_assert(offsetof(SurvivorData, text) == 8 && offsetof(SurvivorData, ratio) == 16);
+void survivorDestructor(REALobject o);
+
 REALclassDefinition records[] = {
     CLASS("Picture", 8, nullptr, 0),        // the host's own class
     CLASS("folderitem", 8, nullptr, 0),     // ... in another case
@@ -30,9 +44,24 @@ REALclassDefinition records[] = {
     CLASS("WayOut", 8, wayOut, 1),
     CLASS("Mixed", 8, mixed, 2),
     CLASS("Straddle", 46, straddle, 2),
-    CLASS("Survivor", 24, sound, 4),
+    REALclassDefinition{kCurrentREALControlVersion, "Survivor", nullptr, sizeof(SurvivorData), 0, nullptr,
+                        survivorDestructor, sound, 4, nullptr, 0, nullptr, 0, {}},
     CLASS("Survivor", 8, nullptr, 0),       // a second record of the same name
 };
+
+// The record the host accepted for "Survivor": the first of that name.
+const REALclassDefinition *survivorRecord() {
+    for (const REALclassDefinition &r : records)
+        if (r.name && std::string_view(r.name) == "Survivor") return &r;
+    return nullptr;
+}
+
+void survivorDestructor(REALobject o) {
+    auto *d = static_cast<SurvivorData *>(REALGetClassData(o, survivorRecord()));
+    if (!d || !d->text) return;
+    if (auto unlock = service<void (*)(REALstring)>("REALUnlockString")) unlock(d->text);
+    d->text = nullptr;
+}
 
 }  // namespace
 
