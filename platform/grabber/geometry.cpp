@@ -100,11 +100,6 @@ void drectSetHeight(REALobject o, intptr_t, double h) {
 
 void closeNothing(REALobject) {}
 
-template <typename F>
-void *fp(F f) {
-    return reinterpret_cast<void *>(f);
-}
-
 // Whether an object handed in is a rectangle. A host that cannot say so
 // directly still finds the rectangle's own Move for one.
 bool isIntRect(REALobject o) {

@@ -222,11 +222,6 @@ REALobject sourceVideoRectGet(REALobject o, intptr_t) {
     return s && hasVideo(*s) ? newIntRect({0, s->height, 0, s->width}) : nullptr;
 }
 
-template <typename F>
-void *fp(F f) {
-    return reinterpret_cast<void *>(f);
-}
-
 }  // namespace
 
 void addGrabberMembers(ImplMap &m) {

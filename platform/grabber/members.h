@@ -13,6 +13,8 @@ namespace grab {
 // Implemented members by binding text (texts of outside_members.def). Every
 // other member of the table gets a harmless function that returns 0.
 using ImplMap = std::map<std::string, void *>;
+// A member function as the untyped entry the map keeps.
+template <typename F> void *fp(F f) { return reinterpret_cast<void *>(f); }
 void addGrabberMembers(ImplMap &m);
 void addGeometryMembers(ImplMap &m);
 void addOutsideMembers(ImplMap &m);

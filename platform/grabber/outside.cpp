@@ -56,11 +56,6 @@ REALstring encodeBase64(REALstring data, RBInteger lineWrap) {
     return newString(base64(bytes, lineWrap));
 }
 
-template <typename F>
-void *fp(F f) {
-    return reinterpret_cast<void *>(f);
-}
-
 }  // namespace
 
 void addOutsideMembers(ImplMap &m) {
