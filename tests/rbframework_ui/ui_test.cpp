@@ -252,6 +252,11 @@ TEST_F(Ui, MenuEnablingAndDispatchOrder) {
     EXPECT_TRUE(a.chooseMenu("VideoDeckControl"));  // the window's handler wins
     EXPECT_TRUE(a.chooseMenu("aboutmenu"));
     EXPECT_EQ(events, (std::vector<std::string>{"window VideoDeckControl", "app aboutmenu"}));
+    // A second handler of an item, named in any case, replaces the first.
+    a.addMenuHandler("AboutMenu", [] { events.push_back("app aboutmenu again"); });
+    events.clear();
+    EXPECT_TRUE(a.chooseMenu("aboutmenu"));
+    EXPECT_EQ(events, std::vector<std::string>{"app aboutmenu again"});
 
     a.enableAbout = false;
     a.chooseMenu("HelpDocumentation");

@@ -65,6 +65,31 @@ bool isOpen(const Window *w) {
     return std::find(o.begin(), o.end(), w) != o.end();
 }
 
+// Menu handlers by item name, of a window or of the application: a second
+// handler for an item replaces the first.
+using MenuHandlers = std::vector<std::pair<std::string, std::function<void()>>>;
+
+void setMenuHandler(MenuHandlers &handlers, const std::string &item, std::function<void()> h) {
+    for (auto &m : handlers)
+        if (sameName(m.first, item)) {
+            m.second = std::move(h);
+            return;
+        }
+    handlers.emplace_back(item, std::move(h));
+}
+
+// Runs the handler of `item` (on a copy: it may replace itself); false when
+// there is none.
+bool runMenuHandler(const MenuHandlers &handlers, const std::string &item) {
+    for (auto &m : handlers)
+        if (sameName(m.first, item) && m.second) {
+            auto fn = m.second;
+            dispatch(fn);
+            return true;
+        }
+    return false;
+}
+
 }  // namespace
 
 const char *kindName(ControlKind k) {
@@ -352,23 +377,10 @@ void Window::setFocus(Control *c) {
 }
 
 void Window::addMenuHandler(const std::string &item, std::function<void()> h) {
-    for (auto &m : menuHandlers_)
-        if (sameName(m.first, item)) {
-            m.second = std::move(h);
-            return;
-        }
-    menuHandlers_.emplace_back(item, std::move(h));
+    setMenuHandler(menuHandlers_, item, std::move(h));
 }
 
-bool Window::handleMenu(const std::string &item) {
-    for (auto &m : menuHandlers_)
-        if (sameName(m.first, item) && m.second) {
-            auto fn = m.second;
-            dispatch(fn);
-            return true;
-        }
-    return false;
-}
+bool Window::handleMenu(const std::string &item) { return runMenuHandler(menuHandlers_, item); }
 
 REALobject Window::handle() {
     if (!handle_) handle_ = uihost::newWindowObject(this);
@@ -479,12 +491,7 @@ Application::~Application() {
 Application *app() { return state().app; }
 
 void Application::addMenuHandler(const std::string &item, std::function<void()> h) {
-    for (auto &m : menuHandlers_)
-        if (sameName(m.first, item)) {
-            m.second = std::move(h);
-            return;
-        }
-    menuHandlers_.emplace_back(item, std::move(h));
+    setMenuHandler(menuHandlers_, item, std::move(h));
 }
 
 void Application::start() {
@@ -509,12 +516,7 @@ bool Application::chooseMenu(const std::string &name) {
     item = menuBar->child(name);  // a handler may have rebuilt the bar
     if (!item || !item->enabled) return false;
     if (Window *w = frontWindow(); w && w->handleMenu(name)) return true;
-    for (auto &m : menuHandlers_)
-        if (sameName(m.first, name) && m.second) {
-            auto fn = m.second;
-            dispatch(fn);
-            return true;
-        }
+    if (runMenuHandler(menuHandlers_, name)) return true;
     if (item->kind == MenuItem::Quit) {
         quit(0);
         return true;
