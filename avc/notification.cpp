@@ -6,6 +6,7 @@
 #include "bundle.h"
 #include "debug.h"
 #include "host.h"
+#include "newest_first.h"
 #include "xstring.h"
 
 #include <cstdio>
@@ -196,10 +197,7 @@ void FW_Constructor(REALobject o) {
     d->owner = o;
     for (uint32_t i = 0; i < FWNotificationClass.eventCount && i < 19; ++i)
         d->handlers[i] = avc::eventHandler(o, FWNotificationClass.events[i].forSystemUse);
-    d->older = gFirst;
-    if (gFirst) gFirst->newer = d;
-    gFirst = d;
-    if (!gLast) gLast = d;
+    avc::pushNewest(d, gFirst, gLast);
 }
 
 void FW_Destructor(REALobject o) {
@@ -217,10 +215,7 @@ void FW_Destructor(REALobject o) {
     if (d->bundleLoaded == 1 && d->bundle) CFBundleUnloadExecutable(d->bundle);
     if (d->bundleURL) CFRelease(d->bundleURL);
     if (d->bundle) CFRelease(d->bundle);
-    if (d->newer) d->newer->older = d->older;
-    else gFirst = d->older;
-    if (d->older) d->older->newer = d->newer;
-    else gLast = d->newer;
+    avc::unlinkRecord(d, gFirst, gLast);
     // The newest object still on the shared port stands for it.
     if (gREALinstance == o) {
         gREALinstance = nullptr;

@@ -3,6 +3,7 @@
 #include "bundle.h"
 #include "debug.h"
 #include "host.h"
+#include "newest_first.h"
 
 #include <cstdio>
 #include <cstring>
@@ -103,10 +104,7 @@ IOReturn DispatcherToRunLoop(IOFireWireAVCLibUnitInterface **unit, CFRunLoopRef 
 void AVC_Constructor(REALobject obj) {
     AVCData *d = AVC_Data(obj);
     d->owner = obj;
-    d->older = gAVCdataFirst;
-    if (gAVCdataFirst) gAVCdataFirst->newer = d;
-    gAVCdataFirst = d;
-    if (!gAVCdataLast) gAVCdataLast = d;
+    avc::pushNewest(d, gAVCdataFirst, gAVCdataLast);
 }
 
 void AVC_Destructor(REALobject obj) {
@@ -122,10 +120,7 @@ void AVC_Destructor(REALobject obj) {
     if (d->bundle) CFRelease(d->bundle);
     d->bundleURL = nullptr;
     d->bundle = nullptr;
-    if (d->newer) d->newer->older = d->older;
-    else gAVCdataFirst = d->older;
-    if (d->older) d->older->newer = d->newer;
-    else gAVCdataLast = d->newer;
+    avc::unlinkRecord(d, gAVCdataFirst, gAVCdataLast);
 }
 
 // ---- constructors ------------------------------------------------------------------
