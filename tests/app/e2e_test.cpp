@@ -6,6 +6,7 @@
 #include "capturewindow/capturewindow.h"
 #include "capturewindow/framefiles.h"
 #include "controlwindow/controlwindow.h"
+#include "run_until.h"
 
 #include <deck9pin/deck9pin.h>
 #include <fw/FWSim.h>
@@ -34,6 +35,7 @@
 #include <iterator>
 
 using namespace tavrin;
+using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 namespace {
@@ -297,7 +299,7 @@ TEST_F(Tavrin, TimedCaptureEndsInNumberedTiffFiles) {
     rb::op::selectRow("controlwindow", "filecreator", 1);
     startCapture(out.string());
     EXPECT_EQ(palette().capturebutton->caption(), "Stop Capture");
-    for (int i = 0; i < 60 && palette().mymessage->text() != "Done"; ++i) rb::op::runFor(100);
+    runUntil([&] { return palette().mymessage->text() == "Done"; }, 6s);
     EXPECT_EQ(palette().mymessage->text(), "Done");
     EXPECT_EQ(palette().capturebutton->caption(), "Start Capture");
     for (const char *name : {"clip000.tif", "clip001.tif"}) {
@@ -330,7 +332,7 @@ TEST_F(Tavrin, StopBeforeTheFirstGrabWritesNothingAndStopsTheDeck) {
     startCapture(out.string());
     rb::op::runFor(200);
     rb::op::click("controlwindow", "capturebutton");  // Stop Capture
-    for (int i = 0; i < 30 && palette().mymessage->text() != "Done"; ++i) rb::op::runFor(100);
+    runUntil([&] { return palette().mymessage->text() == "Done"; }, 3s);
     EXPECT_EQ(palette().mymessage->text(), "Done");
     EXPECT_TRUE(fs::is_empty(out));
     auto lines = deck.drain();
@@ -345,7 +347,7 @@ TEST_F(Tavrin, UnwritableFolderLosesNoOtherFrameAndSaysSo) {
     rb::op::type("controlwindow", "framecount", "1");
     startCapture(out.string());
     fs::remove_all(out);  // the folder goes away during the run
-    for (int i = 0; i < 60 && palette().capturebutton->caption() != "Start Capture"; ++i) rb::op::runFor(100);
+    runUntil([&] { return palette().capturebutton->caption() == "Start Capture"; }, 6s);
     EXPECT_EQ(palette().capturebutton->caption(), "Start Capture");
     EXPECT_EQ(palette().mymessage->text(), "2 frames could not be saved");
 }
@@ -480,11 +482,11 @@ TEST_F(Tavrin, GrabsComeOneIntervalApartOnTheTickClock) {
         int before = palette().counter;
         setTicks(t);
         rb::op::runFor(4);
-        for (int i = 0; i < 50 && palette().counter == before && (t % 60) == 0; ++i) rb::op::runFor(2);
+        if (t % 60 == 0) runUntil([&] { return palette().counter != before; }, 100ms);
         if (palette().counter != before) grabbedAt.push_back(t);
     }
     EXPECT_EQ(grabbedAt, (std::vector<int64_t>{60, 120, 180, 240}));
-    for (int i = 0; i < 50 && palette().mymessage->text() != "Done"; ++i) rb::op::runFor(20);
+    runUntil([&] { return palette().mymessage->text() == "Done"; }, 1s);
     EXPECT_EQ(palette().ProgressBar1->maximum(), 100);
     EXPECT_EQ(palette().mymessage->text(), "Done");
     for (const char *n : {"000", "001", "002", "003"}) EXPECT_TRUE(fs::exists(out / (std::string(n) + ".tif"))) << n;
@@ -505,12 +507,12 @@ TEST_F(Tavrin, StopAfterTwoGrabsSavesThoseTwo) {
     rb::op::runFor(50);
     for (int64_t t : {60, 120}) {
         setTicks(t);
-        for (int i = 0; i < 100 && palette().counter < t / 60; ++i) rb::op::runFor(2);
+        runUntil([&] { return palette().counter >= t / 60; }, 200ms);
     }
     ASSERT_EQ(palette().counter, 2);
     rb::op::click("controlwindow", "capturebutton");  // Stop Capture
     EXPECT_FALSE(palette().capturebutton->enabled());
-    for (int i = 0; i < 100 && palette().mymessage->text() != "Done"; ++i) rb::op::runFor(20);
+    runUntil([&] { return palette().mymessage->text() == "Done"; }, 2s);
     EXPECT_EQ(palette().mymessage->text(), "Done");
     EXPECT_TRUE(fs::exists(out / "t000.tif"));
     EXPECT_TRUE(fs::exists(out / "t001.tif"));
@@ -533,7 +535,7 @@ TEST_F(Tavrin, StaleFramesOfAnEarlierRunAreNotSavedAgain) {
     startCapture(out.string());
     rb::op::runFor(100);
     rb::op::click("controlwindow", "capturebutton");
-    for (int i = 0; i < 50 && palette().mymessage->text() != "Done"; ++i) rb::op::runFor(20);
+    runUntil([&] { return palette().mymessage->text() == "Done"; }, 1s);
     EXPECT_TRUE(fs::is_empty(out));
 }
 
@@ -548,7 +550,7 @@ TEST_F(Tavrin, GrabNowDuringARunKeepsTheRunsFrames) {
     rb::op::runFor(50);
     for (int64_t t : {60, 120, 180}) {
         setTicks(t);
-        for (int i = 0; i < 100 && palette().counter < t / 60; ++i) rb::op::runFor(2);
+        runUntil([&] { return palette().counter >= t / 60; }, 200ms);
     }
     ASSERT_EQ(palette().counter, 3);
     const StillFrame *second = main().frame(1);
@@ -560,7 +562,7 @@ TEST_F(Tavrin, GrabNowDuringARunKeepsTheRunsFrames) {
     EXPECT_TRUE(fs::exists(gDir / "out" / "during-still"));
     // Lowering the count and stopping keeps what was grabbed.
     rb::op::type("controlwindow", "framecount", "0");
-    for (int i = 0; i < 100 && palette().mymessage->text() != "Done"; ++i) rb::op::runFor(20);
+    runUntil([&] { return palette().mymessage->text() == "Done"; }, 2s);
     for (const char *n : {"000", "001", "002"}) EXPECT_TRUE(fs::exists(out / (std::string(n) + ".tif"))) << n;
     rb::setClock(nullptr);
 }
@@ -574,13 +576,13 @@ TEST_F(Tavrin, APrefixWithASlashStaysInTheChosenFolder) {
     rb::op::type("controlwindow", "framecount", "0");
     rb::op::type("controlwindow", "nameprefix", "../escape");
     startCapture(out.string());
-    for (int i = 0; i < 100 && palette().capturebutton->caption() != "Start Capture"; ++i) rb::op::runFor(20);
+    runUntil([&] { return palette().capturebutton->caption() == "Start Capture"; }, 2s);
     EXPECT_FALSE(fs::exists(gDir / "out" / "escape000.tif"));
     EXPECT_TRUE(fs::exists(out / "..:escape000.tif"));
     EXPECT_EQ(palette().mymessage->text(), "Done");
     rb::op::type("controlwindow", "nameprefix", "a/b");
     startCapture(out.string());
-    for (int i = 0; i < 100 && palette().capturebutton->caption() != "Start Capture"; ++i) rb::op::runFor(20);
+    runUntil([&] { return palette().capturebutton->caption() == "Start Capture"; }, 2s);
     EXPECT_TRUE(fs::exists(out / "a:b000.tif"));
     EXPECT_FALSE(fs::exists(out / "a"));
 }
@@ -602,7 +604,7 @@ TEST_F(Tavrin, KeysAndTheCaptureThreadTogetherSendWholeCommands) {
     ASSERT_TRUE(app().shortcutsactive);
     rb::op::keyDown(rb::KeyK);
     rb::op::click("controlwindow", "capturebutton");
-    for (int i = 0; i < 60 && palette().mymessage->text() != "Done"; ++i) rb::op::runFor(50);
+    runUntil([&] { return palette().mymessage->text() == "Done"; }, 3s);
     rb::op::keyUp(rb::KeyK);
     auto lines = deck.drain();
     EXPECT_GT(lines.size(), 20u);
@@ -708,17 +710,17 @@ TEST_F(Tavrin, FireWireCaptureSurvivesBusResetAndReplug) {
     startCapture(out.string());
     rb::op::runFor(50);
     setTicks(60);
-    for (int i = 0; i < 100 && palette().counter < 1; ++i) rb::op::runFor(2);
+    runUntil([&] { return palette().counter >= 1; }, 200ms);
     fwsim_bus_reset();
     rb::op::runFor(50);
     fwsim_remove_unit(fwsim_unit_id(0));  // unplugged
     rb::op::runFor(50);
     setTicks(120);
-    for (int i = 0; i < 100 && palette().counter < 2; ++i) rb::op::runFor(2);
+    runUntil([&] { return palette().counter >= 2; }, 200ms);
     fwsim_add_default_unit();  // plugged in again
     rb::op::runFor(50);
     setTicks(180);
-    for (int i = 0; i < 200 && palette().mymessage->text() != "Done"; ++i) rb::op::runFor(10);
+    runUntil([&] { return palette().mymessage->text() == "Done"; }, 2s);
     EXPECT_EQ(palette().mymessage->text(), "Done");
     for (const char *n : {"000", "001", "002"}) EXPECT_TRUE(fs::exists(out / (std::string(n) + ".tif"))) << n;
     rb::setClock(nullptr);
@@ -728,7 +730,7 @@ namespace {
 
 // Waits (on the real clock) until the capture palette is idle again.
 void waitForIdle(controlwindow &pal, int seconds) {
-    for (int i = 0; i < seconds * 50 && pal.capturebutton->caption() != "Start Capture"; ++i) rb::op::runFor(20);
+    runUntil([&] { return pal.capturebutton->caption() == "Start Capture"; }, std::chrono::seconds(seconds));
 }
 
 size_t filesIn(const fs::path &dir) { return size_t(std::distance(fs::directory_iterator(dir), {})); }
@@ -813,7 +815,7 @@ TEST_F(Tavrin, AFrameThatCannotBeGrabbedIsMissingNotSaved) {
     for (int64_t t = 60; t <= 41 * 60 && grabbing(); t += 60) {
         int before = palette().counter;
         setTicks(t);
-        for (int i = 0; i < 50 && palette().counter == before && grabbing(); ++i) rb::op::runFor(2);
+        runUntil([&] { return palette().counter != before || !grabbing(); }, 100ms);
     }
     // The save pass has the memory back before its first file.
     setrlimit(RLIMIT_AS, &old);

@@ -5,6 +5,7 @@
 #include "application/startup.h"
 #include "menu/menu.h"
 #include "update/updatewindow.h"
+#include "run_until.h"
 
 #include <rb/operator.h>
 
@@ -24,6 +25,7 @@
 #include <thread>
 
 using namespace tavrin;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -77,7 +79,7 @@ private:
     void send(int c, const std::string &s) { (void)!write(c, s.data(), s.size()); }
     void answer(int c) {
         if (mode == Silent) {
-            for (int i = 0; i < 300 && !stop_; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            waitUntil([this] { return stop_.load(); }, std::chrono::seconds(3));
             return;
         }
         std::string head = "HTTP/1.1 " + std::to_string(status) + " X\r\nConnection: close\r\n";
@@ -126,9 +128,6 @@ protected:
     updateWindow *check() {
         rb::op::chooseMenu("HelpCheckforUpdates");
         return static_cast<updateWindow *>(app().pUpdateWindow.get());
-    }
-    void waitFor(const std::function<bool()> &done, int ms = 3000) {
-        for (int i = 0; i < ms / 10 && !done(); ++i) rb::op::runFor(10);
     }
     VersionServer server;
 };
@@ -206,7 +205,7 @@ TEST_F(Updates, EqualBodyIsTheMostRecentVersion) {
     // The page never arrives inside the call that starts the request.
     EXPECT_EQ(w->status->text(), "Checking for updates...");
     EXPECT_TRUE(w->status->visible());
-    waitFor([&] { return !w->resultmsg->text().empty(); });
+    runUntil([&] { return !w->resultmsg->text().empty(); }, 3s);
     EXPECT_EQ(server.lastPath, "/vq1.html");
     EXPECT_EQ(w->resultmsg->text(), "You have the most recent version.");
     EXPECT_FALSE(w->updateButton->visible());
@@ -218,7 +217,7 @@ TEST_F(Updates, EqualBodyIsTheMostRecentVersion) {
 TEST_F(Updates, VersionWithALineEndIsAnUpdateAndUpdateOpensTheDownloadPage) {
     server.body = app().longVersion + "\n";
     updateWindow *w = check();
-    waitFor([&] { return !w->resultmsg->text().empty(); });
+    runUntil([&] { return !w->resultmsg->text().empty(); }, 3s);
     EXPECT_EQ(w->resultmsg->text().substr(0, 32), "There is a new update available.");
     EXPECT_TRUE(w->updateButton->visible());
     rb::op::click("updateWindow", "updateButton");
@@ -232,7 +231,7 @@ TEST_F(Updates, ChunkedAndDrippingBodies) {
         server.mode = mode;
         server.body = "9.9";
         updateWindow *w = check();
-        waitFor([&] { return !w->resultmsg->text().empty(); });
+        runUntil([&] { return !w->resultmsg->text().empty(); }, 3s);
         EXPECT_EQ(w->curVersion->text(), "9.9");
         EXPECT_TRUE(w->updateButton->visible());
     }
@@ -242,7 +241,7 @@ TEST_F(Updates, ErrorStatusIsNotAVersion) {
     server.status = 404;
     server.body = "not found";
     updateWindow *w = check();
-    waitFor([&] { return server.requests > 0; });
+    runUntil([&] { return server.requests > 0; }, 3s);
     rb::op::runFor(300);
     EXPECT_EQ(w->resultmsg->text(), "");
     EXPECT_TRUE(w->status->visible());
@@ -268,7 +267,7 @@ TEST_F(Updates, TwoChecksInARowAndAPageAfterItsWindowClosed) {
     updateWindow *first = check();
     updateWindow *second = check();
     EXPECT_EQ(app().pUpdateWindow.get(), second);
-    waitFor([&] { return !second->resultmsg->text().empty(); });
+    runUntil([&] { return !second->resultmsg->text().empty(); }, 3s);
     EXPECT_EQ(second->curVersion->text(), "2.0");
     // Closing a window drops its request: nothing arrives in a closed window.
     server.mode = VersionServer::Drip;

@@ -1,3 +1,5 @@
+#include "wait_until.h"
+
 #include <rb/showurl.h>
 
 #include <gtest/gtest.h>
@@ -9,7 +11,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -51,13 +52,15 @@ TEST(ShowURL, SpawnsOpenerWithTheURLAsOneArgumentAndNoShell) {
     setenv("PATH", oldPath.c_str(), 1);
 
     std::string got;
-    for (int i = 0; i < 500 && got.empty(); ++i) {
-        std::ifstream f(out);
-        std::stringstream ss;
-        ss << f.rdbuf();
-        got = ss.str();
-        if (got.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    waitUntil(
+        [&] {
+            std::ifstream f(out);
+            std::stringstream ss;
+            ss << f.rdbuf();
+            got = ss.str();
+            return !got.empty();
+        },
+        std::chrono::seconds(5));
     EXPECT_EQ(got, "1\n" + url + "\n");
     EXPECT_NE(access((dir + "/pwned").c_str(), F_OK), 0);
     EXPECT_NE(access((dir + "/pwned2").c_str(), F_OK), 0);

@@ -1,5 +1,6 @@
 // Timers, threads and the application object by resolver name, and the
 // handlers plug-ins install on single objects.
+#include "run_until.h"
 #include "service.h"
 
 #include <rb/exception.h>
@@ -16,6 +17,7 @@
 #include <vector>
 
 using namespace rb;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -124,7 +126,7 @@ TEST(ThreadMembers, StatePriorityAndRunByName) {
     service<IntSet>("ThreadSetPriority")(th.get(), 0, 7);
     EXPECT_EQ(service<IntGet>("ThreadGetPriority")(th.get(), 0), 7);
     service<void(REALobject)>("threadRun")(th.get());
-    for (int i = 0; i < 100 && threadState(th.get()) != ThreadState::Done; ++i) runFor(5);
+    runUntil([&] { return threadState(th.get()) == ThreadState::Done; }, 500ms);
     EXPECT_EQ(service<IntGet>("ThreadGetState")(th.get(), 0), int32_t(ThreadState::Done));
     EXPECT_EQ(gSeen, (std::vector<std::string>{"current", "found"}));
     EXPECT_EQ(service<REALobject(REALobject)>("REALGetCurrentThread")(nullptr), nullptr);  // main thread
@@ -140,7 +142,7 @@ TEST(ThreadMembers, RunHandlerOfTheObjectComesFirst) {
     service<Install>("RuntimeInstallInstanceEventHandler")(th.get(), run.get(), reinterpret_cast<void (*)()>(&ownHandler));
     gSeen.clear();
     startThread(th.get());
-    for (int i = 0; i < 100 && threadState(th.get()) != ThreadState::Done; ++i) runFor(5);
+    runUntil([&] { return threadState(th.get()) == ThreadState::Done; }, 500ms);
     EXPECT_EQ(gSeen, std::vector<std::string>{"own"});
     EXPECT_FALSE(body);
 }
