@@ -1,5 +1,6 @@
 // The graphics plug-in loaded into a stand-in host: registration records,
 // the exporter class, the global functions and the faults they guard against.
+#include "binding/entrypoints.h"
 #include "fake_host.h"
 #include "fingerprint.h"
 
@@ -93,63 +94,14 @@ protected:
     void SetUp() override { reset(); }
 };
 
-const std::vector<std::string> kExporterTexts = {
-    "QTGraphicsExporterPlyx.__init",
-    "QTGraphicsExporterPlyx.__exit",
-    "QTGraphicsExporterPlyx.MetaData as object",
-    "QTGraphicsExporterPlyx.MetaDataString as string",
-    "QTGraphicsExporterPlyx.Settings as string",
-    "QTGraphicsExporterPlyx.ColorSyncProfileData as string",
-    "QTGraphicsExporterPlyx.SetThumbnail(enabled as boolean, maxwidth as integer, maxheight as integer)",
-    "QTGraphicsExporterPlyx.SetResolution(h as double, v as double)",
-    "QTGraphicsExporterPlyx.SettingsAsText as string",
-    "QTGraphicsExporterPlyx.CanRequestSettings as boolean",
-    "QTGraphicsExporterPlyx.RequestSettings as boolean",
-    "QTGraphicsExporterPlyx.GetDefaultFileNameExtension as string",
-    "QTGraphicsExporterPlyx.GetDefaultMacType as string",
-    "QTGraphicsExporterPlyx.GetDefaultMacCreator as string",
-    "QTGraphicsExporterPlyx.GetOutputMacType as string",
-    "QTGraphicsExporterPlyx.GetOutputMacCreator as string",
-    "QTGraphicsExporterPlyx.Export as integer",
-    "QTGraphicsExporterPlyx.ExportToString as string",
-    "QTGraphicsExporterPlyx.CodecList as string",
-    "QTGraphicsExporterPlyx.Close",
-    "QTGraphicsExporterPlyx.CanThumbnail as boolean",
-    "QTGraphicsExporterPlyx.CanExif as boolean",
-    "QTGraphicsExporterPlyx.SetInputGraphicsImporter(input as QTGraphicsImporterPlyx)",
-    "QTGraphicsExporterPlyx.OpenExporter(type as string)",
-    "QTGraphicsExporterPlyx.SetOutputFileTypeAndCreator(type as string, creator as string)",
-    "QTGraphicsExporterPlyx.MetaData as object.Set",
-    "QTGraphicsExporterPlyx.MetaDataString as string.Set",
-    "QTGraphicsExporterPlyx.Settings as string.Set",
-    "QTGraphicsExporterPlyx.ColorSyncProfileData as string.Set",
-    "QTGraphicsExporterPlyx.ThumbnailEnabled.Get",
-    "QTGraphicsExporterPlyx.ThumbnailMaxWidth.Get",
-    "QTGraphicsExporterPlyx.ThumbnailMaxHeight.Get",
-    "QTGraphicsExporterPlyx.ExifEnabled.Get",
-    "QTGraphicsExporterPlyx.ExifEnabled.Set",
-    "QTGraphicsExporterPlyx.OutputFile.Get",
-    "QTGraphicsExporterPlyx.OutputFile.Set",
-    "QTGraphicsExporterPlyx.Depth.Get",
-    "QTGraphicsExporterPlyx.Depth.Set",
-    "QTGraphicsExporterPlyx.HorizontalResolution.Get",
-    "QTGraphicsExporterPlyx.VerticalResolution.Get",
-    "QTGraphicsExporterPlyx.CompressionQuality.Get",
-    "QTGraphicsExporterPlyx.CompressionQuality.Set",
-    "QTGraphicsExporterPlyx.CompressionMethod.Get",
-    "QTGraphicsExporterPlyx.CompressionMethod.Set",
-    "QTGraphicsExporterPlyx.DontRecompress.Get",
-    "QTGraphicsExporterPlyx.DontRecompress.Set",
-    "QTGraphicsExporterPlyx.InterlaceStyle.Get",
-    "QTGraphicsExporterPlyx.InterlaceStyle.Set",
-    "QTGraphicsExporterPlyx.TargetDataSize.Get",
-    "QTGraphicsExporterPlyx.TargetDataSize.Set",
-    "QTGraphicsExporterPlyx.InputPicture.Get",
-    "QTGraphicsExporterPlyx.InputPicture.Set",
-    "QTGraphicsExporterPlyx.InputGWorldHandle.Get",
-    "QTGraphicsExporterPlyx.InputGWorldHandle.Set",
-    "QTGraphicsExporterPlyx.Progress.Set",
-};
+// The binding texts of one class in the application's list, in its order.
+std::vector<std::string> listedTexts(const std::string &cls) {
+    std::vector<std::string> texts;
+    for (std::string_view text : tavrin::detail::kTexts)
+        if (text.substr(0, cls.size() + 1) == cls + ".") texts.emplace_back(text);
+    return texts;
+}
+
 
 }  // namespace
 
@@ -165,7 +117,7 @@ TEST_F(PluginTest, RegistersRecordsWithTheBindingTexts) {
     EXPECT_EQ(ex->methodCount, 23u);
     EXPECT_EQ(ex->eventCount, 3u);
     EXPECT_STREQ(ex->events[1].declaration, "ProgressUpdatePercent(percent as double) as boolean");
-    EXPECT_EQ(bindingTexts(ex, false), kExporterTexts);
+    EXPECT_EQ(bindingTexts(ex, false), listedTexts(kEx));
     EXPECT_EQ(bindingTexts(ex, false).size(), 55u);
     // Direct-access fields at their fixed places.
     EXPECT_EQ(pl.property(kEx, "Progress")->param, 0);
@@ -186,16 +138,6 @@ TEST_F(PluginTest, RegistersRecordsWithTheBindingTexts) {
                            "PictureToFileStringPlyx(p as picture, compressor as string, quality as integer) as string"}));
 }
 
-// The binding texts of one group of the application's list, in its order.
-std::vector<std::string> listedTexts(const std::string &group) {
-    std::ifstream defs(BINDING_DEFS);
-    std::vector<std::string> texts;
-    std::string line, prefix = "TEXT(" + group + ", \"";
-    while (std::getline(defs, line))
-        if (line.rfind(prefix, 0) == 0) texts.push_back(line.substr(prefix.size(), line.rfind('"') - prefix.size()));
-    return texts;
-}
-
 TEST_F(PluginTest, ImporterClassesRegisterInOrderWithTheApplicationsTexts) {
     Plugin pl;
     ASSERT_TRUE(pl.ok);
@@ -211,16 +153,16 @@ TEST_F(PluginTest, ImporterClassesRegisterInOrderWithTheApplicationsTexts) {
     EXPECT_EQ(pl.property("QTGraphicsImporterPlyx", "Progress")->param, 0);
     EXPECT_EQ(pl.property("QTGraphicsImporterPlyx", "Handle")->param, 4);
     EXPECT_EQ(pl.property("QTGraphicsImporterPlyx", "Lasterror")->param, 8);
-    EXPECT_EQ(bindingTexts(im, false), listedTexts("importer"));
+    EXPECT_EQ(bindingTexts(im, false), listedTexts("QTGraphicsImporterPlyx"));
     REALclassDefinition *mx = pl.cls("QTGraphicsImporterMatrixPlyx");
     ASSERT_NE(mx, nullptr);
     EXPECT_EQ(mx->dataSize, 36u) << "nine 32-bit values";
     EXPECT_EQ(mx->constructor, nullptr);
-    EXPECT_EQ(bindingTexts(mx, false), listedTexts("matrix"));
+    EXPECT_EQ(bindingTexts(mx, false), listedTexts("QTGraphicsImporterMatrixPlyx"));
     REALclassDefinition *id = pl.cls("QTGraphicsImporterImageDescriptionPlyx");
     ASSERT_NE(id, nullptr);
     EXPECT_EQ(id->propertyCount, 14u);
-    EXPECT_EQ(bindingTexts(id, false), listedTexts("imagedescription"));
+    EXPECT_EQ(bindingTexts(id, false), listedTexts("QTGraphicsImporterImageDescriptionPlyx"));
     // Strings are pointers here: their slots are pointer-sized, in the documented order.
     auto at = [&](const char *name) { return pl.property("QTGraphicsImporterImageDescriptionPlyx", name)->param; };
     EXPECT_EQ(at("CodecType"), 0);
@@ -240,7 +182,7 @@ TEST_F(PluginTest, OldHostsGetShortMethodRecords) {
         ASSERT_TRUE(pl.ok);
         REALclassDefinition *ex = pl.cls(kEx);
         ASSERT_TRUE(host().shortRecords[0]);
-        EXPECT_EQ(bindingTexts(ex, true), kExporterTexts);
+        EXPECT_EQ(bindingTexts(ex, true), listedTexts(kEx));
         auto *m = reinterpret_cast<const REALmethodDefinitionShort *>(host().extensions[0]->methods);
         EXPECT_STREQ(m[0].declaration, "GetPicturePlyx(Name as string, MimeType as string) as Picture");
     }
