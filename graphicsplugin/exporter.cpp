@@ -411,12 +411,7 @@ void SetOutputFileTypeAndCreator(REALobject obj, REALstring type, REALstring cre
 // The component's metadata in new user data, or 0.
 UserData readMetaData(REALobject obj) {
     MEMBER(nullptr);
-    UserData ud = nullptr;
-    d->lastError = NewUserData(&ud);
-    if (d->lastError == 0) d->lastError = GraphicsExportGetMetaData(ci, ud);
-    if (d->lastError == 0) return ud;
-    DisposeUserData(ud);
-    return nullptr;
+    return readComponentMetaData(ci, GraphicsExportGetMetaData, &d->lastError);
 }
 
 REALobject GetMetaData(REALobject obj) {

@@ -427,13 +427,7 @@ void SaveAsImage(REALobject obj, REALfolderItem file) {
 
 UserData readMetaData(REALobject obj) {
     MEMBER(nullptr);
-    UserData ud = nullptr;
-    d->lastError = NewUserData(&ud);
-    if (d->lastError != 0) return nullptr;
-    d->lastError = GraphicsImportGetMetaData(ci, ud);
-    if (d->lastError == 0) return ud;
-    DisposeUserData(ud);
-    return nullptr;
+    return readComponentMetaData(ci, GraphicsImportGetMetaData, &d->lastError);
 }
 REALobject MetaData(REALobject obj) {
     UserData ud = readMetaData(obj);
