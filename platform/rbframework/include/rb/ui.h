@@ -210,8 +210,9 @@ public:
     // of the window's own.
     REALobject handle();
 
-    // The video surface: pixels a grabber drew into the window (0x00RRGGBB,
-    // row-major, area.width x area.height).
+    // The video surface: pixels a grabber drew into the window through the
+    // host service "PaintWindowSurface" (0x00RRGGBB, row-major,
+    // area.width x area.height).
     struct Surface {
         Rect area;
         std::vector<uint32_t> pixels;
