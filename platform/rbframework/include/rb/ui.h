@@ -15,6 +15,7 @@
 #pragma once
 
 #include <rb/plugin.h>
+#include <rb/showurl.h>
 
 #include <cstdint>
 #include <functional>
@@ -398,9 +399,8 @@ std::shared_ptr<FolderItem> saveFileDialog(const std::string &title, const std::
                                            const std::string &suggestedName = {});
 std::shared_ptr<FolderItem> selectFolderDialog(const std::string &actionCaption);
 
-// Opens a URL (or a file path) with the desktop's opener; headless runs only
-// record it.
-void showURL(const std::string &url);
+// showURL (rb/showurl.h) opens a URL with the desktop's opener; while the
+// backend is headless it only records the URL (op::opened).
 
 // ---- backend ----------------------------------------------------------------------
 
