@@ -1,8 +1,7 @@
 // The grabber plug-in loaded by the real host runtime: the member table
 // binds through the host's entry-point lookup, and the members the
-// application calls work through it. Parts that need host services other
-// helpers provide (pictures, folder items, window surfaces, string bytes)
-// are skipped while the host lacks them.
+// application calls work through it (settings texts, pictures, painting a
+// window's video surface).
 #include <rb/entrypoints.h>
 #include <rb/host.h>
 #include <rb/object.h>
@@ -92,17 +91,7 @@ TEST_F(RealHost, VideoSizesAndNoSignal) {
     EXPECT_FALSE(rb::getProp<rb::ObjRef>(entry("QTGrabberPlyx.CurrentVideoSize.Get"), dark.get()));
 }
 
-// Until the host answers "REALGetStringContents" (a string's bytes and
-// length), a stand-in over the host's own strings.
-extern "C" const char *standInStringContents(REALstring s, size_t *n) {
-    *n = s ? s->bytes.size() : 0;
-    return s ? s->bytes.data() : nullptr;
-}
-
 TEST_F(RealHost, SettingsRoundTrip) {
-    // (The plug-in first asks for the service when a text is set, below.)
-    if (!rb::resolve("REALGetStringContents"))
-        rb::registerService("REALGetStringContents", reinterpret_cast<void *>(standInStringContents));
     rb::ObjRef a = startGrabber(), b = startGrabber();
     rb::call(entry("QTGrabberPlyx.AskVideoSettings"), a.get());
     rb::String text = rb::getProp<rb::String>(entry("QTGrabberPlyx.Settings.Get"), a.get());
@@ -111,7 +100,6 @@ TEST_F(RealHost, SettingsRoundTrip) {
 }
 
 TEST_F(RealHost, GrabPictureMakesAHostPicture) {
-    if (!rb::resolve("REALBuildPictureFromPicHandle")) GTEST_SKIP() << "host has no REALBuildPictureFromPicHandle";
     rb::ObjRef g = startGrabber();
     rb::ObjRef r = rb::getProp<rb::ObjRef>(entry("QTGrabberPlyx.SourceVideoRect.Get"), g.get());
     rb::ObjRef pic = rb::call<rb::ObjRef>(entry("QTGrabberPlyx.GrabPicture(rect as object) as picture"), g.get(), r);
