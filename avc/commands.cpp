@@ -1,5 +1,6 @@
-// Deck commands to the tape subunit (subunit byte 0x20), transport state and
-// time-code queries and setters, the idle timer.
+// The deck-control members of `AVC`: transport commands to the tape
+// subunit, the transport-state and time-code queries, the time setters and
+// the idle timer.
 #include "commands.h"
 
 #include "debug.h"
@@ -8,35 +9,40 @@
 #include "unit.h"
 #include "xstring.h"
 
+#include <fw/AVCFrame.h>
+
 #include <cstdio>
 #include <cstring>
 
+using namespace avcframe;
+
 namespace {
 
-// Fills bytes 0 to 7 of the frame (bytes past the length are 0xFF).
+// Fills bytes 0 to 7 of a frame to the tape subunit (bytes past the length
+// carry nothing).
 void frame(AVCData *d, uint8_t type, uint8_t opcode, uint8_t operand, uint32_t length, const uint8_t *rest = nullptr) {
-    uint8_t f[8] = {type, 0x20, opcode, operand, 0xFF, 0xFF, 0xFF, 0xFF};
+    uint8_t f[8] = {type, subunit::kTape, opcode, operand, kNone, kNone, kNone, kNone};
     if (rest) std::memcpy(f + 4, rest, 4);
-    std::memset(d->command, 0xFF, sizeof d->command);
+    std::memset(d->command, kNone, sizeof d->command);
     std::memcpy(d->command, f, sizeof f);
     d->commandLength = length;
 }
 
 void transport(REALobject obj, uint8_t opcode, uint8_t operand) {
     AVCData *d = AVC_Data(obj);
-    frame(d, 0x00, opcode, operand, 4);
+    frame(d, ctype::kControl, opcode, operand, 4);
     AVC_Send2Device(obj, 4);
 }
 
 // The speed operand: base + s for s in -7..7 (s the low byte, signed), else base.
 uint8_t speedOperand(uint8_t base, RBInteger speed) {
     int s = int8_t(uint8_t(speed & 0xFF));
-    return uint8_t(s >= -7 && s <= 7 ? base + s : base);
+    return uint8_t(s >= -play::kMaxSpeedStep && s <= play::kMaxSpeedStep ? base + s : base);
 }
 
 bool transportState(REALobject obj, uint8_t mode, uint8_t AVCData::*stateByte, uint8_t match1, uint8_t match2) {
     AVCData *d = AVC_Data(obj);
-    frame(d, 0x01, 0xD0, 0x7F, 4);
+    frame(d, ctype::kStatus, tapeop::kTransportState, operand::kTransportQuery, 4);
     bool ok = AVC_Send2Device(obj, 4, 4);
     if (!ok || d->response[2] != mode) {
         d->*stateByte = 0;
@@ -50,7 +56,7 @@ bool transportState(REALobject obj, uint8_t mode, uint8_t AVCData::*stateByte, u
 // string when the exchange failed, came back short or byte 0 is 0.
 REALstring timeQuery(REALobject obj, uint8_t type, uint8_t opcode) {
     AVCData *d = AVC_Data(obj);
-    frame(d, type, opcode, 0x71, 8);
+    frame(d, type, opcode, operand::kTimeQuery, 8);
     if (!AVC_Send2Device(obj, 8, 8) || d->response[0] == 0) return nullptr;
     char text[12];
     std::snprintf(text, sizeof text, "%2.2x:%2.2x:%2.2x:%2.2x", d->response[7], d->response[6], d->response[5],
@@ -80,7 +86,7 @@ void timeSetter(REALobject obj, uint8_t type, uint8_t opcode, REALstring text, b
         print("\nff: %2x\n", t[3]);
     }
     const uint8_t rest[4] = {t[3], t[2], t[1], t[0]};
-    frame(d, type, opcode, 0x20, 8, rest);
+    frame(d, type, opcode, operand::kTimeSet, 8, rest);
     AVC_Send2Device(obj, 8);
 }
 
@@ -88,42 +94,68 @@ void timeSetter(REALobject obj, uint8_t type, uint8_t opcode, REALstring text, b
 
 extern "C" {
 
-void AVC_ForwardIndex(REALobject o) { transport(o, 0x55, 0x04); }
-void AVC_BackwardIndex(REALobject o) { transport(o, 0x56, 0x04); }
-void AVC_MediumEject(REALobject o) { transport(o, 0xC1, 0x60); }
-void AVC_MediumOpenTray(REALobject o) { transport(o, 0xC1, 0x31); }
-void AVC_MediumCloseTray(REALobject o) { transport(o, 0xC1, 0x32); }
-void AVC_PlayNextFrame(REALobject o) { transport(o, 0xC3, 0x30); }
-void AVC_PlayPreviousFrame(REALobject o) { transport(o, 0xC3, 0x40); }
-void AVC_PlayForward(REALobject o) { transport(o, 0xC3, 0x75); }
-void AVC_PlayReverse(REALobject o) { transport(o, 0xC3, 0x65); }
-void AVC_PlayForwardPause(REALobject o) { transport(o, 0xC3, 0x7D); }
-void AVC_PlayReversePause(REALobject o) { transport(o, 0xC3, 0x6D); }
-void AVC_PlayForwardSpeed(REALobject o, RBInteger speed) { transport(o, 0xC3, speedOperand(0x38, speed)); }
-void AVC_PlayReverseSpeed(REALobject o, RBInteger speed) { transport(o, 0xC3, speedOperand(0x48, speed)); }
-void AVC_RecordRecord(REALobject o) { transport(o, 0xC2, 0x75); }
-void AVC_RecordPause(REALobject o) { transport(o, 0xC2, 0x7D); }
-void AVC_WindHighSpeedRewind(REALobject o) { transport(o, 0xC4, 0x45); }
-void AVC_WindStop(REALobject o) { transport(o, 0xC4, 0x60); }
-void AVC_WindRewind(REALobject o) { transport(o, 0xC4, 0x65); }
-void AVC_WindFastForward(REALobject o) { transport(o, 0xC4, 0x75); }
+void AVC_ForwardIndex(REALobject o) { transport(o, tapeop::kForwardIndex, operand::kIndexOne); }
+void AVC_BackwardIndex(REALobject o) { transport(o, tapeop::kBackwardIndex, operand::kIndexOne); }
+void AVC_MediumEject(REALobject o) { transport(o, tapeop::kLoadMedium, load::kEject); }
+void AVC_MediumOpenTray(REALobject o) { transport(o, tapeop::kLoadMedium, load::kOpenTray); }
+void AVC_MediumCloseTray(REALobject o) { transport(o, tapeop::kLoadMedium, load::kCloseTray); }
+void AVC_PlayNextFrame(REALobject o) { transport(o, tapeop::kPlay, play::kNextFrame); }
+void AVC_PlayPreviousFrame(REALobject o) { transport(o, tapeop::kPlay, play::kPreviousFrame); }
+void AVC_PlayForward(REALobject o) { transport(o, tapeop::kPlay, play::kForward); }
+void AVC_PlayReverse(REALobject o) { transport(o, tapeop::kPlay, play::kReverse); }
+void AVC_PlayForwardPause(REALobject o) { transport(o, tapeop::kPlay, play::kForwardPause); }
+void AVC_PlayReversePause(REALobject o) { transport(o, tapeop::kPlay, play::kReversePause); }
+void AVC_PlayForwardSpeed(REALobject o, RBInteger speed) {
+    transport(o, tapeop::kPlay, speedOperand(play::kForwardX1, speed));
+}
+void AVC_PlayReverseSpeed(REALobject o, RBInteger speed) {
+    transport(o, tapeop::kPlay, speedOperand(play::kReverseX1, speed));
+}
+void AVC_RecordRecord(REALobject o) { transport(o, tapeop::kRecord, record::kRecord); }
+void AVC_RecordPause(REALobject o) { transport(o, tapeop::kRecord, record::kPause); }
+void AVC_WindHighSpeedRewind(REALobject o) { transport(o, tapeop::kWind, wind::kHighSpeedRewind); }
+void AVC_WindStop(REALobject o) { transport(o, tapeop::kWind, wind::kStop); }
+void AVC_WindRewind(REALobject o) { transport(o, tapeop::kWind, wind::kRewind); }
+void AVC_WindFastForward(REALobject o) { transport(o, tapeop::kWind, wind::kFastForward); }
 
-RBBoolean AVC_vcr_is_playing(REALobject o, intptr_t) { return transportState(o, 0xC3, &AVCData::PlayState, 0x75, 0x75); }
+// Each state query answers from the transport mode its member watches.
+RBBoolean AVC_vcr_is_playing(REALobject o, intptr_t) {
+    return transportState(o, tapeop::kPlay, &AVCData::PlayState, play::kForward, play::kForward);
+}
 RBBoolean AVC_vcr_is_recording(REALobject o, intptr_t) {
-    return transportState(o, 0xC2, &AVCData::RecordState, 0x75, 0x75);
+    return transportState(o, tapeop::kRecord, &AVCData::RecordState, record::kRecord, record::kRecord);
 }
-RBBoolean AVC_vcr_is_winding(REALobject o, intptr_t) { return transportState(o, 0xC4, &AVCData::WindState, 0x75, 0x65); }
+RBBoolean AVC_vcr_is_winding(REALobject o, intptr_t) {
+    return transportState(o, tapeop::kWind, &AVCData::WindState, wind::kFastForward, wind::kRewind);
+}
+// A loading medium reports the forward operand (0x75) in the load mode.
 RBBoolean AVC_vcr_is_loading_medium(REALobject o, intptr_t) {
-    return transportState(o, 0xC1, &AVCData::LoadState, 0x75, 0x75);
+    return transportState(o, tapeop::kLoadMedium, &AVCData::LoadState, play::kForward, play::kForward);
 }
 
-REALstring AVC_vcr_get_timecode(REALobject o, intptr_t) { return timeQuery(o, 0x01, 0x51); }
-REALstring AVC_vcr_get_timecounter(REALobject o, intptr_t) { return timeQuery(o, 0x01, 0x57); }
-REALstring AVC_vcr_getRecordingDate(REALobject o, intptr_t) { return timeQuery(o, 0x04, 0x53); }
-REALstring AVC_vcr_getRecordingSpeed(REALobject o, intptr_t) { return timeQuery(o, 0x04, 0xDB); }
-REALstring AVC_vcr_getRecordingTime(REALobject o, intptr_t) { return timeQuery(o, 0x04, 0x54); }
-void AVC_vcr_seek_timecode(REALobject o, intptr_t, REALstring text) { timeSetter(o, 0x01, 0x51, text, false); }
-void AVC_vcr_seek_timecounter(REALobject o, intptr_t, REALstring text) { timeSetter(o, 0x04, 0x57, text, true); }
+// The recording date, speed and time are asked as general inquiries.
+REALstring AVC_vcr_get_timecode(REALobject o, intptr_t) { return timeQuery(o, ctype::kStatus, tapeop::kTimeCode); }
+REALstring AVC_vcr_get_timecounter(REALobject o, intptr_t) {
+    return timeQuery(o, ctype::kStatus, tapeop::kRelativeTimeCounter);
+}
+REALstring AVC_vcr_getRecordingDate(REALobject o, intptr_t) {
+    return timeQuery(o, ctype::kGeneralInquiry, tapeop::kRecordingDate);
+}
+REALstring AVC_vcr_getRecordingSpeed(REALobject o, intptr_t) {
+    return timeQuery(o, ctype::kGeneralInquiry, tapeop::kRecordingSpeed);
+}
+REALstring AVC_vcr_getRecordingTime(REALobject o, intptr_t) {
+    return timeQuery(o, ctype::kGeneralInquiry, tapeop::kRecordingTime);
+}
+// The setters keep the command types this plug-in has always sent (STATUS
+// and GENERAL INQUIRY); a deck that takes a search or preset only as CONTROL
+// refuses or merely acknowledges them.
+void AVC_vcr_seek_timecode(REALobject o, intptr_t, REALstring text) {
+    timeSetter(o, ctype::kStatus, tapeop::kTimeCode, text, false);
+}
+void AVC_vcr_seek_timecounter(REALobject o, intptr_t, REALstring text) {
+    timeSetter(o, ctype::kGeneralInquiry, tapeop::kRelativeTimeCounter, text, true);
+}
 
 // ---- idle timer ------------------------------------------------------------------------
 

@@ -1,4 +1,5 @@
-// The deck-control members of `AVC` (host-facing functions).
+// The deck-control members of `AVC` (host-facing functions), the idle timer
+// and the time text parser.
 #pragma once
 
 #include <rb/plugin.h>

@@ -2,8 +2,12 @@
 #include "bundle.h"
 #include "unit.h"
 
+#include <fw/AVCFrame.h>
+
 #include <cstdio>
 #include <string>
+
+using namespace avcframe;
 
 extern "C" {
 
@@ -20,7 +24,7 @@ const char *unitTypeStr[32] = {
 
 void DisplayAVCResponse(const UInt8 *r) {
     std::printf("\nDisplay: AVCResponse\n");
-    std::printf("\tresponse: 0x%02X %s\n", r[0] & 0x0F, responseStr[r[0] & 0x0F]);
+    std::printf("\tresponse: 0x%02X %s\n", r[0] & response::kMask, responseStr[r[0] & response::kMask]);
     std::printf("\tsubunit_type: 0x%02X\n", r[1] >> 3);
     std::printf("\tsubunit_ID: 0x%02X\n", r[1] & 7);
     std::printf("\topcode: 0x%02X\n", r[2]);
@@ -45,23 +49,29 @@ void DisplaySubunitInfo(const UInt8 *r) {
 
 IOReturn SendCommandStatusInquiry(IOFireWireAVCLibUnitInterface **unit, UInt8 opcode) {
     if (!unit) return kIOReturnNotOpen;  // nothing is sent without a unit
-    UInt8 command[8] = {0x01, 0xFF, opcode, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    UInt8 command[8] = {ctype::kStatus, subunit::kUnit, opcode, kNone, kNone, kNone, kNone, kNone};
     UInt8 response[256] = {};
     UInt32 length = sizeof response;
     IOReturn status = (*unit)->AVCCommand(unit, command, sizeof command, response, &length);
     std::printf("\nStatusInquiry result: 0x%08X responseLen: %ld\n", unsigned(status), long(length));
     if (status == 0 && length >= 3) DisplayAVCResponse(response);
-    if (opcode == 0x30) DisplayUnitInfo(response);
-    if (opcode == 0x31) DisplaySubunitInfo(response);
+    if (opcode == unitop::kUnitInfo) DisplayUnitInfo(response);
+    if (opcode == unitop::kSubunitInfo) DisplaySubunitInfo(response);
     return status;
 }
 
-IOReturn SendCommandStatusUnitInfo(IOFireWireAVCLibUnitInterface **u) { return SendCommandStatusInquiry(u, 0x30); }
-IOReturn SendCommandStatusSubunitInfo(IOFireWireAVCLibUnitInterface **u) { return SendCommandStatusInquiry(u, 0x31); }
-IOReturn SendCommandStatusOutputPlugSignalFormat(IOFireWireAVCLibUnitInterface **u) {
-    return SendCommandStatusInquiry(u, 0x18);
+IOReturn SendCommandStatusUnitInfo(IOFireWireAVCLibUnitInterface **u) {
+    return SendCommandStatusInquiry(u, unitop::kUnitInfo);
 }
-IOReturn SendCommandStatusVendorDependent(IOFireWireAVCLibUnitInterface **u) { return SendCommandStatusInquiry(u, 0x00); }
+IOReturn SendCommandStatusSubunitInfo(IOFireWireAVCLibUnitInterface **u) {
+    return SendCommandStatusInquiry(u, unitop::kSubunitInfo);
+}
+IOReturn SendCommandStatusOutputPlugSignalFormat(IOFireWireAVCLibUnitInterface **u) {
+    return SendCommandStatusInquiry(u, unitop::kOutputPlugSignalFormat);
+}
+IOReturn SendCommandStatusVendorDependent(IOFireWireAVCLibUnitInterface **u) {
+    return SendCommandStatusInquiry(u, unitop::kVendorDependent);
+}
 
 }  // extern "C"
 
@@ -131,15 +141,18 @@ extern "C" int TestFunction(int, char **) {
     if (unit) {
         UInt8 response[256] = {};
         UInt32 length = sizeof response;
-        const UInt8 unitInfo[8] = {0x01, 0xFF, 0x30, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+        const UInt8 unitInfo[8] = {ctype::kStatus, subunit::kUnit, unitop::kUnitInfo, kNone, kNone, kNone, kNone, kNone};
         if (exchange(unit, "UNIT INFO", unitInfo, 8, response, &length, true) == 0) DisplayUnitInfo(response);
         // Each later exchange offers the length the previous one received.
-        const UInt8 subunitInfo[8] = {0x01, 0xFF, 0x31, 0x07, 0xFF, 0xFF, 0xFF, 0xFF};
+        // Operand 0x07: page 0, every extension code.
+        const UInt8 subunitInfo[8] = {ctype::kStatus, subunit::kUnit, unitop::kSubunitInfo, 0x07,
+                                      kNone,          kNone,          kNone,                kNone};
         if (exchange(unit, "SUBUNIT INFO", subunitInfo, 8, response, &length, true) == 0) DisplaySubunitInfo(response);
-        const UInt8 play[4] = {0x00, 0x20, 0xC3, 0x75};
-        if (exchange(unit, "PLAY", play, 4, response, &length, false) == 0 && response[0] == 0x09) Wait10Seconds();
-        const UInt8 stop[4] = {0x00, 0x20, 0xC4, 0x60};
-        exchange(unit, "WIND STOP", stop, 4, response, &length, false);
+        const UInt8 playFrame[4] = {ctype::kControl, subunit::kTape, tapeop::kPlay, play::kForward};
+        if (exchange(unit, "PLAY", playFrame, 4, response, &length, false) == 0 && response[0] == response::kAccepted)
+            Wait10Seconds();
+        const UInt8 stopFrame[4] = {ctype::kControl, subunit::kTape, tapeop::kWind, wind::kStop};
+        exchange(unit, "WIND STOP", stopFrame, 4, response, &length, false);
         ReleaseIOFireWireAVCLibUnitInterface(unit);
     }
     DestroyPlugInInterface(plugin);

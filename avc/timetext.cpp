@@ -1,3 +1,5 @@
+// The time text of the deck-control members ("hh:mm:ss:ff") read into the
+// four bytes a time-code frame carries.
 #include "commands.h"
 
 // Parses "hh:mm:ss:ff" (two hexadecimal digits a field, as the deck reports

@@ -1,8 +1,13 @@
+// The AV/C unit of an `AVC` object: the exported unit functions, the
+// object's construction and teardown, its plug-in and unit interfaces (in
+// process, or through a helper bundle) and the one command exchange.
 #include "unit.h"
 
 #include "bundle.h"
 #include "debug.h"
 #include "host.h"
+
+#include <fw/AVCFrame.h>
 
 #include <cstdio>
 #include <cstring>
@@ -33,7 +38,7 @@ AVCData *AVC_Data(REALobject obj) { return static_cast<AVCData *>(REALGetClassDa
 CFMutableDictionaryRef CreateMatchingDictionary() {
     CFMutableDictionaryRef match = IOServiceMatching("IOFireWireAVCUnit");
     if (!match) return nullptr;
-    CFNumberRef spec = number32(0xA02D), version = number32(0x10001);
+    CFNumberRef spec = number32(avcframe::kUnitSpecId), version = number32(avcframe::kUnitSwVersion);
     CFDictionarySetValue(match, CFSTR("Unit_Spec_ID"), spec);
     CFDictionarySetValue(match, CFSTR("Unit_SW_Vers"), version);
     CFRelease(spec);

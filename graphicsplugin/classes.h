@@ -17,11 +17,9 @@ extern imaging::GraphicsExportGetExifEnabledProc gGetExifEnabled;
 extern imaging::ICMProgressUPP gExporterProgressUPP;
 
 extern REALclassDefinition gExporterClass;
-extern REALeventDefinition gExporterEvents[3];
 // The importer's record once that class is declared (0 until then).
 extern REALclassDefinition *gImporterClass;
 extern REALclassDefinition gImporterClassRecord;
-extern REALeventDefinition gImporterEvents[3];
 extern REALclassDefinition gMatrixClass;
 extern REALclassDefinition gImageDescriptionClass;
 extern imaging::ICMProgressUPP gImporterProgressUPP;
@@ -35,7 +33,8 @@ REALobject newImageDescriptionObject(imaging::ImageDescriptionHandle desc);
 imaging::MatrixRecord *matrixOfObject(REALobject object);
 
 extern REALclassDefinition gMemoryBlockExtension;
-extern REALmethodDefinition gGlobalMethods[5];
+extern REALmethodDefinition gGlobalMethods[];
+extern size_t gGlobalMethodCount;
 
 imaging::OSErr exporterProgressProc(int16_t message, imaging::Fixed completeness, void *refCon);
 

@@ -5,7 +5,9 @@
 // returned only when that status is 0.
 #include "classes.h"
 #include "helpers.h"
+#include "progress.h"
 
+#include <cstddef>
 #include <cstring>
 
 using namespace imaging;
@@ -27,9 +29,7 @@ struct ExporterData {
     REALpicture inputPicture;     // retained while held
     GWorldRef gworld;             // disposed by Close
     uint32_t closePending;        // Close asked for while busy: done when the export ends
-    void *progressOpen;           // event handlers, resolved at construction
-    void *progressUpdatePercent;
-    void *progressClose;
+    ProgressHandlers handlers;    // resolved at construction
 };
 static_assert(offsetof(ExporterData, progress) == 0 && offsetof(ExporterData, component) == 4 &&
               offsetof(ExporterData, lastError) == 8, "host-read fields");
@@ -37,10 +37,6 @@ static_assert(offsetof(ExporterData, progress) == 0 && offsetof(ExporterData, co
 ExporterData *dataOf(REALobject obj) {
     return static_cast<ExporterData *>(REALGetClassData(obj, &gExporterClass));
 }
-
-using ProgressOpenHandler = void (*)(REALobject);
-using ProgressUpdateHandler = RBBoolean (*)(REALobject, double);
-using ProgressCloseHandler = void (*)(REALobject);
 
 // Let go of the held input picture; the component is pointed away from it
 // first, so it never reads a picture that is gone.
@@ -185,11 +181,7 @@ RBInteger Export(REALobject obj) {
 void Close(REALobject obj) { closeExporter(obj); }
 
 void Constructor(REALobject obj) {
-    ExporterData *d = dataOf(obj);
-    if (!d) return;
-    d->progressOpen = eventInstance(obj, gExporterEvents[0].forSystemUse);
-    d->progressUpdatePercent = eventInstance(obj, gExporterEvents[1].forSystemUse);
-    d->progressClose = eventInstance(obj, gExporterEvents[2].forSystemUse);
+    if (ExporterData *d = dataOf(obj)) d->handlers = progressHandlersOf(obj, gExporterClass);
 }
 
 // ---- progress -----------------------------------------------------------------------------
@@ -416,16 +408,15 @@ void SetOutputFileTypeAndCreator(REALobject obj, REALstring type, REALstring cre
 
 // ---- metadata, settings, profile ------------------------------------------------------------------
 
-REALobject GetMetaData(REALobject obj) {
+// The component's metadata in new user data, or 0.
+UserData readMetaData(REALobject obj) {
     MEMBER(nullptr);
-    UserData ud = nullptr;
-    d->lastError = NewUserData(&ud);
-    if (d->lastError == 0) d->lastError = GraphicsExportGetMetaData(ci, ud);
-    if (d->lastError != 0) {
-        DisposeUserData(ud);
-        return nullptr;
-    }
-    return newUserDataObject(ud, true);
+    return readComponentMetaData(ci, GraphicsExportGetMetaData, &d->lastError);
+}
+
+REALobject GetMetaData(REALobject obj) {
+    UserData ud = readMetaData(obj);
+    return ud ? newUserDataObject(ud, true) : nullptr;
 }
 void SetMetaData(REALobject obj, REALobject value) {
     MEMBER();
@@ -433,28 +424,14 @@ void SetMetaData(REALobject obj, REALobject value) {
 }
 
 REALstring GetMetaDataString(REALobject obj) {
-    MEMBER(nullptr);
-    UserData ud = nullptr;
-    d->lastError = NewUserData(&ud);
-    if (d->lastError == 0) d->lastError = GraphicsExportGetMetaData(ci, ud);
-    if (d->lastError != 0) {
-        DisposeUserData(ud);
-        return nullptr;
-    }
-    return hostStringFromUserData(ud);
+    UserData ud = readMetaData(obj);
+    return ud ? hostStringFromUserData(ud) : nullptr;
 }
 void SetMetaDataString(REALobject obj, REALstring value) {
     MEMBER();
     UserData ud = userDataFromHostString(value);
     d->lastError = GraphicsExportSetMetaData(ci, ud);
     DisposeUserData(ud);
-}
-
-REALstring handleResult(ExporterData *d, ComponentResult status, Handle h, uint32_t encoding) {
-    d->lastError = status;
-    REALstring s = status == 0 ? hostStringFromBytes(HandleData(h), GetHandleSize(h), encoding) : nullptr;
-    DisposeHandle(h);
-    return s;
 }
 
 Handle handleFromString(REALstring value) {
@@ -465,38 +442,44 @@ Handle handleFromString(REALstring value) {
     return h;
 }
 
-REALstring GetSettings(REALobject obj) {
+// A value the component hands over in a new handle, as a string in
+// `encoding`; the handle is disposed.
+template <typename Get>
+REALstring handleValue(REALobject obj, Get get, uint32_t encoding) {
     MEMBER(nullptr);
     Handle h = nullptr;
-    ComponentResult status = GraphicsExportGetSettingsAsAtomContainer(ci, &h);
-    return handleResult(d, status, h, kEncodingUnknown);
+    d->lastError = get(ci, &h);
+    REALstring s = d->lastError == 0 ? hostStringFromBytes(HandleData(h), GetHandleSize(h), encoding) : nullptr;
+    DisposeHandle(h);
+    return s;
 }
-void SetSettings(REALobject obj, REALstring value) {
+
+// The bytes of `value` given to the component in a handle of their own.
+template <typename Set>
+void setHandleValue(REALobject obj, REALstring value, Set set) {
     MEMBER();
     Handle h = handleFromString(value);
-    d->lastError = h ? GraphicsExportSetSettingsFromAtomContainer(ci, h) : ComponentResult(memFullErr);
+    d->lastError = set(ci, h);
     DisposeHandle(h);
+}
+
+REALstring GetSettings(REALobject obj) {
+    return handleValue(obj, GraphicsExportGetSettingsAsAtomContainer, kEncodingUnknown);
+}
+void SetSettings(REALobject obj, REALstring value) {
+    setHandleValue(obj, value, [](ComponentInstance ci, Handle h) {
+        return h ? GraphicsExportSetSettingsFromAtomContainer(ci, h) : ComponentResult(memFullErr);
+    });
 }
 
 REALstring GetColorSyncProfileData(REALobject obj) {
-    MEMBER(nullptr);
-    Handle h = nullptr;
-    ComponentResult status = GraphicsExportGetColorSyncProfile(ci, &h);
-    return handleResult(d, status, h, kEncodingUnknown);
+    return handleValue(obj, GraphicsExportGetColorSyncProfile, kEncodingUnknown);
 }
 void SetColorSyncProfileData(REALobject obj, REALstring value) {
-    MEMBER();
-    Handle h = handleFromString(value);
-    d->lastError = GraphicsExportSetColorSyncProfile(ci, h);
-    DisposeHandle(h);
+    setHandleValue(obj, value, GraphicsExportSetColorSyncProfile);
 }
 
-REALstring SettingsAsText(REALobject obj) {
-    MEMBER(nullptr);
-    Handle h = nullptr;
-    ComponentResult status = GraphicsExportGetSettingsAsText(ci, &h);
-    return handleResult(d, status, h, kEncodingMacRoman);
-}
+REALstring SettingsAsText(REALobject obj) { return handleValue(obj, GraphicsExportGetSettingsAsText, kEncodingMacRoman); }
 
 // Every exporter's type, four bytes each (needs no component).
 REALstring CodecList(REALobject) {
@@ -516,107 +499,21 @@ REALstring CodecList(REALobject) {
     return s;
 }
 
-#define FN(f) reinterpret_cast<void *>(f)
-
-REALpropertyDefinition gProperties[] = {
-    {nullptr, "Handle", "Integer", 0, REALstandardGetter, REALstandardSetter, offsetof(ExporterData, component), nullptr, nullptr, 0},
-    {nullptr, "Lasterror", "Integer", 0, REALstandardGetter, REALstandardSetter, offsetof(ExporterData, lastError), nullptr, nullptr, 0},
-    {nullptr, "ThumbnailEnabled", "Boolean", 0, FN(GetThumbnailEnabled), nullptr, 0, nullptr, nullptr, 0},
-    {nullptr, "ThumbnailMaxWidth", "Integer", 0, FN(GetThumbnailMaxWidth), nullptr, 0, nullptr, nullptr, 0},
-    {nullptr, "ThumbnailMaxHeight", "Integer", 0, FN(GetThumbnailMaxHeight), nullptr, 0, nullptr, nullptr, 0},
-    {nullptr, "ExifEnabled", "Boolean", 0, FN(GetExifEnabled), FN(SetExifEnabled), 0, nullptr, nullptr, 0},
-    {nullptr, "OutputFile", "Folderitem", 0, FN(GetOutputFile), FN(SetOutputFile), 0, nullptr, nullptr, 0},
-    {nullptr, "Depth", "Integer", 0, FN(GetDepth), FN(SetDepth), 0, nullptr, nullptr, 0},
-    {nullptr, "HorizontalResolution", "Double", 0, FN(GetHorizontalResolution), nullptr, 0, nullptr, nullptr, 0},
-    {nullptr, "VerticalResolution", "Double", 0, FN(GetVerticalResolution), nullptr, 0, nullptr, nullptr, 0},
-    {nullptr, "CompressionQuality", "Integer", 0, FN(GetCompressionQuality), FN(SetCompressionQuality), 0, nullptr, nullptr, 0},
-    {nullptr, "CompressionMethod", "Integer", 0, FN(GetCompressionMethod), FN(SetCompressionMethod), 0, nullptr, nullptr, 0},
-    {nullptr, "DontRecompress", "Boolean", 0, FN(GetDontRecompress), FN(SetDontRecompress), 0, nullptr, nullptr, 0},
-    {nullptr, "InterlaceStyle", "Integer", 0, FN(GetInterlaceStyle), FN(SetInterlaceStyle), 0, nullptr, nullptr, 0},
-    {nullptr, "TargetDataSize", "Integer", 0, FN(GetTargetDataSize), FN(SetTargetDataSize), 0, nullptr, nullptr, 0},
-    {nullptr, "InputPicture", "Picture", 0, FN(GetInputPicture), FN(SetInputPicture), 0, nullptr, nullptr, 0},
-    {nullptr, "InputGWorldHandle", "Integer", 0, FN(GetInputGWorldHandle), FN(SetInputGWorldHandle), 0, nullptr, nullptr, 0},
-    {nullptr, "Progress", "Integer", 0, REALstandardGetter, FN(SetProgress), offsetof(ExporterData, progress), nullptr, nullptr, 0},
-};
-
-REALmethodDefinition gMethods[] = {
-    {FN(GetMetaData), FN(SetMetaData), "MetaData as object", 0},
-    {FN(GetMetaDataString), FN(SetMetaDataString), "MetaDataString as string", 0},
-    {FN(GetSettings), FN(SetSettings), "Settings as string", 0},
-    {FN(GetColorSyncProfileData), FN(SetColorSyncProfileData), "ColorSyncProfileData as string", 0},
-    {FN(SetThumbnail), nullptr, "SetThumbnail(enabled as boolean, maxwidth as integer, maxheight as integer)", 0},
-    {FN(SetResolution), nullptr, "SetResolution(h as double, v as double)", 0},
-    {FN(SettingsAsText), nullptr, "SettingsAsText as string", 0},
-    {FN(CanRequestSettings), nullptr, "CanRequestSettings as boolean", 0},
-    {FN(RequestSettings), nullptr, "RequestSettings as boolean", 0},
-    {FN(GetDefaultFileNameExtension), nullptr, "GetDefaultFileNameExtension as string", 0},
-    {FN(GetDefaultMacType), nullptr, "GetDefaultMacType as string", 0},
-    {FN(GetDefaultMacCreator), nullptr, "GetDefaultMacCreator as string", 0},
-    {FN(GetOutputMacType), nullptr, "GetOutputMacType as string", 0},
-    {FN(GetOutputMacCreator), nullptr, "GetOutputMacCreator as string", 0},
-    {FN(Export), nullptr, "Export as integer", 0},
-    {FN(ExportToString), nullptr, "ExportToString as string", 0},
-    {FN(CodecList), nullptr, "CodecList as string", 0},
-    {FN(Close), nullptr, "Close", 0},
-    {FN(CanThumbnail), nullptr, "CanThumbnail as boolean", 0},
-    {FN(CanExif), nullptr, "CanExif as boolean", 0},
-    {FN(SetInputGraphicsImporter), nullptr, "SetInputGraphicsImporter(input as QTGraphicsImporterPlyx)", 0},
-    {FN(OpenExporter), nullptr, "OpenExporter(type as string)", 0},
-    {FN(SetOutputFileTypeAndCreator), nullptr, "SetOutputFileTypeAndCreator(type as string, creator as string)", 0},
-};
-
 }  // namespace
 
-REALeventDefinition gExporterEvents[3] = {
-    {"ProgressOpen", 0},
-    {"ProgressUpdatePercent(percent as double) as boolean", 0},
-    {"ProgressClose", 0},
-};
-
-REALclassDefinition gExporterClass = {
-    kCurrentREALControlVersion,
-    "QTGraphicsExporterPlyx",
-    nullptr,
-    sizeof(ExporterData),
-    0,
-    Constructor,
-    closeExporter,
-    gProperties,
-    sizeof gProperties / sizeof gProperties[0],
-    gMethods,
-    sizeof gMethods / sizeof gMethods[0],
-    gExporterEvents,
-    3,
-    {},
-};
+#define MEMBERS_DEF "graphicsplugin/members.def"
+#define PLUGIN_SECTION GRAPHICS_EXPORTER
+#define CLASS_RECORD gExporterClass
+#define CLASS_DATA ExporterData
+#include "class_records.inc"
 
 // The exporter's progress procedure: raises the object's progress events
 // (yielding to the host first in mode 3). A true answer to
 // ProgressUpdatePercent cancels the export.
 OSErr exporterProgressProc(int16_t message, Fixed completeness, void *refCon) {
     auto obj = static_cast<REALobject>(refCon);
-    if (!obj) return noErr;
-    ExporterData *d = dataOf(obj);
-    GWorldRef savedPort = GetGWorld();
-    if (d->progress == 3) yieldToHost();
-    OSErr result = noErr;
-    switch (message) {
-    case codecProgressOpen:
-        if (d->progressOpen) reinterpret_cast<ProgressOpenHandler>(d->progressOpen)(obj);
-        break;
-    case codecProgressUpdatePercent:
-        if (d->progressUpdatePercent &&
-            (reinterpret_cast<ProgressUpdateHandler>(d->progressUpdatePercent)(obj, completeness / 65536.0) & 1))
-            result = userCanceledErr;
-        break;
-    case codecProgressClose:
-        if (d->progressClose) reinterpret_cast<ProgressCloseHandler>(d->progressClose)(obj);
-        break;
-    default:
-        break;
-    }
-    SetGWorld(savedPort);
-    return result;
+    ExporterData *d = obj ? dataOf(obj) : nullptr;
+    return d ? raiseProgress(obj, d->progress, d->handlers, message, completeness, userCanceledErr) : OSErr(noErr);
 }
 
 }  // namespace gp

@@ -3,6 +3,7 @@
 #include "helpers.h"
 
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 using namespace imaging;
@@ -160,24 +161,26 @@ REALstring PictureToString(REALpicture p, REALstring codec, RBInteger quality, R
 RBBoolean QuickTimePresent() { return gQuickTimePresent; }
 
 #define FN(f) reinterpret_cast<void *>(f)
+#define PLUGIN_SECTION GRAPHICS_GLOBALS
 
 REALmethodDefinition gMemoryBlockMethods[] = {
-    {FN(MemoryBlock_GetPicture), nullptr, "GetPicturePlyx(Name as string, MimeType as string) as Picture", 0},
+#define PLUGIN_EXTENSION_METHOD(cls, decl, fn) {FN(fn), nullptr, decl, 0},
+#include "graphicsplugin/members.def"
 };
 
 }  // namespace
 
 REALclassDefinition gMemoryBlockExtension = {
-    kCurrentREALControlVersion, "MemoryBlock", nullptr, 0, 0, nullptr, nullptr, nullptr, 0, gMemoryBlockMethods, 1,
-    nullptr, 0, {},
+    kCurrentREALControlVersion, "MemoryBlock", nullptr, 0, 0, nullptr, nullptr, nullptr, 0, gMemoryBlockMethods,
+    uint32_t(std::size(gMemoryBlockMethods)), nullptr, 0, {},
 };
 
-REALmethodDefinition gGlobalMethods[5] = {
-    {FN(StringtoPicture), nullptr, "StringtoPicturePlyx(data as String, FileName as String, MimeType as String) as Picture", 0},
-    {FN(StringtoPictureByOSType), nullptr, "StringtoPictureByOSTypePlyx(data as String, OSType as String) as Picture", 0},
-    {FN(PictureToString), nullptr, "PictureToStringPlyx(p as picture,codec as string,quality as integer,depth as integer) as string", 0},
-    {FN(QuickTimePresent), nullptr, "QuickTimePresentPlyx as boolean", 0},
-    {FN(PictureToFileString), nullptr, "PictureToFileStringPlyx(p as picture, compressor as string, quality as integer) as string", 0},
+REALmethodDefinition gGlobalMethods[] = {
+#define PLUGIN_GLOBAL(decl, fn) {FN(fn), nullptr, decl, 0},
+#include "graphicsplugin/members.def"
 };
+size_t gGlobalMethodCount = std::size(gGlobalMethods);
+
+#undef PLUGIN_SECTION
 
 }  // namespace gp

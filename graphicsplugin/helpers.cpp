@@ -120,4 +120,16 @@ imaging::BundleRef loadFrameworkInDomain(int16_t domain, const char *name) {
 
 imaging::BundleRef loadSystemFramework(const char *name) { return loadFrameworkInDomain(kSystemDomain, name); }
 
+imaging::UserData readComponentMetaData(imaging::ComponentInstance ci,
+                                        imaging::ComponentResult (*get)(imaging::ComponentInstance, imaging::UserData),
+                                        int32_t *status) {
+    imaging::UserData ud = nullptr;
+    *status = imaging::NewUserData(&ud);
+    if (*status != 0) return nullptr;
+    *status = get(ci, ud);
+    if (*status == 0) return ud;
+    imaging::DisposeUserData(ud);
+    return nullptr;
+}
+
 }  // namespace gp

@@ -19,6 +19,11 @@ OSType osTypeFromHostString(REALstring text);
 REALstring hostStringFromOSType(OSType code);
 imaging::OSErr newGWorldPreferTemp(imaging::GWorldRef *out, int16_t depth, const imaging::Rect *bounds, uint32_t flags);
 REALstring hostStringFromUserData(imaging::UserData ud);
+// The metadata of an importer or exporter component (`get` reads it) in new
+// user data, or 0; `status` receives the platform's answer.
+imaging::UserData readComponentMetaData(imaging::ComponentInstance ci,
+                                        imaging::ComponentResult (*get)(imaging::ComponentInstance, imaging::UserData),
+                                        int32_t *status);
 imaging::UserData userDataFromHostString(REALstring text);
 
 // `QTUserDataPlyx` (another plug-in's class), as its instance data lies.

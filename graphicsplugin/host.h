@@ -5,14 +5,14 @@
 
 #include <rb/plugin.h>
 
+#include "resolver.h"
+
 #include "imaging/imaging.h"
 
 #include <cstddef>
 #include <cstdint>
 
 namespace gp {
-
-extern REALResolver gResolver;
 
 // Registration (Part of the entry flow).
 void announceVersion();   // "RegisterPluginVersion" 9
@@ -56,7 +56,5 @@ REALpicture buildPictureFromGWorld(imaging::GWorldRef world);   // the picture t
 int32_t arrayUBound(REALarray a);                      // -1 for none
 REALobject arrayElement(REALarray a, int32_t index);   // retained, or 0
 
-// A new resolver (REALPluginMain) makes every cached service be fetched anew.
-void setResolver(REALResolver resolver);
 
 }  // namespace gp

@@ -6,6 +6,7 @@
 #include "helpers.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 using namespace imaging;
@@ -82,49 +83,13 @@ OSType colourSpaceOf(const uint8_t *bytes, size_t size, const ImageDescription &
     return 0;
 }
 
-#define FN(f) reinterpret_cast<void *>(f)
-#define DIRECT(name, type, field) \
-    {nullptr, name, type, 0, REALstandardGetter, REALstandardSetter, offsetof(DescriptionData, field), nullptr, nullptr, 0}
-
-REALpropertyDefinition gProperties[] = {
-    DIRECT("CodecType", "String", codecType),
-    DIRECT("Version", "Integer", version),
-    DIRECT("RevisionLevel", "Integer", revisionLevel),
-    DIRECT("Vendor", "String", vendor),
-    DIRECT("TemporalQuality", "Integer", temporalQuality),
-    DIRECT("SpatialQuality", "Integer", spatialQuality),
-    DIRECT("Width", "Integer", width),
-    DIRECT("Height", "Integer", height),
-    {nullptr, "HorizontalResolution", "Double", 0, FN(GetHorizontal), FN(SetHorizontal), 0, nullptr, nullptr, 0},
-    {nullptr, "VerticalResolution", "Double", 0, FN(GetVertical), FN(SetVertical), 0, nullptr, nullptr, 0},
-    DIRECT("FrameCount", "Integer", frameCount),
-    DIRECT("Depth", "Integer", depth),
-    DIRECT("CodecName", "String", codecName),
-    DIRECT("ColorSpace", "String", colorSpace),
-};
-
-REALmethodDefinition gMethods[] = {
-    {FN(Destructor), nullptr, "Close", 0},
-};
-
 }  // namespace
 
-REALclassDefinition gImageDescriptionClass = {
-    kCurrentREALControlVersion,
-    "QTGraphicsImporterImageDescriptionPlyx",
-    nullptr,
-    sizeof(DescriptionData),
-    0,
-    nullptr,
-    Destructor,
-    gProperties,
-    sizeof gProperties / sizeof gProperties[0],
-    gMethods,
-    sizeof gMethods / sizeof gMethods[0],
-    nullptr,
-    0,
-    {},
-};
+#define MEMBERS_DEF "graphicsplugin/members.def"
+#define PLUGIN_SECTION GRAPHICS_IMAGEDESCRIPTION
+#define CLASS_RECORD gImageDescriptionClass
+#define CLASS_DATA DescriptionData
+#include "class_records.inc"
 
 REALobject newImageDescriptionObject(ImageDescriptionHandle desc) {
     size_t size = GetHandleSize(desc);

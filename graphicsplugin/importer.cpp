@@ -4,9 +4,11 @@
 // "Lasterror" and the value is returned only when that status is 0.
 #include "classes.h"
 #include "helpers.h"
+#include "progress.h"
 
 #include "imaging/importer.h"
 
+#include <cstddef>
 #include <cstring>
 
 using namespace imaging;
@@ -25,9 +27,7 @@ struct ImporterData {
     int32_t lastError;        // 8: "Lasterror"
     Handle dataHandle;        // bytes or URL given to OpenData / OpenURL
     uint32_t spare;
-    void *progressOpen;       // event handlers, resolved at construction
-    void *progressUpdatePercent;
-    void *progressClose;
+    ProgressHandlers handlers;  // resolved at construction
 };
 static_assert(offsetof(ImporterData, progress) == 0 && offsetof(ImporterData, component) == 4 &&
               offsetof(ImporterData, lastError) == 8, "host-read fields");
@@ -35,10 +35,6 @@ static_assert(offsetof(ImporterData, progress) == 0 && offsetof(ImporterData, co
 ImporterData *dataOf(REALobject obj) {
     return static_cast<ImporterData *>(REALGetClassData(obj, &gImporterClassRecord));
 }
-
-using ProgressOpenHandler = void (*)(REALobject);
-using ProgressUpdateHandler = RBBoolean (*)(REALobject, double);
-using ProgressCloseHandler = void (*)(REALobject);
 
 void closeImporter(REALobject obj) {
     ImporterData *d = dataOf(obj);
@@ -136,11 +132,7 @@ void OpenData(REALobject obj, REALstring data, REALstring datatype) {
 void Close(REALobject obj) { closeImporter(obj); }
 
 void Constructor(REALobject obj) {
-    ImporterData *d = dataOf(obj);
-    if (!d) return;
-    d->progressOpen = eventInstance(obj, gImporterEvents[0].forSystemUse);
-    d->progressUpdatePercent = eventInstance(obj, gImporterEvents[1].forSystemUse);
-    d->progressClose = eventInstance(obj, gImporterEvents[2].forSystemUse);
+    if (ImporterData *d = dataOf(obj)) d->handlers = progressHandlersOf(obj, gImporterClassRecord);
 }
 
 // ---- progress -------------------------------------------------------------------------------
@@ -435,13 +427,7 @@ void SaveAsImage(REALobject obj, REALfolderItem file) {
 
 UserData readMetaData(REALobject obj) {
     MEMBER(nullptr);
-    UserData ud = nullptr;
-    d->lastError = NewUserData(&ud);
-    if (d->lastError != 0) return nullptr;
-    d->lastError = GraphicsImportGetMetaData(ci, ud);
-    if (d->lastError == 0) return ud;
-    DisposeUserData(ud);
-    return nullptr;
+    return readComponentMetaData(ci, GraphicsImportGetMetaData, &d->lastError);
 }
 REALobject MetaData(REALobject obj) {
     UserData ud = readMetaData(obj);
@@ -488,127 +474,21 @@ REALstring FileExtensions(REALobject) { return componentCodes(true); }
 
 // ---- records ------------------------------------------------------------------------------------------
 
-#define FN(f) reinterpret_cast<void *>(f)
-#define SIDE(name, kind, side) \
-    {nullptr, name, "Integer", 0, FN((GetRectSide<kind, side>)), FN((SetRectSide<kind, side>)), 0, nullptr, nullptr, 0}
-#define READ_SIDE(name, kind, side) \
-    {nullptr, name, "Integer", 0, FN((GetRectSide<kind, side>)), nullptr, 0, nullptr, nullptr, 0}
-
-REALpropertyDefinition gProperties[] = {
-    {nullptr, "Handle", "Integer", 0, REALstandardGetter, REALstandardSetter, offsetof(ImporterData, component), nullptr, nullptr, 0},
-    {nullptr, "Lasterror", "Integer", 0, REALstandardGetter, REALstandardSetter, offsetof(ImporterData, lastError), nullptr, nullptr, 0},
-    SIDE("CurrentBoundsLeft", kCurrent, kLeft),
-    SIDE("CurrentBoundsWidth", kCurrent, kWidth),
-    SIDE("CurrentBoundsHeight", kCurrent, kHeight),
-    SIDE("CurrentBoundsTop", kCurrent, kTop),
-    SIDE("SourceRectLeft", kSource, kLeft),
-    SIDE("SourceRectWidth", kSource, kWidth),
-    SIDE("SourceRectHeight", kSource, kHeight),
-    SIDE("SourceRectTop", kSource, kTop),
-    SIDE("DestRectLeft", kDest, kLeft),
-    SIDE("DestRectWidth", kDest, kWidth),
-    SIDE("DestRectHeight", kDest, kHeight),
-    SIDE("DestRectTop", kDest, kTop),
-    READ_SIDE("DefaultSourceRectLeft", kDefaultSource, kLeft),
-    READ_SIDE("DefaultSourceRectWidth", kDefaultSource, kWidth),
-    READ_SIDE("DefaultSourceRectHeight", kDefaultSource, kHeight),
-    READ_SIDE("DefaultSourceRectTop", kDefaultSource, kTop),
-    READ_SIDE("NaturalBoundsLeft", kNatural, kLeft),
-    READ_SIDE("NaturalBoundsWidth", kNatural, kWidth),
-    READ_SIDE("NaturalBoundsHeight", kNatural, kHeight),
-    READ_SIDE("NaturalBoundsTop", kNatural, kTop),
-    {nullptr, "Progress", "Integer", 0, REALstandardGetter, FN(SetProgress), offsetof(ImporterData, progress), nullptr, nullptr, 0},
-};
-
-REALmethodDefinition gMethods[] = {
-    {FN(MetaDataString), nullptr, "MetaDataString as String", 0},
-    {FN(MetaData), nullptr, "MetaData as object", 0},
-    {FN(ImageCount), nullptr, "ImageCount as integer", 0},
-    {FN(ImageIndex), FN(SetImageIndex), "ImageIndex as integer", 0},
-    {FN(ColorSyncProfileData), nullptr, "ColorSyncProfileData as string", 0},
-    {FN(Close), nullptr, "Close", 0},
-    {FN(Validate), nullptr, "Validate as boolean", 0},
-    {FN(FileTypes), nullptr, "FileTypes as string", 0},
-    {FN(FileExtensions), nullptr, "FileExtensions as string", 0},
-    {FN(OpenFile), nullptr, "OpenFile(file as folderitem)", 0},
-    {FN(OpenFileWithFlags), nullptr, "OpenFileWithFlags(file as folderitem, flags as integer)", 0},
-    {FN(OpenURL), nullptr, "OpenURL(url as string)", 0},
-    {FN(OpenData), nullptr, "OpenData(data as string, datatype as string)", 0},
-    {FN(Draw), nullptr, "Draw(g as graphics)", 0},
-    {FN(DrawWindow), nullptr, "DrawWindow(win as window)", 0},
-    {FN(DrawGWorld), nullptr, "DrawGWorld(GWorldHandle as integer)", 0},
-    {FN(SaveAsPicture), nullptr, "SaveAsPicture(f as folderitem)", 0},
-    {FN(SaveAsImage), nullptr, "SaveAsImage(f as folderitem)", 0},
-    {FN(MakePicHandle), nullptr, "MakePicHandle as picture", 0},
-    {FN(MakePicture), nullptr, "MakePicture(width as integer, height as integer) as picture", 0},
-    {FN(MakeGWorld), nullptr, "MakeGWorld(width as integer, height as integer) as integer", 0},
-    {FN(NaturalBounds), nullptr, "NaturalBounds as object", 0},
-    {FN(CurrentBounds), FN(SetCurrentBounds), "CurrentBounds as object", 0},
-    {FN(Matrix), FN(SetMatrix), "Matrix as QTGraphicsImporterMatrixPlyx", 0},
-    {FN(SourceBounds), FN(SetSourceBounds), "SourceBounds as object", 0},
-    {FN(DestBounds), FN(SetDestBounds), "DestBounds as object", 0},
-    {FN(DefaultSourceBounds), nullptr, "DefaultSourceBounds as object", 0},
-    {FN(File), FN(SetFile), "File as folderitem", 0},
-    {FN(ImageDescription), nullptr, "ImageDescription as QTGraphicsImporterImageDescriptionPlyx", 0},
-    {FN(Quality), FN(SetQuality), "Quality as integer", 0},
-    {FN(GraphicsMode), FN(SetGraphicsMode), "GraphicsMode as integer", 0},
-    {FN(GraphicsModeColor), FN(SetGraphicsModeColor), "GraphicsModeColor as color", 0},
-    {FN(DefaultMatrix), nullptr, "DefaultMatrix as QTGraphicsImporterMatrixPlyx", 0},
-    {FN(Flags), FN(SetFlags), "Flags as integer", 0},
-};
-
 }  // namespace
 
-REALeventDefinition gImporterEvents[3] = {
-    {"ProgressOpen", 0},
-    {"ProgressUpdatePercent(percent as double) as boolean", 0},
-    {"ProgressClose", 0},
-};
-
-REALclassDefinition gImporterClassRecord = {
-    kCurrentREALControlVersion,
-    "QTGraphicsImporterPlyx",
-    nullptr,
-    sizeof(ImporterData),
-    0,
-    Constructor,
-    closeImporter,
-    gProperties,
-    sizeof gProperties / sizeof gProperties[0],
-    gMethods,
-    sizeof gMethods / sizeof gMethods[0],
-    gImporterEvents,
-    3,
-    {},
-};
+#define MEMBERS_DEF "graphicsplugin/members.def"
+#define PLUGIN_SECTION GRAPHICS_IMPORTER
+#define CLASS_RECORD gImporterClassRecord
+#define CLASS_DATA ImporterData
+#include "class_records.inc"
 
 // The importer's progress procedure: raises the object's progress events
 // (yielding to the host first in mode 3). A true answer to
 // ProgressUpdatePercent stops the drawing.
 OSErr importerProgressProc(int16_t message, Fixed completeness, void *refCon) {
     auto obj = static_cast<REALobject>(refCon);
-    if (!obj) return noErr;
-    ImporterData *d = dataOf(obj);
-    GWorldRef savedPort = GetGWorld();
-    if (d->progress == 3) yieldToHost();
-    OSErr result = noErr;
-    switch (message) {
-    case codecProgressOpen:
-        if (d->progressOpen) reinterpret_cast<ProgressOpenHandler>(d->progressOpen)(obj);
-        break;
-    case codecProgressUpdatePercent:
-        if (d->progressUpdatePercent &&
-            (reinterpret_cast<ProgressUpdateHandler>(d->progressUpdatePercent)(obj, completeness / 65536.0) & 1))
-            result = 1;
-        break;
-    case codecProgressClose:
-        if (d->progressClose) reinterpret_cast<ProgressCloseHandler>(d->progressClose)(obj);
-        break;
-    default:
-        break;
-    }
-    SetGWorld(savedPort);
-    return result;
+    ImporterData *d = obj ? dataOf(obj) : nullptr;
+    return d ? raiseProgress(obj, d->progress, d->handlers, message, completeness, 1) : OSErr(noErr);
 }
 
 }  // namespace gp

@@ -42,7 +42,7 @@ bool registerGraphicsPlugin() {
     gImporterClass = &gImporterClassRecord;
     REALRegisterClass(&gExporterClass);
     REALRegisterClass(&gImageDescriptionClass);
-    for (auto &m : gGlobalMethods) REALRegisterMethod(&m);
+    for (size_t i = 0; i < gGlobalMethodCount; ++i) REALRegisterMethod(&gGlobalMethods[i]);
     return true;
 }
 
@@ -50,7 +50,7 @@ bool registerGraphicsPlugin() {
 }  // namespace gp
 
 extern "C" __attribute__((visibility("default"))) RBBoolean REALPluginMain(REALResolver resolver) {
-    gp::setResolver(resolver);
+    setResolver(resolver);
     gp::announceVersion();
     return gp::registerGraphicsPlugin();
 }

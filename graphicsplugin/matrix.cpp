@@ -5,6 +5,8 @@
 #include "classes.h"
 #include "helpers.h"
 
+#include <cstddef>
+
 using namespace imaging;
 
 namespace gp {
@@ -46,6 +48,7 @@ void Translate(REALobject obj, double deltaH, double deltaV) {
     if (MatrixRecord *m = dataOf(obj)) TranslateMatrix(m, fixedFromDouble(deltaH), fixedFromDouble(deltaV));
 }
 
+// The destructor and Close: a matrix holds nothing to let go of.
 void Nothing(REALobject) {}
 
 // Up to four corners from an array of point objects; every element read is
@@ -75,38 +78,13 @@ void QuadToQuad(REALobject obj, REALarray from, REALarray to) {
     QuadToQuadMatrix(source, dest, m);   // its status is not kept
 }
 
-#define FN(f) reinterpret_cast<void *>(f)
-
-REALmethodDefinition gMethods[] = {
-    {FN(SetIdentity), nullptr, "SetIdentityMatrix", 0},
-    {FN(CopyMatrix), nullptr, "CopyMatrix as QTGraphicsImporterMatrixPlyx", 0},
-    {FN(Equal), nullptr, "EqualMatrix(secondmatrix as QTGraphicsImporterMatrixPlyx) as boolean", 0},
-    {FN(Rotate), nullptr, "RotateMatrix(degrees as double, anchorx as double, anchory as double)", 0},
-    {FN(Scale), nullptr, "ScaleMatrix(ScaleX as double, ScaleY as double, AboutX as double, AboutY as double)", 0},
-    {FN(Skew), nullptr, "SkewMatrix(SkewX as double, SkewY as double, AboutX as double, AboutY as double)", 0},
-    {FN(Translate), nullptr, "TranslateMatrix(DeltaH as double, DeltaW as double)", 0},
-    {FN(Nothing), nullptr, "Close", 0},
-    {FN(QuadToQuad), nullptr, "QuadToQuadMatrix(frompoints() as object, topoints() as object)", 0},
-};
-
 }  // namespace
 
-REALclassDefinition gMatrixClass = {
-    kCurrentREALControlVersion,
-    "QTGraphicsImporterMatrixPlyx",
-    nullptr,
-    sizeof(MatrixRecord),
-    0,
-    nullptr,
-    Nothing,   // the destructor has nothing to let go of
-    nullptr,
-    0,
-    gMethods,
-    sizeof gMethods / sizeof gMethods[0],
-    nullptr,
-    0,
-    {},
-};
+#define MEMBERS_DEF "graphicsplugin/members.def"
+#define PLUGIN_SECTION GRAPHICS_MATRIX
+#define CLASS_RECORD gMatrixClass
+#define CLASS_DATA MatrixRecord
+#include "class_records.inc"
 
 REALobject newMatrixObject(const MatrixRecord &matrix) {
     REALobject object = newInstance(gMatrixClass.name);

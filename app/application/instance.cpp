@@ -1,3 +1,4 @@
+// The application object of the process: made on first use, never destroyed.
 #include "application/app.h"
 
 namespace tavrin {

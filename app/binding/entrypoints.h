@@ -2,58 +2,103 @@
 // call, bound once at start-up by its declaration text, in list order. A call
 // goes through the slot of its text; ENTRY("...") checks at compile time that
 // the text is in the list.
+//
+// The texts are not written here: the AV/C and graphics plug-ins' come from
+// their member tables (avc/members.def, graphicsplugin/members.def), put in
+// binding order below; the outside classes' from the grabber's member table
+// (outside_members.def), which already stands in that order.
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string_view>
+#include <utility>
 
 namespace tavrin {
 
 namespace detail {
-inline constexpr std::string_view kTexts[] = {
-    "_",
-#define MEMBER(group, cls, kind, text, type) MEMBER_##group(text)
-#define MEMBER_controls(t) t,
-#define MEMBER_appext(t)
-#define MEMBER_geometry(t)
-#define MEMBER_grabber(t)
-#include "outside_members.def"
-#define TEXT(group, t) t,
-#include "avc_members.def"
-#define MEMBER(group, cls, kind, text, type) MEMBER_##group(text)
-#undef MEMBER_controls
-#undef MEMBER_appext
-#define MEMBER_controls(t)
-#define MEMBER_appext(t) t,
-#include "outside_members.def"
-#define MEMBER(group, cls, kind, text, type) MEMBER_##group(text)
-#undef MEMBER_appext
-#undef MEMBER_geometry
-#define MEMBER_appext(t)
-#define MEMBER_geometry(t) t,
-#include "outside_members.def"
-#include "graphics_members.def"
-#undef TEXT
-#define MEMBER(group, cls, kind, text, type) MEMBER_##group(text)
-#undef MEMBER_geometry
-#undef MEMBER_grabber
-#define MEMBER_geometry(t)
-#define MEMBER_grabber(t) t,
-#include "outside_members.def"
-#undef MEMBER_controls
-#undef MEMBER_appext
-#undef MEMBER_geometry
-#undef MEMBER_grabber
+
+// A binding text of a plug-in class and what orders it within its class:
+// constructor and destructor, the methods, the setters of method-style
+// properties, then the properties (getter before setter), each kind in
+// record order.
+enum TextRank { kLifecycle, kMethod, kMethodSetter, kProperty };
+struct PluginText {
+    std::string_view cls;
+    TextRank rank;
+    std::string_view text;
 };
 
+inline constexpr PluginText kAvcTexts[] = {
+#include "plugin_texts.inc"
+#include "avc/members.def"
+};
+
+inline constexpr PluginText kGraphicsTexts[] = {
+#include "plugin_texts.inc"
+#include "graphicsplugin/members.def"
+};
+
+struct OutsideText {
+    std::string_view group;
+    std::string_view text;
+};
+inline constexpr OutsideText kOutsideTexts[] = {
+#define MEMBER(group, cls, kind, text, type) {#group, text},
+#include "outside_members.def"
+};
+
+// A plug-in's texts in binding order: its classes in table order, each
+// class's texts by rank, rows of one rank in table order.
+template <size_t N> constexpr std::array<std::string_view, N> inBindingOrder(const PluginText (&rows)[N]) {
+    std::array<size_t, N> classOf{}, order{};
+    for (size_t i = 0; i < N; ++i) {
+        classOf[i] = i == 0 ? 0 : classOf[i - 1] + (rows[i].cls != rows[i - 1].cls);
+        order[i] = i;
+    }
+    auto before = [&](size_t a, size_t b) {
+        return classOf[a] != classOf[b] ? classOf[a] < classOf[b] : rows[a].rank < rows[b].rank;
+    };
+    for (size_t i = 1; i < N; ++i)  // insertion sort: stable
+        for (size_t j = i; j > 0 && before(order[j], order[j - 1]); --j) std::swap(order[j], order[j - 1]);
+    std::array<std::string_view, N> texts{};
+    for (size_t i = 0; i < N; ++i) texts[i] = rows[order[i]].text;
+    return texts;
+}
+
+inline constexpr size_t kTextCount = 1 + std::size(kOutsideTexts) + std::size(kAvcTexts) + std::size(kGraphicsTexts);
+
+// "_", the framework's control plug-ins and EncodeBase64, AVC and
+// FWNotification, the application extension, the geometry classes, the
+// graphics classes, then the grabber classes.
+constexpr std::array<std::string_view, kTextCount> bindingList() {
+    std::array<std::string_view, kTextCount> list{};
+    size_t n = 0;
+    auto outside = [&](std::string_view group) {
+        for (const OutsideText &row : kOutsideTexts)
+            if (row.group == group) list[n++] = row.text;
+    };
+    list[n++] = "_";
+    outside("controls");
+    for (std::string_view text : inBindingOrder(kAvcTexts)) list[n++] = text;
+    outside("appext");
+    outside("geometry");
+    for (std::string_view text : inBindingOrder(kGraphicsTexts)) list[n++] = text;
+    outside("grabber");
+    return list;
+}
+
+inline constexpr std::array<std::string_view, kTextCount> kTexts = bindingList();
+static_assert(!kTexts.back().empty(), "every outside text belongs to one of the groups listed");
+
 constexpr int slotOf(std::string_view text) {
-    for (size_t i = 0; i < std::size(kTexts); ++i)
+    for (size_t i = 0; i < kTexts.size(); ++i)
         if (kTexts[i] == text) return int(i);
     return -1;
 }
 }  // namespace detail
 
-inline constexpr int kEntrypointCount = int(std::size(detail::kTexts));
+inline constexpr int kEntrypointCount = int(detail::kTextCount);
 
 // The table; filled by initPluginEntrypoints.
 extern void **__plugin_entrypoints;
@@ -62,7 +107,7 @@ extern void **__plugin_entrypoints;
 void _InitPluginEntrypoints();
 
 // The text of slot i (tests and diagnostics).
-inline std::string_view entrypointText(int i) { return detail::kTexts[i]; }
+inline std::string_view entrypointText(int i) { return detail::kTexts[size_t(i)]; }
 
 template <int Slot> inline void *entry() {
     static_assert(Slot >= 0, "not a text of the binding list");

@@ -1,4 +1,6 @@
-// Helpers of the frame files, shared with the capture thread and the tests.
+// The frame files: their names, the TIFF bytes of a picture, writing one
+// with its type and creator, and clearing what an interrupted save left.
+// Shared with the capture thread and the tests.
 #pragma once
 
 #include <rb/files.h>

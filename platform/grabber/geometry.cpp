@@ -130,37 +130,11 @@ REALobject newIntRect(const IntRect &r) {
 }
 
 void addGeometryMembers(ImplMap &m) {
-    m["IntegerRectPlyx.Move(deltax as integer, deltay as integer)"] = fp(intRectMove);
-    m["IntegerRectPlyx.Close"] = fp(closeNothing);
-    m["IntegerRectPlyx.Width.Get"] = fp(intRectWidth);
-    m["IntegerRectPlyx.Width.Set"] = fp(intRectSetWidth);
-    m["IntegerRectPlyx.Height.Get"] = fp(intRectHeight);
-    m["IntegerRectPlyx.Height.Set"] = fp(intRectSetHeight);
-
-    m["IntegerPointPlyx.Move(deltax as integer, deltay as integer)"] = fp(intPointMove);
-    m["IntegerPointPlyx.Close"] = fp(closeNothing);
-
-    m["DoublePointPlyx.Move(deltax as double, deltay as double)"] = fp(dpointMove);
-    m["DoublePointPlyx.Close"] = fp(closeNothing);
-    m["DoublePointPlyx.X.Get"] = fp(dpointGet<&DoublePoint::x>);
-    m["DoublePointPlyx.X.Set"] = fp(dpointSet<&DoublePoint::x>);
-    m["DoublePointPlyx.Y.Get"] = fp(dpointGet<&DoublePoint::y>);
-    m["DoublePointPlyx.Y.Set"] = fp(dpointSet<&DoublePoint::y>);
-
-    m["DoubleRectPlyx.Move(deltax as double, deltay as double)"] = fp(drectMove);
-    m["DoubleRectPlyx.Close"] = fp(closeNothing);
-    m["DoubleRectPlyx.Left.Get"] = fp(drectGet<&DoubleRect::left>);
-    m["DoubleRectPlyx.Left.Set"] = fp(drectSet<&DoubleRect::left>);
-    m["DoubleRectPlyx.Top.Get"] = fp(drectGet<&DoubleRect::top>);
-    m["DoubleRectPlyx.Top.Set"] = fp(drectSet<&DoubleRect::top>);
-    m["DoubleRectPlyx.Bottom.Get"] = fp(drectGet<&DoubleRect::bottom>);
-    m["DoubleRectPlyx.Bottom.Set"] = fp(drectSet<&DoubleRect::bottom>);
-    m["DoubleRectPlyx.Right.Get"] = fp(drectGet<&DoubleRect::right>);
-    m["DoubleRectPlyx.Right.Set"] = fp(drectSet<&DoubleRect::right>);
-    m["DoubleRectPlyx.Width.Get"] = fp(drectWidth);
-    m["DoubleRectPlyx.Width.Set"] = fp(drectSetWidth);
-    m["DoubleRectPlyx.Height.Get"] = fp(drectHeight);
-    m["DoubleRectPlyx.Height.Set"] = fp(drectSetHeight);
+#define OUTSIDE_SECTION OUTSIDE_GEOMETRY
+#define MEMBER(group, cls, kind, text, type)
+#define MEMBER_IMPL(group, cls, kind, text, type, fn) m[text] = fp(fn);
+#include "outside_members.def"
+#undef OUTSIDE_SECTION
 }
 
 }  // namespace grab

@@ -230,22 +230,11 @@ void *fp(F f) {
 }  // namespace
 
 void addGrabberMembers(ImplMap &m) {
-    m["QTGrabberPlyx.__exit"] = fp(destroy);
-    m["QTGrabberPlyx.InitGrabber"] = fp(initGrabber);
-    m["QTGrabberPlyx.InitVideo"] = fp(initVideo);
-    m["QTGrabberPlyx.OutputToWindow(previewWindow as window)"] = fp(outputToWindow);
-    m["QTGrabberPlyx.Prepare(PrepareForPreview as boolean, PrepareForRecord as boolean)"] = fp(prepare);
-    m["QTGrabberPlyx.StartPreview"] = fp(startPreview);
-    m["QTGrabberPlyx.Poll"] = fp(poll);
-    m["QTGrabberPlyx.Pause"] = fp(pause);
-    m["QTGrabberPlyx.Play"] = fp(play);
-    m["QTGrabberPlyx.AskVideoSettings"] = fp(askVideoSettings);
-    m["QTGrabberPlyx.GrabPicture(rect as object) as picture"] = fp(grabPicture);
-    m["QTGrabberPlyx.Settings.Get"] = fp(settingsGet);
-    m["QTGrabberPlyx.Settings.Set"] = fp(settingsSet);
-    m["QTGrabberPlyx.CurrentVideoSize.Get"] = fp(currentVideoSizeGet);
-    m["QTGrabberPlyx.CurrentVideoSize.Set"] = fp(currentVideoSizeSet);
-    m["QTGrabberPlyx.SourceVideoRect.Get"] = fp(sourceVideoRectGet);
+#define OUTSIDE_SECTION OUTSIDE_GRABBER
+#define MEMBER(group, cls, kind, text, type)
+#define MEMBER_IMPL(group, cls, kind, text, type, fn) m[text] = fp(fn);
+#include "outside_members.def"
+#undef OUTSIDE_SECTION
 }
 
 }  // namespace grab

@@ -64,8 +64,11 @@ void *fp(F f) {
 }  // namespace
 
 void addOutsideMembers(ImplMap &m) {
-    m["application.BundleResourceFolderPlyx as folderitem"] = fp(bundleResourceFolder);
-    m["EncodeBase64(data As String, lineWrap As Integer = 76) As String"] = fp(encodeBase64);
+#define OUTSIDE_SECTION OUTSIDE_FRAMEWORK
+#define MEMBER(group, cls, kind, text, type)
+#define MEMBER_IMPL(group, cls, kind, text, type, fn) m[text] = fp(fn);
+#include "outside_members.def"
+#undef OUTSIDE_SECTION
 }
 
 }  // namespace grab

@@ -1,3 +1,6 @@
+// The preferences file: the first run, which fields are written, a linked
+// deck kept as it is, garbage, special and oversized files; and the cap of
+// the small-file reader.
 #include "application/app.h"
 #include "application/smallfile.h"
 

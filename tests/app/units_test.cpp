@@ -1,3 +1,5 @@
+// Small units of the application: 9-pin command bytes and checksum, frame
+// file names and creators, the palette's numbers and the video window size.
 #include "capturewindow/capturewindow.h"
 #include "capturewindow/framefiles.h"
 #include "controlwindow/controlwindow.h"

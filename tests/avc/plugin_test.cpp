@@ -1,5 +1,6 @@
 // The AV/C plug-in loaded into the real host, driving the simulated deck.
 #include "commands.h"
+#include "unit.h"
 
 #include <fw/FWSim.h>
 #include <fw/IOKit.h>
@@ -488,6 +489,65 @@ TEST_F(AVCPlugin, DiagnosticNotificationWalksPrintTheirTexts) {
     auto destroy = plugInSymbol<void (*)(IONotificationPortRef)>("DestroyNotificationPort");
     ASSERT_NE(destroy, nullptr);
     destroy(port);
+}
+
+namespace {
+
+// The members of the plug-in's member table, class by class: 'm' methods,
+// 'p' properties, 'e' events, in table order.
+struct TableRow {
+    std::string cls;
+    char kind;
+    std::string text;
+};
+const TableRow kTable[] = {
+#define PLUGIN_METHOD(cls, decl, fn) {#cls, 'm', decl},
+#define PLUGIN_METHOD_SETTER(cls, decl, get, set) {#cls, 'm', decl},
+#define PLUGIN_GETTER(cls, name, type, get) {#cls, 'p', name},
+#define PLUGIN_PROPERTY(cls, name, type, get, set) {#cls, 'p', name},
+#define PLUGIN_DIRECT(cls, name, type, field) {#cls, 'p', name},
+#define PLUGIN_DIRECT_READ(cls, name, type, field) {#cls, 'p', name},
+#define PLUGIN_DIRECT_WITH_SETTER(cls, name, type, field, set) {#cls, 'p', name},
+#define PLUGIN_EVENT(cls, decl) {#cls, 'e', decl},
+#include "avc/members.def"
+};
+
+std::vector<std::string> tableTexts(const std::string &cls, char kind) {
+    std::vector<std::string> texts;
+    for (const TableRow &row : kTable)
+        if (row.cls == cls && row.kind == kind) texts.push_back(row.text);
+    return texts;
+}
+
+}  // namespace
+
+TEST_F(AVCPlugin, TheRegisteredRecordsAreTheMemberTable) {
+    for (const char *name : {"AVCException", "AVC", "FWNotification"}) {
+        SCOPED_TRACE(name);
+        rb::ClassInfo *cls = rb::findClass(name);
+        ASSERT_TRUE(cls && cls->def);
+        const REALclassDefinition *def = cls->def;
+        std::vector<std::string> methods, properties, events;
+        for (uint32_t i = 0; i < def->methodCount; ++i) methods.push_back(def->methods[i].declaration);
+        for (uint32_t i = 0; i < def->propertyCount; ++i) properties.push_back(def->properties[i].name);
+        for (uint32_t i = 0; i < def->eventCount; ++i) events.push_back(def->events[i].declaration);
+        EXPECT_EQ(methods, tableTexts(name, 'm'));
+        EXPECT_EQ(properties, tableTexts(name, 'p'));
+        EXPECT_EQ(events, tableTexts(name, 'e'));
+    }
+    // What the application relies on besides the texts.
+    const REALclassDefinition *avc = rb::findClass("AVC")->def;
+    EXPECT_EQ(avc->methodCount, 31u);
+    EXPECT_EQ(avc->eventCount, 3u);
+    EXPECT_EQ(avc->dataSize, sizeof(AVCData));
+    EXPECT_NE(avc->constructor, nullptr);
+    EXPECT_NE(avc->destructor, nullptr);
+    const REALclassDefinition *fw = rb::findClass("FWNotification")->def;
+    EXPECT_EQ(fw->eventCount, 19u);
+    EXPECT_STREQ(fw->events[18].declaration, "FireWireIsRequestingClose(message as string)");
+    const REALclassDefinition *exception = rb::findClass("AVCException")->def;
+    EXPECT_STREQ(exception->superName, "RuntimeException");
+    EXPECT_EQ(exception->dataSize, 0u);
 }
 
 int main(int argc, char **argv) {

@@ -1,6 +1,9 @@
-// Shared helpers of the FireWire platform tests.
+// What the FireWire platform tests share: a hand-moved clock, pumping the
+// main run loop as a host does, the AV/C unit matching dictionary and an
+// opened unit.
 #pragma once
 
+#include "fw/AVCFrame.h"
 #include "fw/Carbon.h"
 #include "fw/FWSim.h"
 #include "fw/IOKit.h"
@@ -38,7 +41,8 @@ inline int pump_now() {
     return poll(&p, 1, 0) > 0 ? fw_runloop_perform() : 0;
 }
 
-inline CFMutableDictionaryRef avc_matching(int32_t spec = 0xA02D, int32_t version = 0x10001) {
+inline CFMutableDictionaryRef avc_matching(int32_t spec = avcframe::kUnitSpecId,
+                                           int32_t version = avcframe::kUnitSwVersion) {
     CFMutableDictionaryRef d = IOServiceMatching("IOFireWireAVCUnit");
     CFNumberRef a = CFNumberCreate(nullptr, kCFNumberSInt32Type, &spec);
     CFNumberRef b = CFNumberCreate(nullptr, kCFNumberSInt32Type, &version);

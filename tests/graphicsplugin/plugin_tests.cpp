@@ -1,5 +1,6 @@
 // The graphics plug-in loaded into a stand-in host: registration records,
 // the exporter class, the global functions and the faults they guard against.
+#include "binding/entrypoints.h"
 #include "plugin_host.h"
 #include "fingerprint.h"
 
@@ -93,63 +94,27 @@ protected:
     void SetUp() override { reset(); }
 };
 
-const std::vector<std::string> kExporterTexts = {
-    "QTGraphicsExporterPlyx.__init",
-    "QTGraphicsExporterPlyx.__exit",
-    "QTGraphicsExporterPlyx.MetaData as object",
-    "QTGraphicsExporterPlyx.MetaDataString as string",
-    "QTGraphicsExporterPlyx.Settings as string",
-    "QTGraphicsExporterPlyx.ColorSyncProfileData as string",
-    "QTGraphicsExporterPlyx.SetThumbnail(enabled as boolean, maxwidth as integer, maxheight as integer)",
-    "QTGraphicsExporterPlyx.SetResolution(h as double, v as double)",
-    "QTGraphicsExporterPlyx.SettingsAsText as string",
-    "QTGraphicsExporterPlyx.CanRequestSettings as boolean",
-    "QTGraphicsExporterPlyx.RequestSettings as boolean",
-    "QTGraphicsExporterPlyx.GetDefaultFileNameExtension as string",
-    "QTGraphicsExporterPlyx.GetDefaultMacType as string",
-    "QTGraphicsExporterPlyx.GetDefaultMacCreator as string",
-    "QTGraphicsExporterPlyx.GetOutputMacType as string",
-    "QTGraphicsExporterPlyx.GetOutputMacCreator as string",
-    "QTGraphicsExporterPlyx.Export as integer",
-    "QTGraphicsExporterPlyx.ExportToString as string",
-    "QTGraphicsExporterPlyx.CodecList as string",
-    "QTGraphicsExporterPlyx.Close",
-    "QTGraphicsExporterPlyx.CanThumbnail as boolean",
-    "QTGraphicsExporterPlyx.CanExif as boolean",
-    "QTGraphicsExporterPlyx.SetInputGraphicsImporter(input as QTGraphicsImporterPlyx)",
-    "QTGraphicsExporterPlyx.OpenExporter(type as string)",
-    "QTGraphicsExporterPlyx.SetOutputFileTypeAndCreator(type as string, creator as string)",
-    "QTGraphicsExporterPlyx.MetaData as object.Set",
-    "QTGraphicsExporterPlyx.MetaDataString as string.Set",
-    "QTGraphicsExporterPlyx.Settings as string.Set",
-    "QTGraphicsExporterPlyx.ColorSyncProfileData as string.Set",
-    "QTGraphicsExporterPlyx.ThumbnailEnabled.Get",
-    "QTGraphicsExporterPlyx.ThumbnailMaxWidth.Get",
-    "QTGraphicsExporterPlyx.ThumbnailMaxHeight.Get",
-    "QTGraphicsExporterPlyx.ExifEnabled.Get",
-    "QTGraphicsExporterPlyx.ExifEnabled.Set",
-    "QTGraphicsExporterPlyx.OutputFile.Get",
-    "QTGraphicsExporterPlyx.OutputFile.Set",
-    "QTGraphicsExporterPlyx.Depth.Get",
-    "QTGraphicsExporterPlyx.Depth.Set",
-    "QTGraphicsExporterPlyx.HorizontalResolution.Get",
-    "QTGraphicsExporterPlyx.VerticalResolution.Get",
-    "QTGraphicsExporterPlyx.CompressionQuality.Get",
-    "QTGraphicsExporterPlyx.CompressionQuality.Set",
-    "QTGraphicsExporterPlyx.CompressionMethod.Get",
-    "QTGraphicsExporterPlyx.CompressionMethod.Set",
-    "QTGraphicsExporterPlyx.DontRecompress.Get",
-    "QTGraphicsExporterPlyx.DontRecompress.Set",
-    "QTGraphicsExporterPlyx.InterlaceStyle.Get",
-    "QTGraphicsExporterPlyx.InterlaceStyle.Set",
-    "QTGraphicsExporterPlyx.TargetDataSize.Get",
-    "QTGraphicsExporterPlyx.TargetDataSize.Set",
-    "QTGraphicsExporterPlyx.InputPicture.Get",
-    "QTGraphicsExporterPlyx.InputPicture.Set",
-    "QTGraphicsExporterPlyx.InputGWorldHandle.Get",
-    "QTGraphicsExporterPlyx.InputGWorldHandle.Set",
-    "QTGraphicsExporterPlyx.Progress.Set",
+// The global functions and the MemoryBlock extension's method, as the
+// plug-in's member table declares them.
+#define PLUGIN_SECTION GRAPHICS_GLOBALS
+const char *const kGlobalTexts[] = {
+#define PLUGIN_GLOBAL(decl, fn) decl,
+#include "graphicsplugin/members.def"
 };
+const char *const kExtensionTexts[] = {
+#define PLUGIN_EXTENSION_METHOD(cls, decl, fn) decl,
+#include "graphicsplugin/members.def"
+};
+#undef PLUGIN_SECTION
+
+// The binding texts of one class in the application's list, in its order.
+std::vector<std::string> listedTexts(const std::string &cls) {
+    std::vector<std::string> texts;
+    for (std::string_view text : tavrin::detail::kTexts)
+        if (text.substr(0, cls.size() + 1) == cls + ".") texts.emplace_back(text);
+    return texts;
+}
+
 
 }  // namespace
 
@@ -165,7 +130,7 @@ TEST_F(PluginTest, RegistersRecordsWithTheBindingTexts) {
     EXPECT_EQ(ex->methodCount, 23u);
     EXPECT_EQ(ex->eventCount, 3u);
     EXPECT_STREQ(ex->events[1].declaration, "ProgressUpdatePercent(percent as double) as boolean");
-    EXPECT_EQ(bindingTexts(ex, false), kExporterTexts);
+    EXPECT_EQ(bindingTexts(ex, false), listedTexts(kEx));
     EXPECT_EQ(bindingTexts(ex, false).size(), 55u);
     // Direct-access fields at their fixed places.
     EXPECT_EQ(pl.property(kEx, "Progress")->param, 0);
@@ -175,25 +140,14 @@ TEST_F(PluginTest, RegistersRecordsWithTheBindingTexts) {
 
     ASSERT_EQ(host().extensions.size(), 1u);
     EXPECT_STREQ(host().extensions[0]->name, "MemoryBlock");
-    EXPECT_STREQ(host().extensions[0]->methods[0].declaration, "GetPicturePlyx(Name as string, MimeType as string) as Picture");
+    EXPECT_STREQ(host().extensions[0]->methods[0].declaration, kExtensionTexts[0]);
     std::vector<std::string> globals;
     for (auto *m : host().globals) globals.push_back(m->declaration);
-    EXPECT_EQ(globals, (std::vector<std::string>{
-                           "StringtoPicturePlyx(data as String, FileName as String, MimeType as String) as Picture",
-                           "StringtoPictureByOSTypePlyx(data as String, OSType as String) as Picture",
-                           "PictureToStringPlyx(p as picture,codec as string,quality as integer,depth as integer) as string",
-                           "QuickTimePresentPlyx as boolean",
-                           "PictureToFileStringPlyx(p as picture, compressor as string, quality as integer) as string"}));
-}
-
-// The binding texts of one group of the application's list, in its order.
-std::vector<std::string> listedTexts(const std::string &group) {
-    std::ifstream defs(BINDING_DEFS);
-    std::vector<std::string> texts;
-    std::string line, prefix = "TEXT(" + group + ", \"";
-    while (std::getline(defs, line))
-        if (line.rfind(prefix, 0) == 0) texts.push_back(line.substr(prefix.size(), line.rfind('"') - prefix.size()));
-    return texts;
+    EXPECT_EQ(globals, std::vector<std::string>(std::begin(kGlobalTexts), std::end(kGlobalTexts)));
+    // The declarations are an outside contract: pinned byte for byte.
+    std::string all = std::string(host().extensions[0]->methods[0].declaration) + "\n";
+    for (const std::string &g : globals) all += g + "\n";
+    EXPECT_EQ(testsupport::fingerprint(all), 0x23580f9dd02354dull) << all;
 }
 
 TEST_F(PluginTest, ImporterClassesRegisterInOrderWithTheApplicationsTexts) {
@@ -211,16 +165,16 @@ TEST_F(PluginTest, ImporterClassesRegisterInOrderWithTheApplicationsTexts) {
     EXPECT_EQ(pl.property("QTGraphicsImporterPlyx", "Progress")->param, 0);
     EXPECT_EQ(pl.property("QTGraphicsImporterPlyx", "Handle")->param, 4);
     EXPECT_EQ(pl.property("QTGraphicsImporterPlyx", "Lasterror")->param, 8);
-    EXPECT_EQ(bindingTexts(im, false), listedTexts("importer"));
+    EXPECT_EQ(bindingTexts(im, false), listedTexts("QTGraphicsImporterPlyx"));
     REALclassDefinition *mx = pl.cls("QTGraphicsImporterMatrixPlyx");
     ASSERT_NE(mx, nullptr);
     EXPECT_EQ(mx->dataSize, 36u) << "nine 32-bit values";
     EXPECT_EQ(mx->constructor, nullptr);
-    EXPECT_EQ(bindingTexts(mx, false), listedTexts("matrix"));
+    EXPECT_EQ(bindingTexts(mx, false), listedTexts("QTGraphicsImporterMatrixPlyx"));
     REALclassDefinition *id = pl.cls("QTGraphicsImporterImageDescriptionPlyx");
     ASSERT_NE(id, nullptr);
     EXPECT_EQ(id->propertyCount, 14u);
-    EXPECT_EQ(bindingTexts(id, false), listedTexts("imagedescription"));
+    EXPECT_EQ(bindingTexts(id, false), listedTexts("QTGraphicsImporterImageDescriptionPlyx"));
     // Strings are pointers here: their slots are pointer-sized, in the documented order.
     auto at = [&](const char *name) { return pl.property("QTGraphicsImporterImageDescriptionPlyx", name)->param; };
     EXPECT_EQ(at("CodecType"), 0);
@@ -240,9 +194,9 @@ TEST_F(PluginTest, OldHostsGetShortMethodRecords) {
         ASSERT_TRUE(pl.ok);
         REALclassDefinition *ex = pl.cls(kEx);
         ASSERT_TRUE(host().shortRecords[0]);
-        EXPECT_EQ(bindingTexts(ex, true), kExporterTexts);
+        EXPECT_EQ(bindingTexts(ex, true), listedTexts(kEx));
         auto *m = reinterpret_cast<const REALmethodDefinitionShort *>(host().extensions[0]->methods);
-        EXPECT_STREQ(m[0].declaration, "GetPicturePlyx(Name as string, MimeType as string) as Picture");
+        EXPECT_STREQ(m[0].declaration, kExtensionTexts[0]);
     }
 }
 

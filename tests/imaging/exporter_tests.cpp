@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace imaging;
@@ -240,6 +241,160 @@ TEST(ExportSettings, AtomContainerRoundTripAndBadContainerChangesNothing) {
     EXPECT_EQ(GraphicsExportSetSettingsFromAtomContainer(c.ci, s), paramErr);
     GraphicsExportGetDepth(c.ci, &depth);
     EXPECT_EQ(depth, 0);
+    DisposeHandle(s);
+}
+
+namespace {
+
+// Sets every setting an exporter of the format takes to a value other
+// than its default.
+void setEverySetting(ComponentInstance ci, bool jpeg) {
+    EXPECT_EQ(GraphicsExportSetDepth(ci, 32), noErr);
+    EXPECT_EQ(GraphicsExportSetResolution(ci, 300 << 16, 150 << 16), noErr);
+    EXPECT_EQ(GraphicsExportSetCompressionQuality(ci, codecHighQuality), noErr);
+    if (!jpeg) {
+        EXPECT_EQ(GraphicsExportSetCompressionMethod(ci, 6), noErr);
+    }
+    EXPECT_EQ(GraphicsExportSetDontRecompress(ci, true), noErr);
+    EXPECT_EQ(GraphicsExportSetInterlaceStyle(ci, 1), noErr);
+    EXPECT_EQ(GraphicsExportSetTargetDataSize(ci, 12345), noErr);
+    if (jpeg) {
+        BundleRef qt = LoadSystemFramework("QuickTime.framework");
+        auto setExif = reinterpret_cast<GraphicsExportSetExifEnabledProc>(
+            BundleGetFunctionPointerForName(qt, "GraphicsExportSetExifEnabled"));
+        ASSERT_NE(setExif, nullptr);
+        EXPECT_EQ(setExif(ci, true), noErr);
+    }
+}
+
+void expectEverySetting(ComponentInstance ci, bool jpeg) {
+    int32_t depth = 0, method = 0;
+    Fixed h = 0, v = 0;
+    CodecQ quality = 0;
+    bool dont = false, exif = false;
+    uint32_t interlace = 0, target = 0;
+    EXPECT_EQ(GraphicsExportGetDepth(ci, &depth), noErr);
+    EXPECT_EQ(GraphicsExportGetResolution(ci, &h, &v), noErr);
+    EXPECT_EQ(GraphicsExportGetCompressionQuality(ci, &quality), noErr);
+    EXPECT_EQ(GraphicsExportGetCompressionMethod(ci, &method), noErr);
+    EXPECT_EQ(GraphicsExportGetDontRecompress(ci, &dont), noErr);
+    EXPECT_EQ(GraphicsExportGetInterlaceStyle(ci, &interlace), noErr);
+    EXPECT_EQ(GraphicsExportGetTargetDataSize(ci, &target), noErr);
+    EXPECT_EQ(depth, 32);
+    EXPECT_EQ(h, 300 << 16);
+    EXPECT_EQ(v, 150 << 16);
+    EXPECT_EQ(quality, CodecQ(codecHighQuality));
+    EXPECT_EQ(method, jpeg ? 0 : 6);
+    EXPECT_TRUE(dont);
+    EXPECT_EQ(interlace, 1u);
+    EXPECT_EQ(target, 12345u);
+    if (jpeg) {
+        auto getExif = reinterpret_cast<GraphicsExportGetExifEnabledProc>(
+            BundleGetFunctionPointerForName(LoadSystemFramework("QuickTime.framework"), "GraphicsExportGetExifEnabled"));
+        ASSERT_NE(getExif, nullptr);
+        EXPECT_EQ(getExif(ci, &exif), noErr);
+        EXPECT_TRUE(exif);
+    }
+}
+
+// The atoms of a settings container, as (type, value) pairs.
+std::vector<std::pair<OSType, uint32_t>> atomsOf(Handle h) {
+    std::vector<std::pair<OSType, uint32_t>> atoms;
+    const uint8_t *p = HandleData(h);
+    auto be32 = [](const uint8_t *q) { return uint32_t(q[0]) << 24 | uint32_t(q[1]) << 16 | uint32_t(q[2]) << 8 | q[3]; };
+    for (size_t at = 0; at + 12 <= GetHandleSize(h); at += 12) {
+        EXPECT_EQ(be32(p + at), 12u);
+        atoms.emplace_back(be32(p + at + 4), be32(p + at + 8));
+    }
+    return atoms;
+}
+
+Handle containerOf(std::vector<std::pair<OSType, uint32_t>> atoms) {
+    Handle h = NewHandle(atoms.size() * 12);
+    uint8_t *p = HandleData(h);
+    for (const auto &[type, value] : atoms) {
+        for (int i = 0; i < 4; ++i) p[i] = uint8_t(12 >> (24 - 8 * i));
+        for (int i = 0; i < 4; ++i) p[4 + i] = uint8_t(type >> (24 - 8 * i));
+        for (int i = 0; i < 4; ++i) p[8 + i] = uint8_t(value >> (24 - 8 * i));
+        p += 12;
+    }
+    return h;
+}
+
+}  // namespace
+
+// Every setting, set away from its default, comes back through the atom
+// container into a fresh exporter: none is dropped on the way.
+TEST(ExportSettings, EverySettingSurvivesTheAtomContainer) {
+    for (bool jpeg : {true, false}) {
+        SCOPED_TRACE(jpeg ? "JPEG" : "PNG");
+        Exporter a(jpeg ? "JPEG" : "PNGf"), b(jpeg ? "JPEG" : "PNGf");
+        setEverySetting(a.ci, jpeg);
+        expectEverySetting(a.ci, jpeg);
+        Handle s = nullptr;
+        ASSERT_EQ(GraphicsExportGetSettingsAsAtomContainer(a.ci, &s), noErr);
+        auto atoms = atomsOf(s);
+        std::vector<OSType> types;
+        for (const auto &atom : atoms) types.push_back(atom.first);
+        EXPECT_EQ(types, (std::vector<OSType>{FourCC("dpth"), FourCC("hres"), FourCC("vres"), FourCC("qual"),
+                                              FourCC("meth"), FourCC("dnrc"), FourCC("intl"), FourCC("tsiz"),
+                                              FourCC("exif")}));
+        ASSERT_EQ(GraphicsExportSetSettingsFromAtomContainer(b.ci, s), noErr);
+        expectEverySetting(b.ci, jpeg);
+        DisposeHandle(s);
+    }
+}
+
+// A container is checked as the setters check each value: a value a setter
+// refuses makes the whole container refused, and nothing changes.
+TEST(ExportSettings, AContainerValueTheSetterRefusesChangesNothing) {
+    struct Case {
+        const char *what;
+        OSType atom;
+        uint32_t value;
+    } cases[] = {
+        {"depth 16", FourCC("dpth"), 16},
+        {"zero resolution", FourCC("hres"), 0},
+        {"negative resolution", FourCC("vres"), uint32_t(-(72 << 16))},
+        {"quality past lossless", FourCC("qual"), codecLosslessQuality + 1},
+        {"old JPEG-in-TIFF method", FourCC("meth"), 7},
+        {"interlace style 2", FourCC("intl"), 2},
+        {"EXIF into TIFF", FourCC("exif"), 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        Exporter ex("TIFF");
+        ASSERT_EQ(GraphicsExportSetDepth(ex.ci, 24), noErr);
+        Handle h = containerOf({{FourCC("tsiz"), 999}, {c.atom, c.value}});
+        EXPECT_EQ(GraphicsExportSetSettingsFromAtomContainer(ex.ci, h), paramErr);
+        DisposeHandle(h);
+        int32_t depth = 0, method = 0;
+        uint32_t target = 0;
+        GraphicsExportGetDepth(ex.ci, &depth);
+        GraphicsExportGetCompressionMethod(ex.ci, &method);
+        GraphicsExportGetTargetDataSize(ex.ci, &target);
+        EXPECT_EQ(depth, 24);
+        EXPECT_EQ(method, 1);
+        EXPECT_EQ(target, 0u);
+    }
+    // Unknown atoms are passed over; a flag takes any non-zero value as set.
+    Exporter ex("TIFF");
+    Handle h = containerOf({{FourCC("zzzz"), 5}, {FourCC("dnrc"), 5}, {FourCC("meth"), 5}});
+    EXPECT_EQ(GraphicsExportSetSettingsFromAtomContainer(ex.ci, h), noErr);
+    DisposeHandle(h);
+    bool dont = false;
+    int32_t method = 0;
+    GraphicsExportGetDontRecompress(ex.ci, &dont);
+    GraphicsExportGetCompressionMethod(ex.ci, &method);
+    EXPECT_TRUE(dont);
+    EXPECT_EQ(method, 5);
+    Handle s = nullptr;
+    ASSERT_EQ(GraphicsExportGetSettingsAsAtomContainer(ex.ci, &s), noErr);
+    for (const auto &[type, value] : atomsOf(s)) {
+        if (type == FourCC("dnrc")) {
+            EXPECT_EQ(value, 1u);
+        }
+    }
     DisposeHandle(s);
 }
 

@@ -1,3 +1,5 @@
+// The plug-ins' debug output helpers: the debug log, Pascal strings, the
+// system check, hex dumps and printf found in the System framework.
 #include "debug.h"
 #include "resolver.h"
 

@@ -1,3 +1,6 @@
+// Serial ports over pseudo-terminals (raw bytes, the 9-pin line settings,
+// soft failures, reopening, writes that never block) and the 9-pin parser's
+// count of bad checksums.
 #include <deck9pin/deck9pin.h>
 #include <rb/serial.h>
 

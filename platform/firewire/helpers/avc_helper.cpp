@@ -4,6 +4,7 @@
 // "SetTimerAVC" and "CreateNotificationPort".
 //
 // FwHelperCallCount(name) tells tests how often a function was called.
+#include "fw/AVCFrame.h"
 #include "fw/Carbon.h"
 #include "fw/IOKit.h"
 
@@ -24,7 +25,8 @@ typedef IOFireWireAVCLibUnitInterface **Unit;
 
 IOReturn inquiry(Unit unit, UInt8 opcode) {
     if (!unit) return kIOReturnBadArgument;
-    UInt8 frame[8] = {0x01, 0xFF, opcode, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    using namespace avcframe;
+    UInt8 frame[8] = {ctype::kStatus, subunit::kUnit, opcode, kNone, kNone, kNone, kNone, kNone};
     UInt8 response[256];
     UInt32 length = sizeof response;
     return (*unit)->AVCCommand(unit, frame, sizeof frame, response, &length);
@@ -50,7 +52,7 @@ HELPER int FwHelperCallCount(const char *name) { return name ? calls()[name] : 0
 HELPER IOCFPlugInInterface **CreateIOCFPlugInInterface() {
     count("CreateIOCFPlugInInterface");
     CFMutableDictionaryRef d = IOServiceMatching("IOFireWireAVCUnit");
-    SInt32 spec = 0xA02D, version = 0x10001;
+    SInt32 spec = avcframe::kUnitSpecId, version = avcframe::kUnitSwVersion;
     CFNumberRef n1 = CFNumberCreate(nullptr, kCFNumberSInt32Type, &spec);
     CFNumberRef n2 = CFNumberCreate(nullptr, kCFNumberSInt32Type, &version);
     CFDictionarySetValue(d, CFSTR("Unit_Spec_ID"), n1);
@@ -91,19 +93,19 @@ HELPER void DestroyPlugInInterface(IOCFPlugInInterface **plugin) {
 
 HELPER IOReturn SendCommandStatusUnitInfo(Unit unit) {
     count("SendCommandStatusUnitInfo");
-    return inquiry(unit, 0x30);
+    return inquiry(unit, avcframe::unitop::kUnitInfo);
 }
 HELPER IOReturn SendCommandStatusSubunitInfo(Unit unit) {
     count("SendCommandStatusSubunitInfo");
-    return inquiry(unit, 0x31);
+    return inquiry(unit, avcframe::unitop::kSubunitInfo);
 }
 HELPER IOReturn SendCommandStatusOutputPlugSignalFormat(Unit unit) {
     count("SendCommandStatusOutputPlugSignalFormat");
-    return inquiry(unit, 0x18);
+    return inquiry(unit, avcframe::unitop::kOutputPlugSignalFormat);
 }
 HELPER IOReturn SendCommandStatusVendorDependent(Unit unit) {
     count("SendCommandStatusVendorDependent");
-    return inquiry(unit, 0x00);
+    return inquiry(unit, avcframe::unitop::kVendorDependent);
 }
 
 HELPER void DestroyNotificationPort(IONotificationPortRef port) {

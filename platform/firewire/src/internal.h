@@ -1,4 +1,5 @@
-// Shared internals of libfwplatform: the CF object header and a few helpers.
+// Shared internals of libfwplatform: the CF object header, the UTF-8 text of
+// CF strings and the monotonic clock.
 #pragma once
 
 #include "fw/CoreFoundation.h"

@@ -1,7 +1,8 @@
-// Internals shared by the registry (iokit.cpp) and the simulated decks
-// (simavc.cpp).
+// The simulated decks' state and the calls between the I/O registry
+// (iokit.cpp) and the decks (simavc.cpp). Internal to libfwplatform.
 #pragma once
 
+#include "fw/AVCFrame.h"
 #include "fw/FWSim.h"
 #include "fw/IOKit.h"
 
@@ -33,7 +34,7 @@ struct Deck {
 
     // transport
     bool tape = true;
-    uint8_t mode = 0xC4, state = 0x60;
+    uint8_t mode = avcframe::tapeop::kWind, state = avcframe::wind::kStop;   // stopped
     int64_t anchorPos = 0;         // in sub-frames
     uint64_t anchorNs = 0;
     int rateNum = 0, rateDen = 1;  // tape frames per real frame

@@ -3,6 +3,8 @@
 #include "internal.h"
 #include "sim.h"
 
+#include "fw/AVCFrame.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -20,11 +22,13 @@ FwSimClock g_clock = nullptr;
 void *g_clock_ctx = nullptr;
 int32_t g_seams[FWSIM_SEAM_COUNT] = {};
 
-enum : uint8_t {
-    kControl = 0x00, kStatus = 0x01, kSpecificInquiry = 0x02, kGeneralInquiry = 0x04,
-    kNotImplemented = 0x08, kAccepted = 0x09, kRejected = 0x0A, kStable = 0x0C,
-    kUnit = 0xFF, kTape = 0x20,
-};
+using namespace avcframe;
+using ctype::kControl, ctype::kStatus, ctype::kSpecificInquiry, ctype::kGeneralInquiry;
+using response::kNotImplemented, response::kAccepted, response::kRejected, response::kStable;
+using subunit::kUnit, subunit::kTape;
+
+// The output plug's signal format: DVCR, SD 525-60.
+constexpr uint8_t kFormatDVCR = 0x80, kFormatSD525_60 = 0x00;
 
 uint8_t bcd(int v) { return uint8_t(((v / 10) << 4) | (v % 10)); }
 int from_bcd(uint8_t b, int limit) {
@@ -68,14 +72,15 @@ void move_to(Deck &d, int64_t frames, uint8_t mode, uint8_t state) {
     d.anchorPos = std::clamp<int64_t>(frames, 0, kTapeFrames) * kSub;
 }
 
-void stop(Deck &d) { set_motion(d, 0xC4, 0x60, 0, 1); }
+void stop(Deck &d) { set_motion(d, tapeop::kWind, wind::kStop, 0, 1); }
 
 // PLAY operands: the speed as a fraction of x1 (false when unknown).
 bool play_rate(uint8_t op, int &num, int &den) {
+    const int steps = play::kMaxSpeedStep;
     int sign = 1;
-    uint8_t base = 0x38;
-    if (op >= 0x41 && op <= 0x4F) { sign = -1; base = 0x48; }
-    else if (!(op >= 0x31 && op <= 0x3F)) return false;
+    uint8_t base = play::kForwardX1;
+    if (op >= play::kReverseX1 - steps && op <= play::kReverseX1 + steps) { sign = -1; base = play::kReverseX1; }
+    else if (!(op >= play::kForwardX1 - steps && op <= play::kForwardX1 + steps)) return false;
     int n = int(op) - base;
     if (n < 0) { num = sign; den = 1 - n; }   // slow: 1/2 .. 1/8
     else { num = sign * (n + 1); den = 1; }   // x1, fast: x2 .. x8
@@ -87,16 +92,16 @@ uint8_t tape_control(Deck &d, const uint8_t *c, uint32_t len, bool &interim) {
     uint8_t op = c[2];
     if (len < 4) return kRejected;
     uint8_t arg = c[3];
-    if (op == 0xC1) {   // LOAD MEDIUM
-        if (arg == 0x60 || arg == 0x31) {
-            move_to(d, 0, 0xC1, 0x60);
+    if (op == tapeop::kLoadMedium) {
+        if (arg == load::kEject || arg == load::kOpenTray) {
+            move_to(d, 0, tapeop::kLoadMedium, load::kEject);
             d.tape = false;
             return kAccepted;
         }
-        if (arg == 0x32) {
+        if (arg == load::kCloseTray) {
             if (!d.tape) {
                 d.tape = true;
-                move_to(d, 0, 0xC4, 0x60);
+                move_to(d, 0, tapeop::kWind, wind::kStop);
             }
             return kAccepted;
         }
@@ -106,40 +111,40 @@ uint8_t tape_control(Deck &d, const uint8_t *c, uint32_t len, bool &interim) {
     int64_t pos = update(d, now_ns());
     int num, den;
     switch (op) {
-    case 0xC3:   // PLAY
-        if (arg == 0x30) { move_to(d, pos + 1, 0xC3, 0x7D); return kAccepted; }
-        if (arg == 0x40) { move_to(d, pos - 1, 0xC3, 0x6D); return kAccepted; }
-        if (arg == 0x75) { set_motion(d, 0xC3, 0x75, 1, 1); return kAccepted; }
-        if (arg == 0x65) { set_motion(d, 0xC3, 0x65, -1, 1); return kAccepted; }
-        if (arg == 0x7D || arg == 0x6D) { set_motion(d, 0xC3, arg, 0, 1); return kAccepted; }
-        if (play_rate(arg, num, den)) { set_motion(d, 0xC3, arg, num, den); return kAccepted; }
+    case tapeop::kPlay:
+        if (arg == play::kNextFrame) { move_to(d, pos + 1, tapeop::kPlay, play::kForwardPause); return kAccepted; }
+        if (arg == play::kPreviousFrame) { move_to(d, pos - 1, tapeop::kPlay, play::kReversePause); return kAccepted; }
+        if (arg == play::kForward) { set_motion(d, tapeop::kPlay, arg, 1, 1); return kAccepted; }
+        if (arg == play::kReverse) { set_motion(d, tapeop::kPlay, arg, -1, 1); return kAccepted; }
+        if (arg == play::kForwardPause || arg == play::kReversePause) { set_motion(d, tapeop::kPlay, arg, 0, 1); return kAccepted; }
+        if (play_rate(arg, num, den)) { set_motion(d, tapeop::kPlay, arg, num, den); return kAccepted; }
         return kRejected;
-    case 0xC2:   // RECORD
-        if (arg == 0x75) { set_motion(d, 0xC2, 0x75, 1, 1); return kAccepted; }
-        if (arg == 0x7D) { set_motion(d, 0xC2, 0x7D, 0, 1); return kAccepted; }
+    case tapeop::kRecord:
+        if (arg == record::kRecord) { set_motion(d, tapeop::kRecord, arg, 1, 1); return kAccepted; }
+        if (arg == record::kPause) { set_motion(d, tapeop::kRecord, arg, 0, 1); return kAccepted; }
         return kRejected;
-    case 0xC4:   // WIND
-        if (arg == 0x60) { stop(d); return kAccepted; }
-        if (arg == 0x75) { set_motion(d, 0xC4, 0x75, 20, 1); return kAccepted; }
-        if (arg == 0x65) { set_motion(d, 0xC4, 0x65, -20, 1); return kAccepted; }
-        if (arg == 0x45) { set_motion(d, 0xC4, 0x45, -60, 1); return kAccepted; }
+    case tapeop::kWind:
+        if (arg == wind::kStop) { stop(d); return kAccepted; }
+        if (arg == wind::kFastForward) { set_motion(d, tapeop::kWind, arg, 20, 1); return kAccepted; }
+        if (arg == wind::kRewind) { set_motion(d, tapeop::kWind, arg, -20, 1); return kAccepted; }
+        if (arg == wind::kHighSpeedRewind) { set_motion(d, tapeop::kWind, arg, -60, 1); return kAccepted; }
         return kRejected;
-    case 0x55:   // FORWARD INDEX: the next mark
-        move_to(d, std::min(kTapeFrames, (pos / kIndexFrames + 1) * kIndexFrames), 0xC4, 0x60);
+    case tapeop::kForwardIndex:   // the next mark
+        move_to(d, std::min(kTapeFrames, (pos / kIndexFrames + 1) * kIndexFrames), tapeop::kWind, wind::kStop);
         return kAccepted;
-    case 0x56:   // BACKWARD INDEX: the previous mark
-        move_to(d, pos <= 0 ? 0 : (pos - 1) / kIndexFrames * kIndexFrames, 0xC4, 0x60);
+    case tapeop::kBackwardIndex:   // the previous mark
+        move_to(d, pos <= 0 ? 0 : (pos - 1) / kIndexFrames * kIndexFrames, tapeop::kWind, wind::kStop);
         return kAccepted;
-    case 0x51: {   // TIME CODE: search
+    case tapeop::kTimeCode: {   // search
         int64_t t = get_time(c, len);
-        if (arg != 0x20 || t < 0 || t > kTapeFrames) return kRejected;
+        if (arg != operand::kTimeSet || t < 0 || t > kTapeFrames) return kRejected;
         interim = true;   // the search reports INTERIM until the tape is there
-        move_to(d, t, 0xC4, 0x60);
+        move_to(d, t, tapeop::kWind, wind::kStop);
         return kAccepted;
     }
-    case 0x57: {   // RELATIVE TIME COUNTER: preset
+    case tapeop::kRelativeTimeCounter: {   // preset
         int64_t t = get_time(c, len);
-        if (arg != 0x20 || t < 0) return kRejected;
+        if (arg != operand::kTimeSet || t < 0) return kRejected;
         d.counterOffset = pos - t;
         return kAccepted;
     }
@@ -154,23 +159,25 @@ uint8_t tape_status(Deck &d, std::vector<uint8_t> &r, uint32_t len) {
     if (len < 4) return kRejected;
     uint8_t arg = r[3];
     int64_t pos = update(d, now_ns());
-    if (op == 0xD0) {   // TRANSPORT STATE
-        if (arg != 0x7F) return kRejected;
+    if (op == tapeop::kTransportState) {
+        if (arg != operand::kTransportQuery) return kRejected;
         r.resize(4);
         r[2] = d.mode;
         r[3] = d.state;
         return kStable;
     }
-    if (op != 0x51 && op != 0x57 && op != 0x53 && op != 0x54 && op != 0xDB) return kNotImplemented;
-    if (arg != 0x71) return kRejected;
+    if (op != tapeop::kTimeCode && op != tapeop::kRelativeTimeCounter && op != tapeop::kRecordingDate &&
+        op != tapeop::kRecordingTime && op != tapeop::kRecordingSpeed)
+        return kNotImplemented;
+    if (arg != operand::kTimeQuery) return kRejected;
     if (!d.tape) return kRejected;
     r.resize(8);
     switch (op) {
-    case 0x51: put_time(r, pos); break;
-    case 0x57: put_time(r, pos - d.counterOffset); break;
-    case 0x53: r[4] = 0x15; r[5] = 0x03; r[6] = 0x07; r[7] = 0x20; break;   // 15 March 2007
-    case 0x54: r[4] = 0x00; r[5] = 0x00; r[6] = 0x30; r[7] = 0x14; break;   // 14:30:00:00
-    case 0xDB: r[4] = 0x01; r[5] = r[6] = r[7] = 0x00; break;               // standard play
+    case tapeop::kTimeCode: put_time(r, pos); break;
+    case tapeop::kRelativeTimeCounter: put_time(r, pos - d.counterOffset); break;
+    case tapeop::kRecordingDate: r[4] = 0x15; r[5] = 0x03; r[6] = 0x07; r[7] = 0x20; break;   // 15 March 2007
+    case tapeop::kRecordingTime: r[4] = 0x00; r[5] = 0x00; r[6] = 0x30; r[7] = 0x14; break;   // 14:30:00:00
+    case tapeop::kRecordingSpeed: r[4] = 0x01; r[5] = r[6] = r[7] = 0x00; break;               // standard play
     }
     return kStable;
 }
@@ -180,25 +187,25 @@ uint8_t unit_status(const Deck &d, std::vector<uint8_t> &r, uint32_t len) {
     uint8_t op = r[2];
     r.resize(std::max<size_t>(r.size(), 8));
     switch (op) {
-    case 0x30:   // UNIT INFO
+    case unitop::kUnitInfo:
         r[3] = 0x07;
-        r[4] = 0x20;   // tape recorder/player, unit 0
+        r[4] = kTape;   // a tape recorder/player unit, unit 0
         std::memcpy(&r[5], kCompany, 3);
         return kStable;
-    case 0x31: {   // SUBUNIT INFO
+    case unitop::kSubunitInfo: {
         if (len < 4) return kRejected;
         bool page0 = ((r[3] >> 4) & 7) == 0;
-        r[4] = page0 ? 0x20 : 0xFF;
-        r[5] = r[6] = r[7] = 0xFF;
+        r[4] = page0 ? kTape : kNone;
+        r[5] = r[6] = r[7] = kNone;
         return kStable;
     }
-    case 0x18:   // OUTPUT PLUG SIGNAL FORMAT
+    case unitop::kOutputPlugSignalFormat:   // of plug 0, or any (0xFF)
         if (len < 4 || (r[3] != 0x00 && r[3] != 0xFF)) return kRejected;
-        r[4] = 0x80;   // DVCR
-        r[5] = 0x00;   // SD 525-60
-        r[6] = r[7] = 0xFF;
+        r[4] = kFormatDVCR;
+        r[5] = kFormatSD525_60;
+        r[6] = r[7] = kNone;
         return kStable;
-    case 0x00:   // VENDOR DEPENDENT
+    case unitop::kVendorDependent:
         return len >= 6 && std::memcmp(&r[3], kCompany, 3) == 0 ? kStable : kNotImplemented;
     default:
         return kNotImplemented;
@@ -206,8 +213,12 @@ uint8_t unit_status(const Deck &d, std::vector<uint8_t> &r, uint32_t len) {
 }
 
 bool known(uint8_t subunit, uint8_t op) {
-    static const uint8_t unitOps[] = {0x30, 0x31, 0x18, 0x00};
-    static const uint8_t tapeOps[] = {0xC1, 0xC2, 0xC3, 0xC4, 0x55, 0x56, 0x51, 0x57, 0xD0, 0x53, 0x54, 0xDB};
+    static const uint8_t unitOps[] = {unitop::kUnitInfo, unitop::kSubunitInfo, unitop::kOutputPlugSignalFormat,
+                                      unitop::kVendorDependent};
+    static const uint8_t tapeOps[] = {tapeop::kLoadMedium,     tapeop::kRecord,        tapeop::kPlay,
+                                      tapeop::kWind,           tapeop::kForwardIndex,  tapeop::kBackwardIndex,
+                                      tapeop::kTimeCode,       tapeop::kRelativeTimeCounter, tapeop::kTransportState,
+                                      tapeop::kRecordingDate,  tapeop::kRecordingTime, tapeop::kRecordingSpeed};
     if (subunit == kUnit) return std::find(std::begin(unitOps), std::end(unitOps), op) != std::end(unitOps);
     if (subunit == kTape) return std::find(std::begin(tapeOps), std::end(tapeOps), op) != std::end(tapeOps);
     return false;
@@ -244,8 +255,8 @@ int64_t update(Deck &d, uint64_t now) {
         bool atEnd = (d.rateNum < 0 && pos <= 0) || (d.rateNum > 0 && pos >= __int128(kTapeFrames) * kSub);
         pos = std::clamp<__int128>(pos, 0, __int128(kTapeFrames) * kSub);
         if (atEnd) {   // the tape stops at either end
-            d.mode = 0xC4;
-            d.state = 0x60;
+            d.mode = tapeop::kWind;
+            d.state = wind::kStop;
             d.rateNum = 0;
             d.rateDen = 1;
             d.anchorPos = int64_t(pos);
@@ -274,7 +285,7 @@ std::vector<uint8_t> respond(Deck &d, const uint8_t *c, uint32_t len, bool &inte
         bool searching = false;
         code = tape_control(d, c, len, searching);
         interim = interim || searching;
-    } else if (ctype == kControl && subunit == kUnit && op == 0x00) {
+    } else if (ctype == kControl && subunit == kUnit && op == unitop::kVendorDependent) {
         code = len >= 6 && std::memcmp(c + 3, kCompany, 3) == 0 ? kAccepted : kNotImplemented;
     } else if (ctype == kStatus && subunit == kTape) code = tape_status(d, r, len);
     else if (ctype == kStatus && subunit == kUnit) code = unit_status(d, r, len);
@@ -310,7 +321,7 @@ int fwsim_add_unit(uint32_t specId, uint32_t swVersion) {
     return d->id;
 }
 
-int fwsim_add_default_unit() { return fwsim_add_unit(0xA02D, 0x10001); }
+int fwsim_add_default_unit() { return fwsim_add_unit(avcframe::kUnitSpecId, avcframe::kUnitSwVersion); }
 
 void fwsim_remove_unit(int id) {
     auto d = find_deck(id);

@@ -1,4 +1,5 @@
-// Handles inside the imaging library. Internal.
+// Handles inside the imaging library: output buffers handed over without a
+// copy, and the big-endian fields of the atoms that handles carry. Internal.
 #pragma once
 
 #include "imaging/imaging.h"
@@ -24,5 +25,13 @@ OSErr SetHandleBytes(Handle h, std::vector<uint8_t> &&bytes);
 std::vector<uint8_t> TakeOutputBuffer(size_t capacity);
 // Lets go of a buffer; a large one is kept for the next TakeOutputBuffer.
 void KeepSpareBuffer(std::vector<uint8_t> &&buffer);
+
+// A 32-bit big-endian field, as atoms (size, type, value) hold them.
+inline uint32_t getBE32(const uint8_t *p) {
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+inline void putBE32(uint8_t *p, uint32_t v) {
+    p[0] = uint8_t(v >> 24), p[1] = uint8_t(v >> 16), p[2] = uint8_t(v >> 8), p[3] = uint8_t(v);
+}
 
 }  // namespace imaging

@@ -1,12 +1,14 @@
-// The graphics importer beyond the basic calls: opening by file and URL,
+// The graphics importer component: opening by data reference, file and URL,
 // geometry and matrix, drawing into worlds, image index, description,
-// metadata, profile, validation and saving. The registry (components.cpp)
+// metadata, profile, validation and saving. The registry (registry.cpp)
 // owns the component and its data handle; the rest of an importer's state
 // lives here, keyed by the component instance, and goes when it closes.
 #include "imaging/importer.h"
 
-#include "importer_internal.h"
+#include "answer.h"
+#include "handles.h"
 #include "probe.h"
+#include "registry.h"
 
 #include <algorithm>
 #include <cmath>
@@ -58,9 +60,7 @@ PortDrawnHook gPortDrawn = nullptr;
 
 // The state of a live importer (made on first use), or 0.
 State *stateOf(ComponentInstance ci) {
-    importer::Source src;
-    if (!importer::sourceOf(ci, &src)) return nullptr;
-    return &states()[ci];
+    return importerOf(ci) ? &states()[ci] : nullptr;
 }
 
 #define IMPORTER(ci)                     \
@@ -68,14 +68,14 @@ State *stateOf(ComponentInstance ci) {
     if (!st) return badComponentInstance
 
 // The format the importer reads its bytes as; 0 when there is none.
-OSType formatOf(ComponentInstance ci, const uint8_t **data, size_t *size) {
-    importer::Source src;
-    if (!importer::sourceOf(ci, &src)) return 0;
-    *data = HandleData(src.data);
-    *size = GetHandleSize(src.data);
+OSType contentFormat(ComponentInstance ci, const uint8_t **data, size_t *size) {
+    const importer::Source *src = importerOf(ci);
+    if (!src) return 0;
+    *data = HandleData(src->data);
+    *size = GetHandleSize(src->data);
     OSType kind = codec::sniff(*data, *size);
-    if (!kind) kind = src.hint ? src.hint : src.subtype;
-    if (src.subtype && kind != src.subtype) return 0;
+    if (!kind) kind = src->hint ? src->hint : src->subtype;
+    if (src->subtype && kind != src->subtype) return 0;
     return kind;
 }
 
@@ -84,7 +84,7 @@ OSErr ensureInfo(ComponentInstance ci, State &st) {
     if (st.probed) return st.probeErr;
     const uint8_t *data = nullptr;
     size_t size = 0;
-    OSType kind = formatOf(ci, &data, &size);
+    OSType kind = contentFormat(ci, &data, &size);
     st.probeErr = !data || !size ? OSErr(paramErr) : !kind ? OSErr(codecErr) : importer::probe(kind, data, size, st.index, st.info);
     st.probed = true;
     return st.probeErr;
@@ -95,7 +95,7 @@ OSErr ensurePixels(ComponentInstance ci, State &st) {
     if (st.decoded) return st.decodeErr;
     const uint8_t *data = nullptr;
     size_t size = 0;
-    OSType kind = formatOf(ci, &data, &size);
+    OSType kind = contentFormat(ci, &data, &size);
     auto pixels = std::make_shared<codec::Decoded>();
     st.decodeErr = kind == FourCC("TIFF") ? importer::decodeTIFFPage(data, size, st.index, *pixels)
                                           : codec::decode(kind, data, size, *pixels);
@@ -151,15 +151,8 @@ OSErr writeFile(const std::string &path, const void *bytes, size_t size) {
 }
 
 OSType formatFromName(const std::string &name) {
-    size_t dot = name.rfind('.'), slash = name.rfind('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return 0;
-    std::string ext;
-    for (char c : name.substr(dot + 1)) ext += char(std::tolower(uint8_t(c)));
-    if (ext == "tif" || ext == "tiff") return FourCC("TIFF");
-    if (ext == "jpg" || ext == "jpeg") return FourCC("JPEG");
-    if (ext == "png") return FourCC("PNGf");
-    if (ext == "bmp") return FourCC("BMPf");
-    return 0;
+    const Format *f = formatOfFileName(name);
+    return f ? f->type : 0;
 }
 
 // Opens an importer over bytes that it then owns.
@@ -313,14 +306,6 @@ OSErr render(const State &st, const Target &t) {
 
 // ---- links with the registry ---------------------------------------------------------------
 
-void importer::dataChanged(ComponentInstance ci) {
-    auto it = states().find(ci);
-    if (it == states().end()) return;
-    it->second.index = 0;
-    forgetImage(it->second);
-    SetIdentityMatrix(&it->second.matrix);
-}
-
 void importer::closed(ComponentInstance ci) {
     auto it = states().find(ci);
     if (it == states().end()) return;
@@ -328,8 +313,27 @@ void importer::closed(ComponentInstance ci) {
     states().erase(it);
 }
 
-ComponentResult importer::currentPicture(ComponentInstance ci, PicHandle *pic) {
+// ---- the data -------------------------------------------------------------------------------
+
+ComponentResult GraphicsImportSetDataHandle(ComponentInstance ci, Handle data) {
+    importer::Source *src = importerOf(ci);
+    if (!src) return badComponentInstance;
+    src->data = data;
+    src->hint = 0;
+    auto it = states().find(ci);
+    if (it != states().end()) {
+        it->second.index = 0;
+        forgetImage(it->second);
+        SetIdentityMatrix(&it->second.matrix);
+    }
+    return noErr;
+}
+
+// The current image, of several, as a new picture.
+ComponentResult GraphicsImportGetAsPicture(ComponentInstance ci, PicHandle *pic) {
     IMPORTER(ci);
+    if (!pic) return paramErr;
+    *pic = nullptr;
     if (OSErr e = ensurePixels(ci, *st)) return e;
     const codec::Decoded &img = *st->pixels;
     *pic = NewPicture(img.width, img.height, img.alpha ? 32 : 24);
@@ -338,7 +342,11 @@ ComponentResult importer::currentPicture(ComponentInstance ci, PicHandle *pic) {
     return noErr;
 }
 
-OSErr importer::forURL(Handle dataRef, ComponentInstance *out) {
+// ---- opening ----------------------------------------------------------------------------------
+
+namespace {
+
+OSErr openURL(Handle dataRef, ComponentInstance *out) {
     const char *bytes = reinterpret_cast<const char *>(HandleData(dataRef));
     size_t size = GetHandleSize(dataRef);
     std::string url(bytes ? bytes : "", bytes ? size : 0);
@@ -361,7 +369,62 @@ OSErr importer::forURL(Handle dataRef, ComponentInstance *out) {
     return openOwned(h, name, false, path, out);
 }
 
-// ---- opening ----------------------------------------------------------------------------------
+// The format the hints of a handle data reference name: a file type, a MIME
+// type or a file name's extension, in that order.
+OSType formatFromHints(const std::string &name, const std::string &mime, OSType fileType) {
+    if (fileType && formatOf(fileType)) return fileType;
+    const Format *f = formatOfMimeType(mime);
+    if (!f) f = formatOfFileName(name);
+    return f ? f->type : 0;
+}
+
+}  // namespace
+
+OSErr GetGraphicsImporterForDataRef(Handle dataRef, OSType dataRefType, ComponentInstance *out) {
+    if (!out) return paramErr;
+    *out = 0;
+    if (dataRefType == FourCC("url ")) return openURL(dataRef, out);
+    if (dataRefType != HandleDataHandlerSubType) return cantFindHandler;
+    const uint8_t *p = HandleData(dataRef);
+    size_t n = GetHandleSize(dataRef);
+    if (n < sizeof(Handle)) return paramErr;
+    Handle data;
+    std::memcpy(&data, p, sizeof data);
+    if (!data) return nilHandleErr;
+    p += sizeof data, n -= sizeof data;
+    std::string name, mime;
+    OSType fileType = 0;
+    if (n) {
+        size_t len = p[0];
+        if (len + 1 > n) return paramErr;
+        name.assign(reinterpret_cast<const char *>(p + 1), len);
+        p += len + 1, n -= len + 1;
+    }
+    while (n) {
+        if (n < 8) return paramErr;
+        uint32_t size = getBE32(p);
+        OSType type = getBE32(p + 4);
+        if (size < 8 || size > n) return paramErr;
+        if (type == FourCC("mime") && size > 8) {
+            size_t len = p[8];
+            if (len + 9 > size) return paramErr;
+            mime.assign(reinterpret_cast<const char *>(p + 9), len);
+        } else if (type == FourCC("ftyp") && size >= 12) {
+            fileType = getBE32(p + 8);
+        }
+        p += size, n -= size;
+    }
+    OSType kind = codec::sniff(HandleData(data), GetHandleSize(data));
+    if (!kind) kind = formatFromHints(name, mime, fileType);
+    if (!kind) return couldntGetRequiredComponent;
+    ComponentInstance ci;
+    if (OSErr e = OpenADefaultComponent(GraphicsImporterComponentType, kind, &ci)) return e;
+    importer::Source *src = importerOf(ci);
+    src->data = data;
+    src->hint = kind;
+    *out = ci;
+    return noErr;
+}
 
 OSErr GetGraphicsImporterForFile(const FSSpec *file, ComponentInstance *out) {
     return GetGraphicsImporterForFileWithFlags(file, out, 0);
@@ -379,16 +442,10 @@ OSErr GetGraphicsImporterForFileWithFlags(const FSSpec *file, ComponentInstance 
 OSErr GetComponentFileNameExtension(Component c, OSType *ext) {
     ComponentDescription d;
     if (!ext || GetComponentInfo(c, &d) != noErr || d.componentType != GraphicsImporterComponentType) return paramErr;
-    const struct {
-        OSType type, ext;
-    } known[] = {{FourCC("TIFF"), FourCC("tif ")}, {FourCC("JPEG"), FourCC("jpg ")},
-                 {FourCC("PNGf"), FourCC("png ")}, {FourCC("BMPf"), FourCC("bmp ")}};
-    for (const auto &k : known)
-        if (k.type == d.componentSubType) {
-            *ext = k.ext;
-            return noErr;
-        }
-    return paramErr;
+    const Format *f = formatOf(d.componentSubType);
+    if (!f) return paramErr;
+    *ext = f->extension;
+    return noErr;
 }
 
 void SetURLFetcher(URLFetcher fetcher) { gFetcher = fetcher; }
@@ -458,9 +515,7 @@ ComponentResult GraphicsImportSetDestRect(ComponentInstance ci, const Rect *r) {
 
 ComponentResult GraphicsImportGetMatrix(ComponentInstance ci, MatrixRecord *m) {
     IMPORTER(ci);
-    if (!m) return paramErr;
-    *m = st->matrix;
-    return noErr;
+    return answer(m, st->matrix);
 }
 
 ComponentResult GraphicsImportSetMatrix(ComponentInstance ci, const MatrixRecord *m) {
@@ -490,9 +545,7 @@ ComponentResult GraphicsImportSetGWorld(ComponentInstance ci, GWorldRef port) {
 
 ComponentResult GraphicsImportGetGWorld(ComponentInstance ci, GWorldRef *port) {
     IMPORTER(ci);
-    if (!port) return paramErr;
-    *port = st->port;
-    return noErr;
+    return answer(port, st->port);
 }
 
 ComponentResult GraphicsImportSetProgressProc(ComponentInstance ci, const ICMProgressProcRecord *proc) {
@@ -532,9 +585,7 @@ ComponentResult GraphicsImportGetImageCount(ComponentInstance ci, uint32_t *coun
 
 ComponentResult GraphicsImportGetImageIndex(ComponentInstance ci, uint32_t *index) {
     IMPORTER(ci);
-    if (!index) return paramErr;
-    *index = st->index + 1;
-    return noErr;
+    return answer(index, st->index + 1);
 }
 
 ComponentResult GraphicsImportSetImageIndex(ComponentInstance ci, uint32_t index) {
@@ -551,9 +602,7 @@ ComponentResult GraphicsImportSetImageIndex(ComponentInstance ci, uint32_t index
 
 ComponentResult GraphicsImportGetQuality(ComponentInstance ci, CodecQ *q) {
     IMPORTER(ci);
-    if (!q) return paramErr;
-    *q = st->quality;
-    return noErr;
+    return answer(q, st->quality);
 }
 ComponentResult GraphicsImportSetQuality(ComponentInstance ci, CodecQ q) {
     IMPORTER(ci);
@@ -562,9 +611,7 @@ ComponentResult GraphicsImportSetQuality(ComponentInstance ci, CodecQ q) {
 }
 ComponentResult GraphicsImportGetFlags(ComponentInstance ci, int32_t *flags) {
     IMPORTER(ci);
-    if (!flags) return paramErr;
-    *flags = st->flags;
-    return noErr;
+    return answer(flags, st->flags);
 }
 ComponentResult GraphicsImportSetFlags(ComponentInstance ci, int32_t flags) {
     IMPORTER(ci);
@@ -601,7 +648,7 @@ ComponentResult GraphicsImportGetImageDescription(ComponentInstance ci, ImageDes
     d.hRes = Fixed(std::lround(info.hres * 65536.0)), d.vRes = Fixed(std::lround(info.vres * 65536.0));
     const uint8_t *data = nullptr;
     size_t size = 0;
-    formatOf(ci, &data, &size);
+    contentFormat(ci, &data, &size);
     d.dataSize = int32_t(std::min<size_t>(size, INT32_MAX));
     d.frameCount = 1;
     const char *name = info.codec == FourCC("tiff")   ? "TIFF"
@@ -663,8 +710,7 @@ ComponentResult GraphicsImportGetColorSyncProfile(ComponentInstance ci, Handle *
     if (!profile) return paramErr;
     *profile = nullptr;
     if (OSErr e = ensureInfo(ci, *st)) return e;
-    if (st->info.icc.empty()) return noErr;
-    return PtrToHand(st->info.icc.data(), profile, st->info.icc.size());
+    return answerBytes(profile, st->info.icc);
 }
 
 ComponentResult GraphicsImportValidate(ComponentInstance ci, bool *valid) {
@@ -680,7 +726,7 @@ ComponentResult GraphicsImportSaveAsPicture(ComponentInstance ci, const FSSpec *
     if (path.empty()) return paramErr;
     (void)st;
     PicHandle pic = nullptr;
-    if (ComponentResult e = importer::currentPicture(ci, &pic)) return e;
+    if (ComponentResult e = GraphicsImportGetAsPicture(ci, &pic)) return e;
     OSErr err = writeFile(path, HandleData(pic), GetHandleSize(pic));
     DisposeHandle(pic);
     return err;

@@ -1,5 +1,6 @@
-// Links between the component registry (components.cpp) and the importer's
-// own state (importer.cpp). Internal to the imaging library.
+// What the component registry keeps of a graphics importer: the bytes it
+// reads and what names their format. The rest of an importer's state lives
+// in importer.cpp. Internal to the imaging library.
 #pragma once
 
 #include "imaging/imaging.h"
@@ -9,20 +10,12 @@ namespace imaging::importer {
 // The bytes an importer reads and the format it reads them as (its subtype,
 // else what the data reference's hints named, else 0: by content).
 struct Source {
-    Handle data = nullptr;
-    OSType subtype = 0;
-    OSType hint = 0;
+    Handle data = nullptr;   // not owned
+    OSType subtype = 0;      // 0: whatever the content is
+    OSType hint = 0;         // format named by the data reference's hints
 };
-bool sourceOf(ComponentInstance ci, Source *out);
 
-// Told by the registry: the importer's data changed, or it is gone.
-void dataChanged(ComponentInstance ci);
+// Told by the registry: the importer is gone.
 void closed(ComponentInstance ci);
-
-// GraphicsImportGetAsPicture: the current image as a new picture handle.
-ComponentResult currentPicture(ComponentInstance ci, PicHandle *pic);
-
-// GetGraphicsImporterForDataRef with a 'url ' data reference.
-OSErr forURL(Handle dataRef, ComponentInstance *out);
 
 }  // namespace imaging::importer

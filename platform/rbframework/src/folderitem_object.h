@@ -1,5 +1,5 @@
 // The framework class "FolderItem" as plug-ins see it: an object that names
-// a path (services_extra.cpp), and its members (folderitem_members.cpp).
+// a path (folderitem_object.cpp), and its members (folderitem_members.cpp).
 #pragma once
 
 #include <rb/object.h>

@@ -1,4 +1,6 @@
-// The resolver and the core's services.
+// The resolver handed to plug-ins, the table of host services it answers
+// from, and the core services: strings, objects, properties, methods, object
+// arrays and memory blocks.
 #include "core.h"
 
 #include <rb/exception.h>
@@ -187,6 +189,19 @@ int32_t svcMemoryBlockSize(REALmemoryBlock mb) {
     return o && isA(o->klass, memoryBlockClass()) ? int32_t(memoryBlockSize(o)) : 0;
 }
 
+// "REALGetStringContents"(string, size out) -> its bytes (valid while the
+// string lives), nullptr for nil.
+const char *svcGetStringContents(REALstring s, size_t *size) {
+    if (size) *size = s ? s->bytes.size() : 0;
+    return s ? s->bytes.data() : nullptr;
+}
+
+// "REALObjectIsA"(object, class name) -> whether the object is of that class
+// or a subclass of it.
+RBBoolean svcObjectIsA(REALobject obj, const char *className) {
+    return obj && className && isA(obj, className) ? 1 : 0;
+}
+
 }  // extern "C"
 
 }  // namespace
@@ -221,6 +236,8 @@ RB_SERVICE("RuntimeUBound", svcUBound);
 RB_SERVICE("RuntimeDirectReadObjectArray", svcReadObjectArray);
 RB_SERVICE("newMemoryBlock", svcNewMemoryBlock);
 RB_SERVICE("memoryBlockGetPtr", svcMemoryBlockPtr);
+RB_SERVICE("REALGetStringContents", svcGetStringContents);
+RB_SERVICE("REALObjectIsA", svcObjectIsA);
 RB_SERVICE("memoryBlockGetSize", svcMemoryBlockSize);
 
 }  // namespace rb

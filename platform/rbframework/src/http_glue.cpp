@@ -1,3 +1,5 @@
+// The process's HTTP engine on the runtime's main loop: its sockets are
+// loop sources and its time-outs one loop timer.
 #include <rb/httpengine.h>
 #include <rb/loop.h>
 

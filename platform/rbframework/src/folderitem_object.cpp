@@ -1,37 +1,13 @@
-// Small services the plug-ins use besides the core table: a string's bytes
-// and a class test by name.
-#include <rb/host.h>
-#include <rb/object.h>
-#include <rb/string.h>
-#include <cstring>
-
-namespace rb {
-namespace {
-
-// "REALGetStringContents"(string, size out) -> its bytes (valid while the
-// string lives), nullptr for nil.
-extern "C" const char *svcGetStringContents(REALstring s, size_t *size) {
-    if (size) *size = s ? s->bytes.size() : 0;
-    return s ? s->bytes.data() : nullptr;
-}
-
-// "REALObjectIsA"(object, class name) -> whether the object is of that class
-// or a subclass of it.
-extern "C" RBBoolean svcObjectIsA(REALobject obj, const char *className) {
-    return obj && className && isA(obj, className) ? 1 : 0;
-}
-
-RB_SERVICE("REALGetStringContents", svcGetStringContents);
-RB_SERVICE("REALObjectIsA", svcObjectIsA);
-
-}  // namespace
-}  // namespace rb
-
-// ---- folder items as host objects ---------------------------------------------
-
+// The framework class "FolderItem" as host objects: the class, new folder
+// items by path, and the services that make one from a path or give the
+// file reference of one.
 #include "folderitem_object.h"
 
 #include <rb/files.h>
+#include <rb/host.h>
+
+#include <cstring>
+#include <string>
 
 namespace rb {
 
@@ -64,14 +40,6 @@ extern "C" REALfolderItem svcFolderItemFromPath(const char *path) {
 }
 
 RB_SERVICE("FolderItemFromPath", svcFolderItemFromPath);
-
-}  // namespace
-}  // namespace rb
-
-// ---- folder items as file references -----------------------------------------
-
-namespace rb {
-namespace {
 
 // The file reference of the platform stand-ins: an absolute path.
 struct FileRef {
