@@ -4,6 +4,7 @@
 // otherwise the component's status goes to "Lasterror" and the value is
 // returned only when that status is 0.
 #include "classes.h"
+#include "component_member.h"
 #include "helpers.h"
 #include "progress.h"
 
@@ -89,22 +90,8 @@ ComponentResult runExport(REALobject obj, ExporterData *d, uint32_t *written) {
     return err;
 }
 
-// The start of every member: -1, and the component or 0.
-ComponentInstance begin(REALobject obj, ExporterData **out) {
-    ExporterData *d = dataOf(obj);
-    *out = d;
-    if (!d) return 0;
-    d->lastError = -1;
-    return d->component;
-}
-
 // Members that would change what a running export reads are refused.
 constexpr int32_t kBusy = fBsyErr;
-
-#define MEMBER(empty)                          \
-    ExporterData *d;                           \
-    ComponentInstance ci = begin(obj, &d);     \
-    if (!ci) return empty
 
 // ---- the three members the application uses ---------------------------------------------
 
@@ -155,7 +142,7 @@ REALpicture GetInputPicture(REALobject obj, intptr_t) {
 }
 
 REALstring ExportToString(REALobject obj) {
-    MEMBER(nullptr);
+    COMPONENT_MEMBER(nullptr);
     Handle h = NewEmptyHandle();
     if (!h) return nullptr;
     REALstring result = nullptr;
@@ -172,7 +159,7 @@ REALstring ExportToString(REALobject obj) {
 }
 
 RBInteger Export(REALobject obj) {
-    MEMBER(0);
+    COMPONENT_MEMBER(0);
     uint32_t written = 0;
     d->lastError = runExport(obj, d, &written);
     return d->lastError == 0 ? RBInteger(written) : 0;
@@ -200,7 +187,7 @@ void SetProgress(REALobject obj, intptr_t, RBInteger mode) {
 
 template <typename T, typename Call>
 T getValue(REALobject obj, Call call) {
-    MEMBER(T());
+    COMPONENT_MEMBER(T());
     T value{};
     d->lastError = call(ci, &value);
     return d->lastError == 0 ? value : T();
@@ -208,7 +195,7 @@ T getValue(REALobject obj, Call call) {
 
 template <typename Call>
 void setValue(REALobject obj, Call call) {
-    MEMBER();
+    COMPONENT_MEMBER();
     d->lastError = call(ci);
 }
 
@@ -240,7 +227,7 @@ void SetTargetDataSize(REALobject obj, intptr_t, RBInteger v) {
 }
 
 double getResolution(REALobject obj, bool vertical) {
-    MEMBER(0);
+    COMPONENT_MEMBER(0);
     Fixed h = 0, v = 0;
     d->lastError = GraphicsExportGetResolution(ci, &h, &v);
     return d->lastError == 0 ? (vertical ? v : h) / 65536.0 : 0;
@@ -260,7 +247,7 @@ void SetResolution(REALobject obj, double h, double v) {
 
 RBInteger GetInputGWorldHandle(REALobject obj, intptr_t) { return RBInteger(getValue<GWorldRef>(obj, GraphicsExportGetInputGWorld)); }
 void SetInputGWorldHandle(REALobject obj, intptr_t, RBInteger world) {
-    MEMBER();
+    COMPONENT_MEMBER();
     if (d->busy) {
         d->lastError = kBusy;
         return;
@@ -270,7 +257,7 @@ void SetInputGWorldHandle(REALobject obj, intptr_t, RBInteger world) {
 }
 
 void SetInputGraphicsImporter(REALobject obj, REALobject importer) {
-    MEMBER();
+    COMPONENT_MEMBER();
     if (d->busy) {
         d->lastError = kBusy;
         return;
@@ -294,7 +281,7 @@ void SetInputGraphicsImporter(REALobject obj, REALobject importer) {
 
 void getThumbnail(REALobject obj, bool *enabled, int32_t *w, int32_t *h) {
     *enabled = false, *w = 0, *h = 0;
-    MEMBER();
+    COMPONENT_MEMBER();
     if (!gGetThumbnailEnabled) return;
     bool e = false;
     int32_t mw = 0, mh = 0;
@@ -320,18 +307,18 @@ RBInteger GetThumbnailMaxHeight(REALobject obj, intptr_t) {
     return h;
 }
 void SetThumbnail(REALobject obj, RBBoolean enabled, RBInteger w, RBInteger h) {
-    MEMBER();
+    COMPONENT_MEMBER();
     if (gSetThumbnailEnabled) d->lastError = gSetThumbnailEnabled(ci, enabled & 1, w, h);
 }
 RBBoolean GetExifEnabled(REALobject obj, intptr_t) {
-    MEMBER(false);
+    COMPONENT_MEMBER(false);
     if (!gGetExifEnabled) return false;
     bool e = false;
     d->lastError = gGetExifEnabled(ci, &e);
     return d->lastError == 0 && e;
 }
 void SetExifEnabled(REALobject obj, intptr_t, RBBoolean enabled) {
-    MEMBER();
+    COMPONENT_MEMBER();
     if (gSetExifEnabled) d->lastError = gSetExifEnabled(ci, enabled & 1);
 }
 
@@ -339,7 +326,7 @@ void SetExifEnabled(REALobject obj, intptr_t, RBBoolean enabled) {
 // the last one asked is kept in "Lasterror". A feature whose optional calls
 // are missing cannot be used, so it is not available.
 RBBoolean canDo(REALobject obj, int16_t first, int16_t second, bool functionsPresent) {
-    MEMBER(false);
+    COMPONENT_MEMBER(false);
     ComponentResult a = CallComponentCanDo(ci, first);
     d->lastError = a;
     if (second) {
@@ -360,7 +347,7 @@ RBBoolean CanExif(REALobject obj) {
 }
 
 RBBoolean RequestSettings(REALobject obj) {
-    MEMBER(false);
+    COMPONENT_MEMBER(false);
     d->lastError = GraphicsExportRequestSettings(ci, nullptr, nullptr);
     return d->lastError == 0;
 }
@@ -368,19 +355,19 @@ RBBoolean RequestSettings(REALobject obj) {
 // ---- files and codes ---------------------------------------------------------------------------
 
 REALfolderItem GetOutputFile(REALobject obj, intptr_t) {
-    MEMBER(nullptr);
+    COMPONENT_MEMBER(nullptr);
     FSSpec spec{};
     d->lastError = GraphicsExportGetOutputFile(ci, &spec);
     return d->lastError == 0 ? folderItemFromFSSpec(&spec) : nullptr;
 }
 void SetOutputFile(REALobject obj, intptr_t, REALfolderItem file) {
-    MEMBER();
+    COMPONENT_MEMBER();
     FSSpec spec{};
     if (fsSpecFromFolderItem(file, &spec)) d->lastError = GraphicsExportSetOutputFile(ci, &spec);
 }
 
 REALstring GetDefaultFileNameExtension(REALobject obj) {
-    MEMBER(nullptr);
+    COMPONENT_MEMBER(nullptr);
     OSType ext = 0;
     d->lastError = GraphicsExportGetDefaultFileNameExtension(ci, &ext);
     if (d->lastError != 0) return nullptr;
@@ -391,7 +378,7 @@ REALstring GetDefaultFileNameExtension(REALobject obj) {
 }
 
 REALstring typeOrCreator(REALobject obj, bool output, bool creator) {
-    MEMBER(nullptr);
+    COMPONENT_MEMBER(nullptr);
     OSType type = 0, maker = 0;
     d->lastError = output ? GraphicsExportGetOutputFileTypeAndCreator(ci, &type, &maker)
                           : GraphicsExportGetDefaultFileTypeAndCreator(ci, &type, &maker);
@@ -402,7 +389,7 @@ REALstring GetDefaultMacCreator(REALobject obj) { return typeOrCreator(obj, fals
 REALstring GetOutputMacType(REALobject obj) { return typeOrCreator(obj, true, false); }
 REALstring GetOutputMacCreator(REALobject obj) { return typeOrCreator(obj, true, true); }
 void SetOutputFileTypeAndCreator(REALobject obj, REALstring type, REALstring creator) {
-    MEMBER();
+    COMPONENT_MEMBER();
     d->lastError = GraphicsExportSetOutputFileTypeAndCreator(ci, osTypeFromHostString(type), osTypeFromHostString(creator));
 }
 
@@ -410,7 +397,7 @@ void SetOutputFileTypeAndCreator(REALobject obj, REALstring type, REALstring cre
 
 // The component's metadata in new user data, or 0.
 UserData readMetaData(REALobject obj) {
-    MEMBER(nullptr);
+    COMPONENT_MEMBER(nullptr);
     return readComponentMetaData(ci, GraphicsExportGetMetaData, &d->lastError);
 }
 
@@ -419,7 +406,7 @@ REALobject GetMetaData(REALobject obj) {
     return ud ? newUserDataObject(ud, true) : nullptr;
 }
 void SetMetaData(REALobject obj, REALobject value) {
-    MEMBER();
+    COMPONENT_MEMBER();
     d->lastError = GraphicsExportSetMetaData(ci, userDataFromObject(value));
 }
 
@@ -428,7 +415,7 @@ REALstring GetMetaDataString(REALobject obj) {
     return ud ? hostStringFromUserData(ud) : nullptr;
 }
 void SetMetaDataString(REALobject obj, REALstring value) {
-    MEMBER();
+    COMPONENT_MEMBER();
     UserData ud = userDataFromHostString(value);
     d->lastError = GraphicsExportSetMetaData(ci, ud);
     DisposeUserData(ud);
@@ -446,7 +433,7 @@ Handle handleFromString(REALstring value) {
 // `encoding`; the handle is disposed.
 template <typename Get>
 REALstring handleValue(REALobject obj, Get get, uint32_t encoding) {
-    MEMBER(nullptr);
+    COMPONENT_MEMBER(nullptr);
     Handle h = nullptr;
     d->lastError = get(ci, &h);
     REALstring s = d->lastError == 0 ? hostStringFromBytes(HandleData(h), GetHandleSize(h), encoding) : nullptr;
@@ -457,7 +444,7 @@ REALstring handleValue(REALobject obj, Get get, uint32_t encoding) {
 // The bytes of `value` given to the component in a handle of their own.
 template <typename Set>
 void setHandleValue(REALobject obj, REALstring value, Set set) {
-    MEMBER();
+    COMPONENT_MEMBER();
     Handle h = handleFromString(value);
     d->lastError = set(ci, h);
     DisposeHandle(h);

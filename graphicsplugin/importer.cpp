@@ -3,6 +3,7 @@
 // returns the empty value, otherwise the component's status goes to
 // "Lasterror" and the value is returned only when that status is 0.
 #include "classes.h"
+#include "component_member.h"
 #include "helpers.h"
 #include "progress.h"
 
@@ -48,20 +49,6 @@ void closeImporter(REALobject obj) {
         d->dataHandle = nullptr;
     }
 }
-
-// The start of every member: -1, and the component or 0.
-ComponentInstance begin(REALobject obj, ImporterData **out) {
-    ImporterData *d = dataOf(obj);
-    *out = d;
-    if (!d) return 0;
-    d->lastError = -1;
-    return d->component;
-}
-
-#define MEMBER(empty)                      \
-    ImporterData *d;                       \
-    ComponentInstance ci = begin(obj, &d); \
-    if (!ci) return empty
 
 // Saves the current port and restores it when the scope ends.
 struct PortSaver {
@@ -161,7 +148,7 @@ void drawInto(ImporterData *d, ComponentInstance ci, GWorldRef port) {
 }
 
 void Draw(REALobject obj, REALgraphics g) {
-    MEMBER();
+    COMPONENT_MEMBER();
     if (!g) return;
     PortSaver saver;
     if (!selectGraphics(g)) return;
@@ -169,14 +156,14 @@ void Draw(REALobject obj, REALgraphics g) {
 }
 
 void DrawWindow(REALobject obj, REALwindow win) {
-    MEMBER();
+    COMPONENT_MEMBER();
     if (!win) return;
     PortSaver saver;
     drawInto(d, ci, GetWindowPort(windowHandle(win)));
 }
 
 void DrawGWorld(REALobject obj, RBInteger world) {
-    MEMBER();
+    COMPONENT_MEMBER();
     installProgress(obj, d);
     if (!world) return;
     PortSaver saver;
@@ -184,7 +171,7 @@ void DrawGWorld(REALobject obj, RBInteger world) {
 }
 
 GWorldRef makeGWorld(REALobject obj, RBInteger width, RBInteger height) {
-    MEMBER(0);
+    COMPONENT_MEMBER(0);
     Rect r{0, 0, height, width};
     GWorldRef world = 0;
     d->lastError = newGWorldPreferTemp(&world, 32, &r, 0);
@@ -217,7 +204,7 @@ REALpicture MakePicture(REALobject obj, RBInteger width, RBInteger height) {
 }
 
 REALpicture MakePicHandle(REALobject obj) {
-    MEMBER(nullptr);
+    COMPONENT_MEMBER(nullptr);
     PicHandle pic = nullptr;
     d->lastError = GraphicsImportGetAsPicture(ci, &pic);
     if (d->lastError != 0) return nullptr;
@@ -255,7 +242,7 @@ ComponentResult setRect(ComponentInstance ci, int kind, const Rect *r) {
 // cannot say which.
 template <int Kind, int Which>
 RBInteger GetRectSide(REALobject obj, intptr_t) {
-    MEMBER(0);
+    COMPONENT_MEMBER(0);
     Rect r{};
     d->lastError = getRect(ci, Kind, &r);
     if (d->lastError != 0) return 0;
@@ -269,7 +256,7 @@ RBInteger GetRectSide(REALobject obj, intptr_t) {
 
 template <int Kind, int Which>
 void SetRectSide(REALobject obj, intptr_t, RBInteger value) {
-    MEMBER();
+    COMPONENT_MEMBER();
     Rect r{};
     d->lastError = getRect(ci, Kind, &r);
     if (d->lastError != 0) return;
@@ -283,14 +270,14 @@ void SetRectSide(REALobject obj, intptr_t, RBInteger value) {
 }
 
 REALobject rectObject(REALobject obj, int kind) {
-    MEMBER(nullptr);
+    COMPONENT_MEMBER(nullptr);
     Rect r{};
     d->lastError = getRect(ci, kind, &r);
     return d->lastError == 0 ? newIntegerRectObject(r) : nullptr;
 }
 
 void setRectObject(REALobject obj, int kind, REALobject rect) {
-    MEMBER();
+    COMPONENT_MEMBER();
     Rect r{};
     if (!rectFromIntegerRectObject(rect, &r)) return;
     d->lastError = setRect(ci, kind, &r);
@@ -309,7 +296,7 @@ void SetDestBounds(REALobject obj, REALobject r) { setRectObject(obj, kDest, r);
 
 template <typename T, typename Call>
 RBInteger readNumber(REALobject obj, Call call) {
-    MEMBER(-1);
+    COMPONENT_MEMBER(-1);
     T value{};
     d->lastError = call(ci, &value);
     return d->lastError == 0 ? RBInteger(value) : 0;
@@ -317,7 +304,7 @@ RBInteger readNumber(REALobject obj, Call call) {
 
 template <typename Call>
 void assign(REALobject obj, Call call) {
-    MEMBER();
+    COMPONENT_MEMBER();
     d->lastError = call(ci);
 }
 
@@ -336,7 +323,7 @@ void SetFlags(REALobject obj, RBInteger v) {
 }
 
 RBInteger GraphicsMode(REALobject obj) {
-    MEMBER(0);
+    COMPONENT_MEMBER(0);
     int32_t mode = 0;
     d->lastError = GraphicsImportGetGraphicsMode(ci, &mode, nullptr);
     return d->lastError == 0 ? mode : 0;
@@ -346,7 +333,7 @@ void SetGraphicsMode(REALobject obj, RBInteger mode) {
 }
 
 RBInteger GraphicsModeColor(REALobject obj) {
-    MEMBER(0);
+    COMPONENT_MEMBER(0);
     int32_t mode = 0;
     RGBColor c{};
     d->lastError = GraphicsImportGetGraphicsMode(ci, &mode, &c);
@@ -354,7 +341,7 @@ RBInteger GraphicsModeColor(REALobject obj) {
     return RBInteger((uint32_t(c.red / 257) << 16) | (uint32_t(c.green / 257) << 8) | uint32_t(c.blue / 257));
 }
 void SetGraphicsModeColor(REALobject obj, RBInteger colour) {
-    MEMBER();
+    COMPONENT_MEMBER();
     int32_t mode = 0;
     d->lastError = GraphicsImportGetGraphicsMode(ci, &mode, nullptr);
     if (d->lastError != 0) return;
@@ -364,7 +351,7 @@ void SetGraphicsModeColor(REALobject obj, RBInteger colour) {
 }
 
 RBBoolean Validate(REALobject obj) {
-    MEMBER(0);
+    COMPONENT_MEMBER(0);
     bool valid = false;
     d->lastError = GraphicsImportValidate(ci, &valid);
     return d->lastError == 0 && valid;
@@ -373,24 +360,24 @@ RBBoolean Validate(REALobject obj) {
 // ---- matrices and description ---------------------------------------------------------------------
 
 REALobject Matrix(REALobject obj) {
-    MEMBER(nullptr);
+    COMPONENT_MEMBER(nullptr);
     MatrixRecord m;
     d->lastError = GraphicsImportGetMatrix(ci, &m);
     return d->lastError == 0 ? newMatrixObject(m) : nullptr;
 }
 void SetMatrix(REALobject obj, REALobject matrix) {
-    MEMBER();
+    COMPONENT_MEMBER();
     if (MatrixRecord *m = matrixOfObject(matrix)) d->lastError = GraphicsImportSetMatrix(ci, m);
 }
 REALobject DefaultMatrix(REALobject obj) {
-    MEMBER(nullptr);
+    COMPONENT_MEMBER(nullptr);
     MatrixRecord m;
     d->lastError = GraphicsImportGetDefaultMatrix(ci, &m);
     return d->lastError == 0 ? newMatrixObject(m) : nullptr;
 }
 
 REALobject ImageDescription(REALobject obj) {
-    MEMBER(nullptr);
+    COMPONENT_MEMBER(nullptr);
     ImageDescriptionHandle h = nullptr;
     d->lastError = GraphicsImportGetImageDescription(ci, &h);
     REALobject result = d->lastError == 0 ? newImageDescriptionObject(h) : nullptr;
@@ -401,24 +388,24 @@ REALobject ImageDescription(REALobject obj) {
 // ---- files ---------------------------------------------------------------------------------------------
 
 REALfolderItem File(REALobject obj) {
-    MEMBER(nullptr);
+    COMPONENT_MEMBER(nullptr);
     FSSpec spec{};
     d->lastError = GraphicsImportGetDataFile(ci, &spec);
     return d->lastError == 0 ? folderItemFromFSSpec(&spec) : nullptr;
 }
 void SetFile(REALobject obj, REALfolderItem file) {
-    MEMBER();
+    COMPONENT_MEMBER();
     FSSpec spec{};
     if (fsSpecFromFolderItem(file, &spec)) d->lastError = GraphicsImportSetDataFile(ci, &spec);
 }
 
 void SaveAsPicture(REALobject obj, REALfolderItem file) {
-    MEMBER();
+    COMPONENT_MEMBER();
     FSSpec spec{};
     if (fsSpecFromFolderItem(file, &spec)) d->lastError = GraphicsImportSaveAsPicture(ci, &spec, -1);
 }
 void SaveAsImage(REALobject obj, REALfolderItem file) {
-    MEMBER();
+    COMPONENT_MEMBER();
     FSSpec spec{};
     if (fsSpecFromFolderItem(file, &spec)) d->lastError = GraphicsImportSaveAsQuickTimeImageFile(ci, &spec, -1);
 }
@@ -426,7 +413,7 @@ void SaveAsImage(REALobject obj, REALfolderItem file) {
 // ---- metadata, profile ------------------------------------------------------------------------------
 
 UserData readMetaData(REALobject obj) {
-    MEMBER(nullptr);
+    COMPONENT_MEMBER(nullptr);
     return readComponentMetaData(ci, GraphicsImportGetMetaData, &d->lastError);
 }
 REALobject MetaData(REALobject obj) {
@@ -439,7 +426,7 @@ REALstring MetaDataString(REALobject obj) {
 }
 
 REALstring ColorSyncProfileData(REALobject obj) {
-    MEMBER(nullptr);
+    COMPONENT_MEMBER(nullptr);
     Handle h = nullptr;
     d->lastError = GraphicsImportGetColorSyncProfile(ci, &h);
     REALstring s = d->lastError == 0 && h ? hostStringFromBytes(HandleData(h), GetHandleSize(h), kEncodingUnknown) : nullptr;

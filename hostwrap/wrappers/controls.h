@@ -12,6 +12,7 @@ public:
     XControl() = default;
     XControl(REALobjectStruct *o) : p_(o) {}
     HW_ROWS_XControl(HW_DECL, XControl)
+    HW_EVENTS_XControl(HW_DECL_EVENT, XControl)
     unsigned char hastabpanelindex() const;  // whether the object has "TabpanelIndex"
 
 protected:
@@ -24,6 +25,7 @@ public:
     XRectControl(REALobjectStruct *o) { p_ = o; }
     explicit XRectControl(REALstringStruct *name);  // the implicit window of that name
     HW_ROWS_XRectControl(HW_DECL, XRectControl)
+    HW_EVENTS_XRectControl(HW_DECL_EVENT, XRectControl)
     RBBoolean focus() const;
     void focus(unsigned char value) const;
 };
@@ -33,6 +35,7 @@ public:
     XSlider() = default;
     XSlider(REALobjectStruct *o) { p_ = o; }
     HW_ROWS_XSlider(HW_DECL, XSlider)
+    HW_EVENTS_XSlider(HW_DECL_EVENT, XSlider)
 };
 
 class XScrollBar : public XRectControl {
@@ -40,6 +43,7 @@ public:
     XScrollBar() = default;
     XScrollBar(REALobjectStruct *o) { p_ = o; }
     HW_ROWS_XScrollBar(HW_DECL, XScrollBar)
+    HW_EVENTS_XScrollBar(HW_DECL_EVENT, XScrollBar)
 };
 
 class XProgressBar : public XRectControl {
@@ -47,6 +51,7 @@ public:
     XProgressBar() = default;
     XProgressBar(REALobjectStruct *o) { p_ = o; }
     HW_ROWS_XProgressBar(HW_DECL, XProgressBar)
+    HW_EVENTS_XProgressBar(HW_DECL_EVENT, XProgressBar)
 };
 
 class XCanvas : public XRectControl {
@@ -54,6 +59,7 @@ public:
     XCanvas() = default;
     XCanvas(REALobjectStruct *o) { p_ = o; }
     HW_ROWS_XCanvas(HW_DECL, XCanvas)
+    HW_EVENTS_XCanvas(HW_DECL_EVENT, XCanvas)
     unsigned char erasebackground() const;
     RBBoolean erasebackground(unsigned char value) const;
     unsigned char iscanvas() const;
@@ -70,6 +76,7 @@ public:
     XRadioButton() = default;
     XRadioButton(REALobjectStruct *o) { p_ = o; }
     HW_ROWS_XRadioButton(HW_DECL, XRadioButton)
+    HW_EVENTS_XRadioButton(HW_DECL_EVENT, XRadioButton)
 };
 
 class XPopupMenu : public XRectControl {
@@ -77,6 +84,7 @@ public:
     XPopupMenu() = default;
     XPopupMenu(REALobjectStruct *o) { p_ = o; }
     HW_ROWS_XPopupMenu(HW_DECL, XPopupMenu)
+    HW_EVENTS_XPopupMenu(HW_DECL_EVENT, XPopupMenu)
 };
 
 class XComboBox : public XPopupMenu {
@@ -84,6 +92,7 @@ public:
     XComboBox() = default;
     XComboBox(REALobjectStruct *o) { p_ = o; }
     HW_ROWS_XComboBox(HW_DECL, XComboBox)
+    HW_EVENTS_XComboBox(HW_DECL_EVENT, XComboBox)
 };
 
 class XPagePanel : public XRectControl {
@@ -91,6 +100,7 @@ public:
     XPagePanel() = default;
     XPagePanel(REALobjectStruct *o) { p_ = o; }
     HW_ROWS_XPagePanel(HW_DECL, XPagePanel)
+    HW_EVENTS_XPagePanel(HW_DECL_EVENT, XPagePanel)
     unsigned char ispanel() const;
     unsigned char istabpanel() const;
 };
@@ -100,6 +110,7 @@ public:
     XTabPanel() = default;
     XTabPanel(REALobjectStruct *o) { p_ = o; }
     HW_ROWS_XTabPanel(HW_DECL, XTabPanel)
+    HW_EVENTS_XTabPanel(HW_DECL_EVENT, XTabPanel)
 };
 
 class XEditField : public XRectControl {
@@ -107,12 +118,14 @@ public:
     XEditField() = default;
     XEditField(REALobjectStruct *o) { p_ = o; }
     HW_ROWS_XEditField(HW_DECL, XEditField)
+    HW_EVENTS_XEditField(HW_DECL_EVENT, XEditField)
 };
 
 class XLittleArrows : public XRectControl {
 public:
     XLittleArrows() = default;
     XLittleArrows(REALobjectStruct *o) { p_ = o; }
+    HW_EVENTS_XLittleArrows(HW_DECL_EVENT, XLittleArrows)
 };
 
 class XChasingArrows : public XRectControl {
@@ -193,6 +206,7 @@ public:
     XGroupBox() = default;
     XGroupBox(REALobjectStruct *o) : p_(o) {}
     HW_ROWS_XGroupBox(HW_DECL, XGroupBox)
+    HW_EVENTS_XGroupBox(HW_DECL_EVENT, XGroupBox)
 
 private:
     REALobjectStruct *p_ = nullptr;
@@ -203,6 +217,7 @@ public:
     XPushButton() = default;
     XPushButton(REALobjectStruct *o) : p_(o) {}
     HW_ROWS_XPushButton(HW_DECL, XPushButton)
+    HW_EVENTS_XPushButton(HW_DECL_EVENT, XPushButton)
 
 private:
     REALobjectStruct *p_ = nullptr;
@@ -213,6 +228,7 @@ public:
     XCheckBox() = default;
     XCheckBox(REALobjectStruct *o) : p_(o) {}
     HW_ROWS_XCheckBox(HW_DECL, XCheckBox)
+    HW_EVENTS_XCheckBox(HW_DECL_EVENT, XCheckBox)
 
 private:
     REALobjectStruct *p_ = nullptr;
@@ -223,6 +239,7 @@ public:
     XStaticText() = default;
     XStaticText(REALobjectStruct *o) : p_(o) {}
     HW_ROWS_XStaticText(HW_DECL, XStaticText)
+    HW_EVENTS_XStaticText(HW_DECL_EVENT, XStaticText)
 
 private:
     REALobjectStruct *p_ = nullptr;

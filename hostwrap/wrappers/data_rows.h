@@ -11,7 +11,7 @@
     M##_STATIC(C, REALobjectStruct*, arrowcursor, Cursor_GetArrowCursor) \
     M##_STATIC(C, REALobjectStruct*, ibeamcursor, Cursor_GetIBeamCursor) \
     M##_STATIC(C, REALobjectStruct*, watchcursor, Cursor_GetWatchCursor) \
-    M##_FWD(C, void, InstallEventHandler, Runtime_InstallInstanceEventHandler, REALstringStruct*, REALproc) \
+    M##_FWD(C, long, InstallEventHandler, Runtime_InstallInstanceEventHandler, REALstringStruct*, REALproc) \
     M##_FWD(C, void, SetProperties, Runtime_MassPropertySetter, REALstringStruct*) \
     M##_STATIC(C, unsigned long, framecolor, RB_FrameColor) \
     M##_STATIC(C, unsigned long, fillcolor, RB_FillColor) \

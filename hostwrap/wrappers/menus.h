@@ -11,6 +11,7 @@ public:
     XMenuItem() = default;
     XMenuItem(REALobjectStruct *o) : p_(o) {}
     HW_ROWS_XMenuItem(HW_DECL, XMenuItem)
+    HW_EVENTS_XMenuItem(HW_DECL_EVENT, XMenuItem)
 
 protected:
     REALobjectStruct *p_ = nullptr;
@@ -21,6 +22,7 @@ public:
     XMenuBar() = default;
     XMenuBar(REALobjectStruct *o) { p_ = o; }
     HW_ROWS_XMenuBar(HW_DECL, XMenuBar)
+    HW_EVENTS_XMenuBar(HW_DECL_EVENT, XMenuBar)
 };
 
 class XContextualMenu : public XControl {
@@ -28,4 +30,5 @@ public:
     XContextualMenu() = default;
     XContextualMenu(REALobjectStruct *o) { p_ = o; }
     HW_ROWS_XContextualMenu(HW_DECL, XContextualMenu)
+    HW_EVENTS_XContextualMenu(HW_DECL_EVENT, XContextualMenu)
 };

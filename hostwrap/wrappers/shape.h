@@ -5,12 +5,16 @@
 //   M##_FWD(C, R, name, accessor, types...)     the held object, then the arguments
 //   M##_STATIC(C, R, name, accessor, types...)  the arguments only
 //
+// Event-handler installers are tables of their own (HW_EVENTS_<class> in
+// events_rows.h), expanded with HW_DECL_EVENT and HW_DEF_EVENT.
+//
 // The class body expands its table with M = HW_DECL (declarations), the
 // group's source with M = HW_DEF (the out-of-line definitions).
 #pragma once
 
 #include "accessors.h"
 #include "rows.h"
+#include "wrappers/events_rows.h"
 
 #include <rb/plugin.h>
 
@@ -42,6 +46,11 @@ template <class V> struct Arg {
     }
 };
 
+// Installs `callback` for the event named `event` on `object` and gives the
+// host's answer. The name is a new host string that the host keeps; it is
+// never released here.
+long installEventHandler(REALobjectStruct *object, const char *event, REALproc callback);
+
 }  // namespace hostwrap
 
 // ", Arg{a1}, Arg{a2}, ..." or nothing.
@@ -69,3 +78,7 @@ template <class V> struct Arg {
     }
 #define HW_DEF_STATIC(C, R, name, acc, ...) \
     R C::name(HW_PARAMS(__VA_ARGS__)) { return static_cast<R>(acc(HW_ARGS_AS(__VA_ARGS__))); }
+
+#define HW_DECL_EVENT(C, name, event) long name(REALproc callback) const;
+#define HW_DEF_EVENT(C, name, event) \
+    long C::name(REALproc callback) const { return hostwrap::installEventHandler(hostwrap::Held{p_}, event, callback); }

@@ -101,6 +101,7 @@ public:
     XThread() = default;
     XThread(REALobjectStruct *o) : p_(o) {}
     HW_ROWS_XThread(HW_DECL, XThread)
+    HW_EVENTS_XThread(HW_DECL_EVENT, XThread)
 
 private:
     REALobjectStruct *p_ = nullptr;
@@ -140,6 +141,7 @@ public:
     XTimer() = default;
     XTimer(REALobjectStruct *o) : p_(o) {}
     HW_ROWS_XTimer(HW_DECL, XTimer)
+    HW_EVENTS_XTimer(HW_DECL_EVENT, XTimer)
 
 private:
     REALobjectStruct *p_ = nullptr;
@@ -150,6 +152,7 @@ public:
     XSocketCore() = default;
     XSocketCore(REALobjectStruct *o) : p_(o) {}
     HW_ROWS_XSocketCore(HW_DECL, XSocketCore)
+    HW_EVENTS_XSocketCore(HW_DECL_EVENT, XSocketCore)
 
 private:
     REALobjectStruct *p_ = nullptr;
@@ -160,6 +163,7 @@ public:
     XTCPSocket() = default;
     XTCPSocket(REALobjectStruct *o) : p_(o) {}
     HW_ROWS_XTCPSocket(HW_DECL, XTCPSocket)
+    HW_EVENTS_XTCPSocket(HW_DECL_EVENT, XTCPSocket)
 
 private:
     REALobjectStruct *p_ = nullptr;

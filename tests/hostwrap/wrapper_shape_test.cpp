@@ -28,7 +28,7 @@ static_assert(allOneWord<HW_ALL_WRAPPERS>(), "every wrapper is one pointer wide,
 static_assert(noneVirtual<HW_ALL_WRAPPERS>(), "no wrapper has virtual functions");
 static_assert(allPlainValues<HW_ALL_WRAPPERS>(), "a copy is the pointer, and the destructor does nothing");
 
-// The tree of Part's bases.
+// The class tree's bases.
 static_assert(std::is_base_of_v<XControl, XTabPanel> && std::is_base_of_v<XPagePanel, XTabPanel>);
 static_assert(std::is_base_of_v<XPopupMenu, XComboBox> && std::is_base_of_v<XCanvas, XEmbeddedWindowControl>);
 static_assert(std::is_base_of_v<XWindow, XContainerControl> && std::is_base_of_v<XWindow, XEmbeddableWindow>);

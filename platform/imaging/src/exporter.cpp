@@ -31,8 +31,6 @@ ComponentResult setInput(ComponentInstance ci, bool valid, PicHandle picture, GW
     return noErr;
 }
 
-double fixedToDouble(uint32_t f) { return double(int32_t(f)) / 65536.0; }
-
 constexpr OSType kUnknownCreator = FourCC("????");
 
 int32_t effectiveDepth(const Exporter &ex, int16_t inputDepth, const codec::Image &img) {

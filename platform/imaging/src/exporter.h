@@ -26,6 +26,9 @@ struct ExportSettings {
     uint32_t exif = 0;
 };
 
+// A resolution setting (16.16) in dots per inch.
+inline double fixedToDouble(uint32_t f) { return double(int32_t(f)) / 65536.0; }
+
 // What an exporter of a format starts with: TIFF uncompressed (1), PNG the
 // library's default level (-1), none for the others (0).
 int32_t defaultCompressionMethod(OSType formatType);

@@ -95,8 +95,6 @@ template <class T> ComponentResult get(ComponentInstance ci, Field field, T *out
     return answer(out, ex->settings.*field);
 }
 
-double fixedToDouble(uint32_t f) { return double(int32_t(f)) / 65536.0; }
-
 }  // namespace
 
 int32_t defaultCompressionMethod(OSType formatType) {
