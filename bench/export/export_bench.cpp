@@ -9,7 +9,7 @@
 //     and creator), against writing the same bytes to new files with plain
 //     open/write/close calls.
 // Prints the times and the ratios.
-#include "fake_host.h"
+#include "plugin_host.h"
 #include "savepass.h"
 
 #include <sys/wait.h>
@@ -81,7 +81,7 @@ size_t libtiffFrame(const uint8_t *argb, int rowBytes) {
 }
 
 int exportFigure() {
-    Plugin pl;
+    Plugin pl(GRAPHICSPLUGIN_PATH);
     if (!pl.ok) {
         std::fprintf(stderr, "graphicsplugin did not load\n");
         return 1;

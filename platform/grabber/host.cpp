@@ -140,9 +140,10 @@ REALfolderItem folderItemFromPath(const std::string &path) {
     return fn(&spec);
 }
 
-void *windowHandle(REALobject window) {
-    SERVICE("REALGetWindowHandle", void *(*)(REALobject));
-    return fn && window ? fn(window) : nullptr;
+bool paintWindow(REALobject window, int left, int top, int width, int height, const uint32_t *pixels) {
+    SERVICE("PaintWindowSurface", RBBoolean (*)(REALobject, int32_t, int32_t, int32_t, int32_t, const uint32_t *));
+    if (!fn || !window || width < 1 || height < 1) return false;
+    return fn(window, left, top, width, height, pixels) & 1;
 }
 
 }  // namespace grab

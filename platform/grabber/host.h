@@ -39,7 +39,8 @@ void *loadObjectMethod(REALobject o, const char *declaration);
 REALpicture pictureFromPicHandle(void *picHandle);
 // A folder item for a path, or 0.
 REALfolderItem folderItemFromPath(const std::string &path);
-// The host's window behind a window object (an rb::Window* in this host).
-void *windowHandle(REALobject window);
+// Paints 0x00RRGGBB pixels, row by row, into the video surface of the host
+// window behind `window` at (left, top); false when there is no such window.
+bool paintWindow(REALobject window, int left, int top, int width, int height, const uint32_t *pixels);
 
 }  // namespace grab

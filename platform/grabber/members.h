@@ -44,8 +44,4 @@ bool readIntRect(REALobject o, IntRect *out);
 // A new IntegerRectPlyx holding `r`, retained for the caller, or 0.
 REALobject newIntRect(const IntRect &r);
 
-// Paints 0x00RRGGBB pixels into the video surface of the host window
-// behind `window` at (left, top); false when there is no such window.
-bool paintWindow(REALobject window, int left, int top, int width, int height, const uint32_t *pixels);
-
 }  // namespace grab

@@ -1,7 +1,7 @@
 // The graphics plug-in loaded into a stand-in host: registration records,
 // the exporter class, the global functions and the faults they guard against.
 #include "binding/entrypoints.h"
-#include "fake_host.h"
+#include "plugin_host.h"
 #include "fingerprint.h"
 
 #include <gtest/gtest.h>
@@ -119,7 +119,7 @@ std::vector<std::string> listedTexts(const std::string &cls) {
 }  // namespace
 
 TEST_F(PluginTest, RegistersRecordsWithTheBindingTexts) {
-    Plugin pl;
+    Plugin pl(GRAPHICSPLUGIN_PATH);
     ASSERT_TRUE(pl.ok);
     EXPECT_EQ(host().announcedVersion, 9);
     REALclassDefinition *ex = pl.cls(kEx);
@@ -151,7 +151,7 @@ TEST_F(PluginTest, RegistersRecordsWithTheBindingTexts) {
 }
 
 TEST_F(PluginTest, ImporterClassesRegisterInOrderWithTheApplicationsTexts) {
-    Plugin pl;
+    Plugin pl(GRAPHICSPLUGIN_PATH);
     ASSERT_TRUE(pl.ok);
     std::vector<std::string> order;
     for (auto *c : host().classes) order.push_back(c->name);
@@ -190,7 +190,7 @@ TEST_F(PluginTest, OldHostsGetShortMethodRecords) {
         reset();
         host().version = 5.8;
         host().hasVersion = hasVersion;
-        Plugin pl;
+        Plugin pl(GRAPHICSPLUGIN_PATH);
         ASSERT_TRUE(pl.ok);
         REALclassDefinition *ex = pl.cls(kEx);
         ASSERT_TRUE(host().shortRecords[0]);
@@ -201,7 +201,7 @@ TEST_F(PluginTest, OldHostsGetShortMethodRecords) {
 }
 
 TEST_F(PluginTest, WithoutAComponentEveryMemberIsEmptyWithMinusOne) {
-    Plugin pl;
+    Plugin pl(GRAPHICSPLUGIN_PATH);
     Exporter ex(pl);
     EXPECT_EQ(ex.lastError(), 0);   // fresh data is zero
     EXPECT_EQ(ex.exportToString(), "");
@@ -222,7 +222,7 @@ TEST_F(PluginTest, WithoutAComponentEveryMemberIsEmptyWithMinusOne) {
 }
 
 TEST_F(PluginTest, OpenExporterStatusesAndCodecList) {
-    Plugin pl;
+    Plugin pl(GRAPHICSPLUGIN_PATH);
     Exporter ex(pl);
     ex.open("GIFf");
     EXPECT_EQ(ex.lastError(), -9405);
@@ -257,7 +257,7 @@ TEST_F(PluginTest, OpenExporterStatusesAndCodecList) {
 }
 
 TEST_F(PluginTest, ExportsTiffOfBothPictureKinds) {
-    Plugin pl;
+    Plugin pl(GRAPHICSPLUGIN_PATH);
     for (uint32_t kind : {4u, 1u})
         for (auto [w, h] : {std::pair{720, 480}, {1, 1}, {37, 5}}) {
             Exporter ex(pl);
@@ -277,7 +277,7 @@ TEST_F(PluginTest, ExportsTiffOfBothPictureKinds) {
 // One full-size frame of each picture kind, byte for byte as the plug-in
 // exported it before its output was sized up front and copied fewer times.
 TEST_F(PluginTest, ExportToStringGivesTheSameBytesAsBefore) {
-    Plugin pl;
+    Plugin pl(GRAPHICSPLUGIN_PATH);
     for (uint32_t kind : {4u, 1u}) {
         Exporter ex(pl);
         ex.open("TIFF");
@@ -292,7 +292,7 @@ TEST_F(PluginTest, ExportToStringGivesTheSameBytesAsBefore) {
 }
 
 TEST_F(PluginTest, OtherPictureKindsAreNotTaken) {
-    Plugin pl;
+    Plugin pl(GRAPHICSPLUGIN_PATH);
     Exporter ex(pl);
     ex.open("TIFF");
     REALpicture odd = newPicture(4, 4, 7);
@@ -305,7 +305,7 @@ TEST_F(PluginTest, OtherPictureKindsAreNotTaken) {
 }
 
 TEST_F(PluginTest, ReplacingTheInputNeverLeavesTheComponentOnAFreedPicture) {
-    Plugin pl;
+    Plugin pl(GRAPHICSPLUGIN_PATH);
     for (uint32_t kind : {1u, 4u}) {
         Exporter ex(pl);
         ex.open("TIFF");
@@ -322,7 +322,7 @@ TEST_F(PluginTest, ReplacingTheInputNeverLeavesTheComponentOnAFreedPicture) {
 }
 
 TEST_F(PluginTest, ProgressEventsCancelAndYield) {
-    Plugin pl;
+    Plugin pl(GRAPHICSPLUGIN_PATH);
     REALclassDefinition *def = pl.cls(kEx);
     static std::vector<std::string> seen;
     static bool cancel;
@@ -377,7 +377,7 @@ TEST_F(PluginTest, OptionalFunctionsPresentOrWithheld) {
     for (bool withheld : {false, true}) {
         reset();
         imaging::WithholdFunction(withheld ? "GraphicsExportSetExifEnabled" : nullptr);
-        Plugin pl;
+        Plugin pl(GRAPHICSPLUGIN_PATH);
         Exporter jpeg(pl);
         jpeg.open("JPEG");
         EXPECT_EQ(jpeg.call<RBBoolean>("CanExif as boolean"), !withheld);
@@ -396,7 +396,7 @@ TEST_F(PluginTest, OptionalFunctionsPresentOrWithheld) {
 }
 
 TEST_F(PluginTest, SettingsMetadataAndProfileRoundTrip) {
-    Plugin pl;
+    Plugin pl(GRAPHICSPLUGIN_PATH);
     Exporter a(pl), b(pl);
     a.open("TIFF");
     b.open("TIFF");
@@ -456,7 +456,7 @@ TEST_F(PluginTest, SettingsMetadataAndProfileRoundTrip) {
 }
 
 TEST_F(PluginTest, GlobalFunctions) {
-    Plugin pl;
+    Plugin pl(GRAPHICSPLUGIN_PATH);
     auto toString = reinterpret_cast<REALstring (*)(REALpicture, REALstring, RBInteger, RBInteger)>(
         pl.global("PictureToStringPlyx(p as picture,codec as string,quality as integer,depth as integer) as string"));
     auto toFileString = reinterpret_cast<REALstring (*)(REALpicture, REALstring, RBInteger)>(
@@ -515,7 +515,7 @@ TEST_F(PluginTest, GlobalFunctions) {
 
 TEST_F(PluginTest, HostWithoutMoviesGetsNoPictures) {
     host().withheld.insert("REALenterMovies");
-    Plugin pl;
+    Plugin pl(GRAPHICSPLUGIN_PATH);
     ASSERT_TRUE(pl.ok);
     auto present = reinterpret_cast<RBBoolean (*)()>(pl.global("QuickTimePresentPlyx as boolean"));
     auto fromString = reinterpret_cast<REALpicture (*)(REALstring, REALstring, REALstring)>(
@@ -544,7 +544,7 @@ TEST_F(PluginTest, HostWithoutMoviesGetsNoPictures) {
 }
 
 TEST_F(PluginTest, ResolutionsBeyondFixedPointAreRefusedNotConverted) {
-    Plugin pl;
+    Plugin pl(GRAPHICSPLUGIN_PATH);
     Exporter a(pl);
     a.open("TIFF");
     a.call<void>("SetResolution(h as double, v as double)", 300.0, 150.0);

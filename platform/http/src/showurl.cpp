@@ -14,8 +14,16 @@ namespace rb {
 
 namespace {
 
-std::mutex handlerMutex;
-std::function<void(const std::string &)> handler;
+// Function-local, so that a handler set during another file's static
+// initialisation is not wiped out afterwards.
+std::mutex &handlerMutex() {
+    static std::mutex m;
+    return m;
+}
+std::function<void(const std::string &)> &handler() {
+    static std::function<void(const std::string &)> h;
+    return h;
+}
 
 bool acceptable(const std::string &url) {
     if (url.empty() || !std::isalpha(static_cast<unsigned char>(url[0]))) return false;
@@ -35,26 +43,31 @@ bool acceptable(const std::string &url) {
 }  // namespace
 
 void setShowURLHandler(std::function<void(const std::string &)> h) {
-    std::lock_guard lock(handlerMutex);
-    handler = std::move(h);
+    std::lock_guard lock(handlerMutex());
+    handler() = std::move(h);
 }
 
 bool showURL(const std::string &url) {
     if (!acceptable(url)) return false;
     {
-        std::unique_lock lock(handlerMutex);
-        if (handler) {
-            auto h = handler;
+        std::unique_lock lock(handlerMutex());
+        if (handler()) {
+            auto h = handler();
             lock.unlock();
             h(url);
             return true;
         }
     }
-    std::string prog = "xdg-open";
-    std::string arg = url;
+    return spawnOpener("xdg-open", url);
+}
+
+bool spawnOpener(const std::string &program, const std::string &target) {
+    if (target.empty() || target[0] == '-') return false;
+    std::string prog = program;
+    std::string arg = target;
     char *argv[] = {prog.data(), arg.data(), nullptr};
     pid_t pid = 0;
-    if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, argv, environ) != 0) return false;
+    if (posix_spawnp(&pid, prog.c_str(), nullptr, nullptr, argv, environ) != 0) return false;
     // Reap the child whenever it ends, without holding up the caller.
     std::thread([pid] {
         int status = 0;
@@ -62,6 +75,22 @@ bool showURL(const std::string &url) {
         }
     }).detach();
     return true;
+}
+
+std::string fileURL(const std::string &path) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string url = "file://";
+    for (char ch : path) {
+        unsigned char c = static_cast<unsigned char>(ch);
+        if (std::isalnum(c) || c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
+            url += ch;
+        } else {
+            url += '%';
+            url += kHex[c >> 4];
+            url += kHex[c & 15];
+        }
+    }
+    return url;
 }
 
 }  // namespace rb

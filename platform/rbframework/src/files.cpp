@@ -8,15 +8,10 @@
 #include <cstring>
 #include <fcntl.h>
 #include <pwd.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/types.h>
-#include <sys/wait.h>
 #include <sys/xattr.h>
-#include <thread>
 #include <unistd.h>
-
-extern char **environ;
 
 namespace rb {
 
@@ -142,7 +137,7 @@ bool FolderItem::setMacCreator(const std::string &code) const {
 
 bool FolderItem::launch(bool /*activate*/) const {
     if (!exists()) return false;
-    showURL(path_);  // the same opener; headless runs only record it
+    showURL(fileURL(path_));  // the same opener; headless runs only record it
     return true;
 }
 
@@ -326,24 +321,6 @@ void BinaryStream::discard() {
     }
     writeError_ = true;  // makes close() drop the temporary file
     close();
-}
-
-// ---- launching ---------------------------------------------------------------------
-
-bool spawnOpener(const std::string &program, const std::string &target) {
-    if (target.empty() || target[0] == '-') return false;
-    std::string prog = program;
-    std::string arg = target;
-    char *argv[] = {prog.data(), arg.data(), nullptr};
-    pid_t pid;
-    if (::posix_spawnp(&pid, prog.c_str(), nullptr, nullptr, argv, environ) != 0) return false;
-    // Reap the child without blocking the caller.
-    std::thread([pid] {
-        int status;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }).detach();
-    return true;
 }
 
 }  // namespace rb

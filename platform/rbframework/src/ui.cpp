@@ -33,12 +33,16 @@ struct State {
     Screen screen;
     bool keys[128] = {};
     std::unique_ptr<Backend> backend = std::make_unique<Backend>();
+    State() { setShowURLHandler(op::recordOpened); }  // the headless backend's
 };
 
 State &state() {
     static State s;
     return s;
 }
+
+// A headless run opens no URL: showURL only records it for the operator.
+void recordURLsWhenHeadless() { setShowURLHandler(state().backend->headless() ? op::recordOpened : nullptr); }
 
 // Marks an event being handled, so closed windows are not freed under it.
 struct Dispatch {
@@ -613,11 +617,6 @@ std::shared_ptr<FolderItem> selectFolderDialog(const std::string &actionCaption)
     return FolderItem::make(a.path);
 }
 
-void showURL(const std::string &url) {
-    op::recordOpened(url);
-    if (!backend().headless()) spawnOpener("xdg-open", url);
-}
-
 // ---- backend ------------------------------------------------------------------------
 
 DialogAnswer Backend::ask(const DialogRequest &r) { return op::nextAnswer(r); }
@@ -630,6 +629,7 @@ bool setBackend(std::unique_ptr<Backend> b) {
         if (h && *h && std::string(h) != "0") return false;
     }
     state().backend = b ? std::move(b) : std::make_unique<Backend>();
+    recordURLsWhenHeadless();
     return true;
 }
 

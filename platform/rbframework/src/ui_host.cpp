@@ -38,6 +38,19 @@ extern "C" void *getWindowHandle(REALobject obj) {
 }
 RB_SERVICE("REALGetWindowHandle", getWindowHandle);
 
+// "PaintWindowSurface"(window object, left, top, width, height, pixels):
+// the window's video surface shows the 0x00RRGGBB pixels, row by row, at
+// (left, top). False when the object stands for no open window.
+extern "C" RBBoolean paintWindowSurface(REALobject obj, int32_t left, int32_t top, int32_t width, int32_t height,
+                                        const uint32_t *pixels) {
+    Window *w = static_cast<Window *>(getWindowHandle(obj));
+    if (!w || !pixels || width < 1 || height < 1) return 0;
+    w->surface.area = {left, top, width, height};
+    w->surface.pixels.assign(pixels, pixels + size_t(width) * size_t(height));
+    return 1;
+}
+RB_SERVICE("PaintWindowSurface", paintWindowSurface);
+
 }  // namespace
 
 Window *windowOf(REALobject obj) {

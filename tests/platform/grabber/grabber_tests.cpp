@@ -1,6 +1,6 @@
 // The grabber plug-in against a stand-in host: records and binding texts,
 // the rectangle class, the synthetic grabber, the extension and the global.
-#include "fake_host.h"
+#include "plugin_host.h"
 
 #include "imaging/imaging.h"
 #include "pattern.h"
@@ -24,7 +24,7 @@ const TableRow kTable[] = {
 };
 
 fake::Plugin &plugin() {
-    static fake::Plugin p;
+    static fake::Plugin p(GRABBERPLUGIN_PATH);
     return p;
 }
 
@@ -171,7 +171,7 @@ TEST_F(Grabber, RecordsDeclareDataSizesAndDirectFields) {
 TEST(GrabberOldHost, ShortMethodRecordsCarryTheSameTexts) {
     fake::host().version = 5.8;
     {
-        fake::Plugin copy(true);
+        fake::Plugin copy(GRABBERPLUGIN_PATH, true);
         ASSERT_TRUE(copy.ok);
         fake::Binding b = fake::binding(true);
         for (const TableRow &r : kTable) EXPECT_TRUE(b.entry.count(r.text)) << r.text;

@@ -1,8 +1,7 @@
 // The grabber plug-in loaded by the real host runtime: the member table
 // binds through the host's entry-point lookup, and the members the
-// application calls work through it. Parts that need host services other
-// helpers provide (pictures, folder items, window surfaces, string bytes)
-// are skipped while the host lacks them.
+// application calls work through it (settings texts, pictures, painting a
+// window's video surface).
 #include <rb/entrypoints.h>
 #include <rb/host.h>
 #include <rb/object.h>
@@ -92,17 +91,7 @@ TEST_F(RealHost, VideoSizesAndNoSignal) {
     EXPECT_FALSE(rb::getProp<rb::ObjRef>(entry("QTGrabberPlyx.CurrentVideoSize.Get"), dark.get()));
 }
 
-// Until the host answers "REALGetStringContents" (a string's bytes and
-// length), a stand-in over the host's own strings.
-extern "C" const char *standInStringContents(REALstring s, size_t *n) {
-    *n = s ? s->bytes.size() : 0;
-    return s ? s->bytes.data() : nullptr;
-}
-
 TEST_F(RealHost, SettingsRoundTrip) {
-    // (The plug-in first asks for the service when a text is set, below.)
-    if (!rb::resolve("REALGetStringContents"))
-        rb::registerService("REALGetStringContents", reinterpret_cast<void *>(standInStringContents));
     rb::ObjRef a = startGrabber(), b = startGrabber();
     rb::call(entry("QTGrabberPlyx.AskVideoSettings"), a.get());
     rb::String text = rb::getProp<rb::String>(entry("QTGrabberPlyx.Settings.Get"), a.get());
@@ -111,29 +100,16 @@ TEST_F(RealHost, SettingsRoundTrip) {
 }
 
 TEST_F(RealHost, GrabPictureMakesAHostPicture) {
-    if (!rb::resolve("REALBuildPictureFromPicHandle")) GTEST_SKIP() << "host has no REALBuildPictureFromPicHandle";
     rb::ObjRef g = startGrabber();
     rb::ObjRef r = rb::getProp<rb::ObjRef>(entry("QTGrabberPlyx.SourceVideoRect.Get"), g.get());
     rb::ObjRef pic = rb::call<rb::ObjRef>(entry("QTGrabberPlyx.GrabPicture(rect as object) as picture"), g.get(), r);
     EXPECT_TRUE(pic);
 }
 
-// Until the window model answers "REALGetWindowHandle" itself, a stand-in
-// service maps a token object to the window, so the painting is still
-// checked against the host's own window layout.
-rb::Window *gStandInWindow = nullptr;
-REALobject gStandInToken = nullptr;
-extern "C" void *standInWindowHandle(REALobject o) { return o && o == gStandInToken ? gStandInWindow : nullptr; }
-
 TEST_F(RealHost, PollPaintsTheWindowSurface) {
     auto w = rb::newWindow<rb::Window>("GrabberTestWindow", rb::WindowKind::Document, "Video", 720, 580);
-    rb::ObjRef token;
     REALobject handle = w->handle();
-    if (!rb::resolve("REALGetWindowHandle") || !handle) {
-        token = rb::make("IntegerPointPlyx");
-        gStandInWindow = w.get(), gStandInToken = handle = token.get();
-        rb::registerService("REALGetWindowHandle", reinterpret_cast<void *>(standInWindowHandle));
-    }
+    ASSERT_NE(handle, nullptr);
     rb::ObjRef g = startGrabber();
     rb::call(entry("QTGrabberPlyx.OutputToWindow(previewWindow as window)"), g.get(), handle);
     rb::ObjRef area = rb::make("IntegerRectPlyx");
@@ -149,9 +125,12 @@ TEST_F(RealHost, PollPaintsTheWindowSurface) {
     ASSERT_EQ(w->surface.pixels.size(), 720u * 480u);
     EXPECT_EQ(w->surface.pixels.front(), 0xBFBFBFu);  // the white bar
     EXPECT_EQ(w->surface.pixels.back(), 0x101010u);   // the strip below the bars
-    g = {};
+
+    // Once the window is gone, a poll paints nothing and does no harm.
     w->close();
-    gStandInWindow = nullptr, gStandInToken = nullptr;
+    w.reset();
+    rb::collectClosedWindows();
+    rb::call(entry("QTGrabberPlyx.Poll"), g.get());
 }
 
 }  // namespace

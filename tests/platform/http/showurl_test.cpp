@@ -70,4 +70,17 @@ TEST(ShowURL, SpawnsOpenerWithTheURLAsOneArgumentAndNoShell) {
     std::system(("rm -rf " + dir).c_str());
 }
 
+TEST(ShowURL, OpenerRefusesOptionLikeTargets) {
+    EXPECT_FALSE(rb::spawnOpener("true", "--help"));
+    EXPECT_FALSE(rb::spawnOpener("true", ""));
+    EXPECT_FALSE(rb::spawnOpener("no-such-program-here", "x"));
+    EXPECT_TRUE(rb::spawnOpener("true", "x"));
+}
+
+TEST(ShowURL, FileURLsEncodeEverythingButPathCharacters) {
+    EXPECT_EQ(rb::fileURL("/tmp/a-b_c.d~/e"), "file:///tmp/a-b_c.d~/e");
+    EXPECT_EQ(rb::fileURL("/x y/%;$(z)\n"), "file:///x%20y/%25%3B%24%28z%29%0A");
+    EXPECT_EQ(rb::fileURL("/\xC3\xA9"), "file:///%C3%A9");
+}
+
 }  // namespace

@@ -1,4 +1,5 @@
-// Opens a URL in the desktop's preferred application (ShowURL).
+// Opens a URL in the desktop's preferred application (ShowURL), and the
+// one place that starts a helper program and reaps it.
 #pragma once
 
 #include <functional>
@@ -15,5 +16,14 @@ bool showURL(const std::string &url);
 // While set, showURL hands accepted URLs to this function instead of
 // starting a program (tests, headless runs). Pass nullptr to restore.
 void setShowURLHandler(std::function<void(const std::string &)> handler);
+
+// Runs `program target` without a shell and without waiting; the child is
+// reaped in the background. False when it could not be started. Targets
+// that start with '-' are refused.
+bool spawnOpener(const std::string &program, const std::string &target);
+
+// A file: URL for an absolute path, with every byte outside the unreserved
+// set and '/' percent-encoded.
+std::string fileURL(const std::string &path);
 
 }  // namespace rb

@@ -47,8 +47,8 @@ public:
     bool setMacType(const std::string &code) const;    // false when not kept
     bool setMacCreator(const std::string &code) const;
 
-    // Opens the item with the desktop's default application (xdg-open, no
-    // shell). Headless runs only record it (see rb/operator.h).
+    // Opens the item with the desktop's default application: showURL with
+    // its file: URL. Headless runs only record it (see rb/operator.h).
     bool launch(bool activate = true) const;
 
 private:
@@ -115,9 +115,5 @@ private:
     bool reading_ = false;  // the last transfer was a read (a write must seek first)
     std::string target_, temp_;  // temp_ is set for atomic saves
 };
-
-// Runs `program target` without a shell and without waiting; false when it
-// could not be started. Targets that start with '-' are refused.
-bool spawnOpener(const std::string &program, const std::string &target);
 
 }  // namespace rb

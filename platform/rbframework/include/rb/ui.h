@@ -15,6 +15,7 @@
 #pragma once
 
 #include <rb/plugin.h>
+#include <rb/showurl.h>
 
 #include <cstdint>
 #include <functional>
@@ -210,8 +211,9 @@ public:
     // of the window's own.
     REALobject handle();
 
-    // The video surface: pixels a grabber drew into the window (0x00RRGGBB,
-    // row-major, area.width x area.height).
+    // The video surface: pixels a grabber drew into the window through the
+    // host service "PaintWindowSurface" (0x00RRGGBB, row-major,
+    // area.width x area.height).
     struct Surface {
         Rect area;
         std::vector<uint32_t> pixels;
@@ -397,9 +399,8 @@ std::shared_ptr<FolderItem> saveFileDialog(const std::string &title, const std::
                                            const std::string &suggestedName = {});
 std::shared_ptr<FolderItem> selectFolderDialog(const std::string &actionCaption);
 
-// Opens a URL (or a file path) with the desktop's opener; headless runs only
-// record it.
-void showURL(const std::string &url);
+// showURL (rb/showurl.h) opens a URL with the desktop's opener; while the
+// backend is headless it only records the URL (op::opened).
 
 // ---- backend ----------------------------------------------------------------------
 

@@ -1,9 +1,12 @@
-#include "fake_host.h"
+#include "plugin_host.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <memory>
 
 namespace fake {
@@ -11,16 +14,28 @@ namespace fake {
 namespace {
 
 Host gHost;
-std::map<std::string, std::unique_ptr<ClassInfo>> gClassInfos;
+
+std::map<std::string, std::unique_ptr<ClassInfo>> &classInfos() {
+    static std::map<std::string, std::unique_ptr<ClassInfo>> infos;
+    return infos;
+}
+
+// The host's own classes, with the size of their instance data.
+size_t ownDataSize(const std::string &name) {
+    if (name == "Picture") return sizeof(PictureData);
+    if (name == "QTUserDataPlyx") return sizeof(UserDataData);
+    if (name == "MemoryBlock") return sizeof(MemoryBlockData);
+    if (name == "FolderItem" || name == "Window") return sizeof(void *);
+    return 0;
+}
+bool isOwnClass(const std::string &name) { return ownDataSize(name) > 0; }
 
 ClassInfo *classNamed(const std::string &name) {
-    auto &slot = gClassInfos[name];
+    auto &slot = classInfos()[name];
     if (!slot) {
         slot = std::make_unique<ClassInfo>();
         slot->name = name;
-        if (name == "Picture") slot->dataSize = sizeof(PictureData);
-        else if (name == "QTUserDataPlyx") slot->dataSize = sizeof(UserDataData);
-        else if (name == "MemoryBlock") slot->dataSize = sizeof(MemoryBlockData);
+        slot->dataSize = ownDataSize(name);
     }
     return slot.get();
 }
@@ -29,14 +44,14 @@ const ClassInfo *infoOf(REALobject o) { return reinterpret_cast<const ClassInfo 
 
 // ---- services ----
 
-void RegisterPluginVersion(int v) { gHost.announcedVersion = v; }
-
+void registerVersion(int v) { gHost.announcedVersion = v; }
 void registerClass(REALclassDefinition *def) {
     ClassInfo *info = classNamed(def->name);
     info->def = def;
     info->dataSize = def->dataSize;
     def->forSystemUse = 24;
-    for (uint32_t i = 0; i < def->eventCount; ++i) def->events[i].forSystemUse = intptr_t(1000 * gHost.classes.size() + i + 1);
+    for (uint32_t i = 0; i < def->eventCount; ++i)
+        def->events[i].forSystemUse = intptr_t(1000 * gHost.classes.size() + i + 1);
     gHost.classes.push_back(def);
     gHost.shortRecords.push_back(!gHost.hasVersion || gHost.version < 5.9);
 }
@@ -47,7 +62,12 @@ void *getEventInstance(REALobject, intptr_t token) {
     auto it = gHost.handlers.find(token);
     return it == gHost.handlers.end() ? nullptr : it->second;
 }
-REALobject pluginNewInstance(const char *name) { return newObject(name); }
+// Only classes the host knows: its own and the registered ones.
+REALobject newInstance(const char *name) {
+    auto it = classInfos().find(name);
+    bool known = isOwnClass(name) || (it != classInfos().end() && it->second->def);
+    return known ? newObject(name) : nullptr;
+}
 REALstring buildString(const char *bytes, int length) {
     auto *s = new FakeString;
     s->bytes.assign(bytes, size_t(length));
@@ -70,6 +90,12 @@ const char *stringContents(REALstring s, size_t *length) {
     return f->bytes.data();
 }
 RBBoolean objectIsA(REALobject o, const char *name) { return infoOf(o)->name == name; }
+void *loadObjectMethod(REALobject o, const char *decl) {
+    const REALclassDefinition *d = o ? infoOf(o)->def : nullptr;
+    for (uint32_t i = 0; d && i < d->methodCount; ++i)
+        if (std::strcmp(d->methods[i].declaration, decl) == 0) return d->methods[i].function;
+    return nullptr;
+}
 RBBoolean enterMovies() { return 1; }
 void lockPictureDescription(REALpicture p, REALpictureDescription *d) {
     auto *pd = data<PictureData>(reinterpret_cast<REALobject>(p));
@@ -85,12 +111,19 @@ REALpicture buildPictureFromPicHandle(void *h, RBBoolean) {
     *data<PictureData>(o) = {1, h, w, hh, d, 0};
     return reinterpret_cast<REALpicture>(o);
 }
+REALfolderItem folderItemFromPath(const char *path) {
+    REALobject o = newObject("FolderItem");
+    *data<std::string *>(o) = new std::string(path);
+    return reinterpret_cast<REALfolderItem>(o);
+}
+RBBoolean fsSpecFromFolderItem(REALfolderItem, imaging::FSSpec *) { return 0; }
 void *memoryBlockPtr(REALmemoryBlock m) { return data<MemoryBlockData>(reinterpret_cast<REALobject>(m))->bytes; }
-int32_t memoryBlockSize(REALmemoryBlock m) { return int32_t(data<MemoryBlockData>(reinterpret_cast<REALobject>(m))->size); }
+int32_t memoryBlockSize(REALmemoryBlock m) {
+    return int32_t(data<MemoryBlockData>(reinterpret_cast<REALobject>(m))->size);
+}
 void yieldToHost() {
     if (gHost.onYield) gHost.onYield();
 }
-RBBoolean fsSpecFromFolderItem(REALfolderItem, imaging::FSSpec *) { return 0; }
 
 struct Service {
     const char *name;
@@ -98,31 +131,61 @@ struct Service {
 };
 #define S(n, f) {n, reinterpret_cast<void *>(f)}
 const Service kServices[] = {
-    S("RegisterPluginVersion", RegisterPluginVersion),
+    S("RegisterPluginVersion", registerVersion),
     S("PluginRegisterClass", registerClass),
     S("PluginRegisterClassExtension", registerExtension),
     S("PluginRegisterMethod", registerMethod),
     S("REALGetRBVersion", getVersion),
     S("GetEventInstance", getEventInstance),
-    S("PluginNewInstance", pluginNewInstance),
+    S("PluginNewInstance", newInstance),
     S("REALBuildString", buildString),
     S("REALLockString", lockString),
     S("REALUnlockString", static_cast<void (*)(REALstring)>(release)),
-    S("REALLockObject", retain),
-    S("REALUnlockObject", static_cast<void (*)(REALobject)>(release)),
     S("REALSetStringEncoding", setEncoding),
     S("REALConvertString", convertString),
     S("REALGetStringContents", stringContents),
+    S("REALLockObject", retain),
+    S("REALUnlockObject", static_cast<void (*)(REALobject)>(release)),
     S("REALObjectIsA", objectIsA),
+    S("REALLoadObjectMethod", loadObjectMethod),
     S("REALenterMovies", enterMovies),
     S("lockPictureDescription", lockPictureDescription),
     S("unlockPictureDescription", unlockPictureDescription),
     S("REALBuildPictureFromPicHandle", buildPictureFromPicHandle),
+    S("FolderItemFromPath", folderItemFromPath),
+    S("REALFSSpecFromFolderItem", fsSpecFromFolderItem),
     S("memoryBlockGetPtr", memoryBlockPtr),
     S("memoryBlockGetSize", memoryBlockSize),
     S("REALYieldToRB", yieldToHost),
-    S("REALFSSpecFromFolderItem", fsSpecFromFolderItem),
 };
+#undef S
+
+// Method i of a class record, read as the short records of an old host or
+// as full ones.
+REALmethodDefinition methodAt(const REALclassDefinition *def, uint32_t i, bool shortRecords) {
+    if (shortRecords) {
+        auto *m = reinterpret_cast<const REALmethodDefinitionShort *>(def->methods) + i;
+        return REALmethodDefinition{m->function, m->setterFunction, m->declaration, 0};
+    }
+    return def->methods[i];
+}
+
+// Calls `add(text, function)` for each binding text of a class record.
+void eachBindingText(const REALclassDefinition *def, bool shortRecords,
+                     const std::function<void(const std::string &, void *)> &add) {
+    auto method = [&](uint32_t i) { return methodAt(def, i, shortRecords); };
+    std::string prefix = std::string(def->name) + ".";
+    if (def->constructor) add(prefix + "__init", reinterpret_cast<void *>(def->constructor));
+    if (def->destructor) add(prefix + "__exit", reinterpret_cast<void *>(def->destructor));
+    for (uint32_t i = 0; i < def->methodCount; ++i) add(prefix + method(i).declaration, method(i).function);
+    for (uint32_t i = 0; i < def->methodCount; ++i)
+        if (method(i).setterFunction) add(prefix + method(i).declaration + ".Set", method(i).setterFunction);
+    for (uint32_t i = 0; i < def->propertyCount; ++i) {
+        const REALpropertyDefinition &p = def->properties[i];
+        if (p.getter && p.getter != REALstandardGetter) add(prefix + p.name + ".Get", p.getter);
+        if (p.setter && p.setter != REALstandardSetter) add(prefix + p.name + ".Set", p.setter);
+    }
+}
 
 }  // namespace
 
@@ -130,7 +193,7 @@ Host &host() { return gHost; }
 
 void reset() {
     gHost = Host();
-    for (auto &c : gClassInfos) c.second->def = nullptr;
+    for (auto &c : classInfos()) c.second->def = nullptr;
 }
 
 void *resolve(const char *name) {
@@ -146,7 +209,7 @@ REALstring str(const std::string &s, uint32_t enc) {
     setEncoding(r, enc);
     return r;
 }
-std::string text(REALstring s) { return s ? reinterpret_cast<FakeString *>(s)->bytes : std::string("<none>"); }
+std::string text(REALstring s) { return s ? reinterpret_cast<FakeString *>(s)->bytes : std::string(); }
 uint32_t encoding(REALstring s) { return reinterpret_cast<FakeString *>(s)->encoding; }
 void release(REALstring s) {
     auto *f = reinterpret_cast<FakeString *>(s);
@@ -162,7 +225,7 @@ REALobject newObject(const char *className) {
     o->klass = reinterpret_cast<const RBClassInfo *>(info);
     o->refCount = 1;
     ++gHost.liveObjects;
-    if (info->name == "QTUserDataPlyx") data<UserDataData>(o)->tag = 0x51545544;
+    if (!info->def && info->name == "QTUserDataPlyx") data<UserDataData>(o)->tag = 0x51545544;
     if (info->def && info->def->constructor) info->def->constructor(o);
     return o;
 }
@@ -174,8 +237,9 @@ void retain(REALobject o) {
 void release(REALobject o) {
     if (!o || --o->refCount > 0) return;
     const ClassInfo *info = infoOf(o);
-    if (info->def && info->def->destructor) info->def->destructor(o);
-    if (info->name == "Picture") {
+    if (info->def) {
+        if (info->def->destructor) info->def->destructor(o);
+    } else if (info->name == "Picture") {
         auto *pd = data<PictureData>(o);
         if (pd->kind == 1) imaging::DisposeHandle(static_cast<imaging::PicHandle>(pd->data));
         if (pd->kind == 4) imaging::DisposeGWorld(imaging::GWorldRef(reinterpret_cast<uintptr_t>(pd->data)));
@@ -183,6 +247,8 @@ void release(REALobject o) {
         if (data<UserDataData>(o)->owns) imaging::DisposeUserData(data<UserDataData>(o)->userData);
     } else if (info->name == "MemoryBlock") {
         std::free(data<MemoryBlockData>(o)->bytes);
+    } else if (info->name == "FolderItem") {
+        delete *data<std::string *>(o);
     }
     std::free(o);
     --gHost.liveObjects;
@@ -215,6 +281,9 @@ REALpicture newPicture(int32_t w, int32_t h, uint32_t kind, int16_t depth) {
     return reinterpret_cast<REALpicture>(o);
 }
 
+void *pictureHandle(REALobject p) { return data<PictureData>(p)->data; }
+std::string folderPath(REALobject f) { return **data<std::string *>(f); }
+
 REALmemoryBlock newMemoryBlock(const std::string &bytes) {
     REALobject o = newObject("MemoryBlock");
     auto *m = data<MemoryBlockData>(o);
@@ -226,15 +295,29 @@ REALmemoryBlock newMemoryBlock(const std::string &bytes) {
 
 // ---- the plug-in ----
 
-Plugin::Plugin() {
-    lib = dlopen(GRAPHICSPLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
-    if (!lib) return;
-    auto main = reinterpret_cast<REALPluginMainProc>(dlsym(lib, "REALPluginMain"));
-    ok = main && (main(resolve) & 1);
+Plugin::Plugin(const std::string &path, bool privateCopy) {
+    std::string file = path;
+    if (privateCopy) {
+        std::string name = std::filesystem::path(path).stem().string() + "-copy-" + std::to_string(getpid()) + ".so";
+        copy = std::filesystem::temp_directory_path() / name;
+        std::filesystem::copy_file(path, copy, std::filesystem::copy_options::overwrite_existing);
+        file = copy;
+    }
+    lib = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    ok = reRegister();
+}
+
+bool Plugin::reRegister() {
+    gHost.classes.clear(), gHost.extensions.clear(), gHost.globals.clear(), gHost.shortRecords.clear();
+    auto entry = lib ? reinterpret_cast<REALPluginMainProc>(dlsym(lib, "REALPluginMain")) : nullptr;
+    return entry && (entry(resolve) & 1);
 }
 
 Plugin::~Plugin() {
-    if (lib) dlclose(lib);
+    if (!copy.empty())
+        std::filesystem::remove(copy);
+    else if (lib)
+        dlclose(lib);
 }
 
 REALclassDefinition *Plugin::cls(const char *name) const {
@@ -274,25 +357,24 @@ void *Plugin::global(const char *decl) const {
 
 std::vector<std::string> bindingTexts(const REALclassDefinition *def, bool shortRecords) {
     std::vector<std::string> out;
-    std::string prefix = std::string(def->name) + ".";
-    if (def->constructor) out.push_back(prefix + "__init");
-    if (def->destructor) out.push_back(prefix + "__exit");
-    auto methodAt = [&](uint32_t i) -> std::pair<const char *, void *> {
-        if (shortRecords) {
-            auto *m = reinterpret_cast<const REALmethodDefinitionShort *>(def->methods) + i;
-            return {m->declaration, m->setterFunction};
-        }
-        return {def->methods[i].declaration, def->methods[i].setterFunction};
-    };
-    for (uint32_t i = 0; i < def->methodCount; ++i) out.push_back(prefix + methodAt(i).first);
-    for (uint32_t i = 0; i < def->methodCount; ++i)
-        if (methodAt(i).second) out.push_back(prefix + methodAt(i).first + ".Set");
-    for (uint32_t i = 0; i < def->propertyCount; ++i) {
-        const REALpropertyDefinition &p = def->properties[i];
-        if (p.getter && p.getter != REALstandardGetter) out.push_back(prefix + p.name + ".Get");
-        if (p.setter && p.setter != REALstandardSetter) out.push_back(prefix + p.name + ".Set");
-    }
+    eachBindingText(def, shortRecords, [&](const std::string &t, void *) { out.push_back(t); });
     return out;
+}
+
+Binding binding(bool shortRecords) {
+    Binding b;
+    auto add = [&](const std::string &t, void *fn) {
+        b.texts.push_back(t);
+        b.entry[t] = fn;
+    };
+    for (const REALclassDefinition *d : gHost.classes) eachBindingText(d, shortRecords, add);
+    for (const REALclassDefinition *d : gHost.extensions)
+        for (uint32_t i = 0; i < d->methodCount; ++i) {
+            REALmethodDefinition m = methodAt(d, i, shortRecords);
+            add(std::string("application.") + m.declaration, m.function);
+        }
+    for (const REALmethodDefinition *m : gHost.globals) add(m->declaration, m->function);
+    return b;
 }
 
 }  // namespace fake
