@@ -129,7 +129,8 @@ struct Service {
     const char *name;
     void *fn;
 };
-#define S(n, f) {n, reinterpret_cast<void *>(f)}
+#define S(n, f) \
+    { n, reinterpret_cast<void *>(f) }
 const Service kServices[] = {
     S("RegisterPluginVersion", registerVersion),
     S("PluginRegisterClass", registerClass),
@@ -314,10 +315,8 @@ bool Plugin::reRegister() {
 }
 
 Plugin::~Plugin() {
-    if (!copy.empty())
-        std::filesystem::remove(copy);
-    else if (lib)
-        dlclose(lib);
+    if (!copy.empty()) std::filesystem::remove(copy);
+    else if (lib) dlclose(lib);
 }
 
 REALclassDefinition *Plugin::cls(const char *name) const {

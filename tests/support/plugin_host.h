@@ -79,10 +79,7 @@ void retain(REALobject o);
 void release(REALobject o);
 int refs(REALobject o);
 const std::string &className(REALobject o);
-template <typename T>
-T *data(REALobject o) {
-    return reinterpret_cast<T *>(reinterpret_cast<char *>(o) + 24);
-}
+template <typename T> T *data(REALobject o) { return reinterpret_cast<T *>(reinterpret_cast<char *>(o) + 24); }
 
 // A picture of kind 4 (a world) or 1 (a picture handle) with a pattern.
 REALpicture newPicture(int32_t w, int32_t h, uint32_t kind, int16_t depth = 24);

@@ -71,8 +71,7 @@ bool spawnOpener(const std::string &program, const std::string &target) {
     // Reap the child whenever it ends, without holding up the caller.
     std::thread([pid] {
         int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     }).detach();
     return true;
 }
