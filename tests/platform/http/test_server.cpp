@@ -1,5 +1,7 @@
 #include "test_server.h"
 
+#include "wait_until.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -232,9 +234,7 @@ void Loop::runOnce(rb::HTTPEngine &engine, int maxWaitMs) {
 }
 
 bool Loop::runUntil(rb::HTTPEngine &engine, const std::function<bool()> &done, int limitMs) {
-    auto end = Clock::now() + std::chrono::milliseconds(limitMs);
-    while (!done() && Clock::now() < end) runOnce(engine, 50);
-    return done();
+    return pollUntil(done, std::chrono::milliseconds(limitMs), [&](int ms) { runOnce(engine, ms); }, 50);
 }
 
 void Loop::runFor(rb::HTTPEngine &engine, int ms) {
