@@ -133,28 +133,28 @@ RBBoolean AVC_vcr_is_loading_medium(REALobject o, intptr_t) {
     return transportState(o, tapeop::kLoadMedium, &AVCData::LoadState, play::kForward, play::kForward);
 }
 
-// The recording date, speed and time are asked as general inquiries.
+// The time code, the counter and the recording date, speed and time are all
+// STATUS queries, answered in bytes 4 to 7.
 REALstring AVC_vcr_get_timecode(REALobject o, intptr_t) { return timeQuery(o, ctype::kStatus, tapeop::kTimeCode); }
 REALstring AVC_vcr_get_timecounter(REALobject o, intptr_t) {
     return timeQuery(o, ctype::kStatus, tapeop::kRelativeTimeCounter);
 }
 REALstring AVC_vcr_getRecordingDate(REALobject o, intptr_t) {
-    return timeQuery(o, ctype::kGeneralInquiry, tapeop::kRecordingDate);
+    return timeQuery(o, ctype::kStatus, tapeop::kRecordingDate);
 }
 REALstring AVC_vcr_getRecordingSpeed(REALobject o, intptr_t) {
-    return timeQuery(o, ctype::kGeneralInquiry, tapeop::kRecordingSpeed);
+    return timeQuery(o, ctype::kStatus, tapeop::kRecordingSpeed);
 }
 REALstring AVC_vcr_getRecordingTime(REALobject o, intptr_t) {
-    return timeQuery(o, ctype::kGeneralInquiry, tapeop::kRecordingTime);
+    return timeQuery(o, ctype::kStatus, tapeop::kRecordingTime);
 }
-// The setters keep the command types this plug-in has always sent (STATUS
-// and GENERAL INQUIRY); a deck that takes a search or preset only as CONTROL
-// refuses or merely acknowledges them.
+// The setters move the tape to a time code (a search) and preset the
+// counter: CONTROL commands, so the deck acts on them.
 void AVC_vcr_seek_timecode(REALobject o, intptr_t, REALstring text) {
-    timeSetter(o, ctype::kStatus, tapeop::kTimeCode, text, false);
+    timeSetter(o, ctype::kControl, tapeop::kTimeCode, text, false);
 }
 void AVC_vcr_seek_timecounter(REALobject o, intptr_t, REALstring text) {
-    timeSetter(o, ctype::kGeneralInquiry, tapeop::kRelativeTimeCounter, text, true);
+    timeSetter(o, ctype::kControl, tapeop::kRelativeTimeCounter, text, true);
 }
 
 // ---- idle timer ------------------------------------------------------------------------

@@ -125,12 +125,32 @@ TEST_F(AVCPlugin, TimeCodeTextAndSetter) {
     EXPECT_EQ(lastFrame(), (Bytes{0x01, 0x20, 0x51, 0x71, 0xFF, 0xFF, 0xFF, 0xFF}));
 
     rb::setProp<rb::String>(entry("AVC.TimeCode.Set"), o.get(), rb::String("01:23:45:12"));
-    EXPECT_EQ(lastFrame(), (Bytes{0x01, 0x20, 0x51, 0x20, 0x12, 0x45, 0x23, 0x01}));
+    EXPECT_EQ(lastFrame(), (Bytes{0x00, 0x20, 0x51, 0x20, 0x12, 0x45, 0x23, 0x01}));
     // A malformed text sends nothing and says so.
     uint32_t before = fwsim_command_count(fwsim_unit_id(0));
     rb::setProp<rb::String>(entry("AVC.TimeCode.Set"), o.get(), rb::String("garbage"));
     EXPECT_EQ(fwsim_command_count(fwsim_unit_id(0)), before);
     EXPECT_EQ(lastError(o.get()), -50);
+}
+
+// The setters are commands the deck acts on: a search moves the tape, a
+// preset sets the counter; the recording queries read what the deck answers.
+TEST_F(AVCPlugin, SettersMoveTheDeckAndRecordingQueriesAnswer) {
+    rb::ObjRef o = unit();
+    uint32_t id = fwsim_unit_id(0);
+    rb::setProp<rb::String>(entry("AVC.TimeCode.Set"), o.get(), rb::String("00:10:00:00"));
+    EXPECT_EQ(fwsim_position(id), 10 * 60 * 30);
+    EXPECT_EQ(rb::getProp<rb::String>(entry("AVC.TimeCode.Get"), o.get()).str(), "00:10:00:00");
+
+    rb::setProp<rb::String>(entry("AVC.TimeCounter.Set"), o.get(), rb::String("00:00:00:00"));
+    EXPECT_EQ(lastFrame(), (Bytes{0x00, 0x20, 0x57, 0x20, 0x00, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(rb::getProp<rb::String>(entry("AVC.TimeCounter.Get"), o.get()).str(), "00:00:00:00");
+    EXPECT_EQ(fwsim_position(id), 10 * 60 * 30);  // a preset does not move the tape
+
+    EXPECT_EQ(rb::getProp<rb::String>(entry("AVC.RecordingDate.Get"), o.get()).str(), "20:07:03:15");
+    EXPECT_EQ(lastFrame(), (Bytes{0x01, 0x20, 0x53, 0x71, 0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(rb::getProp<rb::String>(entry("AVC.RecordingTime.Get"), o.get()).str(), "14:30:00:00");
+    EXPECT_EQ(lastError(o.get()), 0);
 }
 
 TEST_F(AVCPlugin, AFailedQueryNeverReturnsTheEarlierAnswer) {
