@@ -47,8 +47,8 @@ template <class V> struct Arg {
 };
 
 // Installs `callback` for the event named `event` on `object` and gives the
-// host's answer. The name is a new host string that the host keeps; it is
-// never released here.
+// host's answer. The name is a new host string handed to the host and never
+// released here.
 long installEventHandler(REALobjectStruct *object, const char *event, REALproc callback);
 
 }  // namespace hostwrap
