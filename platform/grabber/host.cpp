@@ -121,6 +121,11 @@ void *loadObjectMethod(REALobject o, const char *declaration) {
     return fn && o ? fn(o, declaration) : nullptr;
 }
 
+int64_t (*hostMicroseconds())() {
+    SERVICE("RuntimeMicroseconds", int64_t (*)());
+    return fn;
+}
+
 REALpicture pictureFromPicHandle(void *picHandle) {
     SERVICE("REALBuildPictureFromPicHandle", REALpicture (*)(void *, RBBoolean));
     REALpicture p = fn && picHandle ? fn(picHandle, 1) : nullptr;

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <deque>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -38,7 +39,9 @@ struct Loop {
     std::atomic<bool> quitting{false};
     int quitCode = 0;
     ExceptionReporter reporter;
-    std::function<int64_t()> clock;
+    // Read from any thread (a plug-in's video clock reads it on its own).
+    std::mutex clockMu;
+    std::shared_ptr<const std::function<int64_t()>> clock;
 };
 
 Loop &loop() {
@@ -58,13 +61,21 @@ void defaultReport(const std::string &cls, const std::string &msg) {
 }  // namespace
 
 int64_t microseconds() {
-    auto &c = loop().clock;
-    return c ? c() : core::monotonicUs();
+    std::shared_ptr<const std::function<int64_t()>> c;
+    {
+        std::lock_guard lk(loop().clockMu);
+        c = loop().clock;
+    }
+    return c ? (*c)() : core::monotonicUs();
 }
 
 int64_t Ticks() { return microseconds() * 60 / 1000000; }
 
-void setClock(std::function<int64_t()> usNow) { loop().clock = std::move(usNow); }
+void setClock(std::function<int64_t()> usNow) {
+    auto c = usNow ? std::make_shared<const std::function<int64_t()>>(std::move(usNow)) : nullptr;
+    std::lock_guard lk(loop().clockMu);
+    loop().clock = std::move(c);
+}
 
 void setExceptionReporter(ExceptionReporter r) { loop().reporter = std::move(r); }
 

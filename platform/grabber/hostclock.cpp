@@ -1,0 +1,55 @@
+// The host clock: GStreamer's system clock, reading its time from the host.
+// The system clock's waits re-read the time after each wait, so a clock
+// that is moved by hand still releases what is due.
+#include "hostclock.h"
+
+namespace grab {
+
+namespace {
+
+struct HostClock {
+    GstSystemClock parent;
+    MicrosecondsFn now;
+};
+
+struct HostClockClass {
+    GstSystemClockClass parent;
+};
+
+GType hostClockType();
+
+GstClockTime internalTime(GstClock *clock) {
+    auto *self = reinterpret_cast<HostClock *>(clock);
+    int64_t us = self->now ? self->now() : 0;
+    return us > 0 ? GstClockTime(us) * 1000 : 0;
+}
+
+void classInit(gpointer klass, gpointer) { GST_CLOCK_CLASS(klass)->get_internal_time = internalTime; }
+
+void instanceInit(GTypeInstance *instance, gpointer) { reinterpret_cast<HostClock *>(instance)->now = nullptr; }
+
+GType hostClockType() {
+    static GType type = [] {
+        // Another copy of the plug-in in this process may have made it.
+        if (GType known = g_type_from_name("TavrinHostClock")) return known;
+        GTypeInfo info{};
+        info.class_size = sizeof(HostClockClass);
+        info.class_init = classInit;
+        info.instance_size = sizeof(HostClock);
+        info.instance_init = instanceInit;
+        return g_type_register_static(GST_TYPE_SYSTEM_CLOCK, "TavrinHostClock", &info, GTypeFlags(0));
+    }();
+    return type;
+}
+
+}  // namespace
+
+GstClock *newHostClock(MicrosecondsFn now) {
+    auto *clock = static_cast<HostClock *>(
+        g_object_new(hostClockType(), "clock-type", GST_CLOCK_TYPE_MONOTONIC, "name", "TavrinHostClock", nullptr));
+    clock->now = now;
+    gst_object_ref_sink(clock);
+    return GST_CLOCK(clock);
+}
+
+}  // namespace grab

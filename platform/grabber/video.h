@@ -1,0 +1,97 @@
+// One running video pipeline: the source, then
+//
+//   videoconvert ! videobalance ! tee
+//     ! queue ! videoconvert ! ARGB ! appsink          the frames GrabPicture copies
+//     ! queue ! videoscale ! videoconvert ! 0x00RRGGBB ! appsink
+//                                                      the preview, at the window's size
+//
+// so every pixel conversion and scaling is GStreamer's. Frames arrive on
+// GStreamer's threads; each sink keeps only its newest frame, handed over
+// under a lock, and the members return at once (only starting and stopping
+// the pipeline wait for GStreamer). A file or clip runs at its own rate on
+// the pipeline's clock (its sinks are synced to it); a live source is paced
+// by the device, and its frames are handed over as they come.
+//
+// An error on the pipeline or its end of stream makes it `failed` for good.
+#pragma once
+
+#include "hostclock.h"
+#include "settings.h"
+#include "source.h"
+
+#include <gst/app/gstappsink.h>
+#include <gst/gst.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace grab {
+
+class Video {
+public:
+    // Builds the pipeline for `source` (on `clock` when given, else
+    // GStreamer's system clock), starts it and waits up to `firstFrame` for
+    // its first frame. nullptr, with the reason in `why`, when it cannot be
+    // built or started, fails, or brings no frame in time.
+    static std::unique_ptr<Video> start(const Source &source, MicrosecondsFn clock,
+                                        std::chrono::milliseconds firstFrame, std::string *why);
+    ~Video();
+    Video(const Video &) = delete;
+    Video &operator=(const Video &) = delete;
+
+    // The pipeline reported an error or reached its end; `why` says which.
+    bool failed(std::string *why = nullptr) const;
+    bool live() const { return live_; }
+    // The size of the newest frame.
+    void frameSize(int *width, int *height) const;
+    // Frames delivered so far.
+    uint64_t frames() const;
+
+    // Copies the newest frame as ARGB bytes, `width` x `height` pixels with
+    // rows width*4 apart, scaled when its own size differs. `deliveredUs` gets
+    // when it arrived (steady clock, microseconds). False when there is none.
+    bool copyFrame(uint8_t *argb, int width, int height, int64_t *deliveredUs = nullptr) const;
+
+    // Calls `paint` with the newest preview frame (0x00RRGGBB words, rows
+    // width apart) when it is newer than `*seen`, and moves `*seen` on.
+    bool withNewPreview(uint64_t *seen, const std::function<void(const uint32_t *, int, int)> &paint) const;
+    void setPreviewSize(int width, int height);
+
+    void setControls(const PictureControls &c);
+    void pause();
+    void play();
+
+private:
+    struct Slot {
+        GstSample *sample = nullptr;
+        uint64_t count = 0;
+        int64_t deliveredUs = 0;
+    };
+
+    Video() = default;
+    bool build(const Source &source, std::string *why);
+    void take(Slot &slot, GstSample *sample, bool preroll);
+    void fail(const std::string &why);
+    static GstFlowReturn onGrabSample(GstAppSink *sink, gpointer self);
+    static GstFlowReturn onGrabPreroll(GstAppSink *sink, gpointer self);
+    static GstFlowReturn onPreviewSample(GstAppSink *sink, gpointer self);
+    static GstFlowReturn onPreviewPreroll(GstAppSink *sink, gpointer self);
+    static GstBusSyncReply onBusMessage(GstBus *bus, GstMessage *message, gpointer self);
+
+    GstElement *pipeline_ = nullptr;
+    GstElement *grabSink_ = nullptr, *previewSink_ = nullptr, *previewCaps_ = nullptr, *balance_ = nullptr;
+    bool live_ = false;
+
+    mutable std::mutex mu_;
+    std::condition_variable arrived_;
+    Slot grab_, preview_;
+    bool failed_ = false;
+    std::string why_, missing_;
+};
+
+}  // namespace grab
