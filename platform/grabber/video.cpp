@@ -11,17 +11,18 @@ namespace grab {
 
 namespace {
 
-// Everything after the source. The preview's format is 0x00RRGGBB words in
-// this machine's byte order.
+// Everything after the source: one conversion to the picture's own ARGB
+// bytes (none where the source gives them), then the preview's format,
+// 0x00RRGGBB words in this machine's byte order, from those.
 #if G_BYTE_ORDER == G_LITTLE_ENDIAN
 #define TAVRIN_PREVIEW_FORMAT "BGRx"
 #else
 #define TAVRIN_PREVIEW_FORMAT "xRGB"
 #endif
 const char kRest[] =
-    "videoconvert ! videobalance name=tavrin_balance ! tee name=tavrin_tee "
-    "tavrin_tee. ! queue max-size-buffers=3 max-size-bytes=0 max-size-time=0 ! videoconvert "
-    "! video/x-raw,format=ARGB ! appsink name=tavrin_grab max-buffers=1 drop=true "
+    "videoconvert ! video/x-raw,format=ARGB ! videobalance name=tavrin_balance ! tee name=tavrin_tee "
+    "tavrin_tee. ! queue max-size-buffers=3 max-size-bytes=0 max-size-time=0 "
+    "! appsink name=tavrin_grab max-buffers=1 drop=true caps=video/x-raw,format=ARGB "
     "tavrin_tee. ! queue max-size-buffers=3 max-size-bytes=0 max-size-time=0 ! videoscale add-borders=false "
     "! videoconvert ! capsfilter name=tavrin_preview_caps caps=video/x-raw,format=" TAVRIN_PREVIEW_FORMAT
     " ! appsink name=tavrin_preview max-buffers=1 drop=true";
@@ -279,6 +280,7 @@ GstBusSyncReply Video::onBusMessage(GstBus *, GstMessage *message, gpointer self
     default:
         break;
     }
+    gst_message_unref(message);  // a handler that drops a message frees it
     return GST_BUS_DROP;
 }
 

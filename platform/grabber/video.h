@@ -1,7 +1,7 @@
 // One running video pipeline: the source, then
 //
-//   videoconvert ! videobalance ! tee
-//     ! queue ! videoconvert ! ARGB ! appsink          the frames GrabPicture copies
+//   videoconvert ! ARGB ! videobalance ! tee
+//     ! queue ! appsink                                the frames GrabPicture copies
 //     ! queue ! videoscale ! videoconvert ! 0x00RRGGBB ! appsink
 //                                                      the preview, at the window's size
 //

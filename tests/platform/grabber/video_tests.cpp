@@ -153,6 +153,21 @@ TEST_F(VideoTest, PreviewComesAtTheAskedSizeAndOnlyWhenNew) {
     EXPECT_FALSE(v->withNewPreview(&held, paint) && held != seen);
 }
 
+// Messages on the pipeline's bus are handled as they are posted: a pipeline
+// that goes takes its threads and descriptors with it.
+TEST_F(VideoTest, AStoppedPipelineLeavesNothingBehind) {
+    auto descriptors = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()); };
+    start(grab::testSourceDescription(64, 48)).reset();
+    auto before = descriptors();
+    for (int i = 0; i < 5; ++i) {
+        auto v = start(grab::testSourceDescription(64, 48));
+        ASSERT_TRUE(v);
+        v->pause();
+        v->play();
+    }
+    EXPECT_LE(descriptors(), before);
+}
+
 // ---- clips on the test's clock -----------------------------------------------------------
 
 TEST_F(VideoTest, ClipRunsFrameByFrameOnTheClock) {
