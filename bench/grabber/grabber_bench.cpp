@@ -101,12 +101,10 @@ int main() {
     {
         auto v = testSource();
         if (!v) return 1;
-        v->setPreviewSize(kW, kH);
         uint64_t seen = 0;
         now = cpuPerSecond(5, [&] {
-            v->withNewPreview(&seen, [&](const uint32_t *px, int w, int h) {
-                if (w == kW && h == kH)
-                    for (size_t i = 0; i < surface.size(); ++i) surface[i] = px[i] & 0xFFFFFFu;
+            v->withNewPreview(&seen, kW, kH, [&](const uint32_t *px) {
+                for (size_t i = 0; i < surface.size(); ++i) surface[i] = px[i] & 0xFFFFFFu;
             });
         });
     }

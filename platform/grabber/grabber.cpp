@@ -91,7 +91,6 @@ void startVideo(State &s) {
     int w = 0, h = 0;
     s.video->frameSize(&w, &h);
     s.current = {0, h, 0, w};
-    s.video->setPreviewSize(w, h);
     if (s.paused) s.video->pause();
 }
 
@@ -158,8 +157,8 @@ void poll(REALobject o) {
     const IntRect r = s->current;
     int64_t w = int64_t(r.right) - r.left, h = int64_t(r.bottom) - r.top;
     if (!sane(w, h)) return;
-    s->video->withNewPreview(&s->previewSeen, [&](const uint32_t *pixels, int pw, int ph) {
-        if (pw == w && ph == h) paintWindow(s->window, r.left, r.top, pw, ph, pixels);
+    s->video->withNewPreview(&s->previewSeen, int(w), int(h), [&](const uint32_t *pixels) {
+        paintWindow(s->window, r.left, r.top, int(w), int(h), pixels);
     });
 }
 
@@ -224,7 +223,7 @@ void currentVideoSizeSet(REALobject o, intptr_t, REALobject rect) {
     int64_t w = int64_t(r.right) - r.left, h = int64_t(r.bottom) - r.top;
     if (!sane(w, h)) return;
     s->current = r;
-    if (s->video) s->video->setPreviewSize(int(w), int(h));
+    s->previewSeen = 0;  // painted at the new size at once
 }
 
 REALobject sourceVideoRectGet(REALobject o, intptr_t) {

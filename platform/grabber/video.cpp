@@ -12,22 +12,16 @@ namespace grab {
 namespace {
 
 // Everything after the source: one conversion to the picture's own ARGB
-// bytes (none where the source gives them), then the preview's format,
-// 0x00RRGGBB words in this machine's byte order, from those.
-#if G_BYTE_ORDER == G_LITTLE_ENDIAN
-#define TAVRIN_PREVIEW_FORMAT "BGRx"
-#else
-#define TAVRIN_PREVIEW_FORMAT "xRGB"
-#endif
+// bytes (none where the source gives them).
 const char kRest[] =
-    "videoconvert ! video/x-raw,format=ARGB ! videobalance name=tavrin_balance ! tee name=tavrin_tee "
-    "tavrin_tee. ! queue max-size-buffers=3 max-size-bytes=0 max-size-time=0 "
-    "! appsink name=tavrin_grab max-buffers=1 drop=true caps=video/x-raw,format=ARGB "
-    "tavrin_tee. ! queue max-size-buffers=3 max-size-bytes=0 max-size-time=0 ! videoscale add-borders=false "
-    "! videoconvert ! capsfilter name=tavrin_preview_caps caps=video/x-raw,format=" TAVRIN_PREVIEW_FORMAT
-    " ! appsink name=tavrin_preview max-buffers=1 drop=true";
+    "videoconvert ! video/x-raw,format=ARGB ! videobalance name=tavrin_balance "
+    "! appsink name=tavrin_grab max-buffers=1 drop=true caps=video/x-raw,format=ARGB";
 
-// A frame later than this on a synced sink is dropped, so a clip keeps to
+// The preview's words, 0x00RRGGBB in this machine's byte order.
+constexpr GstVideoFormat kPreviewFormat =
+    G_BYTE_ORDER == G_LITTLE_ENDIAN ? GST_VIDEO_FORMAT_BGRx : GST_VIDEO_FORMAT_xRGB;
+
+// A frame later than this on the synced sink is dropped, so a clip keeps to
 // its clock rather than falling behind it.
 constexpr GstClockTimeDiff kMaxLateness = 20 * GST_MSECOND;
 
@@ -73,28 +67,41 @@ struct MappedFrame {
     bool tight() const { return GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0) == width() * 4; }
 };
 
-// Scales (and, were the formats to differ, converts) `src` into ARGB bytes
-// at `dst`, with GStreamer's converter.
+// Wraps `bytes` bytes at `data` as a frame of `info` to write into.
+struct TargetFrame {
+    GstBuffer *buffer;
+    GstVideoFrame frame;
+    bool ok;
+    TargetFrame(GstVideoInfo *info, void *data, size_t bytes)
+        : buffer(gst_buffer_new_wrapped_full(GstMemoryFlags(0), data, bytes, 0, bytes, nullptr, nullptr)),
+          ok(GST_VIDEO_INFO_SIZE(info) == bytes && gst_video_frame_map(&frame, info, buffer, GST_MAP_WRITE)) {}
+    ~TargetFrame() {
+        if (ok) gst_video_frame_unmap(&frame);
+        gst_buffer_unref(buffer);
+    }
+    TargetFrame(const TargetFrame &) = delete;
+    TargetFrame &operator=(const TargetFrame &) = delete;
+};
+
+// The layout of a picture `width` x `height` in `format`, at the rate of
+// `like` (the converter scales pictures, not time).
+bool targetInfo(GstVideoInfo *out, GstVideoFormat format, int width, int height, const GstVideoInfo &like) {
+    if (!gst_video_info_set_format(out, format, guint(width), guint(height))) return false;
+    out->fps_n = like.fps_n, out->fps_d = like.fps_d;
+    return true;
+}
+
+// Scales `src` into ARGB bytes at `dst` with GStreamer's converter.
 bool scaleInto(MappedFrame &src, uint8_t *dst, int width, int height) {
     GstVideoInfo out;
-    if (!gst_video_info_set_format(&out, GST_VIDEO_FORMAT_ARGB, guint(width), guint(height))) return false;
-    out.fps_n = src.info.fps_n, out.fps_d = src.info.fps_d;  // the converter scales pictures, not time
-    size_t bytes = size_t(width) * size_t(height) * 4;
-    if (GST_VIDEO_INFO_SIZE(&out) != bytes) return false;
-    GstBuffer *wrapped = gst_buffer_new_wrapped_full(GstMemoryFlags(0), dst, bytes, 0, bytes, nullptr, nullptr);
-    GstVideoFrame target;
-    bool ok = gst_video_frame_map(&target, &out, wrapped, GST_MAP_WRITE);
-    if (ok) {
-        if (GstVideoConverter *conv = gst_video_converter_new(&src.info, &out, nullptr)) {
-            gst_video_converter_frame(conv, &src.frame, &target);
-            gst_video_converter_free(conv);
-        } else {
-            ok = false;
-        }
-        gst_video_frame_unmap(&target);
-    }
-    gst_buffer_unref(wrapped);
-    return ok;
+    if (!targetInfo(&out, GST_VIDEO_FORMAT_ARGB, width, height, src.info)) return false;
+    TargetFrame target(&out, dst, size_t(width) * size_t(height) * 4);
+    if (!target.ok) return false;
+    GstVideoConverter *conv = gst_video_converter_new(&src.info, &out, nullptr);
+    if (!conv) return false;
+    gst_video_converter_frame(conv, &src.frame, &target.frame);
+    gst_video_converter_free(conv);
+    return true;
 }
 
 }  // namespace
@@ -113,8 +120,7 @@ std::unique_ptr<Video> Video::start(const Source &source, MicrosecondsFn clock, 
     // device makes them. A file is played on the clock.
     GstStateChangeReturn ret = gst_element_set_state(v->pipeline_, GST_STATE_PAUSED);
     v->live_ = ret == GST_STATE_CHANGE_NO_PREROLL;
-    for (GstElement *sink : {v->grabSink_, v->previewSink_})
-        g_object_set(sink, "sync", gboolean(!v->live_), "max-lateness", gint64(kMaxLateness), nullptr);
+    g_object_set(v->sink_, "sync", gboolean(!v->live_), "max-lateness", gint64(kMaxLateness), nullptr);
     if (ret != GST_STATE_CHANGE_FAILURE) ret = gst_element_set_state(v->pipeline_, GST_STATE_PLAYING);
 
     auto deadline = std::chrono::steady_clock::now() + firstFrame;
@@ -170,22 +176,16 @@ bool Video::build(const Source &source, std::string *why) {
     if (error) g_error_free(error);
     gst_parse_context_free(context);
 
-    grabSink_ = gst_bin_get_by_name(GST_BIN(pipeline_), "tavrin_grab");
-    previewSink_ = gst_bin_get_by_name(GST_BIN(pipeline_), "tavrin_preview");
-    previewCaps_ = gst_bin_get_by_name(GST_BIN(pipeline_), "tavrin_preview_caps");
+    sink_ = gst_bin_get_by_name(GST_BIN(pipeline_), "tavrin_grab");
     balance_ = gst_bin_get_by_name(GST_BIN(pipeline_), "tavrin_balance");
-    if (!grabSink_ || !previewSink_ || !previewCaps_ || !balance_) {
+    if (!sink_ || !balance_) {
         *why = "the video source cannot be built: it names an element of the grabber's own";
         return false;
     }
-    GstAppSinkCallbacks grab{};
-    grab.new_sample = onGrabSample;
-    grab.new_preroll = onGrabPreroll;
-    gst_app_sink_set_callbacks(GST_APP_SINK(grabSink_), &grab, this, nullptr);
-    GstAppSinkCallbacks preview{};
-    preview.new_sample = onPreviewSample;
-    preview.new_preroll = onPreviewPreroll;
-    gst_app_sink_set_callbacks(GST_APP_SINK(previewSink_), &preview, this, nullptr);
+    GstAppSinkCallbacks callbacks{};
+    callbacks.new_sample = onSample;
+    callbacks.new_preroll = onPreroll;
+    gst_app_sink_set_callbacks(GST_APP_SINK(sink_), &callbacks, this, nullptr);
     GstBus *bus = gst_element_get_bus(pipeline_);
     gst_bus_set_sync_handler(bus, onBusMessage, this, nullptr);
     gst_object_unref(bus);
@@ -199,16 +199,17 @@ Video::~Video() {
         gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
         gst_object_unref(bus);
     }
-    for (GstElement *e : {grabSink_, previewSink_, previewCaps_, balance_})
+    for (GstElement *e : {sink_, balance_})
         if (e) gst_object_unref(e);
     if (pipeline_) gst_object_unref(pipeline_);
-    for (Slot *s : {&grab_, &preview_})
-        if (s->sample) gst_sample_unref(s->sample);
+    if (grab_.sample) gst_sample_unref(grab_.sample);
+    if (converter_) gst_video_converter_free(converter_);
 }
 
 // ---- GStreamer's threads -------------------------------------------------------------
 
-void Video::take(Slot &slot, GstSample *sample, bool preroll) {
+void Video::take(GstSample *sample, bool preroll) {
+    Slot &slot = grab_;
     if (!sample) return;
     int64_t now = steadyMicros();
     {
@@ -236,23 +237,13 @@ void Video::fail(const std::string &why) {
     arrived_.notify_all();
 }
 
-GstFlowReturn Video::onGrabSample(GstAppSink *sink, gpointer self) {
-    static_cast<Video *>(self)->take(static_cast<Video *>(self)->grab_, gst_app_sink_pull_sample(sink), false);
+GstFlowReturn Video::onSample(GstAppSink *sink, gpointer self) {
+    static_cast<Video *>(self)->take(gst_app_sink_pull_sample(sink), false);
     return GST_FLOW_OK;
 }
 
-GstFlowReturn Video::onGrabPreroll(GstAppSink *sink, gpointer self) {
-    static_cast<Video *>(self)->take(static_cast<Video *>(self)->grab_, gst_app_sink_pull_preroll(sink), true);
-    return GST_FLOW_OK;
-}
-
-GstFlowReturn Video::onPreviewSample(GstAppSink *sink, gpointer self) {
-    static_cast<Video *>(self)->take(static_cast<Video *>(self)->preview_, gst_app_sink_pull_sample(sink), false);
-    return GST_FLOW_OK;
-}
-
-GstFlowReturn Video::onPreviewPreroll(GstAppSink *sink, gpointer self) {
-    static_cast<Video *>(self)->take(static_cast<Video *>(self)->preview_, gst_app_sink_pull_preroll(sink), true);
+GstFlowReturn Video::onPreroll(GstAppSink *sink, gpointer self) {
+    static_cast<Video *>(self)->take(gst_app_sink_pull_preroll(sink), true);
     return GST_FLOW_OK;
 }
 
@@ -262,7 +253,12 @@ GstBusSyncReply Video::onBusMessage(GstBus *, GstMessage *message, gpointer self
     case GST_MESSAGE_ERROR: {
         GError *error = nullptr;
         gst_message_parse_error(message, &error, nullptr);
-        v->fail(error ? error->message : "the video source failed");
+        // Said with the kind of element it came from: "v4l2src: ...".
+        std::string from;
+        if (GST_IS_ELEMENT(GST_MESSAGE_SRC(message)))
+            if (GstElementFactory *f = gst_element_get_factory(GST_ELEMENT(GST_MESSAGE_SRC(message))))
+                from = std::string(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(f))) + ": ";
+        v->fail(from + (error ? error->message : "the video source failed"));
         if (error) g_error_free(error);
         break;
     }
@@ -338,33 +334,37 @@ bool Video::copyFrame(uint8_t *argb, int width, int height, int64_t *deliveredUs
     return ok;
 }
 
-bool Video::withNewPreview(uint64_t *seen, const std::function<void(const uint32_t *, int, int)> &paint) const {
+bool Video::withNewPreview(uint64_t *seen, int width, int height, const std::function<void(const uint32_t *)> &paint) {
     GstSample *sample = nullptr;
     {
         std::lock_guard lock(mu_);
-        if (!preview_.sample || preview_.count == *seen) return false;
-        sample = gst_sample_ref(preview_.sample);
-        *seen = preview_.count;
+        if (!grab_.sample || grab_.count == *seen) return false;
+        sample = gst_sample_ref(grab_.sample);
+        *seen = grab_.count;
     }
     bool ok = false;
     {
-        MappedFrame frame(sample);
-        if (frame.ok && frame.tight() && GST_VIDEO_FRAME_COMP_PSTRIDE(&frame.frame, 0) == 4 &&
-            reinterpret_cast<uintptr_t>(frame.row(0)) % alignof(uint32_t) == 0) {
-            paint(reinterpret_cast<const uint32_t *>(frame.row(0)), frame.width(), frame.height());
-            ok = true;
+        MappedFrame src(sample);
+        GstVideoInfo out;
+        size_t pixels = size_t(width) * size_t(height);
+        if (src.ok && targetInfo(&out, kPreviewFormat, width, height, src.info)) {
+            if (!converter_ || !gst_video_info_is_equal(&converterIn_, &src.info) ||
+                !gst_video_info_is_equal(&converterOut_, &out)) {
+                if (converter_) gst_video_converter_free(converter_);
+                converter_ = gst_video_converter_new(&src.info, &out, nullptr);
+                converterIn_ = src.info, converterOut_ = out;
+            }
+            preview_.resize(pixels);
+            TargetFrame target(&out, preview_.data(), pixels * 4);
+            if (converter_ && target.ok && GST_VIDEO_FRAME_PLANE_STRIDE(&target.frame, 0) == width * 4) {
+                gst_video_converter_frame(converter_, &src.frame, &target.frame);
+                ok = true;
+            }
         }
     }
     gst_sample_unref(sample);
+    if (ok) paint(preview_.data());
     return ok;
-}
-
-void Video::setPreviewSize(int width, int height) {
-    GstCaps *caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, TAVRIN_PREVIEW_FORMAT, "width",
-                                        G_TYPE_INT, width, "height", G_TYPE_INT, height, "pixel-aspect-ratio",
-                                        GST_TYPE_FRACTION, 1, 1, nullptr);
-    g_object_set(previewCaps_, "caps", caps, nullptr);
-    gst_caps_unref(caps);
 }
 
 void Video::setControls(const PictureControls &c) {

@@ -1,16 +1,16 @@
 // One running video pipeline: the source, then
 //
-//   videoconvert ! ARGB ! videobalance ! tee
-//     ! queue ! appsink                                the frames GrabPicture copies
-//     ! queue ! videoscale ! videoconvert ! 0x00RRGGBB ! appsink
-//                                                      the preview, at the window's size
+//   videoconvert ! ARGB ! videobalance ! appsink
 //
-// so every pixel conversion and scaling is GStreamer's. Frames arrive on
-// GStreamer's threads; each sink keeps only its newest frame, handed over
-// under a lock, and the members return at once (only starting and stopping
-// the pipeline wait for GStreamer). A file or clip runs at its own rate on
-// the pipeline's clock (its sinks are synced to it); a live source is paced
-// by the device, and its frames are handed over as they come.
+// so the frames arrive in the picture's own ARGB bytes (converted once, or
+// not at all where the source gives them) and GrabPicture copies them. The
+// preview is made from the same frames when the window is painted, with
+// GStreamer's converter, at the window's size and in its 0x00RRGGBB words.
+// Frames arrive on GStreamer's threads; the sink keeps only the newest,
+// handed over under a lock, and the members return at once (only starting
+// and stopping the pipeline wait for GStreamer). A file or clip runs at its
+// own rate on the pipeline's clock (its sink is synced to it); a live source
+// is paced by the device, and its frames are handed over as they come.
 //
 // An error on the pipeline or its end of stream makes it `failed` for good.
 #pragma once
@@ -21,6 +21,7 @@
 
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
+#include <gst/video/video.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -29,6 +30,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace grab {
 
@@ -57,10 +59,11 @@ public:
     // when it arrived (steady clock, microseconds). False when there is none.
     bool copyFrame(uint8_t *argb, int width, int height, int64_t *deliveredUs = nullptr) const;
 
-    // Calls `paint` with the newest preview frame (0x00RRGGBB words, rows
-    // width apart) when it is newer than `*seen`, and moves `*seen` on.
-    bool withNewPreview(uint64_t *seen, const std::function<void(const uint32_t *, int, int)> &paint) const;
-    void setPreviewSize(int width, int height);
+    // When the newest frame is newer than `*seen`, calls `paint` with it at
+    // `width` x `height` in 0x00RRGGBB words (the top byte undefined), rows
+    // width apart, and moves `*seen` on. Only one thread paints.
+    bool withNewPreview(uint64_t *seen, int width, int height,
+                        const std::function<void(const uint32_t *)> &paint);
 
     void setControls(const PictureControls &c);
     void pause();
@@ -75,21 +78,24 @@ private:
 
     Video() = default;
     bool build(const Source &source, std::string *why);
-    void take(Slot &slot, GstSample *sample, bool preroll);
+    void take(GstSample *sample, bool preroll);
     void fail(const std::string &why);
-    static GstFlowReturn onGrabSample(GstAppSink *sink, gpointer self);
-    static GstFlowReturn onGrabPreroll(GstAppSink *sink, gpointer self);
-    static GstFlowReturn onPreviewSample(GstAppSink *sink, gpointer self);
-    static GstFlowReturn onPreviewPreroll(GstAppSink *sink, gpointer self);
+    static GstFlowReturn onSample(GstAppSink *sink, gpointer self);
+    static GstFlowReturn onPreroll(GstAppSink *sink, gpointer self);
     static GstBusSyncReply onBusMessage(GstBus *bus, GstMessage *message, gpointer self);
 
     GstElement *pipeline_ = nullptr;
-    GstElement *grabSink_ = nullptr, *previewSink_ = nullptr, *previewCaps_ = nullptr, *balance_ = nullptr;
+    GstElement *sink_ = nullptr, *balance_ = nullptr;
     bool live_ = false;
+    // The painting thread's: the preview's pixels and the converter that
+    // makes them, kept while the sizes stay.
+    std::vector<uint32_t> preview_;
+    GstVideoConverter *converter_ = nullptr;
+    GstVideoInfo converterIn_{}, converterOut_{};
 
     mutable std::mutex mu_;
     std::condition_variable arrived_;
-    Slot grab_, preview_;
+    Slot grab_;
     bool failed_ = false;
     std::string why_, missing_;
 };

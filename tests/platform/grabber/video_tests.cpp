@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -62,6 +63,14 @@ int shown(const grab::Video &v) {
         if (on ? v < 150 : v > 40)
             return ::testing::AssertionFailure() << "at " << x << "," << y << " channel " << c << " is " << v;
     }
+    return ::testing::AssertionSuccess();
+}
+
+// A 0x00RRGGBB word (the top byte aside) within a few levels of `rgb`.
+::testing::AssertionResult near(uint32_t word, uint32_t rgb) {
+    for (int shift : {16, 8, 0})
+        if (std::abs(int(word >> shift & 0xFF) - int(rgb >> shift & 0xFF)) > 8)
+            return ::testing::AssertionFailure() << std::hex << (word & 0xFFFFFF) << " is not " << rgb;
     return ::testing::AssertionSuccess();
 }
 
@@ -136,21 +145,29 @@ TEST_F(VideoTest, FramesComeOverFromGStreamersThreadsWhileTheyAreCopied) {
 TEST_F(VideoTest, PreviewComesAtTheAskedSizeAndOnlyWhenNew) {
     auto v = start("videotestsrc is-live=true ! video/x-raw,width=320,height=240,framerate=30/1");
     ASSERT_TRUE(v);
-    v->setPreviewSize(100, 50);
     uint64_t seen = 0;
-    int pw = 0, ph = 0;
-    uint32_t corner = 0;
-    auto paint = [&](const uint32_t *px, int w, int h) { pw = w, ph = h, corner = px[0]; };
+    std::vector<uint32_t> painted;
+    auto paintAt = [&](int w, int h) {
+        return v->withNewPreview(&seen, w, h, [&](const uint32_t *px) { painted.assign(px, px + w * h); });
+    };
+    ASSERT_TRUE(paintAt(100, 50));
+    ASSERT_EQ(painted.size(), 100u * 50u);
+    EXPECT_TRUE(near(painted[0], 0xFFFFFF));         // the white bar, scaled
+    EXPECT_TRUE(near(painted[99], 0x0000FF));        // the blue one
+    EXPECT_TRUE(near(painted[45 * 100], 0x000080));  // the -I patch below
+    // The same frame is not painted twice: once a paused live source has
+    // stopped, nothing is painted again.
+    v->pause();
     EXPECT_TRUE(waitUntil(
         [&] {
-            v->withNewPreview(&seen, paint);
-            return pw == 100 && ph == 50;
+            paintAt(100, 50);
+            return !paintAt(100, 50);
         },
-        10s));
-    EXPECT_EQ(corner & 0xFFFFFF, 0xFFFFFFu);  // the white bar
-    v->pause();  // a live source stops: nothing new
-    uint64_t held = seen;
-    EXPECT_FALSE(v->withNewPreview(&held, paint) && held != seen);
+        5s));
+    // Any size, the source's own too.
+    seen = 0;
+    EXPECT_TRUE(paintAt(320, 240));
+    EXPECT_EQ(painted.size(), 320u * 240u);
 }
 
 // Messages on the pipeline's bus are handled as they are posted: a pipeline
