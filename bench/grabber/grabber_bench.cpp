@@ -82,7 +82,8 @@ int main() {
             next += std::chrono::microseconds(1000000 / 30);
             std::this_thread::sleep_until(next);
             int64_t delivered = 0;
-            if (v->copyFrame(frame.data(), kW, kH, &delivered)) ages.push_back(double(steadyMicros() - delivered) / 1000.0);
+            if (v->copyFrame(frame.data(), kW, kH, &delivered))
+                ages.push_back(double(steadyMicros() - delivered) / 1000.0);
         }
     }
     std::sort(ages.begin(), ages.end());
@@ -154,11 +155,12 @@ int main() {
     auto frameCopyOnce = [&] { v->copyFrame(dst.data(), kW, kH); };
     double grabUs = time(grabOnce), copyUs = time(copyOnce), newPicUs = time(newPictureOnce),
            frameCopyUs = time(frameCopyOnce);
-    std::printf("GrabPicture %dx%d: median %.0f us; one memcpy of the frame %.0f us: %.2fx\n", kW, kH, grabUs,
-                copyUs, grabUs / copyUs);
-    std::printf("  of it: a new picture (imaging::NewPicture) %.0f us, %.2fx; the frame's copy into it %.0f us, "
-                "%.2fx\n",
-                newPicUs, newPicUs / copyUs, frameCopyUs, frameCopyUs / copyUs);
+    std::printf("GrabPicture %dx%d: median %.0f us; one memcpy of the frame %.0f us: %.2fx\n", kW, kH, grabUs, copyUs,
+                grabUs / copyUs);
+    std::printf(
+        "  of it: a new picture (imaging::NewPicture) %.0f us, %.2fx; the frame's copy into it %.0f us, "
+        "%.2fx\n",
+        newPicUs, newPicUs / copyUs, frameCopyUs, frameCopyUs / copyUs);
     fake::release(r);
     fake::release(g);
     return 0;

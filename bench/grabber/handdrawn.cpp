@@ -21,7 +21,8 @@ const uint8_t kDigits[10][5] = {
 void fill(uint32_t *out, size_t stride, int w, int h, int x0, int y0, int x1, int y1, uint32_t colour) {
     x0 = std::max(x0, 0), y0 = std::max(y0, 0);
     x1 = std::min(x1, w), y1 = std::min(y1, h);
-    for (int y = y0; y < y1; ++y) std::fill(out + size_t(y) * stride + x0, out + size_t(y) * stride + std::max(x0, x1), colour);
+    for (int y = y0; y < y1; ++y)
+        std::fill(out + size_t(y) * stride + x0, out + size_t(y) * stride + std::max(x0, x1), colour);
 }
 
 }  // namespace

@@ -126,7 +126,8 @@ std::unique_ptr<Video> Video::start(const Source &source, MicrosecondsFn clock, 
     auto deadline = std::chrono::steady_clock::now() + firstFrame;
     {
         std::unique_lock lock(v->mu_);
-        if (ret == GST_STATE_CHANGE_FAILURE && !v->failed_) v->why_ = "the video source cannot be started", v->failed_ = true;
+        if (ret == GST_STATE_CHANGE_FAILURE && !v->failed_)
+            v->why_ = "the video source cannot be started", v->failed_ = true;
         v->arrived_.wait_until(lock, deadline, [&] { return v->grab_.count > 0 || v->failed_; });
         if (v->failed_ || v->grab_.count == 0) {
             *why = v->failed_ ? v->why_ : "no picture came from the video source";
@@ -151,7 +152,8 @@ bool Video::build(const Source &source, std::string *why) {
             pipeline_ = nullptr;
         }
     } else if (source.kind == Source::Device && source.device) {
-        GstElement *bin = gst_parse_bin_from_description_full(kRest, TRUE, context, GST_PARSE_FLAG_FATAL_ERRORS, &error);
+        GstElement *bin =
+            gst_parse_bin_from_description_full(kRest, TRUE, context, GST_PARSE_FLAG_FATAL_ERRORS, &error);
         GstElement *src = gst_device_create_element(source.device, "tavrin_source");
         if (bin && src) {
             pipeline_ = gst_pipeline_new("tavrin");
@@ -250,31 +252,31 @@ GstFlowReturn Video::onPreroll(GstAppSink *sink, gpointer self) {
 GstBusSyncReply Video::onBusMessage(GstBus *, GstMessage *message, gpointer self) {
     auto *v = static_cast<Video *>(self);
     switch (GST_MESSAGE_TYPE(message)) {
-    case GST_MESSAGE_ERROR: {
-        GError *error = nullptr;
-        gst_message_parse_error(message, &error, nullptr);
-        // Said with the kind of element it came from: "v4l2src: ...".
-        std::string from;
-        if (GST_IS_ELEMENT(GST_MESSAGE_SRC(message)))
-            if (GstElementFactory *f = gst_element_get_factory(GST_ELEMENT(GST_MESSAGE_SRC(message))))
-                from = std::string(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(f))) + ": ";
-        v->fail(from + (error ? error->message : "the video source failed"));
-        if (error) g_error_free(error);
-        break;
-    }
-    case GST_MESSAGE_EOS:
-        v->fail("the video source has ended");
-        break;
-    case GST_MESSAGE_ELEMENT:
-        if (gst_is_missing_plugin_message(message)) {
-            gchar *what = gst_missing_plugin_message_get_description(message);
-            std::lock_guard lock(v->mu_);
-            if (what && v->missing_.empty()) v->missing_ = what;
-            g_free(what);
+        case GST_MESSAGE_ERROR: {
+            GError *error = nullptr;
+            gst_message_parse_error(message, &error, nullptr);
+            // Said with the kind of element it came from: "v4l2src: ...".
+            std::string from;
+            if (GST_IS_ELEMENT(GST_MESSAGE_SRC(message)))
+                if (GstElementFactory *f = gst_element_get_factory(GST_ELEMENT(GST_MESSAGE_SRC(message))))
+                    from = std::string(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(f))) + ": ";
+            v->fail(from + (error ? error->message : "the video source failed"));
+            if (error) g_error_free(error);
+            break;
         }
-        break;
-    default:
-        break;
+        case GST_MESSAGE_EOS:
+            v->fail("the video source has ended");
+            break;
+        case GST_MESSAGE_ELEMENT:
+            if (gst_is_missing_plugin_message(message)) {
+                gchar *what = gst_missing_plugin_message_get_description(message);
+                std::lock_guard lock(v->mu_);
+                if (what && v->missing_.empty()) v->missing_ = what;
+                g_free(what);
+            }
+            break;
+        default:
+            break;
     }
     gst_message_unref(message);  // a handler that drops a message frees it
     return GST_BUS_DROP;

@@ -62,8 +62,7 @@ public:
     // When the newest frame is newer than `*seen`, calls `paint` with it at
     // `width` x `height` in 0x00RRGGBB words (the top byte undefined), rows
     // width apart, and moves `*seen` on. Only one thread paints.
-    bool withNewPreview(uint64_t *seen, int width, int height,
-                        const std::function<void(const uint32_t *)> &paint);
+    bool withNewPreview(uint64_t *seen, int width, int height, const std::function<void(const uint32_t *)> &paint);
 
     void setControls(const PictureControls &c);
     void pause();

@@ -91,9 +91,10 @@ protected:
         rb::setClock([] { return gUs.load(); });
         std::string leader = "videotestsrc num-buffers=30 pattern=black ! video/x-raw,width=" + std::to_string(width) +
                              ",height=" + std::to_string(height) + ",framerate=30/1";
-        setenv("TAVRIN_VIDEO_SOURCE",
-               (leader + " ! tape. filesrc location=" + clip.string() + " ! decodebin ! tape. concat name=tape").c_str(),
-               1);
+        setenv(
+            "TAVRIN_VIDEO_SOURCE",
+            (leader + " ! tape. filesrc location=" + clip.string() + " ! decodebin ! tape. concat name=tape").c_str(),
+            1);
         startUp();
         rb::op::runFor(300);
         unsetenv("TAVRIN_VIDEO_SOURCE");
@@ -137,9 +138,12 @@ protected:
                 << "grab " << k << " expects " << expected << ", the grabber has " << frameShown();
             ASSERT_TRUE(runUntil([&] { return palette().counter == k + 1; }, 5s)) << "grab " << k;
         }
-        ASSERT_TRUE(runUntil([&] { return palette().mymessage->text() != "Saving frames to disk..." &&
-                                          palette().capturebutton->caption() == "Start Capture"; },
-                             30s));
+        ASSERT_TRUE(runUntil(
+            [&] {
+                return palette().mymessage->text() != "Saving frames to disk..." &&
+                       palette().capturebutton->caption() == "Start Capture";
+            },
+            30s));
     }
 
     std::vector<int> framesIn(const fs::path &out, int count) {

@@ -42,7 +42,8 @@ uint32_t frameColour(int n) {
 }
 
 int frameNumber(uint32_t rgb) {
-    int r = nearestLevel(int(rgb >> 16 & 0xFF)), g = nearestLevel(int(rgb >> 8 & 0xFF)), b = nearestLevel(int(rgb & 0xFF));
+    int r = nearestLevel(int(rgb >> 16 & 0xFF)), g = nearestLevel(int(rgb >> 8 & 0xFF)),
+        b = nearestLevel(int(rgb & 0xFF));
     return r < 0 || g < 0 || b < 0 ? -1 : r * 25 + g * 5 + b;
 }
 
@@ -99,8 +100,8 @@ bool makeClip(const std::string &path, const ClipSpec &spec, std::string *why) {
             map.data[i + 3] = 0;
         }
         gst_buffer_unmap(buffer, &map);
-        GST_BUFFER_PTS(buffer) = gst_util_uint64_scale(GstClockTime(n), GST_SECOND * GstClockTime(spec.fpsD),
-                                                       GstClockTime(spec.fpsN));
+        GST_BUFFER_PTS(buffer) =
+            gst_util_uint64_scale(GstClockTime(n), GST_SECOND * GstClockTime(spec.fpsD), GstClockTime(spec.fpsN));
         GST_BUFFER_DURATION(buffer) =
             gst_util_uint64_scale(GST_SECOND, GstClockTime(spec.fpsD), GstClockTime(spec.fpsN));
         gst_app_src_push_buffer(GST_APP_SRC(src), buffer);
@@ -109,7 +110,8 @@ bool makeClip(const std::string &path, const ClipSpec &spec, std::string *why) {
     gst_object_unref(src);
 
     GstBus *bus = gst_element_get_bus(pipeline);
-    GstMessage *msg = gst_bus_timed_pop_filtered(bus, 120 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    GstMessage *msg =
+        gst_bus_timed_pop_filtered(bus, 120 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
     bool ok = msg && GST_MESSAGE_TYPE(msg) == GST_MESSAGE_EOS;
     if (!ok) {
         *why = "the clip could not be encoded";

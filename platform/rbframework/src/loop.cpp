@@ -164,8 +164,7 @@ void runOnce(int timeoutMs) {
 
     if (fds[0].revents & POLLIN) {
         uint64_t v;
-        while (::read(l.wakeFd, &v, sizeof v) > 0) {
-        }
+        while (::read(l.wakeFd, &v, sizeof v) > 0) {}
     }
     std::deque<std::function<void()>> work;
     {

@@ -44,8 +44,7 @@ void svcDoEvents(REALobject, int32_t ms) {
 void svcYieldToNextThread(REALobject) {
     try {
         yield();
-    } catch (const ThreadStopped &) {
-    }
+    } catch (const ThreadStopped &) {}
 }
 
 // "REALGetCurrentThread"(app): the running thread's object with a reference

@@ -51,16 +51,13 @@ struct Bound {
         auto it = b.entry.find(text);
         return it == b.entry.end() ? nullptr : it->second;
     }
-    template <typename R = void, typename... A>
-    R call(const std::string &text, A... args) const {
+    template <typename R = void, typename... A> R call(const std::string &text, A... args) const {
         return reinterpret_cast<R (*)(A...)>(at(text))(args...);
     }
-    template <typename R>
-    R get(const std::string &text, REALobject o) const {
+    template <typename R> R get(const std::string &text, REALobject o) const {
         return reinterpret_cast<R (*)(REALobject, intptr_t)>(at(text))(o, 0);
     }
-    template <typename T>
-    void set(const std::string &text, REALobject o, T v) const {
+    template <typename T> void set(const std::string &text, REALobject o, T v) const {
         reinterpret_cast<void (*)(REALobject, intptr_t, T)>(at(text))(o, 0, v);
     }
 };
@@ -120,8 +117,8 @@ protected:
         REALobject g = fake::newObject("QTGrabberPlyx");
         bound.call("QTGrabberPlyx.InitGrabber", g);
         bound.call("QTGrabberPlyx.InitVideo", g);
-        bound.call("QTGrabberPlyx.Prepare(PrepareForPreview as boolean, PrepareForRecord as boolean)", g,
-                   RBBoolean(1), RBBoolean(0));
+        bound.call("QTGrabberPlyx.Prepare(PrepareForPreview as boolean, PrepareForRecord as boolean)", g, RBBoolean(1),
+                   RBBoolean(0));
         bound.call("QTGrabberPlyx.StartPreview", g);
         bound.call("QTGrabberPlyx.Play", g);
         return g;
@@ -417,7 +414,8 @@ TEST_F(Grabber, NoDeviceGivesTheTestSourcesBars) {
     REALobject r = rect(0, 10, INT_MIN, INT_MAX);  // width overflows 32 bits
     EXPECT_EQ(bound.call<REALpicture>("QTGrabberPlyx.GrabPicture(rect as object) as picture", g, r), nullptr);
     fake::release(r);
-    EXPECT_EQ(bound.call<REALpicture>("QTGrabberPlyx.GrabPicture(rect as object) as picture", g, REALobject()), nullptr);
+    EXPECT_EQ(bound.call<REALpicture>("QTGrabberPlyx.GrabPicture(rect as object) as picture", g, REALobject()),
+              nullptr);
     fake::release(g);
 }
 
@@ -483,9 +481,10 @@ TEST_F(Grabber, ABadSourceDescriptionIsNoSignalWithAClearMessage) {
     struct Case {
         const char *description, *said;
     };
-    for (const Case &c : {Case{"nosuchsrc ! decodebin", "no element nosuchsrc: install the GStreamer plug-in that has it"},
-                          Case{"videotestsrc ! ! decodebin", "the video source cannot be built: "},
-                          Case{"filesrc location=/nonexistent/tape.avi ! decodebin", "Resource not found"}}) {
+    for (const Case &c :
+         {Case{"nosuchsrc ! decodebin", "no element nosuchsrc: install the GStreamer plug-in that has it"},
+          Case{"videotestsrc ! ! decodebin", "the video source cannot be built: "},
+          Case{"filesrc location=/nonexistent/tape.avi ! decodebin", "Resource not found"}}) {
         setenv("TAVRIN_VIDEO_SOURCE", c.description, 1);
         ::testing::internal::CaptureStderr();
         REALobject g = startGrabber();

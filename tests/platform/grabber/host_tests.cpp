@@ -120,7 +120,8 @@ TEST_F(RealHost, GrabPictureMakesAHostPicture) {
 
 // The video runs on the runtime's clock: a clip moves only as it does.
 TEST_F(RealHost, AClipKeepsToTheRuntimeClock) {
-    std::filesystem::path clip = std::filesystem::temp_directory_path() / ("tavrin-host-" + std::to_string(getpid()) + ".avi");
+    std::filesystem::path clip =
+        std::filesystem::temp_directory_path() / ("tavrin-host-" + std::to_string(getpid()) + ".avi");
     std::string why;
     ASSERT_TRUE(testclips::makeClip(clip.string(), {testclips::Codec::Mjpeg, 40, 160, 120, 30, 1}, &why)) << why;
     static std::atomic<int64_t> us{4000000};
@@ -131,7 +132,8 @@ TEST_F(RealHost, AClipKeepsToTheRuntimeClock) {
     rb::ObjRef r = rb::getProp<rb::ObjRef>(entry("QTGrabberPlyx.SourceVideoRect.Get"), g.get());
     ASSERT_TRUE(r);
     auto shown = [&] {
-        rb::ObjRef pic = rb::call<rb::ObjRef>(entry("QTGrabberPlyx.GrabPicture(rect as object) as picture"), g.get(), r);
+        rb::ObjRef pic =
+            rb::call<rb::ObjRef>(entry("QTGrabberPlyx.GrabPicture(rect as object) as picture"), g.get(), r);
         return pic ? testclips::frameNumber(rb::pixel(pic.get(), 80, 60)) : -1;
     };
     ASSERT_NE(rb::resolve("RuntimeMicroseconds"), nullptr);
@@ -167,9 +169,22 @@ TEST_F(RealHost, PollPaintsTheWindowSurface) {
     EXPECT_EQ(w->surface.area.width, 720);
     EXPECT_EQ(w->surface.area.height, 480);
     ASSERT_EQ(w->surface.pixels.size(), 720u * 480u);
-    EXPECT_EQ(w->surface.pixels.front(), 0xFFFFFFu);         // the white bar
-    EXPECT_EQ(w->surface.pixels[719], 0x0000FFu);            // the blue bar
+    EXPECT_EQ(w->surface.pixels.front(), 0xFFFFFFu);          // the white bar
+    EXPECT_EQ(w->surface.pixels[719], 0x0000FFu);             // the blue bar
     EXPECT_EQ(w->surface.pixels[340 * 720 + 51], 0x0000FFu);  // blue again in the strip below
+
+    // The window at half size: the preview follows at once, scaled, and the
+    // video goes on undisturbed however often the size changes.
+    for (int i = 0; i < 20; ++i) {
+        rb::setProp(entry("IntegerRectPlyx.Width.Set"), area.get(), RBInteger(360 + i % 3));
+        rb::setProp(entry("IntegerRectPlyx.Height.Set"), area.get(), RBInteger(240 + i % 2));
+        rb::setProp(entry("QTGrabberPlyx.CurrentVideoSize.Set"), g.get(), area);
+        rb::call(entry("QTGrabberPlyx.Poll"), g.get());
+        EXPECT_EQ(w->surface.area.width, 360 + i % 3);
+        EXPECT_EQ(w->surface.area.height, 240 + i % 2);
+    }
+    EXPECT_EQ(w->surface.pixels.front(), 0xFFFFFFu);
+    EXPECT_TRUE(rb::getProp<rb::ObjRef>(entry("QTGrabberPlyx.CurrentVideoSize.Get"), g.get()));
 
     // Once the window is gone, a poll paints nothing and does no harm.
     w->close();

@@ -37,8 +37,8 @@ TEST(Settings, FilesWrittenBeforeDevicesAreRead) {
 }
 
 TEST(Settings, DevicesRoundTripByTheirNames) {
-    for (std::string name : std::vector<std::string>{"/dev/video0", "HD Pro Webcam C920", "Caméra 100% (USB)", std::string("a\0b", 3),
-                             std::string(grab::kMaxDeviceName, 'x')}) {
+    for (std::string name : std::vector<std::string>{"/dev/video0", "HD Pro Webcam C920", "Caméra 100% (USB)",
+                                                     std::string("a\0b", 3), std::string(grab::kMaxDeviceName, 'x')}) {
         GrabberSettings s;
         s.controls.brightness = 0;
         s.device = name;
@@ -59,14 +59,14 @@ TEST(Settings, AFaultAnywhereRejectsTheWholeText) {
     GrabberSettings keep;
     keep.controls.brightness = 30;
     keep.device = "/dev/video1";
-    for (const char *bad : {"", "garbage", "tavrin-grabber", "tavrin-grabber 3 brightness=10",
-                            "tavrin-grabber 1 brightness=101", "tavrin-grabber 1 brightness=",
-                            "tavrin-grabber 1 brightness=-1", "tavrin-grabber 1 brightness=0100",
-                            "tavrin-grabber 1 colour=5", "tavrin-grabber 1 =5", "tavrin-grabber 1 brightness",
-                            "tavrin-grabber 1 brightness=10 contrast=abc",
-                            "tavrin-grabber 1 device=/dev/video0",  // devices came with version 2
-                            "tavrin-grabber 2 device=", "tavrin-grabber 2 device=%4", "tavrin-grabber 2 device=%zz",
-                            "tavrin-grabber 2 device=a%", "tavrin-grabber 2 brightness=99999999999999"}) {
+    for (const char *bad :
+         {"", "garbage", "tavrin-grabber", "tavrin-grabber 3 brightness=10", "tavrin-grabber 1 brightness=101",
+          "tavrin-grabber 1 brightness=", "tavrin-grabber 1 brightness=-1", "tavrin-grabber 1 brightness=0100",
+          "tavrin-grabber 1 colour=5", "tavrin-grabber 1 =5", "tavrin-grabber 1 brightness",
+          "tavrin-grabber 1 brightness=10 contrast=abc",
+          "tavrin-grabber 1 device=/dev/video0",  // devices came with version 2
+          "tavrin-grabber 2 device=", "tavrin-grabber 2 device=%4", "tavrin-grabber 2 device=%zz",
+          "tavrin-grabber 2 device=a%", "tavrin-grabber 2 brightness=99999999999999"}) {
         GrabberSettings s = keep;
         EXPECT_FALSE(grab::parseSettings(bad, &s)) << bad;
         EXPECT_EQ(s.controls.brightness, 30) << bad;

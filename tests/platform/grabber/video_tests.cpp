@@ -256,7 +256,8 @@ TEST_F(VideoTest, PausedClipHoldsItsFrame) {
 // ---- failures -----------------------------------------------------------------------------
 
 TEST_F(VideoTest, AnElementErrorMidRunFailsTheSource) {
-    auto v = start("videotestsrc is-live=true ! video/x-raw,width=64,height=48,framerate=100/1 ! identity error-after=40");
+    auto v =
+        start("videotestsrc is-live=true ! video/x-raw,width=64,height=48,framerate=100/1 ! identity error-after=40");
     ASSERT_TRUE(v);
     EXPECT_TRUE(waitUntil([&] { return v->failed(); }, 10s));
     std::string why;
