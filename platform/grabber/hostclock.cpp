@@ -3,13 +3,18 @@
 // that is moved by hand still releases what is due.
 #include "hostclock.h"
 
+#include "handover.h"
+
+#include <atomic>
+#include <new>
+
 namespace grab {
 
 namespace {
 
 struct HostClock {
     GstSystemClock parent;
-    MicrosecondsFn now;
+    std::atomic<MicrosecondsFn> now;  // read on GStreamer's threads
 };
 
 struct HostClockClass {
@@ -20,13 +25,29 @@ GType hostClockType();
 
 GstClockTime internalTime(GstClock *clock) {
     auto *self = reinterpret_cast<HostClock *>(clock);
-    int64_t us = self->now ? self->now() : 0;
+    takenOver(self);
+    MicrosecondsFn now = self->now.load(std::memory_order_acquire);
+    int64_t us = now ? now() : 0;
+    handedOver(self);  // to the thread that finalizes it
     return us > 0 ? GstClockTime(us) * 1000 : 0;
 }
 
-void classInit(gpointer klass, gpointer) { GST_CLOCK_CLASS(klass)->get_internal_time = internalTime; }
+GObjectClass *gParentClass = nullptr;
 
-void instanceInit(GTypeInstance *instance, gpointer) { reinterpret_cast<HostClock *>(instance)->now = nullptr; }
+void finalize(GObject *object) {
+    takenOver(object);  // every thread that read the time is done with it
+    gParentClass->finalize(object);
+}
+
+void classInit(gpointer klass, gpointer) {
+    gParentClass = G_OBJECT_CLASS(g_type_class_peek_parent(klass));
+    GST_CLOCK_CLASS(klass)->get_internal_time = internalTime;
+    G_OBJECT_CLASS(klass)->finalize = finalize;
+}
+
+void instanceInit(GTypeInstance *instance, gpointer) {
+    new (&reinterpret_cast<HostClock *>(instance)->now) std::atomic<MicrosecondsFn>(nullptr);
+}
 
 GType hostClockType() {
     static GType type = [] {
@@ -47,7 +68,8 @@ GType hostClockType() {
 GstClock *newHostClock(MicrosecondsFn now) {
     auto *clock = static_cast<HostClock *>(
         g_object_new(hostClockType(), "clock-type", GST_CLOCK_TYPE_MONOTONIC, "name", "TavrinHostClock", nullptr));
-    clock->now = now;
+    clock->now.store(now, std::memory_order_release);
+    handedOver(clock);
     gst_object_ref_sink(clock);
     return GST_CLOCK(clock);
 }

@@ -1,6 +1,8 @@
 // The video pipeline and the hand-over of its frames.
 #include "video.h"
 
+#include "handover.h"
+
 #include <gst/pbutils/missing-plugins.h>
 #include <gst/video/video.h>
 
@@ -116,6 +118,8 @@ std::unique_ptr<Video> Video::start(const Source &source, MicrosecondsFn clock, 
         gst_object_unref(c);
     }
 
+    handedOver(v.get());  // to the streaming threads, from here on
+
     // A live source does not preroll: its frames are handed over as the
     // device makes them. A file is played on the clock.
     GstStateChangeReturn ret = gst_element_set_state(v->pipeline_, GST_STATE_PAUSED);
@@ -201,6 +205,9 @@ Video::~Video() {
         gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
         gst_object_unref(bus);
     }
+    // The streaming threads are stopped; the last of them let go of the lock
+    // before this takes it, and nothing of this object is touched after.
+    std::lock_guard lock(mu_);
     for (GstElement *e : {sink_, balance_})
         if (e) gst_object_unref(e);
     if (pipeline_) gst_object_unref(pipeline_);
@@ -224,8 +231,8 @@ void Video::take(GstSample *sample, bool preroll) {
             ++slot.count;
             slot.deliveredUs = now;
         }
+        arrived_.notify_all();  // under the lock: the waiter may go as soon as it is free
     }
-    arrived_.notify_all();
     if (sample) gst_sample_unref(sample);  // the one it replaced, or the preroll not taken
 }
 
@@ -235,21 +242,24 @@ void Video::fail(const std::string &why) {
         if (failed_) return;
         failed_ = true;
         why_ = missing_.empty() ? why : why + " (missing: " + missing_ + ")";
+        arrived_.notify_all();
     }
-    arrived_.notify_all();
 }
 
 GstFlowReturn Video::onSample(GstAppSink *sink, gpointer self) {
+    takenOver(self);
     static_cast<Video *>(self)->take(gst_app_sink_pull_sample(sink), false);
     return GST_FLOW_OK;
 }
 
 GstFlowReturn Video::onPreroll(GstAppSink *sink, gpointer self) {
+    takenOver(self);
     static_cast<Video *>(self)->take(gst_app_sink_pull_preroll(sink), true);
     return GST_FLOW_OK;
 }
 
 GstBusSyncReply Video::onBusMessage(GstBus *, GstMessage *message, gpointer self) {
+    takenOver(self);
     auto *v = static_cast<Video *>(self);
     switch (GST_MESSAGE_TYPE(message)) {
         case GST_MESSAGE_ERROR: {
