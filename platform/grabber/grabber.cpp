@@ -15,6 +15,7 @@
 #include "imaging/imaging.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <new>
 
@@ -196,16 +197,19 @@ REALstring settingsGet(REALobject o, intptr_t) {
 }
 
 // A text this grabber did not write is ignored. A device it names that is
-// present now takes the place of the one in use.
+// plugged in takes the place of the device in use (or the test source); one
+// that is not is kept for another time, and said so.
 void settingsSet(REALobject o, intptr_t, REALstring text) {
     State *s = state(o);
     std::string bytes;
     if (!s || !stringBytes(text, &bytes) || !parseSettings(bytes, &s->settings)) return;
     if (s->video) s->video->setControls(s->settings.controls);
     const std::string &wanted = s->settings.device;
-    if (s->videoReady && !s->deviceInUse.empty() && !wanted.empty() && wanted != s->deviceInUse &&
-        deviceAvailable(wanted))
-        startVideo(*s);
+    if (!s->videoReady || wanted.empty() || wanted == s->deviceInUse || std::getenv("TAVRIN_VIDEO_SOURCE") ||
+        std::getenv("TAVRIN_NO_VIDEO"))
+        return;
+    if (deviceAvailable(wanted)) startVideo(*s);
+    else tell("the video device " + wanted + " named in the settings is not plugged in");
 }
 
 // Nil when there is no video signal.

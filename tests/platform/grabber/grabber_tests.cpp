@@ -382,7 +382,10 @@ TEST_F(Grabber, SettingsRoundTripAndForeignTextsAreIgnored) {
     // the day it is back.
     setSettings(g2, "tavrin-grabber 1 brightness=20 contrast=50 saturation=50");
     EXPECT_EQ(settings(g2), "tavrin-grabber 1 brightness=20 contrast=50 saturation=50");
+    ::testing::internal::CaptureStderr();
     setSettings(g2, "tavrin-grabber 2 brightness=20 contrast=50 saturation=50 device=/dev/video9");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "tavrin: video: the video device /dev/video9 named in the settings is not plugged in\n");
     EXPECT_EQ(settings(g2), "tavrin-grabber 2 brightness=20 contrast=50 saturation=50 device=/dev/video9");
     REALobject cur = bound.get<REALobject>("QTGrabberPlyx.CurrentVideoSize.Get", g2);
     EXPECT_NE(cur, nullptr);
