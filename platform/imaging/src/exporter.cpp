@@ -53,11 +53,11 @@ OSErr importAsDecoded(const importer::Source &im, codec::Decoded &out) {
     if (!im.data || !GetHandleSize(im.data)) return paramErr;
     const uint8_t *d = HandleData(im.data);
     size_t n = GetHandleSize(im.data);
-    OSType kind = codec::sniff(d, n);
+    OSType kind = sniff(d, n);
     if (!kind) kind = im.hint;
     if (im.subtype && kind != im.subtype) return codecErr;
     if (!kind) return noCodecErr;
-    return codec::decode(kind, d, n, out);
+    return decode(kind, d, n, 0, out);
 }
 
 }  // namespace
@@ -160,8 +160,11 @@ ComponentResult GraphicsExportDoExport(ComponentInstance ci, uint32_t *actualSiz
     opt.exif = s.exif != 0;
     opt.icc = ex->icc;
     if (ex->meta) {
-        const OSType types[] = {codec::kTitle, codec::kDescription, codec::kInfo, codec::kCopyright, codec::kArtist,
-                                codec::kMake,  codec::kModel,       codec::kSoftware, codec::kDate};
+#define META(name, type, tiffTag, pngKey) codec::name,
+        const OSType types[] = {
+#include "metadata.def"
+        };
+#undef META
         Handle h = NewEmptyHandle();
         for (OSType t : types)
             if (h && GetUserData(ex->meta, h, t, 1) == noErr) {

@@ -7,7 +7,6 @@
 
 #include "answer.h"
 #include "handles.h"
-#include "probe.h"
 #include "registry.h"
 
 #include <algorithm>
@@ -28,7 +27,7 @@ struct State {
     uint32_t index = 0;           // current image, from 0
     bool probed = false;
     OSErr probeErr = noErr;
-    importer::Info info;
+    codec::Info info;
     bool decoded = false;
     OSErr decodeErr = noErr;
     std::shared_ptr<const codec::Decoded> pixels;   // shared with a drawing under way
@@ -73,7 +72,7 @@ OSType contentFormat(ComponentInstance ci, const uint8_t **data, size_t *size) {
     if (!src) return 0;
     *data = HandleData(src->data);
     *size = GetHandleSize(src->data);
-    OSType kind = codec::sniff(*data, *size);
+    OSType kind = sniff(*data, *size);
     if (!kind) kind = src->hint ? src->hint : src->subtype;
     if (src->subtype && kind != src->subtype) return 0;
     return kind;
@@ -85,7 +84,9 @@ OSErr ensureInfo(ComponentInstance ci, State &st) {
     const uint8_t *data = nullptr;
     size_t size = 0;
     OSType kind = contentFormat(ci, &data, &size);
-    st.probeErr = !data || !size ? OSErr(paramErr) : !kind ? OSErr(codecErr) : importer::probe(kind, data, size, st.index, st.info);
+    st.probeErr = !data || !size ? OSErr(paramErr)
+                  : !kind        ? OSErr(codecErr)
+                                 : probe(kind, data, size, st.index, st.info);
     st.probed = true;
     return st.probeErr;
 }
@@ -97,8 +98,7 @@ OSErr ensurePixels(ComponentInstance ci, State &st) {
     size_t size = 0;
     OSType kind = contentFormat(ci, &data, &size);
     auto pixels = std::make_shared<codec::Decoded>();
-    st.decodeErr = kind == FourCC("TIFF") ? importer::decodeTIFFPage(data, size, st.index, *pixels)
-                                          : codec::decode(kind, data, size, *pixels);
+    st.decodeErr = decode(kind, data, size, st.index, *pixels);
     if (!st.decodeErr) st.pixels = std::move(pixels);
     st.decoded = true;
     return st.decodeErr;
@@ -106,7 +106,7 @@ OSErr ensurePixels(ComponentInstance ci, State &st) {
 
 void forgetImage(State &st) {
     st.probed = st.decoded = false;
-    st.info = importer::Info();
+    st.info = codec::Info();
     st.pixels.reset();
     st.sourceSet = false;
     st.boundsKept = false;
@@ -158,7 +158,7 @@ OSType formatFromName(const std::string &name) {
 // Opens an importer over bytes that it then owns.
 OSErr openOwned(Handle bytes, const std::string &name, bool nameFirst, const std::string &dataFile,
                 ComponentInstance *out) {
-    OSType byContent = codec::sniff(HandleData(bytes), GetHandleSize(bytes));
+    OSType byContent = sniff(HandleData(bytes), GetHandleSize(bytes));
     OSType byName = formatFromName(name);
     OSType kind = nameFirst ? (byName ? byName : byContent) : (byContent ? byContent : byName);
     if (!kind) {
@@ -414,7 +414,7 @@ OSErr GetGraphicsImporterForDataRef(Handle dataRef, OSType dataRefType, Componen
         }
         p += size, n -= size;
     }
-    OSType kind = codec::sniff(HandleData(data), GetHandleSize(data));
+    OSType kind = sniff(HandleData(data), GetHandleSize(data));
     if (!kind) kind = formatFromHints(name, mime, fileType);
     if (!kind) return couldntGetRequiredComponent;
     ComponentInstance ci;
@@ -638,7 +638,7 @@ ComponentResult GraphicsImportGetImageDescription(ComponentInstance ci, ImageDes
     if (!desc) return paramErr;
     *desc = nullptr;
     if (OSErr e = ensureInfo(ci, *st)) return e;
-    const importer::Info &info = st->info;
+    const codec::Info &info = st->info;
     if (info.width > INT16_MAX || info.height > INT16_MAX) return paramErr;   // beyond what a description holds
     ImageDescription d{};
     d.cType = info.codec;
@@ -651,10 +651,8 @@ ComponentResult GraphicsImportGetImageDescription(ComponentInstance ci, ImageDes
     contentFormat(ci, &data, &size);
     d.dataSize = int32_t(std::min<size_t>(size, INT32_MAX));
     d.frameCount = 1;
-    const char *name = info.codec == FourCC("tiff")   ? "TIFF"
-                       : info.codec == FourCC("jpeg") ? "Photo - JPEG"
-                       : info.codec == FourCC("png ") ? "PNG"
-                                                      : "BMP";
+    const Format *format = formatOfCodec(info.codec);
+    const char *name = format ? format->codecName : "";
     d.name[0] = uint8_t(std::strlen(name));
     std::memcpy(d.name + 1, name, d.name[0]);
     d.depth = info.depth;
@@ -746,7 +744,8 @@ ComponentResult GraphicsImportSaveAsQuickTimeImageFile(ComponentInstance ci, con
     opt.meta = st->info.meta;
     std::vector<uint8_t> bytes;
     try {
-        if (OSErr e = codec::encodeTIFF({img.width, img.height, img.argb.data(), img.width * 4}, opt, bytes)) return e;
+        if (OSErr e = kTIFFFormat.encode({img.width, img.height, img.argb.data(), img.width * 4}, opt, bytes))
+            return e;
     } catch (const std::bad_alloc &) {
         return memFullErr;
     }
