@@ -92,7 +92,6 @@ OSErr probeInto(png_structp png, png_infop info, codec::Info &out) {
 }
 
 OSErr probePNG(const uint8_t *data, size_t size, uint32_t, codec::Info &out) {
-    if (!limits::pngDataCanHold(data, size)) return codecErr;
     Input in = inputOf(data, size);
     png_structp png = newReader(in);
     if (!png) return memFullErr;

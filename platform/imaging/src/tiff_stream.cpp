@@ -58,7 +58,15 @@ toff_t seekProc(thandle_t h, toff_t off, int whence) {
 
 int closeProc(thandle_t) { return 0; }
 toff_t sizeProc(thandle_t h) { return totalOf(*streamOf(h)); }
-int mapProc(thandle_t, void **, toff_t *) { return 0; }
+// Bytes being read are in memory already: libtiff takes them as a mapped
+// file and reads strips and tiles in place.
+int mapProc(thandle_t h, void **base, toff_t *size) {
+    Stream &s = *streamOf(h);
+    if (s.out || !s.in) return 0;
+    *base = const_cast<uint8_t *>(s.in);
+    *size = s.size;
+    return 1;
+}
 void unmapProc(thandle_t, void *, toff_t) {}
 
 // Handles the message: nothing is printed.
@@ -66,7 +74,7 @@ int quiet(TIFF *, void *, const char *, const char *, va_list) { return 1; }
 
 }  // namespace
 
-Stream::Stream(const uint8_t *data, size_t n, size_t allocationCap) : in(data), size(n) { open("rm", allocationCap); }
+Stream::Stream(const uint8_t *data, size_t n, size_t allocationCap) : in(data), size(n) { open("r", allocationCap); }
 
 // What is written is our own pixels: no cap.
 Stream::Stream(std::vector<uint8_t> &bytes) : out(&bytes) { open("w", 0); }
