@@ -15,8 +15,8 @@ namespace imaging {
 namespace {
 
 // The exporter of `ci` when no export is running in it (fBsyErr otherwise).
-#define EXPORTER_IDLE(ci)                        \
-    EXPORTER(ci);                                \
+#define EXPORTER_IDLE(ci) \
+    EXPORTER(ci);         \
     if (findInstance(ci)->busy) return fBsyErr
 
 // An exporter takes one input at a time: setting one, when it is valid,
@@ -254,7 +254,7 @@ ComponentResult GraphicsExportGetColorSyncProfile(ComponentInstance ci, Handle *
 ComponentResult GraphicsExportRequestSettings(ComponentInstance ci, void *, void *) {
     EXPORTER(ci);
     (void)ex;
-    return badComponentSelector;   // no settings dialog here
+    return badComponentSelector;  // no settings dialog here
 }
 
 ComponentResult GraphicsExportGetDefaultFileNameExtension(ComponentInstance ci, OSType *ext) {

@@ -111,16 +111,8 @@ OSErr encodeBMP(const codec::Image &img, const codec::Options &opt, std::vector<
 
 }  // namespace
 
-extern const Format kBMPFormat = {FourCC("BMPf"),
-                                  FourCC("bmp "),
-                                  FourCC("WRLE"),
-                                  "BMP",
-                                  {"bmp", nullptr},
-                                  {"image/bmp", "image/x-bmp"},
-                                  false,
-                                  sniffBMP,
-                                  probeBMP,
-                                  decodeBMP,
-                                  encodeBMP};
+extern const Format kBMPFormat = {
+    FourCC("BMPf"), FourCC("bmp "), FourCC("WRLE"), "BMP",     {"bmp", nullptr}, {"image/bmp", "image/x-bmp"},
+    false,          sniffBMP,       probeBMP,       decodeBMP, encodeBMP};
 
 }  // namespace imaging

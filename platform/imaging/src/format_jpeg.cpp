@@ -143,10 +143,10 @@ std::vector<uint8_t> exifBlock(const codec::Options &opt) {
     put32(v, 8);  // IFD0 offset from the TIFF header
     put16(v, 3);  // entries
     uint32_t data = 8 + 2 + 3 * 12 + 4;
-    put16(v, 0x011A), put16(v, 5), put32(v, 1), put32(v, data);             // XResolution
-    put16(v, 0x011B), put16(v, 5), put32(v, 1), put32(v, data + 8);         // YResolution
+    put16(v, 0x011A), put16(v, 5), put32(v, 1), put32(v, data);            // XResolution
+    put16(v, 0x011B), put16(v, 5), put32(v, 1), put32(v, data + 8);        // YResolution
     put16(v, 0x0128), put16(v, 3), put32(v, 1), put16(v, 2), put16(v, 0);  // inches
-    put32(v, 0);                                                            // no next IFD
+    put32(v, 0);                                                           // no next IFD
     put32(v, uint32_t(opt.hres * 100 + 0.5)), put32(v, 100);
     put32(v, uint32_t(opt.vres * 100 + 0.5)), put32(v, 100);
     return v;
@@ -243,16 +243,8 @@ OSErr encodeJPEG(const codec::Image &img, const codec::Options &opt, std::vector
 
 }  // namespace
 
-extern const Format kJPEGFormat = {FourCC("JPEG"),
-                                   FourCC("jpg "),
-                                   FourCC("jpeg"),
-                                   "Photo - JPEG",
-                                   {"jpg", "jpeg"},
-                                   {"image/jpeg", "image/jpg"},
-                                   false,
-                                   sniffJPEG,
-                                   probeJPEG,
-                                   decodeJPEG,
-                                   encodeJPEG};
+extern const Format kJPEGFormat = {
+    FourCC("JPEG"), FourCC("jpg "), FourCC("jpeg"), "Photo - JPEG", {"jpg", "jpeg"}, {"image/jpeg", "image/jpg"},
+    false,          sniffJPEG,      probeJPEG,      decodeJPEG,     encodeJPEG};
 
 }  // namespace imaging

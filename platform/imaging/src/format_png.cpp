@@ -82,7 +82,7 @@ OSErr probeInto(png_structp png, png_infop info, codec::Info &out) {
     png_get_text(png, info, &texts, &count);
     for (int i = 0; i < count; ++i) {
         if (!texts[i].key || !texts[i].text) continue;
-#define META(name, type, tiffTag, pngKey)                                   \
+#define META(name, type, tiffTag, pngKey)                                       \
     if (const char *key = (pngKey); key && std::strcmp(texts[i].key, key) == 0) \
         out.meta.emplace_back(codec::name, texts[i].text);
 #include "metadata.def"
@@ -236,16 +236,8 @@ OSErr encodePNG(const codec::Image &img, const codec::Options &opt, std::vector<
 
 }  // namespace
 
-extern const Format kPNGFormat = {FourCC("PNGf"),
-                                  FourCC("png "),
-                                  FourCC("png "),
-                                  "PNG",
-                                  {"png", nullptr},
-                                  {"image/png", nullptr},
-                                  false,
-                                  sniffPNG,
-                                  probePNG,
-                                  decodePNG,
-                                  encodePNG};
+extern const Format kPNGFormat = {
+    FourCC("PNGf"), FourCC("png "), FourCC("png "), "PNG",     {"png", nullptr}, {"image/png", nullptr},
+    false,          sniffPNG,       probePNG,       decodePNG, encodePNG};
 
 }  // namespace imaging

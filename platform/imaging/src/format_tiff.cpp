@@ -65,7 +65,7 @@ OSErr probeTIFF(const uint8_t *data, size_t size, uint32_t index, codec::Info &o
     void *icc = nullptr;
     if (TIFFGetField(s.tif, TIFFTAG_ICCPROFILE, &iccSize, &icc) && icc && iccSize)
         out.icc.assign(static_cast<uint8_t *>(icc), static_cast<uint8_t *>(icc) + iccSize);
-#define META(name, type, tiffTag, pngKey)                                                  \
+#define META(name, type, tiffTag, pngKey)                                                       \
     if (const char *text = nullptr; (tiffTag) && TIFFGetField(s.tif, (tiffTag), &text) && text) \
         out.meta.emplace_back(codec::name, text);
 #include "metadata.def"
@@ -91,15 +91,15 @@ uint64_t storedBlockSize(TIFF *tif) {
 uint32_t packed(uint32_t r, uint32_t g, uint32_t b, uint32_t a) { return r | g << 8 | b << 16 | a << 24; }
 uint32_t to8(uint16_t v) { return (uint32_t(v) * 255 + 32767) / 65535; }
 
-void putStraightContig8(TIFFRGBAImage *img, uint32_t *cp, uint32_t, uint32_t, uint32_t w, uint32_t h,
-                        int32_t fromskew, int32_t toskew, unsigned char *pp) {
+void putStraightContig8(TIFFRGBAImage *img, uint32_t *cp, uint32_t, uint32_t, uint32_t w, uint32_t h, int32_t fromskew,
+                        int32_t toskew, unsigned char *pp) {
     const int spp = img->samplesperpixel;
     for (; h > 0; --h, cp += toskew, pp += fromskew * spp)
         for (uint32_t x = 0; x < w; ++x, pp += spp) *cp++ = packed(pp[0], pp[1], pp[2], pp[3]);
 }
 
-void putStraightContig16(TIFFRGBAImage *img, uint32_t *cp, uint32_t, uint32_t, uint32_t w, uint32_t h,
-                         int32_t fromskew, int32_t toskew, unsigned char *pp) {
+void putStraightContig16(TIFFRGBAImage *img, uint32_t *cp, uint32_t, uint32_t, uint32_t w, uint32_t h, int32_t fromskew,
+                         int32_t toskew, unsigned char *pp) {
     const int spp = img->samplesperpixel;
     for (; h > 0; --h, cp += toskew, pp += size_t(fromskew) * spp * 2)
         for (uint32_t x = 0; x < w; ++x, pp += size_t(spp) * 2) {
@@ -115,9 +115,8 @@ void putStraightSeparate8(TIFFRGBAImage *, uint32_t *cp, uint32_t, uint32_t, uin
         for (uint32_t x = 0; x < w; ++x) *cp++ = packed(*r++, *g++, *b++, *a++);
 }
 
-void putStraightSeparate16(TIFFRGBAImage *, uint32_t *cp, uint32_t, uint32_t, uint32_t w, uint32_t h,
-                           int32_t fromskew, int32_t toskew, unsigned char *r8, unsigned char *g8, unsigned char *b8,
-                           unsigned char *a8) {
+void putStraightSeparate16(TIFFRGBAImage *, uint32_t *cp, uint32_t, uint32_t, uint32_t w, uint32_t h, int32_t fromskew,
+                           int32_t toskew, unsigned char *r8, unsigned char *g8, unsigned char *b8, unsigned char *a8) {
     for (; h > 0; --h, cp += toskew, r8 += 2 * fromskew, g8 += 2 * fromskew, b8 += 2 * fromskew, a8 += 2 * fromskew)
         for (uint32_t x = 0; x < w; ++x, r8 += 2, g8 += 2, b8 += 2, a8 += 2) {
             uint16_t v[4];
@@ -236,8 +235,9 @@ OSErr encodeTIFF(const codec::Image &img, const codec::Options &opt, std::vector
         TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
         TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
         if (!opt.icc.empty()) TIFFSetField(tif, TIFFTAG_ICCPROFILE, uint32_t(opt.icc.size()), opt.icc.data());
-#define META(name, type, tiffTag, pngKey) \
-    if (const std::string *text = codec::metaText(opt, codec::name); (tiffTag) && text) TIFFSetField(tif, (tiffTag), text->c_str());
+#define META(name, type, tiffTag, pngKey)                                               \
+    if (const std::string *text = codec::metaText(opt, codec::name); (tiffTag) && text) \
+        TIFFSetField(tif, (tiffTag), text->c_str());
 #include "metadata.def"
 #undef META
 
@@ -258,16 +258,8 @@ OSErr encodeTIFF(const codec::Image &img, const codec::Options &opt, std::vector
 
 bool codec::tiffMethodSupported(int32_t method) { return tiffMethodOk(method); }
 
-extern const Format kTIFFFormat = {FourCC("TIFF"),
-                                   FourCC("tif "),
-                                   FourCC("tiff"),
-                                   "TIFF",
-                                   {"tif", "tiff"},
-                                   {"image/tiff", nullptr},
-                                   true,
-                                   sniffTIFF,
-                                   probeTIFF,
-                                   decodeTIFF,
-                                   encodeTIFF};
+extern const Format kTIFFFormat = {
+    FourCC("TIFF"), FourCC("tif "), FourCC("tiff"), "TIFF",     {"tif", "tiff"}, {"image/tiff", nullptr},
+    true,           sniffTIFF,      probeTIFF,      decodeTIFF, encodeTIFF};
 
 }  // namespace imaging

@@ -22,15 +22,15 @@ namespace imaging {
 namespace {
 
 struct State {
-    Handle ownedData = nullptr;   // bytes read from a file or URL; disposed when closed
-    std::string dataFile;         // the file the bytes came from, if any
-    uint32_t index = 0;           // current image, from 0
+    Handle ownedData = nullptr;  // bytes read from a file or URL; disposed when closed
+    std::string dataFile;        // the file the bytes came from, if any
+    uint32_t index = 0;          // current image, from 0
     bool probed = false;
     OSErr probeErr = noErr;
     codec::Info info;
     bool decoded = false;
     OSErr decodeErr = noErr;
-    std::shared_ptr<const codec::Decoded> pixels;   // shared with a drawing under way
+    std::shared_ptr<const codec::Decoded> pixels;  // shared with a drawing under way
     bool sourceSet = false;
     Rect source{};
     MatrixRecord matrix{};
@@ -58,12 +58,10 @@ WindowPortProvider gWindowPorts = nullptr;
 PortDrawnHook gPortDrawn = nullptr;
 
 // The state of a live importer (made on first use), or 0.
-State *stateOf(ComponentInstance ci) {
-    return importerOf(ci) ? &states()[ci] : nullptr;
-}
+State *stateOf(ComponentInstance ci) { return importerOf(ci) ? &states()[ci] : nullptr; }
 
-#define IMPORTER(ci)                     \
-    State *st = stateOf(ci);             \
+#define IMPORTER(ci)         \
+    State *st = stateOf(ci); \
     if (!st) return badComponentInstance
 
 // The format the importer reads its bytes as; 0 when there is none.
@@ -179,7 +177,10 @@ OSErr openOwned(Handle bytes, const std::string &name, bool nameFirst, const std
 }
 
 int hexDigit(char c) {
-    return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    return c >= '0' && c <= '9'   ? c - '0'
+           : c >= 'a' && c <= 'f' ? c - 'a' + 10
+           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                  : -1;
 }
 
 // The path of a "file:" URL ("file:///a/b%20c", "file://localhost/a",
@@ -218,23 +219,24 @@ struct Target {
 
 void putPixel(uint8_t *d, const uint8_t *s, int32_t mode, const RGBColor &op) {
     switch (mode) {
-    case blend: {
-        const uint32_t w[3] = {op.red, op.green, op.blue};
-        for (int c = 0; c < 3; ++c) d[c + 1] = uint8_t((s[c + 1] * w[c] + d[c + 1] * (65535u - w[c]) + 32767) / 65535);
-        break;
-    }
-    case transparent:
-        if (s[1] == op.red >> 8 && s[2] == op.green >> 8 && s[3] == op.blue >> 8) return;
-        std::memcpy(d, s, 4);
-        break;
-    case graphicsModeStraightAlpha: {
-        uint32_t a = s[0];
-        for (int c = 1; c < 4; ++c) d[c] = uint8_t((s[c] * a + d[c] * (255 - a) + 127) / 255);
-        d[0] = uint8_t(a + d[0] * (255 - a) / 255);
-        break;
-    }
-    default:
-        std::memcpy(d, s, 4);
+        case blend: {
+            const uint32_t w[3] = {op.red, op.green, op.blue};
+            for (int c = 0; c < 3; ++c)
+                d[c + 1] = uint8_t((s[c + 1] * w[c] + d[c + 1] * (65535u - w[c]) + 32767) / 65535);
+            break;
+        }
+        case transparent:
+            if (s[1] == op.red >> 8 && s[2] == op.green >> 8 && s[3] == op.blue >> 8) return;
+            std::memcpy(d, s, 4);
+            break;
+        case graphicsModeStraightAlpha: {
+            uint32_t a = s[0];
+            for (int c = 1; c < 4; ++c) d[c] = uint8_t((s[c] * a + d[c] * (255 - a) + 127) / 255);
+            d[0] = uint8_t(a + d[0] * (255 - a) / 255);
+            break;
+        }
+        default:
+            std::memcpy(d, s, 4);
     }
 }
 
@@ -269,8 +271,10 @@ OSErr render(const State &st, const Target &t) {
     const Rect &port = t.pm.bounds;
     int32_t dx = 0, dy = 0;
     if (integerShift(st.matrix, &dx, &dy)) {
-        int64_t x0 = std::max<int64_t>(int64_t(src.left) + dx, port.left), x1 = std::min<int64_t>(int64_t(src.right) + dx, port.right);
-        int64_t y0 = std::max<int64_t>(int64_t(src.top) + dy, port.top), y1 = std::min<int64_t>(int64_t(src.bottom) + dy, port.bottom);
+        int64_t x0 = std::max<int64_t>(int64_t(src.left) + dx, port.left),
+                x1 = std::min<int64_t>(int64_t(src.right) + dx, port.right);
+        int64_t y0 = std::max<int64_t>(int64_t(src.top) + dy, port.top),
+                y1 = std::min<int64_t>(int64_t(src.bottom) + dy, port.bottom);
         for (int64_t y = y0; y < y1; ++y) {
             const uint8_t *s = img.argb.data() + (size_t(y - dy) * img.width + size_t(x0 - dx)) * 4;
             uint8_t *d = t.at(int32_t(x0), int32_t(y));
@@ -511,7 +515,9 @@ ComponentResult GraphicsImportSetBoundsRect(ComponentInstance ci, const Rect *r)
 }
 
 ComponentResult GraphicsImportGetDestRect(ComponentInstance ci, Rect *r) { return GraphicsImportGetBoundsRect(ci, r); }
-ComponentResult GraphicsImportSetDestRect(ComponentInstance ci, const Rect *r) { return GraphicsImportSetBoundsRect(ci, r); }
+ComponentResult GraphicsImportSetDestRect(ComponentInstance ci, const Rect *r) {
+    return GraphicsImportSetBoundsRect(ci, r);
+}
 
 ComponentResult GraphicsImportGetMatrix(ComponentInstance ci, MatrixRecord *m) {
     IMPORTER(ci);
@@ -639,7 +645,7 @@ ComponentResult GraphicsImportGetImageDescription(ComponentInstance ci, ImageDes
     *desc = nullptr;
     if (OSErr e = ensureInfo(ci, *st)) return e;
     const codec::Info &info = st->info;
-    if (info.width > INT16_MAX || info.height > INT16_MAX) return paramErr;   // beyond what a description holds
+    if (info.width > INT16_MAX || info.height > INT16_MAX) return paramErr;  // beyond what a description holds
     ImageDescription d{};
     d.cType = info.codec;
     d.vendor = int32_t(FourCC("tavr"));
@@ -739,13 +745,12 @@ ComponentResult GraphicsImportSaveAsQuickTimeImageFile(ComponentInstance ci, con
     codec::Options opt;
     opt.depth = st->info.depth == 8 ? 8 : img.alpha ? 32 : 24;
     opt.hres = st->info.hres, opt.vres = st->info.vres;
-    opt.method = 1;   // uncompressed
+    opt.method = 1;  // uncompressed
     opt.icc = st->info.icc;
     opt.meta = st->info.meta;
     std::vector<uint8_t> bytes;
     try {
-        if (OSErr e = kTIFFFormat.encode({img.width, img.height, img.argb.data(), img.width * 4}, opt, bytes))
-            return e;
+        if (OSErr e = kTIFFFormat.encode({img.width, img.height, img.argb.data(), img.width * 4}, opt, bytes)) return e;
     } catch (const std::bad_alloc &) {
         return memFullErr;
     }

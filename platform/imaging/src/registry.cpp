@@ -97,11 +97,11 @@ ComponentResult CallComponentCanDo(ComponentInstance ci, int16_t selector) {
     Instance *in = findInstance(ci);
     if (!in || !in->exporter) return 0;
     switch (selector) {
-    case kGraphicsExportSetExifEnabledSelect:
-    case kGraphicsExportGetExifEnabledSelect:
-        return exporterCanDoExif(*in->exporter);
-    default:
-        return 0;   // no settings dialog; no format here carries a thumbnail
+        case kGraphicsExportSetExifEnabledSelect:
+        case kGraphicsExportGetExifEnabledSelect:
+            return exporterCanDoExif(*in->exporter);
+        default:
+            return 0;  // no settings dialog; no format here carries a thumbnail
     }
 }
 
@@ -112,7 +112,8 @@ Component FindNextComponent(Component previous, const ComponentDescription *look
             if (looking->componentType && looking->componentType != d.componentType) continue;
             if (looking->componentSubType && looking->componentSubType != d.componentSubType) continue;
             if (looking->componentManufacturer && looking->componentManufacturer != d.componentManufacturer) continue;
-            if ((d.componentFlags & looking->componentFlagsMask) != (looking->componentFlags & looking->componentFlagsMask))
+            if ((d.componentFlags & looking->componentFlagsMask) !=
+                (looking->componentFlags & looking->componentFlagsMask))
                 continue;
         }
         return c;

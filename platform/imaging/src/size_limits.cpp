@@ -81,12 +81,12 @@ bool tiffDataCanHold(TIFF *tif, size_t size) {
         if (err || offset > size || count > size - offset) return false;
         stored += count;
     }
-    uint64_t ratio = compression == COMPRESSION_NONE                                          ? 1
-                     : compression == COMPRESSION_PACKBITS                                    ? kPackBitsRatio
-                     : compression == COMPRESSION_LZW                                         ? kLzwRatio
+    uint64_t ratio = compression == COMPRESSION_NONE                                                  ? 1
+                     : compression == COMPRESSION_PACKBITS                                            ? kPackBitsRatio
+                     : compression == COMPRESSION_LZW                                                 ? kLzwRatio
                      : compression == COMPRESSION_DEFLATE || compression == COMPRESSION_ADOBE_DEFLATE ? kDeflateRatio
                      : compression == COMPRESSION_JPEG || compression == COMPRESSION_OJPEG            ? 0
-                                                                                               : ~uint64_t(0);
+                                                                                                      : ~uint64_t(0);
     if (ratio == 0)  // JPEG strips: pixels per byte, as for a JPEG file
         return uint64_t(w) * h <= kJpegPixelsPerByte * stored + kSlack;
     if (ratio == ~uint64_t(0)) return true;  // fax and the like: bounded by the size limit only

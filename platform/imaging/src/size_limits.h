@@ -24,6 +24,6 @@ bool pngDataCanHold(const uint8_t *data, size_t size);  // from the IHDR chunk
 // size of the data libpng is given.
 size_t pngChunksEnd(const uint8_t *data, size_t size);
 bool jpegDataCanHold(uint64_t width, uint64_t height, size_t size);
-bool tiffDataCanHold(TIFF *tif, size_t size);           // the current page
+bool tiffDataCanHold(TIFF *tif, size_t size);  // the current page
 
 }  // namespace imaging::limits

@@ -12,8 +12,8 @@ typedef struct tiff TIFF;
 
 namespace imaging::tiff {
 
-// What libtiff may allocate at once unless a reader needs more: a strip or a
-// tile of the image as it is stored (tiffStoredBlockSize) may be larger.
+// What libtiff may allocate at once while reading. A page whose strips or
+// tiles, as stored, are larger is read again with a cap of their size.
 constexpr size_t kAllocationCap = size_t(64) << 20;
 
 // A TIFF read from `data` (not copied; it must outlive the reader), or

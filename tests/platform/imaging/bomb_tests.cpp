@@ -156,7 +156,7 @@ std::vector<uint8_t> pngOfInflatingTexts(const char *type) {
         return z;
     };
     chunk("IHDR", {0, 0, 0, 1, 0, 0, 0, 1, 8, 0, 0, 0, 0});
-    std::vector<uint8_t> text = {'T', 'i', 't', 'l', 'e', 0, 0};  // zTXt: key, compression
+    std::vector<uint8_t> text = {'T', 'i', 't', 'l', 'e', 0, 0};                       // zTXt: key, compression
     if (std::string(type) == "iTXt") text = {'T', 'i', 't', 'l', 'e', 0, 1, 0, 0, 0};  // and language, keyword
     std::vector<uint8_t> z = deflated(std::vector<uint8_t>(size_t(1) << 20, 'A'));
     text.insert(text.end(), z.begin(), z.end());
