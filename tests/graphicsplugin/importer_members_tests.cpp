@@ -31,6 +31,19 @@ protected:
     rb::ObjRef rectObject(const char *member) { return rb::call<rb::ObjRef>(im(member), importer.get()); }
     void setRectObject(const char *member, const rb::ObjRef &r) { rb::call(im(member), importer.get(), r); }
     int32_t number(const char *member) { return rb::call<int32_t>(im(member), importer.get()); }
+    // An object form set, then read back through the object and the four
+    // integer properties of the same rectangle ("DestRect", "SourceRect").
+    void setAndReadBack(const char *bounds, const char *props, std::array<int32_t, 4> tblr) {
+        SCOPED_TRACE(bounds);
+        setRectObject((std::string(bounds) + " as object.Set").c_str(),
+                      integerRect(tblr[0], tblr[1], tblr[2], tblr[3]));
+        EXPECT_EQ(lastError(importer.get()), 0);
+        auto side = [&](const char *name) { return get((std::string(props) + name).c_str()); };
+        EXPECT_EQ((std::array<int32_t, 4>{side("Top"), side("Top") + side("Height"), side("Left"),
+                                          side("Left") + side("Width")}),
+                  tblr);
+        EXPECT_EQ(sides(rectObject((std::string(bounds) + " as object").c_str()).get()), tblr);
+    }
 };
 
 TEST_F(ImporterMembers, CloseLetsGoOfTheImageAndItCanBeOpenedAgain) {
@@ -107,13 +120,7 @@ TEST_F(ImporterMembers, RectangleObjects) {
     EXPECT_EQ(sides(defaultSource.get()), (std::array<int32_t, 4>{0, 10, 0, 20}));
 
     // The destination: where the whole image is drawn.
-    setRectObject("DestBounds as object.Set", integerRect(5, 15, 10, 30));
-    EXPECT_EQ(lastError(importer.get()), 0);
-    EXPECT_EQ(get("DestRectLeft"), 10);
-    EXPECT_EQ(get("DestRectTop"), 5);
-    EXPECT_EQ(get("DestRectWidth"), 20);
-    EXPECT_EQ(get("DestRectHeight"), 10);
-    EXPECT_EQ(sides(rectObject("DestBounds as object").get()), (std::array<int32_t, 4>{5, 15, 10, 30}));
+    setAndReadBack("DestBounds", "DestRect", {5, 15, 10, 30});
     rb::ObjRef made = rb::call<rb::ObjRef>(im("MakePicture(width as integer, height as integer) as picture"),
                                            importer.get(), int32_t(40), int32_t(20));
     ASSERT_TRUE(made);
@@ -122,13 +129,7 @@ TEST_F(ImporterMembers, RectangleObjects) {
     EXPECT_EQ(rb::pixel(made.get(), 9, 5), 0xFFFFFFu);
 
     // The source: the part of the image drawn.
-    setRectObject("SourceBounds as object.Set", integerRect(2, 6, 4, 12));
-    EXPECT_EQ(lastError(importer.get()), 0);
-    EXPECT_EQ(get("SourceRectLeft"), 4);
-    EXPECT_EQ(get("SourceRectTop"), 2);
-    EXPECT_EQ(get("SourceRectWidth"), 8);
-    EXPECT_EQ(get("SourceRectHeight"), 4);
-    EXPECT_EQ(sides(rectObject("SourceBounds as object").get()), (std::array<int32_t, 4>{2, 6, 4, 12}));
+    setAndReadBack("SourceBounds", "SourceRect", {2, 6, 4, 12});
     EXPECT_EQ(sides(rectObject("DefaultSourceBounds as object").get()), (std::array<int32_t, 4>{0, 10, 0, 20}))
         << "the default source stays the whole image";
 
