@@ -12,7 +12,7 @@ namespace fw {
 
 enum TypeId : CFTypeID {
     kTypeString = 1, kTypeNumber, kTypeDictionary, kTypeURL, kTypeUUID, kTypeBundle,
-    kTypeRunLoop, kTypeSource, kTypeTimer,
+    kTypeRunLoop, kTypeSource, kTypeTimer, kTypeFileDescriptor,
 };
 
 // Every CF object starts with this header. Constant objects (CFSTR, UUID

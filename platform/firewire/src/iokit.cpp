@@ -1,17 +1,18 @@
-// The I/O registry over the simulated bus: handles, matching, iteration,
-// notification ports, plug-in interfaces and the AV/C unit interface.
+// The I/O registry over the bus chosen at start-up (bus.h): handles,
+// matching, iteration, notification ports, plug-in interfaces and the AV/C
+// unit interface.
+#include "bus.h"
 #include "internal.h"
 #include "sim.h"
+#include "unit.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <deque>
 #include <map>
 #include <string>
-#include <thread>
 
-namespace fw::sim {
+namespace fw {
 
 struct Port;
 
@@ -66,6 +67,8 @@ struct Event {
 
 // Never destroyed, so objects stay reachable through process exit.
 std::map<io_object_t, IOObj *> &g_objects = *new std::map<io_object_t, IOObj *>;
+// The published units by their "IOFireWireAVCUnit" service.
+std::map<io_object_t, std::shared_ptr<Unit>> &g_units = *new std::map<io_object_t, std::shared_ptr<Unit>>;
 io_object_t g_next_handle = 0x1001;
 uint64_t g_next_seq = 1;
 
@@ -242,21 +245,35 @@ void set_number(io_object_t h, const char *key, int64_t v) {
     CFRelease(n);
 }
 
-}  // namespace
-
-void publish(Deck &d) {
-    d.deviceService = make_service({"IOFireWireDevice", "IOFireWireNub", "IOService"});
-    set_number(d.deviceService, "GUID", int64_t(0x0800460100000000LL + d.id));
-    d.unitService = make_service({"IOFireWireAVCUnit", "IOFireWireNub", "IOService"});
-    set_number(d.unitService, "Unit_Spec_ID", d.specId);
-    set_number(d.unitService, "Unit_SW_Vers", d.swVersion);
-    announce(*lookup<ServiceObj>(d.deviceService, Kind::Service), false);
-    announce(*lookup<ServiceObj>(d.unitService, Kind::Service), false);
+void set_text(io_object_t h, const char *key, const std::string &text) {
+    auto *s = lookup<ServiceObj>(h, Kind::Service);
+    CFStringRef k = CFStringCreateWithCString(nullptr, key, kCFStringEncodingUTF8);
+    CFStringRef v = make_string(text);
+    CFDictionarySetValue(s->props, k, v);
+    CFRelease(k);
+    CFRelease(v);
 }
 
-void terminate(Deck &d, bool notify) {
-    d.gone = true;
-    for (io_object_t h : {d.unitService, d.deviceService}) {
+}  // namespace
+
+void publish(const std::shared_ptr<Unit> &u) {
+    u->gone = false;
+    u->deviceService = make_service({"IOFireWireDevice", "IOFireWireNub", "IOService"});
+    set_number(u->deviceService, "GUID", int64_t(u->guid));
+    if (!u->vendorName.empty()) set_text(u->deviceService, "FireWire Vendor Name", u->vendorName);
+    if (!u->modelName.empty()) set_text(u->deviceService, "FireWire Product Name", u->modelName);
+    u->unitService = make_service({"IOFireWireAVCUnit", "IOFireWireNub", "IOService"});
+    set_number(u->unitService, "Unit_Spec_ID", u->specId);
+    set_number(u->unitService, "Unit_SW_Vers", u->swVersion);
+    g_units[u->unitService] = u;
+    announce(*lookup<ServiceObj>(u->deviceService, Kind::Service), false);
+    announce(*lookup<ServiceObj>(u->unitService, Kind::Service), false);
+}
+
+void terminate(Unit &u, bool notify) {
+    u.gone = true;
+    g_units.erase(u.unitService);
+    for (io_object_t h : {u.unitService, u.deviceService}) {
         auto *s = lookup<ServiceObj>(h, Kind::Service);
         if (!s || !s->active) continue;
         if (notify) {
@@ -266,6 +283,11 @@ void terminate(Deck &d, bool notify) {
         s->active = false;
         release(h);   // the registry's own reference
     }
+}
+
+void message(const Unit &u, uint32_t type, void *arg) {
+    message(u.deviceService, type, arg);
+    message(u.unitService, type, arg);
 }
 
 void message(io_object_t service, uint32_t type, void *arg) {
@@ -280,10 +302,9 @@ void message(io_object_t service, uint32_t type, void *arg) {
     }
 }
 
-}  // namespace fw::sim
+}  // namespace fw
 
 using namespace fw;
-using namespace fw::sim;
 
 // ---- plug-in and unit interfaces --------------------------------------------------------
 
@@ -295,14 +316,14 @@ struct PlugIn {
     const IOCFPlugInInterface *vt = nullptr;
     ULONG refs = 1;
     io_object_t service = 0;
-    std::shared_ptr<Deck> deck;
+    std::shared_ptr<Unit> unit;
 };
 
 struct UnitIf {
     const IOFireWireAVCLibUnitInterface *vt = nullptr;
     ULONG refs = 1;
     io_object_t service = 0;
-    std::shared_ptr<Deck> deck;
+    std::shared_ptr<Unit> unit;
     bool open = false;
     CFRunLoopRef dispatcher = nullptr;
 };
@@ -318,7 +339,7 @@ IOReturn unit_close(void *self) {
     UnitIf *u = unit_of(self);
     if (!u || !u->open) return kIOReturnNotOpen;
     u->open = false;
-    if (u->deck->openedBy == u) u->deck->openedBy = nullptr;
+    if (u->unit->openedBy == u) u->unit->openedBy = nullptr;
     return kIOReturnSuccess;
 }
 
@@ -348,12 +369,12 @@ HRESULT unit_query(void *self, REFIID iid, LPVOID *ppv) {
 
 IOReturn unit_open(void *self) {
     UnitIf *u = unit_of(self);
-    if (u->deck->gone) return kIOReturnNoDevice;
+    if (u->unit->gone) return kIOReturnNoDevice;
     if (u->open) return kIOReturnSuccess;
-    if (u->deck->fault == FWSIM_REFUSE_OPEN || (u->deck->openedBy && u->deck->openedBy != u))
+    if (u->unit->refuses(Unit::Step::Open) || (u->unit->openedBy && u->unit->openedBy != u))
         return kIOReturnExclusiveAccess;
     u->open = true;
-    u->deck->openedBy = u;
+    u->unit->openedBy = u;
     return kIOReturnSuccess;
 }
 
@@ -367,60 +388,13 @@ IOReturn unit_add_dispatcher(void *self, CFRunLoopRef rl) {
 
 void unit_remove_dispatcher(void *self) { unit_of(self)->dispatcher = nullptr; }
 
-void sleep_ms(int ms) {
-    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
 IOReturn unit_command(void *self, const UInt8 *command, UInt32 cmdLen, UInt8 *response, UInt32 *responseLen) {
     UnitIf *u = unit_of(self);
     if (!u || !command || !response || !responseLen || cmdLen < 3 || cmdLen > 512) return kIOReturnBadArgument;
-    std::shared_ptr<Deck> d = u->deck;   // stays alive even if removed meanwhile
-    if (d->gone) return kIOReturnNoDevice;
+    std::shared_ptr<Unit> unit = u->unit;  // stays alive even if removed meanwhile
+    if (unit->gone) return kIOReturnNoDevice;
     if (!u->open) return kIOReturnNotOpen;
-    d->lastCommand.assign(command, command + cmdLen);
-    ++d->commands;
-    const int limit = timeout_ms();
-    switch (d->fault) {
-    case FWSIM_TIMEOUT:
-        sleep_ms(limit);
-        *responseLen = 0;
-        return kIOReturnTimeout;
-    case FWSIM_GONE_MID_COMMAND:
-        fwsim_remove_unit(d->id);
-        *responseLen = 0;
-        return kIOReturnNoDevice;
-    default:
-        break;
-    }
-    if (d->delayMs >= limit) {
-        sleep_ms(limit);
-        *responseLen = 0;
-        return kIOReturnTimeout;
-    }
-    sleep_ms(d->delayMs);
-    bool interim = false;
-    std::vector<uint8_t> r = respond(*d, command, cmdLen, interim);
-    if (interim) ++d->interims;
-    if (d->fault == FWSIM_INTERIM_FOREVER) {
-        ++d->interims;
-        sleep_ms(limit - d->delayMs);
-        *responseLen = 0;
-        return kIOReturnTimeout;
-    }
-    if (d->fault == FWSIM_SHORT) r.resize(std::min<size_t>(r.size(), size_t(std::max(0, d->faultParam))));
-    if (d->fault == FWSIM_GARBAGE) {
-        size_t n = d->faultParam > 0 ? size_t(d->faultParam) : *responseLen;
-        r.assign(std::min<size_t>(n, 512), 0);
-        uint32_t x = 0x9E3779B9u ^ d->commands;
-        for (auto &b : r) {
-            x ^= x << 13; x ^= x >> 17; x ^= x << 5;
-            b = uint8_t(x);
-        }
-    }
-    UInt32 n = std::min<UInt32>(*responseLen, UInt32(r.size()));
-    std::memcpy(response, r.data(), n);
-    *responseLen = n;
-    return kIOReturnSuccess;
+    return unit->exchange(command, cmdLen, response, responseLen);
 }
 
 const IOFireWireAVCLibUnitInterface kUnitVtable = {
@@ -451,14 +425,14 @@ HRESULT plugin_query(void *self, REFIID iid, LPVOID *ppv) {
         *ppv = self;
         return S_OK;
     }
-    if (!same_uuid(iid, kIOFireWireAVCLibUnitInterfaceID) || p->deck->fault == FWSIM_REFUSE_INTERFACE ||
-        p->deck->gone)
+    if (!same_uuid(iid, kIOFireWireAVCLibUnitInterfaceID) || p->unit->refuses(Unit::Step::Interface) ||
+        p->unit->gone)
         return E_NOINTERFACE;
     auto *u = new UnitIf;
     u->vt = &kUnitVtable;
     u->service = p->service;
     retain(u->service);
-    u->deck = p->deck;
+    u->unit = p->unit;
     *ppv = u;
     return S_OK;
 }
@@ -473,7 +447,7 @@ mach_port_t bootstrap_port = 0x0707;
 
 kern_return_t IOMasterPort(mach_port_t, mach_port_t *masterPort) {
     if (!masterPort) return kIOReturnBadArgument;
-    if (int32_t st = seam(FWSIM_SEAM_MASTER_PORT)) return st;
+    if (int32_t st = sim::seam(FWSIM_SEAM_MASTER_PORT)) return st;
     *masterPort = 0x0B03;
     return kIOReturnSuccess;
 }
@@ -539,7 +513,7 @@ CFMutableDictionaryRef IOServiceMatching(const char *className) {
 }
 
 kern_return_t IOServiceGetMatchingServices(mach_port_t, CFDictionaryRef matching, io_iterator_t *existing) {
-    ensure_bus();
+    bus::ensure();
     if (!existing || !matching) {
         CFRelease(matching);
         return kIOReturnBadArgument;
@@ -565,7 +539,7 @@ io_service_t IOServiceGetMatchingService(mach_port_t master, CFDictionaryRef mat
 }
 
 IONotificationPortRef IONotificationPortCreate(mach_port_t) {
-    if (seam(FWSIM_SEAM_NOTIFY_PORT)) return nullptr;
+    if (sim::seam(FWSIM_SEAM_NOTIFY_PORT)) return nullptr;
     auto *p = new Port;
     CFRunLoopSourceContext ctx{};
     ctx.info = p;
@@ -600,7 +574,7 @@ CFRunLoopSourceRef IONotificationPortGetRunLoopSource(IONotificationPortRef noti
 kern_return_t IOServiceAddMatchingNotification(IONotificationPortRef notifyPort, const char *notificationType,
                                                CFDictionaryRef matching, IOServiceMatchingCallback callback,
                                                void *refCon, io_iterator_t *notification) {
-    ensure_bus();
+    bus::ensure();
     auto *p = reinterpret_cast<Port *>(notifyPort);
     std::string type = notificationType ? notificationType : "";
     bool terminated = type == kIOTerminatedNotification;
@@ -610,7 +584,7 @@ kern_return_t IOServiceAddMatchingNotification(IONotificationPortRef notifyPort,
         CFRelease(matching);
         return kIOReturnBadArgument;
     }
-    if (int32_t st = seam(FWSIM_SEAM_ADD_MATCHING)) {
+    if (int32_t st = sim::seam(FWSIM_SEAM_ADD_MATCHING)) {
         CFRelease(matching);
         return st;
     }
@@ -640,7 +614,7 @@ kern_return_t IOServiceAddInterestNotification(IONotificationPortRef notifyPort,
     if (!p || p->dead || !s || !notification || !callback || !interestType ||
         std::strcmp(interestType, kIOGeneralInterest) != 0)
         return kIOReturnBadArgument;
-    if (int32_t st = seam(FWSIM_SEAM_ADD_INTEREST)) return st;
+    if (int32_t st = sim::seam(FWSIM_SEAM_ADD_INTEREST)) return st;
     if (!s->active) return kIOReturnNoDevice;
     auto *in = new InterestObj;
     in->port = p;
@@ -661,18 +635,15 @@ kern_return_t IOCreatePlugInInterfaceForService(io_service_t service, CFUUIDRef 
     if (!s || !CFEqual(pluginType, kIOFireWireAVCLibUnitTypeID) || !CFEqual(interfaceType, kIOCFPlugInInterfaceID))
         return kIOReturnBadArgument;
     if (!conforms(*s, "IOFireWireAVCUnit")) return kIOReturnUnsupported;
-    std::shared_ptr<Deck> deck;
-    for (int i = 0; i < fwsim_unit_count() && !deck; ++i) {
-        auto d = find_deck(fwsim_unit_id(i));
-        if (d && d->unitService == service) deck = d;
-    }
-    if (!deck || deck->gone) return kIOReturnNoDevice;
-    if (deck->fault == FWSIM_REFUSE_PLUGIN) return kIOReturnUnsupported;
+    auto found = g_units.find(service);
+    if (found == g_units.end() || found->second->gone) return kIOReturnNoDevice;
+    std::shared_ptr<Unit> unit = found->second;
+    if (unit->refuses(Unit::Step::PlugIn)) return kIOReturnUnsupported;
     auto *p = new PlugIn;
     p->vt = &kPlugInVtable;
     p->service = service;
     retain(service);
-    p->deck = deck;
+    p->unit = unit;
     *theInterface = reinterpret_cast<IOCFPlugInInterface **>(p);
     return kIOReturnSuccess;
 }

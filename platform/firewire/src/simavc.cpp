@@ -1,21 +1,23 @@
 // The simulated bus and its AV/C tape decks: transport model, time code and
 // the answers to AV/C frames.
+#include "bus.h"
 #include "internal.h"
 #include "sim.h"
 
 #include "fw/AVCFrame.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <thread>
 
 namespace fw::sim {
 namespace {
 
 // By id (ids grow with publication); never destroyed.
 std::map<int, std::shared_ptr<Deck>> &g_decks = *new std::map<int, std::shared_ptr<Deck>>;
-bool g_bus_ready = false;
 int g_next_id = 1;
 int g_timeout_ms = 500;
 FwSimClock g_clock = nullptr;
@@ -226,24 +228,98 @@ bool known(uint8_t subunit, uint8_t op) {
 
 uint64_t monotonic(void *) { return mono_ns(); }
 
+void sleep_ms(int ms) {
+    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+enum class Outcome { Answered, Silent, Gone };
+
+// The deck's part of one exchange, without the waiting: it takes the frame,
+// then gives its final answer in r (shaped by the response faults), or none
+// (a deck that is `late`, or the time-out faults), or it leaves the bus.
+Outcome answer(Deck &d, const uint8_t *c, uint32_t len, size_t room, bool late, std::vector<uint8_t> &r) {
+    d.lastCommand.assign(c, c + len);
+    ++d.commands;
+    if (d.fault == FWSIM_TIMEOUT) return Outcome::Silent;
+    if (d.fault == FWSIM_GONE_MID_COMMAND) {
+        fwsim_remove_unit(d.id);
+        return Outcome::Gone;
+    }
+    if (late) return Outcome::Silent;
+    bool interim = false;
+    r = respond(d, c, len, interim);
+    if (interim) ++d.interims;
+    if (d.fault == FWSIM_INTERIM_FOREVER) {
+        ++d.interims;
+        return Outcome::Silent;
+    }
+    if (d.fault == FWSIM_SHORT) r.resize(std::min<size_t>(r.size(), size_t(std::max(0, d.faultParam))));
+    if (d.fault == FWSIM_GARBAGE) {
+        size_t n = d.faultParam > 0 ? size_t(d.faultParam) : room;
+        r.assign(std::min<size_t>(n, 512), 0);
+        uint32_t x = 0x9E3779B9u ^ d.commands;
+        for (auto &b : r) {
+            x ^= x << 13;
+            x ^= x >> 17;
+            x ^= x << 5;
+            b = uint8_t(x);
+        }
+    }
+    return Outcome::Answered;
+}
+
 }  // namespace
 
+bool Deck::refuses(Step step) const {
+    switch (step) {
+    case Step::PlugIn: return fault == FWSIM_REFUSE_PLUGIN;
+    case Step::Interface: return fault == FWSIM_REFUSE_INTERFACE;
+    case Step::Open: return fault == FWSIM_REFUSE_OPEN;
+    }
+    return false;
+}
+
+IOReturn Deck::exchange(const UInt8 *command, UInt32 cmdLen, UInt8 *response, UInt32 *responseLen) {
+    const int limit = g_timeout_ms;
+    const bool late = delayMs >= limit;
+    // The deck takes its time before it acts, unless it never answers.
+    const int before = fault == FWSIM_TIMEOUT || fault == FWSIM_GONE_MID_COMMAND || late ? 0 : delayMs;
+    sleep_ms(before);
+    std::vector<uint8_t> r;
+    switch (answer(*this, command, cmdLen, *responseLen, late, r)) {
+    case Outcome::Gone:
+        *responseLen = 0;
+        return kIOReturnNoDevice;
+    case Outcome::Silent:
+        sleep_ms(limit - before);
+        *responseLen = 0;
+        return kIOReturnTimeout;
+    case Outcome::Answered:
+        break;
+    }
+    UInt32 n = std::min<UInt32>(*responseLen, UInt32(r.size()));
+    std::memcpy(response, r.data(), n);
+    *responseLen = n;
+    return kIOReturnSuccess;
+}
+
 uint64_t now_ns() { return g_clock ? g_clock(g_clock_ctx) : monotonic(nullptr); }
-int timeout_ms() { return g_timeout_ms; }
 int32_t seam(FwSimSeam s) { return s >= 0 && s < FWSIM_SEAM_COUNT ? g_seams[s] : 0; }
 
 std::shared_ptr<Deck> find_deck(int id) {
-    ensure_bus();
+    bus::ensure();
     auto it = g_decks.find(id);
     return it == g_decks.end() ? nullptr : it->second;
 }
 
-void ensure_bus() {
-    if (g_bus_ready) return;
-    g_bus_ready = true;
+void clear() {
+    for (auto &[id, d] : g_decks) terminate(*d, false);
+    g_decks.clear();
+}
+
+void populate() {
     int units = 1;
-    if (const char *env = std::getenv("TAVRIN_AVC_UNITS"); env && *env)
-        units = std::clamp(std::atoi(env), 0, 16);
+    if (const char *env = std::getenv("TAVRIN_AVC_UNITS"); env && *env) units = std::clamp(std::atoi(env), 0, 16);
     for (int i = 0; i < units; ++i) fwsim_add_default_unit();
 }
 
@@ -301,27 +377,61 @@ using namespace fw::sim;
 extern "C" {
 
 void fwsim_reset(int units) {
-    g_bus_ready = true;
-    for (auto &[id, d] : g_decks) terminate(*d, false);
-    g_decks.clear();
+    fw::bus::use_sim();
+    clear();
     g_timeout_ms = 500;
     for (auto &s : g_seams) s = 0;
     for (int i = 0; i < units; ++i) fwsim_add_default_unit();
 }
 
-int fwsim_add_unit(uint32_t specId, uint32_t swVersion) {
-    ensure_bus();
+namespace {
+
+std::shared_ptr<Deck> new_deck(uint32_t specId, uint32_t swVersion, bool onBus) {
+    fw::bus::ensure();
     auto d = std::make_shared<Deck>();
     d->id = g_next_id++;
+    d->onBus = onBus;
+    d->guid = 0x0800460100000000ull + uint64_t(d->id);
     d->specId = specId;
     d->swVersion = swVersion;
     d->anchorNs = now_ns();
     g_decks[d->id] = d;
-    publish(*d);
+    return d;
+}
+
+std::vector<int> on_bus() {
+    fw::bus::ensure();
+    std::vector<int> ids;
+    for (auto &[id, d] : g_decks)
+        if (d->onBus) ids.push_back(id);
+    return ids;
+}
+
+}  // namespace
+
+int fwsim_add_unit(uint32_t specId, uint32_t swVersion) {
+    auto d = new_deck(specId, swVersion, true);
+    publish(d);
     return d->id;
 }
 
 int fwsim_add_default_unit() { return fwsim_add_unit(avcframe::kUnitSpecId, avcframe::kUnitSwVersion); }
+
+int fwsim_add_offbus_unit() { return new_deck(avcframe::kUnitSpecId, avcframe::kUnitSwVersion, false)->id; }
+
+int fwsim_fcp(int id, const uint8_t *frame, uint32_t len, uint8_t *response, uint32_t capacity, int *interims) {
+    auto d = find_deck(id);
+    if (!d || !frame || len < 3 || (capacity && !response)) return -1;
+    uint32_t before = d->interims;
+    std::vector<uint8_t> r;
+    Outcome o = answer(*d, frame, len, capacity, false, r);
+    if (interims) *interims = int(d->interims - before);
+    if (o == Outcome::Gone) return -1;
+    if (o == Outcome::Silent) return 0;
+    uint32_t n = std::min<uint32_t>(capacity, uint32_t(r.size()));
+    if (n) std::memcpy(response, r.data(), n);
+    return int(n);
+}
 
 void fwsim_remove_unit(int id) {
     auto d = find_deck(id);
@@ -330,28 +440,21 @@ void fwsim_remove_unit(int id) {
     terminate(*d, true);
 }
 
-int fwsim_unit_count() {
-    ensure_bus();
-    return int(g_decks.size());
-}
+int fwsim_unit_count() { return int(on_bus().size()); }
 
 int fwsim_unit_id(int index) {
-    ensure_bus();
-    if (index < 0 || index >= int(g_decks.size())) return 0;
-    return std::next(g_decks.begin(), index)->first;
+    std::vector<int> ids = on_bus();
+    return index < 0 || index >= int(ids.size()) ? 0 : ids[size_t(index)];
 }
 
 void fwsim_send_message(int id, uint32_t messageType, void *argument) {
     auto d = find_deck(id);
-    if (!d) return;
-    message(d->deviceService, messageType, argument);
-    message(d->unitService, messageType, argument);
+    if (d && d->onBus) message(*d, messageType, argument);
 }
 
 void fwsim_bus_reset() {
-    ensure_bus();
-    for (auto &[id, d] : g_decks) fwsim_send_message(id, kIOMessageServiceIsSuspended, nullptr);
-    for (auto &[id, d] : g_decks) fwsim_send_message(id, kIOMessageServiceIsResumed, nullptr);
+    for (int id : on_bus()) fwsim_send_message(id, kIOMessageServiceIsSuspended, nullptr);
+    for (int id : on_bus()) fwsim_send_message(id, kIOMessageServiceIsResumed, nullptr);
 }
 
 void fwsim_set_clock(FwSimClock clock, void *ctx) {

@@ -1,6 +1,6 @@
 // CoreFoundation as the deck-control plug-in uses it: reference-counted
 // objects (strings, numbers, dictionaries, URLs, UUIDs, bundles) and the
-// main run loop with its sources and timers.
+// main run loop with its sources, file descriptors and timers.
 //
 // Part of libfwplatform.so. Every function is extern "C" so plug-ins and
 // helper bundles can also find them by name.
@@ -243,6 +243,35 @@ void CFRunLoopAddSource(CFRunLoopRef rl, CFRunLoopSourceRef source, CFStringRef 
 void CFRunLoopRemoveSource(CFRunLoopRef rl, CFRunLoopSourceRef source, CFStringRef mode);
 Boolean CFRunLoopContainsSource(CFRunLoopRef rl, CFRunLoopSourceRef source, CFStringRef mode);
 void CFRunLoopWakeUp(CFRunLoopRef rl);
+
+// File descriptors watched by the run loop (read callbacks only). Once the
+// read callback is enabled and the descriptor's run-loop source is in the
+// loop, the callback runs on the next fw_runloop_perform after the
+// descriptor became readable; then the callback is disabled until it is
+// enabled again, so a callback that leaves data unread does not spin. The
+// source holds the descriptor object; invalidating the descriptor
+// invalidates its source (and closes the descriptor when asked to).
+typedef struct __CFFileDescriptor *CFFileDescriptorRef;
+typedef int CFFileDescriptorNativeDescriptor;
+typedef void (*CFFileDescriptorCallBack)(CFFileDescriptorRef f, CFOptionFlags callBackTypes, void *info);
+struct CFFileDescriptorContext {
+    CFIndex version;   // 0
+    void *info;
+    const void *(*retain)(const void *info);
+    void (*release)(const void *info);
+    CFStringRef (*copyDescription)(const void *info);
+};
+enum : CFOptionFlags { kCFFileDescriptorReadCallBack = 1UL << 0 };
+CFFileDescriptorRef CFFileDescriptorCreate(CFAllocatorRef, CFFileDescriptorNativeDescriptor fd,
+                                           Boolean closeOnInvalidate, CFFileDescriptorCallBack callout,
+                                           const CFFileDescriptorContext *context);
+CFFileDescriptorNativeDescriptor CFFileDescriptorGetNativeDescriptor(CFFileDescriptorRef f);
+void CFFileDescriptorEnableCallBacks(CFFileDescriptorRef f, CFOptionFlags callBackTypes);
+void CFFileDescriptorDisableCallBacks(CFFileDescriptorRef f, CFOptionFlags callBackTypes);
+void CFFileDescriptorInvalidate(CFFileDescriptorRef f);
+Boolean CFFileDescriptorIsValid(CFFileDescriptorRef f);
+// One source per descriptor: a second call returns the same source.
+CFRunLoopSourceRef CFFileDescriptorCreateRunLoopSource(CFAllocatorRef, CFFileDescriptorRef f, CFIndex order);
 
 // Timers fire at fireDate and then every interval (0 = once). The loop
 // holds a reference while a timer is added.

@@ -1,9 +1,10 @@
 // The simulated FireWire bus and its AV/C tape decks.
 //
-// On first use of the registry the bus holds $TAVRIN_AVC_UNITS decks (0, 1
-// or more; 1 when unset). Tests reset it with fwsim_reset. Each deck
-// publishes an "IOFireWireDevice" and an "IOFireWireAVCUnit" service and
-// answers AV/C frames like a DV tape deck:
+// When the start-up choice (fw/FWBus.h) makes it the bus, it holds
+// $TAVRIN_AVC_UNITS decks (0, 1 or more; 1 when unset). Tests reset it with
+// fwsim_reset, which also makes it the bus. Each deck publishes an
+// "IOFireWireDevice" and an "IOFireWireAVCUnit" service and answers AV/C
+// frames like a DV tape deck:
 //
 // Unit (subunit byte 0xFF), STATUS (0x01):
 //   0x30 UNIT INFO       -> 0C FF 30 07 20 <company id: 3 bytes>
@@ -50,8 +51,9 @@
 extern "C" {
 
 // ---- the bus ------------------------------------------------------------------------
-// Removes every deck (without messages), restores default faults and
-// time-out, then adds `units` decks. Does not end notifications.
+// Makes the simulated bus the registry's bus (a Linux bus leaves, its units
+// without messages), removes every deck (without messages), restores default
+// faults and time-out, then adds `units` decks. Does not end notifications.
 void fwsim_reset(int units);
 // Publishes a new deck (matching notifications fire); returns its id (>0).
 // specId/swVersion: the AV/C unit's "Unit_Spec_ID" / "Unit_SW_Vers"
@@ -64,6 +66,19 @@ int fwsim_add_default_unit();
 void fwsim_remove_unit(int id);
 int fwsim_unit_count();
 int fwsim_unit_id(int index);      // by publication order; 0 when none
+
+// ---- decks on no bus ------------------------------------------------------------------
+// A deck that publishes nothing (fwsim_unit_count does not count it): a
+// transport of the tests puts it behind a node of another bus. The fault,
+// opcode and inspection functions work on it as on any deck.
+int fwsim_add_offbus_unit();
+// The deck's FCP handler, on or off the bus: its final answer to one frame,
+// without the waiting of an AV/C command. Returns the response length
+// (copied to `response`, at most `capacity` bytes), 0 when no final answer
+// comes (the time-out faults, or INTERIM forever) and -1 when the deck is
+// not there (unknown, removed, or gone mid-command) or the frame is shorter
+// than 3 bytes. *interims := the INTERIM answers given first.
+int fwsim_fcp(int id, const uint8_t *frame, uint32_t len, uint8_t *response, uint32_t capacity, int *interims);
 // Sends a message to every interest notification on the deck's services.
 void fwsim_send_message(int id, uint32_t messageType, void *argument);
 // Bus reset: ServiceIsSuspended then ServiceIsResumed to every deck.

@@ -3,9 +3,10 @@
 // notification ports with matching and interest notifications, and the AV/C
 // unit interface (open, close, run-loop dispatcher, AV/C command).
 //
-// The registry is filled by the simulated FireWire bus (fw/FWSim.h): each
-// simulated tape deck publishes two services, an "IOFireWireDevice" (the
-// node) and below it an "IOFireWireAVCUnit" with the properties
+// The registry is filled by the bus chosen at start-up (fw/FWBus.h): the
+// simulated FireWire bus (fw/FWSim.h) or Linux's (fw/FWLinux.h). Each AV/C
+// unit publishes two services, an "IOFireWireDevice" (the node, with its
+// "GUID") and below it an "IOFireWireAVCUnit" with the properties
 // "Unit_Spec_ID" (0xA02D) and "Unit_SW_Vers" (0x10001).
 //
 // Registry objects (services, iterators, notifications) are 32-bit handles.
@@ -177,7 +178,8 @@ struct IOFireWireAVCLibUnitInterface {
     // unit's final response, which is copied to response (at most
     // *responseLen bytes; *responseLen := bytes received). INTERIM answers
     // are absorbed while waiting. Waits at most the unit's response time-out
-    // (fwsim_set_timeout_ms, default 500 ms): kIOReturnTimeout then, with
+    // (simulated decks: fwsim_set_timeout_ms, default 500 ms; Linux: the
+    // library's wait and retries): kIOReturnTimeout then, with
     // *responseLen := 0 and the response area untouched. Other results:
     // kIOReturnNotOpen (interface not open), kIOReturnNoDevice (unit gone,
     // before or during the exchange), kIOReturnBadArgument (0 pointers, bad
