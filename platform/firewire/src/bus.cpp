@@ -97,7 +97,7 @@ Choice choose(const char *forced, linux1394::Transport &t) {
 FwBusKind start_bus(const char *forced, std::unique_ptr<linux1394::Transport> transport) {
     State &s = state();
     stop_linux();
-    sim::clear();
+    sim::clear(false);
     Choice c = choose(forced, *transport);
     s.chosen = true;  // before the buses publish: they ask for the registry
     s.kind = c.kind;

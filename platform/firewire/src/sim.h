@@ -49,8 +49,9 @@ uint64_t now_ns();
 std::shared_ptr<Deck> find_deck(int id);
 // Fills the simulated bus: $TAVRIN_AVC_UNITS decks (1 when unset).
 void populate();
-// Removes every deck, without messages.
-void clear();
+// Removes the decks on the bus, and with `offBusToo` the others, without
+// messages.
+void clear(bool offBusToo);
 
 // Advances the tape to `now` (stopping at the ends) and returns the
 // position in frames.

@@ -312,9 +312,15 @@ std::shared_ptr<Deck> find_deck(int id) {
     return it == g_decks.end() ? nullptr : it->second;
 }
 
-void clear() {
-    for (auto &[id, d] : g_decks) terminate(*d, false);
-    g_decks.clear();
+void clear(bool offBusToo) {
+    for (auto it = g_decks.begin(); it != g_decks.end();) {
+        if (it->second->onBus || offBusToo) {
+            terminate(*it->second, false);
+            it = g_decks.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 void populate() {
@@ -378,7 +384,7 @@ extern "C" {
 
 void fwsim_reset(int units) {
     fw::bus::use_sim();
-    clear();
+    clear(true);
     g_timeout_ms = 500;
     for (auto &s : g_seams) s = 0;
     for (int i = 0; i < units; ++i) fwsim_add_default_unit();

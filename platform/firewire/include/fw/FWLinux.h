@@ -70,7 +70,8 @@ std::unique_ptr<Transport> libraryTransport(const std::string &deviceDir = "/dev
 
 // Makes the start-up choice again (tests): `forced` as TAVRIN_FIREWIRE, the
 // libraries reached through `transport`. Every unit leaves the registry
-// without messages first; a simulated bus is filled from $TAVRIN_AVC_UNITS.
+// without messages first (decks off the bus stay); a simulated bus is
+// filled from $TAVRIN_AVC_UNITS.
 FwBusKind restart(const char *forced, std::unique_ptr<Transport> transport);
 
 }  // namespace fw::linux1394
