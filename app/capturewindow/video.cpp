@@ -4,6 +4,7 @@
 #include "capturewindow/capturewindow.h"
 #include "capturewindow/firewire.h"
 
+#include <fw/FWBus.h>
 #include <rb/entrypoints.h>
 #include <rb/picture.h>
 
@@ -89,6 +90,9 @@ void CaptureWindow::initfirewire() {
         if (rb::getProp<int32_t>(ENTRY("AVC.lastError.Get"), camera.get()) == 0)
             rb::call<void>(ENTRY("AVC.Commence()"), camera.get());
     }
+    // What the platform found wrong with the FireWire bus (no permission on
+    // a device file, no port), with the fix.
+    if (const char *note = fw_bus_note()) message->setText(note);
 }
 
 std::shared_ptr<StillFrame> CaptureWindow::grabFrame() {
