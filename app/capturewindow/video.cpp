@@ -49,8 +49,9 @@ void CaptureWindow::EnableVideo() {
         checkvideobutton->setEnabled(false);
         app().devicepresent = true;
     } else {
-        rb::msgBox("No video signal was detected.  Check to make sure that your video device is connected and "
-                   "powered on, then click the Enable Video button to reconnect to the video device.");
+        rb::msgBox(
+            "No video signal was detected.  Check to make sure that your video device is connected and "
+            "powered on, then click the Enable Video button to reconnect to the video device.");
         checkvideobutton->setEnabled(true);
         app().devicepresent = false;
     }
@@ -139,8 +140,7 @@ void CaptureWindow::VideoSettings() {
 }
 
 void CaptureWindow::SetGWorld() {
-    if (qGrab)
-        rb::call<void>(ENTRY("QTGrabberPlyx.OutputToWindow(previewWindow as window)"), qGrab.get(), handle());
+    if (qGrab) rb::call<void>(ENTRY("QTGrabberPlyx.OutputToWindow(previewWindow as window)"), qGrab.get(), handle());
 }
 
 }  // namespace tavrin

@@ -283,8 +283,9 @@ TEST_F(Tavrin, PaletteChecksInOrder) {
     auto msgs = rb::op::messages();
     ASSERT_GE(msgs.size(), 4u);
     size_t n = msgs.size();
-    EXPECT_EQ(msgs[n - 4], "You do not have a video source available.  Please enable the video in the Capture "
-                           "Window before proceeding.");
+    EXPECT_EQ(msgs[n - 4],
+              "You do not have a video source available.  Please enable the video in the Capture "
+              "Window before proceeding.");
     EXPECT_EQ(msgs[n - 3], "You must enter a value for how many frames you want captured.");
     EXPECT_EQ(msgs[n - 2], "You must enter a value for the capture interval that is greater than 30");
     EXPECT_EQ(msgs[n - 1], "Please select a folder for the images to be saved in before continuing");
@@ -561,7 +562,7 @@ TEST_F(Tavrin, GrabNowDuringARunKeepsTheRunsFrames) {
     rb::op::answerFile((gDir / "out" / "during-still").string());
     rb::op::click("CaptureWindow", "BevelButton1");
     EXPECT_EQ(main().frame(1), second);  // not overwritten
-    EXPECT_EQ(main().p.size(), 3u);       // nothing dropped
+    EXPECT_EQ(main().p.size(), 3u);      // nothing dropped
     EXPECT_TRUE(fs::exists(gDir / "out" / "during-still"));
     // Lowering the count and stopping keeps what was grabbed.
     rb::op::type("controlwindow", "framecount", "0");
@@ -773,7 +774,8 @@ TEST_F(Tavrin, FireWireDeckOnTheLinuxBus) {
     EXPECT_GT(sent({0x01205171, 0xFFFFFFFF}), 0u);  // TIME CODE status queries
 
     const std::vector<FakeNode> plugged = fire->nodes[0], unplugged{plugged[0]};
-    const std::string resumed = "IOMessageServiceIsResumed (bus reset end), handle bus reset done vcr was already inited";
+    const std::string resumed =
+        "IOMessageServiceIsResumed (bus reset end), handle bus reset done vcr was already inited";
     fire->busReset(0, plugged);
     runUntil([&] { return main().message->text() == resumed; }, 2s);
     EXPECT_EQ(main().message->text(), resumed);

@@ -84,22 +84,14 @@ TEST_F(AVCOnLinux, EveryMemberSendsItsQuadlets) {
     struct Case {
         const char *text;
         Quadlets sent;
-    } methods[] = {{"AVC.PlayForward()", {0x0020C375}},
-                   {"AVC.PlayForwardPause()", {0x0020C37D}},
-                   {"AVC.PlayReverse()", {0x0020C365}},
-                   {"AVC.PlayReversePause()", {0x0020C36D}},
-                   {"AVC.PlayNextFrame()", {0x0020C330}},
-                   {"AVC.PlayPreviousFrame()", {0x0020C340}},
-                   {"AVC.WindStop()", {0x0020C460}},
-                   {"AVC.WindRewind()", {0x0020C465}},
-                   {"AVC.WindFastForward()", {0x0020C475}},
-                   {"AVC.WindHighSpeedRewind()", {0x0020C445}},
-                   {"AVC.RecordRecord()", {0x0020C275}},
-                   {"AVC.RecordPause()", {0x0020C27D}},
-                   {"AVC.ForwardIndex()", {0x00205504}},
-                   {"AVC.BackwardIndex()", {0x00205604}},
-                   {"AVC.MediumOpenTray()", {0x0020C131}},
-                   {"AVC.MediumCloseTray()", {0x0020C132}},
+    } methods[] = {{"AVC.PlayForward()", {0x0020C375}},     {"AVC.PlayForwardPause()", {0x0020C37D}},
+                   {"AVC.PlayReverse()", {0x0020C365}},     {"AVC.PlayReversePause()", {0x0020C36D}},
+                   {"AVC.PlayNextFrame()", {0x0020C330}},   {"AVC.PlayPreviousFrame()", {0x0020C340}},
+                   {"AVC.WindStop()", {0x0020C460}},        {"AVC.WindRewind()", {0x0020C465}},
+                   {"AVC.WindFastForward()", {0x0020C475}}, {"AVC.WindHighSpeedRewind()", {0x0020C445}},
+                   {"AVC.RecordRecord()", {0x0020C275}},    {"AVC.RecordPause()", {0x0020C27D}},
+                   {"AVC.ForwardIndex()", {0x00205504}},    {"AVC.BackwardIndex()", {0x00205604}},
+                   {"AVC.MediumOpenTray()", {0x0020C131}},  {"AVC.MediumCloseTray()", {0x0020C132}},
                    {"AVC.MediumEject()", {0x0020C160}}};
     for (const Case &c : methods) {
         SCOPED_TRACE(c.text);
@@ -198,15 +190,15 @@ TEST_F(AVCOnLinux, BusResetsReachTheNotificationObjectWithTheirTexts) {
     const FakeNode node = fire->nodes[0][1];
     fire->busReset(0, fire->nodes[0]);  // the deck stays
     rb::runFor(50);
-    EXPECT_EQ(gTexts, (std::vector<std::string>{
-                          "IOMessageServiceIsSuspended (bus reset begin), handle bus reset begin here",
-                          "IOMessageServiceIsResumed (bus reset end), handle bus reset done"}));
+    EXPECT_EQ(gTexts,
+              (std::vector<std::string>{"IOMessageServiceIsSuspended (bus reset begin), handle bus reset begin here",
+                                        "IOMessageServiceIsResumed (bus reset end), handle bus reset done"}));
     gTexts.clear();
     fire->busReset(0, withoutDeck());  // unplugged
     rb::runFor(50);
-    EXPECT_EQ(gTexts, (std::vector<std::string>{
-                          "IOMessageServiceIsSuspended (bus reset begin), handle bus reset begin here",
-                          "IOMessageServiceIsTerminated, handle device removed here"}));
+    EXPECT_EQ(gTexts,
+              (std::vector<std::string>{"IOMessageServiceIsSuspended (bus reset begin), handle bus reset begin here",
+                                        "IOMessageServiceIsTerminated, handle device removed here"}));
     rb::call<void>(entry("AVC.PlayForward()"), o.get());
     EXPECT_EQ(lastError(o.get()), kIOReturnNoDevice);
     gTexts.clear();

@@ -30,7 +30,7 @@ struct FakeNode {
 struct FakeFireWire {
     fw::linux1394::DeviceFiles files{1, ""};
     int openError = 0;
-    int local = 0;                            // the local node's number on every port
+    int local = 0;                             // the local node's number on every port
     std::vector<std::vector<FakeNode>> nodes;  // per port, by node number
 
     struct Sent {

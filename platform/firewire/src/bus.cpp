@@ -103,10 +103,8 @@ FwBusKind start_bus(const char *forced, std::unique_ptr<linux1394::Transport> tr
     s.kind = c.kind;
     s.note = c.note;
     if (!s.note.empty()) std::fprintf(stderr, "%s\n", s.note.c_str());
-    if (c.kind == FWBUS_LINUX)
-        s.linuxBus = new linux1394::Bus(std::move(transport), c.ports);
-    else
-        sim::populate();
+    if (c.kind == FWBUS_LINUX) s.linuxBus = new linux1394::Bus(std::move(transport), c.ports);
+    else sim::populate();
     return s.kind;
 }
 

@@ -31,19 +31,19 @@ struct IOObj {
 struct ServiceObj : IOObj {
     ServiceObj() : IOObj(Kind::Service) {}
     ~ServiceObj() override { CFRelease(props); }
-    std::vector<std::string> classes;   // own class first, then ancestors
+    std::vector<std::string> classes;  // own class first, then ancestors
     CFMutableDictionaryRef props = nullptr;
-    uint64_t seq = 0;                   // publication order
+    uint64_t seq = 0;  // publication order
     bool active = true;
 };
 
 struct IteratorObj : IOObj {
     IteratorObj() : IOObj(Kind::Iterator) {}
-    std::vector<io_object_t> items;   // one reference each
+    std::vector<io_object_t> items;  // one reference each
     size_t pos = 0;
     // set for matching notifications
     Port *port = nullptr;
-    bool terminated = false;          // kIOTerminatedNotification
+    bool terminated = false;  // kIOTerminatedNotification
     CFDictionaryRef matching = nullptr;
     IOServiceMatchingCallback callback = nullptr;
     void *refcon = nullptr;
@@ -60,7 +60,7 @@ struct InterestObj : IOObj {
 
 struct Event {
     io_object_t notification;
-    io_object_t service;   // interest messages hold a reference
+    io_object_t service;  // interest messages hold a reference
     uint32_t type;
     void *arg;
 };
@@ -129,8 +129,8 @@ bool matches(const ServiceObj &s, CFDictionaryRef matching) {
             if (!c->ok) return;
             std::string k = utf8(static_cast<CFStringRef>(key));
             if (k == kIOProviderClassKey) {
-                c->ok = CFGetTypeID(value) == CFStringGetTypeID() &&
-                        conforms(*c->s, utf8(static_cast<CFStringRef>(value)));
+                c->ok =
+                    CFGetTypeID(value) == CFStringGetTypeID() && conforms(*c->s, utf8(static_cast<CFStringRef>(value)));
             } else {
                 c->ok = CFEqual(CFDictionaryGetValue(c->s->props, key), value);
             }
@@ -177,7 +177,7 @@ void port_perform(void *info) {
         if (auto *it = lookup<IteratorObj>(e.notification, Kind::Iterator); it && it->port == p) {
             io_object_t h = it->handle;
             it->queued = false;
-            retain(h);   // the callback may release the notification
+            retain(h);  // the callback may release the notification
             if (it->callback) it->callback(it->refcon, h);
             release(h);
         } else if (auto *in = lookup<InterestObj>(e.notification, Kind::Interest); in && in->port == p) {
@@ -185,7 +185,7 @@ void port_perform(void *info) {
             retain(h);
             if (in->callback) in->callback(in->refcon, e.service, e.type, e.arg);
             // A terminated service sends nothing more: its notifications end.
-            in = lookup<InterestObj>(h, Kind::Interest);   // the callback may have ended it
+            in = lookup<InterestObj>(h, Kind::Interest);  // the callback may have ended it
             if (e.type == kIOMessageServiceIsTerminated && in && in->port == p) {
                 in->port = nullptr;
                 release(h);
@@ -207,7 +207,7 @@ void announce(ServiceObj &s, bool terminated) {
         if (it->port && it->terminated == terminated && matches(s, it->matching)) targets.push_back(it);
     }
     for (IteratorObj *it : targets) {
-        if (it->pos == it->items.size()) {   // drained: forget what was handed out
+        if (it->pos == it->items.size()) {  // drained: forget what was handed out
             for (io_object_t h : it->items) release(h);
             it->items.clear();
             it->pos = 0;
@@ -224,8 +224,7 @@ void announce(ServiceObj &s, bool terminated) {
 io_object_t make_service(const std::vector<std::string> &classes) {
     auto *s = new ServiceObj;
     s->classes = classes;
-    s->props = CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks,
-                                         &kCFTypeDictionaryValueCallBacks);
+    s->props = CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
     s->seq = g_next_seq++;
     return add(s);
 }
@@ -281,7 +280,7 @@ void terminate(Unit &u, bool notify) {
             announce(*s, true);
         }
         s->active = false;
-        release(h);   // the registry's own reference
+        release(h);  // the registry's own reference
     }
 }
 
@@ -398,8 +397,18 @@ IOReturn unit_command(void *self, const UInt8 *command, UInt32 cmdLen, UInt8 *re
 }
 
 const IOFireWireAVCLibUnitInterface kUnitVtable = {
-    nullptr, unit_query, unit_addref, unit_release, 1, 0,
-    unit_open, unit_close, unit_is_open, unit_add_dispatcher, unit_remove_dispatcher, unit_command,
+    nullptr,
+    unit_query,
+    unit_addref,
+    unit_release,
+    1,
+    0,
+    unit_open,
+    unit_close,
+    unit_is_open,
+    unit_add_dispatcher,
+    unit_remove_dispatcher,
+    unit_command,
 };
 
 PlugIn *plugin_of(void *self) { return static_cast<PlugIn *>(self); }
@@ -425,8 +434,7 @@ HRESULT plugin_query(void *self, REFIID iid, LPVOID *ppv) {
         *ppv = self;
         return S_OK;
     }
-    if (!same_uuid(iid, kIOFireWireAVCLibUnitInterfaceID) || p->unit->refuses(Unit::Step::Interface) ||
-        p->unit->gone)
+    if (!same_uuid(iid, kIOFireWireAVCLibUnitInterfaceID) || p->unit->refuses(Unit::Step::Interface) || p->unit->gone)
         return E_NOINTERFACE;
     auto *u = new UnitIf;
     u->vt = &kUnitVtable;
@@ -472,8 +480,9 @@ uint32_t IOObjectGetRetainCount(io_object_t object) {
 kern_return_t IOObjectGetClass(io_object_t object, io_name_t className) {
     IOObj *o = lookup(object);
     if (!o || !className) return kIOReturnBadArgument;
-    const char *name = o->kind == Kind::Service ? static_cast<ServiceObj *>(o)->classes[0].c_str()
-                       : o->kind == Kind::Iterator ? "IOUserIterator" : "IOUserNotification";
+    const char *name = o->kind == Kind::Service    ? static_cast<ServiceObj *>(o)->classes[0].c_str()
+                       : o->kind == Kind::Iterator ? "IOUserIterator"
+                                                   : "IOUserNotification";
     std::snprintf(className, sizeof(io_name_t), "%s", name);
     return kIOReturnSuccess;
 }
@@ -578,8 +587,8 @@ kern_return_t IOServiceAddMatchingNotification(IONotificationPortRef notifyPort,
     auto *p = reinterpret_cast<Port *>(notifyPort);
     std::string type = notificationType ? notificationType : "";
     bool terminated = type == kIOTerminatedNotification;
-    bool publish = type == kIOFirstPublishNotification || type == kIOPublishNotification ||
-                   type == kIOMatchedNotification;
+    bool publish =
+        type == kIOFirstPublishNotification || type == kIOPublishNotification || type == kIOMatchedNotification;
     if (!p || p->dead || !matching || !notification || !callback || !(terminated || publish)) {
         CFRelease(matching);
         return kIOReturnBadArgument;
@@ -591,7 +600,7 @@ kern_return_t IOServiceAddMatchingNotification(IONotificationPortRef notifyPort,
     auto *it = new IteratorObj;
     it->port = p;
     it->terminated = terminated;
-    it->matching = matching;   // takes over the caller's reference
+    it->matching = matching;  // takes over the caller's reference
     it->callback = callback;
     it->refcon = refCon;
     if (publish) {

@@ -10,8 +10,8 @@ namespace fw::linux1394 {
 
 namespace {
 
-constexpr int kMaxNodes = 63;       // node numbers 0..62
-constexpr int kMaxCatchUps = 8;     // rescans in a row while resets keep coming
+constexpr int kMaxNodes = 63;    // node numbers 0..62
+constexpr int kMaxCatchUps = 8;  // rescans in a row while resets keep coming
 
 }  // namespace
 
@@ -113,8 +113,7 @@ void Bus::scan(int port, bool afterReset) {
     }
 }
 
-IOReturn Bus::exchange(LinuxUnit &unit, const UInt8 *command, UInt32 cmdLen, UInt8 *response,
-                       UInt32 *responseLen) {
+IOReturn Bus::exchange(LinuxUnit &unit, const UInt8 *command, UInt32 cmdLen, UInt8 *response, UInt32 *responseLen) {
     if (unit.gone) return kIOReturnNoDevice;
     // Byte 0 of the frame is the top byte of the first quadlet; the last
     // quadlet is padded with zeros.

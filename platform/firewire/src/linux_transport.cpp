@@ -96,10 +96,8 @@ public:
             ++files.count;
             std::string path = dir_ + "/" + n;
             int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
-            if (fd >= 0)
-                close(fd);
-            else if ((errno == EACCES || errno == EPERM) && files.blocked.empty())
-                files.blocked = path;
+            if (fd >= 0) close(fd);
+            else if ((errno == EACCES || errno == EPERM) && files.blocked.empty()) files.blocked = path;
         }
         return files;
     }

@@ -57,7 +57,7 @@ struct Timer : Object {
     CFRunLoopTimerContext ctx{};
     CFRunLoopTimerCallBack callout = nullptr;
     CFTimeInterval interval = 0;
-    uint64_t due = kNever;   // monotonic ns
+    uint64_t due = kNever;  // monotonic ns
     bool valid = true, inLoop = false;
 };
 
@@ -72,10 +72,10 @@ struct RunLoop : Object {
         epoll_ctl(ep, EPOLL_CTL_ADD, fd, &ev);
     }
     std::recursive_mutex m;
-    std::vector<Source *> sources;   // each holds one reference
-    std::vector<Timer *> timers;     // each holds one reference
-    int fd = -1;                     // the timerfd
-    int ep = -1;                     // what the host polls
+    std::vector<Source *> sources;  // each holds one reference
+    std::vector<Timer *> timers;    // each holds one reference
+    int fd = -1;                    // the timerfd
+    int ep = -1;                    // what the host polls
 
     // Puts a file descriptor's source in the epoll set while it is in the
     // loop with its read callback enabled, and takes it out otherwise
@@ -100,7 +100,7 @@ struct RunLoop : Object {
         for (Timer *t : timers) next = std::min(next, t->due);
         itimerspec its{};
         if (next != kNever) {
-            if (next == 0) next = 1;   // zero would disarm
+            if (next == 0) next = 1;  // zero would disarm
             its.it_value.tv_sec = time_t(next / 1000000000ull);
             its.it_value.tv_nsec = long(next % 1000000000ull);
         }
@@ -133,7 +133,7 @@ uint64_t abs_to_mono(CFAbsoluteTime t) {
     double delta = t - CFAbsoluteTimeGetCurrent();
     uint64_t now = mono_ns();
     if (delta <= 0) return now;
-    if (delta > 1e9) return kNever;   // beyond thirty years: never
+    if (delta > 1e9) return kNever;  // beyond thirty years: never
     return now + uint64_t(delta * 1e9);
 }
 
@@ -336,9 +336,8 @@ CFRunLoopSourceRef CFFileDescriptorCreateRunLoopSource(CFAllocatorRef, CFFileDes
 
 // ---- timers ----------------------------------------------------------------------------
 
-CFRunLoopTimerRef CFRunLoopTimerCreate(CFAllocatorRef, CFAbsoluteTime fireDate, CFTimeInterval interval,
-                                       CFOptionFlags, CFIndex, CFRunLoopTimerCallBack callout,
-                                       CFRunLoopTimerContext *context) {
+CFRunLoopTimerRef CFRunLoopTimerCreate(CFAllocatorRef, CFAbsoluteTime fireDate, CFTimeInterval interval, CFOptionFlags,
+                                       CFIndex, CFRunLoopTimerCallBack callout, CFRunLoopTimerContext *context) {
     if (!callout) return nullptr;
     auto *t = new Timer;
     if (context) t->ctx = *context;
@@ -419,8 +418,7 @@ int fw_runloop_fd() { return main_loop().ep; }
 int fw_runloop_perform() {
     RunLoop &rl = main_loop();
     uint64_t expirations;
-    while (read(rl.fd, &expirations, sizeof expirations) > 0) {
-    }
+    while (read(rl.fd, &expirations, sizeof expirations) > 0) {}
     std::vector<Source *> due_sources;
     std::vector<Timer *> due_timers;
     {
@@ -450,7 +448,7 @@ int fw_runloop_perform() {
             due_timers.push_back(t);
             if (t->interval > 0) {
                 uint64_t step = std::max<uint64_t>(1, uint64_t(t->interval * 1e9));
-                uint64_t missed = (now - t->due) / step + 1;   // skip the missed firings
+                uint64_t missed = (now - t->due) / step + 1;  // skip the missed firings
                 t->due += missed * step;
             } else {
                 t->due = kNever;

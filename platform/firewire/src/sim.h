@@ -14,14 +14,14 @@
 namespace fw::sim {
 
 constexpr int kFps = 30;
-constexpr int64_t kSub = 840;                        // sub-frame steps per frame (lcm 1..8)
-constexpr int64_t kTapeFrames = 3600LL * kFps;       // one hour
-constexpr int64_t kIndexFrames = 5 * 60LL * kFps;    // index marks every 5 minutes
+constexpr int64_t kSub = 840;                      // sub-frame steps per frame (lcm 1..8)
+constexpr int64_t kTapeFrames = 3600LL * kFps;     // one hour
+constexpr int64_t kIndexFrames = 5 * 60LL * kFps;  // index marks every 5 minutes
 constexpr uint8_t kCompany[3] = {0x00, 0x12, 0x34};
 
 struct Deck : Unit {
     int id = 0;
-    bool onBus = true;             // false: published nowhere, reached by fwsim_fcp
+    bool onBus = true;  // false: published nowhere, reached by fwsim_fcp
 
     // faults
     FwSimFault fault = FWSIM_OK;
@@ -31,8 +31,8 @@ struct Deck : Unit {
 
     // transport
     bool tape = true;
-    uint8_t mode = avcframe::tapeop::kWind, state = avcframe::wind::kStop;   // stopped
-    int64_t anchorPos = 0;         // in sub-frames
+    uint8_t mode = avcframe::tapeop::kWind, state = avcframe::wind::kStop;  // stopped
+    int64_t anchorPos = 0;                                                  // in sub-frames
     uint64_t anchorNs = 0;
     int rateNum = 0, rateDen = 1;  // tape frames per real frame
     int64_t counterOffset = 0;     // frames

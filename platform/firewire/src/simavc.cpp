@@ -81,11 +81,19 @@ bool play_rate(uint8_t op, int &num, int &den) {
     const int steps = play::kMaxSpeedStep;
     int sign = 1;
     uint8_t base = play::kForwardX1;
-    if (op >= play::kReverseX1 - steps && op <= play::kReverseX1 + steps) { sign = -1; base = play::kReverseX1; }
-    else if (!(op >= play::kForwardX1 - steps && op <= play::kForwardX1 + steps)) return false;
+    if (op >= play::kReverseX1 - steps && op <= play::kReverseX1 + steps) {
+        sign = -1;
+        base = play::kReverseX1;
+    } else if (!(op >= play::kForwardX1 - steps && op <= play::kForwardX1 + steps)) return false;
     int n = int(op) - base;
-    if (n < 0) { num = sign; den = 1 - n; }   // slow: 1/2 .. 1/8
-    else { num = sign * (n + 1); den = 1; }   // x1, fast: x2 .. x8
+    if (n < 0) {
+        num = sign;
+        den = 1 - n;
+    }  // slow: 1/2 .. 1/8
+    else {
+        num = sign * (n + 1);
+        den = 1;
+    }  // x1, fast: x2 .. x8
     return true;
 }
 
@@ -113,45 +121,81 @@ uint8_t tape_control(Deck &d, const uint8_t *c, uint32_t len, bool &interim) {
     int64_t pos = update(d, now_ns());
     int num, den;
     switch (op) {
-    case tapeop::kPlay:
-        if (arg == play::kNextFrame) { move_to(d, pos + 1, tapeop::kPlay, play::kForwardPause); return kAccepted; }
-        if (arg == play::kPreviousFrame) { move_to(d, pos - 1, tapeop::kPlay, play::kReversePause); return kAccepted; }
-        if (arg == play::kForward) { set_motion(d, tapeop::kPlay, arg, 1, 1); return kAccepted; }
-        if (arg == play::kReverse) { set_motion(d, tapeop::kPlay, arg, -1, 1); return kAccepted; }
-        if (arg == play::kForwardPause || arg == play::kReversePause) { set_motion(d, tapeop::kPlay, arg, 0, 1); return kAccepted; }
-        if (play_rate(arg, num, den)) { set_motion(d, tapeop::kPlay, arg, num, den); return kAccepted; }
-        return kRejected;
-    case tapeop::kRecord:
-        if (arg == record::kRecord) { set_motion(d, tapeop::kRecord, arg, 1, 1); return kAccepted; }
-        if (arg == record::kPause) { set_motion(d, tapeop::kRecord, arg, 0, 1); return kAccepted; }
-        return kRejected;
-    case tapeop::kWind:
-        if (arg == wind::kStop) { stop(d); return kAccepted; }
-        if (arg == wind::kFastForward) { set_motion(d, tapeop::kWind, arg, 20, 1); return kAccepted; }
-        if (arg == wind::kRewind) { set_motion(d, tapeop::kWind, arg, -20, 1); return kAccepted; }
-        if (arg == wind::kHighSpeedRewind) { set_motion(d, tapeop::kWind, arg, -60, 1); return kAccepted; }
-        return kRejected;
-    case tapeop::kForwardIndex:   // the next mark
-        move_to(d, std::min(kTapeFrames, (pos / kIndexFrames + 1) * kIndexFrames), tapeop::kWind, wind::kStop);
-        return kAccepted;
-    case tapeop::kBackwardIndex:   // the previous mark
-        move_to(d, pos <= 0 ? 0 : (pos - 1) / kIndexFrames * kIndexFrames, tapeop::kWind, wind::kStop);
-        return kAccepted;
-    case tapeop::kTimeCode: {   // search
-        int64_t t = get_time(c, len);
-        if (arg != operand::kTimeSet || t < 0 || t > kTapeFrames) return kRejected;
-        interim = true;   // the search reports INTERIM until the tape is there
-        move_to(d, t, tapeop::kWind, wind::kStop);
-        return kAccepted;
-    }
-    case tapeop::kRelativeTimeCounter: {   // preset
-        int64_t t = get_time(c, len);
-        if (arg != operand::kTimeSet || t < 0) return kRejected;
-        d.counterOffset = pos - t;
-        return kAccepted;
-    }
-    default:
-        return kNotImplemented;
+        case tapeop::kPlay:
+            if (arg == play::kNextFrame) {
+                move_to(d, pos + 1, tapeop::kPlay, play::kForwardPause);
+                return kAccepted;
+            }
+            if (arg == play::kPreviousFrame) {
+                move_to(d, pos - 1, tapeop::kPlay, play::kReversePause);
+                return kAccepted;
+            }
+            if (arg == play::kForward) {
+                set_motion(d, tapeop::kPlay, arg, 1, 1);
+                return kAccepted;
+            }
+            if (arg == play::kReverse) {
+                set_motion(d, tapeop::kPlay, arg, -1, 1);
+                return kAccepted;
+            }
+            if (arg == play::kForwardPause || arg == play::kReversePause) {
+                set_motion(d, tapeop::kPlay, arg, 0, 1);
+                return kAccepted;
+            }
+            if (play_rate(arg, num, den)) {
+                set_motion(d, tapeop::kPlay, arg, num, den);
+                return kAccepted;
+            }
+            return kRejected;
+        case tapeop::kRecord:
+            if (arg == record::kRecord) {
+                set_motion(d, tapeop::kRecord, arg, 1, 1);
+                return kAccepted;
+            }
+            if (arg == record::kPause) {
+                set_motion(d, tapeop::kRecord, arg, 0, 1);
+                return kAccepted;
+            }
+            return kRejected;
+        case tapeop::kWind:
+            if (arg == wind::kStop) {
+                stop(d);
+                return kAccepted;
+            }
+            if (arg == wind::kFastForward) {
+                set_motion(d, tapeop::kWind, arg, 20, 1);
+                return kAccepted;
+            }
+            if (arg == wind::kRewind) {
+                set_motion(d, tapeop::kWind, arg, -20, 1);
+                return kAccepted;
+            }
+            if (arg == wind::kHighSpeedRewind) {
+                set_motion(d, tapeop::kWind, arg, -60, 1);
+                return kAccepted;
+            }
+            return kRejected;
+        case tapeop::kForwardIndex:  // the next mark
+            move_to(d, std::min(kTapeFrames, (pos / kIndexFrames + 1) * kIndexFrames), tapeop::kWind, wind::kStop);
+            return kAccepted;
+        case tapeop::kBackwardIndex:  // the previous mark
+            move_to(d, pos <= 0 ? 0 : (pos - 1) / kIndexFrames * kIndexFrames, tapeop::kWind, wind::kStop);
+            return kAccepted;
+        case tapeop::kTimeCode: {  // search
+            int64_t t = get_time(c, len);
+            if (arg != operand::kTimeSet || t < 0 || t > kTapeFrames) return kRejected;
+            interim = true;  // the search reports INTERIM until the tape is there
+            move_to(d, t, tapeop::kWind, wind::kStop);
+            return kAccepted;
+        }
+        case tapeop::kRelativeTimeCounter: {  // preset
+            int64_t t = get_time(c, len);
+            if (arg != operand::kTimeSet || t < 0) return kRejected;
+            d.counterOffset = pos - t;
+            return kAccepted;
+        }
+        default:
+            return kNotImplemented;
     }
 }
 
@@ -175,11 +219,28 @@ uint8_t tape_status(Deck &d, std::vector<uint8_t> &r, uint32_t len) {
     if (!d.tape) return kRejected;
     r.resize(8);
     switch (op) {
-    case tapeop::kTimeCode: put_time(r, pos); break;
-    case tapeop::kRelativeTimeCounter: put_time(r, pos - d.counterOffset); break;
-    case tapeop::kRecordingDate: r[4] = 0x15; r[5] = 0x03; r[6] = 0x07; r[7] = 0x20; break;   // 15 March 2007
-    case tapeop::kRecordingTime: r[4] = 0x00; r[5] = 0x00; r[6] = 0x30; r[7] = 0x14; break;   // 14:30:00:00
-    case tapeop::kRecordingSpeed: r[4] = 0x01; r[5] = r[6] = r[7] = 0x00; break;               // standard play
+        case tapeop::kTimeCode:
+            put_time(r, pos);
+            break;
+        case tapeop::kRelativeTimeCounter:
+            put_time(r, pos - d.counterOffset);
+            break;
+        case tapeop::kRecordingDate:
+            r[4] = 0x15;
+            r[5] = 0x03;
+            r[6] = 0x07;
+            r[7] = 0x20;
+            break;  // 15 March 2007
+        case tapeop::kRecordingTime:
+            r[4] = 0x00;
+            r[5] = 0x00;
+            r[6] = 0x30;
+            r[7] = 0x14;
+            break;  // 14:30:00:00
+        case tapeop::kRecordingSpeed:
+            r[4] = 0x01;
+            r[5] = r[6] = r[7] = 0x00;
+            break;  // standard play
     }
     return kStable;
 }
@@ -189,38 +250,38 @@ uint8_t unit_status(const Deck &d, std::vector<uint8_t> &r, uint32_t len) {
     uint8_t op = r[2];
     r.resize(std::max<size_t>(r.size(), 8));
     switch (op) {
-    case unitop::kUnitInfo:
-        r[3] = 0x07;
-        r[4] = kTape;   // a tape recorder/player unit, unit 0
-        std::memcpy(&r[5], kCompany, 3);
-        return kStable;
-    case unitop::kSubunitInfo: {
-        if (len < 4) return kRejected;
-        bool page0 = ((r[3] >> 4) & 7) == 0;
-        r[4] = page0 ? kTape : kNone;
-        r[5] = r[6] = r[7] = kNone;
-        return kStable;
-    }
-    case unitop::kOutputPlugSignalFormat:   // of plug 0, or any (0xFF)
-        if (len < 4 || (r[3] != 0x00 && r[3] != 0xFF)) return kRejected;
-        r[4] = kFormatDVCR;
-        r[5] = kFormatSD525_60;
-        r[6] = r[7] = kNone;
-        return kStable;
-    case unitop::kVendorDependent:
-        return len >= 6 && std::memcmp(&r[3], kCompany, 3) == 0 ? kStable : kNotImplemented;
-    default:
-        return kNotImplemented;
+        case unitop::kUnitInfo:
+            r[3] = 0x07;
+            r[4] = kTape;  // a tape recorder/player unit, unit 0
+            std::memcpy(&r[5], kCompany, 3);
+            return kStable;
+        case unitop::kSubunitInfo: {
+            if (len < 4) return kRejected;
+            bool page0 = ((r[3] >> 4) & 7) == 0;
+            r[4] = page0 ? kTape : kNone;
+            r[5] = r[6] = r[7] = kNone;
+            return kStable;
+        }
+        case unitop::kOutputPlugSignalFormat:  // of plug 0, or any (0xFF)
+            if (len < 4 || (r[3] != 0x00 && r[3] != 0xFF)) return kRejected;
+            r[4] = kFormatDVCR;
+            r[5] = kFormatSD525_60;
+            r[6] = r[7] = kNone;
+            return kStable;
+        case unitop::kVendorDependent:
+            return len >= 6 && std::memcmp(&r[3], kCompany, 3) == 0 ? kStable : kNotImplemented;
+        default:
+            return kNotImplemented;
     }
 }
 
 bool known(uint8_t subunit, uint8_t op) {
     static const uint8_t unitOps[] = {unitop::kUnitInfo, unitop::kSubunitInfo, unitop::kOutputPlugSignalFormat,
                                       unitop::kVendorDependent};
-    static const uint8_t tapeOps[] = {tapeop::kLoadMedium,     tapeop::kRecord,        tapeop::kPlay,
-                                      tapeop::kWind,           tapeop::kForwardIndex,  tapeop::kBackwardIndex,
-                                      tapeop::kTimeCode,       tapeop::kRelativeTimeCounter, tapeop::kTransportState,
-                                      tapeop::kRecordingDate,  tapeop::kRecordingTime, tapeop::kRecordingSpeed};
+    static const uint8_t tapeOps[] = {
+        tapeop::kLoadMedium,     tapeop::kRecord,        tapeop::kPlay,          tapeop::kWind,
+        tapeop::kForwardIndex,   tapeop::kBackwardIndex, tapeop::kTimeCode,      tapeop::kRelativeTimeCounter,
+        tapeop::kTransportState, tapeop::kRecordingDate, tapeop::kRecordingTime, tapeop::kRecordingSpeed};
     if (subunit == kUnit) return std::find(std::begin(unitOps), std::end(unitOps), op) != std::end(unitOps);
     if (subunit == kTape) return std::find(std::begin(tapeOps), std::end(tapeOps), op) != std::end(tapeOps);
     return false;
@@ -272,9 +333,12 @@ Outcome answer(Deck &d, const uint8_t *c, uint32_t len, size_t room, bool late, 
 
 bool Deck::refuses(Step step) const {
     switch (step) {
-    case Step::PlugIn: return fault == FWSIM_REFUSE_PLUGIN;
-    case Step::Interface: return fault == FWSIM_REFUSE_INTERFACE;
-    case Step::Open: return fault == FWSIM_REFUSE_OPEN;
+        case Step::PlugIn:
+            return fault == FWSIM_REFUSE_PLUGIN;
+        case Step::Interface:
+            return fault == FWSIM_REFUSE_INTERFACE;
+        case Step::Open:
+            return fault == FWSIM_REFUSE_OPEN;
     }
     return false;
 }
@@ -287,15 +351,15 @@ IOReturn Deck::exchange(const UInt8 *command, UInt32 cmdLen, UInt8 *response, UI
     sleep_ms(before);
     std::vector<uint8_t> r;
     switch (answer(*this, command, cmdLen, *responseLen, late, r)) {
-    case Outcome::Gone:
-        *responseLen = 0;
-        return kIOReturnNoDevice;
-    case Outcome::Silent:
-        sleep_ms(limit - before);
-        *responseLen = 0;
-        return kIOReturnTimeout;
-    case Outcome::Answered:
-        break;
+        case Outcome::Gone:
+            *responseLen = 0;
+            return kIOReturnNoDevice;
+        case Outcome::Silent:
+            sleep_ms(limit - before);
+            *responseLen = 0;
+            return kIOReturnTimeout;
+        case Outcome::Answered:
+            break;
     }
     UInt32 n = std::min<UInt32>(*responseLen, UInt32(r.size()));
     std::memcpy(response, r.data(), n);
@@ -336,7 +400,7 @@ int64_t update(Deck &d, uint64_t now) {
         __int128 pos = d.anchorPos + moved;
         bool atEnd = (d.rateNum < 0 && pos <= 0) || (d.rateNum > 0 && pos >= __int128(kTapeFrames) * kSub);
         pos = std::clamp<__int128>(pos, 0, __int128(kTapeFrames) * kSub);
-        if (atEnd) {   // the tape stops at either end
+        if (atEnd) {  // the tape stops at either end
             d.mode = tapeop::kWind;
             d.state = wind::kStop;
             d.rateNum = 0;
@@ -362,7 +426,7 @@ std::vector<uint8_t> respond(Deck &d, const uint8_t *c, uint32_t len, bool &inte
     if (d.reject[op]) code = kRejected;
     else if (d.notimpl[op]) code = kNotImplemented;
     else if (!known(subunit, op)) code = kNotImplemented;
-    else if (ctype == kGeneralInquiry || ctype == kSpecificInquiry) code = kStable;   // "implemented"
+    else if (ctype == kGeneralInquiry || ctype == kSpecificInquiry) code = kStable;  // "implemented"
     else if (ctype == kControl && subunit == kTape) {
         bool searching = false;
         code = tape_control(d, c, len, searching);

@@ -81,7 +81,8 @@ std::string textOf(CFTypeRef v) {
 
 int64_t numberOf(CFTypeRef v) {
     int64_t n = -1;
-    if (v && CFGetTypeID(v) == CFNumberGetTypeID()) CFNumberGetValue(static_cast<CFNumberRef>(v), kCFNumberSInt64Type, &n);
+    if (v && CFGetTypeID(v) == CFNumberGetTypeID())
+        CFNumberGetValue(static_cast<CFNumberRef>(v), kCFNumberSInt64Type, &n);
     return n;
 }
 
@@ -96,9 +97,7 @@ protected:
         fwsim_reset(0);
         pump_now();
     }
-    void start() {
-        ASSERT_EQ(fw::linux1394::restart("linux", std::make_unique<FakeTransport>(fire)), FWBUS_LINUX);
-    }
+    void start() { ASSERT_EQ(fw::linux1394::restart("linux", std::make_unique<FakeTransport>(fire)), FWBUS_LINUX); }
     // The port after a reset: the local node, then these nodes.
     std::vector<FakeNode> portOf(std::vector<FakeNode> others) {
         std::vector<FakeNode> port{fire->nodes[0][0]};
@@ -128,7 +127,7 @@ TEST_F(LinuxBus, OneUnitIsPublishedWithItsRomAndOtherNodesAreNot) {
     EXPECT_EQ(numberOf(IORegistryEntryGetProperty(unit, CFSTR("Unit_Spec_ID"))), 0xA02D);
     EXPECT_EQ(numberOf(IORegistryEntryGetProperty(unit, CFSTR("Unit_SW_Vers"))), 0x10001);
     IOObjectRelease(unit);
-    EXPECT_TRUE(fire->sent.empty());  // finding units sends no AV/C frame
+    EXPECT_TRUE(fire->sent.empty());   // finding units sends no AV/C frame
     EXPECT_EQ(fwsim_unit_count(), 0);  // the simulated bus is gone
 }
 
@@ -217,10 +216,10 @@ TEST_F(LinuxBus, NoFinalAnswerIsATimeOutThatLeavesTheResponseAlone) {
     struct Case {
         FwSimFault fault;
         std::optional<Quadlets> canned;
-    } cases[] = {{FWSIM_TIMEOUT, {}},            // the deck never answers
-                 {FWSIM_INTERIM_FOREVER, {}},    // INTERIM, then nothing
+    } cases[] = {{FWSIM_TIMEOUT, {}},               // the deck never answers
+                 {FWSIM_INTERIM_FOREVER, {}},       // INTERIM, then nothing
                  {FWSIM_OK, Quadlets{0x0F20D07F}},  // an INTERIM handed back as if final
-                 {FWSIM_OK, Quadlets{}}};        // an empty answer
+                 {FWSIM_OK, Quadlets{}}};           // an empty answer
     for (const Case &c : cases) {
         SCOPED_TRACE(int(c.fault));
         fwsim_set_fault(deck, c.fault, 0);

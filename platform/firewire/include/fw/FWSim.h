@@ -65,7 +65,7 @@ int fwsim_add_default_unit();
 // interfaces on it answer kIOReturnNoDevice from then on.
 void fwsim_remove_unit(int id);
 int fwsim_unit_count();
-int fwsim_unit_id(int index);      // by publication order; 0 when none
+int fwsim_unit_id(int index);  // by publication order; 0 when none
 
 // ---- decks on no bus ------------------------------------------------------------------
 // A deck that publishes nothing (fwsim_unit_count does not count it): a
@@ -92,14 +92,14 @@ void fwsim_set_clock(FwSimClock clock, void *ctx);
 // ---- faults (per deck) ---------------------------------------------------------------
 enum FwSimFault {
     FWSIM_OK = 0,
-    FWSIM_REFUSE_PLUGIN,      // IOCreatePlugInInterfaceForService fails
-    FWSIM_REFUSE_INTERFACE,   // QueryInterface for the AV/C unit interface fails
-    FWSIM_REFUSE_OPEN,        // open answers kIOReturnExclusiveAccess
-    FWSIM_TIMEOUT,            // no answer: the command waits out the time-out
-    FWSIM_INTERIM_FOREVER,    // INTERIM, then nothing: time-out
-    FWSIM_SHORT,              // success, but only `param` bytes of the response
-    FWSIM_GARBAGE,            // success, `param` bytes (all when 0) of noise
-    FWSIM_GONE_MID_COMMAND,   // the deck vanishes during the exchange
+    FWSIM_REFUSE_PLUGIN,     // IOCreatePlugInInterfaceForService fails
+    FWSIM_REFUSE_INTERFACE,  // QueryInterface for the AV/C unit interface fails
+    FWSIM_REFUSE_OPEN,       // open answers kIOReturnExclusiveAccess
+    FWSIM_TIMEOUT,           // no answer: the command waits out the time-out
+    FWSIM_INTERIM_FOREVER,   // INTERIM, then nothing: time-out
+    FWSIM_SHORT,             // success, but only `param` bytes of the response
+    FWSIM_GARBAGE,           // success, `param` bytes (all when 0) of noise
+    FWSIM_GONE_MID_COMMAND,  // the deck vanishes during the exchange
 };
 // Sets the deck's fault (one at a time; FWSIM_OK clears it).
 void fwsim_set_fault(int id, FwSimFault fault, int param);
@@ -115,10 +115,10 @@ void fwsim_set_timeout_ms(int ms);
 
 // ---- platform seams ----------------------------------------------------------------
 enum FwSimSeam {
-    FWSIM_SEAM_MASTER_PORT,        // IOMasterPort
-    FWSIM_SEAM_NOTIFY_PORT,        // IONotificationPortCreate returns 0
-    FWSIM_SEAM_ADD_MATCHING,       // IOServiceAddMatchingNotification
-    FWSIM_SEAM_ADD_INTEREST,       // IOServiceAddInterestNotification
+    FWSIM_SEAM_MASTER_PORT,   // IOMasterPort
+    FWSIM_SEAM_NOTIFY_PORT,   // IONotificationPortCreate returns 0
+    FWSIM_SEAM_ADD_MATCHING,  // IOServiceAddMatchingNotification
+    FWSIM_SEAM_ADD_INTEREST,  // IOServiceAddInterestNotification
     FWSIM_SEAM_COUNT
 };
 // A non-zero status makes the call fail with it; 0 restores it.
@@ -127,8 +127,8 @@ void fwsim_set_seam(FwSimSeam seam, int32_t status);
 // ---- inspection ----------------------------------------------------------------------
 // The last frame the deck received; returns its length (0 when none).
 uint32_t fwsim_last_command(int id, uint8_t *out, uint32_t capacity);
-uint32_t fwsim_command_count(int id);     // frames received
-uint32_t fwsim_interim_count(int id);     // INTERIM answers given
+uint32_t fwsim_command_count(int id);  // frames received
+uint32_t fwsim_interim_count(int id);  // INTERIM answers given
 // Transport mode and state as TRANSPORT STATE reports them.
 void fwsim_transport(int id, uint8_t *mode, uint8_t *state);
 // Tape position in frames (from the start of the tape), read at the clock now.
