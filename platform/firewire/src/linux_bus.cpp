@@ -97,7 +97,10 @@ void Bus::scan(int port, bool afterReset) {
         if (afterReset) message(*unit, kIOMessageServiceIsResumed, nullptr);
     }
 
-    for (auto &[guid, f] : found) {
+    // New units in node order, so the registry lists them as the bus does.
+    std::vector<std::pair<uint64_t, Found>> fresh(found.begin(), found.end());
+    std::sort(fresh.begin(), fresh.end(), [](const auto &a, const auto &b) { return a.second.node < b.second.node; });
+    for (auto &[guid, f] : fresh) {
         std::shared_ptr<LinuxUnit> &unit = units_[guid];
         if (unit && !unit->gone) continue;  // on another port
         if (!unit) unit = std::make_shared<LinuxUnit>();

@@ -131,11 +131,14 @@ TEST_F(LinuxBus, OneUnitIsPublishedWithItsRomAndOtherNodesAreNot) {
     EXPECT_EQ(fwsim_unit_count(), 0);  // the simulated bus is gone
 }
 
-TEST_F(LinuxBus, TwoUnitsOnTwoPortsAndTheFirstPortsComesFirst) {
-    int second = fwsim_add_offbus_unit();
-    fire->nodes.push_back(FakeFireWire::portWith({second}, 0x0800460100000200ull));
+TEST_F(LinuxBus, UnitsComeInPortAndNodeOrder) {
+    // Port 0: the deck at node 1, another at node 2 with a smaller GUID;
+    // port 1: a third.
+    int second = fwsim_add_offbus_unit(), third = fwsim_add_offbus_unit();
+    fire->nodes[0].push_back(FakeNode{0x0800460100000001ull, second});
+    fire->nodes.push_back(FakeFireWire::portWith({third}, 0x0800460100000200ull));
     start();
-    EXPECT_EQ(countMatching(avc_matching()), 2);
+    EXPECT_EQ(countMatching(avc_matching()), 3);
     OpenUnit u;
     ASSERT_TRUE(u.ok());
     u.send({0x00, 0x20, 0xC3, 0x75}, 4);
@@ -144,6 +147,7 @@ TEST_F(LinuxBus, TwoUnitsOnTwoPortsAndTheFirstPortsComesFirst) {
     EXPECT_EQ(fire->sent[0].node, 1);
     EXPECT_EQ(fwsim_command_count(deck), 1u);
     EXPECT_EQ(fwsim_command_count(second), 0u);
+    EXPECT_EQ(fwsim_command_count(third), 0u);
 }
 
 TEST_F(LinuxBus, FramesGoOutInQuadletsAndAnswersComeBackInBytes) {
