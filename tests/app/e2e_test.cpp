@@ -6,9 +6,11 @@
 #include "capturewindow/capturewindow.h"
 #include "capturewindow/framefiles.h"
 #include "controlwindow/controlwindow.h"
+#include "fake_fw_transport.h"
 #include "run_until.h"
 
 #include <deck9pin/deck9pin.h>
+#include <fw/FWLinux.h>
 #include <fw/FWSim.h>
 #include <rb/operator.h>
 #include <rb/loop.h>
@@ -89,6 +91,7 @@ protected:
         setenv("TAVRIN_PLUGIN_PATH", TAVRIN_TEST_PLUGINS, 1);
         setenv("TAVRIN_HEADLESS", "1", 1);
         setenv("TAVRIN_AVC_UNITS", "0", 1);
+        setenv("TAVRIN_FIREWIRE", "sim", 1);  // the simulated deck, even where the machine has FireWire
     }
     static void TearDownTestSuite() { fs::remove_all(gDir); }
 
@@ -280,8 +283,9 @@ TEST_F(Tavrin, PaletteChecksInOrder) {
     auto msgs = rb::op::messages();
     ASSERT_GE(msgs.size(), 4u);
     size_t n = msgs.size();
-    EXPECT_EQ(msgs[n - 4], "You do not have a video source available.  Please enable the video in the Capture "
-                           "Window before proceeding.");
+    EXPECT_EQ(msgs[n - 4],
+              "You do not have a video source available.  Please enable the video in the Capture "
+              "Window before proceeding.");
     EXPECT_EQ(msgs[n - 3], "You must enter a value for how many frames you want captured.");
     EXPECT_EQ(msgs[n - 2], "You must enter a value for the capture interval that is greater than 30");
     EXPECT_EQ(msgs[n - 1], "Please select a folder for the images to be saved in before continuing");
@@ -464,6 +468,14 @@ namespace {
 // A clock the test moves by hand, in ticks of 1/60 s.
 std::atomic<int64_t> gFakeUs{0};
 void setTicks(int64_t ticks) { gFakeUs = ticks * 1000000 / 60 + 1; }
+// Waits for `done` while the injected clock moves on a millisecond between
+// slices, so that the capture thread's sleeps end.
+template <class Done> bool runUntilTicking(Done &&done, std::chrono::milliseconds timeout) {
+    return pollUntil(done, timeout, [](int ms) {
+        gFakeUs += 1000;
+        rb::op::runFor(ms);
+    });
+}
 
 }  // namespace
 
@@ -486,7 +498,7 @@ TEST_F(Tavrin, GrabsComeOneIntervalApartOnTheTickClock) {
         if (palette().counter != before) grabbedAt.push_back(t);
     }
     EXPECT_EQ(grabbedAt, (std::vector<int64_t>{60, 120, 180, 240}));
-    runUntil([&] { return palette().mymessage->text() == "Done"; }, 1s);
+    runUntilTicking([&] { return palette().mymessage->text() == "Done"; }, 1s);
     EXPECT_EQ(palette().ProgressBar1->maximum(), 100);
     EXPECT_EQ(palette().mymessage->text(), "Done");
     for (const char *n : {"000", "001", "002", "003"}) EXPECT_TRUE(fs::exists(out / (std::string(n) + ".tif"))) << n;
@@ -512,7 +524,7 @@ TEST_F(Tavrin, StopAfterTwoGrabsSavesThoseTwo) {
     ASSERT_EQ(palette().counter, 2);
     rb::op::click("controlwindow", "capturebutton");  // Stop Capture
     EXPECT_FALSE(palette().capturebutton->enabled());
-    runUntil([&] { return palette().mymessage->text() == "Done"; }, 2s);
+    runUntilTicking([&] { return palette().mymessage->text() == "Done"; }, 2s);
     EXPECT_EQ(palette().mymessage->text(), "Done");
     EXPECT_TRUE(fs::exists(out / "t000.tif"));
     EXPECT_TRUE(fs::exists(out / "t001.tif"));
@@ -558,11 +570,11 @@ TEST_F(Tavrin, GrabNowDuringARunKeepsTheRunsFrames) {
     rb::op::answerFile((gDir / "out" / "during-still").string());
     rb::op::click("CaptureWindow", "BevelButton1");
     EXPECT_EQ(main().frame(1), second);  // not overwritten
-    EXPECT_EQ(main().p.size(), 3u);       // nothing dropped
+    EXPECT_EQ(main().p.size(), 3u);      // nothing dropped
     EXPECT_TRUE(fs::exists(gDir / "out" / "during-still"));
     // Lowering the count and stopping keeps what was grabbed.
     rb::op::type("controlwindow", "framecount", "0");
-    runUntil([&] { return palette().mymessage->text() == "Done"; }, 2s);
+    runUntilTicking([&] { return palette().mymessage->text() == "Done"; }, 2s);
     for (const char *n : {"000", "001", "002"}) EXPECT_TRUE(fs::exists(out / (std::string(n) + ".tif"))) << n;
     rb::setClock(nullptr);
 }
@@ -720,7 +732,7 @@ TEST_F(Tavrin, FireWireCaptureSurvivesBusResetAndReplug) {
     fwsim_add_default_unit();  // plugged in again
     rb::op::runFor(50);
     setTicks(180);
-    runUntil([&] { return palette().mymessage->text() == "Done"; }, 2s);
+    runUntilTicking([&] { return palette().mymessage->text() == "Done"; }, 2s);
     EXPECT_EQ(palette().mymessage->text(), "Done");
     for (const char *n : {"000", "001", "002"}) EXPECT_TRUE(fs::exists(out / (std::string(n) + ".tif"))) << n;
     rb::setClock(nullptr);
@@ -748,6 +760,67 @@ constexpr bool kSanitized = false;
 #endif
 
 }  // namespace
+
+// A deck on Linux's FireWire stack (its transport answering from a
+// simulated deck): the transport keys, the time code, and bus resets that
+// keep, unplug and bring back the deck, as the status line tells them.
+TEST_F(Tavrin, FireWireDeckOnTheLinuxBus) {
+    int deck = fwsim_add_offbus_unit();
+    auto fire = FakeFireWire::withDecks({deck});
+    ASSERT_EQ(fw::linux1394::restart("linux", std::make_unique<FakeTransport>(fire)), FWBUS_LINUX);
+    start();
+    ASSERT_TRUE(main().deckPresent());
+    auto sent = [&](std::vector<uint32_t> quadlets) {
+        size_t n = 0;
+        for (const auto &s : fire->sent) n += s.quadlets == quadlets;
+        return n;
+    };
+    rb::op::click("CaptureWindow", "playbutton");
+    EXPECT_EQ(sent({0x0020C375}), 1u);  // PLAY FORWARD
+    runUntil([&] { return main().mytc->text() != "--:--:--:--" && main().mytc->text() != "00:00:00:00"; }, 2s);
+    EXPECT_EQ(main().mytc->text().substr(0, 6), "00:00:");
+    EXPECT_GT(sent({0x01205171, 0xFFFFFFFF}), 0u);  // TIME CODE status queries
+
+    const std::vector<FakeNode> plugged = fire->nodes[0], unplugged{plugged[0]};
+    const std::string resumed =
+        "IOMessageServiceIsResumed (bus reset end), handle bus reset done vcr was already inited";
+    fire->busReset(0, plugged);
+    runUntil([&] { return main().message->text() == resumed; }, 2s);
+    EXPECT_EQ(main().message->text(), resumed);
+    fire->busReset(0, unplugged);
+    runUntil([&] { return main().message->text() == "IOMessageServiceIsTerminated, handle device removed here"; }, 2s);
+    EXPECT_EQ(main().message->text(), "IOMessageServiceIsTerminated, handle device removed here");
+    // Plugged in again: the deck answers the same object, and the next reset
+    // finds it open.
+    fire->busReset(0, plugged);
+    rb::op::runFor(100);
+    main().message->setText("");
+    fire->busReset(0, plugged);
+    runUntil([&] { return main().message->text() == resumed; }, 2s);
+    EXPECT_EQ(main().message->text(), resumed);
+    rb::op::click("CaptureWindow", "stopbutton");
+    EXPECT_EQ(sent({0x0020C37D}), 1u);  // PLAY FORWARD PAUSE
+    uint8_t mode = 0, state = 0;
+    fwsim_transport(deck, &mode, &state);
+    EXPECT_EQ(mode, 0xC3);
+    EXPECT_EQ(state, 0x7D);
+}
+
+// No permission on a FireWire device file: the simulated deck, and the
+// status line names the file and the fix.
+TEST_F(Tavrin, FireWirePermissionFaultIsOnTheStatusLine) {
+    setenv("TAVRIN_AVC_UNITS", "1", 1);
+    auto fire = std::make_shared<FakeFireWire>();
+    fire->files = {2, "/dev/fw1"};
+    ASSERT_EQ(fw::linux1394::restart(nullptr, std::make_unique<FakeTransport>(fire)), FWBUS_SIM);
+    start();
+    std::string line = main().message->text();
+    EXPECT_EQ(line.rfind("No permission on /dev/fw1 (FireWire): ", 0), 0u) << line;
+    EXPECT_NE(line.find("udev rule"), std::string::npos) << line;
+    EXPECT_NE(line.find("sudo adduser $USER video"), std::string::npos) << line;
+    EXPECT_NE(line.find("Using the simulated deck."), std::string::npos) << line;
+    EXPECT_TRUE(main().deckPresent());
+}
 
 // A FireWire deck that stops answering: every query waits out the AV/C
 // time-out, and the time-code timer must not push the grabs off schedule.

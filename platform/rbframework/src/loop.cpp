@@ -5,7 +5,9 @@
 #include <rb/loop.h>
 #include <rb/thread.h>
 
+#include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cstdio>
 #include <deque>
 #include <map>
@@ -39,9 +41,13 @@ struct Loop {
     std::atomic<bool> quitting{false};
     int quitCode = 0;
     ExceptionReporter reporter;
-    // Read from any thread (a plug-in's video clock reads it on its own).
+    // Read from any thread (a plug-in's video clock reads it), under clockMu.
     std::mutex clockMu;
     std::shared_ptr<const std::function<int64_t()>> clock;
+    // Added to the clock so that the runtime's time never runs back when a
+    // clock is injected or restored, and every deadline stays good. Whole
+    // seconds, so that the ticks of an injected clock keep its alignment.
+    int64_t offset = 0;
 };
 
 Loop &loop() {
@@ -61,20 +67,33 @@ void defaultReport(const std::string &cls, const std::string &msg) {
 }  // namespace
 
 int64_t microseconds() {
+    auto &l = loop();
     std::shared_ptr<const std::function<int64_t()>> c;
+    int64_t offset = 0;
     {
-        std::lock_guard lk(loop().clockMu);
-        c = loop().clock;
+        std::lock_guard lk(l.clockMu);
+        c = l.clock;
+        offset = l.offset;
     }
-    return c ? (*c)() : core::monotonicUs();
+    return (c ? (*c)() : core::monotonicUs()) + offset;
 }
 
 int64_t Ticks() { return microseconds() * 60 / 1000000; }
 
 void setClock(std::function<int64_t()> usNow) {
+    Loop &l = loop();
+    int64_t now = microseconds();
     auto c = usNow ? std::make_shared<const std::function<int64_t()>>(std::move(usNow)) : nullptr;
+    int64_t behind = now - (c ? (*c)() : core::monotonicUs());
+    int64_t seconds = behind > 0 ? (behind + 999'999) / 1'000'000 : -(-behind / 1'000'000);
+    std::lock_guard lk(l.clockMu);
+    l.clock = std::move(c);
+    l.offset = seconds * 1'000'000;
+}
+
+bool core::clockInjected() {
     std::lock_guard lk(loop().clockMu);
-    loop().clock = std::move(c);
+    return bool(loop().clock);
 }
 
 void setExceptionReporter(ExceptionReporter r) { loop().reporter = std::move(r); }
@@ -120,7 +139,7 @@ void post(std::function<void()> fn) {
 uint64_t postAfter(int ms, std::function<void()> fn) {
     Loop &l = loop();
     uint64_t id = l.nextId++;
-    int64_t due = core::monotonicUs() + int64_t(ms > 0 ? ms : 0) * 1000;
+    int64_t due = microseconds() + int64_t(ms > 0 ? ms : 0) * 1000;
     l.timed.emplace(std::make_pair(due, id), std::move(fn));
     l.dueOf[id] = due;
     return id;
@@ -137,16 +156,18 @@ void cancel(uint64_t id) {
 void runOnce(int timeoutMs) {
     Loop &l = loop();
     core::classes();
-    int64_t now = core::monotonicUs();
+    int64_t now = microseconds();
     int wait = timeoutMs;
     {
         std::lock_guard lk(l.postMu);
         if (!l.posted.empty()) wait = 0;
     }
-    if (!l.timed.empty()) {
-        int64_t untilDue = (l.timed.begin()->first.first - now + 999) / 1000;
+    int64_t due = core::nextSleeperDue();
+    if (!l.timed.empty()) due = std::min(due, l.timed.begin()->first.first);
+    if (due != INT64_MAX) {
+        int64_t untilDue = (due - now + 999) / 1000;
         if (untilDue < 0) untilDue = 0;
-        if (wait < 0 || untilDue < wait) wait = int(untilDue);
+        if (wait < 0 || untilDue < wait) wait = int(std::min<int64_t>(untilDue, INT_MAX));
     }
     std::vector<pollfd> fds;
     std::vector<uint64_t> gens;
@@ -173,7 +194,8 @@ void runOnce(int timeoutMs) {
     }
     for (auto &fn : work) guarded(fn);
 
-    now = core::monotonicUs();
+    now = microseconds();
+    core::wakeSleepers(now);
     while (!l.timed.empty() && l.timed.begin()->first.first <= now) {
         auto it = l.timed.begin();
         auto fn = std::move(it->second);
