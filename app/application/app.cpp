@@ -6,6 +6,7 @@
 #include "update/updatewindow.h"
 
 #include "binding/entrypoints.h"
+#include "capturethread/capturethread.h"
 #include "capturewindow/capturewindow.h"
 #include "controlwindow/controlwindow.h"
 #include "menu/menu.h"
@@ -24,6 +25,18 @@ void App::Open() {
 }
 
 void App::Close() { WritePrefs(); }
+
+// Quit (menu, Ctrl+Q, the main window's close box, SIGINT, SIGTERM) during
+// a capture: the capture stops as Stop Capture stops it (the deck is
+// stopped, the frames grabbed are saved with their progress), and the
+// capture thread quits when that is done.
+bool App::CancelClose() {
+    if (!captureRunning()) return false;
+    quitAfterCapture = true;
+    if (auto *palette = static_cast<controlwindow *>(rb::findWindow("controlwindow"))) palette->stopCapture();
+    allowcapture = false;
+    return true;
+}
 
 void App::Activate() { shortcutsactive = true; }
 void App::Deactivate() { shortcutsactive = false; }

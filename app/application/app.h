@@ -20,12 +20,16 @@ public:
     bool shortcutsactive = false;
     int32_t filecreator = 0;    // 0 Photoshop, 1 Preview, 2 Graphic Converter
     std::shared_ptr<rb::Window> pUpdateWindow;
+    // A quit was asked for during a capture: it goes on once the capture's
+    // frames are saved.
+    bool quitAfterCapture = false;
 
     void Open() override;
     void Close() override;
     void Activate() override;
     void Deactivate() override;
     void EnableMenuItems() override;
+    bool CancelClose() override;
 
     void _aboutmenu_Action();
     void _HelpDocumentation_Action();

@@ -2,6 +2,7 @@
 // window with a widget per control at the control's geometry. Widget events
 // go back into the model through the same calls the scripted operator uses.
 #include <rb/loop.h>
+#include <rb/operator.h>
 #include <rb/screen.h>
 #include <rb/timer.h>
 #include <rb/ui.h>
@@ -27,6 +28,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <map>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -138,6 +141,71 @@ private:
     int phase_ = 0;
 };
 
+// A slider gives its control the mouse's leaving: when the pointer leaves it
+// (also when a drag ends outside it) the control's MouseExit is raised, as
+// it is for every slider the pointer is over when the application loses the
+// focus. The pointer is over it from its entering until that MouseExit.
+class SliderWidget : public Fl_Slider {
+public:
+    SliderWidget(Control &c, int x, int y, int w, int h) : Fl_Slider(x, y, w, h), control_(c) {}
+    ~SliderWidget() override { engaged().erase(this); }
+    int handle(int e) override {
+        int r = Fl_Slider::handle(e);
+        switch (e) {
+        case FL_ENTER:
+        case FL_PUSH:
+            engaged().insert(this);
+            break;
+        case FL_LEAVE:
+            if (Fl::pushed() != this) exit();
+            break;
+        case FL_RELEASE:
+            if (!Fl::event_inside(this)) exit();
+            break;
+        default:
+            break;
+        }
+        return r;
+    }
+    void exit() {
+        engaged().erase(this);
+        control_.raise("MouseExit");
+    }
+    // Sliders the pointer is over or dragging.
+    static std::set<SliderWidget *> &engaged() {
+        static std::set<SliderWidget *> s;
+        return s;
+    }
+    // The application lost the focus: the pointer has left them all.
+    static void exitAll() {
+        for (SliderWidget *s : std::set<SliderWidget *>(engaged())) s->exit();
+    }
+
+private:
+    Control &control_;
+};
+
+// A group box: the frame starts half a line down and the caption sits on
+// its top edge, with the frame broken behind it.
+class GroupFrame : public Fl_Box {
+public:
+    GroupFrame(int x, int y, int w, int h) : Fl_Box(FL_NO_BOX, x, y, w, h, nullptr) {}
+    void draw() override {
+        int lh = fl_height(labelfont(), labelsize());
+        int top = y() + lh / 2;
+        fl_draw_box(FL_ENGRAVED_FRAME, x(), top, w(), std::max(1, h() - lh / 2), color());
+        if (!label() || !*label()) return;
+        fl_font(labelfont(), labelsize());
+        int tw = int(fl_width(label())) + 6;
+        fl_color(parent() ? parent()->color() : color());
+        fl_rectf(x() + 6, y(), std::min(tw, std::max(0, w() - 12)), lh);
+        fl_color(active_r() ? labelcolor() : fl_inactive(labelcolor()));
+        fl_push_clip(x() + 6, y(), std::max(0, w() - 12), lh);
+        fl_draw(label(), x() + 9, y() + lh - fl_descent());
+        fl_pop_clip();
+    }
+};
+
 class ScreenWindow : public Fl_Double_Window {
 public:
     ScreenWindow(Window &m, int top) : Fl_Double_Window(m.width(), m.height() + top), model(m) {}
@@ -155,7 +223,9 @@ public:
         case FL_UNFOCUS:
             // Another of our windows may take the focus; look again shortly.
             Fl::add_timeout(0.05, [](void *) {
-                if (app() && !Fl::focus()) app()->setActive(false);
+                if (Fl::focus()) return;
+                SliderWidget::exitAll();
+                if (app()) app()->setActive(false);
             });
             break;
         case FL_PUSH:
@@ -211,6 +281,8 @@ public:
     }
 
     DialogAnswer ask(const DialogRequest &r) override {
+        // A script's answer comes first; a person answers the rest.
+        if (std::optional<DialogAnswer> scripted = op::scriptedAnswer(r)) return *scripted;
         DialogAnswer a;
         switch (r.kind) {
         case DialogRequest::Message:
@@ -278,7 +350,16 @@ private:
         sw->end();
         if (w.kind() == WindowKind::Floating) sw->set_non_modal();
         if (w.kind() == WindowKind::MovableModal || w.kind() == WindowKind::Modal) sw->set_modal();
-        sw->callback([](Fl_Widget *, void *data) { static_cast<Window *>(data)->close(); }, &w);
+        // The close box; Escape closes only dialogs (FLTK's default would
+        // close any window).
+        sw->callback(
+            [](Fl_Widget *, void *data) {
+                auto *model = static_cast<Window *>(data);
+                bool modal = model->kind() == WindowKind::MovableModal || model->kind() == WindowKind::Modal;
+                if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape && !modal) return;
+                model->requestClose();
+            },
+            &w);
         windows_[&w] = sw;
         return sw;
     }
@@ -290,11 +371,16 @@ private:
         }
     }
 
-    static Fl_Align align(const Control &c) {
+    // Left-aligned text wraps where the control has room for a second line;
+    // a one-line text runs on past its box rather than break.
+    static Fl_Align align(const Control &c, const Fl_Widget &w) {
         switch (c.align) {
         case Control::AlignCenter: return FL_ALIGN_CENTER | FL_ALIGN_INSIDE;
         case Control::AlignRight: return FL_ALIGN_RIGHT | FL_ALIGN_INSIDE;
-        default: return FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_TOP | FL_ALIGN_WRAP;
+        default: {
+            Fl_Align a = FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_TOP;
+            return c.bounds().height >= 2 * fl_height(w.labelfont(), w.labelsize()) ? a | FL_ALIGN_WRAP : a;
+        }
         }
     }
 
@@ -329,7 +415,7 @@ private:
             break;
         }
         case ControlKind::Slider: {
-            auto *s = new Fl_Slider(x, y, w, h);
+            auto *s = new SliderWidget(c, x, y, w, h);
             s->type(FL_HOR_NICE_SLIDER);
             s->step(1);
             s->callback(
@@ -367,13 +453,11 @@ private:
             break;
         }
         case ControlKind::Placard:
-        case ControlKind::GroupBox: {
-            auto *b = new Fl_Box(c.kind() == ControlKind::Placard ? FL_THIN_DOWN_BOX : FL_ENGRAVED_FRAME, x, y, w, h,
-                                 nullptr);
-            b->align(FL_ALIGN_TOP_LEFT);
-            widget = b;
+            widget = new Fl_Box(FL_THIN_DOWN_BOX, x, y, w, h, nullptr);
             break;
-        }
+        case ControlKind::GroupBox:
+            widget = new GroupFrame(x, y, w, h);
+            break;
         case ControlKind::Canvas:
             widget = new PictureBox(c, x, y, w, h);
             break;
@@ -450,7 +534,7 @@ private:
             break;
         case ControlKind::StaticText:
             w->copy_label(c.text().c_str());
-            w->align(align(c));
+            w->align(align(c, *w));
             break;
         default:
             break;

@@ -148,6 +148,15 @@ bool chooseMenu(const std::string &item) {
     });
 }
 
+bool closeWindow(const std::string &windowClass) {
+    return act([&] {
+        Window *w = windowNamed(windowClass);
+        if (!w) return false;
+        w->requestClose();
+        return true;
+    });
+}
+
 void keyDown(int code) { setKeyDown(code, true); }
 void keyUp(int code) { setKeyDown(code, false); }
 
@@ -170,31 +179,34 @@ const std::string &lastError() { return state().lastError; }
 void answerNext(Answer a) { state().answers.push_back(std::move(a)); }
 size_t pendingAnswers() { return state().answers.size(); }
 
-DialogAnswer nextAnswer(const DialogRequest &r) {
+std::optional<DialogAnswer> scriptedAnswer(const DialogRequest &r) {
     bool fileDialog = r.kind == DialogRequest::SaveFile || r.kind == DialogRequest::SelectFolder;
-    DialogAnswer out;
     auto &q = state().answers;
-    if (!q.empty()) {
-        Answer::Kind k = q.front().kind;
-        bool fits = fileDialog ? (k == Answer::File || k == Answer::Folder || k == Answer::Cancel)
-                               : (k == Answer::OK || k == Answer::Button || k == Answer::Cancel);
-        if (fits) {
-            Answer a = q.front();
-            q.pop_front();
-            switch (a.kind) {
-            case Answer::OK: out.button = r.actionCaption; break;
-            case Answer::Button: out.button = a.text; break;
-            case Answer::File:
-            case Answer::Folder: out.path = a.text; break;
-            case Answer::Cancel:
-                out.cancelled = true;
-                if (!fileDialog) out.button = r.cancelCaption.empty() ? r.actionCaption : r.cancelCaption;
-                break;
-            }
-            return out;
-        }
+    if (q.empty()) return std::nullopt;
+    Answer::Kind k = q.front().kind;
+    bool fits = fileDialog ? (k == Answer::File || k == Answer::Folder || k == Answer::Cancel)
+                           : (k == Answer::OK || k == Answer::Button || k == Answer::Cancel);
+    if (!fits) return std::nullopt;
+    Answer a = q.front();
+    q.pop_front();
+    DialogAnswer out;
+    switch (a.kind) {
+    case Answer::OK: out.button = r.actionCaption; break;
+    case Answer::Button: out.button = a.text; break;
+    case Answer::File:
+    case Answer::Folder: out.path = a.text; break;
+    case Answer::Cancel:
+        out.cancelled = true;
+        if (!fileDialog) out.button = r.cancelCaption.empty() ? r.actionCaption : r.cancelCaption;
+        break;
     }
-    if (fileDialog)
+    return out;
+}
+
+DialogAnswer nextAnswer(const DialogRequest &r) {
+    if (std::optional<DialogAnswer> a = scriptedAnswer(r)) return *a;
+    DialogAnswer out;
+    if (r.kind == DialogRequest::SaveFile || r.kind == DialogRequest::SelectFolder)
         out.cancelled = true;
     else
         out.button = r.actionCaption;
@@ -359,6 +371,10 @@ bool execute(const std::string &line, std::string &out, int &waitMs, bool &stop)
         if (cmd == "menu") {
             if (w.size() != 2) return usage();
             return chooseMenu(w[1]);
+        }
+        if (cmd == "close") {
+            if (w.size() != 2) return usage();
+            return closeWindow(w[1]);
         }
         if (cmd == "key") {
             if (w.size() != 3 || !number(w[2], n) || n < 0 || n > 127) return usage();

@@ -282,8 +282,16 @@ void Window::setSize(int w, int h) {
     w = std::clamp(w, minWidth, std::max(minWidth, maxWidth));
     h = std::clamp(h, minHeight, std::max(minHeight, maxHeight));
     if (w == bounds_.width && h == bounds_.height) return;
+    int dw = w - bounds_.width, dh = h - bounds_.height;
     bounds_.width = w;
     bounds_.height = h;
+    for (auto &c : controls_) {
+        if (!c->lockRight && !c->lockBottom) continue;
+        Rect r = c->bounds();
+        if (c->lockRight) r.width = std::max(0, r.width + dw);
+        if (c->lockBottom) r.height = std::max(0, r.height + dh);
+        c->setBounds(r);
+    }
     backend().windowChanged(*this);
     if (opened_ && !closed_) dispatch([this] {
         if (!instanceEvent("Resized")) Resized();
@@ -337,6 +345,13 @@ void Window::close() {
     backend().windowClosed(*this);
     uihost::post([] { collectClosedWindows(); });
     if (err) std::rethrow_exception(err);
+}
+
+void Window::requestClose() {
+    if (closed_) return;
+    bool keep = false;
+    dispatch([&] { keep = CancelClose(false); });
+    if (!keep) close();
 }
 
 void Window::refresh(bool immediately) {
@@ -530,8 +545,13 @@ bool Application::chooseMenu(const std::string &name) {
 
 void Application::quit(int code) {
     if (quitting_) return;
-    quitting_ = true;
     exitCode_ = code;
+    bool cancelled = false;
+    for (Window *w : windows())
+        if (isOpen(w)) dispatch([&] { cancelled = w->CancelClose(true) || cancelled; });
+    dispatch([&] { cancelled = CancelClose() || cancelled; });
+    if (cancelled || quitting_) return;
+    quitting_ = true;
     std::exception_ptr err;
     for (Window *w : windows()) {
         try {

@@ -82,6 +82,29 @@ TEST_F(Operator, AnswersAreTakenInOrderByTheDialogsTheyFit) {
     EXPECT_EQ(s->name(), "one.tif");
 }
 
+// What an on-screen backend asks before it shows a dialog: the answer at
+// the front when it fits, else nothing (and a person answers).
+TEST_F(Operator, ScriptedAnswerIsTakenOnlyWhenItFits) {
+    DialogRequest folder, box;
+    folder.kind = DialogRequest::SelectFolder;
+    folder.actionCaption = "Select Images Folder";
+    box.kind = DialogRequest::Message;
+    box.actionCaption = "OK";
+    EXPECT_FALSE(op::scriptedAnswer(folder));
+    op::answerFolder("/tmp/frames");
+    op::answerOK();
+    EXPECT_FALSE(op::scriptedAnswer(box));  // the folder answer is first
+    EXPECT_EQ(op::pendingAnswers(), 2u);
+    auto a = op::scriptedAnswer(folder);
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->path, "/tmp/frames");
+    EXPECT_FALSE(a->cancelled);
+    auto ok = op::scriptedAnswer(box);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(ok->button, "OK");
+    EXPECT_EQ(op::pendingAnswers(), 0u);
+}
+
 TEST_F(Operator, ModalWindowIsAnsweredThroughItsControls) {
     auto &p = implicitInstance<Prefs>();
     Window parent("CaptureWindow", WindowKind::Document, "Tavrin!", 500, 460);

@@ -83,6 +83,10 @@ public:
     std::string helpTag;
     std::string iconName;    // bevel buttons: "play", "stop", "ff", "rewind"
     std::string parentName;  // the group box or placard it lies in, if any
+    // Edges that follow the window's: a locked right edge keeps its distance
+    // from the window's right edge when the window changes size (the control
+    // grows), and so does a locked bottom edge.
+    bool lockRight = false, lockBottom = false;
     // A canvas's backdrop, drawn at its top-left corner and clipped to it.
     std::shared_ptr<const Image> backdrop;
     bool isDefault = false;  // the default push button of a dialog
@@ -182,6 +186,9 @@ public:
     void showModalWithin(Window &parent);
     void close();            // raises Close once, hides, drops the implicit instance
     bool closed() const { return closed_; }
+    // What the window's close box does: raises CancelClose(false), and
+    // closes the window unless it returned true.
+    void requestClose();
     // Raises Paint: at once when `immediately`, else on the next loop pass.
     void refresh(bool immediately = false);
 
@@ -199,6 +206,10 @@ public:
     virtual void Resized() {}
     virtual void EnableMenuItems() {}
     virtual bool MouseDown(int /*x*/, int /*y*/) { return false; }
+    // Raised before the window closes at the user's request (appQuitting
+    // false) or because the application quits (true); true keeps it open
+    // (and, when quitting, cancels the quit).
+    virtual bool CancelClose(bool /*appQuitting*/) { return false; }
 
     // Window-level menu handlers by item name.
     void addMenuHandler(const std::string &item, std::function<void()> h);
@@ -333,6 +344,9 @@ public:
     virtual void Activate() {}
     virtual void Deactivate() {}
     virtual void EnableMenuItems() {}
+    // Raised when a quit is asked for, after every window's CancelClose;
+    // true cancels the quit.
+    virtual bool CancelClose() { return false; }
 
     MenuBar *menuBar = nullptr;
     void addMenuHandler(const std::string &item, std::function<void()> h);
@@ -349,10 +363,14 @@ public:
     // item is missing, disabled or unhandled.
     bool chooseMenu(const std::string &item);
 
-    // Closes every window (each raises Close), raises Close, and ends the
-    // event loop with `code`. Only the first call acts.
+    // Asks every window (CancelClose(true)) and then the application
+    // (CancelClose) whether it may quit; when none objects, closes every
+    // window (each raises Close), raises Close, and ends the event loop with
+    // `code`. A cancelled quit changes nothing but exitCode(); once quitting,
+    // further calls do nothing.
     void quit(int code = 0);
     bool quitting() const { return quitting_; }
+    // The code of the quit under way, or of the latest one asked for.
     int exitCode() const { return exitCode_; }
     bool active() const { return active_; }
     void setActive(bool a);   // raises Activate / Deactivate on a change
