@@ -9,6 +9,7 @@
 #include <rb/thread.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <new>
@@ -167,10 +168,13 @@ void CaptureThread::resetcontrolwindow() {
     pal.capturebutton->setEnabled(true);
     pal.capturebutton->setCaption("Start Capture");
     gRunning = false;
-    if (quitNow)
-        rb::post([] {
-            if (rb::Application *a = rb::app()) a->quit(a->exitCode());
-        });
+    if (!quitNow) return;
+    // The window goes with the quit: a terminal that sent the signal is
+    // told too.
+    std::fprintf(stderr, "tavrin: %s, quitting\n", pal.mymessage->text().c_str());
+    rb::post([] {
+        if (rb::Application *a = rb::app()) a->quit(a->exitCode());
+    });
 }
 
 }  // namespace tavrin

@@ -532,10 +532,20 @@ private:
         case ControlKind::GroupBox:
             w->copy_label(c.caption().c_str());
             break;
-        case ControlKind::StaticText:
+        case ControlKind::StaticText: {
             w->copy_label(c.text().c_str());
+            int size = c.textSize ? c.textSize : FL_NORMAL_SIZE;
+            w->labelsize(size);
             w->align(align(c, *w));
+            // A one-line text in a font wider than the one it was laid out
+            // for keeps to its box: its size steps down until it fits.
+            if (!(w->align() & FL_ALIGN_WRAP)) {
+                fl_font(w->labelfont(), size);
+                while (size > 8 && fl_width(c.text().c_str()) > r.width) fl_font(w->labelfont(), --size);
+                w->labelsize(size);
+            }
             break;
+        }
         default:
             break;
         }
