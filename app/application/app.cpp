@@ -52,20 +52,17 @@ void App::_HelpDocumentation_Action() {
     // The bundle's resource folder comes from an outside application extension.
     rb::ObjRef folder;
     try {
-        folder = rb::call<rb::ObjRef>(ENTRY("application.BundleResourceFolderPlyx as folderitem"),
-                                      rb::applicationObject());
-    } catch (const rb::Exception &) {
-    }
+        folder =
+            rb::call<rb::ObjRef>(ENTRY("application.BundleResourceFolderPlyx as folderitem"), rb::applicationObject());
+    } catch (const rb::Exception &) {}
     std::string path;
     if (folder) {
         rb::Value v = rb::getPropValue(folder.get(), "AbsolutePath");
         if (auto *s = std::get_if<rb::String>(&v)) path = s->str();
     }
     auto doc = path.empty() ? nullptr : rb::FolderItem(path).child("Documentation.rtfd");
-    if (doc && doc->exists())
-        doc->launch(true);
-    else
-        rb::msgBox("The help file has been removed from the application.");
+    if (doc && doc->exists()) doc->launch(true);
+    else rb::msgBox("The help file has been removed from the application.");
 }
 
 void App::_HelpCheckforUpdates_Action() {

@@ -17,9 +17,9 @@ struct CaptureThread {
     int64_t myinterval = 0;
     int32_t framescaptured = -1;
     bool keptOnly = false;  // saves the kept unsaved frames; no deck, no grabs
-    int32_t saved = 0;     // frames written
-    int32_t notsaved = 0;  // frames that could not be written (kept in memory)
-    int32_t missing = 0;   // frames asked for but not grabbed (no memory)
+    int32_t saved = 0;      // frames written
+    int32_t notsaved = 0;   // frames that could not be written (kept in memory)
+    int32_t missing = 0;    // frames asked for but not grabbed (no memory)
     // Memory set aside while grabbing so that the save pass can run; taken
     // untouched, so it costs address space but no resident memory.
     std::unique_ptr<char[]> saveReserve;

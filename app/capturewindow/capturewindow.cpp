@@ -248,10 +248,8 @@ void CaptureWindow::Timer1_Action() {
         return;
     }
     if (rb::asyncKeyDown(rb::KeySpace)) {
-        if (playstatus != kStopped)
-            pauseaction();
-        else
-            playaction();
+        if (playstatus != kStopped) pauseaction();
+        else playaction();
         targetkey = rb::KeySpace;
         latchkey();
     }
@@ -304,8 +302,9 @@ void CaptureWindow::_SettingsResetVideoDevice_Action() {
     auto file = rb::preferencesFolder()->child(kCaptureSettingsFileName);
     if (file->exists()) file->remove();
     settingsResetPending = true;
-    rb::msgBox("Tavrin! will now quit and reset your video devices.  Please re-launch the application to "
-               "continue window to continue");
+    rb::msgBox(
+        "Tavrin! will now quit and reset your video devices.  Please re-launch the application to "
+        "continue window to continue");
     if (rb::app()) rb::app()->quit(0);
     // A quit that waits for a capture's frames closes the window once they
     // are saved; the capture goes on using it until then.
@@ -333,9 +332,7 @@ int32_t CaptureWindow::lastUnsavedIndex() const {
     return -1;
 }
 
-bool CaptureWindow::deckPresent() const {
-    return camera && rb::getProp<bool>(ENTRY("AVC.exists.Get"), camera.get());
-}
+bool CaptureWindow::deckPresent() const { return camera && rb::getProp<bool>(ENTRY("AVC.exists.Get"), camera.get()); }
 
 // ---- forced redraw ------------------------------------------------------------------------
 

@@ -33,9 +33,9 @@ public:
     // until a save into another folder writes them.
     std::vector<std::shared_ptr<StillFrame>> unsaved;
     rb::FolderItemRef savepicture;
-    rb::ObjRef qGrab;                 // QTGrabberPlyx, may be nil
+    rb::ObjRef qGrab;  // QTGrabberPlyx, may be nil
 
-    rb::SerialPort Serial1;           // the RS-422 port
+    rb::SerialPort Serial1;  // the RS-422 port
     rb::ObjRef Timer1, Timer2, qGrabPollTimer1;
 
     // Controls.

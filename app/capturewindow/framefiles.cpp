@@ -27,10 +27,14 @@ std::string frameFileName(const std::string &prefix, int32_t index) {
 
 const char *creatorCode(int32_t row) {
     switch (row) {
-    case 0: return "8BIM";
-    case 1: return "prvw";
-    case 2: return "GKON";
-    default: return nullptr;
+        case 0:
+            return "8BIM";
+        case 1:
+            return "prvw";
+        case 2:
+            return "GKON";
+        default:
+            return nullptr;
     }
 }
 
@@ -78,8 +82,8 @@ std::string folderProblem(const rb::FolderItem &folder, const std::string &prefi
         return "The name prefix is too long: the frame files' names would be longer than the folder allows (" +
                std::to_string(limit > 0 ? limit : 255) + " bytes).  Please choose a shorter prefix.";
     }
-    return "The images cannot be saved in the folder \"" + folder.absolutePath() +
-           "\" (" + (err ? std::strerror(err) : "it cannot be written") + ").  Please choose another folder.";
+    return "The images cannot be saved in the folder \"" + folder.absolutePath() + "\" (" +
+           (err ? std::strerror(err) : "it cannot be written") + ").  Please choose another folder.";
 }
 
 void removeStaleTemporaries(const rb::FolderItem &folder) {

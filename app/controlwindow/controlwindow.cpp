@@ -125,8 +125,9 @@ void controlwindow::capturebutton_Action() {
         bool keptOnly = main && main->unsavedCount() > 0;
         if (!keptOnly) {
             if (!app().devicepresent) {
-                rb::msgBox("You do not have a video source available.  Please enable the video in the Capture "
-                           "Window before proceeding.");
+                rb::msgBox(
+                    "You do not have a video source available.  Please enable the video in the Capture "
+                    "Window before proceeding.");
                 return;
             }
             if (framecount->text().empty()) {
@@ -163,8 +164,9 @@ void controlwindow::cimsgbox() {
     rb::MessageDialog d;
     d.icon = 1;
     d.actionCaption = "Start Capture";
-    d.message = "Please make sure the deck is cued and in pause mode.  When you start the capture, the deck will be "
-                "played by the application.";
+    d.message =
+        "Please make sure the deck is cued and in pause mode.  When you start the capture, the deck will be "
+        "played by the application.";
     d.explanation = "Pause your tape deck now. ";
     d.showModal();
 }

@@ -17,8 +17,7 @@ public:
     std::vector<int32_t> frames = std::vector<int32_t>(2);
     int32_t counter = 0;
 
-    rb::Control *interval, *framecount, *nameprefix, *saveto, *capturebutton, *ProgressBar1, *mymessage,
-        *filecreator;
+    rb::Control *interval, *framecount, *nameprefix, *saveto, *capturebutton, *ProgressBar1, *mymessage, *filecreator;
 
     void Open() override;
     bool MouseDown(int x, int y) override;

@@ -17,8 +17,7 @@ std::string updateServer() {
     return s && *s ? s : "http://updates.tavrin.example";
 }
 
-updateWindow::updateWindow()
-    : rb::Window("updateWindow", rb::WindowKind::MovableModal, "Tavrin! Updates", 478, 194) {
+updateWindow::updateWindow() : rb::Window("updateWindow", rb::WindowKind::MovableModal, "Tavrin! Updates", 478, 194) {
     auto text = [this](const char *name, rb::Rect r, const char *t, int size, bool bold) {
         rb::Control &c = add(K::StaticText, name, r);
         c.setText(t);
@@ -107,8 +106,9 @@ void updateWindow::CurrentVersion(const std::string &version) {
     curVersion->setText(version);
     refresh(true);
     if (version != runVersion->text()) {
-        resultmsg->setText("There is a new update available.  Click the update button below to go to the web "
-                           "page to download the update.");
+        resultmsg->setText(
+            "There is a new update available.  Click the update button below to go to the web "
+            "page to download the update.");
         updateButton->setVisible(true);
     } else {
         resultmsg->setText("You have the most recent version.");

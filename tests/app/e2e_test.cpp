@@ -293,8 +293,9 @@ TEST_F(Tavrin, PaletteChecksInOrder) {
     auto msgs = rb::op::messages();
     ASSERT_GE(msgs.size(), 4u);
     size_t n = msgs.size();
-    EXPECT_EQ(msgs[n - 4], "You do not have a video source available.  Please enable the video in the Capture "
-                           "Window before proceeding.");
+    EXPECT_EQ(msgs[n - 4],
+              "You do not have a video source available.  Please enable the video in the Capture "
+              "Window before proceeding.");
     EXPECT_EQ(msgs[n - 3], "You must enter a value for how many frames you want captured.");
     EXPECT_EQ(msgs[n - 2], "You must enter a value for the capture interval that is greater than 30");
     EXPECT_EQ(msgs[n - 1], "Please select a folder for the images to be saved in before continuing");
@@ -610,7 +611,7 @@ TEST_F(Tavrin, GrabNowDuringARunKeepsTheRunsFrames) {
     rb::op::answerFile((gDir / "out" / "during-still").string());
     rb::op::click("CaptureWindow", "BevelButton1");
     EXPECT_EQ(main().frame(1), second);  // not overwritten
-    EXPECT_EQ(main().p.size(), 3u);       // nothing dropped
+    EXPECT_EQ(main().p.size(), 3u);      // nothing dropped
     EXPECT_TRUE(fs::exists(gDir / "out" / "during-still"));
     // Lowering the count and stopping keeps what was grabbed.
     rb::op::type("controlwindow", "framecount", "0");
@@ -1083,8 +1084,9 @@ TEST_F(Tavrin, AnOverlongPrefixIsRefusedBeforeTheDeckMoves) {
     size_t shown = rb::op::messages().size();
     rb::op::click("controlwindow", "capturebutton");
     ASSERT_EQ(rb::op::messages().size(), shown + 1);
-    EXPECT_EQ(rb::op::messages().back(), "The name prefix is too long: the frame files' names would be longer than "
-                                          "the folder allows (255 bytes).  Please choose a shorter prefix.");
+    EXPECT_EQ(rb::op::messages().back(),
+              "The name prefix is too long: the frame files' names would be longer than "
+              "the folder allows (255 bytes).  Please choose a shorter prefix.");
     rb::op::runFor(200);
     EXPECT_TRUE(deck.drain().empty());
     EXPECT_TRUE(fs::is_empty(out));

@@ -112,12 +112,15 @@ TEST_F(ProgramTest, SigtermDuringACaptureSavesEveryGrabbedFrame) {
     std::ofstream(dir_ / "prefs" / "Tavrin! 1.0 Prefs", std::ios::binary) << std::string{1, 0, 0, 0, 0, 0, 0};
     fs::path out = dir_ / "frames";
     fs::create_directories(out);
-    std::string script = "type controlwindow framecount 100\n"
-                         "type controlwindow nameprefix sig\n"
-                         "answer folder " + out.string() + "\n"
-                         "click controlwindow BevelButton1\n"
-                         "answer ok\n"
-                         "click controlwindow capturebutton\n";
+    std::string script =
+        "type controlwindow framecount 100\n"
+        "type controlwindow nameprefix sig\n"
+        "answer folder " +
+        out.string() +
+        "\n"
+        "click controlwindow BevelButton1\n"
+        "answer ok\n"
+        "click controlwindow capturebutton\n";
     for (int i = 0; i < 100; ++i) script += "wait 200\ndump controlwindow\n";
     std::ofstream(dir_ / "script") << script;
     std::vector<std::string> env = baseEnv();

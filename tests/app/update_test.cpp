@@ -99,8 +99,7 @@ private:
                 send(c, std::string(1, ch));
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
             }
-        else
-            send(c, body);
+        else send(c, body);
     }
 
     int fd_ = -1, port_ = 0;
@@ -241,8 +240,7 @@ TEST_F(Updates, ChunkedAndDrippingBodies) {
 // The checking state ends on every outcome: the wheel stops and the window
 // says why there is no version. An error page is not a version.
 void expectCouldNotCheck(updateWindow *w, const std::string &why) {
-    EXPECT_EQ(w->resultmsg->text(),
-              "The check for updates could not be made (" + why + ").  Please try again later.");
+    EXPECT_EQ(w->resultmsg->text(), "The check for updates could not be made (" + why + ").  Please try again later.");
     EXPECT_FALSE(w->ProgressWheel1->visible());
     EXPECT_FALSE(w->status->visible());
     EXPECT_FALSE(w->updateButton->visible());

@@ -42,18 +42,30 @@ constexpr int kMenuHeight = 25;
 // Mac virtual key codes of the keys FLTK reports.
 int macKeyCode(int key) {
     switch (key) {
-    case ' ': return KeySpace;
-    case 'k': return KeyK;
-    case 'l': return KeyL;
-    case 'j': return KeyJ;
-    case 'a': return KeyA;
-    case 's': return KeyS;
-    case 'd': return KeyD;
-    case 'q': return KeyQ;
-    case 'w': return KeyW;
-    case FL_Enter: return KeyReturn;
-    case FL_Escape: return KeyEscape;
-    default: return -1;
+        case ' ':
+            return KeySpace;
+        case 'k':
+            return KeyK;
+        case 'l':
+            return KeyL;
+        case 'j':
+            return KeyJ;
+        case 'a':
+            return KeyA;
+        case 's':
+            return KeyS;
+        case 'd':
+            return KeyD;
+        case 'q':
+            return KeyQ;
+        case 'w':
+            return KeyW;
+        case FL_Enter:
+            return KeyReturn;
+        case FL_Escape:
+            return KeyEscape;
+        default:
+            return -1;
     }
 }
 
@@ -152,18 +164,18 @@ public:
     int handle(int e) override {
         int r = Fl_Slider::handle(e);
         switch (e) {
-        case FL_ENTER:
-        case FL_PUSH:
-            engaged().insert(this);
-            break;
-        case FL_LEAVE:
-            if (Fl::pushed() != this) exit();
-            break;
-        case FL_RELEASE:
-            if (!Fl::event_inside(this)) exit();
-            break;
-        default:
-            break;
+            case FL_ENTER:
+            case FL_PUSH:
+                engaged().insert(this);
+                break;
+            case FL_LEAVE:
+                if (Fl::pushed() != this) exit();
+                break;
+            case FL_RELEASE:
+                if (!Fl::event_inside(this)) exit();
+                break;
+            default:
+                break;
         }
         return r;
     }
@@ -211,26 +223,26 @@ public:
     ScreenWindow(Window &m, int top) : Fl_Double_Window(m.width(), m.height() + top), model(m) {}
     int handle(int e) override {
         switch (e) {
-        case FL_KEYDOWN:
-        case FL_KEYUP: {
-            int code = macKeyCode(Fl::event_key());
-            if (code >= 0) setKeyDown(code, e == FL_KEYDOWN);
-            break;  // the focused field still gets the key
-        }
-        case FL_FOCUS:
-            if (app()) app()->setActive(true);
-            break;
-        case FL_UNFOCUS:
-            // Another of our windows may take the focus; look again shortly.
-            Fl::add_timeout(0.05, [](void *) {
-                if (Fl::focus()) return;
-                SliderWidget::exitAll();
-                if (app()) app()->setActive(false);
-            });
-            break;
-        case FL_PUSH:
-            if (Fl::event_y() >= 0 && !Fl::belowmouse()) model.MouseDown(Fl::event_x(), Fl::event_y());
-            break;
+            case FL_KEYDOWN:
+            case FL_KEYUP: {
+                int code = macKeyCode(Fl::event_key());
+                if (code >= 0) setKeyDown(code, e == FL_KEYDOWN);
+                break;  // the focused field still gets the key
+            }
+            case FL_FOCUS:
+                if (app()) app()->setActive(true);
+                break;
+            case FL_UNFOCUS:
+                // Another of our windows may take the focus; look again shortly.
+                Fl::add_timeout(0.05, [](void *) {
+                    if (Fl::focus()) return;
+                    SliderWidget::exitAll();
+                    if (app()) app()->setActive(false);
+                });
+                break;
+            case FL_PUSH:
+                if (Fl::event_y() >= 0 && !Fl::belowmouse()) model.MouseDown(Fl::event_x(), Fl::event_y());
+                break;
         }
         return Fl_Double_Window::handle(e);
     }
@@ -285,31 +297,31 @@ public:
         if (std::optional<DialogAnswer> scripted = op::scriptedAnswer(r)) return *scripted;
         DialogAnswer a;
         switch (r.kind) {
-        case DialogRequest::Message:
-            fl_message("%s", r.text.c_str());
-            a.button = "OK";
-            break;
-        case DialogRequest::MessageDialog: {
-            std::string text = r.text + (r.explanation.empty() ? "" : "\n\n" + r.explanation);
-            const char *cancel = r.cancelCaption.empty() ? nullptr : r.cancelCaption.c_str();
-            int pick = fl_choice("%s", cancel, r.actionCaption.c_str(), nullptr, text.c_str());
-            a.button = pick == 1 ? r.actionCaption : r.cancelCaption;
-            break;
-        }
-        case DialogRequest::SaveFile:
-        case DialogRequest::SelectFolder: {
-            Fl_Native_File_Chooser chooser;
-            chooser.type(r.kind == DialogRequest::SaveFile ? Fl_Native_File_Chooser::BROWSE_SAVE_FILE
-                                                           : Fl_Native_File_Chooser::BROWSE_DIRECTORY);
-            chooser.title(!r.title.empty() ? r.title.c_str() : r.actionCaption.c_str());
-            if (!r.suggestedName.empty()) chooser.preset_file(r.suggestedName.c_str());
-            if (chooser.show() != 0) {
-                a.cancelled = true;
-            } else {
-                a.path = chooser.filename();
+            case DialogRequest::Message:
+                fl_message("%s", r.text.c_str());
+                a.button = "OK";
+                break;
+            case DialogRequest::MessageDialog: {
+                std::string text = r.text + (r.explanation.empty() ? "" : "\n\n" + r.explanation);
+                const char *cancel = r.cancelCaption.empty() ? nullptr : r.cancelCaption.c_str();
+                int pick = fl_choice("%s", cancel, r.actionCaption.c_str(), nullptr, text.c_str());
+                a.button = pick == 1 ? r.actionCaption : r.cancelCaption;
+                break;
             }
-            break;
-        }
+            case DialogRequest::SaveFile:
+            case DialogRequest::SelectFolder: {
+                Fl_Native_File_Chooser chooser;
+                chooser.type(r.kind == DialogRequest::SaveFile ? Fl_Native_File_Chooser::BROWSE_SAVE_FILE
+                                                               : Fl_Native_File_Chooser::BROWSE_DIRECTORY);
+                chooser.title(!r.title.empty() ? r.title.c_str() : r.actionCaption.c_str());
+                if (!r.suggestedName.empty()) chooser.preset_file(r.suggestedName.c_str());
+                if (chooser.show() != 0) {
+                    a.cancelled = true;
+                } else {
+                    a.path = chooser.filename();
+                }
+                break;
+            }
         }
         return a;
     }
@@ -375,12 +387,14 @@ private:
     // a one-line text runs on past its box rather than break.
     static Fl_Align align(const Control &c, const Fl_Widget &w) {
         switch (c.align) {
-        case Control::AlignCenter: return FL_ALIGN_CENTER | FL_ALIGN_INSIDE;
-        case Control::AlignRight: return FL_ALIGN_RIGHT | FL_ALIGN_INSIDE;
-        default: {
-            Fl_Align a = FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_TOP;
-            return c.bounds().height >= 2 * fl_height(w.labelfont(), w.labelsize()) ? a | FL_ALIGN_WRAP : a;
-        }
+            case Control::AlignCenter:
+                return FL_ALIGN_CENTER | FL_ALIGN_INSIDE;
+            case Control::AlignRight:
+                return FL_ALIGN_RIGHT | FL_ALIGN_INSIDE;
+            default: {
+                Fl_Align a = FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_TOP;
+                return c.bounds().height >= 2 * fl_height(w.labelfont(), w.labelsize()) ? a | FL_ALIGN_WRAP : a;
+            }
         }
     }
 
@@ -397,87 +411,89 @@ private:
         int x = r.left, y = r.top + top, w = std::max(1, r.width), h = std::max(1, r.height);
         Fl_Widget *widget = nullptr;
         switch (c.kind()) {
-        case ControlKind::PushButton:
-        case ControlKind::BevelButton: {
-            auto *b = new Fl_Button(x, y, w, h);
-            b->callback([](Fl_Widget *, void *d) { static_cast<Control *>(d)->push(); }, &c);
-            if (c.kind() == ControlKind::BevelButton) b->box(FL_THIN_UP_BOX);
-            b->clear_visible_focus();
-            widget = b;
-            break;
-        }
-        case ControlKind::RadioButton: {
-            auto *b = new Fl_Round_Button(x, y, w, h);
-            b->type(FL_RADIO_BUTTON);
-            b->callback([](Fl_Widget *, void *d) { static_cast<Control *>(d)->push(); }, &c);
-            b->clear_visible_focus();
-            widget = b;
-            break;
-        }
-        case ControlKind::Slider: {
-            auto *s = new SliderWidget(c, x, y, w, h);
-            s->type(FL_HOR_NICE_SLIDER);
-            s->step(1);
-            s->callback(
-                [](Fl_Widget *wd, void *d) {
-                    static_cast<Control *>(d)->setValue(int(static_cast<Fl_Slider *>(wd)->value()));
-                },
-                &c);
-            s->clear_visible_focus();
-            widget = s;
-            break;
-        }
-        case ControlKind::PopupMenu: {
-            auto *ch = new Fl_Choice(x, y, w, h);
-            ch->callback(
-                [](Fl_Widget *wd, void *d) { static_cast<Control *>(d)->setListIndex(static_cast<Fl_Choice *>(wd)->value()); },
-                &c);
-            ch->clear_visible_focus();
-            widget = ch;
-            break;
-        }
-        case ControlKind::EditField: {
-            auto *in = new FieldInput(x, y, w, h, c);
-            widget = in;
-            break;
-        }
-        case ControlKind::ProgressBar: {
-            auto *p = new Fl_Progress(x, y, w, h);
-            p->selection_color(FL_BLUE);
-            widget = p;
-            break;
-        }
-        case ControlKind::Separator: {
-            auto *b = new Fl_Box(FL_THIN_DOWN_BOX, x, y + h / 2, w, 2, nullptr);
-            widget = b;
-            break;
-        }
-        case ControlKind::Placard:
-            widget = new Fl_Box(FL_THIN_DOWN_BOX, x, y, w, h, nullptr);
-            break;
-        case ControlKind::GroupBox:
-            widget = new GroupFrame(x, y, w, h);
-            break;
-        case ControlKind::Canvas:
-            widget = new PictureBox(c, x, y, w, h);
-            break;
-        case ControlKind::ProgressWheel: {
-            auto *wheel = new Wheel(x, y, w, h);
-            wheels_[&c] = wheel;
-            widget = wheel;
-            break;
-        }
-        case ControlKind::Rectangle: {
-            auto *b = new Fl_Box(FL_NO_BOX, x, y, w, h, nullptr);
-            widget = b;
-            break;
-        }
-        case ControlKind::StaticText:
-        default: {
-            auto *b = new Fl_Box(FL_NO_BOX, x, y, w, h, nullptr);
-            widget = b;
-            break;
-        }
+            case ControlKind::PushButton:
+            case ControlKind::BevelButton: {
+                auto *b = new Fl_Button(x, y, w, h);
+                b->callback([](Fl_Widget *, void *d) { static_cast<Control *>(d)->push(); }, &c);
+                if (c.kind() == ControlKind::BevelButton) b->box(FL_THIN_UP_BOX);
+                b->clear_visible_focus();
+                widget = b;
+                break;
+            }
+            case ControlKind::RadioButton: {
+                auto *b = new Fl_Round_Button(x, y, w, h);
+                b->type(FL_RADIO_BUTTON);
+                b->callback([](Fl_Widget *, void *d) { static_cast<Control *>(d)->push(); }, &c);
+                b->clear_visible_focus();
+                widget = b;
+                break;
+            }
+            case ControlKind::Slider: {
+                auto *s = new SliderWidget(c, x, y, w, h);
+                s->type(FL_HOR_NICE_SLIDER);
+                s->step(1);
+                s->callback(
+                    [](Fl_Widget *wd, void *d) {
+                        static_cast<Control *>(d)->setValue(int(static_cast<Fl_Slider *>(wd)->value()));
+                    },
+                    &c);
+                s->clear_visible_focus();
+                widget = s;
+                break;
+            }
+            case ControlKind::PopupMenu: {
+                auto *ch = new Fl_Choice(x, y, w, h);
+                ch->callback(
+                    [](Fl_Widget *wd, void *d) {
+                        static_cast<Control *>(d)->setListIndex(static_cast<Fl_Choice *>(wd)->value());
+                    },
+                    &c);
+                ch->clear_visible_focus();
+                widget = ch;
+                break;
+            }
+            case ControlKind::EditField: {
+                auto *in = new FieldInput(x, y, w, h, c);
+                widget = in;
+                break;
+            }
+            case ControlKind::ProgressBar: {
+                auto *p = new Fl_Progress(x, y, w, h);
+                p->selection_color(FL_BLUE);
+                widget = p;
+                break;
+            }
+            case ControlKind::Separator: {
+                auto *b = new Fl_Box(FL_THIN_DOWN_BOX, x, y + h / 2, w, 2, nullptr);
+                widget = b;
+                break;
+            }
+            case ControlKind::Placard:
+                widget = new Fl_Box(FL_THIN_DOWN_BOX, x, y, w, h, nullptr);
+                break;
+            case ControlKind::GroupBox:
+                widget = new GroupFrame(x, y, w, h);
+                break;
+            case ControlKind::Canvas:
+                widget = new PictureBox(c, x, y, w, h);
+                break;
+            case ControlKind::ProgressWheel: {
+                auto *wheel = new Wheel(x, y, w, h);
+                wheels_[&c] = wheel;
+                widget = wheel;
+                break;
+            }
+            case ControlKind::Rectangle: {
+                auto *b = new Fl_Box(FL_NO_BOX, x, y, w, h, nullptr);
+                widget = b;
+                break;
+            }
+            case ControlKind::StaticText:
+            default: {
+                auto *b = new Fl_Box(FL_NO_BOX, x, y, w, h, nullptr);
+                widget = b;
+                break;
+            }
         }
         widget->tooltip(c.helpTag.empty() ? nullptr : c.helpTag.c_str());
         return widget;
@@ -485,69 +501,68 @@ private:
 
     void update(Control &c, Fl_Widget *w, int top) {
         Rect r = c.bounds();
-        if (c.kind() != ControlKind::Separator) w->resize(r.left, r.top + top, std::max(1, r.width), std::max(1, r.height));
+        if (c.kind() != ControlKind::Separator)
+            w->resize(r.left, r.top + top, std::max(1, r.width), std::max(1, r.height));
         c.visible() ? w->show() : w->hide();
         c.enabled() ? w->activate() : w->deactivate();
         if (c.textSize) w->labelsize(c.textSize);
         if (c.bold) w->labelfont(FL_HELVETICA_BOLD);
         switch (c.kind()) {
-        case ControlKind::PushButton:
-        case ControlKind::BevelButton:
-            if (const char *s = symbol(c.iconName))
-                w->label(s);
-            else
+            case ControlKind::PushButton:
+            case ControlKind::BevelButton:
+                if (const char *s = symbol(c.iconName)) w->label(s);
+                else w->copy_label(c.caption().c_str());
+                break;
+            case ControlKind::RadioButton:
                 w->copy_label(c.caption().c_str());
-            break;
-        case ControlKind::RadioButton:
-            w->copy_label(c.caption().c_str());
-            static_cast<Fl_Round_Button *>(w)->value(c.value() == 1);
-            break;
-        case ControlKind::Slider: {
-            auto *s = static_cast<Fl_Slider *>(w);
-            s->bounds(c.minimum(), c.maximum());
-            s->value(c.value());
-            break;
-        }
-        case ControlKind::PopupMenu: {
-            auto *ch = static_cast<Fl_Choice *>(w);
-            if (ch->size() - 1 != int(c.rows().size())) {
-                ch->clear();
-                for (auto &row : c.rows()) ch->add(escapeMenu(row).c_str());
+                static_cast<Fl_Round_Button *>(w)->value(c.value() == 1);
+                break;
+            case ControlKind::Slider: {
+                auto *s = static_cast<Fl_Slider *>(w);
+                s->bounds(c.minimum(), c.maximum());
+                s->value(c.value());
+                break;
             }
-            ch->value(c.listIndex());
-            break;
-        }
-        case ControlKind::EditField: {
-            auto *in = static_cast<Fl_Input *>(w);
-            if (c.text() != in->value()) in->value(c.text().c_str());
-            break;
-        }
-        case ControlKind::ProgressBar: {
-            auto *p = static_cast<Fl_Progress *>(w);
-            p->minimum(0);
-            p->maximum(float(std::max(1, c.maximum())));
-            p->value(float(c.value()));
-            break;
-        }
-        case ControlKind::GroupBox:
-            w->copy_label(c.caption().c_str());
-            break;
-        case ControlKind::StaticText: {
-            w->copy_label(c.text().c_str());
-            int size = c.textSize ? c.textSize : FL_NORMAL_SIZE;
-            w->labelsize(size);
-            w->align(align(c, *w));
-            // A one-line text in a font wider than the one it was laid out
-            // for keeps to its box: its size steps down until it fits.
-            if (!(w->align() & FL_ALIGN_WRAP)) {
-                fl_font(w->labelfont(), size);
-                while (size > 8 && fl_width(c.text().c_str()) > r.width) fl_font(w->labelfont(), --size);
+            case ControlKind::PopupMenu: {
+                auto *ch = static_cast<Fl_Choice *>(w);
+                if (ch->size() - 1 != int(c.rows().size())) {
+                    ch->clear();
+                    for (auto &row : c.rows()) ch->add(escapeMenu(row).c_str());
+                }
+                ch->value(c.listIndex());
+                break;
+            }
+            case ControlKind::EditField: {
+                auto *in = static_cast<Fl_Input *>(w);
+                if (c.text() != in->value()) in->value(c.text().c_str());
+                break;
+            }
+            case ControlKind::ProgressBar: {
+                auto *p = static_cast<Fl_Progress *>(w);
+                p->minimum(0);
+                p->maximum(float(std::max(1, c.maximum())));
+                p->value(float(c.value()));
+                break;
+            }
+            case ControlKind::GroupBox:
+                w->copy_label(c.caption().c_str());
+                break;
+            case ControlKind::StaticText: {
+                w->copy_label(c.text().c_str());
+                int size = c.textSize ? c.textSize : FL_NORMAL_SIZE;
                 w->labelsize(size);
+                w->align(align(c, *w));
+                // A one-line text in a font wider than the one it was laid out
+                // for keeps to its box: its size steps down until it fits.
+                if (!(w->align() & FL_ALIGN_WRAP)) {
+                    fl_font(w->labelfont(), size);
+                    while (size > 8 && fl_width(c.text().c_str()) > r.width) fl_font(w->labelfont(), --size);
+                    w->labelsize(size);
+                }
+                break;
             }
-            break;
-        }
-        default:
-            break;
+            default:
+                break;
         }
         w->redraw();
     }
@@ -566,9 +581,9 @@ private:
     public:
         FieldInput(int x, int y, int w, int h, Control &c) : Fl_Input(x, y, w, h), control_(c) {
             when(FL_WHEN_CHANGED);
-            callback([](Fl_Widget *wd, void *d) {
-                static_cast<Control *>(d)->setText(static_cast<Fl_Input *>(wd)->value());
-            }, &c);
+            callback([](Fl_Widget *wd,
+                        void *d) { static_cast<Control *>(d)->setText(static_cast<Fl_Input *>(wd)->value()); },
+                     &c);
         }
         int handle(int e) override {
             if (e == FL_FOCUS) control_.setFocus();
@@ -589,11 +604,12 @@ private:
                 std::string path = escapeMenu(menu.text) + "/" + escapeMenu(item.text);
                 int flags = item.text == "-" ? FL_MENU_INACTIVE : 0;
                 if (item.text == "-") continue;
-                bar->add(path.c_str(), shortcut(item.shortcut),
-                         [](Fl_Widget *, void *d) {
-                             if (app()) app()->chooseMenu(*static_cast<std::string *>(d));
-                         },
-                         new std::string(item.name), flags);
+                bar->add(
+                    path.c_str(), shortcut(item.shortcut),
+                    [](Fl_Widget *, void *d) {
+                        if (app()) app()->chooseMenu(*static_cast<std::string *>(d));
+                    },
+                    new std::string(item.name), flags);
             }
         }
     }

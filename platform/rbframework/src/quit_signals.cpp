@@ -30,12 +30,9 @@ void quitOnTerminationSignals() {
     if (gPipe[0] >= 0 || ::pipe2(gPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
     addSource(gPipe[0], POLLIN, [] {
         char buf[64];
-        while (::read(gPipe[0], buf, sizeof buf) > 0) {
-        }
-        if (Application *a = app())
-            a->quit(0);
-        else
-            quit(0);
+        while (::read(gPipe[0], buf, sizeof buf) > 0) {}
+        if (Application *a = app()) a->quit(0);
+        else quit(0);
     });
     struct sigaction sa {};
     sa.sa_handler = onQuitSignal;

@@ -52,9 +52,8 @@ TEST_F(Operator, DialogsTakeDefaultsWithoutAnswers) {
     d.explanation = "Pause your tape deck now. ";
     d.actionCaption = "Start Capture";
     EXPECT_EQ(d.showModal(), "Start Capture");
-    EXPECT_EQ(op::messages(), (std::vector<std::string>{
-                                  "You must enter a value for how many frames you want captured.",
-                                  "Save Image", "Please make sure the deck is cued"}));
+    EXPECT_EQ(op::messages(), (std::vector<std::string>{"You must enter a value for how many frames you want captured.",
+                                                        "Save Image", "Please make sure the deck is cued"}));
     EXPECT_EQ(op::shown()[2].request.explanation, "Pause your tape deck now. ");
     EXPECT_TRUE(op::shown()[1].answer.cancelled);
 }
@@ -140,15 +139,16 @@ TEST_F(Operator, DumpListsTheWindowAndEveryControl) {
 TEST_F(Operator, ScriptDrivesTheModel) {
     implicitInstance<Prefs>().show();
     std::string out;
-    ASSERT_TRUE(op::runScript("# set up\n"
-                              "select ControlPrefswindow portsmenu 1\n"
-                              "answer button Start Capture\n"
-                              "answer folder /tmp/with space\n"
-                              "click ControlPrefswindow PushButton1\n"
-                              "key down 49\n"
-                              "wait 5\n"
-                              "dump ControlPrefswindow\n",
-                              out))
+    ASSERT_TRUE(
+        op::runScript("# set up\n"
+                      "select ControlPrefswindow portsmenu 1\n"
+                      "answer button Start Capture\n"
+                      "answer folder /tmp/with space\n"
+                      "click ControlPrefswindow PushButton1\n"
+                      "key down 49\n"
+                      "wait 5\n"
+                      "dump ControlPrefswindow\n",
+                      out))
         << out;
     auto *p = static_cast<Prefs *>(findWindow("ControlPrefswindow"));
     EXPECT_EQ(p->chosen, "Start Capture");

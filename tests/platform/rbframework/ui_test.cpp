@@ -31,7 +31,10 @@ struct Palette : Window {
         b.on("Action", [this] { events.push_back("capture " + control("interval")->text()); });
         auto &p = add(ControlKind::PopupMenu, "filecreator", {205, 146, 148, 20});
         for (const char *r : {"Photoshop", "Preview", "Graphic Converter"}) p.addRow(r);
-        p.on("Open", [&p] { events.push_back("filecreator.Open"); p.setListIndex(0); });
+        p.on("Open", [&p] {
+            events.push_back("filecreator.Open");
+            p.setListIndex(0);
+        });
         p.on("Change", [&p] { events.push_back("Change " + std::to_string(p.listIndex())); });
     }
     ~Palette() override { --alive; }
@@ -68,9 +71,7 @@ struct Main : Window {
     void Close() override { events.push_back("Main.Close"); }
     void Resized() override { events.push_back("Resized " + std::to_string(width()) + "x" + std::to_string(height())); }
     void Paint() override { events.push_back("Paint"); }
-    void EnableMenuItems() override {
-        app()->menuBar->child("VideoDeckControl")->enabled = true;
-    }
+    void EnableMenuItems() override { app()->menuBar->child("VideoDeckControl")->enabled = true; }
 };
 
 struct TestMenu : MenuBar {
@@ -201,8 +202,8 @@ TEST_F(Ui, FocusMovesWithTypingAndBackgroundClicks) {
     ASSERT_TRUE(op::type("Palette", "interval", "60"));  // already focused: no events
     ASSERT_TRUE(op::type("Palette", "framecount", "3"));
     ASSERT_TRUE(op::click("Palette", ""));
-    EXPECT_EQ(events, (std::vector<std::string>{"interval.GotFocus", "interval.LostFocus",
-                                                "framecount.GotFocus", "framecount.LostFocus"}));
+    EXPECT_EQ(events, (std::vector<std::string>{"interval.GotFocus", "interval.LostFocus", "framecount.GotFocus",
+                                                "framecount.LostFocus"}));
     EXPECT_EQ(findWindow("Palette")->control("interval")->text(), "60");
     EXPECT_FALSE(op::type("Palette", "capturebutton", "x"));  // not a text field
 }
@@ -220,7 +221,7 @@ TEST_F(Ui, ControlValuesRaiseEventsOnlyOnChange) {
     Palette p;
     Control &pop = *p.control("filecreator");
     pop.setListIndex(2);
-    pop.setListIndex(7);   // no such row: ignored
+    pop.setListIndex(7);  // no such row: ignored
     pop.setListIndex(-2);
     EXPECT_EQ(pop.listIndex(), 2);
 
@@ -245,10 +246,10 @@ TEST_F(Ui, MenuEnablingAndDispatchOrder) {
     EXPECT_EQ(frontWindow(), &m);
 
     a.updateMenus();
-    EXPECT_TRUE(a.bar.child("FileQuit")->enabled);                  // enables itself
+    EXPECT_TRUE(a.bar.child("FileQuit")->enabled);  // enables itself
     EXPECT_TRUE(a.bar.child("SettingsResetVideoDevice")->enabled);
-    EXPECT_TRUE(a.bar.child("VideoDeckControl")->enabled);          // by the window
-    EXPECT_TRUE(a.bar.child("aboutmenu")->enabled);                 // by the application
+    EXPECT_TRUE(a.bar.child("VideoDeckControl")->enabled);  // by the window
+    EXPECT_TRUE(a.bar.child("aboutmenu")->enabled);         // by the application
 
     events.clear();
     EXPECT_TRUE(a.chooseMenu("VideoDeckControl"));  // the window's handler wins

@@ -5,8 +5,8 @@ extern "C" {
 // Framework classes are registered; from now on SIGINT and SIGTERM ask the
 // application to quit (rb::quitOnTerminationSignals).
 void RuntimeInit();
-int RuntimeRun();     // the event loop; returns when the application quits
-int RuntimeExit();    // joins threads; the result is the exit status
+int RuntimeRun();   // the event loop; returns when the application quits
+int RuntimeExit();  // joins threads; the result is the exit status
 }
 
 namespace rb {

@@ -47,8 +47,20 @@ struct Image {
 // ---- controls -----------------------------------------------------------------
 
 enum class ControlKind {
-    StaticText, PushButton, BevelButton, Slider, PopupMenu, RadioButton, EditField,
-    ProgressBar, Canvas, Placard, Rectangle, Separator, GroupBox, ProgressWheel
+    StaticText,
+    PushButton,
+    BevelButton,
+    Slider,
+    PopupMenu,
+    RadioButton,
+    EditField,
+    ProgressBar,
+    Canvas,
+    Placard,
+    Rectangle,
+    Separator,
+    GroupBox,
+    ProgressWheel
 };
 const char *kindName(ControlKind k);
 
@@ -77,7 +89,7 @@ public:
     void setCaption(const std::string &c) { setText(c); }
 
     // Design-time look.
-    int textSize = 0;        // 0 = system size
+    int textSize = 0;  // 0 = system size
     bool bold = false;
     enum Align { AlignDefault, AlignLeft, AlignCenter, AlignRight } align = AlignDefault;
     std::string helpTag;
@@ -176,7 +188,7 @@ public:
 
     bool visible() const { return visible_; }
     void setVisible(bool v);
-    void show();             // visible, and in front of the others
+    void show();  // visible, and in front of the others
 
     // The window's own menu bar, shown above its content; nullptr for none.
     MenuBar *menuBar = nullptr;
@@ -184,7 +196,7 @@ public:
     // the window closes; headless it returns at once and the operator
     // answers the window through its controls.
     void showModalWithin(Window &parent);
-    void close();            // raises Close once, hides, drops the implicit instance
+    void close();  // raises Close once, hides, drops the implicit instance
     bool closed() const { return closed_; }
     // What the window's close box does: raises CancelClose(false), and
     // closes the window unless it returned true.
@@ -373,7 +385,7 @@ public:
     // The code of the quit under way, or of the latest one asked for.
     int exitCode() const { return exitCode_; }
     bool active() const { return active_; }
-    void setActive(bool a);   // raises Activate / Deactivate on a change
+    void setActive(bool a);  // raises Activate / Deactivate on a change
 
     std::string longVersion = "1.0";
     int nonReleaseVersion = 0;
@@ -399,8 +411,21 @@ void setMainScreen(Screen s);
 bool asyncKeyDown(int macKeyCode);
 void setKeyDown(int macKeyCode, bool down);
 // Mac virtual key codes of the keys the application uses.
-enum MacKey { KeyA = 0, KeyS = 1, KeyD = 2, KeyQ = 12, KeyW = 13, KeyJ = 38, KeyK = 40,
-              KeyL = 37, KeySpace = 49, KeyReturn = 36, KeyEscape = 53, Key0 = 29, Key1 = 18 };
+enum MacKey {
+    KeyA = 0,
+    KeyS = 1,
+    KeyD = 2,
+    KeyQ = 12,
+    KeyW = 13,
+    KeyJ = 38,
+    KeyK = 40,
+    KeyL = 37,
+    KeySpace = 49,
+    KeyReturn = 36,
+    KeyEscape = 53,
+    Key0 = 29,
+    Key1 = 18
+};
 
 void msgBox(const std::string &text);
 
@@ -413,8 +438,7 @@ struct MessageDialog {
 
 // Modal file dialogs; nullptr when cancelled.
 std::shared_ptr<FolderItem> saveFileDialog(const std::string &title, const std::string &prompt,
-                                           const std::string &actionCaption,
-                                           const std::string &suggestedName = {});
+                                           const std::string &actionCaption, const std::string &suggestedName = {});
 std::shared_ptr<FolderItem> selectFolderDialog(const std::string &actionCaption);
 
 // showURL (rb/showurl.h) opens a URL with the desktop's opener; while the
