@@ -180,7 +180,7 @@ void BackgroundTimerProc(EventLoopTimerRef, EventLoopIdleTimerMessage message, v
                                                          : -1;
     if (position < 0 || !d || !d->owner) return;
     auto handler = reinterpret_cast<void (*)(REALobject)>(
-        avc::eventHandler(d->owner, AVCClass.events[position].forSystemUse));
+        avc::eventInstance(d->owner, AVCClass.events[position].forSystemUse));
     if (handler) handler(d->owner);
 }
 

@@ -1,8 +1,9 @@
-// Host services of the AV/C plug-in, fetched by name on first use and kept.
-// A missing service yields nothing and the caller does nothing.
+// Host services of the AV/C plug-in beyond the shared ones (host_api.h),
+// fetched by name on first use and kept. A missing service yields nothing
+// and the caller does nothing.
 #pragma once
 
-#include "resolver.h"
+#include "host_api.h"
 
 #include <fw/Carbon.h>
 
@@ -11,18 +12,18 @@
 
 namespace avc {
 
-REALobject newInstance(const char *className);
+using plugin::buildString;
+using plugin::eventInstance;
+using plugin::lockObject;
+using plugin::newInstance;
+using plugin::stringBytes;
+using plugin::unlockObject;
+using plugin::unlockString;
+
 void raiseException(REALobject exception);
 void setPropInt(REALobject obj, const char *name, int32_t value);
 void setPropString(REALobject obj, const char *name, REALstring value);
-REALstring buildString(const char *bytes, int length);
-void unlockString(REALstring s);
-void lockObject(REALobject obj);
-void unlockObject(REALobject obj);
-// The bytes of a host string (nullptr for none) and its length.
-const char *stringBytes(REALstring s, size_t *length);
 uint32_t stringEncoding(REALstring s);
-void *eventHandler(REALobject obj, intptr_t token);
 // A folder item as a file reference; false when the host yields none.
 bool folderItemRef(REALobject folderItem, FSRef *ref);
 

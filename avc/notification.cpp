@@ -196,7 +196,7 @@ void FW_Constructor(REALobject o) {
     FWNotificationData *d = data(o);
     d->owner = o;
     for (uint32_t i = 0; i < FWNotificationClass.eventCount && i < 19; ++i)
-        d->handlers[i] = avc::eventHandler(o, FWNotificationClass.events[i].forSystemUse);
+        d->handlers[i] = avc::eventInstance(o, FWNotificationClass.events[i].forSystemUse);
     avc::pushNewest(d, gFirst, gLast);
 }
 

@@ -3,11 +3,10 @@
 #include "commands.h"
 #include "notification.h"
 #include "debug.h"
-#include "resolver.h"
+#include "host_api.h"
 #include "unit.h"
 
 #include <cstddef>
-#include <cstdlib>
 
 extern "C" {
 void FW_Constructor(REALobject);
@@ -30,20 +29,6 @@ namespace {
 #define CLASS_RECORD AVCExceptionClass
 #include "class_records.inc"
 
-// ---- registration -------------------------------------------------------------------------
-
-// Hosts older than 5.9 read method records without the flags word.
-void shortenMethodsForOldHosts(REALclassDefinition *def) {
-    HOST_SERVICE(version, "REALGetRBVersion", double (*)());
-    if (version && version() >= 5.9) return;
-    auto *list = static_cast<REALmethodDefinitionShort *>(std::calloc(def->methodCount ? def->methodCount : 1,
-                                                                      sizeof(REALmethodDefinitionShort)));
-    if (!list) return;
-    for (uint32_t i = 0; i < def->methodCount; ++i)
-        list[i] = {def->methods[i].function, def->methods[i].setterFunction, def->methods[i].declaration};
-    def->methods = reinterpret_cast<REALmethodDefinition *>(list);  // kept for the life of the plug-in
-}
-
 }  // namespace
 
 #define MEMBERS_DEF "avc/members.def"
@@ -60,12 +45,9 @@ void shortenMethodsForOldHosts(REALclassDefinition *def) {
 
 extern "C" {
 
-void REALRegisterClass(REALclassDefinition *def) {
-    HOST_SERVICE(reg, "PluginRegisterClass", void (*)(REALclassDefinition *));
-    if (!reg) return;
-    shortenMethodsForOldHosts(def);
-    reg(def);
-}
+void REALRegisterClass(REALclassDefinition *def) { plugin::registerClass(def); }
+void REALRegisterClassExtension(REALclassDefinition *def) { plugin::registerClassExtension(def); }
+void REALRegisterMethod(REALmethodDefinition *def) { plugin::registerMethod(def); }
 
 RBBoolean PluginEntry() {
     Loadprint();
@@ -77,8 +59,7 @@ RBBoolean PluginEntry() {
 
 __attribute__((visibility("default"))) RBBoolean REALPluginMain(REALResolver resolver) {
     setResolver(resolver);
-    HOST_SERVICE(announce, "RegisterPluginVersion", void (*)(int));
-    if (announce) announce(9);
+    plugin::announceVersion();
     return PluginEntry();
 }
 

@@ -51,6 +51,6 @@ bool registerGraphicsPlugin() {
 
 extern "C" __attribute__((visibility("default"))) RBBoolean REALPluginMain(REALResolver resolver) {
     setResolver(resolver);
-    gp::announceVersion();
+    plugin::announceVersion();
     return gp::registerGraphicsPlugin();
 }

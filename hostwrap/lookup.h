@@ -49,17 +49,17 @@ enum class Loader : uint8_t { ObjectMethod, GlobalMethod, Property };
 
 // What a row does differently from its order's template.
 struct Options {
-    const char *message = nullptr;   // the name that ends its messages (else its own)
+    const char *message = nullptr;  // the name that ends its messages (else its own)
     Messages messages = Messages::Plain;
-    const char *prefix = nullptr;    // logged and property-only rows: the one message's prefix
-    bool entryTrace = false;         // "in <name>" and the slot's value on every call
-    const char *callTrace = nullptr; // logged before every call of the found function
-    bool noCache = false;            // asks the resolver on every call, never reads the slot
-    const char *property2 = nullptr; // a second property name tried after the first
-    bool logEachProperty = false;    // with property2: one message per property missed
-    bool nilMisses = false;          // a nil object gives the miss result before any lookup
-    bool quietResolverMiss = false;  // signature-first: nothing more when the resolver misses too
-    bool returnsOne = false;         // returns 1 once the function has been called
+    const char *prefix = nullptr;     // logged and property-only rows: the one message's prefix
+    bool entryTrace = false;          // "in <name>" and the slot's value on every call
+    const char *callTrace = nullptr;  // logged before every call of the found function
+    bool noCache = false;             // asks the resolver on every call, never reads the slot
+    const char *property2 = nullptr;  // a second property name tried after the first
+    bool logEachProperty = false;     // with property2: one message per property missed
+    bool nilMisses = false;           // a nil object gives the miss result before any lookup
+    bool quietResolverMiss = false;   // signature-first: nothing more when the resolver misses too
+    bool returnsOne = false;          // returns 1 once the function has been called
 };
 
 // One row: its exported name and options.
@@ -72,25 +72,15 @@ struct Row {
 // The two calling forms: forwarding passes the accessor's own arguments; the
 // selector form passes the object, the row's number, then the rest.
 struct Forward {};
-template <int32_t K> struct Selector {
-    static constexpr int32_t value = K;
-};
+template <int32_t K> struct Selector { static constexpr int32_t value = K; };
 
 // Booleans reach the host widened to a 32-bit word.
 template <class T> using Wide = std::conditional_t<std::is_same_v<T, uint8_t> || std::is_same_v<T, bool>, int32_t, T>;
 // A one-byte or 16-bit result is the low part of the host's 32-bit word.
-template <class R> struct HostResultOf {
-    using type = R;
-};
-template <> struct HostResultOf<uint8_t> {
-    using type = int32_t;
-};
-template <> struct HostResultOf<int16_t> {
-    using type = int32_t;
-};
-template <> struct HostResultOf<uint16_t> {
-    using type = int32_t;
-};
+template <class R> struct HostResultOf { using type = R; };
+template <> struct HostResultOf<uint8_t> { using type = int32_t; };
+template <> struct HostResultOf<int16_t> { using type = int32_t; };
+template <> struct HostResultOf<uint16_t> { using type = int32_t; };
 template <class R> using HostResult = typename HostResultOf<R>::type;
 // A procedure's miss result is a placeholder.
 template <class R> using MissOf = std::conditional_t<std::is_void_v<R>, int, R>;
@@ -98,10 +88,8 @@ template <class R> using MissOf = std::conditional_t<std::is_void_v<R>, int, R>;
 namespace detail {
 
 template <class R, class F, class... A> R reduce(F fn, A... args) {
-    if constexpr (std::is_void_v<R>)
-        fn(args...);
-    else
-        return static_cast<R>(fn(args...));
+    if constexpr (std::is_void_v<R>) fn(args...);
+    else return static_cast<R>(fn(args...));
 }
 
 template <class R, class... A> R call(Forward, void *fn, A... args) {
@@ -148,6 +136,12 @@ inline void log(const Row &row, const char *plain, const char *in) {
 inline void entryTrace(const Row &row, const void *slotValue) {
     logFailure("in", row.name);
     logAddress("_fp Address->(%x)", slotValue);
+}
+
+// A row whose cached function is simply called: no nil check, no fresh
+// lookup and no trace before the call.
+constexpr bool plainHit(const Row &row) {
+    return !row.options.nilMisses && !row.options.noCache && !row.options.entryTrace && !row.options.callTrace;
 }
 
 // The first argument (the object of a member accessor).
@@ -200,10 +194,8 @@ template <class R, class O, class... A> bool property(const char *name, R *out, 
     if constexpr (!std::is_pointer_v<O>) {
         return false;  // only objects have properties
     } else if constexpr (std::is_void_v<R>) {
-        if constexpr (sizeof...(A) == 0)
-            return false;  // a setter without a value
-        else
-            return setProp(reinterpret_cast<REALobject>(object), name, lastOf(args...));
+        if constexpr (sizeof...(A) == 0) return false;  // a setter without a value
+        else return setProp(reinterpret_cast<REALobject>(object), name, lastOf(args...));
     } else {
         return getProp(reinterpret_cast<REALobject>(object), name, out);
     }
@@ -217,8 +209,7 @@ template <class R> R valueOf(Value<R> v) {
 }
 
 // The property, then the row's second property; false when both miss.
-template <class R, class... A>
-bool properties(const Row &row, const char *name, Value<R> *value, A... args) {
+template <class R, class... A> bool properties(const Row &row, const char *name, Value<R> *value, A... args) {
     R *out = nullptr;
     if constexpr (!std::is_void_v<R>) out = value;
     if (property<R>(name, out, args...)) return true;
@@ -232,7 +223,8 @@ bool properties(const Row &row, const char *name, Value<R> *value, A... args) {
 // Silent resolver lookup: the slot, else the resolver; nothing logged, but
 // for the entry and call traces of the rows that have them.
 template <class R, class Form, class... A>
-R silentResolver(const Row &row, Slot &slot, const char *resolverName, MissOf<R> miss, Form, A... args) {
+[[gnu::noinline, gnu::cold]] R silentResolverSlow(const Row &row, Slot &slot, const char *resolverName, MissOf<R> miss,
+                                                  Form, A... args) {
     if (row.options.nilMisses && detail::nilFirst(args...)) return detail::missed<R>(miss);
     void *fn = row.options.noCache ? detail::resolve(slot, resolverName) : detail::fill(slot, resolverName);
     if (row.options.entryTrace) detail::entryTrace(row, fn);
@@ -241,25 +233,38 @@ R silentResolver(const Row &row, Slot &slot, const char *resolverName, MissOf<R>
     return detail::invoke<R, Form>(row, fn, args...);
 }
 
+template <class R, class Form, class... A>
+R silentResolver(const Row &row, Slot &slot, const char *resolverName, MissOf<R> miss, Form form, A... args) {
+    if (detail::plainHit(row))
+        if (void *fn = slot.load(std::memory_order_acquire)) return detail::invoke<R, Form>(row, fn, args...);
+    return silentResolverSlow<R>(row, slot, resolverName, miss, form, args...);
+}
+
 // Logged resolver lookup: as the silent one, and a miss logs one message:
 // "RESOLVER FAILURE: <resolver name>" unless the row gives its own prefix,
 // which is followed by the row's name.
 template <class R, class Form, class... A>
-R loggedResolver(const Row &row, Slot &slot, const char *resolverName, MissOf<R> miss, Form, A... args) {
+[[gnu::noinline, gnu::cold]] R loggedResolverSlow(const Row &row, Slot &slot, const char *resolverName, MissOf<R> miss,
+                                                  Form, A... args) {
     void *fn = row.options.noCache ? detail::resolve(slot, resolverName) : detail::fill(slot, resolverName);
     if (fn) return detail::invoke<R, Form>(row, fn, args...);
-    if (row.options.prefix)
-        logFailure(row.options.prefix, row.messageName());
-    else
-        logFailure(kResolver, row.options.message ? row.options.message : resolverName);
+    if (row.options.prefix) logFailure(row.options.prefix, row.messageName());
+    else logFailure(kResolver, row.options.message ? row.options.message : resolverName);
     return detail::missed<R>(miss);
+}
+
+template <class R, class Form, class... A>
+R loggedResolver(const Row &row, Slot &slot, const char *resolverName, MissOf<R> miss, Form form, A... args) {
+    if (!row.options.noCache)
+        if (void *fn = slot.load(std::memory_order_acquire)) return detail::invoke<R, Form>(row, fn, args...);
+    return loggedResolverSlow<R>(row, slot, resolverName, miss, form, args...);
 }
 
 // Property-first lookup: the property on every call; else the resolver's
 // function in the selector form, kept in the slot.
-template <class R, int32_t K, class... A>
-R propertyFirst(const Row &row, Slot &slot, const char *property, const char *resolverName, MissOf<R> miss,
-                Selector<K> form, A... args) {
+template <class R, int32_t K, class... A> R propertyFirst(const Row &row, Slot &slot, const char *property,
+                                                          const char *resolverName, MissOf<R> miss, Selector<K> form,
+                                                          A... args) {
     detail::Value<R> value{};
     if (detail::properties<R>(row, property, &value, args...)) return detail::valueOf<R>(value);
     detail::log(row, kDynamic, kDynamicIn);
@@ -274,9 +279,8 @@ R propertyFirst(const Row &row, Slot &slot, const char *property, const char *re
 // object's class or global), else the resolver. The method found for the
 // first object serves every later call.
 template <class R, class... A>
-R signatureFirst(const Row &row, Slot &slot, Loader loader, const char *signature, const char *resolverName,
-                 MissOf<R> miss, A... args) {
-    if (void *fn = slot.load(std::memory_order_acquire)) return detail::invoke<R, Forward>(row, fn, args...);
+[[gnu::noinline, gnu::cold]] R signatureFirstSlow(const Row &row, Slot &slot, Loader loader, const char *signature,
+                                                  const char *resolverName, MissOf<R> miss, A... args) {
     void *fn = detail::loadMethod(loader, signature, args...);
     slot.store(fn, std::memory_order_release);
     if (fn) return detail::invoke<R, Forward>(row, fn, args...);
@@ -287,13 +291,19 @@ R signatureFirst(const Row &row, Slot &slot, Loader loader, const char *signatur
     return detail::missed<R>(miss);
 }
 
+template <class R, class... A> R signatureFirst(const Row &row, Slot &slot, Loader loader, const char *signature,
+                                                const char *resolverName, MissOf<R> miss, A... args) {
+    if (void *fn = slot.load(std::memory_order_acquire)) return detail::invoke<R, Forward>(row, fn, args...);
+    return signatureFirstSlow<R>(row, slot, loader, signature, resolverName, miss, args...);
+}
+
 // Resolver-first lookup: the slot, else the resolver, else the row's
 // fallback: a method (forwarded to and kept) or a property (asked on every
 // call while the slot is empty). One message when all miss.
 template <class R, class Form, class... A>
-R resolverFirst(const Row &row, Slot &slot, const char *resolverName, Loader fallback, const char *fallbackName,
-                MissOf<R> miss, Form, A... args) {
-    if (void *fn = detail::fill(slot, resolverName)) return detail::invoke<R, Form>(row, fn, args...);
+[[gnu::noinline, gnu::cold]] R resolverFirstSlow(const Row &row, Slot &slot, const char *resolverName, Loader fallback,
+                                                 const char *fallbackName, MissOf<R> miss, Form, A... args) {
+    if (void *fn = detail::resolve(slot, resolverName)) return detail::invoke<R, Form>(row, fn, args...);
     if (fallback == Loader::Property) {
         detail::Value<R> value{};
         if (detail::properties<R>(row, fallbackName, &value, args...)) return detail::valueOf<R>(value);
@@ -306,10 +316,16 @@ R resolverFirst(const Row &row, Slot &slot, const char *resolverName, Loader fal
     return detail::missed<R>(miss);
 }
 
+template <class R, class Form, class... A> R resolverFirst(const Row &row, Slot &slot, const char *resolverName,
+                                                           Loader fallback, const char *fallbackName, MissOf<R> miss,
+                                                           Form form, A... args) {
+    if (void *fn = slot.load(std::memory_order_acquire)) return detail::invoke<R, Form>(row, fn, args...);
+    return resolverFirstSlow<R>(row, slot, resolverName, fallback, fallbackName, miss, form, args...);
+}
+
 // Property-only lookup: the property (or its setting), else one message by
 // the row's prefix (none for a row without one) and the miss result.
-template <class R, class... A>
-R propertyOnly(const Row &row, const char *property, MissOf<R> miss, A... args) {
+template <class R, class... A> R propertyOnly(const Row &row, const char *property, MissOf<R> miss, A... args) {
     detail::Value<R> value{};
     if (detail::properties<R>(row, property, &value, args...)) return detail::valueOf<R>(value);
     if (row.options.prefix && row.options.messages != Messages::None) logFailure(row.options.prefix, row.messageName());

@@ -1,31 +1,30 @@
 #include "host_services.h"
 
-#include "resolver.h"
+#include "host_api.h"
 
 // Each function keeps its own service; a missing service (or, for the
 // object services, a nil object) yields 0.
-#define SERVICE(type, name) static HostService<type> service(name); auto fn = service.get()
 
 void *KespResolver(const char *name) { return hostService(name); }
 
 void *REALLoadObjectMethod(REALobject object, const char *signature) {
-    SERVICE(void *(*)(REALobject, const char *), "REALLoadObjectMethod");
+    HOST_SERVICE(fn, "REALLoadObjectMethod", void *(*)(REALobject, const char *));
     return fn ? fn(object, signature) : nullptr;
 }
 
 void *REALLoadGlobalMethod(REALobject unused, const char *signature) {
-    SERVICE(void *(*)(REALobject, const char *), "REALLoadGlobalMethod");
+    HOST_SERVICE(fn, "REALLoadGlobalMethod", void *(*)(REALobject, const char *));
     return fn ? fn(unused, signature) : nullptr;
 }
 
 #define GETTER(function, T, name)                                                \
     RBBoolean function(REALobject object, const char *property, T *value) {     \
-        SERVICE(RBBoolean (*)(REALobject, const char *, T *), name);             \
+        HOST_SERVICE(fn, name, RBBoolean (*)(REALobject, const char *, T *));             \
         return fn && object ? RBBoolean(fn(object, property, value) & 1) : 0;    \
     }
 #define SETTER(function, T, name)                                                \
     RBBoolean function(REALobject object, const char *property, T value) {      \
-        SERVICE(RBBoolean (*)(REALobject, const char *, T), name);               \
+        HOST_SERVICE(fn, name, RBBoolean (*)(REALobject, const char *, T));               \
         return fn && object ? RBBoolean(fn(object, property, value) & 1) : 0;    \
     }
 GETTER(REALGetPropValueInt32, int32_t, "REALGetPropValueInt")
@@ -41,7 +40,7 @@ SETTER(REALSetPropValueDouble, double, "REALSetPropValueDouble")
 
 #define NEW_VARIANT(function, T, name)                  \
     REALobject function(T value) {                      \
-        SERVICE(REALobject (*)(T), name);               \
+        HOST_SERVICE(fn, name, REALobject (*)(T));               \
         return fn ? fn(value) : nullptr;                \
     }
 NEW_VARIANT(REALNewVariantString, REALstring, "StringToVariant")
@@ -51,46 +50,37 @@ NEW_VARIANT(REALNewVariantBoolean, RBBoolean, "BooleanToVariant")
 NEW_VARIANT(REALNewVariantColor, uint32_t, "ColorToVariant")
 
 REALmemoryBlock REALNewMemoryBlock(int32_t size) {
-    SERVICE(REALmemoryBlock (*)(int32_t), "newMemoryBlock");
+    HOST_SERVICE(fn, "newMemoryBlock", REALmemoryBlock (*)(int32_t));
     return fn ? fn(size) : nullptr;
 }
 
 void *REALMemoryBlockGetPtr(REALmemoryBlock block) {
-    SERVICE(void *(*)(REALmemoryBlock), "memoryBlockGetPtr");
+    HOST_SERVICE(fn, "memoryBlockGetPtr", void *(*)(REALmemoryBlock));
     return fn && block ? fn(block) : nullptr;
 }
 
 int32_t REALMemoryBlockGetSize(REALmemoryBlock block) {
-    SERVICE(int32_t (*)(REALmemoryBlock), "memoryBlockGetSize");
+    HOST_SERVICE(fn, "memoryBlockGetSize", int32_t (*)(REALmemoryBlock));
     return fn && block ? fn(block) : 0;
 }
 
 REALstring REALpathFromFolderItem(REALfolderItem item) {
-    SERVICE(REALstring (*)(REALfolderItem), "REALpathFromFolderItem");
+    HOST_SERVICE(fn, "REALpathFromFolderItem", REALstring (*)(REALfolderItem));
     return fn && item ? fn(item) : nullptr;
 }
 
 RBBoolean REALGetControlFocus(REALobject control) {
-    SERVICE(RBBoolean (*)(REALobject), "REALGetControlFocus");
+    HOST_SERVICE(fn, "REALGetControlFocus", RBBoolean (*)(REALobject));
     return fn && control ? RBBoolean(fn(control) & 1) : 0;
 }
 
 void REALSetControlFocus(REALobject control, RBBoolean focus) {
-    SERVICE(void (*)(REALobject, RBBoolean), "REALSetControlFocus");
+    HOST_SERVICE(fn, "REALSetControlFocus", void (*)(REALobject, RBBoolean));
     if (fn && control) fn(control, focus);
 }
 
-void REALLockObject(REALobject object) {
-    SERVICE(void (*)(REALobject), "REALLockObject");
-    if (fn && object) fn(object);
-}
+void REALLockObject(REALobject object) { plugin::lockObject(object); }
 
-void REALUnlockObject(REALobject object) {
-    SERVICE(void (*)(REALobject), "REALUnlockObject");
-    if (fn && object) fn(object);
-}
+void REALUnlockObject(REALobject object) { plugin::unlockObject(object); }
 
-void REALUnlockString(REALstring string) {
-    SERVICE(void (*)(REALstring), "REALUnlockString");
-    if (fn && string) fn(string);
-}
+void REALUnlockString(REALstring string) { plugin::unlockString(string); }
