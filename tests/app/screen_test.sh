@@ -37,8 +37,10 @@ within() {
   done
 }
 
-# The server picks a free display itself and names it once it is ready.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$tmp/display" >/dev/null 2>&1 &
+# The server picks a free display itself and names it once it is ready. It
+# does not reset when its last client goes (-noreset): a program started
+# right after the one before would find it gone for a moment.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$tmp/display" >/dev/null 2>&1 &
 pids+=($!)
 within 10 test -s "$tmp/display" || fail "Xvfb did not start"
 export DISPLAY=":$(head -1 "$tmp/display")"
