@@ -75,7 +75,9 @@ protected:
     void TearDown() override { fs::remove_all(dir_); }
     std::vector<std::string> baseEnv() const {
         std::vector<std::string> env = {"TAVRIN_PREFS_DIR=" + (dir_ / "prefs").string(), "TAVRIN_AVC_UNITS=0"};
-        if (const char *path = std::getenv("PATH")) env.push_back(std::string("PATH=") + path);
+        // The sanitizers' settings (a sanitized build's leak suppressions) go along.
+        for (const char *name : {"PATH", "ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"})
+            if (const char *v = std::getenv(name)) env.push_back(std::string(name) + "=" + v);
         return env;
     }
     fs::path dir_;

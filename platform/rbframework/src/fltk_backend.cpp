@@ -27,6 +27,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <list>
 #include <map>
 #include <optional>
 #include <set>
@@ -276,6 +277,7 @@ public:
         for (auto c = wheels_.begin(); c != wheels_.end();)
             c = &c->first->window() == &w ? wheels_.erase(c) : std::next(c);
         video_.erase(&w);
+        menuNames_.erase(&w);
         it->second->hide();
         Fl::delete_widget(it->second);
         windows_.erase(it);
@@ -604,12 +606,14 @@ private:
                 std::string path = escapeMenu(menu.text) + "/" + escapeMenu(item.text);
                 int flags = item.text == "-" ? FL_MENU_INACTIVE : 0;
                 if (item.text == "-") continue;
+                // The item's name, kept with the window for its callback.
+                std::string &name = menuNames_[&w].emplace_back(item.name);
                 bar->add(
                     path.c_str(), shortcut(item.shortcut),
                     [](Fl_Widget *, void *d) {
                         if (app()) app()->chooseMenu(*static_cast<std::string *>(d));
                     },
-                    new std::string(item.name), flags);
+                    &name, flags);
             }
         }
     }
@@ -625,6 +629,7 @@ private:
     std::map<Control *, Fl_Widget *> widgets_;
     std::map<Window *, VideoArea *> video_;
     std::map<Control *, Wheel *> wheels_;
+    std::map<Window *, std::list<std::string>> menuNames_;
     unsigned wheelTicks_ = 0;
 };
 
