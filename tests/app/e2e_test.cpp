@@ -517,6 +517,14 @@ namespace {
 // A clock the test moves by hand, in ticks of 1/60 s.
 std::atomic<int64_t> gFakeUs{0};
 void setTicks(int64_t ticks) { gFakeUs = ticks * 1000000 / 60 + 1; }
+// Waits for `done` while the injected clock moves on a millisecond between
+// slices, so that the capture thread's sleeps end.
+template <class Done> bool runUntilTicking(Done &&done, std::chrono::milliseconds timeout) {
+    return pollUntil(done, timeout, [](int ms) {
+        gFakeUs += 1000;
+        rb::op::runFor(ms);
+    });
+}
 
 }  // namespace
 
@@ -539,7 +547,7 @@ TEST_F(Tavrin, GrabsComeOneIntervalApartOnTheTickClock) {
         if (palette().counter != before) grabbedAt.push_back(t);
     }
     EXPECT_EQ(grabbedAt, (std::vector<int64_t>{60, 120, 180, 240}));
-    runUntil([&] { return palette().mymessage->text() == "Done"; }, 1s);
+    runUntilTicking([&] { return palette().mymessage->text() == "Done"; }, 1s);
     EXPECT_EQ(palette().ProgressBar1->maximum(), 100);
     EXPECT_EQ(palette().mymessage->text(), "Done");
     for (const char *n : {"000", "001", "002", "003"}) EXPECT_TRUE(fs::exists(out / (std::string(n) + ".tif"))) << n;
@@ -565,7 +573,7 @@ TEST_F(Tavrin, StopAfterTwoGrabsSavesThoseTwo) {
     ASSERT_EQ(palette().counter, 2);
     rb::op::click("controlwindow", "capturebutton");  // Stop Capture
     EXPECT_FALSE(palette().capturebutton->enabled());
-    runUntil([&] { return palette().mymessage->text() == "Done"; }, 2s);
+    runUntilTicking([&] { return palette().mymessage->text() == "Done"; }, 2s);
     EXPECT_EQ(palette().mymessage->text(), "Done");
     EXPECT_TRUE(fs::exists(out / "t000.tif"));
     EXPECT_TRUE(fs::exists(out / "t001.tif"));
@@ -615,7 +623,7 @@ TEST_F(Tavrin, GrabNowDuringARunKeepsTheRunsFrames) {
     EXPECT_TRUE(fs::exists(gDir / "out" / "during-still"));
     // Lowering the count and stopping keeps what was grabbed.
     rb::op::type("controlwindow", "framecount", "0");
-    runUntil([&] { return palette().mymessage->text() == "Done"; }, 2s);
+    runUntilTicking([&] { return palette().mymessage->text() == "Done"; }, 2s);
     for (const char *n : {"000", "001", "002"}) EXPECT_TRUE(fs::exists(out / (std::string(n) + ".tif"))) << n;
     rb::setClock(nullptr);
 }
@@ -773,7 +781,7 @@ TEST_F(Tavrin, FireWireCaptureSurvivesBusResetAndReplug) {
     fwsim_add_default_unit();  // plugged in again
     rb::op::runFor(50);
     setTicks(180);
-    runUntil([&] { return palette().mymessage->text() == "Done"; }, 2s);
+    runUntilTicking([&] { return palette().mymessage->text() == "Done"; }, 2s);
     EXPECT_EQ(palette().mymessage->text(), "Done");
     for (const char *n : {"000", "001", "002"}) EXPECT_TRUE(fs::exists(out / (std::string(n) + ".tif"))) << n;
     rb::setClock(nullptr);

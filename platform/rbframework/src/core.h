@@ -37,5 +37,10 @@ void acquireBaton();
 void releaseBaton();
 void reapThreads();  // joins finished threads (main loop)
 int64_t monotonicUs();
+// Threads that went to sleep on an injected clock wake when the loop (or the
+// main thread's yield) finds that the runtime clock has reached their time.
+bool clockInjected();
+void wakeSleepers(int64_t nowUs);
+int64_t nextSleeperDue();  // INT64_MAX when none sleeps so
 
 }  // namespace rb::core

@@ -5,7 +5,9 @@
 #include <rb/loop.h>
 #include <rb/thread.h>
 
+#include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cstdio>
 #include <deque>
 #include <map>
@@ -39,6 +41,10 @@ struct Loop {
     int quitCode = 0;
     ExceptionReporter reporter;
     std::function<int64_t()> clock;
+    // Added to the clock so that the runtime's time never runs back when a
+    // clock is injected or restored, and every deadline stays good. Whole
+    // seconds, so that the ticks of an injected clock keep its alignment.
+    std::atomic<int64_t> offset{0};
 };
 
 Loop &loop() {
@@ -58,13 +64,23 @@ void defaultReport(const std::string &cls, const std::string &msg) {
 }  // namespace
 
 int64_t microseconds() {
-    auto &c = loop().clock;
-    return c ? c() : core::monotonicUs();
+    auto &l = loop();
+    return (l.clock ? l.clock() : core::monotonicUs()) + l.offset.load(std::memory_order_relaxed);
 }
 
 int64_t Ticks() { return microseconds() * 60 / 1000000; }
 
-void setClock(std::function<int64_t()> usNow) { loop().clock = std::move(usNow); }
+void setClock(std::function<int64_t()> usNow) {
+    Loop &l = loop();
+    int64_t now = microseconds();
+    l.clock = std::move(usNow);
+    l.offset = 0;
+    int64_t behind = now - microseconds();
+    int64_t seconds = behind > 0 ? (behind + 999'999) / 1'000'000 : -(-behind / 1'000'000);
+    l.offset = seconds * 1'000'000;
+}
+
+bool core::clockInjected() { return bool(loop().clock); }
 
 void setExceptionReporter(ExceptionReporter r) { loop().reporter = std::move(r); }
 
@@ -109,7 +125,7 @@ void post(std::function<void()> fn) {
 uint64_t postAfter(int ms, std::function<void()> fn) {
     Loop &l = loop();
     uint64_t id = l.nextId++;
-    int64_t due = core::monotonicUs() + int64_t(ms > 0 ? ms : 0) * 1000;
+    int64_t due = microseconds() + int64_t(ms > 0 ? ms : 0) * 1000;
     l.timed.emplace(std::make_pair(due, id), std::move(fn));
     l.dueOf[id] = due;
     return id;
@@ -126,16 +142,18 @@ void cancel(uint64_t id) {
 void runOnce(int timeoutMs) {
     Loop &l = loop();
     core::classes();
-    int64_t now = core::monotonicUs();
+    int64_t now = microseconds();
     int wait = timeoutMs;
     {
         std::lock_guard lk(l.postMu);
         if (!l.posted.empty()) wait = 0;
     }
-    if (!l.timed.empty()) {
-        int64_t untilDue = (l.timed.begin()->first.first - now + 999) / 1000;
+    int64_t due = core::nextSleeperDue();
+    if (!l.timed.empty()) due = std::min(due, l.timed.begin()->first.first);
+    if (due != INT64_MAX) {
+        int64_t untilDue = (due - now + 999) / 1000;
         if (untilDue < 0) untilDue = 0;
-        if (wait < 0 || untilDue < wait) wait = int(untilDue);
+        if (wait < 0 || untilDue < wait) wait = int(std::min<int64_t>(untilDue, INT_MAX));
     }
     std::vector<pollfd> fds;
     std::vector<uint64_t> gens;
@@ -163,7 +181,8 @@ void runOnce(int timeoutMs) {
     }
     for (auto &fn : work) guarded(fn);
 
-    now = core::monotonicUs();
+    now = microseconds();
+    core::wakeSleepers(now);
     while (!l.timed.empty() && l.timed.begin()->first.first <= now) {
         auto it = l.timed.begin();
         auto fn = std::move(it->second);

@@ -6,6 +6,7 @@
 #include <rb/thread.h>
 
 #include <atomic>
+#include <climits>
 #include <chrono>
 #include <condition_variable>
 #include <list>
@@ -44,6 +45,12 @@ std::list<Running> gThreads;
 std::atomic<bool> gStopping{false};
 std::mutex gSleepMu;
 std::condition_variable gSleepCv;
+// Threads asleep on an injected clock, each until its time on that clock.
+struct Sleeper {
+    int64_t due;
+    bool woken = false;
+};
+std::list<Sleeper *> gSleepers;
 thread_local ThreadControl *tCurrent = nullptr;
 // The library is loaded on the main thread: it takes the first ticket.
 const bool gBatonReady = (baton(), true);
@@ -163,6 +170,7 @@ void startThread(REALobject thread) {
 
 void yield() {
     if (tCurrent && gStopping) throw ThreadStopped{};
+    if (!tCurrent) core::wakeSleepers(microseconds());  // the main thread may be waiting on a sleeper
     core::releaseBaton();
     core::acquireBaton();
     if (tCurrent && gStopping) throw ThreadStopped{};
@@ -172,15 +180,46 @@ void sleep(int ms) {
     ThreadControl *self = tCurrent;
     if (self && gStopping) throw ThreadStopped{};
     if (self) self->state = ThreadState::Sleeping;
-    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms > 0 ? ms : 0);
-    core::releaseBaton();
-    {
+    if (self && core::clockInjected()) {
+        // The loop wakes it once the runtime clock reaches its time.
+        Sleeper me{microseconds() + int64_t(ms > 0 ? ms : 0) * 1000};
         std::unique_lock lk(gSleepMu);
-        gSleepCv.wait_until(lk, until, [] { return gStopping.load(); });
+        gSleepers.push_back(&me);
+        core::releaseBaton();
+        gSleepCv.wait(lk, [&] { return me.woken || gStopping.load(); });
+        gSleepers.remove(&me);
+        lk.unlock();
+        core::acquireBaton();
+    } else {
+        auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms > 0 ? ms : 0);
+        core::releaseBaton();
+        {
+            std::unique_lock lk(gSleepMu);
+            gSleepCv.wait_until(lk, until, [] { return gStopping.load(); });
+        }
+        core::acquireBaton();
     }
-    core::acquireBaton();
     if (self) self->state = ThreadState::Running;
     if (self && gStopping) throw ThreadStopped{};
+}
+
+void core::wakeSleepers(int64_t nowUs) {
+    std::lock_guard lk(gSleepMu);
+    bool any = false;
+    for (Sleeper *s : gSleepers) {
+        if (s->woken || s->due > nowUs) continue;
+        s->woken = true;
+        any = true;
+    }
+    if (any) gSleepCv.notify_all();
+}
+
+int64_t core::nextSleeperDue() {
+    std::lock_guard lk(gSleepMu);
+    int64_t due = INT64_MAX;
+    for (Sleeper *s : gSleepers)
+        if (!s->woken && s->due < due) due = s->due;
+    return due;
 }
 
 void shutdown() {

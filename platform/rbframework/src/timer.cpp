@@ -17,9 +17,13 @@ void fire(REALobject t) {
     TimerFields *f = tf(t);
     f->scheduled = 0;
     if (f->mode == TimerOff || !f->enabled) return;
-    int64_t due = f->due + int64_t(f->period > 0 ? f->period : 1) * 1000;
+    // The next period; a timer held up for a whole period or more fires once
+    // now and counts its next period from here.
+    int64_t period = int64_t(f->period > 0 ? f->period : 1) * 1000;
+    int64_t now = microseconds();
+    int64_t due = f->due + period;
     if (f->mode == TimerSingle) setTimerMode(t, TimerOff);
-    else schedule(t, due < microseconds() ? microseconds() : due);
+    else schedule(t, due <= now ? now + period : due);
     auto action = f->action;
     if (raiseInstanceEvent(t, "Action")) return;
     if (action) action(t);
