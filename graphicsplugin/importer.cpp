@@ -23,15 +23,16 @@ namespace {
 // those stay 32-bit at bytes 0, 4 and 8; the handle and the handlers hold
 // addresses and are pointer-sized.
 struct ImporterData {
-    int32_t progress;         // 0: 0 none, 1 leave as is, 2 events, 3 events and yield
-    uint32_t component;       // 4: "Handle"
-    int32_t lastError;        // 8: "Lasterror"
-    Handle dataHandle;        // bytes or URL given to OpenData / OpenURL
+    int32_t progress;    // 0: 0 none, 1 leave as is, 2 events, 3 events and yield
+    uint32_t component;  // 4: "Handle"
+    int32_t lastError;   // 8: "Lasterror"
+    Handle dataHandle;   // bytes or URL given to OpenData / OpenURL
     uint32_t spare;
     ProgressHandlers handlers;  // resolved at construction
 };
 static_assert(offsetof(ImporterData, progress) == 0 && offsetof(ImporterData, component) == 4 &&
-              offsetof(ImporterData, lastError) == 8, "host-read fields");
+                  offsetof(ImporterData, lastError) == 8,
+              "host-read fields");
 
 ImporterData *dataOf(REALobject obj) {
     return static_cast<ImporterData *>(REALGetClassData(obj, &gImporterClassRecord));
@@ -75,7 +76,8 @@ void openFile(REALobject obj, REALfolderItem file, int32_t flags, bool withFlags
     FSSpec spec{};
     if (!fsSpecFromFolderItem(file, &spec)) return;
     ComponentInstance ci = 0;
-    d->lastError = withFlags ? GetGraphicsImporterForFileWithFlags(&spec, &ci, flags) : GetGraphicsImporterForFile(&spec, &ci);
+    d->lastError =
+        withFlags ? GetGraphicsImporterForFileWithFlags(&spec, &ci, flags) : GetGraphicsImporterForFile(&spec, &ci);
     if (d->lastError == 0) d->component = ci;
 }
 
@@ -220,51 +222,70 @@ enum Side { kLeft, kWidth, kHeight, kTop };
 
 ComponentResult getRect(ComponentInstance ci, int kind, Rect *r) {
     switch (kind) {
-    case kCurrent: return GraphicsImportGetBoundsRect(ci, r);
-    case kSource: return GraphicsImportGetSourceRect(ci, r);
-    case kDest: return GraphicsImportGetDestRect(ci, r);
-    case kDefaultSource: return GraphicsImportGetDefaultSourceRect(ci, r);
-    default: return GraphicsImportGetNaturalBounds(ci, r);
+        case kCurrent:
+            return GraphicsImportGetBoundsRect(ci, r);
+        case kSource:
+            return GraphicsImportGetSourceRect(ci, r);
+        case kDest:
+            return GraphicsImportGetDestRect(ci, r);
+        case kDefaultSource:
+            return GraphicsImportGetDefaultSourceRect(ci, r);
+        default:
+            return GraphicsImportGetNaturalBounds(ci, r);
     }
 }
 
 ComponentResult setRect(ComponentInstance ci, int kind, const Rect *r) {
     switch (kind) {
-    case kCurrent: return GraphicsImportSetBoundsRect(ci, r);
-    case kSource: return GraphicsImportSetSourceRect(ci, r);
-    case kDest: return GraphicsImportSetDestRect(ci, r);
-    default: return paramErr;
+        case kCurrent:
+            return GraphicsImportSetBoundsRect(ci, r);
+        case kSource:
+            return GraphicsImportSetSourceRect(ci, r);
+        case kDest:
+            return GraphicsImportSetDestRect(ci, r);
+        default:
+            return paramErr;
     }
 }
 
 // One getter and one setter per rectangle and side: the application calls
 // them through its entry table with a parameter of 0, so the parameter
 // cannot say which.
-template <int Kind, int Which>
-RBInteger GetRectSide(REALobject obj, intptr_t) {
+template <int Kind, int Which> RBInteger GetRectSide(REALobject obj, intptr_t) {
     COMPONENT_MEMBER(0);
     Rect r{};
     d->lastError = getRect(ci, Kind, &r);
     if (d->lastError != 0) return 0;
     switch (Which) {
-    case kLeft: return r.left;
-    case kTop: return r.top;
-    case kWidth: return RectWidth(r);
-    default: return RectHeight(r);
+        case kLeft:
+            return r.left;
+        case kTop:
+            return r.top;
+        case kWidth:
+            return RectWidth(r);
+        default:
+            return RectHeight(r);
     }
 }
 
-template <int Kind, int Which>
-void SetRectSide(REALobject obj, intptr_t, RBInteger value) {
+template <int Kind, int Which> void SetRectSide(REALobject obj, intptr_t, RBInteger value) {
     COMPONENT_MEMBER();
     Rect r{};
     d->lastError = getRect(ci, Kind, &r);
     if (d->lastError != 0) return;
     switch (Which) {
-    case kLeft: r.left = value; break;      // the right side stays
-    case kTop: r.top = value; break;        // the bottom stays
-    case kWidth: r.right = int32_t(int64_t(r.left) + value); break;
-    default: r.bottom = int32_t(int64_t(r.top) + value); break;
+        case kLeft:
+            r.left = value;
+            break;  // the right side stays
+        case kTop:
+            r.top = value;
+            break;  // the bottom stays
+        case kWidth:
+            r.right = int32_t(int64_t(r.left) + value);
+            break;
+        default:
+            r.bottom = int32_t(int64_t(r.top) + value);
+            break;
     }
     d->lastError = setRect(ci, Kind, &r);
 }
@@ -294,16 +315,14 @@ void SetDestBounds(REALobject obj, REALobject r) { setRectObject(obj, kDest, r);
 
 // ---- numbers with readers that answer -1 without a component ---------------------------------------
 
-template <typename T, typename Call>
-RBInteger readNumber(REALobject obj, Call call) {
+template <typename T, typename Call> RBInteger readNumber(REALobject obj, Call call) {
     COMPONENT_MEMBER(-1);
     T value{};
     d->lastError = call(ci, &value);
     return d->lastError == 0 ? RBInteger(value) : 0;
 }
 
-template <typename Call>
-void assign(REALobject obj, Call call) {
+template <typename Call> void assign(REALobject obj, Call call) {
     COMPONENT_MEMBER();
     d->lastError = call(ci);
 }
@@ -429,7 +448,8 @@ REALstring ColorSyncProfileData(REALobject obj) {
     COMPONENT_MEMBER(nullptr);
     Handle h = nullptr;
     d->lastError = GraphicsImportGetColorSyncProfile(ci, &h);
-    REALstring s = d->lastError == 0 && h ? hostStringFromBytes(HandleData(h), GetHandleSize(h), kEncodingUnknown) : nullptr;
+    REALstring s =
+        d->lastError == 0 && h ? hostStringFromBytes(HandleData(h), GetHandleSize(h), kEncodingUnknown) : nullptr;
     DisposeHandle(h);
     return s;
 }
@@ -437,27 +457,32 @@ REALstring ColorSyncProfileData(REALobject obj) {
 // ---- the importer component list ----------------------------------------------------------------------
 
 // Four bytes per importer component, in the order the registry gives them:
-// its type, or its file name extension.
-REALstring componentCodes(bool extensions) {
+// its type, or its file name extension. Like every member of the class,
+// these answer nothing without a component of their own.
+REALstring componentCodes(REALobject obj, bool extensions) {
+    COMPONENT_MEMBER(nullptr);
     Handle h = NewEmptyHandle();
-    if (!h) return nullptr;
+    if (!h) {
+        d->lastError = memFullErr;
+        return nullptr;
+    }
     ComponentDescription look{GraphicsImporterComponentType, 0, 0, 0, 0};
-    bool ok = true;
-    for (Component c = FindNextComponent(0, &look); c && ok; c = FindNextComponent(c, &look)) {
+    OSErr err = noErr;
+    for (Component c = FindNextComponent(0, &look); c && !err; c = FindNextComponent(c, &look)) {
         ComponentDescription info;
         if (GetComponentInfo(c, &info) != noErr) continue;
         OSType code = info.componentSubType;
         if (extensions && GetComponentFileNameExtension(c, &code) != noErr) continue;
         uint8_t bytes[4] = {uint8_t(code >> 24), uint8_t(code >> 16), uint8_t(code >> 8), uint8_t(code)};
-        ok = PtrAndHand(bytes, h, 4) == noErr;
+        err = PtrAndHand(bytes, h, 4);
     }
-    REALstring s = ok ? hostStringFromBytes(HandleData(h), GetHandleSize(h), kEncodingMacRoman) : nullptr;
+    d->lastError = err;
+    REALstring s = err == noErr ? hostStringFromBytes(HandleData(h), GetHandleSize(h), kEncodingMacRoman) : nullptr;
     DisposeHandle(h);
     return s;
 }
-// Like the exporter's CodecList, these need no component.
-REALstring FileTypes(REALobject) { return componentCodes(false); }
-REALstring FileExtensions(REALobject) { return componentCodes(true); }
+REALstring FileTypes(REALobject obj) { return componentCodes(obj, false); }
+REALstring FileExtensions(REALobject obj) { return componentCodes(obj, true); }
 
 // ---- records ------------------------------------------------------------------------------------------
 

@@ -4,6 +4,7 @@
 #include "capturewindow/capturewindow.h"
 #include "capturewindow/firewire.h"
 
+#include <fw/FWBus.h>
 #include <rb/entrypoints.h>
 #include <rb/picture.h>
 
@@ -48,8 +49,9 @@ void CaptureWindow::EnableVideo() {
         checkvideobutton->setEnabled(false);
         app().devicepresent = true;
     } else {
-        rb::msgBox("No video signal was detected.  Check to make sure that your video device is connected and "
-                   "powered on, then click the Enable Video button to reconnect to the video device.");
+        rb::msgBox(
+            "No video signal was detected.  Check to make sure that your video device is connected and "
+            "powered on, then click the Enable Video button to reconnect to the video device.");
         checkvideobutton->setEnabled(true);
         app().devicepresent = false;
     }
@@ -89,6 +91,9 @@ void CaptureWindow::initfirewire() {
         if (rb::getProp<int32_t>(ENTRY("AVC.lastError.Get"), camera.get()) == 0)
             rb::call<void>(ENTRY("AVC.Commence()"), camera.get());
     }
+    // What the platform found wrong with the FireWire bus (no permission on
+    // a device file, no port), with the fix.
+    if (const char *note = fw_bus_note()) message->setText(note);
 }
 
 std::shared_ptr<StillFrame> CaptureWindow::grabFrame() {
@@ -135,8 +140,7 @@ void CaptureWindow::VideoSettings() {
 }
 
 void CaptureWindow::SetGWorld() {
-    if (qGrab)
-        rb::call<void>(ENTRY("QTGrabberPlyx.OutputToWindow(previewWindow as window)"), qGrab.get(), handle());
+    if (qGrab) rb::call<void>(ENTRY("QTGrabberPlyx.OutputToWindow(previewWindow as window)"), qGrab.get(), handle());
 }
 
 }  // namespace tavrin

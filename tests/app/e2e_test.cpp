@@ -6,9 +6,11 @@
 #include "capturewindow/capturewindow.h"
 #include "capturewindow/framefiles.h"
 #include "controlwindow/controlwindow.h"
+#include "fake_fw_transport.h"
 #include "run_until.h"
 
 #include <deck9pin/deck9pin.h>
+#include <fw/FWLinux.h>
 #include <fw/FWSim.h>
 #include <rb/operator.h>
 #include <rb/loop.h>
@@ -92,6 +94,7 @@ protected:
         setenv("TAVRIN_PLUGIN_PATH", TAVRIN_TEST_PLUGINS, 1);
         setenv("TAVRIN_HEADLESS", "1", 1);
         setenv("TAVRIN_AVC_UNITS", "0", 1);
+        setenv("TAVRIN_FIREWIRE", "sim", 1);  // the simulated deck, even where the machine has FireWire
     }
     static void TearDownTestSuite() { fs::remove_all(gDir); }
 
@@ -807,6 +810,67 @@ constexpr bool kSanitized = false;
 #endif
 
 }  // namespace
+
+// A deck on Linux's FireWire stack (its transport answering from a
+// simulated deck): the transport keys, the time code, and bus resets that
+// keep, unplug and bring back the deck, as the status line tells them.
+TEST_F(Tavrin, FireWireDeckOnTheLinuxBus) {
+    int deck = fwsim_add_offbus_unit();
+    auto fire = FakeFireWire::withDecks({deck});
+    ASSERT_EQ(fw::linux1394::restart("linux", std::make_unique<FakeTransport>(fire)), FWBUS_LINUX);
+    start();
+    ASSERT_TRUE(main().deckPresent());
+    auto sent = [&](std::vector<uint32_t> quadlets) {
+        size_t n = 0;
+        for (const auto &s : fire->sent) n += s.quadlets == quadlets;
+        return n;
+    };
+    rb::op::click("CaptureWindow", "playbutton");
+    EXPECT_EQ(sent({0x0020C375}), 1u);  // PLAY FORWARD
+    runUntil([&] { return main().mytc->text() != "--:--:--:--" && main().mytc->text() != "00:00:00:00"; }, 2s);
+    EXPECT_EQ(main().mytc->text().substr(0, 6), "00:00:");
+    EXPECT_GT(sent({0x01205171, 0xFFFFFFFF}), 0u);  // TIME CODE status queries
+
+    const std::vector<FakeNode> plugged = fire->nodes[0], unplugged{plugged[0]};
+    const std::string resumed =
+        "IOMessageServiceIsResumed (bus reset end), handle bus reset done vcr was already inited";
+    fire->busReset(0, plugged);
+    runUntil([&] { return main().message->text() == resumed; }, 2s);
+    EXPECT_EQ(main().message->text(), resumed);
+    fire->busReset(0, unplugged);
+    runUntil([&] { return main().message->text() == "IOMessageServiceIsTerminated, handle device removed here"; }, 2s);
+    EXPECT_EQ(main().message->text(), "IOMessageServiceIsTerminated, handle device removed here");
+    // Plugged in again: the deck answers the same object, and the next reset
+    // finds it open.
+    fire->busReset(0, plugged);
+    rb::op::runFor(100);
+    main().message->setText("");
+    fire->busReset(0, plugged);
+    runUntil([&] { return main().message->text() == resumed; }, 2s);
+    EXPECT_EQ(main().message->text(), resumed);
+    rb::op::click("CaptureWindow", "stopbutton");
+    EXPECT_EQ(sent({0x0020C37D}), 1u);  // PLAY FORWARD PAUSE
+    uint8_t mode = 0, state = 0;
+    fwsim_transport(deck, &mode, &state);
+    EXPECT_EQ(mode, 0xC3);
+    EXPECT_EQ(state, 0x7D);
+}
+
+// No permission on a FireWire device file: the simulated deck, and the
+// status line names the file and the fix.
+TEST_F(Tavrin, FireWirePermissionFaultIsOnTheStatusLine) {
+    setenv("TAVRIN_AVC_UNITS", "1", 1);
+    auto fire = std::make_shared<FakeFireWire>();
+    fire->files = {2, "/dev/fw1"};
+    ASSERT_EQ(fw::linux1394::restart(nullptr, std::make_unique<FakeTransport>(fire)), FWBUS_SIM);
+    start();
+    std::string line = main().message->text();
+    EXPECT_EQ(line.rfind("No permission on /dev/fw1 (FireWire): ", 0), 0u) << line;
+    EXPECT_NE(line.find("udev rule"), std::string::npos) << line;
+    EXPECT_NE(line.find("sudo adduser $USER video"), std::string::npos) << line;
+    EXPECT_NE(line.find("Using the simulated deck."), std::string::npos) << line;
+    EXPECT_TRUE(main().deckPresent());
+}
 
 // A FireWire deck that stops answering: every query waits out the AV/C
 // time-out, and the time-code timer must not push the grabs off schedule.

@@ -2,21 +2,8 @@
 // host runtime, called through the entry-point table by their binding texts
 // as the application would: round trips with the exporter, drawing, files,
 // the members' edge cases and bad input.
-#include "binding/entrypoints.h"
+#include "importer_host.h"
 
-#include <rb/entrypoints.h>
-#include <rb/graphics.h>
-#include <rb/host.h>
-#include <rb/memory.h>
-#include <rb/object.h>
-#include <rb/picture.h>
-#include <rb/plugins.h>
-#include <rb/string.h>
-#include <rb/ui.h>
-
-#include <imaging/imaging.h>
-
-#include <gtest/gtest.h>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -25,100 +12,13 @@
 
 #include <array>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace {
 
-void *entry(const std::string &text) { return RuntimeLookupPluginEntrypoint(text.c_str()); }
-void *im(const std::string &member) { return entry("QTGraphicsImporterPlyx." + member); }
-void *ex(const std::string &member) { return entry("QTGraphicsExporterPlyx." + member); }
-void *mx(const std::string &member) { return entry("QTGraphicsImporterMatrixPlyx." + member); }
-
-int32_t lastError(REALobject o) { return rb::direct<int32_t>(o, 8); }
-uint32_t handleOf(REALobject o) { return rb::direct<uint32_t>(o, 4); }
-
-// A temporary folder, removed with what is in it.
-struct TempDir {
-    std::string path;
-    TempDir() {
-        char name[] = "/tmp/importerXXXXXX";
-        path = mkdtemp(name);
-    }
-    ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
-    std::string file(const std::string &name) const { return path + "/" + name; }
-};
-
-void writeBytes(const std::string &path, const std::string &bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-std::string readBytes(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-rb::ObjRef folderItem(const std::string &path) {
-    auto fn = reinterpret_cast<REALobject (*)(const char *)>(rb::resolve("FolderItemFromPath"));
-    return rb::ObjRef::adopt(fn(path.c_str()));
-}
-
-// A picture with a pattern that survives lossless formats exactly.
-rb::ObjRef patternPicture(int32_t w, int32_t h) {
-    rb::ObjRef pic = rb::newPicture(w, h, 24);
-    imaging::PixMapInfo pm{};
-    imaging::GetGWorldPixMap(rb::pictureWorld(pic.get()), &pm);
-    for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x) {
-            uint8_t *p = pm.baseAddr + size_t(y) * pm.rowBytes + size_t(x) * 4;
-            p[0] = 0xFF, p[1] = uint8_t(x * 5), p[2] = uint8_t(y * 3), p[3] = uint8_t(x + y);
-        }
-    return pic;
-}
-
-std::string exportAs(const char *type, REALobject pic, rb::ObjRef *exporterOut = nullptr) {
-    rb::ObjRef e = rb::make("QTGraphicsExporterPlyx");
-    rb::call(ex("OpenExporter(type as string)"), e.get(), rb::String(type));
-    rb::setProp(ex("InputPicture.Set"), e.get(), pic);
-    rb::String s = rb::call<rb::String>(ex("ExportToString as string"), e.get());
-    if (exporterOut) *exporterOut = e;
-    return s.str();
-}
-
-class ImporterHost : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        for (const char *path : {GRAPHICSPLUGIN_PATH, GRABBERPLUGIN_PATH}) {
-            rb::PluginLoad load = rb::loadPlugin(path);
-            ASSERT_TRUE(load.ok) << load.error;
-        }
-    }
-    rb::ObjRef importer = rb::make("QTGraphicsImporterPlyx");
-    TempDir dir;
-
-    void openData(const std::string &bytes, const char *type) {
-        rb::call(im("OpenData(data as string, datatype as string)"), importer.get(), rb::String(bytes, 0xFFFF),
-                 rb::String(type));
-    }
-    void openFile(const std::string &path) {
-        rb::call(im("OpenFile(file as folderitem)"), importer.get(), folderItem(path));
-    }
-    int32_t get(const char *prop) { return rb::getProp<int32_t>(im(std::string(prop) + ".Get"), importer.get()); }
-    void set(const char *prop, int32_t v) { rb::setProp(im(std::string(prop) + ".Set"), importer.get(), v); }
-    rb::ObjRef description() {
-        return rb::call<rb::ObjRef>(im("ImageDescription as QTGraphicsImporterImageDescriptionPlyx"), importer.get());
-    }
-    static int64_t intProp(REALobject o, const char *name) { return std::get<int64_t>(rb::getPropValue(o, name)); }
-    static std::string stringProp(REALobject o, const char *name) {
-        rb::Value v = rb::getPropValue(o, name);
-        auto *s = std::get_if<rb::String>(&v);
-        return s && s->get() ? s->str() : "<none>";
-    }
-};
+using namespace importer_host;
 
 // ---- binding ---------------------------------------------------------------------------------
 
@@ -140,7 +40,9 @@ TEST_F(ImporterHost, WhatTheExporterWritesOpensWithItsSizeAndDepth) {
         const char *exporter, *importer;
         int depth;
         const char *codec;
-    } cases[] = {{"TIFF", "TIFF", 24, "tiff"}, {"PNGf", "PNGf", 24, "png "}, {"JPEG", "JPEG", 24, "jpeg"},
+    } cases[] = {{"TIFF", "TIFF", 24, "tiff"},
+                 {"PNGf", "PNGf", 24, "png "},
+                 {"JPEG", "JPEG", 24, "jpeg"},
                  {"BMPf", "BMPf", 24, "WRLE"}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.exporter);
@@ -194,7 +96,7 @@ TEST_F(ImporterHost, DrawAndMakePictureGiveTheSamePixels) {
 TEST_F(ImporterHost, DrawingFollowsTheBoundsAndLeavesTheRestWhite) {
     rb::ObjRef src = patternPicture(20, 10);
     openData(exportAs("TIFF", src.get()), "TIFF");
-    set("CurrentBoundsLeft", 5);    // left 5, right stays 20: squeezed to 15 wide
+    set("CurrentBoundsLeft", 5);  // left 5, right stays 20: squeezed to 15 wide
     EXPECT_EQ(get("CurrentBoundsWidth"), 15);
     set("CurrentBoundsWidth", 20);  // right := left + 20
     set("CurrentBoundsTop", 2);
@@ -222,7 +124,7 @@ TEST_F(ImporterHost, DrawWindowShowsTheImageOnTheWindow) {
     EXPECT_EQ(w.surface.pixels[3 * 80 + 7], rb::pixel(src.get(), 7, 3));
     // Through a graphics object of the window as well.
     rb::ObjRef g = rb::newWindowGraphics(&w);
-    set("CurrentBoundsWidth", 56);   // right 56 first, so that left 40 leaves 16
+    set("CurrentBoundsWidth", 56);  // right 56 first, so that left 40 leaves 16
     set("CurrentBoundsLeft", 40);
     EXPECT_EQ(get("CurrentBoundsWidth"), 16);
     rb::call(im("Draw(g as graphics)"), importer.get(), g);
@@ -372,8 +274,8 @@ TEST_F(ImporterHost, MembersWithoutAComponent) {
     EXPECT_EQ(lastError(importer.get()), -1);
     EXPECT_EQ(rb::call<int32_t>(im("ImageCount as integer"), importer.get()), -1);
     EXPECT_EQ(rb::call<int32_t>(im("Quality as integer"), importer.get()), -1);
-    EXPECT_FALSE(rb::call<rb::ObjRef>(im("MakePicture(width as integer, height as integer) as picture"),
-                                      importer.get(), int32_t(5), int32_t(5)));
+    EXPECT_FALSE(rb::call<rb::ObjRef>(im("MakePicture(width as integer, height as integer) as picture"), importer.get(),
+                                      int32_t(5), int32_t(5)));
     EXPECT_EQ(get("NaturalBoundsWidth"), 0);
     EXPECT_EQ(lastError(importer.get()), -1);
     rb::call(im("OpenData(data as string, datatype as string)"), importer.get(), rb::String(), rb::String("TIFF"));
@@ -416,9 +318,10 @@ public:
                 ssize_t got = recv(c, buf, sizeof buf - 1, 0);
                 std::string request(buf, got > 0 ? size_t(got) : 0);
                 bool found = request.rfind("GET /image ", 0) == 0;
-                std::string reply = found ? "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body_.size()) +
-                                                "\r\nConnection: close\r\n\r\n" + body_
-                                          : std::string("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+                std::string reply =
+                    found ? "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body_.size()) +
+                                "\r\nConnection: close\r\n\r\n" + body_
+                          : std::string("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
                 send(c, reply.data(), reply.size(), MSG_NOSIGNAL);
                 close(c);
             }
@@ -519,11 +422,13 @@ TEST_F(ImporterHost, MatrixOperationsInFixedPoint) {
     EXPECT_EQ(word(3), -65536);
     EXPECT_EQ(word(4), 0);
     rb::ObjRef copy = rb::call<rb::ObjRef>(mx("CopyMatrix as QTGraphicsImporterMatrixPlyx"), m.get());
-    EXPECT_TRUE(rb::call<bool>(mx("EqualMatrix(secondmatrix as QTGraphicsImporterMatrixPlyx) as boolean"), m.get(), copy));
+    EXPECT_TRUE(
+        rb::call<bool>(mx("EqualMatrix(secondmatrix as QTGraphicsImporterMatrixPlyx) as boolean"), m.get(), copy));
     rb::call(mx("TranslateMatrix(DeltaH as double, DeltaW as double)"), copy.get(), 2.5, -1.0);
     EXPECT_EQ(rb::direct<int32_t>(copy.get(), 24), 2 * 65536 + 32768);
     EXPECT_EQ(rb::direct<int32_t>(copy.get(), 28), -65536);
-    EXPECT_FALSE(rb::call<bool>(mx("EqualMatrix(secondmatrix as QTGraphicsImporterMatrixPlyx) as boolean"), m.get(), copy));
+    EXPECT_FALSE(
+        rb::call<bool>(mx("EqualMatrix(secondmatrix as QTGraphicsImporterMatrixPlyx) as boolean"), m.get(), copy));
     EXPECT_FALSE(rb::call<bool>(mx("EqualMatrix(secondmatrix as QTGraphicsImporterMatrixPlyx) as boolean"), m.get(),
                                 rb::ObjRef()));
     rb::call(mx("SetIdentityMatrix"), m.get());
@@ -542,7 +447,8 @@ TEST_F(ImporterHost, MatrixOperationsInFixedPoint) {
     openData(exportAs("TIFF", patternPicture(10, 10).get()), "TIFF");
     rb::call(entry("QTGraphicsImporterPlyx.Matrix as QTGraphicsImporterMatrixPlyx.Set"), importer.get(), copy);
     rb::ObjRef back = rb::call<rb::ObjRef>(im("Matrix as QTGraphicsImporterMatrixPlyx"), importer.get());
-    EXPECT_TRUE(rb::call<bool>(mx("EqualMatrix(secondmatrix as QTGraphicsImporterMatrixPlyx) as boolean"), back.get(), copy));
+    EXPECT_TRUE(
+        rb::call<bool>(mx("EqualMatrix(secondmatrix as QTGraphicsImporterMatrixPlyx) as boolean"), back.get(), copy));
     // Turned a quarter and moved by (2.5, -1): x' = 2.5 - y, y' = x - 1.
     EXPECT_EQ(get("CurrentBoundsLeft"), -8) << "-7.5 rounds outwards";
     EXPECT_EQ(get("CurrentBoundsWidth"), 11);

@@ -26,19 +26,16 @@ struct Exporter {
     REALobject obj;
     explicit Exporter(const Plugin &p) : pl(p), obj(newObject(kEx)) {}
     ~Exporter() { release(obj); }
-    template <typename R, typename... A>
-    R call(const char *decl, A... args) {
+    template <typename R, typename... A> R call(const char *decl, A... args) {
         auto fn = reinterpret_cast<R (*)(REALobject, A...)>(pl.method(kEx, decl));
         EXPECT_NE(fn, nullptr) << decl;
         return fn(obj, args...);
     }
-    template <typename R>
-    R get(const char *prop) {
+    template <typename R> R get(const char *prop) {
         auto fn = reinterpret_cast<R (*)(REALobject, intptr_t)>(pl.property(kEx, prop)->getter);
         return fn(obj, 0);
     }
-    template <typename T>
-    void set(const char *prop, T value) {
+    template <typename T> void set(const char *prop, T value) {
         auto fn = reinterpret_cast<void (*)(REALobject, intptr_t, T)>(pl.property(kEx, prop)->setter);
         fn(obj, 0, value);
     }
@@ -114,7 +111,6 @@ std::vector<std::string> listedTexts(const std::string &cls) {
         if (text.substr(0, cls.size() + 1) == cls + ".") texts.emplace_back(text);
     return texts;
 }
-
 
 }  // namespace
 
@@ -203,7 +199,7 @@ TEST_F(PluginTest, OldHostsGetShortMethodRecords) {
 TEST_F(PluginTest, WithoutAComponentEveryMemberIsEmptyWithMinusOne) {
     Plugin pl(GRAPHICSPLUGIN_PATH);
     Exporter ex(pl);
-    EXPECT_EQ(ex.lastError(), 0);   // fresh data is zero
+    EXPECT_EQ(ex.lastError(), 0);  // fresh data is zero
     EXPECT_EQ(ex.exportToString(), "");
     EXPECT_EQ(ex.lastError(), -1);
     EXPECT_EQ(ex.call<RBInteger>("Export as integer"), 0);
@@ -217,7 +213,7 @@ TEST_F(PluginTest, WithoutAComponentEveryMemberIsEmptyWithMinusOne) {
     REALpicture pic = newPicture(4, 4, 4);
     ex.set("InputPicture", pic);
     EXPECT_EQ(ex.lastError(), -1);
-    EXPECT_EQ(refs(reinterpret_cast<REALobject>(pic)), 1);   // not held
+    EXPECT_EQ(refs(reinterpret_cast<REALobject>(pic)), 1);  // not held
     release(reinterpret_cast<REALobject>(pic));
 }
 
@@ -227,7 +223,7 @@ TEST_F(PluginTest, OpenExporterStatusesAndCodecList) {
     ex.open("GIFf");
     EXPECT_EQ(ex.lastError(), -9405);
     EXPECT_EQ(ex.direct("Handle"), 0);
-    ex.call<void>("OpenExporter(type as string)", REALstring(nullptr));   // no text: JPEG
+    ex.call<void>("OpenExporter(type as string)", REALstring(nullptr));  // no text: JPEG
     EXPECT_EQ(ex.lastError(), 0);
     REALstring ext = ex.call<REALstring>("GetDefaultFileNameExtension as string");
     EXPECT_EQ(text(ext), "jpg");
@@ -240,16 +236,21 @@ TEST_F(PluginTest, OpenExporterStatusesAndCodecList) {
     release(type);
     REALstring codecs = ex.call<REALstring>("CodecList as string");
     EXPECT_EQ(text(codecs), "TIFFJPEGPNGfBMPf");
-    EXPECT_EQ(ex.lastError(), 0);   // CodecList leaves it alone
+    EXPECT_EQ(ex.lastError(), 0);  // CodecList leaves it alone
     release(codecs);
 
     // Short and high-bit codes.
-    REALstring t = str("TI"), c = str("\xA9" "ab", 0);
+    REALstring t = str("TI"), c =
+                                  str("\xA9"
+                                      "ab",
+                                      0);
     ex.call<void>("SetOutputFileTypeAndCreator(type as string, creator as string)", t, c);
     REALstring outType = ex.call<REALstring>("GetOutputMacType as string");
     REALstring outCreator = ex.call<REALstring>("GetOutputMacCreator as string");
     EXPECT_EQ(text(outType), "TI  ");
-    EXPECT_EQ(text(outCreator), "\xA9" "ab ");
+    EXPECT_EQ(text(outCreator),
+              "\xA9"
+              "ab ");
     EXPECT_EQ(encoding(outCreator), 0u);
     for (REALstring s : {t, c, outType, outCreator}) release(s);
     ex.call<void>("Close");
@@ -265,7 +266,7 @@ TEST_F(PluginTest, ExportsTiffOfBothPictureKinds) {
             REALpicture pic = newPicture(w, h, kind);
             ex.set("InputPicture", pic);
             EXPECT_EQ(ex.lastError(), 0);
-            EXPECT_EQ(refs(reinterpret_cast<REALobject>(pic)), 2);   // held
+            EXPECT_EQ(refs(reinterpret_cast<REALobject>(pic)), 2);  // held
             std::string bytes = ex.exportToString();
             ASSERT_EQ(ex.lastError(), 0);
             expectTiffOf(bytes, pic);
@@ -311,12 +312,12 @@ TEST_F(PluginTest, ReplacingTheInputNeverLeavesTheComponentOnAFreedPicture) {
         ex.open("TIFF");
         REALpicture pic = newPicture(16, 16, kind);
         ex.set("InputPicture", pic);
-        release(reinterpret_cast<REALobject>(pic));   // the exporter's is the last reference
+        release(reinterpret_cast<REALobject>(pic));  // the exporter's is the last reference
         REALpicture odd = newPicture(4, 4, 9);
-        ex.set("InputPicture", odd);   // frees the first picture and its pixels
+        ex.set("InputPicture", odd);  // frees the first picture and its pixels
         release(reinterpret_cast<REALobject>(odd));
         EXPECT_EQ(ex.exportToString(), "");
-        EXPECT_EQ(ex.lastError(), imaging::paramErr);   // no input, not a read of freed memory
+        EXPECT_EQ(ex.lastError(), imaging::paramErr);  // no input, not a read of freed memory
     }
     EXPECT_EQ(host().liveObjects, 0);
 }
@@ -328,13 +329,15 @@ TEST_F(PluginTest, ProgressEventsCancelAndYield) {
     static bool cancel;
     seen.clear();
     cancel = false;
-    host().handlers[def->events[0].forSystemUse] = reinterpret_cast<void *>(+[](REALobject) { seen.push_back("open"); });
+    host().handlers[def->events[0].forSystemUse] =
+        reinterpret_cast<void *>(+[](REALobject) { seen.push_back("open"); });
     host().handlers[def->events[1].forSystemUse] = reinterpret_cast<void *>(+[](REALobject, double pct) -> RBBoolean {
         seen.push_back(pct > 0 && pct <= 1 ? "update" : "bad");
         return cancel;
     });
-    host().handlers[def->events[2].forSystemUse] = reinterpret_cast<void *>(+[](REALobject) { seen.push_back("close"); });
-    Exporter ex(pl);   // handlers are resolved at construction
+    host().handlers[def->events[2].forSystemUse] =
+        reinterpret_cast<void *>(+[](REALobject) { seen.push_back("close"); });
+    Exporter ex(pl);  // handlers are resolved at construction
     ex.open("PNGf");
     REALpicture pic = newPicture(32, 32, 4);
     ex.set("InputPicture", pic);
@@ -367,10 +370,60 @@ TEST_F(PluginTest, ProgressEventsCancelAndYield) {
     std::string png = ex.exportToString();
     EXPECT_GT(yields, 2);
     EXPECT_EQ(png.substr(1, 3), "PNG");
-    EXPECT_EQ(ex.direct("Handle"), 0);   // the Close took effect afterwards
+    EXPECT_EQ(ex.direct("Handle"), 0);  // the Close took effect afterwards
     EXPECT_EQ(refs(reinterpret_cast<REALobject>(pic)), 1);
     host().onYield = nullptr;
     release(reinterpret_cast<REALobject>(pic));
+}
+
+// The importer in progress mode 3 yields to the host on every progress
+// message of a drawing, and raises the events as in mode 2, which does not.
+TEST_F(PluginTest, ImporterProgressModeThreeYieldsOnEveryMessage) {
+    Plugin pl(GRAPHICSPLUGIN_PATH);
+    constexpr const char *kIm = "QTGraphicsImporterPlyx";
+    REALclassDefinition *def = pl.cls(kIm);
+    static int events;
+    events = 0;
+    for (int i = 0; i < 3; ++i) host().handlers[def->events[i].forSystemUse] = nullptr;
+    host().handlers[def->events[0].forSystemUse] = reinterpret_cast<void *>(+[](REALobject) { ++events; });
+    host().handlers[def->events[1].forSystemUse] = reinterpret_cast<void *>(+[](REALobject, double) -> RBBoolean {
+        ++events;
+        return false;
+    });
+    host().handlers[def->events[2].forSystemUse] = reinterpret_cast<void *>(+[](REALobject) { ++events; });
+    std::string tiff;
+    {
+        Exporter ex(pl);
+        ex.open("TIFF");
+        REALpicture pic = newPicture(24, 24, 4);
+        ex.set("InputPicture", pic);
+        tiff = ex.exportToString();
+        release(reinterpret_cast<REALobject>(pic));
+    }
+    REALobject im = newObject(kIm);  // handlers are resolved at construction
+    REALstring bytes = str(tiff, 0xFFFF), type = str("TIFF");
+    reinterpret_cast<void (*)(REALobject, REALstring, REALstring)>(
+        pl.method(kIm, "OpenData(data as string, datatype as string)"))(im, bytes, type);
+    release(bytes);
+    release(type);
+    auto setProgress =
+        reinterpret_cast<void (*)(REALobject, intptr_t, RBInteger)>(pl.property(kIm, "Progress")->setter);
+    auto makeGWorld = reinterpret_cast<RBInteger (*)(REALobject, RBInteger, RBInteger)>(
+        pl.method(kIm, "MakeGWorld(width as integer, height as integer) as integer"));
+    int yields = 0;
+    host().onYield = [&] { ++yields; };
+    for (RBInteger mode : {2, 3}) {
+        SCOPED_TRACE(mode);
+        setProgress(im, 0, mode);
+        events = yields = 0;
+        RBInteger world = makeGWorld(im, 24, 24);
+        EXPECT_NE(world, 0);
+        imaging::DisposeGWorld(imaging::GWorldRef(world));
+        EXPECT_GT(events, 2) << "open, updates, close";
+        EXPECT_EQ(yields, mode == 3 ? events : 0);
+    }
+    host().onYield = nullptr;
+    release(im);
 }
 
 TEST_F(PluginTest, OptionalFunctionsPresentOrWithheld) {
@@ -385,8 +438,9 @@ TEST_F(PluginTest, OptionalFunctionsPresentOrWithheld) {
         EXPECT_EQ(jpeg.lastError(), withheld ? -1 : 0);
         EXPECT_EQ(jpeg.get<RBBoolean>("ExifEnabled"), 0 + !withheld);
         EXPECT_FALSE(jpeg.call<RBBoolean>("CanThumbnail as boolean"));
-        jpeg.call<void>("SetThumbnail(enabled as boolean, maxwidth as integer, maxheight as integer)", RBBoolean(1), 64, 64);
-        EXPECT_EQ(jpeg.lastError(), imaging::badComponentSelector);   // no format here carries one
+        jpeg.call<void>("SetThumbnail(enabled as boolean, maxwidth as integer, maxheight as integer)", RBBoolean(1), 64,
+                        64);
+        EXPECT_EQ(jpeg.lastError(), imaging::badComponentSelector);  // no format here carries one
         EXPECT_FALSE(jpeg.get<RBBoolean>("ThumbnailEnabled"));
         Exporter tiff(pl);
         tiff.open("TIFF");
@@ -445,7 +499,8 @@ TEST_F(PluginTest, SettingsMetadataAndProfileRoundTrip) {
     release(back);
 
     REALstring profile = str(std::string("icc\0data", 8));
-    reinterpret_cast<void (*)(REALobject, REALstring)>(pl.setter(kEx, "ColorSyncProfileData as string"))(a.obj, profile);
+    reinterpret_cast<void (*)(REALobject, REALstring)>(pl.setter(kEx, "ColorSyncProfileData as string"))(a.obj,
+                                                                                                         profile);
     REALstring p2 = a.call<REALstring>("ColorSyncProfileData as string");
     EXPECT_EQ(text(p2), std::string("icc\0data", 8));
     release(profile);
@@ -471,7 +526,7 @@ TEST_F(PluginTest, GlobalFunctions) {
     EXPECT_TRUE(present());
 
     REALpicture world = newPicture(30, 20, 4), handle = newPicture(30, 20, 1);
-    EXPECT_EQ(toString(handle, nullptr, 512, 24), nullptr);   // not backed by a world
+    EXPECT_EQ(toString(handle, nullptr, 512, 24), nullptr);  // not backed by a world
     EXPECT_EQ(toString(nullptr, nullptr, 512, 24), nullptr);
     REALstring jpeg = toString(world, nullptr, 512, 24);
     ASSERT_NE(jpeg, nullptr);
@@ -490,7 +545,7 @@ TEST_F(PluginTest, GlobalFunctions) {
     EXPECT_EQ(data<PictureData>(reinterpret_cast<REALobject>(back))->width, 30);
     REALpicture typed = byType(png, pngType);
     EXPECT_NE(typed, nullptr);
-    EXPECT_EQ(byType(png, tiffType), nullptr);   // wrong importer for the bytes
+    EXPECT_EQ(byType(png, tiffType), nullptr);  // wrong importer for the bytes
     REALpicture any = byType(png, nullptr);
     EXPECT_NE(any, nullptr);
     REALmemoryBlock block = newMemoryBlock(text(png));

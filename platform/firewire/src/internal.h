@@ -11,8 +11,16 @@
 namespace fw {
 
 enum TypeId : CFTypeID {
-    kTypeString = 1, kTypeNumber, kTypeDictionary, kTypeURL, kTypeUUID, kTypeBundle,
-    kTypeRunLoop, kTypeSource, kTypeTimer,
+    kTypeString = 1,
+    kTypeNumber,
+    kTypeDictionary,
+    kTypeURL,
+    kTypeUUID,
+    kTypeBundle,
+    kTypeRunLoop,
+    kTypeSource,
+    kTypeTimer,
+    kTypeFileDescriptor,
 };
 
 // Every CF object starts with this header. Constant objects (CFSTR, UUID

@@ -1,17 +1,18 @@
-// The I/O registry over the simulated bus: handles, matching, iteration,
-// notification ports, plug-in interfaces and the AV/C unit interface.
+// The I/O registry over the bus chosen at start-up (bus.h): handles,
+// matching, iteration, notification ports, plug-in interfaces and the AV/C
+// unit interface.
+#include "bus.h"
 #include "internal.h"
 #include "sim.h"
+#include "unit.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <deque>
 #include <map>
 #include <string>
-#include <thread>
 
-namespace fw::sim {
+namespace fw {
 
 struct Port;
 
@@ -30,19 +31,19 @@ struct IOObj {
 struct ServiceObj : IOObj {
     ServiceObj() : IOObj(Kind::Service) {}
     ~ServiceObj() override { CFRelease(props); }
-    std::vector<std::string> classes;   // own class first, then ancestors
+    std::vector<std::string> classes;  // own class first, then ancestors
     CFMutableDictionaryRef props = nullptr;
-    uint64_t seq = 0;                   // publication order
+    uint64_t seq = 0;  // publication order
     bool active = true;
 };
 
 struct IteratorObj : IOObj {
     IteratorObj() : IOObj(Kind::Iterator) {}
-    std::vector<io_object_t> items;   // one reference each
+    std::vector<io_object_t> items;  // one reference each
     size_t pos = 0;
     // set for matching notifications
     Port *port = nullptr;
-    bool terminated = false;          // kIOTerminatedNotification
+    bool terminated = false;  // kIOTerminatedNotification
     CFDictionaryRef matching = nullptr;
     IOServiceMatchingCallback callback = nullptr;
     void *refcon = nullptr;
@@ -59,13 +60,15 @@ struct InterestObj : IOObj {
 
 struct Event {
     io_object_t notification;
-    io_object_t service;   // interest messages hold a reference
+    io_object_t service;  // interest messages hold a reference
     uint32_t type;
     void *arg;
 };
 
 // Never destroyed, so objects stay reachable through process exit.
 std::map<io_object_t, IOObj *> &g_objects = *new std::map<io_object_t, IOObj *>;
+// The published units by their "IOFireWireAVCUnit" service.
+std::map<io_object_t, std::shared_ptr<Unit>> &g_units = *new std::map<io_object_t, std::shared_ptr<Unit>>;
 io_object_t g_next_handle = 0x1001;
 uint64_t g_next_seq = 1;
 
@@ -126,8 +129,8 @@ bool matches(const ServiceObj &s, CFDictionaryRef matching) {
             if (!c->ok) return;
             std::string k = utf8(static_cast<CFStringRef>(key));
             if (k == kIOProviderClassKey) {
-                c->ok = CFGetTypeID(value) == CFStringGetTypeID() &&
-                        conforms(*c->s, utf8(static_cast<CFStringRef>(value)));
+                c->ok =
+                    CFGetTypeID(value) == CFStringGetTypeID() && conforms(*c->s, utf8(static_cast<CFStringRef>(value)));
             } else {
                 c->ok = CFEqual(CFDictionaryGetValue(c->s->props, key), value);
             }
@@ -174,7 +177,7 @@ void port_perform(void *info) {
         if (auto *it = lookup<IteratorObj>(e.notification, Kind::Iterator); it && it->port == p) {
             io_object_t h = it->handle;
             it->queued = false;
-            retain(h);   // the callback may release the notification
+            retain(h);  // the callback may release the notification
             if (it->callback) it->callback(it->refcon, h);
             release(h);
         } else if (auto *in = lookup<InterestObj>(e.notification, Kind::Interest); in && in->port == p) {
@@ -182,7 +185,7 @@ void port_perform(void *info) {
             retain(h);
             if (in->callback) in->callback(in->refcon, e.service, e.type, e.arg);
             // A terminated service sends nothing more: its notifications end.
-            in = lookup<InterestObj>(h, Kind::Interest);   // the callback may have ended it
+            in = lookup<InterestObj>(h, Kind::Interest);  // the callback may have ended it
             if (e.type == kIOMessageServiceIsTerminated && in && in->port == p) {
                 in->port = nullptr;
                 release(h);
@@ -204,7 +207,7 @@ void announce(ServiceObj &s, bool terminated) {
         if (it->port && it->terminated == terminated && matches(s, it->matching)) targets.push_back(it);
     }
     for (IteratorObj *it : targets) {
-        if (it->pos == it->items.size()) {   // drained: forget what was handed out
+        if (it->pos == it->items.size()) {  // drained: forget what was handed out
             for (io_object_t h : it->items) release(h);
             it->items.clear();
             it->pos = 0;
@@ -221,8 +224,7 @@ void announce(ServiceObj &s, bool terminated) {
 io_object_t make_service(const std::vector<std::string> &classes) {
     auto *s = new ServiceObj;
     s->classes = classes;
-    s->props = CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks,
-                                         &kCFTypeDictionaryValueCallBacks);
+    s->props = CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
     s->seq = g_next_seq++;
     return add(s);
 }
@@ -242,21 +244,35 @@ void set_number(io_object_t h, const char *key, int64_t v) {
     CFRelease(n);
 }
 
-}  // namespace
-
-void publish(Deck &d) {
-    d.deviceService = make_service({"IOFireWireDevice", "IOFireWireNub", "IOService"});
-    set_number(d.deviceService, "GUID", int64_t(0x0800460100000000LL + d.id));
-    d.unitService = make_service({"IOFireWireAVCUnit", "IOFireWireNub", "IOService"});
-    set_number(d.unitService, "Unit_Spec_ID", d.specId);
-    set_number(d.unitService, "Unit_SW_Vers", d.swVersion);
-    announce(*lookup<ServiceObj>(d.deviceService, Kind::Service), false);
-    announce(*lookup<ServiceObj>(d.unitService, Kind::Service), false);
+void set_text(io_object_t h, const char *key, const std::string &text) {
+    auto *s = lookup<ServiceObj>(h, Kind::Service);
+    CFStringRef k = CFStringCreateWithCString(nullptr, key, kCFStringEncodingUTF8);
+    CFStringRef v = make_string(text);
+    CFDictionarySetValue(s->props, k, v);
+    CFRelease(k);
+    CFRelease(v);
 }
 
-void terminate(Deck &d, bool notify) {
-    d.gone = true;
-    for (io_object_t h : {d.unitService, d.deviceService}) {
+}  // namespace
+
+void publish(const std::shared_ptr<Unit> &u) {
+    u->gone = false;
+    u->deviceService = make_service({"IOFireWireDevice", "IOFireWireNub", "IOService"});
+    set_number(u->deviceService, "GUID", int64_t(u->guid));
+    if (!u->vendorName.empty()) set_text(u->deviceService, "FireWire Vendor Name", u->vendorName);
+    if (!u->modelName.empty()) set_text(u->deviceService, "FireWire Product Name", u->modelName);
+    u->unitService = make_service({"IOFireWireAVCUnit", "IOFireWireNub", "IOService"});
+    set_number(u->unitService, "Unit_Spec_ID", u->specId);
+    set_number(u->unitService, "Unit_SW_Vers", u->swVersion);
+    g_units[u->unitService] = u;
+    announce(*lookup<ServiceObj>(u->deviceService, Kind::Service), false);
+    announce(*lookup<ServiceObj>(u->unitService, Kind::Service), false);
+}
+
+void terminate(Unit &u, bool notify) {
+    u.gone = true;
+    g_units.erase(u.unitService);
+    for (io_object_t h : {u.unitService, u.deviceService}) {
         auto *s = lookup<ServiceObj>(h, Kind::Service);
         if (!s || !s->active) continue;
         if (notify) {
@@ -264,8 +280,13 @@ void terminate(Deck &d, bool notify) {
             announce(*s, true);
         }
         s->active = false;
-        release(h);   // the registry's own reference
+        release(h);  // the registry's own reference
     }
+}
+
+void message(const Unit &u, uint32_t type, void *arg) {
+    message(u.deviceService, type, arg);
+    message(u.unitService, type, arg);
 }
 
 void message(io_object_t service, uint32_t type, void *arg) {
@@ -280,10 +301,9 @@ void message(io_object_t service, uint32_t type, void *arg) {
     }
 }
 
-}  // namespace fw::sim
+}  // namespace fw
 
 using namespace fw;
-using namespace fw::sim;
 
 // ---- plug-in and unit interfaces --------------------------------------------------------
 
@@ -295,14 +315,14 @@ struct PlugIn {
     const IOCFPlugInInterface *vt = nullptr;
     ULONG refs = 1;
     io_object_t service = 0;
-    std::shared_ptr<Deck> deck;
+    std::shared_ptr<Unit> unit;
 };
 
 struct UnitIf {
     const IOFireWireAVCLibUnitInterface *vt = nullptr;
     ULONG refs = 1;
     io_object_t service = 0;
-    std::shared_ptr<Deck> deck;
+    std::shared_ptr<Unit> unit;
     bool open = false;
     CFRunLoopRef dispatcher = nullptr;
 };
@@ -318,7 +338,7 @@ IOReturn unit_close(void *self) {
     UnitIf *u = unit_of(self);
     if (!u || !u->open) return kIOReturnNotOpen;
     u->open = false;
-    if (u->deck->openedBy == u) u->deck->openedBy = nullptr;
+    if (u->unit->openedBy == u) u->unit->openedBy = nullptr;
     return kIOReturnSuccess;
 }
 
@@ -348,12 +368,12 @@ HRESULT unit_query(void *self, REFIID iid, LPVOID *ppv) {
 
 IOReturn unit_open(void *self) {
     UnitIf *u = unit_of(self);
-    if (u->deck->gone) return kIOReturnNoDevice;
+    if (u->unit->gone) return kIOReturnNoDevice;
     if (u->open) return kIOReturnSuccess;
-    if (u->deck->fault == FWSIM_REFUSE_OPEN || (u->deck->openedBy && u->deck->openedBy != u))
+    if (u->unit->refuses(Unit::Step::Open) || (u->unit->openedBy && u->unit->openedBy != u))
         return kIOReturnExclusiveAccess;
     u->open = true;
-    u->deck->openedBy = u;
+    u->unit->openedBy = u;
     return kIOReturnSuccess;
 }
 
@@ -367,65 +387,28 @@ IOReturn unit_add_dispatcher(void *self, CFRunLoopRef rl) {
 
 void unit_remove_dispatcher(void *self) { unit_of(self)->dispatcher = nullptr; }
 
-void sleep_ms(int ms) {
-    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
 IOReturn unit_command(void *self, const UInt8 *command, UInt32 cmdLen, UInt8 *response, UInt32 *responseLen) {
     UnitIf *u = unit_of(self);
     if (!u || !command || !response || !responseLen || cmdLen < 3 || cmdLen > 512) return kIOReturnBadArgument;
-    std::shared_ptr<Deck> d = u->deck;   // stays alive even if removed meanwhile
-    if (d->gone) return kIOReturnNoDevice;
+    std::shared_ptr<Unit> unit = u->unit;  // stays alive even if removed meanwhile
+    if (unit->gone) return kIOReturnNoDevice;
     if (!u->open) return kIOReturnNotOpen;
-    d->lastCommand.assign(command, command + cmdLen);
-    ++d->commands;
-    const int limit = timeout_ms();
-    switch (d->fault) {
-    case FWSIM_TIMEOUT:
-        sleep_ms(limit);
-        *responseLen = 0;
-        return kIOReturnTimeout;
-    case FWSIM_GONE_MID_COMMAND:
-        fwsim_remove_unit(d->id);
-        *responseLen = 0;
-        return kIOReturnNoDevice;
-    default:
-        break;
-    }
-    if (d->delayMs >= limit) {
-        sleep_ms(limit);
-        *responseLen = 0;
-        return kIOReturnTimeout;
-    }
-    sleep_ms(d->delayMs);
-    bool interim = false;
-    std::vector<uint8_t> r = respond(*d, command, cmdLen, interim);
-    if (interim) ++d->interims;
-    if (d->fault == FWSIM_INTERIM_FOREVER) {
-        ++d->interims;
-        sleep_ms(limit - d->delayMs);
-        *responseLen = 0;
-        return kIOReturnTimeout;
-    }
-    if (d->fault == FWSIM_SHORT) r.resize(std::min<size_t>(r.size(), size_t(std::max(0, d->faultParam))));
-    if (d->fault == FWSIM_GARBAGE) {
-        size_t n = d->faultParam > 0 ? size_t(d->faultParam) : *responseLen;
-        r.assign(std::min<size_t>(n, 512), 0);
-        uint32_t x = 0x9E3779B9u ^ d->commands;
-        for (auto &b : r) {
-            x ^= x << 13; x ^= x >> 17; x ^= x << 5;
-            b = uint8_t(x);
-        }
-    }
-    UInt32 n = std::min<UInt32>(*responseLen, UInt32(r.size()));
-    std::memcpy(response, r.data(), n);
-    *responseLen = n;
-    return kIOReturnSuccess;
+    return unit->exchange(command, cmdLen, response, responseLen);
 }
 
 const IOFireWireAVCLibUnitInterface kUnitVtable = {
-    nullptr, unit_query, unit_addref, unit_release, 1, 0,
-    unit_open, unit_close, unit_is_open, unit_add_dispatcher, unit_remove_dispatcher, unit_command,
+    nullptr,
+    unit_query,
+    unit_addref,
+    unit_release,
+    1,
+    0,
+    unit_open,
+    unit_close,
+    unit_is_open,
+    unit_add_dispatcher,
+    unit_remove_dispatcher,
+    unit_command,
 };
 
 PlugIn *plugin_of(void *self) { return static_cast<PlugIn *>(self); }
@@ -451,14 +434,13 @@ HRESULT plugin_query(void *self, REFIID iid, LPVOID *ppv) {
         *ppv = self;
         return S_OK;
     }
-    if (!same_uuid(iid, kIOFireWireAVCLibUnitInterfaceID) || p->deck->fault == FWSIM_REFUSE_INTERFACE ||
-        p->deck->gone)
+    if (!same_uuid(iid, kIOFireWireAVCLibUnitInterfaceID) || p->unit->refuses(Unit::Step::Interface) || p->unit->gone)
         return E_NOINTERFACE;
     auto *u = new UnitIf;
     u->vt = &kUnitVtable;
     u->service = p->service;
     retain(u->service);
-    u->deck = p->deck;
+    u->unit = p->unit;
     *ppv = u;
     return S_OK;
 }
@@ -473,7 +455,7 @@ mach_port_t bootstrap_port = 0x0707;
 
 kern_return_t IOMasterPort(mach_port_t, mach_port_t *masterPort) {
     if (!masterPort) return kIOReturnBadArgument;
-    if (int32_t st = seam(FWSIM_SEAM_MASTER_PORT)) return st;
+    if (int32_t st = sim::seam(FWSIM_SEAM_MASTER_PORT)) return st;
     *masterPort = 0x0B03;
     return kIOReturnSuccess;
 }
@@ -498,8 +480,9 @@ uint32_t IOObjectGetRetainCount(io_object_t object) {
 kern_return_t IOObjectGetClass(io_object_t object, io_name_t className) {
     IOObj *o = lookup(object);
     if (!o || !className) return kIOReturnBadArgument;
-    const char *name = o->kind == Kind::Service ? static_cast<ServiceObj *>(o)->classes[0].c_str()
-                       : o->kind == Kind::Iterator ? "IOUserIterator" : "IOUserNotification";
+    const char *name = o->kind == Kind::Service    ? static_cast<ServiceObj *>(o)->classes[0].c_str()
+                       : o->kind == Kind::Iterator ? "IOUserIterator"
+                                                   : "IOUserNotification";
     std::snprintf(className, sizeof(io_name_t), "%s", name);
     return kIOReturnSuccess;
 }
@@ -539,7 +522,7 @@ CFMutableDictionaryRef IOServiceMatching(const char *className) {
 }
 
 kern_return_t IOServiceGetMatchingServices(mach_port_t, CFDictionaryRef matching, io_iterator_t *existing) {
-    ensure_bus();
+    bus::ensure();
     if (!existing || !matching) {
         CFRelease(matching);
         return kIOReturnBadArgument;
@@ -565,7 +548,7 @@ io_service_t IOServiceGetMatchingService(mach_port_t master, CFDictionaryRef mat
 }
 
 IONotificationPortRef IONotificationPortCreate(mach_port_t) {
-    if (seam(FWSIM_SEAM_NOTIFY_PORT)) return nullptr;
+    if (sim::seam(FWSIM_SEAM_NOTIFY_PORT)) return nullptr;
     auto *p = new Port;
     CFRunLoopSourceContext ctx{};
     ctx.info = p;
@@ -600,24 +583,24 @@ CFRunLoopSourceRef IONotificationPortGetRunLoopSource(IONotificationPortRef noti
 kern_return_t IOServiceAddMatchingNotification(IONotificationPortRef notifyPort, const char *notificationType,
                                                CFDictionaryRef matching, IOServiceMatchingCallback callback,
                                                void *refCon, io_iterator_t *notification) {
-    ensure_bus();
+    bus::ensure();
     auto *p = reinterpret_cast<Port *>(notifyPort);
     std::string type = notificationType ? notificationType : "";
     bool terminated = type == kIOTerminatedNotification;
-    bool publish = type == kIOFirstPublishNotification || type == kIOPublishNotification ||
-                   type == kIOMatchedNotification;
+    bool publish =
+        type == kIOFirstPublishNotification || type == kIOPublishNotification || type == kIOMatchedNotification;
     if (!p || p->dead || !matching || !notification || !callback || !(terminated || publish)) {
         CFRelease(matching);
         return kIOReturnBadArgument;
     }
-    if (int32_t st = seam(FWSIM_SEAM_ADD_MATCHING)) {
+    if (int32_t st = sim::seam(FWSIM_SEAM_ADD_MATCHING)) {
         CFRelease(matching);
         return st;
     }
     auto *it = new IteratorObj;
     it->port = p;
     it->terminated = terminated;
-    it->matching = matching;   // takes over the caller's reference
+    it->matching = matching;  // takes over the caller's reference
     it->callback = callback;
     it->refcon = refCon;
     if (publish) {
@@ -640,7 +623,7 @@ kern_return_t IOServiceAddInterestNotification(IONotificationPortRef notifyPort,
     if (!p || p->dead || !s || !notification || !callback || !interestType ||
         std::strcmp(interestType, kIOGeneralInterest) != 0)
         return kIOReturnBadArgument;
-    if (int32_t st = seam(FWSIM_SEAM_ADD_INTEREST)) return st;
+    if (int32_t st = sim::seam(FWSIM_SEAM_ADD_INTEREST)) return st;
     if (!s->active) return kIOReturnNoDevice;
     auto *in = new InterestObj;
     in->port = p;
@@ -661,18 +644,15 @@ kern_return_t IOCreatePlugInInterfaceForService(io_service_t service, CFUUIDRef 
     if (!s || !CFEqual(pluginType, kIOFireWireAVCLibUnitTypeID) || !CFEqual(interfaceType, kIOCFPlugInInterfaceID))
         return kIOReturnBadArgument;
     if (!conforms(*s, "IOFireWireAVCUnit")) return kIOReturnUnsupported;
-    std::shared_ptr<Deck> deck;
-    for (int i = 0; i < fwsim_unit_count() && !deck; ++i) {
-        auto d = find_deck(fwsim_unit_id(i));
-        if (d && d->unitService == service) deck = d;
-    }
-    if (!deck || deck->gone) return kIOReturnNoDevice;
-    if (deck->fault == FWSIM_REFUSE_PLUGIN) return kIOReturnUnsupported;
+    auto found = g_units.find(service);
+    if (found == g_units.end() || found->second->gone) return kIOReturnNoDevice;
+    std::shared_ptr<Unit> unit = found->second;
+    if (unit->refuses(Unit::Step::PlugIn)) return kIOReturnUnsupported;
     auto *p = new PlugIn;
     p->vt = &kPlugInVtable;
     p->service = service;
     retain(service);
-    p->deck = deck;
+    p->unit = unit;
     *theInterface = reinterpret_cast<IOCFPlugInInterface **>(p);
     return kIOReturnSuccess;
 }

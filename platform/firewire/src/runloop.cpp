@@ -1,8 +1,11 @@
-// The main run loop: version-0 sources and timers, driven through one
-// timerfd that the host polls (fw_runloop_fd) and fw_runloop_perform.
+// The main run loop: version-0 sources, file descriptors and timers, driven
+// through one epoll descriptor that the host polls (fw_runloop_fd) and
+// fw_runloop_perform. The epoll set holds a timerfd (timers and signalled
+// sources) and the descriptors whose read callbacks are enabled.
 #include "internal.h"
 
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/timerfd.h>
 #include <time.h>
 #include <unistd.h>
@@ -19,6 +22,8 @@ constexpr uint64_t kNever = UINT64_MAX;
 // Seconds between the Unix epoch and 1 Jan 2001.
 constexpr double kAbsoluteTimeEpoch = 978307200.0;
 
+struct FileDescriptor;
+
 struct Source : Object {
     Source() : Object(kTypeSource) {}
     ~Source() override {
@@ -27,6 +32,21 @@ struct Source : Object {
     CFRunLoopSourceContext ctx{};
     CFIndex order = 0;
     bool valid = true, signalled = false, inLoop = false;
+    FileDescriptor *watch = nullptr;  // a file descriptor's source: held through ctx.info
+    bool watched = false;             // its descriptor is in the epoll set
+};
+
+struct FileDescriptor : Object {
+    FileDescriptor() : Object(kTypeFileDescriptor) {}
+    ~FileDescriptor() override {
+        if (ctx.release && ctx.info) ctx.release(ctx.info);
+    }
+    int fd = -1;
+    bool closeOnInvalidate = false, valid = true;
+    bool wantRead = false;  // the read callback is enabled
+    CFFileDescriptorCallBack callout = nullptr;
+    CFFileDescriptorContext ctx{};
+    Source *source = nullptr;  // its run-loop source while that lives (not held)
 };
 
 struct Timer : Object {
@@ -37,7 +57,7 @@ struct Timer : Object {
     CFRunLoopTimerContext ctx{};
     CFRunLoopTimerCallBack callout = nullptr;
     CFTimeInterval interval = 0;
-    uint64_t due = kNever;   // monotonic ns
+    uint64_t due = kNever;  // monotonic ns
     bool valid = true, inLoop = false;
 };
 
@@ -45,11 +65,32 @@ struct RunLoop : Object {
     RunLoop() : Object(kTypeRunLoop) {
         immortal = true;
         fd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+        ep = epoll_create1(EPOLL_CLOEXEC);
+        epoll_event ev{};
+        ev.events = EPOLLIN;
+        ev.data.ptr = nullptr;  // the timerfd
+        epoll_ctl(ep, EPOLL_CTL_ADD, fd, &ev);
     }
     std::recursive_mutex m;
-    std::vector<Source *> sources;   // each holds one reference
-    std::vector<Timer *> timers;     // each holds one reference
-    int fd = -1;
+    std::vector<Source *> sources;  // each holds one reference
+    std::vector<Timer *> timers;    // each holds one reference
+    int fd = -1;                    // the timerfd
+    int ep = -1;                    // what the host polls
+
+    // Puts a file descriptor's source in the epoll set while it is in the
+    // loop with its read callback enabled, and takes it out otherwise
+    // (caller holds m).
+    void watch(Source *s) {
+        FileDescriptor *f = s->watch;
+        bool want = f && f->valid && f->wantRead && s->valid && s->inLoop;
+        if (want == s->watched) return;
+        epoll_event ev{};
+        ev.events = EPOLLIN;
+        ev.data.ptr = s;
+        // A descriptor closed meanwhile has left the set by itself.
+        epoll_ctl(ep, want ? EPOLL_CTL_ADD : EPOLL_CTL_DEL, f->fd, &ev);
+        s->watched = want;
+    }
 
     // Arms the fd for the earliest work (caller holds m).
     void arm() {
@@ -59,7 +100,7 @@ struct RunLoop : Object {
         for (Timer *t : timers) next = std::min(next, t->due);
         itimerspec its{};
         if (next != kNever) {
-            if (next == 0) next = 1;   // zero would disarm
+            if (next == 0) next = 1;  // zero would disarm
             its.it_value.tv_sec = time_t(next / 1000000000ull);
             its.it_value.tv_nsec = long(next % 1000000000ull);
         }
@@ -70,6 +111,7 @@ struct RunLoop : Object {
         if (it == sources.end()) return;
         sources.erase(it);
         s->inLoop = false;
+        watch(s);
         CFRelease(s);
     }
     void removeTimer(Timer *t) {
@@ -91,7 +133,7 @@ uint64_t abs_to_mono(CFAbsoluteTime t) {
     double delta = t - CFAbsoluteTimeGetCurrent();
     uint64_t now = mono_ns();
     if (delta <= 0) return now;
-    if (delta > 1e9) return kNever;   // beyond thirty years: never
+    if (delta > 1e9) return kNever;  // beyond thirty years: never
     return now + uint64_t(delta * 1e9);
 }
 
@@ -168,6 +210,7 @@ void CFRunLoopAddSource(CFRunLoopRef, CFRunLoopSourceRef source, CFStringRef) {
                                [](Source *a, Source *b) { return a->order < b->order; });
     rl.sources.insert(it, s);
     if (s->ctx.schedule) s->ctx.schedule(s->ctx.info, CFRunLoopGetMain(), kCFRunLoopDefaultMode);
+    rl.watch(s);
     rl.arm();
 }
 
@@ -199,11 +242,102 @@ void CFRunLoopWakeUp(CFRunLoopRef) {
     timerfd_settime(rl.fd, TFD_TIMER_ABSTIME, &its, nullptr);
 }
 
+// ---- file descriptors ----------------------------------------------------------------
+
+namespace {
+
+void fd_perform(void *info) {
+    auto *f = static_cast<FileDescriptor *>(info);
+    if (f->valid && f->callout)
+        f->callout(reinterpret_cast<CFFileDescriptorRef>(f), kCFFileDescriptorReadCallBack, f->ctx.info);
+}
+
+const void *fd_retain(const void *info) { return CFRetain(info); }
+
+void fd_release(const void *info) {
+    auto *f = static_cast<FileDescriptor *>(const_cast<void *>(info));
+    f->source = nullptr;  // the source is going
+    CFRelease(f);
+}
+
+void fd_resync(FileDescriptor *f) {
+    RunLoop &rl = main_loop();
+    std::lock_guard<std::recursive_mutex> lock(rl.m);
+    if (f->source) rl.watch(f->source);
+}
+
+}  // namespace
+
+CFFileDescriptorRef CFFileDescriptorCreate(CFAllocatorRef, CFFileDescriptorNativeDescriptor fd,
+                                           Boolean closeOnInvalidate, CFFileDescriptorCallBack callout,
+                                           const CFFileDescriptorContext *context) {
+    if (fd < 0 || !callout) return nullptr;
+    auto *f = new FileDescriptor;
+    f->fd = fd;
+    f->closeOnInvalidate = closeOnInvalidate;
+    f->callout = callout;
+    if (context) f->ctx = *context;
+    if (f->ctx.retain && f->ctx.info) f->ctx.info = const_cast<void *>(f->ctx.retain(f->ctx.info));
+    return reinterpret_cast<CFFileDescriptorRef>(f);
+}
+
+CFFileDescriptorNativeDescriptor CFFileDescriptorGetNativeDescriptor(CFFileDescriptorRef d) {
+    auto *f = as<FileDescriptor>(d, kTypeFileDescriptor);
+    return f ? f->fd : -1;
+}
+
+void CFFileDescriptorEnableCallBacks(CFFileDescriptorRef d, CFOptionFlags callBackTypes) {
+    auto *f = as<FileDescriptor>(d, kTypeFileDescriptor);
+    if (!f || !f->valid || !(callBackTypes & kCFFileDescriptorReadCallBack)) return;
+    f->wantRead = true;
+    fd_resync(f);
+}
+
+void CFFileDescriptorDisableCallBacks(CFFileDescriptorRef d, CFOptionFlags callBackTypes) {
+    auto *f = as<FileDescriptor>(d, kTypeFileDescriptor);
+    if (!f || !(callBackTypes & kCFFileDescriptorReadCallBack)) return;
+    f->wantRead = false;
+    fd_resync(f);
+}
+
+void CFFileDescriptorInvalidate(CFFileDescriptorRef d) {
+    auto *f = as<FileDescriptor>(d, kTypeFileDescriptor);
+    if (!f || !f->valid) return;
+    CFRetain(f);
+    f->valid = false;
+    fd_resync(f);  // out of the epoll set before the descriptor may close
+    if (f->source) CFRunLoopSourceInvalidate(reinterpret_cast<CFRunLoopSourceRef>(f->source));
+    if (f->closeOnInvalidate) close(f->fd);
+    CFRelease(f);
+}
+
+Boolean CFFileDescriptorIsValid(CFFileDescriptorRef d) {
+    auto *f = as<FileDescriptor>(d, kTypeFileDescriptor);
+    return f && f->valid;
+}
+
+CFRunLoopSourceRef CFFileDescriptorCreateRunLoopSource(CFAllocatorRef, CFFileDescriptorRef d, CFIndex order) {
+    auto *f = as<FileDescriptor>(d, kTypeFileDescriptor);
+    if (!f || !f->valid) return nullptr;
+    if (f->source) {
+        CFRetain(f->source);
+        return reinterpret_cast<CFRunLoopSourceRef>(f->source);
+    }
+    CFRunLoopSourceContext ctx{};
+    ctx.info = f;
+    ctx.retain = fd_retain;
+    ctx.release = fd_release;
+    ctx.perform = fd_perform;
+    CFRunLoopSourceRef ref = CFRunLoopSourceCreate(nullptr, order, &ctx);
+    f->source = as<Source>(ref, kTypeSource);
+    f->source->watch = f;
+    return ref;
+}
+
 // ---- timers ----------------------------------------------------------------------------
 
-CFRunLoopTimerRef CFRunLoopTimerCreate(CFAllocatorRef, CFAbsoluteTime fireDate, CFTimeInterval interval,
-                                       CFOptionFlags, CFIndex, CFRunLoopTimerCallBack callout,
-                                       CFRunLoopTimerContext *context) {
+CFRunLoopTimerRef CFRunLoopTimerCreate(CFAllocatorRef, CFAbsoluteTime fireDate, CFTimeInterval interval, CFOptionFlags,
+                                       CFIndex, CFRunLoopTimerCallBack callout, CFRunLoopTimerContext *context) {
     if (!callout) return nullptr;
     auto *t = new Timer;
     if (context) t->ctx = *context;
@@ -279,17 +413,27 @@ Boolean CFRunLoopTimerIsValid(CFRunLoopTimerRef timer) {
 
 // ---- driving the loop ----------------------------------------------------------------------
 
-int fw_runloop_fd() { return main_loop().fd; }
+int fw_runloop_fd() { return main_loop().ep; }
 
 int fw_runloop_perform() {
     RunLoop &rl = main_loop();
     uint64_t expirations;
-    while (read(rl.fd, &expirations, sizeof expirations) > 0) {
-    }
+    while (read(rl.fd, &expirations, sizeof expirations) > 0) {}
     std::vector<Source *> due_sources;
     std::vector<Timer *> due_timers;
     {
         std::lock_guard<std::recursive_mutex> lock(rl.m);
+        // Readable descriptors signal their sources; each read callback
+        // fires once, then waits to be enabled again.
+        epoll_event ready[32];
+        int n = epoll_wait(rl.ep, ready, 32, 0);
+        for (int i = 0; i < n; ++i) {
+            auto *s = static_cast<Source *>(ready[i].data.ptr);
+            if (!s || !s->watched) continue;
+            s->signalled = true;
+            s->watch->wantRead = false;
+            rl.watch(s);
+        }
         uint64_t now = mono_ns();
         for (Source *s : rl.sources) {
             if (s->signalled && s->valid) {
@@ -304,7 +448,7 @@ int fw_runloop_perform() {
             due_timers.push_back(t);
             if (t->interval > 0) {
                 uint64_t step = std::max<uint64_t>(1, uint64_t(t->interval * 1e9));
-                uint64_t missed = (now - t->due) / step + 1;   // skip the missed firings
+                uint64_t missed = (now - t->due) / step + 1;  // skip the missed firings
                 t->due += missed * step;
             } else {
                 t->due = kNever;

@@ -1,21 +1,23 @@
 // The simulated bus and its AV/C tape decks: transport model, time code and
 // the answers to AV/C frames.
+#include "bus.h"
 #include "internal.h"
 #include "sim.h"
 
 #include "fw/AVCFrame.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <thread>
 
 namespace fw::sim {
 namespace {
 
 // By id (ids grow with publication); never destroyed.
 std::map<int, std::shared_ptr<Deck>> &g_decks = *new std::map<int, std::shared_ptr<Deck>>;
-bool g_bus_ready = false;
 int g_next_id = 1;
 int g_timeout_ms = 500;
 FwSimClock g_clock = nullptr;
@@ -79,11 +81,19 @@ bool play_rate(uint8_t op, int &num, int &den) {
     const int steps = play::kMaxSpeedStep;
     int sign = 1;
     uint8_t base = play::kForwardX1;
-    if (op >= play::kReverseX1 - steps && op <= play::kReverseX1 + steps) { sign = -1; base = play::kReverseX1; }
-    else if (!(op >= play::kForwardX1 - steps && op <= play::kForwardX1 + steps)) return false;
+    if (op >= play::kReverseX1 - steps && op <= play::kReverseX1 + steps) {
+        sign = -1;
+        base = play::kReverseX1;
+    } else if (!(op >= play::kForwardX1 - steps && op <= play::kForwardX1 + steps)) return false;
     int n = int(op) - base;
-    if (n < 0) { num = sign; den = 1 - n; }   // slow: 1/2 .. 1/8
-    else { num = sign * (n + 1); den = 1; }   // x1, fast: x2 .. x8
+    if (n < 0) {
+        num = sign;
+        den = 1 - n;
+    }  // slow: 1/2 .. 1/8
+    else {
+        num = sign * (n + 1);
+        den = 1;
+    }  // x1, fast: x2 .. x8
     return true;
 }
 
@@ -111,45 +121,81 @@ uint8_t tape_control(Deck &d, const uint8_t *c, uint32_t len, bool &interim) {
     int64_t pos = update(d, now_ns());
     int num, den;
     switch (op) {
-    case tapeop::kPlay:
-        if (arg == play::kNextFrame) { move_to(d, pos + 1, tapeop::kPlay, play::kForwardPause); return kAccepted; }
-        if (arg == play::kPreviousFrame) { move_to(d, pos - 1, tapeop::kPlay, play::kReversePause); return kAccepted; }
-        if (arg == play::kForward) { set_motion(d, tapeop::kPlay, arg, 1, 1); return kAccepted; }
-        if (arg == play::kReverse) { set_motion(d, tapeop::kPlay, arg, -1, 1); return kAccepted; }
-        if (arg == play::kForwardPause || arg == play::kReversePause) { set_motion(d, tapeop::kPlay, arg, 0, 1); return kAccepted; }
-        if (play_rate(arg, num, den)) { set_motion(d, tapeop::kPlay, arg, num, den); return kAccepted; }
-        return kRejected;
-    case tapeop::kRecord:
-        if (arg == record::kRecord) { set_motion(d, tapeop::kRecord, arg, 1, 1); return kAccepted; }
-        if (arg == record::kPause) { set_motion(d, tapeop::kRecord, arg, 0, 1); return kAccepted; }
-        return kRejected;
-    case tapeop::kWind:
-        if (arg == wind::kStop) { stop(d); return kAccepted; }
-        if (arg == wind::kFastForward) { set_motion(d, tapeop::kWind, arg, 20, 1); return kAccepted; }
-        if (arg == wind::kRewind) { set_motion(d, tapeop::kWind, arg, -20, 1); return kAccepted; }
-        if (arg == wind::kHighSpeedRewind) { set_motion(d, tapeop::kWind, arg, -60, 1); return kAccepted; }
-        return kRejected;
-    case tapeop::kForwardIndex:   // the next mark
-        move_to(d, std::min(kTapeFrames, (pos / kIndexFrames + 1) * kIndexFrames), tapeop::kWind, wind::kStop);
-        return kAccepted;
-    case tapeop::kBackwardIndex:   // the previous mark
-        move_to(d, pos <= 0 ? 0 : (pos - 1) / kIndexFrames * kIndexFrames, tapeop::kWind, wind::kStop);
-        return kAccepted;
-    case tapeop::kTimeCode: {   // search
-        int64_t t = get_time(c, len);
-        if (arg != operand::kTimeSet || t < 0 || t > kTapeFrames) return kRejected;
-        interim = true;   // the search reports INTERIM until the tape is there
-        move_to(d, t, tapeop::kWind, wind::kStop);
-        return kAccepted;
-    }
-    case tapeop::kRelativeTimeCounter: {   // preset
-        int64_t t = get_time(c, len);
-        if (arg != operand::kTimeSet || t < 0) return kRejected;
-        d.counterOffset = pos - t;
-        return kAccepted;
-    }
-    default:
-        return kNotImplemented;
+        case tapeop::kPlay:
+            if (arg == play::kNextFrame) {
+                move_to(d, pos + 1, tapeop::kPlay, play::kForwardPause);
+                return kAccepted;
+            }
+            if (arg == play::kPreviousFrame) {
+                move_to(d, pos - 1, tapeop::kPlay, play::kReversePause);
+                return kAccepted;
+            }
+            if (arg == play::kForward) {
+                set_motion(d, tapeop::kPlay, arg, 1, 1);
+                return kAccepted;
+            }
+            if (arg == play::kReverse) {
+                set_motion(d, tapeop::kPlay, arg, -1, 1);
+                return kAccepted;
+            }
+            if (arg == play::kForwardPause || arg == play::kReversePause) {
+                set_motion(d, tapeop::kPlay, arg, 0, 1);
+                return kAccepted;
+            }
+            if (play_rate(arg, num, den)) {
+                set_motion(d, tapeop::kPlay, arg, num, den);
+                return kAccepted;
+            }
+            return kRejected;
+        case tapeop::kRecord:
+            if (arg == record::kRecord) {
+                set_motion(d, tapeop::kRecord, arg, 1, 1);
+                return kAccepted;
+            }
+            if (arg == record::kPause) {
+                set_motion(d, tapeop::kRecord, arg, 0, 1);
+                return kAccepted;
+            }
+            return kRejected;
+        case tapeop::kWind:
+            if (arg == wind::kStop) {
+                stop(d);
+                return kAccepted;
+            }
+            if (arg == wind::kFastForward) {
+                set_motion(d, tapeop::kWind, arg, 20, 1);
+                return kAccepted;
+            }
+            if (arg == wind::kRewind) {
+                set_motion(d, tapeop::kWind, arg, -20, 1);
+                return kAccepted;
+            }
+            if (arg == wind::kHighSpeedRewind) {
+                set_motion(d, tapeop::kWind, arg, -60, 1);
+                return kAccepted;
+            }
+            return kRejected;
+        case tapeop::kForwardIndex:  // the next mark
+            move_to(d, std::min(kTapeFrames, (pos / kIndexFrames + 1) * kIndexFrames), tapeop::kWind, wind::kStop);
+            return kAccepted;
+        case tapeop::kBackwardIndex:  // the previous mark
+            move_to(d, pos <= 0 ? 0 : (pos - 1) / kIndexFrames * kIndexFrames, tapeop::kWind, wind::kStop);
+            return kAccepted;
+        case tapeop::kTimeCode: {  // search
+            int64_t t = get_time(c, len);
+            if (arg != operand::kTimeSet || t < 0 || t > kTapeFrames) return kRejected;
+            interim = true;  // the search reports INTERIM until the tape is there
+            move_to(d, t, tapeop::kWind, wind::kStop);
+            return kAccepted;
+        }
+        case tapeop::kRelativeTimeCounter: {  // preset
+            int64_t t = get_time(c, len);
+            if (arg != operand::kTimeSet || t < 0) return kRejected;
+            d.counterOffset = pos - t;
+            return kAccepted;
+        }
+        default:
+            return kNotImplemented;
     }
 }
 
@@ -173,11 +219,28 @@ uint8_t tape_status(Deck &d, std::vector<uint8_t> &r, uint32_t len) {
     if (!d.tape) return kRejected;
     r.resize(8);
     switch (op) {
-    case tapeop::kTimeCode: put_time(r, pos); break;
-    case tapeop::kRelativeTimeCounter: put_time(r, pos - d.counterOffset); break;
-    case tapeop::kRecordingDate: r[4] = 0x15; r[5] = 0x03; r[6] = 0x07; r[7] = 0x20; break;   // 15 March 2007
-    case tapeop::kRecordingTime: r[4] = 0x00; r[5] = 0x00; r[6] = 0x30; r[7] = 0x14; break;   // 14:30:00:00
-    case tapeop::kRecordingSpeed: r[4] = 0x01; r[5] = r[6] = r[7] = 0x00; break;               // standard play
+        case tapeop::kTimeCode:
+            put_time(r, pos);
+            break;
+        case tapeop::kRelativeTimeCounter:
+            put_time(r, pos - d.counterOffset);
+            break;
+        case tapeop::kRecordingDate:
+            r[4] = 0x15;
+            r[5] = 0x03;
+            r[6] = 0x07;
+            r[7] = 0x20;
+            break;  // 15 March 2007
+        case tapeop::kRecordingTime:
+            r[4] = 0x00;
+            r[5] = 0x00;
+            r[6] = 0x30;
+            r[7] = 0x14;
+            break;  // 14:30:00:00
+        case tapeop::kRecordingSpeed:
+            r[4] = 0x01;
+            r[5] = r[6] = r[7] = 0x00;
+            break;  // standard play
     }
     return kStable;
 }
@@ -187,38 +250,38 @@ uint8_t unit_status(const Deck &d, std::vector<uint8_t> &r, uint32_t len) {
     uint8_t op = r[2];
     r.resize(std::max<size_t>(r.size(), 8));
     switch (op) {
-    case unitop::kUnitInfo:
-        r[3] = 0x07;
-        r[4] = kTape;   // a tape recorder/player unit, unit 0
-        std::memcpy(&r[5], kCompany, 3);
-        return kStable;
-    case unitop::kSubunitInfo: {
-        if (len < 4) return kRejected;
-        bool page0 = ((r[3] >> 4) & 7) == 0;
-        r[4] = page0 ? kTape : kNone;
-        r[5] = r[6] = r[7] = kNone;
-        return kStable;
-    }
-    case unitop::kOutputPlugSignalFormat:   // of plug 0, or any (0xFF)
-        if (len < 4 || (r[3] != 0x00 && r[3] != 0xFF)) return kRejected;
-        r[4] = kFormatDVCR;
-        r[5] = kFormatSD525_60;
-        r[6] = r[7] = kNone;
-        return kStable;
-    case unitop::kVendorDependent:
-        return len >= 6 && std::memcmp(&r[3], kCompany, 3) == 0 ? kStable : kNotImplemented;
-    default:
-        return kNotImplemented;
+        case unitop::kUnitInfo:
+            r[3] = 0x07;
+            r[4] = kTape;  // a tape recorder/player unit, unit 0
+            std::memcpy(&r[5], kCompany, 3);
+            return kStable;
+        case unitop::kSubunitInfo: {
+            if (len < 4) return kRejected;
+            bool page0 = ((r[3] >> 4) & 7) == 0;
+            r[4] = page0 ? kTape : kNone;
+            r[5] = r[6] = r[7] = kNone;
+            return kStable;
+        }
+        case unitop::kOutputPlugSignalFormat:  // of plug 0, or any (0xFF)
+            if (len < 4 || (r[3] != 0x00 && r[3] != 0xFF)) return kRejected;
+            r[4] = kFormatDVCR;
+            r[5] = kFormatSD525_60;
+            r[6] = r[7] = kNone;
+            return kStable;
+        case unitop::kVendorDependent:
+            return len >= 6 && std::memcmp(&r[3], kCompany, 3) == 0 ? kStable : kNotImplemented;
+        default:
+            return kNotImplemented;
     }
 }
 
 bool known(uint8_t subunit, uint8_t op) {
     static const uint8_t unitOps[] = {unitop::kUnitInfo, unitop::kSubunitInfo, unitop::kOutputPlugSignalFormat,
                                       unitop::kVendorDependent};
-    static const uint8_t tapeOps[] = {tapeop::kLoadMedium,     tapeop::kRecord,        tapeop::kPlay,
-                                      tapeop::kWind,           tapeop::kForwardIndex,  tapeop::kBackwardIndex,
-                                      tapeop::kTimeCode,       tapeop::kRelativeTimeCounter, tapeop::kTransportState,
-                                      tapeop::kRecordingDate,  tapeop::kRecordingTime, tapeop::kRecordingSpeed};
+    static const uint8_t tapeOps[] = {
+        tapeop::kLoadMedium,     tapeop::kRecord,        tapeop::kPlay,          tapeop::kWind,
+        tapeop::kForwardIndex,   tapeop::kBackwardIndex, tapeop::kTimeCode,      tapeop::kRelativeTimeCounter,
+        tapeop::kTransportState, tapeop::kRecordingDate, tapeop::kRecordingTime, tapeop::kRecordingSpeed};
     if (subunit == kUnit) return std::find(std::begin(unitOps), std::end(unitOps), op) != std::end(unitOps);
     if (subunit == kTape) return std::find(std::begin(tapeOps), std::end(tapeOps), op) != std::end(tapeOps);
     return false;
@@ -226,24 +289,107 @@ bool known(uint8_t subunit, uint8_t op) {
 
 uint64_t monotonic(void *) { return mono_ns(); }
 
+void sleep_ms(int ms) {
+    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+enum class Outcome { Answered, Silent, Gone };
+
+// The deck's part of one exchange, without the waiting: it takes the frame,
+// then gives its final answer in r (shaped by the response faults), or none
+// (a deck that is `late`, or the time-out faults), or it leaves the bus.
+Outcome answer(Deck &d, const uint8_t *c, uint32_t len, size_t room, bool late, std::vector<uint8_t> &r) {
+    d.lastCommand.assign(c, c + len);
+    ++d.commands;
+    if (d.fault == FWSIM_TIMEOUT) return Outcome::Silent;
+    if (d.fault == FWSIM_GONE_MID_COMMAND) {
+        fwsim_remove_unit(d.id);
+        return Outcome::Gone;
+    }
+    if (late) return Outcome::Silent;
+    bool interim = false;
+    r = respond(d, c, len, interim);
+    if (interim) ++d.interims;
+    if (d.fault == FWSIM_INTERIM_FOREVER) {
+        ++d.interims;
+        return Outcome::Silent;
+    }
+    if (d.fault == FWSIM_SHORT) r.resize(std::min<size_t>(r.size(), size_t(std::max(0, d.faultParam))));
+    if (d.fault == FWSIM_GARBAGE) {
+        size_t n = d.faultParam > 0 ? size_t(d.faultParam) : room;
+        r.assign(std::min<size_t>(n, 512), 0);
+        uint32_t x = 0x9E3779B9u ^ d.commands;
+        for (auto &b : r) {
+            x ^= x << 13;
+            x ^= x >> 17;
+            x ^= x << 5;
+            b = uint8_t(x);
+        }
+    }
+    return Outcome::Answered;
+}
+
 }  // namespace
 
+bool Deck::refuses(Step step) const {
+    switch (step) {
+        case Step::PlugIn:
+            return fault == FWSIM_REFUSE_PLUGIN;
+        case Step::Interface:
+            return fault == FWSIM_REFUSE_INTERFACE;
+        case Step::Open:
+            return fault == FWSIM_REFUSE_OPEN;
+    }
+    return false;
+}
+
+IOReturn Deck::exchange(const UInt8 *command, UInt32 cmdLen, UInt8 *response, UInt32 *responseLen) {
+    const int limit = g_timeout_ms;
+    const bool late = delayMs >= limit;
+    // The deck takes its time before it acts, unless it never answers.
+    const int before = fault == FWSIM_TIMEOUT || fault == FWSIM_GONE_MID_COMMAND || late ? 0 : delayMs;
+    sleep_ms(before);
+    std::vector<uint8_t> r;
+    switch (answer(*this, command, cmdLen, *responseLen, late, r)) {
+        case Outcome::Gone:
+            *responseLen = 0;
+            return kIOReturnNoDevice;
+        case Outcome::Silent:
+            sleep_ms(limit - before);
+            *responseLen = 0;
+            return kIOReturnTimeout;
+        case Outcome::Answered:
+            break;
+    }
+    UInt32 n = std::min<UInt32>(*responseLen, UInt32(r.size()));
+    std::memcpy(response, r.data(), n);
+    *responseLen = n;
+    return kIOReturnSuccess;
+}
+
 uint64_t now_ns() { return g_clock ? g_clock(g_clock_ctx) : monotonic(nullptr); }
-int timeout_ms() { return g_timeout_ms; }
 int32_t seam(FwSimSeam s) { return s >= 0 && s < FWSIM_SEAM_COUNT ? g_seams[s] : 0; }
 
 std::shared_ptr<Deck> find_deck(int id) {
-    ensure_bus();
+    bus::ensure();
     auto it = g_decks.find(id);
     return it == g_decks.end() ? nullptr : it->second;
 }
 
-void ensure_bus() {
-    if (g_bus_ready) return;
-    g_bus_ready = true;
+void clear(bool offBusToo) {
+    for (auto it = g_decks.begin(); it != g_decks.end();) {
+        if (it->second->onBus || offBusToo) {
+            terminate(*it->second, false);
+            it = g_decks.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void populate() {
     int units = 1;
-    if (const char *env = std::getenv("TAVRIN_AVC_UNITS"); env && *env)
-        units = std::clamp(std::atoi(env), 0, 16);
+    if (const char *env = std::getenv("TAVRIN_AVC_UNITS"); env && *env) units = std::clamp(std::atoi(env), 0, 16);
     for (int i = 0; i < units; ++i) fwsim_add_default_unit();
 }
 
@@ -254,7 +400,7 @@ int64_t update(Deck &d, uint64_t now) {
         __int128 pos = d.anchorPos + moved;
         bool atEnd = (d.rateNum < 0 && pos <= 0) || (d.rateNum > 0 && pos >= __int128(kTapeFrames) * kSub);
         pos = std::clamp<__int128>(pos, 0, __int128(kTapeFrames) * kSub);
-        if (atEnd) {   // the tape stops at either end
+        if (atEnd) {  // the tape stops at either end
             d.mode = tapeop::kWind;
             d.state = wind::kStop;
             d.rateNum = 0;
@@ -280,7 +426,7 @@ std::vector<uint8_t> respond(Deck &d, const uint8_t *c, uint32_t len, bool &inte
     if (d.reject[op]) code = kRejected;
     else if (d.notimpl[op]) code = kNotImplemented;
     else if (!known(subunit, op)) code = kNotImplemented;
-    else if (ctype == kGeneralInquiry || ctype == kSpecificInquiry) code = kStable;   // "implemented"
+    else if (ctype == kGeneralInquiry || ctype == kSpecificInquiry) code = kStable;  // "implemented"
     else if (ctype == kControl && subunit == kTape) {
         bool searching = false;
         code = tape_control(d, c, len, searching);
@@ -301,27 +447,61 @@ using namespace fw::sim;
 extern "C" {
 
 void fwsim_reset(int units) {
-    g_bus_ready = true;
-    for (auto &[id, d] : g_decks) terminate(*d, false);
-    g_decks.clear();
+    fw::bus::use_sim();
+    clear(true);
     g_timeout_ms = 500;
     for (auto &s : g_seams) s = 0;
     for (int i = 0; i < units; ++i) fwsim_add_default_unit();
 }
 
-int fwsim_add_unit(uint32_t specId, uint32_t swVersion) {
-    ensure_bus();
+namespace {
+
+std::shared_ptr<Deck> new_deck(uint32_t specId, uint32_t swVersion, bool onBus) {
+    fw::bus::ensure();
     auto d = std::make_shared<Deck>();
     d->id = g_next_id++;
+    d->onBus = onBus;
+    d->guid = 0x0800460100000000ull + uint64_t(d->id);
     d->specId = specId;
     d->swVersion = swVersion;
     d->anchorNs = now_ns();
     g_decks[d->id] = d;
-    publish(*d);
+    return d;
+}
+
+std::vector<int> on_bus() {
+    fw::bus::ensure();
+    std::vector<int> ids;
+    for (auto &[id, d] : g_decks)
+        if (d->onBus) ids.push_back(id);
+    return ids;
+}
+
+}  // namespace
+
+int fwsim_add_unit(uint32_t specId, uint32_t swVersion) {
+    auto d = new_deck(specId, swVersion, true);
+    publish(d);
     return d->id;
 }
 
 int fwsim_add_default_unit() { return fwsim_add_unit(avcframe::kUnitSpecId, avcframe::kUnitSwVersion); }
+
+int fwsim_add_offbus_unit() { return new_deck(avcframe::kUnitSpecId, avcframe::kUnitSwVersion, false)->id; }
+
+int fwsim_fcp(int id, const uint8_t *frame, uint32_t len, uint8_t *response, uint32_t capacity, int *interims) {
+    auto d = find_deck(id);
+    if (!d || !frame || len < 3 || (capacity && !response)) return -1;
+    uint32_t before = d->interims;
+    std::vector<uint8_t> r;
+    Outcome o = answer(*d, frame, len, capacity, false, r);
+    if (interims) *interims = int(d->interims - before);
+    if (o == Outcome::Gone) return -1;
+    if (o == Outcome::Silent) return 0;
+    uint32_t n = std::min<uint32_t>(capacity, uint32_t(r.size()));
+    if (n) std::memcpy(response, r.data(), n);
+    return int(n);
+}
 
 void fwsim_remove_unit(int id) {
     auto d = find_deck(id);
@@ -330,28 +510,21 @@ void fwsim_remove_unit(int id) {
     terminate(*d, true);
 }
 
-int fwsim_unit_count() {
-    ensure_bus();
-    return int(g_decks.size());
-}
+int fwsim_unit_count() { return int(on_bus().size()); }
 
 int fwsim_unit_id(int index) {
-    ensure_bus();
-    if (index < 0 || index >= int(g_decks.size())) return 0;
-    return std::next(g_decks.begin(), index)->first;
+    std::vector<int> ids = on_bus();
+    return index < 0 || index >= int(ids.size()) ? 0 : ids[size_t(index)];
 }
 
 void fwsim_send_message(int id, uint32_t messageType, void *argument) {
     auto d = find_deck(id);
-    if (!d) return;
-    message(d->deviceService, messageType, argument);
-    message(d->unitService, messageType, argument);
+    if (d && d->onBus) message(*d, messageType, argument);
 }
 
 void fwsim_bus_reset() {
-    ensure_bus();
-    for (auto &[id, d] : g_decks) fwsim_send_message(id, kIOMessageServiceIsSuspended, nullptr);
-    for (auto &[id, d] : g_decks) fwsim_send_message(id, kIOMessageServiceIsResumed, nullptr);
+    for (int id : on_bus()) fwsim_send_message(id, kIOMessageServiceIsSuspended, nullptr);
+    for (int id : on_bus()) fwsim_send_message(id, kIOMessageServiceIsResumed, nullptr);
 }
 
 void fwsim_set_clock(FwSimClock clock, void *ctx) {

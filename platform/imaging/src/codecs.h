@@ -1,5 +1,5 @@
-// Encoders and decoders behind the exporter, the importer and image
-// compression. Internal to the imaging library.
+// What the image formats (format_*.cpp) read and write, and the helpers
+// their encoders share. Internal to the imaging library.
 #pragma once
 
 #include "imaging/imaging.h"
@@ -26,7 +26,7 @@ struct Options {
     int depth = 24;               // 8 (grey), 24 or 32
     double hres = 72, vres = 72;  // dots per inch
     CodecQ quality = codecNormalQuality;
-    int32_t method = 0;           // 0 = the format's default
+    int32_t method = 0;  // 0 = the format's default
     uint32_t interlace = 0;
     uint32_t targetSize = 0;
     bool exif = false;
@@ -35,31 +35,62 @@ struct Options {
     RowProgress progress;
 };
 
-OSErr encodeTIFF(const Image &img, const Options &opt, std::vector<uint8_t> &out);
-OSErr encodeJPEG(const Image &img, const Options &opt, std::vector<uint8_t> &out);
-OSErr encodePNG(const Image &img, const Options &opt, std::vector<uint8_t> &out);
-OSErr encodeBMP(const Image &img, const Options &opt, std::vector<uint8_t> &out);
-bool tiffMethodSupported(int32_t method);
-
+// Decoded pixels, width*4 bytes per row, A R G B. Alpha is straight (the
+// colour is not multiplied by it), as pictures and worlds hold it: decoders
+// convert at the edge.
 struct Decoded {
     int32_t width = 0, height = 0;
     bool alpha = false;
-    std::vector<uint8_t> argb;   // width*4 per row
+    std::vector<uint8_t> argb;
 };
 
-// The format of some bytes by content: 'TIFF', 'JPEG', 'PNGf', 'BMPf' or 0.
-OSType sniff(const uint8_t *data, size_t size);
-OSErr decode(OSType format, const uint8_t *data, size_t size, Decoded &out);
+// What the importer learns about one image without drawing it.
+struct Info {
+    int32_t width = 0, height = 0;
+    int16_t depth = 24;           // 8 grey, 24 colour, 32 colour with alpha
+    double hres = 72, vres = 72;  // dots per inch
+    uint32_t imageCount = 1;
+    OSType codec = 0;  // 'tiff', 'jpeg', 'png ', 'WRLE'
+    std::vector<uint8_t> icc;
+    std::vector<std::pair<OSType, std::string>> meta;
+};
 
-// Metadata item types and their meaning.
-constexpr OSType kTitle = 0xA96E616D;       // '©nam'
-constexpr OSType kDescription = 0xA9646573; // '©des'
-constexpr OSType kInfo = 0xA9696E66;        // '©inf'
-constexpr OSType kCopyright = 0xA9637079;   // '©cpy'
-constexpr OSType kArtist = 0xA9415254;      // '©ART'
-constexpr OSType kMake = 0xA96D616B;        // '©mak'
-constexpr OSType kModel = 0xA96D6F64;       // '©mod'
-constexpr OSType kSoftware = 0xA9737772;    // '©swr'
-constexpr OSType kDate = 0xA9646179;        // '©day'
+// Metadata item types (metadata.def).
+#define META(name, type, tiffTag, pngKey) constexpr OSType name = type;
+#include "metadata.def"
+#undef META
+
+// ---- shared by the encoders -----------------------------------------------------
+
+// The TIFF compression methods written (format_tiff.cpp).
+bool tiffMethodSupported(int32_t method);
+
+// Samples per pixel written for an output depth: 1 (grey), 3 or 4.
+int samplesFor(int depth);
+// Grey of an ARGB pixel.
+uint8_t grey(const uint8_t *argb);
+// One ARGB row to grey, RGB or RGBA, as the output depth asks.
+void convertRow(const uint8_t *argb, int32_t width, int depth, uint8_t *out);
+inline const uint8_t *rowOf(const Image &img, int32_t y) { return img.argb + size_t(y) * img.rowBytes; }
+
+// Progress every 1/32 of the picture (and at the end), not on every row.
+bool progressDue(int32_t done, int32_t total);
+OSErr report(const Options &opt, int32_t done, int32_t total);
+
+// The output is reserved before encoding at the size the picture is
+// expected to reach, so it is not grown (with fresh memory each time) while
+// the encoder writes: the pixels at the output depth, uncompressed, and room
+// for the header, tags, strip tables, profile and texts. Uncompressed TIFF
+// lands on it; compressed output stays below it and gives back the spare
+// room at the end (fitOutput). Growth remains the fallback.
+void reserveOutput(std::vector<uint8_t> &out, const Image &img, const Options &opt);
+// Output that used less than half of its buffer (compressed output, or a
+// small picture given a larger kept buffer) keeps only what it needs, a copy
+// of the smaller bytes; the large buffer is kept for the next export.
+void fitOutput(std::vector<uint8_t> &out);
+
+// The text of a metadata item to write, or 0. The description falls back
+// on '©inf'.
+const std::string *metaText(const Options &opt, OSType type);
 
 }  // namespace imaging::codec

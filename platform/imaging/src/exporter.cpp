@@ -15,8 +15,8 @@ namespace imaging {
 namespace {
 
 // The exporter of `ci` when no export is running in it (fBsyErr otherwise).
-#define EXPORTER_IDLE(ci)                        \
-    EXPORTER(ci);                                \
+#define EXPORTER_IDLE(ci) \
+    EXPORTER(ci);         \
     if (findInstance(ci)->busy) return fBsyErr
 
 // An exporter takes one input at a time: setting one, when it is valid,
@@ -53,11 +53,11 @@ OSErr importAsDecoded(const importer::Source &im, codec::Decoded &out) {
     if (!im.data || !GetHandleSize(im.data)) return paramErr;
     const uint8_t *d = HandleData(im.data);
     size_t n = GetHandleSize(im.data);
-    OSType kind = codec::sniff(d, n);
+    OSType kind = sniff(d, n);
     if (!kind) kind = im.hint;
     if (im.subtype && kind != im.subtype) return codecErr;
     if (!kind) return noCodecErr;
-    return codec::decode(kind, d, n, out);
+    return decode(kind, d, n, 0, out);
 }
 
 }  // namespace
@@ -160,8 +160,11 @@ ComponentResult GraphicsExportDoExport(ComponentInstance ci, uint32_t *actualSiz
     opt.exif = s.exif != 0;
     opt.icc = ex->icc;
     if (ex->meta) {
-        const OSType types[] = {codec::kTitle, codec::kDescription, codec::kInfo, codec::kCopyright, codec::kArtist,
-                                codec::kMake,  codec::kModel,       codec::kSoftware, codec::kDate};
+#define META(name, type, tiffTag, pngKey) codec::name,
+        const OSType types[] = {
+#include "metadata.def"
+        };
+#undef META
         Handle h = NewEmptyHandle();
         for (OSType t : types)
             if (h && GetUserData(ex->meta, h, t, 1) == noErr) {
@@ -251,7 +254,7 @@ ComponentResult GraphicsExportGetColorSyncProfile(ComponentInstance ci, Handle *
 ComponentResult GraphicsExportRequestSettings(ComponentInstance ci, void *, void *) {
     EXPORTER(ci);
     (void)ex;
-    return badComponentSelector;   // no settings dialog here
+    return badComponentSelector;  // no settings dialog here
 }
 
 ComponentResult GraphicsExportGetDefaultFileNameExtension(ComponentInstance ci, OSType *ext) {

@@ -7,7 +7,6 @@
 
 #include "answer.h"
 #include "handles.h"
-#include "probe.h"
 #include "registry.h"
 
 #include <algorithm>
@@ -23,15 +22,15 @@ namespace imaging {
 namespace {
 
 struct State {
-    Handle ownedData = nullptr;   // bytes read from a file or URL; disposed when closed
-    std::string dataFile;         // the file the bytes came from, if any
-    uint32_t index = 0;           // current image, from 0
+    Handle ownedData = nullptr;  // bytes read from a file or URL; disposed when closed
+    std::string dataFile;        // the file the bytes came from, if any
+    uint32_t index = 0;          // current image, from 0
     bool probed = false;
     OSErr probeErr = noErr;
-    importer::Info info;
+    codec::Info info;
     bool decoded = false;
     OSErr decodeErr = noErr;
-    std::shared_ptr<const codec::Decoded> pixels;   // shared with a drawing under way
+    std::shared_ptr<const codec::Decoded> pixels;  // shared with a drawing under way
     bool sourceSet = false;
     Rect source{};
     MatrixRecord matrix{};
@@ -59,12 +58,10 @@ WindowPortProvider gWindowPorts = nullptr;
 PortDrawnHook gPortDrawn = nullptr;
 
 // The state of a live importer (made on first use), or 0.
-State *stateOf(ComponentInstance ci) {
-    return importerOf(ci) ? &states()[ci] : nullptr;
-}
+State *stateOf(ComponentInstance ci) { return importerOf(ci) ? &states()[ci] : nullptr; }
 
-#define IMPORTER(ci)                     \
-    State *st = stateOf(ci);             \
+#define IMPORTER(ci)         \
+    State *st = stateOf(ci); \
     if (!st) return badComponentInstance
 
 // The format the importer reads its bytes as; 0 when there is none.
@@ -73,7 +70,7 @@ OSType contentFormat(ComponentInstance ci, const uint8_t **data, size_t *size) {
     if (!src) return 0;
     *data = HandleData(src->data);
     *size = GetHandleSize(src->data);
-    OSType kind = codec::sniff(*data, *size);
+    OSType kind = sniff(*data, *size);
     if (!kind) kind = src->hint ? src->hint : src->subtype;
     if (src->subtype && kind != src->subtype) return 0;
     return kind;
@@ -85,7 +82,9 @@ OSErr ensureInfo(ComponentInstance ci, State &st) {
     const uint8_t *data = nullptr;
     size_t size = 0;
     OSType kind = contentFormat(ci, &data, &size);
-    st.probeErr = !data || !size ? OSErr(paramErr) : !kind ? OSErr(codecErr) : importer::probe(kind, data, size, st.index, st.info);
+    st.probeErr = !data || !size ? OSErr(paramErr)
+                  : !kind        ? OSErr(codecErr)
+                                 : probe(kind, data, size, st.index, st.info);
     st.probed = true;
     return st.probeErr;
 }
@@ -97,8 +96,7 @@ OSErr ensurePixels(ComponentInstance ci, State &st) {
     size_t size = 0;
     OSType kind = contentFormat(ci, &data, &size);
     auto pixels = std::make_shared<codec::Decoded>();
-    st.decodeErr = kind == FourCC("TIFF") ? importer::decodeTIFFPage(data, size, st.index, *pixels)
-                                          : codec::decode(kind, data, size, *pixels);
+    st.decodeErr = decode(kind, data, size, st.index, *pixels);
     if (!st.decodeErr) st.pixels = std::move(pixels);
     st.decoded = true;
     return st.decodeErr;
@@ -106,7 +104,7 @@ OSErr ensurePixels(ComponentInstance ci, State &st) {
 
 void forgetImage(State &st) {
     st.probed = st.decoded = false;
-    st.info = importer::Info();
+    st.info = codec::Info();
     st.pixels.reset();
     st.sourceSet = false;
     st.boundsKept = false;
@@ -158,7 +156,7 @@ OSType formatFromName(const std::string &name) {
 // Opens an importer over bytes that it then owns.
 OSErr openOwned(Handle bytes, const std::string &name, bool nameFirst, const std::string &dataFile,
                 ComponentInstance *out) {
-    OSType byContent = codec::sniff(HandleData(bytes), GetHandleSize(bytes));
+    OSType byContent = sniff(HandleData(bytes), GetHandleSize(bytes));
     OSType byName = formatFromName(name);
     OSType kind = nameFirst ? (byName ? byName : byContent) : (byContent ? byContent : byName);
     if (!kind) {
@@ -179,7 +177,10 @@ OSErr openOwned(Handle bytes, const std::string &name, bool nameFirst, const std
 }
 
 int hexDigit(char c) {
-    return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    return c >= '0' && c <= '9'   ? c - '0'
+           : c >= 'a' && c <= 'f' ? c - 'a' + 10
+           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                  : -1;
 }
 
 // The path of a "file:" URL ("file:///a/b%20c", "file://localhost/a",
@@ -218,23 +219,24 @@ struct Target {
 
 void putPixel(uint8_t *d, const uint8_t *s, int32_t mode, const RGBColor &op) {
     switch (mode) {
-    case blend: {
-        const uint32_t w[3] = {op.red, op.green, op.blue};
-        for (int c = 0; c < 3; ++c) d[c + 1] = uint8_t((s[c + 1] * w[c] + d[c + 1] * (65535u - w[c]) + 32767) / 65535);
-        break;
-    }
-    case transparent:
-        if (s[1] == op.red >> 8 && s[2] == op.green >> 8 && s[3] == op.blue >> 8) return;
-        std::memcpy(d, s, 4);
-        break;
-    case graphicsModeStraightAlpha: {
-        uint32_t a = s[0];
-        for (int c = 1; c < 4; ++c) d[c] = uint8_t((s[c] * a + d[c] * (255 - a) + 127) / 255);
-        d[0] = uint8_t(a + d[0] * (255 - a) / 255);
-        break;
-    }
-    default:
-        std::memcpy(d, s, 4);
+        case blend: {
+            const uint32_t w[3] = {op.red, op.green, op.blue};
+            for (int c = 0; c < 3; ++c)
+                d[c + 1] = uint8_t((s[c + 1] * w[c] + d[c + 1] * (65535u - w[c]) + 32767) / 65535);
+            break;
+        }
+        case transparent:
+            if (s[1] == op.red >> 8 && s[2] == op.green >> 8 && s[3] == op.blue >> 8) return;
+            std::memcpy(d, s, 4);
+            break;
+        case graphicsModeStraightAlpha: {
+            uint32_t a = s[0];
+            for (int c = 1; c < 4; ++c) d[c] = uint8_t((s[c] * a + d[c] * (255 - a) + 127) / 255);
+            d[0] = uint8_t(a + d[0] * (255 - a) / 255);
+            break;
+        }
+        default:
+            std::memcpy(d, s, 4);
     }
 }
 
@@ -269,8 +271,10 @@ OSErr render(const State &st, const Target &t) {
     const Rect &port = t.pm.bounds;
     int32_t dx = 0, dy = 0;
     if (integerShift(st.matrix, &dx, &dy)) {
-        int64_t x0 = std::max<int64_t>(int64_t(src.left) + dx, port.left), x1 = std::min<int64_t>(int64_t(src.right) + dx, port.right);
-        int64_t y0 = std::max<int64_t>(int64_t(src.top) + dy, port.top), y1 = std::min<int64_t>(int64_t(src.bottom) + dy, port.bottom);
+        int64_t x0 = std::max<int64_t>(int64_t(src.left) + dx, port.left),
+                x1 = std::min<int64_t>(int64_t(src.right) + dx, port.right);
+        int64_t y0 = std::max<int64_t>(int64_t(src.top) + dy, port.top),
+                y1 = std::min<int64_t>(int64_t(src.bottom) + dy, port.bottom);
         for (int64_t y = y0; y < y1; ++y) {
             const uint8_t *s = img.argb.data() + (size_t(y - dy) * img.width + size_t(x0 - dx)) * 4;
             uint8_t *d = t.at(int32_t(x0), int32_t(y));
@@ -414,7 +418,7 @@ OSErr GetGraphicsImporterForDataRef(Handle dataRef, OSType dataRefType, Componen
         }
         p += size, n -= size;
     }
-    OSType kind = codec::sniff(HandleData(data), GetHandleSize(data));
+    OSType kind = sniff(HandleData(data), GetHandleSize(data));
     if (!kind) kind = formatFromHints(name, mime, fileType);
     if (!kind) return couldntGetRequiredComponent;
     ComponentInstance ci;
@@ -511,7 +515,9 @@ ComponentResult GraphicsImportSetBoundsRect(ComponentInstance ci, const Rect *r)
 }
 
 ComponentResult GraphicsImportGetDestRect(ComponentInstance ci, Rect *r) { return GraphicsImportGetBoundsRect(ci, r); }
-ComponentResult GraphicsImportSetDestRect(ComponentInstance ci, const Rect *r) { return GraphicsImportSetBoundsRect(ci, r); }
+ComponentResult GraphicsImportSetDestRect(ComponentInstance ci, const Rect *r) {
+    return GraphicsImportSetBoundsRect(ci, r);
+}
 
 ComponentResult GraphicsImportGetMatrix(ComponentInstance ci, MatrixRecord *m) {
     IMPORTER(ci);
@@ -638,8 +644,8 @@ ComponentResult GraphicsImportGetImageDescription(ComponentInstance ci, ImageDes
     if (!desc) return paramErr;
     *desc = nullptr;
     if (OSErr e = ensureInfo(ci, *st)) return e;
-    const importer::Info &info = st->info;
-    if (info.width > INT16_MAX || info.height > INT16_MAX) return paramErr;   // beyond what a description holds
+    const codec::Info &info = st->info;
+    if (info.width > INT16_MAX || info.height > INT16_MAX) return paramErr;  // beyond what a description holds
     ImageDescription d{};
     d.cType = info.codec;
     d.vendor = int32_t(FourCC("tavr"));
@@ -651,10 +657,8 @@ ComponentResult GraphicsImportGetImageDescription(ComponentInstance ci, ImageDes
     contentFormat(ci, &data, &size);
     d.dataSize = int32_t(std::min<size_t>(size, INT32_MAX));
     d.frameCount = 1;
-    const char *name = info.codec == FourCC("tiff")   ? "TIFF"
-                       : info.codec == FourCC("jpeg") ? "Photo - JPEG"
-                       : info.codec == FourCC("png ") ? "PNG"
-                                                      : "BMP";
+    const Format *format = formatOfCodec(info.codec);
+    const char *name = format ? format->codecName : "";
     d.name[0] = uint8_t(std::strlen(name));
     std::memcpy(d.name + 1, name, d.name[0]);
     d.depth = info.depth;
@@ -741,12 +745,12 @@ ComponentResult GraphicsImportSaveAsQuickTimeImageFile(ComponentInstance ci, con
     codec::Options opt;
     opt.depth = st->info.depth == 8 ? 8 : img.alpha ? 32 : 24;
     opt.hres = st->info.hres, opt.vres = st->info.vres;
-    opt.method = 1;   // uncompressed
+    opt.method = 1;  // uncompressed
     opt.icc = st->info.icc;
     opt.meta = st->info.meta;
     std::vector<uint8_t> bytes;
     try {
-        if (OSErr e = codec::encodeTIFF({img.width, img.height, img.argb.data(), img.width * 4}, opt, bytes)) return e;
+        if (OSErr e = kTIFFFormat.encode({img.width, img.height, img.argb.data(), img.width * 4}, opt, bytes)) return e;
     } catch (const std::bad_alloc &) {
         return memFullErr;
     }

@@ -1,29 +1,20 @@
-// The component registry: the format table, the component descriptions, and
-// opening, finding and closing component instances.
+// The component registry: the component descriptions, and opening, finding
+// and closing component instances.
 #include "registry.h"
 
-#include <cctype>
-#include <cstring>
 #include <map>
 
 namespace imaging {
 
 namespace {
 
-const Format kFormats[] = {
-    {FourCC("TIFF"), FourCC("tif "), FourCC("tiff"), codec::encodeTIFF, {"tif", "tiff"}, {"image/tiff", nullptr}},
-    {FourCC("JPEG"), FourCC("jpg "), FourCC("jpeg"), codec::encodeJPEG, {"jpg", "jpeg"}, {"image/jpeg", "image/jpg"}},
-    {FourCC("PNGf"), FourCC("png "), FourCC("png "), codec::encodePNG, {"png", nullptr}, {"image/png", nullptr}},
-    {FourCC("BMPf"), FourCC("bmp "), FourCC("WRLE"), codec::encodeBMP, {"bmp", nullptr}, {"image/bmp", "image/x-bmp"}},
-};
-constexpr size_t kFormatCount = sizeof kFormats / sizeof kFormats[0];
-
-// Component k (1-based): exporters first, then importers.
-constexpr Component kComponentCount = Component(2 * kFormatCount);
+// Component k (1-based): an exporter for every format, then an importer for
+// every format.
+Component componentCount() { return Component(2 * formatCount()); }
 ComponentDescription describe(Component c) {
-    size_t i = c - 1;
-    bool exporter = i < kFormatCount;
-    return {exporter ? GraphicsExporterComponentType : GraphicsImporterComponentType, kFormats[i % kFormatCount].type,
+    size_t i = c - 1, n = formatCount();
+    bool exporter = i < n;
+    return {exporter ? GraphicsExporterComponentType : GraphicsImporterComponentType, formatAt(i % n)->type,
             kManufacturer, 0, 0};
 }
 
@@ -33,43 +24,7 @@ std::map<ComponentInstance, Instance> &instances() {
 }
 ComponentInstance gNextInstance = 0x10001;
 
-std::string lowerCase(const std::string &s) {
-    std::string out;
-    for (char c : s) out += char(std::tolower(uint8_t(c)));
-    return out;
-}
-
 }  // namespace
-
-const Format *formatOf(OSType type) {
-    for (const auto &f : kFormats)
-        if (f.type == type) return &f;
-    return nullptr;
-}
-
-const Format *formatOfCodec(OSType codecType) {
-    for (const auto &f : kFormats)
-        if (f.codec == codecType) return &f;
-    return nullptr;
-}
-
-const Format *formatOfFileName(const std::string &name) {
-    size_t dot = name.rfind('.'), slash = name.rfind('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return nullptr;
-    std::string ext = lowerCase(name.substr(dot + 1));
-    for (const auto &f : kFormats)
-        for (const char *e : f.fileExtensions)
-            if (e && ext == e) return &f;
-    return nullptr;
-}
-
-const Format *formatOfMimeType(const std::string &mime) {
-    std::string m = lowerCase(mime);
-    for (const auto &f : kFormats)
-        for (const char *t : f.mimeTypes)
-            if (t && m == t) return &f;
-    return nullptr;
-}
 
 Instance *findInstance(ComponentInstance ci) {
     auto it = instances().find(ci);
@@ -97,7 +52,7 @@ void freeInstance(ComponentInstance ci) {
 OSErr OpenADefaultComponent(OSType type, OSType subType, ComponentInstance *out) {
     if (!out) return paramErr;
     *out = 0;
-    for (Component c = 1; c <= kComponentCount; ++c) {
+    for (Component c = 1; c <= componentCount(); ++c) {
         ComponentDescription d = describe(c);
         // An importer of no particular subtype reads whatever the data is.
         bool anyImporter = type == GraphicsImporterComponentType && subType == 0;
@@ -142,22 +97,23 @@ ComponentResult CallComponentCanDo(ComponentInstance ci, int16_t selector) {
     Instance *in = findInstance(ci);
     if (!in || !in->exporter) return 0;
     switch (selector) {
-    case kGraphicsExportSetExifEnabledSelect:
-    case kGraphicsExportGetExifEnabledSelect:
-        return exporterCanDoExif(*in->exporter);
-    default:
-        return 0;   // no settings dialog; no format here carries a thumbnail
+        case kGraphicsExportSetExifEnabledSelect:
+        case kGraphicsExportGetExifEnabledSelect:
+            return exporterCanDoExif(*in->exporter);
+        default:
+            return 0;  // no settings dialog; no format here carries a thumbnail
     }
 }
 
 Component FindNextComponent(Component previous, const ComponentDescription *looking) {
-    for (Component c = previous + 1; c <= kComponentCount; ++c) {
+    for (Component c = previous + 1; c <= componentCount(); ++c) {
         ComponentDescription d = describe(c);
         if (looking) {
             if (looking->componentType && looking->componentType != d.componentType) continue;
             if (looking->componentSubType && looking->componentSubType != d.componentSubType) continue;
             if (looking->componentManufacturer && looking->componentManufacturer != d.componentManufacturer) continue;
-            if ((d.componentFlags & looking->componentFlagsMask) != (looking->componentFlags & looking->componentFlagsMask))
+            if ((d.componentFlags & looking->componentFlagsMask) !=
+                (looking->componentFlags & looking->componentFlagsMask))
                 continue;
         }
         return c;
@@ -166,7 +122,7 @@ Component FindNextComponent(Component previous, const ComponentDescription *look
 }
 
 OSErr GetComponentInfo(Component c, ComponentDescription *out) {
-    if (c < 1 || c > kComponentCount || !out) return invalidComponentID;
+    if (c < 1 || c > componentCount() || !out) return invalidComponentID;
     *out = describe(c);
     return noErr;
 }

@@ -1,10 +1,10 @@
-// The component registry: the image formats, the exporter and importer
-// components made from them, and the open component instances. Internal to
+// The component registry: the exporter and importer components made from
+// the image formats (format.h), and the open component instances. Internal to
 // the imaging library.
 #pragma once
 
-#include "codecs.h"
 #include "exporter.h"
+#include "format.h"
 #include "importer_internal.h"
 
 #include <memory>
@@ -12,24 +12,7 @@
 
 namespace imaging {
 
-// One image format: an exporter and an importer component, a codec of image
-// compression, and the names files and data references give it.
-struct Format {
-    OSType type;        // exporter/importer subtype
-    OSType extension;   // default file name extension
-    OSType codec;       // image compression codec type
-    OSErr (*encode)(const codec::Image &, const codec::Options &, std::vector<uint8_t> &);
-    const char *fileExtensions[2];   // lower case; the second may be 0
-    const char *mimeTypes[2];
-};
-
 constexpr OSType kManufacturer = FourCC("tavr");
-
-const Format *formatOf(OSType type);            // by subtype; 0 when unknown
-const Format *formatOfCodec(OSType codecType);  // by compression codec; 0 when unknown
-// By a file name's extension ("a/b.TIF") or a MIME type, any case; 0 when none.
-const Format *formatOfFileName(const std::string &name);
-const Format *formatOfMimeType(const std::string &mime);
 
 struct Instance {
     Component component = 0;

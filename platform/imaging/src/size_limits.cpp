@@ -2,6 +2,8 @@
 
 #include <tiffio.h>
 
+#include <algorithm>
+
 namespace imaging::limits {
 
 namespace {
@@ -21,6 +23,9 @@ constexpr uint64_t kSlack = 4096;
 
 uint32_t be32(const uint8_t *p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
 
+constexpr size_t kPngSignature = 8;
+constexpr uint32_t kPngIEND = 0x49454E44;  // "IEND"
+
 }  // namespace
 
 bool imageSizeOk(uint64_t w, uint64_t h) {
@@ -39,6 +44,17 @@ bool pngDataCanHold(const uint8_t *d, size_t size) {
     return raw <= kDeflateRatio * size + kSlack;
 }
 
+size_t pngChunksEnd(const uint8_t *d, size_t size) {
+    size_t at = kPngSignature;
+    while (at <= size && size - at >= 12) {
+        uint32_t length = be32(d + at), type = be32(d + at + 4);
+        if (length > 0x7FFFFFFFu || length > size - at - 12) break;
+        at += 12 + size_t(length);
+        if (type == kPngIEND) return at;
+    }
+    return std::min(at, size);
+}
+
 bool jpegDataCanHold(uint64_t w, uint64_t h, size_t size) {
     return imageSizeOk(w, h) && w * h <= kJpegPixelsPerByte * size + kSlack;
 }
@@ -52,24 +68,25 @@ bool tiffDataCanHold(TIFF *tif, size_t size) {
     TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &spp);
     TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
     if (!imageSizeOk(w, h)) return false;
-    // Every strip or tile must lie in the data.
-    bool tiled = TIFFIsTiled(tif);
-    uint64_t *counts = nullptr, *offsets = nullptr;
-    if (!TIFFGetField(tif, tiled ? TIFFTAG_TILEBYTECOUNTS : TIFFTAG_STRIPBYTECOUNTS, &counts) ||
-        !TIFFGetField(tif, tiled ? TIFFTAG_TILEOFFSETS : TIFFTAG_STRIPOFFSETS, &offsets) || !counts || !offsets)
-        return false;
-    uint32_t n = TIFFNumberOfStrips(tif);
+    // Every strip or tile must lie in the data. The offsets and byte counts
+    // are read through libtiff, which answers an error past the entries the
+    // tags hold.
+    uint32_t n = TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+    if (n == 0) return false;
     uint64_t stored = 0;
     for (uint32_t i = 0; i < n; ++i) {
-        if (offsets[i] > size || counts[i] > size - offsets[i]) return false;
-        stored += counts[i];
+        int err = 0;
+        uint64_t offset = TIFFGetStrileOffsetWithErr(tif, i, &err);
+        uint64_t count = err ? 0 : TIFFGetStrileByteCountWithErr(tif, i, &err);
+        if (err || offset > size || count > size - offset) return false;
+        stored += count;
     }
-    uint64_t ratio = compression == COMPRESSION_NONE                                          ? 1
-                     : compression == COMPRESSION_PACKBITS                                    ? kPackBitsRatio
-                     : compression == COMPRESSION_LZW                                         ? kLzwRatio
+    uint64_t ratio = compression == COMPRESSION_NONE                                                  ? 1
+                     : compression == COMPRESSION_PACKBITS                                            ? kPackBitsRatio
+                     : compression == COMPRESSION_LZW                                                 ? kLzwRatio
                      : compression == COMPRESSION_DEFLATE || compression == COMPRESSION_ADOBE_DEFLATE ? kDeflateRatio
                      : compression == COMPRESSION_JPEG || compression == COMPRESSION_OJPEG            ? 0
-                                                                                               : ~uint64_t(0);
+                                                                                                      : ~uint64_t(0);
     if (ratio == 0)  // JPEG strips: pixels per byte, as for a JPEG file
         return uint64_t(w) * h <= kJpegPixelsPerByte * stored + kSlack;
     if (ratio == ~uint64_t(0)) return true;  // fax and the like: bounded by the size limit only

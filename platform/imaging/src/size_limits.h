@@ -19,7 +19,11 @@ bool imageSizeOk(uint64_t width, uint64_t height);
 // Each format packs only so many pixels in a byte: the most its compression
 // can reach, with a margin. False when the header claims more than that.
 bool pngDataCanHold(const uint8_t *data, size_t size);  // from the IHDR chunk
+// A PNG's chunks up to the first one that claims more bytes than are left
+// (libpng would take that much memory for it before reading a byte): the
+// size of the data libpng is given.
+size_t pngChunksEnd(const uint8_t *data, size_t size);
 bool jpegDataCanHold(uint64_t width, uint64_t height, size_t size);
-bool tiffDataCanHold(TIFF *tif, size_t size);           // the current page
+bool tiffDataCanHold(TIFF *tif, size_t size);  // the current page
 
 }  // namespace imaging::limits

@@ -261,7 +261,8 @@ TEST(Threads, ShutdownStopsAndJoinsThreads) {
     rb::ObjRef sleeper = rb::newThread([](REALobject) { rb::sleep(1000); });
     rb::startThread(spinner.get());
     rb::startThread(sleeper.get());
-    ASSERT_TRUE(runUntil([&] { return passes > 0 && rb::threadState(sleeper.get()) == rb::ThreadState::Sleeping; }, 5s));
+    ASSERT_TRUE(
+        runUntil([&] { return passes > 0 && rb::threadState(sleeper.get()) == rb::ThreadState::Sleeping; }, 5s));
     rb::shutdown();
     EXPECT_TRUE(unwound);
     EXPECT_EQ(rb::threadState(spinner.get()), rb::ThreadState::Done);

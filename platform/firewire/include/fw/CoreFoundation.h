@@ -1,6 +1,6 @@
 // CoreFoundation as the deck-control plug-in uses it: reference-counted
 // objects (strings, numbers, dictionaries, URLs, UUIDs, bundles) and the
-// main run loop with its sources and timers.
+// main run loop with its sources, file descriptors and timers.
 //
 // Part of libfwplatform.so. Every function is extern "C" so plug-ins and
 // helper bundles can also find them by name.
@@ -52,7 +52,7 @@ typedef long CFIndex;
 typedef unsigned long CFTypeID;
 typedef unsigned long CFOptionFlags;
 typedef double CFTimeInterval;
-typedef double CFAbsoluteTime;   // seconds since 1 Jan 2001 00:00 UTC
+typedef double CFAbsoluteTime;  // seconds since 1 Jan 2001 00:00 UTC
 
 typedef const void *CFTypeRef;
 typedef const struct __CFString *CFStringRef;
@@ -70,15 +70,18 @@ typedef const struct __CFAllocator *CFAllocatorRef;  // always the default
 
 #define kCFAllocatorDefault ((CFAllocatorRef)0)
 
-struct CFRange { CFIndex location; CFIndex length; };
+struct CFRange {
+    CFIndex location;
+    CFIndex length;
+};
 inline CFRange CFRangeMake(CFIndex loc, CFIndex len) { return CFRange{loc, len}; }
 
 // ---- objects -----------------------------------------------------------------
 CFTypeRef CFRetain(CFTypeRef cf);
 void CFRelease(CFTypeRef cf);
 CFIndex CFGetRetainCount(CFTypeRef cf);
-CFTypeID CFGetTypeID(CFTypeRef cf);           // 0 for 0
-Boolean CFEqual(CFTypeRef a, CFTypeRef b);    // same kind and same value
+CFTypeID CFGetTypeID(CFTypeRef cf);         // 0 for 0
+Boolean CFEqual(CFTypeRef a, CFTypeRef b);  // same kind and same value
 // A readable description ("text" for strings, decimal for numbers, the path
 // for URLs, "<CFDictionary n entries>"...). Used by the %@ format.
 CFStringRef CFCopyDescription(CFTypeRef cf);
@@ -108,14 +111,13 @@ CFStringEncoding CFStringGetSystemEncoding();
 
 // 0 when the bytes are not valid in the encoding or the encoding is unknown.
 CFStringRef CFStringCreateWithCString(CFAllocatorRef, const char *cStr, CFStringEncoding enc);
-CFStringRef CFStringCreateWithBytes(CFAllocatorRef, const UInt8 *bytes, CFIndex numBytes,
-                                    CFStringEncoding enc, Boolean isExternalRepresentation);
+CFStringRef CFStringCreateWithBytes(CFAllocatorRef, const UInt8 *bytes, CFIndex numBytes, CFStringEncoding enc,
+                                    Boolean isExternalRepresentation);
 // printf formats plus %@ (the CFCopyDescription of a CF object argument;
 // "(null)" for 0). formatOptions is ignored.
-CFStringRef CFStringCreateWithFormat(CFAllocatorRef, CFDictionaryRef formatOptions,
-                                     CFStringRef format, ...);
-CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef, CFDictionaryRef formatOptions,
-                                                 CFStringRef format, va_list args);
+CFStringRef CFStringCreateWithFormat(CFAllocatorRef, CFDictionaryRef formatOptions, CFStringRef format, ...);
+CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef, CFDictionaryRef formatOptions, CFStringRef format,
+                                                 va_list args);
 CFIndex CFStringGetLength(CFStringRef s);
 // Copies the text and a NUL into buffer; false (buffer holds "") when it
 // does not fit or a character has no form in the encoding.
@@ -124,8 +126,7 @@ Boolean CFStringGetCString(CFStringRef s, char *buffer, CFIndex bufferSize, CFSt
 // become lossByte (or stop the conversion when lossByte is 0). buffer may be
 // 0 to measure. Returns the number of units converted; *usedBufLen the bytes.
 CFIndex CFStringGetBytes(CFStringRef s, CFRange range, CFStringEncoding enc, UInt8 lossByte,
-                         Boolean isExternalRepresentation, UInt8 *buffer, CFIndex maxBufLen,
-                         CFIndex *usedBufLen);
+                         Boolean isExternalRepresentation, UInt8 *buffer, CFIndex maxBufLen, CFIndex *usedBufLen);
 CFIndex CFStringGetMaximumSizeForEncoding(CFIndex length, CFStringEncoding enc);
 // A compile-time constant string: CFSTR("IOProviderClass"). Interned, never freed.
 CFStringRef __CFStringMakeConstantString(const char *cStr);
@@ -134,9 +135,14 @@ CFStringRef __CFStringMakeConstantString(const char *cStr);
 // ---- numbers -------------------------------------------------------------------
 typedef CFIndex CFNumberType;
 enum : CFIndex {
-    kCFNumberSInt8Type = 1, kCFNumberSInt16Type = 2, kCFNumberSInt32Type = 3,
-    kCFNumberSInt64Type = 4, kCFNumberFloat64Type = 6, kCFNumberIntType = 9,
-    kCFNumberLongType = 10, kCFNumberDoubleType = 13,
+    kCFNumberSInt8Type = 1,
+    kCFNumberSInt16Type = 2,
+    kCFNumberSInt32Type = 3,
+    kCFNumberSInt64Type = 4,
+    kCFNumberFloat64Type = 6,
+    kCFNumberIntType = 9,
+    kCFNumberLongType = 10,
+    kCFNumberDoubleType = 13,
 };
 CFNumberRef CFNumberCreate(CFAllocatorRef, CFNumberType type, const void *valuePtr);
 // Converts to the asked type; false when the value does not fit exactly.
@@ -145,37 +151,38 @@ Boolean CFNumberGetValue(CFNumberRef n, CFNumberType type, void *valuePtr);
 // ---- dictionaries --------------------------------------------------------------
 // Keys and values are CF objects, retained while held; keys compare with
 // CFEqual. The callback records are accepted for form only.
-struct CFDictionaryKeyCallBacks { CFIndex version; const void *cb[5]; };
-struct CFDictionaryValueCallBacks { CFIndex version; const void *cb[4]; };
+struct CFDictionaryKeyCallBacks {
+    CFIndex version;
+    const void *cb[5];
+};
+struct CFDictionaryValueCallBacks {
+    CFIndex version;
+    const void *cb[4];
+};
 extern const CFDictionaryKeyCallBacks kCFTypeDictionaryKeyCallBacks;
 extern const CFDictionaryValueCallBacks kCFTypeDictionaryValueCallBacks;
 
-CFMutableDictionaryRef CFDictionaryCreateMutable(CFAllocatorRef, CFIndex capacity,
-                                                 const CFDictionaryKeyCallBacks *,
+CFMutableDictionaryRef CFDictionaryCreateMutable(CFAllocatorRef, CFIndex capacity, const CFDictionaryKeyCallBacks *,
                                                  const CFDictionaryValueCallBacks *);
 void CFDictionarySetValue(CFMutableDictionaryRef d, const void *key, const void *value);
 void CFDictionaryRemoveValue(CFMutableDictionaryRef d, const void *key);
 const void *CFDictionaryGetValue(CFDictionaryRef d, const void *key);  // lent, or 0
 CFIndex CFDictionaryGetCount(CFDictionaryRef d);
 // Calls fn for every entry in insertion order.
-void CFDictionaryApplyFunction(CFDictionaryRef d,
-                               void (*fn)(const void *key, const void *value, void *ctx),
-                               void *ctx);
+void CFDictionaryApplyFunction(CFDictionaryRef d, void (*fn)(const void *key, const void *value, void *ctx), void *ctx);
 
 // ---- URLs (file-system paths) ----------------------------------------------------
 typedef CFIndex CFURLPathStyle;
 enum : CFIndex { kCFURLPOSIXPathStyle = 0 };
 
 // A relative path is taken from the current directory. 0 for an empty path.
-CFURLRef CFURLCreateWithFileSystemPath(CFAllocatorRef, CFStringRef filePath,
-                                       CFURLPathStyle style, Boolean isDirectory);
-CFURLRef CFURLCreateFromFileSystemRepresentation(CFAllocatorRef, const UInt8 *buffer,
-                                                 CFIndex bufLen, Boolean isDirectory);
-CFURLRef CFURLCreateCopyAppendingPathComponent(CFAllocatorRef, CFURLRef url,
-                                               CFStringRef pathComponent, Boolean isDirectory);
+CFURLRef CFURLCreateWithFileSystemPath(CFAllocatorRef, CFStringRef filePath, CFURLPathStyle style, Boolean isDirectory);
+CFURLRef CFURLCreateFromFileSystemRepresentation(CFAllocatorRef, const UInt8 *buffer, CFIndex bufLen,
+                                                 Boolean isDirectory);
+CFURLRef CFURLCreateCopyAppendingPathComponent(CFAllocatorRef, CFURLRef url, CFStringRef pathComponent,
+                                               Boolean isDirectory);
 // NUL-terminated POSIX path into buffer; false when it does not fit.
-Boolean CFURLGetFileSystemRepresentation(CFURLRef url, Boolean resolveAgainstBase,
-                                         UInt8 *buffer, CFIndex maxBufLen);
+Boolean CFURLGetFileSystemRepresentation(CFURLRef url, Boolean resolveAgainstBase, UInt8 *buffer, CFIndex maxBufLen);
 CFStringRef CFURLCopyFileSystemPath(CFURLRef url, CFURLPathStyle style);
 Boolean CFURLHasDirectoryPath(CFURLRef url);
 
@@ -185,14 +192,13 @@ struct CFUUIDBytes {
     UInt8 byte8, byte9, byte10, byte11, byte12, byte13, byte14, byte15;
 };
 // Interned: the same bytes always give the same object, never freed.
-CFUUIDRef CFUUIDGetConstantUUIDWithBytes(CFAllocatorRef, UInt8 b0, UInt8 b1, UInt8 b2,
-                                         UInt8 b3, UInt8 b4, UInt8 b5, UInt8 b6, UInt8 b7,
-                                         UInt8 b8, UInt8 b9, UInt8 b10, UInt8 b11, UInt8 b12,
+CFUUIDRef CFUUIDGetConstantUUIDWithBytes(CFAllocatorRef, UInt8 b0, UInt8 b1, UInt8 b2, UInt8 b3, UInt8 b4, UInt8 b5,
+                                         UInt8 b6, UInt8 b7, UInt8 b8, UInt8 b9, UInt8 b10, UInt8 b11, UInt8 b12,
                                          UInt8 b13, UInt8 b14, UInt8 b15);
 CFUUIDRef CFUUIDCreateFromUUIDBytes(CFAllocatorRef, CFUUIDBytes bytes);
 // "6AAF2EF7-D476-11D5-B57C-0003934B81A0"; 0 when malformed.
 CFUUIDRef CFUUIDCreateFromString(CFAllocatorRef, CFStringRef text);
-CFUUIDBytes CFUUIDGetUUIDBytes(CFUUIDRef uuid);   // all zero for 0
+CFUUIDBytes CFUUIDGetUUIDBytes(CFUUIDRef uuid);  // all zero for 0
 
 // ---- bundles ---------------------------------------------------------------------
 // A bundle is a folder "Name.ext" whose executable is the shared library
@@ -208,7 +214,7 @@ void CFBundleUnloadExecutable(CFBundleRef b);
 // does not export the name.
 void *CFBundleGetFunctionPointerForName(CFBundleRef b, CFStringRef functionName);
 void *CFBundleGetDataPointerForName(CFBundleRef b, CFStringRef symbolName);
-CFURLRef CFBundleCopyExecutableURL(CFBundleRef b);   // the library's path
+CFURLRef CFBundleCopyExecutableURL(CFBundleRef b);  // the library's path
 
 // ---- run loop ---------------------------------------------------------------------
 // There is one run loop, the main one; CFRunLoopGetCurrent returns it on
@@ -223,7 +229,7 @@ CFAbsoluteTime CFAbsoluteTimeGetCurrent();
 // Version-0 sources: signalled by CFRunLoopSourceSignal, then perform(info)
 // runs once on the next fw_runloop_perform while the source is in the loop.
 struct CFRunLoopSourceContext {
-    CFIndex version;   // 0
+    CFIndex version;  // 0
     void *info;
     const void *(*retain)(const void *info);
     void (*release)(const void *info);
@@ -234,8 +240,7 @@ struct CFRunLoopSourceContext {
     void (*cancel)(void *info, CFRunLoopRef rl, CFStringRef mode);
     void (*perform)(void *info);
 };
-CFRunLoopSourceRef CFRunLoopSourceCreate(CFAllocatorRef, CFIndex order,
-                                         CFRunLoopSourceContext *context);
+CFRunLoopSourceRef CFRunLoopSourceCreate(CFAllocatorRef, CFIndex order, CFRunLoopSourceContext *context);
 void CFRunLoopSourceSignal(CFRunLoopSourceRef source);      // any thread
 void CFRunLoopSourceInvalidate(CFRunLoopSourceRef source);  // removed, never runs again
 Boolean CFRunLoopSourceIsValid(CFRunLoopSourceRef source);
@@ -244,19 +249,47 @@ void CFRunLoopRemoveSource(CFRunLoopRef rl, CFRunLoopSourceRef source, CFStringR
 Boolean CFRunLoopContainsSource(CFRunLoopRef rl, CFRunLoopSourceRef source, CFStringRef mode);
 void CFRunLoopWakeUp(CFRunLoopRef rl);
 
-// Timers fire at fireDate and then every interval (0 = once). The loop
-// holds a reference while a timer is added.
-typedef void (*CFRunLoopTimerCallBack)(CFRunLoopTimerRef timer, void *info);
-struct CFRunLoopTimerContext {
-    CFIndex version;   // 0
+// File descriptors watched by the run loop (read callbacks only). Once the
+// read callback is enabled and the descriptor's run-loop source is in the
+// loop, the callback runs on the next fw_runloop_perform after the
+// descriptor became readable; then the callback is disabled until it is
+// enabled again, so a callback that leaves data unread does not spin. The
+// source holds the descriptor object; invalidating the descriptor
+// invalidates its source (and closes the descriptor when asked to).
+typedef struct __CFFileDescriptor *CFFileDescriptorRef;
+typedef int CFFileDescriptorNativeDescriptor;
+typedef void (*CFFileDescriptorCallBack)(CFFileDescriptorRef f, CFOptionFlags callBackTypes, void *info);
+struct CFFileDescriptorContext {
+    CFIndex version;  // 0
     void *info;
     const void *(*retain)(const void *info);
     void (*release)(const void *info);
     CFStringRef (*copyDescription)(const void *info);
 };
-CFRunLoopTimerRef CFRunLoopTimerCreate(CFAllocatorRef, CFAbsoluteTime fireDate,
-                                       CFTimeInterval interval, CFOptionFlags flags,
-                                       CFIndex order, CFRunLoopTimerCallBack callout,
+enum : CFOptionFlags { kCFFileDescriptorReadCallBack = 1UL << 0 };
+CFFileDescriptorRef CFFileDescriptorCreate(CFAllocatorRef, CFFileDescriptorNativeDescriptor fd,
+                                           Boolean closeOnInvalidate, CFFileDescriptorCallBack callout,
+                                           const CFFileDescriptorContext *context);
+CFFileDescriptorNativeDescriptor CFFileDescriptorGetNativeDescriptor(CFFileDescriptorRef f);
+void CFFileDescriptorEnableCallBacks(CFFileDescriptorRef f, CFOptionFlags callBackTypes);
+void CFFileDescriptorDisableCallBacks(CFFileDescriptorRef f, CFOptionFlags callBackTypes);
+void CFFileDescriptorInvalidate(CFFileDescriptorRef f);
+Boolean CFFileDescriptorIsValid(CFFileDescriptorRef f);
+// One source per descriptor: a second call returns the same source.
+CFRunLoopSourceRef CFFileDescriptorCreateRunLoopSource(CFAllocatorRef, CFFileDescriptorRef f, CFIndex order);
+
+// Timers fire at fireDate and then every interval (0 = once). The loop
+// holds a reference while a timer is added.
+typedef void (*CFRunLoopTimerCallBack)(CFRunLoopTimerRef timer, void *info);
+struct CFRunLoopTimerContext {
+    CFIndex version;  // 0
+    void *info;
+    const void *(*retain)(const void *info);
+    void (*release)(const void *info);
+    CFStringRef (*copyDescription)(const void *info);
+};
+CFRunLoopTimerRef CFRunLoopTimerCreate(CFAllocatorRef, CFAbsoluteTime fireDate, CFTimeInterval interval,
+                                       CFOptionFlags flags, CFIndex order, CFRunLoopTimerCallBack callout,
                                        CFRunLoopTimerContext *context);
 void CFRunLoopAddTimer(CFRunLoopRef rl, CFRunLoopTimerRef timer, CFStringRef mode);
 void CFRunLoopRemoveTimer(CFRunLoopRef rl, CFRunLoopTimerRef timer, CFStringRef mode);
@@ -269,10 +302,13 @@ Boolean CFRunLoopTimerIsValid(CFRunLoopTimerRef timer);
 // work, waits on the fd, performs again. With returnAfterSourceHandled it
 // returns as soon as something ran. Returns kCFRunLoopRunHandledSource or
 // kCFRunLoopRunTimedOut.
-enum : SInt32 { kCFRunLoopRunFinished = 1, kCFRunLoopRunStopped = 2,
-                kCFRunLoopRunTimedOut = 3, kCFRunLoopRunHandledSource = 4 };
-SInt32 CFRunLoopRunInMode(CFStringRef mode, CFTimeInterval seconds,
-                          Boolean returnAfterSourceHandled);
+enum : SInt32 {
+    kCFRunLoopRunFinished = 1,
+    kCFRunLoopRunStopped = 2,
+    kCFRunLoopRunTimedOut = 3,
+    kCFRunLoopRunHandledSource = 4
+};
+SInt32 CFRunLoopRunInMode(CFStringRef mode, CFTimeInterval seconds, Boolean returnAfterSourceHandled);
 
 // ---- host integration (see the top of this file) ------------------------------
 int fw_runloop_fd();

@@ -1,9 +1,10 @@
 // The simulated FireWire bus and its AV/C tape decks.
 //
-// On first use of the registry the bus holds $TAVRIN_AVC_UNITS decks (0, 1
-// or more; 1 when unset). Tests reset it with fwsim_reset. Each deck
-// publishes an "IOFireWireDevice" and an "IOFireWireAVCUnit" service and
-// answers AV/C frames like a DV tape deck:
+// When the start-up choice (fw/FWBus.h) makes it the bus, it holds
+// $TAVRIN_AVC_UNITS decks (0, 1 or more; 1 when unset). Tests reset it with
+// fwsim_reset, which also makes it the bus. Each deck publishes an
+// "IOFireWireDevice" and an "IOFireWireAVCUnit" service and answers AV/C
+// frames like a DV tape deck:
 //
 // Unit (subunit byte 0xFF), STATUS (0x01):
 //   0x30 UNIT INFO       -> 0C FF 30 07 20 <company id: 3 bytes>
@@ -50,8 +51,9 @@
 extern "C" {
 
 // ---- the bus ------------------------------------------------------------------------
-// Removes every deck (without messages), restores default faults and
-// time-out, then adds `units` decks. Does not end notifications.
+// Makes the simulated bus the registry's bus (a Linux bus leaves, its units
+// without messages), removes every deck (without messages), restores default
+// faults and time-out, then adds `units` decks. Does not end notifications.
 void fwsim_reset(int units);
 // Publishes a new deck (matching notifications fire); returns its id (>0).
 // specId/swVersion: the AV/C unit's "Unit_Spec_ID" / "Unit_SW_Vers"
@@ -63,7 +65,20 @@ int fwsim_add_default_unit();
 // interfaces on it answer kIOReturnNoDevice from then on.
 void fwsim_remove_unit(int id);
 int fwsim_unit_count();
-int fwsim_unit_id(int index);      // by publication order; 0 when none
+int fwsim_unit_id(int index);  // by publication order; 0 when none
+
+// ---- decks on no bus ------------------------------------------------------------------
+// A deck that publishes nothing (fwsim_unit_count does not count it): a
+// transport of the tests puts it behind a node of another bus. The fault,
+// opcode and inspection functions work on it as on any deck.
+int fwsim_add_offbus_unit();
+// The deck's FCP handler, on or off the bus: its final answer to one frame,
+// without the waiting of an AV/C command. Returns the response length
+// (copied to `response`, at most `capacity` bytes), 0 when no final answer
+// comes (the time-out faults, or INTERIM forever) and -1 when the deck is
+// not there (unknown, removed, or gone mid-command) or the frame is shorter
+// than 3 bytes. *interims := the INTERIM answers given first.
+int fwsim_fcp(int id, const uint8_t *frame, uint32_t len, uint8_t *response, uint32_t capacity, int *interims);
 // Sends a message to every interest notification on the deck's services.
 void fwsim_send_message(int id, uint32_t messageType, void *argument);
 // Bus reset: ServiceIsSuspended then ServiceIsResumed to every deck.
@@ -77,14 +92,14 @@ void fwsim_set_clock(FwSimClock clock, void *ctx);
 // ---- faults (per deck) ---------------------------------------------------------------
 enum FwSimFault {
     FWSIM_OK = 0,
-    FWSIM_REFUSE_PLUGIN,      // IOCreatePlugInInterfaceForService fails
-    FWSIM_REFUSE_INTERFACE,   // QueryInterface for the AV/C unit interface fails
-    FWSIM_REFUSE_OPEN,        // open answers kIOReturnExclusiveAccess
-    FWSIM_TIMEOUT,            // no answer: the command waits out the time-out
-    FWSIM_INTERIM_FOREVER,    // INTERIM, then nothing: time-out
-    FWSIM_SHORT,              // success, but only `param` bytes of the response
-    FWSIM_GARBAGE,            // success, `param` bytes (all when 0) of noise
-    FWSIM_GONE_MID_COMMAND,   // the deck vanishes during the exchange
+    FWSIM_REFUSE_PLUGIN,     // IOCreatePlugInInterfaceForService fails
+    FWSIM_REFUSE_INTERFACE,  // QueryInterface for the AV/C unit interface fails
+    FWSIM_REFUSE_OPEN,       // open answers kIOReturnExclusiveAccess
+    FWSIM_TIMEOUT,           // no answer: the command waits out the time-out
+    FWSIM_INTERIM_FOREVER,   // INTERIM, then nothing: time-out
+    FWSIM_SHORT,             // success, but only `param` bytes of the response
+    FWSIM_GARBAGE,           // success, `param` bytes (all when 0) of noise
+    FWSIM_GONE_MID_COMMAND,  // the deck vanishes during the exchange
 };
 // Sets the deck's fault (one at a time; FWSIM_OK clears it).
 void fwsim_set_fault(int id, FwSimFault fault, int param);
@@ -100,10 +115,10 @@ void fwsim_set_timeout_ms(int ms);
 
 // ---- platform seams ----------------------------------------------------------------
 enum FwSimSeam {
-    FWSIM_SEAM_MASTER_PORT,        // IOMasterPort
-    FWSIM_SEAM_NOTIFY_PORT,        // IONotificationPortCreate returns 0
-    FWSIM_SEAM_ADD_MATCHING,       // IOServiceAddMatchingNotification
-    FWSIM_SEAM_ADD_INTEREST,       // IOServiceAddInterestNotification
+    FWSIM_SEAM_MASTER_PORT,   // IOMasterPort
+    FWSIM_SEAM_NOTIFY_PORT,   // IONotificationPortCreate returns 0
+    FWSIM_SEAM_ADD_MATCHING,  // IOServiceAddMatchingNotification
+    FWSIM_SEAM_ADD_INTEREST,  // IOServiceAddInterestNotification
     FWSIM_SEAM_COUNT
 };
 // A non-zero status makes the call fail with it; 0 restores it.
@@ -112,8 +127,8 @@ void fwsim_set_seam(FwSimSeam seam, int32_t status);
 // ---- inspection ----------------------------------------------------------------------
 // The last frame the deck received; returns its length (0 when none).
 uint32_t fwsim_last_command(int id, uint8_t *out, uint32_t capacity);
-uint32_t fwsim_command_count(int id);     // frames received
-uint32_t fwsim_interim_count(int id);     // INTERIM answers given
+uint32_t fwsim_command_count(int id);  // frames received
+uint32_t fwsim_interim_count(int id);  // INTERIM answers given
 // Transport mode and state as TRANSPORT STATE reports them.
 void fwsim_transport(int id, uint8_t *mode, uint8_t *state);
 // Tape position in frames (from the start of the tape), read at the clock now.

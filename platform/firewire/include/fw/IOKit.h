@@ -3,9 +3,10 @@
 // notification ports with matching and interest notifications, and the AV/C
 // unit interface (open, close, run-loop dispatcher, AV/C command).
 //
-// The registry is filled by the simulated FireWire bus (fw/FWSim.h): each
-// simulated tape deck publishes two services, an "IOFireWireDevice" (the
-// node) and below it an "IOFireWireAVCUnit" with the properties
+// The registry is filled by the bus chosen at start-up (fw/FWBus.h): the
+// simulated FireWire bus (fw/FWSim.h) or Linux's (fw/FWLinux.h). Each AV/C
+// unit publishes two services, an "IOFireWireDevice" (the node, with its
+// "GUID") and below it an "IOFireWireAVCUnit" with the properties
 // "Unit_Spec_ID" (0xA02D) and "Unit_SW_Vers" (0x10001).
 //
 // Registry objects (services, iterators, notifications) are 32-bit handles.
@@ -30,7 +31,7 @@ typedef char io_name_t[128];
 
 #define MACH_PORT_NULL ((mach_port_t)0)
 #define IO_OBJECT_NULL ((io_object_t)0)
-extern mach_port_t bootstrap_port;       // the task's bootstrap port (non-zero)
+extern mach_port_t bootstrap_port;  // the task's bootstrap port (non-zero)
 #define kIOMasterPortDefault ((mach_port_t)0)
 
 // ---- status codes ------------------------------------------------------------
@@ -50,8 +51,8 @@ enum : int32_t {
 // ---- messages delivered to interest notifications ----------------------------
 enum : uint32_t {
     kIOMessageServiceIsTerminated = 0xE0000010,
-    kIOMessageServiceIsSuspended = 0xE0000020,        // bus reset begin
-    kIOMessageServiceIsResumed = 0xE0000030,          // bus reset end
+    kIOMessageServiceIsSuspended = 0xE0000020,  // bus reset begin
+    kIOMessageServiceIsResumed = 0xE0000030,    // bus reset end
     kIOMessageServiceIsRequestingClose = 0xE0000100,
     kIOMessageServiceIsAttemptingOpen = 0xE0000101,
     kIOMessageServiceWasClosed = 0xE0000110,
@@ -83,7 +84,7 @@ enum : uint32_t {
 kern_return_t IOMasterPort(mach_port_t bootstrapPort, mach_port_t *masterPort);
 kern_return_t IOObjectRelease(io_object_t object);
 kern_return_t IOObjectRetain(io_object_t object);
-uint32_t IOObjectGetRetainCount(io_object_t object);   // 0 for a stale handle
+uint32_t IOObjectGetRetainCount(io_object_t object);  // 0 for a stale handle
 kern_return_t IOObjectGetClass(io_object_t object, io_name_t className);
 Boolean IOObjectConformsTo(io_object_t object, const char *className);
 // The next service, with one reference for the caller; 0 at the end.
@@ -99,15 +100,14 @@ CFTypeRef IORegistryEntryGetProperty(io_registry_entry_t entry, CFStringRef key)
 CFMutableDictionaryRef IOServiceMatching(const char *className);
 // Both CONSUME one reference of `matching`. The iterator lists the matching
 // services in the order they were published (oldest first).
-kern_return_t IOServiceGetMatchingServices(mach_port_t masterPort, CFDictionaryRef matching,
-                                           io_iterator_t *existing);
+kern_return_t IOServiceGetMatchingServices(mach_port_t masterPort, CFDictionaryRef matching, io_iterator_t *existing);
 io_service_t IOServiceGetMatchingService(mach_port_t masterPort, CFDictionaryRef matching);
 
 // ---- notifications ---------------------------------------------------------------
 typedef struct IONotificationPort *IONotificationPortRef;
 typedef void (*IOServiceMatchingCallback)(void *refcon, io_iterator_t iterator);
-typedef void (*IOServiceInterestCallback)(void *refcon, io_service_t service,
-                                          natural_t messageType, void *messageArgument);
+typedef void (*IOServiceInterestCallback)(void *refcon, io_service_t service, natural_t messageType,
+                                          void *messageArgument);
 
 // A port queues the notifications registered on it; its run-loop source
 // (owned by the port) delivers them when it is in the run loop and the loop
@@ -125,18 +125,15 @@ CFRunLoopSourceRef IONotificationPortGetRunLoopSource(IONotificationPortRef noti
 // (services terminated from now on). CONSUMES `matching`. *notification is
 // the iterator the callback receives; releasing it ends the notification.
 // The callback runs whenever new services were added to the iterator.
-kern_return_t IOServiceAddMatchingNotification(IONotificationPortRef notifyPort,
-                                               const char *notificationType,
-                                               CFDictionaryRef matching,
-                                               IOServiceMatchingCallback callback,
+kern_return_t IOServiceAddMatchingNotification(IONotificationPortRef notifyPort, const char *notificationType,
+                                               CFDictionaryRef matching, IOServiceMatchingCallback callback,
                                                void *refCon, io_iterator_t *notification);
 // interestType: kIOGeneralInterest. The callback receives every message sent
 // to the service (bus reset, power, termination...). Releasing *notification
 // ends it; a service's notifications end after its termination message.
-kern_return_t IOServiceAddInterestNotification(IONotificationPortRef notifyPort,
-                                               io_service_t service, const char *interestType,
-                                               IOServiceInterestCallback callback, void *refCon,
-                                               io_object_t *notification);
+kern_return_t IOServiceAddInterestNotification(IONotificationPortRef notifyPort, io_service_t service,
+                                               const char *interestType, IOServiceInterestCallback callback,
+                                               void *refCon, io_object_t *notification);
 
 // ---- plug-in interfaces (COM style) -------------------------------------------------
 typedef int32_t HRESULT;
@@ -145,10 +142,10 @@ typedef void *LPVOID;
 typedef uint32_t ULONG;
 enum : int32_t { S_OK = 0, E_NOINTERFACE = (int32_t)0x80000004 };
 
-#define IUNKNOWN_C_GUTS                                           \
-    void *_reserved;                                              \
+#define IUNKNOWN_C_GUTS                                                    \
+    void *_reserved;                                                       \
     HRESULT (*QueryInterface)(void *thisPointer, REFIID iid, LPVOID *ppv); \
-    ULONG (*AddRef)(void *thisPointer);                           \
+    ULONG (*AddRef)(void *thisPointer);                                    \
     ULONG (*Release)(void *thisPointer)
 
 // The I/O Kit plug-in interface made for a service. Ask it for the AV/C unit
@@ -169,7 +166,7 @@ struct IOFireWireAVCLibUnitInterface {
     // Exclusive: kIOReturnExclusiveAccess when another interface has the
     // unit open; kIOReturnNoDevice when the unit is gone.
     IOReturn (*open)(void *self);
-    IOReturn (*close)(void *self);          // kIOReturnNotOpen when not open
+    IOReturn (*close)(void *self);  // kIOReturnNotOpen when not open
     Boolean (*isOpen)(void *self);
     IOReturn (*addCallbackDispatcherToRunLoop)(void *self, CFRunLoopRef runLoop);
     void (*removeCallbackDispatcherFromRunLoop)(void *self);
@@ -177,36 +174,34 @@ struct IOFireWireAVCLibUnitInterface {
     // unit's final response, which is copied to response (at most
     // *responseLen bytes; *responseLen := bytes received). INTERIM answers
     // are absorbed while waiting. Waits at most the unit's response time-out
-    // (fwsim_set_timeout_ms, default 500 ms): kIOReturnTimeout then, with
+    // (simulated decks: fwsim_set_timeout_ms, default 500 ms; Linux: the
+    // library's wait and retries): kIOReturnTimeout then, with
     // *responseLen := 0 and the response area untouched. Other results:
     // kIOReturnNotOpen (interface not open), kIOReturnNoDevice (unit gone,
     // before or during the exchange), kIOReturnBadArgument (0 pointers, bad
     // lengths).
-    IOReturn (*AVCCommand)(void *self, const UInt8 *command, UInt32 cmdLen,
-                           UInt8 *response, UInt32 *responseLen);
+    IOReturn (*AVCCommand)(void *self, const UInt8 *command, UInt32 cmdLen, UInt8 *response, UInt32 *responseLen);
 };
 
 // Makes the plug-in interface of a service (pluginType must be
 // kIOFireWireAVCLibUnitTypeID and interfaceType kIOCFPlugInInterfaceID; the
 // service must be an "IOFireWireAVCUnit"). *theInterface := a reference,
 // released with IODestroyPlugInInterface.
-kern_return_t IOCreatePlugInInterfaceForService(io_service_t service, CFUUIDRef pluginType,
-                                                CFUUIDRef interfaceType,
-                                                IOCFPlugInInterface ***theInterface,
-                                                SInt32 *theScore);
+kern_return_t IOCreatePlugInInterfaceForService(io_service_t service, CFUUIDRef pluginType, CFUUIDRef interfaceType,
+                                                IOCFPlugInInterface ***theInterface, SInt32 *theScore);
 kern_return_t IODestroyPlugInInterface(IOCFPlugInInterface **interface);
 
 // 6AAF2EF7-D476-11D5-B57C-0003934B81A0: the AV/C unit plug-in type.
-#define kIOFireWireAVCLibUnitTypeID                                                        \
-    CFUUIDGetConstantUUIDWithBytes(0, 0x6A, 0xAF, 0x2E, 0xF7, 0xD4, 0x76, 0x11, 0xD5, 0xB5, \
-                                   0x7C, 0x00, 0x03, 0x93, 0x4B, 0x81, 0xA0)
+#define kIOFireWireAVCLibUnitTypeID                                                                                 \
+    CFUUIDGetConstantUUIDWithBytes(0, 0x6A, 0xAF, 0x2E, 0xF7, 0xD4, 0x76, 0x11, 0xD5, 0xB5, 0x7C, 0x00, 0x03, 0x93, \
+                                   0x4B, 0x81, 0xA0)
 // C244E858-109C-11D4-91D4-0050E4C6426F: the I/O Kit plug-in interface.
-#define kIOCFPlugInInterfaceID                                                             \
-    CFUUIDGetConstantUUIDWithBytes(0, 0xC2, 0x44, 0xE8, 0x58, 0x10, 0x9C, 0x11, 0xD4, 0x91, \
-                                   0xD4, 0x00, 0x50, 0xE4, 0xC6, 0x42, 0x6F)
+#define kIOCFPlugInInterfaceID                                                                                      \
+    CFUUIDGetConstantUUIDWithBytes(0, 0xC2, 0x44, 0xE8, 0x58, 0x10, 0x9C, 0x11, 0xD4, 0x91, 0xD4, 0x00, 0x50, 0xE4, \
+                                   0xC6, 0x42, 0x6F)
 // FC65C030-D498-11D5-878D-0003934B81A0: the AV/C unit interface.
-#define kIOFireWireAVCLibUnitInterfaceID                                                   \
-    CFUUIDGetConstantUUIDWithBytes(0, 0xFC, 0x65, 0xC0, 0x30, 0xD4, 0x98, 0x11, 0xD5, 0x87, \
-                                   0x8D, 0x00, 0x03, 0x93, 0x4B, 0x81, 0xA0)
+#define kIOFireWireAVCLibUnitInterfaceID                                                                            \
+    CFUUIDGetConstantUUIDWithBytes(0, 0xFC, 0x65, 0xC0, 0x30, 0xD4, 0x98, 0x11, 0xD5, 0x87, 0x8D, 0x00, 0x03, 0x93, \
+                                   0x4B, 0x81, 0xA0)
 
 }  // extern "C"
