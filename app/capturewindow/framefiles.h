@@ -24,6 +24,12 @@ rb::String exportTIFF(REALobject picture);
 std::string_view bytesOf(const rb::String &s);
 // Writes the data as a whole file (or nothing), then type "TIFF" and the creator.
 bool writeFrameFile(const rb::FolderItem &file, std::string_view data, int32_t creatorRow);
+// Why the frames of a run, prefix + index for the indexes up to `lastIndex`,
+// cannot be saved in `folder`; empty when they can. The longest name the
+// save will make there (that of the temporary file of the highest index)
+// is made and removed again: that tells both whether the folder can be
+// written and whether the names fit its file system.
+std::string folderProblem(const rb::FolderItem &folder, const std::string &prefix, int32_t lastIndex);
 // Deletes the temporary files that a save of a frame file left behind in
 // `folder` when the program was killed mid-write (".<name>.tif.tmp-XXXXXX").
 void removeStaleTemporaries(const rb::FolderItem &folder);
