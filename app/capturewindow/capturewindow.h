@@ -34,6 +34,7 @@ public:
     std::vector<std::shared_ptr<StillFrame>> unsaved;
     rb::FolderItemRef savepicture;
     rb::ObjRef qGrab;  // QTGrabberPlyx, may be nil
+    std::string videoNote;  // the grabber's reason for no video shown in the status line
 
     rb::SerialPort Serial1;  // the RS-422 port
     rb::ObjRef Timer1, Timer2, qGrabPollTimer1;
@@ -76,6 +77,9 @@ public:
     std::shared_ptr<StillFrame> grabFrame();
     void VideoSettings();
     void EnableVideo();
+    // The no-signal road of EnableVideo: the message, Enable Video enabled
+    // again, and the grabber's reason in the status line.
+    void noVideoSignal();
     void initfirewire();
     void SetGWorld();
 

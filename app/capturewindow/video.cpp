@@ -7,6 +7,7 @@
 #include <fw/FWBus.h>
 #include <rb/entrypoints.h>
 #include <rb/picture.h>
+#include <rb/plugin_notes.h>
 
 #include <new>
 
@@ -48,16 +49,18 @@ void CaptureWindow::EnableVideo() {
     if (hasVideo(qGrab.get())) {
         checkvideobutton->setEnabled(false);
         app().devicepresent = true;
+        // What was said of the video before no longer holds.
+        if (!videoNote.empty() && message->text() == videoNote) message->setText("");
+        videoNote.clear();
     } else {
-        rb::msgBox(
-            "No video signal was detected.  Check to make sure that your video device is connected and "
-            "powered on, then click the Enable Video button to reconnect to the video device.");
-        checkvideobutton->setEnabled(true);
-        app().devicepresent = false;
+        noVideoSignal();
     }
 
     SetGWorld();
     readcapturesettings();
+    // The settings may name a video device that is not there (it was
+    // unplugged since): then there is no video after all.
+    if (app().devicepresent && !hasVideo(qGrab.get())) noVideoSignal();
 
     if (qGrab) {
         rb::ObjRef source = rb::getProp<rb::ObjRef>(ENTRY("QTGrabberPlyx.SourceVideoRect.Get"), qGrab.get());
@@ -81,6 +84,18 @@ void CaptureWindow::EnableVideo() {
     } else {
         initfirewire();
     }
+}
+
+void CaptureWindow::noVideoSignal() {
+    rb::msgBox(
+        "No video signal was detected.  Check to make sure that your video device is connected and "
+        "powered on, then click the Enable Video button to reconnect to the video device.");
+    checkvideobutton->setEnabled(true);
+    app().devicepresent = false;
+    // Why, where the grabber could say (a device not plugged in, a GStreamer
+    // element not installed), in the status line.
+    videoNote = rb::pluginNote("QTGrabberPlyx");
+    if (!videoNote.empty()) message->setText(videoNote);
 }
 
 void CaptureWindow::initfirewire() {

@@ -198,16 +198,16 @@ void *instanceData(REALobject o, const char *className) {
 
 void registerAll() {
     if (built().empty()) buildAll();
-    for (auto &b : built()) registerClass(&b->def);
-    registerClassExtension(&gApplicationExtension);
-    registerMethod(&gGlobal);
+    for (auto &b : built()) plugin::registerClass(&b->def);
+    plugin::registerClassExtension(&gApplicationExtension);
+    plugin::registerMethod(&gGlobal);
 }
 
 }  // namespace grab
 
 extern "C" __attribute__((visibility("default"))) RBBoolean REALPluginMain(REALResolver resolver) {
-    grab::setResolver(resolver);
-    grab::announceVersion();
+    setResolver(resolver);
+    plugin::announceVersion();
     grab::registerAll();
     return 1;
 }

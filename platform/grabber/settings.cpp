@@ -54,21 +54,44 @@ bool control(const std::string &value, int *out) {
     return true;
 }
 
+// "WxH", each side 1..kMaxSide in at most four digits.
+bool size(const std::string &value, int *width, int *height) {
+    size_t x = value.find('x');
+    if (x == std::string::npos) return false;
+    int side[2] = {0, 0};
+    std::string parts[2] = {value.substr(0, x), value.substr(x + 1)};
+    for (int i = 0; i < 2; ++i) {
+        if (parts[i].empty() || parts[i].size() > 4 || parts[i][0] == '0') return false;
+        for (char c : parts[i]) {
+            if (c < '0' || c > '9') return false;
+            side[i] = side[i] * 10 + (c - '0');
+        }
+        if (side[i] > kMaxSide) return false;
+    }
+    *width = side[0], *height = side[1];
+    return true;
+}
+
 }  // namespace
 
 std::string formatSettings(const GrabberSettings &s) {
     const PictureControls &c = s.controls;
-    std::string text = std::string("tavrin-grabber ") + (s.device.empty() ? "1" : "2") +
-                       " brightness=" + std::to_string(c.brightness) + " contrast=" + std::to_string(c.contrast) +
-                       " saturation=" + std::to_string(c.saturation);
+    bool sized = s.width > 0 && s.height > 0;
+    const char *version = !s.input.empty() || sized ? "3" : !s.device.empty() ? "2" : "1";
+    std::string text = std::string("tavrin-grabber ") + version + " brightness=" + std::to_string(c.brightness) +
+                       " contrast=" + std::to_string(c.contrast) + " saturation=" + std::to_string(c.saturation);
     if (!s.device.empty()) text += " device=" + escape(s.device);
+    if (!s.input.empty()) text += " input=" + escape(s.input);
+    if (sized) text += " size=" + std::to_string(s.width) + "x" + std::to_string(s.height);
     return text;
 }
 
 bool parseSettings(const std::string &text, GrabberSettings *s) {
     std::istringstream in(text);
     std::string magic, version, word;
-    if (!(in >> magic >> version) || magic != "tavrin-grabber" || (version != "1" && version != "2")) return false;
+    if (!(in >> magic >> version) || magic != "tavrin-grabber" || (version != "1" && version != "2" && version != "3"))
+        return false;
+    bool named = version != "1", sized = version == "3";
     GrabberSettings next = *s;
     while (in >> word) {
         size_t eq = word.find('=');
@@ -78,7 +101,9 @@ bool parseSettings(const std::string &text, GrabberSettings *s) {
         if (key == "brightness") ok = control(value, &next.controls.brightness);
         else if (key == "contrast") ok = control(value, &next.controls.contrast);
         else if (key == "saturation") ok = control(value, &next.controls.saturation);
-        else if (key == "device" && version == "2") ok = unescape(value, &next.device);
+        else if (key == "device" && named) ok = unescape(value, &next.device);
+        else if (key == "input" && sized) ok = unescape(value, &next.input);
+        else if (key == "size" && sized) ok = size(value, &next.width, &next.height);
         if (!ok) return false;
     }
     *s = next;

@@ -2,6 +2,7 @@
 #include "video.h"
 
 #include "handover.h"
+#include "v4l2inputs.h"
 
 #include <gst/pbutils/missing-plugins.h>
 #include <gst/video/video.h>
@@ -156,9 +157,16 @@ bool Video::build(const Source &source, std::string *why) {
             pipeline_ = nullptr;
         }
     } else if (source.kind == Source::Device && source.device) {
+        // The input first (the device keeps it), and the size asked of the
+        // device before anything converts it.
+        if (source.input >= 0) selectV4l2Input(source.path, source.input);
+        std::string rest = kRest;
+        if (source.size.width > 0)
+            rest = "video/x-raw,width=" + std::to_string(source.size.width) +
+                   ",height=" + std::to_string(source.size.height) + " ! " + rest;
         GstElement *bin =
-            gst_parse_bin_from_description_full(kRest, TRUE, context, GST_PARSE_FLAG_FATAL_ERRORS, &error);
-        GstElement *src = gst_device_create_element(source.device, "tavrin_source");
+            gst_parse_bin_from_description_full(rest.c_str(), TRUE, context, GST_PARSE_FLAG_FATAL_ERRORS, &error);
+        GstElement *src = gst_device_create_element(source.device.get(), "tavrin_source");
         if (bin && src) {
             pipeline_ = gst_pipeline_new("tavrin");
             gst_bin_add_many(GST_BIN(pipeline_), src, bin, nullptr);

@@ -12,7 +12,7 @@ namespace imaging {
 struct HandleRec {
     std::vector<uint8_t> bytes;
     int locks = 0;
-    bool output = false;  // holds an encoder's output buffer, kept for the next one when disposed
+    bool output = false;  // its memory is kept for the next output buffer when disposed
 };
 
 Handle NewHandle(size_t size) {
@@ -103,6 +103,27 @@ void KeepSpareBuffer(std::vector<uint8_t> &&buffer) {
     }
     // The buffer, or the spare it replaced, is freed here, outside the lock.
     std::vector<uint8_t>().swap(buffer);
+}
+
+Handle NewHandleForOverwrite(size_t size) {
+    if (size > kMaxBlockSize) return nullptr;
+    auto *h = new (std::nothrow) HandleRec;
+    if (!h) return nullptr;
+    std::vector<uint8_t> bytes;
+    {
+        Spare &s = spare();
+        std::lock_guard<std::mutex> hold(s.lock);
+        if (s.buffer.capacity() >= size) bytes.swap(s.buffer);
+    }
+    try {
+        bytes.resize(size);  // only bytes past its former size are set
+    } catch (const std::bad_alloc &) {
+        delete h;
+        return nullptr;
+    }
+    h->bytes.swap(bytes);
+    h->output = true;
+    return h;
 }
 
 uint8_t *HandleData(Handle h) { return h && !h->bytes.empty() ? h->bytes.data() : nullptr; }

@@ -15,6 +15,12 @@ namespace imaging {
 // next output (KeepSpareBuffer); other handles' memory goes back at once.
 OSErr SetHandleBytes(Handle h, std::vector<uint8_t> &&bytes);
 
+// A handle of `size` bytes that the caller overwrites whole: its bytes are
+// not cleared. It takes the kept output buffer (below) when that is large
+// enough, and its memory is kept again when it is disposed, so a run of
+// same-sized handles (a picture grabbed for every frame) reuses one block.
+Handle NewHandleForOverwrite(size_t size);
+
 // Output buffers. A frame-sized buffer taken anew from the system for every
 // export costs a page fault per page, several times the encoding itself, so
 // the memory of the last large output buffer let go is kept (one, up to

@@ -1,6 +1,8 @@
 // Offscreen worlds and picture handles.
 #include "imaging/imaging.h"
 
+#include "handles.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -85,18 +87,31 @@ struct PicHeader {
 static_assert(sizeof(PicHeader) == kPictureHeaderSize);
 }  // namespace
 
-PicHandle NewPicture(int32_t width, int32_t height, int16_t depth) {
+// A picture handle with its header; its pixels are zero, or whatever the
+// memory held when `forOverwrite`.
+static PicHandle newPictureHandle(int32_t width, int32_t height, int16_t depth, bool forOverwrite) {
     if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide || !validDepth(depth))
         return nullptr;
     size_t pix = size_t(width) * size_t(height) * 4;
     if (pix > kMaxBlockSize - kPictureHeaderSize) return nullptr;
-    Handle h = NewHandle(kPictureHeaderSize + pix);
+    Handle h = forOverwrite ? NewHandleForOverwrite(kPictureHeaderSize + pix) : NewHandle(kPictureHeaderSize + pix);
     if (!h) return nullptr;
     PicHeader head{kPictureTag, width, height, depth};
     std::memcpy(HandleData(h), &head, sizeof head);
+    return h;
+}
+
+PicHandle NewPicture(int32_t width, int32_t height, int16_t depth) {
+    PicHandle h = newPictureHandle(width, height, depth, false);
+    if (!h) return nullptr;
     uint8_t *p = HandleData(h) + kPictureHeaderSize;
+    size_t pix = size_t(width) * size_t(height) * 4;
     for (size_t i = 0; i < pix; i += 4) p[i] = 0xFF;  // opaque black
     return h;
+}
+
+PicHandle NewPictureForOverwrite(int32_t width, int32_t height, int16_t depth) {
+    return newPictureHandle(width, height, depth, true);
 }
 
 bool GetPictureInfo(PicHandle pic, int32_t *width, int32_t *height, int16_t *depth) {

@@ -109,6 +109,10 @@ using PicHandle = Handle;
 constexpr OSType kPictureTag = FourCC("TPIC");
 constexpr size_t kPictureHeaderSize = 16;
 
+// A picture whose pixels the caller writes, every one of them, before it is
+// read: they hold whatever the memory held (it may be the last picture's
+// disposed of, taken again without being cleared).
+PicHandle NewPictureForOverwrite(int32_t width, int32_t height, int16_t depth);
 PicHandle NewPicture(int32_t width, int32_t height, int16_t depth);  // opaque black
 PicHandle PictureFromGWorld(GWorldRef world);
 // Width, height, depth of a well-formed picture handle; false for anything else.
