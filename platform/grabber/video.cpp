@@ -162,7 +162,7 @@ bool Video::build(const Source &source, std::string *why) {
         if (source.input >= 0) selectV4l2Input(source.path, source.input);
         std::string rest = kRest;
         if (source.size.width > 0)
-            rest = "video/x-raw,width=" + std::to_string(source.size.width) +
+            rest = "capsfilter caps=video/x-raw,width=" + std::to_string(source.size.width) +
                    ",height=" + std::to_string(source.size.height) + " ! " + rest;
         GstElement *bin =
             gst_parse_bin_from_description_full(rest.c_str(), TRUE, context, GST_PARSE_FLAG_FATAL_ERRORS, &error);

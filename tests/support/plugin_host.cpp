@@ -212,6 +212,7 @@ void reset() {
 void *resolve(const char *name) {
     if (gHost.withheld.count(name)) return nullptr;
     if (!gHost.hasVersion && std::strcmp(name, "REALGetRBVersion") == 0) return nullptr;
+    if (auto it = gHost.added.find(name); it != gHost.added.end()) return it->second;
     for (const auto &s : kServices)
         if (std::strcmp(s.name, name) == 0) return s.fn;
     return nullptr;

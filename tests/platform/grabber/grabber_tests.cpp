@@ -1,9 +1,13 @@
 // The grabber plug-in against a stand-in host: records and binding texts,
-// the rectangle class, the grabber over GStreamer, the extension and the
-// global.
+// the rectangle class, the grabber over GStreamer with devices of the
+// test's own, the settings dialog, the extension and the global. The video
+// runs on the host's clock, which the tests move.
 #include "clips.h"
+#include "fakecams.h"
 #include "plugin_host.h"
 #include "wait_until.h"
+
+#include <rb/plugin_dialog.h>
 
 #include "imaging/imaging.h"
 
@@ -13,6 +17,8 @@
 
 #include <chrono>
 #include <climits>
+#include <map>
+#include <utility>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
@@ -62,6 +68,39 @@ struct Bound {
     }
 };
 
+// The host's dialog and notes as the tests have them: a dialog stays open
+// (as it does without a display) until the test answers it.
+RBPopupDialog *gDialog = nullptr;
+int gDialogsShown = 0;
+std::map<std::string, std::string> gNotes;
+
+RBBoolean showDialog(RBPopupDialog *d) {
+    gDialog = d;
+    ++gDialogsShown;
+    return 1;
+}
+void setNote(const char *about, const char *text) {
+    if (text && *text) gNotes[about] = text;
+    else gNotes.erase(about);
+}
+
+// Answers the open dialog: `rows` chosen in turn (popup, row), then OK or
+// Cancel.
+void answerDialog(std::vector<std::pair<int, int>> rows, bool ok) {
+    ASSERT_NE(gDialog, nullptr);
+    for (auto [popup, row] : rows) {
+        gDialog->popups[popup].selected = row;
+        gDialog->changed(gDialog, popup);
+    }
+    RBPopupDialog *d = std::exchange(gDialog, nullptr);
+    d->closed(d, ok);
+}
+
+std::vector<std::string> dialogRows(int popup) {
+    const RBDialogPopup &p = gDialog->popups[popup];
+    return std::vector<std::string>(p.rows, p.rows + p.rowCount);
+}
+
 class Grabber : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -69,12 +108,23 @@ protected:
         unsetenv("TAVRIN_NO_VIDEO");
         unsetenv("TAVRIN_VIDEO_SIZE");
         unsetenv("TAVRIN_VIDEO_SOURCE");
+        fake::host().added["RuntimePopupDialog"] = reinterpret_cast<void *>(showDialog);
+        fake::host().added["PluginSetNote"] = reinterpret_cast<void *>(setNote);
+        fakecams::set({});
+        gNotes.clear();
+        gDialog = nullptr;
+        fake::setClockUs(clockUs = 1000000);
     }
     void TearDown() override {
         fake::host().withheld.clear();
+        fake::host().added.clear();
         fake::setClockUs(-1);
+        fakecams::set({});
         unsetenv("TAVRIN_VIDEO_SOURCE");
     }
+    // The host's clock, moved on by the test.
+    int64_t clockUs = 0;
+    void advanceUs(int64_t us) { fake::setClockUs(clockUs += us); }
     static void SetUpTestSuite() {
         gst_init(nullptr, nullptr);
         dir = std::filesystem::temp_directory_path() / ("tavrin-grabber-" + std::to_string(getpid()));
@@ -318,8 +368,10 @@ TEST_F(Grabber, MembersBeforeInitAnswerNothing) {
     fake::release(g);
     // An unimplemented member is harmless too.
     REALobject g2 = fake::newObject("QTGrabberPlyx");
-    EXPECT_EQ(bound.call<REALobject>("QTGrabberPlyx.VideoDeviceList as QTGrabberDeviceListPlyx", g2), nullptr);
+    EXPECT_EQ(bound.call<REALobject>("QTGrabberPlyx.GetMovie as object", g2), nullptr);
     EXPECT_EQ(bound.get<double>("QTGrabberPlyx.FrameRate.Get", g2), 0.0);
+    EXPECT_EQ(bound.get<REALobject>("QTGrabberPlyx.VideoDevice.Get", g2), nullptr);
+    EXPECT_EQ(bound.get<REALstring>("QTGrabberPlyx.VideoDeviceName.Get", g2), nullptr);
     fake::release(g2);
 }
 
@@ -361,31 +413,35 @@ TEST_F(Grabber, RectanglesAreRecognisedWithoutTheClassTest) {
 TEST_F(Grabber, SettingsRoundTripAndForeignTextsAreIgnored) {
     REALobject g = startGrabber();
     std::string defaults = settings(g);
-    EXPECT_EQ(defaults.rfind("tavrin-grabber 1 ", 0), 0u) << defaults;
+    EXPECT_EQ(defaults, "tavrin-grabber 1 brightness=50 contrast=50 saturation=50");
 
-    bound.call("QTGrabberPlyx.AskVideoSettings", g);
-    std::string changed = settings(g);
-    EXPECT_NE(changed, defaults);
-
+    const std::string changed = "tavrin-grabber 3 brightness=10 contrast=60 saturation=50 size=320x240";
     REALobject g2 = startGrabber();
     setSettings(g2, changed);
     EXPECT_EQ(settings(g2), changed);
-    for (const char *junk : {"", "garbage", "tavrin-grabber 3 brightness=10", "tavrin-grabber 1 brightness=101",
+    for (const char *junk : {"", "garbage", "tavrin-grabber 4 brightness=10", "tavrin-grabber 1 brightness=101",
                              "tavrin-grabber 1 brightness=", "tavrin-grabber 1 colour=5",
-                             "tavrin-grabber 1 brightness=-1", "tavrin-grabber 1 brightness=99999999999999"}) {
+                             "tavrin-grabber 1 brightness=-1", "tavrin-grabber 1 brightness=99999999999999",
+                             "tavrin-grabber 3 size=0x10"}) {
         setSettings(g2, junk);
         EXPECT_EQ(settings(g2), changed) << junk;
     }
     bound.set<REALstring>("QTGrabberPlyx.Settings.Set", g2, nullptr);
     EXPECT_EQ(settings(g2), changed);
 
-    // The picture follows the settings.
-    setSettings(g, defaults);
+    // The picture follows the settings: the test source at the size asked,
+    // darker with the brightness down, from the next frame on.
+    REALobject src = bound.get<REALobject>("QTGrabberPlyx.SourceVideoRect.Get", g2);
+    EXPECT_EQ(fields(src), (std::array<int32_t, 4>{0, 240, 0, 320}));
+    fake::release(src);
+    advanceUs(100000);
     EXPECT_TRUE(waitUntil([&] { return grab(g, 90, 60) != grab(g2, 90, 60); }, 5s));
 
     // A file written before devices were named, and one that names a device
-    // that is not here: the test source stays, and the device is kept for
-    // the day it is back.
+    // that is not here: no signal, and the device is kept for the day it is
+    // back.
+    fake::release(g2);
+    g2 = startGrabber();
     setSettings(g2, "tavrin-grabber 1 brightness=20 contrast=50 saturation=50");
     EXPECT_EQ(settings(g2), "tavrin-grabber 1 brightness=20 contrast=50 saturation=50");
     ::testing::internal::CaptureStderr();
@@ -393,9 +449,7 @@ TEST_F(Grabber, SettingsRoundTripAndForeignTextsAreIgnored) {
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
               "tavrin: video: the video device /dev/video9 named in the settings is not plugged in\n");
     EXPECT_EQ(settings(g2), "tavrin-grabber 2 brightness=20 contrast=50 saturation=50 device=/dev/video9");
-    REALobject cur = bound.get<REALobject>("QTGrabberPlyx.CurrentVideoSize.Get", g2);
-    EXPECT_NE(cur, nullptr);
-    fake::release(cur);
+    EXPECT_FALSE(hasSignal(g2));
     fake::release(g);
     fake::release(g2);
     EXPECT_EQ(fake::host().liveStrings, 0);
@@ -442,9 +496,11 @@ TEST_F(Grabber, AClipAsTheSourceGivesANewFrameOnEachGrabAndPauseHoldsIt) {
         fake::setClockUs(t0 + f * frame + frame / 4);
         EXPECT_TRUE(waitUntil([&] { return shown(g) == f; }, 5s)) << f;
     }
+    // Ten frames' time paused: the clip goes on from frame 5 as if it had
+    // not passed (had it played on, it would be past frame 15 by now).
     bound.call("QTGrabberPlyx.Pause", g);
     fake::setClockUs(t0 + 15 * frame);
-    EXPECT_FALSE(waitUntil([&] { return shown(g) != 5; }, 200ms));
+    EXPECT_EQ(shown(g), 5);
     bound.call("QTGrabberPlyx.Play", g);
     fake::setClockUs(t0 + 16 * frame + frame / 4);
     EXPECT_TRUE(waitUntil([&] { return shown(g) == 6; }, 5s)) << shown(g);
@@ -512,8 +568,10 @@ TEST_F(Grabber, AnErrorMidRunIsNoSignal) {
     REALobject g = startGrabber();
     ASSERT_NE(grab(g, 64, 48), "");
     ::testing::internal::CaptureStderr();
+    // Ten milliseconds a step: the element fails after its 40th frame.
     EXPECT_TRUE(waitUntil(
         [&] {
+            advanceUs(10000);
             bound.call("QTGrabberPlyx.Poll", g);
             return !hasSignal(g);
         },
@@ -538,6 +596,198 @@ TEST_F(Grabber, OutputWindowIsHeldUntilTheGrabberGoes) {
     EXPECT_EQ(fake::refs(w2), 1);
     fake::release(w1);
     fake::release(w2);
+}
+
+// ---- devices ----------------------------------------------------------------------------
+
+// The colour at the middle of a grab, as 0xRRGGBB.
+uint32_t middleColour(const std::string &px, int w, int h) {
+    if (px.empty()) return 0xDEAD;
+    const auto *p = reinterpret_cast<const uint8_t *>(&px[(size_t(h / 2) * size_t(w) + size_t(w / 2)) * 4]);
+    return uint32_t(p[1] > 128) << 23 | uint32_t(p[2] > 128) << 15 | uint32_t(p[3] > 128) << 7;
+}
+constexpr uint32_t kRed = 0x800000, kGreen = 0x008000, kBlue = 0x000080;
+
+const std::vector<fakecams::Camera> kTwoCameras = {
+    {"/dev/video0", "Capture Stick", {{640, 480}, {320, 240}}},
+    {"", "HD Webcam", {{640, 480}, {1280, 720}}},
+};
+
+TEST_F(Grabber, DevicesAreListedAndChosenByTheirNames) {
+    fakecams::set(kTwoCameras);
+    REALobject g = startGrabber();  // the first device the monitor sees
+    auto name = [&] {
+        REALstring n = bound.get<REALstring>("QTGrabberPlyx.VideoDeviceName.Get", g);
+        std::string t = fake::text(n);
+        fake::release(n);
+        return t;
+    };
+    EXPECT_EQ(name(), "Capture Stick (/dev/video0)");
+    EXPECT_EQ(middleColour(grab(g, 64, 48), 64, 48), kRed);
+    EXPECT_EQ(settings(g), "tavrin-grabber 2 brightness=50 contrast=50 saturation=50 device=/dev/video0");
+
+    REALobject list = bound.call<REALobject>("QTGrabberPlyx.VideoDeviceList as QTGrabberDeviceListPlyx", g);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(fake::className(list), "QTGrabberDeviceListPlyx");
+    const char *item = "QTGrabberDeviceListPlyx.Item(index as integer) as QTGrabberDevicePlyx";
+    REALobject first = bound.call<REALobject>(item, list, RBInteger(0));
+    REALobject second = bound.call<REALobject>(item, list, RBInteger(1));
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(fake::className(second), "QTGrabberDevicePlyx");
+    for (RBInteger past : {2, -1, INT_MAX}) EXPECT_EQ(bound.call<REALobject>(item, list, past), nullptr) << past;
+
+    // Choosing the second: its picture, its name, kept by its display name
+    // (it has no path).
+    bound.set("QTGrabberPlyx.VideoDevice.Set", g, second);
+    EXPECT_EQ(name(), "HD Webcam");
+    EXPECT_EQ(middleColour(grab(g, 64, 48), 64, 48), kGreen);
+    EXPECT_EQ(settings(g), "tavrin-grabber 2 brightness=50 contrast=50 saturation=50 device=HD%20Webcam");
+    REALobject inUse = bound.get<REALobject>("QTGrabberPlyx.VideoDevice.Get", g);
+    ASSERT_NE(inUse, nullptr);
+    EXPECT_EQ(fake::className(inUse), "QTGrabberDevicePlyx");
+    // The devices have one input each, and say nothing of it.
+    EXPECT_EQ(bound.get<REALobject>("QTGrabberPlyx.VideoDeviceInput.Get", g), nullptr);
+
+    // What is not a device of this grabber changes nothing; a closed device
+    // or list is empty.
+    REALobject rectangle = rect(0, 10, 0, 10), bare = fake::newObject("QTGrabberDevicePlyx");
+    for (REALobject notOne : {rectangle, bare, REALobject()}) bound.set("QTGrabberPlyx.VideoDevice.Set", g, notOne);
+    bound.set("QTGrabberPlyx.VideoDeviceInput.Set", g, rectangle);
+    EXPECT_EQ(name(), "HD Webcam");
+    bound.call("QTGrabberDevicePlyx.Close", first);
+    bound.set("QTGrabberPlyx.VideoDevice.Set", g, first);
+    EXPECT_EQ(name(), "HD Webcam");
+    bound.call("QTGrabberDeviceListPlyx.Close", list);
+    EXPECT_EQ(bound.call<REALobject>(item, list, RBInteger(0)), nullptr);
+
+    int live = fake::host().liveObjects;
+    for (REALobject o : {list, first, second, inUse, rectangle, bare}) fake::release(o);
+    EXPECT_EQ(fake::host().liveObjects, live - 6);
+    fake::release(g);
+}
+
+TEST_F(Grabber, WithoutDevicesTheListHasTheTestSourceAndADescribedSourceAlone) {
+    REALobject g = startGrabber();
+    REALobject list = bound.call<REALobject>("QTGrabberPlyx.VideoDeviceList as QTGrabberDeviceListPlyx", g);
+    const char *item = "QTGrabberDeviceListPlyx.Item(index as integer) as QTGrabberDevicePlyx";
+    REALobject only = bound.call<REALobject>(item, list, RBInteger(0));
+    EXPECT_NE(only, nullptr);
+    EXPECT_EQ(bound.call<REALobject>(item, list, RBInteger(1)), nullptr);
+    REALstring n = bound.get<REALstring>("QTGrabberPlyx.VideoDeviceName.Get", g);
+    EXPECT_EQ(fake::text(n), "Test source (SMPTE bars)");
+    fake::release(n);
+    for (REALobject o : {list, only}) fake::release(o);
+
+    fakecams::set(kTwoCameras);
+    setenv("TAVRIN_VIDEO_SOURCE", "videotestsrc is-live=true pattern=blue ! video/x-raw,width=32,height=24", 1);
+    bound.call("QTGrabberPlyx.InitVideo", g);
+    EXPECT_EQ(middleColour(grab(g, 32, 24), 32, 24), kBlue);
+    list = bound.call<REALobject>("QTGrabberPlyx.VideoDeviceList as QTGrabberDeviceListPlyx", g);
+    EXPECT_NE((only = bound.call<REALobject>(item, list, RBInteger(0))), nullptr);
+    EXPECT_EQ(bound.call<REALobject>(item, list, RBInteger(1)), nullptr);
+    for (REALobject o : {list, only, g}) fake::release(o);
+}
+
+TEST_F(Grabber, AStoredDeviceThatIsGoneIsNoSignalUntilItIsBack) {
+    fakecams::set(kTwoCameras);
+    REALobject g = startGrabber();
+    ASSERT_TRUE(hasSignal(g));
+    const std::string stored = "tavrin-grabber 2 brightness=50 contrast=50 saturation=50 device=/dev/video5";
+    ::testing::internal::CaptureStderr();
+    setSettings(g, stored);
+    setSettings(g, stored);  // said once
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "tavrin: video: the video device /dev/video5 named in the settings is not plugged in\n");
+    EXPECT_FALSE(hasSignal(g));
+    EXPECT_EQ(gNotes["QTGrabberPlyx"], "the video device /dev/video5 named in the settings is not plugged in");
+    EXPECT_EQ(settings(g), stored);
+    bound.call("QTGrabberPlyx.InitVideo", g);  // Enable Video, still gone
+    EXPECT_FALSE(hasSignal(g));
+
+    // Plugged in (third in the monitor's list): the next try finds it.
+    auto cameras = kTwoCameras;
+    cameras.push_back({"/dev/video5", "Capture Card", {{720, 480}}});
+    fakecams::set(cameras);
+    bound.call("QTGrabberPlyx.InitVideo", g);
+    ASSERT_TRUE(hasSignal(g));
+    EXPECT_EQ(middleColour(grab(g, 64, 48), 64, 48), kBlue);
+    EXPECT_EQ(gNotes.count("QTGrabberPlyx"), 0u);
+    fake::release(g);
+}
+
+TEST_F(Grabber, TheSettingsDialogChoosesTheDeviceAndTheSize) {
+    fakecams::set(kTwoCameras);
+    REALobject g = startGrabber();
+    bound.call("QTGrabberPlyx.AskVideoSettings", g);
+    ASSERT_NE(gDialog, nullptr);
+    EXPECT_STREQ(gDialog->windowName, "VideoSettings");
+    EXPECT_STREQ(gDialog->title, "Video Settings");
+    ASSERT_EQ(gDialog->popupCount, 3);
+    EXPECT_STREQ(gDialog->popups[0].name, "Device");
+    EXPECT_STREQ(gDialog->popups[2].label, "Size:");
+    EXPECT_EQ(dialogRows(0), (std::vector<std::string>{"Capture Stick (/dev/video0)", "HD Webcam"}));
+    EXPECT_EQ(dialogRows(1), std::vector<std::string>{"Default"});
+    EXPECT_EQ(dialogRows(2), (std::vector<std::string>{"640 x 480", "320 x 240"}));
+    EXPECT_EQ(gDialog->popups[0].selected, 0);
+    // A second call while it is up shows no second dialog.
+    bound.call("QTGrabberPlyx.AskVideoSettings", g);
+    EXPECT_EQ(gDialogsShown, 1);
+
+    // Another device brings its own sizes, the size shown kept where it has it.
+    gDialog->popups[2].selected = 0;
+    gDialog->changed(gDialog, 2);
+    gDialog->popups[0].selected = 1;
+    gDialog->changed(gDialog, 0);
+    EXPECT_EQ(dialogRows(2), (std::vector<std::string>{"1280 x 720", "640 x 480"}));
+    EXPECT_EQ(gDialog->popups[2].selected, 1);
+    answerDialog({{2, 0}}, true);
+    REALobject src = bound.get<REALobject>("QTGrabberPlyx.SourceVideoRect.Get", g);
+    EXPECT_EQ(fields(src), (std::array<int32_t, 4>{0, 720, 0, 1280}));
+    fake::release(src);
+    EXPECT_EQ(middleColour(grab(g, 64, 48), 64, 48), kGreen);
+    EXPECT_EQ(settings(g),
+              "tavrin-grabber 3 brightness=50 contrast=50 saturation=50 device=HD%20Webcam size=1280x720");
+
+    // Cancel changes nothing, whatever was chosen in the dialog.
+    bound.call("QTGrabberPlyx.AskVideoSettings", g);
+    EXPECT_EQ(gDialog->popups[0].selected, 1);
+    EXPECT_EQ(gDialog->popups[2].selected, 0);
+    answerDialog({{0, 0}}, false);
+    EXPECT_EQ(middleColour(grab(g, 64, 48), 64, 48), kGreen);
+
+    // A grabber let go while its dialog is up lives until the dialog closes.
+    bound.call("QTGrabberPlyx.AskVideoSettings", g);
+    int live = fake::host().liveObjects;
+    fake::release(g);
+    EXPECT_EQ(fake::host().liveObjects, live);
+    answerDialog({}, true);
+    EXPECT_EQ(fake::host().liveObjects, live - 1);
+}
+
+TEST_F(Grabber, TheSettingsDialogWithoutTheHostsServiceDoesNothing) {
+    fake::host().added.erase("RuntimePopupDialog");
+    Bound b;  // the plug-in asks again
+    REALobject g = startGrabber();
+    std::string before = settings(g);
+    b.call("QTGrabberPlyx.AskVideoSettings", g);
+    EXPECT_EQ(settings(g), before);
+    EXPECT_TRUE(hasSignal(g));
+    fake::release(g);
+}
+
+TEST_F(Grabber, ASourceThatCannotBeBuiltLeavesItsReasonAsTheNote) {
+    setenv("TAVRIN_VIDEO_SOURCE", "dv1394srcx ! dvdemux ! dvdec", 1);
+    ::testing::internal::CaptureStderr();
+    REALobject g = startGrabber();
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(hasSignal(g));
+    EXPECT_EQ(gNotes["QTGrabberPlyx"], "no element dv1394srcx: install the GStreamer plug-in that has it");
+    unsetenv("TAVRIN_VIDEO_SOURCE");
+    bound.call("QTGrabberPlyx.InitVideo", g);
+    EXPECT_TRUE(hasSignal(g));
+    EXPECT_EQ(gNotes.count("QTGrabberPlyx"), 0u);
+    fake::release(g);
 }
 
 // ---- extension and global ----------------------------------------------------------------

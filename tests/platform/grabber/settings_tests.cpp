@@ -51,8 +51,35 @@ TEST(Settings, DevicesRoundTripByTheirNames) {
         EXPECT_EQ(back.device, name);
         EXPECT_EQ(back.controls.brightness, 0);
     }
-    EXPECT_EQ(grab::formatSettings({{}, "HD Pro%"}),
-              "tavrin-grabber 2 brightness=50 contrast=50 saturation=50 device=HD%20Pro%25");
+    GrabberSettings named;
+    named.device = "HD Pro%";
+    EXPECT_EQ(grab::formatSettings(named), "tavrin-grabber 2 brightness=50 contrast=50 saturation=50 device=HD%20Pro%25");
+}
+
+TEST(Settings, AnInputOrASizeMakesVersionThree) {
+    GrabberSettings s;
+    s.device = "/dev/video0";
+    s.input = "S-Video 2";
+    s.width = 720, s.height = 480;
+    std::string text = grab::formatSettings(s);
+    EXPECT_EQ(text,
+              "tavrin-grabber 3 brightness=50 contrast=50 saturation=50 device=/dev/video0 input=S-Video%202 "
+              "size=720x480");
+    bool ok = false;
+    GrabberSettings back = parsed(text, &ok);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(back.input, "S-Video 2");
+    EXPECT_EQ(back.width, 720);
+    EXPECT_EQ(back.height, 480);
+    // The test source's size alone.
+    GrabberSettings sized;
+    sized.width = 8192, sized.height = 1;
+    EXPECT_EQ(grab::formatSettings(sized), "tavrin-grabber 3 brightness=50 contrast=50 saturation=50 size=8192x1");
+    EXPECT_EQ(parsed(grab::formatSettings(sized)).width, 8192);
+    // Version 2 texts stay as they were: without an input or a size.
+    GrabberSettings v2 = parsed("tavrin-grabber 2 device=/dev/video1", &ok);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(grab::formatSettings(v2), "tavrin-grabber 2 brightness=50 contrast=50 saturation=50 device=/dev/video1");
 }
 
 TEST(Settings, AFaultAnywhereRejectsTheWholeText) {
@@ -60,13 +87,19 @@ TEST(Settings, AFaultAnywhereRejectsTheWholeText) {
     keep.controls.brightness = 30;
     keep.device = "/dev/video1";
     for (const char *bad :
-         {"", "garbage", "tavrin-grabber", "tavrin-grabber 3 brightness=10", "tavrin-grabber 1 brightness=101",
+         {"", "garbage", "tavrin-grabber", "tavrin-grabber 1 brightness=101",
           "tavrin-grabber 1 brightness=", "tavrin-grabber 1 brightness=-1", "tavrin-grabber 1 brightness=0100",
           "tavrin-grabber 1 colour=5", "tavrin-grabber 1 =5", "tavrin-grabber 1 brightness",
           "tavrin-grabber 1 brightness=10 contrast=abc",
           "tavrin-grabber 1 device=/dev/video0",  // devices came with version 2
           "tavrin-grabber 2 device=", "tavrin-grabber 2 device=%4", "tavrin-grabber 2 device=%zz",
-          "tavrin-grabber 2 device=a%", "tavrin-grabber 2 brightness=99999999999999"}) {
+          "tavrin-grabber 2 device=a%", "tavrin-grabber 2 brightness=99999999999999",
+          "tavrin-grabber 2 input=Composite",  // inputs and sizes came with version 3
+          "tavrin-grabber 2 size=720x480", "tavrin-grabber 4 brightness=10", "tavrin-grabber 3 size=720",
+          "tavrin-grabber 3 size=720x", "tavrin-grabber 3 size=x480", "tavrin-grabber 3 size=0x480",
+          "tavrin-grabber 3 size=0720x480", "tavrin-grabber 3 size=8193x480", "tavrin-grabber 3 size=-720x480",
+          "tavrin-grabber 3 size=72ax480", "tavrin-grabber 3 size=99999x1", "tavrin-grabber 3 input=",
+          "tavrin-grabber 3 size=720x480x1"}) {
         GrabberSettings s = keep;
         EXPECT_FALSE(grab::parseSettings(bad, &s)) << bad;
         EXPECT_EQ(s.controls.brightness, 30) << bad;
