@@ -50,7 +50,10 @@ void CaptureWindow::EnableVideo() {
         checkvideobutton->setEnabled(false);
         app().devicepresent = true;
         // What was said of the video before no longer holds.
-        if (!videoNote.empty() && message->text() == videoNote) message->setText("");
+        if (!videoNote.empty() && message->text() == videoNote) {
+            message->helpTag.clear();
+            message->setText("");
+        }
         videoNote.clear();
     } else {
         noVideoSignal();
@@ -94,8 +97,13 @@ void CaptureWindow::noVideoSignal() {
     app().devicepresent = false;
     // Why, where the grabber could say (a device not plugged in, a GStreamer
     // element not installed), in the status line.
+    // The status line is narrow while the window has no video: the whole
+    // text is its help tag too.
     videoNote = rb::pluginNote("QTGrabberPlyx");
-    if (!videoNote.empty()) message->setText(videoNote);
+    if (!videoNote.empty()) {
+        message->helpTag = videoNote;
+        message->setText(videoNote);
+    }
 }
 
 void CaptureWindow::initfirewire() {
