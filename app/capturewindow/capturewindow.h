@@ -33,7 +33,7 @@ public:
     // until a save into another folder writes them.
     std::vector<std::shared_ptr<StillFrame>> unsaved;
     rb::FolderItemRef savepicture;
-    rb::ObjRef qGrab;  // QTGrabberPlyx, may be nil
+    rb::ObjRef qGrab;       // QTGrabberPlyx, may be nil
     std::string videoNote;  // the grabber's reason for no video shown in the status line
 
     rb::SerialPort Serial1;  // the RS-422 port

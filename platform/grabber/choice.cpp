@@ -40,7 +40,8 @@ void SettingsChoice::fillFor(int index, const std::string &input, Size size, boo
 
     sizes_ = e.sizes;
     bool known = std::find(sizes_.begin(), sizes_.end(), size) != sizes_.end();
-    if (sizeInUse && !sizes_.empty() && !known && size.width > 0) sizes_.push_back(size), known = true;  // shown as it is
+    if (sizeInUse && !sizes_.empty() && !known && size.width > 0)
+        sizes_.push_back(size), known = true;  // shown as it is
     rows_[SizePopup].clear();
     for (const Size &s : sizes_) rows_[SizePopup].push_back(std::to_string(s.width) + " x " + std::to_string(s.height));
     if (rows_[SizePopup].empty()) rows_[SizePopup].push_back("As the source gives it");

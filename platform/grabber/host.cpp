@@ -49,7 +49,8 @@ REALfolderItem folderItemFromPath(const std::string &path) {
 }
 
 bool paintWindow(REALobject window, int left, int top, int width, int height, const uint32_t *pixels) {
-    HOST_SERVICE(fn, "PaintWindowSurface", RBBoolean(*)(REALobject, int32_t, int32_t, int32_t, int32_t, const uint32_t *));
+    HOST_SERVICE(fn, "PaintWindowSurface",
+                 RBBoolean(*)(REALobject, int32_t, int32_t, int32_t, int32_t, const uint32_t *));
     if (!fn || !window || width < 1 || height < 1) return false;
     return fn(window, left, top, width, height, pixels) & 1;
 }

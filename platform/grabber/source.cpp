@@ -47,7 +47,8 @@ std::vector<Size> rawSizes(GstCaps *caps) {
     std::vector<Size> sizes;
     auto add = [&](int w, int h) {
         Size s{w, h};
-        if (w >= 1 && h >= 1 && w <= kMaxSide && h <= kMaxSide && std::find(sizes.begin(), sizes.end(), s) == sizes.end())
+        if (w >= 1 && h >= 1 && w <= kMaxSide && h <= kMaxSide &&
+            std::find(sizes.begin(), sizes.end(), s) == sizes.end())
             sizes.push_back(s);
     };
     for (guint i = 0; caps && i < gst_caps_get_size(caps); ++i) {
@@ -60,7 +61,8 @@ std::vector<Size> rawSizes(GstCaps *caps) {
         if (ranged) {
             for (const Size &c : kCommonSizes) {
                 bool wOk = wMax >= 0 ? c.width >= wMin && c.width <= wMax : std::count(ws.begin(), ws.end(), c.width);
-                bool hOk = hMax >= 0 ? c.height >= hMin && c.height <= hMax : std::count(hs.begin(), hs.end(), c.height);
+                bool hOk =
+                    hMax >= 0 ? c.height >= hMin && c.height <= hMax : std::count(hs.begin(), hs.end(), c.height);
                 if (wOk && hOk) add(c.width, c.height);
             }
         } else {
@@ -68,8 +70,9 @@ std::vector<Size> rawSizes(GstCaps *caps) {
                 for (int h : hs) add(w, h);
         }
     }
-    std::stable_sort(sizes.begin(), sizes.end(),
-                     [](const Size &a, const Size &b) { return int64_t(a.width) * a.height > int64_t(b.width) * b.height; });
+    std::stable_sort(sizes.begin(), sizes.end(), [](const Size &a, const Size &b) {
+        return int64_t(a.width) * a.height > int64_t(b.width) * b.height;
+    });
     return sizes;
 }
 

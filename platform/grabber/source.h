@@ -56,14 +56,14 @@ const SourceEntry *findSource(const std::vector<SourceEntry> &entries, const std
 struct Source {
     enum Kind { None, Description, Device };
     Kind kind = None;
-    std::string description;       // Description: the source's elements
+    std::string description;            // Description: the source's elements
     std::shared_ptr<GstDevice> device;  // Device
-    std::string deviceName;        // Device or FireWire DV: the name kept in the settings
-    std::string path;              // Device: its Video4Linux node, if any
-    int input = -1;                // Device: the input to choose first, or -1
-    Size size;                     // Device: the size to ask of it (0 x 0: its own)
-    std::string failure;           // None: why there is no source
-    SourceEntry entry;             // the entry it came from (not for None)
+    std::string deviceName;             // Device or FireWire DV: the name kept in the settings
+    std::string path;                   // Device: its Video4Linux node, if any
+    int input = -1;                     // Device: the input to choose first, or -1
+    Size size;                          // Device: the size to ask of it (0 x 0: its own)
+    std::string failure;                // None: why there is no source
+    SourceEntry entry;                  // the entry it came from (not for None)
 };
 
 // "WxH" with both sides 1..kMaxSide.

@@ -79,8 +79,7 @@ TEST_F(VideoDevices, TheDialogChoosesADeviceAndItsSizeAndTheNextStartHasThem) {
     ASSERT_TRUE(rb::op::chooseMenu("VideoSetteingsMenu")) << rb::op::lastError();
     ASSERT_NE(rb::findWindow("VideoSettings"), nullptr);
     std::string dump = rb::op::dump("VideoSettings");
-    EXPECT_NE(dump.find("rows=\"Capture Stick (/dev/video0)\",\"HD Webcam (/dev/video1)\""), std::string::npos)
-        << dump;
+    EXPECT_NE(dump.find("rows=\"Capture Stick (/dev/video0)\",\"HD Webcam (/dev/video1)\""), std::string::npos) << dump;
     ASSERT_TRUE(rb::op::selectRow("VideoSettings", "Device", 1));
     ASSERT_TRUE(rb::op::selectRow("VideoSettings", "Size", 1));  // 640 x 480
     ASSERT_TRUE(rb::op::click("VideoSettings", "OK"));

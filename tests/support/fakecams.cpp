@@ -55,9 +55,9 @@ GType deviceType() {
 GstDevice *newDevice(const Camera &c, int index) {
     GstCaps *caps = gst_caps_new_empty();
     for (auto [w, h] : c.sizes)
-        gst_caps_append_structure(caps, gst_structure_new("video/x-raw", "format", G_TYPE_STRING, "I420", "width",
-                                                          G_TYPE_INT, w, "height", G_TYPE_INT, h, "framerate",
-                                                          GST_TYPE_FRACTION, 30, 1, nullptr));
+        gst_caps_append_structure(
+            caps, gst_structure_new("video/x-raw", "format", G_TYPE_STRING, "I420", "width", G_TYPE_INT, w, "height",
+                                    G_TYPE_INT, h, "framerate", GST_TYPE_FRACTION, 30, 1, nullptr));
     GstStructure *props = gst_structure_new_empty("fake-camera-properties");
     if (!c.path.empty()) gst_structure_set(props, "device.path", G_TYPE_STRING, c.path.c_str(), nullptr);
     auto *d = static_cast<FakeDevice *>(g_object_new(deviceType(), "display-name", c.name.c_str(), "caps", caps,

@@ -50,7 +50,7 @@ struct MemoryBlockData {  // "MemoryBlock"
 struct Host {
     double version = 6.0;
     bool hasVersion = true;
-    std::set<std::string> withheld;  // services the resolver does not answer
+    std::set<std::string> withheld;       // services the resolver does not answer
     std::map<std::string, void *> added;  // services of a test's own, by name
     int announcedVersion = 0;
     std::vector<REALclassDefinition *> classes;

@@ -28,8 +28,7 @@ bool validPopup(const RBDialogPopup &p) {
 }
 
 bool valid(const RBPopupDialog *d) {
-    if (!d || !d->windowName || !*d->windowName || !d->closed || !d->popups || d->popupCount < 1 ||
-        d->popupCount > 32)
+    if (!d || !d->windowName || !*d->windowName || !d->closed || !d->popups || d->popupCount < 1 || d->popupCount > 32)
         return false;
     for (int32_t i = 0; i < d->popupCount; ++i)
         if (!validPopup(d->popups[i])) return false;
@@ -46,12 +45,12 @@ public:
         for (int32_t i = 0; i < d->popupCount; ++i) {
             const RBDialogPopup &p = d->popups[i];
             int top = kMargin + i * kRowStep;
-            Control &label = add(ControlKind::StaticText, std::string(p.name) + "Label",
-                                 {kMargin, top, kLabelWidth, kRowHeight});
+            Control &label =
+                add(ControlKind::StaticText, std::string(p.name) + "Label", {kMargin, top, kLabelWidth, kRowHeight});
             label.setText(p.label ? p.label : "");
             label.align = Control::AlignRight;
-            Control &popup = add(ControlKind::PopupMenu, p.name,
-                                 {kMargin + kLabelWidth + kGap, top, kPopupWidth, kRowHeight});
+            Control &popup =
+                add(ControlKind::PopupMenu, p.name, {kMargin + kLabelWidth + kGap, top, kPopupWidth, kRowHeight});
             popup.on("Change", [this, i] { changed(i); });
             popups_.push_back(&popup);
         }
@@ -60,7 +59,8 @@ public:
                               {width() - kMargin - 2 * kButtonWidth - kGap, top, kButtonWidth, kButtonHeight});
         cancel.setCaption("Cancel");
         cancel.on("Action", [this] { finish(false); });
-        Control &ok = add(ControlKind::PushButton, "OK", {width() - kMargin - kButtonWidth, top, kButtonWidth, kButtonHeight});
+        Control &ok =
+            add(ControlKind::PushButton, "OK", {width() - kMargin - kButtonWidth, top, kButtonWidth, kButtonHeight});
         ok.setCaption("OK");
         ok.isDefault = true;
         ok.on("Action", [this] { finish(true); });

@@ -196,7 +196,8 @@ TEST(SettingsChoice, StartsAtWhatIsInUse) {
     grab::GrabberSettings settings;
     grab::SettingsChoice c(e, settings, &e[0], {640, 480});
     using P = grab::SettingsChoice;
-    EXPECT_EQ(c.rows(P::DevicePopup), (std::vector<std::string>{"Capture Card (/dev/video0)", "Webcam", "FireWire DV"}));
+    EXPECT_EQ(c.rows(P::DevicePopup),
+              (std::vector<std::string>{"Capture Card (/dev/video0)", "Webcam", "FireWire DV"}));
     EXPECT_EQ(c.selected(P::DevicePopup), 0);
     EXPECT_EQ(c.rows(P::InputPopup), (std::vector<std::string>{"Composite", "S-Video"}));
     EXPECT_EQ(c.selected(P::InputPopup), 1);  // the device's own choice

@@ -419,10 +419,10 @@ TEST_F(Grabber, SettingsRoundTripAndForeignTextsAreIgnored) {
     REALobject g2 = startGrabber();
     setSettings(g2, changed);
     EXPECT_EQ(settings(g2), changed);
-    for (const char *junk : {"", "garbage", "tavrin-grabber 4 brightness=10", "tavrin-grabber 1 brightness=101",
-                             "tavrin-grabber 1 brightness=", "tavrin-grabber 1 colour=5",
-                             "tavrin-grabber 1 brightness=-1", "tavrin-grabber 1 brightness=99999999999999",
-                             "tavrin-grabber 3 size=0x10"}) {
+    for (const char *junk :
+         {"", "garbage", "tavrin-grabber 4 brightness=10", "tavrin-grabber 1 brightness=101",
+          "tavrin-grabber 1 brightness=", "tavrin-grabber 1 colour=5", "tavrin-grabber 1 brightness=-1",
+          "tavrin-grabber 1 brightness=99999999999999", "tavrin-grabber 3 size=0x10"}) {
         setSettings(g2, junk);
         EXPECT_EQ(settings(g2), changed) << junk;
     }
@@ -746,8 +746,7 @@ TEST_F(Grabber, TheSettingsDialogChoosesTheDeviceAndTheSize) {
     EXPECT_EQ(fields(src), (std::array<int32_t, 4>{0, 720, 0, 1280}));
     fake::release(src);
     EXPECT_EQ(middleColour(grab(g, 64, 48), 64, 48), kGreen);
-    EXPECT_EQ(settings(g),
-              "tavrin-grabber 3 brightness=50 contrast=50 saturation=50 device=HD%20Webcam size=1280x720");
+    EXPECT_EQ(settings(g), "tavrin-grabber 3 brightness=50 contrast=50 saturation=50 device=HD%20Webcam size=1280x720");
 
     // Cancel changes nothing, whatever was chosen in the dialog.
     bound.call("QTGrabberPlyx.AskVideoSettings", g);

@@ -53,7 +53,8 @@ TEST(Settings, DevicesRoundTripByTheirNames) {
     }
     GrabberSettings named;
     named.device = "HD Pro%";
-    EXPECT_EQ(grab::formatSettings(named), "tavrin-grabber 2 brightness=50 contrast=50 saturation=50 device=HD%20Pro%25");
+    EXPECT_EQ(grab::formatSettings(named),
+              "tavrin-grabber 2 brightness=50 contrast=50 saturation=50 device=HD%20Pro%25");
 }
 
 TEST(Settings, AnInputOrASizeMakesVersionThree) {
@@ -86,20 +87,37 @@ TEST(Settings, AFaultAnywhereRejectsTheWholeText) {
     GrabberSettings keep;
     keep.controls.brightness = 30;
     keep.device = "/dev/video1";
-    for (const char *bad :
-         {"", "garbage", "tavrin-grabber", "tavrin-grabber 1 brightness=101",
-          "tavrin-grabber 1 brightness=", "tavrin-grabber 1 brightness=-1", "tavrin-grabber 1 brightness=0100",
-          "tavrin-grabber 1 colour=5", "tavrin-grabber 1 =5", "tavrin-grabber 1 brightness",
-          "tavrin-grabber 1 brightness=10 contrast=abc",
-          "tavrin-grabber 1 device=/dev/video0",  // devices came with version 2
-          "tavrin-grabber 2 device=", "tavrin-grabber 2 device=%4", "tavrin-grabber 2 device=%zz",
-          "tavrin-grabber 2 device=a%", "tavrin-grabber 2 brightness=99999999999999",
-          "tavrin-grabber 2 input=Composite",  // inputs and sizes came with version 3
-          "tavrin-grabber 2 size=720x480", "tavrin-grabber 4 brightness=10", "tavrin-grabber 3 size=720",
-          "tavrin-grabber 3 size=720x", "tavrin-grabber 3 size=x480", "tavrin-grabber 3 size=0x480",
-          "tavrin-grabber 3 size=0720x480", "tavrin-grabber 3 size=8193x480", "tavrin-grabber 3 size=-720x480",
-          "tavrin-grabber 3 size=72ax480", "tavrin-grabber 3 size=99999x1", "tavrin-grabber 3 input=",
-          "tavrin-grabber 3 size=720x480x1"}) {
+    for (const char *bad : {"",
+                            "garbage",
+                            "tavrin-grabber",
+                            "tavrin-grabber 1 brightness=101",
+                            "tavrin-grabber 1 brightness=",
+                            "tavrin-grabber 1 brightness=-1",
+                            "tavrin-grabber 1 brightness=0100",
+                            "tavrin-grabber 1 colour=5",
+                            "tavrin-grabber 1 =5",
+                            "tavrin-grabber 1 brightness",
+                            "tavrin-grabber 1 brightness=10 contrast=abc",
+                            "tavrin-grabber 1 device=/dev/video0",  // devices came with version 2
+                            "tavrin-grabber 2 device=",
+                            "tavrin-grabber 2 device=%4",
+                            "tavrin-grabber 2 device=%zz",
+                            "tavrin-grabber 2 device=a%",
+                            "tavrin-grabber 2 brightness=99999999999999",
+                            "tavrin-grabber 2 input=Composite",  // inputs and sizes came with version 3
+                            "tavrin-grabber 2 size=720x480",
+                            "tavrin-grabber 4 brightness=10",
+                            "tavrin-grabber 3 size=720",
+                            "tavrin-grabber 3 size=720x",
+                            "tavrin-grabber 3 size=x480",
+                            "tavrin-grabber 3 size=0x480",
+                            "tavrin-grabber 3 size=0720x480",
+                            "tavrin-grabber 3 size=8193x480",
+                            "tavrin-grabber 3 size=-720x480",
+                            "tavrin-grabber 3 size=72ax480",
+                            "tavrin-grabber 3 size=99999x1",
+                            "tavrin-grabber 3 input=",
+                            "tavrin-grabber 3 size=720x480x1"}) {
         GrabberSettings s = keep;
         EXPECT_FALSE(grab::parseSettings(bad, &s)) << bad;
         EXPECT_EQ(s.controls.brightness, 30) << bad;

@@ -1,6 +1,6 @@
 // libFuzzer target: any bytes as the grabber settings text. A text that is
-// accepted must hold controls in range and a device name within its limit,
-// and survive a round trip.
+// accepted must hold controls in range, names within their limit and a size
+// within the sides' limits, and survive a round trip.
 #include "settings.h"
 
 #include <cstdint>
@@ -13,12 +13,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const grab::PictureControls &c = s.controls;
     for (int v : {c.brightness, c.contrast, c.saturation})
         if (v < 0 || v > 100) __builtin_trap();
-    if (s.device.size() > grab::kMaxDeviceName) __builtin_trap();
+    if (s.device.size() > grab::kMaxDeviceName || s.input.size() > grab::kMaxDeviceName) __builtin_trap();
+    if (s.width < 0 || s.height < 0 || s.width > grab::kMaxSide || s.height > grab::kMaxSide) __builtin_trap();
     grab::GrabberSettings back;
     back.device = "something else";
     if (!grab::parseSettings(grab::formatSettings(s), &back) || back.controls.brightness != c.brightness ||
         back.controls.contrast != c.contrast || back.controls.saturation != c.saturation ||
-        (!s.device.empty() && back.device != s.device))
+        (!s.device.empty() && back.device != s.device) || (!s.input.empty() && back.input != s.input) ||
+        (s.width > 0 && s.height > 0 && (back.width != s.width || back.height != s.height)))
         __builtin_trap();
     return 0;
 }
