@@ -41,14 +41,17 @@ GstElement *createElement(GstDevice *device, const gchar *name) {
 
 void deviceClassInit(gpointer klass, gpointer) { GST_DEVICE_CLASS(klass)->create_element = createElement; }
 
+// A subclass of `parent` with its own class and instance records.
+template <class Class, class Instance> GType subclass(GType parent, const char *name, GClassInitFunc init) {
+    GTypeInfo info{};
+    info.class_size = sizeof(Class);
+    info.class_init = init;
+    info.instance_size = sizeof(Instance);
+    return g_type_register_static(parent, name, &info, GTypeFlags(0));
+}
+
 GType deviceType() {
-    static GType type = [] {
-        GTypeInfo info{};
-        info.class_size = sizeof(FakeDeviceClass);
-        info.class_init = deviceClassInit;
-        info.instance_size = sizeof(FakeDevice);
-        return g_type_register_static(GST_TYPE_DEVICE, "TavrinFakeCamera", &info, GTypeFlags(0));
-    }();
+    static GType type = subclass<FakeDeviceClass, FakeDevice>(GST_TYPE_DEVICE, "TavrinFakeCamera", deviceClassInit);
     return type;
 }
 
@@ -97,13 +100,8 @@ void providerClassInit(gpointer klass, gpointer) {
 }
 
 GType providerType() {
-    static GType type = [] {
-        GTypeInfo info{};
-        info.class_size = sizeof(FakeProviderClass);
-        info.class_init = providerClassInit;
-        info.instance_size = sizeof(FakeProvider);
-        return g_type_register_static(GST_TYPE_DEVICE_PROVIDER, "TavrinFakeCameraProvider", &info, GTypeFlags(0));
-    }();
+    static GType type = subclass<FakeProviderClass, FakeProvider>(GST_TYPE_DEVICE_PROVIDER, "TavrinFakeCameraProvider",
+                                                                  providerClassInit);
     return type;
 }
 
