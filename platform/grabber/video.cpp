@@ -28,6 +28,9 @@ constexpr GstVideoFormat kPreviewFormat =
 // its clock rather than falling behind it.
 constexpr GstClockTimeDiff kMaxLateness = 20 * GST_MSECOND;
 
+// How long Pause and Play wait for the pipeline to settle.
+constexpr GstClockTime kStateWait = 200 * GST_MSECOND;
+
 int64_t steadyMicros() {
     return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
@@ -234,10 +237,12 @@ void Video::take(GstSample *sample, bool preroll) {
         // A file's first frame comes as its preroll, before it plays. A pause
         // later prerolls the frame after the one shown, which waits for its
         // time: the one shown stays.
+        // The first frame of a live source comes as the preroll and again
+        // as a sample: one frame, counted once.
+        bool again = slot.sample && gst_sample_get_buffer(slot.sample) == gst_sample_get_buffer(sample);
         if (!preroll || slot.count == 0) {
             std::swap(slot.sample, sample);
-            ++slot.count;
-            slot.deliveredUs = now;
+            if (!again) ++slot.count, slot.deliveredUs = now;
         }
         arrived_.notify_all();  // under the lock: the waiter may go as soon as it is free
     }
@@ -392,7 +397,15 @@ void Video::setControls(const PictureControls &c) {
                  c.saturation / 50.0, nullptr);
 }
 
-void Video::pause() { gst_element_set_state(pipeline_, GST_STATE_PAUSED); }
-void Video::play() { gst_element_set_state(pipeline_, GST_STATE_PLAYING); }
+// Each waits, a short while at most, until the pipeline is there: the
+// moment of a pause is the pipeline's clock's as the call is made.
+void Video::pause() {
+    if (gst_element_set_state(pipeline_, GST_STATE_PAUSED) == GST_STATE_CHANGE_ASYNC)
+        gst_element_get_state(pipeline_, nullptr, nullptr, kStateWait);
+}
+void Video::play() {
+    if (gst_element_set_state(pipeline_, GST_STATE_PLAYING) == GST_STATE_CHANGE_ASYNC)
+        gst_element_get_state(pipeline_, nullptr, nullptr, kStateWait);
+}
 
 }  // namespace grab

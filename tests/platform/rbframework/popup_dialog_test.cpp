@@ -143,6 +143,8 @@ TEST_F(PopupDialog, RecordsThatCannotMakeADialogAreRefused) {
     ASSERT_EQ(show(&a.dialog), 1);
     EXPECT_EQ(rb::findWindow("ColourDialog")->control("Colour")->listIndex(), 0);
     EXPECT_EQ(rb::findWindow("ColourDialog")->control("Shade")->rows(), std::vector<std::string>{""});
+    ASSERT_TRUE(rb::op::click("ColourDialog", "Cancel"));  // before `a` goes
+    EXPECT_EQ(a.closedCount, 1);
 }
 
 TEST(PluginNotes, OneLineAClassTakenBackWhenEmpty) {
