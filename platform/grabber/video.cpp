@@ -28,8 +28,8 @@ constexpr GstVideoFormat kPreviewFormat =
 // its clock rather than falling behind it.
 constexpr GstClockTimeDiff kMaxLateness = 20 * GST_MSECOND;
 
-// How long Pause and Play wait for the pipeline to settle.
-constexpr GstClockTime kStateWait = 200 * GST_MSECOND;
+// How long a pause waits for the pipeline to settle.
+constexpr GstClockTime kPauseWait = 200 * GST_MSECOND;
 
 int64_t steadyMicros() {
     return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -397,15 +397,13 @@ void Video::setControls(const PictureControls &c) {
                  c.saturation / 50.0, nullptr);
 }
 
-// Each waits, a short while at most, until the pipeline is there: the
-// moment of a pause is the pipeline's clock's as the call is made.
+// A pause waits, a short while at most, until the pipeline has paused (a
+// clip's has its next frame at hand; a live source's pauses at once), so
+// the pause falls where the clock stood at the call.
 void Video::pause() {
     if (gst_element_set_state(pipeline_, GST_STATE_PAUSED) == GST_STATE_CHANGE_ASYNC)
-        gst_element_get_state(pipeline_, nullptr, nullptr, kStateWait);
+        gst_element_get_state(pipeline_, nullptr, nullptr, kPauseWait);
 }
-void Video::play() {
-    if (gst_element_set_state(pipeline_, GST_STATE_PLAYING) == GST_STATE_CHANGE_ASYNC)
-        gst_element_get_state(pipeline_, nullptr, nullptr, kStateWait);
-}
+void Video::play() { gst_element_set_state(pipeline_, GST_STATE_PLAYING); }
 
 }  // namespace grab

@@ -65,8 +65,8 @@ public:
     bool withNewPreview(uint64_t *seen, int width, int height, const std::function<void(const uint32_t *)> &paint);
 
     void setControls(const PictureControls &c);
-    // Each returns once the pipeline has paused or plays (or after 200 ms
-    // at most), so the pause falls where the clock stood at the call.
+    // Returns once the pipeline has paused (200 ms at most), so the pause
+    // falls where the clock stood at the call.
     void pause();
     void play();
 
