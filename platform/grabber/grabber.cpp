@@ -122,13 +122,14 @@ GrabberSettings settingsInUse(const State &s) {
 }
 
 // Starts the video again when `next` asks for another source, input or size
-// than the one running (or when there is none).
+// than the one running (or when there is none). A text that names no device
+// (one written before devices were named) asks for none in particular.
 void applySettings(State &s, const GrabberSettings &next) {
     GrabberSettings before = settingsInUse(s);
     s.settings = next;
     if (s.video) s.video->setControls(s.settings.controls);
-    bool same = s.video && !s.video->failed() && before.device == next.device && before.input == next.input &&
-                before.width == next.width && before.height == next.height;
+    bool same = s.video && !s.video->failed() && (next.device.empty() || before.device == next.device) &&
+                before.input == next.input && before.width == next.width && before.height == next.height;
     if (s.videoReady && !same) startVideo(s);
 }
 

@@ -643,6 +643,10 @@ TEST_F(Grabber, DevicesAreListedAndChosenByTheirNames) {
     EXPECT_EQ(name(), "HD Webcam");
     EXPECT_EQ(middleColour(grab(g, 64, 48), 64, 48), kGreen);
     EXPECT_EQ(settings(g), "tavrin-grabber 2 brightness=50 contrast=50 saturation=50 device=HD%20Webcam");
+    // A text that names no device leaves the device in use.
+    setSettings(g, "tavrin-grabber 1 brightness=40 contrast=50 saturation=50");
+    EXPECT_EQ(name(), "HD Webcam");
+    EXPECT_EQ(settings(g), "tavrin-grabber 2 brightness=40 contrast=50 saturation=50 device=HD%20Webcam");
     REALobject inUse = bound.get<REALobject>("QTGrabberPlyx.VideoDevice.Get", g);
     ASSERT_NE(inUse, nullptr);
     EXPECT_EQ(fake::className(inUse), "QTGrabberDevicePlyx");
