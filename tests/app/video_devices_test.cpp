@@ -83,7 +83,7 @@ TEST_F(VideoDevices, TheDialogChoosesADeviceAndItsSizeAndTheNextStartHasThem) {
     ASSERT_TRUE(rb::op::selectRow("VideoSettings", "Device", 1));
     ASSERT_TRUE(rb::op::selectRow("VideoSettings", "Size", 1));  // 640 x 480
     ASSERT_TRUE(rb::op::click("VideoSettings", "OK"));
-    rb::op::runFor(600);  // the forced redraw runs its course
+    clock.run(600, 10);  // the forced redraw runs its course
     EXPECT_EQ(rb::findWindow("VideoSettings"), nullptr);
 
     rb::app()->quit(0);  // the main window's close writes the settings
