@@ -31,6 +31,7 @@ CaptureWindow &captureWindow() { return rb::implicitInstance<CaptureWindow>(); }
 // The layout step and _CreateControls0: the controls in their creation order
 // with their design-time properties, handlers bound by event name.
 CaptureWindow::CaptureWindow() : rb::Window("CaptureWindow", rb::WindowKind::Document, "Tavrin!", 500, 460) {
+    hasMenuBar = true;  // the application's menu bar sits above the main window's content
     minWidth = 64;
     minHeight = 64;
     maxWidth = 32000;
@@ -67,19 +68,21 @@ CaptureWindow::CaptureWindow() : rb::Window("CaptureWindow", rb::WindowKind::Doc
     Timer1 = repeatingTimer(34, [this] { Timer1_Action(); });
 
     struct Transport {
-        const char *name, *icon, *help;
+        const char *name;
+        rb::Icon icon;
+        const char *help;
         int left;
         void (CaptureWindow::*action)();
     };
     const Transport transport[] = {
-        {"playbutton", "play", "Space Bar / L", 39, &CaptureWindow::playbutton_Action},
-        {"stopbutton", "stop", "Space Bar / K", 97, &CaptureWindow::stopbutton_Action},
-        {"fastforwardbutton", "ff", "", 68, &CaptureWindow::fastforwardbutton_Action},
-        {"rewindbutton", "rewind", "", 10, &CaptureWindow::rewindbutton_Action},
+        {"playbutton", rb::Icon::Play, "Space Bar / L", 39, &CaptureWindow::playbutton_Action},
+        {"stopbutton", rb::Icon::Stop, "Space Bar / K", 97, &CaptureWindow::stopbutton_Action},
+        {"fastforwardbutton", rb::Icon::FastForward, "", 68, &CaptureWindow::fastforwardbutton_Action},
+        {"rewindbutton", rb::Icon::Rewind, "", 10, &CaptureWindow::rewindbutton_Action},
     };
     for (const Transport &t : transport) {
         rb::Control &b = add(K::BevelButton, t.name, {t.left, 45, 27, 27});
-        b.iconName = t.icon;
+        b.icon = t.icon;
         b.helpTag = t.help;
         b.on("Action", [this, fn = t.action] { (this->*fn)(); });
     }

@@ -2,7 +2,6 @@
 // window with a widget per control at the control's geometry. Widget events
 // go back into the model through the same calls the scripted operator uses.
 #include <rb/loop.h>
-#include <rb/operator.h>
 #include <rb/screen.h>
 #include <rb/timer.h>
 #include <rb/ui.h>
@@ -40,31 +39,32 @@ namespace {
 
 constexpr int kMenuHeight = 25;
 
-// Mac virtual key codes of the keys FLTK reports.
+// The Mac virtual key code of a key FLTK reports, or -1.
 int macKeyCode(int key) {
+    static const int letters[26] = {KeyA, KeyB, KeyC, KeyD, KeyE, KeyF, KeyG, KeyH, KeyI, KeyJ, KeyK, KeyL, KeyM,
+                                    KeyN, KeyO, KeyP, KeyQ, KeyR, KeyS, KeyT, KeyU, KeyV, KeyW, KeyX, KeyY, KeyZ};
+    static const int digits[10] = {Key0, Key1, Key2, Key3, Key4, Key5, Key6, Key7, Key8, Key9};
+    if (key >= 'a' && key <= 'z') return letters[key - 'a'];
+    if (key >= '0' && key <= '9') return digits[key - '0'];
     switch (key) {
         case ' ':
             return KeySpace;
-        case 'k':
-            return KeyK;
-        case 'l':
-            return KeyL;
-        case 'j':
-            return KeyJ;
-        case 'a':
-            return KeyA;
-        case 's':
-            return KeyS;
-        case 'd':
-            return KeyD;
-        case 'q':
-            return KeyQ;
-        case 'w':
-            return KeyW;
         case FL_Enter:
             return KeyReturn;
         case FL_Escape:
             return KeyEscape;
+        case FL_Tab:
+            return KeyTab;
+        case FL_BackSpace:
+            return KeyDelete;
+        case FL_Left:
+            return KeyLeftArrow;
+        case FL_Right:
+            return KeyRightArrow;
+        case FL_Down:
+            return KeyDownArrow;
+        case FL_Up:
+            return KeyUpArrow;
         default:
             return -1;
     }
@@ -295,8 +295,8 @@ public:
     }
 
     DialogAnswer ask(const DialogRequest &r) override {
-        // A script's answer comes first; a person answers the rest.
-        if (std::optional<DialogAnswer> scripted = op::scriptedAnswer(r)) return *scripted;
+        // An answer given ahead (by a script) comes first; a person answers the rest.
+        if (std::optional<DialogAnswer> given = answers.take(r)) return *given;
         DialogAnswer a;
         switch (r.kind) {
             case DialogRequest::Message:
@@ -347,11 +347,9 @@ private:
         return it == windows_.end() ? nullptr : it->second;
     }
 
-    // The main (document) window and any window with a menu bar of its own
-    // carry the menu bar above their content.
-    int menuOffset(const Window &w) const {
-        return w.menuBar || (w.kind() == WindowKind::Document && w.className() == "CaptureWindow") ? kMenuHeight : 0;
-    }
+    // A window with a menu bar of its own, or one that shows the
+    // application's, carries it above its content.
+    int menuOffset(const Window &w) const { return w.menuBar || w.hasMenuBar ? kMenuHeight : 0; }
 
     ScreenWindow *make(Window &w) {
         int top = menuOffset(w);
@@ -400,11 +398,19 @@ private:
         }
     }
 
-    static const char *symbol(const std::string &icon) {
-        if (icon == "play") return "@>";
-        if (icon == "stop") return "@square";
-        if (icon == "ff") return "@>>";
-        if (icon == "rewind") return "@<<";
+    static const char *symbol(Icon icon) {
+        switch (icon) {
+            case Icon::Play:
+                return "@>";
+            case Icon::Stop:
+                return "@square";
+            case Icon::FastForward:
+                return "@>>";
+            case Icon::Rewind:
+                return "@<<";
+            case Icon::NoIcon:
+                break;
+        }
         return nullptr;
     }
 
@@ -512,7 +518,7 @@ private:
         switch (c.kind()) {
             case ControlKind::PushButton:
             case ControlKind::BevelButton:
-                if (const char *s = symbol(c.iconName)) w->label(s);
+                if (const char *s = symbol(c.icon)) w->label(s);
                 else w->copy_label(c.caption().c_str());
                 break;
             case ControlKind::RadioButton:
@@ -636,8 +642,7 @@ private:
 }  // namespace
 
 bool useScreenBackend() {
-    const char *h = std::getenv("TAVRIN_HEADLESS");
-    if (h && *h && std::string(h) != "0") return false;
+    if (headlessRequested()) return false;
     const char *display = std::getenv("DISPLAY");
     if (!display || !*display) return false;
     // FLTK ends the process when it cannot open the display: try first.

@@ -1,6 +1,7 @@
 // Dialog answers, the log of what was shown, dumps and operator scripts.
 #include <rb/files.h>
 #include <rb/operator.h>
+#include <rb/showurl.h>
 #include <rb/ui.h>
 
 #include <gtest/gtest.h>
@@ -186,6 +187,7 @@ TEST_F(Operator, ShowURLIsOnlyRecordedHeadless) {
 TEST_F(Operator, HeadlessEnvironmentRefusesAnOnScreenBackend) {
     struct Screenful : Backend {
         bool headless() const override { return false; }
+        DialogAnswer ask(const DialogRequest &r) override { return defaultAnswer(r); }
     };
     ::setenv("TAVRIN_HEADLESS", "1", 1);
     EXPECT_FALSE(setBackend(std::make_unique<Screenful>()));
