@@ -19,6 +19,8 @@
 struct ManualClock {
     uint64_t ns = 1000000000ull;
     static uint64_t read(void *self) { return static_cast<ManualClock *>(self)->ns; }
+    // A deck's wait: the clock moves on by it at once.
+    static void wait(void *self, int ms) { static_cast<ManualClock *>(self)->advance_ms(uint64_t(ms)); }
     void advance_ms(uint64_t ms) { ns += ms * 1000000ull; }
 };
 
