@@ -17,6 +17,7 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <atomic>
 #include <mutex>
 #include <vector>
 
@@ -28,10 +29,28 @@ std::string Object::describe() const {
     return buf;
 }
 
+namespace {
+
+struct InjectedClock {
+    uint64_t (*now)(void *) = nullptr;
+    void *ctx = nullptr;
+};
+std::atomic<const InjectedClock *> g_clock{nullptr};
+
+}  // namespace
+
 uint64_t mono_ns() {
+    if (const InjectedClock *c = g_clock.load(std::memory_order_acquire)) return c->now(c->ctx);
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return uint64_t(ts.tv_sec) * 1000000000ull + uint64_t(ts.tv_nsec);
+}
+
+bool clock_injected() { return g_clock.load(std::memory_order_acquire) != nullptr; }
+
+void set_injected_clock(uint64_t (*now)(void *), void *ctx) {
+    // Each clock is kept: a reader on another thread may still hold the last.
+    g_clock.store(now ? new InjectedClock{now, ctx} : nullptr, std::memory_order_release);
 }
 
 // ---- object kinds ----------------------------------------------------------------------

@@ -24,6 +24,22 @@ struct ManualClock {
     void advance_ms(uint64_t ms) { ns += ms * 1000000ull; }
 };
 
+// The run loop on a clock of the test's: run(ms) moves it a millisecond at
+// a time and runs what is due after each.
+struct LoopClock {
+    ManualClock clock;
+    LoopClock() { fw_runloop_set_clock(ManualClock::read, &clock); }
+    ~LoopClock() { fw_runloop_set_clock(nullptr, nullptr); }
+    LoopClock(const LoopClock &) = delete;
+    LoopClock &operator=(const LoopClock &) = delete;
+    void run(int ms) {
+        for (int i = 0; i < ms; ++i) {
+            clock.advance_ms(1);
+            fw_runloop_perform();
+        }
+    }
+};
+
 // Polls the run-loop fd like a host would, performing work as it becomes
 // due, until cond() holds or the time runs out.
 inline bool pump_until(const std::function<bool()> &cond, int timeout_ms = 1000) {
