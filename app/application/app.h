@@ -17,7 +17,8 @@ class App : public rb::Application {
 public:
     // Settings and run flags, read and written directly by every window and
     // the capture thread.
-    int32_t controlpref = kDeckLinkFireWire;  // a DeckLink; see rs422()
+    // The deck link: see DeckLink and rs422().
+    int32_t controlpref = kDeckLinkFireWire;
     int32_t myserialport = 0;    // index in the system's serial ports
     bool devicepresent = false;  // a video source is enabled and answering
     bool allowcapture = false;   // false asks the capture thread to stop

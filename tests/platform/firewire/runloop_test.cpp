@@ -25,7 +25,7 @@ TEST(RunLoop, SignalledSourceMakesTheFdReadableAndRunsOnce) {
     pump_now();
     int runs = 0;
     CFRunLoopSourceRef s = counting_source(&runs);
-    CFRunLoopSourceSignal(s);   // not in the loop yet: waits
+    CFRunLoopSourceSignal(s);  // not in the loop yet: waits
     EXPECT_EQ(pump_now(), 0);
     CFRunLoopAddSource(CFRunLoopGetMain(), s, kCFRunLoopDefaultMode);
     EXPECT_TRUE(fd_ready());
@@ -34,7 +34,7 @@ TEST(RunLoop, SignalledSourceMakesTheFdReadableAndRunsOnce) {
     EXPECT_FALSE(fd_ready());
     EXPECT_EQ(fw_runloop_next_timeout(), -1);
     CFRunLoopSourceSignal(s);
-    CFRunLoopSourceSignal(s);   // two signals before a run: one perform
+    CFRunLoopSourceSignal(s);  // two signals before a run: one perform
     EXPECT_EQ(fw_runloop_next_timeout(), 0);
     fw_runloop_perform();
     EXPECT_EQ(runs, 2);
@@ -150,9 +150,9 @@ TEST(IdleTimer, NextFireTimeForeverSilencesAndRemovalInsideTheProcIsSafe) {
     EXPECT_EQ(SetEventLoopTimerNextFireTime(quiet.timer, kEventDurationForever), noErr);
     IdleLog selfRemoving;
     selfRemoving.removeOnIdle = true;
-    ASSERT_EQ(InstallEventLoopIdleTimer(GetCurrentEventLoop(), 0.005, 0.005, idle_proc, &selfRemoving,
-                                        &selfRemoving.timer),
-              noErr);
+    ASSERT_EQ(
+        InstallEventLoopIdleTimer(GetCurrentEventLoop(), 0.005, 0.005, idle_proc, &selfRemoving, &selfRemoving.timer),
+        noErr);
     clock.run(60);
     EXPECT_TRUE(quiet.messages.empty());
     EXPECT_EQ(selfRemoving.messages, (std::vector<int>{1, 2}));
@@ -165,9 +165,10 @@ TEST(EventLoopTimer, PlainTimerFiresOnce) {
     LoopClock clock;
     int fired = 0;
     EventLoopTimerRef t = nullptr;
-    ASSERT_EQ(InstallEventLoopTimer(GetMainEventLoop(), 0.005, 0,
-                                    [](EventLoopTimerRef, void *d) { ++*static_cast<int *>(d); }, &fired, &t),
-              noErr);
+    ASSERT_EQ(
+        InstallEventLoopTimer(
+            GetMainEventLoop(), 0.005, 0, [](EventLoopTimerRef, void *d) { ++*static_cast<int *>(d); }, &fired, &t),
+        noErr);
     clock.run(4);
     EXPECT_EQ(fired, 0);
     clock.run(36);
