@@ -25,15 +25,17 @@ bool sameName(const std::string &a, const std::string &b) {
 }
 
 struct State {
-    std::vector<Window *> open;                      // front to back
-    std::vector<std::shared_ptr<Window>> held;       // windows the framework keeps
-    std::vector<std::shared_ptr<Window>> graveyard;  // closed, waiting to be freed
+    std::vector<Window *> open;  // front to back
     std::map<std::type_index, Window *> implicit;
     int dispatching = 0;  // events being handled
     Application *app = nullptr;
     Screen screen;
     bool keys[128] = {};
     std::unique_ptr<Backend> backend = std::make_unique<HeadlessBackend>();
+    // Last, so that windows still held at exit are destroyed first, while
+    // the lists they take themselves out of are still there.
+    std::vector<std::shared_ptr<Window>> held;       // windows the framework keeps
+    std::vector<std::shared_ptr<Window>> graveyard;  // closed, waiting to be freed
     State() { setShowURLHandler(backend->urlHandler()); }
 };
 
