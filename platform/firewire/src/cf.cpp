@@ -18,6 +18,7 @@
 #include <limits>
 #include <map>
 #include <atomic>
+#include <deque>
 #include <mutex>
 #include <vector>
 
@@ -50,7 +51,12 @@ bool clock_injected() { return g_clock.load(std::memory_order_acquire) != nullpt
 
 void set_injected_clock(uint64_t (*now)(void *), void *ctx) {
     // Each clock is kept: a reader on another thread may still hold the last.
-    g_clock.store(now ? new InjectedClock{now, ctx} : nullptr, std::memory_order_release);
+    static std::mutex m;
+    static std::deque<InjectedClock> kept;
+    std::lock_guard<std::mutex> lock(m);
+    const InjectedClock *c = nullptr;
+    if (now) c = &kept.emplace_back(InjectedClock{now, ctx});
+    g_clock.store(c, std::memory_order_release);
 }
 
 // ---- object kinds ----------------------------------------------------------------------
