@@ -45,6 +45,7 @@ template <class V> struct Arg {
         return v;
     }
 };
+template <class V> Arg(V) -> Arg<V>;  // for compilers without aggregate deduction
 
 // Installs `callback` for the event named `event` on `object` and gives the
 // host's answer. The name is a new host string handed to the host and never

@@ -44,13 +44,6 @@ struct Helper {
 } gHelper;
 Inquiry gInquiry = nullptr;
 
-std::string besideProgram(const char *name) {
-    char self[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string dir = n > 0 ? std::string(self, size_t(n)) : std::string(".");
-    return dir.substr(0, dir.rfind('/') + 1) + name;
-}
-
 template <class F> F symbol(void *lib, const char *name) {
     void *p = lib ? dlsym(lib, name) : nullptr;
     if (!p) {
@@ -192,7 +185,7 @@ void run(REALobject avc) {
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     RuntimeInit();
-    std::string plugin = besideProgram("avc/AVC.so");
+    std::string plugin = TAVRIN_AVC_PLUGIN;
     // What the plug-in keeps for the life of the process from its loading
     // on (its records, the debug printers' bundle) is no leak of an input.
     __lsan_disable();
@@ -203,7 +196,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
         std::abort();
     }
     gInquiry = symbol<Inquiry>(dlopen(plugin.c_str(), RTLD_NOW | RTLD_NOLOAD), "SendCommandStatusInquiry");
-    gHelper.path = besideProgram("avc/FuzzHelper.bundle");
+    gHelper.path = TAVRIN_FUZZ_HELPER;
     // Held open for the whole run, so the plug-in's loads and unloads of the
     // bundle always find this same copy and its script.
     void *helper = dlopen((gHelper.path + "/FuzzHelper.so").c_str(), RTLD_NOW | RTLD_LOCAL);
