@@ -1,6 +1,7 @@
 // tavrin: start-up in its fixed order, then the event loop.
 #include "application/startup.h"
 
+#include <rb/operator.h>
 #include <rb/runtime.h>
 #include <rb/screen.h>
 #include <rb/ui.h>
@@ -24,6 +25,7 @@ int main() {
             return 2;
         }
     }
+    rb::op::runScriptFromEnvironment();
     RuntimeRun();
     return RuntimeExit();
 }

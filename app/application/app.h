@@ -9,11 +9,16 @@
 
 namespace tavrin {
 
+// The deck link as App::controlpref holds it: 1 is RS-422, any other value
+// FireWire; the application itself stores 0 for FireWire.
+enum DeckLink : int32_t { kDeckLinkFireWire = 0, kDeckLinkRS422 = 1 };
+
 class App : public rb::Application {
 public:
     // Settings and run flags, read and written directly by every window and
     // the capture thread.
-    int32_t controlpref = 0;     // 1 = RS-422, any other value = FireWire
+    // The deck link: see DeckLink and rs422().
+    int32_t controlpref = kDeckLinkFireWire;
     int32_t myserialport = 0;    // index in the system's serial ports
     bool devicepresent = false;  // a video source is enabled and answering
     bool allowcapture = false;   // false asks the capture thread to stop
@@ -23,6 +28,9 @@ public:
     // A quit was asked for during a capture: it goes on once the capture's
     // frames are saved.
     bool quitAfterCapture = false;
+
+    // Whether the deck link is RS-422 (else it is FireWire).
+    bool rs422() const { return controlpref == kDeckLinkRS422; }
 
     void Open() override;
     void Close() override;

@@ -10,7 +10,6 @@
 #include <rb/timer.h>
 
 #include <algorithm>
-#include <chrono>
 
 namespace tavrin {
 
@@ -31,6 +30,7 @@ CaptureWindow &captureWindow() { return rb::implicitInstance<CaptureWindow>(); }
 // The layout step and _CreateControls0: the controls in their creation order
 // with their design-time properties, handlers bound by event name.
 CaptureWindow::CaptureWindow() : rb::Window("CaptureWindow", rb::WindowKind::Document, "Tavrin!", 500, 460) {
+    hasMenuBar = true;  // the application's menu bar sits above the main window's content
     minWidth = 64;
     minHeight = 64;
     maxWidth = 32000;
@@ -67,27 +67,29 @@ CaptureWindow::CaptureWindow() : rb::Window("CaptureWindow", rb::WindowKind::Doc
     Timer1 = repeatingTimer(34, [this] { Timer1_Action(); });
 
     struct Transport {
-        const char *name, *icon, *help;
+        const char *name;
+        rb::Icon icon;
+        const char *help;
         int left;
         void (CaptureWindow::*action)();
     };
     const Transport transport[] = {
-        {"playbutton", "play", "Space Bar / L", 39, &CaptureWindow::playbutton_Action},
-        {"stopbutton", "stop", "Space Bar / K", 97, &CaptureWindow::stopbutton_Action},
-        {"fastforwardbutton", "ff", "", 68, &CaptureWindow::fastforwardbutton_Action},
-        {"rewindbutton", "rewind", "", 10, &CaptureWindow::rewindbutton_Action},
+        {"playbutton", rb::Icon::Play, "Space Bar / L", 39, &CaptureWindow::playbutton_Action},
+        {"stopbutton", rb::Icon::Stop, "Space Bar / K", 97, &CaptureWindow::stopbutton_Action},
+        {"fastforwardbutton", rb::Icon::FastForward, "", 68, &CaptureWindow::fastforwardbutton_Action},
+        {"rewindbutton", rb::Icon::Rewind, "", 10, &CaptureWindow::rewindbutton_Action},
     };
     for (const Transport &t : transport) {
         rb::Control &b = add(K::BevelButton, t.name, {t.left, 45, 27, 27});
-        b.iconName = t.icon;
+        b.icon = t.icon;
         b.helpTag = t.help;
         b.on("Action", [this, fn = t.action] { (this->*fn)(); });
     }
 
     shuttleslider = &add(K::Slider, "shuttleslider", {136, 49, 144, 16});
     shuttleslider->setMinimum(0);
-    shuttleslider->setMaximum(30);
-    shuttleslider->setValue(15);
+    shuttleslider->setMaximum(kShuttleRS422.maximum);
+    shuttleslider->setValue(kShuttleRS422.centre);
     shuttleslider->on("Open", [this] { shuttleslider_Open(); });
     shuttleslider->on("MouseExit", [this] { shuttleslider_MouseExit(); });
     shuttleslider->on("ValueChanged", [this] { shuttleslider_ValueChanged(); });
@@ -151,10 +153,13 @@ void CaptureWindow::Resized() {
     if (!qGrab) return;
     rb::ObjRef r = rb::make("IntegerRectPlyx");
     if (!r) return;
+    // From x 0 to the window's right edge and from y 100 to its bottom edge.
+    // A new rectangle is all zeros, and its Left and Top have no members of
+    // their own: it takes the size below the strip and moves down to it.
     rb::setProp<int32_t>(ENTRY("IntegerRectPlyx.Width.Set"), r.get(), width());
-    rb::setProp<int32_t>(ENTRY("IntegerRectPlyx.Height.Set"), r.get(), height());
-    rb::setDirect<int32_t>(r.get(), 8, 0);    // Left
-    rb::setDirect<int32_t>(r.get(), 0, 100);  // Top
+    rb::setProp<int32_t>(ENTRY("IntegerRectPlyx.Height.Set"), r.get(), height() - kStripHeight);
+    rb::call<void>(ENTRY("IntegerRectPlyx.Move(deltax as integer, deltay as integer)"), r.get(), int32_t(0),
+                   int32_t(kStripHeight));
     rb::setProp<REALobject>(ENTRY("QTGrabberPlyx.CurrentVideoSize.Set"), qGrab.get(), r.get());
     SetGWorld();
 }
@@ -196,38 +201,37 @@ void CaptureWindow::shuttleslider_ValueChanged() {
     if (app().devicepresent) shuttleaction();
 }
 
-void CaptureWindow::shuttleslider_Open() {
-    if (app().controlpref == 1) {
-        shuttleslider->setMaximum(30);
-        shuttleslider->setMinimum(0);
-        shuttleslider->setValue(15);
-    } else {
-        shuttleslider->setMaximum(16);
-        shuttleslider->setMinimum(0);
-        shuttleslider->setValue(8);
-    }
+const ShuttleRange &shuttleRange() { return app().rs422() ? kShuttleRS422 : kShuttleFireWire; }
+
+void CaptureWindow::shuttleslider_Open() { shuttleForDeckLink(); }
+
+void CaptureWindow::shuttleForDeckLink() {
+    const ShuttleRange &r = shuttleRange();
+    shuttleslider->setMaximum(r.maximum);
+    shuttleslider->setMinimum(0);
+    shuttleslider->setValue(r.centre);
 }
 
-void CaptureWindow::shuttleslider_MouseExit() { shuttleslider->setValue(app().controlpref == 1 ? 15 : 8); }
+void CaptureWindow::shuttleslider_MouseExit() { shuttleslider->setValue(shuttleRange().centre); }
 
 // A deck that does not answer makes every query wait out the AV/C time-out
 // on the main thread. After a failed query the deck is asked again only a
 // second later, and during a capture only when the wait it took cannot push
 // the next grab past its tick.
 void CaptureWindow::Timer2_Action() {
-    if (!app().devicepresent || app().controlpref == 1 || !deckPresent()) return;
+    if (!app().devicepresent || app().rs422() || !deckPresent()) return;
     int64_t now = rb::Ticks();
     if (timecodeSilent) {
         if (now < timecodeRetryAt) return;
         int64_t due = nextGrabDue();
         if (due >= 0 && now + timecodeWaitTicks + 2 > due) return;
     }
-    auto started = std::chrono::steady_clock::now();
+    int64_t started = rb::microseconds();  // the clock the ticks come from
     rb::String tc = rb::getProp<rb::String>(ENTRY("AVC.TimeCode.Get"), camera.get());
     if (rb::getProp<int32_t>(ENTRY("AVC.lastError.Get"), camera.get()) != 0) {
-        auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+        int64_t waitedMs = (rb::microseconds() - started) / 1000;
         timecodeSilent = true;
-        timecodeWaitTicks = waited.count() * 60 / 1000 + 1;
+        timecodeWaitTicks = waitedMs * 60 / 1000 + 1;
         timecodeRetryAt = rb::Ticks() + 60;
         return;
     }
@@ -302,6 +306,7 @@ void CaptureWindow::_SettingsResetVideoDevice_Action() {
     auto file = rb::preferencesFolder()->child(kCaptureSettingsFileName);
     if (file->exists()) file->remove();
     settingsResetPending = true;
+    // The text stands as the system gives it, repeated words and all.
     rb::msgBox(
         "Tavrin! will now quit and reset your video devices.  Please re-launch the application to "
         "continue window to continue");

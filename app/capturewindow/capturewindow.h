@@ -16,6 +16,18 @@
 namespace tavrin {
 
 inline constexpr int32_t kStopped = 86;  // playstatus: stopped or paused
+// The strip of controls above the live video, in pixels.
+inline constexpr int32_t kStripHeight = 100;
+
+// The shuttle slider of a deck link: 0 to `maximum`, springing back to
+// `centre` (the deck paused) when the mouse leaves it.
+struct ShuttleRange {
+    int32_t maximum, centre;
+};
+inline constexpr ShuttleRange kShuttleRS422{30, 15};
+inline constexpr ShuttleRange kShuttleFireWire{16, 8};
+// The shuttle of the current deck link.
+const ShuttleRange &shuttleRange();
 
 class CaptureWindow : public rb::Window {
 public:
@@ -50,6 +62,9 @@ public:
     void fastforwardbutton_Action();
     void rewindbutton_Action();
     void shuttleslider_Open();
+    // The slider's range and centre for the current deck link (its Open, and
+    // the deck control settings when they change the link).
+    void shuttleForDeckLink();
     void shuttleslider_MouseExit();
     void shuttleslider_ValueChanged();
     void Timer2_Action();

@@ -1,5 +1,5 @@
 // Deck transport: each action goes out as RS-422 bytes when the deck link is
-// 1, else as a call of the FireWire deck's members. playstatus records what
+// RS-422, else as a call of the FireWire deck's members. playstatus records what
 // the deck was last told.
 #include "application/app.h"
 #include "binding/entrypoints.h"
@@ -12,7 +12,7 @@ namespace tavrin {
 
 namespace {
 
-bool rs422() { return app().controlpref == 1; }
+bool rs422() { return app().rs422(); }
 
 // One rung of a speed ladder: its play status and its command.
 struct Rung {
@@ -28,7 +28,7 @@ constexpr Rung kLadderFW[] = {{14, nullptr, -1 - 4}, {11, nullptr, -1 - 1}, {10,
                               {1, nullptr, 0},       {2, nullptr, 2},       {4, nullptr, 4}};
 
 // RS-422 shuttle commands by slider value 0..30 (0: nothing).
-constexpr const char *kShuttle422[31] = {
+constexpr const char *kShuttle422[kShuttleRS422.maximum + 1] = {
     nullptr,  "212385", "212380", "212375", "212370", "212365", "212360", "212355", "212350", "212345", "212340",
     "212335", "212330", "212325", "212320", "2000",   "211320", "211325", "211330", "211335", "211340", "211345",
     "211350", "211355", "211360", "211365", "211370", "211375", "211380", "211385", "211390"};
@@ -157,7 +157,7 @@ void CaptureWindow::incplayreverse() { step(*this, -1); }
 
 void CaptureWindow::shuttle422() {
     int v = shuttleslider->value();
-    if (v >= 0 && v <= 30 && kShuttle422[v]) DeckControl422::senddevice(kShuttle422[v]);
+    if (v >= 0 && v <= kShuttleRS422.maximum && kShuttle422[v]) DeckControl422::senddevice(kShuttle422[v]);
 }
 
 void CaptureWindow::shuttlefirewire() {

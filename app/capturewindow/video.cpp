@@ -36,7 +36,7 @@ void sizeForVideo(int32_t w, int32_t h, int32_t sw, int32_t sh, int32_t &outW, i
     double fw = w, fh = h;
     bool fits = fw <= 2.0 * sw / 3.0 && fh <= 2.0 * sh / 3.0;
     outW = fits ? w : int32_t(fw / 2.0);
-    outH = fits ? h + 100 : int32_t(fh / 2.0 + 100.0);
+    outH = fits ? h + kStripHeight : int32_t(fh / 2.0 + kStripHeight);
 }
 
 void CaptureWindow::EnableVideo() {
@@ -80,7 +80,7 @@ void CaptureWindow::EnableVideo() {
         rb::call<void>(ENTRY("QTGrabberPlyx.Play"), qGrab.get());
     }
 
-    if (app().controlpref == 1) {
+    if (app().rs422()) {
         // Opening closes the port opened before, so nothing leaks.
         Serial1.setIndex(app().myserialport);
         Serial1.open();

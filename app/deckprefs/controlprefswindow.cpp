@@ -56,7 +56,7 @@ void ControlPrefswindow::portsmenu_Open() {
 }
 
 void ControlPrefswindow::Open() {
-    if (app().controlpref == 1)
+    if (app().rs422())
         rs422button->setValue(1);
     else
         firewirebutton->setValue(1);
@@ -68,19 +68,14 @@ void ControlPrefswindow::rs422button_Action() { startRS422(portsmenu->listIndex(
 
 void ControlPrefswindow::PushButton1_Action() {
     if (rs422button->value() == 1) {
-        app().controlpref = 1;
+        app().controlpref = kDeckLinkRS422;
         startRS422(portsmenu->listIndex());
     } else if (firewirebutton->value() == 1) {
-        app().controlpref = 0;
+        app().controlpref = kDeckLinkFireWire;
         if (CaptureWindow *w = mainWindow()) w->initfirewire();
     }
     app().myserialport = portsmenu->listIndex();
-    if (CaptureWindow *w = mainWindow()) {
-        bool rs = app().controlpref == 1;
-        w->shuttleslider->setMaximum(rs ? 30 : 16);
-        w->shuttleslider->setMinimum(0);
-        w->shuttleslider->setValue(rs ? 15 : 8);
-    }
+    if (CaptureWindow *w = mainWindow()) w->shuttleForDeckLink();
     close();
 }
 

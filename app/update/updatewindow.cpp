@@ -3,6 +3,7 @@
 #include "application/app.h"
 
 #include <rb/httpengine.h>
+#include <rb/showurl.h>
 #include <rb/loop.h>
 #include <rb/timer.h>
 

@@ -5,6 +5,7 @@
 #include "application/startup.h"
 #include "menu/menu.h"
 #include "update/updatewindow.h"
+#include "fake_clock.h"
 #include "run_until.h"
 
 #include <rb/loop.h>
@@ -263,30 +264,29 @@ TEST_F(Updates, ARefusedConnectionEndsTheCheck) {
     expectCouldNotCheck(w, "connection failed");
 }
 
-namespace {
-std::atomic<int64_t> gClockUs{0};
-}
-
-// A server that never answers: the check gives up after 20 s on the
-// runtime's clock (set here by hand), not before, and without blocking.
+// A server that never answers: the check gives up 20 s after it began on
+// the runtime's clock (moved here by the test), not before, at the first
+// look at the clock after that (every 250 ms), and without blocking.
 TEST_F(Updates, NoAnswerEndsTheCheckAfterTwentySeconds) {
     server.mode = VersionServer::Silent;
-    gClockUs = 1000000;
-    rb::setClock([] { return gClockUs.load(); });
+    FakeClock clock;
+    int64_t began = rb::microseconds();
     updateWindow *w = check();
     runUntil([&] { return server.requests > 0; }, 3s);
-    gClockUs += kUpdateCheckTimeoutUs - 1000;
-    auto t0 = std::chrono::steady_clock::now();
-    rb::op::runFor(600);
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, 1500ms);
+    clock.advance(kUpdateCheckTimeoutUs / 1000 - 300);
+    clock.run(299);  // to a millisecond before the 20 s
     EXPECT_EQ(w->resultmsg->text(), "");
     EXPECT_TRUE(w->ProgressWheel1->visible());
     EXPECT_EQ(w->status->text(), "Checking for updates...");
-    gClockUs += 300000;  // past 20 s, and past the next look at the clock (every 250 ms)
-    runUntil([&] { return !w->resultmsg->text().empty(); }, 3s);
+    int64_t gaveUp = -1;
+    for (int ms = 0; ms < 300 && gaveUp < 0; ++ms) {
+        clock.run(1);
+        if (!w->resultmsg->text().empty()) gaveUp = rb::microseconds() - began;
+    }
+    EXPECT_GE(gaveUp, kUpdateCheckTimeoutUs);
+    EXPECT_LT(gaveUp, kUpdateCheckTimeoutUs + 250000);
     expectCouldNotCheck(w, "no answer in 20 seconds");
     EXPECT_FALSE(w->pVersionSocket);  // the request is given up
-    rb::setClock(nullptr);
 }
 
 TEST_F(Updates, TwoChecksInARowAndAPageAfterItsWindowClosed) {

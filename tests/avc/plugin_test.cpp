@@ -2,6 +2,7 @@
 #include "commands.h"
 #include "unit.h"
 
+#include <fw/CoreFoundation.h>
 #include <fw/FWSim.h>
 #include <fw/IOKit.h>
 #include <rb/entrypoints.h>
@@ -221,20 +222,37 @@ TEST_F(AVCPlugin, IdleTimerRaisesItsEventsByPosition) {
     ASSERT_NE(sub, nullptr);
     // Idle at 0, IdleStart at 1, IdleStop left empty.
     rb::setEventHandlers(sub, {reinterpret_cast<void *>(&onIdle), reinterpret_cast<void *>(&onIdleStart), nullptr});
+    // The run loop on the test's clock, moved a millisecond at a time.
+    static uint64_t ns = 1'000'000'000;
+    fw_runloop_set_clock([](void *) { return ns; }, nullptr);
+    auto run = [](int ms) {
+        for (int i = 0; i < ms; ++i) {
+            ns += 1'000'000;
+            fw_runloop_perform();
+        }
+    };
     rb::ObjRef o = rb::make(sub);
     rb::call<void>(entry("AVC.AVC()"), o.get());
     rb::call<void>(entry("AVC.SetIdleTimer(delay as integer, duration as integer)"), o.get(), int32_t(20),
                    int32_t(20));
     EXPECT_EQ(lastError(o.get()), 0);
-    rb::runFor(300);
+    run(19);
+    EXPECT_EQ(gIdleStart + gIdle, 0);
+    run(1);
     EXPECT_EQ(gIdleStart, 1);
-    EXPECT_GE(gIdle, 3);
+    run(60);  // at 40, 60 and 80 ms
+    EXPECT_EQ(gIdleStart, 1);
+    EXPECT_EQ(gIdle, 3);
     // A second call replaces the timer; the destructor removes it.
     rb::call<void>(entry("AVC.SetIdleTimer(delay as integer, duration as integer)"), o.get(), int32_t(1000),
                    int32_t(1000));
-    int idle = gIdle;
-    rb::runFor(100);
-    EXPECT_EQ(gIdle, idle);
+    run(999);
+    EXPECT_EQ(gIdle, 3);
+    EXPECT_EQ(gIdleStart, 1);
+    o = {};
+    run(2000);
+    EXPECT_EQ(gIdle, 3);
+    fw_runloop_set_clock(nullptr, nullptr);
 }
 
 TEST_F(AVCPlugin, HelperBundlePaths) {

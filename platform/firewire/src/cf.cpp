@@ -17,6 +17,8 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <atomic>
+#include <deque>
 #include <mutex>
 #include <vector>
 
@@ -28,10 +30,33 @@ std::string Object::describe() const {
     return buf;
 }
 
+namespace {
+
+struct InjectedClock {
+    uint64_t (*now)(void *) = nullptr;
+    void *ctx = nullptr;
+};
+std::atomic<const InjectedClock *> g_clock{nullptr};
+
+}  // namespace
+
 uint64_t mono_ns() {
+    if (const InjectedClock *c = g_clock.load(std::memory_order_acquire)) return c->now(c->ctx);
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return uint64_t(ts.tv_sec) * 1000000000ull + uint64_t(ts.tv_nsec);
+}
+
+bool clock_injected() { return g_clock.load(std::memory_order_acquire) != nullptr; }
+
+void set_injected_clock(uint64_t (*now)(void *), void *ctx) {
+    // Each clock is kept: a reader on another thread may still hold the last.
+    static std::mutex m;
+    static std::deque<InjectedClock> kept;
+    std::lock_guard<std::mutex> lock(m);
+    const InjectedClock *c = nullptr;
+    if (now) c = &kept.emplace_back(InjectedClock{now, ctx});
+    g_clock.store(c, std::memory_order_release);
 }
 
 // ---- object kinds ----------------------------------------------------------------------

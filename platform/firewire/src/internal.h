@@ -44,7 +44,10 @@ template <class T> T *as(CFTypeRef cf, CFTypeID t) {
 std::string utf8(CFStringRef s);
 CFStringRef make_string(const std::string &utf8Text);
 
-// Monotonic nanoseconds.
+// Monotonic nanoseconds: the run loop's clock (fw_runloop_set_clock), by
+// default the machine's.
 uint64_t mono_ns();
+bool clock_injected();
+void set_injected_clock(uint64_t (*now)(void *), void *ctx);
 
 }  // namespace fw

@@ -99,12 +99,21 @@ struct RunLoop : Object {
             if (s->signalled && s->valid) next = 1;
         for (Timer *t : timers) next = std::min(next, t->due);
         itimerspec its{};
+        int flags = TFD_TIMER_ABSTIME;
+        if (next != kNever && clock_injected()) {
+            // The fd wakes the host in the machine's time: as far ahead as
+            // the work is on the run loop's clock (a host that moves that
+            // clock itself calls fw_runloop_perform anyway).
+            uint64_t now = mono_ns();
+            next = next > now ? next - now : 1;
+            flags = 0;
+        }
         if (next != kNever) {
             if (next == 0) next = 1;  // zero would disarm
             its.it_value.tv_sec = time_t(next / 1000000000ull);
             its.it_value.tv_nsec = long(next % 1000000000ull);
         }
-        timerfd_settime(fd, TFD_TIMER_ABSTIME, &its, nullptr);
+        timerfd_settime(fd, flags, &its, nullptr);
     }
     void removeSource(Source *s) {
         auto it = std::find(sources.begin(), sources.end(), s);
@@ -128,13 +137,19 @@ RunLoop &main_loop() {
     return *rl;
 }
 
+// The machine's absolute time and the run loop's clock when a clock was
+// injected: absolute time then follows that clock.
+double g_absBase = 0;
+uint64_t g_clockBase = 0;
+
 uint64_t abs_to_mono(CFAbsoluteTime t) {
     if (std::isnan(t)) return kNever;
     double delta = t - CFAbsoluteTimeGetCurrent();
     uint64_t now = mono_ns();
     if (delta <= 0) return now;
     if (delta > 1e9) return kNever;  // beyond thirty years: never
-    return now + uint64_t(delta * 1e9);
+    // Whole microseconds: a date made as now + a delay lands on that delay.
+    return now + uint64_t(std::llround(delta * 1e6)) * 1000u;
 }
 
 }  // namespace
@@ -150,10 +165,31 @@ const CFStringRef kCFRunLoopCommonModes = CFSTR("kCFRunLoopCommonModes");
 CFRunLoopRef CFRunLoopGetCurrent() { return reinterpret_cast<CFRunLoopRef>(&main_loop()); }
 CFRunLoopRef CFRunLoopGetMain() { return CFRunLoopGetCurrent(); }
 
-CFAbsoluteTime CFAbsoluteTimeGetCurrent() {
+namespace {
+CFAbsoluteTime machineAbsoluteTime() {
     timespec ts{};
     clock_gettime(CLOCK_REALTIME, &ts);
     return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9 - kAbsoluteTimeEpoch;
+}
+}  // namespace
+
+CFAbsoluteTime CFAbsoluteTimeGetCurrent() {
+    if (!clock_injected()) return machineAbsoluteTime();
+    return g_absBase + double(int64_t(mono_ns() - g_clockBase)) * 1e-9;
+}
+
+void fw_runloop_set_clock(uint64_t (*nowNs)(void *ctx), void *ctx) {
+    RunLoop &rl = main_loop();
+    std::lock_guard<std::recursive_mutex> lock(rl.m);
+    // Timers keep their time still to run across the change.
+    uint64_t before = mono_ns();
+    g_absBase = CFAbsoluteTimeGetCurrent();
+    set_injected_clock(nowNs, ctx);
+    uint64_t after = mono_ns();
+    g_clockBase = after;
+    for (Timer *t : rl.timers)
+        if (t->due != kNever) t->due = t->due > before ? after + (t->due - before) : after;
+    rl.arm();
 }
 
 // ---- sources ----------------------------------------------------------------------

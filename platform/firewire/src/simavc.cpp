@@ -22,6 +22,8 @@ int g_next_id = 1;
 int g_timeout_ms = 500;
 FwSimClock g_clock = nullptr;
 void *g_clock_ctx = nullptr;
+FwSimWait g_wait = nullptr;
+void *g_wait_ctx = nullptr;
 int32_t g_seams[FWSIM_SEAM_COUNT] = {};
 
 using namespace avcframe;
@@ -290,7 +292,9 @@ bool known(uint8_t subunit, uint8_t op) {
 uint64_t monotonic(void *) { return mono_ns(); }
 
 void sleep_ms(int ms) {
-    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    if (ms <= 0) return;
+    if (g_wait) g_wait(g_wait_ctx, ms);
+    else std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 enum class Outcome { Answered, Silent, Gone };
@@ -533,6 +537,11 @@ void fwsim_set_clock(FwSimClock clock, void *ctx) {
     g_clock = clock;
     g_clock_ctx = ctx;
     for (auto &[id, d] : g_decks) d->anchorNs = now_ns();
+}
+
+void fwsim_set_wait(FwSimWait wait, void *ctx) {
+    g_wait = wait;
+    g_wait_ctx = ctx;
 }
 
 void fwsim_set_fault(int id, FwSimFault fault, int param) {

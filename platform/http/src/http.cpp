@@ -13,7 +13,6 @@
 
 namespace rb {
 
-using Clock = std::chrono::steady_clock;
 
 const char *httpErrorName(HTTPError e) {
     switch (e) {
@@ -33,6 +32,8 @@ struct HTTPSocket::Transfer {
     HTTPSocket *owner = nullptr;
     CURL *easy = nullptr;
     std::string url;
+    int64_t deadlineMs = 0;  // on the loop's clock: the request times out then
+    long timeoutMs = 0;
     std::string headers;
     std::string body;
     std::size_t maxBody = 0;
@@ -53,15 +54,30 @@ struct HTTPEngine::Impl {
     CURLM *multi = nullptr;
     std::set<HTTPSocket *> sockets;
     std::deque<HTTPSocket::Transfer *> failed;  // early failures waiting for the loop
-    std::optional<Clock::time_point> deadline;  // curl's next time-out
+    std::optional<int64_t> deadline;            // curl's next time-out, on the loop's clock
+
+    int64_t now() const {
+        if (hooks.nowMs) return hooks.nowMs();
+        auto t = std::chrono::steady_clock::now().time_since_epoch();
+        return std::chrono::duration_cast<std::chrono::milliseconds>(t).count();
+    }
+
+    // The earliest moment something is due: curl's time-out or a request's.
+    std::optional<int64_t> nextDue() const {
+        std::optional<int64_t> due = deadline;
+        for (HTTPSocket *s : sockets) {
+            HTTPSocket::Transfer *t = s->transfer_;
+            if (t && !t->early && (!due || t->deadlineMs < *due)) due = t->deadlineMs;
+        }
+        return due;
+    }
 
     void armTimer() {
         long ms = -1;
         if (!failed.empty()) {
             ms = 0;
-        } else if (deadline) {
-            auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now()).count();
-            ms = std::max<long>(0, static_cast<long>(left));
+        } else if (std::optional<int64_t> due = nextDue()) {
+            ms = static_cast<long>(std::max<int64_t>(0, *due - now()));
         }
         if (hooks.setTimer) hooks.setTimer(ms);
     }
@@ -73,8 +89,22 @@ struct HTTPEngine::Impl {
         if (curl_multi_timeout(multi, &ms) != CURLM_OK || ms < 0)
             deadline.reset();
         else
-            deadline = Clock::now() + std::chrono::milliseconds(ms);
+            deadline = now() + ms;
         armTimer();
+    }
+
+    // Ends the requests whose time is up, one at a time (a callback may
+    // cancel or destroy other sockets).
+    void expire() {
+        for (;;) {
+            int64_t t = now();
+            HTTPSocket::Transfer *late = nullptr;
+            for (HTTPSocket *s : sockets)
+                if (s->transfer_ && !s->transfer_->early && s->transfer_->deadlineMs <= t) late = s->transfer_;
+            if (!late) return;
+            curl_multi_remove_handle(multi, late->easy);
+            finishTimedOut(late);
+        }
     }
 
     void action(curl_socket_t fd, int flags) {
@@ -178,9 +208,18 @@ struct HTTPEngine::Impl {
         if (ms < 0)
             d->deadline.reset();
         else
-            d->deadline = Clock::now() + std::chrono::milliseconds(ms);
+            d->deadline = d->now() + ms;
         d->armTimer();
         return 0;
+    }
+
+    void finishTimedOut(HTTPSocket::Transfer *t) {
+        HTTPSocket *s = t->owner;
+        s->transfer_ = nullptr;
+        std::string msg = "no complete answer within " + std::to_string(t->timeoutMs) + " ms";
+        delete t;
+        HTTPSocket::Error cb = s->error;
+        if (cb) cb(HTTPError::Timeout, msg);
     }
 };
 
@@ -259,6 +298,7 @@ void HTTPEngine::timerFired() {
         d->failed.pop_front();
         d->finish(t, CURLE_OK);
     }
+    d->expire();
     d->action(CURL_SOCKET_TIMEOUT, 0);
 }
 
@@ -333,7 +373,9 @@ void HTTPSocket::get(const std::string &url) {
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, limits.maxRedirects > 0 ? 1L : 0L);
     curl_easy_setopt(e, CURLOPT_MAXREDIRS, std::max(0L, limits.maxRedirects));
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, std::max(1L, limits.connectTimeoutMs));
-    curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, std::max(1L, limits.timeoutMs));
+    // The whole request's time-out is the engine's, on the loop's clock.
+    t->timeoutMs = std::max(1L, limits.timeoutMs);
+    t->deadlineMs = engine_->now() + t->timeoutMs;
     constexpr auto maxOff = static_cast<std::size_t>(std::numeric_limits<curl_off_t>::max());
     if (limits.maxBodyBytes < maxOff)
         curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBodyBytes));
@@ -347,6 +389,7 @@ void HTTPSocket::get(const std::string &url) {
 
     if (curl_multi_add_handle(engine_->multi, e) != CURLM_OK)
         return failEarly(HTTPError::Transfer, "could not start the request");
+    engine_->armTimer();
 }
 
 }  // namespace rb

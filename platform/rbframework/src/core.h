@@ -43,4 +43,8 @@ bool clockInjected();
 void wakeSleepers(int64_t nowUs);
 int64_t nextSleeperDue();  // INT64_MAX when none sleeps so
 
+// Makes the FireWire platform's run loop a source of the main loop
+// (RuntimeInit; again only replaces the source).
+void attachFireWireRunLoop();
+
 }  // namespace rb::core

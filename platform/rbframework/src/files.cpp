@@ -1,5 +1,6 @@
 // Folder items, binary streams and the preferences folder.
 #include <rb/files.h>
+#include <rb/showurl.h>
 #include <rb/ui.h>
 
 #include <cerrno>

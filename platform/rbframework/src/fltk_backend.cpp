@@ -2,7 +2,6 @@
 // window with a widget per control at the control's geometry. Widget events
 // go back into the model through the same calls the scripted operator uses.
 #include <rb/loop.h>
-#include <rb/operator.h>
 #include <rb/screen.h>
 #include <rb/timer.h>
 #include <rb/ui.h>
@@ -40,31 +39,32 @@ namespace {
 
 constexpr int kMenuHeight = 25;
 
-// Mac virtual key codes of the keys FLTK reports.
+// The Mac virtual key code of a key FLTK reports, or -1.
 int macKeyCode(int key) {
+    static const int letters[26] = {KeyA, KeyB, KeyC, KeyD, KeyE, KeyF, KeyG, KeyH, KeyI, KeyJ, KeyK, KeyL, KeyM,
+                                    KeyN, KeyO, KeyP, KeyQ, KeyR, KeyS, KeyT, KeyU, KeyV, KeyW, KeyX, KeyY, KeyZ};
+    static const int digits[10] = {Key0, Key1, Key2, Key3, Key4, Key5, Key6, Key7, Key8, Key9};
+    if (key >= 'a' && key <= 'z') return letters[key - 'a'];
+    if (key >= '0' && key <= '9') return digits[key - '0'];
     switch (key) {
         case ' ':
             return KeySpace;
-        case 'k':
-            return KeyK;
-        case 'l':
-            return KeyL;
-        case 'j':
-            return KeyJ;
-        case 'a':
-            return KeyA;
-        case 's':
-            return KeyS;
-        case 'd':
-            return KeyD;
-        case 'q':
-            return KeyQ;
-        case 'w':
-            return KeyW;
         case FL_Enter:
             return KeyReturn;
         case FL_Escape:
             return KeyEscape;
+        case FL_Tab:
+            return KeyTab;
+        case FL_BackSpace:
+            return KeyDelete;
+        case FL_Left:
+            return KeyLeftArrow;
+        case FL_Right:
+            return KeyRightArrow;
+        case FL_Down:
+            return KeyDownArrow;
+        case FL_Up:
+            return KeyUpArrow;
         default:
             return -1;
     }
@@ -250,6 +250,199 @@ public:
     Window &model;
 };
 
+// ---- a widget per control kind ------------------------------------------------
+
+std::string escapeMenu(const std::string &s) {
+    std::string out;
+    for (char ch : s) {
+        if (ch == '/' || ch == '&' || ch == '_' || ch == '\\') out += '\\';
+        out += ch;
+    }
+    return out;
+}
+
+// Left-aligned text wraps where the control has room for a second line;
+// a one-line text runs on past its box rather than break.
+Fl_Align align(const Control &c, const Fl_Widget &w) {
+    switch (c.align) {
+        case Control::AlignCenter:
+            return FL_ALIGN_CENTER | FL_ALIGN_INSIDE;
+        case Control::AlignRight:
+            return FL_ALIGN_RIGHT | FL_ALIGN_INSIDE;
+        default: {
+            Fl_Align a = FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_TOP;
+            return c.bounds().height >= 2 * fl_height(w.labelfont(), w.labelsize()) ? a | FL_ALIGN_WRAP : a;
+        }
+    }
+}
+
+const char *symbol(Icon icon) {
+    switch (icon) {
+        case Icon::Play:
+            return "@>";
+        case Icon::Stop:
+            return "@square";
+        case Icon::FastForward:
+            return "@>>";
+        case Icon::Rewind:
+            return "@<<";
+        case Icon::NoIcon:
+            break;
+    }
+    return nullptr;
+}
+
+// An edit field: its text and focus go into the model.
+class FieldInput : public Fl_Input {
+public:
+    FieldInput(int x, int y, int w, int h, Control &c) : Fl_Input(x, y, w, h), control_(c) {
+        when(FL_WHEN_CHANGED);
+        callback(
+            [](Fl_Widget *wd, void *d) { static_cast<Control *>(d)->setText(static_cast<Fl_Input *>(wd)->value()); },
+            &c);
+    }
+    int handle(int e) override {
+        if (e == FL_FOCUS) control_.setFocus();
+        if (e == FL_UNFOCUS && control_.hasFocus()) control_.window().setFocus(nullptr);
+        return Fl_Input::handle(e);
+    }
+
+private:
+    Control &control_;
+};
+
+void pushControl(Fl_Widget *, void *d) { static_cast<Control *>(d)->push(); }
+
+Fl_Widget *makeButton(Control &c, int x, int y, int w, int h) {
+    auto *b = new Fl_Button(x, y, w, h);
+    b->callback(pushControl, &c);
+    if (c.kind() == ControlKind::BevelButton) b->box(FL_THIN_UP_BOX);
+    b->clear_visible_focus();
+    return b;
+}
+void showButton(Control &c, Fl_Widget *w) {
+    if (const char *s = symbol(c.icon)) w->label(s);
+    else w->copy_label(c.caption().c_str());
+}
+
+Fl_Widget *makeRadio(Control &c, int x, int y, int w, int h) {
+    auto *b = new Fl_Round_Button(x, y, w, h);
+    b->type(FL_RADIO_BUTTON);
+    b->callback(pushControl, &c);
+    b->clear_visible_focus();
+    return b;
+}
+void showRadio(Control &c, Fl_Widget *w) {
+    w->copy_label(c.caption().c_str());
+    static_cast<Fl_Round_Button *>(w)->value(c.value() == 1);
+}
+
+Fl_Widget *makeSlider(Control &c, int x, int y, int w, int h) {
+    auto *s = new SliderWidget(c, x, y, w, h);
+    s->type(FL_HOR_NICE_SLIDER);
+    s->step(1);
+    s->callback(
+        [](Fl_Widget *wd, void *d) { static_cast<Control *>(d)->setValue(int(static_cast<Fl_Slider *>(wd)->value())); },
+        &c);
+    s->clear_visible_focus();
+    return s;
+}
+void showSlider(Control &c, Fl_Widget *w) {
+    auto *s = static_cast<Fl_Slider *>(w);
+    s->bounds(c.minimum(), c.maximum());
+    s->value(c.value());
+}
+
+Fl_Widget *makePopup(Control &c, int x, int y, int w, int h) {
+    auto *ch = new Fl_Choice(x, y, w, h);
+    ch->callback(
+        [](Fl_Widget *wd, void *d) { static_cast<Control *>(d)->setListIndex(static_cast<Fl_Choice *>(wd)->value()); },
+        &c);
+    ch->clear_visible_focus();
+    return ch;
+}
+void showPopup(Control &c, Fl_Widget *w) {
+    auto *ch = static_cast<Fl_Choice *>(w);
+    if (ch->size() - 1 != int(c.rows().size())) {
+        ch->clear();
+        for (auto &row : c.rows()) ch->add(escapeMenu(row).c_str());
+    }
+    ch->value(c.listIndex());
+}
+
+Fl_Widget *makeField(Control &c, int x, int y, int w, int h) { return new FieldInput(x, y, w, h, c); }
+void showField(Control &c, Fl_Widget *w) {
+    auto *in = static_cast<Fl_Input *>(w);
+    if (c.text() != in->value()) in->value(c.text().c_str());
+}
+
+Fl_Widget *makeProgress(Control &, int x, int y, int w, int h) {
+    auto *p = new Fl_Progress(x, y, w, h);
+    p->selection_color(FL_BLUE);
+    return p;
+}
+void showProgress(Control &c, Fl_Widget *w) {
+    auto *p = static_cast<Fl_Progress *>(w);
+    p->minimum(0);
+    p->maximum(float(std::max(1, c.maximum())));
+    p->value(float(c.value()));
+}
+
+Fl_Widget *makeLabel(Control &, int x, int y, int w, int h) { return new Fl_Box(FL_NO_BOX, x, y, w, h, nullptr); }
+void showLabel(Control &c, Fl_Widget *w) {
+    w->copy_label(c.text().c_str());
+    int size = c.textSize ? c.textSize : FL_NORMAL_SIZE;
+    w->labelsize(size);
+    w->align(align(c, *w));
+    // A one-line text in a font wider than the one it was laid out for
+    // keeps to its box: its size steps down until it fits.
+    if (!(w->align() & FL_ALIGN_WRAP)) {
+        fl_font(w->labelfont(), size);
+        while (size > 8 && fl_width(c.text().c_str()) > c.bounds().width) fl_font(w->labelfont(), --size);
+        w->labelsize(size);
+    }
+}
+
+Fl_Widget *makeSeparator(Control &, int x, int y, int w, int h) {
+    return new Fl_Box(FL_THIN_DOWN_BOX, x, y + h / 2, w, 2, nullptr);
+}
+Fl_Widget *makePlacard(Control &, int x, int y, int w, int h) {
+    return new Fl_Box(FL_THIN_DOWN_BOX, x, y, w, h, nullptr);
+}
+Fl_Widget *makeGroup(Control &, int x, int y, int w, int h) { return new GroupFrame(x, y, w, h); }
+void showGroup(Control &c, Fl_Widget *w) { w->copy_label(c.caption().c_str()); }
+Fl_Widget *makeCanvas(Control &c, int x, int y, int w, int h) { return new PictureBox(c, x, y, w, h); }
+Fl_Widget *makeWheel(Control &, int x, int y, int w, int h) { return new Wheel(x, y, w, h); }
+Fl_Widget *makeRectangle(Control &, int x, int y, int w, int h) { return new Fl_Box(FL_NO_BOX, x, y, w, h, nullptr); }
+
+// The widget of each control kind and what it shows of its control beyond
+// geometry, visibility, enabling and font (nullptr: nothing), one row a
+// kind in the order of ControlKind.
+struct WidgetKind {
+    ControlKind kind;
+    Fl_Widget *(*make)(Control &c, int x, int y, int w, int h);
+    void (*update)(Control &c, Fl_Widget *w);
+};
+
+constexpr WidgetKind kWidgetKinds[] = {
+    {ControlKind::StaticText, makeLabel, showLabel},    {ControlKind::PushButton, makeButton, showButton},
+    {ControlKind::BevelButton, makeButton, showButton}, {ControlKind::Slider, makeSlider, showSlider},
+    {ControlKind::PopupMenu, makePopup, showPopup},     {ControlKind::RadioButton, makeRadio, showRadio},
+    {ControlKind::EditField, makeField, showField},     {ControlKind::ProgressBar, makeProgress, showProgress},
+    {ControlKind::Canvas, makeCanvas, nullptr},         {ControlKind::Placard, makePlacard, nullptr},
+    {ControlKind::Rectangle, makeRectangle, nullptr},   {ControlKind::Separator, makeSeparator, nullptr},
+    {ControlKind::GroupBox, makeGroup, showGroup},      {ControlKind::ProgressWheel, makeWheel, nullptr},
+};
+
+constexpr bool widgetKindsInOrder() {
+    for (size_t i = 0; i < std::size(kWidgetKinds); ++i)
+        if (size_t(kWidgetKinds[i].kind) != i) return false;
+    return std::size(kWidgetKinds) == size_t(ControlKind::ProgressWheel) + 1;
+}
+static_assert(widgetKindsInOrder(), "one row a control kind, in the order of ControlKind");
+
+const WidgetKind &widgetKind(ControlKind k) { return kWidgetKinds[size_t(k)]; }
+
 class ScreenBackend : public Backend {
 public:
     bool headless() const override { return false; }
@@ -295,8 +488,8 @@ public:
     }
 
     DialogAnswer ask(const DialogRequest &r) override {
-        // A script's answer comes first; a person answers the rest.
-        if (std::optional<DialogAnswer> scripted = op::scriptedAnswer(r)) return *scripted;
+        // An answer given ahead (by a script) comes first; a person answers the rest.
+        if (std::optional<DialogAnswer> given = answers.take(r)) return *given;
         DialogAnswer a;
         switch (r.kind) {
             case DialogRequest::Message:
@@ -347,11 +540,9 @@ private:
         return it == windows_.end() ? nullptr : it->second;
     }
 
-    // The main (document) window and any window with a menu bar of its own
-    // carry the menu bar above their content.
-    int menuOffset(const Window &w) const {
-        return w.menuBar || (w.kind() == WindowKind::Document && w.className() == "CaptureWindow") ? kMenuHeight : 0;
-    }
+    // A window with a menu bar of its own, or one that shows the
+    // application's, carries it above its content.
+    int menuOffset(const Window &w) const { return w.menuBar || w.hasMenuBar ? kMenuHeight : 0; }
 
     ScreenWindow *make(Window &w) {
         int top = menuOffset(w);
@@ -385,123 +576,17 @@ private:
         }
     }
 
-    // Left-aligned text wraps where the control has room for a second line;
-    // a one-line text runs on past its box rather than break.
-    static Fl_Align align(const Control &c, const Fl_Widget &w) {
-        switch (c.align) {
-            case Control::AlignCenter:
-                return FL_ALIGN_CENTER | FL_ALIGN_INSIDE;
-            case Control::AlignRight:
-                return FL_ALIGN_RIGHT | FL_ALIGN_INSIDE;
-            default: {
-                Fl_Align a = FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_TOP;
-                return c.bounds().height >= 2 * fl_height(w.labelfont(), w.labelsize()) ? a | FL_ALIGN_WRAP : a;
-            }
-        }
-    }
-
-    static const char *symbol(const std::string &icon) {
-        if (icon == "play") return "@>";
-        if (icon == "stop") return "@square";
-        if (icon == "ff") return "@>>";
-        if (icon == "rewind") return "@<<";
-        return nullptr;
-    }
-
     Fl_Widget *makeWidget(Control &c, int top) {
         Rect r = c.bounds();
-        int x = r.left, y = r.top + top, w = std::max(1, r.width), h = std::max(1, r.height);
-        Fl_Widget *widget = nullptr;
-        switch (c.kind()) {
-            case ControlKind::PushButton:
-            case ControlKind::BevelButton: {
-                auto *b = new Fl_Button(x, y, w, h);
-                b->callback([](Fl_Widget *, void *d) { static_cast<Control *>(d)->push(); }, &c);
-                if (c.kind() == ControlKind::BevelButton) b->box(FL_THIN_UP_BOX);
-                b->clear_visible_focus();
-                widget = b;
-                break;
-            }
-            case ControlKind::RadioButton: {
-                auto *b = new Fl_Round_Button(x, y, w, h);
-                b->type(FL_RADIO_BUTTON);
-                b->callback([](Fl_Widget *, void *d) { static_cast<Control *>(d)->push(); }, &c);
-                b->clear_visible_focus();
-                widget = b;
-                break;
-            }
-            case ControlKind::Slider: {
-                auto *s = new SliderWidget(c, x, y, w, h);
-                s->type(FL_HOR_NICE_SLIDER);
-                s->step(1);
-                s->callback(
-                    [](Fl_Widget *wd, void *d) {
-                        static_cast<Control *>(d)->setValue(int(static_cast<Fl_Slider *>(wd)->value()));
-                    },
-                    &c);
-                s->clear_visible_focus();
-                widget = s;
-                break;
-            }
-            case ControlKind::PopupMenu: {
-                auto *ch = new Fl_Choice(x, y, w, h);
-                ch->callback(
-                    [](Fl_Widget *wd, void *d) {
-                        static_cast<Control *>(d)->setListIndex(static_cast<Fl_Choice *>(wd)->value());
-                    },
-                    &c);
-                ch->clear_visible_focus();
-                widget = ch;
-                break;
-            }
-            case ControlKind::EditField: {
-                auto *in = new FieldInput(x, y, w, h, c);
-                widget = in;
-                break;
-            }
-            case ControlKind::ProgressBar: {
-                auto *p = new Fl_Progress(x, y, w, h);
-                p->selection_color(FL_BLUE);
-                widget = p;
-                break;
-            }
-            case ControlKind::Separator: {
-                auto *b = new Fl_Box(FL_THIN_DOWN_BOX, x, y + h / 2, w, 2, nullptr);
-                widget = b;
-                break;
-            }
-            case ControlKind::Placard:
-                widget = new Fl_Box(FL_THIN_DOWN_BOX, x, y, w, h, nullptr);
-                break;
-            case ControlKind::GroupBox:
-                widget = new GroupFrame(x, y, w, h);
-                break;
-            case ControlKind::Canvas:
-                widget = new PictureBox(c, x, y, w, h);
-                break;
-            case ControlKind::ProgressWheel: {
-                auto *wheel = new Wheel(x, y, w, h);
-                wheels_[&c] = wheel;
-                widget = wheel;
-                break;
-            }
-            case ControlKind::Rectangle: {
-                auto *b = new Fl_Box(FL_NO_BOX, x, y, w, h, nullptr);
-                widget = b;
-                break;
-            }
-            case ControlKind::StaticText:
-            default: {
-                auto *b = new Fl_Box(FL_NO_BOX, x, y, w, h, nullptr);
-                widget = b;
-                break;
-            }
-        }
+        Fl_Widget *widget =
+            widgetKind(c.kind()).make(c, r.left, r.top + top, std::max(1, r.width), std::max(1, r.height));
+        if (auto *wheel = dynamic_cast<Wheel *>(widget)) wheels_[&c] = wheel;
         widget->tooltip(c.helpTag.empty() ? nullptr : c.helpTag.c_str());
         return widget;
     }
 
-    void update(Control &c, Fl_Widget *w, int top) {
+    // What every widget follows of its control, then what its kind shows.
+    static void update(Control &c, Fl_Widget *w, int top) {
         Rect r = c.bounds();
         if (c.kind() != ControlKind::Separator)
             w->resize(r.left, r.top + top, std::max(1, r.width), std::max(1, r.height));
@@ -509,93 +594,9 @@ private:
         c.enabled() ? w->activate() : w->deactivate();
         if (c.textSize) w->labelsize(c.textSize);
         if (c.bold) w->labelfont(FL_HELVETICA_BOLD);
-        switch (c.kind()) {
-            case ControlKind::PushButton:
-            case ControlKind::BevelButton:
-                if (const char *s = symbol(c.iconName)) w->label(s);
-                else w->copy_label(c.caption().c_str());
-                break;
-            case ControlKind::RadioButton:
-                w->copy_label(c.caption().c_str());
-                static_cast<Fl_Round_Button *>(w)->value(c.value() == 1);
-                break;
-            case ControlKind::Slider: {
-                auto *s = static_cast<Fl_Slider *>(w);
-                s->bounds(c.minimum(), c.maximum());
-                s->value(c.value());
-                break;
-            }
-            case ControlKind::PopupMenu: {
-                auto *ch = static_cast<Fl_Choice *>(w);
-                if (ch->size() - 1 != int(c.rows().size())) {
-                    ch->clear();
-                    for (auto &row : c.rows()) ch->add(escapeMenu(row).c_str());
-                }
-                ch->value(c.listIndex());
-                break;
-            }
-            case ControlKind::EditField: {
-                auto *in = static_cast<Fl_Input *>(w);
-                if (c.text() != in->value()) in->value(c.text().c_str());
-                break;
-            }
-            case ControlKind::ProgressBar: {
-                auto *p = static_cast<Fl_Progress *>(w);
-                p->minimum(0);
-                p->maximum(float(std::max(1, c.maximum())));
-                p->value(float(c.value()));
-                break;
-            }
-            case ControlKind::GroupBox:
-                w->copy_label(c.caption().c_str());
-                break;
-            case ControlKind::StaticText: {
-                w->copy_label(c.text().c_str());
-                int size = c.textSize ? c.textSize : FL_NORMAL_SIZE;
-                w->labelsize(size);
-                w->align(align(c, *w));
-                // A one-line text in a font wider than the one it was laid out
-                // for keeps to its box: its size steps down until it fits.
-                if (!(w->align() & FL_ALIGN_WRAP)) {
-                    fl_font(w->labelfont(), size);
-                    while (size > 8 && fl_width(c.text().c_str()) > r.width) fl_font(w->labelfont(), --size);
-                    w->labelsize(size);
-                }
-                break;
-            }
-            default:
-                break;
-        }
+        if (auto show = widgetKind(c.kind()).update) show(c, w);
         w->redraw();
     }
-
-    static std::string escapeMenu(const std::string &s) {
-        std::string out;
-        for (char ch : s) {
-            if (ch == '/' || ch == '&' || ch == '_' || ch == '\\') out += '\\';
-            out += ch;
-        }
-        return out;
-    }
-
-    // An edit field: its text and focus go into the model.
-    class FieldInput : public Fl_Input {
-    public:
-        FieldInput(int x, int y, int w, int h, Control &c) : Fl_Input(x, y, w, h), control_(c) {
-            when(FL_WHEN_CHANGED);
-            callback([](Fl_Widget *wd,
-                        void *d) { static_cast<Control *>(d)->setText(static_cast<Fl_Input *>(wd)->value()); },
-                     &c);
-        }
-        int handle(int e) override {
-            if (e == FL_FOCUS) control_.setFocus();
-            if (e == FL_UNFOCUS && control_.hasFocus()) control_.window().setFocus(nullptr);
-            return Fl_Input::handle(e);
-        }
-
-    private:
-        Control &control_;
-    };
 
     void makeMenuBar(Window &w) {
         auto *bar = new Fl_Menu_Bar(0, 0, w.width(), kMenuHeight);
@@ -636,8 +637,7 @@ private:
 }  // namespace
 
 bool useScreenBackend() {
-    const char *h = std::getenv("TAVRIN_HEADLESS");
-    if (h && *h && std::string(h) != "0") return false;
+    if (headlessRequested()) return false;
     const char *display = std::getenv("DISPLAY");
     if (!display || !*display) return false;
     // FLTK ends the process when it cannot open the display: try first.

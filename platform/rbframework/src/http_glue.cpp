@@ -1,5 +1,5 @@
 // The process's HTTP engine on the runtime's main loop: its sockets are
-// loop sources and its time-outs one loop timer.
+// loop sources, its time-outs one loop timer, and its clock the runtime's.
 #include <rb/httpengine.h>
 #include <rb/loop.h>
 
@@ -22,6 +22,7 @@ HTTPEngine &httpEngine() {
                     httpEngine().timerFired();
                 });
         },
+        [] { return microseconds() / 1000; },
     });
     return *engine;
 }

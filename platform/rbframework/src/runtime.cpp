@@ -11,6 +11,7 @@ int gExitCode = 0;
 
 extern "C" void RuntimeInit() {
     rb::core::classes();
+    rb::core::attachFireWireRunLoop();
     rb::applicationObject();
     rb::quitOnTerminationSignals();
 }

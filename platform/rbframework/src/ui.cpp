@@ -2,8 +2,9 @@
 //
 // Everything here runs on the main thread (or in a cooperative thread that
 // holds the runtime's baton), so the shared state needs no locks.
+#include <rb/control_kinds.h>
 #include <rb/files.h>
-#include <rb/operator.h>
+#include <rb/showurl.h>
 #include <rb/ui.h>
 
 #include "ui_host.h"
@@ -24,25 +25,24 @@ bool sameName(const std::string &a, const std::string &b) {
 }
 
 struct State {
-    std::vector<Window *> open;                      // front to back
-    std::vector<std::shared_ptr<Window>> held;       // windows the framework keeps
-    std::vector<std::shared_ptr<Window>> graveyard;  // closed, waiting to be freed
+    std::vector<Window *> open;  // front to back
     std::map<std::type_index, Window *> implicit;
     int dispatching = 0;  // events being handled
     Application *app = nullptr;
     Screen screen;
     bool keys[128] = {};
-    std::unique_ptr<Backend> backend = std::make_unique<Backend>();
-    State() { setShowURLHandler(op::recordOpened); }  // the headless backend's
+    std::unique_ptr<Backend> backend = std::make_unique<HeadlessBackend>();
+    // Last, so that windows still held at exit are destroyed first, while
+    // the lists they take themselves out of are still there.
+    std::vector<std::shared_ptr<Window>> held;       // windows the framework keeps
+    std::vector<std::shared_ptr<Window>> graveyard;  // closed, waiting to be freed
+    State() { setShowURLHandler(backend->urlHandler()); }
 };
 
 State &state() {
     static State s;
     return s;
 }
-
-// A headless run opens no URL: showURL only records it for the operator.
-void recordURLsWhenHeadless() { setShowURLHandler(state().backend->headless() ? op::recordOpened : nullptr); }
 
 // Marks an event being handled, so closed windows are not freed under it.
 struct Dispatch {
@@ -95,40 +95,6 @@ bool runMenuHandler(const MenuHandlers &handlers, const std::string &item) {
 }
 
 }  // namespace
-
-const char *kindName(ControlKind k) {
-    switch (k) {
-        case ControlKind::StaticText:
-            return "StaticText";
-        case ControlKind::PushButton:
-            return "PushButton";
-        case ControlKind::BevelButton:
-            return "BevelButton";
-        case ControlKind::Slider:
-            return "Slider";
-        case ControlKind::PopupMenu:
-            return "PopupMenu";
-        case ControlKind::RadioButton:
-            return "RadioButton";
-        case ControlKind::EditField:
-            return "EditField";
-        case ControlKind::ProgressBar:
-            return "ProgressBar";
-        case ControlKind::Canvas:
-            return "Canvas";
-        case ControlKind::Placard:
-            return "Placard";
-        case ControlKind::Rectangle:
-            return "Rectangle";
-        case ControlKind::Separator:
-            return "Separator";
-        case ControlKind::GroupBox:
-            return "GroupBox";
-        case ControlKind::ProgressWheel:
-            return "ProgressWheel";
-    }
-    return "Control";
-}
 
 // ---- Control ------------------------------------------------------------------------
 
@@ -219,19 +185,18 @@ void Control::setFocus() { owner_.setFocus(this); }
 
 void Control::push() {
     if (!enabled_ || !visible_) return;
-    switch (kind_) {
-        case ControlKind::PushButton:
-        case ControlKind::BevelButton:
+    switch (kindInfo(kind_).click) {
+        case ControlKindInfo::ClickAction:
             raise("Action");
             break;
-        case ControlKind::RadioButton:
+        case ControlKindInfo::ClickSelect:
             setValue(1);
             raise("Action");
             break;
-        case ControlKind::EditField:
+        case ControlKindInfo::ClickFocus:
             setFocus();
             break;
-        default:
+        case ControlKindInfo::ClickNothing:
             break;
     }
 }
@@ -532,7 +497,6 @@ void Application::start() {
     if (started_) return;
     started_ = true;
     dispatch([this] { Open(); });
-    op::runScriptFromEnvironment();
 }
 
 void Application::updateMenus() {
@@ -606,7 +570,6 @@ namespace {
 DialogAnswer ask(const DialogRequest &r) {
     DialogAnswer a;
     dispatch([&] { a = backend().ask(r); });
-    op::record(r, a);
     return a;
 }
 
@@ -655,17 +618,20 @@ std::shared_ptr<FolderItem> selectFolderDialog(const std::string &actionCaption)
 
 // ---- backend ------------------------------------------------------------------------
 
-DialogAnswer Backend::ask(const DialogRequest &r) { return op::nextAnswer(r); }
-
 Backend &backend() { return *state().backend; }
 
+HeadlessBackend *headlessBackend() { return dynamic_cast<HeadlessBackend *>(state().backend.get()); }
+
+bool headlessRequested() {
+    const char *h = std::getenv("TAVRIN_HEADLESS");
+    return h && *h && std::string(h) != "0";
+}
+
 bool setBackend(std::unique_ptr<Backend> b) {
-    if (b && !b->headless()) {
-        const char *h = std::getenv("TAVRIN_HEADLESS");
-        if (h && *h && std::string(h) != "0") return false;
-    }
-    state().backend = b ? std::move(b) : std::make_unique<Backend>();
-    recordURLsWhenHeadless();
+    if (b && !b->headless() && headlessRequested()) return false;
+    std::unique_ptr<Backend> old = std::move(state().backend);
+    state().backend = b ? std::move(b) : std::make_unique<HeadlessBackend>();
+    setShowURLHandler(state().backend->urlHandler());
     return true;
 }
 

@@ -11,8 +11,6 @@
 namespace rb::uihost {
 
 void post(std::function<void()> fn) { rb::post(std::move(fn)); }
-void postAfter(int ms, std::function<void()> fn) { rb::postAfter(ms, std::move(fn)); }
-void runFor(int ms) { rb::runFor(ms); }
 void quitLoop(int code) { rb::quit(code); }
 
 namespace {

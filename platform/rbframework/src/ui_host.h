@@ -20,8 +20,6 @@ using ClassInfo = ::RBClassInfo;
 namespace rb::uihost {
 
 void post(std::function<void()> fn);  // run on the next loop pass
-void postAfter(int ms, std::function<void()> fn);  // run once, `ms` from now
-void runFor(int ms);                  // run the loop for a while
 void quitLoop(int code);              // end rb::run()
 
 // The host object for a window, and how it lets go of the window when the

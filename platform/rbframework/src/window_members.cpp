@@ -6,6 +6,7 @@
 #include "selectors.h"
 #include "ui_host.h"
 
+#include <rb/control_kinds.h>
 #include <rb/exception.h>
 #include <rb/host.h>
 #include <rb/object.h>
@@ -119,13 +120,6 @@ struct ControlObjectFields {
 
 ClassInfo *controlClass();
 
-constexpr ControlKind kKinds[] = {ControlKind::StaticText, ControlKind::PushButton, ControlKind::BevelButton,
-                                  ControlKind::Slider,     ControlKind::PopupMenu,  ControlKind::RadioButton,
-                                  ControlKind::EditField,  ControlKind::ProgressBar, ControlKind::Canvas,
-                                  ControlKind::Placard,    ControlKind::Rectangle,  ControlKind::Separator,
-                                  ControlKind::GroupBox};
-constexpr size_t kKindCount = sizeof kKinds / sizeof kKinds[0];
-
 void modelControlProperty(ClassInfo *c, const char *name) {
     std::string n = name;
     addHostProperty(
@@ -178,56 +172,31 @@ void textSizeProperty(ClassInfo *c) {
         });
 }
 
-void defineKindMembers(ClassInfo *c, ControlKind k) {
-    switch (k) {
-    case ControlKind::PushButton:
-    case ControlKind::GroupBox:
-        modelControlProperty(c, "Caption");
-        break;
-    case ControlKind::BevelButton:
-        modelControlProperty(c, "Caption");
-        boldProperty(c);
-        textSizeProperty(c);
-        break;
-    case ControlKind::RadioButton:
-        modelControlProperty(c, "Caption");
-        modelControlProperty(c, "Value");
-        break;
-    case ControlKind::StaticText:
-        modelControlProperty(c, "Caption");
-        modelControlProperty(c, "Text");
-        boldProperty(c);
-        textSizeProperty(c);
-        break;
-    case ControlKind::EditField:
-        modelControlProperty(c, "Text");
-        boldProperty(c);
-        textSizeProperty(c);
-        break;
-    case ControlKind::Slider:
-        for (const char *n : {"Value", "Minimum", "Maximum"}) modelControlProperty(c, n);
-        break;
-    case ControlKind::ProgressBar:
-        for (const char *n : {"Value", "Maximum"}) modelControlProperty(c, n);
-        break;
-    case ControlKind::PopupMenu:
-        modelControlProperty(c, "ListIndex");
+// The kind's own properties, as its row lists them.
+void defineKindMembers(ClassInfo *c, const ControlKindInfo &k) {
+    using I = ControlKindInfo;
+    for (auto [member, name] : {std::pair{I::MemberCaption, "Caption"},
+                                {I::MemberText, "Text"},
+                                {I::MemberValue, "Value"},
+                                {I::MemberMinimum, "Minimum"},
+                                {I::MemberMaximum, "Maximum"},
+                                {I::MemberListIndex, "ListIndex"}})
+        if (k.members & member) modelControlProperty(c, name);
+    if (k.members & I::MemberListCount)
         controlReadOnly(c, "ListCount", "integer", [](Control &ctl) { return Value(int64_t(ctl.rows().size())); });
-        // The text of the selected row ("" when none is selected).
+    // The text of the selected row ("" when none is selected).
+    if (k.members & I::MemberSelectedText)
         controlReadOnly(c, "Text", "String", [](Control &ctl) {
             int i = ctl.listIndex();
             return Value(String(i >= 0 && size_t(i) < ctl.rows().size() ? ctl.rows()[size_t(i)] : ""));
         });
-        textSizeProperty(c);
-        break;
-    default:
-        break;
-    }
+    if (k.members & I::MemberBold) boldProperty(c);
+    if (k.members & I::MemberTextSize) textSizeProperty(c);
 }
 
 struct ControlClasses {
     ClassInfo *control = nullptr, *rect = nullptr;
-    std::array<ClassInfo *, kKindCount> kind{};
+    std::array<ClassInfo *, size_t(ControlKind::ProgressWheel) + 1> kind{};  // a class per kind
 };
 
 const ControlClasses &controlClasses() {
@@ -246,10 +215,11 @@ const ControlClasses &controlClasses() {
             [](Control &ctl, const Value &v) {
                 if (auto *s = std::get_if<String>(&v)) ctl.helpTag = s->str();
             });
-        for (size_t i = 0; i < kKindCount; ++i) {
-            ClassInfo *k = defineSubclass(kindName(kKinds[i]), r.rect);
-            if (k) defineKindMembers(k, kKinds[i]);
-            r.kind[i] = k ? k : r.rect;  // a name taken elsewhere: the plain RectControl
+        for (const ControlKindInfo &info : kindTable()) {
+            ClassInfo *k = info.hostClass ? defineSubclass(info.name, r.rect) : nullptr;
+            if (k) defineKindMembers(k, info);
+            // No class of its own, or its name taken elsewhere: the plain RectControl.
+            r.kind[size_t(info.kind)] = k ? k : r.rect;
         }
         return r;
     }();
@@ -365,10 +335,7 @@ void uihost::defineWindowMembers(ClassInfo *c) {
 
 REALobject uihost::newControlObject(Control *c) {
     const ControlClasses &cc = controlClasses();
-    ClassInfo *cls = cc.rect;
-    for (size_t i = 0; i < kKindCount; ++i)
-        if (kKinds[i] == c->kind()) cls = cc.kind[i];
-    REALobject obj = newObject(cls);
+    REALobject obj = newObject(cc.kind[size_t(c->kind())]);
     if (obj) fields<ControlObjectFields>(obj, cc.control)->control = c;
     return obj;
 }

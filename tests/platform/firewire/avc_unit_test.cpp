@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <vector>
 
 namespace {
@@ -19,13 +18,16 @@ protected:
     void SetUp() override {
         fwsim_reset(0);
         fwsim_set_clock(ManualClock::read, &clock);
+        fwsim_set_wait(ManualClock::wait, &clock);  // a deck's waits move the clock
         id = fwsim_add_default_unit();
     }
     void TearDown() override {
         fwsim_reset(0);
         fwsim_set_clock(nullptr, nullptr);
+        fwsim_set_wait(nullptr, nullptr);
         pump_now();
     }
+    uint64_t msSince(uint64_t ns) const { return (clock.ns - ns) / 1000000u; }
     Bytes transport(OpenUnit &u) { return u.send({0x01, 0x20, 0xD0, 0x7F}, 4); }
     Bytes timecode(OpenUnit &u) { return u.send({0x01, 0x20, 0x51, 0x71, 0xFF, 0xFF, 0xFF, 0xFF}); }
 };
@@ -208,23 +210,27 @@ TEST_F(Deck, TimeOutIsBoundedAndLeavesTheResponseAlone) {
     const UInt8 frame[4] = {0x01, 0x20, 0xD0, 0x7F};
     UInt8 resp[4] = {1, 2, 3, 4};
     UInt32 len = 4;
-    auto t0 = std::chrono::steady_clock::now();
+    uint64_t t0 = clock.ns;
     EXPECT_EQ((*u.unit)->AVCCommand(u.unit, frame, 4, resp, &len), kIOReturnTimeout);
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
-    EXPECT_GE(ms, 35);
-    EXPECT_LT(ms, 400);
+    EXPECT_EQ(msSince(t0), 40u);  // the time-out, waited out once
     EXPECT_EQ(len, 0u);
     EXPECT_EQ(resp[0], 1);
     fwsim_set_fault(id, FWSIM_INTERIM_FOREVER, 0);
     len = 4;
+    t0 = clock.ns;
     EXPECT_EQ((*u.unit)->AVCCommand(u.unit, frame, 4, resp, &len), kIOReturnTimeout);
+    EXPECT_EQ(msSince(t0), 40u);
     fwsim_set_fault(id, FWSIM_OK, 0);
-    fwsim_set_response_delay_ms(id, 10);   // slow but in time
+    fwsim_set_response_delay_ms(id, 10);  // slow but in time
     IOReturn st;
+    t0 = clock.ns;
     EXPECT_EQ(transport(u).size(), 4u);
-    fwsim_set_response_delay_ms(id, 100);   // too slow
+    EXPECT_EQ(msSince(t0), 10u);
+    fwsim_set_response_delay_ms(id, 100);  // too slow: no longer than the time-out
+    t0 = clock.ns;
     u.send({0x01, 0x20, 0xD0, 0x7F}, 4, &st);
     EXPECT_EQ(st, kIOReturnTimeout);
+    EXPECT_EQ(msSince(t0), 40u);
 }
 
 TEST_F(Deck, ShortAndGarbageAnswers) {

@@ -19,7 +19,25 @@
 struct ManualClock {
     uint64_t ns = 1000000000ull;
     static uint64_t read(void *self) { return static_cast<ManualClock *>(self)->ns; }
+    // A deck's wait: the clock moves on by it at once.
+    static void wait(void *self, int ms) { static_cast<ManualClock *>(self)->advance_ms(uint64_t(ms)); }
     void advance_ms(uint64_t ms) { ns += ms * 1000000ull; }
+};
+
+// The run loop on a clock of the test's: run(ms) moves it a millisecond at
+// a time and runs what is due after each.
+struct LoopClock {
+    ManualClock clock;
+    LoopClock() { fw_runloop_set_clock(ManualClock::read, &clock); }
+    ~LoopClock() { fw_runloop_set_clock(nullptr, nullptr); }
+    LoopClock(const LoopClock &) = delete;
+    LoopClock &operator=(const LoopClock &) = delete;
+    void run(int ms) {
+        for (int i = 0; i < ms; ++i) {
+            clock.advance_ms(1);
+            fw_runloop_perform();
+        }
+    }
 };
 
 // Polls the run-loop fd like a host would, performing work as it becomes

@@ -56,25 +56,29 @@ private:
 // A port on 127.0.0.1 that nothing listens on.
 int closedPort();
 
-using Clock = std::chrono::steady_clock;
-
+// The host's main loop on a clock of its own, which moves a millisecond
+// with every pass and never by itself: the engine's timer and the requests'
+// time-outs follow it. Between passes the loop waits a moment for the
+// sockets (the server runs on real time).
 class Loop {
 public:
     rb::LoopHooks hooks();
-    // Runs until done() holds or limitMs passed; returns done().
+    // Runs until done() holds, for at most limitMs of real time; returns done().
     bool runUntil(rb::HTTPEngine &engine, const std::function<bool()> &done, int limitMs);
+    // Runs for `ms` of the loop's clock.
     void runFor(rb::HTTPEngine &engine, int ms);
 
+    int64_t nowMs = 1000;  // the loop's clock
     // An unrelated repeating timer, to show the loop keeps turning.
     int tickMs = 0;
     int ticks = 0;
     std::size_t watched() const { return fds_.size(); }
 
 private:
-    void runOnce(rb::HTTPEngine &engine, int maxWaitMs);
+    void runOnce(rb::HTTPEngine &engine);
     std::map<int, short> fds_;
-    std::optional<Clock::time_point> timer_;
-    std::optional<Clock::time_point> nextTick_;
+    std::optional<int64_t> timer_;
+    std::optional<int64_t> nextTick_;
 };
 
 }  // namespace testsrv

@@ -457,4 +457,16 @@ TEST_F(Ui, PropertiesByName) {
     EXPECT_EQ(propertyType("Bogus"), nullptr);
 }
 
+// A window still open when the process ends is destroyed while the
+// framework's lists of windows are still there to take it out of.
+TEST(UiExit, AWindowStillOpenAtExitIsFreedSafely) {
+    EXPECT_EXIT(
+        {
+            implicitInstance<Palette>().show();
+            implicitInstance<Main>().show();
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
 }  // namespace

@@ -1,6 +1,8 @@
 // Serial ports over pseudo-terminals (raw bytes, the 9-pin line settings,
 // soft failures, reopening, writes that never block) and the 9-pin parser's
 // count of bad checksums.
+#include "wait_until.h"
+
 #include <deck9pin/deck9pin.h>
 #include <rb/serial.h>
 
@@ -51,8 +53,14 @@ TEST(SerialPort, WritesRawBytesIncludingHighOnes) {
     for (std::string bytes : {std::string("\x20\x01\x21", 3), std::string("\x21\x23\x40\x84", 4),
                               std::string("\x21\x23\x85\xC9", 4), std::string("\x00", 1)}) {
         EXPECT_EQ(port.write(bytes), bytes.size());
-        usleep(20000);
-        EXPECT_EQ(pty.read(), bytes);
+        std::string got;
+        waitUntil(
+            [&] {
+                got += pty.read();
+                return got.size() >= bytes.size();
+            },
+            std::chrono::seconds(5));
+        EXPECT_EQ(got, bytes);
     }
 }
 

@@ -318,5 +318,10 @@ int fw_runloop_perform();
 // when nothing is scheduled): for hosts that would rather compute their poll
 // time-out than watch the fd.
 double fw_runloop_next_timeout();
+// The run loop's clock in nanoseconds, for its timers, the idle timers and
+// CFAbsoluteTimeGetCurrent: the machine's monotonic clock by default (pass
+// 0 to restore it). A host or test that moves the clock calls
+// fw_runloop_perform when it has.
+void fw_runloop_set_clock(uint64_t (*nowNs)(void *ctx), void *ctx);
 
 }  // extern "C"

@@ -88,6 +88,11 @@ void fwsim_bus_reset();
 // The decks' clock in nanoseconds (monotonic by default). Pass 0 to restore.
 typedef uint64_t (*FwSimClock)(void *ctx);
 void fwsim_set_clock(FwSimClock clock, void *ctx);
+// How a deck waits (its response delay, a command's time-out): it sleeps,
+// unless a waiter is set, which is handed the milliseconds instead (a test
+// moves its clock by them). Pass 0 to restore.
+typedef void (*FwSimWait)(void *ctx, int ms);
+void fwsim_set_wait(FwSimWait wait, void *ctx);
 
 // ---- faults (per deck) ---------------------------------------------------------------
 enum FwSimFault {

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -20,11 +21,14 @@ namespace rb {
 // What the engine needs of a main loop. `watch` is called again for an fd
 // already watched when the wanted events change (it replaces them);
 // `setTimer` arms the single one-shot timer, replacing the previous one,
-// and -1 cancels it. Events use poll()'s POLLIN/POLLOUT bits.
+// and -1 cancels it. Events use poll()'s POLLIN/POLLOUT bits. `nowMs` is
+// the loop's clock, which the timer and the requests' time-outs follow
+// (none: the machine's monotonic clock).
 struct LoopHooks {
     std::function<void(int fd, short events)> watch;
     std::function<void(int fd)> unwatch;
     std::function<void(long ms)> setTimer;
+    std::function<int64_t()> nowMs;
 };
 
 enum class HTTPError {
@@ -43,7 +47,7 @@ const char *httpErrorName(HTTPError e);
 // Bounds applied to each request; change them before get().
 struct HTTPLimits {
     long connectTimeoutMs = 10000;
-    long timeoutMs = 30000;          // whole request, redirects included
+    long timeoutMs = 30000;          // whole request, redirects included, on the loop's clock
     std::size_t maxBodyBytes = 1 << 20;
     long maxRedirects = 5;
 };

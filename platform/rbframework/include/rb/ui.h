@@ -1,10 +1,10 @@
 // Windows, controls, menus and dialogs of the host runtime.
 //
 // The model is headless: every window and control is a plain C++ object that
-// keeps its geometry, texts and state. A backend (none for tests and CI, an
-// on-screen one for people) only mirrors that state and feeds events back in
-// through the same calls a scripted operator uses (see rb/operator.h), so the
-// application behaves the same with or without a display.
+// keeps its geometry, texts and state. A backend (the headless one for tests
+// and CI, an on-screen one for people; rb/backend.h) only mirrors that state
+// and feeds events back in through the same public calls a script or a test
+// makes, so the application behaves the same with or without a display.
 //
 // Application windows derive from rb::Window, create their controls in their
 // constructor with the design-time properties, and bind handlers by event
@@ -15,7 +15,6 @@
 #pragma once
 
 #include <rb/plugin.h>
-#include <rb/showurl.h>
 
 #include <cstdint>
 #include <functional>
@@ -62,7 +61,11 @@ enum class ControlKind {
     GroupBox,
     ProgressWheel
 };
-const char *kindName(ControlKind k);
+const char *kindName(ControlKind k);  // rb/control_kinds.h has the rest of a kind
+
+// The pictures a bevel button can show in place of its caption.
+enum class Icon { NoIcon, Play, Stop, FastForward, Rewind };
+const char *iconName(Icon i);  // "play", "stop", "ff", "rewind"; "" for none
 
 class Control {
 public:
@@ -93,8 +96,8 @@ public:
     bool bold = false;
     enum Align { AlignDefault, AlignLeft, AlignCenter, AlignRight } align = AlignDefault;
     std::string helpTag;
-    std::string iconName;    // bevel buttons: "play", "stop", "ff", "rewind"
-    std::string parentName;  // the group box or placard it lies in, if any
+    Icon icon = Icon::NoIcon;  // bevel buttons
+    std::string parentName;    // the group box or placard it lies in, if any
     // Edges that follow the window's: a locked right edge keeps its distance
     // from the window's right edge when the window changes size (the control
     // grows), and so does a locked bottom edge.
@@ -192,6 +195,9 @@ public:
 
     // The window's own menu bar, shown above its content; nullptr for none.
     MenuBar *menuBar = nullptr;
+    // Whether a menu bar is shown above the window's content: its own, else
+    // the application's (the main window's).
+    bool hasMenuBar = false;
     // Shows the window modally within `parent`. On screen it returns when
     // the window closes; headless it returns at once and the operator
     // answers the window through its controls.
@@ -363,8 +369,8 @@ public:
     MenuBar *menuBar = nullptr;
     void addMenuHandler(const std::string &item, std::function<void()> h);
 
-    // Raises Open once, then starts the operator script named by
-    // TAVRIN_SCRIPT, if any. The loop calls it on its first pass.
+    // Raises Open once. The loop calls it on the first pass after the
+    // application was made.
     void start();
 
     // Sets every item's enabled state: autoEnable items on, the others off,
@@ -410,21 +416,53 @@ void setMainScreen(Screen s);
 // 40 K, 37 L, 38 J, ...). The backend or the operator keeps the table.
 bool asyncKeyDown(int macKeyCode);
 void setKeyDown(int macKeyCode, bool down);
-// Mac virtual key codes of the keys the application uses.
+// Mac virtual key codes (the ANSI layout), as asyncKeyDown takes them.
 enum MacKey {
     KeyA = 0,
     KeyS = 1,
     KeyD = 2,
+    KeyF = 3,
+    KeyH = 4,
+    KeyG = 5,
+    KeyZ = 6,
+    KeyX = 7,
+    KeyC = 8,
+    KeyV = 9,
+    KeyB = 11,
     KeyQ = 12,
     KeyW = 13,
+    KeyE = 14,
+    KeyR = 15,
+    KeyY = 16,
+    KeyT = 17,
+    Key1 = 18,
+    Key2 = 19,
+    Key3 = 20,
+    Key4 = 21,
+    Key6 = 22,
+    Key5 = 23,
+    Key9 = 25,
+    Key7 = 26,
+    Key8 = 28,
+    Key0 = 29,
+    KeyO = 31,
+    KeyU = 32,
+    KeyI = 34,
+    KeyP = 35,
+    KeyReturn = 36,
+    KeyL = 37,
     KeyJ = 38,
     KeyK = 40,
-    KeyL = 37,
+    KeyN = 45,
+    KeyM = 46,
+    KeyTab = 48,
     KeySpace = 49,
-    KeyReturn = 36,
+    KeyDelete = 51,
     KeyEscape = 53,
-    Key0 = 29,
-    Key1 = 18
+    KeyLeftArrow = 123,
+    KeyRightArrow = 124,
+    KeyDownArrow = 125,
+    KeyUpArrow = 126
 };
 
 void msgBox(const std::string &text);
@@ -442,38 +480,8 @@ std::shared_ptr<FolderItem> saveFileDialog(const std::string &title, const std::
 std::shared_ptr<FolderItem> selectFolderDialog(const std::string &actionCaption);
 
 // showURL (rb/showurl.h) opens a URL with the desktop's opener; while the
-// backend is headless it only records the URL (op::opened).
-
-// ---- backend ----------------------------------------------------------------------
-
-struct DialogRequest {
-    enum Kind { Message, MessageDialog, SaveFile, SelectFolder } kind = Message;
-    std::string text, explanation, title, prompt, actionCaption, cancelCaption, suggestedName;
-};
-
-struct DialogAnswer {
-    bool cancelled = false;
-    std::string button;  // message dialogs: the caption pressed
-    std::string path;    // file dialogs: the chosen path
-};
-
-// What a display needs from the model, and the modal parts only it can do.
-// The base class is the headless backend: it shows nothing and answers every
-// dialog from the operator's queue (rb/operator.h).
-struct Backend {
-    virtual ~Backend() = default;
-    virtual bool headless() const { return true; }
-    virtual void windowChanged(Window &) {}
-    virtual void windowClosed(Window &) {}
-    virtual void controlChanged(Control &) {}
-    virtual void menusChanged(MenuBar &) {}
-    virtual void runModal(Window &) {}  // on screen: returns once it is closed
-    virtual DialogAnswer ask(const DialogRequest &r);
-};
-
-Backend &backend();
-// Installs a backend (nullptr: the headless one). With TAVRIN_HEADLESS=1 in
-// the environment an on-screen backend is refused and false returned.
-bool setBackend(std::unique_ptr<Backend> b);
+// headless backend is installed it only records the URL (rb/backend.h).
 
 }  // namespace rb
+
+#include <rb/backend.h>

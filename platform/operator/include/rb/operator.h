@@ -1,12 +1,14 @@
 // The scripted operator: drives windows, controls, menus, keys and dialogs
-// the way a person would, without a display. End-to-end tests call it
-// directly; TAVRIN_SCRIPT=<file> runs a script of its commands inside the
-// program (see runScript for the command lines).
+// the way a person would, through the window model's public calls, without
+// a display. End-to-end tests call it directly; a program that calls
+// runScriptFromEnvironment runs the script of its commands named by
+// TAVRIN_SCRIPT (see runScript for the command lines).
 //
 // Every action returns false, with the reason in lastError(), when its
 // window or control is not there; it never throws for that.
 #pragma once
 
+#include <rb/backend.h>
 #include <rb/ui.h>
 
 #include <optional>
@@ -40,14 +42,11 @@ const std::string &lastError();
 
 // ---- dialogs --------------------------------------------------------------
 
-// The answer the next modal dialog gets. Message boxes and message dialogs
-// take OK, Button and Cancel answers; file dialogs take File, Folder and
-// Cancel. A dialog whose kind of answer is not at the front of the queue
-// takes its default (OK; cancel for file dialogs) and leaves the queue as is.
-struct Answer {
-    enum Kind { OK, Button, File, Folder, Cancel } kind = OK;
-    std::string text;  // the caption or the path
-};
+// The answer the next modal dialog gets, queued with the backend (see
+// rb/backend.h): a dialog whose kind of answer is not at the front of the
+// queue takes its default (OK; cancel for file dialogs) on the headless
+// backend, or waits for a person on screen, and leaves the queue as is.
+using Answer = rb::Answer;
 void answerNext(Answer a);
 inline void answerOK() { answerNext({Answer::OK, {}}); }
 inline void answerButton(const std::string &caption) { answerNext({Answer::Button, caption}); }
@@ -55,17 +54,18 @@ inline void answerFile(const std::string &path) { answerNext({Answer::File, path
 inline void answerFolder(const std::string &path) { answerNext({Answer::Folder, path}); }
 inline void answerCancel() { answerNext({Answer::Cancel, {}}); }
 size_t pendingAnswers();
+// The answer at the front of the queue when it fits the request (and is
+// taken from the queue); nothing otherwise.
+std::optional<DialogAnswer> scriptedAnswer(const DialogRequest &r);
 
-// The texts of the message boxes and dialogs shown so far, oldest first
+// What the headless backend was asked so far, oldest first (nothing while
+// another backend is installed): the texts of the message boxes and dialogs
 // (message dialogs: the message; file dialogs: the title, else the prompt,
-// else the action caption).
+// else the action caption), each request with its answer, and the URLs and
+// files handed to the desktop's opener.
 std::vector<std::string> messages();
-struct Shown {
-    DialogRequest request;
-    DialogAnswer answer;
-};
+using Shown = HeadlessBackend::Shown;
 const std::vector<Shown> &shown();
-// URLs and files handed to the desktop's opener.
 const std::vector<std::string> &opened();
 // Forgets the answers, the log and the key table.
 void reset();
@@ -91,20 +91,10 @@ std::string dump(const std::string &windowClass);
 // Dumps and errors go to `out`. Waits run the event loop; the script
 // returns false at the first failing command.
 bool runScript(const std::string &text, std::string &out);
-// The program's hook: with TAVRIN_SCRIPT set, runs that file (dumps and
-// errors to stdout/stderr) and quits the application at its end when the
-// script did not.
+// The program's hook, called once the application object is made and before
+// the loop runs: with TAVRIN_SCRIPT set, runs that file from the loop (dumps
+// and errors to stdout/stderr), its first command once the application has
+// opened, and quits the application at its end when the script did not.
 void runScriptFromEnvironment();
-
-// Used by the window model: records what a dialog or opener showed.
-void record(const DialogRequest &r, const DialogAnswer &a);
-void recordOpened(const std::string &target);
-// The answer at the front of the queue when it fits the request (and is
-// taken from the queue); nothing otherwise. An on-screen backend asks this
-// before it shows a dialog, so scripts answer dialogs there too.
-std::optional<DialogAnswer> scriptedAnswer(const DialogRequest &r);
-// The headless backend's answer for a request: the scripted answer, else
-// the default.
-DialogAnswer nextAnswer(const DialogRequest &r);
 
 }  // namespace rb::op

@@ -1,6 +1,7 @@
 // Dialog answers, the log of what was shown, dumps and operator scripts.
 #include <rb/files.h>
 #include <rb/operator.h>
+#include <rb/showurl.h>
 #include <rb/ui.h>
 
 #include <gtest/gtest.h>
@@ -165,6 +166,56 @@ TEST_F(Operator, ScriptDrivesTheModel) {
     EXPECT_FALSE(op::runScript("key sideways 3\n", out));
 }
 
+// Every command takes its own number of words; a line with too few or too
+// many, or a word that does not read, stops the script with the line in
+// the error, as does an unknown command.
+TEST_F(Operator, ScriptCommandsCheckTheirWords) {
+    implicitInstance<Prefs>().show();
+    for (const char *line : {"click",
+                             "click ControlPrefswindow PushButton1 extra",
+                             "type ControlPrefswindow",
+                             "slider ControlPrefswindow x",
+                             "exit ControlPrefswindow",
+                             "select ControlPrefswindow portsmenu",
+                             "menu",
+                             "menu a b",
+                             "close",
+                             "key down",
+                             "key down 128",
+                             "key down -1",
+                             "active",
+                             "active yes",
+                             "answer",
+                             "answer button",
+                             "answer file",
+                             "answer maybe",
+                             "wait",
+                             "wait -5",
+                             "wait 1 2",
+                             "dump",
+                             "quit 1 2",
+                             "quit x"}) {
+        std::string out;
+        EXPECT_FALSE(op::runScript(line, out)) << line;
+        EXPECT_EQ(op::lastError(), std::string("cannot read: ") + line) << line;
+    }
+    std::string out;
+    EXPECT_FALSE(op::runScript("frobnicate now", out));
+    EXPECT_EQ(op::lastError(), "unknown command: frobnicate now");
+    // A field's text may be empty or hold spaces; answers take the rest of the line.
+    auto &p = static_cast<Prefs &>(*findWindow("ControlPrefswindow"));
+    p.control("framecount")->setEnabled(true);
+    ASSERT_TRUE(op::runScript("type ControlPrefswindow framecount\n", out)) << out;
+    EXPECT_EQ(p.control("framecount")->text(), "");
+    ASSERT_TRUE(op::runScript("type ControlPrefswindow framecount  12 frames  \n   # a comment\n\n", out)) << out;
+    EXPECT_EQ(p.control("framecount")->text(), "12 frames");
+    ASSERT_TRUE(op::runScript("answer button Start Capture\nanswer ok extra\n", out)) << out;
+    EXPECT_EQ(op::pendingAnswers(), 2u);
+    MessageDialog d;
+    d.cancelCaption = "Cancel";
+    EXPECT_EQ(d.showModal(), "Start Capture");
+}
+
 TEST_F(Operator, ScriptQuitEndsTheApplication) {
     struct A : Application {
         bool closed = false;
@@ -186,6 +237,7 @@ TEST_F(Operator, ShowURLIsOnlyRecordedHeadless) {
 TEST_F(Operator, HeadlessEnvironmentRefusesAnOnScreenBackend) {
     struct Screenful : Backend {
         bool headless() const override { return false; }
+        DialogAnswer ask(const DialogRequest &r) override { return defaultAnswer(r); }
     };
     ::setenv("TAVRIN_HEADLESS", "1", 1);
     EXPECT_FALSE(setBackend(std::make_unique<Screenful>()));

@@ -1,0 +1,111 @@
+// The backend of the window model (rb/ui.h): what shows the windows, if
+// anything, and answers the modal dialogs.
+//
+// The headless backend shows nothing and answers every dialog from its
+// queue of answers given ahead (by a script or a test), else with the
+// dialog's default; it keeps a log of what it was asked. An on-screen
+// backend takes a queued answer that fits before it asks a person.
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace rb {
+
+class Window;
+class Control;
+class MenuBar;
+
+struct DialogRequest {
+    enum Kind { Message, MessageDialog, SaveFile, SelectFolder } kind = Message;
+    std::string text, explanation, title, prompt, actionCaption, cancelCaption, suggestedName;
+};
+
+struct DialogAnswer {
+    bool cancelled = false;
+    std::string button;  // message dialogs: the caption pressed
+    std::string path;    // file dialogs: the chosen path
+};
+
+// An answer given ahead for a dialog still to come. Message boxes and
+// message dialogs take OK, Button and Cancel answers; file dialogs take
+// File, Folder and Cancel.
+struct Answer {
+    enum Kind { OK, Button, File, Folder, Cancel } kind = OK;
+    std::string text;  // the caption or the path
+};
+
+class AnswerQueue {
+public:
+    void push(Answer a) { queue_.push_back(std::move(a)); }
+    size_t size() const { return queue_.size(); }
+    void clear() { queue_.clear(); }
+    // The answer at the front when it fits the request (taken from the
+    // queue); nothing otherwise, and the queue stays as it is.
+    std::optional<DialogAnswer> take(const DialogRequest &r);
+
+private:
+    std::deque<Answer> queue_;
+};
+
+// The answer a dialog gets when nobody gives one: OK (its action caption);
+// cancel for file dialogs.
+DialogAnswer defaultAnswer(const DialogRequest &r);
+
+// What a display needs from the model, and the modal parts only it can do.
+struct Backend {
+    virtual ~Backend() = default;
+    virtual bool headless() const = 0;
+    virtual void windowChanged(Window &) {}
+    virtual void windowClosed(Window &) {}
+    virtual void controlChanged(Control &) {}
+    virtual void menusChanged(MenuBar &) {}
+    virtual void runModal(Window &) {}  // on screen: returns once it is closed
+    virtual DialogAnswer ask(const DialogRequest &r) = 0;
+    // What showURL does instead of starting the desktop's opener while this
+    // backend is installed; nullptr lets the opener have the URL.
+    virtual std::function<void(const std::string &)> urlHandler() { return nullptr; }
+
+    // Answers given ahead of the dialogs they are for.
+    AnswerQueue answers;
+};
+
+class HeadlessBackend : public Backend {
+public:
+    bool headless() const override { return true; }
+    // The queued answer when it fits, else the default; logged.
+    DialogAnswer ask(const DialogRequest &r) override;
+    // Records the URL (and opens nothing).
+    std::function<void(const std::string &)> urlHandler() override;
+
+    struct Shown {
+        DialogRequest request;
+        DialogAnswer answer;
+    };
+    // The dialogs asked so far with their answers, oldest first.
+    const std::vector<Shown> &shown() const { return shown_; }
+    // URLs and files handed to showURL.
+    const std::vector<std::string> &opened() const { return opened_; }
+    // Forgets the queue and the logs.
+    void forget();
+
+private:
+    std::vector<Shown> shown_;
+    std::vector<std::string> opened_;
+};
+
+Backend &backend();
+// The installed backend when it is the headless one, else nullptr.
+HeadlessBackend *headlessBackend();
+// Installs a backend (nullptr: a new headless one). An on-screen backend is
+// refused, and false returned, when headless running is asked for.
+bool setBackend(std::unique_ptr<Backend> b);
+// Whether headless running is asked for: TAVRIN_HEADLESS set and not "0".
+bool headlessRequested();
+
+}  // namespace rb

@@ -1,0 +1,67 @@
+// The headless backend and the queue of answers given ahead (rb/backend.h).
+#include <rb/backend.h>
+
+namespace rb {
+
+namespace {
+
+bool isFileDialog(const DialogRequest &r) {
+    return r.kind == DialogRequest::SaveFile || r.kind == DialogRequest::SelectFolder;
+}
+
+}  // namespace
+
+std::optional<DialogAnswer> AnswerQueue::take(const DialogRequest &r) {
+    if (queue_.empty()) return std::nullopt;
+    bool fileDialog = isFileDialog(r);
+    Answer::Kind k = queue_.front().kind;
+    bool fits = fileDialog ? (k == Answer::File || k == Answer::Folder || k == Answer::Cancel)
+                           : (k == Answer::OK || k == Answer::Button || k == Answer::Cancel);
+    if (!fits) return std::nullopt;
+    Answer a = std::move(queue_.front());
+    queue_.pop_front();
+    DialogAnswer out;
+    switch (a.kind) {
+        case Answer::OK:
+            out.button = r.actionCaption;
+            break;
+        case Answer::Button:
+            out.button = a.text;
+            break;
+        case Answer::File:
+        case Answer::Folder:
+            out.path = a.text;
+            break;
+        case Answer::Cancel:
+            out.cancelled = true;
+            if (!fileDialog) out.button = r.cancelCaption.empty() ? r.actionCaption : r.cancelCaption;
+            break;
+    }
+    return out;
+}
+
+DialogAnswer defaultAnswer(const DialogRequest &r) {
+    DialogAnswer out;
+    if (isFileDialog(r)) out.cancelled = true;
+    else out.button = r.actionCaption;
+    return out;
+}
+
+DialogAnswer HeadlessBackend::ask(const DialogRequest &r) {
+    std::optional<DialogAnswer> queued = answers.take(r);
+    DialogAnswer a = queued ? *queued : defaultAnswer(r);
+    shown_.push_back({r, a});
+    return a;
+}
+
+std::function<void(const std::string &)> HeadlessBackend::urlHandler() {
+    return [this](const std::string &url) { opened_.push_back(url); };
+}
+
+void HeadlessBackend::forget() {
+    answers.clear();
+    shown_.clear();
+    opened_.clear();
+}
+
+}  // namespace rb
