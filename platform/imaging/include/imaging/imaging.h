@@ -79,24 +79,44 @@ struct Rect {
 inline int32_t RectWidth(const Rect &r) { return r.right - r.left; }
 inline int32_t RectHeight(const Rect &r) { return r.bottom - r.top; }
 
-// Offscreen world: pixels are always stored 4 bytes per pixel in the order
-// A, R, G, B (a 32-bit ARGB world); `depth` is what the world claims to hold:
-// 32 (alpha meaningful), 24 (colour, alpha ignored), 8 or 40 (grey).
+// Offscreen world: pixels are stored 4 bytes per pixel in the order A, R, G,
+// B (a 32-bit ARGB world); `depth` is what the world claims to hold: 32
+// (alpha meaningful), 24 (colour, alpha ignored), 8 or 40 (grey).
+//
+// A world made over packed rows (NewGWorldFromPtr) stores 3 bytes per pixel,
+// R, G, B, and claims depth 24. Its pixels are the caller's: it is read
+// (exported, compressed, copied and drawn from) but never drawn into, and
+// calls that would draw into it answer paramErr.
 using GWorldRef = uint32_t;   // 0 = none
 enum { useTempMem = 4 };
 constexpr int32_t kMaxImageSide = 32768;
+// Pixel formats as worlds store them.
+constexpr OSType k24RGBPixelFormat = 24;   // R G B, 3 bytes a pixel
+constexpr OSType k32ARGBPixelFormat = 32;  // A R G B, 4 bytes a pixel
 
 OSErr NewGWorld(GWorldRef *out, int16_t depth, const Rect *bounds, uint32_t flags);
+// A 24-bit world over `buffer`, rows of the bounds' width `rowBytes` apart,
+// in k24RGBPixelFormat (the only format taken; paramErr for another, a bad
+// size or rows shorter than 3 bytes a pixel). Nothing is copied: the buffer
+// must outlive the world and stay unchanged while the world is read.
+OSErr NewGWorldFromPtr(GWorldRef *out, OSType pixelFormat, const Rect *bounds, const uint8_t *buffer,
+                       int32_t rowBytes);
 void DisposeGWorld(GWorldRef world);
 bool GWorldExists(GWorldRef world);
 
 struct PixMapInfo {
-    uint8_t *baseAddr;   // first row, ARGB bytes
+    uint8_t *baseAddr;   // first row
     int32_t rowBytes;
     Rect bounds;
     int16_t depth;
+    int16_t pixelSize;   // bits a pixel takes in memory: 32 (A R G B) or 24 (R G B)
 };
 bool GetGWorldPixMap(GWorldRef world, PixMapInfo *out);
+
+// Converts one row of `width` pixels between the formats worlds store:
+// ARGB to RGB drops the alpha byte, RGB to ARGB makes each pixel opaque
+// (alpha 0xFF), the same format is copied. The rows must not overlap.
+void ConvertPixelRow(const uint8_t *src, OSType srcFormat, uint8_t *dst, OSType dstFormat, int32_t width);
 
 // The current drawing port (saved and restored around callbacks).
 GWorldRef GetGWorld();
@@ -110,13 +130,14 @@ constexpr OSType kPictureTag = FourCC("TPIC");
 constexpr size_t kPictureHeaderSize = 16;
 
 PicHandle NewPicture(int32_t width, int32_t height, int16_t depth);  // opaque black
-PicHandle PictureFromGWorld(GWorldRef world);
+PicHandle PictureFromGWorld(GWorldRef world);   // ARGB whatever the world stores
 // Width, height, depth of a well-formed picture handle; false for anything else.
 bool GetPictureInfo(PicHandle pic, int32_t *width, int32_t *height, int16_t *depth);
 uint8_t *PicturePixels(PicHandle pic);   // ARGB rows, width*4 bytes each
 // Draws a picture into a world at its top-left corner, clipped.
 OSErr DrawPicture(PicHandle pic, GWorldRef world);
-// Copies one world into another at (left, top) of the destination, clipped.
+// Copies one world into another at (left, top) of the destination, clipped;
+// packed RGB pixels become opaque ARGB ones.
 OSErr CopyWorld(GWorldRef src, GWorldRef dst, int32_t left, int32_t top);
 
 // ---- user data --------------------------------------------------------------------
