@@ -10,8 +10,9 @@
 
 #include <algorithm>
 #include <memory>
-#include <string>
 #include <new>
+#include <string>
+#include <vector>
 
 namespace tavrin {
 
@@ -107,15 +108,28 @@ void CaptureThread::saveframestodisk() {
     saveReserve.reset();
     rb::yield();  // the palette says so before the first file takes its time
     CaptureWindow &main = captureWindow();
+    // Every file is written first, its write-back started at once; then one
+    // commit puts them all on the disk (a sync of each temporary file, the
+    // renames, one sync of the folder). A frame whose file cannot be
+    // written does not end the pass, and a frame's memory goes back only
+    // once its file is on the disk.
+    rb::DurableBatch pass;
+    std::vector<int32_t> joined;  // the frames whose files joined the pass, in order
     for (int32_t index = 0; index <= framescaptured; ++index) {
-        // A frame that cannot be written does not end the pass. A written
-        // frame's memory goes back at once, for the frames still to save.
-        if (!main.saveFrame(index))
+        bool grabbed = main.frame(index) != nullptr;
+        if (!main.saveFrame(index, &pass))
             ++notsaved;
-        else if (index >= 0 && size_t(index) < main.p.size())
-            main.p[size_t(index)].reset();
+        else if (grabbed)
+            joined.push_back(index);
         pal.ProgressBar1->setValue(index + 1);
         rb::yield();
+    }
+    std::vector<bool> onDisk = pass.commit(rb::yield);
+    for (size_t i = 0; i < joined.size(); ++i) {
+        if (!onDisk[i])
+            ++notsaved;
+        else if (size_t(joined[i]) < main.p.size())
+            main.p[size_t(joined[i])].reset();
     }
 }
 

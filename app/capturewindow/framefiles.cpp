@@ -43,20 +43,20 @@ rb::String exportTIFF(REALobject picture) {
 
 std::string_view bytesOf(const rb::String &s) { return s ? std::string_view(s.get()->bytes) : std::string_view(); }
 
-bool writeFrameFile(const rb::FolderItem &file, std::string_view data, int32_t creatorRow) {
-    // Written to a temporary file and renamed, so a failed write leaves no
-    // partial or empty frame behind.
-    auto out = rb::BinaryStream::createAtomic(file, "TIFF");
+bool writeFrameFile(const rb::FolderItem &file, std::string_view data, int32_t creatorRow, rb::DurableBatch *batch) {
+    // Written to a temporary file that takes the name once it is on the
+    // disk, so no partial or empty frame is ever seen, even after a crash.
+    // The codes go on the temporary file and arrive with it.
+    auto out = rb::BinaryStream::createAtomic(file, "TIFF", batch);
     if (!out) return false;
+    if (const char *creator = creatorCode(creatorRow)) out->setMacCreator(creator);
+    out->setMacType("TIFF");
     out->writeBytes(data);
     if (out->writeError()) {
         out->discard();
         return false;
     }
-    if (!out->close()) return false;
-    if (const char *creator = creatorCode(creatorRow)) file.setMacCreator(creator);
-    file.setMacType("TIFF");
-    return true;
+    return out->close();
 }
 
 void removeStaleTemporaries(const rb::FolderItem &folder) {
@@ -71,12 +71,13 @@ void removeStaleTemporaries(const rb::FolderItem &folder) {
 
 void CaptureWindow::savefiles(int32_t index) { saveFrame(index); }
 
-bool CaptureWindow::saveFrame(int32_t index) {
+bool CaptureWindow::saveFrame(int32_t index, rb::DurableBatch *batch) {
     const StillFrame *still = frame(index);
     if (!still) return true;  // never grabbed: skipped
     LargeBlocksReused reuse;  // the picture and the encoded bytes: warm memory from the last save
     controlwindow *palette = static_cast<controlwindow *>(rb::findWindow("controlwindow"));
     if (!palette || !palette->savefolder) return false;
+    // The frame's own 24-bit rows go to the exporter as a picture.
     rb::ObjRef pic = still->picture();
     rb::String data = exportTIFF(pic.get());
     if (!data) return false;
@@ -84,7 +85,7 @@ bool CaptureWindow::saveFrame(int32_t index) {
     // the chosen folder and the frame is kept.
     auto file = palette->savefolder->child(frameFileName(palette->nameprefix->text(), index));
     if (!file) return false;
-    return writeFrameFile(*file, bytesOf(data), palette->filecreator->listIndex());
+    return writeFrameFile(*file, bytesOf(data), palette->filecreator->listIndex(), batch);
 }
 
 void CaptureWindow::savesinglefile(int32_t index) { saveSingle(frame(index)); }

@@ -22,8 +22,11 @@ const char *creatorCode(int32_t row);
 rb::String exportTIFF(REALobject picture);
 // The bytes of a host string, valid while it is held.
 std::string_view bytesOf(const rb::String &s);
-// Writes the data as a whole file (or nothing), then type "TIFF" and the creator.
-bool writeFrameFile(const rb::FolderItem &file, std::string_view data, int32_t creatorRow);
+// Writes the data as a whole file (or nothing) with the creator and type
+// "TIFF", and returns once it is on the disk under its name. With a batch,
+// the file only joins it: the batch's commit() puts it in place.
+bool writeFrameFile(const rb::FolderItem &file, std::string_view data, int32_t creatorRow,
+                    rb::DurableBatch *batch = nullptr);
 // Deletes the temporary files that a save of a frame file left behind in
 // `folder` when the program was killed mid-write (".<name>.tif.tmp-XXXXXX").
 void removeStaleTemporaries(const rb::FolderItem &folder);

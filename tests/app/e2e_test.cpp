@@ -16,6 +16,7 @@
 #include <rb/loop.h>
 #include <rb/picture.h>
 #include <rb/serial.h>
+#include <rb/thread.h>
 
 #include <gtest/gtest.h>
 #include <tiffio.h>
@@ -902,6 +903,70 @@ TEST_F(Tavrin, AFrameThatCannotBeGrabbedIsMissingNotSaved) {
     EXPECT_GT(grabbed, 1);
     EXPECT_EQ(filesIn(out), size_t(grabbed));
     EXPECT_TRUE(fs::exists(out / frameFileName("", grabbed - 1)));
+}
+
+// The save pass writes every file first and puts them all in place at the
+// end, with one sync: until then the frames stay in memory and no frame
+// file shows under its name. A file that cannot be put in place then is a
+// frame not saved, kept in memory; the others are saved and let go.
+TEST_F(Tavrin, TheSavePassPutsTheFilesInPlaceTogetherAndKeepsWhatFails) {
+    start();
+    fs::path out = gDir / "out" / "together";
+    fs::create_directories(out);
+    rb::op::type("controlwindow", "framecount", "4");
+    rb::op::type("controlwindow", "nameprefix", "clip");
+    setTicks(0);
+    rb::setClock([] { return gFakeUs.load(); });
+    startCapture(out.string());
+    rb::op::runFor(50);
+    for (int64_t t = 60; t <= 300; t += 60) {
+        setTicks(t);
+        runUntil([&] { return palette().counter >= t / 60; }, 500ms);
+    }
+    ASSERT_EQ(palette().counter, 5);
+    // From here the main thread keeps the baton but for one turn of the
+    // capture thread at a time: its yields come after each file.
+    auto stepUntil = [](auto done) {
+        for (int i = 0; i < 100000 && !done(); ++i) {
+            gFakeUs += 1000;
+            rb::yield();
+        }
+        return done();
+    };
+    ASSERT_TRUE(stepUntil([&] { return palette().mymessage->text() == "Saving frames to disk..."; }));
+    ASSERT_TRUE(stepUntil([&] { return palette().ProgressBar1->value() >= 2; }));
+    EXPECT_EQ(palette().ProgressBar1->value(), 2) << "one file a turn";
+    size_t temporaries = 0;
+    for (auto &e : fs::directory_iterator(out)) {
+        std::string name = e.path().filename().string();
+        EXPECT_EQ(name.rfind(".clip00", 0), 0u) << name << ": no frame file under its name yet";
+        ++temporaries;
+    }
+    EXPECT_EQ(temporaries, 2u);
+    for (int i = 0; i < 5; ++i) EXPECT_NE(main().frame(i), nullptr) << i << " is not on the disk yet";
+
+    // Before the end of the pass a full folder takes the name of frame 1.
+    fs::create_directories(out / "clip001.tif");
+    std::ofstream(out / "clip001.tif" / "someone's") << "kept";
+    rb::setClock(nullptr);
+    waitForIdle(palette(), 10);
+    EXPECT_EQ(palette().mymessage->text().rfind("1 frame could not be saved", 0), 0u) << palette().mymessage->text();
+    EXPECT_TRUE(fs::is_directory(out / "clip001.tif"));
+    for (int i : {0, 2, 3, 4}) {
+        fs::path f = out / frameFileName("clip", i);
+        EXPECT_TRUE(fs::is_regular_file(f)) << f;
+        EXPECT_EQ(fs::file_size(f), 720u * 480 * 3 + 1164) << f;
+    }
+    EXPECT_EQ(filesIn(out), 5u) << "no temporary file left";
+    // The frame that is not on the disk is still in memory, and only it.
+    const std::vector<std::shared_ptr<StillFrame>> &left = main().p;
+    size_t kept = 0;
+    for (size_t i = 0; i < left.size(); ++i)
+        if (left[i]) {
+            ++kept;
+            EXPECT_EQ(i, 1u);
+        }
+    EXPECT_EQ(kept, 1u);
 }
 
 // A file-size limit: the write fails and is reported like any failed save,
