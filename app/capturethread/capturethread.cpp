@@ -115,6 +115,16 @@ void CaptureThread::saveframestodisk() {
     // once its file is on the disk.
     rb::DurableBatch pass;
     std::vector<int32_t> joined;  // the frames whose files joined the pass, in order
+    // Room for every frame up front: nothing the pass keeps is taken
+    // between the frame-sized blocks of the saves.
+    try {
+        if (framescaptured >= 0) {
+            pass.reserve(size_t(framescaptured) + 1);
+            joined.reserve(size_t(framescaptured) + 1);
+        }
+    } catch (const std::bad_alloc &) {
+        // Taken as the pass goes.
+    }
     for (int32_t index = 0; index <= framescaptured; ++index) {
         bool grabbed = main.frame(index) != nullptr;
         if (!main.saveFrame(index, &pass))

@@ -43,20 +43,29 @@ rb::String exportTIFF(REALobject picture) {
 
 std::string_view bytesOf(const rb::String &s) { return s ? std::string_view(s.get()->bytes) : std::string_view(); }
 
-bool writeFrameFile(const rb::FolderItem &file, std::string_view data, int32_t creatorRow, rb::DurableBatch *batch) {
-    // Written to a temporary file that takes the name once it is on the
-    // disk, so no partial or empty frame is ever seen, even after a crash.
-    // The codes go on the temporary file and arrive with it.
+rb::BinaryStreamRef createFrameFile(const rb::FolderItem &file, int32_t creatorRow, rb::DurableBatch *batch) {
+    // A temporary file that takes the name once it is on the disk, so no
+    // partial or empty frame is ever seen, even after a crash. The codes go
+    // on the temporary file and arrive with it.
     auto out = rb::BinaryStream::createAtomic(file, "TIFF", batch);
-    if (!out) return false;
+    if (!out) return nullptr;
     if (const char *creator = creatorCode(creatorRow)) out->setMacCreator(creator);
     out->setMacType("TIFF");
-    out->writeBytes(data);
-    if (out->writeError()) {
-        out->discard();
+    return out;
+}
+
+bool finishFrameFile(rb::BinaryStream &out, std::string_view data) {
+    out.writeBytes(data);
+    if (out.writeError()) {
+        out.discard();
         return false;
     }
-    return out->close();
+    return out.close();
+}
+
+bool writeFrameFile(const rb::FolderItem &file, std::string_view data, int32_t creatorRow, rb::DurableBatch *batch) {
+    auto out = createFrameFile(file, creatorRow, batch);
+    return out && finishFrameFile(*out, data);
 }
 
 void removeStaleTemporaries(const rb::FolderItem &folder) {
@@ -77,15 +86,24 @@ bool CaptureWindow::saveFrame(int32_t index, rb::DurableBatch *batch) {
     LargeBlocksReused reuse;  // the picture and the encoded bytes: warm memory from the last save
     controlwindow *palette = static_cast<controlwindow *>(rb::findWindow("controlwindow"));
     if (!palette || !palette->savefolder) return false;
-    // The frame's own 24-bit rows go to the exporter as a picture.
-    rb::ObjRef pic = still->picture();
-    rb::String data = exportTIFF(pic.get());
-    if (!data) return false;
     // The folder item maps a '/' in the prefix to ':', so the file stays in
     // the chosen folder and the frame is kept.
     auto file = palette->savefolder->child(frameFileName(palette->nameprefix->text(), index));
     if (!file) return false;
-    return writeFrameFile(*file, bytesOf(data), palette->filecreator->listIndex(), batch);
+    // The file comes before the frame's bytes: what it keeps until the
+    // pass's commit (its names) then lies below the frame-sized blocks of
+    // the export, which go back whole for the next frame instead of the
+    // heap growing by a frame now and then.
+    auto out = createFrameFile(*file, palette->filecreator->listIndex(), batch);
+    if (!out) return false;
+    // The frame's own 24-bit rows go to the exporter as a picture.
+    rb::ObjRef pic = still->picture();
+    rb::String data = exportTIFF(pic.get());
+    if (!data) {
+        out->discard();
+        return false;
+    }
+    return finishFrameFile(*out, bytesOf(data));
 }
 
 void CaptureWindow::savesinglefile(int32_t index) { saveSingle(frame(index)); }

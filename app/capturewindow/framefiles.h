@@ -27,6 +27,11 @@ std::string_view bytesOf(const rb::String &s);
 // the file only joins it: the batch's commit() puts it in place.
 bool writeFrameFile(const rb::FolderItem &file, std::string_view data, int32_t creatorRow,
                     rb::DurableBatch *batch = nullptr);
+// The same in two steps: the file made (its temporary file, creator and
+// type; nullptr when it cannot be), then its bytes written and the stream
+// closed (false, and nothing left behind, when that fails).
+rb::BinaryStreamRef createFrameFile(const rb::FolderItem &file, int32_t creatorRow, rb::DurableBatch *batch);
+bool finishFrameFile(rb::BinaryStream &out, std::string_view data);
 // Deletes the temporary files that a save of a frame file left behind in
 // `folder` when the program was killed mid-write (".<name>.tif.tmp-XXXXXX").
 void removeStaleTemporaries(const rb::FolderItem &folder);

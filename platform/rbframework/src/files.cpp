@@ -334,7 +334,7 @@ bool BinaryStream::finishAtomic() {
     temp.swap(temp_);
     if (!writeError_ && batch_) {
         try {
-            batch_->pending_.push_back({temp, target_});
+            batch_->pending_.push_back({std::move(temp), std::move(target_)});
             return true;
         } catch (const std::bad_alloc &) {
             writeError_ = true;

@@ -85,6 +85,8 @@ public:
 
     // How many saves wait for commit().
     size_t size() const { return pending_.size(); }
+    // Room for `saves` saves, so that joining takes no memory.
+    void reserve(size_t saves) { pending_.reserve(saves); }
     // Makes every waiting save durable and puts it in place; for each save,
     // in the order they joined, whether it is now on the disk under its
     // name. `between` runs after each file's sync (a cooperative thread
