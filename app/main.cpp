@@ -6,12 +6,24 @@
 #include <rb/ui.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 int main() {
     tavrin::startUp();
-    if (!rb::useScreenBackend())
-        std::fprintf(stderr, "tavrin: running headless (no display); drive it with TAVRIN_SCRIPT=<file>, "
-                             "see \"Scripted operator\" in the README.\n");
+    if (!rb::useScreenBackend()) {
+        std::fprintf(stderr,
+                     "tavrin: running headless (no display); drive it with TAVRIN_SCRIPT=<file>, "
+                     "see \"Scripted operator\" in the README.\n");
+        // Without a display and without a script nobody could ever act.
+        const char *script = std::getenv("TAVRIN_SCRIPT");
+        if (!script || !*script) {
+            std::fprintf(stderr,
+                         "tavrin: no script given, nothing to do: run it on a display, or give it a script "
+                         "with TAVRIN_SCRIPT=<file> (one operator command a line).\n");
+            RuntimeExit();
+            return 2;
+        }
+    }
     RuntimeRun();
     return RuntimeExit();
 }

@@ -6,6 +6,7 @@
 #include "update/updatewindow.h"
 
 #include "binding/entrypoints.h"
+#include "capturethread/capturethread.h"
 #include "capturewindow/capturewindow.h"
 #include "controlwindow/controlwindow.h"
 #include "menu/menu.h"
@@ -25,6 +26,18 @@ void App::Open() {
 
 void App::Close() { WritePrefs(); }
 
+// Quit (menu, Ctrl+Q, the main window's close box, SIGINT, SIGTERM) during
+// a capture: the capture stops as Stop Capture stops it (the deck is
+// stopped, the frames grabbed are saved with their progress), and the
+// capture thread quits when that is done.
+bool App::CancelClose() {
+    if (!captureRunning()) return false;
+    quitAfterCapture = true;
+    if (auto *palette = static_cast<controlwindow *>(rb::findWindow("controlwindow"))) palette->stopCapture();
+    allowcapture = false;
+    return true;
+}
+
 void App::Activate() { shortcutsactive = true; }
 void App::Deactivate() { shortcutsactive = false; }
 
@@ -39,20 +52,17 @@ void App::_HelpDocumentation_Action() {
     // The bundle's resource folder comes from an outside application extension.
     rb::ObjRef folder;
     try {
-        folder = rb::call<rb::ObjRef>(ENTRY("application.BundleResourceFolderPlyx as folderitem"),
-                                      rb::applicationObject());
-    } catch (const rb::Exception &) {
-    }
+        folder =
+            rb::call<rb::ObjRef>(ENTRY("application.BundleResourceFolderPlyx as folderitem"), rb::applicationObject());
+    } catch (const rb::Exception &) {}
     std::string path;
     if (folder) {
         rb::Value v = rb::getPropValue(folder.get(), "AbsolutePath");
         if (auto *s = std::get_if<rb::String>(&v)) path = s->str();
     }
     auto doc = path.empty() ? nullptr : rb::FolderItem(path).child("Documentation.rtfd");
-    if (doc && doc->exists())
-        doc->launch(true);
-    else
-        rb::msgBox("The help file has been removed from the application.");
+    if (doc && doc->exists()) doc->launch(true);
+    else rb::msgBox("The help file has been removed from the application.");
 }
 
 void App::_HelpCheckforUpdates_Action() {

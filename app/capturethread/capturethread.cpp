@@ -9,6 +9,7 @@
 #include <rb/thread.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <new>
 #include <string>
@@ -28,8 +29,9 @@ controlwindow &palette() { return rb::implicitInstance<controlwindow>(); }
 bool captureRunning() { return gRunning; }
 int64_t nextGrabDue() { return gNextGrab; }
 
-void startCaptureThread() {
+void startCaptureThread(bool keptOnly) {
     auto state = std::make_shared<CaptureThread>();
+    state->keptOnly = keptOnly;
     gRunning = true;
     rb::ObjRef t = rb::newThread([state](REALobject) {
         try {
@@ -47,6 +49,15 @@ void CaptureThread::Run() {
     CaptureWindow &main = captureWindow();
     controlwindow &pal = palette();
 
+    if (keptOnly) {
+        main.p = std::move(main.unsaved);
+        main.unsaved.clear();
+        framescaptured = int32_t(main.p.size()) - 1;
+        saveframestodisk();
+        resetcontrolwindow();
+        return;
+    }
+
     main.stopaction();
     main.playaction();
 
@@ -56,15 +67,15 @@ void CaptureThread::Run() {
     pal.ProgressBar1->setMaximum(numericValue(pal.framecount->text()));
     pal.ProgressBar1->setValue(pal.counter);
     pal.mymessage->setText("Capturing frames...");
-    currentticks = int32_t(rb::Ticks());
-    myinterval = int32_t(double(numericValue(pal.interval->text())) * 2.0);
+    currentticks = rb::Ticks();
+    myinterval = int64_t(numericValue(pal.interval->text())) * 2;
 
-    gNextGrab = int64_t(currentticks) + myinterval;
+    gNextGrab = currentticks + myinterval;
     for (;;) {
         if (numericValue(pal.framecount->text()) < pal.counter) break;
         if (!app().allowcapture) break;
-        if (int64_t(currentticks) + myinterval <= rb::Ticks()) {
-            currentticks = int32_t(rb::Ticks());
+        if (currentticks + myinterval <= rb::Ticks()) {
+            currentticks = rb::Ticks();
             main.grabFailed = false;
             main.GrabStill(pal.counter);
             // Room to save is set aside with the first frame: grabbing must
@@ -85,7 +96,7 @@ void CaptureThread::Run() {
             }
             pal.counter += 1;
             pal.ProgressBar1->setValue(pal.counter);
-            gNextGrab = int64_t(currentticks) + myinterval;
+            gNextGrab = currentticks + myinterval;
         }
         rb::sleep(1);
         rb::yield();
@@ -136,29 +147,57 @@ void CaptureThread::saveframestodisk() {
     }
     std::vector<bool> onDisk = pass.commit(rb::yield);
     for (size_t i = 0; i < joined.size(); ++i) {
-        if (!onDisk[i])
+        if (!onDisk[i]) {
             ++notsaved;
-        else if (size_t(joined[i]) < main.p.size())
-            main.p[size_t(joined[i])].reset();
+        } else {
+            ++saved;
+            if (size_t(joined[i]) < main.p.size()) main.p[size_t(joined[i])].reset();
+        }
     }
+    // What could not be written stays in memory until another folder
+    // takes it (Start Capture saves it then).
+    if (notsaved > 0) main.unsaved = std::move(main.p);
+    main.p.clear();
 }
 
+namespace {
+
+std::string frames(int32_t n) { return std::to_string(n) + (n == 1 ? " frame" : " frames"); }
+
+}  // namespace
+
 std::string outcomeText(int32_t missing, int32_t notsaved) {
-    auto frames = [](int32_t n) { return std::to_string(n) + (n == 1 ? " frame" : " frames"); };
     std::string text;
     if (missing > 0) text = frames(missing) + " missing (out of memory)";
-    if (notsaved > 0) text += (text.empty() ? "" : ", ") + frames(notsaved) + " could not be saved";
+    if (notsaved > 0)
+        text += (text.empty() ? "" : ", ") + frames(notsaved) + " could not be saved: choose another folder";
     return text.empty() ? "Done" : text;
 }
 
+std::string savedText(int32_t saved, int32_t missing) {
+    return frames(saved) + " saved" + (missing > 0 ? ", " + frames(missing) + " missing (out of memory)" : "");
+}
+
+// A quit asked for during the run goes on once every frame is saved; with
+// frames that could not be saved the application stays, to save them into
+// another folder.
 void CaptureThread::resetcontrolwindow() {
     controlwindow &pal = palette();
     pal.ProgressBar1->setValue(0);
     pal.ProgressBar1->setMaximum(100);
-    pal.mymessage->setText(outcomeText(missing, notsaved));
+    bool quitNow = app().quitAfterCapture && notsaved == 0;
+    app().quitAfterCapture = false;
+    pal.mymessage->setText(quitNow ? savedText(saved, missing) : outcomeText(missing, notsaved));
     pal.capturebutton->setEnabled(true);
     pal.capturebutton->setCaption("Start Capture");
     gRunning = false;
+    if (!quitNow) return;
+    // The window goes with the quit: a terminal that sent the signal is
+    // told too.
+    std::fprintf(stderr, "tavrin: %s, quitting\n", pal.mymessage->text().c_str());
+    rb::post([] {
+        if (rb::Application *a = rb::app()) a->quit(a->exitCode());
+    });
 }
 
 }  // namespace tavrin

@@ -11,11 +11,15 @@
 namespace tavrin {
 
 struct CaptureThread {
-    int32_t currentticks = 0;
-    int32_t myinterval = 0;
+    // Ticks in 64 bits: the clock runs past 32 bits after 414 days, and an
+    // interval of the field's largest value doubled does not fit either.
+    int64_t currentticks = 0;
+    int64_t myinterval = 0;
     int32_t framescaptured = -1;
-    int32_t notsaved = 0;  // frames that could not be written
-    int32_t missing = 0;   // frames asked for but not grabbed (no memory)
+    bool keptOnly = false;  // saves the kept unsaved frames; no deck, no grabs
+    int32_t saved = 0;      // frames written
+    int32_t notsaved = 0;   // frames that could not be written (kept in memory)
+    int32_t missing = 0;    // frames asked for but not grabbed (no memory)
     // Memory set aside while grabbing so that the save pass can run; taken
     // untouched, so it costs address space but no resident memory.
     std::unique_ptr<char[]> saveReserve;
@@ -33,9 +37,13 @@ inline size_t saveReserveBytes(int32_t width, int32_t height) { return size_t(wi
 // The palette's status line at the end of a run: "Done", or what is missing
 // and what could not be saved.
 std::string outcomeText(int32_t missing, int32_t notsaved);
+// The status line of a run that ends the application: how many frames were
+// saved (and how many are missing).
+std::string savedText(int32_t saved, int32_t missing);
 
-// Makes a new CaptureThread and starts it.
-void startCaptureThread();
+// Makes a new CaptureThread and starts it; with keptOnly it saves the kept
+// unsaved frames of the main window instead of capturing.
+void startCaptureThread(bool keptOnly = false);
 // True from the start of a capture until its palette reset.
 bool captureRunning();
 // The tick at which the next grab is due while a capture is grabbing, else -1.

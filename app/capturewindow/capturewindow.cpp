@@ -9,6 +9,7 @@
 #include <rb/loop.h>
 #include <rb/timer.h>
 
+#include <algorithm>
 #include <chrono>
 
 namespace tavrin {
@@ -47,15 +48,19 @@ CaptureWindow::CaptureWindow() : rb::Window("CaptureWindow", rb::WindowKind::Doc
     shuttleLabel.textSize = 10;
     shuttleLabel.align = rb::Control::AlignCenter;
 
-    add(K::Rectangle, "Rectangle1", {0, 100, 500, 360});
-    add(K::Separator, "TheSeparator", {0, 32, 500, 4});
+    // The status line, the separators and the video area reach the right
+    // edge of a window sized to the video (and the video area its bottom).
+    message->lockRight = true;
+    rb::Control &videoArea = add(K::Rectangle, "Rectangle1", {0, 100, 500, 360});
+    videoArea.lockRight = videoArea.lockBottom = true;
+    add(K::Separator, "TheSeparator", {0, 32, 500, 4}).lockRight = true;
 
     checkvideobutton = &add(K::BevelButton, "checkvideobutton", {10, 5, 82, 22});
     checkvideobutton->setCaption("Enable Video");
     checkvideobutton->textSize = 10;
     checkvideobutton->on("Action", [this] { checkvideobutton_Action(); });
 
-    add(K::Separator, "Separator1", {0, 88, 500, 4});
+    add(K::Separator, "Separator1", {0, 88, 500, 4}).lockRight = true;
 
     // Serial1: 38400 baud, 8 data bits, odd parity, 1 stop bit, no handshake
     // (the port object applies these line settings whenever it opens).
@@ -113,10 +118,22 @@ CaptureWindow::~CaptureWindow() = default;
 // ---- window events ---------------------------------------------------------------
 
 void CaptureWindow::Open() {
+    // "MSG" only marks the status line's place: it is empty until the
+    // FireWire events have something to say.
+    message->setText("");
     EnableVideo();
     show();
     playstatus = kStopped;
     readcapturesettings();
+}
+
+// The main window's close box quits the application (a quit during a
+// capture waits for its frames to be saved): without this window there is
+// no video and no deck.
+bool CaptureWindow::CancelClose(bool appQuitting) {
+    if (appQuitting || !rb::app()) return false;
+    rb::app()->quit(0);
+    return true;
 }
 
 void CaptureWindow::Close() {
@@ -231,10 +248,8 @@ void CaptureWindow::Timer1_Action() {
         return;
     }
     if (rb::asyncKeyDown(rb::KeySpace)) {
-        if (playstatus != kStopped)
-            pauseaction();
-        else
-            playaction();
+        if (playstatus != kStopped) pauseaction();
+        else playaction();
         targetkey = rb::KeySpace;
         latchkey();
     }
@@ -272,10 +287,9 @@ void CaptureWindow::BevelButton1_Action() {
     // The keys come back only while the application is still in front.
     app().shortcutsactive = app().active();
     if (!savepicture) return;
-    if (running)
-        saveSingle(still.get());
-    else
-        savesinglefile(1);
+    if (!saveSingle(running ? still.get() : frame(1)))
+        rb::msgBox("The frame could not be saved as \"" + savepicture->absolutePath() +
+                   "\": choose another folder or name.");
 }
 
 // ---- menu handlers ----------------------------------------------------------------------
@@ -288,10 +302,13 @@ void CaptureWindow::_SettingsResetVideoDevice_Action() {
     auto file = rb::preferencesFolder()->child(kCaptureSettingsFileName);
     if (file->exists()) file->remove();
     settingsResetPending = true;
-    rb::msgBox("Tavrin! will now quit and reset your video devices.  Please re-launch the application to "
-               "continue window to continue");
+    rb::msgBox(
+        "Tavrin! will now quit and reset your video devices.  Please re-launch the application to "
+        "continue window to continue");
     if (rb::app()) rb::app()->quit(0);
-    close();
+    // A quit that waits for a capture's frames closes the window once they
+    // are saved; the capture goes on using it until then.
+    if (!rb::app()) close();
 }
 
 // ---- helpers ----------------------------------------------------------------------------
@@ -305,9 +322,17 @@ const StillFrame *CaptureWindow::frame(int32_t index) const {
     return index >= 0 && size_t(index) < p.size() ? p[size_t(index)].get() : nullptr;
 }
 
-bool CaptureWindow::deckPresent() const {
-    return camera && rb::getProp<bool>(ENTRY("AVC.exists.Get"), camera.get());
+int32_t CaptureWindow::unsavedCount() const {
+    return int32_t(std::count_if(unsaved.begin(), unsaved.end(), [](const auto &f) { return f != nullptr; }));
 }
+
+int32_t CaptureWindow::lastUnsavedIndex() const {
+    for (size_t i = unsaved.size(); i > 0; --i)
+        if (unsaved[i - 1]) return int32_t(i - 1);
+    return -1;
+}
+
+bool CaptureWindow::deckPresent() const { return camera && rb::getProp<bool>(ENTRY("AVC.exists.Get"), camera.get()); }
 
 // ---- forced redraw ------------------------------------------------------------------------
 

@@ -29,10 +29,13 @@ public:
     bool latched = false;
     int32_t targetkey = 0;
     std::vector<std::shared_ptr<StillFrame>> p;  // grabbed frames by index; nil entries allowed
+    // Frames of a run that could not be saved, by index (nil: saved), kept
+    // until a save into another folder writes them.
+    std::vector<std::shared_ptr<StillFrame>> unsaved;
     rb::FolderItemRef savepicture;
-    rb::ObjRef qGrab;                 // QTGrabberPlyx, may be nil
+    rb::ObjRef qGrab;  // QTGrabberPlyx, may be nil
 
-    rb::SerialPort Serial1;           // the RS-422 port
+    rb::SerialPort Serial1;  // the RS-422 port
     rb::ObjRef Timer1, Timer2, qGrabPollTimer1;
 
     // Controls.
@@ -59,6 +62,7 @@ public:
     void Close() override;
     void Paint() override;
     void Resized() override;
+    bool CancelClose(bool appQuitting) override;
 
     // Menu handlers.
     void _VideoSetteingsMenu_Action();
@@ -99,7 +103,9 @@ public:
     void writecapturesettings();
     void readcapturesettings();
     void savesinglefile(int32_t index);
-    void saveSingle(const StillFrame *frame);
+    // Writes the frame to savepicture; false when it could not (no frame,
+    // no exporter, the file could not be written).
+    bool saveSingle(const StillFrame *frame);
     // savefiles with its outcome: false when the frame could not be saved.
     // With a batch its file only joins it (true: joined or skipped), and the
     // batch's commit() says whether it is on the disk.
@@ -111,6 +117,9 @@ public:
     void resizeFrames(int32_t last);
     // The frame at `index`, nil when out of range or never grabbed.
     const StillFrame *frame(int32_t index) const;
+    // The kept unsaved frames: how many, and the highest index (-1: none).
+    int32_t unsavedCount() const;
+    int32_t lastUnsavedIndex() const;
 
     // True when the FireWire deck is there and open.
     bool deckPresent() const;

@@ -10,8 +10,12 @@
 
 #include <rb/entrypoints.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <unistd.h>
 
 namespace tavrin {
 
@@ -23,10 +27,14 @@ std::string frameFileName(const std::string &prefix, int32_t index) {
 
 const char *creatorCode(int32_t row) {
     switch (row) {
-    case 0: return "8BIM";
-    case 1: return "prvw";
-    case 2: return "GKON";
-    default: return nullptr;
+        case 0:
+            return "8BIM";
+        case 1:
+            return "prvw";
+        case 2:
+            return "GKON";
+        default:
+            return nullptr;
     }
 }
 
@@ -66,6 +74,25 @@ bool finishFrameFile(rb::BinaryStream &out, std::string_view data) {
 bool writeFrameFile(const rb::FolderItem &file, std::string_view data, int32_t creatorRow, rb::DurableBatch *batch) {
     auto out = createFrameFile(file, creatorRow, batch);
     return out && finishFrameFile(*out, data);
+}
+
+std::string folderProblem(const rb::FolderItem &folder, const std::string &prefix, int32_t lastIndex) {
+    auto probe = folder.child(frameFileName(prefix, std::max(lastIndex, 0)));
+    if (!probe) return "The name prefix cannot be used for file names.  Please choose another prefix.";
+    errno = 0;
+    auto out = rb::BinaryStream::createAtomic(*probe, "TIFF");
+    int err = errno;
+    if (out) {
+        out->discard();
+        return {};
+    }
+    if (err == ENAMETOOLONG) {
+        long limit = ::pathconf(folder.absolutePath().c_str(), _PC_NAME_MAX);
+        return "The name prefix is too long: the frame files' names would be longer than the folder allows (" +
+               std::to_string(limit > 0 ? limit : 255) + " bytes).  Please choose a shorter prefix.";
+    }
+    return "The images cannot be saved in the folder \"" + folder.absolutePath() + "\" (" +
+           (err ? std::strerror(err) : "it cannot be written") + ").  Please choose another folder.";
 }
 
 void removeStaleTemporaries(const rb::FolderItem &folder) {
@@ -108,13 +135,13 @@ bool CaptureWindow::saveFrame(int32_t index, rb::DurableBatch *batch) {
 
 void CaptureWindow::savesinglefile(int32_t index) { saveSingle(frame(index)); }
 
-void CaptureWindow::saveSingle(const StillFrame *still) {
-    if (!still || !savepicture) return;
+bool CaptureWindow::saveSingle(const StillFrame *still) {
+    if (!still || !savepicture) return false;
     LargeBlocksReused reuse;
     rb::ObjRef pic = still->picture();
     rb::String data = exportTIFF(pic.get());
-    if (!data) return;
-    writeFrameFile(*savepicture, bytesOf(data), app().filecreator);
+    if (!data) return false;
+    return writeFrameFile(*savepicture, bytesOf(data), app().filecreator);
 }
 
 void CaptureWindow::writecapturesettings() {

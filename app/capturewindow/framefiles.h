@@ -32,6 +32,12 @@ bool writeFrameFile(const rb::FolderItem &file, std::string_view data, int32_t c
 // closed (false, and nothing left behind, when that fails).
 rb::BinaryStreamRef createFrameFile(const rb::FolderItem &file, int32_t creatorRow, rb::DurableBatch *batch);
 bool finishFrameFile(rb::BinaryStream &out, std::string_view data);
+// Why the frames of a run, prefix + index for the indexes up to `lastIndex`,
+// cannot be saved in `folder`; empty when they can. The longest name the
+// save will make there (that of the temporary file of the highest index)
+// is made and removed again: that tells both whether the folder can be
+// written and whether the names fit its file system.
+std::string folderProblem(const rb::FolderItem &folder, const std::string &prefix, int32_t lastIndex);
 // Deletes the temporary files that a save of a frame file left behind in
 // `folder` when the program was killed mid-write (".<name>.tif.tmp-XXXXXX").
 void removeStaleTemporaries(const rb::FolderItem &folder);

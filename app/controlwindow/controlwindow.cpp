@@ -3,24 +3,39 @@
 #include "application/app.h"
 #include "capturethread/capturethread.h"
 #include "capturewindow/capturewindow.h"
+#include "capturewindow/framefiles.h"
 
+#include <algorithm>
 #include <climits>
 
 namespace tavrin {
 
 using K = rb::ControlKind;
 
-int32_t numericValue(const std::string &text) {
+namespace {
+
+// The leading number of a text, held at just past the 32-bit range.
+int64_t leadingNumber(const std::string &text) {
     size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
     bool negative = i < text.size() && text[i] == '-';
     if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
-    long long v = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        v = v * 10 + (text[i] - '0');
-        if (v > INT32_MAX) v = INT32_MAX;  // huge counts saturate instead of overflowing
-    }
-    return int32_t(negative ? -v : v);
+    int64_t v = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+        v = std::min<int64_t>(v * 10 + (text[i] - '0'), int64_t(INT32_MAX) + 1);
+    return negative ? -v : v;
+}
+
+}  // namespace
+
+int32_t numericValue(const std::string &text) {
+    // Huge counts saturate instead of overflowing.
+    return int32_t(std::clamp<int64_t>(leadingNumber(text), -int64_t(INT32_MAX), INT32_MAX));
+}
+
+bool numericValueOverflows(const std::string &text) {
+    int64_t v = leadingNumber(text);
+    return v > INT32_MAX || v < -int64_t(INT32_MAX);
 }
 
 controlwindow::controlwindow() : rb::Window("controlwindow", rb::WindowKind::Floating, "Controls", 428, 269) {
@@ -65,11 +80,28 @@ controlwindow::controlwindow() : rb::Window("controlwindow", rb::WindowKind::Flo
 void controlwindow::Open() {
     setLeft(rb::mainScreen().width - width());
     setTop(40);
+    // Beside the main window, not over its controls: where the screen has
+    // room for both side by side, the main window moves left of the palette.
+    constexpr int kGap = 8;
+    rb::Window *main = rb::findWindow("CaptureWindow");
+    if (!main) return;
+    bool across = main->left() + main->width() > left() && main->left() < left() + width();
+    bool down = main->top() < top() + height() && top() < main->top() + main->height();
+    if (across && down && left() - kGap - main->width() >= 0) main->setLeft(left() - kGap - main->width());
 }
 
 bool controlwindow::MouseDown(int, int) {
     setFocus(nullptr);
     return false;
+}
+
+// The capture thread works through the palette: it stays while a capture
+// runs.
+bool controlwindow::CancelClose(bool appQuitting) { return !appQuitting && captureRunning(); }
+
+void controlwindow::stopCapture() {
+    app().allowcapture = false;
+    capturebutton->setEnabled(false);
 }
 
 // A stored row outside the popup's rows selects nothing.
@@ -88,30 +120,43 @@ void controlwindow::capturebutton_Action() {
     if (main && !captureRunning()) main->resizeFrames(numericValue(framecount->text()));
 
     if (capturebutton->caption() == "Start Capture") {
-        if (!app().devicepresent) {
-            rb::msgBox("You do not have a video source available.  Please enable the video in the Capture Window "
-                       "before proceeding.");
-            return;
+        // Frames an earlier save could not write are saved first, in place
+        // of a new capture: no deck, no grabs.
+        bool keptOnly = main && main->unsavedCount() > 0;
+        if (!keptOnly) {
+            if (!app().devicepresent) {
+                rb::msgBox(
+                    "You do not have a video source available.  Please enable the video in the Capture "
+                    "Window before proceeding.");
+                return;
+            }
+            if (framecount->text().empty()) {
+                rb::msgBox("You must enter a value for how many frames you want captured.");
+                return;
+            }
+            // An interval beyond the field's range could never be reached.
+            if (numericValue(interval->text()) < 30 || numericValueOverflows(interval->text())) {
+                rb::msgBox("You must enter a value for the capture interval that is greater than 30");
+                return;
+            }
         }
-        if (framecount->text().empty()) {
-            rb::msgBox("You must enter a value for how many frames you want captured.");
-            return;
-        }
-        if (numericValue(interval->text()) < 30) {
-            rb::msgBox("You must enter a value for the capture interval that is greater than 30");
-            return;
-        }
-        if (!savefolder || !savefolder->exists()) {
+        if (!savefolder || !savefolder->isFolder()) {
             rb::msgBox("Please select a folder for the images to be saved in before continuing");
             return;
         }
-        cimsgbox();
+        // The folder must take every file of the run before the deck moves.
+        int32_t last = keptOnly ? main->lastUnsavedIndex() : numericValue(framecount->text());
+        std::string problem = folderProblem(*savefolder, nameprefix->text(), last);
+        if (!problem.empty()) {
+            rb::msgBox(problem);
+            return;
+        }
+        if (!keptOnly) cimsgbox();
         app().allowcapture = true;
         capturebutton->setCaption("Stop Capture");
-        startCaptureThread();
+        startCaptureThread(keptOnly);
     } else if (capturebutton->caption() == "Stop Capture") {
-        app().allowcapture = false;
-        capturebutton->setEnabled(false);
+        stopCapture();
     }
 }
 
@@ -119,8 +164,9 @@ void controlwindow::cimsgbox() {
     rb::MessageDialog d;
     d.icon = 1;
     d.actionCaption = "Start Capture";
-    d.message = "Please make sure the deck is cued and in pause mode.  When you start the capture, the deck will be "
-                "played by the application.";
+    d.message =
+        "Please make sure the deck is cued and in pause mode.  When you start the capture, the deck will be "
+        "played by the application.";
     d.explanation = "Pause your tape deck now. ";
     d.showModal();
 }

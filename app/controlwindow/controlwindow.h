@@ -17,20 +17,26 @@ public:
     std::vector<int32_t> frames = std::vector<int32_t>(2);
     int32_t counter = 0;
 
-    rb::Control *interval, *framecount, *nameprefix, *saveto, *capturebutton, *ProgressBar1, *mymessage,
-        *filecreator;
+    rb::Control *interval, *framecount, *nameprefix, *saveto, *capturebutton, *ProgressBar1, *mymessage, *filecreator;
 
     void Open() override;
     bool MouseDown(int x, int y) override;
+    bool CancelClose(bool appQuitting) override;
     void capturebutton_Action();
     void BevelButton1_Action();
     void filecreator_Open();
     void filecreator_Change();
     void cimsgbox();
+    // What Stop Capture does: the thread is asked to stop, and the button
+    // stays off until the frames are saved.
+    void stopCapture();
 };
 
 // The numeric value of a field's text as the framework reads it: leading
 // digits (with an optional sign), 0 when there are none.
 int32_t numericValue(const std::string &text);
+// True when that value is beyond a 32-bit integer (numericValue then holds
+// at the nearest end).
+bool numericValueOverflows(const std::string &text);
 
 }  // namespace tavrin

@@ -3,6 +3,8 @@
 #include "application/app.h"
 
 #include <rb/httpengine.h>
+#include <rb/loop.h>
+#include <rb/timer.h>
 
 #include <cstdlib>
 
@@ -15,8 +17,7 @@ std::string updateServer() {
     return s && *s ? s : "http://updates.tavrin.example";
 }
 
-updateWindow::updateWindow()
-    : rb::Window("updateWindow", rb::WindowKind::MovableModal, "Tavrin! Updates", 478, 194) {
+updateWindow::updateWindow() : rb::Window("updateWindow", rb::WindowKind::MovableModal, "Tavrin! Updates", 478, 194) {
     auto text = [this](const char *name, rb::Rect r, const char *t, int size, bool bold) {
         rb::Control &c = add(K::StaticText, name, r);
         c.setText(t);
@@ -45,38 +46,69 @@ updateWindow::updateWindow()
     });
 }
 
+updateWindow::~updateWindow() { stopWaiting(); }
+
 void updateWindow::Open() {
     setTitle("Tavrin! Updates");
     RequestVersion();
 }
 
 // A page that arrives after the window closed is dropped with its socket.
-void updateWindow::Close() { pVersionSocket.reset(); }
+void updateWindow::Close() {
+    stopWaiting();
+    pVersionSocket.reset();
+}
 
 void updateWindow::RequestVersion() {
     rb::Application *a = rb::app();
     runVersion->setText(a ? a->longVersion : "");
     pVersionSocket = std::make_unique<rb::HTTPSocket>(rb::httpEngine());
     // VersionSocket.PageReceived: the page goes to the latest update window.
-    // Only a successful answer is a version; anything else leaves the window
-    // checking, as no answer does.
-    pVersionSocket->pageReceived = [](const std::string &, int httpStatus, const std::string &,
-                                      const std::string &content) {
-        if (httpStatus < 200 || httpStatus > 299) return;
+    // Only a successful answer is a version; an error page, a failed
+    // request or no answer in time ends this window's check without one.
+    pVersionSocket->pageReceived = [this](const std::string &, int httpStatus, const std::string &,
+                                          const std::string &content) {
+        if (httpStatus < 200 || httpStatus > 299) {
+            CheckFailed("the server answered " + std::to_string(httpStatus));
+            return;
+        }
         auto *w = static_cast<updateWindow *>(app().pUpdateWindow.get());
         if (w && !w->closed()) w->CurrentVersion(content);
     };
+    pVersionSocket->error = [this](rb::HTTPError code, const std::string &) { CheckFailed(rb::httpErrorName(code)); };
+    deadlineUs_ = rb::microseconds() + kUpdateCheckTimeoutUs;
+    timeout_ = rb::newTimer(250, [this](REALobject) {
+        if (rb::microseconds() < deadlineUs_) return;
+        pVersionSocket.reset();
+        CheckFailed("no answer in " + std::to_string(kUpdateCheckTimeoutUs / 1000000) + " seconds");
+    });
+    rb::setTimerMode(timeout_.get(), rb::TimerMultiple);
     pVersionSocket->get(updateServer() + "/vq1.html");
 }
 
+void updateWindow::stopWaiting() {
+    if (timeout_) rb::setTimerMode(timeout_.get(), rb::TimerOff);
+    timeout_ = {};
+}
+
+void updateWindow::CheckFailed(const std::string &why) {
+    stopWaiting();
+    if (closed()) return;
+    ProgressWheel1->setVisible(false);
+    status->setVisible(false);
+    resultmsg->setText("The check for updates could not be made (" + why + ").  Please try again later.");
+}
+
 void updateWindow::CurrentVersion(const std::string &version) {
+    stopWaiting();
     ProgressWheel1->setVisible(false);
     status->setVisible(false);
     curVersion->setText(version);
     refresh(true);
     if (version != runVersion->text()) {
-        resultmsg->setText("There is a new update available.  Click the update button below to go to the web "
-                           "page to download the update.");
+        resultmsg->setText(
+            "There is a new update available.  Click the update button below to go to the web "
+            "page to download the update.");
         updateButton->setVisible(true);
     } else {
         resultmsg->setText("You have the most recent version.");

@@ -21,7 +21,10 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
+#include <csignal>
 #include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -110,17 +113,27 @@ protected:
         rb::op::runFor(50);
     }
 
-    // Chooses the folder, then Start Capture through the cue dialog.
-    void startCapture(const std::string &folder) {
+    void chooseFolder(const std::string &folder) {
         rb::op::answerFolder(folder);
         rb::op::click("controlwindow", "BevelButton1");
+    }
+
+    // Chooses the folder, then Start Capture through the cue dialog.
+    void startCapture(const std::string &folder) {
+        chooseFolder(folder);
         rb::op::answerOK();
         rb::op::click("controlwindow", "capturebutton");
     }
 
+    // Starts a 10-frame capture (prefix q) on the test's tick clock and lets
+    // it grab two frames.
+    void captureTwoOfTen(const fs::path &out);
+
     CaptureWindow &main() { return *static_cast<CaptureWindow *>(rb::findWindow("CaptureWindow")); }
     controlwindow &palette() { return *static_cast<controlwindow *>(rb::findWindow("controlwindow")); }
 };
+
+size_t filesIn(const fs::path &dir) { return size_t(std::distance(fs::directory_iterator(dir), {})); }
 
 size_t count(const std::vector<std::string> &lines, const std::string &word) {
     size_t n = 0;
@@ -345,16 +358,55 @@ TEST_F(Tavrin, StopBeforeTheFirstGrabWritesNothingAndStopsTheDeck) {
     EXPECT_EQ(lines[2].substr(0, 8), "20 00 20");
 }
 
-TEST_F(Tavrin, UnwritableFolderLosesNoOtherFrameAndSaysSo) {
-    start();
+// A folder that goes away during the run: the frames stay in memory, and
+// Choose Folder plus Start Capture saves them all into another one, with
+// no deck command and no new capture.
+TEST_F(Tavrin, AFolderRemovedMidRunKeepsTheFramesForASecondFolder) {
+    FakeDeck deck;
+    start(1, deck.index);
     fs::path out = gDir / "out" / "gone";
     fs::create_directories(out);
     rb::op::type("controlwindow", "framecount", "1");
+    rb::op::type("controlwindow", "nameprefix", "k");
     startCapture(out.string());
     fs::remove_all(out);  // the folder goes away during the run
     runUntil([&] { return palette().capturebutton->caption() == "Start Capture"; }, 6s);
     EXPECT_EQ(palette().capturebutton->caption(), "Start Capture");
-    EXPECT_EQ(palette().mymessage->text(), "2 frames could not be saved");
+    EXPECT_EQ(palette().mymessage->text(), "2 frames could not be saved: choose another folder");
+    ASSERT_EQ(main().unsavedCount(), 2);
+    deck.drain();
+
+    // Start Capture with the folder still gone: refused, the frames kept.
+    size_t shown = rb::op::messages().size();
+    rb::op::click("controlwindow", "capturebutton");
+    ASSERT_EQ(rb::op::messages().size(), shown + 1);
+    EXPECT_EQ(rb::op::messages().back(), "Please select a folder for the images to be saved in before continuing");
+    EXPECT_EQ(main().unsavedCount(), 2);
+
+    // A Grab Now meanwhile does not touch them.
+    rb::op::answerCancel();
+    rb::op::click("CaptureWindow", "BevelButton1");
+    EXPECT_EQ(main().unsavedCount(), 2);
+
+    fs::path second = gDir / "out" / "second";
+    fs::create_directories(second);
+    rb::op::answerFolder(second.string());
+    rb::op::click("controlwindow", "BevelButton1");
+    shown = rb::op::messages().size();
+    rb::op::click("controlwindow", "capturebutton");
+    runUntil([&] { return palette().mymessage->text() == "Done"; }, 6s);
+    EXPECT_EQ(palette().mymessage->text(), "Done");
+    EXPECT_EQ(rb::op::messages().size(), shown);  // no cue dialog: nothing to cue
+    for (const char *name : {"k000.tif", "k001.tif"}) {
+        TIFF *tif = TIFFOpen((second / name).c_str(), "r");
+        EXPECT_NE(tif, nullptr) << name;
+        if (tif) TIFFClose(tif);
+    }
+    EXPECT_EQ(filesIn(second), 2u);
+    EXPECT_EQ(main().unsavedCount(), 0);
+    EXPECT_TRUE(deck.drain().empty());
+    // The next Start Capture captures again.
+    EXPECT_EQ(palette().capturebutton->caption(), "Start Capture");
 }
 
 TEST_F(Tavrin, ResetVideoDeviceKeepsTheSettingsFileDeleted) {
@@ -746,8 +798,6 @@ void waitForIdle(controlwindow &pal, int seconds) {
     runUntil([&] { return pal.capturebutton->caption() == "Start Capture"; }, std::chrono::seconds(seconds));
 }
 
-size_t filesIn(const fs::path &dir) { return size_t(std::distance(fs::directory_iterator(dir), {})); }
-
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kSanitized = true;
 #elif defined(__has_feature)
@@ -950,7 +1000,7 @@ TEST_F(Tavrin, TheSavePassPutsTheFilesInPlaceTogetherAndKeepsWhatFails) {
     std::ofstream(out / "clip001.tif" / "someone's") << "kept";
     rb::setClock(nullptr);
     waitForIdle(palette(), 10);
-    EXPECT_EQ(palette().mymessage->text().rfind("1 frame could not be saved", 0), 0u) << palette().mymessage->text();
+    EXPECT_EQ(palette().mymessage->text(), "1 frame could not be saved: choose another folder");
     EXPECT_TRUE(fs::is_directory(out / "clip001.tif"));
     for (int i : {0, 2, 3, 4}) {
         fs::path f = out / frameFileName("clip", i);
@@ -959,7 +1009,8 @@ TEST_F(Tavrin, TheSavePassPutsTheFilesInPlaceTogetherAndKeepsWhatFails) {
     }
     EXPECT_EQ(filesIn(out), 5u) << "no temporary file left";
     // The frame that is not on the disk is still in memory, and only it.
-    const std::vector<std::shared_ptr<StillFrame>> &left = main().p;
+    EXPECT_TRUE(main().p.empty());
+    const std::vector<std::shared_ptr<StillFrame>> &left = main().unsaved;
     size_t kept = 0;
     for (size_t i = 0; i < left.size(); ++i)
         if (left[i]) {
@@ -988,7 +1039,7 @@ TEST_F(Tavrin, AFileSizeLimitLeavesNoPartialFile) {
     startCapture(out.string());
     waitForIdle(palette(), 10);
     setrlimit(RLIMIT_FSIZE, &old);
-    EXPECT_EQ(palette().mymessage->text(), "2 frames could not be saved");
+    EXPECT_EQ(palette().mymessage->text(), "2 frames could not be saved: choose another folder");
     std::vector<std::string> left;
     for (auto &e : fs::directory_iterator(out)) left.push_back(e.path().filename().string());
     EXPECT_EQ(left, std::vector<std::string>{".keep"});
@@ -1024,6 +1075,271 @@ TEST_F(Tavrin, SavedFrameIsExactlyTheExportersBytes) {
     size_t files = 0;
     for ([[maybe_unused]] const auto &e : fs::directory_iterator(out)) ++files;
     EXPECT_EQ(files, 3u);
+}
+
+// ---- quitting during a capture ---------------------------------------------------
+
+namespace {
+
+void Tavrin::captureTwoOfTen(const fs::path &out) {
+    setTicks(0);
+    rb::setClock([] { return gFakeUs.load(); });
+    fs::create_directories(out);
+    rb::op::type("controlwindow", "framecount", "10");
+    rb::op::type("controlwindow", "nameprefix", "q");
+    startCapture(out.string());
+    rb::op::runFor(50);
+    for (int64_t tick : {60, 120}) {
+        setTicks(tick);
+        runUntil([&] { return palette().counter >= tick / 60; }, 500ms);
+    }
+}
+
+}  // namespace
+
+// Each way of quitting during a capture stops it and the deck, saves the
+// frames grabbed, and only then quits.
+class QuitDuringCapture : public Tavrin, public ::testing::WithParamInterface<const char *> {};
+
+TEST_P(QuitDuringCapture, SavesTheGrabbedFramesThenQuits) {
+    std::string how = GetParam();
+    FakeDeck deck;
+    start(1, deck.index);
+    deck.drain();
+    fs::path out = gDir / "out" / ("quit-" + how);
+    captureTwoOfTen(out);
+    ASSERT_EQ(palette().counter, 2);
+    deck.drain();
+
+    if (how == "menu") {
+        ASSERT_TRUE(rb::op::chooseMenu("FileQuit"));
+    } else if (how == "closebox") {
+        ASSERT_TRUE(rb::op::closeWindow("CaptureWindow"));
+    } else {
+        ASSERT_EQ(::raise(how == "SIGTERM" ? SIGTERM : SIGINT), 0);
+        runUntil([&] { return !app().allowcapture; }, 2s);
+    }
+    // Not yet: the capture stops first and its frames are saved.
+    EXPECT_FALSE(rb::app()->quitting());
+    EXPECT_FALSE(app().allowcapture);
+    ASSERT_NE(rb::findWindow("CaptureWindow"), nullptr);
+    EXPECT_FALSE(palette().capturebutton->enabled());
+    runUntilTicking([&] { return rb::app()->quitting(); }, 5s);
+    ASSERT_TRUE(rb::app()->quitting());
+    EXPECT_EQ(rb::app()->exitCode(), 0);
+    EXPECT_TRUE(fs::exists(out / "q000.tif"));
+    EXPECT_TRUE(fs::exists(out / "q001.tif"));
+    EXPECT_EQ(filesIn(out), 2u);
+    auto lines = deck.drain();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().substr(0, 8), "20 00 20");
+    EXPECT_EQ(count(lines, "PLAY"), 0u);
+    // The preferences were written on the way out.
+    EXPECT_TRUE(fs::exists(gDir / "prefs" / kPrefsFileName));
+    rb::setClock(nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, QuitDuringCapture, ::testing::Values("menu", "closebox", "SIGTERM", "SIGINT"));
+
+// Frames that cannot be saved when the quit comes keep the application
+// open, with the status line saying so; the next quit goes.
+TEST_F(Tavrin, AQuitWhoseFramesCannotBeSavedStaysOpen) {
+    start();
+    fs::path out = gDir / "out" / "quit-gone";
+    captureTwoOfTen(out);
+    fs::remove_all(out);
+    ASSERT_TRUE(rb::op::chooseMenu("FileQuit"));
+    runUntilTicking([&] { return palette().capturebutton->caption() == "Start Capture"; }, 5s);
+    rb::op::runFor(50);
+    EXPECT_FALSE(rb::app()->quitting());
+    EXPECT_EQ(palette().mymessage->text(), "2 frames could not be saved: choose another folder");
+    EXPECT_EQ(main().unsavedCount(), 2);
+    rb::setClock(nullptr);
+    ASSERT_TRUE(rb::op::chooseMenu("FileQuit"));
+    EXPECT_TRUE(rb::app()->quitting());
+}
+
+// The main window's close box without a capture quits at once.
+TEST_F(Tavrin, ClosingTheMainWindowQuits) {
+    start();
+    ASSERT_TRUE(rb::op::closeWindow("CaptureWindow"));
+    EXPECT_TRUE(rb::app()->quitting());
+    EXPECT_EQ(rb::findWindow("controlwindow"), nullptr);
+}
+
+// ---- checks at Start, before the deck moves --------------------------------------------
+
+namespace {
+
+// Makes `dir` read-only for this process, root included: a read-only bind
+// mount in a mount namespace of its own (each test runs in a process of its
+// own). False when that is not possible here.
+bool makeReadOnly(const fs::path &dir) {
+    if (::geteuid() != 0) {
+        fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+        return true;
+    }
+    return ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+           ::mount(dir.c_str(), dir.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
+           ::mount(nullptr, dir.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
+}
+
+}  // namespace
+
+TEST_F(Tavrin, AReadOnlyFolderIsRefusedBeforeTheDeckMoves) {
+    fs::path out = gDir / "out" / "readonly";
+    fs::create_directories(out);
+    if (!makeReadOnly(out)) GTEST_SKIP() << "no read-only folder can be made here";
+    FakeDeck deck;
+    start(1, deck.index);
+    deck.drain();
+    rb::op::type("controlwindow", "framecount", "3");
+    chooseFolder(out.string());
+    size_t shown = rb::op::messages().size();
+    rb::op::answerOK();
+    rb::op::click("controlwindow", "capturebutton");
+    ASSERT_EQ(rb::op::messages().size(), shown + 1);  // the refusal, no cue dialog
+    std::string says = "The images cannot be saved in the folder \"" + out.string() + "\" (";
+    EXPECT_EQ(rb::op::messages().back().substr(0, says.size()), says);
+    EXPECT_NE(rb::op::messages().back().find("Please choose another folder."), std::string::npos);
+    EXPECT_EQ(palette().capturebutton->caption(), "Start Capture");
+    EXPECT_FALSE(captureRunning());
+    rb::op::runFor(200);
+    EXPECT_TRUE(deck.drain().empty());
+    EXPECT_TRUE(fs::is_empty(out));
+    if (::geteuid() == 0) ::umount2(out.c_str(), MNT_DETACH);
+}
+
+TEST_F(Tavrin, AnOverlongPrefixIsRefusedBeforeTheDeckMoves) {
+    FakeDeck deck;
+    start(1, deck.index);
+    deck.drain();
+    fs::path out = gDir / "out" / "longname";
+    fs::create_directories(out);
+    rb::op::type("controlwindow", "framecount", "3");
+    rb::op::type("controlwindow", "nameprefix", std::string(300, 'a'));
+    chooseFolder(out.string());
+    size_t shown = rb::op::messages().size();
+    rb::op::click("controlwindow", "capturebutton");
+    ASSERT_EQ(rb::op::messages().size(), shown + 1);
+    EXPECT_EQ(rb::op::messages().back(),
+              "The name prefix is too long: the frame files' names would be longer than "
+              "the folder allows (255 bytes).  Please choose a shorter prefix.");
+    rb::op::runFor(200);
+    EXPECT_TRUE(deck.drain().empty());
+    EXPECT_TRUE(fs::is_empty(out));
+    // The longest name counts: what fits for frame 999 but not for frame
+    // 1000 (one digit more, and the save's temporary name) is refused too.
+    std::string prefix(255 - 12 - 7, 'b');  // ".", "1000.tif" and ".tmp-XXXXXX" besides
+    rb::op::type("controlwindow", "nameprefix", prefix);
+    rb::op::type("controlwindow", "framecount", "999");
+    startCapture(out.string());
+    EXPECT_EQ(palette().capturebutton->caption(), "Stop Capture");
+    rb::op::click("controlwindow", "capturebutton");
+    runUntil([&] { return palette().capturebutton->caption() == "Start Capture"; }, 3s);
+    rb::op::type("controlwindow", "framecount", "1000");
+    shown = rb::op::messages().size();
+    rb::op::click("controlwindow", "capturebutton");
+    EXPECT_EQ(palette().capturebutton->caption(), "Start Capture");
+    ASSERT_EQ(rb::op::messages().size(), shown + 1);
+    EXPECT_EQ(rb::op::messages().back().substr(0, 26), "The name prefix is too lon");
+}
+
+// ---- the interval in 64 bits -----------------------------------------------------------
+
+TEST_F(Tavrin, AnIntervalBeyondTheFieldIsRefused) {
+    FakeDeck deck;
+    start(1, deck.index);
+    deck.drain();
+    fs::path out = gDir / "out" / "overflow";
+    fs::create_directories(out);
+    rb::op::type("controlwindow", "framecount", "3");
+    chooseFolder(out.string());
+    for (const char *interval : {"9999999999", "2147483648", "-9999999999"}) {
+        rb::op::type("controlwindow", "interval", interval);
+        size_t shown = rb::op::messages().size();
+        rb::op::click("controlwindow", "capturebutton");
+        ASSERT_EQ(rb::op::messages().size(), shown + 1) << interval;
+        EXPECT_EQ(rb::op::messages().back(), "You must enter a value for the capture interval that is greater than 30");
+        EXPECT_EQ(palette().capturebutton->caption(), "Start Capture");
+    }
+    EXPECT_TRUE(deck.drain().empty());
+}
+
+// The largest interval the field takes, doubled past 32 bits, and a clock
+// past 2^31 ticks (414 days of uptime): grabs come when due, never early.
+TEST_F(Tavrin, LongIntervalsAndALateClockKeepTheirTicks) {
+    start();
+    fs::path out = gDir / "out" / "ticks";
+    fs::create_directories(out);
+    setTicks(0);
+    rb::setClock([] { return gFakeUs.load(); });
+    rb::op::type("controlwindow", "framecount", "3");
+    rb::op::type("controlwindow", "interval", "2147483647");
+    startCapture(out.string());
+    rb::op::runFor(50);
+    int64_t started = rb::Ticks();  // the clock stands still: the run's start
+    setTicks(1000000);
+    rb::op::runFor(50);
+    EXPECT_EQ(palette().counter, 0);
+    EXPECT_EQ(nextGrabDue(), started + int64_t(2147483647) * 2);
+    rb::op::click("controlwindow", "capturebutton");
+    runUntilTicking([&] { return palette().mymessage->text() == "Done"; }, 2s);
+
+    const int64_t late = (int64_t(1) << 32) + 7;
+    setTicks(late);
+    rb::op::type("controlwindow", "interval", "30");
+    rb::op::type("controlwindow", "framecount", "1");
+    startCapture(out.string());
+    rb::op::runFor(50);
+    setTicks(late + 59);
+    rb::op::runFor(50);
+    EXPECT_EQ(palette().counter, 0);
+    setTicks(late + 60);
+    runUntil([&] { return palette().counter == 1; }, 500ms);
+    EXPECT_EQ(palette().counter, 1);
+    setTicks(late + 120);
+    runUntilTicking([&] { return palette().mymessage->text() == "Done"; }, 2s);
+    EXPECT_EQ(filesIn(out), 2u);
+    rb::setClock(nullptr);
+}
+
+// ---- the shuttle, Grab Now, and what the windows show -----------------------------------
+
+TEST_F(Tavrin, TheShuttleSpringsBackAndStopsTheDeckWhenTheMouseLeaves) {
+    FakeDeck deck;
+    start(1, deck.index);
+    deck.drain();
+    rb::op::setSlider("CaptureWindow", "shuttleslider", 30);
+    rb::op::mouseExit("CaptureWindow", "shuttleslider");
+    EXPECT_EQ(main().shuttleslider->value(), 15);
+    auto lines = deck.drain();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].substr(0, 11), "21 13 90 C4");
+    EXPECT_EQ(lines[1].substr(0, 8), "20 00 20");
+}
+
+TEST_F(Tavrin, GrabNowSaysWhenTheFrameCouldNotBeSaved) {
+    start();
+    fs::path file = gDir / "out" / "no-such-folder" / "still";
+    rb::op::answerFile(file.string());
+    ASSERT_TRUE(rb::op::click("CaptureWindow", "BevelButton1"));
+    ASSERT_FALSE(rb::op::messages().empty());
+    EXPECT_EQ(rb::op::messages().back(),
+              "The frame could not be saved as \"" + file.string() + "\": choose another folder or name.");
+    EXPECT_FALSE(fs::exists(file));
+}
+
+TEST_F(Tavrin, TheWindowsShowNoPlaceholderAndFitTheVideo) {
+    start();
+    EXPECT_EQ(main().message->text(), "");
+    for (const char *name : {"TheSeparator", "Separator1", "Rectangle1"})
+        EXPECT_EQ(main().control(name)->bounds().width, 720) << name;
+    EXPECT_EQ(main().control("Rectangle1")->bounds().height, 480);
+    // The palette at the right edge of the screen, the main window beside it.
+    EXPECT_EQ(palette().left(), 1280 - 428);
+    EXPECT_LE(main().left() + main().width(), palette().left());
+    EXPECT_GE(main().left(), 0);
 }
 
 // One application per process: run whole (no filter), the binary runs each

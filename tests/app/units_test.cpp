@@ -1,5 +1,6 @@
 // Small units of the application: 9-pin command bytes and checksum, frame
 // file names and creators, the palette's numbers and the video window size.
+#include "capturethread/capturethread.h"
 #include "capturewindow/capturewindow.h"
 #include "capturewindow/framefiles.h"
 #include "controlwindow/controlwindow.h"
@@ -50,8 +51,32 @@ TEST(Palette, NumericValueOfFieldTexts) {
     EXPECT_EQ(numericValue("abc"), 0);
     EXPECT_EQ(numericValue(" 12x"), 12);
     EXPECT_EQ(numericValue("-1"), -1);
-    // A huge count saturates instead of overflowing.
+    // A huge count saturates instead of overflowing, and says so.
     EXPECT_EQ(numericValue("99999999999999999999"), INT32_MAX);
+    EXPECT_EQ(numericValue("-99999999999999999999"), -INT32_MAX);
+    struct {
+        const char *text;
+        bool overflows;
+    } edges[] = {{"2147483647", false},
+                 {"2147483648", true},
+                 {"9999999999", true},
+                 {"-2147483647", false},
+                 {"-2147483648", true},
+                 {"99999999999999999999", true},
+                 {"", false},
+                 {"30 frames", false},
+                 {"00000000000000000000030", false}};
+    for (const auto &e : edges) EXPECT_EQ(numericValueOverflows(e.text), e.overflows) << e.text;
+}
+
+TEST(CaptureOutcome, StatusLineTexts) {
+    EXPECT_EQ(outcomeText(0, 0), "Done");
+    EXPECT_EQ(outcomeText(0, 1), "1 frame could not be saved: choose another folder");
+    EXPECT_EQ(outcomeText(2, 3),
+              "2 frames missing (out of memory), 3 frames could not be saved: choose another folder");
+    EXPECT_EQ(savedText(0, 0), "0 frames saved");
+    EXPECT_EQ(savedText(1, 0), "1 frame saved");
+    EXPECT_EQ(savedText(4, 1), "4 frames saved, 1 frame missing (out of memory)");
 }
 
 TEST(VideoSizing, TwoThirdsOfTheScreen) {

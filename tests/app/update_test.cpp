@@ -7,6 +7,7 @@
 #include "update/updatewindow.h"
 #include "run_until.h"
 
+#include <rb/loop.h>
 #include <rb/operator.h>
 
 #include <gtest/gtest.h>
@@ -98,8 +99,7 @@ private:
                 send(c, std::string(1, ch));
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
             }
-        else
-            send(c, body);
+        else send(c, body);
     }
 
     int fd_ = -1, port_ = 0;
@@ -237,29 +237,56 @@ TEST_F(Updates, ChunkedAndDrippingBodies) {
     }
 }
 
-TEST_F(Updates, ErrorStatusIsNotAVersion) {
+// The checking state ends on every outcome: the wheel stops and the window
+// says why there is no version. An error page is not a version.
+void expectCouldNotCheck(updateWindow *w, const std::string &why) {
+    EXPECT_EQ(w->resultmsg->text(), "The check for updates could not be made (" + why + ").  Please try again later.");
+    EXPECT_FALSE(w->ProgressWheel1->visible());
+    EXPECT_FALSE(w->status->visible());
+    EXPECT_FALSE(w->updateButton->visible());
+    EXPECT_EQ(w->curVersion->text(), "");
+}
+
+TEST_F(Updates, AnErrorPageEndsTheCheckWithoutAVersion) {
     server.status = 404;
     server.body = "not found";
     updateWindow *w = check();
-    runUntil([&] { return server.requests > 0; }, 3s);
-    rb::op::runFor(300);
-    EXPECT_EQ(w->resultmsg->text(), "");
-    EXPECT_TRUE(w->status->visible());
-    EXPECT_FALSE(w->updateButton->visible());
+    runUntil([&] { return !w->resultmsg->text().empty(); }, 3s);
+    expectCouldNotCheck(w, "the server answered 404");
 }
 
-TEST_F(Updates, RefusedAndSilentServersLeaveTheWindowCheckingWithoutBlocking) {
+TEST_F(Updates, ARefusedConnectionEndsTheCheck) {
     setenv("TAVRIN_UPDATE_SERVER", "http://127.0.0.1:1", 1);
-    updateWindow *refused = check();
+    updateWindow *w = check();
+    EXPECT_TRUE(w->ProgressWheel1->visible());
+    runUntil([&] { return !w->resultmsg->text().empty(); }, 3s);
+    expectCouldNotCheck(w, "connection failed");
+}
+
+namespace {
+std::atomic<int64_t> gClockUs{0};
+}
+
+// A server that never answers: the check gives up after 20 s on the
+// runtime's clock (set here by hand), not before, and without blocking.
+TEST_F(Updates, NoAnswerEndsTheCheckAfterTwentySeconds) {
     server.mode = VersionServer::Silent;
-    setenv("TAVRIN_UPDATE_SERVER", server.url().c_str(), 1);
-    updateWindow *silent = check();
+    gClockUs = 1000000;
+    rb::setClock([] { return gClockUs.load(); });
+    updateWindow *w = check();
+    runUntil([&] { return server.requests > 0; }, 3s);
+    gClockUs += kUpdateCheckTimeoutUs - 1000;
     auto t0 = std::chrono::steady_clock::now();
-    rb::op::runFor(300);
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1500));
-    EXPECT_EQ(refused->status->text(), "Checking for updates...");
-    EXPECT_TRUE(silent->status->visible());
-    EXPECT_EQ(silent->resultmsg->text(), "");
+    rb::op::runFor(600);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 1500ms);
+    EXPECT_EQ(w->resultmsg->text(), "");
+    EXPECT_TRUE(w->ProgressWheel1->visible());
+    EXPECT_EQ(w->status->text(), "Checking for updates...");
+    gClockUs += 300000;  // past 20 s, and past the next look at the clock (every 250 ms)
+    runUntil([&] { return !w->resultmsg->text().empty(); }, 3s);
+    expectCouldNotCheck(w, "no answer in 20 seconds");
+    EXPECT_FALSE(w->pVersionSocket);  // the request is given up
+    rb::setClock(nullptr);
 }
 
 TEST_F(Updates, TwoChecksInARowAndAPageAfterItsWindowClosed) {

@@ -2,6 +2,7 @@
 // window with a widget per control at the control's geometry. Widget events
 // go back into the model through the same calls the scripted operator uses.
 #include <rb/loop.h>
+#include <rb/operator.h>
 #include <rb/screen.h>
 #include <rb/timer.h>
 #include <rb/ui.h>
@@ -26,7 +27,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <list>
 #include <map>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -39,18 +43,30 @@ constexpr int kMenuHeight = 25;
 // Mac virtual key codes of the keys FLTK reports.
 int macKeyCode(int key) {
     switch (key) {
-    case ' ': return KeySpace;
-    case 'k': return KeyK;
-    case 'l': return KeyL;
-    case 'j': return KeyJ;
-    case 'a': return KeyA;
-    case 's': return KeyS;
-    case 'd': return KeyD;
-    case 'q': return KeyQ;
-    case 'w': return KeyW;
-    case FL_Enter: return KeyReturn;
-    case FL_Escape: return KeyEscape;
-    default: return -1;
+        case ' ':
+            return KeySpace;
+        case 'k':
+            return KeyK;
+        case 'l':
+            return KeyL;
+        case 'j':
+            return KeyJ;
+        case 'a':
+            return KeyA;
+        case 's':
+            return KeyS;
+        case 'd':
+            return KeyD;
+        case 'q':
+            return KeyQ;
+        case 'w':
+            return KeyW;
+        case FL_Enter:
+            return KeyReturn;
+        case FL_Escape:
+            return KeyEscape;
+        default:
+            return -1;
     }
 }
 
@@ -138,29 +154,96 @@ private:
     int phase_ = 0;
 };
 
+// A slider gives its control the mouse's leaving: when the pointer leaves it
+// (also when a drag ends outside it) the control's MouseExit is raised, as
+// it is for every slider the pointer is over when the application loses the
+// focus. The pointer is over it from its entering until that MouseExit.
+class SliderWidget : public Fl_Slider {
+public:
+    SliderWidget(Control &c, int x, int y, int w, int h) : Fl_Slider(x, y, w, h), control_(c) {}
+    ~SliderWidget() override { engaged().erase(this); }
+    int handle(int e) override {
+        int r = Fl_Slider::handle(e);
+        switch (e) {
+            case FL_ENTER:
+            case FL_PUSH:
+                engaged().insert(this);
+                break;
+            case FL_LEAVE:
+                if (Fl::pushed() != this) exit();
+                break;
+            case FL_RELEASE:
+                if (!Fl::event_inside(this)) exit();
+                break;
+            default:
+                break;
+        }
+        return r;
+    }
+    void exit() {
+        engaged().erase(this);
+        control_.raise("MouseExit");
+    }
+    // Sliders the pointer is over or dragging.
+    static std::set<SliderWidget *> &engaged() {
+        static std::set<SliderWidget *> s;
+        return s;
+    }
+    // The application lost the focus: the pointer has left them all.
+    static void exitAll() {
+        for (SliderWidget *s : std::set<SliderWidget *>(engaged())) s->exit();
+    }
+
+private:
+    Control &control_;
+};
+
+// A group box: the frame starts half a line down and the caption sits on
+// its top edge, with the frame broken behind it.
+class GroupFrame : public Fl_Box {
+public:
+    GroupFrame(int x, int y, int w, int h) : Fl_Box(FL_NO_BOX, x, y, w, h, nullptr) {}
+    void draw() override {
+        int lh = fl_height(labelfont(), labelsize());
+        int top = y() + lh / 2;
+        fl_draw_box(FL_ENGRAVED_FRAME, x(), top, w(), std::max(1, h() - lh / 2), color());
+        if (!label() || !*label()) return;
+        fl_font(labelfont(), labelsize());
+        int tw = int(fl_width(label())) + 6;
+        fl_color(parent() ? parent()->color() : color());
+        fl_rectf(x() + 6, y(), std::min(tw, std::max(0, w() - 12)), lh);
+        fl_color(active_r() ? labelcolor() : fl_inactive(labelcolor()));
+        fl_push_clip(x() + 6, y(), std::max(0, w() - 12), lh);
+        fl_draw(label(), x() + 9, y() + lh - fl_descent());
+        fl_pop_clip();
+    }
+};
+
 class ScreenWindow : public Fl_Double_Window {
 public:
     ScreenWindow(Window &m, int top) : Fl_Double_Window(m.width(), m.height() + top), model(m) {}
     int handle(int e) override {
         switch (e) {
-        case FL_KEYDOWN:
-        case FL_KEYUP: {
-            int code = macKeyCode(Fl::event_key());
-            if (code >= 0) setKeyDown(code, e == FL_KEYDOWN);
-            break;  // the focused field still gets the key
-        }
-        case FL_FOCUS:
-            if (app()) app()->setActive(true);
-            break;
-        case FL_UNFOCUS:
-            // Another of our windows may take the focus; look again shortly.
-            Fl::add_timeout(0.05, [](void *) {
-                if (app() && !Fl::focus()) app()->setActive(false);
-            });
-            break;
-        case FL_PUSH:
-            if (Fl::event_y() >= 0 && !Fl::belowmouse()) model.MouseDown(Fl::event_x(), Fl::event_y());
-            break;
+            case FL_KEYDOWN:
+            case FL_KEYUP: {
+                int code = macKeyCode(Fl::event_key());
+                if (code >= 0) setKeyDown(code, e == FL_KEYDOWN);
+                break;  // the focused field still gets the key
+            }
+            case FL_FOCUS:
+                if (app()) app()->setActive(true);
+                break;
+            case FL_UNFOCUS:
+                // Another of our windows may take the focus; look again shortly.
+                Fl::add_timeout(0.05, [](void *) {
+                    if (Fl::focus()) return;
+                    SliderWidget::exitAll();
+                    if (app()) app()->setActive(false);
+                });
+                break;
+            case FL_PUSH:
+                if (Fl::event_y() >= 0 && !Fl::belowmouse()) model.MouseDown(Fl::event_x(), Fl::event_y());
+                break;
         }
         return Fl_Double_Window::handle(e);
     }
@@ -194,6 +277,7 @@ public:
         for (auto c = wheels_.begin(); c != wheels_.end();)
             c = &c->first->window() == &w ? wheels_.erase(c) : std::next(c);
         video_.erase(&w);
+        menuNames_.erase(&w);
         it->second->hide();
         Fl::delete_widget(it->second);
         windows_.erase(it);
@@ -211,33 +295,35 @@ public:
     }
 
     DialogAnswer ask(const DialogRequest &r) override {
+        // A script's answer comes first; a person answers the rest.
+        if (std::optional<DialogAnswer> scripted = op::scriptedAnswer(r)) return *scripted;
         DialogAnswer a;
         switch (r.kind) {
-        case DialogRequest::Message:
-            fl_message("%s", r.text.c_str());
-            a.button = "OK";
-            break;
-        case DialogRequest::MessageDialog: {
-            std::string text = r.text + (r.explanation.empty() ? "" : "\n\n" + r.explanation);
-            const char *cancel = r.cancelCaption.empty() ? nullptr : r.cancelCaption.c_str();
-            int pick = fl_choice("%s", cancel, r.actionCaption.c_str(), nullptr, text.c_str());
-            a.button = pick == 1 ? r.actionCaption : r.cancelCaption;
-            break;
-        }
-        case DialogRequest::SaveFile:
-        case DialogRequest::SelectFolder: {
-            Fl_Native_File_Chooser chooser;
-            chooser.type(r.kind == DialogRequest::SaveFile ? Fl_Native_File_Chooser::BROWSE_SAVE_FILE
-                                                           : Fl_Native_File_Chooser::BROWSE_DIRECTORY);
-            chooser.title(!r.title.empty() ? r.title.c_str() : r.actionCaption.c_str());
-            if (!r.suggestedName.empty()) chooser.preset_file(r.suggestedName.c_str());
-            if (chooser.show() != 0) {
-                a.cancelled = true;
-            } else {
-                a.path = chooser.filename();
+            case DialogRequest::Message:
+                fl_message("%s", r.text.c_str());
+                a.button = "OK";
+                break;
+            case DialogRequest::MessageDialog: {
+                std::string text = r.text + (r.explanation.empty() ? "" : "\n\n" + r.explanation);
+                const char *cancel = r.cancelCaption.empty() ? nullptr : r.cancelCaption.c_str();
+                int pick = fl_choice("%s", cancel, r.actionCaption.c_str(), nullptr, text.c_str());
+                a.button = pick == 1 ? r.actionCaption : r.cancelCaption;
+                break;
             }
-            break;
-        }
+            case DialogRequest::SaveFile:
+            case DialogRequest::SelectFolder: {
+                Fl_Native_File_Chooser chooser;
+                chooser.type(r.kind == DialogRequest::SaveFile ? Fl_Native_File_Chooser::BROWSE_SAVE_FILE
+                                                               : Fl_Native_File_Chooser::BROWSE_DIRECTORY);
+                chooser.title(!r.title.empty() ? r.title.c_str() : r.actionCaption.c_str());
+                if (!r.suggestedName.empty()) chooser.preset_file(r.suggestedName.c_str());
+                if (chooser.show() != 0) {
+                    a.cancelled = true;
+                } else {
+                    a.path = chooser.filename();
+                }
+                break;
+            }
         }
         return a;
     }
@@ -278,7 +364,16 @@ private:
         sw->end();
         if (w.kind() == WindowKind::Floating) sw->set_non_modal();
         if (w.kind() == WindowKind::MovableModal || w.kind() == WindowKind::Modal) sw->set_modal();
-        sw->callback([](Fl_Widget *, void *data) { static_cast<Window *>(data)->close(); }, &w);
+        // The close box; Escape closes only dialogs (FLTK's default would
+        // close any window).
+        sw->callback(
+            [](Fl_Widget *, void *data) {
+                auto *model = static_cast<Window *>(data);
+                bool modal = model->kind() == WindowKind::MovableModal || model->kind() == WindowKind::Modal;
+                if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape && !modal) return;
+                model->requestClose();
+            },
+            &w);
         windows_[&w] = sw;
         return sw;
     }
@@ -290,11 +385,18 @@ private:
         }
     }
 
-    static Fl_Align align(const Control &c) {
+    // Left-aligned text wraps where the control has room for a second line;
+    // a one-line text runs on past its box rather than break.
+    static Fl_Align align(const Control &c, const Fl_Widget &w) {
         switch (c.align) {
-        case Control::AlignCenter: return FL_ALIGN_CENTER | FL_ALIGN_INSIDE;
-        case Control::AlignRight: return FL_ALIGN_RIGHT | FL_ALIGN_INSIDE;
-        default: return FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_TOP | FL_ALIGN_WRAP;
+            case Control::AlignCenter:
+                return FL_ALIGN_CENTER | FL_ALIGN_INSIDE;
+            case Control::AlignRight:
+                return FL_ALIGN_RIGHT | FL_ALIGN_INSIDE;
+            default: {
+                Fl_Align a = FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_TOP;
+                return c.bounds().height >= 2 * fl_height(w.labelfont(), w.labelsize()) ? a | FL_ALIGN_WRAP : a;
+            }
         }
     }
 
@@ -311,89 +413,89 @@ private:
         int x = r.left, y = r.top + top, w = std::max(1, r.width), h = std::max(1, r.height);
         Fl_Widget *widget = nullptr;
         switch (c.kind()) {
-        case ControlKind::PushButton:
-        case ControlKind::BevelButton: {
-            auto *b = new Fl_Button(x, y, w, h);
-            b->callback([](Fl_Widget *, void *d) { static_cast<Control *>(d)->push(); }, &c);
-            if (c.kind() == ControlKind::BevelButton) b->box(FL_THIN_UP_BOX);
-            b->clear_visible_focus();
-            widget = b;
-            break;
-        }
-        case ControlKind::RadioButton: {
-            auto *b = new Fl_Round_Button(x, y, w, h);
-            b->type(FL_RADIO_BUTTON);
-            b->callback([](Fl_Widget *, void *d) { static_cast<Control *>(d)->push(); }, &c);
-            b->clear_visible_focus();
-            widget = b;
-            break;
-        }
-        case ControlKind::Slider: {
-            auto *s = new Fl_Slider(x, y, w, h);
-            s->type(FL_HOR_NICE_SLIDER);
-            s->step(1);
-            s->callback(
-                [](Fl_Widget *wd, void *d) {
-                    static_cast<Control *>(d)->setValue(int(static_cast<Fl_Slider *>(wd)->value()));
-                },
-                &c);
-            s->clear_visible_focus();
-            widget = s;
-            break;
-        }
-        case ControlKind::PopupMenu: {
-            auto *ch = new Fl_Choice(x, y, w, h);
-            ch->callback(
-                [](Fl_Widget *wd, void *d) { static_cast<Control *>(d)->setListIndex(static_cast<Fl_Choice *>(wd)->value()); },
-                &c);
-            ch->clear_visible_focus();
-            widget = ch;
-            break;
-        }
-        case ControlKind::EditField: {
-            auto *in = new FieldInput(x, y, w, h, c);
-            widget = in;
-            break;
-        }
-        case ControlKind::ProgressBar: {
-            auto *p = new Fl_Progress(x, y, w, h);
-            p->selection_color(FL_BLUE);
-            widget = p;
-            break;
-        }
-        case ControlKind::Separator: {
-            auto *b = new Fl_Box(FL_THIN_DOWN_BOX, x, y + h / 2, w, 2, nullptr);
-            widget = b;
-            break;
-        }
-        case ControlKind::Placard:
-        case ControlKind::GroupBox: {
-            auto *b = new Fl_Box(c.kind() == ControlKind::Placard ? FL_THIN_DOWN_BOX : FL_ENGRAVED_FRAME, x, y, w, h,
-                                 nullptr);
-            b->align(FL_ALIGN_TOP_LEFT);
-            widget = b;
-            break;
-        }
-        case ControlKind::Canvas:
-            widget = new PictureBox(c, x, y, w, h);
-            break;
-        case ControlKind::ProgressWheel: {
-            auto *wheel = new Wheel(x, y, w, h);
-            wheels_[&c] = wheel;
-            widget = wheel;
-            break;
-        }
-        case ControlKind::Rectangle: {
-            auto *b = new Fl_Box(FL_NO_BOX, x, y, w, h, nullptr);
-            widget = b;
-            break;
-        }
-        case ControlKind::StaticText:
-        default: {
-            auto *b = new Fl_Box(FL_NO_BOX, x, y, w, h, nullptr);
-            widget = b;
-            break;
-        }
+            case ControlKind::PushButton:
+            case ControlKind::BevelButton: {
+                auto *b = new Fl_Button(x, y, w, h);
+                b->callback([](Fl_Widget *, void *d) { static_cast<Control *>(d)->push(); }, &c);
+                if (c.kind() == ControlKind::BevelButton) b->box(FL_THIN_UP_BOX);
+                b->clear_visible_focus();
+                widget = b;
+                break;
+            }
+            case ControlKind::RadioButton: {
+                auto *b = new Fl_Round_Button(x, y, w, h);
+                b->type(FL_RADIO_BUTTON);
+                b->callback([](Fl_Widget *, void *d) { static_cast<Control *>(d)->push(); }, &c);
+                b->clear_visible_focus();
+                widget = b;
+                break;
+            }
+            case ControlKind::Slider: {
+                auto *s = new SliderWidget(c, x, y, w, h);
+                s->type(FL_HOR_NICE_SLIDER);
+                s->step(1);
+                s->callback(
+                    [](Fl_Widget *wd, void *d) {
+                        static_cast<Control *>(d)->setValue(int(static_cast<Fl_Slider *>(wd)->value()));
+                    },
+                    &c);
+                s->clear_visible_focus();
+                widget = s;
+                break;
+            }
+            case ControlKind::PopupMenu: {
+                auto *ch = new Fl_Choice(x, y, w, h);
+                ch->callback(
+                    [](Fl_Widget *wd, void *d) {
+                        static_cast<Control *>(d)->setListIndex(static_cast<Fl_Choice *>(wd)->value());
+                    },
+                    &c);
+                ch->clear_visible_focus();
+                widget = ch;
+                break;
+            }
+            case ControlKind::EditField: {
+                auto *in = new FieldInput(x, y, w, h, c);
+                widget = in;
+                break;
+            }
+            case ControlKind::ProgressBar: {
+                auto *p = new Fl_Progress(x, y, w, h);
+                p->selection_color(FL_BLUE);
+                widget = p;
+                break;
+            }
+            case ControlKind::Separator: {
+                auto *b = new Fl_Box(FL_THIN_DOWN_BOX, x, y + h / 2, w, 2, nullptr);
+                widget = b;
+                break;
+            }
+            case ControlKind::Placard:
+                widget = new Fl_Box(FL_THIN_DOWN_BOX, x, y, w, h, nullptr);
+                break;
+            case ControlKind::GroupBox:
+                widget = new GroupFrame(x, y, w, h);
+                break;
+            case ControlKind::Canvas:
+                widget = new PictureBox(c, x, y, w, h);
+                break;
+            case ControlKind::ProgressWheel: {
+                auto *wheel = new Wheel(x, y, w, h);
+                wheels_[&c] = wheel;
+                widget = wheel;
+                break;
+            }
+            case ControlKind::Rectangle: {
+                auto *b = new Fl_Box(FL_NO_BOX, x, y, w, h, nullptr);
+                widget = b;
+                break;
+            }
+            case ControlKind::StaticText:
+            default: {
+                auto *b = new Fl_Box(FL_NO_BOX, x, y, w, h, nullptr);
+                widget = b;
+                break;
+            }
         }
         widget->tooltip(c.helpTag.empty() ? nullptr : c.helpTag.c_str());
         return widget;
@@ -401,59 +503,68 @@ private:
 
     void update(Control &c, Fl_Widget *w, int top) {
         Rect r = c.bounds();
-        if (c.kind() != ControlKind::Separator) w->resize(r.left, r.top + top, std::max(1, r.width), std::max(1, r.height));
+        if (c.kind() != ControlKind::Separator)
+            w->resize(r.left, r.top + top, std::max(1, r.width), std::max(1, r.height));
         c.visible() ? w->show() : w->hide();
         c.enabled() ? w->activate() : w->deactivate();
         if (c.textSize) w->labelsize(c.textSize);
         if (c.bold) w->labelfont(FL_HELVETICA_BOLD);
         switch (c.kind()) {
-        case ControlKind::PushButton:
-        case ControlKind::BevelButton:
-            if (const char *s = symbol(c.iconName))
-                w->label(s);
-            else
+            case ControlKind::PushButton:
+            case ControlKind::BevelButton:
+                if (const char *s = symbol(c.iconName)) w->label(s);
+                else w->copy_label(c.caption().c_str());
+                break;
+            case ControlKind::RadioButton:
                 w->copy_label(c.caption().c_str());
-            break;
-        case ControlKind::RadioButton:
-            w->copy_label(c.caption().c_str());
-            static_cast<Fl_Round_Button *>(w)->value(c.value() == 1);
-            break;
-        case ControlKind::Slider: {
-            auto *s = static_cast<Fl_Slider *>(w);
-            s->bounds(c.minimum(), c.maximum());
-            s->value(c.value());
-            break;
-        }
-        case ControlKind::PopupMenu: {
-            auto *ch = static_cast<Fl_Choice *>(w);
-            if (ch->size() - 1 != int(c.rows().size())) {
-                ch->clear();
-                for (auto &row : c.rows()) ch->add(escapeMenu(row).c_str());
+                static_cast<Fl_Round_Button *>(w)->value(c.value() == 1);
+                break;
+            case ControlKind::Slider: {
+                auto *s = static_cast<Fl_Slider *>(w);
+                s->bounds(c.minimum(), c.maximum());
+                s->value(c.value());
+                break;
             }
-            ch->value(c.listIndex());
-            break;
-        }
-        case ControlKind::EditField: {
-            auto *in = static_cast<Fl_Input *>(w);
-            if (c.text() != in->value()) in->value(c.text().c_str());
-            break;
-        }
-        case ControlKind::ProgressBar: {
-            auto *p = static_cast<Fl_Progress *>(w);
-            p->minimum(0);
-            p->maximum(float(std::max(1, c.maximum())));
-            p->value(float(c.value()));
-            break;
-        }
-        case ControlKind::GroupBox:
-            w->copy_label(c.caption().c_str());
-            break;
-        case ControlKind::StaticText:
-            w->copy_label(c.text().c_str());
-            w->align(align(c));
-            break;
-        default:
-            break;
+            case ControlKind::PopupMenu: {
+                auto *ch = static_cast<Fl_Choice *>(w);
+                if (ch->size() - 1 != int(c.rows().size())) {
+                    ch->clear();
+                    for (auto &row : c.rows()) ch->add(escapeMenu(row).c_str());
+                }
+                ch->value(c.listIndex());
+                break;
+            }
+            case ControlKind::EditField: {
+                auto *in = static_cast<Fl_Input *>(w);
+                if (c.text() != in->value()) in->value(c.text().c_str());
+                break;
+            }
+            case ControlKind::ProgressBar: {
+                auto *p = static_cast<Fl_Progress *>(w);
+                p->minimum(0);
+                p->maximum(float(std::max(1, c.maximum())));
+                p->value(float(c.value()));
+                break;
+            }
+            case ControlKind::GroupBox:
+                w->copy_label(c.caption().c_str());
+                break;
+            case ControlKind::StaticText: {
+                w->copy_label(c.text().c_str());
+                int size = c.textSize ? c.textSize : FL_NORMAL_SIZE;
+                w->labelsize(size);
+                w->align(align(c, *w));
+                // A one-line text in a font wider than the one it was laid out
+                // for keeps to its box: its size steps down until it fits.
+                if (!(w->align() & FL_ALIGN_WRAP)) {
+                    fl_font(w->labelfont(), size);
+                    while (size > 8 && fl_width(c.text().c_str()) > r.width) fl_font(w->labelfont(), --size);
+                    w->labelsize(size);
+                }
+                break;
+            }
+            default:
+                break;
         }
         w->redraw();
     }
@@ -472,9 +583,9 @@ private:
     public:
         FieldInput(int x, int y, int w, int h, Control &c) : Fl_Input(x, y, w, h), control_(c) {
             when(FL_WHEN_CHANGED);
-            callback([](Fl_Widget *wd, void *d) {
-                static_cast<Control *>(d)->setText(static_cast<Fl_Input *>(wd)->value());
-            }, &c);
+            callback([](Fl_Widget *wd,
+                        void *d) { static_cast<Control *>(d)->setText(static_cast<Fl_Input *>(wd)->value()); },
+                     &c);
         }
         int handle(int e) override {
             if (e == FL_FOCUS) control_.setFocus();
@@ -495,11 +606,14 @@ private:
                 std::string path = escapeMenu(menu.text) + "/" + escapeMenu(item.text);
                 int flags = item.text == "-" ? FL_MENU_INACTIVE : 0;
                 if (item.text == "-") continue;
-                bar->add(path.c_str(), shortcut(item.shortcut),
-                         [](Fl_Widget *, void *d) {
-                             if (app()) app()->chooseMenu(*static_cast<std::string *>(d));
-                         },
-                         new std::string(item.name), flags);
+                // The item's name, kept with the window for its callback.
+                std::string &name = menuNames_[&w].emplace_back(item.name);
+                bar->add(
+                    path.c_str(), shortcut(item.shortcut),
+                    [](Fl_Widget *, void *d) {
+                        if (app()) app()->chooseMenu(*static_cast<std::string *>(d));
+                    },
+                    &name, flags);
             }
         }
     }
@@ -515,6 +629,7 @@ private:
     std::map<Control *, Fl_Widget *> widgets_;
     std::map<Window *, VideoArea *> video_;
     std::map<Control *, Wheel *> wheels_;
+    std::map<Window *, std::list<std::string>> menuNames_;
     unsigned wheelTicks_ = 0;
 };
 

@@ -70,10 +70,14 @@ std::string quoted(const std::string &s) {
 
 const char *windowKindName(WindowKind k) {
     switch (k) {
-    case WindowKind::Document: return "Document";
-    case WindowKind::Floating: return "Floating";
-    case WindowKind::MovableModal: return "MovableModal";
-    case WindowKind::Modal: return "Modal";
+        case WindowKind::Document:
+            return "Document";
+        case WindowKind::Floating:
+            return "Floating";
+        case WindowKind::MovableModal:
+            return "MovableModal";
+        case WindowKind::Modal:
+            return "Modal";
     }
     return "Window";
 }
@@ -133,8 +137,7 @@ bool selectRow(const std::string &windowClass, const std::string &popup, int ind
         Control *c = controlNamed(windowClass, popup);
         if (!c) return false;
         if (c->kind() != ControlKind::PopupMenu) return fail(popup + " is not a popup menu");
-        if (index < 0 || index >= int(c->rows().size()))
-            return fail(popup + " has no row " + std::to_string(index));
+        if (index < 0 || index >= int(c->rows().size())) return fail(popup + " has no row " + std::to_string(index));
         if (c->enabled()) c->setListIndex(index);
         return true;
     });
@@ -144,6 +147,15 @@ bool chooseMenu(const std::string &item) {
     return act([&] {
         if (!app()) return fail("no application");
         if (!app()->chooseMenu(item)) return fail("menu item " + item + " is missing, disabled or unhandled");
+        return true;
+    });
+}
+
+bool closeWindow(const std::string &windowClass) {
+    return act([&] {
+        Window *w = windowNamed(windowClass);
+        if (!w) return false;
+        w->requestClose();
         return true;
     });
 }
@@ -170,34 +182,41 @@ const std::string &lastError() { return state().lastError; }
 void answerNext(Answer a) { state().answers.push_back(std::move(a)); }
 size_t pendingAnswers() { return state().answers.size(); }
 
-DialogAnswer nextAnswer(const DialogRequest &r) {
+std::optional<DialogAnswer> scriptedAnswer(const DialogRequest &r) {
     bool fileDialog = r.kind == DialogRequest::SaveFile || r.kind == DialogRequest::SelectFolder;
-    DialogAnswer out;
     auto &q = state().answers;
-    if (!q.empty()) {
-        Answer::Kind k = q.front().kind;
-        bool fits = fileDialog ? (k == Answer::File || k == Answer::Folder || k == Answer::Cancel)
-                               : (k == Answer::OK || k == Answer::Button || k == Answer::Cancel);
-        if (fits) {
-            Answer a = q.front();
-            q.pop_front();
-            switch (a.kind) {
-            case Answer::OK: out.button = r.actionCaption; break;
-            case Answer::Button: out.button = a.text; break;
-            case Answer::File:
-            case Answer::Folder: out.path = a.text; break;
-            case Answer::Cancel:
-                out.cancelled = true;
-                if (!fileDialog) out.button = r.cancelCaption.empty() ? r.actionCaption : r.cancelCaption;
-                break;
-            }
-            return out;
-        }
+    if (q.empty()) return std::nullopt;
+    Answer::Kind k = q.front().kind;
+    bool fits = fileDialog ? (k == Answer::File || k == Answer::Folder || k == Answer::Cancel)
+                           : (k == Answer::OK || k == Answer::Button || k == Answer::Cancel);
+    if (!fits) return std::nullopt;
+    Answer a = q.front();
+    q.pop_front();
+    DialogAnswer out;
+    switch (a.kind) {
+        case Answer::OK:
+            out.button = r.actionCaption;
+            break;
+        case Answer::Button:
+            out.button = a.text;
+            break;
+        case Answer::File:
+        case Answer::Folder:
+            out.path = a.text;
+            break;
+        case Answer::Cancel:
+            out.cancelled = true;
+            if (!fileDialog) out.button = r.cancelCaption.empty() ? r.actionCaption : r.cancelCaption;
+            break;
     }
-    if (fileDialog)
-        out.cancelled = true;
-    else
-        out.button = r.actionCaption;
+    return out;
+}
+
+DialogAnswer nextAnswer(const DialogRequest &r) {
+    if (std::optional<DialogAnswer> a = scriptedAnswer(r)) return *a;
+    DialogAnswer out;
+    if (r.kind == DialogRequest::SaveFile || r.kind == DialogRequest::SelectFolder) out.cancelled = true;
+    else out.button = r.actionCaption;
     return out;
 }
 
@@ -208,14 +227,10 @@ std::vector<std::string> messages() {
     std::vector<std::string> out;
     for (auto &s : state().shown) {
         const DialogRequest &r = s.request;
-        if (!r.text.empty())
-            out.push_back(r.text);
-        else if (!r.title.empty())
-            out.push_back(r.title);
-        else if (!r.prompt.empty())
-            out.push_back(r.prompt);
-        else
-            out.push_back(r.actionCaption);
+        if (!r.text.empty()) out.push_back(r.text);
+        else if (!r.title.empty()) out.push_back(r.title);
+        else if (!r.prompt.empty()) out.push_back(r.prompt);
+        else out.push_back(r.actionCaption);
     }
     return out;
 }
@@ -234,44 +249,43 @@ std::string dump(const std::string &windowClass) {
     Window *w = findWindow(windowClass);
     if (!w) return "no open window " + windowClass + "\n";
     std::ostringstream o;
-    o << w->className() << ' ' << quoted(w->title()) << ' ' << windowKindName(w->kind()) << " at "
-      << w->left() << ',' << w->top() << " size " << w->width() << 'x' << w->height()
-      << (w->visible() ? " visible" : " hidden") << '\n';
+    o << w->className() << ' ' << quoted(w->title()) << ' ' << windowKindName(w->kind()) << " at " << w->left() << ','
+      << w->top() << " size " << w->width() << 'x' << w->height() << (w->visible() ? " visible" : " hidden") << '\n';
     for (auto &cp : w->controls()) {
         const Control &c = *cp;
         Rect b = c.bounds();
-        o << "  " << c.name() << ' ' << kindName(c.kind()) << ' ' << b.left << ',' << b.top << ' '
-          << b.width << 'x' << b.height;
+        o << "  " << c.name() << ' ' << kindName(c.kind()) << ' ' << b.left << ',' << b.top << ' ' << b.width << 'x'
+          << b.height;
         switch (c.kind()) {
-        case ControlKind::PushButton:
-        case ControlKind::BevelButton:
-        case ControlKind::GroupBox:
-            o << " caption=" << quoted(c.caption());
-            if (!c.iconName.empty()) o << " icon=" << c.iconName;
-            break;
-        case ControlKind::RadioButton:
-            o << " caption=" << quoted(c.caption()) << " value=" << c.value();
-            break;
-        case ControlKind::StaticText:
-        case ControlKind::EditField:
-            o << " text=" << quoted(c.text());
-            break;
-        case ControlKind::Slider:
-            o << " value=" << c.value() << " range=" << c.minimum() << ".." << c.maximum();
-            break;
-        case ControlKind::ProgressBar:
-            o << " value=" << c.value() << " max=" << c.maximum();
-            break;
-        case ControlKind::Canvas:
-            if (c.backdrop) o << " picture=" << c.backdrop->width << 'x' << c.backdrop->height;
-            break;
-        case ControlKind::PopupMenu: {
-            o << " index=" << c.listIndex() << " rows=";
-            for (size_t i = 0; i < c.rows().size(); ++i) o << (i ? "," : "") << quoted(c.rows()[i]);
-            break;
-        }
-        default:
-            break;
+            case ControlKind::PushButton:
+            case ControlKind::BevelButton:
+            case ControlKind::GroupBox:
+                o << " caption=" << quoted(c.caption());
+                if (!c.iconName.empty()) o << " icon=" << c.iconName;
+                break;
+            case ControlKind::RadioButton:
+                o << " caption=" << quoted(c.caption()) << " value=" << c.value();
+                break;
+            case ControlKind::StaticText:
+            case ControlKind::EditField:
+                o << " text=" << quoted(c.text());
+                break;
+            case ControlKind::Slider:
+                o << " value=" << c.value() << " range=" << c.minimum() << ".." << c.maximum();
+                break;
+            case ControlKind::ProgressBar:
+                o << " value=" << c.value() << " max=" << c.maximum();
+                break;
+            case ControlKind::Canvas:
+                if (c.backdrop) o << " picture=" << c.backdrop->width << 'x' << c.backdrop->height;
+                break;
+            case ControlKind::PopupMenu: {
+                o << " index=" << c.listIndex() << " rows=";
+                for (size_t i = 0; i < c.rows().size(); ++i) o << (i ? "," : "") << quoted(c.rows()[i]);
+                break;
+            }
+            default:
+                break;
         }
         if (!c.enabled()) o << " disabled";
         if (!c.visible()) o << " hidden";
@@ -360,6 +374,10 @@ bool execute(const std::string &line, std::string &out, int &waitMs, bool &stop)
             if (w.size() != 2) return usage();
             return chooseMenu(w[1]);
         }
+        if (cmd == "close") {
+            if (w.size() != 2) return usage();
+            return closeWindow(w[1]);
+        }
         if (cmd == "key") {
             if (w.size() != 3 || !number(w[2], n) || n < 0 || n > 127) return usage();
             if (w[1] == "down") keyDown(n);
@@ -397,10 +415,8 @@ bool execute(const std::string &line, std::string &out, int &waitMs, bool &stop)
         if (cmd == "quit") {
             if (w.size() > 2 || (w.size() == 2 && !number(w[1], n))) return usage();
             stop = true;
-            if (app())
-                app()->quit(n);
-            else
-                uihost::quitLoop(n);
+            if (app()) app()->quit(n);
+            else uihost::quitLoop(n);
             collectClosedWindows();
             return true;
         }

@@ -12,6 +12,7 @@ int gExitCode = 0;
 extern "C" void RuntimeInit() {
     rb::core::classes();
     rb::applicationObject();
+    rb::quitOnTerminationSignals();
 }
 
 extern "C" int RuntimeRun() {

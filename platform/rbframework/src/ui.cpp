@@ -24,11 +24,11 @@ bool sameName(const std::string &a, const std::string &b) {
 }
 
 struct State {
-    std::vector<Window *> open;                     // front to back
-    std::vector<std::shared_ptr<Window>> held;      // windows the framework keeps
-    std::vector<std::shared_ptr<Window>> graveyard; // closed, waiting to be freed
+    std::vector<Window *> open;                      // front to back
+    std::vector<std::shared_ptr<Window>> held;       // windows the framework keeps
+    std::vector<std::shared_ptr<Window>> graveyard;  // closed, waiting to be freed
     std::map<std::type_index, Window *> implicit;
-    int dispatching = 0;                            // events being handled
+    int dispatching = 0;  // events being handled
     Application *app = nullptr;
     Screen screen;
     bool keys[128] = {};
@@ -98,20 +98,34 @@ bool runMenuHandler(const MenuHandlers &handlers, const std::string &item) {
 
 const char *kindName(ControlKind k) {
     switch (k) {
-    case ControlKind::StaticText: return "StaticText";
-    case ControlKind::PushButton: return "PushButton";
-    case ControlKind::BevelButton: return "BevelButton";
-    case ControlKind::Slider: return "Slider";
-    case ControlKind::PopupMenu: return "PopupMenu";
-    case ControlKind::RadioButton: return "RadioButton";
-    case ControlKind::EditField: return "EditField";
-    case ControlKind::ProgressBar: return "ProgressBar";
-    case ControlKind::Canvas: return "Canvas";
-    case ControlKind::Placard: return "Placard";
-    case ControlKind::Rectangle: return "Rectangle";
-    case ControlKind::Separator: return "Separator";
-    case ControlKind::GroupBox: return "GroupBox";
-    case ControlKind::ProgressWheel: return "ProgressWheel";
+        case ControlKind::StaticText:
+            return "StaticText";
+        case ControlKind::PushButton:
+            return "PushButton";
+        case ControlKind::BevelButton:
+            return "BevelButton";
+        case ControlKind::Slider:
+            return "Slider";
+        case ControlKind::PopupMenu:
+            return "PopupMenu";
+        case ControlKind::RadioButton:
+            return "RadioButton";
+        case ControlKind::EditField:
+            return "EditField";
+        case ControlKind::ProgressBar:
+            return "ProgressBar";
+        case ControlKind::Canvas:
+            return "Canvas";
+        case ControlKind::Placard:
+            return "Placard";
+        case ControlKind::Rectangle:
+            return "Rectangle";
+        case ControlKind::Separator:
+            return "Separator";
+        case ControlKind::GroupBox:
+            return "GroupBox";
+        case ControlKind::ProgressWheel:
+            return "ProgressWheel";
     }
     return "Control";
 }
@@ -169,8 +183,8 @@ void Control::setValue(int v) {
         v = v ? 1 : 0;
         if (v)
             for (auto &c : owner_.controls_)
-                if (c.get() != this && c->kind_ == ControlKind::RadioButton &&
-                    sameName(c->parentName, parentName) && c->value_) {
+                if (c.get() != this && c->kind_ == ControlKind::RadioButton && sameName(c->parentName, parentName) &&
+                    c->value_) {
                     c->value_ = 0;
                     backend().controlChanged(*c);
                 }
@@ -206,19 +220,19 @@ void Control::setFocus() { owner_.setFocus(this); }
 void Control::push() {
     if (!enabled_ || !visible_) return;
     switch (kind_) {
-    case ControlKind::PushButton:
-    case ControlKind::BevelButton:
-        raise("Action");
-        break;
-    case ControlKind::RadioButton:
-        setValue(1);
-        raise("Action");
-        break;
-    case ControlKind::EditField:
-        setFocus();
-        break;
-    default:
-        break;
+        case ControlKind::PushButton:
+        case ControlKind::BevelButton:
+            raise("Action");
+            break;
+        case ControlKind::RadioButton:
+            setValue(1);
+            raise("Action");
+            break;
+        case ControlKind::EditField:
+            setFocus();
+            break;
+        default:
+            break;
     }
 }
 
@@ -282,12 +296,21 @@ void Window::setSize(int w, int h) {
     w = std::clamp(w, minWidth, std::max(minWidth, maxWidth));
     h = std::clamp(h, minHeight, std::max(minHeight, maxHeight));
     if (w == bounds_.width && h == bounds_.height) return;
+    int dw = w - bounds_.width, dh = h - bounds_.height;
     bounds_.width = w;
     bounds_.height = h;
+    for (auto &c : controls_) {
+        if (!c->lockRight && !c->lockBottom) continue;
+        Rect r = c->bounds();
+        if (c->lockRight) r.width = std::max(0, r.width + dw);
+        if (c->lockBottom) r.height = std::max(0, r.height + dh);
+        c->setBounds(r);
+    }
     backend().windowChanged(*this);
-    if (opened_ && !closed_) dispatch([this] {
-        if (!instanceEvent("Resized")) Resized();
-    });
+    if (opened_ && !closed_)
+        dispatch([this] {
+            if (!instanceEvent("Resized")) Resized();
+        });
 }
 
 void Window::setVisible(bool v) {
@@ -337,6 +360,13 @@ void Window::close() {
     backend().windowClosed(*this);
     uihost::post([] { collectClosedWindows(); });
     if (err) std::rethrow_exception(err);
+}
+
+void Window::requestClose() {
+    if (closed_) return;
+    bool keep = false;
+    dispatch([&] { keep = CancelClose(false); });
+    if (!keep) close();
 }
 
 void Window::refresh(bool immediately) {
@@ -530,8 +560,13 @@ bool Application::chooseMenu(const std::string &name) {
 
 void Application::quit(int code) {
     if (quitting_) return;
-    quitting_ = true;
     exitCode_ = code;
+    bool cancelled = false;
+    for (Window *w : windows())
+        if (isOpen(w)) dispatch([&] { cancelled = w->CancelClose(true) || cancelled; });
+    dispatch([&] { cancelled = CancelClose() || cancelled; });
+    if (cancelled || quitting_) return;
+    quitting_ = true;
     std::exception_ptr err;
     for (Window *w : windows()) {
         try {
@@ -597,8 +632,7 @@ std::string MessageDialog::showModal() {
 }
 
 std::shared_ptr<FolderItem> saveFileDialog(const std::string &title, const std::string &prompt,
-                                           const std::string &actionCaption,
-                                           const std::string &suggestedName) {
+                                           const std::string &actionCaption, const std::string &suggestedName) {
     DialogRequest r;
     r.kind = DialogRequest::SaveFile;
     r.title = title;

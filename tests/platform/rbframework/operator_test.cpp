@@ -52,9 +52,8 @@ TEST_F(Operator, DialogsTakeDefaultsWithoutAnswers) {
     d.explanation = "Pause your tape deck now. ";
     d.actionCaption = "Start Capture";
     EXPECT_EQ(d.showModal(), "Start Capture");
-    EXPECT_EQ(op::messages(), (std::vector<std::string>{
-                                  "You must enter a value for how many frames you want captured.",
-                                  "Save Image", "Please make sure the deck is cued"}));
+    EXPECT_EQ(op::messages(), (std::vector<std::string>{"You must enter a value for how many frames you want captured.",
+                                                        "Save Image", "Please make sure the deck is cued"}));
     EXPECT_EQ(op::shown()[2].request.explanation, "Pause your tape deck now. ");
     EXPECT_TRUE(op::shown()[1].answer.cancelled);
 }
@@ -80,6 +79,29 @@ TEST_F(Operator, AnswersAreTakenInOrderByTheDialogsTheyFit) {
     auto s = saveFileDialog("Save Image", "", "Save");
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->name(), "one.tif");
+}
+
+// What an on-screen backend asks before it shows a dialog: the answer at
+// the front when it fits, else nothing (and a person answers).
+TEST_F(Operator, ScriptedAnswerIsTakenOnlyWhenItFits) {
+    DialogRequest folder, box;
+    folder.kind = DialogRequest::SelectFolder;
+    folder.actionCaption = "Select Images Folder";
+    box.kind = DialogRequest::Message;
+    box.actionCaption = "OK";
+    EXPECT_FALSE(op::scriptedAnswer(folder));
+    op::answerFolder("/tmp/frames");
+    op::answerOK();
+    EXPECT_FALSE(op::scriptedAnswer(box));  // the folder answer is first
+    EXPECT_EQ(op::pendingAnswers(), 2u);
+    auto a = op::scriptedAnswer(folder);
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->path, "/tmp/frames");
+    EXPECT_FALSE(a->cancelled);
+    auto ok = op::scriptedAnswer(box);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(ok->button, "OK");
+    EXPECT_EQ(op::pendingAnswers(), 0u);
 }
 
 TEST_F(Operator, ModalWindowIsAnsweredThroughItsControls) {
@@ -117,15 +139,16 @@ TEST_F(Operator, DumpListsTheWindowAndEveryControl) {
 TEST_F(Operator, ScriptDrivesTheModel) {
     implicitInstance<Prefs>().show();
     std::string out;
-    ASSERT_TRUE(op::runScript("# set up\n"
-                              "select ControlPrefswindow portsmenu 1\n"
-                              "answer button Start Capture\n"
-                              "answer folder /tmp/with space\n"
-                              "click ControlPrefswindow PushButton1\n"
-                              "key down 49\n"
-                              "wait 5\n"
-                              "dump ControlPrefswindow\n",
-                              out))
+    ASSERT_TRUE(
+        op::runScript("# set up\n"
+                      "select ControlPrefswindow portsmenu 1\n"
+                      "answer button Start Capture\n"
+                      "answer folder /tmp/with space\n"
+                      "click ControlPrefswindow PushButton1\n"
+                      "key down 49\n"
+                      "wait 5\n"
+                      "dump ControlPrefswindow\n",
+                      out))
         << out;
     auto *p = static_cast<Prefs *>(findWindow("ControlPrefswindow"));
     EXPECT_EQ(p->chosen, "Start Capture");

@@ -1,9 +1,11 @@
 // The window model: implicit instances, controls, events, menus, quitting.
 #include <rb/operator.h>
+#include <rb/runtime.h>
 #include <rb/ui.h>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -29,7 +31,10 @@ struct Palette : Window {
         b.on("Action", [this] { events.push_back("capture " + control("interval")->text()); });
         auto &p = add(ControlKind::PopupMenu, "filecreator", {205, 146, 148, 20});
         for (const char *r : {"Photoshop", "Preview", "Graphic Converter"}) p.addRow(r);
-        p.on("Open", [&p] { events.push_back("filecreator.Open"); p.setListIndex(0); });
+        p.on("Open", [&p] {
+            events.push_back("filecreator.Open");
+            p.setListIndex(0);
+        });
         p.on("Change", [&p] { events.push_back("Change " + std::to_string(p.listIndex())); });
     }
     ~Palette() override { --alive; }
@@ -66,9 +71,7 @@ struct Main : Window {
     void Close() override { events.push_back("Main.Close"); }
     void Resized() override { events.push_back("Resized " + std::to_string(width()) + "x" + std::to_string(height())); }
     void Paint() override { events.push_back("Paint"); }
-    void EnableMenuItems() override {
-        app()->menuBar->child("VideoDeckControl")->enabled = true;
-    }
+    void EnableMenuItems() override { app()->menuBar->child("VideoDeckControl")->enabled = true; }
 };
 
 struct TestMenu : MenuBar {
@@ -199,8 +202,8 @@ TEST_F(Ui, FocusMovesWithTypingAndBackgroundClicks) {
     ASSERT_TRUE(op::type("Palette", "interval", "60"));  // already focused: no events
     ASSERT_TRUE(op::type("Palette", "framecount", "3"));
     ASSERT_TRUE(op::click("Palette", ""));
-    EXPECT_EQ(events, (std::vector<std::string>{"interval.GotFocus", "interval.LostFocus",
-                                                "framecount.GotFocus", "framecount.LostFocus"}));
+    EXPECT_EQ(events, (std::vector<std::string>{"interval.GotFocus", "interval.LostFocus", "framecount.GotFocus",
+                                                "framecount.LostFocus"}));
     EXPECT_EQ(findWindow("Palette")->control("interval")->text(), "60");
     EXPECT_FALSE(op::type("Palette", "capturebutton", "x"));  // not a text field
 }
@@ -218,7 +221,7 @@ TEST_F(Ui, ControlValuesRaiseEventsOnlyOnChange) {
     Palette p;
     Control &pop = *p.control("filecreator");
     pop.setListIndex(2);
-    pop.setListIndex(7);   // no such row: ignored
+    pop.setListIndex(7);  // no such row: ignored
     pop.setListIndex(-2);
     EXPECT_EQ(pop.listIndex(), 2);
 
@@ -243,10 +246,10 @@ TEST_F(Ui, MenuEnablingAndDispatchOrder) {
     EXPECT_EQ(frontWindow(), &m);
 
     a.updateMenus();
-    EXPECT_TRUE(a.bar.child("FileQuit")->enabled);                  // enables itself
+    EXPECT_TRUE(a.bar.child("FileQuit")->enabled);  // enables itself
     EXPECT_TRUE(a.bar.child("SettingsResetVideoDevice")->enabled);
-    EXPECT_TRUE(a.bar.child("VideoDeckControl")->enabled);          // by the window
-    EXPECT_TRUE(a.bar.child("aboutmenu")->enabled);                 // by the application
+    EXPECT_TRUE(a.bar.child("VideoDeckControl")->enabled);  // by the window
+    EXPECT_TRUE(a.bar.child("aboutmenu")->enabled);         // by the application
 
     events.clear();
     EXPECT_TRUE(a.chooseMenu("VideoDeckControl"));  // the window's handler wins
@@ -283,6 +286,114 @@ TEST_F(Ui, QuitClosesWindowsThenRaisesClose) {
     a.quit(3);  // only the first quit acts
     EXPECT_EQ(a.exitCode(), 0);
     EXPECT_TRUE(windows().empty());
+}
+
+// A window or the application can hold a quit off (a capture still
+// saving, say); the quit then goes on by a later call of its own.
+TEST_F(Ui, CancelCloseHoldsTheQuitOffUntilAskedAgain) {
+    struct Holding : TestApp {
+        bool hold = true;
+        bool CancelClose() override {
+            events.push_back("App.CancelClose");
+            return hold;
+        }
+    } a;
+    struct Keeper : Window {
+        bool keep = false;
+        Keeper() : Window("Keeper", WindowKind::Document, "Keeper", 200, 100) {}
+        bool CancelClose(bool quitting) override {
+            events.push_back(std::string("Keeper.CancelClose ") + (quitting ? "quitting" : "box"));
+            return keep;
+        }
+        void Close() override { events.push_back("Keeper.Close"); }
+    };
+    Keeper &k = implicitInstance<Keeper>();
+    k.show();
+    events.clear();
+    a.quit(4);
+    EXPECT_FALSE(a.quitting());
+    EXPECT_EQ(a.exitCode(), 4);  // the code asked for, kept for the later quit
+    EXPECT_EQ(events, (std::vector<std::string>{"Keeper.CancelClose quitting", "App.CancelClose"}));
+    EXPECT_EQ(findWindow("Keeper"), &k);
+
+    // The close box asks the window alone.
+    events.clear();
+    k.keep = true;
+    ASSERT_TRUE(op::closeWindow("Keeper"));
+    EXPECT_EQ(events, std::vector<std::string>{"Keeper.CancelClose box"});
+    EXPECT_FALSE(k.closed());
+    // A window that holds off a quit holds it off whatever the application says.
+    a.hold = false;
+    a.quit(5);
+    EXPECT_FALSE(a.quitting());
+
+    k.keep = false;
+    events.clear();
+    a.quit(a.exitCode());
+    EXPECT_TRUE(a.quitting());
+    EXPECT_EQ(a.exitCode(), 5);
+    EXPECT_EQ(events, (std::vector<std::string>{"Keeper.CancelClose quitting", "App.CancelClose", "Keeper.Close",
+                                                "App.Close"}));
+    EXPECT_FALSE(op::closeWindow("Keeper"));
+}
+
+TEST_F(Ui, CloseBoxClosesAWindowThatDoesNotObject) {
+    Main &m = implicitInstance<Main>();
+    m.show();
+    events.clear();
+    ASSERT_TRUE(op::closeWindow("CaptureWindow"));
+    EXPECT_EQ(events, std::vector<std::string>{"Main.Close"});
+    EXPECT_EQ(findWindow("CaptureWindow"), nullptr);
+    std::string out;
+    EXPECT_FALSE(op::runScript("close CaptureWindow\n", out));
+    EXPECT_NE(out.find("no open window CaptureWindow"), std::string::npos);
+}
+
+// Locked edges follow the window's: a strip across the window and an area
+// filling it keep their margins whatever size the window takes.
+TEST_F(Ui, LockedEdgesFollowTheWindowsSize) {
+    Window w("Strip", WindowKind::Document, "Strip", 500, 460);
+    Control &line = w.add(ControlKind::Separator, "line", {0, 32, 500, 4});
+    line.lockRight = true;
+    Control &area = w.add(ControlKind::Rectangle, "area", {0, 100, 500, 360});
+    area.lockRight = area.lockBottom = true;
+    Control &fixed = w.add(ControlKind::StaticText, "fixed", {449, 45, 46, 17});
+    w.setSize(720, 580);
+    EXPECT_EQ(line.bounds().width, 720);
+    EXPECT_EQ(line.bounds().height, 4);
+    EXPECT_EQ(area.bounds().width, 720);
+    EXPECT_EQ(area.bounds().height, 480);
+    EXPECT_EQ(fixed.bounds().width, 46);
+    w.setWidth(10);  // held at the minimum width
+    EXPECT_EQ(line.bounds().width, 64);
+    w.setSize(100, 100);
+    EXPECT_EQ(area.bounds().width, 100);
+    EXPECT_EQ(area.bounds().height, 0);  // never below nothing
+    EXPECT_EQ(area.bounds().left, 0);
+    EXPECT_EQ(area.bounds().top, 100);
+}
+
+// SIGTERM and SIGINT reach the application as its quit, on the loop and
+// not inside the signal handler; a quit held off stays held off.
+TEST_F(Ui, TerminationSignalsAskTheApplicationToQuit) {
+    struct Holding : TestApp {
+        int asked = 0;
+        bool CancelClose() override { return ++asked == 1; }
+    } a;
+    quitOnTerminationSignals();
+    quitOnTerminationSignals();  // only the first call acts
+    auto runUntilAsked = [&](int n) {
+        for (int i = 0; i < 400 && a.asked < n; ++i) op::runFor(5);
+    };
+    ASSERT_EQ(::raise(SIGTERM), 0);
+    EXPECT_EQ(a.asked, 0);
+    runUntilAsked(1);
+    EXPECT_EQ(a.asked, 1);
+    EXPECT_FALSE(a.quitting());
+    ASSERT_EQ(::raise(SIGINT), 0);
+    runUntilAsked(2);
+    EXPECT_TRUE(a.quitting());
+    EXPECT_EQ(a.exitCode(), 0);
 }
 
 TEST_F(Ui, ApplicationStartsOnceAndFollowsActivation) {

@@ -9,6 +9,7 @@
 
 #include <rb/ui.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,8 @@ bool setSlider(const std::string &windowClass, const std::string &slider, int va
 bool mouseExit(const std::string &windowClass, const std::string &control);
 bool selectRow(const std::string &windowClass, const std::string &popup, int index);
 bool chooseMenu(const std::string &item);
+// Clicks the window's close box (its CancelClose may keep it open).
+bool closeWindow(const std::string &windowClass);
 void keyDown(int macKeyCode);
 void keyUp(int macKeyCode);
 void setActive(bool active);
@@ -80,6 +83,7 @@ std::string dump(const std::string &windowClass);
 //   type <window> <field> <text...>
 //   slider <window> <control> <value>    exit <window> <control>
 //   select <window> <popup> <index>      menu <item>
+//   close <window>     (its close box)
 //   key down <code>    key up <code>     active <0|1>
 //   answer ok | answer button <caption...> | answer file <path...> |
 //   answer folder <path...> | answer cancel
@@ -95,7 +99,12 @@ void runScriptFromEnvironment();
 // Used by the window model: records what a dialog or opener showed.
 void record(const DialogRequest &r, const DialogAnswer &a);
 void recordOpened(const std::string &target);
-// The headless backend's answer for a request.
+// The answer at the front of the queue when it fits the request (and is
+// taken from the queue); nothing otherwise. An on-screen backend asks this
+// before it shows a dialog, so scripts answer dialogs there too.
+std::optional<DialogAnswer> scriptedAnswer(const DialogRequest &r);
+// The headless backend's answer for a request: the scripted answer, else
+// the default.
 DialogAnswer nextAnswer(const DialogRequest &r);
 
 }  // namespace rb::op

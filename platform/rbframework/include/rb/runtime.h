@@ -2,7 +2,16 @@
 #pragma once
 
 extern "C" {
-void RuntimeInit();   // framework classes are registered
-int RuntimeRun();     // the event loop; returns when the application quits
-int RuntimeExit();    // joins threads; the result is the exit status
+// Framework classes are registered; from now on SIGINT and SIGTERM ask the
+// application to quit (rb::quitOnTerminationSignals).
+void RuntimeInit();
+int RuntimeRun();   // the event loop; returns when the application quits
+int RuntimeExit();  // joins threads; the result is the exit status
 }
+
+namespace rb {
+// From now on SIGINT and SIGTERM ask the application to quit, as its Quit
+// menu item does (Application::quit(0), run on the main loop). Only the
+// first call acts.
+void quitOnTerminationSignals();
+}  // namespace rb

@@ -47,8 +47,20 @@ struct Image {
 // ---- controls -----------------------------------------------------------------
 
 enum class ControlKind {
-    StaticText, PushButton, BevelButton, Slider, PopupMenu, RadioButton, EditField,
-    ProgressBar, Canvas, Placard, Rectangle, Separator, GroupBox, ProgressWheel
+    StaticText,
+    PushButton,
+    BevelButton,
+    Slider,
+    PopupMenu,
+    RadioButton,
+    EditField,
+    ProgressBar,
+    Canvas,
+    Placard,
+    Rectangle,
+    Separator,
+    GroupBox,
+    ProgressWheel
 };
 const char *kindName(ControlKind k);
 
@@ -77,12 +89,16 @@ public:
     void setCaption(const std::string &c) { setText(c); }
 
     // Design-time look.
-    int textSize = 0;        // 0 = system size
+    int textSize = 0;  // 0 = system size
     bool bold = false;
     enum Align { AlignDefault, AlignLeft, AlignCenter, AlignRight } align = AlignDefault;
     std::string helpTag;
     std::string iconName;    // bevel buttons: "play", "stop", "ff", "rewind"
     std::string parentName;  // the group box or placard it lies in, if any
+    // Edges that follow the window's: a locked right edge keeps its distance
+    // from the window's right edge when the window changes size (the control
+    // grows), and so does a locked bottom edge.
+    bool lockRight = false, lockBottom = false;
     // A canvas's backdrop, drawn at its top-left corner and clipped to it.
     std::shared_ptr<const Image> backdrop;
     bool isDefault = false;  // the default push button of a dialog
@@ -172,7 +188,7 @@ public:
 
     bool visible() const { return visible_; }
     void setVisible(bool v);
-    void show();             // visible, and in front of the others
+    void show();  // visible, and in front of the others
 
     // The window's own menu bar, shown above its content; nullptr for none.
     MenuBar *menuBar = nullptr;
@@ -180,8 +196,11 @@ public:
     // the window closes; headless it returns at once and the operator
     // answers the window through its controls.
     void showModalWithin(Window &parent);
-    void close();            // raises Close once, hides, drops the implicit instance
+    void close();  // raises Close once, hides, drops the implicit instance
     bool closed() const { return closed_; }
+    // What the window's close box does: raises CancelClose(false), and
+    // closes the window unless it returned true.
+    void requestClose();
     // Raises Paint: at once when `immediately`, else on the next loop pass.
     void refresh(bool immediately = false);
 
@@ -199,6 +218,10 @@ public:
     virtual void Resized() {}
     virtual void EnableMenuItems() {}
     virtual bool MouseDown(int /*x*/, int /*y*/) { return false; }
+    // Raised before the window closes at the user's request (appQuitting
+    // false) or because the application quits (true); true keeps it open
+    // (and, when quitting, cancels the quit).
+    virtual bool CancelClose(bool /*appQuitting*/) { return false; }
 
     // Window-level menu handlers by item name.
     void addMenuHandler(const std::string &item, std::function<void()> h);
@@ -333,6 +356,9 @@ public:
     virtual void Activate() {}
     virtual void Deactivate() {}
     virtual void EnableMenuItems() {}
+    // Raised when a quit is asked for, after every window's CancelClose;
+    // true cancels the quit.
+    virtual bool CancelClose() { return false; }
 
     MenuBar *menuBar = nullptr;
     void addMenuHandler(const std::string &item, std::function<void()> h);
@@ -349,13 +375,17 @@ public:
     // item is missing, disabled or unhandled.
     bool chooseMenu(const std::string &item);
 
-    // Closes every window (each raises Close), raises Close, and ends the
-    // event loop with `code`. Only the first call acts.
+    // Asks every window (CancelClose(true)) and then the application
+    // (CancelClose) whether it may quit; when none objects, closes every
+    // window (each raises Close), raises Close, and ends the event loop with
+    // `code`. A cancelled quit changes nothing but exitCode(); once quitting,
+    // further calls do nothing.
     void quit(int code = 0);
     bool quitting() const { return quitting_; }
+    // The code of the quit under way, or of the latest one asked for.
     int exitCode() const { return exitCode_; }
     bool active() const { return active_; }
-    void setActive(bool a);   // raises Activate / Deactivate on a change
+    void setActive(bool a);  // raises Activate / Deactivate on a change
 
     std::string longVersion = "1.0";
     int nonReleaseVersion = 0;
@@ -381,8 +411,21 @@ void setMainScreen(Screen s);
 bool asyncKeyDown(int macKeyCode);
 void setKeyDown(int macKeyCode, bool down);
 // Mac virtual key codes of the keys the application uses.
-enum MacKey { KeyA = 0, KeyS = 1, KeyD = 2, KeyQ = 12, KeyW = 13, KeyJ = 38, KeyK = 40,
-              KeyL = 37, KeySpace = 49, KeyReturn = 36, KeyEscape = 53, Key0 = 29, Key1 = 18 };
+enum MacKey {
+    KeyA = 0,
+    KeyS = 1,
+    KeyD = 2,
+    KeyQ = 12,
+    KeyW = 13,
+    KeyJ = 38,
+    KeyK = 40,
+    KeyL = 37,
+    KeySpace = 49,
+    KeyReturn = 36,
+    KeyEscape = 53,
+    Key0 = 29,
+    Key1 = 18
+};
 
 void msgBox(const std::string &text);
 
@@ -395,8 +438,7 @@ struct MessageDialog {
 
 // Modal file dialogs; nullptr when cancelled.
 std::shared_ptr<FolderItem> saveFileDialog(const std::string &title, const std::string &prompt,
-                                           const std::string &actionCaption,
-                                           const std::string &suggestedName = {});
+                                           const std::string &actionCaption, const std::string &suggestedName = {});
 std::shared_ptr<FolderItem> selectFolderDialog(const std::string &actionCaption);
 
 // showURL (rb/showurl.h) opens a URL with the desktop's opener; while the

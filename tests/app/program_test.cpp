@@ -1,0 +1,176 @@
+// The program as a user starts it: its exit status with nothing to do, and
+// SIGTERM in the middle of a headless capture on an RS-422 deck.
+#include "wait_until.h"
+
+#include <deck9pin/deck9pin.h>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readFile(const fs::path &p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The program, started with exactly `env` and its output in `log`.
+class Program {
+public:
+    Program(const std::vector<std::string> &env, const fs::path &log) {
+        std::vector<char *> envp;
+        for (const std::string &e : env) envp.push_back(const_cast<char *>(e.c_str()));
+        envp.push_back(nullptr);
+        posix_spawn_file_actions_t files;
+        posix_spawn_file_actions_init(&files);
+        posix_spawn_file_actions_addopen(&files, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_adddup2(&files, 1, 2);
+        char *argv[] = {const_cast<char *>(TAVRIN_PROGRAM), nullptr};
+        if (posix_spawn(&pid_, TAVRIN_PROGRAM, &files, nullptr, argv, envp.data()) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&files);
+    }
+    ~Program() {
+        if (pid_ > 0 && !exited_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    bool started() const { return pid_ > 0; }
+    void signal(int sig) const { ::kill(pid_, sig); }
+    // The exit status, or -1 when it has not ended normally within `limit`.
+    int exitStatus(std::chrono::milliseconds limit) {
+        int status = 0;
+        waitUntil([&] { return exited_ = ::waitpid(pid_, &status, WNOHANG) == pid_; }, limit);
+        return exited_ && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    bool exited_ = false;
+};
+
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("tavrin-program-" + std::to_string(::getpid()));
+        fs::create_directories(dir_ / "prefs");
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    std::vector<std::string> baseEnv() const {
+        std::vector<std::string> env = {"TAVRIN_PREFS_DIR=" + (dir_ / "prefs").string(), "TAVRIN_AVC_UNITS=0"};
+        // The sanitizers' settings (a sanitized build's leak suppressions) go along.
+        for (const char *name : {"PATH", "ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"})
+            if (const char *v = std::getenv(name)) env.push_back(std::string(name) + "=" + v);
+        return env;
+    }
+    fs::path dir_;
+};
+
+}  // namespace
+
+// With nothing that could ever act (no display, or headless asked for, and
+// no script) the program says how to give it a script and ends with 2.
+TEST_F(ProgramTest, HeadlessWithoutAScriptEndsWithStatusTwo) {
+    for (const char *how : {"TAVRIN_HEADLESS=1", "DISPLAY="}) {
+        std::vector<std::string> env = baseEnv();
+        env.push_back(how);
+        fs::path log = dir_ / "out.txt";
+        Program p(env, log);
+        ASSERT_TRUE(p.started());
+        EXPECT_EQ(p.exitStatus(20s), 2) << how;
+        std::string said = readFile(log);
+        EXPECT_NE(said.find("TAVRIN_SCRIPT=<file>"), std::string::npos) << said;
+        EXPECT_NE(said.find("no script given"), std::string::npos) << said;
+        // Nothing ran: no preferences were written.
+        EXPECT_FALSE(fs::exists(dir_ / "prefs" / "Tavrin! 1.0 Prefs")) << how;
+    }
+}
+
+// SIGTERM during a capture: the capture and the deck stop, every frame
+// grabbed is saved, then the program ends normally and says how many.
+TEST_F(ProgramTest, SigtermDuringACaptureSavesEveryGrabbedFrame) {
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    grantpt(master);
+    unlockpt(master);
+    fcntl(master, F_SETFL, O_NONBLOCK);
+    std::ofstream(dir_ / "prefs" / "Tavrin! 1.0 Prefs", std::ios::binary) << std::string{1, 0, 0, 0, 0, 0, 0};
+    fs::path out = dir_ / "frames";
+    fs::create_directories(out);
+    std::string script =
+        "type controlwindow framecount 100\n"
+        "type controlwindow nameprefix sig\n"
+        "answer folder " +
+        out.string() +
+        "\n"
+        "click controlwindow BevelButton1\n"
+        "answer ok\n"
+        "click controlwindow capturebutton\n";
+    for (int i = 0; i < 100; ++i) script += "wait 200\ndump controlwindow\n";
+    std::ofstream(dir_ / "script") << script;
+    std::vector<std::string> env = baseEnv();
+    env.push_back("TAVRIN_HEADLESS=1");
+    env.push_back("TAVRIN_SCRIPT=" + (dir_ / "script").string());
+    env.push_back(std::string("TAVRIN_SERIAL_PORTS=deck=") + ptsname(master));
+    fs::path log = dir_ / "out.txt";
+    Program p(env, log);
+    ASSERT_TRUE(p.started());
+
+    // Two frames grabbed (an interval of 30 frames is a second): the
+    // palette's progress says so in the script's dumps.
+    auto grabbed = [&] {
+        std::string said = readFile(log);
+        return said.find("value=2 max=100") != std::string::npos;
+    };
+    ASSERT_TRUE(waitUntil(grabbed, 30s)) << readFile(log);
+    p.signal(SIGTERM);
+    EXPECT_EQ(p.exitStatus(30s), 0);
+
+    std::string said = readFile(log);
+    size_t end = said.find(" frames saved, quitting");
+    size_t begin = said.rfind("tavrin: ", end);
+    ASSERT_TRUE(end != std::string::npos && begin != std::string::npos) << said;
+    int saved = std::atoi(said.substr(begin + 8, end - begin - 8).c_str());
+    EXPECT_GE(saved, 2);
+    size_t files = 0;
+    for (const auto &e : fs::directory_iterator(out)) {
+        ++files;
+        std::string head = readFile(e.path()).substr(0, 4);
+        EXPECT_TRUE(head == std::string("MM\0*", 4) || head == std::string("II*\0", 4)) << e.path();
+    }
+    EXPECT_EQ(files, size_t(saved));
+    for (int i = 0; i < saved; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "sig%03d.tif", i);
+        EXPECT_TRUE(fs::exists(out / name)) << name;
+    }
+
+    // The deck: stopped and played at the start, stopped at the end.
+    std::vector<std::string> lines;
+    deck9pin::Deck deck;
+    deck9pin::Parser parser([&](const deck9pin::Event &e) { lines.push_back(deck.apply(e)); });
+    uint8_t buf[4096];
+    for (ssize_t n; (n = read(master, buf, sizeof buf)) > 0;) parser.feed(buf, size_t(n));
+    parser.flush();
+    close(master);
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[1], "20 01 21 PLAY");
+    EXPECT_EQ(lines.back().substr(0, 8), "20 00 20");
+}
