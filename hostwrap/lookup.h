@@ -99,21 +99,22 @@ namespace detail {
 // host's arguments as words, in the integer registers, then the host
 // function in the next one.
 #if defined(__x86_64__)
-#define HW_JUMPS(R, tag)                                                                                  \
-    extern "C" [[gnu::visibility("hidden")]] R hostwrap_jump0_##tag(void *);                              \
-    extern "C" [[gnu::visibility("hidden")]] R hostwrap_jump1_##tag(uintptr_t, void *);                   \
-    extern "C" [[gnu::visibility("hidden")]] R hostwrap_jump2_##tag(uintptr_t, uintptr_t, void *);        \
-    extern "C" [[gnu::visibility("hidden")]] R hostwrap_jump3_##tag(uintptr_t, uintptr_t, uintptr_t, void *); \
-    extern "C" [[gnu::visibility("hidden")]] R hostwrap_jump4_##tag(uintptr_t, uintptr_t, uintptr_t, uintptr_t, void *); \
-    extern "C" [[gnu::visibility("hidden")]] R hostwrap_jump5_##tag(uintptr_t, uintptr_t, uintptr_t, uintptr_t, \
-                                                                    uintptr_t, void *);                   \
-    template <> struct Jumps<R> {                                                                         \
-        static constexpr auto j0 = &hostwrap_jump0_##tag;                                                 \
-        static constexpr auto j1 = &hostwrap_jump1_##tag;                                                 \
-        static constexpr auto j2 = &hostwrap_jump2_##tag;                                                 \
-        static constexpr auto j3 = &hostwrap_jump3_##tag;                                                 \
-        static constexpr auto j4 = &hostwrap_jump4_##tag;                                                 \
-        static constexpr auto j5 = &hostwrap_jump5_##tag;                                                 \
+#define HW_JUMPS(R, tag)                                                                                          \
+    extern "C" [[gnu::visibility("hidden")]] R hostwrap_jump0_##tag(void *);                                      \
+    extern "C" [[gnu::visibility("hidden")]] R hostwrap_jump1_##tag(uintptr_t, void *);                           \
+    extern "C" [[gnu::visibility("hidden")]] R hostwrap_jump2_##tag(uintptr_t, uintptr_t, void *);                \
+    extern "C" [[gnu::visibility("hidden")]] R hostwrap_jump3_##tag(uintptr_t, uintptr_t, uintptr_t, void *);     \
+    extern "C"                                                                                                    \
+        [[gnu::visibility("hidden")]] R hostwrap_jump4_##tag(uintptr_t, uintptr_t, uintptr_t, uintptr_t, void *); \
+    extern "C" [[gnu::visibility("hidden")]] R hostwrap_jump5_##tag(uintptr_t, uintptr_t, uintptr_t, uintptr_t,   \
+                                                                    uintptr_t, void *);                           \
+    template <> struct Jumps<R> {                                                                                 \
+        static constexpr auto j0 = &hostwrap_jump0_##tag;                                                         \
+        static constexpr auto j1 = &hostwrap_jump1_##tag;                                                         \
+        static constexpr auto j2 = &hostwrap_jump2_##tag;                                                         \
+        static constexpr auto j3 = &hostwrap_jump3_##tag;                                                         \
+        static constexpr auto j4 = &hostwrap_jump4_##tag;                                                         \
+        static constexpr auto j5 = &hostwrap_jump5_##tag;                                                         \
     };
 template <class R> struct Jumps;
 HW_JUMPS(uint8_t, u8)

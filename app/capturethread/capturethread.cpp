@@ -138,10 +138,8 @@ void CaptureThread::saveframestodisk() {
     }
     for (int32_t index = 0; index <= framescaptured; ++index) {
         bool grabbed = main.frame(index) != nullptr;
-        if (!main.saveFrame(index, &pass))
-            ++notsaved;
-        else if (grabbed)
-            joined.push_back(index);
+        if (!main.saveFrame(index, &pass)) ++notsaved;
+        else if (grabbed) joined.push_back(index);
         pal.ProgressBar1->setValue(index + 1);
         rb::yield();
     }

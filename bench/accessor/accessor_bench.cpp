@@ -23,9 +23,7 @@ struct Widget {
     int32_t left = 7;
 };
 
-extern "C" __attribute__((noinline)) int32_t hostFlag(REALobject o, int32_t selector) {
-    return o ? selector + 1 : 0;
-}
+extern "C" __attribute__((noinline)) int32_t hostFlag(REALobject o, int32_t selector) { return o ? selector + 1 : 0; }
 extern "C" __attribute__((noinline)) int32_t hostTicks() { return 42; }
 rb::ClassInfo *gWidget = nullptr;
 __attribute__((noinline)) int32_t directLeft(REALobject o) { return rb::fields<Widget>(o, gWidget)->left; }
@@ -70,10 +68,13 @@ int main() {
     int32_t (*volatile ticks)() = &hostTicks;
     int32_t (*volatile left)(REALobject) = &directLeft;
     const int n = 5'000'000;
-    report("cached selector-form silent (MessageDialogButton_GetVisible)", n,
-           [&] { return MessageDialogButton_GetVisible(o); }, [&] { return flag(o, 0); });
-    report("property-first hit (Window_GetLeft)", n / 10,
-           [&] { return Window_GetLeft(reinterpret_cast<REALwindow>(o)); }, [&] { return left(o); });
-    report("cached signature-first (Runtime_Ticks)", n, [&] { return Runtime_Ticks(); }, [&] { return ticks(); });
+    report(
+        "cached selector-form silent (MessageDialogButton_GetVisible)", n,
+        [&] { return MessageDialogButton_GetVisible(o); }, [&] { return flag(o, 0); });
+    report(
+        "property-first hit (Window_GetLeft)", n / 10, [&] { return Window_GetLeft(reinterpret_cast<REALwindow>(o)); },
+        [&] { return left(o); });
+    report(
+        "cached signature-first (Runtime_Ticks)", n, [&] { return Runtime_Ticks(); }, [&] { return ticks(); });
     return 0;
 }

@@ -107,8 +107,9 @@ int savePassFigure(const char *dirName, const std::vector<std::vector<uint8_t>> 
         settle(dir);
         auto t2 = Clock::now();
         for (int i = 0; i < n; ++i)
-            complete = libtiffToFile((plain / frameFileName("clip", i)).string(), rgb[size_t(i)].data(), width, height) &&
-                       complete;
+            complete =
+                libtiffToFile((plain / frameFileName("clip", i)).string(), rgb[size_t(i)].data(), width, height) &&
+                complete;
         int fd = ::open(plain.c_str(), O_RDONLY | O_DIRECTORY);
         complete = fd >= 0 && ::syncfs(fd) == 0 && complete;  // one sync of all the files
         if (fd >= 0) ::close(fd);

@@ -21,7 +21,6 @@
 
 namespace {
 
-
 int gLenCalls = 0, gMidSigCalls = 0, gMidResCalls = 0, gCountCalls = 0;
 
 extern "C" int32_t testLen(REALstring s) {
@@ -195,10 +194,10 @@ rb::ClassInfo *widgetClass(bool withLeft) {
 #include "rows_begin.inc"
 PROPFIRST(Widget_GetLeft, int32_t, 0, "Left", "testPosGetter", SEL(0), REALobject)
 PROPFIRST(Widget_SetLeft, void, 0, "Left", "testPosSetter", SEL(0), REALobject, int32_t)
-PROPFIRST_X(Widget_InLeft, _fp, int32_t, 0, "Left", "testPosGetter", SEL(3),
-            OPTS(.messages = hostwrap::Messages::In), REALobject)
-PROPFIRST_X(Widget_IndexOnce, _fp, int32_t, 0, "TabIndex", "testPosGetter", SEL(5),
-            OPTS(.property2 = "Left"), REALobject)
+PROPFIRST_X(Widget_InLeft, _fp, int32_t, 0, "Left", "testPosGetter", SEL(3), OPTS(.messages = hostwrap::Messages::In),
+            REALobject)
+PROPFIRST_X(Widget_IndexOnce, _fp, int32_t, 0, "TabIndex", "testPosGetter", SEL(5), OPTS(.property2 = "Left"),
+            REALobject)
 PROPFIRST_X(Widget_KeyTwice, _fp, int32_t, 0, "Key", "testPosGetter", SEL(6),
             OPTS(.property2 = "CommandKey", .logEachProperty = true), REALobject)
 PROPFIRST_X(Widget_SetTraced, _fp, void, 0, "Left", "testPosSetter", SEL(9), OPTS(.entryTrace = true), REALobject,
@@ -321,8 +320,8 @@ TEST_F(Lookup, PropertyFirstInMessagesSecondPropertyAndEntryTrace) {
         EXPECT_TRUE(log().empty());
         Widget_SetTraced(without.get(), 3);
         EXPECT_EQ(log(), (std::vector<std::string>{"DYNAMIC ACCESS FAILURE: Widget_SetTraced", "in Widget_SetTraced",
-                                                  "_fp Address->(0)",
-                                                  "RESOLVER AND DYNAMIC ACCESS FAILURE: Widget_SetTraced"}));
+                                                   "_fp Address->(0)",
+                                                   "RESOLVER AND DYNAMIC ACCESS FAILURE: Widget_SetTraced"}));
     });
 }
 
@@ -364,8 +363,8 @@ TEST_F(Lookup, ResolverFirstFallsBackToAMethodOrAProperty) {
     inChild([&] {
         rb::ObjRef with = rb::make(widgetClass(true)), without = rb::make(widgetClass(false));
         rb::String type("TEXT");
-        rb::findClass("LookupWidget")->methods.push_back(
-            {"AcceptFileDrop(type As String)", reinterpret_cast<void *>(&testAccept), nullptr});
+        rb::findClass("LookupWidget")
+            ->methods.push_back({"AcceptFileDrop(type As String)", reinterpret_cast<void *>(&testAccept), nullptr});
         Widget_Accept(without.get(), type.get());
         EXPECT_EQ(gAcceptedType, type.get());
         EXPECT_TRUE(log().empty());

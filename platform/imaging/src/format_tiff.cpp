@@ -222,7 +222,8 @@ OSErr writeRowsAsStrips(TIFF *tif, const codec::Image &img, const codec::Options
         const uint32_t rows = std::min(rowsPerStrip, height - y);
         const uint8_t *bytes = codec::rowOf(img, int32_t(y));
         if (!strip.empty()) {
-            for (uint32_t r = 0; r < rows; ++r) std::memcpy(&strip[r * rowSize], codec::rowOf(img, int32_t(y + r)), rowSize);
+            for (uint32_t r = 0; r < rows; ++r)
+                std::memcpy(&strip[r * rowSize], codec::rowOf(img, int32_t(y + r)), rowSize);
             bytes = strip.data();
         }
         // libtiff only reads what it is given to write raw.

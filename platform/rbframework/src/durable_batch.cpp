@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <exception>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -48,13 +49,22 @@ DurableBatch::~DurableBatch() {
 }
 
 std::vector<bool> DurableBatch::commit(const std::function<void()> &between) {
-    // The saves stay pending until the end: a `between` that unwinds leaves
-    // their temporary files to the destructor (those already renamed are
-    // gone from their temporary names).
+    // A `between` that throws (a thread told to stop) is not run again, and
+    // what it threw goes on once every save is in place: nothing written is
+    // dropped half way.
+    std::exception_ptr thrown;
+    auto pause = [&] {
+        if (!between || thrown) return;
+        try {
+            between();
+        } catch (...) {
+            thrown = std::current_exception();
+        }
+    };
     std::vector<bool> saved(pending_.size(), false);
     for (size_t i = 0; i < pending_.size(); ++i) {
         saved[i] = durable::syncFile(pending_[i].temp);
-        if (between) between();
+        pause();
     }
     for (size_t i = 0; i < pending_.size(); ++i) {
         const Pending &p = pending_[i];
@@ -74,6 +84,7 @@ std::vector<bool> DurableBatch::commit(const std::function<void()> &between) {
         }
     }
     pending_.clear();
+    if (thrown) std::rethrow_exception(thrown);
     return saved;
 }
 

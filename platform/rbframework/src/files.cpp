@@ -92,8 +92,7 @@ std::string FolderItem::name() const {
 }
 
 FolderItemRef FolderItem::child(const std::string &name) const {
-    if (name.empty() || name == "." || name == ".." || name.find('\0') != std::string::npos)
-        return nullptr;
+    if (name.empty() || name == "." || name == ".." || name.find('\0') != std::string::npos) return nullptr;
     std::string n = name;
     for (char &c : n)
         if (c == '/') c = ':';
@@ -121,22 +120,14 @@ int64_t FolderItem::length() const {
     return ::stat(path_.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? int64_t(st.st_size) : 0;
 }
 
-bool FolderItem::createAsFolder() const {
-    return ::mkdir(path_.c_str(), 0777) == 0 || (errno == EEXIST && isFolder());
-}
+bool FolderItem::createAsFolder() const { return ::mkdir(path_.c_str(), 0777) == 0 || (errno == EEXIST && isFolder()); }
 
-bool FolderItem::remove() const {
-    return isFolder() ? ::rmdir(path_.c_str()) == 0 : ::unlink(path_.c_str()) == 0;
-}
+bool FolderItem::remove() const { return isFolder() ? ::rmdir(path_.c_str()) == 0 : ::unlink(path_.c_str()) == 0; }
 
 std::string FolderItem::macType() const { return getXattr(path_, "user.mac.type"); }
 std::string FolderItem::macCreator() const { return getXattr(path_, "user.mac.creator"); }
-bool FolderItem::setMacType(const std::string &code) const {
-    return setXattr(path_, "user.mac.type", code);
-}
-bool FolderItem::setMacCreator(const std::string &code) const {
-    return setXattr(path_, "user.mac.creator", code);
-}
+bool FolderItem::setMacType(const std::string &code) const { return setXattr(path_, "user.mac.type", code); }
+bool FolderItem::setMacCreator(const std::string &code) const { return setXattr(path_, "user.mac.creator", code); }
 
 bool FolderItem::launch(bool /*activate*/) const {
     if (!exists()) return false;
@@ -194,8 +185,8 @@ BinaryStreamRef BinaryStream::createAtomic(const FolderItem &file, const std::st
     if (file.isFolder()) return nullptr;
     auto dir = file.parent();
     if (!dir) return nullptr;
-    std::string temp = dir->absolutePath() + (dir->absolutePath() == "/" ? "" : "/") + "." +
-                       file.name() + ".tmp-XXXXXX";
+    std::string temp =
+        dir->absolutePath() + (dir->absolutePath() == "/" ? "" : "/") + "." + file.name() + ".tmp-XXXXXX";
     int fd = ::mkstemp(temp.data());
     if (fd < 0) return nullptr;
     ::fchmod(fd, 0666 & ~currentUmask());
@@ -281,8 +272,7 @@ void BinaryStream::writeBytes(std::string_view bytes) {
         std::fseek(f_, 0, SEEK_CUR);  // switching from reading to writing
         reading_ = false;
     }
-    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f_) != bytes.size())
-        writeError_ = true;
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f_) != bytes.size()) writeError_ = true;
 }
 
 bool BinaryStream::setMacType(const std::string &code) {

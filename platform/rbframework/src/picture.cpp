@@ -13,7 +13,7 @@ namespace {
 
 struct PictureFields {
     imaging::GWorldRef world = 0;
-    std::shared_ptr<const uint8_t[]> rows;  // the pixels of a world over packed rows
+    std::shared_ptr<const uint8_t[]> rows;               // the pixels of a world over packed rows
     ~PictureFields() { imaging::DisposeGWorld(world); }  // before the rows go
 };
 
@@ -106,14 +106,16 @@ ObjRef newPicture(int32_t width, int32_t height, int16_t depth) {
     if (width < 1 || height < 1 || imaging::NewGWorld(&world, depth, &r, 0) != 0) return {};
     imaging::PixMapInfo pm{};
     if (imaging::GetGWorldPixMap(world, &pm))
-        for (int32_t y = 0; y < height; ++y) std::memset(pm.baseAddr + size_t(y) * pm.rowBytes, 0xFF, size_t(width) * 4);
+        for (int32_t y = 0; y < height; ++y)
+            std::memset(pm.baseAddr + size_t(y) * pm.rowBytes, 0xFF, size_t(width) * 4);
     return adoptWorld(world);
 }
 
 ObjRef newPictureOverRows(std::shared_ptr<const uint8_t[]> rows, int32_t width, int32_t height, int32_t rowBytes) {
     imaging::Rect r{0, 0, height, width};
     imaging::GWorldRef world = 0;
-    if (!rows || imaging::NewGWorldFromPtr(&world, imaging::k24RGBPixelFormat, &r, rows.get(), rowBytes) != 0) return {};
+    if (!rows || imaging::NewGWorldFromPtr(&world, imaging::k24RGBPixelFormat, &r, rows.get(), rowBytes) != 0)
+        return {};
     return adoptWorld(world, std::move(rows));
 }
 

@@ -9,6 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 using namespace imaging;
@@ -120,9 +123,9 @@ TEST(PackedRows, ExportAsTheARGBWorldOfTheSamePixels) {
         OSType type;
         int32_t depth, method;
     } cases[] = {
-        {FourCC("TIFF"), 0, 0}, {FourCC("TIFF"), 0, 5}, {FourCC("TIFF"), 0, 32773}, {FourCC("TIFF"), 8, 0},
-        {FourCC("TIFF"), 32, 0}, {FourCC("PNGf"), 0, 0}, {FourCC("PNGf"), 32, 0}, {FourCC("JPEG"), 0, 0},
-        {FourCC("JPEG"), 8, 0},  {FourCC("BMPf"), 0, 0}, {FourCC("BMPf"), 8, 0},  {FourCC("BMPf"), 32, 0},
+        {FourCC("TIFF"), 0, 0},  {FourCC("TIFF"), 0, 5}, {FourCC("TIFF"), 0, 32773}, {FourCC("TIFF"), 8, 0},
+        {FourCC("TIFF"), 32, 0}, {FourCC("PNGf"), 0, 0}, {FourCC("PNGf"), 32, 0},    {FourCC("JPEG"), 0, 0},
+        {FourCC("JPEG"), 8, 0},  {FourCC("BMPf"), 0, 0}, {FourCC("BMPf"), 8, 0},     {FourCC("BMPf"), 32, 0},
     };
     for (auto [w, h, pad] : {std::tuple{720, 480, 0}, {37, 101, 0}, {37, 101, 5}, {1, 1, 0}}) {
         Pair p(w, h, pad);
@@ -146,6 +149,53 @@ TEST(PackedRows, ExportAsTheARGBWorldOfTheSamePixels) {
               0xe1eebd361910747eull);
 }
 
+// The PNG suite's images (sizes and colours nobody here chose), their colour
+// as packed rows and as an opaque A R G B world: the same bytes in every
+// format.
+TEST(PackedRows, ExportThePNGSuiteAsTheARGBWorlds) {
+    int images = 0;
+    for (const auto &entry : std::filesystem::directory_iterator(std::string(TEST_IMAGING_DIR) + "/pngsuite")) {
+        if (entry.path().extension() != ".png") continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        Handle data = nullptr;
+        ASSERT_EQ(PtrToHand(bytes.data(), &data, bytes.size()), noErr);
+        ComponentInstance im = 0;
+        OpenADefaultComponent(GraphicsImporterComponentType, 0, &im);
+        GraphicsImportSetDataHandle(im, data);
+        PicHandle pic = nullptr;
+        int32_t w = 0, h = 0;
+        if (GraphicsImportGetAsPicture(im, &pic) == noErr && GetPictureInfo(pic, &w, &h, nullptr)) {
+            ++images;
+            std::vector<uint8_t> rgb(size_t(w) * size_t(h) * 3);
+            Rect r{0, 0, h, w};
+            GWorldRef argb = 0, packed = 0;
+            ASSERT_EQ(NewGWorld(&argb, 24, &r, 0), noErr);
+            PixMapInfo pm{};
+            GetGWorldPixMap(argb, &pm);
+            const uint8_t *p = PicturePixels(pic);
+            for (int32_t y = 0; y < h; ++y)
+                for (int32_t x = 0; x < w; ++x, p += 4) {
+                    std::memcpy(&rgb[(size_t(y) * size_t(w) + size_t(x)) * 3], p + 1, 3);
+                    uint8_t *q = pm.baseAddr + size_t(y) * size_t(pm.rowBytes) + size_t(x) * 4;
+                    q[0] = 0xFF, q[1] = p[1], q[2] = p[2], q[3] = p[3];
+                }
+            ASSERT_EQ(NewGWorldFromPtr(&packed, k24RGBPixelFormat, &r, rgb.data(), w * 3), noErr);
+            for (OSType type : {FourCC("TIFF"), FourCC("PNGf"), FourCC("JPEG"), FourCC("BMPf")}) {
+                Export a = exportOf(argb, type), b = exportOf(packed, type);
+                EXPECT_EQ(a.err, noErr) << entry.path();
+                EXPECT_TRUE(a.bytes == b.bytes) << entry.path() << " " << type;
+            }
+            DisposeGWorld(packed);
+            DisposeGWorld(argb);
+        }
+        DisposeHandle(pic);
+        CloseComponent(im);
+        DisposeHandle(data);
+    }
+    EXPECT_GE(images, 50);
+}
+
 TEST(PackedRows, AreReadAsOpaquePixelsAndNeverDrawnInto) {
     Pair p(5, 3, 2);
     // Copied into an A R G B world: opaque, at the place asked for.
@@ -157,7 +207,8 @@ TEST(PackedRows, AreReadAsOpaquePixelsAndNeverDrawnInto) {
     GetGWorldPixMap(dst, &d);
     GetGWorldPixMap(p.argb, &a);
     for (int32_t y = 0; y < 3; ++y)
-        EXPECT_EQ(std::memcmp(d.baseAddr + size_t(y + 1) * d.rowBytes + 4, a.baseAddr + size_t(y) * a.rowBytes, 5 * 4), 0);
+        EXPECT_EQ(std::memcmp(d.baseAddr + size_t(y + 1) * d.rowBytes + 4, a.baseAddr + size_t(y) * a.rowBytes, 5 * 4),
+                  0);
     EXPECT_EQ(d.baseAddr[0], 0xFF) << "outside: untouched white";
 
     // As a picture handle: the A R G B pixels.
@@ -209,7 +260,8 @@ TEST(PackedRows, CompressAsTheARGBWorld) {
             ASSERT_EQ(GetMaxCompressionSize(src[i], &part, 24, codecNormalQuality, codec, anyCodec, &max), noErr);
             out[i].assign(size_t(max), 0);
             Handle desc = NewHandle(0);
-            ASSERT_EQ(CompressImage(src[i], &part, codecNormalQuality, codec, desc, out[i].data(), out[i].size()), noErr);
+            ASSERT_EQ(CompressImage(src[i], &part, codecNormalQuality, codec, desc, out[i].data(), out[i].size()),
+                      noErr);
             ImageDescription d;
             std::memcpy(&d, HandleData(desc), sizeof d);
             dataSize[i] = d.dataSize;
@@ -227,7 +279,8 @@ TEST(PixelRows, ConvertBetweenTheFormatsWorldsStore) {
         for (size_t i = 0; i < argb.size(); ++i) argb[i] = uint8_t(i * 7 + 1);
         ConvertPixelRow(argb.data(), k32ARGBPixelFormat, rgb.data(), k24RGBPixelFormat, w);
         for (int32_t x = 0; x < w; ++x)
-            for (int c = 0; c < 3; ++c) ASSERT_EQ(rgb[size_t(x) * 3 + size_t(c)], argb[size_t(x) * 4 + size_t(c) + 1]) << w;
+            for (int c = 0; c < 3; ++c)
+                ASSERT_EQ(rgb[size_t(x) * 3 + size_t(c)], argb[size_t(x) * 4 + size_t(c) + 1]) << w;
         EXPECT_EQ(rgb.back(), 0x5A) << "nothing past the row";
         ConvertPixelRow(rgb.data(), k24RGBPixelFormat, back.data(), k32ARGBPixelFormat, w);
         for (int32_t x = 0; x < w; ++x) {

@@ -21,9 +21,7 @@ std::string slurp(const std::string &path) {
     return s.str();
 }
 
-void spit(const std::string &path, const std::string &bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+void spit(const std::string &path, const std::string &bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 class Files : public ::testing::Test {
 protected:
@@ -68,7 +66,9 @@ TEST_F(Files, StreamRoundTripIsBigEndianByDefault) {
         EXPECT_EQ(s->length(), 10);
         EXPECT_TRUE(s->close());
     }
-    EXPECT_EQ(slurp(f->absolutePath()), std::string("\x01\xff\x00\x03" "abc\xff\xfe\x02", 10));
+    EXPECT_EQ(slurp(f->absolutePath()), std::string("\x01\xff\x00\x03"
+                                                    "abc\xff\xfe\x02",
+                                                    10));
     auto r = BinaryStream::openRead(*f);
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->readByte(), 1);
@@ -232,6 +232,28 @@ TEST_F(Files, DurableBatchReportsEachSaveThatFails) {
     EXPECT_TRUE(folder->isFolder());
     EXPECT_EQ(slurp(folder->child("inside")->absolutePath()), "kept");
     cmd = "test $(ls -A '" + dir->absolutePath() + "' | wc -l) -eq 3";
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << "no temporary files left";
+}
+
+// A thread told to stop while the batch commits (its yield throws) still
+// gets every file in place before it unwinds.
+TEST_F(Files, DurableBatchFinishesWhenItsPauseThrows) {
+    DurableBatch batch;
+    for (const char *name : {"a.tif", "b.tif", "c.tif"}) {
+        auto s = BinaryStream::createAtomic(*dir->child(name), "TIFF", &batch);
+        s->writeBytes(name);
+    }
+    int calls = 0;
+    struct Stop {};
+    EXPECT_THROW(batch.commit([&] {
+        ++calls;
+        throw Stop{};
+    }),
+                 Stop);
+    EXPECT_EQ(calls, 1) << "not run again";
+    for (const char *name : {"a.tif", "b.tif", "c.tif"}) EXPECT_EQ(slurp(dir->child(name)->absolutePath()), name);
+    EXPECT_EQ(batch.size(), 0u);
+    std::string cmd = "test $(ls -A '" + dir->absolutePath() + "' | wc -l) -eq 3";
     EXPECT_EQ(std::system(cmd.c_str()), 0) << "no temporary files left";
 }
 

@@ -37,7 +37,8 @@ TEST(PictureOverRows, IsA24BitPictureOfThoseRowsWithoutACopy) {
     EXPECT_EQ(rb::pixel(pic.get(), 4, 0), 0u) << "outside";
 
     // A plug-in locks it as an offscreen world of 24 bits whose pixels are the rows.
-    auto lock = reinterpret_cast<void (*)(REALpicture, REALpictureDescription *)>(rb::resolve("lockPictureDescription"));
+    auto lock =
+        reinterpret_cast<void (*)(REALpicture, REALpictureDescription *)>(rb::resolve("lockPictureDescription"));
     auto unlock = reinterpret_cast<void (*)(REALpicture)>(rb::resolve("unlockPictureDescription"));
     ASSERT_TRUE(lock && unlock);
     REALpictureDescription desc{};

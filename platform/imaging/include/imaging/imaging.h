@@ -22,13 +22,13 @@ using OSErr = int16_t;
 using OSStatus = int32_t;
 using ComponentResult = int32_t;
 using OSType = uint32_t;
-using Fixed = int32_t;      // 16.16
-using CodecQ = uint32_t;    // 0 .. codecLosslessQuality
+using Fixed = int32_t;    // 16.16
+using CodecQ = uint32_t;  // 0 .. codecLosslessQuality
 
 // Four-character code, first character in the high byte.
 constexpr OSType FourCC(const char (&s)[5]) {
-    return (OSType(uint8_t(s[0])) << 24) | (OSType(uint8_t(s[1])) << 16) |
-           (OSType(uint8_t(s[2])) << 8) | OSType(uint8_t(s[3]));
+    return (OSType(uint8_t(s[0])) << 24) | (OSType(uint8_t(s[1])) << 16) | (OSType(uint8_t(s[2])) << 8) |
+           OSType(uint8_t(s[3]));
 }
 
 // ---- status codes -------------------------------------------------------------
@@ -37,7 +37,7 @@ enum : int32_t {
     unimpErr = -4,
     ioErr = -36,
     fnfErr = -43,
-    fBsyErr = -47,          // the component is busy (an export is running)
+    fBsyErr = -47,  // the component is busy (an export is running)
     paramErr = -50,
     memFullErr = -108,
     nilHandleErr = -109,
@@ -58,13 +58,13 @@ enum : int32_t {
 struct HandleRec;
 using Handle = HandleRec *;
 
-Handle NewHandle(size_t size);             // zero-filled; 0 when it cannot be made
-Handle NewEmptyHandle();                    // size 0
-void DisposeHandle(Handle h);               // 0 is fine
-size_t GetHandleSize(Handle h);             // 0 for 0
-OSErr SetHandleSize(Handle h, size_t size); // new bytes zero-filled
-uint8_t *HandleData(Handle h);              // the bytes (0 for 0 or an empty handle)
-void HLock(Handle h);                       // a locked handle cannot be resized
+Handle NewHandle(size_t size);               // zero-filled; 0 when it cannot be made
+Handle NewEmptyHandle();                     // size 0
+void DisposeHandle(Handle h);                // 0 is fine
+size_t GetHandleSize(Handle h);              // 0 for 0
+OSErr SetHandleSize(Handle h, size_t size);  // new bytes zero-filled
+uint8_t *HandleData(Handle h);               // the bytes (0 for 0 or an empty handle)
+void HLock(Handle h);                        // a locked handle cannot be resized
 void HUnlock(Handle h);
 OSErr PtrToHand(const void *src, Handle *out, size_t size);
 OSErr PtrAndHand(const void *src, Handle h, size_t size);  // append
@@ -87,7 +87,7 @@ inline int32_t RectHeight(const Rect &r) { return r.bottom - r.top; }
 // R, G, B, and claims depth 24. Its pixels are the caller's: it is read
 // (exported, compressed, copied and drawn from) but never drawn into, and
 // calls that would draw into it answer paramErr.
-using GWorldRef = uint32_t;   // 0 = none
+using GWorldRef = uint32_t;  // 0 = none
 enum { useTempMem = 4 };
 constexpr int32_t kMaxImageSide = 32768;
 // Pixel formats as worlds store them.
@@ -99,17 +99,16 @@ OSErr NewGWorld(GWorldRef *out, int16_t depth, const Rect *bounds, uint32_t flag
 // in k24RGBPixelFormat (the only format taken; paramErr for another, a bad
 // size or rows shorter than 3 bytes a pixel). Nothing is copied: the buffer
 // must outlive the world and stay unchanged while the world is read.
-OSErr NewGWorldFromPtr(GWorldRef *out, OSType pixelFormat, const Rect *bounds, const uint8_t *buffer,
-                       int32_t rowBytes);
+OSErr NewGWorldFromPtr(GWorldRef *out, OSType pixelFormat, const Rect *bounds, const uint8_t *buffer, int32_t rowBytes);
 void DisposeGWorld(GWorldRef world);
 bool GWorldExists(GWorldRef world);
 
 struct PixMapInfo {
-    uint8_t *baseAddr;   // first row
+    uint8_t *baseAddr;  // first row
     int32_t rowBytes;
     Rect bounds;
     int16_t depth;
-    int16_t pixelSize;   // bits a pixel takes in memory: 32 (A R G B) or 24 (R G B)
+    int16_t pixelSize;  // bits a pixel takes in memory: 32 (A R G B) or 24 (R G B)
 };
 bool GetGWorldPixMap(GWorldRef world, PixMapInfo *out);
 
@@ -130,10 +129,10 @@ constexpr OSType kPictureTag = FourCC("TPIC");
 constexpr size_t kPictureHeaderSize = 16;
 
 PicHandle NewPicture(int32_t width, int32_t height, int16_t depth);  // opaque black
-PicHandle PictureFromGWorld(GWorldRef world);   // ARGB whatever the world stores
+PicHandle PictureFromGWorld(GWorldRef world);                        // ARGB whatever the world stores
 // Width, height, depth of a well-formed picture handle; false for anything else.
 bool GetPictureInfo(PicHandle pic, int32_t *width, int32_t *height, int16_t *depth);
-uint8_t *PicturePixels(PicHandle pic);   // ARGB rows, width*4 bytes each
+uint8_t *PicturePixels(PicHandle pic);  // ARGB rows, width*4 bytes each
 // Draws a picture into a world at its top-left corner, clipped.
 OSErr DrawPicture(PicHandle pic, GWorldRef world);
 // Copies one world into another at (left, top) of the destination, clipped;
@@ -148,17 +147,17 @@ using UserData = UserDataRec *;
 
 OSErr NewUserData(UserData *out);
 void DisposeUserData(UserData ud);
-OSErr NewUserDataFromHandle(Handle h, UserData *out);   // paramErr on malformed data
+OSErr NewUserDataFromHandle(Handle h, UserData *out);  // paramErr on malformed data
 OSErr PutUserDataIntoHandle(UserData ud, Handle h);
 OSErr AddUserData(UserData ud, Handle data, OSType type);
 OSErr AddUserDataText(UserData ud, const char *text, OSType type);
 OSErr GetUserData(UserData ud, Handle data, OSType type, int32_t index);  // index from 1
 int32_t CountUserDataType(UserData ud, OSType type);
-OSErr CopyUserData(UserData src, UserData dst);   // replaces dst's items
+OSErr CopyUserData(UserData src, UserData dst);  // replaces dst's items
 
 // ---- components -------------------------------------------------------------------
-using ComponentInstance = uint32_t;   // 0 = none
-using Component = uint32_t;           // 0 = none
+using ComponentInstance = uint32_t;  // 0 = none
+using Component = uint32_t;          // 0 = none
 
 constexpr OSType GraphicsExporterComponentType = FourCC("grex");
 constexpr OSType GraphicsImporterComponentType = FourCC("grip");
@@ -175,7 +174,7 @@ struct ComponentDescription {
 OSErr OpenADefaultComponent(OSType type, OSType subType, ComponentInstance *out);
 OSErr CloseComponent(ComponentInstance ci);
 bool ComponentInstanceExists(ComponentInstance ci);
-OSType GetComponentSubType(ComponentInstance ci);   // 0 for none
+OSType GetComponentSubType(ComponentInstance ci);  // 0 for none
 // 1 when the component implements the selector, else 0.
 ComponentResult CallComponentCanDo(ComponentInstance ci, int16_t selector);
 // 0 starts the walk; 0 ends it. Zero fields of the description match anything
@@ -197,7 +196,7 @@ enum : int16_t {
 enum { codecProgressOpen = 0, codecProgressUpdatePercent = 1, codecProgressClose = 2 };
 using ICMProgressProcPtr = OSErr (*)(int16_t message, Fixed completeness, void *refCon);
 struct ICMProgressProcRecord {
-    ICMProgressProcPtr progressProc;   // 0 removes the procedure
+    ICMProgressProcPtr progressProc;  // 0 removes the procedure
     void *progressRefCon;
 };
 using ICMProgressUPP = ICMProgressProcPtr;
@@ -223,12 +222,18 @@ ComponentResult GraphicsExportGetOutputFile(ComponentInstance ci, FSSpec *file);
 ComponentResult GraphicsExportDoExport(ComponentInstance ci, uint32_t *actualSizeWritten);
 ComponentResult GraphicsExportSetProgressProc(ComponentInstance ci, const ICMProgressProcRecord *proc);
 
-ComponentResult GraphicsExportSetDepth(ComponentInstance ci, int32_t depth);   // 0 = from the input
+ComponentResult GraphicsExportSetDepth(ComponentInstance ci, int32_t depth);  // 0 = from the input
 ComponentResult GraphicsExportGetDepth(ComponentInstance ci, int32_t *depth);
 ComponentResult GraphicsExportSetResolution(ComponentInstance ci, Fixed h, Fixed v);
 ComponentResult GraphicsExportGetResolution(ComponentInstance ci, Fixed *h, Fixed *v);
-enum : CodecQ { codecMinQuality = 0, codecLowQuality = 0x100, codecNormalQuality = 0x200,
-                codecHighQuality = 0x300, codecMaxQuality = 0x3FF, codecLosslessQuality = 0x400 };
+enum : CodecQ {
+    codecMinQuality = 0,
+    codecLowQuality = 0x100,
+    codecNormalQuality = 0x200,
+    codecHighQuality = 0x300,
+    codecMaxQuality = 0x3FF,
+    codecLosslessQuality = 0x400
+};
 ComponentResult GraphicsExportSetCompressionQuality(ComponentInstance ci, CodecQ q);
 ComponentResult GraphicsExportGetCompressionQuality(ComponentInstance ci, CodecQ *q);
 // TIFF: 1 none, 5 LZW, 8 Deflate, 32773 PackBits; PNG: zlib level 0..9 (or -1
@@ -248,8 +253,8 @@ ComponentResult GraphicsExportGetTargetDataSize(ComponentInstance ci, uint32_t *
 // '©mak' make, '©mod' model, '©swr' software, '©day' date.
 ComponentResult GraphicsExportSetMetaData(ComponentInstance ci, UserData ud);
 ComponentResult GraphicsExportGetMetaData(ComponentInstance ci, UserData ud);
-ComponentResult GraphicsExportSetColorSyncProfile(ComponentInstance ci, Handle profile);  // copied; 0 clears
-ComponentResult GraphicsExportGetColorSyncProfile(ComponentInstance ci, Handle *profile); // new handle or 0
+ComponentResult GraphicsExportSetColorSyncProfile(ComponentInstance ci, Handle profile);   // copied; 0 clears
+ComponentResult GraphicsExportGetColorSyncProfile(ComponentInstance ci, Handle *profile);  // new handle or 0
 ComponentResult GraphicsExportGetSettingsAsAtomContainer(ComponentInstance ci, Handle *settings);
 ComponentResult GraphicsExportSetSettingsFromAtomContainer(ComponentInstance ci, Handle settings);
 ComponentResult GraphicsExportGetSettingsAsText(ComponentInstance ci, Handle *text);
@@ -269,7 +274,7 @@ using GraphicsExportGetExifEnabledProc = ComponentResult (*)(ComponentInstance, 
 // A loaded system library ("QuickTime.framework" is the one known here).
 struct BundleRec;
 using BundleRef = BundleRec *;
-BundleRef LoadSystemFramework(const char *name);   // 0 when unknown
+BundleRef LoadSystemFramework(const char *name);  // 0 when unknown
 void *BundleGetFunctionPointerForName(BundleRef bundle, const char *name);
 // Test seam: make the library answer 0 for a name (0 restores all).
 void WithholdFunction(const char *name);
@@ -286,7 +291,7 @@ OSErr GetGraphicsImporterForDataRef(Handle dataRef, OSType dataRefType, Componen
 
 // ---- image compression -------------------------------------------------------------
 // Codec types: 'jpeg', 'png ', 'tiff', 'raw ' (uncompressed ARGB), 'WRLE' (BMP).
-struct ImageDescription {   // 86 bytes, native byte order
+struct ImageDescription {  // 86 bytes, native byte order
     int32_t idSize;
     OSType cType;
     int32_t resvd1;
@@ -310,8 +315,8 @@ using ImageDescriptionHandle = Handle;
 using CompressorComponent = uint32_t;
 constexpr CompressorComponent anyCodec = 0;
 
-OSErr GetMaxCompressionSize(const PixMapInfo *src, const Rect *srcRect, int16_t depth, CodecQ quality,
-                            OSType cType, CompressorComponent codec, int32_t *size);
+OSErr GetMaxCompressionSize(const PixMapInfo *src, const Rect *srcRect, int16_t depth, CodecQ quality, OSType cType,
+                            CompressorComponent codec, int32_t *size);
 // Compresses into `data` (capacity `dataCapacity`); fills the description
 // (grown to 86 bytes when smaller). codecSpoolErr when the output does not fit.
 OSErr CompressImage(const PixMapInfo *src, const Rect *srcRect, CodecQ quality, OSType cType,

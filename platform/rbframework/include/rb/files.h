@@ -46,7 +46,7 @@ public:
     // Four-character codes; empty when unset or not supported.
     std::string macType() const;
     std::string macCreator() const;
-    bool setMacType(const std::string &code) const;    // false when not kept
+    bool setMacType(const std::string &code) const;  // false when not kept
     bool setMacCreator(const std::string &code) const;
 
     // Opens the item with the desktop's default application: showURL with
@@ -90,7 +90,8 @@ public:
     // Makes every waiting save durable and puts it in place; for each save,
     // in the order they joined, whether it is now on the disk under its
     // name. `between` runs after each file's sync (a cooperative thread
-    // yields there).
+    // yields there); if it throws, it runs no more, every save is still put
+    // in place, and then what it threw goes on.
     std::vector<bool> commit(const std::function<void()> &between = {});
 
 private:
@@ -162,7 +163,7 @@ private:
     std::FILE *f_;
     bool writable_;
     bool eof_ = false, writeError_ = false;
-    bool reading_ = false;  // the last transfer was a read (a write must seek first)
+    bool reading_ = false;       // the last transfer was a read (a write must seek first)
     std::string target_, temp_;  // temp_ is set for atomic saves
     DurableBatch *batch_ = nullptr;
 };

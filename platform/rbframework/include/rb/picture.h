@@ -26,7 +26,7 @@ ObjRef newPicture(int32_t width, int32_t height, int16_t depth);
 ObjRef newPictureOverRows(std::shared_ptr<const uint8_t[]> rows, int32_t width, int32_t height, int32_t rowBytes);
 
 bool isPicture(REALobject obj);
-int32_t pictureWidth(REALobject pic);   // 0 for nil or not a picture
+int32_t pictureWidth(REALobject pic);  // 0 for nil or not a picture
 int32_t pictureHeight(REALobject pic);
 int16_t pictureDepth(REALobject pic);
 // The image services' world of a picture, 0 for nil or not a picture.
