@@ -110,7 +110,7 @@ void CaptureWindow::savefiles(int32_t index) { saveFrame(index); }
 bool CaptureWindow::saveFrame(int32_t index, rb::DurableBatch *batch) {
     const StillFrame *still = frame(index);
     if (!still) return true;  // never grabbed: skipped
-    LargeBlocksReused reuse;  // the picture and the encoded bytes: warm memory from the last save
+    LargeBlocksReused reuse;  // the encoded bytes and their host string: warm memory from the last save
     controlwindow *palette = static_cast<controlwindow *>(rb::findWindow("controlwindow"));
     if (!palette || !palette->savefolder) return false;
     // The folder item maps a '/' in the prefix to ':', so the file stays in
