@@ -1,45 +1,42 @@
-// QTGrabberPlyx: a synthetic video source. It shows a moving test picture
-// at the source size (720x480, or TAVRIN_VIDEO_SIZE=WxH), or no signal at
-// all with TAVRIN_NO_VIDEO=1 (both read by InitVideo). The picture runs at
-// 30 frames a second of real time while previewing and not paused; Poll
-// catches up and paints the window given to OutputToWindow.
+// QTGrabberPlyx: live video through GStreamer (see source.h for where it
+// comes from and video.h for the pipeline). InitVideo starts the source and
+// waits for its first frame; without one there is no signal, and
+// CurrentVideoSize is nil. Poll paints the newest preview frame into the
+// window given to OutputToWindow, and notices a source that failed or ended
+// (a device unplugged, the end of a clip): from then on there is no signal
+// until InitVideo finds the video again. Why there is none is written to the
+// standard error once.
 #include "host.h"
 #include "members.h"
-#include "pattern.h"
+#include "settings.h"
+#include "source.h"
+#include "video.h"
 
 #include "imaging/imaging.h"
 
-#include <chrono>
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <memory>
 #include <new>
-#include <vector>
 
 namespace grab {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-constexpr int kFramesPerSecond = 30;
-constexpr int kDefaultWidth = 720, kDefaultHeight = 480;
-// Largest picture side the grabber makes or paints.
-constexpr int kMaxSide = 8192;
+// How long InitVideo waits for the source's first frame.
+constexpr std::chrono::seconds kFirstFrameWait{5};
 
 struct State {
     bool videoReady = false;  // InitVideo ran
-    bool noSignal = false;
     bool previewing = false;
     bool paused = false;
     bool preparedForPreview = false, preparedForRecord = false;
-    int width = kDefaultWidth, height = kDefaultHeight;  // the source
-    IntRect current{};                                   // where the video goes in the window
-    PictureControls controls;
-    uint64_t frame = 0;
-    Clock::time_point last{};
-    int64_t carry = 0;  // time not yet worth a whole frame, in microseconds x frame rate
+    IntRect current{};         // where the video goes in the window
+    GrabberSettings settings;  // the controls, and the device asked for
+    std::string deviceInUse;   // the device the video comes from, if any
+    std::unique_ptr<Video> video;
+    uint64_t previewSeen = 0;
     REALobject window = nullptr;
-    std::vector<uint32_t> scratch;
 };
 
 // The instance data (44 bytes in the class record): the state lives on the
@@ -56,34 +53,46 @@ State *state(REALobject o) {
     return d->state;
 }
 
-bool hasVideo(const State &s) { return s.videoReady && !s.noSignal; }
+bool hasVideo(const State &s) { return s.videoReady && s.video && !s.video->failed(); }
 
 bool sane(int64_t w, int64_t h) { return w >= 1 && h >= 1 && w <= kMaxSide && h <= kMaxSide; }
 
-// "WxH" with both sides within limits.
-bool parseSize(const char *text, int *w, int *h) {
-    if (!text) return false;
-    char *end = nullptr;
-    long a = std::strtol(text, &end, 10);
-    if (end == text || (*end != 'x' && *end != 'X')) return false;
-    const char *second = end + 1;
-    long b = std::strtol(second, &end, 10);
-    if (end == second || *end || a < 1 || b < 1 || a > kMaxSide || b > kMaxSide) return false;
-    *w = int(a), *h = int(b);
-    return true;
+void tell(const std::string &why) { std::fprintf(stderr, "tavrin: video: %s\n", why.c_str()); }
+
+bool gstreamerReady() {
+    static const bool ready = [] {
+        GError *error = nullptr;
+        if (gst_init_check(nullptr, nullptr, &error)) return true;
+        tell(std::string("GStreamer cannot start: ") + (error ? error->message : "unknown error"));
+        if (error) g_error_free(error);
+        return false;
+    }();
+    return ready;
 }
 
-// Brings the frame counter up to now.
-void advance(State &s) {
-    Clock::time_point now = Clock::now();
-    if (hasVideo(s) && s.previewing && !s.paused) {
-        int64_t micros = std::chrono::duration_cast<std::chrono::microseconds>(now - s.last).count();
-        if (micros > 0) s.carry += micros * kFramesPerSecond;
-        int64_t frames = s.carry / 1000000;
-        s.frame += uint64_t(frames);
-        s.carry -= frames * 1000000;
+// Stops the video there is and starts the source there is now.
+void startVideo(State &s) {
+    s.video.reset();
+    s.deviceInUse.clear();
+    s.previewSeen = 0;
+    if (!gstreamerReady()) return;
+    Source source = chooseSource(s.settings.device);
+    if (source.kind == Source::None) {
+        tell(source.failure);
+        return;
     }
-    s.last = now;
+    std::string why;
+    s.video = Video::start(source, hostMicroseconds(), kFirstFrameWait, &why);
+    if (!s.video) {
+        tell(why);
+        return;
+    }
+    s.deviceInUse = source.deviceName;
+    s.video->setControls(s.settings.controls);
+    int w = 0, h = 0;
+    s.video->frameSize(&w, &h);
+    s.current = {0, h, 0, w};
+    if (s.paused) s.video->pause();
 }
 
 // ---- members ----------------------------------------------------------------
@@ -101,15 +110,8 @@ void initGrabber(REALobject o) { state(o); }
 void initVideo(REALobject o) {
     State *s = state(o);
     if (!s) return;
-    const char *noVideo = std::getenv("TAVRIN_NO_VIDEO");
-    s->noSignal = noVideo && std::strcmp(noVideo, "1") == 0;
-    if (!parseSize(std::getenv("TAVRIN_VIDEO_SIZE"), &s->width, &s->height))
-        s->width = kDefaultWidth, s->height = kDefaultHeight;
-    s->current = {0, s->height, 0, s->width};
     s->videoReady = true;
-    s->frame = 0;
-    s->carry = 0;
-    s->last = Clock::now();
+    startVideo(*s);
 }
 
 void outputToWindow(REALobject o, REALobject window) {
@@ -118,6 +120,7 @@ void outputToWindow(REALobject o, REALobject window) {
     lockObject(window);
     unlockObject(s->window);
     s->window = window;
+    s->previewSeen = 0;  // the new window gets the picture at once
 }
 
 void prepare(REALobject o, RBBoolean forPreview, RBBoolean forRecord) {
@@ -125,43 +128,49 @@ void prepare(REALobject o, RBBoolean forPreview, RBBoolean forRecord) {
 }
 
 void startPreview(REALobject o) {
-    State *s = state(o);
-    if (!s || s->previewing) return;
-    s->previewing = true;
-    s->last = Clock::now();
+    if (State *s = state(o)) s->previewing = true;
 }
 
 void play(REALobject o) {
     State *s = state(o);
     if (!s || !s->paused) return;
     s->paused = false;
-    s->last = Clock::now();  // the paused time does not count
+    if (s->video) s->video->play();
 }
 
 void pause(REALobject o) {
     State *s = state(o);
     if (!s || s->paused) return;
-    advance(*s);
     s->paused = true;
+    if (s->video) s->video->pause();
 }
 
 void poll(REALobject o) {
     State *s = state(o);
-    if (!s) return;
-    advance(*s);
-    if (!hasVideo(*s) || !s->previewing || !s->window) return;
-    const IntRect &r = s->current;
+    if (!s || !s->video) return;
+    std::string why;
+    if (s->video->failed(&why)) {
+        tell(why);
+        s->video.reset();
+        return;
+    }
+    if (!s->videoReady || !s->previewing || !s->window) return;
+    const IntRect r = s->current;
     int64_t w = int64_t(r.right) - r.left, h = int64_t(r.bottom) - r.top;
     if (!sane(w, h)) return;
-    s->scratch.resize(size_t(w) * size_t(h));
-    renderFrame(s->frame, int(w), int(h), s->controls, s->scratch.data(), size_t(w));
-    paintWindow(s->window, r.left, r.top, int(w), int(h), s->scratch.data());
+    s->video->withNewPreview(&s->previewSeen, int(w), int(h), [&](const uint32_t *pixels) {
+        paintWindow(s->window, r.left, r.top, int(w), int(h), pixels);
+    });
 }
 
-// Headless, there is no dialog: each call steps the brightness by 10,
-// wrapping from 100 to 0.
+// There is no dialog here: each call steps the brightness by 10, wrapping
+// from 100 to 0.
 void askVideoSettings(REALobject o) {
-    if (State *s = state(o)) s->controls.brightness = s->controls.brightness >= 100 ? 0 : s->controls.brightness + 10;
+    State *s = state(o);
+    if (!s) return;
+    int &b = s->settings.controls.brightness;
+    b = b >= 100 ? 0 : b + 10;
+    if (s->video) s->video->setControls(s->settings.controls);
 }
 
 REALpicture grabPicture(REALobject o, REALobject rect) {
@@ -170,34 +179,37 @@ REALpicture grabPicture(REALobject o, REALobject rect) {
     if (!s || !hasVideo(*s) || !readIntRect(rect, &r)) return nullptr;
     int64_t w = int64_t(r.right) - r.left, h = int64_t(r.bottom) - r.top;
     if (!sane(w, h)) return nullptr;
-    advance(*s);
     imaging::PicHandle pic = imaging::NewPicture(int32_t(w), int32_t(h), 24);
     uint8_t *argb = imaging::PicturePixels(pic);
-    if (!argb) {
+    if (!argb || !s->video->copyFrame(argb, int(w), int(h))) {
         imaging::DisposeHandle(pic);
         return nullptr;
-    }
-    std::vector<uint32_t> rgb(size_t(w) * size_t(h));
-    renderFrame(s->frame, int(w), int(h), s->controls, rgb.data(), size_t(w));
-    for (uint32_t p : rgb) {
-        *argb++ = 0xFF;
-        *argb++ = uint8_t(p >> 16);
-        *argb++ = uint8_t(p >> 8);
-        *argb++ = uint8_t(p);
     }
     return pictureFromPicHandle(pic);
 }
 
 REALstring settingsGet(REALobject o, intptr_t) {
     State *s = state(o);
-    return s ? newString(formatSettings(s->controls)) : nullptr;
+    if (!s) return nullptr;
+    GrabberSettings out = s->settings;
+    if (!s->deviceInUse.empty()) out.device = s->deviceInUse;
+    return newString(formatSettings(out));
 }
 
-// A text this grabber did not write is ignored.
+// A text this grabber did not write is ignored. A device it names that is
+// plugged in takes the place of the device in use (or the test source); one
+// that is not is kept for another time, and said so.
 void settingsSet(REALobject o, intptr_t, REALstring text) {
     State *s = state(o);
     std::string bytes;
-    if (s && stringBytes(text, &bytes)) parseSettings(bytes, &s->controls);
+    if (!s || !stringBytes(text, &bytes) || !parseSettings(bytes, &s->settings)) return;
+    if (s->video) s->video->setControls(s->settings.controls);
+    const std::string &wanted = s->settings.device;
+    if (!s->videoReady || wanted.empty() || wanted == s->deviceInUse || std::getenv("TAVRIN_VIDEO_SOURCE") ||
+        std::getenv("TAVRIN_NO_VIDEO"))
+        return;
+    if (deviceAvailable(wanted)) startVideo(*s);
+    else tell("the video device " + wanted + " named in the settings is not plugged in");
 }
 
 // Nil when there is no video signal.
@@ -215,11 +227,15 @@ void currentVideoSizeSet(REALobject o, intptr_t, REALobject rect) {
     int64_t w = int64_t(r.right) - r.left, h = int64_t(r.bottom) - r.top;
     if (!sane(w, h)) return;
     s->current = r;
+    s->previewSeen = 0;  // painted at the new size at once
 }
 
 REALobject sourceVideoRectGet(REALobject o, intptr_t) {
     State *s = state(o);
-    return s && hasVideo(*s) ? newIntRect({0, s->height, 0, s->width}) : nullptr;
+    if (!s || !hasVideo(*s)) return nullptr;
+    int w = 0, h = 0;
+    s->video->frameSize(&w, &h);
+    return newIntRect({0, h, 0, w});
 }
 
 }  // namespace

@@ -17,8 +17,7 @@ struct Slot {
     const char *name;
     void *fn = nullptr;
     unsigned generation = 0;
-    template <typename F>
-    F get() {
+    template <typename F> F get() {
         if (generation != gGeneration) {
             fn = gResolver ? gResolver(name) : nullptr;
             generation = gGeneration;
@@ -27,8 +26,8 @@ struct Slot {
     }
 };
 
-#define SERVICE(name, type)  \
-    static Slot slot{name};  \
+#define SERVICE(name, type) \
+    static Slot slot{name}; \
     auto fn = slot.get<type>()
 
 bool hostIsOld() {
@@ -40,8 +39,8 @@ bool hostIsOld() {
 // list in that form, kept for the life of the process as the record is.
 void shortenMethodsForOldHosts(REALclassDefinition *def) {
     if (!def->methods || !def->methodCount || !hostIsOld()) return;
-    auto *list = static_cast<REALmethodDefinitionShort *>(
-        std::calloc(def->methodCount, sizeof(REALmethodDefinitionShort)));
+    auto *list =
+        static_cast<REALmethodDefinitionShort *>(std::calloc(def->methodCount, sizeof(REALmethodDefinitionShort)));
     if (!list) return;
     for (uint32_t i = 0; i < def->methodCount; ++i)
         list[i] = {def->methods[i].function, def->methods[i].setterFunction, def->methods[i].declaration};
@@ -80,7 +79,7 @@ void registerMethod(REALmethodDefinition *def) {
 }
 
 REALstring newString(const std::string &bytes) {
-    SERVICE("REALBuildString", REALstring (*)(const char *, int));
+    SERVICE("REALBuildString", REALstring(*)(const char *, int));
     return fn ? fn(bytes.data(), int(bytes.size())) : nullptr;
 }
 
@@ -96,7 +95,7 @@ bool stringBytes(REALstring s, std::string *out) {
 }
 
 REALobject newInstance(const char *className) {
-    SERVICE("PluginNewInstance", REALobject (*)(const char *));
+    SERVICE("PluginNewInstance", REALobject(*)(const char *));
     return fn ? fn(className) : nullptr;
 }
 
@@ -111,7 +110,7 @@ void unlockObject(REALobject o) {
 }
 
 int objectIsA(REALobject o, const char *className) {
-    SERVICE("REALObjectIsA", RBBoolean (*)(REALobject, const char *));
+    SERVICE("REALObjectIsA", RBBoolean(*)(REALobject, const char *));
     if (!o) return 0;
     return fn ? fn(o, className) & 1 : -1;
 }
@@ -121,8 +120,13 @@ void *loadObjectMethod(REALobject o, const char *declaration) {
     return fn && o ? fn(o, declaration) : nullptr;
 }
 
+int64_t (*hostMicroseconds())() {
+    SERVICE("RuntimeMicroseconds", int64_t(*)());
+    return fn;
+}
+
 REALpicture pictureFromPicHandle(void *picHandle) {
-    SERVICE("REALBuildPictureFromPicHandle", REALpicture (*)(void *, RBBoolean));
+    SERVICE("REALBuildPictureFromPicHandle", REALpicture(*)(void *, RBBoolean));
     REALpicture p = fn && picHandle ? fn(picHandle, 1) : nullptr;
     if (!p) imaging::DisposeHandle(static_cast<imaging::Handle>(picHandle));
     return p;
@@ -130,10 +134,10 @@ REALpicture pictureFromPicHandle(void *picHandle) {
 
 REALfolderItem folderItemFromPath(const std::string &path) {
     {
-        SERVICE("FolderItemFromPath", REALfolderItem (*)(const char *));
+        SERVICE("FolderItemFromPath", REALfolderItem(*)(const char *));
         if (fn) return fn(path.c_str());
     }
-    SERVICE("FolderItemFromFSSpec", REALfolderItem (*)(const imaging::FSSpec *));
+    SERVICE("FolderItemFromFSSpec", REALfolderItem(*)(const imaging::FSSpec *));
     if (!fn || path.size() >= sizeof(imaging::FSSpec::path)) return nullptr;
     imaging::FSSpec spec{};
     std::memcpy(spec.path, path.data(), path.size());
@@ -141,7 +145,7 @@ REALfolderItem folderItemFromPath(const std::string &path) {
 }
 
 bool paintWindow(REALobject window, int left, int top, int width, int height, const uint32_t *pixels) {
-    SERVICE("PaintWindowSurface", RBBoolean (*)(REALobject, int32_t, int32_t, int32_t, int32_t, const uint32_t *));
+    SERVICE("PaintWindowSurface", RBBoolean(*)(REALobject, int32_t, int32_t, int32_t, int32_t, const uint32_t *));
     if (!fn || !window || width < 1 || height < 1) return false;
     return fn(window, left, top, width, height, pixels) & 1;
 }

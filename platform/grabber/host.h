@@ -34,6 +34,10 @@ int objectIsA(REALobject o, const char *className);
 // The function of a method of the object's class by declaration, or 0.
 void *loadObjectMethod(REALobject o, const char *declaration);
 
+// The host runtime's clock in microseconds ("RuntimeMicroseconds"), callable
+// from any thread, or nullptr when the host has none.
+int64_t (*hostMicroseconds())();
+
 // A new host picture taking over a picture handle (the handle is disposed
 // when the host cannot take it).
 REALpicture pictureFromPicHandle(void *picHandle);

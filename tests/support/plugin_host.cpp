@@ -3,6 +3,8 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -124,6 +126,13 @@ int32_t memoryBlockSize(REALmemoryBlock m) {
 void yieldToHost() {
     if (gHost.onYield) gHost.onYield();
 }
+std::atomic<int64_t> gClockUs{-1};
+int64_t hostMicroseconds() {
+    int64_t set = gClockUs.load();
+    if (set >= 0) return set;
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 struct Service {
     const char *name;
@@ -158,6 +167,7 @@ const Service kServices[] = {
     S("memoryBlockGetPtr", memoryBlockPtr),
     S("memoryBlockGetSize", memoryBlockSize),
     S("REALYieldToRB", yieldToHost),
+    S("RuntimeMicroseconds", hostMicroseconds),
 };
 #undef S
 
@@ -191,6 +201,8 @@ void eachBindingText(const REALclassDefinition *def, bool shortRecords,
 }  // namespace
 
 Host &host() { return gHost; }
+
+void setClockUs(int64_t us) { gClockUs = us; }
 
 void reset() {
     gHost = Host();

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <deque>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -40,11 +41,13 @@ struct Loop {
     std::atomic<bool> quitting{false};
     int quitCode = 0;
     ExceptionReporter reporter;
-    std::function<int64_t()> clock;
+    // Read from any thread (a plug-in's video clock reads it), under clockMu.
+    std::mutex clockMu;
+    std::shared_ptr<const std::function<int64_t()>> clock;
     // Added to the clock so that the runtime's time never runs back when a
     // clock is injected or restored, and every deadline stays good. Whole
     // seconds, so that the ticks of an injected clock keep its alignment.
-    std::atomic<int64_t> offset{0};
+    int64_t offset = 0;
 };
 
 Loop &loop() {
@@ -65,7 +68,14 @@ void defaultReport(const std::string &cls, const std::string &msg) {
 
 int64_t microseconds() {
     auto &l = loop();
-    return (l.clock ? l.clock() : core::monotonicUs()) + l.offset.load(std::memory_order_relaxed);
+    std::shared_ptr<const std::function<int64_t()>> c;
+    int64_t offset = 0;
+    {
+        std::lock_guard lk(l.clockMu);
+        c = l.clock;
+        offset = l.offset;
+    }
+    return (c ? (*c)() : core::monotonicUs()) + offset;
 }
 
 int64_t Ticks() { return microseconds() * 60 / 1000000; }
@@ -73,14 +83,18 @@ int64_t Ticks() { return microseconds() * 60 / 1000000; }
 void setClock(std::function<int64_t()> usNow) {
     Loop &l = loop();
     int64_t now = microseconds();
-    l.clock = std::move(usNow);
-    l.offset = 0;
-    int64_t behind = now - microseconds();
+    auto c = usNow ? std::make_shared<const std::function<int64_t()>>(std::move(usNow)) : nullptr;
+    int64_t behind = now - (c ? (*c)() : core::monotonicUs());
     int64_t seconds = behind > 0 ? (behind + 999'999) / 1'000'000 : -(-behind / 1'000'000);
+    std::lock_guard lk(l.clockMu);
+    l.clock = std::move(c);
     l.offset = seconds * 1'000'000;
 }
 
-bool core::clockInjected() { return bool(loop().clock); }
+bool core::clockInjected() {
+    std::lock_guard lk(loop().clockMu);
+    return bool(loop().clock);
+}
 
 void setExceptionReporter(ExceptionReporter r) { loop().reporter = std::move(r); }
 
@@ -171,8 +185,7 @@ void runOnce(int timeoutMs) {
 
     if (fds[0].revents & POLLIN) {
         uint64_t v;
-        while (::read(l.wakeFd, &v, sizeof v) > 0) {
-        }
+        while (::read(l.wakeFd, &v, sizeof v) > 0) {}
     }
     std::deque<std::function<void()>> work;
     {

@@ -44,8 +44,7 @@ void svcDoEvents(REALobject, int32_t ms) {
 void svcYieldToNextThread(REALobject) {
     try {
         yield();
-    } catch (const ThreadStopped &) {
-    }
+    } catch (const ThreadStopped &) {}
 }
 
 // "REALGetCurrentThread"(app): the running thread's object with a reference
@@ -60,6 +59,10 @@ REALobject svcCurrentThread(REALobject) {
 // 1/60 s, as a 32-bit count that wraps.
 int32_t svcTicks() { return static_cast<int32_t>(Ticks()); }
 
+// "RuntimeMicroseconds"(): the runtime clock in microseconds, from any
+// thread (a grabber's video runs on it).
+int64_t svcMicroseconds() { return microseconds(); }
+
 }  // extern "C"
 
 #define FN(f) reinterpret_cast<void *>(&f)
@@ -72,6 +75,7 @@ struct Registrar {
         registerService("YieldToNextThread", FN(svcYieldToNextThread));
         registerService("REALGetCurrentThread", FN(svcCurrentThread));
         registerService("RuntimeTicks", FN(svcTicks));
+        registerService("RuntimeMicroseconds", FN(svcMicroseconds));
         addGlobalMethod("Ticks() As Integer", FN(svcTicks));
 
         using sel::Kind;

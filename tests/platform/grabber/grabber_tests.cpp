@@ -1,18 +1,26 @@
 // The grabber plug-in against a stand-in host: records and binding texts,
-// the rectangle class, the synthetic grabber, the extension and the global.
+// the rectangle class, the grabber over GStreamer, the extension and the
+// global.
+#include "clips.h"
 #include "plugin_host.h"
+#include "wait_until.h"
 
 #include "imaging/imaging.h"
-#include "pattern.h"
 
 #include <gtest/gtest.h>
+
+#include <gst/gst.h>
 
 #include <chrono>
 #include <climits>
 #include <cstdlib>
-#include <thread>
+#include <filesystem>
+#include <set>
+#include <unistd.h>
 
 namespace {
+
+using namespace std::chrono_literals;
 
 struct TableRow {
     const char *group, *cls, *text;
@@ -43,16 +51,13 @@ struct Bound {
         auto it = b.entry.find(text);
         return it == b.entry.end() ? nullptr : it->second;
     }
-    template <typename R = void, typename... A>
-    R call(const std::string &text, A... args) const {
+    template <typename R = void, typename... A> R call(const std::string &text, A... args) const {
         return reinterpret_cast<R (*)(A...)>(at(text))(args...);
     }
-    template <typename R>
-    R get(const std::string &text, REALobject o) const {
+    template <typename R> R get(const std::string &text, REALobject o) const {
         return reinterpret_cast<R (*)(REALobject, intptr_t)>(at(text))(o, 0);
     }
-    template <typename T>
-    void set(const std::string &text, REALobject o, T v) const {
+    template <typename T> void set(const std::string &text, REALobject o, T v) const {
         reinterpret_cast<void (*)(REALobject, intptr_t, T)>(at(text))(o, 0, v);
     }
 };
@@ -63,8 +68,42 @@ protected:
         ASSERT_TRUE(plugin().ok);
         unsetenv("TAVRIN_NO_VIDEO");
         unsetenv("TAVRIN_VIDEO_SIZE");
+        unsetenv("TAVRIN_VIDEO_SOURCE");
     }
-    void TearDown() override { fake::host().withheld.clear(); }
+    void TearDown() override {
+        fake::host().withheld.clear();
+        fake::setClockUs(-1);
+        unsetenv("TAVRIN_VIDEO_SOURCE");
+    }
+    static void SetUpTestSuite() {
+        gst_init(nullptr, nullptr);
+        dir = std::filesystem::temp_directory_path() / ("tavrin-grabber-" + std::to_string(getpid()));
+        std::filesystem::create_directories(dir);
+    }
+    static void TearDownTestSuite() { std::filesystem::remove_all(dir); }
+    static inline std::filesystem::path dir;
+
+    // A numbered MJPEG clip of `frames` frames at 30 a second, 160x120.
+    static std::string clip(int frames) {
+        std::filesystem::path p = dir / ("clip" + std::to_string(frames) + ".avi");
+        std::string why;
+        if (!std::filesystem::exists(p)) {
+            EXPECT_TRUE(testclips::makeClip(p.string(), {testclips::Codec::Mjpeg, frames, 160, 120, 30, 1}, &why))
+                << why;
+        }
+        return p.string();
+    }
+    // Whether CurrentVideoSize is a rectangle (there is a signal).
+    bool hasSignal(REALobject g) {
+        REALobject r = bound.get<REALobject>("QTGrabberPlyx.CurrentVideoSize.Get", g);
+        fake::release(r);
+        return r != nullptr;
+    }
+    // Which clip frame a grab of the whole picture shows.
+    int shown(REALobject g) {
+        std::string px = grab(g, 160, 120);
+        return px.empty() ? -1 : testclips::frameShown(reinterpret_cast<const uint8_t *>(px.data()), 160, 120);
+    }
 
     Bound bound;
 
@@ -84,8 +123,8 @@ protected:
         REALobject g = fake::newObject("QTGrabberPlyx");
         bound.call("QTGrabberPlyx.InitGrabber", g);
         bound.call("QTGrabberPlyx.InitVideo", g);
-        bound.call("QTGrabberPlyx.Prepare(PrepareForPreview as boolean, PrepareForRecord as boolean)", g,
-                   RBBoolean(1), RBBoolean(0));
+        bound.call("QTGrabberPlyx.Prepare(PrepareForPreview as boolean, PrepareForRecord as boolean)", g, RBBoolean(1),
+                   RBBoolean(0));
         bound.call("QTGrabberPlyx.StartPreview", g);
         bound.call("QTGrabberPlyx.Play", g);
         return g;
@@ -331,7 +370,7 @@ TEST_F(Grabber, SettingsRoundTripAndForeignTextsAreIgnored) {
     REALobject g2 = startGrabber();
     setSettings(g2, changed);
     EXPECT_EQ(settings(g2), changed);
-    for (const char *junk : {"", "garbage", "tavrin-grabber 2 brightness=10", "tavrin-grabber 1 brightness=101",
+    for (const char *junk : {"", "garbage", "tavrin-grabber 3 brightness=10", "tavrin-grabber 1 brightness=101",
                              "tavrin-grabber 1 brightness=", "tavrin-grabber 1 colour=5",
                              "tavrin-grabber 1 brightness=-1", "tavrin-grabber 1 brightness=99999999999999"}) {
         setSettings(g2, junk);
@@ -342,84 +381,146 @@ TEST_F(Grabber, SettingsRoundTripAndForeignTextsAreIgnored) {
 
     // The picture follows the settings.
     setSettings(g, defaults);
-    bound.call("QTGrabberPlyx.Pause", g);
-    bound.call("QTGrabberPlyx.Pause", g2);
-    EXPECT_NE(grab(g, 90, 60), grab(g2, 90, 60));
+    EXPECT_TRUE(waitUntil([&] { return grab(g, 90, 60) != grab(g2, 90, 60); }, 5s));
+
+    // A file written before devices were named, and one that names a device
+    // that is not here: the test source stays, and the device is kept for
+    // the day it is back.
+    setSettings(g2, "tavrin-grabber 1 brightness=20 contrast=50 saturation=50");
+    EXPECT_EQ(settings(g2), "tavrin-grabber 1 brightness=20 contrast=50 saturation=50");
+    ::testing::internal::CaptureStderr();
+    setSettings(g2, "tavrin-grabber 2 brightness=20 contrast=50 saturation=50 device=/dev/video9");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "tavrin: video: the video device /dev/video9 named in the settings is not plugged in\n");
+    EXPECT_EQ(settings(g2), "tavrin-grabber 2 brightness=20 contrast=50 saturation=50 device=/dev/video9");
+    REALobject cur = bound.get<REALobject>("QTGrabberPlyx.CurrentVideoSize.Get", g2);
+    EXPECT_NE(cur, nullptr);
+    fake::release(cur);
     fake::release(g);
     fake::release(g2);
     EXPECT_EQ(fake::host().liveStrings, 0);
 }
 
-TEST_F(Grabber, GrabPictureIsTheRectSizeAndNotBlank) {
+TEST_F(Grabber, NoDeviceGivesTheTestSourcesBars) {
     REALobject g = startGrabber();
-    std::string px = grab(g, 160, 120);
-    ASSERT_EQ(px.size(), 160u * 120u * 4u);
-    std::set<uint32_t> colours;
-    for (size_t i = 0; i < px.size(); i += 4) {
-        EXPECT_EQ(uint8_t(px[i]), 0xFF);
-        colours.insert(uint32_t(uint8_t(px[i + 1])) << 16 | uint32_t(uint8_t(px[i + 2])) << 8 | uint8_t(px[i + 3]));
+    std::string px = grab(g, 720, 480);
+    ASSERT_EQ(px.size(), 720u * 480u * 4u);
+    // The seven bars: white, yellow, cyan, green, magenta, red, blue.
+    const int bars[7] = {7, 6, 3, 2, 5, 4, 1};
+    for (int i = 0; i < 7; ++i) {
+        const char *p = &px[(160u * 720u + size_t((2 * i + 1) * 720 / 14)) * 4];
+        EXPECT_EQ(uint8_t(p[0]), 0xFF);
+        for (int c = 0; c < 3; ++c) {
+            int v = uint8_t(p[1 + c]);
+            EXPECT_TRUE(bars[i] & (4 >> c) ? v > 150 : v < 40) << "bar " << i << " channel " << c << ": " << v;
+        }
     }
-    EXPECT_GE(colours.size(), 8u);  // seven bars, the box, the digits, the strip
-
+    // Any rectangle's size, scaled.
+    EXPECT_EQ(grab(g, 90, 60).size(), 90u * 60u * 4u);
     EXPECT_EQ(grab(g, 1, 1).size(), 4u);
     EXPECT_EQ(grab(g, 0, 10), "");
     EXPECT_EQ(grab(g, 100000, 10), "");
     REALobject r = rect(0, 10, INT_MIN, INT_MAX);  // width overflows 32 bits
     EXPECT_EQ(bound.call<REALpicture>("QTGrabberPlyx.GrabPicture(rect as object) as picture", g, r), nullptr);
     fake::release(r);
-    EXPECT_EQ(bound.call<REALpicture>("QTGrabberPlyx.GrabPicture(rect as object) as picture", g, REALobject()), nullptr);
+    EXPECT_EQ(bound.call<REALpicture>("QTGrabberPlyx.GrabPicture(rect as object) as picture", g, REALobject()),
+              nullptr);
     fake::release(g);
 }
 
-TEST_F(Grabber, PollAdvancesThePictureAndPauseHoldsIt) {
-    using namespace std::chrono_literals;
+TEST_F(Grabber, AClipAsTheSourceGivesANewFrameOnEachGrabAndPauseHoldsIt) {
+    setenv("TAVRIN_VIDEO_SOURCE", ("filesrc location=" + clip(60) + " ! decodebin").c_str(), 1);
+    const int64_t t0 = 3000000, frame = 1000000 / 30;
+    fake::setClockUs(t0);
     REALobject g = startGrabber();
-    std::string first = grab(g, 180, 120);
-    std::this_thread::sleep_for(120ms);  // over three frames at 30 per second
-    bound.call("QTGrabberPlyx.Poll", g);
-    std::string later = grab(g, 180, 120);
-    EXPECT_NE(first, later);
-
-    bound.call("QTGrabberPlyx.Pause", g);
-    std::string held = grab(g, 180, 120);
-    std::this_thread::sleep_for(120ms);
-    bound.call("QTGrabberPlyx.Poll", g);
-    EXPECT_EQ(grab(g, 180, 120), held);
-
-    bound.call("QTGrabberPlyx.Play", g);  // the paused time is not caught up
-    EXPECT_EQ(grab(g, 180, 120), held);
-    std::this_thread::sleep_for(120ms);
-    bound.call("QTGrabberPlyx.Poll", g);
-    EXPECT_NE(grab(g, 180, 120), held);
-    fake::release(g);
-}
-
-// Which frame a grabbed picture shows, by drawing candidates; -1 if none.
-int frameShown(const std::string &argb, int w, int h, int from, int to) {
-    std::vector<uint32_t> px(size_t(w) * size_t(h));
-    for (int f = from; f <= to; ++f) {
-        grab::renderFrame(uint64_t(f), w, h, {}, px.data(), size_t(w));
-        bool same = true;
-        for (size_t i = 0; same && i < px.size(); ++i)
-            same = (uint32_t(uint8_t(argb[4 * i + 1])) << 16 | uint32_t(uint8_t(argb[4 * i + 2])) << 8 |
-                    uint8_t(argb[4 * i + 3])) == px[i];
-        if (same) return f;
+    REALobject src = bound.get<REALobject>("QTGrabberPlyx.SourceVideoRect.Get", g);
+    ASSERT_NE(src, nullptr);
+    EXPECT_EQ(fields(src), (std::array<int32_t, 4>{0, 120, 0, 160}));
+    fake::release(src);
+    EXPECT_EQ(shown(g), 0);
+    for (int f = 1; f <= 5; ++f) {
+        fake::setClockUs(t0 + f * frame + frame / 4);
+        EXPECT_TRUE(waitUntil([&] { return shown(g) == f; }, 5s)) << f;
     }
-    return -1;
+    bound.call("QTGrabberPlyx.Pause", g);
+    fake::setClockUs(t0 + 15 * frame);
+    EXPECT_FALSE(waitUntil([&] { return shown(g) != 5; }, 200ms));
+    bound.call("QTGrabberPlyx.Play", g);
+    fake::setClockUs(t0 + 16 * frame + frame / 4);
+    EXPECT_TRUE(waitUntil([&] { return shown(g) == 6; }, 5s)) << shown(g);
+    fake::release(g);
 }
 
-TEST_F(Grabber, PictureRunsAtThirtyFramesASecond) {
-    using namespace std::chrono;
+TEST_F(Grabber, AClipThatEndsLeavesNoSignalAndTheGrabbedFramesAlone) {
+    setenv("TAVRIN_VIDEO_SOURCE", ("filesrc location=" + clip(10) + " ! decodebin").c_str(), 1);
+    fake::setClockUs(7000000);
     REALobject g = startGrabber();
-    auto start = steady_clock::now();
-    EXPECT_LE(frameShown(grab(g, 180, 120), 180, 120, 0, 3), 3);
-    std::this_thread::sleep_for(milliseconds(500));
+    REALobject r = rect(0, 120, 0, 160);
+    auto pic = bound.call<REALpicture>("QTGrabberPlyx.GrabPicture(rect as object) as picture", g, r);
+    ASSERT_NE(pic, nullptr);
+
+    ::testing::internal::CaptureStderr();
+    fake::setClockUs(7000000 + 2000000);
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            bound.call("QTGrabberPlyx.Poll", g);
+            return !hasSignal(g);
+        },
+        5s));
     bound.call("QTGrabberPlyx.Poll", g);
-    std::string px = grab(g, 180, 120);
-    double expected = duration<double>(steady_clock::now() - start).count() * 30;
-    int shown = frameShown(px, 180, 120, 0, 60);
-    EXPECT_GE(shown, int(expected) - 2);
-    EXPECT_LE(shown, int(expected) + 1);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "tavrin: video: the video source has ended\n");
+    EXPECT_EQ(bound.get<REALobject>("QTGrabberPlyx.SourceVideoRect.Get", g), nullptr);
+    EXPECT_EQ(bound.call<REALpicture>("QTGrabberPlyx.GrabPicture(rect as object) as picture", g, r), nullptr);
+    // The picture grabbed before is the grabber's no longer: it stays whole.
+    auto handle = static_cast<imaging::PicHandle>(fake::pictureHandle(reinterpret_cast<REALobject>(pic)));
+    EXPECT_EQ(testclips::frameShown(imaging::PicturePixels(handle), 160, 120), 0);
+    fake::release(reinterpret_cast<REALobject>(pic));
+
+    // Enable Video again finds the clip from its start.
+    bound.call("QTGrabberPlyx.InitVideo", g);
+    REALobject cur = bound.get<REALobject>("QTGrabberPlyx.CurrentVideoSize.Get", g);
+    EXPECT_NE(cur, nullptr);
+    fake::release(cur);
+    EXPECT_EQ(shown(g), 0);
+    fake::release(r);
+    fake::release(g);
+}
+
+TEST_F(Grabber, ABadSourceDescriptionIsNoSignalWithAClearMessage) {
+    struct Case {
+        const char *description, *said;
+    };
+    for (const Case &c :
+         {Case{"nosuchsrc ! decodebin", "no element nosuchsrc: install the GStreamer plug-in that has it"},
+          Case{"videotestsrc ! ! decodebin", "the video source cannot be built: "},
+          Case{"filesrc location=/nonexistent/tape.avi ! decodebin", "Resource not found"}}) {
+        setenv("TAVRIN_VIDEO_SOURCE", c.description, 1);
+        ::testing::internal::CaptureStderr();
+        REALobject g = startGrabber();
+        std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_FALSE(hasSignal(g)) << c.description;
+        EXPECT_EQ(said.rfind("tavrin: video: ", 0), 0u) << said;
+        EXPECT_NE(said.find(c.said), std::string::npos) << said;
+        EXPECT_EQ(grab(g, 8, 8), "");
+        fake::release(g);
+    }
+}
+
+TEST_F(Grabber, AnErrorMidRunIsNoSignal) {
+    setenv("TAVRIN_VIDEO_SOURCE",
+           "videotestsrc is-live=true ! video/x-raw,width=64,height=48,framerate=100/1 ! identity error-after=40", 1);
+    REALobject g = startGrabber();
+    ASSERT_NE(grab(g, 64, 48), "");
+    ::testing::internal::CaptureStderr();
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            bound.call("QTGrabberPlyx.Poll", g);
+            return !hasSignal(g);
+        },
+        10s));
+    std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said.rfind("tavrin: video: ", 0), 0u) << said;
+    EXPECT_EQ(grab(g, 64, 48), "");
     fake::release(g);
 }
 

@@ -9,12 +9,23 @@
 #include <rb/string.h>
 #include <rb/ui.h>
 
+#include "clips.h"
+#include "wait_until.h"
+
+#include <rb/loop.h>
+#include <rb/picture.h>
+
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
 #include <cstdlib>
+#include <filesystem>
+#include <unistd.h>
 
 namespace {
+
+using namespace std::chrono_literals;
 
 struct Row {
     const char *cls, *text;
@@ -33,6 +44,7 @@ protected:
     void SetUp() override {
         unsetenv("TAVRIN_NO_VIDEO");
         unsetenv("TAVRIN_VIDEO_SIZE");
+        unsetenv("TAVRIN_VIDEO_SOURCE");
     }
     static void *entry(const char *text) { return RuntimeLookupPluginEntrypoint(text); }
 
@@ -106,6 +118,35 @@ TEST_F(RealHost, GrabPictureMakesAHostPicture) {
     EXPECT_TRUE(pic);
 }
 
+// The video runs on the runtime's clock: a clip moves only as it does.
+TEST_F(RealHost, AClipKeepsToTheRuntimeClock) {
+    std::filesystem::path clip =
+        std::filesystem::temp_directory_path() / ("tavrin-host-" + std::to_string(getpid()) + ".avi");
+    std::string why;
+    ASSERT_TRUE(testclips::makeClip(clip.string(), {testclips::Codec::Mjpeg, 40, 160, 120, 30, 1}, &why)) << why;
+    static std::atomic<int64_t> us{4000000};
+    rb::setClock([] { return us.load(); });
+    setenv("TAVRIN_VIDEO_SOURCE", ("filesrc location=" + clip.string() + " ! decodebin").c_str(), 1);
+    rb::ObjRef g = startGrabber();
+    unsetenv("TAVRIN_VIDEO_SOURCE");
+    rb::ObjRef r = rb::getProp<rb::ObjRef>(entry("QTGrabberPlyx.SourceVideoRect.Get"), g.get());
+    ASSERT_TRUE(r);
+    auto shown = [&] {
+        rb::ObjRef pic =
+            rb::call<rb::ObjRef>(entry("QTGrabberPlyx.GrabPicture(rect as object) as picture"), g.get(), r);
+        return pic ? testclips::frameNumber(rb::pixel(pic.get(), 80, 60)) : -1;
+    };
+    ASSERT_NE(rb::resolve("RuntimeMicroseconds"), nullptr);
+    EXPECT_EQ(shown(), 0);
+    EXPECT_FALSE(waitUntil([&] { return shown() != 0; }, 200ms)) << "the clip waits for the clock";
+    us += 1000000 / 3 + 8000;  // ten frames and a little
+    EXPECT_TRUE(waitUntil([&] { return shown() == 10; }, 5s)) << shown();
+    EXPECT_FALSE(waitUntil([&] { return shown() != 10; }, 200ms)) << shown();
+    g = rb::ObjRef();
+    rb::setClock(nullptr);
+    std::filesystem::remove(clip);
+}
+
 TEST_F(RealHost, PollPaintsTheWindowSurface) {
     auto w = rb::newWindow<rb::Window>("GrabberTestWindow", rb::WindowKind::Document, "Video", 720, 580);
     REALobject handle = w->handle();
@@ -117,14 +158,33 @@ TEST_F(RealHost, PollPaintsTheWindowSurface) {
     rb::setProp(entry("IntegerRectPlyx.Height.Set"), area.get(), RBInteger(580));
     rb::setDirect<int32_t>(area.get(), 0, 100);
     rb::setProp(entry("QTGrabberPlyx.CurrentVideoSize.Set"), g.get(), area);
-    rb::call(entry("QTGrabberPlyx.Poll"), g.get());
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            rb::call(entry("QTGrabberPlyx.Poll"), g.get());
+            return w->surface.pixels.size() == 720u * 480u;
+        },
+        5s));
     EXPECT_EQ(w->surface.area.top, 100);
     EXPECT_EQ(w->surface.area.left, 0);
     EXPECT_EQ(w->surface.area.width, 720);
     EXPECT_EQ(w->surface.area.height, 480);
     ASSERT_EQ(w->surface.pixels.size(), 720u * 480u);
-    EXPECT_EQ(w->surface.pixels.front(), 0xBFBFBFu);  // the white bar
-    EXPECT_EQ(w->surface.pixels.back(), 0x101010u);   // the strip below the bars
+    EXPECT_EQ(w->surface.pixels.front(), 0xFFFFFFu);          // the white bar
+    EXPECT_EQ(w->surface.pixels[719], 0x0000FFu);             // the blue bar
+    EXPECT_EQ(w->surface.pixels[340 * 720 + 51], 0x0000FFu);  // blue again in the strip below
+
+    // The window at half size: the preview follows at once, scaled, and the
+    // video goes on undisturbed however often the size changes.
+    for (int i = 0; i < 20; ++i) {
+        rb::setProp(entry("IntegerRectPlyx.Width.Set"), area.get(), RBInteger(360 + i % 3));
+        rb::setProp(entry("IntegerRectPlyx.Height.Set"), area.get(), RBInteger(240 + i % 2));
+        rb::setProp(entry("QTGrabberPlyx.CurrentVideoSize.Set"), g.get(), area);
+        rb::call(entry("QTGrabberPlyx.Poll"), g.get());
+        EXPECT_EQ(w->surface.area.width, 360 + i % 3);
+        EXPECT_EQ(w->surface.area.height, 240 + i % 2);
+    }
+    EXPECT_EQ(w->surface.pixels.front(), 0xFFFFFFu);
+    EXPECT_TRUE(rb::getProp<rb::ObjRef>(entry("QTGrabberPlyx.CurrentVideoSize.Get"), g.get()));
 
     // Once the window is gone, a poll paints nothing and does no harm.
     w->close();

@@ -15,7 +15,7 @@ namespace rb {
 
 // Ticks: 1/60 s since an arbitrary origin, from the runtime clock.
 int64_t Ticks();
-int64_t microseconds();                          // the runtime clock
+int64_t microseconds();                          // the runtime clock; any thread may read it
 void setClock(std::function<int64_t()> usNow);   // nullptr restores the real clock
 
 int run();                 // until quit(); returns the quit code

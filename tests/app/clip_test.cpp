@@ -1,0 +1,224 @@
+// A recorded clip as the deck: the application's timed capture of a clip the
+// test makes itself (numbered solid-colour frames, MJPEG in AVI and DV),
+// played through TAVRIN_VIDEO_SOURCE with decodebin.
+//
+// The video runs on the runtime's clock, which the test moves by hand from
+// one grab's tick to the next, as the capture's own clock would pass. Before
+// it lets the capture thread see the tick, the test waits until the pipeline
+// has shown the frame of that moment, which in real time the pipeline does
+// of itself as the clock passes; so every grab is of a known frame.
+//
+// The capture's first grab comes one interval after Start Capture: the clip
+// plays after a one-second black leader, as a tape is cued a second ahead of
+// its programme (concat in the source's description).
+#include "application/app.h"
+#include "application/startup.h"
+#include "capturethread/capturethread.h"
+#include "capturewindow/capturewindow.h"
+#include "controlwindow/controlwindow.h"
+#include "binding/entrypoints.h"
+#include "clips.h"
+#include "process_per_test.h"
+#include "run_until.h"
+
+#include <rb/entrypoints.h>
+#include <rb/loop.h>
+#include <rb/operator.h>
+#include <rb/picture.h>
+
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <filesystem>
+#include <vector>
+
+using namespace tavrin;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path gDir;
+std::atomic<int64_t> gUs{0};
+
+// Microseconds at which the runtime clock reads `ticks` (1/60 s).
+int64_t usAtTick(int64_t ticks) { return (ticks * 1000000 + 59) / 60; }
+
+// The frame number a saved TIFF file shows in its middle, or -1.
+int frameInFile(const fs::path &file) {
+    TIFF *tif = TIFFOpen(file.c_str(), "r");
+    if (!tif) return -1;
+    uint32_t w = 0, h = 0;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
+    std::vector<uint32_t> px(size_t(w) * h);
+    int n = -1;
+    if (w && h && TIFFReadRGBAImageOriented(tif, w, h, px.data(), ORIENTATION_TOPLEFT, 0)) {
+        uint32_t p = px[size_t(h / 2) * w + w / 2];  // ABGR
+        n = testclips::frameNumber((p & 0xFF) << 16 | (p >> 8 & 0xFF) << 8 | (p >> 16 & 0xFF));
+    }
+    TIFFClose(tif);
+    return n;
+}
+
+class ClipCapture : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        gDir = fs::temp_directory_path() / ("tavrin-clip-" + std::to_string(::getpid()));
+        fs::create_directories(gDir / "prefs");
+        setenv("TAVRIN_PREFS_DIR", (gDir / "prefs").c_str(), 1);
+        setenv("TAVRIN_PLUGIN_PATH", TAVRIN_TEST_PLUGINS, 1);
+        setenv("TAVRIN_HEADLESS", "1", 1);
+        setenv("TAVRIN_AVC_UNITS", "0", 1);
+    }
+    static void TearDownTestSuite() { fs::remove_all(gDir); }
+
+    void TearDown() override {
+        // A capture a failed step left running ends before the application.
+        if (rb::app() && captureRunning()) {
+            app().allowcapture = false;
+            runUntil([] { return !captureRunning(); }, 10s);
+        }
+        if (rb::app() && !rb::app()->quitting()) rb::app()->quit(0);
+        rb::op::runFor(50);
+        rb::setClock(nullptr);
+    }
+
+    // Starts the application on the test's clock with the clip, after a
+    // black leader of one second at its size, as its video.
+    void start(const fs::path &clip, int width, int height) {
+        gUs = usAtTick(600);
+        rb::setClock([] { return gUs.load(); });
+        // The runtime keeps its time from running back: it adds whole seconds
+        // to the clock given it.
+        offsetUs_ = rb::microseconds() - gUs.load();
+        startTick_ = rb::Ticks();
+        std::string leader = "videotestsrc num-buffers=30 pattern=black ! video/x-raw,width=" + std::to_string(width) +
+                             ",height=" + std::to_string(height) + ",framerate=30/1";
+        setenv(
+            "TAVRIN_VIDEO_SOURCE",
+            (leader + " ! tape. filesrc location=" + clip.string() + " ! decodebin ! tape. concat name=tape").c_str(),
+            1);
+        startUp();
+        rb::op::runFor(300);
+        unsetenv("TAVRIN_VIDEO_SOURCE");
+    }
+
+    CaptureWindow &main() { return *static_cast<CaptureWindow *>(rb::findWindow("CaptureWindow")); }
+    controlwindow &palette() { return *static_cast<controlwindow *>(rb::findWindow("controlwindow")); }
+
+    // The clip frame the grabber holds now, or -1 (no signal).
+    int frameShown() {
+        REALobject g = main().qGrab.get();
+        rb::ObjRef r = rb::getProp<rb::ObjRef>(ENTRY("QTGrabberPlyx.SourceVideoRect.Get"), g);
+        if (!r) return -1;
+        rb::ObjRef pic = rb::call<rb::ObjRef>(ENTRY("QTGrabberPlyx.GrabPicture(rect as object) as picture"), g, r);
+        if (!pic) return -1;
+        int32_t w = rb::getProp<int32_t>(ENTRY("IntegerRectPlyx.Width.Get"), r.get());
+        int32_t h = rb::getProp<int32_t>(ENTRY("IntegerRectPlyx.Height.Get"), r.get());
+        return testclips::frameNumber(rb::pixel(pic.get(), w / 2, h / 2));
+    }
+
+    // A capture of frame count `count` at interval 30 into `out`: at each
+    // grab's tick, once the clip shows the frame due then (`due(k)` for grab
+    // k; -1: the clip has ended), the capture thread takes its turn. Returns
+    // when the palette is done.
+    void capture(const fs::path &out, int count, const std::function<int(int)> &due) {
+        fs::create_directories(out);
+        rb::op::type("controlwindow", "framecount", std::to_string(count));
+        rb::op::type("controlwindow", "nameprefix", "clip");
+        rb::op::answerFolder(out.string());
+        rb::op::click("controlwindow", "BevelButton1");
+        rb::op::answerOK();
+        rb::op::click("controlwindow", "capturebutton");
+        ASSERT_TRUE(runUntil([] { return nextGrabDue() >= 0; }, 5s));
+        for (int k = 0; k <= count; ++k) {
+            int64_t tick = nextGrabDue();
+            ASSERT_EQ(tick, startTick_ + 60 * (k + 1)) << "grab " << k;
+            gUs = usAtTick(tick) - offsetUs_;
+            int expected = due(k);
+            // Nothing here runs the loop: the capture thread waits its turn.
+            EXPECT_TRUE(waitUntil([&] { return frameShown() == expected; }, 10s))
+                << "grab " << k << " expects " << expected << ", the grabber has " << frameShown();
+            ASSERT_TRUE(runUntil([&] { return palette().counter == k + 1; }, 5s)) << "grab " << k;
+        }
+        // The thread sleeps a millisecond of the runtime clock between passes:
+        // the clock goes on while it stops the deck and saves.
+        ASSERT_TRUE(pollUntil([&] { return palette().capturebutton->caption() == "Start Capture"; }, 30s,
+                              [](int ms) {
+                                  gUs += 1000;
+                                  rb::op::runFor(ms);
+                              }));
+    }
+
+    std::vector<int> framesIn(const fs::path &out, int count) {
+        std::vector<int> got;
+        for (int k = 0; k <= count; ++k) {
+            char name[32];
+            std::snprintf(name, sizeof name, "clip%03d.tif", k);
+            got.push_back(fs::exists(out / name) ? frameInFile(out / name) : -2);
+        }
+        return got;
+    }
+
+    int64_t offsetUs_ = 0, startTick_ = 0;
+};
+
+fs::path makeClip(const testclips::ClipSpec &spec, const std::string &name) {
+    fs::path p = gDir / name;
+    std::string why;
+    EXPECT_TRUE(testclips::makeClip(p.string(), spec, &why)) << why;
+    return p;
+}
+
+}  // namespace
+
+TEST_F(ClipCapture, EveryThirtiethFrameOfAnMjpegClip) {
+    fs::path clip = makeClip({testclips::Codec::Mjpeg, 100, 320, 240, 30, 1}, "clip.avi");
+    start(clip, 320, 240);
+    ASSERT_TRUE(app().devicepresent);
+    EXPECT_EQ(main().width(), 320);
+    EXPECT_EQ(main().height(), 340);
+    fs::path out = gDir / "mjpeg";
+    capture(out, 3, [](int k) { return 30 * k; });
+    EXPECT_EQ(palette().mymessage->text(), "Done");
+    EXPECT_EQ(framesIn(out, 3), (std::vector<int>{0, 30, 60, 90}));
+}
+
+// DV runs at 30000/1001 frames a second while the capture counts 2 ticks,
+// 1/30 s, a frame: frame 30k comes 1 ms x k after grab k, which takes the
+// frame before it. The clip falls behind the count by a frame every 33.4 s.
+TEST_F(ClipCapture, DvAtItsOwnRateFallsAFrameBehindTheCount) {
+    if (!testclips::encoderAvailable(testclips::Codec::Dv)) GTEST_SKIP() << "no DV encoder here";
+    fs::path clip = makeClip(testclips::dvSpec(100), "clip.dv");
+    start(clip, 720, 480);
+    ASSERT_TRUE(app().devicepresent);
+    EXPECT_EQ(main().width(), 720);
+    fs::path out = gDir / "dv";
+    capture(out, 3, [](int k) { return int(std::floor(k * 30000.0 / 1001.0)); });
+    EXPECT_EQ(palette().mymessage->text(), "Done");
+    EXPECT_EQ(framesIn(out, 3), (std::vector<int>{0, 29, 59, 89}));
+}
+
+// The clip ends during the capture: the video has no signal from then on,
+// each later grab says so, and the frames grabbed before are saved.
+TEST_F(ClipCapture, AClipThatEndsMidCaptureKeepsTheFramesGrabbed) {
+    fs::path clip = makeClip({testclips::Codec::Mjpeg, 45, 160, 120, 30, 1}, "short.avi");
+    start(clip, 160, 120);
+    ASSERT_TRUE(app().devicepresent);
+    size_t said = rb::op::messages().size();
+    fs::path out = gDir / "short";
+    capture(out, 3, [](int k) { return k < 2 ? 30 * k : -1; });
+    auto messages = rb::op::messages();
+    const std::string noVideo = "Error.  You can not grab a still because there is no video device enabled.";
+    EXPECT_EQ(std::count(messages.begin() + long(said), messages.end(), noVideo), 2);
+    EXPECT_EQ(framesIn(out, 3), (std::vector<int>{0, 30, -2, -2}));
+    EXPECT_FALSE(rb::getProp<rb::ObjRef>(ENTRY("QTGrabberPlyx.CurrentVideoSize.Get"), main().qGrab.get()));
+}
+
+int main(int argc, char **argv) { return runEachTestInItsOwnProcess(argc, argv); }
