@@ -87,19 +87,89 @@ template <class R> using MissOf = std::conditional_t<std::is_void_v<R>, int, R>;
 
 namespace detail {
 
+// ---- narrow results ----------------------------------------------------------------
+// A one-byte or 16-bit result is the low part of the host's word. Cut in C++
+// (the call, then the cast), it keeps the accessor's frame around the call.
+// On x86-64 the low part of the result register already is the narrow
+// result (the caller of a function that returns a byte or a short reads %al
+// or %ax and widens it itself), so there the accessor jumps instead: to a
+// trampoline (lookup.cpp) that leaves every argument register as it is and
+// jumps on to the host function, which then returns its word straight to
+// the accessor's caller. Each trampoline is called with its exact type: the
+// host's arguments as words, in the integer registers, then the host
+// function in the next one.
+#if defined(__x86_64__)
+#define HW_JUMPS(R, tag)                                                                                          \
+    extern "C" [[gnu::visibility("hidden")]] R hostwrap_jump0_##tag(void *);                                      \
+    extern "C" [[gnu::visibility("hidden")]] R hostwrap_jump1_##tag(uintptr_t, void *);                           \
+    extern "C" [[gnu::visibility("hidden")]] R hostwrap_jump2_##tag(uintptr_t, uintptr_t, void *);                \
+    extern "C" [[gnu::visibility("hidden")]] R hostwrap_jump3_##tag(uintptr_t, uintptr_t, uintptr_t, void *);     \
+    extern "C"                                                                                                    \
+        [[gnu::visibility("hidden")]] R hostwrap_jump4_##tag(uintptr_t, uintptr_t, uintptr_t, uintptr_t, void *); \
+    extern "C" [[gnu::visibility("hidden")]] R hostwrap_jump5_##tag(uintptr_t, uintptr_t, uintptr_t, uintptr_t,   \
+                                                                    uintptr_t, void *);                           \
+    template <> struct Jumps<R> {                                                                                 \
+        static constexpr auto j0 = &hostwrap_jump0_##tag;                                                         \
+        static constexpr auto j1 = &hostwrap_jump1_##tag;                                                         \
+        static constexpr auto j2 = &hostwrap_jump2_##tag;                                                         \
+        static constexpr auto j3 = &hostwrap_jump3_##tag;                                                         \
+        static constexpr auto j4 = &hostwrap_jump4_##tag;                                                         \
+        static constexpr auto j5 = &hostwrap_jump5_##tag;                                                         \
+    };
+template <class R> struct Jumps;
+HW_JUMPS(uint8_t, u8)
+HW_JUMPS(int16_t, i16)
+HW_JUMPS(uint16_t, u16)
+#undef HW_JUMPS
+
+// A host argument as a word of an integer register (a 32-bit one is read
+// from the register's low half, as the host takes it).
+template <class T> uintptr_t word(T v) {
+    if constexpr (std::is_pointer_v<T>) return reinterpret_cast<uintptr_t>(v);
+    else return uintptr_t(v);
+}
+template <class T> constexpr bool inIntegerRegister = std::is_pointer_v<T> || std::is_integral_v<T>;
+
+// Whether the accessor jumps: a narrow result and host arguments that all go
+// in integer registers, with one left for the host function.
+template <class R, class... H> constexpr bool jumps =
+    !std::is_same_v<HostResult<R>, R> && sizeof...(H) <= 5 && (inIntegerRegister<H> && ...);
+
+template <class R, class... H> R jump(void *fn, H... host) {
+    constexpr size_t n = sizeof...(H);
+    if constexpr (n == 0) return Jumps<R>::j0(fn);
+    else if constexpr (n == 1) return Jumps<R>::j1(word(host)..., fn);
+    else if constexpr (n == 2) return Jumps<R>::j2(word(host)..., fn);
+    else if constexpr (n == 3) return Jumps<R>::j3(word(host)..., fn);
+    else if constexpr (n == 4) return Jumps<R>::j4(word(host)..., fn);
+    else return Jumps<R>::j5(word(host)..., fn);
+}
+#else
+template <class R, class... H> constexpr bool jumps = false;
+template <class R, class... H> R jump(void *, H...);
+#endif
+
 template <class R, class F, class... A> R reduce(F fn, A... args) {
     if constexpr (std::is_void_v<R>) fn(args...);
     else return static_cast<R>(fn(args...));
 }
 
 template <class R, class... A> R call(Forward, void *fn, A... args) {
-    using Fn = HostResult<R> (*)(Wide<A>...);
-    return reduce<R>(reinterpret_cast<Fn>(fn), static_cast<Wide<A>>(args)...);
+    if constexpr (jumps<R, Wide<A>...>) {
+        return jump<R>(fn, static_cast<Wide<A>>(args)...);
+    } else {
+        using Fn = HostResult<R> (*)(Wide<A>...);
+        return reduce<R>(reinterpret_cast<Fn>(fn), static_cast<Wide<A>>(args)...);
+    }
 }
 
 template <class R, int32_t K, class O, class... A> R call(Selector<K>, void *fn, O object, A... args) {
-    using Fn = HostResult<R> (*)(O, int32_t, Wide<A>...);
-    return reduce<R>(reinterpret_cast<Fn>(fn), object, K, static_cast<Wide<A>>(args)...);
+    if constexpr (jumps<R, O, int32_t, Wide<A>...>) {
+        return jump<R>(fn, object, K, static_cast<Wide<A>>(args)...);
+    } else {
+        using Fn = HostResult<R> (*)(O, int32_t, Wide<A>...);
+        return reduce<R>(reinterpret_cast<Fn>(fn), object, K, static_cast<Wide<A>>(args)...);
+    }
 }
 
 template <class R> R missed(MissOf<R> miss) {

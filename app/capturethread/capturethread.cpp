@@ -11,8 +11,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
-#include <string>
 #include <new>
+#include <string>
+#include <vector>
 
 namespace tavrin {
 
@@ -118,18 +119,38 @@ void CaptureThread::saveframestodisk() {
     saveReserve.reset();
     rb::yield();  // the palette says so before the first file takes its time
     CaptureWindow &main = captureWindow();
-    for (int32_t index = 0; index <= framescaptured; ++index) {
-        // A frame that cannot be written does not end the pass. A written
-        // frame's memory goes back at once, for the frames still to save.
-        bool grabbed = main.frame(index) != nullptr;
-        if (!main.saveFrame(index)) {
-            ++notsaved;
-        } else if (grabbed) {
-            ++saved;
-            main.p[size_t(index)].reset();
+    // Every file is written first, its write-back started at once; then one
+    // commit puts them all on the disk (a sync of each temporary file, the
+    // renames, one sync of the folder). A frame whose file cannot be
+    // written does not end the pass, and a frame's memory goes back only
+    // once its file is on the disk.
+    rb::DurableBatch pass;
+    std::vector<int32_t> joined;  // the frames whose files joined the pass, in order
+    // Room for every frame up front: nothing the pass keeps is taken
+    // between the frame-sized blocks of the saves.
+    try {
+        if (framescaptured >= 0) {
+            pass.reserve(size_t(framescaptured) + 1);
+            joined.reserve(size_t(framescaptured) + 1);
         }
+    } catch (const std::bad_alloc &) {
+        // Taken as the pass goes.
+    }
+    for (int32_t index = 0; index <= framescaptured; ++index) {
+        bool grabbed = main.frame(index) != nullptr;
+        if (!main.saveFrame(index, &pass)) ++notsaved;
+        else if (grabbed) joined.push_back(index);
         pal.ProgressBar1->setValue(index + 1);
         rb::yield();
+    }
+    std::vector<bool> onDisk = pass.commit(rb::yield);
+    for (size_t i = 0; i < joined.size(); ++i) {
+        if (!onDisk[i]) {
+            ++notsaved;
+        } else {
+            ++saved;
+            if (size_t(joined[i]) < main.p.size()) main.p[size_t(joined[i])].reset();
+        }
     }
     // What could not be written stays in memory until another folder
     // takes it (Start Capture saves it then).

@@ -29,10 +29,10 @@ struct CaptureThread {
     void resetcontrolwindow();
 };
 
-// What saving one frame of width x height needs at its peak: the picture
-// (4 bytes a pixel) and the TIFF data as the exporter, the host string and
-// the file write hold it (3 x 3 bytes a pixel), with some to spare.
-inline size_t saveReserveBytes(int32_t width, int32_t height) { return size_t(width) * size_t(height) * 16; }
+// What saving one frame of width x height needs at its peak: the TIFF data
+// as the exporter writes it and as the host string holds it (2 x 3 bytes a
+// pixel), with some to spare. The picture is the frame's own rows.
+inline size_t saveReserveBytes(int32_t width, int32_t height) { return size_t(width) * size_t(height) * 8; }
 
 // The palette's status line at the end of a run: "Done", or what is missing
 // and what could not be saved.

@@ -126,7 +126,9 @@ public:
     // no exporter, the file could not be written).
     bool saveSingle(const StillFrame *frame);
     // savefiles with its outcome: false when the frame could not be saved.
-    bool saveFrame(int32_t index);
+    // With a batch its file only joins it (true: joined or skipped), and the
+    // batch's commit() says whether it is on the disk.
+    bool saveFrame(int32_t index, rb::DurableBatch *batch = nullptr);
 
     // Makes `last` the last index of p (-1: empty); pictures at the indexes
     // that remain stay in place. Slots are only added as frames are grabbed,

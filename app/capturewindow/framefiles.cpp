@@ -51,20 +51,29 @@ rb::String exportTIFF(REALobject picture) {
 
 std::string_view bytesOf(const rb::String &s) { return s ? std::string_view(s.get()->bytes) : std::string_view(); }
 
-bool writeFrameFile(const rb::FolderItem &file, std::string_view data, int32_t creatorRow) {
-    // Written to a temporary file and renamed, so a failed write leaves no
-    // partial or empty frame behind.
-    auto out = rb::BinaryStream::createAtomic(file, "TIFF");
-    if (!out) return false;
-    out->writeBytes(data);
-    if (out->writeError()) {
-        out->discard();
+rb::BinaryStreamRef createFrameFile(const rb::FolderItem &file, int32_t creatorRow, rb::DurableBatch *batch) {
+    // A temporary file that takes the name once it is on the disk, so no
+    // partial or empty frame is ever seen, even after a crash. The codes go
+    // on the temporary file and arrive with it.
+    auto out = rb::BinaryStream::createAtomic(file, "TIFF", batch);
+    if (!out) return nullptr;
+    if (const char *creator = creatorCode(creatorRow)) out->setMacCreator(creator);
+    out->setMacType("TIFF");
+    return out;
+}
+
+bool finishFrameFile(rb::BinaryStream &out, std::string_view data) {
+    out.writeBytes(data);
+    if (out.writeError()) {
+        out.discard();
         return false;
     }
-    if (!out->close()) return false;
-    if (const char *creator = creatorCode(creatorRow)) file.setMacCreator(creator);
-    file.setMacType("TIFF");
-    return true;
+    return out.close();
+}
+
+bool writeFrameFile(const rb::FolderItem &file, std::string_view data, int32_t creatorRow, rb::DurableBatch *batch) {
+    auto out = createFrameFile(file, creatorRow, batch);
+    return out && finishFrameFile(*out, data);
 }
 
 std::string folderProblem(const rb::FolderItem &folder, const std::string &prefix, int32_t lastIndex) {
@@ -98,20 +107,30 @@ void removeStaleTemporaries(const rb::FolderItem &folder) {
 
 void CaptureWindow::savefiles(int32_t index) { saveFrame(index); }
 
-bool CaptureWindow::saveFrame(int32_t index) {
+bool CaptureWindow::saveFrame(int32_t index, rb::DurableBatch *batch) {
     const StillFrame *still = frame(index);
     if (!still) return true;  // never grabbed: skipped
-    LargeBlocksReused reuse;  // the picture and the encoded bytes: warm memory from the last save
+    LargeBlocksReused reuse;  // the encoded bytes and their host string: warm memory from the last save
     controlwindow *palette = static_cast<controlwindow *>(rb::findWindow("controlwindow"));
     if (!palette || !palette->savefolder) return false;
-    rb::ObjRef pic = still->picture();
-    rb::String data = exportTIFF(pic.get());
-    if (!data) return false;
     // The folder item maps a '/' in the prefix to ':', so the file stays in
     // the chosen folder and the frame is kept.
     auto file = palette->savefolder->child(frameFileName(palette->nameprefix->text(), index));
     if (!file) return false;
-    return writeFrameFile(*file, bytesOf(data), palette->filecreator->listIndex());
+    // The file comes before the frame's bytes: what it keeps until the
+    // pass's commit (its names) then lies below the frame-sized blocks of
+    // the export, which go back whole for the next frame instead of the
+    // heap growing by a frame now and then.
+    auto out = createFrameFile(*file, palette->filecreator->listIndex(), batch);
+    if (!out) return false;
+    // The frame's own 24-bit rows go to the exporter as a picture.
+    rb::ObjRef pic = still->picture();
+    rb::String data = exportTIFF(pic.get());
+    if (!data) {
+        out->discard();
+        return false;
+    }
+    return finishFrameFile(*out, bytesOf(data));
 }
 
 void CaptureWindow::savesinglefile(int32_t index) { saveSingle(frame(index)); }

@@ -22,8 +22,16 @@ const char *creatorCode(int32_t row);
 rb::String exportTIFF(REALobject picture);
 // The bytes of a host string, valid while it is held.
 std::string_view bytesOf(const rb::String &s);
-// Writes the data as a whole file (or nothing), then type "TIFF" and the creator.
-bool writeFrameFile(const rb::FolderItem &file, std::string_view data, int32_t creatorRow);
+// Writes the data as a whole file (or nothing) with the creator and type
+// "TIFF", and returns once it is on the disk under its name. With a batch,
+// the file only joins it: the batch's commit() puts it in place.
+bool writeFrameFile(const rb::FolderItem &file, std::string_view data, int32_t creatorRow,
+                    rb::DurableBatch *batch = nullptr);
+// The same in two steps: the file made (its temporary file, creator and
+// type; nullptr when it cannot be), then its bytes written and the stream
+// closed (false, and nothing left behind, when that fails).
+rb::BinaryStreamRef createFrameFile(const rb::FolderItem &file, int32_t creatorRow, rb::DurableBatch *batch);
+bool finishFrameFile(rb::BinaryStream &out, std::string_view data);
 // Why the frames of a run, prefix + index for the indexes up to `lastIndex`,
 // cannot be saved in `folder`; empty when they can. The longest name the
 // save will make there (that of the temporary file of the highest index)

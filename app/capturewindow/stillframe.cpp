@@ -24,45 +24,33 @@ std::shared_ptr<StillFrame> StillFrame::fromPicture(REALobject pic, int32_t widt
     if (width < 1 || height < 1 || !pixMap(pic, pm)) return nullptr;
     std::shared_ptr<StillFrame> f(new (std::nothrow) StillFrame);
     if (!f) return nullptr;
-    size_t bytes = size_t(width) * size_t(height) * 3;
-    f->rgb_.reset(new (std::nothrow) uint8_t[bytes]);
-    if (!f->rgb_) return nullptr;
+    const size_t rowBytes = size_t(width) * 3;
+    uint8_t *rgb = new (std::nothrow) uint8_t[rowBytes * size_t(height)];
+    if (!rgb) return nullptr;
+    try {
+        f->rgb_.reset(rgb);
+    } catch (const std::bad_alloc &) {  // the shared count; the rows are freed
+        return nullptr;
+    }
     f->width_ = width;
     f->height_ = height;
+    // The grabber's rows are A R G B: one pass a row drops the alpha bytes.
     int32_t sw = imaging::RectWidth(pm.bounds), sh = imaging::RectHeight(pm.bounds);
     int32_t cw = std::min(width, sw), ch = std::min(height, sh);
     for (int32_t y = 0; y < height; ++y) {
-        uint8_t *out = f->rgb_.get() + size_t(y) * size_t(width) * 3;
+        uint8_t *out = rgb + size_t(y) * rowBytes;
         int32_t x = 0;
         if (y < ch) {
-            const uint8_t *in = pm.baseAddr + size_t(y) * size_t(pm.rowBytes);
-            for (; x < cw; ++x, in += 4) {  // ARGB: the alpha byte is dropped
-                *out++ = in[1];
-                *out++ = in[2];
-                *out++ = in[3];
-            }
+            imaging::ConvertPixelRow(pm.baseAddr + size_t(y) * size_t(pm.rowBytes), imaging::OSType(pm.pixelSize), out,
+                                     imaging::k24RGBPixelFormat, cw);
+            x = cw;
         }
-        std::memset(out, 0xFF, size_t(width - x) * 3);
+        std::memset(out + size_t(x) * 3, 0xFF, size_t(width - x) * 3);
     }
     return f;
 }
 
-rb::ObjRef StillFrame::picture() const {
-    rb::ObjRef pic = rb::newPicture(width_, height_, 24);
-    imaging::PixMapInfo pm{};
-    if (!pic || !pixMap(pic.get(), pm)) return {};
-    for (int32_t y = 0; y < height_; ++y) {
-        const uint8_t *in = rgb_.get() + size_t(y) * size_t(width_) * 3;
-        uint8_t *out = pm.baseAddr + size_t(y) * size_t(pm.rowBytes);
-        for (int32_t x = 0; x < width_; ++x, in += 3, out += 4) {
-            out[0] = 0xFF;
-            out[1] = in[0];
-            out[2] = in[1];
-            out[3] = in[2];
-        }
-    }
-    return pic;
-}
+rb::ObjRef StillFrame::picture() const { return rb::newPictureOverRows(rgb_, width_, height_, width_ * 3); }
 
 uint32_t StillFrame::pixel(int32_t x, int32_t y) const {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;

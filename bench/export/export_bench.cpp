@@ -1,159 +1,130 @@
-// Two figures for saving 720x480 frames as TIFF, each against the limit the
-// machine sets:
-//  1. 100 exports through the graphics plug-in (a new QTGraphicsExporterPlyx,
-//     OpenExporter("TIFF"), InputPicture, ExportToString: the application's
-//     sequence) in a stand-in host, against libtiff writing the same pixels
-//     into a memory buffer sized once for the frame before encoding;
-//  2. the application's whole save pass of 100 grabbed frames to TIFF files
-//     (CaptureWindow::savefiles: export, temporary file, write, rename, type
-//     and creator), against writing the same bytes to new files with plain
-//     open/write/close calls.
-// Prints the times and the ratios.
-#include "plugin_host.h"
+// Saving 720x480 frames as TIFF, each figure against the limit the machine
+// sets, in one run of the application (headless, its real plug-ins), with
+// the medians of several rounds, the two sides of a figure in turn:
+//  1. export: a grabbed frame to TIFF bytes as the save pass does it (the
+//     frame as a picture, then QTGraphicsExporterPlyx: OpenExporter("TIFF"),
+//     InputPicture, ExportToString), against libtiff encoding the same
+//     frames' packed 24-bit rows into a buffer sized once;
+//  2. the save pass of a timed capture (CaptureThread::saveframestodisk:
+//     every frame exported, written, on the disk and in place), against
+//     libtiff writing the same frames to new files and one sync of them all
+//     at the end; and the pass's peak memory above the frames it holds.
+#include "reference.h"
 #include "savepass.h"
 
-#include <sys/wait.h>
-#include <tiffio.h>
+#include "application/largeblocks.h"
+#include "application/startup.h"
+#include "capturewindow/capturewindow.h"
+#include "capturewindow/framefiles.h"
+#include "controlwindow/controlwindow.h"
+
+#include <rb/loop.h>
+#include <rb/operator.h>
+#include <rb/runtime.h>
+
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
 #include <vector>
 
-using namespace fake;
+using namespace tavrin;
 using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kFrames = 100, kW = 720, kH = 480;
+constexpr int kFrames = 100;
 
 double ms(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double, std::milli>(b - a).count(); }
 
-// A memory buffer for libtiff, reserved once for the whole frame.
-struct Mem {
-    std::vector<uint8_t> bytes;
-    size_t pos = 0;
-};
-tmsize_t rd(thandle_t, void *, tmsize_t) { return 0; }
-tmsize_t wr(thandle_t h, void *buf, tmsize_t n) {
-    auto *m = static_cast<Mem *>(h);
-    auto *p = static_cast<const uint8_t *>(buf);
-    if (m->pos == m->bytes.size()) {
-        m->bytes.insert(m->bytes.end(), p, p + n);
-    } else {
-        if (m->pos + size_t(n) > m->bytes.size()) m->bytes.resize(m->pos + size_t(n));
-        std::memcpy(m->bytes.data() + m->pos, p, size_t(n));
-    }
-    m->pos += size_t(n);
-    return n;
-}
-toff_t sk(thandle_t h, toff_t off, int whence) {
-    auto *m = static_cast<Mem *>(h);
-    m->pos = size_t(whence == SEEK_CUR ? m->pos + off : whence == SEEK_END ? m->bytes.size() + off : off);
-    return m->pos;
-}
-int cl(thandle_t) { return 0; }
-toff_t sz(thandle_t h) { return static_cast<Mem *>(h)->bytes.size(); }
-int mp(thandle_t, void **, toff_t *) { return 0; }
-void ump(thandle_t, void *, toff_t) {}
-
-size_t libtiffFrame(const uint8_t *argb, int rowBytes) {
-    Mem m;
-    m.bytes.reserve(size_t(kW) * kH * 3 + 4096);  // the pixels and room for the header and tags
-    TIFF *t = TIFFClientOpen("bench", "w", &m, rd, wr, sk, cl, sz, mp, ump);
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, kW);
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, kH);
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 3);
-    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
-    std::vector<uint8_t> row(kW * 3);
-    for (int y = 0; y < kH; ++y) {
-        const uint8_t *p = argb + size_t(y) * rowBytes;
-        for (int x = 0; x < kW; ++x) row[x * 3] = p[x * 4 + 1], row[x * 3 + 1] = p[x * 4 + 2], row[x * 3 + 2] = p[x * 4 + 3];
-        TIFFWriteScanline(t, row.data(), uint32_t(y), 0);
-    }
-    TIFFClose(t);
-    return m.bytes.size();
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
 }
 
-int exportFigure() {
-    Plugin pl(GRAPHICSPLUGIN_PATH);
-    if (!pl.ok) {
-        std::fprintf(stderr, "graphicsplugin did not load\n");
-        return 1;
-    }
-    REALpicture pic = newPicture(kW, kH, 4);
-    auto *pd = data<PictureData>(reinterpret_cast<REALobject>(pic));
-    imaging::PixMapInfo pm;
-    imaging::GetGWorldPixMap(imaging::GWorldRef(reinterpret_cast<uintptr_t>(pd->data)), &pm);
-
-    const char *ex = "QTGraphicsExporterPlyx";
-    auto open = reinterpret_cast<void (*)(REALobject, REALstring)>(pl.method(ex, "OpenExporter(type as string)"));
-    auto exportToString = reinterpret_cast<REALstring (*)(REALobject)>(pl.method(ex, "ExportToString as string"));
-    auto setInput = reinterpret_cast<void (*)(REALobject, intptr_t, REALpicture)>(pl.property(ex, "InputPicture")->setter);
-    REALstring tiff = str("TIFF");
-
-    auto pluginFrame = [&] {
-        REALobject obj = newObject(ex);
-        open(obj, tiff);
-        setInput(obj, 0, pic);
-        REALstring s = exportToString(obj);
-        size_t n = s ? reinterpret_cast<FakeString *>(s)->bytes.size() : 0;  // the size, not a copy
-        release(s);
-        release(obj);
-        return n;
+void exportFigure(CaptureWindow &main, const std::vector<std::vector<uint8_t>> &rgb, int32_t w, int32_t h) {
+    auto appFrame = [&](int i) {
+        LargeBlocksReused reuse;  // as the save pass has it
+        rb::String data = exportTIFF(main.frame(i)->picture().get());
+        return bytesOf(data).size();  // the size, not a copy
     };
-    // One untimed frame each first; then rounds of both in turn, the median
-    // round of each counting, so that neither pays the other's start-up or
-    // the other builders' bursts on a shared machine.
-    pluginFrame();
-    libtiffFrame(pm.baseAddr, pm.rowBytes);
-    constexpr int kRounds = 5;
-    std::vector<double> pluginTimes, directTimes;
-    size_t pluginBytes = 0, directBytes = 0;
+    appFrame(0);
+    libtiffToMemory(rgb[0].data(), w, h);
+    constexpr int kRounds = 7;
+    std::vector<double> appTimes, libtiffTimes;
+    size_t appBytes = 0, libtiffBytes = 0;
     for (int r = 0; r < kRounds; ++r) {
-        pluginBytes = directBytes = 0;
+        appBytes = libtiffBytes = 0;
         auto t0 = Clock::now();
-        for (int i = 0; i < kFrames; ++i) pluginBytes += pluginFrame();
+        for (int i = 0; i < kFrames; ++i) appBytes += appFrame(i);
         auto t1 = Clock::now();
-        for (int i = 0; i < kFrames; ++i) directBytes += libtiffFrame(pm.baseAddr, pm.rowBytes);
+        for (int i = 0; i < kFrames; ++i) libtiffBytes += libtiffToMemory(rgb[size_t(i)].data(), w, h);
         auto t2 = Clock::now();
-        pluginTimes.push_back(ms(t0, t1));
-        directTimes.push_back(ms(t1, t2));
+        appTimes.push_back(ms(t0, t1));
+        libtiffTimes.push_back(ms(t1, t2));
     }
-    std::sort(pluginTimes.begin(), pluginTimes.end());
-    std::sort(directTimes.begin(), directTimes.end());
-
-    double plugin = pluginTimes[kRounds / 2], direct = directTimes[kRounds / 2];
-    std::printf("export: %d frames %dx%d to TIFF in memory (median of %d rounds)\n", kFrames, kW, kH, kRounds);
-    std::printf("  plug-in (ExportToString):      %8.1f ms  %6.3f ms/frame  %zu bytes/frame\n", plugin, plugin / kFrames,
-                pluginBytes / kFrames);
-    std::printf("  libtiff, buffer sized once:    %8.1f ms  %6.3f ms/frame  %zu bytes/frame\n", direct, direct / kFrames,
-                directBytes / kFrames);
-    std::printf("  ratio plug-in / libtiff:       %.2f\n", plugin / direct);
-    release(tiff);
-    release(reinterpret_cast<REALobject>(pic));
-    return 0;
+    const double app = median(appTimes), libtiff = median(libtiffTimes);
+    std::printf("export: %d frames %dx%d to TIFF in memory (median of %d rounds)\n", kFrames, w, h, kRounds);
+    std::printf("  frame, picture, ExportToString: %8.1f ms  %6.3f ms/frame  %zu bytes/frame\n", app, app / kFrames,
+                appBytes / kFrames);
+    std::printf("  libtiff, packed rows, buffer sized once: %8.1f ms  %6.3f ms/frame  %zu bytes/frame\n", libtiff,
+                libtiff / kFrames, libtiffBytes / kFrames);
+    std::printf("  ratio export / libtiff:         %.2f\n", app / libtiff);
 }
 
 }  // namespace
 
 int main() {
-    // The save pass runs the real host in a process of its own, so the two
-    // hosts never share the plug-in.
-    std::fflush(stdout);
-    pid_t child = fork();
-    if (child == 0) {
-        int rc = savePassFigure(kFrames);
-        std::fflush(stdout);
-        _exit(rc);
+    // Beside the build, on the disk the frames would go to (not a memory file system).
+    fs::path dir = fs::current_path() / ("tavrin-export-bench-" + std::to_string(getpid()));
+    fs::create_directories(dir / "prefs");
+    setenv("TAVRIN_PREFS_DIR", (dir / "prefs").c_str(), 1);
+    setenv("TAVRIN_PLUGIN_PATH", TAVRIN_BENCH_PLUGINS, 1);
+    setenv("TAVRIN_HEADLESS", "1", 1);
+    setenv("TAVRIN_AVC_UNITS", "0", 1);
+    setenv("TAVRIN_FIREWIRE", "sim", 1);
+
+    startUp();
+    rb::op::runFor(300);
+    auto *main = static_cast<CaptureWindow *>(rb::findWindow("CaptureWindow"));
+    auto *pal = static_cast<controlwindow *>(rb::findWindow("controlwindow"));
+    if (!main || !pal) {
+        std::fprintf(stderr, "export bench: the application did not open\n");
+        return 1;
     }
-    int status = 0;
-    waitpid(child, &status, 0);
-    int rc = exportFigure();
-    return rc ? rc : WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+    for (int i = 0; i < kFrames; ++i) main->GrabStill(i);
+    const StillFrame *first = main->frame(0);
+    if (!first || !main->frame(kFrames - 1)) {
+        std::fprintf(stderr, "export bench: no frames grabbed\n");
+        return 1;
+    }
+    pal->nameprefix->setText("clip");
+    pal->filecreator->setListIndex(1);
+    // Each frame's packed rows for libtiff, in memory of their own as the
+    // frames are: neither side reads a frame the other has just read.
+    const int32_t w = first->width(), h = first->height();
+    std::vector<std::vector<uint8_t>> rgb(kFrames, std::vector<uint8_t>(size_t(w) * size_t(h) * 3));
+    for (int i = 0; i < kFrames; ++i)
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w; ++x) {
+                uint32_t px = main->frame(i)->pixel(x, y);
+                uint8_t *p = &rgb[size_t(i)][(size_t(y) * size_t(w) + size_t(x)) * 3];
+                p[0] = uint8_t(px >> 16), p[1] = uint8_t(px >> 8), p[2] = uint8_t(px);
+            }
+
+    // The save pass first, as a run of the program meets it: before any
+    // other export has left memory behind.
+    int rc = savePassFigure(dir.c_str(), rgb, w, h);
+    std::fflush(stdout);
+    exportFigure(*main, rgb, w, h);
+
+    rb::app()->quit(0);
+    rb::op::runFor(50);
+    fs::remove_all(dir);
+    return rc;
 }

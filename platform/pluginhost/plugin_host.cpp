@@ -295,6 +295,21 @@ REALpicture newPicture(int32_t w, int32_t h, uint32_t kind, int16_t depth) {
     return reinterpret_cast<REALpicture>(o);
 }
 
+REALpicture newPackedPicture(int32_t w, int32_t h, std::vector<uint8_t> &rows) {
+    rows.resize(size_t(w) * size_t(h) * 3);
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+            uint8_t *p = &rows[(size_t(y) * size_t(w) + size_t(x)) * 3];
+            p[0] = uint8_t(x + y), p[1] = uint8_t(x * 7), p[2] = uint8_t(y * 3);
+        }
+    imaging::GWorldRef world = 0;
+    imaging::Rect r{0, 0, h, w};
+    if (imaging::NewGWorldFromPtr(&world, imaging::k24RGBPixelFormat, &r, rows.data(), w * 3) != 0) return nullptr;
+    REALobject o = newObject("Picture");
+    *data<PictureData>(o) = {4, reinterpret_cast<void *>(uintptr_t(world)), w, h, 24, 0};
+    return reinterpret_cast<REALpicture>(o);
+}
+
 void *pictureHandle(REALobject p) { return data<PictureData>(p)->data; }
 std::string folderPath(REALobject f) { return **data<std::string *>(f); }
 

@@ -87,6 +87,9 @@ template <typename T> T *data(REALobject o) { return reinterpret_cast<T *>(reint
 
 // A picture of kind 4 (a world) or 1 (a picture handle) with a pattern.
 REALpicture newPicture(int32_t w, int32_t h, uint32_t kind, int16_t depth = 24);
+// The same pattern as packed R G B rows in `rows` (which must outlive the
+// picture), under a picture of kind 4 whose world is over them.
+REALpicture newPackedPicture(int32_t w, int32_t h, std::vector<uint8_t> &rows);
 // The handle or world a picture holds; the path of a folder item.
 void *pictureHandle(REALobject picture);
 std::string folderPath(REALobject folderItem);

@@ -19,6 +19,7 @@
 #include <rb/loop.h>
 #include <rb/picture.h>
 #include <rb/serial.h>
+#include <rb/thread.h>
 
 #include <gtest/gtest.h>
 #include <tiffio.h>
@@ -972,6 +973,70 @@ TEST_F(Tavrin, AFrameThatCannotBeGrabbedIsMissingNotSaved) {
     EXPECT_GT(grabbed, 1);
     EXPECT_EQ(filesIn(out), size_t(grabbed));
     EXPECT_TRUE(fs::exists(out / frameFileName("", grabbed - 1)));
+}
+
+// The save pass writes every file first and puts them all in place at the
+// end, with one sync: until then the frames stay in memory and no frame
+// file shows under its name. A file that cannot be put in place then is a
+// frame not saved, kept in memory; the others are saved and let go.
+TEST_F(Tavrin, TheSavePassPutsTheFilesInPlaceTogetherAndKeepsWhatFails) {
+    start();
+    fs::path out = gDir / "out" / "together";
+    fs::create_directories(out);
+    constexpr int kFrames = 41;  // enough files that the test sees the pass before its end, however busy the machine
+    rb::op::type("controlwindow", "framecount", std::to_string(kFrames - 1));
+    rb::op::type("controlwindow", "nameprefix", "clip");
+    setTicks(0);
+    rb::setClock([] { return gFakeUs.load(); });
+    startCapture(out.string());
+    rb::op::runFor(50);
+    for (int64_t t = 60; t <= kFrames * 60; t += 60) {
+        setTicks(t);
+        runUntil([&] { return palette().counter >= t / 60; }, 500ms);
+    }
+    ASSERT_EQ(palette().counter, kFrames);
+    ASSERT_TRUE(runUntilTicking([&] { return palette().mymessage->text() == "Saving frames to disk..."; }, 20s));
+    // From here the main thread holds the baton but for turns of the capture
+    // thread, which yields after each file.
+    auto began = std::chrono::steady_clock::now();
+    while (palette().ProgressBar1->value() < 2 && std::chrono::steady_clock::now() - began < 20s) rb::yield();
+    const int written = palette().ProgressBar1->value();
+    ASSERT_GE(written, 2);
+    ASSERT_LT(written, kFrames) << "the pass was seen only after its last file";
+    size_t temporaries = 0;
+    for (auto &e : fs::directory_iterator(out)) {
+        std::string name = e.path().filename().string();
+        EXPECT_EQ(name.rfind(".clip0", 0), 0u) << name << ": no frame file under its name yet";
+        ++temporaries;
+    }
+    EXPECT_EQ(temporaries, size_t(written));
+    for (int i = 0; i < kFrames; ++i) EXPECT_NE(main().frame(i), nullptr) << i << " is not on the disk yet";
+
+    // Before the end of the pass a full folder takes the name of frame 1.
+    fs::create_directories(out / "clip001.tif");
+    std::ofstream(out / "clip001.tif" / "someone's") << "kept";
+    rb::setClock(nullptr);
+    waitForIdle(palette(), 20);
+    EXPECT_EQ(palette().mymessage->text(), "1 frame could not be saved: choose another folder");
+    EXPECT_TRUE(fs::is_directory(out / "clip001.tif"));
+    for (int i = 0; i < kFrames; ++i) {
+        if (i == 1) continue;
+        fs::path f = out / frameFileName("clip", i);
+        EXPECT_TRUE(fs::is_regular_file(f)) << f;
+        EXPECT_EQ(fs::file_size(f), 720u * 480 * 3 + 1164) << f;
+    }
+    EXPECT_EQ(filesIn(out), size_t(kFrames)) << "no temporary file left";
+    // The frame that is not on the disk is still in memory, and only it.
+    EXPECT_TRUE(main().p.empty());
+    const std::vector<std::shared_ptr<StillFrame>> &left = main().unsaved;
+    size_t kept = 0;
+    for (size_t i = 0; i < left.size(); ++i) {
+        if (left[i]) {
+            ++kept;
+            EXPECT_EQ(i, 1u);
+        }
+    }
+    EXPECT_EQ(kept, 1u);
 }
 
 // A file-size limit: the write fails and is reported like any failed save,

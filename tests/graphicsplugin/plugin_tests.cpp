@@ -290,6 +290,17 @@ TEST_F(PluginTest, ExportToStringGivesTheSameBytesAsBefore) {
         EXPECT_EQ(testsupport::fingerprint(bytes), 0x8bee577532a71dbeull) << kind;
         release(reinterpret_cast<REALobject>(pic));
     }
+    // The same pixels as packed 24-bit rows, as the save pass hands a frame over.
+    std::vector<uint8_t> rows;  // outlives the exporter that holds the picture over it
+    Exporter ex(pl);
+    ex.open("TIFF");
+    REALpicture packed = newPackedPicture(720, 480, rows);
+    ex.set("InputPicture", packed);
+    std::string bytes = ex.exportToString();
+    ASSERT_EQ(ex.lastError(), 0);
+    EXPECT_EQ(bytes.size(), 1037964u);
+    EXPECT_EQ(testsupport::fingerprint(bytes), 0x8bee577532a71dbeull);
+    release(reinterpret_cast<REALobject>(packed));
 }
 
 TEST_F(PluginTest, OtherPictureKindsAreNotTaken) {

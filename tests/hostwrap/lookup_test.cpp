@@ -21,7 +21,6 @@
 
 namespace {
 
-
 int gLenCalls = 0, gMidSigCalls = 0, gMidResCalls = 0, gCountCalls = 0;
 
 extern "C" int32_t testLen(REALstring s) {
@@ -195,10 +194,10 @@ rb::ClassInfo *widgetClass(bool withLeft) {
 #include "rows_begin.inc"
 PROPFIRST(Widget_GetLeft, int32_t, 0, "Left", "testPosGetter", SEL(0), REALobject)
 PROPFIRST(Widget_SetLeft, void, 0, "Left", "testPosSetter", SEL(0), REALobject, int32_t)
-PROPFIRST_X(Widget_InLeft, _fp, int32_t, 0, "Left", "testPosGetter", SEL(3),
-            OPTS(.messages = hostwrap::Messages::In), REALobject)
-PROPFIRST_X(Widget_IndexOnce, _fp, int32_t, 0, "TabIndex", "testPosGetter", SEL(5),
-            OPTS(.property2 = "Left"), REALobject)
+PROPFIRST_X(Widget_InLeft, _fp, int32_t, 0, "Left", "testPosGetter", SEL(3), OPTS(.messages = hostwrap::Messages::In),
+            REALobject)
+PROPFIRST_X(Widget_IndexOnce, _fp, int32_t, 0, "TabIndex", "testPosGetter", SEL(5), OPTS(.property2 = "Left"),
+            REALobject)
 PROPFIRST_X(Widget_KeyTwice, _fp, int32_t, 0, "Key", "testPosGetter", SEL(6),
             OPTS(.property2 = "CommandKey", .logEachProperty = true), REALobject)
 PROPFIRST_X(Widget_SetTraced, _fp, void, 0, "Left", "testPosSetter", SEL(9), OPTS(.entryTrace = true), REALobject,
@@ -221,6 +220,7 @@ SILENT(Widget_Priority, int32_t, 0, "testPriority", FWD)
 SILENT(Widget_Flag, uint8_t, 0, "testFlag", SEL(7), REALobject)
 SILENT(Widget_Short, int16_t, 0, "testWord", FWD, REALobject)
 SILENT(Widget_UShort, uint16_t, 0, "testWord", FWD, REALobject)
+SILENT(Widget_Pick, uint8_t, 0, "testPick", FWD, REALobject, int32_t, uint8_t, int32_t)
 SILENT(Widget_Size, int32_t, -50, "testSize", FWD, REALobject)
 SILENT_X(Widget__Init, _fp, void, 0, "testInit", FWD, OPTS(.entryTrace = true), REALobject)
 SILENT_X(Widget_DoEvents, _fp, void, 0, "testDoEvents", FWD, OPTS(.callTrace = "doEvents"), REALobject, int32_t)
@@ -249,6 +249,11 @@ extern "C" REALobject testGetWindow(int32_t index) { return reinterpret_cast<REA
 extern "C" int32_t testTicks() { return 77; }
 extern "C" int32_t testFlag(REALobject, int32_t) { return 0x100; }
 extern "C" int32_t testWord(REALobject) { return 0x1FFFF; }
+std::vector<int64_t> gPicked;
+extern "C" int32_t testPick(REALobject o, int32_t a, int32_t b, int32_t c) {
+    gPicked = {int64_t(reinterpret_cast<uintptr_t>(o)), a, b, c};
+    return 0x12342 + b;
+}
 extern "C" int32_t testIsA(REALobject) { return ++gIsACalls; }
 extern "C" void testEmbed(REALobject, REALobject) { ++gEmbedCalls; }
 extern "C" int32_t testCount(REALobject, int32_t) { return ++gCountCalls2; }
@@ -315,8 +320,8 @@ TEST_F(Lookup, PropertyFirstInMessagesSecondPropertyAndEntryTrace) {
         EXPECT_TRUE(log().empty());
         Widget_SetTraced(without.get(), 3);
         EXPECT_EQ(log(), (std::vector<std::string>{"DYNAMIC ACCESS FAILURE: Widget_SetTraced", "in Widget_SetTraced",
-                                                  "_fp Address->(0)",
-                                                  "RESOLVER AND DYNAMIC ACCESS FAILURE: Widget_SetTraced"}));
+                                                   "_fp Address->(0)",
+                                                   "RESOLVER AND DYNAMIC ACCESS FAILURE: Widget_SetTraced"}));
     });
 }
 
@@ -358,8 +363,8 @@ TEST_F(Lookup, ResolverFirstFallsBackToAMethodOrAProperty) {
     inChild([&] {
         rb::ObjRef with = rb::make(widgetClass(true)), without = rb::make(widgetClass(false));
         rb::String type("TEXT");
-        rb::findClass("LookupWidget")->methods.push_back(
-            {"AcceptFileDrop(type As String)", reinterpret_cast<void *>(&testAccept), nullptr});
+        rb::findClass("LookupWidget")
+            ->methods.push_back({"AcceptFileDrop(type As String)", reinterpret_cast<void *>(&testAccept), nullptr});
         Widget_Accept(without.get(), type.get());
         EXPECT_EQ(gAcceptedType, type.get());
         EXPECT_TRUE(log().empty());
@@ -400,6 +405,15 @@ TEST_F(Lookup, SilentRowsResultsAndTraces) {
         EXPECT_EQ(Widget_Flag(w.get()), 0);
         EXPECT_EQ(Widget_Short(w.get()), -1);
         EXPECT_EQ(Widget_UShort(w.get()), 65535);
+        // A narrow result with arguments of every width, found and then cached:
+        // each argument reaches the host as it takes it, the byte widened.
+        rb::registerService("testPick", reinterpret_cast<void *>(&testPick));
+        for (int call = 0; call < 2; ++call) {
+            gPicked.clear();
+            EXPECT_EQ(Widget_Pick(w.get(), -5, 0xC3, 70000), 0x05) << call;
+            EXPECT_EQ(gPicked, (std::vector<int64_t>{int64_t(reinterpret_cast<uintptr_t>(w.get())), -5, 0xC3, 70000}))
+                << call;
+        }
         // Entry trace on every call, hit or miss.
         Widget__Init(w.get());
         EXPECT_EQ(log(), (std::vector<std::string>{"in Widget__Init", "_fp Address->(0)"}));

@@ -1,5 +1,5 @@
-// The helpers the encoders of every format share: pixel rows, progress, the
-// output buffer and the metadata texts.
+// The helpers the encoders of every format share: progress, the output
+// buffer and the metadata texts (pixel rows: pixel_rows.cpp).
 #include "codecs.h"
 #include "handles.h"
 
@@ -9,27 +9,6 @@
 namespace imaging::codec {
 
 int samplesFor(int depth) { return depth == 8 ? 1 : depth == 32 ? 4 : 3; }
-
-uint8_t grey(const uint8_t *p) { return uint8_t((p[1] * 299 + p[2] * 587 + p[3] * 114 + 500) / 1000); }
-
-void convertRow(const uint8_t *src, int32_t width, int depth, uint8_t *dst) {
-    switch (depth) {
-        case 8:
-            for (int32_t x = 0; x < width; ++x, src += 4) *dst++ = grey(src);
-            break;
-        case 32:
-            for (int32_t x = 0; x < width; ++x, src += 4) {
-                dst[0] = src[1], dst[1] = src[2], dst[2] = src[3], dst[3] = src[0];
-                dst += 4;
-            }
-            break;
-        default:
-            for (int32_t x = 0; x < width; ++x, src += 4) {
-                dst[0] = src[1], dst[1] = src[2], dst[2] = src[3];
-                dst += 3;
-            }
-    }
-}
 
 OSErr report(const Options &opt, int32_t done, int32_t total) {
     return opt.progress ? opt.progress(done, total) : OSErr(noErr);

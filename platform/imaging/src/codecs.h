@@ -11,11 +11,13 @@
 
 namespace imaging::codec {
 
-// A view of ARGB pixels.
+// A view of pixels: A R G B (4 bytes a pixel), or R G B packed (3 bytes a
+// pixel, no alpha) as a world over packed rows holds them.
 struct Image {
     int32_t width = 0, height = 0;
-    const uint8_t *argb = nullptr;
+    const uint8_t *pixels = nullptr;
     int32_t rowBytes = 0;
+    int32_t pixelBytes = 4;
 };
 
 // Progress: called with rows done so far (0..height); a non-zero answer stops
@@ -67,11 +69,11 @@ bool tiffMethodSupported(int32_t method);
 
 // Samples per pixel written for an output depth: 1 (grey), 3 or 4.
 int samplesFor(int depth);
-// Grey of an ARGB pixel.
-uint8_t grey(const uint8_t *argb);
-// One ARGB row to grey, RGB or RGBA, as the output depth asks.
-void convertRow(const uint8_t *argb, int32_t width, int depth, uint8_t *out);
-inline const uint8_t *rowOf(const Image &img, int32_t y) { return img.argb + size_t(y) * img.rowBytes; }
+// Grey of a colour.
+uint8_t grey(uint8_t r, uint8_t g, uint8_t b);
+inline const uint8_t *rowOf(const Image &img, int32_t y) { return img.pixels + size_t(y) * img.rowBytes; }
+// Row `y` to grey, RGB or RGBA, as the output depth asks (pixel_rows.cpp).
+void convertRow(const Image &img, int32_t y, int depth, uint8_t *out);
 
 // Progress every 1/32 of the picture (and at the end), not on every row.
 bool progressDue(int32_t done, int32_t total);

@@ -38,8 +38,9 @@ OSErr CompressImage(const PixMapInfo *src, const Rect *srcRect, CodecQ quality, 
     if (!knownCodec(cType)) return noCodecErr;
     int32_t w = RectWidth(*srcRect), h = RectHeight(*srcRect);
     if (w > INT16_MAX || h > INT16_MAX) return paramErr;
+    const int32_t pixelBytes = src->pixelSize == 24 ? 3 : 4;
     const uint8_t *origin = src->baseAddr + size_t(srcRect->top - src->bounds.top) * src->rowBytes +
-                            size_t(srcRect->left - src->bounds.left) * 4;
+                            size_t(srcRect->left - src->bounds.left) * size_t(pixelBytes);
     std::vector<uint8_t> bytes;
     int16_t depth = src->depth == 32 ? 32 : (src->depth == 8 || src->depth == 40) ? 8 : 24;
     try {
@@ -48,13 +49,13 @@ OSErr CompressImage(const PixMapInfo *src, const Rect *srcRect, CodecQ quality, 
             opt.depth = depth;
             opt.quality = quality;
             opt.method = defaultCompressionMethod(f->type);
-            if (OSErr e = f->encode({w, h, origin, src->rowBytes}, opt, bytes)) return e;
+            if (OSErr e = f->encode({w, h, origin, src->rowBytes, pixelBytes}, opt, bytes)) return e;
         } else {
-            depth = 32;
-            for (int32_t y = 0; y < h; ++y) {
-                const uint8_t *row = origin + size_t(y) * src->rowBytes;
-                bytes.insert(bytes.end(), row, row + size_t(w) * 4);
-            }
+            depth = 32;  // uncompressed A R G B
+            bytes.resize(size_t(w) * size_t(h) * 4);
+            for (int32_t y = 0; y < h; ++y)
+                ConvertPixelRow(origin + size_t(y) * src->rowBytes, OSType(src->pixelSize), &bytes[size_t(y) * w * 4],
+                                k32ARGBPixelFormat, w);
         }
     } catch (const std::bad_alloc &) {
         return memFullErr;

@@ -38,11 +38,11 @@ int32_t effectiveDepth(const Exporter &ex, int16_t inputDepth, const codec::Imag
     if (d == 40) return 8;
     if (d == 8 || d == 24 || d == 32) return d;
     if (inputDepth == 8 || inputDepth == 40) return 8;
-    if (inputDepth != 32) return 24;
+    if (inputDepth != 32 || img.pixelBytes != 4) return 24;
     // A 32-bit input whose alpha carries nothing (all the same) is colour only.
-    uint8_t first = img.argb[0];
+    uint8_t first = img.pixels[0];
     for (int32_t y = 0; y < img.height; ++y) {
-        const uint8_t *p = img.argb + size_t(y) * img.rowBytes;
+        const uint8_t *p = img.pixels + size_t(y) * img.rowBytes;
         for (int32_t x = 0; x < img.width; ++x)
             if (p[size_t(x) * 4] != first) return 32;
     }
@@ -125,7 +125,7 @@ ComponentResult GraphicsExportDoExport(ComponentInstance ci, uint32_t *actualSiz
     if (inst.busy) return fBsyErr;
     if (!ex->toFile && !ex->outputHandle) return paramErr;
 
-    // The input as a view of ARGB pixels.
+    // The input as a view of its pixels, as they are held.
     codec::Image img;
     int16_t inputDepth = 24;
     codec::Decoded decoded;
@@ -136,7 +136,7 @@ ComponentResult GraphicsExportDoExport(ComponentInstance ci, uint32_t *actualSiz
     } else if (ex->inputWorld) {
         PixMapInfo pm;
         if (!GetGWorldPixMap(ex->inputWorld, &pm)) return paramErr;
-        img = {RectWidth(pm.bounds), RectHeight(pm.bounds), pm.baseAddr, pm.rowBytes};
+        img = {RectWidth(pm.bounds), RectHeight(pm.bounds), pm.baseAddr, pm.rowBytes, pm.pixelSize == 24 ? 3 : 4};
         inputDepth = pm.depth;
     } else if (ex->inputImporter) {
         importer::Source *im = importerOf(ex->inputImporter);

@@ -90,12 +90,15 @@ OSErr encodeBMP(const codec::Image &img, const codec::Options &opt, std::vector<
     for (int32_t n = 0; n < img.height; ++n) {
         const uint8_t *src = codec::rowOf(img, img.height - 1 - n);  // bottom-up
         uint8_t *d = row.data();
-        for (int32_t x = 0; x < img.width; ++x, src += 4) {
+        // The colour bytes of a pixel: after the alpha byte, or packed.
+        const int colour = img.pixelBytes == 3 ? 0 : 1;
+        for (int32_t x = 0; x < img.width; ++x, src += img.pixelBytes) {
+            const uint8_t *c = src + colour;
             if (bpp == 8) {
-                *d++ = codec::grey(src);
+                *d++ = codec::grey(c[0], c[1], c[2]);
             } else {
-                *d++ = src[3], *d++ = src[2], *d++ = src[1];
-                if (bpp == 32) *d++ = src[0];
+                *d++ = c[2], *d++ = c[1], *d++ = c[0];
+                if (bpp == 32) *d++ = colour ? src[0] : 0xFF;
             }
         }
         out.insert(out.end(), row.begin(), row.end());

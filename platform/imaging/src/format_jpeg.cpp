@@ -178,8 +178,9 @@ OSErr jpegPass(const codec::Image &img, const codec::Options &opt, int quality, 
     cinfo.image_width = JDIMENSION(img.width);
     cinfo.image_height = JDIMENSION(img.height);
     bool grey = opt.depth == 8;
-    cinfo.input_components = grey ? 1 : 4;
-    cinfo.in_color_space = grey ? JCS_GRAYSCALE : JCS_EXT_ARGB;
+    // Colour rows go in as they are held: A R G B, or packed R G B.
+    cinfo.input_components = grey ? 1 : img.pixelBytes;
+    cinfo.in_color_space = grey ? JCS_GRAYSCALE : img.pixelBytes == 3 ? JCS_EXT_RGB : JCS_EXT_ARGB;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
     cinfo.density_unit = 1;
@@ -196,7 +197,7 @@ OSErr jpegPass(const codec::Image &img, const codec::Options &opt, int quality, 
         int32_t y = int32_t(cinfo.next_scanline);
         JSAMPROW r;
         if (grey) {
-            codec::convertRow(codec::rowOf(img, y), img.width, 8, row.data());
+            codec::convertRow(img, y, 8, row.data());
             r = row.data();
         } else {
             r = const_cast<JSAMPROW>(codec::rowOf(img, y));

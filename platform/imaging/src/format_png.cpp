@@ -214,7 +214,7 @@ OSErr encodeInto(const codec::Image &img, const codec::Options &opt, Output &sta
     int32_t total = img.height * passes;
     for (int pass = 0; pass < passes; ++pass)
         for (int32_t y = 0; y < img.height; ++y) {
-            codec::convertRow(codec::rowOf(img, y), img.width, opt.depth, row.data());
+            codec::convertRow(img, y, opt.depth, row.data());
             png_write_row(png, row.data());
             int32_t done = pass * img.height + y + 1;
             if (codec::progressDue(done, total) && (state.err = codec::report(opt, done, total))) png_longjmp(png, 1);

@@ -206,6 +206,35 @@ bool tiffMethodOk(int32_t method) {
            TIFFIsCODECConfigured(uint16_t(method));
 }
 
+// Packed R G B rows written uncompressed are the strips as the file stores
+// them: each strip goes out in one write from the rows themselves, copied
+// first only when the rows are not contiguous. Progress is reported for the
+// same rows as a row-by-row write reports it.
+OSErr writeRowsAsStrips(TIFF *tif, const codec::Image &img, const codec::Options &opt) {
+    uint32_t rowsPerStrip = 0;
+    TIFFGetField(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    const uint32_t height = uint32_t(img.height);
+    rowsPerStrip = std::clamp<uint32_t>(rowsPerStrip, 1, height);
+    const size_t rowSize = size_t(img.width) * 3;
+    std::vector<uint8_t> strip;
+    if (size_t(img.rowBytes) != rowSize) strip.resize(rowSize * rowsPerStrip);
+    for (uint32_t y = 0, index = 0; y < height; y += rowsPerStrip, ++index) {
+        const uint32_t rows = std::min(rowsPerStrip, height - y);
+        const uint8_t *bytes = codec::rowOf(img, int32_t(y));
+        if (!strip.empty()) {
+            for (uint32_t r = 0; r < rows; ++r)
+                std::memcpy(&strip[r * rowSize], codec::rowOf(img, int32_t(y + r)), rowSize);
+            bytes = strip.data();
+        }
+        // libtiff only reads what it is given to write raw.
+        if (TIFFWriteRawStrip(tif, index, const_cast<uint8_t *>(bytes), tmsize_t(rows * rowSize)) < 0) return ioErr;
+        for (uint32_t done = y + 1; done <= y + rows; ++done)
+            if (codec::progressDue(int32_t(done), img.height))
+                if (OSErr e = codec::report(opt, int32_t(done), img.height)) return e;
+    }
+    return noErr;
+}
+
 OSErr encodeTIFF(const codec::Image &img, const codec::Options &opt, std::vector<uint8_t> &out) {
     int32_t method = opt.method ? opt.method : COMPRESSION_NONE;
     if (!tiffMethodOk(method)) return paramErr;
@@ -241,11 +270,15 @@ OSErr encodeTIFF(const codec::Image &img, const codec::Options &opt, std::vector
 #include "metadata.def"
 #undef META
 
-        std::vector<uint8_t> row(size_t(img.width) * spp);
-        for (int32_t y = 0; y < img.height && !err; ++y) {
-            codec::convertRow(codec::rowOf(img, y), img.width, opt.depth, row.data());
-            if (TIFFWriteScanline(tif, row.data(), uint32_t(y), 0) < 0) err = ioErr;
-            else if (codec::progressDue(y + 1, img.height)) err = codec::report(opt, y + 1, img.height);
+        if (img.pixelBytes == 3 && opt.depth == 24 && method == COMPRESSION_NONE) {
+            err = writeRowsAsStrips(tif, img, opt);
+        } else {
+            std::vector<uint8_t> row(size_t(img.width) * size_t(spp));
+            for (int32_t y = 0; y < img.height && !err; ++y) {
+                codec::convertRow(img, y, opt.depth, row.data());
+                if (TIFFWriteScanline(tif, row.data(), uint32_t(y), 0) < 0) err = ioErr;
+                else if (codec::progressDue(y + 1, img.height)) err = codec::report(opt, y + 1, img.height);
+            }
         }
         if (!err && !TIFFWriteDirectory(tif)) err = ioErr;
     }

@@ -564,7 +564,8 @@ ComponentResult GraphicsImportDraw(ComponentInstance ci) {
     IMPORTER(ci);
     GWorldRef port = st->port ? st->port : GetGWorld();
     Target t{};
-    if (!GetGWorldPixMap(port, &t.pm)) return paramErr;
+    // Drawing goes into A R G B worlds only (a world over packed rows is read-only).
+    if (!GetGWorldPixMap(port, &t.pm) || t.pm.pixelSize != 32) return paramErr;
     if (OSErr e = ensurePixels(ci, *st)) return e;
     // The progress procedure may close this importer: work on a copy of the
     // state, which keeps the pixels alive until the drawing ends.

@@ -17,6 +17,7 @@ struct World {
     int32_t rowBytes = 0;
     Rect bounds{};
     int16_t depth = 32;
+    int16_t pixelSize = 32;  // 24: packed rows of the caller's, not freed here
 };
 
 std::map<GWorldRef, World> &worlds() {
@@ -27,6 +28,13 @@ GWorldRef gNextWorld = 1;
 GWorldRef gCurrentPort = 0;
 
 bool validDepth(int16_t depth) { return depth == 8 || depth == 24 || depth == 32 || depth == 40; }
+
+GWorldRef addWorld(const World &world) {
+    GWorldRef ref = gNextWorld++;
+    if (gNextWorld == 0) gNextWorld = 1;
+    worlds()[ref] = world;
+    return ref;
+}
 
 }  // namespace
 
@@ -47,17 +55,32 @@ OSErr NewGWorld(GWorldRef *out, int16_t depth, const Rect *bounds, uint32_t flag
     world.rowBytes = w * 4;
     world.bounds = *bounds;
     world.depth = depth;
-    GWorldRef ref = gNextWorld++;
-    if (gNextWorld == 0) gNextWorld = 1;
-    worlds()[ref] = world;
-    *out = ref;
+    *out = addWorld(world);
+    return noErr;
+}
+
+OSErr NewGWorldFromPtr(GWorldRef *out, OSType pixelFormat, const Rect *bounds, const uint8_t *buffer,
+                       int32_t rowBytes) {
+    if (!out || !bounds) return paramErr;
+    *out = 0;
+    int32_t w = RectWidth(*bounds), h = RectHeight(*bounds);
+    if (pixelFormat != k24RGBPixelFormat || !buffer || w <= 0 || h <= 0 || w > kMaxImageSide || h > kMaxImageSide ||
+        rowBytes < w * 3)
+        return paramErr;
+    World world;
+    world.pixels = const_cast<uint8_t *>(buffer);  // only ever read
+    world.rowBytes = rowBytes;
+    world.bounds = *bounds;
+    world.depth = 24;
+    world.pixelSize = 24;
+    *out = addWorld(world);
     return noErr;
 }
 
 void DisposeGWorld(GWorldRef ref) {
     auto it = worlds().find(ref);
     if (it == worlds().end()) return;
-    std::free(it->second.pixels);
+    if (it->second.pixelSize == 32) std::free(it->second.pixels);
     worlds().erase(it);
     if (gCurrentPort == ref) gCurrentPort = 0;
 }
@@ -71,6 +94,7 @@ bool GetGWorldPixMap(GWorldRef ref, PixMapInfo *out) {
     out->rowBytes = it->second.rowBytes;
     out->bounds = it->second.bounds;
     out->depth = it->second.depth;
+    out->pixelSize = it->second.pixelSize;
     return true;
 }
 
@@ -140,35 +164,42 @@ PicHandle PictureFromGWorld(GWorldRef ref) {
     PicHandle pic = NewPicture(w, h, pm.depth);
     if (!pic) return nullptr;
     uint8_t *dst = PicturePixels(pic);
-    for (int32_t y = 0; y < h; ++y) std::memcpy(dst + size_t(y) * w * 4, pm.baseAddr + size_t(y) * pm.rowBytes, size_t(w) * 4);
+    for (int32_t y = 0; y < h; ++y)
+        ConvertPixelRow(pm.baseAddr + size_t(y) * pm.rowBytes, OSType(pm.pixelSize), dst + size_t(y) * w * 4,
+                        k32ARGBPixelFormat, w);
     return pic;
 }
 
-static void blit(const uint8_t *src, int32_t srcRow, int32_t sw, int32_t sh, const PixMapInfo &dst, int32_t left,
-                 int32_t top) {
+// Source pixels of `srcFormat` into an ARGB world.
+static void blit(const uint8_t *src, OSType srcFormat, int32_t srcRow, int32_t sw, int32_t sh, const PixMapInfo &dst,
+                 int32_t left, int32_t top) {
     // In 64 bits: an origin anywhere in the 32-bit range must not overflow.
     int64_t dw = RectWidth(dst.bounds), dh = RectHeight(dst.bounds);
     int64_t x0 = std::max<int64_t>(0, left), y0 = std::max<int64_t>(0, top);
     int64_t x1 = std::min<int64_t>(dw, int64_t(left) + sw), y1 = std::min<int64_t>(dh, int64_t(top) + sh);
     if (x0 >= x1 || y0 >= y1) return;
-    for (int64_t y = y0; y < y1; ++y)
-        std::memmove(dst.baseAddr + size_t(y) * dst.rowBytes + size_t(x0) * 4,
-                     src + size_t(y - top) * srcRow + size_t(x0 - left) * 4, size_t(x1 - x0) * 4);
+    const size_t srcPixel = srcFormat == k24RGBPixelFormat ? 3 : 4;
+    for (int64_t y = y0; y < y1; ++y) {
+        uint8_t *to = dst.baseAddr + size_t(y) * dst.rowBytes + size_t(x0) * 4;
+        const uint8_t *from = src + size_t(y - top) * srcRow + size_t(x0 - left) * srcPixel;
+        if (srcFormat == k24RGBPixelFormat) ConvertPixelRow(from, srcFormat, to, k32ARGBPixelFormat, int32_t(x1 - x0));
+        else std::memmove(to, from, size_t(x1 - x0) * 4);  // a world copied into itself may overlap
+    }
 }
 
 OSErr DrawPicture(PicHandle pic, GWorldRef ref) {
     int32_t w, h;
     if (!GetPictureInfo(pic, &w, &h, nullptr)) return paramErr;
     PixMapInfo pm;
-    if (!GetGWorldPixMap(ref, &pm)) return paramErr;
-    blit(PicturePixels(pic), w * 4, w, h, pm, 0, 0);
+    if (!GetGWorldPixMap(ref, &pm) || pm.pixelSize != 32) return paramErr;
+    blit(PicturePixels(pic), k32ARGBPixelFormat, w * 4, w, h, pm, 0, 0);
     return noErr;
 }
 
 OSErr CopyWorld(GWorldRef src, GWorldRef dst, int32_t left, int32_t top) {
     PixMapInfo s, d;
-    if (!GetGWorldPixMap(src, &s) || !GetGWorldPixMap(dst, &d)) return paramErr;
-    blit(s.baseAddr, s.rowBytes, RectWidth(s.bounds), RectHeight(s.bounds), d, left, top);
+    if (!GetGWorldPixMap(src, &s) || !GetGWorldPixMap(dst, &d) || d.pixelSize != 32) return paramErr;
+    blit(s.baseAddr, OSType(s.pixelSize), s.rowBytes, RectWidth(s.bounds), RectHeight(s.bounds), d, left, top);
     return noErr;
 }
 

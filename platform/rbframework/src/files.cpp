@@ -1,4 +1,6 @@
 // Folder items, binary streams and the preferences folder.
+#include "durable.h"
+
 #include <rb/files.h>
 #include <rb/showurl.h>
 #include <rb/ui.h>
@@ -8,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -90,8 +93,7 @@ std::string FolderItem::name() const {
 }
 
 FolderItemRef FolderItem::child(const std::string &name) const {
-    if (name.empty() || name == "." || name == ".." || name.find('\0') != std::string::npos)
-        return nullptr;
+    if (name.empty() || name == "." || name == ".." || name.find('\0') != std::string::npos) return nullptr;
     std::string n = name;
     for (char &c : n)
         if (c == '/') c = ':';
@@ -119,22 +121,14 @@ int64_t FolderItem::length() const {
     return ::stat(path_.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? int64_t(st.st_size) : 0;
 }
 
-bool FolderItem::createAsFolder() const {
-    return ::mkdir(path_.c_str(), 0777) == 0 || (errno == EEXIST && isFolder());
-}
+bool FolderItem::createAsFolder() const { return ::mkdir(path_.c_str(), 0777) == 0 || (errno == EEXIST && isFolder()); }
 
-bool FolderItem::remove() const {
-    return isFolder() ? ::rmdir(path_.c_str()) == 0 : ::unlink(path_.c_str()) == 0;
-}
+bool FolderItem::remove() const { return isFolder() ? ::rmdir(path_.c_str()) == 0 : ::unlink(path_.c_str()) == 0; }
 
 std::string FolderItem::macType() const { return getXattr(path_, "user.mac.type"); }
 std::string FolderItem::macCreator() const { return getXattr(path_, "user.mac.creator"); }
-bool FolderItem::setMacType(const std::string &code) const {
-    return setXattr(path_, "user.mac.type", code);
-}
-bool FolderItem::setMacCreator(const std::string &code) const {
-    return setXattr(path_, "user.mac.creator", code);
-}
+bool FolderItem::setMacType(const std::string &code) const { return setXattr(path_, "user.mac.type", code); }
+bool FolderItem::setMacCreator(const std::string &code) const { return setXattr(path_, "user.mac.creator", code); }
 
 bool FolderItem::launch(bool /*activate*/) const {
     if (!exists()) return false;
@@ -175,8 +169,8 @@ FolderItemRef preferencesFolder() {
 
 // ---- BinaryStream ----------------------------------------------------------------
 
-BinaryStream::BinaryStream(std::FILE *f, bool writable, std::string target, std::string temp)
-    : f_(f), writable_(writable), target_(std::move(target)), temp_(std::move(temp)) {}
+BinaryStream::BinaryStream(std::FILE *f, bool writable, std::string target, std::string temp, DurableBatch *batch)
+    : f_(f), writable_(writable), target_(std::move(target)), temp_(std::move(temp)), batch_(batch) {}
 
 BinaryStream::~BinaryStream() { close(); }
 
@@ -188,12 +182,12 @@ BinaryStreamRef BinaryStream::create(const FolderItem &file, const std::string &
     return BinaryStreamRef(new BinaryStream(f, true, file.absolutePath(), {}));
 }
 
-BinaryStreamRef BinaryStream::createAtomic(const FolderItem &file, const std::string &fileType) {
+BinaryStreamRef BinaryStream::createAtomic(const FolderItem &file, const std::string &fileType, DurableBatch *batch) {
     if (file.isFolder()) return nullptr;
     auto dir = file.parent();
     if (!dir) return nullptr;
-    std::string temp = dir->absolutePath() + (dir->absolutePath() == "/" ? "" : "/") + "." +
-                       file.name() + ".tmp-XXXXXX";
+    std::string temp =
+        dir->absolutePath() + (dir->absolutePath() == "/" ? "" : "/") + "." + file.name() + ".tmp-XXXXXX";
     int fd = ::mkstemp(temp.data());
     if (fd < 0) return nullptr;
     ::fchmod(fd, 0666 & ~currentUmask());
@@ -204,7 +198,7 @@ BinaryStreamRef BinaryStream::createAtomic(const FolderItem &file, const std::st
         return nullptr;
     }
     setXattr(temp, "user.mac.type", macTypeFor(fileType));
-    return BinaryStreamRef(new BinaryStream(f, true, file.absolutePath(), temp));
+    return BinaryStreamRef(new BinaryStream(f, true, file.absolutePath(), temp, batch));
 }
 
 BinaryStreamRef BinaryStream::openRead(const FolderItem &file) {
@@ -279,8 +273,15 @@ void BinaryStream::writeBytes(std::string_view bytes) {
         std::fseek(f_, 0, SEEK_CUR);  // switching from reading to writing
         reading_ = false;
     }
-    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f_) != bytes.size())
-        writeError_ = true;
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f_) != bytes.size()) writeError_ = true;
+}
+
+bool BinaryStream::setMacType(const std::string &code) {
+    return f_ && writable_ && setXattr(temp_.empty() ? target_ : temp_, "user.mac.type", code);
+}
+
+bool BinaryStream::setMacCreator(const std::string &code) {
+    return f_ && writable_ && setXattr(temp_.empty() ? target_ : temp_, "user.mac.creator", code);
 }
 
 int64_t BinaryStream::length() const {
@@ -302,17 +303,42 @@ void BinaryStream::setPosition(int64_t pos) {
 bool BinaryStream::close() {
     if (!f_) return !writeError_;
     if (writable_ && std::fflush(f_) != 0) writeError_ = true;
-    if (!temp_.empty() && !writeError_ && ::fsync(::fileno(f_)) != 0) writeError_ = true;
+    if (!temp_.empty()) return finishAtomic();
     if (std::fclose(f_) != 0) writeError_ = true;
     f_ = nullptr;
-    if (!temp_.empty()) {
-        if (writeError_ || std::rename(temp_.c_str(), target_.c_str()) != 0) {
-            ::unlink(temp_.c_str());
+    return !writeError_;
+}
+
+// The temporary file's bytes go to the disk before its name replaces the
+// file's, and the folder is synced after: a crash leaves the earlier file or
+// the whole new one, never part of it. In a batch, the write-back only
+// starts here, and the batch's commit() does the rest for all its files.
+bool BinaryStream::finishAtomic() {
+    const int fd = ::fileno(f_);
+    if (!writeError_) {
+        if (batch_) ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);  // a head start only: errors show at commit
+        else if (::fsync(fd) != 0) writeError_ = true;
+    }
+    if (std::fclose(f_) != 0) writeError_ = true;
+    f_ = nullptr;
+    std::string temp;
+    temp.swap(temp_);
+    if (!writeError_ && batch_) {
+        try {
+            batch_->pending_.push_back({std::move(temp), std::move(target_)});
+            return true;
+        } catch (const std::bad_alloc &) {
             writeError_ = true;
         }
-        temp_.clear();
     }
-    return !writeError_;
+    if (!writeError_ && ::rename(temp.c_str(), target_.c_str()) == 0) {
+        if (durable::syncFolderOf(target_)) return true;
+        writeError_ = true;  // in place, but its name is not known to survive a crash
+        return false;
+    }
+    ::unlink(temp.c_str());
+    writeError_ = true;
+    return false;
 }
 
 void BinaryStream::discard() {

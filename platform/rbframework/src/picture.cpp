@@ -13,7 +13,8 @@ namespace {
 
 struct PictureFields {
     imaging::GWorldRef world = 0;
-    ~PictureFields() { imaging::DisposeGWorld(world); }
+    std::shared_ptr<const uint8_t[]> rows;               // the pixels of a world over packed rows
+    ~PictureFields() { imaging::DisposeGWorld(world); }  // before the rows go
 };
 
 PictureFields *pictureFields(REALobject obj) {
@@ -27,14 +28,17 @@ imaging::PixMapInfo pixMap(REALobject pic) {
     return pm;
 }
 
-// Wraps a world in a new picture object, which owns it from then on.
-ObjRef adoptWorld(imaging::GWorldRef world) {
+// Wraps a world in a new picture object, which owns it (and what keeps its
+// pixels) from then on.
+ObjRef adoptWorld(imaging::GWorldRef world, std::shared_ptr<const uint8_t[]> rows = nullptr) {
     ObjRef pic = make(pictureClass());
     if (!pic) {
         imaging::DisposeGWorld(world);
         return {};
     }
-    fields<PictureFields>(pic.get(), pictureClass())->world = world;
+    PictureFields *f = fields<PictureFields>(pic.get(), pictureClass());
+    f->world = world;
+    f->rows = std::move(rows);
     return pic;
 }
 
@@ -102,8 +106,17 @@ ObjRef newPicture(int32_t width, int32_t height, int16_t depth) {
     if (width < 1 || height < 1 || imaging::NewGWorld(&world, depth, &r, 0) != 0) return {};
     imaging::PixMapInfo pm{};
     if (imaging::GetGWorldPixMap(world, &pm))
-        for (int32_t y = 0; y < height; ++y) std::memset(pm.baseAddr + size_t(y) * pm.rowBytes, 0xFF, size_t(width) * 4);
+        for (int32_t y = 0; y < height; ++y)
+            std::memset(pm.baseAddr + size_t(y) * pm.rowBytes, 0xFF, size_t(width) * 4);
     return adoptWorld(world);
+}
+
+ObjRef newPictureOverRows(std::shared_ptr<const uint8_t[]> rows, int32_t width, int32_t height, int32_t rowBytes) {
+    imaging::Rect r{0, 0, height, width};
+    imaging::GWorldRef world = 0;
+    if (!rows || imaging::NewGWorldFromPtr(&world, imaging::k24RGBPixelFormat, &r, rows.get(), rowBytes) != 0)
+        return {};
+    return adoptWorld(world, std::move(rows));
 }
 
 bool isPicture(REALobject obj) { return pictureFields(obj) != nullptr; }
@@ -126,6 +139,10 @@ uint32_t pixel(REALobject pic, int32_t x, int32_t y) {
     imaging::PixMapInfo pm = pixMap(pic);
     if (!pm.baseAddr || x < 0 || y < 0 || x >= imaging::RectWidth(pm.bounds) || y >= imaging::RectHeight(pm.bounds))
         return 0;
+    if (pm.pixelSize == 24) {
+        const uint8_t *p = pm.baseAddr + size_t(y) * pm.rowBytes + size_t(x) * 3;
+        return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+    }
     const uint8_t *p = pm.baseAddr + size_t(y) * pm.rowBytes + size_t(x) * 4;
     return uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
 }

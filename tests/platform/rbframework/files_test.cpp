@@ -21,9 +21,7 @@ std::string slurp(const std::string &path) {
     return s.str();
 }
 
-void spit(const std::string &path, const std::string &bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+void spit(const std::string &path, const std::string &bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 class Files : public ::testing::Test {
 protected:
@@ -68,7 +66,9 @@ TEST_F(Files, StreamRoundTripIsBigEndianByDefault) {
         EXPECT_EQ(s->length(), 10);
         EXPECT_TRUE(s->close());
     }
-    EXPECT_EQ(slurp(f->absolutePath()), std::string("\x01\xff\x00\x03" "abc\xff\xfe\x02", 10));
+    EXPECT_EQ(slurp(f->absolutePath()), std::string("\x01\xff\x00\x03"
+                                                    "abc\xff\xfe\x02",
+                                                    10));
     auto r = BinaryStream::openRead(*f);
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->readByte(), 1);
@@ -158,6 +158,120 @@ TEST_F(Files, AtomicSaveReplacesOnlyOnSuccess) {
     std::string cmd = "test $(ls -A '" + dir->absolutePath() + "' | wc -l) -eq 1";
     EXPECT_EQ(std::system(cmd.c_str()), 0);
     EXPECT_EQ(BinaryStream::createAtomic(*dir->child("nofolder")->child("x"), "text"), nullptr);
+}
+
+// Saves of a batch touch nothing until commit(), which syncs every
+// temporary file before any name changes, then puts them all in place.
+TEST_F(Files, DurableBatchPutsFilesInPlaceOnlyAtCommit) {
+    auto a = dir->child("clip000.tif"), b = dir->child("clip001.tif"), c = dir->child("clip002.tif");
+    spit(b->absolutePath(), "older frame");
+    DurableBatch batch;
+    bool codes = true;
+    for (auto &[file, bytes] : {std::pair{a, "frame 0"}, {b, "frame 1"}, {c, "frame 2"}}) {
+        auto s = BinaryStream::createAtomic(*file, "TIFF", &batch);
+        ASSERT_NE(s, nullptr);
+        codes = s->setMacCreator("prvw") && codes;
+        s->writeBytes(bytes);
+        EXPECT_TRUE(s->close());
+    }
+    // A save whose write failed does not join.
+    {
+        auto s = BinaryStream::createAtomic(*dir->child("clip003.tif"), "TIFF", &batch);
+        s->writeBytes("half");
+        s->discard();
+    }
+    EXPECT_EQ(batch.size(), 3u);
+    EXPECT_FALSE(a->exists());
+    EXPECT_EQ(slurp(b->absolutePath()), "older frame") << "untouched until committed";
+
+    int calls = 0;
+    std::vector<bool> saved = batch.commit([&] {
+        ++calls;
+        EXPECT_FALSE(a->exists() || c->exists()) << "no name before every file is synced";
+        EXPECT_EQ(slurp(b->absolutePath()), "older frame");
+    });
+    EXPECT_EQ(calls, 3);
+    EXPECT_EQ(saved, (std::vector<bool>{true, true, true}));
+    EXPECT_EQ(slurp(a->absolutePath()), "frame 0");
+    EXPECT_EQ(slurp(b->absolutePath()), "frame 1");
+    EXPECT_EQ(slurp(c->absolutePath()), "frame 2");
+    if (codes) {
+        EXPECT_EQ(c->macType(), "TIFF");
+        EXPECT_EQ(c->macCreator(), "prvw") << "set on the temporary file, carried to the name";
+    }
+    EXPECT_EQ(batch.size(), 0u);
+    EXPECT_TRUE(batch.commit().empty());
+    std::string cmd = "test $(ls -A '" + dir->absolutePath() + "' | wc -l) -eq 3";
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << "no temporary files left";
+}
+
+// A save that fails at commit leaves its file as it was and is reported
+// alone; the others are saved.
+TEST_F(Files, DurableBatchReportsEachSaveThatFails) {
+    auto a = dir->child("a.tif"), gone = dir->child("gone.tif"), folder = dir->child("folder.tif"),
+         d = dir->child("d.tif");
+    DurableBatch batch;
+    for (const auto &file : {a, gone, folder, d}) {
+        auto s = BinaryStream::createAtomic(*file, "TIFF", &batch);
+        ASSERT_NE(s, nullptr);
+        s->writeBytes(file->name());
+        EXPECT_TRUE(s->close());
+    }
+    // Behind the batch's back, the temporary file of `gone` disappears and a
+    // full folder takes the name of `folder.tif` (a folder is never replaced).
+    std::string cmd = "rm -f '" + dir->absolutePath() + "'/.gone.tif.tmp-*";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    ASSERT_TRUE(folder->createAsFolder());
+    spit(folder->child("inside")->absolutePath(), "kept");
+    EXPECT_EQ(BinaryStream::createAtomic(*folder, "TIFF", &batch), nullptr);
+
+    EXPECT_EQ(batch.commit(), (std::vector<bool>{true, false, false, true}));
+    EXPECT_EQ(slurp(a->absolutePath()), "a.tif");
+    EXPECT_EQ(slurp(d->absolutePath()), "d.tif");
+    EXPECT_FALSE(gone->exists());
+    EXPECT_TRUE(folder->isFolder());
+    EXPECT_EQ(slurp(folder->child("inside")->absolutePath()), "kept");
+    cmd = "test $(ls -A '" + dir->absolutePath() + "' | wc -l) -eq 3";
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << "no temporary files left";
+}
+
+// A thread told to stop while the batch commits (its yield throws) still
+// gets every file in place before it unwinds.
+TEST_F(Files, DurableBatchFinishesWhenItsPauseThrows) {
+    DurableBatch batch;
+    for (const char *name : {"a.tif", "b.tif", "c.tif"}) {
+        auto s = BinaryStream::createAtomic(*dir->child(name), "TIFF", &batch);
+        s->writeBytes(name);
+    }
+    int calls = 0;
+    struct Stop {};
+    EXPECT_THROW(batch.commit([&] {
+        ++calls;
+        throw Stop{};
+    }),
+                 Stop);
+    EXPECT_EQ(calls, 1) << "not run again";
+    for (const char *name : {"a.tif", "b.tif", "c.tif"}) EXPECT_EQ(slurp(dir->child(name)->absolutePath()), name);
+    EXPECT_EQ(batch.size(), 0u);
+    std::string cmd = "test $(ls -A '" + dir->absolutePath() + "' | wc -l) -eq 3";
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << "no temporary files left";
+}
+
+TEST_F(Files, DurableBatchNotCommittedLeavesEverythingAsItWas) {
+    auto a = dir->child("a.tif"), b = dir->child("b.tif");
+    spit(b->absolutePath(), "older");
+    {
+        DurableBatch batch;
+        for (const auto &file : {a, b}) {
+            auto s = BinaryStream::createAtomic(*file, "TIFF", &batch);
+            s->writeBytes("new");
+        }  // closed by destruction: joins the batch
+        EXPECT_EQ(batch.size(), 2u);
+    }
+    EXPECT_FALSE(a->exists());
+    EXPECT_EQ(slurp(b->absolutePath()), "older");
+    std::string cmd = "test $(ls -A '" + dir->absolutePath() + "' | wc -l) -eq 1";
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << "no temporary files left";
 }
 
 TEST_F(Files, MacTypeAndCreatorRoundTrip) {

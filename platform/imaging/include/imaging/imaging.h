@@ -22,13 +22,13 @@ using OSErr = int16_t;
 using OSStatus = int32_t;
 using ComponentResult = int32_t;
 using OSType = uint32_t;
-using Fixed = int32_t;      // 16.16
-using CodecQ = uint32_t;    // 0 .. codecLosslessQuality
+using Fixed = int32_t;    // 16.16
+using CodecQ = uint32_t;  // 0 .. codecLosslessQuality
 
 // Four-character code, first character in the high byte.
 constexpr OSType FourCC(const char (&s)[5]) {
-    return (OSType(uint8_t(s[0])) << 24) | (OSType(uint8_t(s[1])) << 16) |
-           (OSType(uint8_t(s[2])) << 8) | OSType(uint8_t(s[3]));
+    return (OSType(uint8_t(s[0])) << 24) | (OSType(uint8_t(s[1])) << 16) | (OSType(uint8_t(s[2])) << 8) |
+           OSType(uint8_t(s[3]));
 }
 
 // ---- status codes -------------------------------------------------------------
@@ -37,7 +37,7 @@ enum : int32_t {
     unimpErr = -4,
     ioErr = -36,
     fnfErr = -43,
-    fBsyErr = -47,          // the component is busy (an export is running)
+    fBsyErr = -47,  // the component is busy (an export is running)
     paramErr = -50,
     memFullErr = -108,
     nilHandleErr = -109,
@@ -58,13 +58,13 @@ enum : int32_t {
 struct HandleRec;
 using Handle = HandleRec *;
 
-Handle NewHandle(size_t size);             // zero-filled; 0 when it cannot be made
-Handle NewEmptyHandle();                    // size 0
-void DisposeHandle(Handle h);               // 0 is fine
-size_t GetHandleSize(Handle h);             // 0 for 0
-OSErr SetHandleSize(Handle h, size_t size); // new bytes zero-filled
-uint8_t *HandleData(Handle h);              // the bytes (0 for 0 or an empty handle)
-void HLock(Handle h);                       // a locked handle cannot be resized
+Handle NewHandle(size_t size);               // zero-filled; 0 when it cannot be made
+Handle NewEmptyHandle();                     // size 0
+void DisposeHandle(Handle h);                // 0 is fine
+size_t GetHandleSize(Handle h);              // 0 for 0
+OSErr SetHandleSize(Handle h, size_t size);  // new bytes zero-filled
+uint8_t *HandleData(Handle h);               // the bytes (0 for 0 or an empty handle)
+void HLock(Handle h);                        // a locked handle cannot be resized
 void HUnlock(Handle h);
 OSErr PtrToHand(const void *src, Handle *out, size_t size);
 OSErr PtrAndHand(const void *src, Handle h, size_t size);  // append
@@ -79,24 +79,43 @@ struct Rect {
 inline int32_t RectWidth(const Rect &r) { return r.right - r.left; }
 inline int32_t RectHeight(const Rect &r) { return r.bottom - r.top; }
 
-// Offscreen world: pixels are always stored 4 bytes per pixel in the order
-// A, R, G, B (a 32-bit ARGB world); `depth` is what the world claims to hold:
-// 32 (alpha meaningful), 24 (colour, alpha ignored), 8 or 40 (grey).
-using GWorldRef = uint32_t;   // 0 = none
+// Offscreen world: pixels are stored 4 bytes per pixel in the order A, R, G,
+// B (a 32-bit ARGB world); `depth` is what the world claims to hold: 32
+// (alpha meaningful), 24 (colour, alpha ignored), 8 or 40 (grey).
+//
+// A world made over packed rows (NewGWorldFromPtr) stores 3 bytes per pixel,
+// R, G, B, and claims depth 24. Its pixels are the caller's: it is read
+// (exported, compressed, copied and drawn from) but never drawn into, and
+// calls that would draw into it answer paramErr.
+using GWorldRef = uint32_t;  // 0 = none
 enum { useTempMem = 4 };
 constexpr int32_t kMaxImageSide = 32768;
+// Pixel formats as worlds store them.
+constexpr OSType k24RGBPixelFormat = 24;   // R G B, 3 bytes a pixel
+constexpr OSType k32ARGBPixelFormat = 32;  // A R G B, 4 bytes a pixel
 
 OSErr NewGWorld(GWorldRef *out, int16_t depth, const Rect *bounds, uint32_t flags);
+// A 24-bit world over `buffer`, rows of the bounds' width `rowBytes` apart,
+// in k24RGBPixelFormat (the only format taken; paramErr for another, a bad
+// size or rows shorter than 3 bytes a pixel). Nothing is copied: the buffer
+// must outlive the world and stay unchanged while the world is read.
+OSErr NewGWorldFromPtr(GWorldRef *out, OSType pixelFormat, const Rect *bounds, const uint8_t *buffer, int32_t rowBytes);
 void DisposeGWorld(GWorldRef world);
 bool GWorldExists(GWorldRef world);
 
 struct PixMapInfo {
-    uint8_t *baseAddr;   // first row, ARGB bytes
+    uint8_t *baseAddr;  // first row
     int32_t rowBytes;
     Rect bounds;
     int16_t depth;
+    int16_t pixelSize;  // bits a pixel takes in memory: 32 (A R G B) or 24 (R G B)
 };
 bool GetGWorldPixMap(GWorldRef world, PixMapInfo *out);
+
+// Converts one row of `width` pixels between the formats worlds store:
+// ARGB to RGB drops the alpha byte, RGB to ARGB makes each pixel opaque
+// (alpha 0xFF), the same format is copied. The rows must not overlap.
+void ConvertPixelRow(const uint8_t *src, OSType srcFormat, uint8_t *dst, OSType dstFormat, int32_t width);
 
 // The current drawing port (saved and restored around callbacks).
 GWorldRef GetGWorld();
@@ -114,13 +133,14 @@ constexpr size_t kPictureHeaderSize = 16;
 // disposed of, taken again without being cleared).
 PicHandle NewPictureForOverwrite(int32_t width, int32_t height, int16_t depth);
 PicHandle NewPicture(int32_t width, int32_t height, int16_t depth);  // opaque black
-PicHandle PictureFromGWorld(GWorldRef world);
+PicHandle PictureFromGWorld(GWorldRef world);                        // ARGB whatever the world stores
 // Width, height, depth of a well-formed picture handle; false for anything else.
 bool GetPictureInfo(PicHandle pic, int32_t *width, int32_t *height, int16_t *depth);
-uint8_t *PicturePixels(PicHandle pic);   // ARGB rows, width*4 bytes each
+uint8_t *PicturePixels(PicHandle pic);  // ARGB rows, width*4 bytes each
 // Draws a picture into a world at its top-left corner, clipped.
 OSErr DrawPicture(PicHandle pic, GWorldRef world);
-// Copies one world into another at (left, top) of the destination, clipped.
+// Copies one world into another at (left, top) of the destination, clipped;
+// packed RGB pixels become opaque ARGB ones.
 OSErr CopyWorld(GWorldRef src, GWorldRef dst, int32_t left, int32_t top);
 
 // ---- user data --------------------------------------------------------------------
@@ -131,17 +151,17 @@ using UserData = UserDataRec *;
 
 OSErr NewUserData(UserData *out);
 void DisposeUserData(UserData ud);
-OSErr NewUserDataFromHandle(Handle h, UserData *out);   // paramErr on malformed data
+OSErr NewUserDataFromHandle(Handle h, UserData *out);  // paramErr on malformed data
 OSErr PutUserDataIntoHandle(UserData ud, Handle h);
 OSErr AddUserData(UserData ud, Handle data, OSType type);
 OSErr AddUserDataText(UserData ud, const char *text, OSType type);
 OSErr GetUserData(UserData ud, Handle data, OSType type, int32_t index);  // index from 1
 int32_t CountUserDataType(UserData ud, OSType type);
-OSErr CopyUserData(UserData src, UserData dst);   // replaces dst's items
+OSErr CopyUserData(UserData src, UserData dst);  // replaces dst's items
 
 // ---- components -------------------------------------------------------------------
-using ComponentInstance = uint32_t;   // 0 = none
-using Component = uint32_t;           // 0 = none
+using ComponentInstance = uint32_t;  // 0 = none
+using Component = uint32_t;          // 0 = none
 
 constexpr OSType GraphicsExporterComponentType = FourCC("grex");
 constexpr OSType GraphicsImporterComponentType = FourCC("grip");
@@ -158,7 +178,7 @@ struct ComponentDescription {
 OSErr OpenADefaultComponent(OSType type, OSType subType, ComponentInstance *out);
 OSErr CloseComponent(ComponentInstance ci);
 bool ComponentInstanceExists(ComponentInstance ci);
-OSType GetComponentSubType(ComponentInstance ci);   // 0 for none
+OSType GetComponentSubType(ComponentInstance ci);  // 0 for none
 // 1 when the component implements the selector, else 0.
 ComponentResult CallComponentCanDo(ComponentInstance ci, int16_t selector);
 // 0 starts the walk; 0 ends it. Zero fields of the description match anything
@@ -180,7 +200,7 @@ enum : int16_t {
 enum { codecProgressOpen = 0, codecProgressUpdatePercent = 1, codecProgressClose = 2 };
 using ICMProgressProcPtr = OSErr (*)(int16_t message, Fixed completeness, void *refCon);
 struct ICMProgressProcRecord {
-    ICMProgressProcPtr progressProc;   // 0 removes the procedure
+    ICMProgressProcPtr progressProc;  // 0 removes the procedure
     void *progressRefCon;
 };
 using ICMProgressUPP = ICMProgressProcPtr;
@@ -206,12 +226,18 @@ ComponentResult GraphicsExportGetOutputFile(ComponentInstance ci, FSSpec *file);
 ComponentResult GraphicsExportDoExport(ComponentInstance ci, uint32_t *actualSizeWritten);
 ComponentResult GraphicsExportSetProgressProc(ComponentInstance ci, const ICMProgressProcRecord *proc);
 
-ComponentResult GraphicsExportSetDepth(ComponentInstance ci, int32_t depth);   // 0 = from the input
+ComponentResult GraphicsExportSetDepth(ComponentInstance ci, int32_t depth);  // 0 = from the input
 ComponentResult GraphicsExportGetDepth(ComponentInstance ci, int32_t *depth);
 ComponentResult GraphicsExportSetResolution(ComponentInstance ci, Fixed h, Fixed v);
 ComponentResult GraphicsExportGetResolution(ComponentInstance ci, Fixed *h, Fixed *v);
-enum : CodecQ { codecMinQuality = 0, codecLowQuality = 0x100, codecNormalQuality = 0x200,
-                codecHighQuality = 0x300, codecMaxQuality = 0x3FF, codecLosslessQuality = 0x400 };
+enum : CodecQ {
+    codecMinQuality = 0,
+    codecLowQuality = 0x100,
+    codecNormalQuality = 0x200,
+    codecHighQuality = 0x300,
+    codecMaxQuality = 0x3FF,
+    codecLosslessQuality = 0x400
+};
 ComponentResult GraphicsExportSetCompressionQuality(ComponentInstance ci, CodecQ q);
 ComponentResult GraphicsExportGetCompressionQuality(ComponentInstance ci, CodecQ *q);
 // TIFF: 1 none, 5 LZW, 8 Deflate, 32773 PackBits; PNG: zlib level 0..9 (or -1
@@ -231,8 +257,8 @@ ComponentResult GraphicsExportGetTargetDataSize(ComponentInstance ci, uint32_t *
 // '©mak' make, '©mod' model, '©swr' software, '©day' date.
 ComponentResult GraphicsExportSetMetaData(ComponentInstance ci, UserData ud);
 ComponentResult GraphicsExportGetMetaData(ComponentInstance ci, UserData ud);
-ComponentResult GraphicsExportSetColorSyncProfile(ComponentInstance ci, Handle profile);  // copied; 0 clears
-ComponentResult GraphicsExportGetColorSyncProfile(ComponentInstance ci, Handle *profile); // new handle or 0
+ComponentResult GraphicsExportSetColorSyncProfile(ComponentInstance ci, Handle profile);   // copied; 0 clears
+ComponentResult GraphicsExportGetColorSyncProfile(ComponentInstance ci, Handle *profile);  // new handle or 0
 ComponentResult GraphicsExportGetSettingsAsAtomContainer(ComponentInstance ci, Handle *settings);
 ComponentResult GraphicsExportSetSettingsFromAtomContainer(ComponentInstance ci, Handle settings);
 ComponentResult GraphicsExportGetSettingsAsText(ComponentInstance ci, Handle *text);
@@ -252,7 +278,7 @@ using GraphicsExportGetExifEnabledProc = ComponentResult (*)(ComponentInstance, 
 // A loaded system library ("QuickTime.framework" is the one known here).
 struct BundleRec;
 using BundleRef = BundleRec *;
-BundleRef LoadSystemFramework(const char *name);   // 0 when unknown
+BundleRef LoadSystemFramework(const char *name);  // 0 when unknown
 void *BundleGetFunctionPointerForName(BundleRef bundle, const char *name);
 // Test seam: make the library answer 0 for a name (0 restores all).
 void WithholdFunction(const char *name);
@@ -269,7 +295,7 @@ OSErr GetGraphicsImporterForDataRef(Handle dataRef, OSType dataRefType, Componen
 
 // ---- image compression -------------------------------------------------------------
 // Codec types: 'jpeg', 'png ', 'tiff', 'raw ' (uncompressed ARGB), 'WRLE' (BMP).
-struct ImageDescription {   // 86 bytes, native byte order
+struct ImageDescription {  // 86 bytes, native byte order
     int32_t idSize;
     OSType cType;
     int32_t resvd1;
@@ -293,8 +319,8 @@ using ImageDescriptionHandle = Handle;
 using CompressorComponent = uint32_t;
 constexpr CompressorComponent anyCodec = 0;
 
-OSErr GetMaxCompressionSize(const PixMapInfo *src, const Rect *srcRect, int16_t depth, CodecQ quality,
-                            OSType cType, CompressorComponent codec, int32_t *size);
+OSErr GetMaxCompressionSize(const PixMapInfo *src, const Rect *srcRect, int16_t depth, CodecQ quality, OSType cType,
+                            CompressorComponent codec, int32_t *size);
 // Compresses into `data` (capacity `dataCapacity`); fills the description
 // (grown to 86 bytes when smaller). codecSpoolErr when the output does not fit.
 OSErr CompressImage(const PixMapInfo *src, const Rect *srcRect, CodecQ quality, OSType cType,

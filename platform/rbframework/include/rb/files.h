@@ -11,9 +11,11 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace rb {
 
@@ -44,7 +46,7 @@ public:
     // Four-character codes; empty when unset or not supported.
     std::string macType() const;
     std::string macCreator() const;
-    bool setMacType(const std::string &code) const;    // false when not kept
+    bool setMacType(const std::string &code) const;  // false when not kept
     bool setMacCreator(const std::string &code) const;
 
     // Opens the item with the desktop's default application: showURL with
@@ -62,6 +64,44 @@ FolderItemRef preferencesFolder();
 class BinaryStream;
 using BinaryStreamRef = std::unique_ptr<BinaryStream>;
 
+// Atomic saves of many files made durable together, with one sync for all of
+// them instead of one each. A stream made by createAtomic with a batch writes
+// its temporary file and, closed without errors, starts writing its bytes
+// back to the disk and joins the batch; its file is not touched yet.
+// commit() then, in this order:
+//   1. syncs every temporary file (cheap by then: its bytes are mostly on
+//      the disk already), so each one's bytes and codes are on the disk;
+//   2. renames each synced temporary file onto its file;
+//   3. syncs each folder once, so the names are on the disk too.
+// A file therefore never shows partial or empty, even after a crash or a
+// power loss, and what commit() reports as saved is on the disk, name and
+// all. A save that fails at any step leaves its file as it was.
+class DurableBatch {
+public:
+    DurableBatch() = default;
+    ~DurableBatch();  // drops the temporary files of saves not committed
+    DurableBatch(const DurableBatch &) = delete;
+    DurableBatch &operator=(const DurableBatch &) = delete;
+
+    // How many saves wait for commit().
+    size_t size() const { return pending_.size(); }
+    // Room for `saves` saves, so that joining takes no memory.
+    void reserve(size_t saves) { pending_.reserve(saves); }
+    // Makes every waiting save durable and puts it in place; for each save,
+    // in the order they joined, whether it is now on the disk under its
+    // name. `between` runs after each file's sync (a cooperative thread
+    // yields there); if it throws, it runs no more, every save is still put
+    // in place, and then what it threw goes on.
+    std::vector<bool> commit(const std::function<void()> &between = {});
+
+private:
+    friend class BinaryStream;
+    struct Pending {
+        std::string temp, target;
+    };
+    std::vector<Pending> pending_;
+};
+
 class BinaryStream {
 public:
     // Creates `file`, replacing an existing file; `fileType` is the
@@ -69,9 +109,13 @@ public:
     // file type. nullptr when it cannot be created.
     static BinaryStreamRef create(const FolderItem &file, const std::string &fileType);
     // As create, but the bytes go to a temporary file in the same folder
-    // that replaces `file` only when close() succeeds; a failed or discarded
-    // save leaves the earlier file as it was.
-    static BinaryStreamRef createAtomic(const FolderItem &file, const std::string &fileType);
+    // that replaces `file` only when close() succeeds, and only once they
+    // are on the disk; close() returns once the file is on the disk under
+    // its name. A failed or discarded save leaves the earlier file as it
+    // was. With a batch, close() only writes the temporary file and the
+    // batch's commit() puts it in place (the batch must outlive the stream).
+    static BinaryStreamRef createAtomic(const FolderItem &file, const std::string &fileType,
+                                        DurableBatch *batch = nullptr);
     // Opens an existing file for reading only; nullptr when it cannot.
     static BinaryStreamRef openRead(const FolderItem &file);
     // Opens an existing file for reading, and for writing too when
@@ -92,6 +136,10 @@ public:
     void writeByte(uint8_t v);
     void writeShort(int16_t v);
     void writeBytes(std::string_view bytes);
+    // The Mac codes of the file being written (an atomic save's temporary
+    // file, which takes them to its name); false when not kept.
+    bool setMacType(const std::string &code);
+    bool setMacCreator(const std::string &code);
 
     int64_t length() const;
     int64_t position() const;
@@ -108,12 +156,16 @@ public:
     bool writeError() const { return writeError_; }
 
 private:
-    BinaryStream(std::FILE *f, bool writable, std::string target, std::string temp);
+    BinaryStream(std::FILE *f, bool writable, std::string target, std::string temp, DurableBatch *batch = nullptr);
+    // An atomic save's last steps once the bytes are flushed: false when
+    // they failed (the temporary file is then gone).
+    bool finishAtomic();
     std::FILE *f_;
     bool writable_;
     bool eof_ = false, writeError_ = false;
-    bool reading_ = false;  // the last transfer was a read (a write must seek first)
+    bool reading_ = false;       // the last transfer was a read (a write must seek first)
     std::string target_, temp_;  // temp_ is set for atomic saves
+    DurableBatch *batch_ = nullptr;
 };
 
 }  // namespace rb
