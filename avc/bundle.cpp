@@ -12,8 +12,8 @@ void bundleFromPath(HelperBundle b, REALstring path, REALobject obj, SetUp setUp
     }
     size_t length = 0;
     const char *bytes = stringBytes(path, &length);
-    CFStringRef text = bytes ? CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8 *>(bytes),
-                                                       CFIndex(length), encoding, false)
+    CFStringRef text = bytes ? CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8 *>(bytes), CFIndex(length),
+                                                       encoding, false)
                              : nullptr;
     b.url = text ? CFURLCreateWithFileSystemPath(nullptr, text, kCFURLPOSIXPathStyle, true) : nullptr;
     if (b.url) {

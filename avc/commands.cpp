@@ -174,13 +174,13 @@ EventLoopTimerRef SetTimerAVC(EventLoopTimerRef *slot, RBInteger delay, RBIntege
 
 void BackgroundTimerProc(EventLoopTimerRef, EventLoopIdleTimerMessage message, void *data) {
     auto *d = static_cast<AVCData *>(data);
-    int position = message == kEventLoopIdleTimerStarted ? 1
-                 : message == kEventLoopIdleTimerIdling  ? 0
-                 : message == kEventLoopIdleTimerStopped ? 2
-                                                         : -1;
+    int position = message == kEventLoopIdleTimerStarted   ? 1
+                   : message == kEventLoopIdleTimerIdling  ? 0
+                   : message == kEventLoopIdleTimerStopped ? 2
+                                                           : -1;
     if (position < 0 || !d || !d->owner) return;
-    auto handler = reinterpret_cast<void (*)(REALobject)>(
-        avc::eventInstance(d->owner, AVCClass.events[position].forSystemUse));
+    auto handler =
+        reinterpret_cast<void (*)(REALobject)>(avc::eventInstance(d->owner, AVCClass.events[position].forSystemUse));
     if (handler) handler(d->owner);
 }
 

@@ -11,16 +11,19 @@ using namespace avcframe;
 
 extern "C" {
 
-const char *responseStr[16] = {"Reserved0", "Reserved1", "Reserved2", "Reserved3", "Reserved4", "Reserved5",
-                               "Reserved6", "Reserved7", "NOT IMPLEMENTED", "ACCEPTED", "REJECTED",
-                               "IN TRANSITION", "IMPLEMENTED/STABLE", "CHANGED", "ReservedE", "INTERIM"};
+const char *responseStr[16] = {"Reserved0",          "Reserved1", "Reserved2", "Reserved3",
+                               "Reserved4",          "Reserved5", "Reserved6", "Reserved7",
+                               "NOT IMPLEMENTED",    "ACCEPTED",  "REJECTED",  "IN TRANSITION",
+                               "IMPLEMENTED/STABLE", "CHANGED",   "ReservedE", "INTERIM"};
 
 const char *unitTypeStr[32] = {
-    "Video monitor", "Reserved1", "Reserved2", "Reserved3", "Video cassette recorder (VCR)", "TV tuner",
-    "Reserved6", "Video camera", "Reserved8", "Reserved9", "ReservedA", "ReservedB", "ReservedC", "ReservedD",
-    "ReservedE", "ReservedF", "Reserved10", "Reserved11", "Reserved12", "Reserved13", "Reserved14", "Reserved15",
-    "Reserved16", "Reserved17", "Reserved18", "Reserved19", "Reserved1A", "Reserved1B", "Vendor unique",
-    "Reserved1D", "Reserved1E", "Unit"};
+    "Video monitor", "Reserved1",  "Reserved2",    "Reserved3",     "Video cassette recorder (VCR)",
+    "TV tuner",      "Reserved6",  "Video camera", "Reserved8",     "Reserved9",
+    "ReservedA",     "ReservedB",  "ReservedC",    "ReservedD",     "ReservedE",
+    "ReservedF",     "Reserved10", "Reserved11",   "Reserved12",    "Reserved13",
+    "Reserved14",    "Reserved15", "Reserved16",   "Reserved17",    "Reserved18",
+    "Reserved19",    "Reserved1A", "Reserved1B",   "Vendor unique", "Reserved1D",
+    "Reserved1E",    "Unit"};
 
 void DisplayAVCResponse(const UInt8 *r) {
     std::printf("\nDisplay: AVCResponse\n");
@@ -114,8 +117,7 @@ IOReturn exchange(IOFireWireAVCLibUnitInterface **unit, const char *title, const
     IOReturn status = (*unit)->AVCCommand(unit, frame, length, response, responseLength);
     if (withLength)
         std::printf("\n%s result: 0x%08X responseLen: %ld\n", title, unsigned(status), long(*responseLength));
-    else
-        std::printf("\n%s result: 0x%08X\n", title, unsigned(status));
+    else std::printf("\n%s result: 0x%08X\n", title, unsigned(status));
     if (status == 0) DisplayAVCResponse(response);
     return status;
 }
@@ -141,12 +143,13 @@ extern "C" int TestFunction(int, char **) {
     if (unit) {
         UInt8 response[256] = {};
         UInt32 length = sizeof response;
-        const UInt8 unitInfo[8] = {ctype::kStatus, subunit::kUnit, unitop::kUnitInfo, kNone, kNone, kNone, kNone, kNone};
+        const UInt8 unitInfo[8] = {ctype::kStatus, subunit::kUnit, unitop::kUnitInfo, kNone, kNone, kNone,
+                                   kNone,          kNone};
         if (exchange(unit, "UNIT INFO", unitInfo, 8, response, &length, true) == 0) DisplayUnitInfo(response);
         // Each later exchange offers the length the previous one received.
         // Operand 0x07: page 0, every extension code.
-        const UInt8 subunitInfo[8] = {ctype::kStatus, subunit::kUnit, unitop::kSubunitInfo, 0x07,
-                                      kNone,          kNone,          kNone,                kNone};
+        const UInt8 subunitInfo[8] = {ctype::kStatus, subunit::kUnit, unitop::kSubunitInfo, 0x07, kNone, kNone,
+                                      kNone,          kNone};
         if (exchange(unit, "SUBUNIT INFO", subunitInfo, 8, response, &length, true) == 0) DisplaySubunitInfo(response);
         const UInt8 playFrame[4] = {ctype::kControl, subunit::kTape, tapeop::kPlay, play::kForward};
         if (exchange(unit, "PLAY", playFrame, 4, response, &length, false) == 0 && response[0] == response::kAccepted)

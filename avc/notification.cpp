@@ -49,8 +49,8 @@ const Message kMessages[19] = {
     {0xE00087D0, "IOFWMessageServiceIsRequestingClose"},
 };
 
-int gPortUsers = 0;      // live objects sharing gNotificationPort
-bool gPortArmed = false; // its matching notification was added
+int gPortUsers = 0;       // live objects sharing gNotificationPort
+bool gPortArmed = false;  // its matching notification was added
 
 FWNotificationData *data(REALobject o) {
     return static_cast<FWNotificationData *>(REALGetClassData(o, &FWNotificationClass));
@@ -125,7 +125,8 @@ IOReturn CreateNotificationPort(IONotificationPortRef *port, IOServiceInterestCa
 IOReturn InitNotification(IONotificationPortRef port, IOServiceMatchingCallback added, IOServiceMatchingCallback,
                           void *refCon, CFDictionaryRef matching, CFRunLoopRef runLoop, void *) {
     io_iterator_t iterator = 0;
-    IOReturn r = IOServiceAddMatchingNotification(port, kIOFirstPublishNotification, matching, added, refCon, &iterator);
+    IOReturn r =
+        IOServiceAddMatchingNotification(port, kIOFirstPublishNotification, matching, added, refCon, &iterator);
     if (r != kIOReturnSuccess) {
         std::printf("\n(!) Couldn't add device added notification");
         return r;
@@ -141,10 +142,9 @@ void MyDeviceAddedCallback(void *refCon, io_iterator_t iterator) {
     while (io_service_t service = IOIteratorNext(iterator)) {
         std::printf("device 0x%02X found.", unsigned(service));
         io_object_t notification = 0;
-        if (!gNotificationPort ||
-            IOServiceAddInterestNotification(gNotificationPort, service, kIOGeneralInterest,
-                                             reinterpret_cast<IOServiceInterestCallback>(refCon), nullptr,
-                                             &notification) != kIOReturnSuccess)
+        if (!gNotificationPort || IOServiceAddInterestNotification(gNotificationPort, service, kIOGeneralInterest,
+                                                                   reinterpret_cast<IOServiceInterestCallback>(refCon),
+                                                                   nullptr, &notification) != kIOReturnSuccess)
             std::printf("\nIOServiceAddInterestNotification failed");
         IOObjectRelease(service);
     }
@@ -297,7 +297,8 @@ IOReturn Create2ndNotificationPort(IONotificationPortRef *port, IOServiceMatchin
         std::printf("\n(!) Failed to create notification port!");
         result = kIOReturnError;
     } else {
-        result = Init2ndNotification(*port, added, refCon, IOServiceMatching("IOFireWireDevice"), CFRunLoopGetCurrent());
+        result =
+            Init2ndNotification(*port, added, refCon, IOServiceMatching("IOFireWireDevice"), CFRunLoopGetCurrent());
     }
     RunCurrentEventLoop(0.001);
     return result;

@@ -10,8 +10,10 @@ bool parseTimeText(const char *bytes, size_t length, uint8_t out[4]) {
         unsigned v = 0;
         for (int i = 0; i < 2; ++i) {
             char c = bytes[f * 3 + i];
-            int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                      : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+            int digit = c >= '0' && c <= '9'   ? c - '0'
+                        : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                        : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                               : -1;
             if (digit < 0) return false;
             v = v * 16 + unsigned(digit);
         }
@@ -20,4 +22,3 @@ bool parseTimeText(const char *bytes, size_t length, uint8_t out[4]) {
     }
     return true;
 }
-

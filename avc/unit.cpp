@@ -58,8 +58,8 @@ IOCFPlugInInterface **CreateIOCFPlugInInterface() {
     if (!service) return nullptr;
     IOCFPlugInInterface **plugin = nullptr;
     SInt32 score = 0;
-    kern_return_t kr =
-        IOCreatePlugInInterfaceForService(service, kIOFireWireAVCLibUnitTypeID, kIOCFPlugInInterfaceID, &plugin, &score);
+    kern_return_t kr = IOCreatePlugInInterfaceForService(service, kIOFireWireAVCLibUnitTypeID, kIOCFPlugInInterfaceID,
+                                                         &plugin, &score);
     IOObjectRelease(service);
     if (kr != kIOReturnSuccess || !plugin) {
         if (plugin) IODestroyPlugInInterface(plugin);

@@ -21,23 +21,22 @@ namespace {
 // ("Progress", "Handle", "Lasterror"), so their positions are fixed; the
 // others hold addresses and are pointer-sized.
 struct ExporterData {
-    int32_t progress;             // 0: 0 none, 1 leave as is, 2 events, 3 events and yield
-    uint32_t component;           // 4: "Handle"
-    int32_t lastError;            // 8: "Lasterror"
-    uint32_t busy;                // exports running on this object (mode 3 lets host code in)
-    Handle outputHandle;          // disposed by Close
-    REALobject inputImporter;     // released by Close
-    REALpicture inputPicture;     // retained while held
-    GWorldRef gworld;             // disposed by Close
-    uint32_t closePending;        // Close asked for while busy: done when the export ends
-    ProgressHandlers handlers;    // resolved at construction
+    int32_t progress;           // 0: 0 none, 1 leave as is, 2 events, 3 events and yield
+    uint32_t component;         // 4: "Handle"
+    int32_t lastError;          // 8: "Lasterror"
+    uint32_t busy;              // exports running on this object (mode 3 lets host code in)
+    Handle outputHandle;        // disposed by Close
+    REALobject inputImporter;   // released by Close
+    REALpicture inputPicture;   // retained while held
+    GWorldRef gworld;           // disposed by Close
+    uint32_t closePending;      // Close asked for while busy: done when the export ends
+    ProgressHandlers handlers;  // resolved at construction
 };
 static_assert(offsetof(ExporterData, progress) == 0 && offsetof(ExporterData, component) == 4 &&
-              offsetof(ExporterData, lastError) == 8, "host-read fields");
+                  offsetof(ExporterData, lastError) == 8,
+              "host-read fields");
 
-ExporterData *dataOf(REALobject obj) {
-    return static_cast<ExporterData *>(REALGetClassData(obj, &gExporterClass));
-}
+ExporterData *dataOf(REALobject obj) { return static_cast<ExporterData *>(REALGetClassData(obj, &gExporterClass)); }
 
 // Let go of the held input picture; the component is pointed away from it
 // first, so it never reads a picture that is gone.
@@ -54,7 +53,7 @@ void dropInputPicture(ExporterData *d) {
 void closeExporter(REALobject obj) {
     ExporterData *d = dataOf(obj);
     if (!d) return;
-    if (d->busy) {   // the component is in use further up the stack
+    if (d->busy) {  // the component is in use further up the stack
         d->closePending = 1;
         return;
     }
@@ -125,7 +124,8 @@ void SetInputPicture(REALobject obj, intptr_t, REALpicture picture) {
     if (desc.pictureType == pictureMacintoshPICT)
         d->lastError = GraphicsExportSetInputPicture(d->component, static_cast<PicHandle>(desc.pictureData));
     else if (desc.pictureType == pictureGWorld)
-        d->lastError = GraphicsExportSetInputGWorld(d->component, GWorldRef(reinterpret_cast<uintptr_t>(desc.pictureData)));
+        d->lastError =
+            GraphicsExportSetInputGWorld(d->component, GWorldRef(reinterpret_cast<uintptr_t>(desc.pictureData)));
     if (d->lastError == 0) {
         lockObject(reinterpret_cast<REALobject>(picture));
         d->inputPicture = picture;
@@ -185,16 +185,14 @@ void SetProgress(REALobject obj, intptr_t, RBInteger mode) {
 
 // ---- settings -------------------------------------------------------------------------------
 
-template <typename T, typename Call>
-T getValue(REALobject obj, Call call) {
+template <typename T, typename Call> T getValue(REALobject obj, Call call) {
     COMPONENT_MEMBER(T());
     T value{};
     d->lastError = call(ci, &value);
     return d->lastError == 0 ? value : T();
 }
 
-template <typename Call>
-void setValue(REALobject obj, Call call) {
+template <typename Call> void setValue(REALobject obj, Call call) {
     COMPONENT_MEMBER();
     d->lastError = call(ci);
 }
@@ -209,7 +207,9 @@ RBInteger GetCompressionQuality(REALobject obj, intptr_t) {
 void SetCompressionQuality(REALobject obj, intptr_t, RBInteger v) {
     setValue(obj, [v](ComponentInstance ci) { return GraphicsExportSetCompressionQuality(ci, CodecQ(v < 0 ? 0 : v)); });
 }
-RBInteger GetCompressionMethod(REALobject obj, intptr_t) { return getValue<int32_t>(obj, GraphicsExportGetCompressionMethod); }
+RBInteger GetCompressionMethod(REALobject obj, intptr_t) {
+    return getValue<int32_t>(obj, GraphicsExportGetCompressionMethod);
+}
 void SetCompressionMethod(REALobject obj, intptr_t, RBInteger v) {
     setValue(obj, [v](ComponentInstance ci) { return GraphicsExportSetCompressionMethod(ci, v); });
 }
@@ -217,11 +217,15 @@ RBBoolean GetDontRecompress(REALobject obj, intptr_t) { return getValue<bool>(ob
 void SetDontRecompress(REALobject obj, intptr_t, RBBoolean v) {
     setValue(obj, [v](ComponentInstance ci) { return GraphicsExportSetDontRecompress(ci, v & 1); });
 }
-RBInteger GetInterlaceStyle(REALobject obj, intptr_t) { return RBInteger(getValue<uint32_t>(obj, GraphicsExportGetInterlaceStyle)); }
+RBInteger GetInterlaceStyle(REALobject obj, intptr_t) {
+    return RBInteger(getValue<uint32_t>(obj, GraphicsExportGetInterlaceStyle));
+}
 void SetInterlaceStyle(REALobject obj, intptr_t, RBInteger v) {
     setValue(obj, [v](ComponentInstance ci) { return GraphicsExportSetInterlaceStyle(ci, uint32_t(v)); });
 }
-RBInteger GetTargetDataSize(REALobject obj, intptr_t) { return RBInteger(getValue<uint32_t>(obj, GraphicsExportGetTargetDataSize)); }
+RBInteger GetTargetDataSize(REALobject obj, intptr_t) {
+    return RBInteger(getValue<uint32_t>(obj, GraphicsExportGetTargetDataSize));
+}
 void SetTargetDataSize(REALobject obj, intptr_t, RBInteger v) {
     setValue(obj, [v](ComponentInstance ci) { return GraphicsExportSetTargetDataSize(ci, uint32_t(v)); });
 }
@@ -242,10 +246,14 @@ void SetResolution(REALobject obj, double h, double v) {
         setValue(obj, [](ComponentInstance) { return ComponentResult(paramErr); });
         return;
     }
-    setValue(obj, [h, v](ComponentInstance ci) { return GraphicsExportSetResolution(ci, Fixed(h * 65536), Fixed(v * 65536)); });
+    setValue(obj, [h, v](ComponentInstance ci) {
+        return GraphicsExportSetResolution(ci, Fixed(h * 65536), Fixed(v * 65536));
+    });
 }
 
-RBInteger GetInputGWorldHandle(REALobject obj, intptr_t) { return RBInteger(getValue<GWorldRef>(obj, GraphicsExportGetInputGWorld)); }
+RBInteger GetInputGWorldHandle(REALobject obj, intptr_t) {
+    return RBInteger(getValue<GWorldRef>(obj, GraphicsExportGetInputGWorld));
+}
 void SetInputGWorldHandle(REALobject obj, intptr_t, RBInteger world) {
     COMPONENT_MEMBER();
     if (d->busy) {
@@ -390,7 +398,8 @@ REALstring GetOutputMacType(REALobject obj) { return typeOrCreator(obj, true, fa
 REALstring GetOutputMacCreator(REALobject obj) { return typeOrCreator(obj, true, true); }
 void SetOutputFileTypeAndCreator(REALobject obj, REALstring type, REALstring creator) {
     COMPONENT_MEMBER();
-    d->lastError = GraphicsExportSetOutputFileTypeAndCreator(ci, osTypeFromHostString(type), osTypeFromHostString(creator));
+    d->lastError =
+        GraphicsExportSetOutputFileTypeAndCreator(ci, osTypeFromHostString(type), osTypeFromHostString(creator));
 }
 
 // ---- metadata, settings, profile ------------------------------------------------------------------
@@ -431,8 +440,7 @@ Handle handleFromString(REALstring value) {
 
 // A value the component hands over in a new handle, as a string in
 // `encoding`; the handle is disposed.
-template <typename Get>
-REALstring handleValue(REALobject obj, Get get, uint32_t encoding) {
+template <typename Get> REALstring handleValue(REALobject obj, Get get, uint32_t encoding) {
     COMPONENT_MEMBER(nullptr);
     Handle h = nullptr;
     d->lastError = get(ci, &h);
@@ -442,8 +450,7 @@ REALstring handleValue(REALobject obj, Get get, uint32_t encoding) {
 }
 
 // The bytes of `value` given to the component in a handle of their own.
-template <typename Set>
-void setHandleValue(REALobject obj, REALstring value, Set set) {
+template <typename Set> void setHandleValue(REALobject obj, REALstring value, Set set) {
     COMPONENT_MEMBER();
     Handle h = handleFromString(value);
     d->lastError = set(ci, h);
@@ -466,7 +473,9 @@ void SetColorSyncProfileData(REALobject obj, REALstring value) {
     setHandleValue(obj, value, GraphicsExportSetColorSyncProfile);
 }
 
-REALstring SettingsAsText(REALobject obj) { return handleValue(obj, GraphicsExportGetSettingsAsText, kEncodingMacRoman); }
+REALstring SettingsAsText(REALobject obj) {
+    return handleValue(obj, GraphicsExportGetSettingsAsText, kEncodingMacRoman);
+}
 
 // Every exporter's type, four bytes each (needs no component).
 REALstring CodecList(REALobject) {

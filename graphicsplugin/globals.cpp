@@ -17,7 +17,8 @@ Handle buildNamedDataRef(Handle data, const char *name, size_t nameLength, const
     if (!ref) return nullptr;
     uint8_t nameLen = uint8_t(nameLength), mimeLen = uint8_t(mimeLength);
     uint32_t size = uint32_t(mimeLength + 9);
-    uint8_t head[9] = {uint8_t(size >> 24), uint8_t(size >> 16), uint8_t(size >> 8), uint8_t(size), 'm', 'i', 'm', 'e', mimeLen};
+    uint8_t head[9] = {
+        uint8_t(size >> 24), uint8_t(size >> 16), uint8_t(size >> 8), uint8_t(size), 'm', 'i', 'm', 'e', mimeLen};
     bool ok = PtrAndHand(&data, ref, sizeof data) == noErr && PtrAndHand(&nameLen, ref, 1) == noErr &&
               PtrAndHand(name, ref, nameLength) == noErr && PtrAndHand(head, ref, sizeof head) == noErr &&
               PtrAndHand(mime, ref, mimeLength) == noErr;
@@ -40,7 +41,7 @@ struct Bytes {
 REALpicture pictureFromImporter(ComponentInstance ci) {
     PicHandle pic = nullptr;
     if (GraphicsImportGetAsPicture(ci, &pic) != noErr || !pic) return nullptr;
-    REALpicture result = buildPictureFromPicHandle(pic);   // the host takes the handle over
+    REALpicture result = buildPictureFromPicHandle(pic);  // the host takes the handle over
     if (!result) DisposeHandle(pic);
     return result;
 }
@@ -128,7 +129,8 @@ REALstring PictureToString(REALpicture p, REALstring codec, RBInteger quality, R
     if (!lockPictureDescription(p, &desc)) return nullptr;
     REALstring result = nullptr;
     PixMapInfo pm;
-    if (desc.pictureType == pictureGWorld && GetGWorldPixMap(GWorldRef(reinterpret_cast<uintptr_t>(desc.pictureData)), &pm)) {
+    if (desc.pictureType == pictureGWorld &&
+        GetGWorldPixMap(GWorldRef(reinterpret_cast<uintptr_t>(desc.pictureData)), &pm)) {
         Rect bounds = pm.bounds;
         OSType type = codec ? osTypeFromHostString(codec) : FourCC("jpeg");
         CodecQ q = CodecQ(quality < 0 ? 0 : quality);
@@ -171,8 +173,20 @@ REALmethodDefinition gMemoryBlockMethods[] = {
 }  // namespace
 
 REALclassDefinition gMemoryBlockExtension = {
-    kCurrentREALControlVersion, "MemoryBlock", nullptr, 0, 0, nullptr, nullptr, nullptr, 0, gMemoryBlockMethods,
-    uint32_t(std::size(gMemoryBlockMethods)), nullptr, 0, {},
+    kCurrentREALControlVersion,
+    "MemoryBlock",
+    nullptr,
+    0,
+    0,
+    nullptr,
+    nullptr,
+    nullptr,
+    0,
+    gMemoryBlockMethods,
+    uint32_t(std::size(gMemoryBlockMethods)),
+    nullptr,
+    0,
+    {},
 };
 
 REALmethodDefinition gGlobalMethods[] = {

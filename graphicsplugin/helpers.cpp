@@ -31,7 +31,8 @@ REALstring hostStringFromOSType(OSType code) {
     return hostStringFromBytes(bytes, 4, ascii ? kEncodingASCII : kEncodingMacRoman);
 }
 
-imaging::OSErr newGWorldPreferTemp(imaging::GWorldRef *out, int16_t depth, const imaging::Rect *bounds, uint32_t flags) {
+imaging::OSErr newGWorldPreferTemp(imaging::GWorldRef *out, int16_t depth, const imaging::Rect *bounds,
+                                   uint32_t flags) {
     imaging::OSErr err = imaging::NewGWorld(out, depth, bounds, flags | imaging::useTempMem);
     if (err) err = imaging::NewGWorld(out, depth, bounds, flags);
     return err;

@@ -28,12 +28,12 @@ imaging::UserData userDataFromHostString(REALstring text);
 
 // `QTUserDataPlyx` (another plug-in's class), as its instance data lies.
 struct UserDataObjectData {
-    uint32_t tag;          // 'QTUD'
-    uint32_t owns;         // the object disposes the user data when it goes
+    uint32_t tag;   // 'QTUD'
+    uint32_t owns;  // the object disposes the user data when it goes
     uint32_t unused;
     imaging::UserData userData;
 };
-constexpr uint32_t kUserDataTag = 0x51545544;   // 'QTUD'
+constexpr uint32_t kUserDataTag = 0x51545544;  // 'QTUD'
 imaging::UserData userDataFromObject(REALobject object);
 REALobject newUserDataObject(imaging::UserData ud, bool owns);
 

@@ -36,7 +36,8 @@ void Rotate(REALobject obj, double degrees, double anchorX, double anchorY) {
 
 void Scale(REALobject obj, double scaleX, double scaleY, double aboutX, double aboutY) {
     if (MatrixRecord *m = dataOf(obj))
-        ScaleMatrix(m, fixedFromDouble(scaleX), fixedFromDouble(scaleY), fixedFromDouble(aboutX), fixedFromDouble(aboutY));
+        ScaleMatrix(m, fixedFromDouble(scaleX), fixedFromDouble(scaleY), fixedFromDouble(aboutX),
+                    fixedFromDouble(aboutY));
 }
 
 void Skew(REALobject obj, double skewX, double skewY, double aboutX, double aboutY) {
@@ -75,7 +76,7 @@ void QuadToQuad(REALobject obj, REALarray from, REALarray to) {
     int sourceCount = readCorners(from, source), destCount = readCorners(to, dest);
     // Five or more valid points: the first four are used.
     if (sourceCount < 4 || destCount < 4) return;
-    QuadToQuadMatrix(source, dest, m);   // its status is not kept
+    QuadToQuadMatrix(source, dest, m);  // its status is not kept
 }
 
 }  // namespace

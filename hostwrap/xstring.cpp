@@ -13,7 +13,7 @@ namespace {
     auto var = var##_service.get()
 
 REALstring build(const char *bytes, size_t length) {
-    SERVICE(fn, REALstring (*)(const char *, int), "REALBuildString");
+    SERVICE(fn, REALstring(*)(const char *, int), "REALBuildString");
     return fn ? fn(bytes, int(length)) : nullptr;
 }
 
@@ -103,7 +103,7 @@ long XString::instrB(long start, const XString &f) const { return String_InStrB(
 long XString::countfields(const XString &sep) const { return String_CountFields(s_, sep.s_); }
 
 uint32_t XString::encoding() const {
-    SERVICE(fn, uint32_t (*)(REALstring), "REALGetStringEncoding");
+    SERVICE(fn, uint32_t(*)(REALstring), "REALGetStringEncoding");
     return fn && s_ ? fn(s_) : 0xFFFF;
 }
 
@@ -113,7 +113,7 @@ void XString::encoding(uint32_t value) {
 }
 
 uint32_t XString::fontencoding() const {
-    SERVICE(fn, uint32_t (*)(const char *), "REALGetFontEncoding");
+    SERVICE(fn, uint32_t(*)(const char *), "REALGetFontEncoding");
     return fn ? fn(static_cast<const char *>(*this)) : 0xFFFF;
 }
 
@@ -149,7 +149,7 @@ XString XString::replacelineendings() {
     REALstring ending = nullptr;
     if (eol) {
         // The host's default line ending is the EndOfLine object's text.
-        SERVICE(get, RBBoolean (*)(REALobject, const char *, REALstring *), "REALGetPropValueString");
+        SERVICE(get, RBBoolean(*)(REALobject, const char *, REALstring *), "REALGetPropValueString");
         if (get && !(get(eol, "Unix", &ending) & 1)) ending = nullptr;
         SERVICE(unlock, void (*)(REALobject), "REALUnlockObject");
         if (unlock) unlock(eol);
@@ -160,7 +160,7 @@ XString XString::replacelineendings() {
 }
 
 XString XString::convertencoding(uint32_t enc) {
-    SERVICE(fn, REALstring (*)(REALstring, uint32_t), "REALConvertString");
+    SERVICE(fn, REALstring(*)(REALstring, uint32_t), "REALConvertString");
     return hold(fn && s_ ? fn(s_, enc) : nullptr);
 }
 

@@ -18,9 +18,9 @@ public:
     XString(unsigned long fourCharCode);   // a new 4-character string, high byte first
     ~XString() {}
 
-    operator unsigned long() const;        // four-character code, padded with spaces
+    operator unsigned long() const;  // four-character code, padded with spaces
     operator REALstring() const { return s_; }
-    operator const char *() const;         // the bytes ("" for none), NUL-terminated
+    operator const char *() const;  // the bytes ("" for none), NUL-terminated
     // A length-prefixed view (at most 255 bytes), valid until the next such
     // view on this thread.
     operator const unsigned char *() const;

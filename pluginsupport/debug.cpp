@@ -15,7 +15,6 @@ extern "C" {
 PrintProc print = nullptr;
 PrintProc gprintf = nullptr;
 void *NewEventLoopIdleTimer = nullptr;
-
 }
 
 namespace {

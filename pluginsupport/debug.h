@@ -26,7 +26,6 @@ void dlog(const char *format, ...) __attribute__((format(printf, 1, 2)));
 void dlogmem(REALobject block, int32_t size);
 void dprintmem(REALobject block, int32_t size);
 void show(const char *format, ...);
-
 }
 
 // C++ linkage: an overload beside the C library's dprintf(int fd, ...).

@@ -17,15 +17,15 @@ void *REALLoadGlobalMethod(REALobject unused, const char *signature) {
     return fn ? fn(unused, signature) : nullptr;
 }
 
-#define GETTER(function, T, name)                                                \
-    RBBoolean function(REALobject object, const char *property, T *value) {     \
-        HOST_SERVICE(fn, name, RBBoolean (*)(REALobject, const char *, T *));             \
-        return fn && object ? RBBoolean(fn(object, property, value) & 1) : 0;    \
+#define GETTER(function, T, name)                                             \
+    RBBoolean function(REALobject object, const char *property, T *value) {   \
+        HOST_SERVICE(fn, name, RBBoolean (*)(REALobject, const char *, T *)); \
+        return fn && object ? RBBoolean(fn(object, property, value) & 1) : 0; \
     }
-#define SETTER(function, T, name)                                                \
-    RBBoolean function(REALobject object, const char *property, T value) {      \
-        HOST_SERVICE(fn, name, RBBoolean (*)(REALobject, const char *, T));               \
-        return fn && object ? RBBoolean(fn(object, property, value) & 1) : 0;    \
+#define SETTER(function, T, name)                                             \
+    RBBoolean function(REALobject object, const char *property, T value) {    \
+        HOST_SERVICE(fn, name, RBBoolean (*)(REALobject, const char *, T));   \
+        return fn && object ? RBBoolean(fn(object, property, value) & 1) : 0; \
     }
 GETTER(REALGetPropValueInt32, int32_t, "REALGetPropValueInt")
 GETTER(REALGetPropValueUInt8, uint8_t, "REALGetPropValueBool")
@@ -38,10 +38,10 @@ SETTER(REALSetPropValueObject, REALobject, "REALSetPropValueObject")
 SETTER(REALSetPropValueString, REALstring, "REALSetPropValueString")
 SETTER(REALSetPropValueDouble, double, "REALSetPropValueDouble")
 
-#define NEW_VARIANT(function, T, name)                  \
-    REALobject function(T value) {                      \
-        HOST_SERVICE(fn, name, REALobject (*)(T));               \
-        return fn ? fn(value) : nullptr;                \
+#define NEW_VARIANT(function, T, name)             \
+    REALobject function(T value) {                 \
+        HOST_SERVICE(fn, name, REALobject (*)(T)); \
+        return fn ? fn(value) : nullptr;           \
     }
 NEW_VARIANT(REALNewVariantString, REALstring, "StringToVariant")
 NEW_VARIANT(REALNewVariantInteger, int32_t, "Int32ToVariant")
@@ -50,7 +50,7 @@ NEW_VARIANT(REALNewVariantBoolean, RBBoolean, "BooleanToVariant")
 NEW_VARIANT(REALNewVariantColor, uint32_t, "ColorToVariant")
 
 REALmemoryBlock REALNewMemoryBlock(int32_t size) {
-    HOST_SERVICE(fn, "newMemoryBlock", REALmemoryBlock (*)(int32_t));
+    HOST_SERVICE(fn, "newMemoryBlock", REALmemoryBlock(*)(int32_t));
     return fn ? fn(size) : nullptr;
 }
 
@@ -60,17 +60,17 @@ void *REALMemoryBlockGetPtr(REALmemoryBlock block) {
 }
 
 int32_t REALMemoryBlockGetSize(REALmemoryBlock block) {
-    HOST_SERVICE(fn, "memoryBlockGetSize", int32_t (*)(REALmemoryBlock));
+    HOST_SERVICE(fn, "memoryBlockGetSize", int32_t(*)(REALmemoryBlock));
     return fn && block ? fn(block) : 0;
 }
 
 REALstring REALpathFromFolderItem(REALfolderItem item) {
-    HOST_SERVICE(fn, "REALpathFromFolderItem", REALstring (*)(REALfolderItem));
+    HOST_SERVICE(fn, "REALpathFromFolderItem", REALstring(*)(REALfolderItem));
     return fn && item ? fn(item) : nullptr;
 }
 
 RBBoolean REALGetControlFocus(REALobject control) {
-    HOST_SERVICE(fn, "REALGetControlFocus", RBBoolean (*)(REALobject));
+    HOST_SERVICE(fn, "REALGetControlFocus", RBBoolean(*)(REALobject));
     return fn && control ? RBBoolean(fn(control) & 1) : 0;
 }
 

@@ -20,8 +20,9 @@ aboutwindow::aboutwindow() : rb::Window("aboutwindow", rb::WindowKind::Document,
     rb::Control &banner = add(K::Canvas, "Canvas1", {0, 0, 350, 100});
     banner.backdrop = pictureResource("banner");
     rb::Control &notice = add(K::StaticText, "StaticText1", {20, 112, 310, 104});
-    notice.setText("Tavrin! captures still frames from live video while it drives your tape deck over "
-                   "RS-422 or FireWire.\n\nFrames are written as numbered TIFF files.");
+    notice.setText(
+        "Tavrin! captures still frames from live video while it drives your tape deck over "
+        "RS-422 or FireWire.\n\nFrames are written as numbered TIFF files.");
     notice.textSize = 10;
     rb::Control &ok = add(K::PushButton, "PushButton1", {261, 297, 69, 20});
     ok.setCaption("OK");

@@ -6,9 +6,9 @@ namespace tavrin {
 
 namespace {
 
-constexpr int kMappedFrom = 256 * 1024;      // blocks from this size on are mapped
-constexpr int kTrimDefault = 128 * 1024;     // the allocator's own trim threshold
-constexpr int kHeapFor = 64 * 1024 * 1024;   // while saving: every frame-sized block
+constexpr int kMappedFrom = 256 * 1024;     // blocks from this size on are mapped
+constexpr int kTrimDefault = 128 * 1024;    // the allocator's own trim threshold
+constexpr int kHeapFor = 64 * 1024 * 1024;  // while saving: every frame-sized block
 
 int gSaving = 0;  // scopes open (a save inside a save leaves the policy to the outer one)
 

@@ -49,10 +49,8 @@ extern "C" void onServiceIsResumed(REALobject self, REALstring text) {
         return;
     }
     rb::call<void>(ENTRY("AVC.Commence()"), camera);
-    if (rb::getProp<bool>(ENTRY("AVC.exists.Get"), camera))
-        say("got it to work.................!");
-    else
-        say(" warning vcr is not inited");
+    if (rb::getProp<bool>(ENTRY("AVC.exists.Get"), camera)) say("got it to work.................!");
+    else say(" warning vcr is not inited");
 }
 
 extern "C" void onServiceIsRequestingClose(REALobject self, REALstring text) {

@@ -64,10 +64,8 @@ void playReverse(CaptureWindow &w, int32_t speed) {
 
 void sendRung(CaptureWindow &w, const Rung &r) {
     if (r.command) {
-        if (r.status == 1)
-            DeckControl422::playdevice();
-        else
-            DeckControl422::senddevice(r.command);
+        if (r.status == 1) DeckControl422::playdevice();
+        else DeckControl422::senddevice(r.command);
     } else if (r.fw == 0) {
         w.playfirewire();
     } else if (r.fw > 0) {
@@ -98,58 +96,44 @@ void step(CaptureWindow &w, int direction) {
 
 void CaptureWindow::playaction() {
     if (playstatus != kStopped) return incplayforward();
-    if (rs422())
-        DeckControl422::playdevice();
-    else
-        playfirewire();
+    if (rs422()) DeckControl422::playdevice();
+    else playfirewire();
     playstatus = 1;
 }
 
 void CaptureWindow::playreverseaction() {
     if (playstatus != kStopped) return incplayreverse();
-    if (rs422())
-        DeckControl422::playreversedevice();
-    else
-        playReverse(*this, 0);
+    if (rs422()) DeckControl422::playreversedevice();
+    else playReverse(*this, 0);
     playstatus = 10;
 }
 
 void CaptureWindow::stopaction() {
-    if (rs422())
-        DeckControl422::stopdevice();
-    else
-        stopfirewire();
+    if (rs422()) DeckControl422::stopdevice();
+    else stopfirewire();
     playstatus = kStopped;
 }
 
 // RS-422 has no pause of its own: it stops.
 void CaptureWindow::pauseaction() {
-    if (rs422())
-        DeckControl422::stopdevice();
-    else
-        playpausefirewire();
+    if (rs422()) DeckControl422::stopdevice();
+    else playpausefirewire();
     playstatus = kStopped;
 }
 
 void CaptureWindow::fastforwardaction() {
-    if (rs422())
-        DeckControl422::fastforwarddevice();
-    else
-        fastforwardfirewire();
+    if (rs422()) DeckControl422::fastforwarddevice();
+    else fastforwardfirewire();
 }
 
 void CaptureWindow::rewindaction() {
-    if (rs422())
-        DeckControl422::rewinddevice();
-    else
-        rewindfirewire();
+    if (rs422()) DeckControl422::rewinddevice();
+    else rewindfirewire();
 }
 
 void CaptureWindow::shuttleaction() {
-    if (rs422())
-        shuttle422();
-    else
-        shuttlefirewire();
+    if (rs422()) shuttle422();
+    else shuttlefirewire();
 }
 
 void CaptureWindow::incplayforward() { step(*this, +1); }
@@ -163,14 +147,10 @@ void CaptureWindow::shuttle422() {
 void CaptureWindow::shuttlefirewire() {
     if (!camera) return;
     int v = shuttleslider->value();
-    if (v == 0)
-        playReverse(*this, 7);
-    else if (v <= 7)
-        playReverse(*this, 7 - v);
-    else if (v == 8)
-        playpausefirewire();
-    else if (v <= 15)
-        playForward(*this, v - 8);
+    if (v == 0) playReverse(*this, 7);
+    else if (v <= 7) playReverse(*this, 7 - v);
+    else if (v == 8) playpausefirewire();
+    else if (v <= 15) playForward(*this, v - 8);
 }
 
 }  // namespace tavrin

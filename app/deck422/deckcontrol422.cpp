@@ -11,7 +11,10 @@ namespace {
 int hexValue(std::string_view digits) {
     int v = 0;
     for (char c : digits) {
-        int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : 0;
+        int d = c >= '0' && c <= '9'   ? c - '0'
+                : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                       : 0;
         v = v * 16 + d;
     }
     return v;

@@ -56,10 +56,8 @@ void ControlPrefswindow::portsmenu_Open() {
 }
 
 void ControlPrefswindow::Open() {
-    if (app().rs422())
-        rs422button->setValue(1);
-    else
-        firewirebutton->setValue(1);
+    if (app().rs422()) rs422button->setValue(1);
+    else firewirebutton->setValue(1);
     portsmenu->setListIndex(app().myserialport);
 }
 

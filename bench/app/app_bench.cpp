@@ -143,9 +143,10 @@ int main() {
         silentSum += late;
     }
     size_t grabs = due.empty() ? 0 : due.size() - 1;
-    std::printf("capture with a silent FireWire deck: %zu grabs, lateness: mean %.2f ticks, worst %lld ticks; "
-                "the run took %.1f s\n",
-                grabs, grabs ? double(silentSum) / double(grabs) : 0.0, (long long)silentWorst, took);
+    std::printf(
+        "capture with a silent FireWire deck: %zu grabs, lateness: mean %.2f ticks, worst %lld ticks; "
+        "the run took %.1f s\n",
+        grabs, grabs ? double(silentSum) / double(grabs) : 0.0, (long long)silentWorst, took);
     rb::app()->quit(0);
     rb::op::runFor(50);
     fs::remove_all(dir);

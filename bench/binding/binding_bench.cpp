@@ -59,10 +59,22 @@ std::vector<std::string> registerClasses(std::vector<Synthetic> &classes) {
             s.methods.push_back({reinterpret_cast<void *>(step), nullptr, s.texts[size_t(1 + m)].c_str(), 0});
         for (int p = 0; p < nProps; ++p)
             s.props.push_back({nullptr, s.texts[size_t(1 + nMethods + p)].c_str(), "integer", 0,
-                               reinterpret_cast<void *>(getter), reinterpret_cast<void *>(setter), 0, nullptr,
-                               nullptr, 0});
-        s.def = {kCurrentREALControlVersion, s.texts[0].c_str(), nullptr, 16, 0, ctor, dtor,
-                 s.props.data(), uint32_t(nProps), s.methods.data(), uint32_t(nMethods), nullptr, 0, {}};
+                               reinterpret_cast<void *>(getter), reinterpret_cast<void *>(setter), 0, nullptr, nullptr,
+                               0});
+        s.def = {kCurrentREALControlVersion,
+                 s.texts[0].c_str(),
+                 nullptr,
+                 16,
+                 0,
+                 ctor,
+                 dtor,
+                 s.props.data(),
+                 uint32_t(nProps),
+                 s.methods.data(),
+                 uint32_t(nMethods),
+                 nullptr,
+                 0,
+                 {}};
         reg(&s.def);
         bindTexts.push_back(name + ".__init");
         bindTexts.push_back(name + ".__exit");

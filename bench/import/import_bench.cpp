@@ -25,9 +25,7 @@ namespace {
 
 constexpr int kFiles = 100, kWidth = 720, kHeight = 480;
 
-double now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+double now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
 bool writeFrame(const std::string &path, int n) {
     TIFF *tif = TIFFOpen(path.c_str(), "w");
@@ -95,7 +93,8 @@ int main() {
         double t1 = now();
         for (const std::string &f : files) {
             TIFF *tif = TIFFOpen(f.c_str(), "rm");
-            if (!tif || !TIFFReadRGBAImageOriented(tif, kWidth, kHeight, raster.data(), ORIENTATION_TOPLEFT, 0)) return 1;
+            if (!tif || !TIFFReadRGBAImageOriented(tif, kWidth, kHeight, raster.data(), ORIENTATION_TOPLEFT, 0))
+                return 1;
             check += raster[kWidth + 1];
             TIFFClose(tif);
         }

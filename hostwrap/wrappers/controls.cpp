@@ -4,33 +4,25 @@
 
 namespace direct = hostwrap::direct;
 
-HW_ROWS_XControl(HW_DEF, XControl)
-HW_ROWS_XRectControl(HW_DEF, XRectControl)
-HW_ROWS_XSlider(HW_DEF, XSlider)
-HW_ROWS_XScrollBar(HW_DEF, XScrollBar)
-HW_ROWS_XProgressBar(HW_DEF, XProgressBar)
-HW_ROWS_XCanvas(HW_DEF, XCanvas)
-HW_ROWS_XEmbeddedWindowControl(HW_DEF, XEmbeddedWindowControl)
-HW_ROWS_XRadioButton(HW_DEF, XRadioButton)
-HW_ROWS_XPopupMenu(HW_DEF, XPopupMenu)
-HW_ROWS_XComboBox(HW_DEF, XComboBox)
-HW_ROWS_XPagePanel(HW_DEF, XPagePanel)
-HW_ROWS_XTabPanel(HW_DEF, XTabPanel)
-HW_ROWS_XEditField(HW_DEF, XEditField)
-HW_ROWS_XGroupBox(HW_DEF, XGroupBox)
-HW_ROWS_XPushButton(HW_DEF, XPushButton)
-HW_ROWS_XCheckBox(HW_DEF, XCheckBox)
-HW_ROWS_XStaticText(HW_DEF, XStaticText)
+HW_ROWS_XControl(HW_DEF, XControl) HW_ROWS_XRectControl(HW_DEF, XRectControl) HW_ROWS_XSlider(HW_DEF, XSlider)
+    HW_ROWS_XScrollBar(HW_DEF, XScrollBar) HW_ROWS_XProgressBar(HW_DEF, XProgressBar) HW_ROWS_XCanvas(HW_DEF, XCanvas)
+        HW_ROWS_XEmbeddedWindowControl(HW_DEF, XEmbeddedWindowControl) HW_ROWS_XRadioButton(HW_DEF, XRadioButton)
+            HW_ROWS_XPopupMenu(HW_DEF, XPopupMenu) HW_ROWS_XComboBox(HW_DEF, XComboBox)
+                HW_ROWS_XPagePanel(HW_DEF, XPagePanel) HW_ROWS_XTabPanel(HW_DEF, XTabPanel)
+                    HW_ROWS_XEditField(HW_DEF, XEditField) HW_ROWS_XGroupBox(HW_DEF, XGroupBox)
+                        HW_ROWS_XPushButton(HW_DEF, XPushButton) HW_ROWS_XCheckBox(HW_DEF, XCheckBox)
+                            HW_ROWS_XStaticText(HW_DEF, XStaticText)
 
-// The probes ask the host on every call.
-unsigned char XControl::hastabpanelindex() const {
+    // The probes ask the host on every call.
+    unsigned char XControl::hastabpanelindex() const {
     uint8_t unused = 0;
     return REALGetPropValueUInt8(p_, "TabpanelIndex", &unused);
 }
 
 unsigned char XCanvas::iscanvas() const {
-    return direct::hasMethod(p_, "Scroll(dx As Integer, dy As Integer, x As Integer, y As Integer, width As Integer, "
-                                 "height As Integer, moveControls As Boolean)");
+    return direct::hasMethod(p_,
+                             "Scroll(dx As Integer, dy As Integer, x As Integer, y As Integer, width As Integer, "
+                             "height As Integer, moveControls As Boolean)");
 }
 
 unsigned char XPagePanel::istabpanel() const { return direct::hasMethod(p_, "Caption(Index As Integer) As String"); }

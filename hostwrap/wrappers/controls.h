@@ -12,8 +12,8 @@ public:
     XControl() = default;
     XControl(REALobjectStruct *o) : p_(o) {}
     HW_ROWS_XControl(HW_DECL, XControl)
-    HW_EVENTS_XControl(HW_DECL_EVENT, XControl)
-    unsigned char hastabpanelindex() const;  // whether the object has "TabpanelIndex"
+        HW_EVENTS_XControl(HW_DECL_EVENT,
+                           XControl) unsigned char hastabpanelindex() const;  // whether the object has "TabpanelIndex"
 
 protected:
     REALobjectStruct *p_ = nullptr;
@@ -24,9 +24,8 @@ public:
     XRectControl() = default;
     XRectControl(REALobjectStruct *o) { p_ = o; }
     explicit XRectControl(REALstringStruct *name);  // the implicit window of that name
-    HW_ROWS_XRectControl(HW_DECL, XRectControl)
-    HW_EVENTS_XRectControl(HW_DECL_EVENT, XRectControl)
-    RBBoolean focus() const;
+    HW_ROWS_XRectControl(HW_DECL, XRectControl) HW_EVENTS_XRectControl(HW_DECL_EVENT, XRectControl) RBBoolean
+        focus() const;
     void focus(unsigned char value) const;
 };
 
@@ -34,33 +33,28 @@ class XSlider : public XRectControl {
 public:
     XSlider() = default;
     XSlider(REALobjectStruct *o) { p_ = o; }
-    HW_ROWS_XSlider(HW_DECL, XSlider)
-    HW_EVENTS_XSlider(HW_DECL_EVENT, XSlider)
+    HW_ROWS_XSlider(HW_DECL, XSlider) HW_EVENTS_XSlider(HW_DECL_EVENT, XSlider)
 };
 
 class XScrollBar : public XRectControl {
 public:
     XScrollBar() = default;
     XScrollBar(REALobjectStruct *o) { p_ = o; }
-    HW_ROWS_XScrollBar(HW_DECL, XScrollBar)
-    HW_EVENTS_XScrollBar(HW_DECL_EVENT, XScrollBar)
+    HW_ROWS_XScrollBar(HW_DECL, XScrollBar) HW_EVENTS_XScrollBar(HW_DECL_EVENT, XScrollBar)
 };
 
 class XProgressBar : public XRectControl {
 public:
     XProgressBar() = default;
     XProgressBar(REALobjectStruct *o) { p_ = o; }
-    HW_ROWS_XProgressBar(HW_DECL, XProgressBar)
-    HW_EVENTS_XProgressBar(HW_DECL_EVENT, XProgressBar)
+    HW_ROWS_XProgressBar(HW_DECL, XProgressBar) HW_EVENTS_XProgressBar(HW_DECL_EVENT, XProgressBar)
 };
 
 class XCanvas : public XRectControl {
 public:
     XCanvas() = default;
     XCanvas(REALobjectStruct *o) { p_ = o; }
-    HW_ROWS_XCanvas(HW_DECL, XCanvas)
-    HW_EVENTS_XCanvas(HW_DECL_EVENT, XCanvas)
-    unsigned char erasebackground() const;
+    HW_ROWS_XCanvas(HW_DECL, XCanvas) HW_EVENTS_XCanvas(HW_DECL_EVENT, XCanvas) unsigned char erasebackground() const;
     RBBoolean erasebackground(unsigned char value) const;
     unsigned char iscanvas() const;
 };
@@ -75,24 +69,21 @@ class XRadioButton : public XRectControl {
 public:
     XRadioButton() = default;
     XRadioButton(REALobjectStruct *o) { p_ = o; }
-    HW_ROWS_XRadioButton(HW_DECL, XRadioButton)
-    HW_EVENTS_XRadioButton(HW_DECL_EVENT, XRadioButton)
+    HW_ROWS_XRadioButton(HW_DECL, XRadioButton) HW_EVENTS_XRadioButton(HW_DECL_EVENT, XRadioButton)
 };
 
 class XPopupMenu : public XRectControl {
 public:
     XPopupMenu() = default;
     XPopupMenu(REALobjectStruct *o) { p_ = o; }
-    HW_ROWS_XPopupMenu(HW_DECL, XPopupMenu)
-    HW_EVENTS_XPopupMenu(HW_DECL_EVENT, XPopupMenu)
+    HW_ROWS_XPopupMenu(HW_DECL, XPopupMenu) HW_EVENTS_XPopupMenu(HW_DECL_EVENT, XPopupMenu)
 };
 
 class XComboBox : public XPopupMenu {
 public:
     XComboBox() = default;
     XComboBox(REALobjectStruct *o) { p_ = o; }
-    HW_ROWS_XComboBox(HW_DECL, XComboBox)
-    HW_EVENTS_XComboBox(HW_DECL_EVENT, XComboBox)
+    HW_ROWS_XComboBox(HW_DECL, XComboBox) HW_EVENTS_XComboBox(HW_DECL_EVENT, XComboBox)
 };
 
 class XPagePanel : public XRectControl {
@@ -100,8 +91,7 @@ public:
     XPagePanel() = default;
     XPagePanel(REALobjectStruct *o) { p_ = o; }
     HW_ROWS_XPagePanel(HW_DECL, XPagePanel)
-    HW_EVENTS_XPagePanel(HW_DECL_EVENT, XPagePanel)
-    unsigned char ispanel() const;
+        HW_EVENTS_XPagePanel(HW_DECL_EVENT, XPagePanel) unsigned char ispanel() const;
     unsigned char istabpanel() const;
 };
 
@@ -109,16 +99,14 @@ class XTabPanel : public XPagePanel {
 public:
     XTabPanel() = default;
     XTabPanel(REALobjectStruct *o) { p_ = o; }
-    HW_ROWS_XTabPanel(HW_DECL, XTabPanel)
-    HW_EVENTS_XTabPanel(HW_DECL_EVENT, XTabPanel)
+    HW_ROWS_XTabPanel(HW_DECL, XTabPanel) HW_EVENTS_XTabPanel(HW_DECL_EVENT, XTabPanel)
 };
 
 class XEditField : public XRectControl {
 public:
     XEditField() = default;
     XEditField(REALobjectStruct *o) { p_ = o; }
-    HW_ROWS_XEditField(HW_DECL, XEditField)
-    HW_EVENTS_XEditField(HW_DECL_EVENT, XEditField)
+    HW_ROWS_XEditField(HW_DECL, XEditField) HW_EVENTS_XEditField(HW_DECL_EVENT, XEditField)
 };
 
 class XLittleArrows : public XRectControl {
@@ -205,42 +193,34 @@ class XGroupBox {
 public:
     XGroupBox() = default;
     XGroupBox(REALobjectStruct *o) : p_(o) {}
-    HW_ROWS_XGroupBox(HW_DECL, XGroupBox)
-    HW_EVENTS_XGroupBox(HW_DECL_EVENT, XGroupBox)
+    HW_ROWS_XGroupBox(HW_DECL, XGroupBox) HW_EVENTS_XGroupBox(HW_DECL_EVENT, XGroupBox)
 
-private:
-    REALobjectStruct *p_ = nullptr;
+        private : REALobjectStruct *p_ = nullptr;
 };
 
 class XPushButton {
 public:
     XPushButton() = default;
     XPushButton(REALobjectStruct *o) : p_(o) {}
-    HW_ROWS_XPushButton(HW_DECL, XPushButton)
-    HW_EVENTS_XPushButton(HW_DECL_EVENT, XPushButton)
+    HW_ROWS_XPushButton(HW_DECL, XPushButton) HW_EVENTS_XPushButton(HW_DECL_EVENT, XPushButton)
 
-private:
-    REALobjectStruct *p_ = nullptr;
+        private : REALobjectStruct *p_ = nullptr;
 };
 
 class XCheckBox {
 public:
     XCheckBox() = default;
     XCheckBox(REALobjectStruct *o) : p_(o) {}
-    HW_ROWS_XCheckBox(HW_DECL, XCheckBox)
-    HW_EVENTS_XCheckBox(HW_DECL_EVENT, XCheckBox)
+    HW_ROWS_XCheckBox(HW_DECL, XCheckBox) HW_EVENTS_XCheckBox(HW_DECL_EVENT, XCheckBox)
 
-private:
-    REALobjectStruct *p_ = nullptr;
+        private : REALobjectStruct *p_ = nullptr;
 };
 
 class XStaticText {
 public:
     XStaticText() = default;
     XStaticText(REALobjectStruct *o) : p_(o) {}
-    HW_ROWS_XStaticText(HW_DECL, XStaticText)
-    HW_EVENTS_XStaticText(HW_DECL_EVENT, XStaticText)
+    HW_ROWS_XStaticText(HW_DECL, XStaticText) HW_EVENTS_XStaticText(HW_DECL_EVENT, XStaticText)
 
-private:
-    REALobjectStruct *p_ = nullptr;
+        private : REALobjectStruct *p_ = nullptr;
 };

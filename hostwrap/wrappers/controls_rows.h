@@ -1,5 +1,7 @@
 // The forwarding members of the controls wrappers, one row each (see shape.h).
 #pragma once
+// One row per line, as the tables read.
+// clang-format off
 
 #define HW_ROWS_XControl(M, C) \
     M##_FWD(C, long, handle, Control_Handle) \
@@ -424,3 +426,4 @@
     M##_FWD(C, void, toggleselectionunderline, EditField_ToggleSelectionUnderline) \
     M##_FWD(C, void, __Exit, EditField__Exit) \
     M##_FWD(C, void, createpane, EditField__CreatePane)
+// clang-format on

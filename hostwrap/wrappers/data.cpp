@@ -7,13 +7,12 @@ using hostwrap::release;
 using hostwrap::releaseString;
 
 HW_ROWS_X(HW_DEF, X)
-HW_ROWS_XMemoryBlock(HW_DEF, XMemoryBlock)
-HW_ROWS_XCursor(HW_DEF, XCursor)
-HW_ROWS_XDictionary(HW_DEF, XDictionary)
-HW_ROWS_XDragItem(HW_DEF, XDragItem)
-HW_ROWS_XVariant(HW_DEF, XVariant)
+HW_ROWS_XMemoryBlock(HW_DEF, XMemoryBlock) HW_ROWS_XCursor(HW_DEF, XCursor) HW_ROWS_XDictionary(HW_DEF, XDictionary)
+    HW_ROWS_XDragItem(HW_DEF, XDragItem) HW_ROWS_XVariant(HW_DEF, XVariant)
 
-void X::lock() const { REALLockObject(p_); }
+        void X::lock() const {
+    REALLockObject(p_);
+}
 void X::unlock() const { REALUnlockObject(p_); }
 
 // Memory blocks. The allocating constructors start from a 4-byte block and
@@ -70,7 +69,8 @@ XMemoryBlock XMemoryBlock::rightb(long n) { return hold(MemoryBlock_RightB(p_, i
 
 // Colours: 8-bit components scale to 16 bits by 257.
 XColor::XColor(RGBColor c)
-    : c_(static_cast<unsigned long>(c.red / 257) << 16 | static_cast<unsigned long>(c.green / 257) << 8 | c.blue / 257) {}
+    : c_(static_cast<unsigned long>(c.red / 257) << 16 | static_cast<unsigned long>(c.green / 257) << 8 |
+         c.blue / 257) {}
 
 XColor::operator RGBColor() const {
     return RGBColor{uint16_t((c_ >> 16 & 0xFF) * 257), uint16_t((c_ >> 8 & 0xFF) * 257), uint16_t((c_ & 0xFF) * 257)};

@@ -35,20 +35,20 @@ class XMemoryBlock {
 public:
     XMemoryBlock() = default;
     XMemoryBlock(REALmemoryBlockStruct *b) : p_(b) {}
-    explicit XMemoryBlock(long size);         // a new block of that size
+    explicit XMemoryBlock(long size);            // a new block of that size
     explicit XMemoryBlock(REALstringStruct *s);  // a new block of the string's bytes; releases s
-    explicit XMemoryBlock(void *bytes);       // a new block filled from a pointer by the host
+    explicit XMemoryBlock(void *bytes);          // a new block filled from a pointer by the host
 
     operator REALmemoryBlockStruct *() const { return p_; }
-    operator REALstringStruct *() const;      // a new string of the bytes; the block stays held
+    operator REALstringStruct *() const;  // a new string of the bytes; the block stays held
     operator void *() const;
     operator unsigned char() const { return p_ != nullptr; }
     void lock() const;
     void unlock() const;
     HW_ROWS_XMemoryBlock(HW_DECL, XMemoryBlock)
 
-    // These hand their string or block over: released after the call.
-    void cstring(long offset, REALstringStruct *s) const;
+        // These hand their string or block over: released after the call.
+        void cstring(long offset, REALstringStruct *s) const;
     void pstring(long offset, REALstringStruct *s) const;
     void string(long offset, long length, REALstringStruct *s) const;
     void wstring(long offset, REALstringStruct *s) const;
@@ -73,10 +73,10 @@ public:
     XMemoryStream() = default;
     XMemoryStream(REALmemoryBlockStruct *b) : p_(b) {}
     XMemoryStream(REALmemoryBlockStruct *block, long size);  // runs the block's constructor, then holds it
-    explicit XMemoryStream(long n);                           // n bytes; 0 gives an empty stream
+    explicit XMemoryStream(long n);                          // n bytes; 0 gives an empty stream
     XMemoryStream(void *src, long n);
     XMemoryStream(char *src, long n);
-    explicit XMemoryStream(REALstringStruct *s);              // the string's bytes; releases s
+    explicit XMemoryStream(REALstringStruct *s);  // the string's bytes; releases s
 
     operator REALmemoryBlockStruct *() const { return p_; }
     operator void *() const;
@@ -119,8 +119,7 @@ public:
     void unlock() const;
     HW_ROWS_XCursor(HW_DECL, XCursor)
 
-private:
-    REALobjectStruct *p_ = nullptr;
+        private : REALobjectStruct *p_ = nullptr;
 };
 
 class XDictionary {
@@ -129,8 +128,7 @@ public:
     XDictionary(REALobjectStruct *o) : p_(o) {}
     HW_ROWS_XDictionary(HW_DECL, XDictionary)
 
-private:
-    REALobjectStruct *p_ = nullptr;
+        private : REALobjectStruct *p_ = nullptr;
 };
 
 class XDragItem {
@@ -140,8 +138,7 @@ public:
     XDragItem(long left, long top, long width, long height);  // a new drag item
     HW_ROWS_XDragItem(HW_DECL, XDragItem)
 
-private:
-    REALobjectStruct *p_ = nullptr;
+        private : REALobjectStruct *p_ = nullptr;
 };
 
 class XVariant {
@@ -161,8 +158,7 @@ public:
     operator REALstringStruct *() const;
     operator unsigned long() const;  // a colour
     operator REALobjectStruct *() const { return p_; }
-    HW_ROWS_XVariant(HW_DECL, XVariant)
-    unsigned char equal(XVariant other) const;
+    HW_ROWS_XVariant(HW_DECL, XVariant) unsigned char equal(XVariant other) const;
     long compare(XVariant other) const;
     XVariant add(REALobjectStruct *other);  // holds the sum, releases the old variant
 

@@ -1,5 +1,7 @@
 // The forwarding members of the data wrappers, one row each (see shape.h).
 #pragma once
+// One row per line, as the tables read.
+// clang-format off
 
 #define HW_ROWS_X(M, C) \
     M##_STATIC(C, long, ticks, Runtime_Ticks) \
@@ -110,3 +112,4 @@
     M##_FWD(C, long, vartype, Variant_VariantVarType) \
     M##_FWD(C, unsigned char, isnull, Variant_VariantIsNull) \
     M##_FWD(C, unsigned char, isnumeric, Variant_VariantIsNumeric)
+// clang-format on

@@ -11,8 +11,7 @@ public:
     XMessageDialog(REALobjectStruct *o) : p_(o) {}
     HW_ROWS_XMessageDialog(HW_DECL, XMessageDialog)
 
-private:
-    REALobjectStruct *p_ = nullptr;
+        private : REALobjectStruct *p_ = nullptr;
 };
 
 class XMessageDialogButton {
@@ -21,6 +20,5 @@ public:
     XMessageDialogButton(REALobjectStruct *o) : p_(o) {}
     HW_ROWS_XMessageDialogButton(HW_DECL, XMessageDialogButton)
 
-private:
-    REALobjectStruct *p_ = nullptr;
+        private : REALobjectStruct *p_ = nullptr;
 };

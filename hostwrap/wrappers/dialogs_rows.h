@@ -1,5 +1,7 @@
 // The forwarding members of the dialogs wrappers, one row each (see shape.h).
 #pragma once
+// One row per line, as the tables read.
+// clang-format off
 
 #define HW_ROWS_XMessageDialog(M, C) \
     M##_FWD(C, REALobjectStruct*, actionbutton, MessageDialog_GetActionButton) \
@@ -27,3 +29,4 @@
     M##_FWD(C, void, visible, MessageDialogButton_SetVisible, unsigned char) \
     M##_FWD(C, REALstringStruct*, caption, MessageDialogButton_GetCaption) \
     M##_FWD(C, void, caption, MessageDialogButton_SetCaption, REALstringStruct*)
+// clang-format on

@@ -32,8 +32,12 @@ inline REALobject object(const void *o, const char *name) {
     REALGetPropValueObject(asObject(o), name, &v);
     return v;
 }
-inline RBBoolean setInt32(const void *o, const char *name, int32_t v) { return REALSetPropValueInt32(asObject(o), name, v); }
-inline RBBoolean setUInt8(const void *o, const char *name, uint8_t v) { return REALSetPropValueUInt8(asObject(o), name, v); }
+inline RBBoolean setInt32(const void *o, const char *name, int32_t v) {
+    return REALSetPropValueInt32(asObject(o), name, v);
+}
+inline RBBoolean setUInt8(const void *o, const char *name, uint8_t v) {
+    return REALSetPropValueUInt8(asObject(o), name, v);
+}
 inline RBBoolean setString(const void *o, const char *name, REALstring v) {
     return REALSetPropValueString(asObject(o), name, v);
 }

@@ -8,6 +8,8 @@
 // the unclosed "Action(index as integer" of a menu item are what the host
 // expects). Derived classes inherit their bases' installers.
 #pragma once
+// One row per line, as the tables read.
+// clang-format off
 
 #define HW_EVENTS_XThread(M, C) M(C, runhandler, "Run")
 
@@ -209,3 +211,4 @@
     M(XMenuBar)             \
     M(XEditField)           \
     M(XLittleArrows)
+// clang-format on

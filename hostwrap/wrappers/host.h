@@ -8,7 +8,9 @@
 
 namespace hostwrap {
 
-template <class H> REALobject asObject(H *handle) { return reinterpret_cast<REALobject>(const_cast<std::remove_const_t<H> *>(handle)); }
+template <class H> REALobject asObject(H *handle) {
+    return reinterpret_cast<REALobject>(const_cast<std::remove_const_t<H> *>(handle));
+}
 template <class H> void retain(H *handle) { REALLockObject(asObject(handle)); }
 template <class H> void release(H *handle) {
     if (handle) REALUnlockObject(asObject(handle));

@@ -1,5 +1,7 @@
 // The forwarding members of the menus wrappers, one row each (see shape.h).
 #pragma once
+// One row per line, as the tables read.
+// clang-format off
 
 #define HW_ROWS_XMenuItem(M, C) \
     M##_FWD(C, unsigned char, bold, _MenuItem_BoldGetter) \
@@ -61,3 +63,4 @@
     M##_FWD(C, void, open, ContextualMenu_Open) \
     M##_FWD(C, void, __Exit, ContextualMenu__Exit) \
     M##_FWD(C, void, createpane, ContextualMenu_CreatePane)
+// clang-format on

@@ -35,13 +35,9 @@ struct Held {
 template <class V> struct Arg {
     V v;
     template <class T>
-        requires(std::is_arithmetic_v<T> && std::is_arithmetic_v<V>)
-    operator T() const {
-        return static_cast<T>(v);
-    }
+    requires(std::is_arithmetic_v<T> &&std::is_arithmetic_v<V>) operator T() const { return static_cast<T>(v); }
     template <class T>
-        requires(!(std::is_arithmetic_v<T> && std::is_arithmetic_v<V>) && std::is_convertible_v<V, T>)
-    operator T() const {
+    requires(!(std::is_arithmetic_v<T> && std::is_arithmetic_v<V>)&&std::is_convertible_v<V, T>) operator T() const {
         return v;
     }
 };
@@ -57,15 +53,24 @@ long installEventHandler(REALobjectStruct *object, const char *event, REALproc c
 // ", Arg{a1}, Arg{a2}, ..." or nothing.
 #define HW_ARGS_AS(...) HW_CAT(HW_AA, HW_NARG(__VA_ARGS__))
 #define HW_AA0
-#define HW_AA1 hostwrap::Arg{a1}
-#define HW_AA2 HW_AA1, hostwrap::Arg{a2}
-#define HW_AA3 HW_AA2, hostwrap::Arg{a3}
-#define HW_AA4 HW_AA3, hostwrap::Arg{a4}
-#define HW_AA5 HW_AA4, hostwrap::Arg{a5}
-#define HW_AA6 HW_AA5, hostwrap::Arg{a6}
-#define HW_AA7 HW_AA6, hostwrap::Arg{a7}
-#define HW_AA8 HW_AA7, hostwrap::Arg{a8}
-#define HW_AA9 HW_AA8, hostwrap::Arg{a9}
+#define HW_AA1 \
+    hostwrap::Arg { a1 }
+#define HW_AA2 \
+    HW_AA1, hostwrap::Arg { a2 }
+#define HW_AA3 \
+    HW_AA2, hostwrap::Arg { a3 }
+#define HW_AA4 \
+    HW_AA3, hostwrap::Arg { a4 }
+#define HW_AA5 \
+    HW_AA4, hostwrap::Arg { a5 }
+#define HW_AA6 \
+    HW_AA5, hostwrap::Arg { a6 }
+#define HW_AA7 \
+    HW_AA6, hostwrap::Arg { a7 }
+#define HW_AA8 \
+    HW_AA7, hostwrap::Arg { a8 }
+#define HW_AA9 \
+    HW_AA8, hostwrap::Arg { a9 }
 #define HW_COMMA_ARGS_AS(...) __VA_OPT__(, HW_ARGS_AS(__VA_ARGS__))
 
 #define HW_DECL_FWD(C, R, name, acc, ...) R name(HW_PARAMS(__VA_ARGS__)) const;
@@ -73,8 +78,8 @@ long installEventHandler(REALobjectStruct *object, const char *event, REALproc c
 
 // Results are the accessor's, in the member's declared type (the low 8 bits
 // of a Boolean, a 16-bit value sign-extended where declared short).
-#define HW_DEF_FWD(C, R, name, acc, ...)                                         \
-    R C::name(HW_PARAMS(__VA_ARGS__)) const {                                    \
+#define HW_DEF_FWD(C, R, name, acc, ...)                                              \
+    R C::name(HW_PARAMS(__VA_ARGS__)) const {                                         \
         return static_cast<R>(acc(hostwrap::Held{p_} HW_COMMA_ARGS_AS(__VA_ARGS__))); \
     }
 #define HW_DEF_STATIC(C, R, name, acc, ...) \

@@ -5,24 +5,17 @@
 using hostwrap::release;
 using hostwrap::releaseString;
 
-HW_ROWS_XApplication(HW_DEF, XApplication)
-HW_ROWS_XFolderItem(HW_DEF, XFolderItem)
-HW_ROWS_XBinaryStream(HW_DEF, XBinaryStream)
-HW_ROWS_XVirtualVolume(HW_DEF, XVirtualVolume)
-HW_ROWS_XGraphics(HW_DEF, XGraphics)
-HW_ROWS_XPicture(HW_DEF, XPicture)
-HW_ROWS_XRGBSurface(HW_DEF, XRGBSurface)
-HW_ROWS_XThread(HW_DEF, XThread)
-HW_ROWS_XSemaphore(HW_DEF, XSemaphore)
-HW_ROWS_XCriticalSection(HW_DEF, XCriticalSection)
-HW_ROWS_XMutex(HW_DEF, XMutex)
-HW_ROWS_XTimer(HW_DEF, XTimer)
-HW_ROWS_XSocketCore(HW_DEF, XSocketCore)
-HW_ROWS_XTCPSocket(HW_DEF, XTCPSocket)
-HW_ROWS_XKeyboard(HW_DEF, XKeyboard)
-HW_ROWS_XTextEncoding(HW_DEF, XTextEncoding)
+HW_ROWS_XApplication(HW_DEF, XApplication) HW_ROWS_XFolderItem(HW_DEF, XFolderItem)
+    HW_ROWS_XBinaryStream(HW_DEF, XBinaryStream) HW_ROWS_XVirtualVolume(HW_DEF, XVirtualVolume)
+        HW_ROWS_XGraphics(HW_DEF, XGraphics) HW_ROWS_XPicture(HW_DEF, XPicture) HW_ROWS_XRGBSurface(HW_DEF, XRGBSurface)
+            HW_ROWS_XThread(HW_DEF, XThread) HW_ROWS_XSemaphore(HW_DEF, XSemaphore)
+                HW_ROWS_XCriticalSection(HW_DEF, XCriticalSection) HW_ROWS_XMutex(HW_DEF, XMutex)
+                    HW_ROWS_XTimer(HW_DEF, XTimer) HW_ROWS_XSocketCore(HW_DEF, XSocketCore)
+                        HW_ROWS_XTCPSocket(HW_DEF, XTCPSocket) HW_ROWS_XKeyboard(HW_DEF, XKeyboard)
+                            HW_ROWS_XTextEncoding(HW_DEF, XTextEncoding)
 
-XApplication::XApplication() : p_(App_App()) {}
+                                XApplication::XApplication()
+    : p_(App_App()) {}
 XKeyboard::XKeyboard() : p_(Keyboard_Keyboard()) {}
 
 XSemaphore::XSemaphore(REALobjectStruct *o, long count) {

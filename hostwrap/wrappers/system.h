@@ -15,8 +15,7 @@ public:
     operator REALobjectStruct *() const { return p_; }
     HW_ROWS_XApplication(HW_DECL, XApplication)
 
-private:
-    REALobjectStruct *p_ = nullptr;
+        private : REALobjectStruct *p_ = nullptr;
 };
 
 class XFolderItem {
@@ -24,8 +23,7 @@ public:
     XFolderItem() = default;
     XFolderItem(REALfolderItemStruct *o) : p_(o) {}
     operator REALfolderItemStruct *() const { return p_; }
-    HW_ROWS_XFolderItem(HW_DECL, XFolderItem)
-    REALstringStruct *path() const;
+    HW_ROWS_XFolderItem(HW_DECL, XFolderItem) REALstringStruct *path() const;
     // These take the caller's file type string and release it after the call.
     REALobjectStruct *createbinarystream(REALstringStruct *type) const;
     REALobjectStruct *createresourcefork(REALstringStruct *type) const;
@@ -46,8 +44,7 @@ class XBinaryStream {
 public:
     XBinaryStream() = default;
     XBinaryStream(REALobjectStruct *o) : p_(o) {}
-    HW_ROWS_XBinaryStream(HW_DECL, XBinaryStream)
-    void write(REALstringStruct *s) const;  // releases s after the call
+    HW_ROWS_XBinaryStream(HW_DECL, XBinaryStream) void write(REALstringStruct *s) const;  // releases s after the call
 
 private:
     REALobjectStruct *p_ = nullptr;
@@ -59,8 +56,7 @@ public:
     XVirtualVolume(REALobjectStruct *o) : p_(o) {}
     HW_ROWS_XVirtualVolume(HW_DECL, XVirtualVolume)
 
-private:
-    REALobjectStruct *p_ = nullptr;
+        private : REALobjectStruct *p_ = nullptr;
 };
 
 class XGraphics {
@@ -70,8 +66,7 @@ public:
     operator REALgraphicsStruct *() const { return p_; }
     HW_ROWS_XGraphics(HW_DECL, XGraphics)
 
-private:
-    REALgraphicsStruct *p_ = nullptr;
+        private : REALgraphicsStruct *p_ = nullptr;
 };
 
 class XPicture {
@@ -81,8 +76,7 @@ public:
     operator REALpictureStruct *() const { return p_; }
     HW_ROWS_XPicture(HW_DECL, XPicture)
 
-private:
-    REALpictureStruct *p_ = nullptr;
+        private : REALpictureStruct *p_ = nullptr;
 };
 
 class XRGBSurface {
@@ -92,19 +86,16 @@ public:
     operator REALobjectStruct *() const { return p_; }
     HW_ROWS_XRGBSurface(HW_DECL, XRGBSurface)
 
-private:
-    REALobjectStruct *p_ = nullptr;
+        private : REALobjectStruct *p_ = nullptr;
 };
 
 class XThread {
 public:
     XThread() = default;
     XThread(REALobjectStruct *o) : p_(o) {}
-    HW_ROWS_XThread(HW_DECL, XThread)
-    HW_EVENTS_XThread(HW_DECL_EVENT, XThread)
+    HW_ROWS_XThread(HW_DECL, XThread) HW_EVENTS_XThread(HW_DECL_EVENT, XThread)
 
-private:
-    REALobjectStruct *p_ = nullptr;
+        private : REALobjectStruct *p_ = nullptr;
 };
 
 class XSemaphore {
@@ -114,8 +105,7 @@ public:
     XSemaphore(REALobjectStruct *o) : p_(o) {}
     HW_ROWS_XSemaphore(HW_DECL, XSemaphore)
 
-private:
-    REALobjectStruct *p_ = nullptr;
+        private : REALobjectStruct *p_ = nullptr;
 };
 
 class XCriticalSection {
@@ -124,8 +114,7 @@ public:
     XCriticalSection(REALobjectStruct *o) : p_(o) {}
     HW_ROWS_XCriticalSection(HW_DECL, XCriticalSection)
 
-protected:
-    REALobjectStruct *p_ = nullptr;
+        protected : REALobjectStruct *p_ = nullptr;
 };
 
 class XMutex : public XCriticalSection {
@@ -140,33 +129,27 @@ class XTimer {
 public:
     XTimer() = default;
     XTimer(REALobjectStruct *o) : p_(o) {}
-    HW_ROWS_XTimer(HW_DECL, XTimer)
-    HW_EVENTS_XTimer(HW_DECL_EVENT, XTimer)
+    HW_ROWS_XTimer(HW_DECL, XTimer) HW_EVENTS_XTimer(HW_DECL_EVENT, XTimer)
 
-private:
-    REALobjectStruct *p_ = nullptr;
+        private : REALobjectStruct *p_ = nullptr;
 };
 
 class XSocketCore {
 public:
     XSocketCore() = default;
     XSocketCore(REALobjectStruct *o) : p_(o) {}
-    HW_ROWS_XSocketCore(HW_DECL, XSocketCore)
-    HW_EVENTS_XSocketCore(HW_DECL_EVENT, XSocketCore)
+    HW_ROWS_XSocketCore(HW_DECL, XSocketCore) HW_EVENTS_XSocketCore(HW_DECL_EVENT, XSocketCore)
 
-private:
-    REALobjectStruct *p_ = nullptr;
+        private : REALobjectStruct *p_ = nullptr;
 };
 
 class XTCPSocket {
 public:
     XTCPSocket() = default;
     XTCPSocket(REALobjectStruct *o) : p_(o) {}
-    HW_ROWS_XTCPSocket(HW_DECL, XTCPSocket)
-    HW_EVENTS_XTCPSocket(HW_DECL_EVENT, XTCPSocket)
+    HW_ROWS_XTCPSocket(HW_DECL, XTCPSocket) HW_EVENTS_XTCPSocket(HW_DECL_EVENT, XTCPSocket)
 
-private:
-    REALobjectStruct *p_ = nullptr;
+        private : REALobjectStruct *p_ = nullptr;
 };
 
 class XKeyboard {
@@ -175,8 +158,7 @@ public:
     XKeyboard(REALobjectStruct *o) : p_(o) {}
     HW_ROWS_XKeyboard(HW_DECL, XKeyboard)
 
-private:
-    REALobjectStruct *p_ = nullptr;
+        private : REALobjectStruct *p_ = nullptr;
 };
 
 class XTextEncoding {
@@ -185,6 +167,5 @@ public:
     XTextEncoding(REALobjectStruct *o) : p_(o) {}
     HW_ROWS_XTextEncoding(HW_DECL, XTextEncoding)
 
-private:
-    REALobjectStruct *p_ = nullptr;
+        private : REALobjectStruct *p_ = nullptr;
 };

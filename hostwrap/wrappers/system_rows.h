@@ -1,5 +1,7 @@
 // The forwarding members of the system wrappers, one row each (see shape.h).
 #pragma once
+// One row per line, as the tables read.
+// clang-format off
 
 #define HW_ROWS_XApplication(M, C) \
     M##_FWD(C, void, doevents, App_DoEvents, int) \
@@ -197,3 +199,4 @@
     M##_FWD(C, REALstringStruct*, format, Encodings_Format) \
     M##_FWD(C, REALstringStruct*, variant, Encodings_Variant) \
     M##_FWD(C, REALstringStruct*, internetname, Encodings_InternetName)
+// clang-format on

@@ -1,5 +1,7 @@
 // The forwarding members of the windows wrappers, one row each (see shape.h).
 #pragma once
+// One row per line, as the tables read.
+// clang-format off
 
 #define HW_ROWS_XWindow(M, C) \
     M##_FWD(C, long, left, Window_GetLeft) \
@@ -117,3 +119,4 @@
     M##_FWD(C, unsigned char, usefocusring, EmbeddableWindow_GetUseFocus) \
     M##_FWD(C, void, usefocusring, EmbeddableWindow_SetUseFocus, unsigned char) \
     M##_FWD(C, void, showaswindow, EmbeddableWindow_ShowAsWindow)
+// clang-format on

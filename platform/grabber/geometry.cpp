@@ -61,26 +61,22 @@ DoubleRect *drect(REALobject o) { return static_cast<DoubleRect *>(instanceData(
 void dpointMove(REALobject o, double dx, double dy) {
     if (DoublePoint *p = dpoint(o)) p->x += dx, p->y += dy;
 }
-template <double DoublePoint::*F>
-double dpointGet(REALobject o, intptr_t) {
+template <double DoublePoint::*F> double dpointGet(REALobject o, intptr_t) {
     DoublePoint *p = dpoint(o);
     return p ? p->*F : 0;
 }
-template <double DoublePoint::*F>
-void dpointSet(REALobject o, intptr_t, double v) {
+template <double DoublePoint::*F> void dpointSet(REALobject o, intptr_t, double v) {
     if (DoublePoint *p = dpoint(o)) p->*F = v;
 }
 
 void drectMove(REALobject o, double dx, double dy) {
     if (DoubleRect *r = drect(o)) r->left += dx, r->right += dx, r->top += dy, r->bottom += dy;
 }
-template <double DoubleRect::*F>
-double drectGet(REALobject o, intptr_t) {
+template <double DoubleRect::*F> double drectGet(REALobject o, intptr_t) {
     DoubleRect *r = drect(o);
     return r ? r->*F : 0;
 }
-template <double DoubleRect::*F>
-void drectSet(REALobject o, intptr_t, double v) {
+template <double DoubleRect::*F> void drectSet(REALobject o, intptr_t, double v) {
     if (DoubleRect *r = drect(o)) r->*F = v;
 }
 double drectWidth(REALobject o, intptr_t) {

@@ -85,8 +85,8 @@ Built &recordFor(const char *cls) {
         if (std::strcmp(e.name, cls) == 0) {
             b->def.dataSize = e.dataSize;
             for (auto &[name, at] : e.directIntegers)
-                b->properties.push_back({nullptr, name, "integer", 0, REALstandardGetter, REALstandardSetter, at,
-                                         nullptr, nullptr, 0});
+                b->properties.push_back(
+                    {nullptr, name, "integer", 0, REALstandardGetter, REALstandardSetter, at, nullptr, nullptr, 0});
         }
     built().push_back(std::move(b));
     return *built().back();
@@ -126,44 +126,44 @@ void buildAll() {
     for (const Row &r : kRows) {
         size_t prefix = std::strlen(r.cls) + 1;
         switch (r.kind) {
-        case GLOBAL:
-            gGlobal = {functionFor(r), nullptr, r.text, 0};
-            continue;
-        case EXTENSION:
-            gApplicationMethods[0] = {functionFor(r), nullptr, r.text + prefix, 0};
-            gApplicationExtension.version = kCurrentREALControlVersion;
-            gApplicationExtension.name = "Application";
-            gApplicationExtension.methods = gApplicationMethods;
-            gApplicationExtension.methodCount = 1;
-            continue;
-        default:
-            break;
+            case GLOBAL:
+                gGlobal = {functionFor(r), nullptr, r.text, 0};
+                continue;
+            case EXTENSION:
+                gApplicationMethods[0] = {functionFor(r), nullptr, r.text + prefix, 0};
+                gApplicationExtension.version = kCurrentREALControlVersion;
+                gApplicationExtension.name = "Application";
+                gApplicationExtension.methods = gApplicationMethods;
+                gApplicationExtension.methodCount = 1;
+                continue;
+            default:
+                break;
         }
         Built &b = recordFor(r.cls);
         switch (r.kind) {
-        case CTOR:
-            b.def.constructor = reinterpret_cast<void (*)(REALobject)>(functionFor(r));
-            break;
-        case DTOR:
-            b.def.destructor = reinterpret_cast<void (*)(REALobject)>(functionFor(r));
-            break;
-        case METHOD:
-            b.methods.push_back({functionFor(r), nullptr, r.text + prefix, 0});
-            break;
-        case MSETTER: {
-            const char *decl = cut(r.text, prefix, 4);
-            for (auto &m : b.methods)
-                if (std::strcmp(m.declaration, decl) == 0) m.setterFunction = functionFor(r);
-            break;
-        }
-        case GET:
-            propertyFor(b, cut(r.text, prefix, 4), r.type).getter = functionFor(r);
-            break;
-        case SET:
-            propertyFor(b, cut(r.text, prefix, 4), r.type).setter = functionFor(r);
-            break;
-        default:
-            break;
+            case CTOR:
+                b.def.constructor = reinterpret_cast<void (*)(REALobject)>(functionFor(r));
+                break;
+            case DTOR:
+                b.def.destructor = reinterpret_cast<void (*)(REALobject)>(functionFor(r));
+                break;
+            case METHOD:
+                b.methods.push_back({functionFor(r), nullptr, r.text + prefix, 0});
+                break;
+            case MSETTER: {
+                const char *decl = cut(r.text, prefix, 4);
+                for (auto &m : b.methods)
+                    if (std::strcmp(m.declaration, decl) == 0) m.setterFunction = functionFor(r);
+                break;
+            }
+            case GET:
+                propertyFor(b, cut(r.text, prefix, 4), r.type).getter = functionFor(r);
+                break;
+            case SET:
+                propertyFor(b, cut(r.text, prefix, 4), r.type).setter = functionFor(r);
+                break;
+            default:
+                break;
         }
     }
     // Classes the table names only through direct fields still need records.

@@ -31,8 +31,6 @@ void destroy(REALobject o) {
 
 }  // namespace
 
-UserDataClass userDataClass() {
-    return {uint32_t(sizeof(UserDataHolder)), construct, destroy};
-}
+UserDataClass userDataClass() { return {uint32_t(sizeof(UserDataHolder)), construct, destroy}; }
 
 }  // namespace grab

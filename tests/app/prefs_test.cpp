@@ -32,9 +32,7 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    void writeFile(const std::string &bytes) {
-        std::ofstream(dir / kPrefsFileName, std::ios::binary) << bytes;
-    }
+    void writeFile(const std::string &bytes) { std::ofstream(dir / kPrefsFileName, std::ios::binary) << bytes; }
     std::string readFile() {
         std::ifstream in(dir / kPrefsFileName, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
@@ -55,7 +53,13 @@ TEST_F(Prefs, FirstRunWritesSevenBytes) {
 
 TEST_F(Prefs, NonEmptyTextFieldsAreSkipped) {
     // Lengths 3 and 5 (16-bit, big-endian), creator byte at offset 14.
-    writeFile(std::string("\x01\x02\x00\x03" "abc" "\x00\x05" "defgh" "\x01", 15));
+    writeFile(
+        std::string("\x01\x02\x00\x03"
+                    "abc"
+                    "\x00\x05"
+                    "defgh"
+                    "\x01",
+                    15));
     app().ReadPrefs();
     EXPECT_EQ(app().controlpref, 1);
     EXPECT_EQ(app().myserialport, 2);
@@ -73,7 +77,9 @@ TEST_F(Prefs, LinkValueTwoIsKeptAsItIs) {
 
 TEST_F(Prefs, ShortAndGarbageFilesKeepTheDefaults) {
     for (std::string bytes : {std::string(), std::string("\x01", 1), std::string("\x01\x03\x7f\xff", 4),
-                              std::string("\x01\x03\x00\x09" "ab", 6)}) {
+                              std::string("\x01\x03\x00\x09"
+                                          "ab",
+                                          6)}) {
         SCOPED_TRACE(bytes.size());
         app().controlpref = 0;
         app().myserialport = 0;

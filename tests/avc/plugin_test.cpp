@@ -58,14 +58,14 @@ TEST_F(AVCPlugin, EveryTransportCommandSendsItsFrame) {
     struct Case {
         const char *text;
         uint8_t opcode, operand;
-    } cases[] = {{"AVC.ForwardIndex()", 0x55, 0x04},     {"AVC.BackwardIndex()", 0x56, 0x04},
-                 {"AVC.PlayNextFrame()", 0xC3, 0x30},    {"AVC.PlayPreviousFrame()", 0xC3, 0x40},
-                 {"AVC.PlayForward()", 0xC3, 0x75},      {"AVC.PlayReverse()", 0xC3, 0x65},
-                 {"AVC.PlayForwardPause()", 0xC3, 0x7D}, {"AVC.PlayReversePause()", 0xC3, 0x6D},
-                 {"AVC.RecordRecord()", 0xC2, 0x75},     {"AVC.RecordPause()", 0xC2, 0x7D},
+    } cases[] = {{"AVC.ForwardIndex()", 0x55, 0x04},        {"AVC.BackwardIndex()", 0x56, 0x04},
+                 {"AVC.PlayNextFrame()", 0xC3, 0x30},       {"AVC.PlayPreviousFrame()", 0xC3, 0x40},
+                 {"AVC.PlayForward()", 0xC3, 0x75},         {"AVC.PlayReverse()", 0xC3, 0x65},
+                 {"AVC.PlayForwardPause()", 0xC3, 0x7D},    {"AVC.PlayReversePause()", 0xC3, 0x6D},
+                 {"AVC.RecordRecord()", 0xC2, 0x75},        {"AVC.RecordPause()", 0xC2, 0x7D},
                  {"AVC.WindHighSpeedRewind()", 0xC4, 0x45}, {"AVC.WindStop()", 0xC4, 0x60},
-                 {"AVC.WindRewind()", 0xC4, 0x65},       {"AVC.WindFastForward()", 0xC4, 0x75},
-                 {"AVC.MediumOpenTray()", 0xC1, 0x31},   {"AVC.MediumCloseTray()", 0xC1, 0x32},
+                 {"AVC.WindRewind()", 0xC4, 0x65},          {"AVC.WindFastForward()", 0xC4, 0x75},
+                 {"AVC.MediumOpenTray()", 0xC1, 0x31},      {"AVC.MediumCloseTray()", 0xC1, 0x32},
                  {"AVC.MediumEject()", 0xC1, 0x60}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text);
@@ -79,7 +79,7 @@ TEST_F(AVCPlugin, SpeedOperands) {
     struct Case {
         int32_t speed;
         uint8_t forward, reverse;
-    } cases[] = {{0, 0x38, 0x48}, {1, 0x39, 0x49}, {-1, 0x37, 0x47}, {7, 0x3F, 0x4F},
+    } cases[] = {{0, 0x38, 0x48},  {1, 0x39, 0x49}, {-1, 0x37, 0x47}, {7, 0x3F, 0x4F},
                  {-7, 0x31, 0x41}, {8, 0x38, 0x48}, {-8, 0x38, 0x48}, {257, 0x39, 0x49}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.speed);
@@ -233,8 +233,7 @@ TEST_F(AVCPlugin, IdleTimerRaisesItsEventsByPosition) {
     };
     rb::ObjRef o = rb::make(sub);
     rb::call<void>(entry("AVC.AVC()"), o.get());
-    rb::call<void>(entry("AVC.SetIdleTimer(delay as integer, duration as integer)"), o.get(), int32_t(20),
-                   int32_t(20));
+    rb::call<void>(entry("AVC.SetIdleTimer(delay as integer, duration as integer)"), o.get(), int32_t(20), int32_t(20));
     EXPECT_EQ(lastError(o.get()), 0);
     run(19);
     EXPECT_EQ(gIdleStart + gIdle, 0);

@@ -44,8 +44,9 @@ std::multimap<std::string, std::string> definedSymbols(void *handle) {
         if (d->d_tag == DT_HASH) count = reinterpret_cast<const uint32_t *>(d->d_un.d_ptr)[1];
     }
     if (!symtab || !strtab) return out;
-    if (count == 0) count = size_t(reinterpret_cast<const char *>(strtab) - reinterpret_cast<const char *>(symtab)) /
-                            sizeof(ElfW(Sym));
+    if (count == 0)
+        count =
+            size_t(reinterpret_cast<const char *>(strtab) - reinterpret_cast<const char *>(symtab)) / sizeof(ElfW(Sym));
     for (size_t i = 0; i < count; ++i) {
         const ElfW(Sym) &s = symtab[i];
         if (s.st_shndx == SHN_UNDEF || ELF64_ST_TYPE(s.st_info) != STT_FUNC) continue;
@@ -72,8 +73,7 @@ TEST(Exports, EveryAccessorIsADefinedSymbolOfThePlugin) {
         auto [first, last] = symbols.equal_range(name);
         size_t overloads = expectedNames().count(name);
         EXPECT_EQ(size_t(std::distance(first, last)), overloads) << name;
-        for (auto it = first; it != last; ++it)
-            EXPECT_NE(dlsym(handle, it->second.c_str()), nullptr) << it->second;
+        for (auto it = first; it != last; ++it) EXPECT_NE(dlsym(handle, it->second.c_str()), nullptr) << it->second;
     }
     std::printf("%zu accessors exported\n", expectedNames().size());
     dlclose(handle);

@@ -28,7 +28,6 @@
 
 namespace {
 
-
 REALobject obj(const void *p) { return reinterpret_cast<REALobject>(const_cast<void *>(p)); }
 
 std::string take(REALstring s) {
@@ -180,7 +179,7 @@ TEST_F(FamiliesOnTheHost, MemoryBlockValuesOfEveryWidthInBothByteOrders) {
 TEST_F(FamiliesOnTheHost, NilBlocksAndOffsetsPastTheEndMiss) {
     REALmemoryBlock mb = REALNewMemoryBlock(4);
     EXPECT_EQ(MemoryBlock_GetLong(mb, 2), 0);  // would read past the end
-    MemoryBlock_SetLong(mb, 3, -1);             // would write past the end
+    MemoryBlock_SetLong(mb, 3, -1);            // would write past the end
     EXPECT_EQ(MemoryBlock_GetByte(mb, 3), 0);
     EXPECT_EQ(MemoryBlock_GetDoubleValue(mb, -8), 0.0);
     EXPECT_EQ(MemoryBlock_GetLong(nullptr, 0), 0);
@@ -190,7 +189,8 @@ TEST_F(FamiliesOnTheHost, NilBlocksAndOffsetsPastTheEndMiss) {
 }
 
 TEST_F(FamiliesOnTheHost, VariantsOfEachKindAndTheirConversions) {
-    REALobject b = Variant_BooleanToNewVariant(1), i = Variant_IntToNewVariant(-7), d = Variant_DoubleToNewVariant(3.75);
+    REALobject b = Variant_BooleanToNewVariant(1), i = Variant_IntToNewVariant(-7),
+               d = Variant_DoubleToNewVariant(3.75);
     rb::String s("12");
     REALobject t = Variant_StringToNewVariant(s.get()), c = Variant_ColorToNewVariant(0x00FF8000);
     EXPECT_EQ(Variant_GetBoolean(b), 1);

@@ -73,13 +73,14 @@ TEST_F(FamilyRows, PopupAndComboTextShareANameNotASlot) {
         REALstring popup = PopupMenu_GetText(object(1));
         fakehost::services.clear();
         EXPECT_EQ(ComboBox_GetText(object(1)), nullptr);  // its own slot, still empty
-        EXPECT_EQ(PopupMenu_GetText(object(1)), popup);  // kept
+        EXPECT_EQ(PopupMenu_GetText(object(1)), popup);   // kept
     });
 }
 
 TEST_F(FamilyRows, FacingIsTheLowByteOfTheIntegerGetter) {
     inChild([] {
-        offer("intGetter", +[](REALobject, int32_t k) -> int32_t { return k == 132 ? 0x101 : -1; });
+        offer(
+            "intGetter", +[](REALobject, int32_t k) -> int32_t { return k == 132 ? 0x101 : -1; });
         EXPECT_EQ(TabPanel_FacingGetter(object(1)), 1);
     });
 }
@@ -89,9 +90,9 @@ TEST_F(FamilyRows, EntryTracesOnEveryCallHitOrMiss) {
         Scrollbar_CreatePane(object(1));
         Scrollbar__Exit(object(1));
         ProgressBar_CreatePane(object(1));
-        EXPECT_EQ(fakehost::log, (std::vector<std::string>{"in Scrollbar_CreatePane", "_fp Address->(0)",
-                                                            "in Scrollbar__Exit", "_fp Address->(0)",
-                                                            "in ProgressBar_CreatePane", "_fp Address->(0)"}));
+        EXPECT_EQ(fakehost::log,
+                  (std::vector<std::string>{"in Scrollbar_CreatePane", "_fp Address->(0)", "in Scrollbar__Exit",
+                                            "_fp Address->(0)", "in ProgressBar_CreatePane", "_fp Address->(0)"}));
         offer("ScrollBarCreatePane", &proc);
         fakehost::log.clear();
         Scrollbar_CreatePane(object(1));
@@ -107,9 +108,10 @@ TEST_F(FamilyRows, StaticTextTextIsTheCaptionWithItsSlot) {
         EXPECT_EQ(StaticText_GetCaption(object(1)), reinterpret_cast<REALstring>(uintptr_t(0x7000 + 112)));
         fakehost::services.clear();
         EXPECT_EQ(StaticText_GetText(object(1)), reinterpret_cast<REALstring>(uintptr_t(0x7000 + 112)));
-        offer("staticCaptionSetter", +[](REALobject, int32_t k, REALstring s) {
-            gCall = {k, int64_t(reinterpret_cast<uintptr_t>(s))};
-        });
+        offer(
+            "staticCaptionSetter", +[](REALobject, int32_t k, REALstring s) {
+                gCall = {k, int64_t(reinterpret_cast<uintptr_t>(s))};
+            });
         StaticText_SetText(object(1), reinterpret_cast<REALstring>(uintptr_t(0x55)));
         EXPECT_EQ(gCall, (std::vector<int64_t>{112, 0x55}));
     });
@@ -125,10 +127,12 @@ TEST_F(FamilyRows, MemoryBlockMissesAndWidths) {
         EXPECT_EQ(MemoryBlock_GetShort(block, 0), -1);
         EXPECT_EQ(MemoryBlock_GetUShort(block, 0), 65535);
         static float seen = 0;
-        offer("memorySetSingle", +[](REALmemoryBlock, int32_t, float v) { seen = v; });
+        offer(
+            "memorySetSingle", +[](REALmemoryBlock, int32_t, float v) { seen = v; });
         MemoryBlock_SetSingleValue(block, 4, 2.5f);
         EXPECT_EQ(seen, 2.5f);
-        offer("memoryGetSingle", +[](REALmemoryBlock, int32_t) { return 1.25; });
+        offer(
+            "memoryGetSingle", +[](REALmemoryBlock, int32_t) { return 1.25; });
         EXPECT_EQ(MemoryBlock_GetSingleValue(block, 4), 1.25);
     });
 }
@@ -156,8 +160,10 @@ TEST_F(FamilyRows, VariantGettersFallBackOnTheirConversions) {
 
 TEST_F(FamilyRows, NewVariantsGoThroughTheHostsVariantMakers) {
     inChild([] {
-        offer("Int32ToVariant", +[](int32_t v) { return object(uintptr_t(0x100 + v)); });
-        offer("BooleanToVariant", +[](RBBoolean v) { return object(uintptr_t(0x200 + v)); });
+        offer(
+            "Int32ToVariant", +[](int32_t v) { return object(uintptr_t(0x100 + v)); });
+        offer(
+            "BooleanToVariant", +[](RBBoolean v) { return object(uintptr_t(0x200 + v)); });
         EXPECT_EQ(Variant_IntToNewVariant(7), object(0x107));
         EXPECT_EQ(Variant_BooleanToNewVariant(1), object(0x201));
         EXPECT_EQ(Variant_StringToNewVariant(nullptr), nullptr);  // no maker: nil
@@ -167,8 +173,7 @@ TEST_F(FamilyRows, NewVariantsGoThroughTheHostsVariantMakers) {
 TEST_F(FamilyRows, CursorsAreProperties) {
     inChild([] {
         EXPECT_EQ(MouseCursor_IBeam(object(1)), nullptr);
-        EXPECT_EQ(fakehost::log,
-                  std::vector<std::string>{"RESOLVER AND DYNAMIC ACCESS FAILURE: MouseCursor_IBeam"});
+        EXPECT_EQ(fakehost::log, std::vector<std::string>{"RESOLVER AND DYNAMIC ACCESS FAILURE: MouseCursor_IBeam"});
         EXPECT_TRUE(fakehost::asked.empty());  // no resolver
     });
 }
@@ -177,10 +182,11 @@ TEST_F(FamilyRows, SocketRows) {
     inChild([] {
         EXPECT_EQ(SocketCore_GetPort(object(1)), -1);
         static std::vector<int64_t> args;
-        offer("socketLastErrorCode", +[](REALobject o, int32_t k) -> int32_t {
-            args = {int64_t(reinterpret_cast<uintptr_t>(o)), k};
-            return 3;
-        });
+        offer(
+            "socketLastErrorCode", +[](REALobject o, int32_t k) -> int32_t {
+                args = {int64_t(reinterpret_cast<uintptr_t>(o)), k};
+                return 3;
+            });
         EXPECT_EQ(SocketCore_LastErrorCode(object(8)), 3);
         EXPECT_EQ(args, (std::vector<int64_t>{8, 0}));  // the object and 0
         EXPECT_EQ(TCPSocket_ReadError(object(9)), 3);   // the object alone reaches the same function
@@ -193,7 +199,8 @@ TEST_F(FamilyRows, QuitTracesTheFunctionItFound) {
         Quit(0);
         EXPECT_TRUE(fakehost::log.empty());  // nothing found, nothing said
         static int32_t code = -1;
-        offer("RB_ApplicationQuit", +[](int32_t c) { code = c; });
+        offer(
+            "RB_ApplicationQuit", +[](int32_t c) { code = c; });
         Quit(3);
         EXPECT_EQ(code, 3);
         ASSERT_EQ(fakehost::log.size(), 1u);
@@ -204,13 +211,15 @@ TEST_F(FamilyRows, QuitTracesTheFunctionItFound) {
 TEST_F(FamilyRows, DoEventsPassesTheApplicationOrNilAndMinusOne) {
     inChild([] {
         static std::vector<int64_t> args;
-        offer("RuntimeDoEvents", +[](REALobject app, int32_t n) {
-            args = {int64_t(reinterpret_cast<uintptr_t>(app)), n};
-        });
+        offer(
+            "RuntimeDoEvents", +[](REALobject app, int32_t n) {
+                args = {int64_t(reinterpret_cast<uintptr_t>(app)), n};
+            });
         DoEvents();
         EXPECT_EQ(args, (std::vector<int64_t>{0, -1}));
         EXPECT_EQ(count("doEvents"), 1);
-        offer("getAppObject", +[]() { return object(0x44); });
+        offer(
+            "getAppObject", +[]() { return object(0x44); });
         DoEvents();
         EXPECT_EQ(args, (std::vector<int64_t>{0x44, -1}));
     });
@@ -251,10 +260,11 @@ TEST_F(FamilyRows, FolderItemNilRowsAndTheVolume) {
 TEST_F(FamilyRows, BinaryStreamReadPassesAnExtraZero) {
     inChild([] {
         static std::vector<int64_t> args;
-        offer("BinaryStreamRead", +[](REALobject, int32_t n, int32_t z) -> REALstring {
-            args = {n, z};
-            return nullptr;
-        });
+        offer(
+            "BinaryStreamRead", +[](REALobject, int32_t n, int32_t z) -> REALstring {
+                args = {n, z};
+                return nullptr;
+            });
         BinaryStream_Read(object(1), 10);
         EXPECT_EQ(args, (std::vector<int64_t>{10, 0}));
     });
@@ -262,9 +272,12 @@ TEST_F(FamilyRows, BinaryStreamReadPassesAnExtraZero) {
 
 TEST_F(FamilyRows, EmbedWithinReturnsOneAfterTheCall) {
     inChild([] {
-        EXPECT_EQ(EmbeddableWindow_EmbedWithinWindow(object(1), reinterpret_cast<REALwindow>(uintptr_t(2)), 0, 0, 10, 10), 0);
-        offer("_EmbedWithinWindow", +[](REALobject, REALwindow, int32_t, int32_t, int32_t, int32_t) { ++gCalls; });
-        EXPECT_EQ(EmbeddableWindow_EmbedWithinWindow(object(1), reinterpret_cast<REALwindow>(uintptr_t(2)), 0, 0, 10, 10), 1);
+        EXPECT_EQ(
+            EmbeddableWindow_EmbedWithinWindow(object(1), reinterpret_cast<REALwindow>(uintptr_t(2)), 0, 0, 10, 10), 0);
+        offer(
+            "_EmbedWithinWindow", +[](REALobject, REALwindow, int32_t, int32_t, int32_t, int32_t) { ++gCalls; });
+        EXPECT_EQ(
+            EmbeddableWindow_EmbedWithinWindow(object(1), reinterpret_cast<REALwindow>(uintptr_t(2)), 0, 0, 10, 10), 1);
         EXPECT_EQ(gCalls, 1);
     });
 }
@@ -340,7 +353,8 @@ TEST_F(FamilyRows, SecondPropertiesAndObjectSelectors) {
     inChild([] {
         EXPECT_EQ(MenuItem_CommandKeyGetter(object(1)), nullptr);
         EXPECT_EQ(count("DYNAMIC ACCESS FAILURE: MenuItem_CommandKeyGetter"), 2);  // each property
-        offer("objGetter", +[](REALobject, int32_t k) { return object(uintptr_t(k)); });
+        offer(
+            "objGetter", +[](REALobject, int32_t k) { return object(uintptr_t(k)); });
         EXPECT_EQ(DragItem_Destination(object(1)), object(84));  // "objGetter" with 84
         EXPECT_EQ(DragItem_GetMouseCursor(object(1)), object(24));
     });

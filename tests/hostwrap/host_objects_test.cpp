@@ -27,7 +27,6 @@ using namespace hostwrap;
 
 namespace {
 
-
 REALobject obj(const void *p) { return reinterpret_cast<REALobject>(const_cast<void *>(p)); }
 
 // The only row not in the library: the selector getter on its own, to show
@@ -44,7 +43,6 @@ std::string take(REALstring s) {
     return t;
 }
 
-
 std::vector<std::string> gEvents;
 
 // Installs through the accessor (a procedure) and reports whether the
@@ -59,7 +57,9 @@ struct Deck : rb::Window {
     Deck() : Window("HostWrapDeck", rb::WindowKind::Document, "Deck", 400, 300) {
         auto &s = add(rb::ControlKind::Slider, "shuttle", {10, 60, 150, 16});
         s.setMaximum(30);
-        add(rb::ControlKind::PushButton, "play", {10, 20, 80, 22}).on("Action", [] { gEvents.push_back("class Action"); });
+        add(rb::ControlKind::PushButton, "play", {10, 20, 80, 22}).on("Action", [] {
+            gEvents.push_back("class Action");
+        });
     }
 };
 

@@ -34,7 +34,9 @@ TEST(HostStrings, CharactersFollowTheStringsEncoding) {
     auto mid = service<S (*)(S, int32_t, int32_t)>("StringDBCSMid3");
     auto right = service<S (*)(S, int32_t)>("StringDBCSRight");
     auto asc = service<int32_t (*)(S)>("StringDBCSAsc");
-    rb::String utf("Grüße"), mac = macRoman("Gr\x9f\xa7" "e");  // the same word in MacRoman
+    rb::String utf("Grüße"), mac = macRoman(
+                                 "Gr\x9f\xa7"
+                                 "e");  // the same word in MacRoman
     EXPECT_EQ(len(utf.get()), 5);
     EXPECT_EQ(lenB(utf.get()), 7);
     EXPECT_EQ(len(mac.get()), 5);  // 0x9F and 0xA7 are whole characters there
@@ -109,11 +111,15 @@ TEST(HostStrings, ComparingJoiningAndCase) {
     EXPECT_EQ(strComp(a.get(), b.get(), 1), 0);
     EXPECT_EQ(strComp(c.get(), b.get(), 1), 1);
     // A MacRoman tail joins a UTF-8 head as UTF-8.
-    rb::String head("Gr"), tail = macRoman("\x9f\xa7" "e");
+    rb::String head("Gr"), tail = macRoman(
+                               "\x9f\xa7"
+                               "e");
     rb::String joined = rb::String::adopt(add(head.get(), tail.get()));
     EXPECT_EQ(joined.str(), "Grüße");
     EXPECT_EQ(joined.encoding(), kEncodingUTF8);
-    EXPECT_EQ(take(add(nullptr, tail.get())), "\x9f\xa7" "e");
+    EXPECT_EQ(take(add(nullptr, tail.get())),
+              "\x9f\xa7"
+              "e");
     rb::String word("Grüße");
     EXPECT_EQ(take(upper(word.get())), "GRÜßE");
     EXPECT_EQ(take(lower(rb::String("ÄRGER").get())), "ärger");

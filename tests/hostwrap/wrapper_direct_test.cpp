@@ -115,8 +115,9 @@ TEST_F(Direct, MethodsByDeclarationKeepTheirEntryOnceFound) {
         EXPECT_EQ(XEmbeddableWindow(windowAt(0x200)).embedwithincontrol(objectAt(0x300)), 1);
         EXPECT_EQ(XContainerControl(windowAt(0x200)).embedwithin(objectAt(0x300)), 0);
         EXPECT_EQ(XEmbeddableWindow(windowAt(0x200)).embedwithinpanel(objectAt(0x300), 1, 2, 3, 4, 5), 0);
-        fakehost::methods["EmbedWithin(window as Window, left as Integer, top as Integer, width as Integer, "
-                          "height as Integer)"] = reinterpret_cast<void *>(&embedInWindow);
+        fakehost::methods
+            ["EmbedWithin(window as Window, left as Integer, top as Integer, width as Integer, "
+             "height as Integer)"] = reinterpret_cast<void *>(&embedInWindow);
         EXPECT_EQ(XContainerControl(windowAt(0x200)).embedwithin(windowAt(0x10), 1, 2, 3, 4), 0x10 + 10);
         EXPECT_EQ(XEmbeddableWindow(windowAt(0x200)).embedwithinwindow(windowAt(0x10), 1, 2, 3, 4), 1);
     });
@@ -134,8 +135,9 @@ TEST_F(Direct, TypeProbesAskTheHostEveryTime) {
     EXPECT_EQ(canvas.iscanvas(), 0);
     fakehost::methods["Hide()"] = reinterpret_cast<void *>(&hide);
     fakehost::methods["Caption(Index As Integer) As String"] = reinterpret_cast<void *>(&hide);
-    fakehost::methods["Scroll(dx As Integer, dy As Integer, x As Integer, y As Integer, width As Integer, "
-                      "height As Integer, moveControls As Boolean)"] = reinterpret_cast<void *>(&hide);
+    fakehost::methods
+        ["Scroll(dx As Integer, dy As Integer, x As Integer, y As Integer, width As Integer, "
+         "height As Integer, moveControls As Boolean)"] = reinterpret_cast<void *>(&hide);
     EXPECT_EQ(w.iswindow(), 1);
     EXPECT_EQ(panel.istabpanel(), 1);
     EXPECT_EQ(canvas.iscanvas(), 1);

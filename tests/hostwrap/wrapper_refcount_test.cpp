@@ -55,12 +55,16 @@ REALmemoryBlock rightB(REALmemoryBlock b, int32_t n) {
     std::string s = bytesOf(b);
     return gNilResult ? nullptr : blockOf(s.substr(s.size() - size_t(n)));
 }
-REALmemoryBlock midB2(REALmemoryBlock b, int32_t start) { return gNilResult ? nullptr : blockOf(bytesOf(b).substr(size_t(start))); }
+REALmemoryBlock midB2(REALmemoryBlock b, int32_t start) {
+    return gNilResult ? nullptr : blockOf(bytesOf(b).substr(size_t(start)));
+}
 REALmemoryBlock midB3(REALmemoryBlock b, int32_t start, int32_t n) {
     return gNilResult ? nullptr : blockOf(bytesOf(b).substr(size_t(start), size_t(n)));
 }
 REALmemoryBlock getPtr(REALmemoryBlock, int32_t) { return gNilResult ? nullptr : blockOf("ptr"); }
-REALmemoryBlock add(REALmemoryBlock a, REALmemoryBlock b) { return gNilResult ? nullptr : blockOf(bytesOf(a) + bytesOf(b)); }
+REALmemoryBlock add(REALmemoryBlock a, REALmemoryBlock b) {
+    return gNilResult ? nullptr : blockOf(bytesOf(a) + bytesOf(b));
+}
 REALstring toString(REALmemoryBlock b) { return rb::newString(b ? bytesOf(b) : ""); }
 REALobject fromString(REALmemoryBlock b, REALstring s) {
     std::string t = rb::toStd(s);
@@ -100,7 +104,8 @@ protected:
         gResolver = rb::resolve;
         gRealNewBlock = reinterpret_cast<REALmemoryBlock (*)(int32_t)>(rb::resolve("newMemoryBlock"));
         rb::registerService("newMemoryBlock", reinterpret_cast<void *>(&newBlock));
-        if (!rb::resolve("memoryBlockSetSize")) rb::registerService("memoryBlockSetSize", reinterpret_cast<void *>(&setSize));
+        if (!rb::resolve("memoryBlockSetSize"))
+            rb::registerService("memoryBlockSetSize", reinterpret_cast<void *>(&setSize));
         const std::pair<const char *, void *> services[] = {
             {"MemoryBlockLeftB", reinterpret_cast<void *>(&leftB)},
             {"MemoryBlockRightB", reinterpret_cast<void *>(&rightB)},

@@ -15,14 +15,14 @@ template <class... C> constexpr bool allPlainValues() {
     return (std::is_trivially_copyable_v<C> && ...) && (std::is_trivially_destructible_v<C> && ...);
 }
 
-#define HW_ALL_WRAPPERS                                                                                        \
-    X, XMemoryBlock, XMemoryStream, XColor, XCursor, XDictionary, XDragItem, XVariant, XApplication, XFolderItem, \
-        XBinaryStream, XVirtualVolume, XGraphics, XPicture, XRGBSurface, XThread, XSemaphore, XCriticalSection,   \
-        XMutex, XTimer, XSocketCore, XTCPSocket, XKeyboard, XTextEncoding, XControl, XRectControl, XWindow,       \
-        XContainerControl, XEmbeddableWindow, XEmbeddedWindowControl, XSlider, XScrollBar, XProgressBar, XCanvas, \
-        XContextualMenu, XGroupBox, XPushButton, XCheckBox, XStaticText, XRadioButton, XPopupMenu, XComboBox,     \
-        XPagePanel, XTabPanel, XMenuItem, XMenuBar, XEditField, XPopupArrow, XPlacard, XBevelButton,               \
-        XLittleArrows, XChasingArrows, XMessageDialog, XMessageDialogButton
+#define HW_ALL_WRAPPERS                                                                                             \
+    X, XMemoryBlock, XMemoryStream, XColor, XCursor, XDictionary, XDragItem, XVariant, XApplication, XFolderItem,   \
+        XBinaryStream, XVirtualVolume, XGraphics, XPicture, XRGBSurface, XThread, XSemaphore, XCriticalSection,     \
+        XMutex, XTimer, XSocketCore, XTCPSocket, XKeyboard, XTextEncoding, XControl, XRectControl, XWindow,         \
+        XContainerControl, XEmbeddableWindow, XEmbeddedWindowControl, XSlider, XScrollBar, XProgressBar, XCanvas,   \
+        XContextualMenu, XGroupBox, XPushButton, XCheckBox, XStaticText, XRadioButton, XPopupMenu, XComboBox,       \
+        XPagePanel, XTabPanel, XMenuItem, XMenuBar, XEditField, XPopupArrow, XPlacard, XBevelButton, XLittleArrows, \
+        XChasingArrows, XMessageDialog, XMessageDialogButton
 
 static_assert(allOneWord<HW_ALL_WRAPPERS>(), "every wrapper is one pointer wide, at any depth of the tree");
 static_assert(noneVirtual<HW_ALL_WRAPPERS>(), "no wrapper has virtual functions");
@@ -35,7 +35,8 @@ static_assert(std::is_base_of_v<XWindow, XContainerControl> && std::is_base_of_v
 static_assert(std::is_base_of_v<XMenuItem, XMenuBar> && std::is_base_of_v<XCriticalSection, XMutex>);
 static_assert(std::is_base_of_v<XControl, XContextualMenu>);
 static_assert(!std::is_base_of_v<XSocketCore, XTCPSocket> && !std::is_base_of_v<XRectControl, XPushButton>);
-static_assert(!std::is_default_constructible_v<XContainerControl> && !std::is_default_constructible_v<XEmbeddableWindow> &&
+static_assert(!std::is_default_constructible_v<XContainerControl> &&
+              !std::is_default_constructible_v<XEmbeddableWindow> &&
               !std::is_default_constructible_v<XEmbeddedWindowControl>);
 
 // Getter and setter share a name; 16-bit reads are signed where declared short.

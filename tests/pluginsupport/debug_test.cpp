@@ -89,8 +89,9 @@ TEST_F(Debug, HexDumpTexts) {
     EXPECT_NE(text.find("1011"), std::string::npos);
     // A request larger than the block.
     text = hexDumpText(reinterpret_cast<REALobject>(&b), 21);
-    EXPECT_EQ(text, "Are you sure you know what you are doing here\n21 length of memory print request\n"
-                    "20 size of memoryblock\n");
+    EXPECT_EQ(text,
+              "Are you sure you know what you are doing here\n21 length of memory print request\n"
+              "20 size of memoryblock\n");
     dlogmem(nullptr, 4);  // no block: no text
     EXPECT_TRUE(gOut.empty());
     dlogmem(reinterpret_cast<REALobject>(&b), 2);

@@ -118,9 +118,8 @@ HELPER void DestroyNotificationPort(IONotificationPortRef port) {
 }
 
 HELPER kern_return_t IOServiceAddMatchingNotificationPtr(IONotificationPortRef port, const char *type,
-                                                         CFDictionaryRef matching,
-                                                         IOServiceMatchingCallback callback, void *refCon,
-                                                         io_iterator_t *notification) {
+                                                         CFDictionaryRef matching, IOServiceMatchingCallback callback,
+                                                         void *refCon, io_iterator_t *notification) {
     count("IOServiceAddMatchingNotificationPtr");
     return IOServiceAddMatchingNotification(port, type, matching, callback, refCon, notification);
 }

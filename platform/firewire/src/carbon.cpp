@@ -22,7 +22,7 @@ void *g_debug_ctx = nullptr;
 
 // Makes a folder and its parents; true when it exists afterwards.
 bool make_dirs(const std::string &path) {
-    struct stat st{};
+    struct stat st {};
     if (stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
     size_t slash = path.rfind('/');
     if (slash != std::string::npos && slash > 0 && !make_dirs(path.substr(0, slash))) return false;
@@ -52,8 +52,8 @@ struct EvTimer {
     EventLoopTimerProcPtr proc = nullptr;
     void *data = nullptr;
     double delay = 0, interval = 0;
-    bool started = false;       // idle: Started was sent
-    bool stopPending = false;   // idle: the user came back
+    bool started = false;      // idle: Started was sent
+    bool stopPending = false;  // idle: the user came back
     bool busy = false, removed = false;
     CFRunLoopTimerRef cf = nullptr;
 };
@@ -79,7 +79,7 @@ void fire(CFRunLoopTimerRef, void *info) {
     double next = -1;
     if (!t->idle) {
         next = t->interval > 0 ? t->interval : -1;
-        set_next(t, next);   // before the call, so the procedure may change it
+        set_next(t, next);  // before the call, so the procedure may change it
         t->proc(reinterpret_cast<EventLoopTimerRef>(t), t->data);
     } else if (t->stopPending) {
         t->stopPending = false;
@@ -98,8 +98,7 @@ void fire(CFRunLoopTimerRef, void *info) {
 
 OSStatus install(EvTimer *t, double delay, EventLoopTimerRef *out) {
     CFRunLoopTimerContext ctx{0, t, nullptr, nullptr, nullptr};
-    t->cf = CFRunLoopTimerCreate(nullptr, CFAbsoluteTimeGetCurrent() + std::max(0.0, delay), kParked, 0, 0,
-                                 fire, &ctx);
+    t->cf = CFRunLoopTimerCreate(nullptr, CFAbsoluteTimeGetCurrent() + std::max(0.0, delay), kParked, 0, 0, fire, &ctx);
     if (!t->cf) {
         delete t;
         return paramErr;
@@ -112,7 +111,9 @@ OSStatus install(EvTimer *t, double delay, EventLoopTimerRef *out) {
 
 }  // namespace
 
-struct OpaqueEventLoopRef { int unused; };
+struct OpaqueEventLoopRef {
+    int unused;
+};
 static OpaqueEventLoopRef g_main_event_loop;
 
 extern "C" {
@@ -153,7 +154,7 @@ OSStatus FSPathMakeRef(const UInt8 *path, FSRef *ref, Boolean *isDirectory) {
     char full[4096];
     if (!realpath(p, full)) return fnfErr;
     if (std::strlen(full) >= sizeof ref->path) return paramErr;
-    struct stat st{};
+    struct stat st {};
     if (stat(full, &st) != 0) return fnfErr;
     std::memset(ref, 0, sizeof *ref);
     std::strcpy(ref->path, full);
@@ -173,10 +174,10 @@ CFURLRef CFURLCreateFromFSRef(CFAllocatorRef, const FSRef *ref) {
     if (!ref || ref->path[0] != '/') return nullptr;
     size_t n = strnlen(ref->path, sizeof ref->path);
     if (n == sizeof ref->path) return nullptr;
-    struct stat st{};
+    struct stat st {};
     bool dir = stat(ref->path, &st) == 0 && S_ISDIR(st.st_mode);
-    return CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8 *>(ref->path),
-                                                   CFIndex(n), dir);
+    return CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8 *>(ref->path), CFIndex(n),
+                                                   dir);
 }
 
 Boolean CFURLGetFSRef(CFURLRef url, FSRef *ref) {
@@ -209,8 +210,7 @@ EventLoopIdleTimerUPP NewEventLoopIdleTimerUPP(EventLoopIdleTimerProcPtr proc) {
 void DisposeEventLoopIdleTimerUPP(EventLoopIdleTimerUPP) {}
 
 OSStatus InstallEventLoopIdleTimer(EventLoopRef, EventTimerInterval inFireDelay, EventTimerInterval inInterval,
-                                   EventLoopIdleTimerUPP inTimerProc, void *inTimerData,
-                                   EventLoopTimerRef *outTimer) {
+                                   EventLoopIdleTimerUPP inTimerProc, void *inTimerData, EventLoopTimerRef *outTimer) {
     if (!inTimerProc) return paramErr;
     auto *t = new EvTimer;
     t->idle = true;
@@ -240,7 +240,7 @@ OSStatus RemoveEventLoopTimer(EventLoopTimerRef inTimer) {
     auto &v = idle_timers();
     v.erase(std::remove(v.begin(), v.end(), t), v.end());
     CFRunLoopTimerInvalidate(t->cf);
-    if (t->busy) t->removed = true;   // inside its own procedure: freed on return
+    if (t->busy) t->removed = true;  // inside its own procedure: freed on return
     else destroy(t);
     return noErr;
 }

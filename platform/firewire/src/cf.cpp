@@ -87,16 +87,17 @@ struct Number : Object {
         if (isFloat || n.isFloat) return (isFloat ? d : double(i)) == (n.isFloat ? n.d : double(n.i));
         return i == n.i;
     }
-    std::string describe() const override {
-        return isFloat ? std::to_string(d) : std::to_string(i);
-    }
+    std::string describe() const override { return isFloat ? std::to_string(d) : std::to_string(i); }
 };
 
 struct Dictionary : Object {
     Dictionary() : Object(kTypeDictionary) {}
-    std::vector<std::pair<CFTypeRef, CFTypeRef>> entries;   // both retained
+    std::vector<std::pair<CFTypeRef, CFTypeRef>> entries;  // both retained
     ~Dictionary() override {
-        for (auto &e : entries) { CFRelease(e.first); CFRelease(e.second); }
+        for (auto &e : entries) {
+            CFRelease(e.first);
+            CFRelease(e.second);
+        }
     }
     bool equals(const Object &o) const override {
         if (o.type != kTypeDictionary) return false;
@@ -108,14 +109,12 @@ struct Dictionary : Object {
         }
         return true;
     }
-    std::string describe() const override {
-        return "<CFDictionary " + std::to_string(entries.size()) + " entries>";
-    }
+    std::string describe() const override { return "<CFDictionary " + std::to_string(entries.size()) + " entries>"; }
 };
 
 struct URL : Object {
     URL() : Object(kTypeURL) {}
-    std::string path;   // absolute, no trailing slash except "/"
+    std::string path;  // absolute, no trailing slash except "/"
     bool isDir = false;
     bool equals(const Object &o) const override {
         return o.type == kTypeURL && static_cast<const URL &>(o).path == path &&
@@ -128,15 +127,13 @@ struct UUID : Object {
     UUID() : Object(kTypeUUID) {}
     CFUUIDBytes bytes{};
     bool equals(const Object &o) const override {
-        return o.type == kTypeUUID &&
-               std::memcmp(&static_cast<const UUID &>(o).bytes, &bytes, sizeof bytes) == 0;
+        return o.type == kTypeUUID && std::memcmp(&static_cast<const UUID &>(o).bytes, &bytes, sizeof bytes) == 0;
     }
     std::string describe() const override {
         const uint8_t *b = &bytes.byte0;
         char s[40];
-        std::snprintf(s, sizeof s, "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X",
-                      b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11],
-                      b[12], b[13], b[14], b[15]);
+        std::snprintf(s, sizeof s, "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X", b[0], b[1],
+                      b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
         return s;
     }
 };
@@ -157,8 +154,8 @@ std::string utf8(CFStringRef s) {
 }
 
 CFStringRef make_string(const std::string &text) {
-    return CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8 *>(text.data()),
-                                   CFIndex(text.size()), kCFStringEncodingUTF8, 0);
+    return CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8 *>(text.data()), CFIndex(text.size()),
+                                   kCFStringEncodingUTF8, 0);
 }
 
 static std::mutex g_intern_lock;
@@ -194,9 +191,7 @@ Boolean CFEqual(CFTypeRef a, CFTypeRef b) {
     return obj(a)->equals(*obj(b));
 }
 
-CFStringRef CFCopyDescription(CFTypeRef cf) {
-    return cf ? make_string(obj(cf)->describe()) : nullptr;
-}
+CFStringRef CFCopyDescription(CFTypeRef cf) { return cf ? make_string(obj(cf)->describe()) : nullptr; }
 
 CFTypeID CFStringGetTypeID() { return kTypeString; }
 CFTypeID CFNumberGetTypeID() { return kTypeNumber; }
@@ -211,8 +206,8 @@ CFTypeID CFRunLoopTimerGetTypeID() { return kTypeTimer; }
 
 CFStringEncoding CFStringGetSystemEncoding() { return kCFStringEncodingUTF8; }
 
-CFStringRef CFStringCreateWithBytes(CFAllocatorRef, const UInt8 *bytes, CFIndex numBytes,
-                                    CFStringEncoding enc, Boolean) {
+CFStringRef CFStringCreateWithBytes(CFAllocatorRef, const UInt8 *bytes, CFIndex numBytes, CFStringEncoding enc,
+                                    Boolean) {
     if (numBytes < 0 || (!bytes && numBytes > 0)) return nullptr;
     auto *s = new String;
     if (!text::decode(bytes, size_t(numBytes), enc, s->text)) {
@@ -224,8 +219,7 @@ CFStringRef CFStringCreateWithBytes(CFAllocatorRef, const UInt8 *bytes, CFIndex 
 
 CFStringRef CFStringCreateWithCString(CFAllocatorRef a, const char *cStr, CFStringEncoding enc) {
     if (!cStr) return nullptr;
-    return CFStringCreateWithBytes(a, reinterpret_cast<const UInt8 *>(cStr), CFIndex(std::strlen(cStr)),
-                                   enc, 0);
+    return CFStringCreateWithBytes(a, reinterpret_cast<const UInt8 *>(cStr), CFIndex(std::strlen(cStr)), enc, 0);
 }
 
 CFStringRef __CFStringMakeConstantString(const char *cStr) {
@@ -258,8 +252,8 @@ Boolean CFStringGetCString(CFStringRef s, char *buffer, CFIndex bufferSize, CFSt
     return 1;
 }
 
-CFIndex CFStringGetBytes(CFStringRef s, CFRange range, CFStringEncoding enc, UInt8 lossByte,
-                         Boolean, UInt8 *buffer, CFIndex maxBufLen, CFIndex *usedBufLen) {
+CFIndex CFStringGetBytes(CFStringRef s, CFRange range, CFStringEncoding enc, UInt8 lossByte, Boolean, UInt8 *buffer,
+                         CFIndex maxBufLen, CFIndex *usedBufLen) {
     if (usedBufLen) *usedBufLen = 0;
     auto *str = as<String>(s, kTypeString);
     if (!str || !text::known_encoding(enc) || range.location < 0 || range.length < 0 ||
@@ -267,7 +261,7 @@ CFIndex CFStringGetBytes(CFStringRef s, CFRange range, CFStringEncoding enc, UIn
         return 0;
     std::string out;
     size_t done = text::encode_units(str->text, size_t(range.location), size_t(range.length), enc, lossByte, out,
-                               buffer ? size_t(std::max<CFIndex>(maxBufLen, 0)) : SIZE_MAX);
+                                     buffer ? size_t(std::max<CFIndex>(maxBufLen, 0)) : SIZE_MAX);
     if (buffer) std::memcpy(buffer, out.data(), out.size());
     if (usedBufLen) *usedBufLen = CFIndex(out.size());
     return CFIndex(done);
@@ -279,8 +273,7 @@ CFIndex CFStringGetMaximumSizeForEncoding(CFIndex length, CFStringEncoding enc) 
 
 // printf with %@: each conversion is cut out of the format and handed to
 // snprintf with the argument fetched by its own type.
-CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef, CFDictionaryRef, CFStringRef format,
-                                                 va_list args) {
+CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef, CFDictionaryRef, CFStringRef format, va_list args) {
     auto *fmtStr = as<String>(format, kTypeString);
     if (!fmtStr) return nullptr;
     const std::string f = fmtStr->describe();
@@ -288,21 +281,37 @@ CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef, CFDictionaryRef
     va_list ap;
     va_copy(ap, args);
     for (size_t i = 0; i < f.size();) {
-        if (f[i] != '%') { out.push_back(f[i++]); continue; }
+        if (f[i] != '%') {
+            out.push_back(f[i++]);
+            continue;
+        }
         size_t j = i + 1;
-        if (j < f.size() && f[j] == '%') { out.push_back('%'); i = j + 1; continue; }
+        if (j < f.size() && f[j] == '%') {
+            out.push_back('%');
+            i = j + 1;
+            continue;
+        }
         int nstars = 0;
         while (j < f.size() && std::strchr("-+ #0'", f[j])) ++j;
-        if (j < f.size() && f[j] == '*') { ++nstars; ++j; }
-        else while (j < f.size() && std::isdigit(uint8_t(f[j]))) ++j;
+        if (j < f.size() && f[j] == '*') {
+            ++nstars;
+            ++j;
+        } else
+            while (j < f.size() && std::isdigit(uint8_t(f[j]))) ++j;
         if (j < f.size() && f[j] == '.') {
             ++j;
-            if (j < f.size() && f[j] == '*') { ++nstars; ++j; }
-            else while (j < f.size() && std::isdigit(uint8_t(f[j]))) ++j;
+            if (j < f.size() && f[j] == '*') {
+                ++nstars;
+                ++j;
+            } else
+                while (j < f.size() && std::isdigit(uint8_t(f[j]))) ++j;
         }
         std::string len;
         while (j < f.size() && std::strchr("hlLqjzt", f[j])) len.push_back(f[j++]);
-        if (j >= f.size()) { out.append(f, i, std::string::npos); break; }
+        if (j >= f.size()) {
+            out.append(f, i, std::string::npos);
+            break;
+        }
         char conv = f[j];
         std::string spec = f.substr(i, j + 1 - i);
         int stars[2] = {0, 0};
@@ -315,31 +324,44 @@ CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef, CFDictionaryRef
             if (n > 0) out.append(buf, std::min<size_t>(size_t(n), sizeof buf - 1));
         };
         switch (conv) {
-        case '@': {
-            CFTypeRef o = va_arg(ap, CFTypeRef);
-            out += o ? obj(o)->describe() : "(null)";
-            break;
-        }
-        case 'd': case 'i': case 'o': case 'u': case 'x': case 'X': case 'c':
-            if (len == "ll" || len == "q" || len == "j") emit(va_arg(ap, long long));
-            else if (len == "l" || len == "z" || len == "t") emit(va_arg(ap, long));
-            else emit(va_arg(ap, int));
-            break;
-        case 'e': case 'E': case 'f': case 'F': case 'g': case 'G': case 'a': case 'A':
-            if (len == "L") emit(va_arg(ap, long double));
-            else emit(va_arg(ap, double));
-            break;
-        case 's': {
-            const char *p = va_arg(ap, const char *);
-            emit(p ? p : "(null)");
-            break;
-        }
-        case 'p':
-            emit(va_arg(ap, void *));
-            break;
-        default:   // unknown conversion: copy it as text
-            out += spec;
-            break;
+            case '@': {
+                CFTypeRef o = va_arg(ap, CFTypeRef);
+                out += o ? obj(o)->describe() : "(null)";
+                break;
+            }
+            case 'd':
+            case 'i':
+            case 'o':
+            case 'u':
+            case 'x':
+            case 'X':
+            case 'c':
+                if (len == "ll" || len == "q" || len == "j") emit(va_arg(ap, long long));
+                else if (len == "l" || len == "z" || len == "t") emit(va_arg(ap, long));
+                else emit(va_arg(ap, int));
+                break;
+            case 'e':
+            case 'E':
+            case 'f':
+            case 'F':
+            case 'g':
+            case 'G':
+            case 'a':
+            case 'A':
+                if (len == "L") emit(va_arg(ap, long double));
+                else emit(va_arg(ap, double));
+                break;
+            case 's': {
+                const char *p = va_arg(ap, const char *);
+                emit(p ? p : "(null)");
+                break;
+            }
+            case 'p':
+                emit(va_arg(ap, void *));
+                break;
+            default:  // unknown conversion: copy it as text
+                out += spec;
+                break;
         }
         i = j + 1;
     }
@@ -361,18 +383,30 @@ CFNumberRef CFNumberCreate(CFAllocatorRef, CFNumberType type, const void *p) {
     if (!p) return nullptr;
     auto *n = new Number;
     switch (type) {
-    case kCFNumberSInt8Type: n->i = *static_cast<const int8_t *>(p); break;
-    case kCFNumberSInt16Type: n->i = *static_cast<const int16_t *>(p); break;
-    case kCFNumberSInt32Type: case kCFNumberIntType: n->i = *static_cast<const int32_t *>(p); break;
-    case kCFNumberSInt64Type: n->i = *static_cast<const int64_t *>(p); break;
-    case kCFNumberLongType: n->i = *static_cast<const long *>(p); break;
-    case kCFNumberFloat64Type: case kCFNumberDoubleType:
-        n->isFloat = true;
-        n->d = *static_cast<const double *>(p);
-        break;
-    default:
-        delete n;
-        return nullptr;
+        case kCFNumberSInt8Type:
+            n->i = *static_cast<const int8_t *>(p);
+            break;
+        case kCFNumberSInt16Type:
+            n->i = *static_cast<const int16_t *>(p);
+            break;
+        case kCFNumberSInt32Type:
+        case kCFNumberIntType:
+            n->i = *static_cast<const int32_t *>(p);
+            break;
+        case kCFNumberSInt64Type:
+            n->i = *static_cast<const int64_t *>(p);
+            break;
+        case kCFNumberLongType:
+            n->i = *static_cast<const long *>(p);
+            break;
+        case kCFNumberFloat64Type:
+        case kCFNumberDoubleType:
+            n->isFloat = true;
+            n->d = *static_cast<const double *>(p);
+            break;
+        default:
+            delete n;
+            return nullptr;
     }
     return reinterpret_cast<CFNumberRef>(n);
 }
@@ -393,14 +427,24 @@ Boolean CFNumberGetValue(CFNumberRef num, CFNumberType type, void *p) {
     }
     auto fits = [&](int64_t lo, int64_t hi) { return v >= lo && v <= hi; };
     switch (type) {
-    case kCFNumberSInt8Type: *static_cast<int8_t *>(p) = int8_t(v); return exact && fits(INT8_MIN, INT8_MAX);
-    case kCFNumberSInt16Type: *static_cast<int16_t *>(p) = int16_t(v); return exact && fits(INT16_MIN, INT16_MAX);
-    case kCFNumberSInt32Type: case kCFNumberIntType:
-        *static_cast<int32_t *>(p) = int32_t(v);
-        return exact && fits(INT32_MIN, INT32_MAX);
-    case kCFNumberSInt64Type: *static_cast<int64_t *>(p) = v; return exact;
-    case kCFNumberLongType: *static_cast<long *>(p) = long(v); return exact;
-    default: return 0;
+        case kCFNumberSInt8Type:
+            *static_cast<int8_t *>(p) = int8_t(v);
+            return exact && fits(INT8_MIN, INT8_MAX);
+        case kCFNumberSInt16Type:
+            *static_cast<int16_t *>(p) = int16_t(v);
+            return exact && fits(INT16_MIN, INT16_MAX);
+        case kCFNumberSInt32Type:
+        case kCFNumberIntType:
+            *static_cast<int32_t *>(p) = int32_t(v);
+            return exact && fits(INT32_MIN, INT32_MAX);
+        case kCFNumberSInt64Type:
+            *static_cast<int64_t *>(p) = v;
+            return exact;
+        case kCFNumberLongType:
+            *static_cast<long *>(p) = long(v);
+            return exact;
+        default:
+            return 0;
     }
 }
 
@@ -517,9 +561,9 @@ Boolean CFURLHasDirectoryPath(CFURLRef url) {
 
 // ---- UUIDs ------------------------------------------------------------------------------------
 
-CFUUIDRef CFUUIDGetConstantUUIDWithBytes(CFAllocatorRef, UInt8 b0, UInt8 b1, UInt8 b2, UInt8 b3, UInt8 b4,
-                                         UInt8 b5, UInt8 b6, UInt8 b7, UInt8 b8, UInt8 b9, UInt8 b10,
-                                         UInt8 b11, UInt8 b12, UInt8 b13, UInt8 b14, UInt8 b15) {
+CFUUIDRef CFUUIDGetConstantUUIDWithBytes(CFAllocatorRef, UInt8 b0, UInt8 b1, UInt8 b2, UInt8 b3, UInt8 b4, UInt8 b5,
+                                         UInt8 b6, UInt8 b7, UInt8 b8, UInt8 b9, UInt8 b10, UInt8 b11, UInt8 b12,
+                                         UInt8 b13, UInt8 b14, UInt8 b15) {
     static auto *table = new std::vector<UUID *>;
     CFUUIDBytes bytes{b0, b1, b2, b3, b4, b5, b6, b7, b8, b9, b10, b11, b12, b13, b14, b15};
     std::lock_guard<std::mutex> lock(g_intern_lock);
@@ -543,7 +587,10 @@ CFUUIDRef CFUUIDCreateFromString(CFAllocatorRef, CFStringRef text) {
     uint8_t b[16];
     int n = 0;
     for (size_t i = 0; i < s.size();) {
-        if (s[i] == '-') { ++i; continue; }
+        if (s[i] == '-') {
+            ++i;
+            continue;
+        }
         if (n == 16 || i + 1 >= s.size() || !std::isxdigit(uint8_t(s[i])) || !std::isxdigit(uint8_t(s[i + 1])))
             return nullptr;
         b[n++] = uint8_t(std::stoi(s.substr(i, 2), nullptr, 16));
@@ -565,7 +612,7 @@ CFUUIDBytes CFUUIDGetUUIDBytes(CFUUIDRef uuid) {
 CFBundleRef CFBundleCreate(CFAllocatorRef, CFURLRef bundleURL) {
     auto *u = as<URL>(bundleURL, kTypeURL);
     if (!u) return nullptr;
-    struct stat st{};
+    struct stat st {};
     if (stat(u->path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return nullptr;
     std::string name = u->path.substr(u->path.rfind('/') + 1);
     size_t dot = name.rfind('.');

@@ -13,17 +13,24 @@
 
 namespace rb {
 
-
 const char *httpErrorName(HTTPError e) {
     switch (e) {
-    case HTTPError::BadURL: return "bad URL";
-    case HTTPError::Resolve: return "host not found";
-    case HTTPError::Connect: return "connection failed";
-    case HTTPError::Timeout: return "timed out";
-    case HTTPError::TooLarge: return "response too large";
-    case HTTPError::TooManyRedirects: return "too many redirects";
-    case HTTPError::Transfer: return "transfer failed";
-    case HTTPError::Protocol: return "protocol error";
+        case HTTPError::BadURL:
+            return "bad URL";
+        case HTTPError::Resolve:
+            return "host not found";
+        case HTTPError::Connect:
+            return "connection failed";
+        case HTTPError::Timeout:
+            return "timed out";
+        case HTTPError::TooLarge:
+            return "response too large";
+        case HTTPError::TooManyRedirects:
+            return "too many redirects";
+        case HTTPError::Transfer:
+            return "transfer failed";
+        case HTTPError::Protocol:
+            return "protocol error";
     }
     return "unknown";
 }
@@ -86,10 +93,8 @@ struct HTTPEngine::Impl {
     // a timer that fired a hair early is not lost.
     void refreshDeadline() {
         long ms = -1;
-        if (curl_multi_timeout(multi, &ms) != CURLM_OK || ms < 0)
-            deadline.reset();
-        else
-            deadline = now() + ms;
+        if (curl_multi_timeout(multi, &ms) != CURLM_OK || ms < 0) deadline.reset();
+        else deadline = now() + ms;
         armTimer();
     }
 
@@ -131,29 +136,38 @@ struct HTTPEngine::Impl {
 
     static HTTPError mapError(CURL *easy, CURLcode rc, bool tooLarge) {
         switch (rc) {
-        case CURLE_UNSUPPORTED_PROTOCOL: {
-            // Curl says this both of a scheme it may not use and of a server
-            // that answered without a status line it knows (HTTP/0.9, an
-            // unknown version): only the second reached a server and got no
-            // status.
-            const char *ip = nullptr;
-            long status = 0;
-            curl_easy_getinfo(easy, CURLINFO_PRIMARY_IP, &ip);
-            curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-            return ip && *ip && status == 0 ? HTTPError::Protocol : HTTPError::BadURL;
-        }
-        case CURLE_WEIRD_SERVER_REPLY:
-        case CURLE_HTTP2:
-        case CURLE_HTTP2_STREAM: return HTTPError::Protocol;
-        case CURLE_URL_MALFORMAT: return HTTPError::BadURL;
-        case CURLE_COULDNT_RESOLVE_HOST:
-        case CURLE_COULDNT_RESOLVE_PROXY: return HTTPError::Resolve;
-        case CURLE_COULDNT_CONNECT: return HTTPError::Connect;
-        case CURLE_OPERATION_TIMEDOUT: return HTTPError::Timeout;
-        case CURLE_FILESIZE_EXCEEDED: return HTTPError::TooLarge;
-        case CURLE_TOO_MANY_REDIRECTS: return HTTPError::TooManyRedirects;
-        case CURLE_WRITE_ERROR: return tooLarge ? HTTPError::TooLarge : HTTPError::Transfer;
-        default: return HTTPError::Transfer;
+            case CURLE_UNSUPPORTED_PROTOCOL: {
+                // Curl says this both of a scheme it may not use and of a server
+                // that answered without a status line it knows (HTTP/0.9, an
+                // unknown version): only the second reached a server and got no
+                // status.
+                const char *ip = nullptr;
+                long status = 0;
+                curl_easy_getinfo(easy, CURLINFO_PRIMARY_IP, &ip);
+                curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+                return ip && *ip && status == 0 ? HTTPError::Protocol : HTTPError::BadURL;
+            }
+            case CURLE_WEIRD_SERVER_REPLY:
+            case CURLE_HTTP2:
+            case CURLE_HTTP2_STREAM:
+                return HTTPError::Protocol;
+            case CURLE_URL_MALFORMAT:
+                return HTTPError::BadURL;
+            case CURLE_COULDNT_RESOLVE_HOST:
+            case CURLE_COULDNT_RESOLVE_PROXY:
+                return HTTPError::Resolve;
+            case CURLE_COULDNT_CONNECT:
+                return HTTPError::Connect;
+            case CURLE_OPERATION_TIMEDOUT:
+                return HTTPError::Timeout;
+            case CURLE_FILESIZE_EXCEEDED:
+                return HTTPError::TooLarge;
+            case CURLE_TOO_MANY_REDIRECTS:
+                return HTTPError::TooManyRedirects;
+            case CURLE_WRITE_ERROR:
+                return tooLarge ? HTTPError::TooLarge : HTTPError::Transfer;
+            default:
+                return HTTPError::Transfer;
         }
     }
 
@@ -205,10 +219,8 @@ struct HTTPEngine::Impl {
 
     static int onTimer(CURLM *, long ms, void *user) {
         auto *d = static_cast<Impl *>(user);
-        if (ms < 0)
-            d->deadline.reset();
-        else
-            d->deadline = d->now() + ms;
+        if (ms < 0) d->deadline.reset();
+        else d->deadline = d->now() + ms;
         d->armTimer();
         return 0;
     }
@@ -309,9 +321,7 @@ std::size_t HTTPEngine::activeTransfers() const {
     return n;
 }
 
-HTTPSocket::HTTPSocket(HTTPEngine &engine) : engine_(engine.d.get()) {
-    engine_->sockets.insert(this);
-}
+HTTPSocket::HTTPSocket(HTTPEngine &engine) : engine_(engine.d.get()) { engine_->sockets.insert(this); }
 
 HTTPSocket::~HTTPSocket() {
     cancel();

@@ -16,8 +16,8 @@ struct Format;
 // settings table (exporter_settings.cpp), which checks, sets and gets it and
 // carries it in the settings atom container.
 struct ExportSettings {
-    uint32_t depth = 0;   // 0: from the input; else 8, 24, 32 or 40 (grey)
-    uint32_t hres = 72 << 16, vres = 72 << 16;   // Fixed, dots per inch
+    uint32_t depth = 0;                         // 0: from the input; else 8, 24, 32 or 40 (grey)
+    uint32_t hres = 72 << 16, vres = 72 << 16;  // Fixed, dots per inch
     uint32_t quality = codecNormalQuality;
     uint32_t method = 0;  // int32_t; see defaultCompressionMethod
     uint32_t dontRecompress = 0;
@@ -44,7 +44,7 @@ struct Exporter {
     ICMProgressProcRecord progress{nullptr, nullptr};
     ExportSettings settings;
     std::vector<uint8_t> icc;
-    UserData meta = nullptr;   // owned; disposed when the component is freed
+    UserData meta = nullptr;  // owned; disposed when the component is freed
     OSType outType = 0, outCreator = 0;
 };
 
@@ -62,6 +62,6 @@ ComponentResult getExifEnabled(ComponentInstance ci, bool *enabled);
 }  // namespace imaging
 
 // The exporter of `ci`, as `ex`, or the call returns badComponentInstance.
-#define EXPORTER(ci)                  \
-    Exporter *ex = exporterOf(ci);    \
+#define EXPORTER(ci)               \
+    Exporter *ex = exporterOf(ci); \
     if (!ex) return badComponentInstance

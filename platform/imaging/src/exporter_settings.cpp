@@ -52,17 +52,13 @@ std::optional<uint32_t> method(const Exporter &ex, uint32_t v) {
 }
 
 const Setting kSettings[] = {
-    {FourCC("dpth"), &ExportSettings::depth, depth},
-    {FourCC("hres"), &ExportSettings::hres, positive},
-    {FourCC("vres"), &ExportSettings::vres, positive},
-    {FourCC("qual"), &ExportSettings::quality, quality},
-    {FourCC("meth"), &ExportSettings::method, method},
-    {FourCC("dnrc"), &ExportSettings::dontRecompress, flag},
-    {FourCC("intl"), &ExportSettings::interlace, zeroOrOne},
-    {FourCC("tsiz"), &ExportSettings::targetSize, anyValue},
+    {FourCC("dpth"), &ExportSettings::depth, depth},         {FourCC("hres"), &ExportSettings::hres, positive},
+    {FourCC("vres"), &ExportSettings::vres, positive},       {FourCC("qual"), &ExportSettings::quality, quality},
+    {FourCC("meth"), &ExportSettings::method, method},       {FourCC("dnrc"), &ExportSettings::dontRecompress, flag},
+    {FourCC("intl"), &ExportSettings::interlace, zeroOrOne}, {FourCC("tsiz"), &ExportSettings::targetSize, anyValue},
     {FourCC("exif"), &ExportSettings::exif, exif},
 };
-constexpr size_t kAtomSize = 12;   // 32-bit big-endian size, type, value
+constexpr size_t kAtomSize = 12;  // 32-bit big-endian size, type, value
 
 const Setting *settingOf(Field field) {
     for (const auto &s : kSettings)
@@ -125,12 +121,12 @@ ComponentResult GraphicsExportGetCompressionQuality(ComponentInstance ci, CodecQ
 
 // The settings whose accessors only check, set and get: (accessor name,
 // field, the accessors' value type).
-#define PLAIN_SETTING(Name, field, T)                                              \
-    ComponentResult GraphicsExportSet##Name(ComponentInstance ci, T value) {       \
-        return set(ci, {{&ExportSettings::field, uint32_t(value)}});               \
-    }                                                                              \
-    ComponentResult GraphicsExportGet##Name(ComponentInstance ci, T *value) {      \
-        return get(ci, &ExportSettings::field, value);                             \
+#define PLAIN_SETTING(Name, field, T)                                         \
+    ComponentResult GraphicsExportSet##Name(ComponentInstance ci, T value) {  \
+        return set(ci, {{&ExportSettings::field, uint32_t(value)}});          \
+    }                                                                         \
+    ComponentResult GraphicsExportGet##Name(ComponentInstance ci, T *value) { \
+        return get(ci, &ExportSettings::field, value);                        \
     }
 
 PLAIN_SETTING(Depth, depth, int32_t)

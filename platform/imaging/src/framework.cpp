@@ -15,10 +15,14 @@ struct NamedFunction {
     void *fn;
 };
 const NamedFunction kOptionalFunctions[] = {
-    {"GraphicsExportGetThumbnailEnabled", reinterpret_cast<void *>(static_cast<GraphicsExportGetThumbnailEnabledProc>(exporter::getThumbnailEnabled))},
-    {"GraphicsExportSetThumbnailEnabled", reinterpret_cast<void *>(static_cast<GraphicsExportSetThumbnailEnabledProc>(exporter::setThumbnailEnabled))},
-    {"GraphicsExportSetExifEnabled", reinterpret_cast<void *>(static_cast<GraphicsExportSetExifEnabledProc>(exporter::setExifEnabled))},
-    {"GraphicsExportGetExifEnabled", reinterpret_cast<void *>(static_cast<GraphicsExportGetExifEnabledProc>(exporter::getExifEnabled))},
+    {"GraphicsExportGetThumbnailEnabled",
+     reinterpret_cast<void *>(static_cast<GraphicsExportGetThumbnailEnabledProc>(exporter::getThumbnailEnabled))},
+    {"GraphicsExportSetThumbnailEnabled",
+     reinterpret_cast<void *>(static_cast<GraphicsExportSetThumbnailEnabledProc>(exporter::setThumbnailEnabled))},
+    {"GraphicsExportSetExifEnabled",
+     reinterpret_cast<void *>(static_cast<GraphicsExportSetExifEnabledProc>(exporter::setExifEnabled))},
+    {"GraphicsExportGetExifEnabled",
+     reinterpret_cast<void *>(static_cast<GraphicsExportGetExifEnabledProc>(exporter::getExifEnabled))},
 };
 
 std::set<std::string> &withheld() {

@@ -205,7 +205,7 @@ OSErr PutUserDataIntoHandle(UserData ud, Handle h) {
     std::vector<uint8_t> flat;
     for (const auto &it : ud->items) {
         uint32_t size = uint32_t(it.data.size() + 8);
-        uint8_t head[8] = {uint8_t(size >> 24), uint8_t(size >> 16), uint8_t(size >> 8), uint8_t(size),
+        uint8_t head[8] = {uint8_t(size >> 24),    uint8_t(size >> 16),    uint8_t(size >> 8),    uint8_t(size),
                            uint8_t(it.type >> 24), uint8_t(it.type >> 16), uint8_t(it.type >> 8), uint8_t(it.type)};
         flat.insert(flat.end(), head, head + 8);
         flat.insert(flat.end(), it.data.begin(), it.data.end());

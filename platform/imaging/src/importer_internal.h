@@ -10,9 +10,9 @@ namespace imaging::importer {
 // The bytes an importer reads and the format it reads them as (its subtype,
 // else what the data reference's hints named, else 0: by content).
 struct Source {
-    Handle data = nullptr;   // not owned
-    OSType subtype = 0;      // 0: whatever the content is
-    OSType hint = 0;         // format named by the data reference's hints
+    Handle data = nullptr;  // not owned
+    OSType subtype = 0;     // 0: whatever the content is
+    OSType hint = 0;        // format named by the data reference's hints
 };
 
 // Told by the registry: the importer is gone.

@@ -13,9 +13,7 @@ namespace {
 // Fraction bits of the elements of a column.
 int bitsAt(int column) { return column == 2 ? 30 : 16; }
 
-int32_t clamp32(int64_t v) {
-    return v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : int32_t(v);
-}
+int32_t clamp32(int64_t v) { return v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : int32_t(v); }
 
 int64_t roundShift(int64_t v, int shift) { return (v + (int64_t(1) << (shift - 1))) >> shift; }
 
@@ -62,9 +60,7 @@ bool squareToQuad(const double q[4][2], double out[3][3]) {
     double det = dx1 * dy2 - dx2 * dy1;
     if (std::fabs(det) < 1e-12) return false;
     double g = (sx * dy2 - dx2 * sy) / det, h = (dx1 * sy - sx * dy1) / det;
-    double r[3][3] = {{x1 - x0 + g * x1, y1 - y0 + g * y1, g},
-                      {x3 - x0 + h * x3, y3 - y0 + h * y3, h},
-                      {x0, y0, 1}};
+    double r[3][3] = {{x1 - x0 + g * x1, y1 - y0 + g * y1, g}, {x3 - x0 + h * x3, y3 - y0 + h * y3, h}, {x0, y0, 1}};
     std::memcpy(out, r, sizeof r);
     return true;
 }
@@ -108,9 +104,7 @@ void SetIdentityMatrix(MatrixRecord *m) {
     *m = affine(fixed1, 0, 0, fixed1, 0, 0);
 }
 
-bool EqualMatrix(const MatrixRecord *a, const MatrixRecord *b) {
-    return a && b && std::memcmp(a, b, sizeof *a) == 0;
-}
+bool EqualMatrix(const MatrixRecord *a, const MatrixRecord *b) { return a && b && std::memcmp(a, b, sizeof *a) == 0; }
 
 bool IsIdentityMatrix(const MatrixRecord *m) {
     MatrixRecord id;
@@ -213,9 +207,7 @@ bool TransformRect(const MatrixRecord *m, const Rect *r, Rect *out) {
             minX = std::fmin(minX, tx), maxX = std::fmax(maxX, tx);
             minY = std::fmin(minY, ty), maxY = std::fmax(maxY, ty);
         }
-    auto toInt = [](double v) {
-        return v >= 2147483647.0 ? INT32_MAX : v <= -2147483648.0 ? INT32_MIN : int32_t(v);
-    };
+    auto toInt = [](double v) { return v >= 2147483647.0 ? INT32_MAX : v <= -2147483648.0 ? INT32_MIN : int32_t(v); };
     // Within 1/64 of a whole number counts as that number (what 16.16
     // values miss by over an image's width).
     constexpr double slack = 1.0 / 64;

@@ -9,7 +9,8 @@ void core::defineExceptionClasses(Classes &c) {
     c.runtimeException = defineClass<ExceptionFields>("RuntimeException");
     ClassInfo *re = c.runtimeException;
     addHostProperty(
-        re, "ErrorNumber", "integer", [re](REALobject o) -> Value { return int64_t(fields<ExceptionFields>(o, re)->errorNumber); },
+        re, "ErrorNumber", "integer",
+        [re](REALobject o) -> Value { return int64_t(fields<ExceptionFields>(o, re)->errorNumber); },
         [re](REALobject o, const Value &v) {
             if (auto *i = std::get_if<int64_t>(&v)) fields<ExceptionFields>(o, re)->errorNumber = int32_t(*i);
         });

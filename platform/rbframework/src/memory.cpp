@@ -13,14 +13,15 @@ namespace rb {
 void core::defineMemoryClasses(Classes &c) {
     c.memoryBlock = defineClass<MemoryBlockFields>("MemoryBlock");
     ClassInfo *mb = c.memoryBlock;
-    addHostProperty(mb, "Size", "integer",
-                    [mb](REALobject o) -> Value { return int64_t(fields<MemoryBlockFields>(o, mb)->size); },
-                    [mb](REALobject o, const Value &v) {
-                        auto *i = std::get_if<int64_t>(&v);
-                        if (i && *i >= 0 && *i <= INT32_MAX) resizeMemoryBlock(o, uint32_t(*i));
-                    });
     addHostProperty(
-        mb, "LittleEndian", "Boolean", [mb](REALobject o) -> Value { return fields<MemoryBlockFields>(o, mb)->littleEndian; },
+        mb, "Size", "integer", [mb](REALobject o) -> Value { return int64_t(fields<MemoryBlockFields>(o, mb)->size); },
+        [mb](REALobject o, const Value &v) {
+            auto *i = std::get_if<int64_t>(&v);
+            if (i && *i >= 0 && *i <= INT32_MAX) resizeMemoryBlock(o, uint32_t(*i));
+        });
+    addHostProperty(
+        mb, "LittleEndian", "Boolean",
+        [mb](REALobject o) -> Value { return fields<MemoryBlockFields>(o, mb)->littleEndian; },
         [mb](REALobject o, const Value &v) {
             auto *b = std::get_if<bool>(&v);
             auto *i = std::get_if<int64_t>(&v);

@@ -185,8 +185,7 @@ REALstring memGetWString(Block mb, int32_t off) {
         uint32_t c = units[i];
         if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000)
             c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
-        else if (c >= 0xD800 && c < 0xE000)
-            c = 0xFFFD;
+        else if (c >= 0xD800 && c < 0xE000) c = 0xFFFD;
         if (c < 0x80) out += char(c);
         else if (c < 0x800) out += {char(0xC0 | c >> 6), char(0x80 | (c & 0x3F))};
         else if (c < 0x10000) out += {char(0xE0 | c >> 12), char(0x80 | ((c >> 6) & 0x3F)), char(0x80 | (c & 0x3F))};
@@ -301,23 +300,40 @@ Block memNewConstructor(Block mb, int32_t size) {
 struct Registrar {
     Registrar() {
         const std::pair<const char *, void *> services[] = {
-            {"memoryGetBoolean", FN(memGetBoolean)}, {"memorySetBoolean", FN(memSetBoolean)},
-            {"memoryGetByte", FN(memGetByte)},       {"memorySetByte", FN(memSetByte)},
-            {"memoryGetShort", FN(memGetShort)},     {"memoryGetUShort", FN(memGetUShort)},
-            {"memorySetShort", FN(memSetShort)},     {"memoryGetLong", FN(memGetLong)},
-            {"memorySetLong", FN(memSetLong)},       {"memoryGetSingle", FN(memGetSingle)},
-            {"memorySetSingle", FN(memSetSingle)},   {"memoryGetDouble", FN(memGetDouble)},
-            {"memorySetDouble", FN(memSetDouble)},   {"memoryGetColor", FN(memGetColor)},
-            {"memorySetColor", FN(memSetColor)},     {"memoryGetCString", FN(memGetCString)},
-            {"memorySetCString", FN(memSetCString)}, {"memoryGetPString", FN(memGetPString)},
-            {"memorySetPString", FN(memSetPString)}, {"memoryGetString", FN(memGetString)},
-            {"memorySetString", FN(memSetString)},   {"memoryGetWString", FN(memGetWString)},
-            {"memorySetWString", FN(memSetWString)}, {"MemoryBlockLeftB", FN(memLeftB)},
-            {"MemoryBlockMidB2", FN(memMidB2)},      {"MemoryBlockMidB3", FN(memMidB3)},
-            {"MemoryBlockRightB", FN(memRightB)},    {"MemoryBlockAddOperator", FN(memAdd)},
-            {"MemoryBlockCompareOperator", FN(memCompare)}, {"MemoryBlockToStringOperator", FN(memToString)},
-            {"MemoryBlockFromStringOperator", FN(memFromString)}, {"memoryBlockSetSize", FN(memSetSize)},
-            {"memoryBlockNewConstructor", FN(memNewConstructor)}, {"ConvertPtrToMemoryBlock", FN(memFromPtr)},
+            {"memoryGetBoolean", FN(memGetBoolean)},
+            {"memorySetBoolean", FN(memSetBoolean)},
+            {"memoryGetByte", FN(memGetByte)},
+            {"memorySetByte", FN(memSetByte)},
+            {"memoryGetShort", FN(memGetShort)},
+            {"memoryGetUShort", FN(memGetUShort)},
+            {"memorySetShort", FN(memSetShort)},
+            {"memoryGetLong", FN(memGetLong)},
+            {"memorySetLong", FN(memSetLong)},
+            {"memoryGetSingle", FN(memGetSingle)},
+            {"memorySetSingle", FN(memSetSingle)},
+            {"memoryGetDouble", FN(memGetDouble)},
+            {"memorySetDouble", FN(memSetDouble)},
+            {"memoryGetColor", FN(memGetColor)},
+            {"memorySetColor", FN(memSetColor)},
+            {"memoryGetCString", FN(memGetCString)},
+            {"memorySetCString", FN(memSetCString)},
+            {"memoryGetPString", FN(memGetPString)},
+            {"memorySetPString", FN(memSetPString)},
+            {"memoryGetString", FN(memGetString)},
+            {"memorySetString", FN(memSetString)},
+            {"memoryGetWString", FN(memGetWString)},
+            {"memorySetWString", FN(memSetWString)},
+            {"MemoryBlockLeftB", FN(memLeftB)},
+            {"MemoryBlockMidB2", FN(memMidB2)},
+            {"MemoryBlockMidB3", FN(memMidB3)},
+            {"MemoryBlockRightB", FN(memRightB)},
+            {"MemoryBlockAddOperator", FN(memAdd)},
+            {"MemoryBlockCompareOperator", FN(memCompare)},
+            {"MemoryBlockToStringOperator", FN(memToString)},
+            {"MemoryBlockFromStringOperator", FN(memFromString)},
+            {"memoryBlockSetSize", FN(memSetSize)},
+            {"memoryBlockNewConstructor", FN(memNewConstructor)},
+            {"ConvertPtrToMemoryBlock", FN(memFromPtr)},
         };
         for (auto &s : services) registerService(s.first, s.second);
         sel::defineGetter("boolGetter", sel::Kind::Bool);

@@ -123,9 +123,7 @@ ClassInfo *defineClassRaw(const std::string &name, ClassInfo *super, size_t fiel
     return raw;
 }
 
-ClassInfo *defineSubclass(const std::string &name, ClassInfo *super) {
-    return defineClassRaw(name, super, 0, 1);
-}
+ClassInfo *defineSubclass(const std::string &name, ClassInfo *super) { return defineClassRaw(name, super, 0, 1); }
 
 // ---- objects -------------------------------------------------------------------
 
@@ -171,7 +169,8 @@ const ClassInfo *classWithFields(REALobject obj, const std::type_info &t) {
 }
 
 void requireClass(REALobject obj, const ClassInfo *cls) {
-    if (!cls || !isA(obj->klass, cls)) raise("RuntimeError", "An object of class " + obj->klass->name + " was used as another class.");
+    if (!cls || !isA(obj->klass, cls))
+        raise("RuntimeError", "An object of class " + obj->klass->name + " was used as another class.");
 }
 
 int32_t refCount(REALobject obj) { return obj ? obj->refCount : 0; }
@@ -250,38 +249,73 @@ REALobject asObject(const Value &v) {
 
 Value readField(const char *at, ValueKind k) {
     switch (k) {
-    case ValueKind::Integer: { int32_t v; std::memcpy(&v, at, 4); return int64_t(v); }
-    case ValueKind::Boolean: return (*reinterpret_cast<const uint8_t *>(at) & 1) != 0;
-    case ValueKind::Double: { double v; std::memcpy(&v, at, 8); return v; }
-    case ValueKind::Single: { float v; std::memcpy(&v, at, 4); return double(v); }
-    case ValueKind::String: { REALstring s; std::memcpy(&s, at, sizeof s); return String::retain(s); }
-    case ValueKind::Object: { REALobject o; std::memcpy(&o, at, sizeof o); return ObjRef::retain(o); }
+        case ValueKind::Integer: {
+            int32_t v;
+            std::memcpy(&v, at, 4);
+            return int64_t(v);
+        }
+        case ValueKind::Boolean:
+            return (*reinterpret_cast<const uint8_t *>(at) & 1) != 0;
+        case ValueKind::Double: {
+            double v;
+            std::memcpy(&v, at, 8);
+            return v;
+        }
+        case ValueKind::Single: {
+            float v;
+            std::memcpy(&v, at, 4);
+            return double(v);
+        }
+        case ValueKind::String: {
+            REALstring s;
+            std::memcpy(&s, at, sizeof s);
+            return String::retain(s);
+        }
+        case ValueKind::Object: {
+            REALobject o;
+            std::memcpy(&o, at, sizeof o);
+            return ObjRef::retain(o);
+        }
     }
     return {};
 }
 
 void writeField(char *at, ValueKind k, const Value &v) {
     switch (k) {
-    case ValueKind::Integer: { int32_t x = int32_t(asInt(v)); std::memcpy(at, &x, 4); break; }
-    case ValueKind::Boolean: *reinterpret_cast<uint8_t *>(at) = asInt(v) ? 1 : 0; break;
-    case ValueKind::Double: { double x = asDouble(v); std::memcpy(at, &x, 8); break; }
-    case ValueKind::Single: { float x = float(asDouble(v)); std::memcpy(at, &x, 4); break; }
-    case ValueKind::String: {
-        REALstring old, s = asString(v);
-        std::memcpy(&old, at, sizeof old);
-        retainString(s);
-        std::memcpy(at, &s, sizeof s);
-        releaseString(old);
-        break;
-    }
-    case ValueKind::Object: {
-        REALobject old, o = asObject(v);
-        std::memcpy(&old, at, sizeof old);
-        retain(o);
-        std::memcpy(at, &o, sizeof o);
-        release(old);
-        break;
-    }
+        case ValueKind::Integer: {
+            int32_t x = int32_t(asInt(v));
+            std::memcpy(at, &x, 4);
+            break;
+        }
+        case ValueKind::Boolean:
+            *reinterpret_cast<uint8_t *>(at) = asInt(v) ? 1 : 0;
+            break;
+        case ValueKind::Double: {
+            double x = asDouble(v);
+            std::memcpy(at, &x, 8);
+            break;
+        }
+        case ValueKind::Single: {
+            float x = float(asDouble(v));
+            std::memcpy(at, &x, 4);
+            break;
+        }
+        case ValueKind::String: {
+            REALstring old, s = asString(v);
+            std::memcpy(&old, at, sizeof old);
+            retainString(s);
+            std::memcpy(at, &s, sizeof s);
+            releaseString(old);
+            break;
+        }
+        case ValueKind::Object: {
+            REALobject old, o = asObject(v);
+            std::memcpy(&old, at, sizeof old);
+            retain(o);
+            std::memcpy(at, &o, sizeof o);
+            release(old);
+            break;
+        }
     }
 }
 
@@ -299,12 +333,24 @@ Value getPropValue(REALobject obj, const std::string &name) {
     void *g = p->getter;
     Value r;
     switch (p->kind) {
-    case ValueKind::Integer: r = int64_t(reinterpret_cast<int32_t (*)(REALobject, intptr_t)>(g)(obj, p->param)); break;
-    case ValueKind::Boolean: r = (reinterpret_cast<RBBoolean (*)(REALobject, intptr_t)>(g)(obj, p->param) & 1) != 0; break;
-    case ValueKind::Double: r = reinterpret_cast<double (*)(REALobject, intptr_t)>(g)(obj, p->param); break;
-    case ValueKind::Single: r = double(reinterpret_cast<float (*)(REALobject, intptr_t)>(g)(obj, p->param)); break;
-    case ValueKind::String: r = String::adopt(reinterpret_cast<REALstring (*)(REALobject, intptr_t)>(g)(obj, p->param)); break;
-    case ValueKind::Object: r = ObjRef::adopt(reinterpret_cast<REALobject (*)(REALobject, intptr_t)>(g)(obj, p->param)); break;
+        case ValueKind::Integer:
+            r = int64_t(reinterpret_cast<int32_t (*)(REALobject, intptr_t)>(g)(obj, p->param));
+            break;
+        case ValueKind::Boolean:
+            r = (reinterpret_cast<RBBoolean (*)(REALobject, intptr_t)>(g)(obj, p->param) & 1) != 0;
+            break;
+        case ValueKind::Double:
+            r = reinterpret_cast<double (*)(REALobject, intptr_t)>(g)(obj, p->param);
+            break;
+        case ValueKind::Single:
+            r = double(reinterpret_cast<float (*)(REALobject, intptr_t)>(g)(obj, p->param));
+            break;
+        case ValueKind::String:
+            r = String::adopt(reinterpret_cast<REALstring (*)(REALobject, intptr_t)>(g)(obj, p->param));
+            break;
+        case ValueKind::Object:
+            r = ObjRef::adopt(reinterpret_cast<REALobject (*)(REALobject, intptr_t)>(g)(obj, p->param));
+            break;
     }
     raisePending();
     return r;
@@ -328,12 +374,24 @@ bool setPropValue(REALobject obj, const std::string &name, const Value &v) {
     void *s = p->setter;
     intptr_t k = p->param;
     switch (p->kind) {
-    case ValueKind::Integer: reinterpret_cast<void (*)(REALobject, intptr_t, int32_t)>(s)(obj, k, int32_t(asInt(v))); break;
-    case ValueKind::Boolean: reinterpret_cast<void (*)(REALobject, intptr_t, RBBoolean)>(s)(obj, k, asInt(v) ? 1 : 0); break;
-    case ValueKind::Double: reinterpret_cast<void (*)(REALobject, intptr_t, double)>(s)(obj, k, asDouble(v)); break;
-    case ValueKind::Single: reinterpret_cast<void (*)(REALobject, intptr_t, float)>(s)(obj, k, float(asDouble(v))); break;
-    case ValueKind::String: reinterpret_cast<void (*)(REALobject, intptr_t, REALstring)>(s)(obj, k, asString(v)); break;
-    case ValueKind::Object: reinterpret_cast<void (*)(REALobject, intptr_t, REALobject)>(s)(obj, k, asObject(v)); break;
+        case ValueKind::Integer:
+            reinterpret_cast<void (*)(REALobject, intptr_t, int32_t)>(s)(obj, k, int32_t(asInt(v)));
+            break;
+        case ValueKind::Boolean:
+            reinterpret_cast<void (*)(REALobject, intptr_t, RBBoolean)>(s)(obj, k, asInt(v) ? 1 : 0);
+            break;
+        case ValueKind::Double:
+            reinterpret_cast<void (*)(REALobject, intptr_t, double)>(s)(obj, k, asDouble(v));
+            break;
+        case ValueKind::Single:
+            reinterpret_cast<void (*)(REALobject, intptr_t, float)>(s)(obj, k, float(asDouble(v)));
+            break;
+        case ValueKind::String:
+            reinterpret_cast<void (*)(REALobject, intptr_t, REALstring)>(s)(obj, k, asString(v));
+            break;
+        case ValueKind::Object:
+            reinterpret_cast<void (*)(REALobject, intptr_t, REALobject)>(s)(obj, k, asObject(v));
+            break;
     }
     raisePending();
     return true;

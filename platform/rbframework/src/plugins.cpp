@@ -74,8 +74,8 @@ std::string &currentPlugin() {
 std::string pluginName() { return currentPlugin().empty() ? "(no plug-in loading)" : currentPlugin(); }
 
 void refuse(const char *className, const std::string &why) {
-    std::fprintf(stderr, "rbframework: plug-in %s: class \"%s\" refused: %s\n", pluginName().c_str(),
-                 className, why.c_str());
+    std::fprintf(stderr, "rbframework: plug-in %s: class \"%s\" refused: %s\n", pluginName().c_str(), className,
+                 why.c_str());
 }
 
 // Host classes built on first use elsewhere in the framework that cannot
@@ -98,12 +98,16 @@ void defineHostClasses() {
 
 size_t fieldWidth(ValueKind k) {
     switch (k) {
-    case ValueKind::Boolean: return 1;
-    case ValueKind::Integer:
-    case ValueKind::Single: return 4;
-    case ValueKind::Double: return 8;
-    case ValueKind::String:
-    case ValueKind::Object: return sizeof(void *);
+        case ValueKind::Boolean:
+            return 1;
+        case ValueKind::Integer:
+        case ValueKind::Single:
+            return 4;
+        case ValueKind::Double:
+            return 8;
+        case ValueKind::String:
+        case ValueKind::Object:
+            return sizeof(void *);
     }
     return 8;
 }
@@ -149,8 +153,8 @@ void svcRegisterClass(REALclassDefinition *def) {
         return;
     }
     if (ClassInfo *taken = findClass(def->name)) {
-        refuse(def->name, taken->def ? "a class of that name is already registered"
-                                     : "the host defines a class of that name");
+        refuse(def->name,
+               taken->def ? "a class of that name is already registered" : "the host defines a class of that name");
         return;
     }
     if (isReservedHostName(def->name)) {
@@ -245,8 +249,7 @@ PluginLoad loadPlugin(const std::string &path) {
     currentPlugin() = path.substr(path.rfind('/') + 1);
     RBBoolean ok = entry(&resolve);
     currentPlugin().clear();
-    result = (ok & 1) ? PluginLoad{true, {}}
-                                   : PluginLoad{false, "REALPluginMain of " + path + " returned false"};
+    result = (ok & 1) ? PluginLoad{true, {}} : PluginLoad{false, "REALPluginMain of " + path + " returned false"};
     return result;
 }
 

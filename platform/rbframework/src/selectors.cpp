@@ -100,10 +100,18 @@ void define(const char *name, Kind kind, bool setter) {
     slotOf()[name] = slot;
     void *fn = nullptr;
     switch (kind) {
-    case Kind::Int: fn = (setter ? std::get<4>(fns) : std::get<0>(fns))[slot]; break;
-    case Kind::Bool: fn = (setter ? std::get<5>(fns) : std::get<1>(fns))[slot]; break;
-    case Kind::String: fn = (setter ? std::get<6>(fns) : std::get<2>(fns))[slot]; break;
-    case Kind::Object: fn = (setter ? std::get<7>(fns) : std::get<3>(fns))[slot]; break;
+        case Kind::Int:
+            fn = (setter ? std::get<4>(fns) : std::get<0>(fns))[slot];
+            break;
+        case Kind::Bool:
+            fn = (setter ? std::get<5>(fns) : std::get<1>(fns))[slot];
+            break;
+        case Kind::String:
+            fn = (setter ? std::get<6>(fns) : std::get<2>(fns))[slot];
+            break;
+        case Kind::Object:
+            fn = (setter ? std::get<7>(fns) : std::get<3>(fns))[slot];
+            break;
     }
     registerService(name, fn);
 }

@@ -22,11 +22,16 @@ std::string toStd(REALstring s) { return s ? s->bytes : std::string(); }
 
 static const char *iconvName(uint32_t enc) {
     switch (enc) {
-    case kEncodingMacRoman: return "MACINTOSH";
-    case kEncodingLatin1: return "ISO-8859-1";
-    case kEncodingASCII: return "ASCII";
-    case kEncodingUTF8: return "UTF-8";
-    default: return nullptr;
+        case kEncodingMacRoman:
+            return "MACINTOSH";
+        case kEncodingLatin1:
+            return "ISO-8859-1";
+        case kEncodingASCII:
+            return "ASCII";
+        case kEncodingUTF8:
+            return "UTF-8";
+        default:
+            return nullptr;
     }
 }
 

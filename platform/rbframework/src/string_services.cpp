@@ -332,7 +332,10 @@ Bytes formatNumber(double x, const Bytes &pattern) {
     size_t first = Bytes::npos, last = 0;
     for (size_t i = 0; i < sec.size(); ++i) {
         char c = sec[i];
-        if (c == '\\') { ++i; continue; }
+        if (c == '\\') {
+            ++i;
+            continue;
+        }
         if (c == '#' || c == '0' || (c == '.' && !dot) || c == ',') {
             if (first == Bytes::npos) first = i;
             last = i;

@@ -113,7 +113,8 @@ void core::defineThreadClass(Classes &c) {
     ClassInfo *th = c.thread;
     addHostProperty(th, "State", "integer", [](REALobject o) -> Value { return int64_t(threadState(o)); });
     addHostProperty(
-        th, "Priority", "integer", [th](REALobject o) -> Value { return int64_t(fields<ThreadFields>(o, th)->priority); },
+        th, "Priority", "integer",
+        [th](REALobject o) -> Value { return int64_t(fields<ThreadFields>(o, th)->priority); },
         [th](REALobject o, const Value &v) {
             if (auto *i = std::get_if<int64_t>(&v)) fields<ThreadFields>(o, th)->priority = int32_t(*i);
         });
@@ -156,8 +157,7 @@ void startThread(REALobject thread) {
                             if (!gStopping && body) {
                                 try {
                                     guarded([&] { body(thread); });
-                                } catch (const ThreadStopped &) {
-                                }
+                                } catch (const ThreadStopped &) {}
                             }
                             clearPending();
                             ctl->object = nullptr;

@@ -15,7 +15,7 @@ namespace rb {
 class Window;
 class Control;
 using ClassInfo = ::RBClassInfo;
-}
+}  // namespace rb
 
 namespace rb::uihost {
 

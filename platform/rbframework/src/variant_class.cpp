@@ -102,22 +102,27 @@ ClassInfo *variantClass() {
                 c, name, type, [get](REALobject o) { return get(*heldOf(o)); },
                 [set](REALobject o, const Value &v) { *heldOf(o) = set(v); });
         };
-        prop("BooleanValue", "Boolean", [](const Held &h) { return Value(asBool(h)); },
-             [](const Value &v) { return Held(intOf(v) != 0); });
-        prop("IntegerValue", "integer", [](const Held &h) { return Value(int64_t(asInt(h))); },
-             [](const Value &v) { return Held(int32_t(intOf(v))); });
-        prop("DoubleValue", "Double", [](const Held &h) { return Value(asDouble(h)); },
-             [](const Value &v) {
-                 auto *d = std::get_if<double>(&v);
-                 return Held(d ? *d : double(intOf(v)));
-             });
-        prop("StringValue", "String", [](const Held &h) { return Value(String(asText(h))); },
-             [](const Value &v) {
-                 auto *s = std::get_if<String>(&v);
-                 return Held(s ? *s : String(""));
-             });
-        prop("ColorValue", "Color", [](const Held &h) { return Value(int64_t(asColor(h))); },
-             [](const Value &v) { return Held(Color{uint32_t(intOf(v))}); });
+        prop(
+            "BooleanValue", "Boolean", [](const Held &h) { return Value(asBool(h)); },
+            [](const Value &v) { return Held(intOf(v) != 0); });
+        prop(
+            "IntegerValue", "integer", [](const Held &h) { return Value(int64_t(asInt(h))); },
+            [](const Value &v) { return Held(int32_t(intOf(v))); });
+        prop(
+            "DoubleValue", "Double", [](const Held &h) { return Value(asDouble(h)); },
+            [](const Value &v) {
+                auto *d = std::get_if<double>(&v);
+                return Held(d ? *d : double(intOf(v)));
+            });
+        prop(
+            "StringValue", "String", [](const Held &h) { return Value(String(asText(h))); },
+            [](const Value &v) {
+                auto *s = std::get_if<String>(&v);
+                return Held(s ? *s : String(""));
+            });
+        prop(
+            "ColorValue", "Color", [](const Held &h) { return Value(int64_t(asColor(h))); },
+            [](const Value &v) { return Held(Color{uint32_t(intOf(v))}); });
         // The conversions by declaration.
         auto method = [c](const char *decl, void *fn) { c->methods.push_back({decl, fn, nullptr}); };
         method("BooleanValue() As Boolean", reinterpret_cast<void *>(&svcVariantToBoolean));

@@ -39,12 +39,12 @@ TEST_F(Deck, UnitAndSubunitInquiries) {
     ASSERT_EQ(r.size(), 8u);
     EXPECT_EQ(r[0], 0x0C);
     EXPECT_EQ(r[3], 0x07);
-    EXPECT_EQ(r[4], 0x20);   // unit type 4 (VCR), unit 0
+    EXPECT_EQ(r[4], 0x20);  // unit type 4 (VCR), unit 0
     r = u.send({0x01, 0xFF, 0x31, 0x07, 0xFF, 0xFF, 0xFF, 0xFF}, 256);
     EXPECT_EQ(r, (Bytes{0x0C, 0xFF, 0x31, 0x07, 0x20, 0xFF, 0xFF, 0xFF}));
     r = u.send({0x01, 0xFF, 0x18, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, 256);
     EXPECT_EQ(r, (Bytes{0x0C, 0xFF, 0x18, 0xFF, 0x80, 0x00, 0xFF, 0xFF}));
-    EXPECT_EQ(u.send({0x01, 0xFF, 0x18, 0x05, 0xFF, 0xFF, 0xFF, 0xFF})[0], 0x0A);   // no such plug
+    EXPECT_EQ(u.send({0x01, 0xFF, 0x18, 0x05, 0xFF, 0xFF, 0xFF, 0xFF})[0], 0x0A);  // no such plug
     // Vendor dependent: only the deck's own company id is known.
     EXPECT_EQ(u.send({0x01, 0xFF, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, 256)[0], 0x08);
     Bytes unitInfo = u.send({0x01, 0xFF, 0x30, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
@@ -58,22 +58,24 @@ TEST_F(Deck, UnitAndSubunitInquiries) {
 TEST_F(Deck, TransportCommandsChangeTheReportedState) {
     OpenUnit u;
     ASSERT_TRUE(u.ok());
-    EXPECT_EQ(transport(u), (Bytes{0x0C, 0x20, 0xC4, 0x60}));   // stopped
-    struct Case { uint8_t op, arg, mode, state; } cases[] = {
+    EXPECT_EQ(transport(u), (Bytes{0x0C, 0x20, 0xC4, 0x60}));  // stopped
+    struct Case {
+        uint8_t op, arg, mode, state;
+    } cases[] = {
         {0xC3, 0x75, 0xC3, 0x75}, {0xC3, 0x7D, 0xC3, 0x7D}, {0xC3, 0x65, 0xC3, 0x65}, {0xC3, 0x6D, 0xC3, 0x6D},
         {0xC3, 0x38, 0xC3, 0x38}, {0xC3, 0x3F, 0xC3, 0x3F}, {0xC3, 0x31, 0xC3, 0x31}, {0xC3, 0x48, 0xC3, 0x48},
         {0xC3, 0x4F, 0xC3, 0x4F}, {0xC4, 0x75, 0xC4, 0x75}, {0xC4, 0x65, 0xC4, 0x65}, {0xC4, 0x45, 0xC4, 0x45},
         {0xC2, 0x75, 0xC2, 0x75}, {0xC2, 0x7D, 0xC2, 0x7D}, {0xC4, 0x60, 0xC4, 0x60},
     };
-    fwsim_set_position(id, 30 * 60 * 30);   // mid-tape, so no move reaches an end
+    fwsim_set_position(id, 30 * 60 * 30);  // mid-tape, so no move reaches an end
     for (const Case &c : cases) {
         Bytes r = u.send({0x00, 0x20, c.op, c.arg}, 4);
         ASSERT_EQ(r.size(), 4u);
         EXPECT_EQ(r[0], 0x09) << std::hex << int(c.op) << " " << int(c.arg);
         EXPECT_EQ(transport(u), (Bytes{0x0C, 0x20, c.mode, c.state})) << std::hex << int(c.arg);
     }
-    EXPECT_EQ(u.send({0x00, 0x20, 0xC3, 0x50}, 4)[0], 0x0A);   // not a PLAY operand
-    EXPECT_EQ(u.send({0x00, 0x20, 0xC3}, 4)[0], 0x0A);         // operand missing
+    EXPECT_EQ(u.send({0x00, 0x20, 0xC3, 0x50}, 4)[0], 0x0A);  // not a PLAY operand
+    EXPECT_EQ(u.send({0x00, 0x20, 0xC3}, 4)[0], 0x0A);        // operand missing
 }
 
 TEST_F(Deck, TimeCodeAdvancesWithTheClockInBcd) {
@@ -82,15 +84,15 @@ TEST_F(Deck, TimeCodeAdvancesWithTheClockInBcd) {
     EXPECT_EQ(timecode(u), (Bytes{0x0C, 0x20, 0x51, 0x71, 0x00, 0x00, 0x00, 0x00}));
     u.send({0x00, 0x20, 0xC3, 0x75}, 4);
     clock.advance_ms(1000);
-    EXPECT_EQ(timecode(u), (Bytes{0x0C, 0x20, 0x51, 0x71, 0x00, 0x01, 0x00, 0x00}));   // 00:00:01:00
-    clock.advance_ms(83 * 1000 + 400);   // +1:23.4 -> 00:01:24:12
+    EXPECT_EQ(timecode(u), (Bytes{0x0C, 0x20, 0x51, 0x71, 0x00, 0x01, 0x00, 0x00}));  // 00:00:01:00
+    clock.advance_ms(83 * 1000 + 400);                                                // +1:23.4 -> 00:01:24:12
     EXPECT_EQ(timecode(u), (Bytes{0x0C, 0x20, 0x51, 0x71, 0x12, 0x24, 0x01, 0x00}));
-    u.send({0x00, 0x20, 0xC3, 0x7D}, 4);   // pause holds the position
+    u.send({0x00, 0x20, 0xC3, 0x7D}, 4);  // pause holds the position
     clock.advance_ms(5000);
     EXPECT_EQ(fwsim_position(id), 84 * 30 + 12);
-    u.send({0x00, 0x20, 0xC3, 0x30}, 4);   // next frame
+    u.send({0x00, 0x20, 0xC3, 0x30}, 4);  // next frame
     EXPECT_EQ(fwsim_position(id), 84 * 30 + 13);
-    u.send({0x00, 0x20, 0xC3, 0x40}, 4);   // previous frame
+    u.send({0x00, 0x20, 0xC3, 0x40}, 4);  // previous frame
     u.send({0x00, 0x20, 0xC3, 0x40}, 4);
     EXPECT_EQ(fwsim_position(id), 84 * 30 + 11);
 }
@@ -98,44 +100,44 @@ TEST_F(Deck, TimeCodeAdvancesWithTheClockInBcd) {
 TEST_F(Deck, SpeedsAndTapeEnds) {
     OpenUnit u;
     ASSERT_TRUE(u.ok());
-    u.send({0x00, 0x20, 0xC3, 0x31}, 4);   // slowest forward: 1/8
+    u.send({0x00, 0x20, 0xC3, 0x31}, 4);  // slowest forward: 1/8
     clock.advance_ms(8000);
     EXPECT_EQ(fwsim_position(id), 30);
-    u.send({0x00, 0x20, 0xC3, 0x3F}, 4);   // fastest forward: x8
+    u.send({0x00, 0x20, 0xC3, 0x3F}, 4);  // fastest forward: x8
     clock.advance_ms(1000);
     EXPECT_EQ(fwsim_position(id), 30 + 240);
-    u.send({0x00, 0x20, 0xC4, 0x65}, 4);   // rewind x20 runs into the start and stops there
+    u.send({0x00, 0x20, 0xC4, 0x65}, 4);  // rewind x20 runs into the start and stops there
     clock.advance_ms(60000);
     EXPECT_EQ(fwsim_position(id), 0);
     EXPECT_EQ(transport(u), (Bytes{0x0C, 0x20, 0xC4, 0x60}));
-    u.send({0x00, 0x20, 0xC4, 0x75}, 4);   // fast forward x20 runs into the end
+    u.send({0x00, 0x20, 0xC4, 0x75}, 4);  // fast forward x20 runs into the end
     clock.advance_ms(3600 * 1000);
     EXPECT_EQ(fwsim_position(id), 3600 * 30);
     EXPECT_EQ(transport(u), (Bytes{0x0C, 0x20, 0xC4, 0x60}));
     Bytes tc = timecode(u);
-    EXPECT_EQ(tc[7], 0x01);   // 01:00:00:00
+    EXPECT_EQ(tc[7], 0x01);  // 01:00:00:00
     EXPECT_EQ(tc[4] | tc[5] | tc[6], 0);
 }
 
 TEST_F(Deck, SearchIndexAndCounter) {
     OpenUnit u;
     ASSERT_TRUE(u.ok());
-    Bytes r = u.send({0x00, 0x20, 0x51, 0x20, 0x12, 0x45, 0x23, 0x00});   // search 00:23:45:12
+    Bytes r = u.send({0x00, 0x20, 0x51, 0x20, 0x12, 0x45, 0x23, 0x00});  // search 00:23:45:12
     EXPECT_EQ(r[0], 0x09);
-    EXPECT_EQ(fwsim_interim_count(id), 1u);   // INTERIM came first, absorbed
+    EXPECT_EQ(fwsim_interim_count(id), 1u);  // INTERIM came first, absorbed
     EXPECT_EQ(fwsim_position(id), (23 * 60 + 45) * 30 + 12);
-    EXPECT_EQ(u.send({0x00, 0x20, 0x51, 0x20, 0x30, 0x00, 0x00, 0x00})[0], 0x0A);   // 30 frames: not BCD time
-    EXPECT_EQ(u.send({0x00, 0x20, 0x51, 0x20, 0x00, 0x00, 0x00, 0x02})[0], 0x0A);   // beyond the tape
-    EXPECT_EQ(u.send({0x00, 0x20, 0x51, 0x20, 0x0A, 0x00, 0x00, 0x00})[0], 0x0A);   // not BCD
+    EXPECT_EQ(u.send({0x00, 0x20, 0x51, 0x20, 0x30, 0x00, 0x00, 0x00})[0], 0x0A);  // 30 frames: not BCD time
+    EXPECT_EQ(u.send({0x00, 0x20, 0x51, 0x20, 0x00, 0x00, 0x00, 0x02})[0], 0x0A);  // beyond the tape
+    EXPECT_EQ(u.send({0x00, 0x20, 0x51, 0x20, 0x0A, 0x00, 0x00, 0x00})[0], 0x0A);  // not BCD
     // Preset the counter to 00:00:10:00 here; it then runs with the tape.
     EXPECT_EQ(u.send({0x00, 0x20, 0x57, 0x20, 0x00, 0x10, 0x00, 0x00})[0], 0x09);
     u.send({0x00, 0x20, 0xC3, 0x75}, 4);
     clock.advance_ms(2000);
     EXPECT_EQ(u.send({0x01, 0x20, 0x57, 0x71, 0xFF, 0xFF, 0xFF, 0xFF}),
               (Bytes{0x0C, 0x20, 0x57, 0x71, 0x00, 0x12, 0x00, 0x00}));
-    u.send({0x00, 0x20, 0x55, 0x04}, 4);   // forward index: the 25-minute mark
+    u.send({0x00, 0x20, 0x55, 0x04}, 4);  // forward index: the 25-minute mark
     EXPECT_EQ(fwsim_position(id), 25 * 60 * 30);
-    u.send({0x00, 0x20, 0x56, 0x04}, 4);   // backward index: the 20-minute mark
+    u.send({0x00, 0x20, 0x56, 0x04}, 4);  // backward index: the 20-minute mark
     EXPECT_EQ(fwsim_position(id), 20 * 60 * 30);
     EXPECT_EQ(transport(u), (Bytes{0x0C, 0x20, 0xC4, 0x60}));
 }
@@ -163,10 +165,10 @@ TEST_F(Deck, EjectAndReload) {
     EXPECT_EQ(transport(u), (Bytes{0x0C, 0x20, 0xC1, 0x60}));
     EXPECT_EQ(u.send({0x00, 0x20, 0xC3, 0x75}, 4)[0], 0x0A);
     EXPECT_EQ(timecode(u)[0], 0x0A);
-    EXPECT_EQ(u.send({0x00, 0x20, 0xC1, 0x32}, 4)[0], 0x09);   // close tray: a tape again
+    EXPECT_EQ(u.send({0x00, 0x20, 0xC1, 0x32}, 4)[0], 0x09);  // close tray: a tape again
     EXPECT_TRUE(fwsim_has_tape(id));
     EXPECT_EQ(transport(u), (Bytes{0x0C, 0x20, 0xC4, 0x60}));
-    EXPECT_EQ(u.send({0x00, 0x20, 0xC1, 0x31}, 4)[0], 0x09);   // open tray ejects too
+    EXPECT_EQ(u.send({0x00, 0x20, 0xC1, 0x31}, 4)[0], 0x09);  // open tray ejects too
     EXPECT_FALSE(fwsim_has_tape(id));
 }
 
@@ -256,11 +258,12 @@ TEST_F(Deck, GoneMidCommand) {
     io_service_t dev = IOServiceGetMatchingService(master, IOServiceMatching("IOFireWireDevice"));
     std::vector<uint32_t> got;
     io_object_t note;
-    ASSERT_EQ(IOServiceAddInterestNotification(
-                  port, dev, kIOGeneralInterest,
-                  [](void *r, io_service_t, natural_t t, void *) { static_cast<std::vector<uint32_t> *>(r)->push_back(t); },
-                  &got, &note),
-              kIOReturnSuccess);
+    ASSERT_EQ(
+        IOServiceAddInterestNotification(
+            port, dev, kIOGeneralInterest,
+            [](void *r, io_service_t, natural_t t, void *) { static_cast<std::vector<uint32_t> *>(r)->push_back(t); },
+            &got, &note),
+        kIOReturnSuccess);
     {
         OpenUnit u;
         ASSERT_TRUE(u.ok());

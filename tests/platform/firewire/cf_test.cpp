@@ -15,7 +15,7 @@ std::string text(CFStringRef s) {
 }
 
 TEST(CFString, ConvertsBetweenEncodings) {
-    const UInt8 macRoman[] = {'C', 'a', 'f', 0x8E};   // "Café" in MacRoman
+    const UInt8 macRoman[] = {'C', 'a', 'f', 0x8E};  // "Café" in MacRoman
     CFStringRef s = CFStringCreateWithBytes(nullptr, macRoman, 4, kCFStringEncodingMacRoman, 0);
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(text(s), "Caf\xC3\xA9");
@@ -35,9 +35,9 @@ TEST(CFString, ConvertsBetweenEncodings) {
 }
 
 TEST(CFString, RefusesBadInputAndSmallBuffers) {
-    EXPECT_EQ(CFStringCreateWithCString(nullptr, "\xC3(", kCFStringEncodingUTF8), nullptr);      // bad UTF-8
-    EXPECT_EQ(CFStringCreateWithCString(nullptr, "\xE2\x82", kCFStringEncodingUTF8), nullptr);   // cut short
-    EXPECT_EQ(CFStringCreateWithCString(nullptr, "x", 0x1234), nullptr);                         // unknown encoding
+    EXPECT_EQ(CFStringCreateWithCString(nullptr, "\xC3(", kCFStringEncodingUTF8), nullptr);     // bad UTF-8
+    EXPECT_EQ(CFStringCreateWithCString(nullptr, "\xE2\x82", kCFStringEncodingUTF8), nullptr);  // cut short
+    EXPECT_EQ(CFStringCreateWithCString(nullptr, "x", 0x1234), nullptr);                        // unknown encoding
     EXPECT_EQ(CFStringCreateWithCString(nullptr, nullptr, kCFStringEncodingUTF8), nullptr);
     CFStringRef s = CFStringCreateWithCString(nullptr, "12345", kCFStringEncodingUTF8);
     char small[5];
@@ -95,7 +95,7 @@ TEST(CFDictionary, KeysCompareByValueAndValuesAreRetained) {
     CFStringRef v2 = CFStringCreateWithCString(nullptr, "two", kCFStringEncodingUTF8);
     CFDictionarySetValue(d, key, v1);
     EXPECT_EQ(CFGetRetainCount(v1), 2);
-    CFDictionarySetValue(d, CFSTR("k"), v2);   // equal key, other object: replaces
+    CFDictionarySetValue(d, CFSTR("k"), v2);  // equal key, other object: replaces
     EXPECT_EQ(CFDictionaryGetCount(d), 1);
     EXPECT_EQ(CFGetRetainCount(v1), 1);
     EXPECT_EQ(CFDictionaryGetValue(d, key), v2);
@@ -154,11 +154,18 @@ TEST(CFBundle, LooksFunctionsUpByName) {
     ASSERT_NE(partial, nullptr);
     ASSERT_TRUE(CFBundleLoadExecutable(full));
     ASSERT_TRUE(CFBundleLoadExecutable(partial));
-    const char *all[] = {"Send2Device", "SetTimerAVC", "CreateNotificationPort", "DestroyNotificationPort",
-                         "CreateIOCFPlugInInterface", "GetIOFireWireAVCLibUnitInterface",
-                         "ReleaseIOFireWireAVCLibUnitInterface", "DestroyPlugInInterface",
-                         "IOServiceAddMatchingNotificationPtr", "SendCommandStatusUnitInfo",
-                         "SendCommandStatusSubunitInfo", "SendCommandStatusOutputPlugSignalFormat",
+    const char *all[] = {"Send2Device",
+                         "SetTimerAVC",
+                         "CreateNotificationPort",
+                         "DestroyNotificationPort",
+                         "CreateIOCFPlugInInterface",
+                         "GetIOFireWireAVCLibUnitInterface",
+                         "ReleaseIOFireWireAVCLibUnitInterface",
+                         "DestroyPlugInInterface",
+                         "IOServiceAddMatchingNotificationPtr",
+                         "SendCommandStatusUnitInfo",
+                         "SendCommandStatusSubunitInfo",
+                         "SendCommandStatusOutputPlugSignalFormat",
                          "SendCommandStatusVendorDependent"};
     for (const char *name : all) {
         CFStringRef n = CFStringCreateWithCString(nullptr, name, kCFStringEncodingUTF8);
@@ -179,7 +186,7 @@ TEST(CFBundle, LooksFunctionsUpByName) {
 
 TEST(CFBundle, MissingFolderOrExecutable) {
     EXPECT_EQ(bundle_at("/nonexistent/X.bundle"), nullptr);
-    CFBundleRef empty = bundle_at(FW_HELPER_BUNDLE_DIR);   // a folder without "avchelpers.so"
+    CFBundleRef empty = bundle_at(FW_HELPER_BUNDLE_DIR);  // a folder without "avchelpers.so"
     ASSERT_NE(empty, nullptr);
     EXPECT_FALSE(CFBundleLoadExecutable(empty));
     EXPECT_EQ(CFBundleGetFunctionPointerForName(empty, CFSTR("Send2Device")), nullptr);

@@ -34,12 +34,12 @@ int32_t property(io_service_t s, const char *key) {
 
 TEST_F(Registry, MatchesByClassAndUnitSpecInPublicationOrder) {
     int first = fwsim_add_default_unit();
-    fwsim_add_unit(0x609E, 0x10001);   // another kind of unit
+    fwsim_add_unit(0x609E, 0x10001);  // another kind of unit
     int second = fwsim_add_default_unit();
     ASSERT_LT(first, second);
     std::vector<io_service_t> units = all_matching(avc_matching());
     ASSERT_EQ(units.size(), 2u);
-    EXPECT_LT(units[0], units[1]);   // the first published comes first
+    EXPECT_LT(units[0], units[1]);  // the first published comes first
     EXPECT_EQ(property(units[0], "Unit_Spec_ID"), 0xA02D);
     EXPECT_EQ(property(units[1], "Unit_SW_Vers"), 0x10001);
     EXPECT_TRUE(IOObjectConformsTo(units[0], "IOFireWireAVCUnit"));
@@ -80,7 +80,7 @@ TEST_F(Registry, MatchingConsumesTheDictionaryAndHandlesAreCounted) {
     EXPECT_EQ(again, s);
     IOObjectRelease(again);
     EXPECT_EQ(IOObjectRelease(it), kIOReturnSuccess);
-    EXPECT_EQ(IOObjectRelease(it), kIOReturnBadArgument);   // stale: refused, not followed
+    EXPECT_EQ(IOObjectRelease(it), kIOReturnBadArgument);  // stale: refused, not followed
     EXPECT_EQ(IOIteratorNext(it), 0u);
     EXPECT_FALSE(IOIteratorIsValid(it));
     // Our reference outlives the unit's termination.
@@ -97,7 +97,7 @@ TEST_F(Registry, PlugInAndUnitInterfacesOpenExclusively) {
     ASSERT_TRUE(a.ok());
     EXPECT_TRUE((*a.unit)->isOpen(a.unit));
     EXPECT_TRUE(fwsim_is_open(id));
-    OpenUnit b;   // second client: interface granted, open refused
+    OpenUnit b;  // second client: interface granted, open refused
     ASSERT_TRUE(b.ok());
     EXPECT_FALSE((*b.unit)->isOpen(b.unit));
     EXPECT_EQ((*b.unit)->open(b.unit), kIOReturnExclusiveAccess);
@@ -118,15 +118,14 @@ TEST_F(Registry, PlugInCreationChecksItsArguments) {
     SInt32 score;
     EXPECT_NE(IOCreatePlugInInterfaceForService(unit, kIOCFPlugInInterfaceID, kIOCFPlugInInterfaceID, &p, &score),
               kIOReturnSuccess);
-    EXPECT_NE(IOCreatePlugInInterfaceForService(device, kIOFireWireAVCLibUnitTypeID, kIOCFPlugInInterfaceID, &p,
-                                                &score),
-              kIOReturnSuccess);
-    EXPECT_EQ(IOCreatePlugInInterfaceForService(0xDEAD, kIOFireWireAVCLibUnitTypeID, kIOCFPlugInInterfaceID, &p,
-                                                &score),
-              kIOReturnBadArgument);
+    EXPECT_NE(
+        IOCreatePlugInInterfaceForService(device, kIOFireWireAVCLibUnitTypeID, kIOCFPlugInInterfaceID, &p, &score),
+        kIOReturnSuccess);
+    EXPECT_EQ(
+        IOCreatePlugInInterfaceForService(0xDEAD, kIOFireWireAVCLibUnitTypeID, kIOCFPlugInInterfaceID, &p, &score),
+        kIOReturnBadArgument);
     EXPECT_EQ(p, nullptr);
-    ASSERT_EQ(IOCreatePlugInInterfaceForService(unit, kIOFireWireAVCLibUnitTypeID, kIOCFPlugInInterfaceID, &p,
-                                                &score),
+    ASSERT_EQ(IOCreatePlugInInterfaceForService(unit, kIOFireWireAVCLibUnitTypeID, kIOCFPlugInInterfaceID, &p, &score),
               kIOReturnSuccess);
     LPVOID other = nullptr;
     EXPECT_EQ((*p)->QueryInterface(p, CFUUIDGetUUIDBytes(kIOFireWireAVCLibUnitTypeID), &other), E_NOINTERFACE);
@@ -153,7 +152,7 @@ TEST_F(Registry, RefusalFaults) {
         EXPECT_FALSE((*u.unit)->isOpen(u.unit));
     }
     fwsim_reset(0);
-    EXPECT_EQ(OpenUnit().plugin, nullptr);   // no unit at all
+    EXPECT_EQ(OpenUnit().plugin, nullptr);  // no unit at all
 }
 
 // ---- notifications -----------------------------------------------------------
@@ -205,13 +204,11 @@ protected:
         ASSERT_EQ(IOServiceAddMatchingNotification(ev.port, kIOFirstPublishNotification,
                                                    IOServiceMatching("IOFireWireDevice"), on_added, &ev, &addedIt),
                   kIOReturnSuccess);
-        on_added(&ev, addedIt);   // the devices already present
+        on_added(&ev, addedIt);  // the devices already present
         ASSERT_EQ(IOServiceAddMatchingNotification(ev.port, kIOTerminatedNotification,
-                                                   IOServiceMatching("IOFireWireDevice"), on_terminated, &ev,
-                                                   &termIt),
+                                                   IOServiceMatching("IOFireWireDevice"), on_terminated, &ev, &termIt),
                   kIOReturnSuccess);
-        CFRunLoopAddSource(CFRunLoopGetCurrent(), IONotificationPortGetRunLoopSource(ev.port),
-                           kCFRunLoopDefaultMode);
+        CFRunLoopAddSource(CFRunLoopGetCurrent(), IONotificationPortGetRunLoopSource(ev.port), kCFRunLoopDefaultMode);
     }
     void TearDown() override {
         if (ev.port) IONotificationPortDestroy(ev.port);
@@ -225,7 +222,7 @@ TEST_F(Notifications, PresentDevicesAtOnceNewOnesThroughTheRunLoop) {
     arm();
     EXPECT_EQ(ev.added.size(), 1u);
     fwsim_add_default_unit();
-    EXPECT_EQ(ev.added.size(), 1u);   // nothing inside the call that published it
+    EXPECT_EQ(ev.added.size(), 1u);  // nothing inside the call that published it
     ASSERT_TRUE(pump_until([&] { return ev.added.size() == 2; }));
     EXPECT_TRUE(ev.messages.empty());
 }
@@ -277,7 +274,7 @@ TEST_F(Notifications, DestroyingThePortInsideItsCallbackDropsTheRest) {
     pump_until([] { return false; }, 30);
     EXPECT_EQ(ev.messages.size(), 1u);
     EXPECT_EQ(ev.port, nullptr);
-    fwsim_bus_reset();   // no listener left: nothing happens
+    fwsim_bus_reset();  // no listener left: nothing happens
     EXPECT_EQ(pump_now(), 0);
 }
 
@@ -308,8 +305,8 @@ TEST_F(Notifications, PlatformSeams) {
     IONotificationPortRef port = IONotificationPortCreate(master);
     fwsim_set_seam(FWSIM_SEAM_ADD_MATCHING, kIOReturnNoMemory);
     io_iterator_t it = 0;
-    EXPECT_EQ(IOServiceAddMatchingNotification(port, kIOFirstPublishNotification,
-                                               IOServiceMatching("IOFireWireDevice"), on_added, &ev, &it),
+    EXPECT_EQ(IOServiceAddMatchingNotification(port, kIOFirstPublishNotification, IOServiceMatching("IOFireWireDevice"),
+                                               on_added, &ev, &it),
               kIOReturnNoMemory);
     EXPECT_EQ(it, 0u);
     IONotificationPortDestroy(port);

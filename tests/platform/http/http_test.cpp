@@ -7,7 +7,6 @@
 
 #include "test_server.h"
 
-
 namespace {
 
 struct Outcome {
@@ -54,7 +53,9 @@ protected:
         s->limits = limits;
         s->get(url);
         EXPECT_FALSE(out.done()) << "delivered inside get()";
-        EXPECT_TRUE(loop.runUntil(engine, [&] { return out.done(); }, limitMs)) << url;
+        EXPECT_TRUE(loop.runUntil(
+            engine, [&] { return out.done(); }, limitMs))
+            << url;
         return out;
     }
 
@@ -97,7 +98,8 @@ TEST_F(HTTPTest, SlowBodyDoesNotStallTheLoop) {
     Outcome out;
     auto s = makeSocket(out);
     s->get(server.url("/slow"));
-    ASSERT_TRUE(loop.runUntil(engine, [&] { return server.bytesSentOnSlow() >= 30 && loop.ticks >= 3; }, 10000))
+    ASSERT_TRUE(loop.runUntil(
+        engine, [&] { return server.bytesSentOnSlow() >= 30 && loop.ticks >= 3; }, 10000))
         << "the loop stalled while the body came in";
     EXPECT_FALSE(out.done());
     EXPECT_TRUE(s->busy());
@@ -164,9 +166,8 @@ TEST_F(HTTPTest, RedirectsAreFollowedWithinBounds) {
 }
 
 TEST_F(HTTPTest, UnsafeOrForeignURLsAreRefusedFromTheLoop) {
-    for (std::string url : {std::string(""), std::string("file:///etc/passwd"),
-                            std::string("ftp://127.0.0.1/"), std::string("not a url"),
-                            server.url("/ok\r\nX-Injected: 1"), server.url("/o k")}) {
+    for (std::string url : {std::string(""), std::string("file:///etc/passwd"), std::string("ftp://127.0.0.1/"),
+                            std::string("not a url"), server.url("/ok\r\nX-Injected: 1"), server.url("/o k")}) {
         Outcome out = fetch(url);
         EXPECT_EQ(out.pages, 0) << url;
         EXPECT_EQ(out.errors, 1) << url;
@@ -198,9 +199,11 @@ TEST_F(HTTPTest, OneSocketServesRequestsInARow) {
         if (statuses.size() == 1) s->get(server.url("/missing"));  // a new request from the event
     };
     s->get(server.url("/ok"));
-    ASSERT_TRUE(loop.runUntil(engine, [&] { return statuses.size() == 2; }, 10000));
+    ASSERT_TRUE(loop.runUntil(
+        engine, [&] { return statuses.size() == 2; }, 10000));
     s->get(server.url("/chunked"));
-    ASSERT_TRUE(loop.runUntil(engine, [&] { return statuses.size() == 3; }, 10000));
+    ASSERT_TRUE(loop.runUntil(
+        engine, [&] { return statuses.size() == 3; }, 10000));
     EXPECT_EQ(statuses, (std::vector<int>{200, 404, 200}));
     EXPECT_FALSE(s->busy());
 }
@@ -210,7 +213,8 @@ TEST_F(HTTPTest, NewGetReplacesTheRequestInFlight) {
     auto s = makeSocket(out);
     s->get(server.url("/silent"));
     s->get(server.url("/ok"));
-    ASSERT_TRUE(loop.runUntil(engine, [&] { return out.done(); }, 10000));
+    ASSERT_TRUE(loop.runUntil(
+        engine, [&] { return out.done(); }, 10000));
     loop.runFor(engine, 100);
     EXPECT_EQ(out.pages, 1);
     EXPECT_EQ(out.errors, 0);
@@ -221,7 +225,8 @@ TEST_F(HTTPTest, SocketDestroyedMidTransferRaisesNothing) {
     Outcome out;
     auto s = makeSocket(out);
     s->get(server.url("/slow"));
-    ASSERT_TRUE(loop.runUntil(engine, [&] { return server.bytesSentOnSlow() >= 30; }, 10000));
+    ASSERT_TRUE(loop.runUntil(
+        engine, [&] { return server.bytesSentOnSlow() >= 30; }, 10000));
     s.reset();
     EXPECT_EQ(engine.activeTransfers(), 0u);
     loop.runFor(engine, 200);
@@ -239,7 +244,8 @@ TEST_F(HTTPTest, SocketMayBeDestroyedInsideItsOwnEvent) {
         ++out.pages;
     };
     s->get(server.url("/ok"));
-    ASSERT_TRUE(loop.runUntil(engine, [&] { return out.done(); }, 10000));
+    ASSERT_TRUE(loop.runUntil(
+        engine, [&] { return out.done(); }, 10000));
     EXPECT_EQ(out.content, "1.0.3");
     EXPECT_EQ(s, nullptr);
 }
@@ -258,7 +264,8 @@ TEST_F(HTTPTest, SocketDestroyedByAnotherSocketsEventIsNeverCalled) {
     b->pageReceived = killOther(a);
     a->get(server.url("/ok"));
     b->get(server.url("/ok"));
-    loop.runUntil(engine, [&] { return calls > 0; }, 10000);
+    loop.runUntil(
+        engine, [&] { return calls > 0; }, 10000);
     loop.runFor(engine, 200);
     EXPECT_EQ(calls, 1);
     EXPECT_TRUE((a == nullptr) != (b == nullptr));

@@ -26,8 +26,7 @@ TEST(ShowURL, HandlerReceivesAcceptedURLsOnly) {
     EXPECT_FALSE(rb::showURL("no scheme here"));
     EXPECT_FALSE(rb::showURL("http://a/\nb"));
     rb::setShowURLHandler(nullptr);
-    EXPECT_EQ(seen, (std::vector<std::string>{"http://example.invalid/vq/download",
-                                              "mailto:someone@example.invalid"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"http://example.invalid/vq/download", "mailto:someone@example.invalid"}));
 }
 
 // The real path: a stand-in xdg-open first on PATH records its arguments,

@@ -32,8 +32,7 @@ int bindLoopback(int &port) {
     return fd;
 }
 
-std::string response(int status, const std::string &reason, const std::string &body,
-                     const std::string &extra = "") {
+std::string response(int status, const std::string &reason, const std::string &body, const std::string &extra = "") {
     return "HTTP/1.1 " + std::to_string(status) + " " + reason +
            "\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(body.size()) +
            "\r\nConnection: close\r\n" + extra + "\r\n" + body;
@@ -65,9 +64,7 @@ Server::~Server() {
     for (auto &w : workers_) w.join();
 }
 
-std::string Server::url(const std::string &path) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
-}
+std::string Server::url(const std::string &path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
 
 void Server::acceptLoop() {
     while (!stop_) {
@@ -162,11 +159,8 @@ void Server::serve(int fd) {
         sendAll(fd, "0\r\n\r\n");
     } else if (path.starts_with("/redirect/")) {
         long n = number("/redirect/");
-        if (n <= 0)
-            sendAll(fd, response(200, "OK", "landed"));
-        else
-            sendAll(fd, response(302, "Found", "moved",
-                                 "Location: /redirect/" + std::to_string(n - 1) + "\r\n"));
+        if (n <= 0) sendAll(fd, response(200, "OK", "landed"));
+        else sendAll(fd, response(302, "Found", "moved", "Location: /redirect/" + std::to_string(n - 1) + "\r\n"));
     } else if (path == "/http09") {
         sendAll(fd, "just a body, no status line\r\n");
     } else if (path == "/badversion") {
@@ -193,10 +187,8 @@ rb::LoopHooks Loop::hooks() {
     h.watch = [this](int fd, short ev) { fds_[fd] = ev; };
     h.unwatch = [this](int fd) { fds_.erase(fd); };
     h.setTimer = [this](long ms) {
-        if (ms < 0)
-            timer_.reset();
-        else
-            timer_ = nowMs + ms;
+        if (ms < 0) timer_.reset();
+        else timer_ = nowMs + ms;
     };
     h.nowMs = [this] { return nowMs; };
     return h;

@@ -147,7 +147,7 @@ TEST(ExportTiff, SettingsTakeEffect) {
     Frame f(20, 10);
     Exporter ex("TIFF");
     EXPECT_EQ(GraphicsExportSetCompressionMethod(ex.ci, 5), noErr);
-    EXPECT_EQ(GraphicsExportSetCompressionMethod(ex.ci, 7), paramErr);   // old JPEG-in-TIFF: refused
+    EXPECT_EQ(GraphicsExportSetCompressionMethod(ex.ci, 7), paramErr);  // old JPEG-in-TIFF: refused
     EXPECT_EQ(GraphicsExportSetDepth(ex.ci, 8), noErr);
     EXPECT_EQ(GraphicsExportSetDepth(ex.ci, 16), paramErr);
     EXPECT_EQ(GraphicsExportSetResolution(ex.ci, 300 << 16, 150 << 16), noErr);
@@ -190,7 +190,7 @@ TEST(ExportFormats, PngInterlaceJpegTargetAndExif) {
     Exporter png("PNGf");
     ASSERT_EQ(GraphicsExportSetInterlaceStyle(png.ci, 1), noErr);
     ASSERT_EQ(png.run(f.world), noErr);
-    EXPECT_EQ(png.bytes()[28], 1);   // IHDR interlace method: Adam7
+    EXPECT_EQ(png.bytes()[28], 1);  // IHDR interlace method: Adam7
 
     Exporter jpeg("JPEG");
     GraphicsExportSetCompressionQuality(jpeg.ci, codecLosslessQuality);
@@ -203,7 +203,8 @@ TEST(ExportFormats, PngInterlaceJpegTargetAndExif) {
     EXPECT_EQ(CallComponentCanDo(jpeg.ci, kGraphicsExportSetExifEnabledSelect), 1);
     EXPECT_EQ(CallComponentCanDo(png.ci, kGraphicsExportSetExifEnabledSelect), 0);
     BundleRef qt = LoadSystemFramework("QuickTime.framework");
-    auto setExif = reinterpret_cast<GraphicsExportSetExifEnabledProc>(BundleGetFunctionPointerForName(qt, "GraphicsExportSetExifEnabled"));
+    auto setExif = reinterpret_cast<GraphicsExportSetExifEnabledProc>(
+        BundleGetFunctionPointerForName(qt, "GraphicsExportSetExifEnabled"));
     ASSERT_NE(setExif, nullptr);
     EXPECT_EQ(setExif(jpeg.ci, true), noErr);
     EXPECT_EQ(setExif(png.ci, true), badComponentSelector);
@@ -289,8 +290,8 @@ void expectEverySetting(ComponentInstance ci, bool jpeg) {
     EXPECT_EQ(interlace, 1u);
     EXPECT_EQ(target, 12345u);
     if (jpeg) {
-        auto getExif = reinterpret_cast<GraphicsExportGetExifEnabledProc>(
-            BundleGetFunctionPointerForName(LoadSystemFramework("QuickTime.framework"), "GraphicsExportGetExifEnabled"));
+        auto getExif = reinterpret_cast<GraphicsExportGetExifEnabledProc>(BundleGetFunctionPointerForName(
+            LoadSystemFramework("QuickTime.framework"), "GraphicsExportGetExifEnabled"));
         ASSERT_NE(getExif, nullptr);
         EXPECT_EQ(getExif(ci, &exif), noErr);
         EXPECT_TRUE(exif);
@@ -301,7 +302,9 @@ void expectEverySetting(ComponentInstance ci, bool jpeg) {
 std::vector<std::pair<OSType, uint32_t>> atomsOf(Handle h) {
     std::vector<std::pair<OSType, uint32_t>> atoms;
     const uint8_t *p = HandleData(h);
-    auto be32 = [](const uint8_t *q) { return uint32_t(q[0]) << 24 | uint32_t(q[1]) << 16 | uint32_t(q[2]) << 8 | q[3]; };
+    auto be32 = [](const uint8_t *q) {
+        return uint32_t(q[0]) << 24 | uint32_t(q[1]) << 16 | uint32_t(q[2]) << 8 | q[3];
+    };
     for (size_t at = 0; at + 12 <= GetHandleSize(h); at += 12) {
         EXPECT_EQ(be32(p + at), 12u);
         atoms.emplace_back(be32(p + at + 4), be32(p + at + 8));
@@ -336,9 +339,9 @@ TEST(ExportSettings, EverySettingSurvivesTheAtomContainer) {
         auto atoms = atomsOf(s);
         std::vector<OSType> types;
         for (const auto &atom : atoms) types.push_back(atom.first);
-        EXPECT_EQ(types, (std::vector<OSType>{FourCC("dpth"), FourCC("hres"), FourCC("vres"), FourCC("qual"),
-                                              FourCC("meth"), FourCC("dnrc"), FourCC("intl"), FourCC("tsiz"),
-                                              FourCC("exif")}));
+        EXPECT_EQ(types,
+                  (std::vector<OSType>{FourCC("dpth"), FourCC("hres"), FourCC("vres"), FourCC("qual"), FourCC("meth"),
+                                       FourCC("dnrc"), FourCC("intl"), FourCC("tsiz"), FourCC("exif")}));
         ASSERT_EQ(GraphicsExportSetSettingsFromAtomContainer(b.ci, s), noErr);
         expectEverySetting(b.ci, jpeg);
         DisposeHandle(s);
@@ -476,13 +479,13 @@ TEST(Exporter, UnknownTypesStaleInstancesAndMissingInput) {
     Handle out = NewEmptyHandle();
     GraphicsExportSetOutputHandle(ci, out);
     uint32_t n;
-    EXPECT_EQ(GraphicsExportDoExport(ci, &n), paramErr);   // no input
+    EXPECT_EQ(GraphicsExportDoExport(ci, &n), paramErr);  // no input
     EXPECT_EQ(GraphicsExportSetInputGWorld(ci, 0xDEAD), paramErr);
     {
         Frame f(4, 4);
         GraphicsExportSetInputGWorld(ci, f.world);
     }
-    EXPECT_EQ(GraphicsExportDoExport(ci, &n), paramErr);   // its world is gone
+    EXPECT_EQ(GraphicsExportDoExport(ci, &n), paramErr);  // its world is gone
     OSType ext, type, creator;
     GraphicsExportGetDefaultFileNameExtension(ci, &ext);
     GraphicsExportGetDefaultFileTypeAndCreator(ci, &type, &creator);
@@ -555,7 +558,8 @@ TEST(ExportBytes, FullFrameIsByteForByteAsBefore) {
         ASSERT_EQ(ex.run(c.frame.world), noErr) << c.name;
         std::vector<uint8_t> bytes = ex.bytes();
         EXPECT_EQ(bytes.size(), c.size) << c.name;
-        EXPECT_EQ(testsupport::fingerprint({reinterpret_cast<const char *>(bytes.data()), bytes.size()}), c.print) << c.name;
+        EXPECT_EQ(testsupport::fingerprint({reinterpret_cast<const char *>(bytes.data()), bytes.size()}), c.print)
+            << c.name;
     }
 }
 

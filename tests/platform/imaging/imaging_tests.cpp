@@ -98,7 +98,7 @@ TEST(Pictures, RoundTripThroughWorldsAndRejectCorruptHeaders) {
     PixMapInfo pm2;
     GetGWorldPixMap(w2, &pm2);
     EXPECT_EQ(std::memcmp(pm2.baseAddr + 16, pm.baseAddr + 12, 12), 0);  // row 1
-    EXPECT_EQ(pm2.baseAddr[12], 0xFF);  // outside the picture: untouched white
+    EXPECT_EQ(pm2.baseAddr[12], 0xFF);                                   // outside the picture: untouched white
 
     SetHandleSize(pic, GetHandleSize(pic) - 1);  // truncated pixels
     EXPECT_FALSE(GetPictureInfo(pic, nullptr, nullptr, nullptr));
@@ -161,7 +161,8 @@ TEST(Importer, ReadsWhatTheExportersWrite) {
         }
         // A specific importer refuses another format's bytes.
         ComponentInstance other;
-        OpenADefaultComponent(GraphicsImporterComponentType, type == FourCC("TIFF") ? FourCC("PNGf") : FourCC("TIFF"), &other);
+        OpenADefaultComponent(GraphicsImporterComponentType, type == FourCC("TIFF") ? FourCC("PNGf") : FourCC("TIFF"),
+                              &other);
         GraphicsImportSetDataHandle(other, data);
         PicHandle none;
         EXPECT_NE(GraphicsImportGetAsPicture(other, &none), noErr);
@@ -237,7 +238,8 @@ TEST(Compression, ChecksItsBufferAndFillsTheDescription) {
     int32_t max = 0;
     ASSERT_EQ(GetMaxCompressionSize(&pm, &pm.bounds, 24, codecNormalQuality, FourCC("jpeg"), anyCodec, &max), noErr);
     EXPECT_GT(max, 30 * 40 * 4);
-    EXPECT_EQ(GetMaxCompressionSize(&pm, &pm.bounds, 24, codecNormalQuality, FourCC("zzzz"), anyCodec, &max), noCodecErr);
+    EXPECT_EQ(GetMaxCompressionSize(&pm, &pm.bounds, 24, codecNormalQuality, FourCC("zzzz"), anyCodec, &max),
+              noCodecErr);
     Rect outside{0, 0, 31, 40};
     EXPECT_EQ(GetMaxCompressionSize(&pm, &outside, 24, codecNormalQuality, FourCC("jpeg"), anyCodec, &max), paramErr);
     GetMaxCompressionSize(&pm, &pm.bounds, 24, codecNormalQuality, FourCC("raw "), anyCodec, &max);
@@ -268,8 +270,12 @@ TEST(Worlds, CopyingToAnOriginAtTheEdgeOfTheRangeDrawsNothing) {
     GetGWorldPixMap(a, &pa);
     GetGWorldPixMap(b, &pb);
     std::memset(pa.baseAddr, 0x11, size_t(pa.rowBytes) * 8);
-    for (auto [x, y] : {std::pair{INT32_MAX, 0}, {0, INT32_MAX}, {INT32_MAX - 3, INT32_MAX - 3}, {INT32_MIN, 0},
-                        {0, INT32_MIN}, {INT32_MIN, INT32_MIN}}) {
+    for (auto [x, y] : {std::pair{INT32_MAX, 0},
+                        {0, INT32_MAX},
+                        {INT32_MAX - 3, INT32_MAX - 3},
+                        {INT32_MIN, 0},
+                        {0, INT32_MIN},
+                        {INT32_MIN, INT32_MIN}}) {
         EXPECT_EQ(CopyWorld(a, b, x, y), noErr);
         EXPECT_EQ(pb.baseAddr[0], 0xFF);  // untouched white
     }

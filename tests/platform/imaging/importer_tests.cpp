@@ -77,7 +77,7 @@ TEST(Importer, SourceRectangleDrawsPartOfTheImageAtTheBounds) {
     ComponentInstance ci = importerFor(a);
     Rect part{0, 0, 5, 5};
     GraphicsImportSetSourceRect(ci, &part);
-    Rect at{0, 10, 10, 20};   // 5x5 scaled to 10x10
+    Rect at{0, 10, 10, 20};  // 5x5 scaled to 10x10
     GraphicsImportSetBoundsRect(ci, &at);
     Rect wr{0, 0, 12, 24};
     GWorldRef world = 0;
@@ -142,7 +142,7 @@ TEST(Importer, URLsGoToTheHostsFetcher) {
         Handle ref = nullptr;
         PtrToHand(url.data(), &ref, url.size());
         OSErr e = GetGraphicsImporterForDataRef(ref, URLDataHandlerSubType, ci);
-        DisposeHandle(ref);   // the importer keeps no reference to the URL
+        DisposeHandle(ref);  // the importer keeps no reference to the URL
         return e;
     };
     ComponentInstance ci = 0;
@@ -198,7 +198,11 @@ TEST(Importer, DescriptionCarriesTheProfilesColourSpace) {
     EXPECT_EQ(d.idSize, int32_t(sizeof d + 12));
     EXPECT_EQ(d.depth, 8);
     EXPECT_EQ(d.hRes, 254 << 16) << "100 per cm is 254 per inch";
-    EXPECT_EQ(std::memcmp(HandleData(desc) + sizeof d, "\0\0\0\x0c" "cpscGRAY", 12), 0);
+    EXPECT_EQ(std::memcmp(HandleData(desc) + sizeof d,
+                          "\0\0\0\x0c"
+                          "cpscGRAY",
+                          12),
+              0);
     DisposeHandle(desc);
     Handle profile = nullptr;
     EXPECT_EQ(GraphicsImportGetColorSyncProfile(ci, &profile), noErr);

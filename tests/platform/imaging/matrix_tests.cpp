@@ -21,14 +21,14 @@ TEST(Matrix, OperationsAppendInTheOrderCalled) {
     SetIdentityMatrix(&m);
     EXPECT_TRUE(IsIdentityMatrix(&m));
     ScaleMatrix(&m, 2 * fixed1, 2 * fixed1, 0, 0);
-    TranslateMatrix(&m, 10 * fixed1, 0);   // scale first, then move
+    TranslateMatrix(&m, 10 * fixed1, 0);  // scale first, then move
     double x, y;
     through(m, 1, 1, &x, &y);
     EXPECT_DOUBLE_EQ(x, 12);
     EXPECT_DOUBLE_EQ(y, 2);
     SetIdentityMatrix(&m);
     TranslateMatrix(&m, 10 * fixed1, 0);
-    ScaleMatrix(&m, 2 * fixed1, 2 * fixed1, 0, 0);   // move first, then scale
+    ScaleMatrix(&m, 2 * fixed1, 2 * fixed1, 0, 0);  // move first, then scale
     through(m, 1, 1, &x, &y);
     EXPECT_DOUBLE_EQ(x, 22);
 }
@@ -41,7 +41,7 @@ TEST(Matrix, RotationAndScaleKeepTheirAnchor) {
     through(m, 5, 7, &x, &y);
     EXPECT_NEAR(x, 5, 1e-4);
     EXPECT_NEAR(y, 7, 1e-4);
-    through(m, 6, 7, &x, &y);   // a step right turns into a step down
+    through(m, 6, 7, &x, &y);  // a step right turns into a step down
     EXPECT_NEAR(x, 5, 1e-4);
     EXPECT_NEAR(y, 8, 1e-4);
     SetIdentityMatrix(&m);
@@ -54,8 +54,8 @@ TEST(Matrix, RotationAndScaleKeepTheirAnchor) {
 
 TEST(Matrix, QuadToQuadMapsEachCornerIncludingPerspective) {
     const FixedPoint from[4] = {{0, 0}, {100 * fixed1, 0}, {100 * fixed1, 50 * fixed1}, {0, 50 * fixed1}};
-    const FixedPoint to[4] = {{10 * fixed1, 10 * fixed1}, {90 * fixed1, 20 * fixed1}, {80 * fixed1, 70 * fixed1},
-                              {20 * fixed1, 60 * fixed1}};
+    const FixedPoint to[4] = {
+        {10 * fixed1, 10 * fixed1}, {90 * fixed1, 20 * fixed1}, {80 * fixed1, 70 * fixed1}, {20 * fixed1, 60 * fixed1}};
     MatrixRecord m;
     ASSERT_EQ(QuadToQuadMatrix(from, to, &m), noErr);
     EXPECT_NE(m.matrix[0][2], 0) << "not an affine map";
@@ -86,7 +86,7 @@ TEST(Matrix, RectanglesThroughMatrices) {
     EXPECT_EQ(RectMatrix(&m, &empty, &dst), paramErr);
     MatrixRecord inv;
     ASSERT_TRUE(InverseMatrix(&m, &inv));
-    ConcatMatrix(&m, &inv);   // m then its inverse
+    ConcatMatrix(&m, &inv);  // m then its inverse
     double x, y;
     through(inv, 300, 200, &x, &y);
     EXPECT_NEAR(x, 300, 0.05);

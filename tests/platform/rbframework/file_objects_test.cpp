@@ -66,7 +66,8 @@ TEST_F(FileObjects, FolderItemMembers) {
     release(parent);
     Item root = service<Item(const char *)>("FolderItemFromPath")("/");
     REALobject none = reinterpret_cast<REALobject>(1);
-    EXPECT_TRUE(service<RBBoolean(REALobject, const char *, REALobject *)>("REALGetPropValueObject")(obj(root), "Parent", &none));
+    EXPECT_TRUE(service<RBBoolean(REALobject, const char *, REALobject *)>("REALGetPropValueObject")(obj(root),
+                                                                                                     "Parent", &none));
     EXPECT_EQ(none, nullptr);  // the root has no parent
     release(obj(root));
 

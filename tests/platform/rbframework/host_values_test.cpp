@@ -44,7 +44,8 @@ TEST(Variants, ValuesConvertBetweenTheirKinds) {
     ASSERT_TRUE(getInt(i, "IntegerValue", &n));
     EXPECT_EQ(n, 2);
     EXPECT_EQ(service<double(REALobject)>("variantToDouble")(i), 2.5);
-    EXPECT_TRUE(service<RBBoolean(REALobject, const char *, double)>("REALSetPropValueDouble")(i, "DoubleValue", 1e300));
+    EXPECT_TRUE(
+        service<RBBoolean(REALobject, const char *, double)>("REALSetPropValueDouble")(i, "DoubleValue", 1e300));
     ASSERT_TRUE(getInt(i, "IntegerValue", &n));
     EXPECT_EQ(n, INT32_MAX);  // clamped, not undefined
     release(i);

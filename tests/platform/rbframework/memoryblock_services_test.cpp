@@ -99,7 +99,9 @@ TEST(MemoryBlockServices, StringsInTheirForms) {
     service<void(Block, int32_t, REALstring)>("memorySetCString")(b, 0, abc.get());
     EXPECT_EQ(take(service<REALstring(Block, int32_t)>("memoryGetCString")(b, 0)), "abc");
     service<void(Block, int32_t, REALstring)>("memorySetPString")(b, 4, abc.get());
-    EXPECT_EQ(bytes(b).substr(4, 4), "\x03" "abc");
+    EXPECT_EQ(bytes(b).substr(4, 4),
+              "\x03"
+              "abc");
     EXPECT_EQ(take(service<REALstring(Block, int32_t)>("memoryGetPString")(b, 4)), "abc");
     String word("hello");
     service<void(Block, int32_t, int32_t, REALstring)>("memorySetString")(b, 8, 3, word.get());
@@ -145,8 +147,8 @@ TEST(MemoryBlockServices, ByteRangesAreNewBlocks) {
     Block sum = service<Block(Block, Block)>("MemoryBlockAddOperator")(m, r);
     EXPECT_EQ(bytes(sum), "0120123456789");
     auto cmp = service<int32_t(Block, Block)>("MemoryBlockCompareOperator");
-    EXPECT_EQ(cmp(m, r), -1);  // a block that begins the other sorts first
-    EXPECT_EQ(cmp(r, sum), 1);   // "0123..." > "0120..." at byte 3
+    EXPECT_EQ(cmp(m, r), -1);   // a block that begins the other sorts first
+    EXPECT_EQ(cmp(r, sum), 1);  // "0123..." > "0120..." at byte 3
     EXPECT_EQ(cmp(r, r), 0);
     EXPECT_EQ(take(service<REALstring(Block)>("MemoryBlockToStringOperator")(sum)), "0120123456789");
     drop(sum);

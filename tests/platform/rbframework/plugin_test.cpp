@@ -16,28 +16,28 @@ namespace {
 const std::string kDir = TEST_PLUGIN_DIR;
 
 const char *const kTexts[] = {
-    "_",                                          // 0: nothing declares it
-    "Widget.__init",                              // 1
-    "Widget.__exit",                              // 2
-    "Widget.Add(amount as integer)",              // 3
-    "Widget.Add()",                               // 4
+    "_",                                                  // 0: nothing declares it
+    "Widget.__init",                                      // 1
+    "Widget.__exit",                                      // 2
+    "Widget.Add(amount as integer)",                      // 3
+    "Widget.Add()",                                       // 4
     "Widget.Sum(a as integer, b as integer) as integer",  // 5
-    "Widget.IsBig() as Boolean",                  // 6
-    "Widget.Level as integer",                    // 7
-    "Widget.Level as integer.Set",                // 8
-    "Widget.Describe() as String",                // 9
-    "Widget.Fail(code as integer)",               // 10
-    "Widget.Fire(position as integer) as Boolean",  // 11
-    "Widget.Value.Get",                           // 12
-    "Widget.Value.Set",                           // 13
-    "Widget.Calls.Get",                           // 14
-    "Widget.Label.Get",                           // 15
-    "Widget.Label.Set",                           // 16
-    "application.TestPluginHello as string",      // 17
-    "DestroyedCount() as integer",                // 18
-    "Widget.Enabled.Get",                         // 19: direct access, no entry
-    "widget.Add()",                               // 20: wrong case
-    "Widget.Add(amount as Integer)",              // 21: wrong case of the type
+    "Widget.IsBig() as Boolean",                          // 6
+    "Widget.Level as integer",                            // 7
+    "Widget.Level as integer.Set",                        // 8
+    "Widget.Describe() as String",                        // 9
+    "Widget.Fail(code as integer)",                       // 10
+    "Widget.Fire(position as integer) as Boolean",        // 11
+    "Widget.Value.Get",                                   // 12
+    "Widget.Value.Set",                                   // 13
+    "Widget.Calls.Get",                                   // 14
+    "Widget.Label.Get",                                   // 15
+    "Widget.Label.Set",                                   // 16
+    "application.TestPluginHello as string",              // 17
+    "DestroyedCount() as integer",                        // 18
+    "Widget.Enabled.Get",                                 // 19: direct access, no entry
+    "widget.Add()",                                       // 20: wrong case
+    "Widget.Add(amount as Integer)",                      // 21: wrong case of the type
 };
 constexpr int kCount = int(sizeof kTexts / sizeof *kTexts);
 
@@ -220,9 +220,12 @@ TEST_F(PluginHost, WithheldServiceAnswersZero) {
 }
 
 TEST_F(PluginHost, PropertyServicesByName) {
-    auto setInt = reinterpret_cast<RBBoolean (*)(REALobject, const char *, int32_t)>(rb::resolve("REALSetPropValueInt"));
-    auto getInt = reinterpret_cast<RBBoolean (*)(REALobject, const char *, int32_t *)>(rb::resolve("REALGetPropValueInt"));
-    auto getStr = reinterpret_cast<RBBoolean (*)(REALobject, const char *, REALstring *)>(rb::resolve("REALGetPropValueString"));
+    auto setInt =
+        reinterpret_cast<RBBoolean (*)(REALobject, const char *, int32_t)>(rb::resolve("REALSetPropValueInt"));
+    auto getInt =
+        reinterpret_cast<RBBoolean (*)(REALobject, const char *, int32_t *)>(rb::resolve("REALGetPropValueInt"));
+    auto getStr =
+        reinterpret_cast<RBBoolean (*)(REALobject, const char *, REALstring *)>(rb::resolve("REALGetPropValueString"));
     rb::ObjRef w = rb::make("Widget");
     EXPECT_TRUE(setInt(w.get(), "value", 12));  // through the plug-in's setter
     int32_t v = 0;

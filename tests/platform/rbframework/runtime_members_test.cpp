@@ -139,7 +139,8 @@ TEST(ThreadMembers, RunHandlerOfTheObjectComesFirst) {
     bool body = false;
     ObjRef th = newThread([&](REALobject) { body = true; });
     String run("Run");
-    service<Install>("RuntimeInstallInstanceEventHandler")(th.get(), run.get(), reinterpret_cast<void (*)()>(&ownHandler));
+    service<Install>("RuntimeInstallInstanceEventHandler")(th.get(), run.get(),
+                                                           reinterpret_cast<void (*)()>(&ownHandler));
     gSeen.clear();
     startThread(th.get());
     runUntil([&] { return threadState(th.get()) == ThreadState::Done; }, 500ms);

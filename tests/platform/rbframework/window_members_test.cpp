@@ -141,7 +141,8 @@ TEST_F(WindowMembers, MethodsByDeclaration) {
     auto load = service<void *(REALobject, const char *)>("REALLoadObjectMethod");
     auto show = reinterpret_cast<void (*)(REALobject)>(load(w, "Show()"));
     auto hide = reinterpret_cast<void (*)(REALobject)>(load(w, "Hide()"));
-    auto control = reinterpret_cast<REALobject (*)(REALobject, int32_t)>(load(w, "Control(index As Integer) As Control"));
+    auto control =
+        reinterpret_cast<REALobject (*)(REALobject, int32_t)>(load(w, "Control(index As Integer) As Control"));
     ASSERT_TRUE(show && hide && control);
     EXPECT_EQ(load(w, "Show"), nullptr);  // the declaration must match
     EXPECT_EQ(reinterpret_cast<void *>(show), rb::resolve("RuntimeShowWindow"));

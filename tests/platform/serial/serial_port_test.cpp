@@ -39,8 +39,8 @@ struct Pty {
 };
 
 int openFds() {
-    return int(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
-                             std::filesystem::directory_iterator()));
+    return int(
+        std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator()));
 }
 
 }  // namespace

@@ -22,64 +22,64 @@ namespace deck9pin {
 // One parse result: a good frame, a frame with a wrong checksum, or a run of
 // bytes that belong to no frame.
 struct Event {
-  enum Kind { Frame, BadChecksum, Garbage } kind;
-  std::vector<std::uint8_t> bytes;  // as received, checksum last for frames
+    enum Kind { Frame, BadChecksum, Garbage } kind;
+    std::vector<std::uint8_t> bytes;  // as received, checksum last for frames
 };
 
 class Parser {
- public:
-  using Sink = std::function<void(const Event&)>;
-  explicit Parser(Sink sink) : sink_(std::move(sink)) {}
+public:
+    using Sink = std::function<void(const Event &)>;
+    explicit Parser(Sink sink) : sink_(std::move(sink)) {}
 
-  void feed(const std::uint8_t* data, std::size_t size);
-  // The line went quiet: no more bytes of a half-received frame will come.
-  void flush();
-  // Bytes received but not yet reported.
-  std::size_t pending() const { return buffer_.size() + skipped_.size(); }
+    void feed(const std::uint8_t *data, std::size_t size);
+    // The line went quiet: no more bytes of a half-received frame will come.
+    void flush();
+    // Bytes received but not yet reported.
+    std::size_t pending() const { return buffer_.size() + skipped_.size(); }
 
- private:
-  void scan(bool draining);
-  void emitSkipped();
+private:
+    void scan(bool draining);
+    void emitSkipped();
 
-  Sink sink_;
-  std::vector<std::uint8_t> buffer_;
-  std::vector<std::uint8_t> skipped_;  // bytes between good frames
-  bool sawBadChecksum_ = false;
+    Sink sink_;
+    std::vector<std::uint8_t> buffer_;
+    std::vector<std::uint8_t> skipped_;  // bytes between good frames
+    bool sawBadChecksum_ = false;
 };
 
 // Whether b can be the first byte of a controller's command (groups 0, 2, 4,
 // 6 and A: system, transport, preset/select, sense request, extended).
 bool isCommandStart(std::uint8_t b);
-std::uint8_t checksum(const std::uint8_t* data, std::size_t size);
+std::uint8_t checksum(const std::uint8_t *data, std::size_t size);
 // "PLAY", "SHUTTLE REV", ...; "UNKNOWN" for a command this deck ignores.
 std::string commandName(std::uint8_t cmd1, std::uint8_t cmd2);
 // "21 23 40 84"
-std::string hex(const std::vector<std::uint8_t>& bytes);
+std::string hex(const std::vector<std::uint8_t> &bytes);
 
 enum class Transport { Stop, Play, ShuttleForward, ShuttleReverse, FastForward, Rewind, Still };
-const char* transportName(Transport t);  // "STOP", "PLAY", "SHUTTLE FWD", ...
+const char *transportName(Transport t);  // "STOP", "PLAY", "SHUTTLE FWD", ...
 
 struct State {
-  Transport transport = Transport::Stop;
-  std::uint8_t speed = 0;  // data byte of the last shuttle/jog/var command
-  std::uint64_t commands = 0;  // good frames
-  std::uint64_t badChecksums = 0;
-  std::uint64_t garbageBytes = 0;
-  std::uint64_t ignored = 0;  // good frames that do not move the transport
-  std::string last;  // log line of the last good frame
+    Transport transport = Transport::Stop;
+    std::uint8_t speed = 0;      // data byte of the last shuttle/jog/var command
+    std::uint64_t commands = 0;  // good frames
+    std::uint64_t badChecksums = 0;
+    std::uint64_t garbageBytes = 0;
+    std::uint64_t ignored = 0;  // good frames that do not move the transport
+    std::string last;           // log line of the last good frame
 };
 
 class Deck {
- public:
-  // Applies one parse result and returns its log line, e.g. "20 01 21 PLAY",
-  // "21 23 40 85 BAD CHECKSUM (want 84)", "FF 13 GARBAGE".
-  std::string apply(const Event& event);
-  const State& state() const { return state_; }
-  // The state as "key=value" lines, for --state files.
-  std::string stateText() const;
+public:
+    // Applies one parse result and returns its log line, e.g. "20 01 21 PLAY",
+    // "21 23 40 85 BAD CHECKSUM (want 84)", "FF 13 GARBAGE".
+    std::string apply(const Event &event);
+    const State &state() const { return state_; }
+    // The state as "key=value" lines, for --state files.
+    std::string stateText() const;
 
- private:
-  State state_;
+private:
+    State state_;
 };
 
 }  // namespace deck9pin

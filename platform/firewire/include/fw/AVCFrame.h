@@ -24,7 +24,7 @@ constexpr uint8_t kNotImplemented = 0x08;
 constexpr uint8_t kAccepted = 0x09;
 constexpr uint8_t kRejected = 0x0A;
 constexpr uint8_t kInTransition = 0x0B;
-constexpr uint8_t kStable = 0x0C;   // IMPLEMENTED/STABLE
+constexpr uint8_t kStable = 0x0C;  // IMPLEMENTED/STABLE
 constexpr uint8_t kChanged = 0x0D;
 constexpr uint8_t kInterim = 0x0F;
 constexpr uint8_t kMask = 0x0F;
@@ -32,8 +32,8 @@ constexpr uint8_t kMask = 0x0F;
 
 // Byte 1: subunit type (upper five bits) and id (lower three).
 namespace subunit {
-constexpr uint8_t kUnit = 0xFF;   // the unit itself
-constexpr uint8_t kTape = 0x20;   // tape recorder/player (type 4), id 0
+constexpr uint8_t kUnit = 0xFF;  // the unit itself
+constexpr uint8_t kTape = 0x20;  // tape recorder/player (type 4), id 0
 }  // namespace subunit
 
 // A byte that carries nothing (unused operands, padding past the length).
@@ -102,10 +102,10 @@ constexpr uint8_t kFastForward = 0x75;
 
 // Other operands (byte 3).
 namespace operand {
-constexpr uint8_t kIndexOne = 0x04;          // kForwardIndex, kBackwardIndex: one index mark
-constexpr uint8_t kTimeSet = 0x20;           // kTimeCode (search), kRelativeTimeCounter (preset)
-constexpr uint8_t kTimeQuery = 0x71;         // time, date and speed STATUS queries
-constexpr uint8_t kTransportQuery = 0x7F;    // kTransportState STATUS
+constexpr uint8_t kIndexOne = 0x04;        // kForwardIndex, kBackwardIndex: one index mark
+constexpr uint8_t kTimeSet = 0x20;         // kTimeCode (search), kRelativeTimeCounter (preset)
+constexpr uint8_t kTimeQuery = 0x71;       // time, date and speed STATUS queries
+constexpr uint8_t kTransportQuery = 0x7F;  // kTransportState STATUS
 }  // namespace operand
 
 // What an AV/C unit's unit directory holds, matched when looking for one.

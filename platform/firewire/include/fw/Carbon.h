@@ -18,8 +18,8 @@ enum : int32_t {
 
 // Four-character code, first character in the high byte: FW_FOURCC("sysv").
 constexpr OSType FW_FOURCC(const char (&s)[5]) {
-    return (OSType(uint8_t(s[0])) << 24) | (OSType(uint8_t(s[1])) << 16) |
-           (OSType(uint8_t(s[2])) << 8) | OSType(uint8_t(s[3]));
+    return (OSType(uint8_t(s[0])) << 24) | (OSType(uint8_t(s[1])) << 16) | (OSType(uint8_t(s[2])) << 8) |
+           OSType(uint8_t(s[3]));
 }
 
 // ---- system version -----------------------------------------------------------
@@ -38,22 +38,28 @@ typedef const unsigned char *ConstStr255Param;
 // it to the hook when one is set.
 void DebugStr(ConstStr255Param debuggerMsg);
 typedef void (*FwDebugStrHook)(const char *text, size_t length, void *ctx);
-void fw_set_debugstr_hook(FwDebugStrHook hook, void *ctx);   // 0 restores stderr
+void fw_set_debugstr_hook(FwDebugStrHook hook, void *ctx);  // 0 restores stderr
 
 // ---- files and special folders ---------------------------------------------------
 // A file reference: the absolute POSIX path (UTF-8, NUL-terminated) of an
 // existing file or folder. Whoever fills one (FSPathMakeRef, the host's
 // folder items) writes the path into `path`.
-struct FSRef { char path[1024]; };
+struct FSRef {
+    char path[1024];
+};
 
-OSStatus FSPathMakeRef(const UInt8 *path, FSRef *ref, Boolean *isDirectory);   // fnfErr if absent
+OSStatus FSPathMakeRef(const UInt8 *path, FSRef *ref, Boolean *isDirectory);  // fnfErr if absent
 OSStatus FSRefMakePath(const FSRef *ref, UInt8 *path, UInt32 maxPathSize);
-CFURLRef CFURLCreateFromFSRef(CFAllocatorRef, const FSRef *ref);   // 0 when not a path
-Boolean CFURLGetFSRef(CFURLRef url, FSRef *ref);                   // false when absent
+CFURLRef CFURLCreateFromFSRef(CFAllocatorRef, const FSRef *ref);  // 0 when not a path
+Boolean CFURLGetFSRef(CFURLRef url, FSRef *ref);                  // false when absent
 
 enum : SInt16 {
-    kOnSystemDisk = -32768, kOnAppropriateDisk = -32767, kSystemDomain = -32766,
-    kLocalDomain = -32765, kNetworkDomain = -32764, kUserDomain = -32763,
+    kOnSystemDisk = -32768,
+    kOnAppropriateDisk = -32767,
+    kSystemDomain = -32766,
+    kLocalDomain = -32765,
+    kNetworkDomain = -32764,
+    kUserDomain = -32763,
 };
 enum : OSType { kFrameworksFolderType = FW_FOURCC("fram") };
 // The Frameworks folder (the only special folder) for every domain:
@@ -65,8 +71,8 @@ OSErr FSFindFolder(SInt16 vRefNum, OSType folderType, Boolean createFolder, FSRe
 // ---- event loop and idle timers -------------------------------------------------------
 typedef struct OpaqueEventLoopRef *EventLoopRef;
 typedef struct OpaqueEventLoopTimerRef *EventLoopTimerRef;
-typedef double EventTimerInterval;     // seconds
-typedef double EventTimeout;           // seconds
+typedef double EventTimerInterval;  // seconds
+typedef double EventTimeout;        // seconds
 #define kEventDurationForever (-1.0)
 #define kEventDurationNoWait (0.0)
 
@@ -78,13 +84,13 @@ CFRunLoopRef GetCFRunLoopFromEventLoop(EventLoopRef loop);
 OSStatus RunCurrentEventLoop(EventTimeout inTimeout);
 
 enum : UInt16 {
-    kEventLoopIdleTimerStarted = 1,   // the user has been idle for the delay
-    kEventLoopIdleTimerIdling = 2,    // every interval after that
-    kEventLoopIdleTimerStopped = 3,   // the user is active again
+    kEventLoopIdleTimerStarted = 1,  // the user has been idle for the delay
+    kEventLoopIdleTimerIdling = 2,   // every interval after that
+    kEventLoopIdleTimerStopped = 3,  // the user is active again
 };
 typedef UInt16 EventLoopIdleTimerMessage;
-typedef void (*EventLoopIdleTimerProcPtr)(EventLoopTimerRef inTimer,
-                                          EventLoopIdleTimerMessage inState, void *inUserData);
+typedef void (*EventLoopIdleTimerProcPtr)(EventLoopTimerRef inTimer, EventLoopIdleTimerMessage inState,
+                                          void *inUserData);
 typedef EventLoopIdleTimerProcPtr EventLoopIdleTimerUPP;
 typedef void (*EventLoopTimerProcPtr)(EventLoopTimerRef inTimer, void *inUserData);
 typedef EventLoopTimerProcPtr EventLoopTimerUPP;
@@ -98,14 +104,12 @@ void DisposeEventLoopIdleTimerUPP(EventLoopIdleTimerUPP upp);
 // (0 = none), and Stopped at the next user activity, after which the delay
 // counts again. Installs on the main loop whatever loop is given.
 OSStatus InstallEventLoopIdleTimer(EventLoopRef inEventLoop, EventTimerInterval inFireDelay,
-                                   EventTimerInterval inInterval,
-                                   EventLoopIdleTimerUPP inTimerProc, void *inTimerData,
+                                   EventTimerInterval inInterval, EventLoopIdleTimerUPP inTimerProc, void *inTimerData,
                                    EventLoopTimerRef *outTimer);
 // Plain timer: fires after inFireDelay, then every inInterval (0 = once).
-OSStatus InstallEventLoopTimer(EventLoopRef inEventLoop, EventTimerInterval inFireDelay,
-                               EventTimerInterval inInterval, EventLoopTimerUPP inTimerProc,
-                               void *inTimerData, EventLoopTimerRef *outTimer);
-OSStatus RemoveEventLoopTimer(EventLoopTimerRef inTimer);    // paramErr for 0
+OSStatus InstallEventLoopTimer(EventLoopRef inEventLoop, EventTimerInterval inFireDelay, EventTimerInterval inInterval,
+                               EventLoopTimerUPP inTimerProc, void *inTimerData, EventLoopTimerRef *outTimer);
+OSStatus RemoveEventLoopTimer(EventLoopTimerRef inTimer);  // paramErr for 0
 // Next firing in inNextFire seconds from now; kEventDurationForever = never
 // (until set again).
 OSStatus SetEventLoopTimerNextFireTime(EventLoopTimerRef inTimer, EventTimerInterval inNextFire);

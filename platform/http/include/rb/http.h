@@ -32,14 +32,14 @@ struct LoopHooks {
 };
 
 enum class HTTPError {
-    BadURL = 1,        // malformed, or a scheme other than http/https
-    Resolve,           // host name not found
-    Connect,           // connection refused or unreachable
-    Timeout,           // connect or total time-out
-    TooLarge,          // body beyond the socket's limit
+    BadURL = 1,  // malformed, or a scheme other than http/https
+    Resolve,     // host name not found
+    Connect,     // connection refused or unreachable
+    Timeout,     // connect or total time-out
+    TooLarge,    // body beyond the socket's limit
     TooManyRedirects,
-    Transfer,          // connection lost, anything else
-    Protocol,          // the server's answer is not HTTP (no or a bad status line)
+    Transfer,  // connection lost, anything else
+    Protocol,  // the server's answer is not HTTP (no or a bad status line)
 };
 
 const char *httpErrorName(HTTPError e);
@@ -47,7 +47,7 @@ const char *httpErrorName(HTTPError e);
 // Bounds applied to each request; change them before get().
 struct HTTPLimits {
     long connectTimeoutMs = 10000;
-    long timeoutMs = 30000;          // whole request, redirects included, on the loop's clock
+    long timeoutMs = 30000;  // whole request, redirects included, on the loop's clock
     std::size_t maxBodyBytes = 1 << 20;
     long maxRedirects = 5;
 };
@@ -78,9 +78,8 @@ class HTTPSocket {
 public:
     // url is the one passed to get(); headers are the final response's header
     // lines as received (status line and closing blank line left out).
-    using PageReceived = std::function<void(const std::string &url, int status,
-                                            const std::string &headers,
-                                            const std::string &content)>;
+    using PageReceived =
+        std::function<void(const std::string &url, int status, const std::string &headers, const std::string &content)>;
     using Error = std::function<void(HTTPError code, const std::string &message)>;
 
     explicit HTTPSocket(HTTPEngine &engine);

@@ -7,7 +7,7 @@
 
 namespace imaging {
 
-using Fract = int32_t;   // 2.30
+using Fract = int32_t;  // 2.30
 constexpr Fixed fixed1 = 1 << 16;
 constexpr Fract fract1 = 1 << 30;
 

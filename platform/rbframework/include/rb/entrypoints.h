@@ -34,11 +34,23 @@ inline REALstring passArg(const String &s) { return s.get(); }
 inline REALobject passArg(const ObjRef &o) { return o.get(); }
 template <class A> using Passed = decltype(passArg(std::declval<const A &>()));
 
-template <class R> struct Ret { using Raw = R; static R take(R r) { return r; } };
+template <class R> struct Ret {
+    using Raw = R;
+    static R take(R r) { return r; }
+};
 template <> struct Ret<void> { using Raw = void; };
-template <> struct Ret<bool> { using Raw = RBBoolean; static bool take(RBBoolean r) { return r & 1; } };
-template <> struct Ret<String> { using Raw = REALstring; static String take(REALstring r) { return String::adopt(r); } };
-template <> struct Ret<ObjRef> { using Raw = REALobject; static ObjRef take(REALobject r) { return ObjRef::adopt(r); } };
+template <> struct Ret<bool> {
+    using Raw = RBBoolean;
+    static bool take(RBBoolean r) { return r & 1; }
+};
+template <> struct Ret<String> {
+    using Raw = REALstring;
+    static String take(REALstring r) { return String::adopt(r); }
+};
+template <> struct Ret<ObjRef> {
+    using Raw = REALobject;
+    static ObjRef take(REALobject r) { return ObjRef::adopt(r); }
+};
 
 void missingEntry();  // raises RuntimeError for a null entry
 
@@ -79,10 +91,8 @@ template <class R = void, class... A> R callGlobal(void *entry, const A &...args
 // Property getter and setter functions: (obj, 0) and (obj, 0, value).
 template <class R> R getProp(void *entry, REALobject obj) { return call<R>(entry, obj, intptr_t(0)); }
 template <class T> void setProp(void *entry, REALobject obj, const T &value) {
-    if constexpr (std::is_same_v<T, bool>)
-        call<void>(entry, obj, intptr_t(0), RBBoolean(value ? 1 : 0));
-    else
-        call<void>(entry, obj, intptr_t(0), value);
+    if constexpr (std::is_same_v<T, bool>) call<void>(entry, obj, intptr_t(0), RBBoolean(value ? 1 : 0));
+    else call<void>(entry, obj, intptr_t(0), value);
 }
 
 // Direct access to a field of a root plug-in class's data: byte 24 + param.

@@ -15,12 +15,12 @@ namespace rb {
 
 // Ticks: 1/60 s since an arbitrary origin, from the runtime clock.
 int64_t Ticks();
-int64_t microseconds();                          // the runtime clock; any thread may read it
-void setClock(std::function<int64_t()> usNow);   // nullptr restores the real clock
+int64_t microseconds();                         // the runtime clock; any thread may read it
+void setClock(std::function<int64_t()> usNow);  // nullptr restores the real clock
 
-int run();                 // until quit(); returns the quit code
-void quit(int code = 0);   // ends run() after the current pass
-void runFor(int ms);       // runs the loop for `ms`, then returns (tests)
+int run();                        // until quit(); returns the quit code
+void quit(int code = 0);          // ends run() after the current pass
+void runFor(int ms);              // runs the loop for `ms`, then returns (tests)
 void runOnce(int timeoutMs = 0);  // one pass: waits at most timeoutMs for work
 
 // Run-loop sources: `ready` runs on the main thread when fd has one of the

@@ -10,9 +10,9 @@
 namespace rb {
 
 struct MemoryBlockFields {
-    uint32_t size = 0;              // byte 24 of the object
-    uint8_t *data = nullptr;        // zero-filled, owned
-    bool littleEndian = true;       // byte order of the typed reads and writes
+    uint32_t size = 0;         // byte 24 of the object
+    uint8_t *data = nullptr;   // zero-filled, owned
+    bool littleEndian = true;  // byte order of the typed reads and writes
     ~MemoryBlockFields() { delete[] data; }
 };
 ClassInfo *memoryBlockClass();

@@ -55,7 +55,7 @@ struct PropertyInfo {
 struct MethodInfo {
     std::string declaration;  // exactly as declared
     void *function = nullptr;
-    void *setter = nullptr;   // method-style property setter, or nullptr
+    void *setter = nullptr;  // method-style property setter, or nullptr
 };
 
 struct EventInfo {
@@ -68,13 +68,13 @@ struct EventInfo {
 
 // The host's class record. Plug-ins see it only as a forward declaration.
 struct RBClassInfo {
-    std::string name;                        // declared case
+    std::string name;  // declared case
     RBClassInfo *super = nullptr;
-    uint32_t instanceSize = 24;              // whole object, header included
-    uint32_t dataOffset = 24;                // where this class's own fields start
-    REALclassDefinition *def = nullptr;      // plug-in classes
+    uint32_t instanceSize = 24;                  // whole object, header included
+    uint32_t dataOffset = 24;                    // where this class's own fields start
+    REALclassDefinition *def = nullptr;          // plug-in classes
     const std::type_info *fieldsType = nullptr;  // T of rb::defineClass<T>
-    std::function<void(REALobject)> construct;  // framework/app classes
+    std::function<void(REALobject)> construct;   // framework/app classes
     std::function<void(REALobject)> destruct;
     std::vector<rb::PropertyInfo> properties;
     std::vector<rb::MethodInfo> methods;
@@ -107,8 +107,7 @@ constexpr size_t kMaxInstanceSize = size_t(64) << 20;
 // Lower-level: a class with `fieldSize` bytes of fields of its own placed
 // after the superclass's fields at `fieldAlign`. Nullptr if the name is
 // empty or taken, or the object would be larger than kMaxInstanceSize.
-ClassInfo *defineClassRaw(const std::string &name, ClassInfo *super, size_t fieldSize,
-                          size_t fieldAlign);
+ClassInfo *defineClassRaw(const std::string &name, ClassInfo *super, size_t fieldSize, size_t fieldAlign);
 
 // A framework or application class whose fields are a C++ T, placement-built
 // on construction and destroyed on destruction.
@@ -145,9 +144,7 @@ inline void *classData(REALobject obj, const ClassInfo *cls) {
 }
 
 // The fields of class `cls` as a T.
-template <class T> T *fields(REALobject obj, const ClassInfo *cls) {
-    return static_cast<T *>(classData(obj, cls));
-}
+template <class T> T *fields(REALobject obj, const ClassInfo *cls) { return static_cast<T *>(classData(obj, cls)); }
 // The class in obj's chain that was made with defineClass<T>, or nullptr.
 const ClassInfo *classWithFields(REALobject obj, const std::type_info &t);
 // The T of an object whose class (or a superclass) was made with
@@ -163,17 +160,31 @@ template <class T> class Ref {
 public:
     Ref() = default;
     // Takes over a reference the caller owns.
-    static Ref adopt(T *p) { Ref r; r.p_ = p; return r; }
+    static Ref adopt(T *p) {
+        Ref r;
+        r.p_ = p;
+        return r;
+    }
     // Adds a reference of its own.
-    static Ref retain(T *p) { rb::retain(obj(p)); return adopt(p); }
+    static Ref retain(T *p) {
+        rb::retain(obj(p));
+        return adopt(p);
+    }
     Ref(const Ref &o) : p_(o.p_) { rb::retain(obj(p_)); }
     Ref(Ref &&o) noexcept : p_(o.p_) { o.p_ = nullptr; }
-    Ref &operator=(Ref o) noexcept { std::swap(p_, o.p_); return *this; }
+    Ref &operator=(Ref o) noexcept {
+        std::swap(p_, o.p_);
+        return *this;
+    }
     ~Ref() { rb::release(obj(p_)); }
 
     T *get() const { return p_; }
     T *operator->() const { return p_; }
-    T *detach() { T *p = p_; p_ = nullptr; return p; }
+    T *detach() {
+        T *p = p_;
+        p_ = nullptr;
+        return p;
+    }
     explicit operator bool() const { return p_ != nullptr; }
     bool operator==(const Ref &o) const { return p_ == o.p_; }
 
@@ -198,8 +209,7 @@ void *findMethod(const ClassInfo *cls, const std::string &declaration);
 
 // A framework class property backed by host functions.
 void addHostProperty(ClassInfo *cls, const std::string &name, const std::string &type,
-                     std::function<Value(REALobject)> get,
-                     std::function<void(REALobject, const Value &)> set = {});
+                     std::function<Value(REALobject)> get, std::function<void(REALobject, const Value &)> set = {});
 
 // ---- events ----------------------------------------------------------------------
 

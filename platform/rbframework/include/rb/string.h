@@ -44,16 +44,30 @@ public:
     String(const char *text) : s_(newString(text ? text : "")) {}
     String(const std::string &text, uint32_t enc = kEncodingUTF8) : s_(newString(text, enc)) {}
     // Takes over a reference the caller owns (e.g. a plug-in's result).
-    static String adopt(REALstring s) { String r; r.s_ = s; return r; }
+    static String adopt(REALstring s) {
+        String r;
+        r.s_ = s;
+        return r;
+    }
     // Adds a reference of its own.
-    static String retain(REALstring s) { retainString(s); return adopt(s); }
+    static String retain(REALstring s) {
+        retainString(s);
+        return adopt(s);
+    }
     String(const String &o) : s_(o.s_) { retainString(s_); }
     String(String &&o) noexcept : s_(o.s_) { o.s_ = nullptr; }
-    String &operator=(String o) noexcept { std::swap(s_, o.s_); return *this; }
+    String &operator=(String o) noexcept {
+        std::swap(s_, o.s_);
+        return *this;
+    }
     ~String() { releaseString(s_); }
 
     REALstring get() const { return s_; }
-    REALstring detach() { REALstring s = s_; s_ = nullptr; return s; }  // hand the reference on
+    REALstring detach() {
+        REALstring s = s_;
+        s_ = nullptr;
+        return s;
+    }  // hand the reference on
     std::string str() const { return toStd(s_); }
     uint32_t encoding() const { return s_ ? s_->encoding : kEncodingUnknown; }
     explicit operator bool() const { return s_ != nullptr; }

@@ -13,12 +13,12 @@ enum { TimerOff = 0, TimerSingle = 1, TimerMultiple = 2 };
 
 struct TimerFields {
     int32_t mode = TimerOff;
-    bool enabled = true;      // a disabled timer keeps its mode but does not fire
+    bool enabled = true;  // a disabled timer keeps its mode but does not fire
     int32_t period = 1000;
     std::function<void(REALobject)> action;
-    uint64_t scheduled = 0;   // loop id of the next firing
+    uint64_t scheduled = 0;  // loop id of the next firing
     bool selfHeld = false;
-    int64_t due = 0;          // microseconds
+    int64_t due = 0;  // microseconds
 };
 
 ClassInfo *timerClass();

@@ -21,22 +21,22 @@ struct REALobjectStruct {
     const struct RBClassInfo *klass;  // the host's class of this object
     int32_t refCount;
     uint32_t flags;
-    void *hostData;                   // host-private
+    void *hostData;  // host-private
 };
 static_assert(sizeof(REALobjectStruct) == 24, "object header is 24 bytes");
 
 typedef REALobjectStruct *REALobject;
-typedef struct REALstringStruct *REALstring;          // opaque; host-owned
-typedef struct REALpictureStruct *REALpicture;        // a REALobject in this host
-typedef struct REALfolderItemStruct *REALfolderItem;  // a REALobject in this host
-typedef struct REALgraphicsStruct *REALgraphics;      // a REALobject in this host
-typedef struct REALwindowStruct *REALwindow;          // a REALobject in this host
-typedef struct REALmemoryBlockStruct *REALmemoryBlock;// a REALobject in this host
-typedef struct REALarrayStruct *REALarray;            // a REALobject in this host
-typedef struct REALstringArrayStruct *REALstringArray;// a REALobject in this host
-typedef struct REALintArrayStruct *REALintArray;      // a REALobject in this host
-typedef struct REALclassRefStruct *REALclassRef;      // a host class
-typedef void (*REALproc)();                           // a plain host procedure
+typedef struct REALstringStruct *REALstring;            // opaque; host-owned
+typedef struct REALpictureStruct *REALpicture;          // a REALobject in this host
+typedef struct REALfolderItemStruct *REALfolderItem;    // a REALobject in this host
+typedef struct REALgraphicsStruct *REALgraphics;        // a REALobject in this host
+typedef struct REALwindowStruct *REALwindow;            // a REALobject in this host
+typedef struct REALmemoryBlockStruct *REALmemoryBlock;  // a REALobject in this host
+typedef struct REALarrayStruct *REALarray;              // a REALobject in this host
+typedef struct REALstringArrayStruct *REALstringArray;  // a REALobject in this host
+typedef struct REALintArrayStruct *REALintArray;        // a REALobject in this host
+typedef struct REALclassRefStruct *REALclassRef;        // a host class
+typedef void (*REALproc)();                             // a plain host procedure
 
 // The interface's "integer" is 32-bit; booleans are one byte, low bit.
 typedef int32_t RBInteger;
@@ -66,16 +66,16 @@ struct REALmethodDefinitionShort {
 };
 
 struct REALpropertyDefinition {
-    const char *group;        // 0
+    const char *group;  // 0
     const char *name;
-    const char *type;         // "integer", "Boolean", "String", ...
-    uint32_t flags;           // 0
-    void *getter;             // function(object, param) / REALstandardGetter / 0
-    void *setter;             // function(object, param, value) / REALstandardSetter / 0
-    intptr_t param;           // byte position in the instance data for direct access
-    void *editor;             // 0
-    void *enumeration;        // 0
-    uint32_t reserved;        // 0
+    const char *type;   // "integer", "Boolean", "String", ...
+    uint32_t flags;     // 0
+    void *getter;       // function(object, param) / REALstandardGetter / 0
+    void *setter;       // function(object, param, value) / REALstandardSetter / 0
+    intptr_t param;     // byte position in the instance data for direct access
+    void *editor;       // 0
+    void *enumeration;  // 0
+    uint32_t reserved;  // 0
 };
 
 struct REALeventDefinition {
@@ -84,20 +84,20 @@ struct REALeventDefinition {
 };
 
 struct REALclassDefinition {
-    uint32_t version;             // kCurrentREALControlVersion
+    uint32_t version;  // kCurrentREALControlVersion
     const char *name;
-    const char *superName;        // or 0
-    uint32_t dataSize;            // instance data bytes
-    intptr_t forSystemUse;        // set by the host: byte position of the instance data
+    const char *superName;  // or 0
+    uint32_t dataSize;      // instance data bytes
+    intptr_t forSystemUse;  // set by the host: byte position of the instance data
     void (*constructor)(REALobject);
     void (*destructor)(REALobject);
     REALpropertyDefinition *properties;
     uint32_t propertyCount;
-    REALmethodDefinition *methods;   // may be replaced by a short list (old hosts)
+    REALmethodDefinition *methods;  // may be replaced by a short list (old hosts)
     uint32_t methodCount;
     REALeventDefinition *events;
     uint32_t eventCount;
-    void *reserved[12];           // 0 in every record of the system
+    void *reserved[12];  // 0 in every record of the system
 };
 
 // The resolver handed to REALPluginMain: service name in, function or 0 out.
@@ -108,11 +108,11 @@ typedef RBBoolean (*REALPluginMainProc)(REALResolver resolver);
 enum { pictureMacintoshPICT = 1, pictureGWorld = 4 };
 
 struct REALpictureDescription {
-    uint32_t pictureType;     // pictureMacintoshPICT or pictureGWorld
-    void *pictureData;        // the handle or offscreen world
+    uint32_t pictureType;  // pictureMacintoshPICT or pictureGWorld
+    void *pictureData;     // the handle or offscreen world
     int32_t width, height, depth;
-    void *copyOfData;         // 0
-    uint32_t transparent;     // 0
+    void *copyOfData;      // 0
+    uint32_t transparent;  // 0
 };
 
 }  // extern "C"

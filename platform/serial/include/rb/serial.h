@@ -23,47 +23,47 @@
 namespace rb {
 
 struct SerialPorts {
-  static int count();
-  // Name and device path of port i; empty when i is out of range.
-  static std::string name(int i);
-  static std::string path(int i);
-  // Adds a port (or points an existing name at a new path); returns its index.
-  static int add(const std::string& name, const std::string& path);
-  // Builds the list again from the environment and /dev; added ports are kept.
-  static void rescan();
+    static int count();
+    // Name and device path of port i; empty when i is out of range.
+    static std::string name(int i);
+    static std::string path(int i);
+    // Adds a port (or points an existing name at a new path); returns its index.
+    static int add(const std::string &name, const std::string &path);
+    // Builds the list again from the environment and /dev; added ports are kept.
+    static void rescan();
 };
 
 class SerialPort {
- public:
-  SerialPort() = default;
-  ~SerialPort();
-  SerialPort(const SerialPort&) = delete;
-  SerialPort& operator=(const SerialPort&) = delete;
+public:
+    SerialPort() = default;
+    ~SerialPort();
+    SerialPort(const SerialPort &) = delete;
+    SerialPort &operator=(const SerialPort &) = delete;
 
-  // Index into SerialPorts; takes effect at the next open().
-  void setIndex(int index) { index_ = index; }
-  int index() const { return index_; }
+    // Index into SerialPorts; takes effect at the next open().
+    void setIndex(int index) { index_ = index; }
+    int index() const { return index_; }
 
-  // Closes any open descriptor, then opens port index() with the deck's line
-  // settings. False (and lastError() set) when the index is out of range,
-  // the device cannot be opened or is not a terminal.
-  bool open();
-  void close();
-  bool isOpen() const { return fd_ >= 0; }
+    // Closes any open descriptor, then opens port index() with the deck's line
+    // settings. False (and lastError() set) when the index is out of range,
+    // the device cannot be opened or is not a terminal.
+    bool open();
+    void close();
+    bool isOpen() const { return fd_ >= 0; }
 
-  // Writes the bytes as they are (no text conversion) without blocking.
-  // Returns how many were written; the rest is dropped and lastError() says
-  // why (EAGAIN: output buffer full, EIO: device gone, EBADF: not open).
-  std::size_t write(std::string_view bytes);
+    // Writes the bytes as they are (no text conversion) without blocking.
+    // Returns how many were written; the rest is dropped and lastError() says
+    // why (EAGAIN: output buffer full, EIO: device gone, EBADF: not open).
+    std::size_t write(std::string_view bytes);
 
-  int fd() const { return fd_; }
-  // errno of the last failed open or short write; 0 after a success.
-  int lastError() const { return lastError_; }
+    int fd() const { return fd_; }
+    // errno of the last failed open or short write; 0 after a success.
+    int lastError() const { return lastError_; }
 
- private:
-  int index_ = 0;
-  int fd_ = -1;
-  int lastError_ = 0;
+private:
+    int index_ = 0;
+    int fd_ = -1;
+    int lastError_ = 0;
 };
 
 }  // namespace rb

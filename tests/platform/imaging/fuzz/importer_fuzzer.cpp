@@ -17,8 +17,8 @@ constexpr int64_t kMaxDrawnPixels = 4 << 20;
 
 void askEverything(ComponentInstance ci, GWorldRef world) {
     Rect r{};  // left as it is when the importer refuses the data
-    bool drawable = GraphicsImportGetNaturalBounds(ci, &r) == noErr &&
-                    int64_t(RectWidth(r)) * RectHeight(r) <= kMaxDrawnPixels;
+    bool drawable =
+        GraphicsImportGetNaturalBounds(ci, &r) == noErr && int64_t(RectWidth(r)) * RectHeight(r) <= kMaxDrawnPixels;
     if (GraphicsImportGetBoundsRect(ci, &r) != noErr) r = Rect{};
     Rect half{r.top, r.left, int32_t(r.top + int64_t(RectHeight(r)) / 2 + 1),
               int32_t(r.left + int64_t(RectWidth(r)) / 2 + 1)};

@@ -91,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     REALobject obj = rb::newObject(cls);
     if (!obj) return 0;
     for (const rb::PropertyInfo &p : cls->properties) {
-        rb::Value v = p.kind == rb::ValueKind::String ? rb::Value(rb::String("text"))
+        rb::Value v = p.kind == rb::ValueKind::String   ? rb::Value(rb::String("text"))
                       : p.kind == rb::ValueKind::Object ? rb::Value()
                       : p.kind == rb::ValueKind::Double ? rb::Value(1.5)
                                                         : rb::Value(int64_t(7));

@@ -8,11 +8,13 @@
 
 namespace {
 
-#define CLASS(name, dataSize, props, propCount) \
-    REALclassDefinition{kCurrentREALControlVersion, name, nullptr, dataSize, 0, nullptr, nullptr, props, propCount, \
-                        nullptr, 0, nullptr, 0, {}}
+#define CLASS(name, dataSize, props, propCount)                                                                 \
+    REALclassDefinition {                                                                                       \
+        kCurrentREALControlVersion, name, nullptr, dataSize, 0, nullptr, nullptr, props, propCount, nullptr, 0, \
+            nullptr, 0, {}                                                                                      \
+    }
 #define DIRECT(name, type, at) \
-    REALpropertyDefinition{nullptr, name, type, 0, REALstandardGetter, REALstandardSetter, at, nullptr, nullptr, 0}
+    REALpropertyDefinition { nullptr, name, type, 0, REALstandardGetter, REALstandardSetter, at, nullptr, nullptr, 0 }
 
 REALpropertyDefinition beyondEnd[] = {DIRECT("Inside", "integer", 0), DIRECT("Beyond", "double", 4)};
 REALpropertyDefinition negative[] = {DIRECT("Before", "integer", -8)};
@@ -34,19 +36,31 @@ static_assert(offsetof(SurvivorData, text) == 8 && offsetof(SurvivorData, ratio)
 void survivorDestructor(REALobject o);
 
 REALclassDefinition records[] = {
-    CLASS("Picture", 8, nullptr, 0),        // the host's own class
-    CLASS("folderitem", 8, nullptr, 0),     // ... in another case
-    CLASS("BinaryStream", 8, nullptr, 0),   // ... built only when first used
-    CLASS("", 8, nullptr, 0),               // no name
-    CLASS("Huge", 0xFFFFFFF0u, nullptr, 0), // wraps the 32-bit object size
+    CLASS("Picture", 8, nullptr, 0),         // the host's own class
+    CLASS("folderitem", 8, nullptr, 0),      // ... in another case
+    CLASS("BinaryStream", 8, nullptr, 0),    // ... built only when first used
+    CLASS("", 8, nullptr, 0),                // no name
+    CLASS("Huge", 0xFFFFFFF0u, nullptr, 0),  // wraps the 32-bit object size
     CLASS("BeyondEnd", 8, beyondEnd, 2),
     CLASS("Negative", 8, negative, 1),
     CLASS("WayOut", 8, wayOut, 1),
     CLASS("Mixed", 8, mixed, 2),
     CLASS("Straddle", 46, straddle, 2),
-    REALclassDefinition{kCurrentREALControlVersion, "Survivor", nullptr, sizeof(SurvivorData), 0, nullptr,
-                        survivorDestructor, sound, 4, nullptr, 0, nullptr, 0, {}},
-    CLASS("Survivor", 8, nullptr, 0),       // a second record of the same name
+    REALclassDefinition{kCurrentREALControlVersion,
+                        "Survivor",
+                        nullptr,
+                        sizeof(SurvivorData),
+                        0,
+                        nullptr,
+                        survivorDestructor,
+                        sound,
+                        4,
+                        nullptr,
+                        0,
+                        nullptr,
+                        0,
+                        {}},
+    CLASS("Survivor", 8, nullptr, 0),  // a second record of the same name
 };
 
 // The record the host accepted for "Survivor": the first of that name.

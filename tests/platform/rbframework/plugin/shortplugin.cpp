@@ -16,8 +16,20 @@ REALmethodDefinition methods[] = {
     {(void *)prop, (void *)setProp, "Prop as integer", 0},
     {(void *)third, nullptr, "Third() as integer", 0},
 };
-REALclassDefinition cls = {kCurrentREALControlVersion, SHORT_CLASS_NAME, nullptr, 8, 0, nullptr, nullptr,
-                           nullptr, 0, methods, 4, nullptr, 0, {}};
+REALclassDefinition cls = {kCurrentREALControlVersion,
+                           SHORT_CLASS_NAME,
+                           nullptr,
+                           8,
+                           0,
+                           nullptr,
+                           nullptr,
+                           nullptr,
+                           0,
+                           methods,
+                           4,
+                           nullptr,
+                           0,
+                           {}};
 
 }  // namespace
 

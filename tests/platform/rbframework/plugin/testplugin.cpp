@@ -10,8 +10,8 @@
 namespace {
 
 struct WidgetData {
-    int32_t value;     // 0
-    uint8_t enabled;   // 4: direct Boolean
+    int32_t value;    // 0
+    uint8_t enabled;  // 4: direct Boolean
     uint8_t pad[3];
     int32_t calls;     // 8
     int32_t magic;     // 12: direct integer, read-only
@@ -118,16 +118,40 @@ REALmethodDefinition widgetMethods[] = {
     {(void *)fire, nullptr, "Fire(position as integer) as Boolean", 0},
 };
 
-REALclassDefinition exceptionClass = {kCurrentREALControlVersion, "WidgetException", "RuntimeException", 0, 0,
-                                      nullptr, nullptr, nullptr, 0, nullptr, 0, nullptr, 0, {}};
+REALclassDefinition exceptionClass = {kCurrentREALControlVersion,
+                                      "WidgetException",
+                                      "RuntimeException",
+                                      0,
+                                      0,
+                                      nullptr,
+                                      nullptr,
+                                      nullptr,
+                                      0,
+                                      nullptr,
+                                      0,
+                                      nullptr,
+                                      0,
+                                      {}};
 
 REALstring hello(REALobject app) {
     auto build = service<REALstring (*)(const char *, int)>("REALBuildString");
     return build && app ? build("hello from the plug-in", 22) : nullptr;
 }
 REALmethodDefinition appMethods[] = {{(void *)hello, nullptr, "TestPluginHello as string", 0}};
-REALclassDefinition appExtension = {kCurrentREALControlVersion, "Application", nullptr, 0, 0, nullptr, nullptr,
-                                    nullptr, 0, appMethods, 1, nullptr, 0, {}};
+REALclassDefinition appExtension = {kCurrentREALControlVersion,
+                                    "Application",
+                                    nullptr,
+                                    0,
+                                    0,
+                                    nullptr,
+                                    nullptr,
+                                    nullptr,
+                                    0,
+                                    appMethods,
+                                    1,
+                                    nullptr,
+                                    0,
+                                    {}};
 
 int32_t destroyedCount() { return gDestroyed; }
 REALmethodDefinition globalMethod = {(void *)destroyedCount, nullptr, "DestroyedCount() as integer", 0};
@@ -137,8 +161,20 @@ REALmethodDefinition globalMethod = {(void *)destroyedCount, nullptr, "Destroyed
 extern "C" __attribute__((visibility("default"))) RBBoolean REALPluginMain(REALResolver resolver) {
     gResolver = resolver;
     announceVersion();
-    widgetClass = {kCurrentREALControlVersion, "Widget", nullptr, sizeof(WidgetData), 0, widgetInit, widgetExit,
-                   widgetProps, 5, widgetMethods, 8, widgetEvents, 2, {}};
+    widgetClass = {kCurrentREALControlVersion,
+                   "Widget",
+                   nullptr,
+                   sizeof(WidgetData),
+                   0,
+                   widgetInit,
+                   widgetExit,
+                   widgetProps,
+                   5,
+                   widgetMethods,
+                   8,
+                   widgetEvents,
+                   2,
+                   {}};
     registerWith("PluginRegisterClass", &exceptionClass);
     registerWith("PluginRegisterClass", &widgetClass);
     registerWith("PluginRegisterClassExtension", &appExtension);
