@@ -1,6 +1,7 @@
 // tavrin: start-up in its fixed order, then the event loop.
 #include "application/startup.h"
 
+#include <rb/backend.h>
 #include <rb/operator.h>
 #include <rb/runtime.h>
 #include <rb/screen.h>
@@ -8,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 int main() {
     tavrin::startUp();
@@ -24,6 +26,10 @@ int main() {
             RuntimeExit();
             return 2;
         }
+        // Nobody sees the message boxes: each goes to standard error as it
+        // is answered.
+        if (rb::HeadlessBackend *h = rb::headlessBackend())
+            h->setEcho([](const std::string &line) { std::fprintf(stderr, "tavrin: %s\n", line.c_str()); });
     }
     rb::op::runScriptFromEnvironment();
     RuntimeRun();
