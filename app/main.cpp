@@ -16,7 +16,7 @@ int main() {
     if (!rb::useScreenBackend()) {
         std::fprintf(stderr,
                      "tavrin: running headless (no display); drive it with TAVRIN_SCRIPT=<file>, "
-                     "see \"Scripted operator\" in the README.\n");
+                     "see \"Without a display\" in the README.\n");
         // Without a display and without a script nobody could ever act.
         const char *script = std::getenv("TAVRIN_SCRIPT");
         if (!script || !*script) {
