@@ -11,7 +11,10 @@ namespace imaging {
 
 namespace {
 
-#if defined(__x86_64__) && !defined(__clang__)
+// The processor's choice is made by resolvers that run while the library is
+// being loaded, before ThreadSanitizer's runtime is up, and its build would
+// crash there: that build keeps the baseline loops.
+#if defined(__x86_64__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
 #define PIXEL_LOOP __attribute__((target_clones("avx2", "ssse3", "default")))
 #else
 #define PIXEL_LOOP
