@@ -1,6 +1,7 @@
 // tavrin: start-up in its fixed order, then the event loop.
 #include "application/startup.h"
 
+#include <rb/backend.h>
 #include <rb/operator.h>
 #include <rb/runtime.h>
 #include <rb/screen.h>
@@ -8,13 +9,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 int main() {
     tavrin::startUp();
     if (!rb::useScreenBackend()) {
         std::fprintf(stderr,
                      "tavrin: running headless (no display); drive it with TAVRIN_SCRIPT=<file>, "
-                     "see \"Scripted operator\" in the README.\n");
+                     "see \"Without a display\" in the README.\n");
         // Without a display and without a script nobody could ever act.
         const char *script = std::getenv("TAVRIN_SCRIPT");
         if (!script || !*script) {
@@ -24,6 +26,10 @@ int main() {
             RuntimeExit();
             return 2;
         }
+        // Nobody sees the message boxes: each goes to standard error as it
+        // is answered.
+        if (rb::HeadlessBackend *h = rb::headlessBackend())
+            h->setEcho([](const std::string &line) { std::fprintf(stderr, "tavrin: %s\n", line.c_str()); });
     }
     rb::op::runScriptFromEnvironment();
     RuntimeRun();

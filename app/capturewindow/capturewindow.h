@@ -47,6 +47,7 @@ public:
     rb::FolderItemRef savepicture;
     rb::ObjRef qGrab;       // QTGrabberPlyx, may be nil
     std::string videoNote;  // the grabber's reason for no video shown in the status line
+    std::string portNote;   // why the deck's serial port could not be opened, shown in the status line
 
     rb::SerialPort Serial1;  // the RS-422 port
     rb::ObjRef Timer1, Timer2, qGrabPollTimer1;
@@ -96,6 +97,10 @@ public:
     // again, and the grabber's reason in the status line.
     void noVideoSignal();
     void initfirewire();
+    // Starts the RS-422 link: Serial1 set to port `port` and opened. A port
+    // that cannot be opened is said in the status line and on standard
+    // error, with the fix where there is one.
+    void openDeckPort(int32_t port);
     void SetGWorld();
 
     // Deck transport (transport.cpp).

@@ -3,12 +3,14 @@
 #include "binding/entrypoints.h"
 #include "capturewindow/capturewindow.h"
 #include "capturewindow/firewire.h"
+#include "capturewindow/portnote.h"
 
 #include <fw/FWBus.h>
 #include <rb/entrypoints.h>
 #include <rb/picture.h>
 #include <rb/plugin_notes.h>
 
+#include <cstdio>
 #include <new>
 
 namespace tavrin {
@@ -21,6 +23,15 @@ bool rectSize(REALobject r, int32_t &w, int32_t &h) {
     w = rb::getProp<int32_t>(ENTRY("IntegerRectPlyx.Width.Get"), r);
     h = rb::getProp<int32_t>(ENTRY("IntegerRectPlyx.Height.Get"), r);
     return true;
+}
+
+// Forgets a note; the status line is cleared when it still shows it.
+void clearNote(rb::Control &statusLine, std::string &note) {
+    if (!note.empty() && statusLine.text() == note) {
+        statusLine.helpTag.clear();
+        statusLine.setText("");
+    }
+    note.clear();
 }
 
 bool hasVideo(REALobject grabber) {
@@ -49,12 +60,7 @@ void CaptureWindow::EnableVideo() {
     if (hasVideo(qGrab.get())) {
         checkvideobutton->setEnabled(false);
         app().devicepresent = true;
-        // What was said of the video before no longer holds.
-        if (!videoNote.empty() && message->text() == videoNote) {
-            message->helpTag.clear();
-            message->setText("");
-        }
-        videoNote.clear();
+        clearNote(*message, videoNote);  // what was said of the video before no longer holds
     } else {
         noVideoSignal();
     }
@@ -81,9 +87,7 @@ void CaptureWindow::EnableVideo() {
     }
 
     if (app().rs422()) {
-        // Opening closes the port opened before, so nothing leaks.
-        Serial1.setIndex(app().myserialport);
-        Serial1.open();
+        openDeckPort(app().myserialport);
     } else {
         initfirewire();
     }
@@ -106,7 +110,21 @@ void CaptureWindow::noVideoSignal() {
     }
 }
 
+void CaptureWindow::openDeckPort(int32_t port) {
+    // Opening closes the port opened before, so nothing leaks.
+    Serial1.setIndex(port);
+    bool opened = Serial1.open();
+    clearNote(*message, portNote);  // what was said of a port before no longer holds
+    if (opened) return;
+    std::string path = rb::SerialPorts::path(port);
+    portNote = serialPortNote(port, rb::SerialPorts::name(port), path, Serial1.lastError(), fileGroup(path));
+    std::fprintf(stderr, "tavrin: %s\n", portNote.c_str());
+    message->helpTag = portNote;
+    message->setText(portNote);
+}
+
 void CaptureWindow::initfirewire() {
+    clearNote(*message, portNote);
     fireWireNotification = newNotification(message);
     camera = newAVCUnit();
     if (camera) {

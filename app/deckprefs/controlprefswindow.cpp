@@ -17,10 +17,7 @@ CaptureWindow *mainWindow() { return static_cast<CaptureWindow *>(rb::findWindow
 // Starts the RS-422 link on a port: the main window's port is set and opened
 // (closing the one opened before).
 void startRS422(int32_t port) {
-    if (CaptureWindow *w = mainWindow()) {
-        w->Serial1.setIndex(port);
-        w->Serial1.open();
-    }
+    if (CaptureWindow *w = mainWindow()) w->openDeckPort(port);
 }
 
 }  // namespace

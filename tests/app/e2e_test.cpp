@@ -294,6 +294,45 @@ TEST_F(Tavrin, ReopeningTheLinkLeaksNoDescriptor) {
     EXPECT_FALSE(main().Serial1.isOpen());
 }
 
+// A port that cannot be opened is said in the status line, and goes once a
+// port that opens is chosen in Deck Control Settings.
+TEST_F(Tavrin, ADeckPortThatCannotBeOpenedIsSaidUntilOneOpens) {
+    fs::path notATerminal = gDir / "notes.txt";
+    std::ofstream(notATerminal) << "x";
+    int gone = rb::SerialPorts::add("gone", (gDir / "no-such-tty").string());
+    int plain = rb::SerialPorts::add("plain", notATerminal.string());
+    FakeDeck deck;
+    start(1, gone);
+    EXPECT_FALSE(main().Serial1.isOpen());
+    EXPECT_EQ(main().message->text(), "The serial port gone (" + (gDir / "no-such-tty").string() +
+                                          ") cannot be opened: No such file or directory.");
+    EXPECT_EQ(main().message->helpTag, main().message->text());  // the whole text, however narrow the window
+
+    ASSERT_TRUE(rb::op::chooseMenu("VideoDeckControl"));
+    rb::op::selectRow("ControlPrefswindow", "portsmenu", plain);
+    rb::op::click("ControlPrefswindow", "rs422button");
+    EXPECT_NE(main().message->text().find("(" + notATerminal.string() + ") cannot be opened: it is not a serial"),
+              std::string::npos)
+        << main().message->text();
+
+    rb::op::selectRow("ControlPrefswindow", "portsmenu", deck.index);
+    rb::op::click("ControlPrefswindow", "PushButton1");
+    EXPECT_TRUE(main().Serial1.isOpen());
+    EXPECT_EQ(main().message->text(), "");
+    EXPECT_EQ(main().message->helpTag, "");
+    main().stopaction();
+    EXPECT_EQ(deck.drain().size(), 1u);
+
+    // Choosing FireWire clears the note as well.
+    app().myserialport = 999;
+    main().EnableVideo();
+    EXPECT_NE(main().message->text().find("There is no serial port number 1000"), std::string::npos);
+    ASSERT_TRUE(rb::op::chooseMenu("VideoDeckControl"));
+    rb::op::click("ControlPrefswindow", "firewirebutton");
+    rb::op::click("ControlPrefswindow", "PushButton1");
+    EXPECT_EQ(main().message->text().find("serial port"), std::string::npos) << main().message->text();
+}
+
 TEST_F(Tavrin, PaletteChecksInOrder) {
     start();
     app().devicepresent = false;

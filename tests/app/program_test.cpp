@@ -103,6 +103,31 @@ TEST_F(ProgramTest, HeadlessWithoutAScriptEndsWithStatusTwo) {
     }
 }
 
+// Headless nobody sees a window: what a message box said, what a file
+// dialog was answered and a deck port that cannot be opened go to standard
+// error, so a script's mistakes show.
+TEST_F(ProgramTest, HeadlessRunSaysWhatItsWindowsWouldShow) {
+    std::ofstream(dir_ / "prefs" / "Tavrin! 1.0 Prefs", std::ios::binary) << std::string{1, 0, 0, 0, 0, 0, 0};
+    std::ofstream(dir_ / "script") << "type controlwindow framecount 3\n"
+                                      "click controlwindow capturebutton\n"
+                                      "click controlwindow BevelButton1\n";
+    std::vector<std::string> env = baseEnv();
+    env.push_back("TAVRIN_HEADLESS=1");
+    env.push_back("TAVRIN_SCRIPT=" + (dir_ / "script").string());
+    env.push_back("TAVRIN_SERIAL_PORTS=deck=" + (dir_ / "no-such-tty").string());
+    fs::path log = dir_ / "out.txt";
+    Program p(env, log);
+    ASSERT_TRUE(p.started());
+    EXPECT_EQ(p.exitStatus(30s), 0);
+    std::string said = readFile(log);
+    for (std::string line : {"tavrin: The serial port deck (" + (dir_ / "no-such-tty").string() +
+                                 ") cannot be opened: No such file or directory.\n",
+                             std::string("tavrin: message: Please select a folder for the images to be saved in "
+                                         "before continuing\n"),
+                             std::string("tavrin: folder dialog (Select Images Folder): cancelled\n")})
+        EXPECT_NE(said.find(line), std::string::npos) << line << " in:\n" << said;
+}
+
 // SIGTERM during a capture: the capture and the deck stop, every frame
 // grabbed is saved, then the program ends normally and says how many.
 TEST_F(ProgramTest, SigtermDuringACaptureSavesEveryGrabbedFrame) {

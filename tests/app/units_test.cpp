@@ -3,10 +3,13 @@
 #include "capturethread/capturethread.h"
 #include "capturewindow/capturewindow.h"
 #include "capturewindow/framefiles.h"
+#include "capturewindow/portnote.h"
 #include "controlwindow/controlwindow.h"
 #include "deck422/deckcontrol422.h"
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
 
 using namespace tavrin;
 
@@ -77,6 +80,29 @@ TEST(CaptureOutcome, StatusLineTexts) {
     EXPECT_EQ(savedText(0, 0), "0 frames saved");
     EXPECT_EQ(savedText(1, 0), "1 frame saved");
     EXPECT_EQ(savedText(4, 1), "4 frames saved, 1 frame missing (out of memory)");
+}
+
+// The status line when the deck's serial port cannot be opened: the port by
+// name and path, why, and what to do about a permission.
+TEST(SerialPortNote, SaysWhyAndTheFix) {
+    EXPECT_EQ(serialPortNote(1, "ttyUSB0", "/dev/ttyUSB0", EACCES, "dialout"),
+              "The serial port ttyUSB0 (/dev/ttyUSB0) cannot be opened: Permission denied. Add yourself to the group "
+              "dialout (sudo adduser $USER dialout), then log in again.");
+    // The device's own group; root's or none is no use, dialout is the usual one.
+    EXPECT_NE(serialPortNote(0, "deck", "/dev/ttyS4", EPERM, "uucp").find("sudo adduser $USER uucp"),
+              std::string::npos);
+    for (const char *group : {"root", ""})
+        EXPECT_NE(serialPortNote(0, "deck", "/dev/ttyS4", EACCES, group).find("the group dialout (sudo adduser"),
+                  std::string::npos)
+            << group;
+    EXPECT_EQ(serialPortNote(0, "deck", "/tmp/notes.txt", ENOTTY, ""),
+              "The serial port deck (/tmp/notes.txt) cannot be opened: it is not a serial device.");
+    EXPECT_EQ(serialPortNote(0, "deck", "/dev/pts/99", ENOENT, ""),
+              "The serial port deck (/dev/pts/99) cannot be opened: No such file or directory.");
+    // A stored port index that the list no longer has: counted from 1.
+    EXPECT_EQ(serialPortNote(3, "", "", ENODEV, ""),
+              "There is no serial port number 4 for the RS-422 deck: choose its port in Settings > Deck Control "
+              "Settings.");
 }
 
 TEST(VideoSizing, TwoThirdsOfTheScreen) {

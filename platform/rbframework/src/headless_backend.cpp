@@ -47,10 +47,30 @@ DialogAnswer defaultAnswer(const DialogRequest &r) {
     return out;
 }
 
+std::string describeDialog(const DialogRequest &r, const DialogAnswer &a) {
+    auto chosen = [&a] { return a.cancelled || a.path.empty() ? std::string("cancelled") : a.path; };
+    switch (r.kind) {
+        case DialogRequest::Message:
+            return "message: " + r.text;
+        case DialogRequest::MessageDialog: {
+            std::string text = "message: " + r.text;
+            if (!r.explanation.empty()) text += " " + r.explanation;
+            while (!text.empty() && text.back() == ' ') text.pop_back();
+            return text + " [" + (a.button.empty() ? r.actionCaption : a.button) + "]";
+        }
+        case DialogRequest::SaveFile:
+            return "file dialog (" + r.title + "): " + chosen();
+        case DialogRequest::SelectFolder:
+            return "folder dialog (" + r.actionCaption + "): " + chosen();
+    }
+    return "dialog: " + r.text;
+}
+
 DialogAnswer HeadlessBackend::ask(const DialogRequest &r) {
     std::optional<DialogAnswer> queued = answers.take(r);
     DialogAnswer a = queued ? *queued : defaultAnswer(r);
     shown_.push_back({r, a});
+    if (echo_) echo_(describeDialog(r, a));
     return a;
 }
 

@@ -1,4 +1,5 @@
 // Dialog answers, the log of what was shown, dumps and operator scripts.
+#include <rb/backend.h>
 #include <rb/files.h>
 #include <rb/operator.h>
 #include <rb/showurl.h>
@@ -7,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 using namespace rb;
 
@@ -57,6 +60,43 @@ TEST_F(Operator, DialogsTakeDefaultsWithoutAnswers) {
                                                         "Save Image", "Please make sure the deck is cued"}));
     EXPECT_EQ(op::shown()[2].request.explanation, "Pause your tape deck now. ");
     EXPECT_TRUE(op::shown()[1].answer.cancelled);
+}
+
+// Without a screen each dialog is told as one line once it is answered, so
+// a person reading the program's output learns what it said and chose.
+TEST_F(Operator, HeadlessDialogsAreEchoedOneLineEach) {
+    HeadlessBackend *h = headlessBackend();
+    ASSERT_NE(h, nullptr);
+    std::vector<std::string> lines;
+    h->setEcho([&lines](const std::string &l) { lines.push_back(l); });
+    msgBox("Please select a folder for the images to be saved in before continuing");
+    op::answerFolder("/tmp/frames");
+    selectFolderDialog("Select Images Folder");
+    selectFolderDialog("Select Images Folder");  // nobody answers: cancelled
+    op::answerFile("/tmp/still.tif");
+    saveFileDialog("Save Image", "Enter a filename", "Save");
+    MessageDialog d;
+    d.message = "Please make sure the deck is cued.";
+    d.explanation = "Pause your tape deck now. ";
+    d.actionCaption = "Start Capture";
+    d.cancelCaption = "Cancel";
+    d.showModal();
+    op::answerCancel();
+    d.showModal();
+    d.explanation.clear();
+    d.showModal();
+    h->setEcho(nullptr);
+    msgBox("not told");
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "message: Please select a folder for the images to be saved in before continuing",
+                         "folder dialog (Select Images Folder): /tmp/frames",
+                         "folder dialog (Select Images Folder): cancelled",
+                         "file dialog (Save Image): /tmp/still.tif",
+                         "message: Please make sure the deck is cued. Pause your tape deck now. [Start Capture]",
+                         "message: Please make sure the deck is cued. Pause your tape deck now. [Cancel]",
+                         "message: Please make sure the deck is cued. [Start Capture]",
+                     }));
+    EXPECT_EQ(op::shown().size(), 8u);  // the log is kept either way
 }
 
 TEST_F(Operator, AnswersAreTakenInOrderByTheDialogsTheyFit) {

@@ -57,6 +57,13 @@ private:
 // cancel for file dialogs.
 DialogAnswer defaultAnswer(const DialogRequest &r);
 
+// A dialog and its answer as one line, for a run that shows no windows:
+//   message: <text>
+//   message: <text> <explanation> [<button pressed>]
+//   file dialog (<title>): <path> | cancelled
+//   folder dialog (<caption>): <path> | cancelled
+std::string describeDialog(const DialogRequest &r, const DialogAnswer &a);
+
 // What a display needs from the model, and the modal parts only it can do.
 struct Backend {
     virtual ~Backend() = default;
@@ -82,6 +89,10 @@ public:
     DialogAnswer ask(const DialogRequest &r) override;
     // Records the URL (and opens nothing).
     std::function<void(const std::string &)> urlHandler() override;
+    // Hands each dialog, as describeDialog tells it, to `echo` once it is
+    // answered (nullptr: to nobody), so that a person running the program
+    // without a screen reads what its message boxes said.
+    void setEcho(std::function<void(const std::string &)> echo) { echo_ = std::move(echo); }
 
     struct Shown {
         DialogRequest request;
@@ -97,6 +108,7 @@ public:
 private:
     std::vector<Shown> shown_;
     std::vector<std::string> opened_;
+    std::function<void(const std::string &)> echo_;
 };
 
 Backend &backend();
