@@ -9,6 +9,7 @@
 #include "controlwindow/controlwindow.h"
 #include "fake_clock.h"
 #include "fake_fw_transport.h"
+#include "process_per_test.h"
 #include "run_until.h"
 
 #include <deck9pin/deck9pin.h>
@@ -1402,30 +1403,7 @@ TEST_F(Tavrin, TheWindowsShowNoPlaceholderAndFitTheVideo) {
 
 // One application per process: run whole (no filter), the binary runs each
 // test in a process of its own, itself with that test's filter.
-int main(int argc, char **argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    if (GTEST_FLAG_GET(filter) != "*" || GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
-    const ::testing::UnitTest &all = *::testing::UnitTest::GetInstance();
-    int passed = 0, failed = 0;
-    for (int s = 0; s < all.total_test_suite_count(); ++s) {
-        const ::testing::TestSuite &suite = *all.GetTestSuite(s);
-        for (int t = 0; t < suite.total_test_count(); ++t) {
-            std::string filter = std::string("--gtest_filter=") + suite.name() + "." + suite.GetTestInfo(t)->name();
-            std::fflush(stdout);
-            pid_t pid = fork();
-            if (pid == 0) {
-                char *args[] = {argv[0], filter.data(), nullptr};
-                execv("/proc/self/exe", args);
-                _exit(127);
-            }
-            int status = 0;
-            bool ok = pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-            (ok ? passed : failed) += 1;
-        }
-    }
-    std::printf("%d passed, %d failed\n", passed, failed);
-    return failed ? 1 : 0;
-}
+int main(int argc, char **argv) { return runEachTestInItsOwnProcess(argc, argv); }
 
 // A FIFO or a huge file where the preferences and grabber settings live:
 // start-up neither blocks on them nor reads them, and keeps the defaults

@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <glob.h>
 #include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,25 +31,6 @@ FwBusKind chooseWith(const char *forced, const std::shared_ptr<FakeFireWire> &f)
 std::string note() {
     const char *n = fw_bus_note();
     return n ? n : "";
-}
-
-int avcUnits() {
-    io_iterator_t it = 0;
-    EXPECT_EQ(IOServiceGetMatchingServices(kIOMasterPortDefault, avc_matching(), &it), kIOReturnSuccess);
-    int n = 0;
-    while (io_service_t s = IOIteratorNext(it)) {
-        ++n;
-        IOObjectRelease(s);
-    }
-    IOObjectRelease(it);
-    return n;
-}
-
-bool machineHasFireWire() {
-    glob_t g{};
-    bool any = glob("/dev/fw[0-9]*", 0, nullptr, &g) == 0 && g.gl_pathc > 0;
-    globfree(&g);
-    return any;
 }
 
 // A folder of its own for device files.
@@ -91,7 +71,7 @@ TEST_F(BusChoice, ADeviceFileAndAPortMeanTheLinuxBus) {
     EXPECT_EQ(chooseWith(nullptr, f), FWBUS_LINUX);
     EXPECT_EQ(fw_bus_kind(), FWBUS_LINUX);
     EXPECT_EQ(fw_bus_note(), nullptr);
-    EXPECT_EQ(avcUnits(), 1);
+    EXPECT_EQ(avc_unit_count(), 1);
 }
 
 TEST_F(BusChoice, NoPortOrNoBusMeansTheSimulatedDeckAndSaysWhy) {
@@ -100,7 +80,7 @@ TEST_F(BusChoice, NoPortOrNoBusMeansTheSimulatedDeckAndSaysWhy) {
     EXPECT_EQ(chooseWith(nullptr, f), FWBUS_SIM);
     EXPECT_EQ(note(), "FireWire: no FireWire port was found. Using the simulated deck.");
     EXPECT_EQ(fwsim_unit_count(), 2);  // filled as at start-up
-    EXPECT_EQ(avcUnits(), 2);
+    EXPECT_EQ(avc_unit_count(), 2);
     f->openError = ENOENT;
     EXPECT_EQ(chooseWith(nullptr, f), FWBUS_SIM);
     EXPECT_EQ(note(), std::string("FireWire: the bus cannot be opened (") + std::strerror(ENOENT) +
@@ -120,7 +100,7 @@ TEST_F(BusChoice, NoPermissionNamesTheFileAndTheFix) {
     f->nodes.push_back(FakeFireWire::portWith({}, 0x0800460100000100ull));
     EXPECT_EQ(chooseWith(nullptr, f), FWBUS_LINUX);
     EXPECT_EQ(note().rfind("No permission on /nonexistent/fw1 (FireWire): ", 0), 0u) << note();
-    EXPECT_EQ(avcUnits(), 0);
+    EXPECT_EQ(avc_unit_count(), 0);
 }
 
 TEST_F(BusChoice, AFileOfAGroupNamesThatGroup) {
@@ -149,9 +129,9 @@ TEST_F(BusChoice, TheEnvironmentForcesOneOrTheOther) {
     none->files = {0, ""};
     EXPECT_EQ(chooseWith("linux", none), FWBUS_LINUX);
     EXPECT_EQ(note(), "FireWire: no FireWire port was found. No deck (TAVRIN_FIREWIRE=linux).");
-    EXPECT_EQ(avcUnits(), 0);
+    EXPECT_EQ(avc_unit_count(), 0);
     EXPECT_EQ(chooseWith("linux", f), FWBUS_LINUX);
-    EXPECT_EQ(avcUnits(), 1);
+    EXPECT_EQ(avc_unit_count(), 1);
     // Anything else: as the machine has it.
     f->files = {0, ""};
     EXPECT_EQ(chooseWith("firewire", f), FWBUS_SIM);
@@ -180,7 +160,7 @@ TEST(LibraryTransport, FindsTheDeviceFilesAndNamesOneItMayNotOpen) {
 }
 
 TEST_F(BusChoice, WithoutFireWireTheLibrariesFindNoPort) {
-    if (machineHasFireWire()) GTEST_SKIP() << "this machine has FireWire";
+    if (machine_has_firewire()) GTEST_SKIP() << "this machine has FireWire";
     DeviceDir empty, withFile;
     withFile.add("fw0");
     EXPECT_EQ(restart(nullptr, fw::linux1394::libraryTransport(empty.path.string())), FWBUS_SIM);
@@ -188,7 +168,7 @@ TEST_F(BusChoice, WithoutFireWireTheLibrariesFindNoPort) {
     EXPECT_EQ(restart(nullptr, fw::linux1394::libraryTransport(withFile.path.string())), FWBUS_SIM);
     EXPECT_EQ(note(), "FireWire: no FireWire port was found. Using the simulated deck.");
     EXPECT_EQ(restart("linux", fw::linux1394::libraryTransport(empty.path.string())), FWBUS_LINUX);
-    EXPECT_EQ(avcUnits(), 0);
+    EXPECT_EQ(avc_unit_count(), 0);
 }
 
 }  // namespace

@@ -8,40 +8,15 @@
 
 #include <gtest/gtest.h>
 
-#include <glob.h>
-
 #include <cstdlib>
 #include <string>
 
-namespace {
-
-int avcUnits() {
-    io_iterator_t it = 0;
-    EXPECT_EQ(IOServiceGetMatchingServices(kIOMasterPortDefault, avc_matching(), &it), kIOReturnSuccess);
-    int n = 0;
-    while (io_service_t s = IOIteratorNext(it)) {
-        ++n;
-        IOObjectRelease(s);
-    }
-    IOObjectRelease(it);
-    return n;
-}
-
-bool machineHasFireWire() {
-    glob_t g{};
-    bool any = glob("/dev/fw[0-9]*", 0, nullptr, &g) == 0 && g.gl_pathc > 0;
-    globfree(&g);
-    return any;
-}
-
-}  // namespace
-
 TEST(BusChoiceAtStartUp, WithoutFireWireTheSimulatedBus) {
-    if (machineHasFireWire()) GTEST_SKIP() << "this machine has FireWire";
+    if (machine_has_firewire()) GTEST_SKIP() << "this machine has FireWire";
     inChild([] {
         unsetenv("TAVRIN_FIREWIRE");
         setenv("TAVRIN_AVC_UNITS", "1", 1);
-        EXPECT_EQ(avcUnits(), 1);
+        EXPECT_EQ(avc_unit_count(), 1);
         EXPECT_EQ(fw_bus_kind(), FWBUS_SIM);
         EXPECT_EQ(fw_bus_note(), nullptr);
     });
@@ -52,13 +27,13 @@ TEST(BusChoiceAtStartUp, TheEnvironmentForcesEither) {
         setenv("TAVRIN_FIREWIRE", "sim", 1);
         setenv("TAVRIN_AVC_UNITS", "2", 1);
         EXPECT_EQ(fw_bus_kind(), FWBUS_SIM);
-        EXPECT_EQ(avcUnits(), 2);
+        EXPECT_EQ(avc_unit_count(), 2);
     });
-    if (machineHasFireWire()) return;
+    if (machine_has_firewire()) return;
     inChild([] {
         setenv("TAVRIN_FIREWIRE", "linux", 1);
         setenv("TAVRIN_AVC_UNITS", "1", 1);
-        EXPECT_EQ(avcUnits(), 0);
+        EXPECT_EQ(avc_unit_count(), 0);
         EXPECT_EQ(fw_bus_kind(), FWBUS_LINUX);
         ASSERT_NE(fw_bus_note(), nullptr);
         EXPECT_EQ(std::string(fw_bus_note()), "FireWire: no FireWire port was found. No deck (TAVRIN_FIREWIRE=linux).");

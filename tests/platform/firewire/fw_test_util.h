@@ -8,6 +8,7 @@
 #include "fw/FWSim.h"
 #include "fw/IOKit.h"
 
+#include <glob.h>
 #include <poll.h>
 
 #include <chrono>
@@ -69,6 +70,27 @@ inline CFMutableDictionaryRef avc_matching(int32_t spec = avcframe::kUnitSpecId,
     CFRelease(a);
     CFRelease(b);
     return d;
+}
+
+// How many AV/C units the bus shows; -1 when the registry cannot be asked.
+inline int avc_unit_count() {
+    io_iterator_t it = 0;
+    if (IOServiceGetMatchingServices(kIOMasterPortDefault, avc_matching(), &it) != kIOReturnSuccess) return -1;
+    int n = 0;
+    while (io_service_t s = IOIteratorNext(it)) {
+        ++n;
+        IOObjectRelease(s);
+    }
+    IOObjectRelease(it);
+    return n;
+}
+
+// Whether this machine has FireWire device files of its own.
+inline bool machine_has_firewire() {
+    glob_t g{};
+    bool any = glob("/dev/fw[0-9]*", 0, nullptr, &g) == 0 && g.gl_pathc > 0;
+    globfree(&g);
+    return any;
 }
 
 typedef IOFireWireAVCLibUnitInterface **UnitRef;
