@@ -72,10 +72,11 @@ inline CFMutableDictionaryRef avc_matching(int32_t spec = avcframe::kUnitSpecId,
     return d;
 }
 
-// How many AV/C units the bus shows; -1 when the registry cannot be asked.
-inline int avc_unit_count() {
+// How many services match (the dictionary is consumed); -1 when the
+// registry cannot be asked.
+inline int count_matching(CFMutableDictionaryRef matching) {
     io_iterator_t it = 0;
-    if (IOServiceGetMatchingServices(kIOMasterPortDefault, avc_matching(), &it) != kIOReturnSuccess) return -1;
+    if (IOServiceGetMatchingServices(kIOMasterPortDefault, matching, &it) != kIOReturnSuccess) return -1;
     int n = 0;
     while (io_service_t s = IOIteratorNext(it)) {
         ++n;
@@ -84,6 +85,9 @@ inline int avc_unit_count() {
     IOObjectRelease(it);
     return n;
 }
+
+// How many AV/C units the bus shows.
+inline int avc_unit_count() { return count_matching(avc_matching()); }
 
 // Whether this machine has FireWire device files of its own.
 inline bool machine_has_firewire() {

@@ -59,18 +59,6 @@ struct Heard {
     }
 };
 
-int countMatching(CFMutableDictionaryRef matching) {
-    io_iterator_t it = 0;
-    EXPECT_EQ(IOServiceGetMatchingServices(kIOMasterPortDefault, matching, &it), kIOReturnSuccess);
-    int n = 0;
-    while (io_service_t s = IOIteratorNext(it)) {
-        ++n;
-        IOObjectRelease(s);
-    }
-    IOObjectRelease(it);
-    return n;
-}
-
 std::string textOf(CFTypeRef v) {
     char buf[128] = {};
     if (!v || CFGetTypeID(v) != CFStringGetTypeID() ||
@@ -115,8 +103,8 @@ TEST_F(LinuxBus, OneUnitIsPublishedWithItsRomAndOtherNodesAreNot) {
     start();
     EXPECT_EQ(fw_bus_kind(), FWBUS_LINUX);
     EXPECT_EQ(fw_bus_note(), nullptr);
-    EXPECT_EQ(countMatching(avc_matching()), 1);
-    EXPECT_EQ(countMatching(IOServiceMatching("IOFireWireDevice")), 1);
+    EXPECT_EQ(count_matching(avc_matching()), 1);
+    EXPECT_EQ(count_matching(IOServiceMatching("IOFireWireDevice")), 1);
     io_service_t dev = IOServiceGetMatchingService(kIOMasterPortDefault, IOServiceMatching("IOFireWireDevice"));
     ASSERT_NE(dev, 0u);
     EXPECT_EQ(numberOf(IORegistryEntryGetProperty(dev, CFSTR("GUID"))), 0x0800460100000100);
@@ -138,7 +126,7 @@ TEST_F(LinuxBus, UnitsComeInPortAndNodeOrder) {
     fire->nodes[0].push_back(FakeNode{0x0800460100000001ull, second});
     fire->nodes.push_back(FakeFireWire::portWith({third}, 0x0800460100000200ull));
     start();
-    EXPECT_EQ(countMatching(avc_matching()), 3);
+    EXPECT_EQ(count_matching(avc_matching()), 3);
     OpenUnit u;
     ASSERT_TRUE(u.ok());
     u.send({0x00, 0x20, 0xC3, 0x75}, 4);
@@ -267,7 +255,7 @@ TEST_F(LinuxBus, AUnitThatLeavesIsTerminatedAndOneThatComesBackIsPublishedAgain)
     fire->busReset(0, portOf({}));  // unplugged
     ASSERT_TRUE(pump_until([&] { return heard.terminated == 1 && heard.messages.size() == 2; }));
     EXPECT_EQ(heard.messages, (std::vector<uint32_t>{kIOMessageServiceIsSuspended, kIOMessageServiceIsTerminated}));
-    EXPECT_EQ(countMatching(avc_matching()), 0);
+    EXPECT_EQ(count_matching(avc_matching()), 0);
     IOReturn st = -1;
     u.send({0x00, 0x20, 0xC3, 0x75}, 4, &st);
     EXPECT_EQ(st, kIOReturnNoDevice);
@@ -276,7 +264,7 @@ TEST_F(LinuxBus, AUnitThatLeavesIsTerminatedAndOneThatComesBackIsPublishedAgain)
 
     fire->busReset(0, portOf({node}));  // plugged in again
     ASSERT_TRUE(pump_until([&] { return heard.published == 2; }));
-    EXPECT_EQ(countMatching(avc_matching()), 1);
+    EXPECT_EQ(count_matching(avc_matching()), 1);
     // The interface opened before reaches the deck again.
     EXPECT_EQ(u.send({0x00, 0x20, 0xC3, 0x75}, 4, &st), (Bytes{0x09, 0x20, 0xC3, 0x75}));
     EXPECT_EQ(st, kIOReturnSuccess);
