@@ -4,6 +4,7 @@
 
 #include <rb/loop.h>
 #include <rb/operator.h>
+#include <rb/runtime.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -42,10 +43,7 @@ void step(std::shared_ptr<ScriptRun> run) {
     while (run->next < run->lines.size()) {
         Outcome o;
         bool ok = execute(run->lines[run->next++], o);
-        if (!o.out.empty()) {
-            std::fputs(o.out.c_str(), stdout);
-            std::fflush(stdout);
-        }
+        writeOwnLines(o.out);
         if (!ok) {
             std::fprintf(stderr, "script line %zu: %s\n", run->next, lastError().c_str());
             quitWith(1);

@@ -47,4 +47,8 @@ int64_t nextSleeperDue();  // INT64_MAX when none sleeps so
 // (RuntimeInit; again only replaces the source).
 void attachFireWireRunLoop();
 
+// Makes stdout a stream that remembers whether its last byte ended a line
+// (standard_output.cpp; RuntimeInit, before any plug-in prints).
+void trackStandardOutput();
+
 }  // namespace rb::core

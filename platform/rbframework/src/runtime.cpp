@@ -10,6 +10,7 @@ int gExitCode = 0;
 }
 
 extern "C" void RuntimeInit() {
+    rb::core::trackStandardOutput();
     rb::core::classes();
     rb::core::attachFireWireRunLoop();
     rb::applicationObject();

@@ -1,6 +1,8 @@
 // The runtime's start and end, as the application calls them.
 #pragma once
 
+#include <string>
+
 extern "C" {
 // Framework classes are registered; from now on SIGINT and SIGTERM ask the
 // application to quit (rb::quitOnTerminationSignals).
@@ -14,4 +16,8 @@ namespace rb {
 // menu item does (Application::quit(0), run on the main loop). Only the
 // first call acts.
 void quitOnTerminationSignals();
+
+// Writes the program's own text to standard output, starting on a line of its
+// own when what was written before (by a plug-in, say) left a line open.
+void writeOwnLines(const std::string &text);
 }  // namespace rb
