@@ -3,10 +3,9 @@
 // goes through the slot of its text; ENTRY("...") checks at compile time that
 // the text is in the list.
 //
-// The texts are not written here: the AV/C and graphics plug-ins' come from
-// their member tables (avc/members.def, graphicsplugin/members.def), put in
-// binding order below; the outside classes' from the grabber's member table
-// (outside_members.def), which already stands in that order.
+// The texts are not written here: they come from the plug-ins' member tables
+// (avc/members.def, graphicsplugin/members.def and the grabber's
+// outside_members.def), put in binding order below.
 #pragma once
 
 #include <array>
@@ -39,13 +38,34 @@ inline constexpr PluginText kGraphicsTexts[] = {
 #include "graphicsplugin/members.def"
 };
 
-struct OutsideText {
-    std::string_view group;
-    std::string_view text;
-};
-inline constexpr OutsideText kOutsideTexts[] = {
-#define MEMBER(group, cls, kind, text, type) {#group, text},
+// The outside classes' texts by group of the binding list (see below).
+inline constexpr PluginText kControlsTexts[] = {
+#include "plugin_texts.inc"
+#define PLUGIN_GLOBAL(decl, fn) {"", kMethod, decl},
+#define PLUGIN_SECTION OUTSIDE_CONTROLS
 #include "outside_members.def"
+#undef PLUGIN_SECTION
+};
+
+inline constexpr PluginText kAppExtensionTexts[] = {
+#define PLUGIN_EXTENSION_METHOD(cls, decl, fn) {#cls, kMethod, #cls "." decl},
+#define PLUGIN_SECTION OUTSIDE_APPEXT
+#include "outside_members.def"
+#undef PLUGIN_SECTION
+};
+
+inline constexpr PluginText kGeometryTexts[] = {
+#include "plugin_texts.inc"
+#define PLUGIN_SECTION OUTSIDE_GEOMETRY
+#include "outside_members.def"
+#undef PLUGIN_SECTION
+};
+
+inline constexpr PluginText kGrabberTexts[] = {
+#include "plugin_texts.inc"
+#define PLUGIN_SECTION OUTSIDE_GRABBER
+#include "outside_members.def"
+#undef PLUGIN_SECTION
 };
 
 // A plug-in's texts in binding order: its classes in table order, each
@@ -66,7 +86,9 @@ template <size_t N> constexpr std::array<std::string_view, N> inBindingOrder(con
     return texts;
 }
 
-inline constexpr size_t kTextCount = 1 + std::size(kOutsideTexts) + std::size(kAvcTexts) + std::size(kGraphicsTexts);
+inline constexpr size_t kTextCount = 1 + std::size(kControlsTexts) + std::size(kAvcTexts) +
+                                     std::size(kAppExtensionTexts) + std::size(kGeometryTexts) +
+                                     std::size(kGraphicsTexts) + std::size(kGrabberTexts);
 
 // "_", the framework's control plug-ins and EncodeBase64, AVC and
 // FWNotification, the application extension, the geometry classes, the
@@ -74,22 +96,17 @@ inline constexpr size_t kTextCount = 1 + std::size(kOutsideTexts) + std::size(kA
 constexpr std::array<std::string_view, kTextCount> bindingList() {
     std::array<std::string_view, kTextCount> list{};
     size_t n = 0;
-    auto outside = [&](std::string_view group) {
-        for (const OutsideText &row : kOutsideTexts)
-            if (row.group == group) list[n++] = row.text;
-    };
     list[n++] = "_";
-    outside("controls");
+    for (std::string_view text : inBindingOrder(kControlsTexts)) list[n++] = text;
     for (std::string_view text : inBindingOrder(kAvcTexts)) list[n++] = text;
-    outside("appext");
-    outside("geometry");
+    for (std::string_view text : inBindingOrder(kAppExtensionTexts)) list[n++] = text;
+    for (std::string_view text : inBindingOrder(kGeometryTexts)) list[n++] = text;
     for (std::string_view text : inBindingOrder(kGraphicsTexts)) list[n++] = text;
-    outside("grabber");
+    for (std::string_view text : inBindingOrder(kGrabberTexts)) list[n++] = text;
     return list;
 }
 
 inline constexpr std::array<std::string_view, kTextCount> kTexts = bindingList();
-static_assert(!kTexts.back().empty(), "every outside text belongs to one of the groups listed");
 
 constexpr int slotOf(std::string_view text) {
     for (size_t i = 0; i < kTexts.size(); ++i)

@@ -4,6 +4,7 @@
 #include "host.h"
 #include "members.h"
 
+#include <cstddef>
 #include <new>
 #include <string>
 
@@ -86,5 +87,24 @@ REALobject deviceListItem(REALobject o, RBInteger index) {
     if (!list || index < 0 || size_t(index) >= list->size()) return nullptr;
     return newDeviceObject((*list)[size_t(index)]);
 }
+
+// Each object's instance data is the pointer to its record.
+#define MEMBERS_DEF "outside_members.def"
+#define PLUGIN_SECTION OUTSIDE_DEVICE
+#define CLASS_RECORD gDeviceClass
+#define CLASS_DATA SourceEntry *
+#include "class_records.inc"
+
+#define MEMBERS_DEF "outside_members.def"
+#define PLUGIN_SECTION OUTSIDE_DEVICELIST
+#define CLASS_RECORD gDeviceListClass
+#define CLASS_DATA DeviceList *
+#include "class_records.inc"
+
+#define MEMBERS_DEF "outside_members.def"
+#define PLUGIN_SECTION OUTSIDE_DEVICEINPUT
+#define CLASS_RECORD gDeviceInputClass
+#define CLASS_DATA DeviceInput *
+#include "class_records.inc"
 
 }  // namespace grab

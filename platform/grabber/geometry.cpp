@@ -120,12 +120,28 @@ REALobject newIntRect(const IntRect &r) {
     return o;
 }
 
-void addGeometryMembers(ImplMap &m) {
-#define OUTSIDE_SECTION OUTSIDE_GEOMETRY
-#define MEMBER(group, cls, kind, text, type)
-#define MEMBER_IMPL(group, cls, kind, text, type, fn) m[text] = fp(fn);
-#include "outside_members.def"
-#undef OUTSIDE_SECTION
-}
+#define MEMBERS_DEF "outside_members.def"
+#define PLUGIN_SECTION OUTSIDE_DOUBLEPOINT
+#define CLASS_RECORD gDoublePointClass
+#define CLASS_DATA DoublePoint
+#include "class_records.inc"
+
+#define MEMBERS_DEF "outside_members.def"
+#define PLUGIN_SECTION OUTSIDE_DOUBLERECT
+#define CLASS_RECORD gDoubleRectClass
+#define CLASS_DATA DoubleRect
+#include "class_records.inc"
+
+#define MEMBERS_DEF "outside_members.def"
+#define PLUGIN_SECTION OUTSIDE_INTEGERPOINT
+#define CLASS_RECORD gIntegerPointClass
+#define CLASS_DATA IntPoint
+#include "class_records.inc"
+
+#define MEMBERS_DEF "outside_members.def"
+#define PLUGIN_SECTION OUTSIDE_INTEGERRECT
+#define CLASS_RECORD gIntegerRectClass
+#define CLASS_DATA IntRect
+#include "class_records.inc"
 
 }  // namespace grab

@@ -22,6 +22,7 @@
 #include "imaging/imaging.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -52,12 +53,14 @@ struct State {
     REALobject window = nullptr;
 };
 
-// The instance data (44 bytes in the class record): the state lives on the
-// heap, made by the first member that needs it and freed by the destructor.
-struct GrabberData {
+// The instance data, of the 44 bytes the application's objects of the class
+// are built on: the state lives on the heap, made by the first member that
+// needs it and freed by the destructor; the rest is unused.
+struct __attribute__((packed, aligned(4))) GrabberData {
     State *state;
+    uint8_t unused[36];
 };
-static_assert(sizeof(GrabberData) <= 44, "QTGrabberPlyx instance data is 44 bytes");
+static_assert(sizeof(GrabberData) == 44, "QTGrabberPlyx instance data is 44 bytes");
 
 State *state(REALobject o) {
     auto *d = static_cast<GrabberData *>(instanceData(o, "QTGrabberPlyx"));
@@ -399,12 +402,10 @@ REALobject sourceVideoRectGet(REALobject o, intptr_t) {
 
 }  // namespace
 
-void addGrabberMembers(ImplMap &m) {
-#define OUTSIDE_SECTION OUTSIDE_GRABBER
-#define MEMBER(group, cls, kind, text, type)
-#define MEMBER_IMPL(group, cls, kind, text, type, fn) m[text] = fp(fn);
-#include "outside_members.def"
-#undef OUTSIDE_SECTION
-}
+#define MEMBERS_DEF "outside_members.def"
+#define PLUGIN_SECTION OUTSIDE_GRABBERCLASS
+#define CLASS_RECORD gGrabberClass
+#define CLASS_DATA GrabberData
+#include "class_records.inc"
 
 }  // namespace grab

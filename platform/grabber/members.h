@@ -1,37 +1,39 @@
-// What the member files of the plug-in share: the implemented members by
-// binding text, the class records, and the rectangle helpers.
+// What the member files of the plug-in share: the class records, the
+// functions of the members it does not implement, and the rectangle helpers.
 #pragma once
 
 #include <rb/plugin.h>
 
+#include <cstddef>
 #include <cstdint>
-#include <map>
-#include <string>
 
 namespace grab {
 
-// Implemented members by binding text (texts of outside_members.def). Every
-// other member of the table gets a harmless function that returns 0.
-using ImplMap = std::map<std::string, void *>;
-// A member function as the untyped entry the map keeps.
+// A member function as an untyped entry, as the host keeps it.
 template <typename F> void *fp(F f) { return reinterpret_cast<void *>(f); }
-void addGrabberMembers(ImplMap &m);
-void addGeometryMembers(ImplMap &m);
-void addOutsideMembers(ImplMap &m);
 
-// QTUserDataPlyx, a class without binding texts: its data size,
-// constructor and destructor.
-struct UserDataClass {
-    uint32_t dataSize;
-    void (*constructor)(REALobject);
-    void (*destructor)(REALobject);
-};
-UserDataClass userDataClass();
+// What the members of outside_members.def that the plug-in does not
+// implement do: nothing, answering 0, nil or false (or 0.0 for a double).
+intptr_t answerNothing(REALobject, intptr_t, intptr_t);
+double answerNoDouble(REALobject, intptr_t);
+void destroyNothing(REALobject);
 
-// Builds every record from the table and registers it with the host.
+// The class records, each built from its section of outside_members.def by
+// the file that implements the class, and the application extension and
+// global methods (outside.cpp).
+extern REALclassDefinition gBevelButtonClass, gPlacardClass, gDisclosureTriangleClass, gImageWellClass;
+extern REALclassDefinition gDoublePointClass, gDoubleRectClass, gIntegerPointClass, gIntegerRectClass;
+extern REALclassDefinition gOutputClass, gDeviceClass, gDeviceListClass, gGrabberClass, gDeviceInputClass,
+    gDeviceInputListClass, gDisplayClass;
+extern REALclassDefinition gUserDataClass;
+extern REALclassDefinition gApplicationExtension;
+extern REALmethodDefinition gGlobalMethods[];
+extern const size_t gGlobalMethodCount;
+
+// Registers every record with the host.
 void registerAll();
-// A class record by name once built (0 before), e.g. for the position of
-// an object's instance data.
+// A class record by name, e.g. for the position of an object's instance
+// data; 0 for a class the plug-in does not declare.
 REALclassDefinition *classRecord(const char *name);
 // The instance data of an object of one of the plug-in's classes, or 0.
 void *instanceData(REALobject o, const char *className);

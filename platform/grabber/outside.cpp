@@ -1,10 +1,11 @@
 // The application extension BundleResourceFolderPlyx and the global
-// EncodeBase64.
+// EncodeBase64, and their records.
 #include "host.h"
 #include "members.h"
 
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <system_error>
 #include <unistd.h>
 
@@ -58,12 +59,41 @@ REALstring encodeBase64(REALstring data, RBInteger lineWrap) {
 
 }  // namespace
 
-void addOutsideMembers(ImplMap &m) {
-#define OUTSIDE_SECTION OUTSIDE_FRAMEWORK
-#define MEMBER(group, cls, kind, text, type)
-#define MEMBER_IMPL(group, cls, kind, text, type, fn) m[text] = fp(fn);
+// Their records, from the table's rows.
+namespace {
+
+#define PLUGIN_SECTION OUTSIDE_APPEXT
+#define PLUGIN_EXTENSION_METHOD(cls, decl, fn) {fp(fn), nullptr, decl, 0},
+REALmethodDefinition gApplicationMethods[] = {
 #include "outside_members.def"
-#undef OUTSIDE_SECTION
-}
+};
+#undef PLUGIN_SECTION
+
+}  // namespace
+
+REALclassDefinition gApplicationExtension = {
+    kCurrentREALControlVersion,
+    "Application",
+    nullptr,
+    0,
+    0,
+    nullptr,
+    nullptr,
+    nullptr,
+    0,
+    gApplicationMethods,
+    uint32_t(std::size(gApplicationMethods)),
+    nullptr,
+    0,
+    {},
+};
+
+#define PLUGIN_SECTION OUTSIDE_CONTROLS
+#define PLUGIN_GLOBAL(decl, fn) {fp(fn), nullptr, decl, 0},
+REALmethodDefinition gGlobalMethods[] = {
+#include "outside_members.def"
+};
+#undef PLUGIN_SECTION
+const size_t gGlobalMethodCount = std::size(gGlobalMethods);
 
 }  // namespace grab

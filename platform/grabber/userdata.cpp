@@ -5,6 +5,8 @@
 
 #include "imaging/imaging.h"
 
+#include <cstddef>
+
 namespace grab {
 
 namespace {
@@ -31,6 +33,10 @@ void destroy(REALobject o) {
 
 }  // namespace
 
-UserDataClass userDataClass() { return {uint32_t(sizeof(UserDataHolder)), construct, destroy}; }
+#define MEMBERS_DEF "outside_members.def"
+#define PLUGIN_SECTION OUTSIDE_USERDATA
+#define CLASS_RECORD gUserDataClass
+#define CLASS_DATA UserDataHolder
+#include "class_records.inc"
 
 }  // namespace grab

@@ -4,6 +4,7 @@
 // runs on the host's clock, which the tests move.
 #include "clips.h"
 #include "fakecams.h"
+#include "outside_texts.h"
 #include "plugin_host.h"
 #include "wait_until.h"
 
@@ -27,15 +28,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-struct TableRow {
-    const char *group, *cls, *text;
-};
-
-const TableRow kTable[] = {
-#define MEMBER(group, cls, kind, text, type) {#group, cls, text},
-#include "outside_members.def"
-};
 
 fake::Plugin &plugin() {
     static fake::Plugin p(GRABBERPLUGIN_PATH);
@@ -213,28 +205,24 @@ protected:
 
 TEST_F(Grabber, EveryTableTextResolvesInBindingOrder) {
     EXPECT_EQ(fake::host().announcedVersion, 9);
-    ASSERT_EQ(std::size(kTable), 199u);  // with "_", the outside classes' 200 texts
-    std::map<std::string, int> perGroup;
-    for (const TableRow &r : kTable) {
-        EXPECT_NE(bound.at(r.text), nullptr) << r.text;
-        ++perGroup[r.group];
-    }
-    EXPECT_EQ(perGroup["controls"], 26);
-    EXPECT_EQ(perGroup["appext"], 1);
-    EXPECT_EQ(perGroup["geometry"], 28);
-    EXPECT_EQ(perGroup["grabber"], 144);
+    using namespace tavrin::detail;
+    EXPECT_EQ(std::size(kControlsTexts), 26u);
+    EXPECT_EQ(std::size(kAppExtensionTexts), 1u);
+    EXPECT_EQ(std::size(kGeometryTexts), 28u);
+    EXPECT_EQ(std::size(kGrabberTexts), 144u);
+    const std::vector<std::string> texts = outsideTexts();
+    for (const std::string &text : texts) EXPECT_NE(bound.at(text), nullptr) << text;
 
-    // The texts a host derives from the records are the table's, in its
-    // order, and nothing more.
+    // The texts a host derives from the records are the application's, in
+    // its order, and nothing more: the classes' (and QTUserDataPlyx's, which
+    // the application does not bind), then the extension and the global.
+    const std::string extension = "application.BundleResourceFolderPlyx as folderitem";
+    const std::string global = "EncodeBase64(data As String, lineWrap As Integer = 76) As String";
     std::vector<std::string> expected;
-    for (const TableRow &r : kTable)
-        if (*r.cls && std::string(r.cls) != "application") expected.push_back(r.text);
-    std::vector<std::string> classTexts;
-    for (auto it = bound.b.texts.begin(); it != bound.b.texts.end() - 2; ++it)
-        if (it->rfind("QTUserDataPlyx.", 0) != 0) classTexts.push_back(*it);  // not bound by the application
-    EXPECT_EQ(classTexts, expected);
-    EXPECT_EQ(bound.b.texts.end()[-2], "application.BundleResourceFolderPlyx as folderitem");
-    EXPECT_EQ(bound.b.texts.end()[-1], "EncodeBase64(data As String, lineWrap As Integer = 76) As String");
+    for (const std::string &text : texts)
+        if (text != extension && text != global) expected.push_back(text);
+    expected.insert(expected.end(), {"QTUserDataPlyx.__init", "QTUserDataPlyx.__exit", extension, global});
+    EXPECT_EQ(bound.b.texts, expected);
 }
 
 TEST_F(Grabber, RecordsDeclareDataSizesAndDirectFields) {
@@ -263,7 +251,7 @@ TEST(GrabberOldHost, ShortMethodRecordsCarryTheSameTexts) {
         fake::Plugin copy(GRABBERPLUGIN_PATH, true);
         ASSERT_TRUE(copy.ok);
         fake::Binding b = fake::binding(true);
-        for (const TableRow &r : kTable) EXPECT_TRUE(b.entry.count(r.text)) << r.text;
+        for (const std::string &text : outsideTexts()) EXPECT_TRUE(b.entry.count(text)) << text;
     }
     fake::host().version = 6.0;
 }

@@ -11,6 +11,7 @@
 
 #include "clips.h"
 #include "fake_clock.h"
+#include "outside_texts.h"
 #include "wait_until.h"
 
 #include <rb/loop.h>
@@ -29,14 +30,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-struct Row {
-    const char *cls, *text;
-};
-const Row kTable[] = {
-#define MEMBER(group, cls, kind, text, type) {cls, text},
-#include "outside_members.def"
-};
 
 class RealHost : public ::testing::Test {
 protected:
@@ -70,7 +63,7 @@ protected:
 };
 
 TEST_F(RealHost, EveryTableTextBinds) {
-    for (const Row &r : kTable) EXPECT_FALSE(rb::isTrap(entry(r.text))) << r.text;
+    for (const std::string &text : outsideTexts()) EXPECT_FALSE(rb::isTrap(entry(text.c_str()))) << text;
 }
 
 TEST_F(RealHost, RectangleAsTheApplicationUsesIt) {
