@@ -9,16 +9,6 @@ void raiseException(REALobject exception) {
     if (fn && exception) fn(exception);
 }
 
-void setPropInt(REALobject obj, const char *name, int32_t value) {
-    HOST_SERVICE(fn, "REALSetPropValueInt", RBBoolean(*)(REALobject, const char *, int32_t));
-    if (fn && obj) fn(obj, name, value);
-}
-
-void setPropString(REALobject obj, const char *name, REALstring value) {
-    HOST_SERVICE(fn, "REALSetPropValueString", RBBoolean(*)(REALobject, const char *, REALstring));
-    if (fn && obj) fn(obj, name, value);
-}
-
 uint32_t stringEncoding(REALstring s) {
     HOST_SERVICE(fn, "REALGetStringEncoding", uint32_t(*)(REALstring));
     return fn && s ? fn(s) : 0xFFFF;

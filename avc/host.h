@@ -21,8 +21,6 @@ using plugin::unlockObject;
 using plugin::unlockString;
 
 void raiseException(REALobject exception);
-void setPropInt(REALobject obj, const char *name, int32_t value);
-void setPropString(REALobject obj, const char *name, REALstring value);
 uint32_t stringEncoding(REALstring s);
 // A folder item as a file reference; false when the host yields none.
 bool folderItemRef(REALobject folderItem, FSRef *ref);

@@ -6,6 +6,7 @@
 #include "bundle.h"
 #include "debug.h"
 #include "host.h"
+#include "host_services.h"
 #include "newest_first.h"
 
 #include <fw/AVCFrame.h>
@@ -235,9 +236,9 @@ bool AVC_Send2Device(REALobject obj, uint8_t capacity, uint32_t minimum) {
 void throwAVCException(int32_t errorNumber, const char *message) {
     REALobject e = avc::newInstance("AVCException");
     if (!e) return;
-    avc::setPropInt(e, "ErrorNumber", errorNumber);
+    REALSetPropValueInt32(e, "ErrorNumber", errorNumber);
     REALstring text = avc::buildString(message, int(std::strlen(message)));
-    avc::setPropString(e, "Message", text);
+    REALSetPropValueString(e, "Message", text);
     avc::unlockString(text);
     avc::raiseException(e);
     avc::unlockObject(e);

@@ -41,9 +41,7 @@ struct Bytes {
 REALpicture pictureFromImporter(ComponentInstance ci) {
     PicHandle pic = nullptr;
     if (GraphicsImportGetAsPicture(ci, &pic) != noErr || !pic) return nullptr;
-    REALpicture result = buildPictureFromPicHandle(pic);  // the host takes the handle over
-    if (!result) DisposeHandle(pic);
-    return result;
+    return pictureFromPicHandle(pic);  // the host takes the handle over
 }
 
 REALpicture importPictureFromData(Handle data, REALstring fileName, REALstring mimeType) {

@@ -33,31 +33,9 @@ void unlockPictureDescription(REALpicture p) {
     if (fn && p) fn(p);
 }
 
-REALpicture buildPictureFromPicHandle(imaging::PicHandle h) {
-    HOST_SERVICE(fn, "REALBuildPictureFromPicHandle", REALpicture(*)(void *, RBBoolean));
-    return fn && h ? fn(h, 1) : nullptr;
-}
-
-void *memoryBlockPtr(REALmemoryBlock m) {
-    HOST_SERVICE(fn, "memoryBlockGetPtr", void *(*)(REALmemoryBlock));
-    return fn && m ? fn(m) : nullptr;
-}
-
-size_t memoryBlockSize(REALmemoryBlock m) {
-    HOST_SERVICE(fn, "memoryBlockGetSize", int32_t(*)(REALmemoryBlock));
-    if (!fn || !m) return 0;
-    int32_t n = fn(m);
-    return n > 0 ? size_t(n) : 0;
-}
-
 bool fsSpecFromFolderItem(REALfolderItem f, imaging::FSSpec *out) {
     HOST_SERVICE(fn, "REALFSSpecFromFolderItem", RBBoolean(*)(REALfolderItem, imaging::FSSpec *));
     return fn && f && (fn(f, out) & 1);
-}
-
-REALfolderItem folderItemFromFSSpec(const imaging::FSSpec *spec) {
-    HOST_SERVICE(fn, "FolderItemFromFSSpec", REALfolderItem(*)(const imaging::FSSpec *));
-    return fn ? fn(spec) : nullptr;
 }
 
 void yieldToHost() {

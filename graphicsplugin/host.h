@@ -6,6 +6,7 @@
 #include <rb/plugin.h>
 
 #include "host_api.h"
+#include "imaging_services.h"
 
 #include "imaging/imaging.h"
 
@@ -15,8 +16,10 @@
 namespace gp {
 
 using plugin::eventInstance;
+using plugin::folderItemFromFSSpec;
 using plugin::lockObject;
 using plugin::newInstance;
+using plugin::pictureFromPicHandle;
 using plugin::stringBytes;
 using plugin::unlockObject;
 using plugin::unlockString;
@@ -43,11 +46,12 @@ inline void *outsideData(REALobject o) { return reinterpret_cast<char *>(o) + si
 bool enterMovies();
 bool lockPictureDescription(REALpicture p, REALpictureDescription *out);
 void unlockPictureDescription(REALpicture p);
-REALpicture buildPictureFromPicHandle(imaging::PicHandle h);
-void *memoryBlockPtr(REALmemoryBlock m);
-size_t memoryBlockSize(REALmemoryBlock m);
+inline void *memoryBlockPtr(REALmemoryBlock m) { return plugin::memoryBlockBytes(m); }
+inline size_t memoryBlockSize(REALmemoryBlock m) {
+    int32_t n = plugin::memoryBlockSize(m);
+    return n > 0 ? size_t(n) : 0;
+}
 bool fsSpecFromFolderItem(REALfolderItem f, imaging::FSSpec *out);
-REALfolderItem folderItemFromFSSpec(const imaging::FSSpec *spec);
 void yieldToHost();
 
 // Graphics contexts, windows, arrays.

@@ -210,9 +210,7 @@ REALpicture MakePicHandle(REALobject obj) {
     PicHandle pic = nullptr;
     d->lastError = GraphicsImportGetAsPicture(ci, &pic);
     if (d->lastError != 0) return nullptr;
-    REALpicture result = buildPictureFromPicHandle(pic);
-    if (!result) DisposeHandle(pic);
-    return result;
+    return pictureFromPicHandle(pic);
 }
 
 // ---- geometry --------------------------------------------------------------------------------------

@@ -89,4 +89,19 @@ int objectIsA(REALobject o, const char *className) {
     return fn ? fn(o, className) & 1 : -1;
 }
 
+void *loadObjectMethod(REALobject o, const char *declaration) {
+    HOST_SERVICE(fn, "REALLoadObjectMethod", void *(*)(REALobject, const char *));
+    return fn ? fn(o, declaration) : nullptr;
+}
+
+void *memoryBlockBytes(REALmemoryBlock block) {
+    HOST_SERVICE(fn, "memoryBlockGetPtr", void *(*)(REALmemoryBlock));
+    return fn && block ? fn(block) : nullptr;
+}
+
+int32_t memoryBlockSize(REALmemoryBlock block) {
+    HOST_SERVICE(fn, "memoryBlockGetSize", int32_t(*)(REALmemoryBlock));
+    return fn && block ? fn(block) : 0;
+}
+
 }  // namespace plugin

@@ -36,5 +36,11 @@ void *eventInstance(REALobject o, intptr_t token);
 // Whether `o` is of the named class (or a subclass): 1 yes, 0 no (and for
 // nil), -1 when the host cannot tell.
 int objectIsA(REALobject o, const char *className);
+// The function of a method of the object's class by declaration, or nullptr.
+void *loadObjectMethod(REALobject o, const char *declaration);
+
+// Memory blocks: a block's bytes (nullptr for none) and its size (0 for none).
+void *memoryBlockBytes(REALmemoryBlock block);
+int32_t memoryBlockSize(REALmemoryBlock block);
 
 }  // namespace plugin

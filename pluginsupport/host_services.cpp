@@ -8,8 +8,7 @@
 void *KespResolver(const char *name) { return hostService(name); }
 
 void *REALLoadObjectMethod(REALobject object, const char *signature) {
-    HOST_SERVICE(fn, "REALLoadObjectMethod", void *(*)(REALobject, const char *));
-    return fn ? fn(object, signature) : nullptr;
+    return plugin::loadObjectMethod(object, signature);
 }
 
 void *REALLoadGlobalMethod(REALobject unused, const char *signature) {
@@ -54,15 +53,9 @@ REALmemoryBlock REALNewMemoryBlock(int32_t size) {
     return fn ? fn(size) : nullptr;
 }
 
-void *REALMemoryBlockGetPtr(REALmemoryBlock block) {
-    HOST_SERVICE(fn, "memoryBlockGetPtr", void *(*)(REALmemoryBlock));
-    return fn && block ? fn(block) : nullptr;
-}
+void *REALMemoryBlockGetPtr(REALmemoryBlock block) { return plugin::memoryBlockBytes(block); }
 
-int32_t REALMemoryBlockGetSize(REALmemoryBlock block) {
-    HOST_SERVICE(fn, "memoryBlockGetSize", int32_t(*)(REALmemoryBlock));
-    return fn && block ? fn(block) : 0;
-}
+int32_t REALMemoryBlockGetSize(REALmemoryBlock block) { return plugin::memoryBlockSize(block); }
 
 REALstring REALpathFromFolderItem(REALfolderItem item) {
     HOST_SERVICE(fn, "REALpathFromFolderItem", REALstring(*)(REALfolderItem));

@@ -19,21 +19,9 @@ bool stringBytes(REALstring s, std::string *out) {
     return true;
 }
 
-void *loadObjectMethod(REALobject o, const char *declaration) {
-    HOST_SERVICE(fn, "REALLoadObjectMethod", void *(*)(REALobject, const char *));
-    return fn && o ? fn(o, declaration) : nullptr;
-}
-
 int64_t (*hostMicroseconds())() {
     HOST_SERVICE(fn, "RuntimeMicroseconds", int64_t(*)());
     return fn;
-}
-
-REALpicture pictureFromPicHandle(void *picHandle) {
-    HOST_SERVICE(fn, "REALBuildPictureFromPicHandle", REALpicture(*)(void *, RBBoolean));
-    REALpicture p = fn && picHandle ? fn(picHandle, 1) : nullptr;
-    if (!p) imaging::DisposeHandle(static_cast<imaging::Handle>(picHandle));
-    return p;
 }
 
 REALfolderItem folderItemFromPath(const std::string &path) {
@@ -41,11 +29,10 @@ REALfolderItem folderItemFromPath(const std::string &path) {
         HOST_SERVICE(fn, "FolderItemFromPath", REALfolderItem(*)(const char *));
         if (fn) return fn(path.c_str());
     }
-    HOST_SERVICE(fn, "FolderItemFromFSSpec", REALfolderItem(*)(const imaging::FSSpec *));
-    if (!fn || path.size() >= sizeof(imaging::FSSpec::path)) return nullptr;
+    if (path.size() >= sizeof(imaging::FSSpec::path)) return nullptr;
     imaging::FSSpec spec{};
     std::memcpy(spec.path, path.data(), path.size());
-    return fn(&spec);
+    return plugin::folderItemFromFSSpec(&spec);
 }
 
 bool paintWindow(REALobject window, int left, int top, int width, int height, const uint32_t *pixels) {

@@ -7,6 +7,7 @@
 #include <rb/plugin_dialog.h>
 
 #include "host_api.h"
+#include "imaging_services.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,9 +15,11 @@
 
 namespace grab {
 
+using plugin::loadObjectMethod;
 using plugin::lockObject;
 using plugin::newInstance;
 using plugin::objectIsA;
+using plugin::pictureFromPicHandle;
 using plugin::unlockObject;
 
 // A new host string of `bytes`, retained for the caller, or 0.
@@ -27,16 +30,10 @@ inline REALstring newString(const std::string &bytes) {
 // cannot say.
 bool stringBytes(REALstring s, std::string *out);
 
-// The function of a method of the object's class by declaration, or 0.
-void *loadObjectMethod(REALobject o, const char *declaration);
-
 // The host runtime's clock in microseconds ("RuntimeMicroseconds"), callable
 // from any thread, or nullptr when the host has none.
 int64_t (*hostMicroseconds())();
 
-// A new host picture taking over a picture handle (the handle is disposed
-// when the host cannot take it).
-REALpicture pictureFromPicHandle(void *picHandle);
 // A folder item for a path, or 0.
 REALfolderItem folderItemFromPath(const std::string &path);
 // Paints 0x00RRGGBB pixels, row by row, into the video surface of the host
