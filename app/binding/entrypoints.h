@@ -4,8 +4,8 @@
 // the text is in the list.
 //
 // The texts are not written here: they come from the plug-ins' member tables
-// (avc/members.def, graphicsplugin/members.def and the grabber's
-// outside_members.def), put in binding order below.
+// (avc/members.def, graphicsplugin/members.def and
+// grabber/outside_members.def), put in binding order below.
 #pragma once
 
 #include <array>
@@ -43,28 +43,28 @@ inline constexpr PluginText kControlsTexts[] = {
 #include "plugin_texts.inc"
 #define PLUGIN_GLOBAL(decl, fn) {"", kMethod, decl},
 #define PLUGIN_SECTION OUTSIDE_CONTROLS
-#include "outside_members.def"
+#include "grabber/outside_members.def"
 #undef PLUGIN_SECTION
 };
 
 inline constexpr PluginText kAppExtensionTexts[] = {
 #define PLUGIN_EXTENSION_METHOD(cls, decl, fn) {#cls, kMethod, #cls "." decl},
 #define PLUGIN_SECTION OUTSIDE_APPEXT
-#include "outside_members.def"
+#include "grabber/outside_members.def"
 #undef PLUGIN_SECTION
 };
 
 inline constexpr PluginText kGeometryTexts[] = {
 #include "plugin_texts.inc"
 #define PLUGIN_SECTION OUTSIDE_GEOMETRY
-#include "outside_members.def"
+#include "grabber/outside_members.def"
 #undef PLUGIN_SECTION
 };
 
 inline constexpr PluginText kGrabberTexts[] = {
 #include "plugin_texts.inc"
 #define PLUGIN_SECTION OUTSIDE_GRABBER
-#include "outside_members.def"
+#include "grabber/outside_members.def"
 #undef PLUGIN_SECTION
 };
 

@@ -89,19 +89,19 @@ REALobject deviceListItem(REALobject o, RBInteger index) {
 }
 
 // Each object's instance data is the pointer to its record.
-#define MEMBERS_DEF "outside_members.def"
+#define MEMBERS_DEF "grabber/outside_members.def"
 #define PLUGIN_SECTION OUTSIDE_DEVICE
 #define CLASS_RECORD gDeviceClass
 #define CLASS_DATA SourceEntry *
 #include "class_records.inc"
 
-#define MEMBERS_DEF "outside_members.def"
+#define MEMBERS_DEF "grabber/outside_members.def"
 #define PLUGIN_SECTION OUTSIDE_DEVICELIST
 #define CLASS_RECORD gDeviceListClass
 #define CLASS_DATA DeviceList *
 #include "class_records.inc"
 
-#define MEMBERS_DEF "outside_members.def"
+#define MEMBERS_DEF "grabber/outside_members.def"
 #define PLUGIN_SECTION OUTSIDE_DEVICEINPUT
 #define CLASS_RECORD gDeviceInputClass
 #define CLASS_DATA DeviceInput *

@@ -120,25 +120,25 @@ REALobject newIntRect(const IntRect &r) {
     return o;
 }
 
-#define MEMBERS_DEF "outside_members.def"
+#define MEMBERS_DEF "grabber/outside_members.def"
 #define PLUGIN_SECTION OUTSIDE_DOUBLEPOINT
 #define CLASS_RECORD gDoublePointClass
 #define CLASS_DATA DoublePoint
 #include "class_records.inc"
 
-#define MEMBERS_DEF "outside_members.def"
+#define MEMBERS_DEF "grabber/outside_members.def"
 #define PLUGIN_SECTION OUTSIDE_DOUBLERECT
 #define CLASS_RECORD gDoubleRectClass
 #define CLASS_DATA DoubleRect
 #include "class_records.inc"
 
-#define MEMBERS_DEF "outside_members.def"
+#define MEMBERS_DEF "grabber/outside_members.def"
 #define PLUGIN_SECTION OUTSIDE_INTEGERPOINT
 #define CLASS_RECORD gIntegerPointClass
 #define CLASS_DATA IntPoint
 #include "class_records.inc"
 
-#define MEMBERS_DEF "outside_members.def"
+#define MEMBERS_DEF "grabber/outside_members.def"
 #define PLUGIN_SECTION OUTSIDE_INTEGERRECT
 #define CLASS_RECORD gIntegerRectClass
 #define CLASS_DATA IntRect

@@ -402,7 +402,7 @@ REALobject sourceVideoRectGet(REALobject o, intptr_t) {
 
 }  // namespace
 
-#define MEMBERS_DEF "outside_members.def"
+#define MEMBERS_DEF "grabber/outside_members.def"
 #define PLUGIN_SECTION OUTSIDE_GRABBERCLASS
 #define CLASS_RECORD gGrabberClass
 #define CLASS_DATA GrabberData

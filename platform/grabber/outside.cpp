@@ -65,7 +65,7 @@ namespace {
 #define PLUGIN_SECTION OUTSIDE_APPEXT
 #define PLUGIN_EXTENSION_METHOD(cls, decl, fn) {fp(fn), nullptr, decl, 0},
 REALmethodDefinition gApplicationMethods[] = {
-#include "outside_members.def"
+#include "grabber/outside_members.def"
 };
 #undef PLUGIN_SECTION
 
@@ -91,7 +91,7 @@ REALclassDefinition gApplicationExtension = {
 #define PLUGIN_SECTION OUTSIDE_CONTROLS
 #define PLUGIN_GLOBAL(decl, fn) {fp(fn), nullptr, decl, 0},
 REALmethodDefinition gGlobalMethods[] = {
-#include "outside_members.def"
+#include "grabber/outside_members.def"
 };
 #undef PLUGIN_SECTION
 const size_t gGlobalMethodCount = std::size(gGlobalMethods);

@@ -24,39 +24,39 @@ struct UnusedWord {
 
 }  // namespace
 
-#define MEMBERS_DEF "outside_members.def"
+#define MEMBERS_DEF "grabber/outside_members.def"
 #define PLUGIN_SECTION OUTSIDE_BEVELBUTTON
 #define CLASS_RECORD gBevelButtonClass
 #include "class_records.inc"
 
-#define MEMBERS_DEF "outside_members.def"
+#define MEMBERS_DEF "grabber/outside_members.def"
 #define PLUGIN_SECTION OUTSIDE_PLACARD
 #define CLASS_RECORD gPlacardClass
 #include "class_records.inc"
 
-#define MEMBERS_DEF "outside_members.def"
+#define MEMBERS_DEF "grabber/outside_members.def"
 #define PLUGIN_SECTION OUTSIDE_DISCLOSURETRIANGLE
 #define CLASS_RECORD gDisclosureTriangleClass
 #include "class_records.inc"
 
-#define MEMBERS_DEF "outside_members.def"
+#define MEMBERS_DEF "grabber/outside_members.def"
 #define PLUGIN_SECTION OUTSIDE_IMAGEWELL
 #define CLASS_RECORD gImageWellClass
 #include "class_records.inc"
 
-#define MEMBERS_DEF "outside_members.def"
+#define MEMBERS_DEF "grabber/outside_members.def"
 #define PLUGIN_SECTION OUTSIDE_OUTPUT
 #define CLASS_RECORD gOutputClass
 #define CLASS_DATA UnusedWord
 #include "class_records.inc"
 
-#define MEMBERS_DEF "outside_members.def"
+#define MEMBERS_DEF "grabber/outside_members.def"
 #define PLUGIN_SECTION OUTSIDE_DEVICEINPUTLIST
 #define CLASS_RECORD gDeviceInputListClass
 #define CLASS_DATA UnusedWord
 #include "class_records.inc"
 
-#define MEMBERS_DEF "outside_members.def"
+#define MEMBERS_DEF "grabber/outside_members.def"
 #define PLUGIN_SECTION OUTSIDE_DISPLAY
 #define CLASS_RECORD gDisplayClass
 #define CLASS_DATA UnusedWord

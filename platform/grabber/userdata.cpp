@@ -33,7 +33,7 @@ void destroy(REALobject o) {
 
 }  // namespace
 
-#define MEMBERS_DEF "outside_members.def"
+#define MEMBERS_DEF "grabber/outside_members.def"
 #define PLUGIN_SECTION OUTSIDE_USERDATA
 #define CLASS_RECORD gUserDataClass
 #define CLASS_DATA UserDataHolder
