@@ -4,17 +4,26 @@
 
 namespace direct = hostwrap::direct;
 
-HW_ROWS_XControl(HW_DEF, XControl) HW_ROWS_XRectControl(HW_DEF, XRectControl) HW_ROWS_XSlider(HW_DEF, XSlider)
-    HW_ROWS_XScrollBar(HW_DEF, XScrollBar) HW_ROWS_XProgressBar(HW_DEF, XProgressBar) HW_ROWS_XCanvas(HW_DEF, XCanvas)
-        HW_ROWS_XEmbeddedWindowControl(HW_DEF, XEmbeddedWindowControl) HW_ROWS_XRadioButton(HW_DEF, XRadioButton)
-            HW_ROWS_XPopupMenu(HW_DEF, XPopupMenu) HW_ROWS_XComboBox(HW_DEF, XComboBox)
-                HW_ROWS_XPagePanel(HW_DEF, XPagePanel) HW_ROWS_XTabPanel(HW_DEF, XTabPanel)
-                    HW_ROWS_XEditField(HW_DEF, XEditField) HW_ROWS_XGroupBox(HW_DEF, XGroupBox)
-                        HW_ROWS_XPushButton(HW_DEF, XPushButton) HW_ROWS_XCheckBox(HW_DEF, XCheckBox)
-                            HW_ROWS_XStaticText(HW_DEF, XStaticText)
+HW_DEFINE_MEMBERS(XControl)
+HW_DEFINE_MEMBERS(XRectControl)
+HW_DEFINE_MEMBERS(XSlider)
+HW_DEFINE_MEMBERS(XScrollBar)
+HW_DEFINE_MEMBERS(XProgressBar)
+HW_DEFINE_MEMBERS(XCanvas)
+HW_DEFINE_MEMBERS(XEmbeddedWindowControl)
+HW_DEFINE_MEMBERS(XRadioButton)
+HW_DEFINE_MEMBERS(XPopupMenu)
+HW_DEFINE_MEMBERS(XComboBox)
+HW_DEFINE_MEMBERS(XPagePanel)
+HW_DEFINE_MEMBERS(XTabPanel)
+HW_DEFINE_MEMBERS(XEditField)
+HW_DEFINE_MEMBERS(XGroupBox)
+HW_DEFINE_MEMBERS(XPushButton)
+HW_DEFINE_MEMBERS(XCheckBox)
+HW_DEFINE_MEMBERS(XStaticText)
 
-    // The probes ask the host on every call.
-    unsigned char XControl::hastabpanelindex() const {
+// The probes ask the host on every call.
+unsigned char XControl::hastabpanelindex() const {
     uint8_t unused = 0;
     return REALGetPropValueUInt8(p_, "TabpanelIndex", &unused);
 }

@@ -11,9 +11,9 @@ class XControl {
 public:
     XControl() = default;
     XControl(REALobjectStruct *o) : p_(o) {}
-    HW_ROWS_XControl(HW_DECL, XControl)
-        HW_EVENTS_XControl(HW_DECL_EVENT,
-                           XControl) unsigned char hastabpanelindex() const;  // whether the object has "TabpanelIndex"
+    HW_MEMBERS(XControl)
+    HW_EVENTS_XControl(HW_DECL_EVENT,
+                       XControl) unsigned char hastabpanelindex() const;  // whether the object has "TabpanelIndex"
 
 protected:
     REALobjectStruct *p_ = nullptr;
@@ -24,8 +24,9 @@ public:
     XRectControl() = default;
     XRectControl(REALobjectStruct *o) { p_ = o; }
     explicit XRectControl(REALstringStruct *name);  // the implicit window of that name
-    HW_ROWS_XRectControl(HW_DECL, XRectControl) HW_EVENTS_XRectControl(HW_DECL_EVENT, XRectControl) RBBoolean
-        focus() const;
+    HW_MEMBERS(XRectControl)
+    HW_EVENT_MEMBERS(XRectControl)
+    RBBoolean focus() const;
     void focus(unsigned char value) const;
 };
 
@@ -33,28 +34,33 @@ class XSlider : public XRectControl {
 public:
     XSlider() = default;
     XSlider(REALobjectStruct *o) { p_ = o; }
-    HW_ROWS_XSlider(HW_DECL, XSlider) HW_EVENTS_XSlider(HW_DECL_EVENT, XSlider)
+    HW_MEMBERS(XSlider)
+    HW_EVENT_MEMBERS(XSlider)
 };
 
 class XScrollBar : public XRectControl {
 public:
     XScrollBar() = default;
     XScrollBar(REALobjectStruct *o) { p_ = o; }
-    HW_ROWS_XScrollBar(HW_DECL, XScrollBar) HW_EVENTS_XScrollBar(HW_DECL_EVENT, XScrollBar)
+    HW_MEMBERS(XScrollBar)
+    HW_EVENT_MEMBERS(XScrollBar)
 };
 
 class XProgressBar : public XRectControl {
 public:
     XProgressBar() = default;
     XProgressBar(REALobjectStruct *o) { p_ = o; }
-    HW_ROWS_XProgressBar(HW_DECL, XProgressBar) HW_EVENTS_XProgressBar(HW_DECL_EVENT, XProgressBar)
+    HW_MEMBERS(XProgressBar)
+    HW_EVENT_MEMBERS(XProgressBar)
 };
 
 class XCanvas : public XRectControl {
 public:
     XCanvas() = default;
     XCanvas(REALobjectStruct *o) { p_ = o; }
-    HW_ROWS_XCanvas(HW_DECL, XCanvas) HW_EVENTS_XCanvas(HW_DECL_EVENT, XCanvas) unsigned char erasebackground() const;
+    HW_MEMBERS(XCanvas)
+    HW_EVENT_MEMBERS(XCanvas)
+    unsigned char erasebackground() const;
     RBBoolean erasebackground(unsigned char value) const;
     unsigned char iscanvas() const;
 };
@@ -62,36 +68,40 @@ public:
 class XEmbeddedWindowControl : public XCanvas {
 public:
     XEmbeddedWindowControl(REALwindowStruct *w) { p_ = reinterpret_cast<REALobjectStruct *>(w); }
-    HW_ROWS_XEmbeddedWindowControl(HW_DECL, XEmbeddedWindowControl)
+    HW_MEMBERS(XEmbeddedWindowControl)
 };
 
 class XRadioButton : public XRectControl {
 public:
     XRadioButton() = default;
     XRadioButton(REALobjectStruct *o) { p_ = o; }
-    HW_ROWS_XRadioButton(HW_DECL, XRadioButton) HW_EVENTS_XRadioButton(HW_DECL_EVENT, XRadioButton)
+    HW_MEMBERS(XRadioButton)
+    HW_EVENT_MEMBERS(XRadioButton)
 };
 
 class XPopupMenu : public XRectControl {
 public:
     XPopupMenu() = default;
     XPopupMenu(REALobjectStruct *o) { p_ = o; }
-    HW_ROWS_XPopupMenu(HW_DECL, XPopupMenu) HW_EVENTS_XPopupMenu(HW_DECL_EVENT, XPopupMenu)
+    HW_MEMBERS(XPopupMenu)
+    HW_EVENT_MEMBERS(XPopupMenu)
 };
 
 class XComboBox : public XPopupMenu {
 public:
     XComboBox() = default;
     XComboBox(REALobjectStruct *o) { p_ = o; }
-    HW_ROWS_XComboBox(HW_DECL, XComboBox) HW_EVENTS_XComboBox(HW_DECL_EVENT, XComboBox)
+    HW_MEMBERS(XComboBox)
+    HW_EVENT_MEMBERS(XComboBox)
 };
 
 class XPagePanel : public XRectControl {
 public:
     XPagePanel() = default;
     XPagePanel(REALobjectStruct *o) { p_ = o; }
-    HW_ROWS_XPagePanel(HW_DECL, XPagePanel)
-        HW_EVENTS_XPagePanel(HW_DECL_EVENT, XPagePanel) unsigned char ispanel() const;
+    HW_MEMBERS(XPagePanel)
+    HW_EVENT_MEMBERS(XPagePanel)
+    unsigned char ispanel() const;
     unsigned char istabpanel() const;
 };
 
@@ -99,21 +109,23 @@ class XTabPanel : public XPagePanel {
 public:
     XTabPanel() = default;
     XTabPanel(REALobjectStruct *o) { p_ = o; }
-    HW_ROWS_XTabPanel(HW_DECL, XTabPanel) HW_EVENTS_XTabPanel(HW_DECL_EVENT, XTabPanel)
+    HW_MEMBERS(XTabPanel)
+    HW_EVENT_MEMBERS(XTabPanel)
 };
 
 class XEditField : public XRectControl {
 public:
     XEditField() = default;
     XEditField(REALobjectStruct *o) { p_ = o; }
-    HW_ROWS_XEditField(HW_DECL, XEditField) HW_EVENTS_XEditField(HW_DECL_EVENT, XEditField)
+    HW_MEMBERS(XEditField)
+    HW_EVENT_MEMBERS(XEditField)
 };
 
 class XLittleArrows : public XRectControl {
 public:
     XLittleArrows() = default;
     XLittleArrows(REALobjectStruct *o) { p_ = o; }
-    HW_EVENTS_XLittleArrows(HW_DECL_EVENT, XLittleArrows)
+    HW_EVENT_MEMBERS(XLittleArrows)
 };
 
 class XChasingArrows : public XRectControl {
@@ -193,34 +205,42 @@ class XGroupBox {
 public:
     XGroupBox() = default;
     XGroupBox(REALobjectStruct *o) : p_(o) {}
-    HW_ROWS_XGroupBox(HW_DECL, XGroupBox) HW_EVENTS_XGroupBox(HW_DECL_EVENT, XGroupBox)
+    HW_MEMBERS(XGroupBox)
+    HW_EVENT_MEMBERS(XGroupBox)
 
-        private : REALobjectStruct *p_ = nullptr;
+private:
+    REALobjectStruct *p_ = nullptr;
 };
 
 class XPushButton {
 public:
     XPushButton() = default;
     XPushButton(REALobjectStruct *o) : p_(o) {}
-    HW_ROWS_XPushButton(HW_DECL, XPushButton) HW_EVENTS_XPushButton(HW_DECL_EVENT, XPushButton)
+    HW_MEMBERS(XPushButton)
+    HW_EVENT_MEMBERS(XPushButton)
 
-        private : REALobjectStruct *p_ = nullptr;
+private:
+    REALobjectStruct *p_ = nullptr;
 };
 
 class XCheckBox {
 public:
     XCheckBox() = default;
     XCheckBox(REALobjectStruct *o) : p_(o) {}
-    HW_ROWS_XCheckBox(HW_DECL, XCheckBox) HW_EVENTS_XCheckBox(HW_DECL_EVENT, XCheckBox)
+    HW_MEMBERS(XCheckBox)
+    HW_EVENT_MEMBERS(XCheckBox)
 
-        private : REALobjectStruct *p_ = nullptr;
+private:
+    REALobjectStruct *p_ = nullptr;
 };
 
 class XStaticText {
 public:
     XStaticText() = default;
     XStaticText(REALobjectStruct *o) : p_(o) {}
-    HW_ROWS_XStaticText(HW_DECL, XStaticText) HW_EVENTS_XStaticText(HW_DECL_EVENT, XStaticText)
+    HW_MEMBERS(XStaticText)
+    HW_EVENT_MEMBERS(XStaticText)
 
-        private : REALobjectStruct *p_ = nullptr;
+private:
+    REALobjectStruct *p_ = nullptr;
 };

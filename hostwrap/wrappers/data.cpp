@@ -7,12 +7,13 @@ using hostwrap::release;
 using hostwrap::releaseString;
 
 HW_ROWS_X(HW_DEF, X)
-HW_ROWS_XMemoryBlock(HW_DEF, XMemoryBlock) HW_ROWS_XCursor(HW_DEF, XCursor) HW_ROWS_XDictionary(HW_DEF, XDictionary)
-    HW_ROWS_XDragItem(HW_DEF, XDragItem) HW_ROWS_XVariant(HW_DEF, XVariant)
+HW_DEFINE_MEMBERS(XMemoryBlock)
+HW_DEFINE_MEMBERS(XCursor)
+HW_DEFINE_MEMBERS(XDictionary)
+HW_DEFINE_MEMBERS(XDragItem)
+HW_DEFINE_MEMBERS(XVariant)
 
-        void X::lock() const {
-    REALLockObject(p_);
-}
+void X::lock() const { REALLockObject(p_); }
 void X::unlock() const { REALUnlockObject(p_); }
 
 // Memory blocks. The allocating constructors start from a 4-byte block and

@@ -45,10 +45,10 @@ public:
     operator unsigned char() const { return p_ != nullptr; }
     void lock() const;
     void unlock() const;
-    HW_ROWS_XMemoryBlock(HW_DECL, XMemoryBlock)
+    HW_MEMBERS(XMemoryBlock)
 
-        // These hand their string or block over: released after the call.
-        void cstring(long offset, REALstringStruct *s) const;
+    // These hand their string or block over: released after the call.
+    void cstring(long offset, REALstringStruct *s) const;
     void pstring(long offset, REALstringStruct *s) const;
     void string(long offset, long length, REALstringStruct *s) const;
     void wstring(long offset, REALstringStruct *s) const;
@@ -117,18 +117,20 @@ public:
     operator REALobjectStruct *() const { return p_; }
     void lock() const;
     void unlock() const;
-    HW_ROWS_XCursor(HW_DECL, XCursor)
+    HW_MEMBERS(XCursor)
 
-        private : REALobjectStruct *p_ = nullptr;
+private:
+    REALobjectStruct *p_ = nullptr;
 };
 
 class XDictionary {
 public:
     XDictionary() = default;
     XDictionary(REALobjectStruct *o) : p_(o) {}
-    HW_ROWS_XDictionary(HW_DECL, XDictionary)
+    HW_MEMBERS(XDictionary)
 
-        private : REALobjectStruct *p_ = nullptr;
+private:
+    REALobjectStruct *p_ = nullptr;
 };
 
 class XDragItem {
@@ -136,9 +138,10 @@ public:
     XDragItem() = default;
     XDragItem(REALobjectStruct *o) : p_(o) {}
     XDragItem(long left, long top, long width, long height);  // a new drag item
-    HW_ROWS_XDragItem(HW_DECL, XDragItem)
+    HW_MEMBERS(XDragItem)
 
-        private : REALobjectStruct *p_ = nullptr;
+private:
+    REALobjectStruct *p_ = nullptr;
 };
 
 class XVariant {
@@ -158,7 +161,8 @@ public:
     operator REALstringStruct *() const;
     operator unsigned long() const;  // a colour
     operator REALobjectStruct *() const { return p_; }
-    HW_ROWS_XVariant(HW_DECL, XVariant) unsigned char equal(XVariant other) const;
+    HW_MEMBERS(XVariant)
+    unsigned char equal(XVariant other) const;
     long compare(XVariant other) const;
     XVariant add(REALobjectStruct *other);  // holds the sum, releases the old variant
 

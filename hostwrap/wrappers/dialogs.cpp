@@ -1,3 +1,4 @@
 #include "wrappers/dialogs.h"
 
-HW_ROWS_XMessageDialog(HW_DEF, XMessageDialog) HW_ROWS_XMessageDialogButton(HW_DEF, XMessageDialogButton)
+HW_DEFINE_MEMBERS(XMessageDialog)
+HW_DEFINE_MEMBERS(XMessageDialogButton)

@@ -9,16 +9,18 @@ class XMessageDialog {
 public:
     XMessageDialog() = default;
     XMessageDialog(REALobjectStruct *o) : p_(o) {}
-    HW_ROWS_XMessageDialog(HW_DECL, XMessageDialog)
+    HW_MEMBERS(XMessageDialog)
 
-        private : REALobjectStruct *p_ = nullptr;
+private:
+    REALobjectStruct *p_ = nullptr;
 };
 
 class XMessageDialogButton {
 public:
     XMessageDialogButton() = default;
     XMessageDialogButton(REALobjectStruct *o) : p_(o) {}
-    HW_ROWS_XMessageDialogButton(HW_DECL, XMessageDialogButton)
+    HW_MEMBERS(XMessageDialogButton)
 
-        private : REALobjectStruct *p_ = nullptr;
+private:
+    REALobjectStruct *p_ = nullptr;
 };

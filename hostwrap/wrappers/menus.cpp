@@ -1,3 +1,5 @@
 #include "wrappers/menus.h"
 
-HW_ROWS_XMenuItem(HW_DEF, XMenuItem) HW_ROWS_XMenuBar(HW_DEF, XMenuBar) HW_ROWS_XContextualMenu(HW_DEF, XContextualMenu)
+HW_DEFINE_MEMBERS(XMenuItem)
+HW_DEFINE_MEMBERS(XMenuBar)
+HW_DEFINE_MEMBERS(XContextualMenu)

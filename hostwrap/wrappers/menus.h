@@ -10,21 +10,25 @@ class XMenuItem {
 public:
     XMenuItem() = default;
     XMenuItem(REALobjectStruct *o) : p_(o) {}
-    HW_ROWS_XMenuItem(HW_DECL, XMenuItem) HW_EVENTS_XMenuItem(HW_DECL_EVENT, XMenuItem)
+    HW_MEMBERS(XMenuItem)
+    HW_EVENT_MEMBERS(XMenuItem)
 
-        protected : REALobjectStruct *p_ = nullptr;
+protected:
+    REALobjectStruct *p_ = nullptr;
 };
 
 class XMenuBar : public XMenuItem {
 public:
     XMenuBar() = default;
     XMenuBar(REALobjectStruct *o) { p_ = o; }
-    HW_ROWS_XMenuBar(HW_DECL, XMenuBar) HW_EVENTS_XMenuBar(HW_DECL_EVENT, XMenuBar)
+    HW_MEMBERS(XMenuBar)
+    HW_EVENT_MEMBERS(XMenuBar)
 };
 
 class XContextualMenu : public XControl {
 public:
     XContextualMenu() = default;
     XContextualMenu(REALobjectStruct *o) { p_ = o; }
-    HW_ROWS_XContextualMenu(HW_DECL, XContextualMenu) HW_EVENTS_XContextualMenu(HW_DECL_EVENT, XContextualMenu)
+    HW_MEMBERS(XContextualMenu)
+    HW_EVENT_MEMBERS(XContextualMenu)
 };

@@ -9,7 +9,10 @@
 // events_rows.h), expanded with HW_DECL_EVENT and HW_DEF_EVENT.
 //
 // The class body expands its table with M = HW_DECL (declarations), the
-// group's source with M = HW_DEF (the out-of-line definitions).
+// group's source with M = HW_DEF (the out-of-line definitions): one row
+// each, HW_MEMBERS(C) and HW_EVENT_MEMBERS(C) in the class,
+// HW_DEFINE_MEMBERS(C) in the source (.clang-format knows the three as
+// statements).
 #pragma once
 
 #include "accessors.h"
@@ -84,6 +87,10 @@ long installEventHandler(REALobjectStruct *object, const char *event, REALproc c
     }
 #define HW_DEF_STATIC(C, R, name, acc, ...) \
     R C::name(HW_PARAMS(__VA_ARGS__)) { return static_cast<R>(acc(HW_ARGS_AS(__VA_ARGS__))); }
+
+#define HW_MEMBERS(C) HW_ROWS_##C(HW_DECL, C)
+#define HW_EVENT_MEMBERS(C) HW_EVENTS_##C(HW_DECL_EVENT, C)
+#define HW_DEFINE_MEMBERS(C) HW_ROWS_##C(HW_DEF, C)
 
 #define HW_DECL_EVENT(C, name, event) long name(REALproc callback) const;
 #define HW_DEF_EVENT(C, name, event) \

@@ -5,17 +5,24 @@
 using hostwrap::release;
 using hostwrap::releaseString;
 
-HW_ROWS_XApplication(HW_DEF, XApplication) HW_ROWS_XFolderItem(HW_DEF, XFolderItem)
-    HW_ROWS_XBinaryStream(HW_DEF, XBinaryStream) HW_ROWS_XVirtualVolume(HW_DEF, XVirtualVolume)
-        HW_ROWS_XGraphics(HW_DEF, XGraphics) HW_ROWS_XPicture(HW_DEF, XPicture) HW_ROWS_XRGBSurface(HW_DEF, XRGBSurface)
-            HW_ROWS_XThread(HW_DEF, XThread) HW_ROWS_XSemaphore(HW_DEF, XSemaphore)
-                HW_ROWS_XCriticalSection(HW_DEF, XCriticalSection) HW_ROWS_XMutex(HW_DEF, XMutex)
-                    HW_ROWS_XTimer(HW_DEF, XTimer) HW_ROWS_XSocketCore(HW_DEF, XSocketCore)
-                        HW_ROWS_XTCPSocket(HW_DEF, XTCPSocket) HW_ROWS_XKeyboard(HW_DEF, XKeyboard)
-                            HW_ROWS_XTextEncoding(HW_DEF, XTextEncoding)
+HW_DEFINE_MEMBERS(XApplication)
+HW_DEFINE_MEMBERS(XFolderItem)
+HW_DEFINE_MEMBERS(XBinaryStream)
+HW_DEFINE_MEMBERS(XVirtualVolume)
+HW_DEFINE_MEMBERS(XGraphics)
+HW_DEFINE_MEMBERS(XPicture)
+HW_DEFINE_MEMBERS(XRGBSurface)
+HW_DEFINE_MEMBERS(XThread)
+HW_DEFINE_MEMBERS(XSemaphore)
+HW_DEFINE_MEMBERS(XCriticalSection)
+HW_DEFINE_MEMBERS(XMutex)
+HW_DEFINE_MEMBERS(XTimer)
+HW_DEFINE_MEMBERS(XSocketCore)
+HW_DEFINE_MEMBERS(XTCPSocket)
+HW_DEFINE_MEMBERS(XKeyboard)
+HW_DEFINE_MEMBERS(XTextEncoding)
 
-                                XApplication::XApplication()
-    : p_(App_App()) {}
+XApplication::XApplication() : p_(App_App()) {}
 XKeyboard::XKeyboard() : p_(Keyboard_Keyboard()) {}
 
 XSemaphore::XSemaphore(REALobjectStruct *o, long count) {

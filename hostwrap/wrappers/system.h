@@ -13,9 +13,10 @@ public:
     XApplication(REALobjectStruct *o) : p_(o) {}
     operator unsigned char() const { return p_ != nullptr; }
     operator REALobjectStruct *() const { return p_; }
-    HW_ROWS_XApplication(HW_DECL, XApplication)
+    HW_MEMBERS(XApplication)
 
-        private : REALobjectStruct *p_ = nullptr;
+private:
+    REALobjectStruct *p_ = nullptr;
 };
 
 class XFolderItem {
@@ -23,7 +24,8 @@ public:
     XFolderItem() = default;
     XFolderItem(REALfolderItemStruct *o) : p_(o) {}
     operator REALfolderItemStruct *() const { return p_; }
-    HW_ROWS_XFolderItem(HW_DECL, XFolderItem) REALstringStruct *path() const;
+    HW_MEMBERS(XFolderItem)
+    REALstringStruct *path() const;
     // These take the caller's file type string and release it after the call.
     REALobjectStruct *createbinarystream(REALstringStruct *type) const;
     REALobjectStruct *createresourcefork(REALstringStruct *type) const;
@@ -44,7 +46,8 @@ class XBinaryStream {
 public:
     XBinaryStream() = default;
     XBinaryStream(REALobjectStruct *o) : p_(o) {}
-    HW_ROWS_XBinaryStream(HW_DECL, XBinaryStream) void write(REALstringStruct *s) const;  // releases s after the call
+    HW_MEMBERS(XBinaryStream)
+    void write(REALstringStruct *s) const;  // releases s after the call
 
 private:
     REALobjectStruct *p_ = nullptr;
@@ -54,9 +57,10 @@ class XVirtualVolume {
 public:
     XVirtualVolume() = default;
     XVirtualVolume(REALobjectStruct *o) : p_(o) {}
-    HW_ROWS_XVirtualVolume(HW_DECL, XVirtualVolume)
+    HW_MEMBERS(XVirtualVolume)
 
-        private : REALobjectStruct *p_ = nullptr;
+private:
+    REALobjectStruct *p_ = nullptr;
 };
 
 class XGraphics {
@@ -64,9 +68,10 @@ public:
     XGraphics() = default;
     XGraphics(REALgraphicsStruct *o) : p_(o) {}
     operator REALgraphicsStruct *() const { return p_; }
-    HW_ROWS_XGraphics(HW_DECL, XGraphics)
+    HW_MEMBERS(XGraphics)
 
-        private : REALgraphicsStruct *p_ = nullptr;
+private:
+    REALgraphicsStruct *p_ = nullptr;
 };
 
 class XPicture {
@@ -74,9 +79,10 @@ public:
     XPicture() = default;
     XPicture(REALpictureStruct *o) : p_(o) {}
     operator REALpictureStruct *() const { return p_; }
-    HW_ROWS_XPicture(HW_DECL, XPicture)
+    HW_MEMBERS(XPicture)
 
-        private : REALpictureStruct *p_ = nullptr;
+private:
+    REALpictureStruct *p_ = nullptr;
 };
 
 class XRGBSurface {
@@ -84,18 +90,21 @@ public:
     XRGBSurface() = default;
     XRGBSurface(REALobjectStruct *o) : p_(o) {}
     operator REALobjectStruct *() const { return p_; }
-    HW_ROWS_XRGBSurface(HW_DECL, XRGBSurface)
+    HW_MEMBERS(XRGBSurface)
 
-        private : REALobjectStruct *p_ = nullptr;
+private:
+    REALobjectStruct *p_ = nullptr;
 };
 
 class XThread {
 public:
     XThread() = default;
     XThread(REALobjectStruct *o) : p_(o) {}
-    HW_ROWS_XThread(HW_DECL, XThread) HW_EVENTS_XThread(HW_DECL_EVENT, XThread)
+    HW_MEMBERS(XThread)
+    HW_EVENT_MEMBERS(XThread)
 
-        private : REALobjectStruct *p_ = nullptr;
+private:
+    REALobjectStruct *p_ = nullptr;
 };
 
 class XSemaphore {
@@ -103,18 +112,20 @@ public:
     XSemaphore(REALobjectStruct *o, long count);  // constructs the host semaphore, then holds it
     XSemaphore() = default;
     XSemaphore(REALobjectStruct *o) : p_(o) {}
-    HW_ROWS_XSemaphore(HW_DECL, XSemaphore)
+    HW_MEMBERS(XSemaphore)
 
-        private : REALobjectStruct *p_ = nullptr;
+private:
+    REALobjectStruct *p_ = nullptr;
 };
 
 class XCriticalSection {
 public:
     XCriticalSection() = default;
     XCriticalSection(REALobjectStruct *o) : p_(o) {}
-    HW_ROWS_XCriticalSection(HW_DECL, XCriticalSection)
+    HW_MEMBERS(XCriticalSection)
 
-        protected : REALobjectStruct *p_ = nullptr;
+protected:
+    REALobjectStruct *p_ = nullptr;
 };
 
 class XMutex : public XCriticalSection {
@@ -122,50 +133,58 @@ public:
     XMutex(REALobjectStruct *o, REALstringStruct *name);  // constructs the host mutex, then holds it
     XMutex() = default;
     XMutex(REALobjectStruct *o) { p_ = o; }
-    HW_ROWS_XMutex(HW_DECL, XMutex)
+    HW_MEMBERS(XMutex)
 };
 
 class XTimer {
 public:
     XTimer() = default;
     XTimer(REALobjectStruct *o) : p_(o) {}
-    HW_ROWS_XTimer(HW_DECL, XTimer) HW_EVENTS_XTimer(HW_DECL_EVENT, XTimer)
+    HW_MEMBERS(XTimer)
+    HW_EVENT_MEMBERS(XTimer)
 
-        private : REALobjectStruct *p_ = nullptr;
+private:
+    REALobjectStruct *p_ = nullptr;
 };
 
 class XSocketCore {
 public:
     XSocketCore() = default;
     XSocketCore(REALobjectStruct *o) : p_(o) {}
-    HW_ROWS_XSocketCore(HW_DECL, XSocketCore) HW_EVENTS_XSocketCore(HW_DECL_EVENT, XSocketCore)
+    HW_MEMBERS(XSocketCore)
+    HW_EVENT_MEMBERS(XSocketCore)
 
-        private : REALobjectStruct *p_ = nullptr;
+private:
+    REALobjectStruct *p_ = nullptr;
 };
 
 class XTCPSocket {
 public:
     XTCPSocket() = default;
     XTCPSocket(REALobjectStruct *o) : p_(o) {}
-    HW_ROWS_XTCPSocket(HW_DECL, XTCPSocket) HW_EVENTS_XTCPSocket(HW_DECL_EVENT, XTCPSocket)
+    HW_MEMBERS(XTCPSocket)
+    HW_EVENT_MEMBERS(XTCPSocket)
 
-        private : REALobjectStruct *p_ = nullptr;
+private:
+    REALobjectStruct *p_ = nullptr;
 };
 
 class XKeyboard {
 public:
     XKeyboard();  // the keyboard object
     XKeyboard(REALobjectStruct *o) : p_(o) {}
-    HW_ROWS_XKeyboard(HW_DECL, XKeyboard)
+    HW_MEMBERS(XKeyboard)
 
-        private : REALobjectStruct *p_ = nullptr;
+private:
+    REALobjectStruct *p_ = nullptr;
 };
 
 class XTextEncoding {
 public:
     XTextEncoding() = default;
     XTextEncoding(REALobjectStruct *o) : p_(o) {}
-    HW_ROWS_XTextEncoding(HW_DECL, XTextEncoding)
+    HW_MEMBERS(XTextEncoding)
 
-        private : REALobjectStruct *p_ = nullptr;
+private:
+    REALobjectStruct *p_ = nullptr;
 };

@@ -4,10 +4,10 @@
 
 namespace direct = hostwrap::direct;
 
-HW_ROWS_XWindow(HW_DEF, XWindow) HW_ROWS_XEmbeddableWindow(HW_DEF, XEmbeddableWindow)
+HW_DEFINE_MEMBERS(XWindow)
+HW_DEFINE_MEMBERS(XEmbeddableWindow)
 
-    XWindow::XWindow(REALstringStruct *name)
-    : p_(reinterpret_cast<REALwindow>(Window__GetImplicitWindow(name))) {}
+XWindow::XWindow(REALstringStruct *name) : p_(reinterpret_cast<REALwindow>(Window__GetImplicitWindow(name))) {}
 XWindow::XWindow(int index) : p_(reinterpret_cast<REALwindow>(Window__GetWindow(index))) {}
 
 unsigned char XWindow::iswindow() const { return direct::hasMethod(p_, "Hide()"); }

@@ -12,9 +12,9 @@ public:
     explicit XWindow(REALstringStruct *name);  // the implicit window of that name
     explicit XWindow(int index);               // the window at that index
     operator REALwindowStruct *() const { return p_; }
-    HW_ROWS_XWindow(HW_DECL, XWindow)
-        HW_EVENTS_XWindow(HW_DECL_EVENT,
-                          XWindow) unsigned char iswindow() const;  // whether the object has the method "Hide()"
+    HW_MEMBERS(XWindow)
+    HW_EVENTS_XWindow(HW_DECL_EVENT,
+                      XWindow) unsigned char iswindow() const;  // whether the object has the method "Hide()"
 
 protected:
     REALwindowStruct *p_ = nullptr;
@@ -38,8 +38,9 @@ public:
 class XEmbeddableWindow : public XWindow {
 public:
     XEmbeddableWindow(REALwindowStruct *w) { p_ = w; }
-    HW_ROWS_XEmbeddableWindow(HW_DECL, XEmbeddableWindow)
-        HW_EVENTS_XEmbeddableWindow(HW_DECL_EVENT, XEmbeddableWindow) REALobjectStruct *parent() const;
+    HW_MEMBERS(XEmbeddableWindow)
+    HW_EVENT_MEMBERS(XEmbeddableWindow)
+    REALobjectStruct *parent() const;
     REALobjectStruct *window() const;
     REALobjectStruct *embeddedwindowcontrol() const;
     // Each returns 1 once the host method has been called.
