@@ -87,9 +87,13 @@ std::string folderProblem(const rb::FolderItem &folder, const std::string &prefi
         return {};
     }
     if (err == ENAMETOOLONG) {
+        // The longest prefix that fits: the folder's longest name less the
+        // frame's number and ending and what the save's temporary name adds.
         long limit = ::pathconf(folder.absolutePath().c_str(), _PC_NAME_MAX);
-        return "The name prefix is too long: the frame files' names would be longer than the folder allows (" +
-               std::to_string(limit > 0 ? limit : 255) + " bytes).  Please choose a shorter prefix.";
+        long room = (limit > 0 ? limit : 255) - long(rb::BinaryStream::temporaryNameExtra()) -
+                    long(frameFileName("", std::max(lastIndex, 0)).size());
+        return "The name prefix is too long: this folder takes prefixes of up to " +
+               std::to_string(std::max(room, 0L)) + " bytes for these frames.  Please choose a shorter prefix.";
     }
     return "The images cannot be saved in the folder \"" + folder.absolutePath() + "\" (" +
            (err ? std::strerror(err) : "it cannot be written") + ").  Please choose another folder.";
@@ -99,8 +103,7 @@ void removeStaleTemporaries(const rb::FolderItem &folder) {
     std::error_code ec;
     for (const auto &entry : std::filesystem::directory_iterator(folder.absolutePath(), ec)) {
         std::string name = entry.path().filename().string();
-        size_t at = name.rfind(".tif.tmp-");
-        if (name.size() < 2 || name[0] != '.' || at == std::string::npos || name.size() - at != 15) continue;
+        if (!rb::BinaryStream::isTemporaryName(name, ".tif")) continue;
         if (entry.is_regular_file(ec)) std::filesystem::remove(entry.path(), ec);
     }
 }

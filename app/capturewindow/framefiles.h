@@ -38,8 +38,8 @@ bool finishFrameFile(rb::BinaryStream &out, std::string_view data);
 // is made and removed again: that tells both whether the folder can be
 // written and whether the names fit its file system.
 std::string folderProblem(const rb::FolderItem &folder, const std::string &prefix, int32_t lastIndex);
-// Deletes the temporary files that a save of a frame file left behind in
-// `folder` when the program was killed mid-write (".<name>.tif.tmp-XXXXXX").
+// Deletes the hidden temporary files that a save of a frame file left
+// behind in `folder` when the program was killed mid-write.
 void removeStaleTemporaries(const rb::FolderItem &folder);
 
 }  // namespace tavrin

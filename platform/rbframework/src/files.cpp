@@ -5,6 +5,7 @@
 #include <rb/showurl.h>
 #include <rb/ui.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -182,12 +183,30 @@ BinaryStreamRef BinaryStream::create(const FolderItem &file, const std::string &
     return BinaryStreamRef(new BinaryStream(f, true, file.absolutePath(), {}));
 }
 
+namespace {
+
+// What follows a temporary file's "." + name; mkstemp fills in the Xs.
+constexpr std::string_view kTemporarySuffix = ".tmp-XXXXXX";
+
+}  // namespace
+
+size_t BinaryStream::temporaryNameExtra() { return 1 + kTemporarySuffix.size(); }
+
+bool BinaryStream::isTemporaryName(std::string_view name, std::string_view ending) {
+    // "." + a name of one byte or more that ends in `ending` + the suffix,
+    // its Xs filled in.
+    const std::string_view stem = kTemporarySuffix.substr(0, kTemporarySuffix.find('X'));
+    if (name.size() < temporaryNameExtra() + std::max<size_t>(ending.size(), 1) || name[0] != '.') return false;
+    std::string_view own = name.substr(1, name.size() - temporaryNameExtra());
+    return name.substr(name.size() - kTemporarySuffix.size()).starts_with(stem) && own.ends_with(ending);
+}
+
 BinaryStreamRef BinaryStream::createAtomic(const FolderItem &file, const std::string &fileType, DurableBatch *batch) {
     if (file.isFolder()) return nullptr;
     auto dir = file.parent();
     if (!dir) return nullptr;
-    std::string temp =
-        dir->absolutePath() + (dir->absolutePath() == "/" ? "" : "/") + "." + file.name() + ".tmp-XXXXXX";
+    std::string temp = dir->absolutePath() + (dir->absolutePath() == "/" ? "" : "/") + "." + file.name() +
+                       std::string(kTemporarySuffix);
     int fd = ::mkstemp(temp.data());
     if (fd < 0) return nullptr;
     ::fchmod(fd, 0666 & ~currentUmask());

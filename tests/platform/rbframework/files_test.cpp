@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <unistd.h>
@@ -158,6 +160,38 @@ TEST_F(Files, AtomicSaveReplacesOnlyOnSuccess) {
     std::string cmd = "test $(ls -A '" + dir->absolutePath() + "' | wc -l) -eq 1";
     EXPECT_EQ(std::system(cmd.c_str()), 0);
     EXPECT_EQ(BinaryStream::createAtomic(*dir->child("nofolder")->child("x"), "text"), nullptr);
+}
+
+// The temporary file lies beside its file, hidden, its name longer by what
+// temporaryNameExtra() says: a file name that long is the longest an atomic
+// save can make in the folder.
+TEST_F(Files, AtomicSaveTemporaryNameIsAsLongAsSaid) {
+    DurableBatch batch;
+    auto f = dir->child("frame007.tif");
+    auto s = BinaryStream::createAtomic(*f, "TIFF", &batch);
+    ASSERT_NE(s, nullptr);
+    s->writeBytes("pixels");
+    ASSERT_TRUE(s->close());
+    std::vector<std::string> names;
+    for (const auto &e : std::filesystem::directory_iterator(dir->absolutePath()))
+        names.push_back(e.path().filename().string());
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_EQ(names[0].size(), f->name().size() + BinaryStream::temporaryNameExtra());
+    EXPECT_EQ(names[0].substr(0, f->name().size() + 1), "." + f->name());
+    EXPECT_TRUE(BinaryStream::isTemporaryName(names[0], ".tif"));
+    EXPECT_TRUE(BinaryStream::isTemporaryName(names[0]));
+    EXPECT_FALSE(BinaryStream::isTemporaryName(names[0], ".png"));
+    EXPECT_FALSE(BinaryStream::isTemporaryName(names[0].substr(1), ".tif"));  // not hidden
+    EXPECT_FALSE(BinaryStream::isTemporaryName("." + f->name()));
+    EXPECT_FALSE(BinaryStream::isTemporaryName(".frame007.tif.tmp-", ".tif"));
+
+    long nameMax = ::pathconf(dir->absolutePath().c_str(), _PC_NAME_MAX);
+    if (nameMax <= 0) GTEST_SKIP() << "the folder's longest name is not known";
+    size_t longest = size_t(nameMax) - BinaryStream::temporaryNameExtra();
+    EXPECT_NE(BinaryStream::createAtomic(*dir->child(std::string(longest, 'a')), "TIFF"), nullptr);
+    errno = 0;
+    EXPECT_EQ(BinaryStream::createAtomic(*dir->child(std::string(longest + 1, 'a')), "TIFF"), nullptr);
+    EXPECT_EQ(errno, ENAMETOOLONG);
 }
 
 // Saves of a batch touch nothing until commit(), which syncs every

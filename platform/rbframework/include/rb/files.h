@@ -116,6 +116,13 @@ public:
     // batch's commit() puts it in place (the batch must outlive the stream).
     static BinaryStreamRef createAtomic(const FolderItem &file, const std::string &fileType,
                                         DurableBatch *batch = nullptr);
+    // createAtomic's temporary file is hidden beside its file and named
+    // after it: "." + name + a random suffix. How many bytes longer than the
+    // file's own name that is.
+    static size_t temporaryNameExtra();
+    // Whether `name` is the name of such a temporary file, of a file whose
+    // name ends in `ending`.
+    static bool isTemporaryName(std::string_view name, std::string_view ending = {});
     // Opens an existing file for reading only; nullptr when it cannot.
     static BinaryStreamRef openRead(const FolderItem &file);
     // Opens an existing file for reading, and for writing too when
