@@ -240,7 +240,14 @@ void CaptureWindow::Timer2_Action() {
 }
 
 void CaptureWindow::qGrabPollTimer1_Action() {
-    if (qGrab) rb::call<void>(ENTRY("QTGrabberPlyx.Poll"), qGrab.get());
+    if (!qGrab) return;
+    rb::call<void>(ENTRY("QTGrabberPlyx.Poll"), qGrab.get());
+    // The poll notices a source that ended or failed. A capture that runs
+    // meanwhile keeps the video counted as present until it ends, so that
+    // it stops the deck it started.
+    if (app().devicepresent && !captureRunning() &&
+        !rb::getProp<rb::ObjRef>(ENTRY("QTGrabberPlyx.CurrentVideoSize.Get"), qGrab.get()))
+        videoLost();
 }
 
 // ---- keyboard transport --------------------------------------------------------------
@@ -317,6 +324,11 @@ void CaptureWindow::_SettingsResetVideoDevice_Action() {
 }
 
 // ---- helpers ----------------------------------------------------------------------------
+
+void showStatus(rb::Control &line, const std::string &text) {
+    line.helpTag = text;
+    line.setText(text);
+}
 
 void CaptureWindow::resizeFrames(int32_t last) {
     if (last < -1) last = -1;

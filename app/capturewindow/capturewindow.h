@@ -11,6 +11,7 @@
 #include <rb/ui.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace tavrin {
@@ -96,6 +97,10 @@ public:
     // The no-signal road of EnableVideo: the message, Enable Video enabled
     // again, and the grabber's reason in the status line.
     void noVideoSignal();
+    // The video that was there has gone (a clip ended, a device failed or
+    // was unplugged): no video from now on, Enable Video enabled to start it
+    // again, and the grabber's reason in the status line.
+    void videoLost();
     void initfirewire();
     // Starts the RS-422 link: Serial1 set to port `port` and opened. A port
     // that cannot be opened is said in the status line and on standard
@@ -160,6 +165,10 @@ public:
     bool timecodeSilent = false;
     int64_t timecodeRetryAt = 0, timecodeWaitTicks = 0;
 };
+
+// Shows `text` on the status line `line`, and whole in its help tag: the
+// line may be narrower than the text.
+void showStatus(rb::Control &line, const std::string &text);
 
 // The window size for a w x h source on a sw x sh screen: full size when it
 // fits in two thirds of the screen both ways, else half; plus the strip.

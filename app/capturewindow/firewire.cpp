@@ -23,7 +23,7 @@ rb::ClassInfo *notificationClass();
 void show(REALobject self, REALstring text) {
     if (!self) return;
     auto *f = rb::fields<NotificationFields>(self, notificationClass());
-    if (f->notify) f->notify->setText(rb::toStd(text));
+    if (f->notify) showStatus(*f->notify, rb::toStd(text));
 }
 
 // The handlers by the position of FWNotification's events; 18 stays empty.
@@ -37,7 +37,7 @@ extern "C" void onServiceIsResumed(REALobject self, REALstring text) {
     if (!self || !win || !win->camera) return;  // set-up not finished yet
     rb::Control *notify = rb::fields<NotificationFields>(self, notificationClass())->notify;
     auto say = [notify](const std::string &t) {
-        if (notify) notify->setText(t);
+        if (notify) showStatus(*notify, t);
     };
     REALobject camera = win->camera.get();
     if (!rb::getProp<bool>(ENTRY("AVC.isprimed.Get"), camera)) {

@@ -27,10 +27,7 @@ bool rectSize(REALobject r, int32_t &w, int32_t &h) {
 
 // Forgets a note; the status line is cleared when it still shows it.
 void clearNote(rb::Control &statusLine, std::string &note) {
-    if (!note.empty() && statusLine.text() == note) {
-        statusLine.helpTag.clear();
-        statusLine.setText("");
-    }
+    if (!note.empty() && statusLine.text() == note) showStatus(statusLine, "");
     note.clear();
 }
 
@@ -97,17 +94,16 @@ void CaptureWindow::noVideoSignal() {
     rb::msgBox(
         "No video signal was detected.  Check to make sure that your video device is connected and "
         "powered on, then click the Enable Video button to reconnect to the video device.");
+    videoLost();
+}
+
+void CaptureWindow::videoLost() {
     checkvideobutton->setEnabled(true);
     app().devicepresent = false;
     // Why, where the grabber could say (a device not plugged in, a GStreamer
-    // element not installed), in the status line.
-    // The status line is narrow while the window has no video: the whole
-    // text is its help tag too.
+    // element not installed, the end of a clip), in the status line.
     videoNote = rb::pluginNote("QTGrabberPlyx");
-    if (!videoNote.empty()) {
-        message->helpTag = videoNote;
-        message->setText(videoNote);
-    }
+    if (!videoNote.empty()) showStatus(*message, videoNote);
 }
 
 void CaptureWindow::openDeckPort(int32_t port) {
@@ -119,8 +115,7 @@ void CaptureWindow::openDeckPort(int32_t port) {
     std::string path = rb::SerialPorts::path(port);
     portNote = serialPortNote(port, rb::SerialPorts::name(port), path, Serial1.lastError(), fileGroup(path));
     std::fprintf(stderr, "tavrin: %s\n", portNote.c_str());
-    message->helpTag = portNote;
-    message->setText(portNote);
+    showStatus(*message, portNote);
 }
 
 void CaptureWindow::initfirewire() {
@@ -134,7 +129,7 @@ void CaptureWindow::initfirewire() {
     }
     // What the platform found wrong with the FireWire bus (no permission on
     // a device file, no port), with the fix.
-    if (const char *note = fw_bus_note()) message->setText(note);
+    if (const char *note = fw_bus_note()) showStatus(*message, note);
 }
 
 std::shared_ptr<StillFrame> CaptureWindow::grabFrame() {

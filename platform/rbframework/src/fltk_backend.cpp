@@ -86,14 +86,20 @@ public:
         }
         fl_draw_image(rgb_.data(), s.area.left, top_ + s.area.top, s.area.width, s.area.height, 3);
     }
-    void follow() {
+    // Follows the surface's place; true when it was painted since it was
+    // last shown here.
+    bool follow() {
         const Window::Surface &s = model_.surface;
         resize(s.area.left, top_ + s.area.top, std::max(1, s.area.width), std::max(1, s.area.height));
+        if (s.paintings == followed_) return false;
+        followed_ = s.paintings;
+        return true;
     }
 
 private:
     Window &model_;
     int top_;
+    uint64_t followed_ = 0;
     std::vector<uchar> rgb_;
 };
 
@@ -521,13 +527,12 @@ public:
         return a;
     }
 
-    // Repaints the video areas: the grabber paints into the surfaces on its
-    // own poll, so the screen follows at the poll's pace.
+    // Repaints the video areas the grabber painted since: it paints into
+    // the surfaces on its own poll, so the screen follows at the poll's
+    // pace, and shows nothing new when there is no video.
     void tick() {
-        for (auto &v : video_) {
-            v.second->follow();
-            v.second->redraw();
-        }
+        for (auto &v : video_)
+            if (v.second->follow()) v.second->redraw();
         // The wheels turn about twelve times a second while shown.
         if (++wheelTicks_ % 5 == 0)
             for (auto &w : wheels_)

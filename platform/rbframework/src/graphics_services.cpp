@@ -85,6 +85,7 @@ void portDrawn(imaging::GWorldRef world) {
             for (int32_t x = 0; x < width; ++x, p += 4)
                 w->surface.pixels[size_t(y) * width + x] = uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
         }
+        ++w->surface.paintings;
         w->refresh();
         return;
     }

@@ -49,6 +49,7 @@ extern "C" RBBoolean paintWindowSurface(REALobject obj, int32_t left, int32_t to
     size_t n = size_t(width) * size_t(height);
     w->surface.pixels.resize(n);
     for (size_t i = 0; i < n; ++i) w->surface.pixels[i] = pixels[i] & 0xFFFFFFu;
+    ++w->surface.paintings;
     return 1;
 }
 RB_SERVICE("PaintWindowSurface", paintWindowSurface);

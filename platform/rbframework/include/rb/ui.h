@@ -246,6 +246,7 @@ public:
     struct Surface {
         Rect area;
         std::vector<uint32_t> pixels;
+        uint64_t paintings = 0;  // counted, so that a screen shows each painting once
     } surface;
 
     // Raises the controls' Open events, then the window's, once.

@@ -1,0 +1,138 @@
+// The video ends or fails while the program runs: the window says why and
+// offers Enable Video, which brings the video back (a clip from its start).
+// The video runs on the runtime's clock, which the test moves.
+#include "application/app.h"
+#include "application/startup.h"
+#include "binding/entrypoints.h"
+#include "capturewindow/capturewindow.h"
+#include "clips.h"
+#include "fake_clock.h"
+#include "process_per_test.h"
+#include "wait_until.h"
+
+#include <rb/entrypoints.h>
+#include <rb/operator.h>
+#include <rb/picture.h>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+using namespace tavrin;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path gDir;
+
+class VideoRestart : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        gDir = fs::temp_directory_path() / ("tavrin-restart-" + std::to_string(::getpid()));
+        fs::create_directories(gDir / "prefs");
+        setenv("TAVRIN_PREFS_DIR", (gDir / "prefs").c_str(), 1);
+        setenv("TAVRIN_PLUGIN_PATH", TAVRIN_TEST_PLUGINS, 1);
+        setenv("TAVRIN_HEADLESS", "1", 1);
+        setenv("TAVRIN_AVC_UNITS", "0", 1);
+    }
+    static void TearDownTestSuite() { fs::remove_all(gDir); }
+
+    void TearDown() override {
+        if (rb::app() && !rb::app()->quitting()) rb::app()->quit(0);
+        rb::op::runFor(50);
+    }
+
+    // Starts the application with `source` as its video.
+    void start(const std::string &source) {
+        setenv("TAVRIN_VIDEO_SOURCE", source.c_str(), 1);
+        startUp();
+        rb::op::runFor(300);
+    }
+
+    // Moves the clock on 10 ms a step, the loop running after each, until
+    // `done` holds (false after 10 s of the machine's time).
+    template <class Done> bool runClockUntil(Done &&done) {
+        return pollUntil(done, 10s, [this](int ms) {
+            clock_.advance(10);
+            rb::op::runFor(ms);
+        });
+    }
+
+    CaptureWindow &main() { return captureWindow(); }
+
+    // The clip frame the grabber holds now, or -1 (no video).
+    int frameShown() {
+        REALobject g = main().qGrab.get();
+        rb::ObjRef r = rb::getProp<rb::ObjRef>(ENTRY("QTGrabberPlyx.SourceVideoRect.Get"), g);
+        if (!r) return -1;
+        rb::ObjRef pic = rb::call<rb::ObjRef>(ENTRY("QTGrabberPlyx.GrabPicture(rect as object) as picture"), g, r);
+        if (!pic) return -1;
+        int32_t w = rb::getProp<int32_t>(ENTRY("IntegerRectPlyx.Width.Get"), r.get());
+        int32_t h = rb::getProp<int32_t>(ENTRY("IntegerRectPlyx.Height.Get"), r.get());
+        return testclips::frameNumber(rb::pixel(pic.get(), w / 2, h / 2));
+    }
+
+    // The window with no video, as a user finds it: Enable Video enabled
+    // and the reason on the status line and in its help tag.
+    void expectNoVideo(const std::string &reason) {
+        EXPECT_FALSE(app().devicepresent);
+        EXPECT_TRUE(main().checkvideobutton->enabled());
+        EXPECT_EQ(main().message->text(), reason);
+        EXPECT_EQ(main().message->helpTag, reason);
+    }
+
+    FakeClock clock_;
+};
+
+}  // namespace
+
+TEST_F(VideoRestart, AClipThatEndedPlaysAgainFromItsStart) {
+    fs::path clip = gDir / "short.avi";
+    std::string why;
+    ASSERT_TRUE(testclips::makeClip(clip.string(), {testclips::Codec::Mjpeg, 15, 160, 120, 30, 1}, &why)) << why;
+    start("filesrc location=" + clip.string() + " ! decodebin");
+    ASSERT_TRUE(app().devicepresent);
+    EXPECT_FALSE(main().checkvideobutton->enabled());
+    EXPECT_EQ(frameShown(), 0);
+
+    // Half a second of clip, then its end: no message box, the window says so.
+    size_t shown = rb::op::messages().size();
+    ASSERT_TRUE(runClockUntil([] { return !app().devicepresent; }));
+    expectNoVideo("the video source has ended");
+    EXPECT_EQ(rb::op::messages().size(), shown);
+    // The transport and Grab Now know there is no video.
+    rb::op::click("CaptureWindow", "BevelButton1");
+    ASSERT_EQ(rb::op::messages().size(), shown + 1);
+    EXPECT_EQ(rb::op::messages().back(), "Error.  You can not grab a still because there is no video device enabled.");
+
+    // Enable Video: the clip again, from its first frame.
+    ASSERT_TRUE(rb::op::click("CaptureWindow", "checkvideobutton"));
+    EXPECT_TRUE(app().devicepresent);
+    EXPECT_FALSE(main().checkvideobutton->enabled());
+    EXPECT_EQ(main().message->text(), "");
+    EXPECT_EQ(frameShown(), 0);
+    ASSERT_TRUE(runClockUntil([this] { return frameShown() >= 10; }));
+
+    // And it ends again as the first time.
+    ASSERT_TRUE(runClockUntil([] { return !app().devicepresent; }));
+    expectNoVideo("the video source has ended");
+}
+
+TEST_F(VideoRestart, ASourceThatFailsSaysWhyAndStartsAgain) {
+    start("videotestsrc ! video/x-raw,width=64,height=48,framerate=100/1 ! identity error-after=40");
+    ASSERT_TRUE(app().devicepresent);
+    ASSERT_TRUE(runClockUntil([] { return !app().devicepresent; }));
+    EXPECT_TRUE(main().checkvideobutton->enabled());
+    std::string reason = main().message->text();
+    EXPECT_EQ(reason.substr(0, 10), "identity: ") << reason;
+    EXPECT_EQ(main().message->helpTag, reason);
+    ASSERT_TRUE(rb::op::click("CaptureWindow", "checkvideobutton"));
+    EXPECT_TRUE(app().devicepresent);
+    EXPECT_EQ(main().message->text(), "");
+}
+
+int main(int argc, char **argv) { return runEachTestInItsOwnProcess(argc, argv); }
