@@ -10,6 +10,7 @@
 #include <rb/timer.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace tavrin {
 
@@ -22,6 +23,12 @@ rb::ObjRef repeatingTimer(int period, std::function<void()> action) {
     rb::setTimerMode(t.get(), rb::TimerMultiple);
     return t;
 }
+
+// The status line as laid out, its right edge 5 pixels from the window's:
+// that leaves it room in a window 720 pixels wide or wider. A narrower
+// window has it on the top row, right of Grab Now.
+constexpr rb::Rect kStatusLine{449, 45, 46, 17};
+constexpr int kStatusMargin = 5, kStatusRoomFrom = 720, kStatusTopRowLeft = 187, kStatusTopRowTop = 7;
 
 }  // namespace
 
@@ -36,7 +43,7 @@ CaptureWindow::CaptureWindow() : rb::Window("CaptureWindow", rb::WindowKind::Doc
     maxWidth = 32000;
     maxHeight = 32000;
 
-    message = &add(K::StaticText, "message", {449, 45, 46, 17});
+    message = &add(K::StaticText, "message", kStatusLine);
     message->setText("MSG");
     message->textSize = 12;
     message->align = rb::Control::AlignLeft;
@@ -124,6 +131,7 @@ void CaptureWindow::Open() {
     // FireWire events have something to say.
     message->setText("");
     EnableVideo();
+    placeStatusLine();
     show();
     playstatus = kStopped;
     readcapturesettings();
@@ -150,6 +158,7 @@ void CaptureWindow::Close() {
 void CaptureWindow::Paint() { SetGWorld(); }
 
 void CaptureWindow::Resized() {
+    placeStatusLine();
     if (!qGrab) return;
     rb::ObjRef r = rb::make("IntegerRectPlyx");
     if (!r) return;
@@ -298,9 +307,10 @@ void CaptureWindow::BevelButton1_Action() {
     // The keys come back only while the application is still in front.
     app().shortcutsactive = app().active();
     if (!savepicture) return;
-    if (!saveSingle(running ? still.get() : frame(1)))
-        rb::msgBox("The frame could not be saved as \"" + savepicture->absolutePath() +
-                   "\": choose another folder or name.");
+    int error = 0;
+    if (!saveSingle(running ? still.get() : frame(1), &error))
+        rb::msgBox("The frame could not be saved as \"" + savepicture->absolutePath() + "\" (" +
+                   (error ? std::strerror(error) : "it could not be made") + "): choose another folder or name.");
 }
 
 // ---- menu handlers ----------------------------------------------------------------------
@@ -328,6 +338,15 @@ void CaptureWindow::_SettingsResetVideoDevice_Action() {
 void showStatus(rb::Control &line, const std::string &text) {
     line.helpTag = text;
     line.setText(text);
+}
+
+void CaptureWindow::placeStatusLine() {
+    bool room = width() >= kStatusRoomFrom;
+    rb::Rect r = kStatusLine;
+    r.left = room ? kStatusLine.left : kStatusTopRowLeft;
+    r.top = room ? kStatusLine.top : kStatusTopRowTop;
+    r.width = std::max(0, width() - kStatusMargin - r.left);
+    message->setBounds(r);
 }
 
 void CaptureWindow::resizeFrames(int32_t last) {

@@ -101,6 +101,10 @@ public:
     // was unplugged): no video from now on, Enable Video enabled to start it
     // again, and the grabber's reason in the status line.
     void videoLost();
+    // Places the status line for the window's width: where it was laid out
+    // in a window as wide as a full-size source's, else on the top row
+    // beside the buttons, inside the window either way.
+    void placeStatusLine();
     void initfirewire();
     // Starts the RS-422 link: Serial1 set to port `port` and opened. A port
     // that cannot be opened is said in the status line and on standard
@@ -133,8 +137,9 @@ public:
     void readcapturesettings();
     void savesinglefile(int32_t index);
     // Writes the frame to savepicture; false when it could not (no frame,
-    // no exporter, the file could not be written).
-    bool saveSingle(const StillFrame *frame);
+    // no exporter, the file could not be written). `error` then gets the
+    // system's reason (an errno value) where the file was it, else 0.
+    bool saveSingle(const StillFrame *frame, int *error = nullptr);
     // savefiles with its outcome: false when the frame could not be saved.
     // With a batch its file only joins it (true: joined or skipped), and the
     // batch's commit() says whether it is on the disk.

@@ -138,13 +138,17 @@ bool CaptureWindow::saveFrame(int32_t index, rb::DurableBatch *batch) {
 
 void CaptureWindow::savesinglefile(int32_t index) { saveSingle(frame(index)); }
 
-bool CaptureWindow::saveSingle(const StillFrame *still) {
+bool CaptureWindow::saveSingle(const StillFrame *still, int *error) {
+    if (error) *error = 0;
     if (!still || !savepicture) return false;
     LargeBlocksReused reuse;
     rb::ObjRef pic = still->picture();
     rb::String data = exportTIFF(pic.get());
     if (!data) return false;
-    return writeFrameFile(*savepicture, bytesOf(data), app().filecreator);
+    errno = 0;
+    bool written = writeFrameFile(*savepicture, bytesOf(data), app().filecreator);
+    if (!written && error) *error = errno;
+    return written;
 }
 
 void CaptureWindow::writecapturesettings() {

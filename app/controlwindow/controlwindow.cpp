@@ -130,7 +130,8 @@ void controlwindow::capturebutton_Action() {
                     "Window before proceeding.");
                 return;
             }
-            if (framecount->text().empty()) {
+            // A negative count would roll the deck and grab nothing.
+            if (framecount->text().empty() || numericValue(framecount->text()) < 0) {
                 rb::msgBox("You must enter a value for how many frames you want captured.");
                 return;
             }

@@ -1386,8 +1386,8 @@ TEST_F(Tavrin, GrabNowSaysWhenTheFrameCouldNotBeSaved) {
     rb::op::answerFile(file.string());
     ASSERT_TRUE(rb::op::click("CaptureWindow", "BevelButton1"));
     ASSERT_FALSE(rb::op::messages().empty());
-    EXPECT_EQ(rb::op::messages().back(),
-              "The frame could not be saved as \"" + file.string() + "\": choose another folder or name.");
+    EXPECT_EQ(rb::op::messages().back(), "The frame could not be saved as \"" + file.string() +
+                                             "\" (No such file or directory): choose another folder or name.");
     EXPECT_FALSE(fs::exists(file));
 }
 
