@@ -28,6 +28,13 @@ constexpr GstVideoFormat kPreviewFormat =
 // its clock rather than falling behind it.
 constexpr GstClockTimeDiff kMaxLateness = 20 * GST_MSECOND;
 
+// The converted frames come from a pool that starts with this many: the
+// one the grabber holds, the one the sink receives, and one being
+// converted. A pool that starts smaller grows to it at some moment of a
+// run, at random, and a run's memory with it (a megabyte and more at
+// 720x480). The pool may still grow past it where more are in flight.
+constexpr guint kFramesInFlight = 3;
+
 // How long a pause waits for the pipeline to settle.
 constexpr GstClockTime kPauseWait = 200 * GST_MSECOND;
 
@@ -108,6 +115,20 @@ bool scaleInto(MappedFrame &src, uint8_t *dst, int width, int height) {
     gst_video_converter_frame(conv, &src.frame, &target.frame);
     gst_video_converter_free(conv);
     return true;
+}
+
+// Asks what comes before the sink for a pool that starts with
+// kFramesInFlight frames (where nothing else proposed one).
+GstPadProbeReturn poolFromTheStart(GstPad *, GstPadProbeInfo *info, gpointer) {
+    GstQuery *query = GST_PAD_PROBE_INFO_QUERY(info);
+    if (GST_QUERY_TYPE(query) != GST_QUERY_ALLOCATION || gst_query_get_n_allocation_pools(query) > 0)
+        return GST_PAD_PROBE_OK;
+    GstCaps *caps = nullptr;
+    gst_query_parse_allocation(query, &caps, nullptr);
+    GstVideoInfo video;
+    if (caps && gst_video_info_from_caps(&video, caps))
+        gst_query_add_allocation_pool(query, nullptr, guint(GST_VIDEO_INFO_SIZE(&video)), kFramesInFlight, 0);
+    return GST_PAD_PROBE_OK;
 }
 
 }  // namespace
@@ -203,6 +224,10 @@ bool Video::build(const Source &source, std::string *why) {
     callbacks.new_sample = onSample;
     callbacks.new_preroll = onPreroll;
     gst_app_sink_set_callbacks(GST_APP_SINK(sink_), &callbacks, this, nullptr);
+    if (GstPad *pad = gst_element_get_static_pad(sink_, "sink")) {
+        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_QUERY_DOWNSTREAM, poolFromTheStart, nullptr, nullptr);
+        gst_object_unref(pad);
+    }
     GstBus *bus = gst_element_get_bus(pipeline_);
     gst_bus_set_sync_handler(bus, onBusMessage, this, nullptr);
     gst_object_unref(bus);
