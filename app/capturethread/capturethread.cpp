@@ -165,11 +165,12 @@ std::string frames(int32_t n) { return std::to_string(n) + (n == 1 ? " frame" : 
 }  // namespace
 
 std::string outcomeText(int32_t missing, int32_t notsaved) {
-    std::string text;
-    if (missing > 0) text = frames(missing) + " missing (out of memory)";
-    if (notsaved > 0)
-        text += (text.empty() ? "" : ", ") + frames(notsaved) + " could not be saved: choose another folder";
-    return text.empty() ? "Done" : text;
+    if (missing <= 0 && notsaved <= 0) return "Done";
+    if (notsaved <= 0) return frames(missing) + " missing (out of memory)";
+    if (missing <= 0) return frames(notsaved) + " could not be saved: choose another folder";
+    // Both, said shorter to fit the palette's line.
+    return std::to_string(missing) + " missing (out of memory), " + std::to_string(notsaved) +
+           " not saved: choose another folder";
 }
 
 std::string savedText(int32_t saved, int32_t missing) {

@@ -69,7 +69,9 @@ controlwindow::controlwindow() : rb::Window("controlwindow", rb::WindowKind::Flo
     ProgressBar1 = &add(K::ProgressBar, "ProgressBar1", {20, 243, 388, 12});
     ProgressBar1->setMaximum(100);
     ProgressBar1->setValue(0);
-    mymessage = text("mymessage", {21, 221, 201, 20}, "");
+    // The status line reaches the button and takes two lines, so that its
+    // longest texts show whole in the palette's own font.
+    mymessage = text("mymessage", {21, 211, 264, 30}, "");
     text("StaticText6", {132, 146, 73, 20}, "Open with:");
     filecreator = &add(K::PopupMenu, "filecreator", {205, 146, 148, 20});
     for (const char *row : {"Photoshop", "Preview", "Graphic Converter"}) filecreator->addRow(row);

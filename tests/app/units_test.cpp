@@ -75,8 +75,8 @@ TEST(Palette, NumericValueOfFieldTexts) {
 TEST(CaptureOutcome, StatusLineTexts) {
     EXPECT_EQ(outcomeText(0, 0), "Done");
     EXPECT_EQ(outcomeText(0, 1), "1 frame could not be saved: choose another folder");
-    EXPECT_EQ(outcomeText(2, 3),
-              "2 frames missing (out of memory), 3 frames could not be saved: choose another folder");
+    EXPECT_EQ(outcomeText(2, 3), "2 missing (out of memory), 3 not saved: choose another folder");
+    EXPECT_EQ(outcomeText(1, 0), "1 frame missing (out of memory)");
     EXPECT_EQ(savedText(0, 0), "0 frames saved");
     EXPECT_EQ(savedText(1, 0), "1 frame saved");
     EXPECT_EQ(savedText(4, 1), "4 frames saved, 1 frame missing (out of memory)");

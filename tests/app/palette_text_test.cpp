@@ -1,0 +1,109 @@
+// Every text the capture puts on the palette's status line fits that line,
+// whole, in the font the palette shows it in on screen: measured with the
+// on-screen toolkit's own font metrics on an X server of the test's own
+// (Xvfb; skipped where there is none).
+#include "application/startup.h"
+#include "capturethread/capturethread.h"
+#include "controlwindow/controlwindow.h"
+
+#include <rb/operator.h>
+#include <rb/ui.h>
+
+// gtest first: the toolkit's X headers define names such as None.
+#include <gtest/gtest.h>
+
+#include <FL/Fl.H>
+#include <FL/fl_draw.H>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// An X server of the test's own, on the display it chose itself.
+class OwnXServer {
+public:
+    OwnXServer() {
+        int fds[2];
+        if (::pipe(fds) != 0) return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(fds[1], 3);
+            std::freopen("/dev/null", "w", stderr);
+            ::execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+                     static_cast<char *>(nullptr));
+            ::_exit(127);
+        }
+        ::close(fds[1]);
+        char buf[32] = {};
+        ssize_t n = pid_ > 0 ? ::read(fds[0], buf, sizeof buf - 1) : -1;  // the display number, once it is up
+        ::close(fds[0]);
+        if (n > 0) display_ = ":" + std::string(buf, size_t(n - (buf[n - 1] == '\n')));
+    }
+    ~OwnXServer() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGTERM);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    const std::string &display() const { return display_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string display_;
+};
+
+}  // namespace
+
+TEST(PaletteText, EveryStatusTextFitsTheLineInThePalettesFont) {
+    OwnXServer x;
+    if (x.display().empty()) GTEST_SKIP() << "no Xvfb here";
+    setenv("DISPLAY", x.display().c_str(), 1);
+    ASSERT_GT(Fl::w(), 0);  // the toolkit on that display
+
+    // The palette as the program lays it out.
+    fs::path dir = fs::temp_directory_path() / ("tavrin-palette-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    setenv("TAVRIN_PREFS_DIR", dir.c_str(), 1);
+    setenv("TAVRIN_PLUGIN_PATH", TAVRIN_TEST_PLUGINS, 1);
+    setenv("TAVRIN_HEADLESS", "1", 1);
+    setenv("TAVRIN_NO_VIDEO", "1", 1);
+    tavrin::startUp();
+    rb::op::runFor(100);
+    auto *palette = static_cast<tavrin::controlwindow *>(rb::findWindow("controlwindow"));
+    ASSERT_NE(palette, nullptr);
+    const rb::Control &line = *palette->mymessage;
+    const rb::Rect box = line.bounds();
+
+    // The palette's font: the toolkit's own at the size the program sets.
+    const int size = line.textSize ? line.textSize : 12;
+    fl_font(FL_HELVETICA, size);
+    // A line two font heights tall wraps its text.
+    ASSERT_GE(box.height, 2 * fl_height());
+    // Inside the palette, clear of the Start Capture button.
+    const rb::Rect button = palette->capturebutton->bounds();
+    EXPECT_LE(box.left + box.width, button.left);
+    EXPECT_LE(box.top + box.height, palette->ProgressBar1->bounds().top);
+
+    // Counts as large as they come: missing frames up to the field's
+    // range, frames not saved up to what memory can hold (a million
+    // 720x480 frames is a terabyte).
+    const int32_t most = 2147483647, held = 1000000;
+    for (const std::string &text :
+         {std::string("Capturing frames..."), std::string("Saving frames to disk..."), tavrin::outcomeText(0, 0),
+          tavrin::outcomeText(most, 0), tavrin::outcomeText(0, held), tavrin::outcomeText(most, held),
+          tavrin::savedText(held, 0), tavrin::savedText(held, most)}) {
+        int w = box.width, h = 0;
+        fl_measure(text.c_str(), w, h, 0);  // wrapped at the line's width
+        EXPECT_LE(w, box.width) << text;
+        EXPECT_LE(h, box.height) << text << ": " << h / fl_height() << " lines";
+    }
+    rb::app()->quit(0);
+    rb::op::runFor(50);
+    fs::remove_all(dir);
+}
