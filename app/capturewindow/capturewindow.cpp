@@ -159,6 +159,10 @@ void CaptureWindow::Paint() { SetGWorld(); }
 
 void CaptureWindow::Resized() {
     placeStatusLine();
+    videoBelowStrip();
+}
+
+void CaptureWindow::videoBelowStrip() {
     if (!qGrab) return;
     rb::ObjRef r = rb::make("IntegerRectPlyx");
     if (!r) return;

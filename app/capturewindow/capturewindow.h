@@ -111,6 +111,8 @@ public:
     // error, with the fix where there is one.
     void openDeckPort(int32_t port);
     void SetGWorld();
+    // Gives the grabber the window's area below the strip of controls.
+    void videoBelowStrip();
 
     // Deck transport (transport.cpp).
     void fastforwardaction();

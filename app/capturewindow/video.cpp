@@ -77,6 +77,9 @@ void CaptureWindow::EnableVideo() {
             setWidth(ww);
             setHeight(wh);
         }
+        // A new grabber shows its video from the window's top; a window
+        // that kept its size is not resized to move it below the strip.
+        videoBelowStrip();
         rb::call<void>(ENTRY("QTGrabberPlyx.Prepare(PrepareForPreview as boolean, PrepareForRecord as boolean)"),
                        qGrab.get(), RBBoolean(1), RBBoolean(0));
         rb::call<void>(ENTRY("QTGrabberPlyx.StartPreview"), qGrab.get());

@@ -116,6 +116,11 @@ TEST_F(VideoRestart, AClipThatEndedPlaysAgainFromItsStart) {
     EXPECT_EQ(main().message->text(), "");
     EXPECT_EQ(frameShown(), 0);
     ASSERT_TRUE(runClockUntil([this] { return frameShown() >= 10; }));
+    // Below the strip of controls, as it was, not over it.
+    rb::ObjRef area = rb::getProp<rb::ObjRef>(ENTRY("QTGrabberPlyx.CurrentVideoSize.Get"), main().qGrab.get());
+    ASSERT_TRUE(area);
+    EXPECT_EQ(rb::direct<int32_t>(area.get(), 0), kStripHeight);  // its top
+    EXPECT_EQ(main().surface.area.top, kStripHeight);
 
     // And it ends again as the first time.
     ASSERT_TRUE(runClockUntil([] { return !app().devicepresent; }));
