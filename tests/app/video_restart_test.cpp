@@ -3,6 +3,7 @@
 // The video runs on the runtime's clock, which the test moves.
 #include "application/app.h"
 #include "application/startup.h"
+#include "capturethread/capturethread.h"
 #include "binding/entrypoints.h"
 #include "capturewindow/capturewindow.h"
 #include "clips.h"
@@ -13,12 +14,15 @@
 #include <rb/entrypoints.h>
 #include <rb/operator.h>
 #include <rb/picture.h>
+#include <rb/serial.h>
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 using namespace tavrin;
@@ -138,6 +142,47 @@ TEST_F(VideoRestart, ASourceThatFailsSaysWhyAndStartsAgain) {
     ASSERT_TRUE(rb::op::click("CaptureWindow", "checkvideobutton"));
     EXPECT_TRUE(app().devicepresent);
     EXPECT_EQ(main().message->text(), "");
+}
+
+// The clip ends during a capture: the capture goes on to its end with the
+// video counted as present, so it stops the deck it started; then the
+// window offers Enable Video.
+TEST_F(VideoRestart, AClipThatEndsMidCaptureIsSaidOnceTheCaptureIsDone) {
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    grantpt(master);
+    unlockpt(master);
+    fcntl(master, F_SETFL, O_NONBLOCK);
+    int port = rb::SerialPorts::add("deck", ptsname(master));
+    std::ofstream(gDir / "prefs" / kPrefsFileName, std::ios::binary) << std::string{1, char(port), 0, 0, 0, 0, 0};
+    fs::path clip = gDir / "brief.avi";
+    std::string why;
+    ASSERT_TRUE(testclips::makeClip(clip.string(), {testclips::Codec::Mjpeg, 15, 160, 120, 30, 1}, &why)) << why;
+    start("filesrc location=" + clip.string() + " ! decodebin");
+    ASSERT_TRUE(app().devicepresent);
+
+    fs::create_directories(gDir / "out");
+    rb::op::type("controlwindow", "framecount", "2");
+    rb::op::answerFolder((gDir / "out").string());
+    rb::op::click("controlwindow", "BevelButton1");
+    rb::op::answerOK();
+    rb::op::click("controlwindow", "capturebutton");
+    ASSERT_TRUE(captureRunning());
+    bool keptDuringTheRun = true;
+    ASSERT_TRUE(runClockUntil([&] {
+        keptDuringTheRun = keptDuringTheRun && (!captureRunning() || app().devicepresent);
+        return !captureRunning();
+    }));
+    EXPECT_TRUE(keptDuringTheRun);
+    // The last command the deck got is the stop at the capture's end.
+    std::string bytes;
+    char buf[256];
+    for (ssize_t n; (n = read(master, buf, sizeof buf)) > 0;) bytes.append(buf, size_t(n));
+    ASSERT_GE(bytes.size(), 3u);
+    EXPECT_EQ(bytes.substr(bytes.size() - 3), std::string("\x20\x00\x20", 3));
+    ASSERT_TRUE(runClockUntil([] { return !app().devicepresent; }));
+    expectNoVideo("the video source has ended");
+    close(master);
 }
 
 int main(int argc, char **argv) { return runEachTestInItsOwnProcess(argc, argv); }
