@@ -1291,7 +1291,8 @@ TEST_F(Tavrin, AnOverlongPrefixIsRefusedBeforeTheDeckMoves) {
     EXPECT_TRUE(fs::is_empty(out));
     // The longest name counts: what fits for frame 999 but not for frame
     // 1000 (one digit more, and the save's temporary name) is refused too.
-    std::string prefix(255 - 12 - 7, 'b');  // ".", "1000.tif" and ".tmp-XXXXXX" besides
+    // "999.tif" and what the save's temporary name adds besides.
+    std::string prefix(255 - rb::BinaryStream::temporaryNameExtra() - 7, 'b');
     rb::op::type("controlwindow", "nameprefix", prefix);
     rb::op::type("controlwindow", "framecount", "999");
     startCapture(out.string());
