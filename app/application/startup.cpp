@@ -24,6 +24,7 @@ void startUp() {
     _InitPluginEntrypoints();
     App &a = app();
     a.menuBar = &menu();
+    a.applicationName = "Tavrin!";
     a.addMenuHandler("aboutmenu", [&a] { a._aboutmenu_Action(); });
     a.addMenuHandler("HelpDocumentation", [&a] { a._HelpDocumentation_Action(); });
     a.addMenuHandler("HelpCheckforUpdates", [&a] { a._HelpCheckforUpdates_Action(); });

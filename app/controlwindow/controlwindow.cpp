@@ -39,6 +39,8 @@ bool numericValueOverflows(const std::string &text) {
 }
 
 controlwindow::controlwindow() : rb::Window("controlwindow", rb::WindowKind::Floating, "Controls", 428, 269) {
+    // Nothing would open the palette again: it has no close box.
+    closeBox = false;
     auto text = [this](const char *name, rb::Rect r, const char *t) {
         rb::Control &c = add(K::StaticText, name, r);
         c.setText(t);

@@ -3,8 +3,9 @@
 # both windows appear at their size, side by side, the video area is not
 # blank, and a real key press of L plays the RS-422 deck; the shuttle thumb
 # dragged to its end and let go springs back to the centre and the deck is
-# stopped; the About box shows its menu bar and art; the deck dialog and the
-# update window are drawn (their screenshots are kept); Check for Updates
+# stopped; the About box shows its art, under no menu bar of its own; the
+# deck dialog and the update window are drawn (their screenshots are
+# kept); Check for Updates
 # shows the wheel turning while the server is silent, and says the check
 # could not be made when it refuses; and Ctrl+Q during a capture set up by
 # the script's answers saves the frames grabbed before the program ends.
@@ -149,15 +150,15 @@ within 10 shown 'Deck Control Settings' || fail "no deck dialog"
 within 5 import -window "$(win 'Deck Control Settings')" "$art/deck.png" || fail "screenshot of the deck dialog"
 stop_app
 
-# ---- the About box: the menu bar above it, the banner and the logo drawn ----
+# ---- the About box: no menu bar of its own, the banner and the logo drawn ----
 start_app $'menu aboutmenu\nwait 60000\n'
 within 10 shown About || fail "no About window"
 about=$(win About)
-within 5 sized "$about" 350x356 || fail "About window is $(size "$about")"
+within 5 sized "$about" 350x331 || fail "About window is $(size "$about")"
 artDrawn() {
   import -window "$about" "$art/about.png" || return 1
-  banner=$(spreadOf "$art/about.png" 350x100+0+25)
-  logo=$(spreadOf "$art/about.png" 133x58+20+290)
+  banner=$(spreadOf "$art/about.png" 350x100+0+0)
+  logo=$(spreadOf "$art/about.png" 133x58+20+265)
   above "$banner" 0.05 && above "$logo" 0.05
 }
 within 5 artDrawn || fail "About art not drawn ($banner, $logo)"

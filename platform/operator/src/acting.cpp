@@ -110,6 +110,7 @@ bool closeWindow(const std::string &windowClass) {
     return act([&] {
         Window *w = windowNamed(windowClass);
         if (!w) return false;
+        if (!w->closeBox) return fail(windowClass + " has no close box");
         w->requestClose();
         return true;
     });

@@ -1,6 +1,8 @@
 // The on-screen backend over FLTK 1.3: every model window becomes an FLTK
 // window with a widget per control at the control's geometry. Widget events
 // go back into the model through the same calls the scripted operator uses.
+#include "fltk_dialogs.h"
+
 #include <rb/loop.h>
 #include <rb/screen.h>
 #include <rb/timer.h>
@@ -13,13 +15,12 @@
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Input.H>
 #include <FL/Fl_Menu_Bar.H>
-#include <FL/Fl_Native_File_Chooser.H>
 #include <FL/Fl_Progress.H>
 #include <FL/Fl_Round_Button.H>
 #include <FL/Fl_Slider.H>
-#include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
 #include <FL/x.H>
+#include <X11/Xatom.h>
 
 #include <poll.h>
 
@@ -449,6 +450,32 @@ static_assert(widgetKindsInOrder(), "one row a control kind, in the order of Con
 
 const WidgetKind &widgetKind(ControlKind k) { return kWidgetKinds[size_t(k)]; }
 
+// "Cmd+Q" -> Ctrl+Q.
+int menuShortcut(const std::string &s) {
+    if (s.rfind("Cmd+", 0) != 0 || s.size() != 5) return 0;
+    char k = s[4];
+    return FL_CTRL | (k >= 'A' && k <= 'Z' ? k - 'A' + 'a' : k);
+}
+
+// The application's menu shortcuts from every one of its windows, dialogs
+// included, as a menu bar shared by the whole application: FLTK offers a
+// shortcut to the focused window's widgets, then here.
+int menuShortcutFromAnyWindow(int event) {
+    if (event != FL_SHORTCUT || !app() || !app()->menuBar) return 0;
+    for (const MenuItem &menu : app()->menuBar->menus())
+        for (const MenuItem &item : menu.children) {
+            int key = menuShortcut(item.shortcut);
+            if (key && Fl::test_shortcut(key)) {
+                std::string name = item.name;  // the choice may rebuild the bar
+                app()->chooseMenu(name);
+                return 1;
+            }
+        }
+    return 0;
+}
+
+std::string appTitle() { return app() ? app()->applicationName : std::string(); }
+
 class ScreenBackend : public Backend {
 public:
     bool headless() const override { return false; }
@@ -460,11 +487,13 @@ public:
             sw = make(w);
         }
         int top = menuOffset(w);
-        sw->copy_label(w.title().c_str());
+        sw->copy_label((w.title().empty() ? appTitle() : w.title()).c_str());
         sw->resize(w.left(), w.top(), w.width(), w.height() + top);
         sync(w);
         if (w.visible() && !sw->shown()) sw->show();
         if (!w.visible() && sw->shown()) sw->hide();
+        // FLTK gives the window manager its own hints again on a resize.
+        if (sw->shown() && !w.closeBox) withoutCloseBox(sw);
         sw->redraw();
     }
 
@@ -490,41 +519,13 @@ public:
     void menusChanged(MenuBar &) override {}
 
     void runModal(Window &w) override {
-        while (!w.closed() && !(app() && app()->quitting())) runOnce(20);
+        runModalLoop([&w] { return w.closed(); });
     }
 
     DialogAnswer ask(const DialogRequest &r) override {
         // An answer given ahead (by a script) comes first; a person answers the rest.
         if (std::optional<DialogAnswer> given = answers.take(r)) return *given;
-        DialogAnswer a;
-        switch (r.kind) {
-            case DialogRequest::Message:
-                fl_message("%s", r.text.c_str());
-                a.button = "OK";
-                break;
-            case DialogRequest::MessageDialog: {
-                std::string text = r.text + (r.explanation.empty() ? "" : "\n\n" + r.explanation);
-                const char *cancel = r.cancelCaption.empty() ? nullptr : r.cancelCaption.c_str();
-                int pick = fl_choice("%s", cancel, r.actionCaption.c_str(), nullptr, text.c_str());
-                a.button = pick == 1 ? r.actionCaption : r.cancelCaption;
-                break;
-            }
-            case DialogRequest::SaveFile:
-            case DialogRequest::SelectFolder: {
-                Fl_Native_File_Chooser chooser;
-                chooser.type(r.kind == DialogRequest::SaveFile ? Fl_Native_File_Chooser::BROWSE_SAVE_FILE
-                                                               : Fl_Native_File_Chooser::BROWSE_DIRECTORY);
-                chooser.title(!r.title.empty() ? r.title.c_str() : r.actionCaption.c_str());
-                if (!r.suggestedName.empty()) chooser.preset_file(r.suggestedName.c_str());
-                if (chooser.show() != 0) {
-                    a.cancelled = true;
-                } else {
-                    a.path = chooser.filename();
-                }
-                break;
-            }
-        }
-        return a;
+        return screen::ask(r, appTitle());
     }
 
     // Repaints the video areas the grabber painted since: it paints into
@@ -561,12 +562,13 @@ private:
         if (w.kind() == WindowKind::Floating) sw->set_non_modal();
         if (w.kind() == WindowKind::MovableModal || w.kind() == WindowKind::Modal) sw->set_modal();
         // The close box; Escape closes only dialogs (FLTK's default would
-        // close any window).
+        // close any window). A window without a close box closes neither way.
         sw->callback(
             [](Fl_Widget *, void *data) {
                 auto *model = static_cast<Window *>(data);
                 bool modal = model->kind() == WindowKind::MovableModal || model->kind() == WindowKind::Modal;
                 if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape && !modal) return;
+                if (!model->closeBox) return;
                 model->requestClose();
             },
             &w);
@@ -615,7 +617,7 @@ private:
                 // The item's name, kept with the window for its callback.
                 std::string &name = menuNames_[&w].emplace_back(item.name);
                 bar->add(
-                    path.c_str(), shortcut(item.shortcut),
+                    path.c_str(), menuShortcut(item.shortcut),
                     [](Fl_Widget *, void *d) {
                         if (app()) app()->chooseMenu(*static_cast<std::string *>(d));
                     },
@@ -624,11 +626,16 @@ private:
         }
     }
 
-    // "Cmd+Q" -> Ctrl+Q.
-    static int shortcut(const std::string &s) {
-        if (s.rfind("Cmd+", 0) != 0 || s.size() != 5) return 0;
-        char k = s[4];
-        return FL_CTRL | (k >= 'A' && k <= 'Z' ? k - 'A' + 'a' : k);
+    // Asks the window manager for no close box: the Motif hints' functions
+    // listed one by one (some managers ignore the "all but" form), moving
+    // and minimizing only. A manager that keeps its close box anyway
+    // (Openbox does) sends a close request the window ignores.
+    static void withoutCloseBox(Fl_Window *sw) {
+        enum : long { FlagFunctions = 1, FuncMove = 4, FuncMinimize = 8 };
+        long hints[5] = {FlagFunctions, FuncMove | FuncMinimize, 0, 0, 0};
+        Atom motif = XInternAtom(fl_display, "_MOTIF_WM_HINTS", False);
+        XChangeProperty(fl_display, fl_xid(sw), motif, motif, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char *>(hints), 5);
     }
 
     std::map<Window *, ScreenWindow *> windows_;
@@ -660,6 +667,7 @@ bool useScreenBackend() {
     // FLTK runs from the runtime's loop: X events as they come, and a steady
     // pass for its own timeouts and redraws.
     addSource(ConnectionNumber(fl_display), POLLIN, [] { Fl::check(); });
+    Fl::add_handler(menuShortcutFromAnyWindow);
     static ObjRef pump = newTimer(16, [b](REALobject) {
         b->tick();
         Fl::check();

@@ -1,5 +1,6 @@
 // The headless backend and the queue of answers given ahead (rb/backend.h).
 #include <rb/backend.h>
+#include <rb/loop.h>
 
 namespace rb {
 
@@ -20,6 +21,13 @@ std::optional<DialogAnswer> AnswerQueue::take(const DialogRequest &r) {
     if (!fits) return std::nullopt;
     Answer a = std::move(queue_.front());
     queue_.pop_front();
+    if (a.afterMs > 0) {
+        bool due = false;
+        uint64_t timer = postAfter(a.afterMs, [&due] { due = true; });
+        runModalLoop([&due] { return due; });
+        cancel(timer);
+        if (!due) return dismissedAnswer(r);
+    }
     DialogAnswer out;
     switch (a.kind) {
         case Answer::OK:
@@ -44,6 +52,13 @@ DialogAnswer defaultAnswer(const DialogRequest &r) {
     DialogAnswer out;
     if (isFileDialog(r)) out.cancelled = true;
     else out.button = r.actionCaption;
+    return out;
+}
+
+DialogAnswer dismissedAnswer(const DialogRequest &r) {
+    DialogAnswer out;
+    out.cancelled = true;
+    if (!isFileDialog(r)) out.button = r.cancelCaption.empty() ? r.actionCaption : r.cancelCaption;
     return out;
 }
 

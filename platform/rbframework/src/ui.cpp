@@ -4,6 +4,7 @@
 // holds the runtime's baton), so the shared state needs no locks.
 #include <rb/control_kinds.h>
 #include <rb/files.h>
+#include <rb/loop.h>
 #include <rb/showurl.h>
 #include <rb/ui.h>
 
@@ -45,9 +46,13 @@ State &state() {
 }
 
 // Marks an event being handled, so closed windows are not freed under it.
+// Windows closed meanwhile (under an open dialog, say) are freed on the
+// next loop pass once the last event is handled.
 struct Dispatch {
     Dispatch() { ++state().dispatching; }
-    ~Dispatch() { --state().dispatching; }
+    ~Dispatch() {
+        if (--state().dispatching == 0 && !state().graveyard.empty()) uihost::post([] { collectClosedWindows(); });
+    }
     Dispatch(const Dispatch &) = delete;
     Dispatch &operator=(const Dispatch &) = delete;
 };
@@ -328,7 +333,7 @@ void Window::close() {
 }
 
 void Window::requestClose() {
-    if (closed_) return;
+    if (closed_ || !closeBox) return;
     bool keep = false;
     dispatch([&] { keep = CancelClose(false); });
     if (!keep) close();
@@ -614,6 +619,10 @@ std::shared_ptr<FolderItem> selectFolderDialog(const std::string &actionCaption)
     DialogAnswer a = ask(r);
     if (a.cancelled || a.path.empty()) return nullptr;
     return FolderItem::make(a.path);
+}
+
+void runModalLoop(const std::function<bool()> &done) {
+    while (!done() && !(app() && app()->quitting())) runOnce(20);
 }
 
 // ---- backend ------------------------------------------------------------------------

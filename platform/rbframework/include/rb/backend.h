@@ -38,6 +38,10 @@ struct DialogAnswer {
 struct Answer {
     enum Kind { OK, Button, File, Folder, Cancel } kind = OK;
     std::string text;  // the caption or the path
+    // How long the dialog stays open before it gets the answer, on the
+    // runtime clock, as a person takes time to read and choose; the event
+    // loop runs meanwhile.
+    int afterMs = 0;
 };
 
 class AnswerQueue {
@@ -46,7 +50,8 @@ public:
     size_t size() const { return queue_.size(); }
     void clear() { queue_.clear(); }
     // The answer at the front when it fits the request (taken from the
-    // queue); nothing otherwise, and the queue stays as it is.
+    // queue); nothing otherwise, and the queue stays as it is. An answer
+    // that takes time comes once the loop has run that long.
     std::optional<DialogAnswer> take(const DialogRequest &r);
 
 private:
@@ -57,12 +62,22 @@ private:
 // cancel for file dialogs.
 DialogAnswer defaultAnswer(const DialogRequest &r);
 
+// The answer of a dialog closed because the application quits: cancelled,
+// with its cancel caption (a message box: its action caption).
+DialogAnswer dismissedAnswer(const DialogRequest &r);
+
 // A dialog and its answer as one line, for a run that shows no windows:
 //   message: <text>
 //   message: <text> <explanation> [<button pressed>]
 //   file dialog (<title>): <path> | cancelled
 //   folder dialog (<caption>): <path> | cancelled
 std::string describeDialog(const DialogRequest &r, const DialogAnswer &a);
+
+// Runs the event loop (timers, run-loop sources, cooperative threads) until
+// `done` holds or the application quits: how every modal dialog and window
+// waits for its answer, so that nothing else stops while one is open. Loops
+// nest: a dialog opened from inside another waits in a loop of its own.
+void runModalLoop(const std::function<bool()> &done);
 
 // What a display needs from the model, and the modal parts only it can do.
 struct Backend {

@@ -198,6 +198,9 @@ public:
     // Whether a menu bar is shown above the window's content: its own, else
     // the application's (the main window's).
     bool hasMenuBar = false;
+    // Whether the window has a close box; one without can be closed only by
+    // the application (close(), or quitting).
+    bool closeBox = true;
     // Shows the window modally within `parent`. On screen it returns when
     // the window closes; headless it returns at once and the operator
     // answers the window through its controls.
@@ -205,7 +208,7 @@ public:
     void close();  // raises Close once, hides, drops the implicit instance
     bool closed() const { return closed_; }
     // What the window's close box does: raises CancelClose(false), and
-    // closes the window unless it returned true.
+    // closes the window unless it returned true. Nothing without a close box.
     void requestClose();
     // Raises Paint: at once when `immediately`, else on the next loop pass.
     void refresh(bool immediately = false);
@@ -368,6 +371,9 @@ public:
     virtual bool CancelClose() { return false; }
 
     MenuBar *menuBar = nullptr;
+    // The application's name: the title of its message boxes and of any
+    // window without a title of its own.
+    std::string applicationName;
     void addMenuHandler(const std::string &item, std::function<void()> h);
 
     // Raises Open once. The loop calls it on the first pass after the

@@ -1,0 +1,248 @@
+// A dialog open during a timed capture: the capture goes on behind it.
+//
+// A capture of every 30th frame of a numbered clip, with one kind of dialog
+// or modal window open for 3 s of the runtime clock in the middle of it,
+// still holds clip frames exactly 30 apart, and the deck's time code keeps
+// counting while the dialog is open. The dialogs the runtime answers (file,
+// folder, message box) take their answer 3 s after they open, while their
+// loop runs; the modal windows are answered through their buttons 3 s after
+// they open.
+//
+// The clock moves one millisecond a loop pass, by a run-loop source that is
+// always ready, so it moves whichever loop runs, the dialog's included. It
+// holds at each grab's tick until the clip shows the frame due then and the
+// capture thread has taken it (as ClipCapture does by hand).
+#include "application/app.h"
+#include "application/startup.h"
+#include "capturethread/capturethread.h"
+#include "capturewindow/capturewindow.h"
+#include "controlwindow/controlwindow.h"
+#include "binding/entrypoints.h"
+#include "clips.h"
+#include "process_per_test.h"
+#include "run_until.h"
+
+#include <rb/entrypoints.h>
+#include <rb/loop.h>
+#include <rb/operator.h>
+#include <rb/picture.h>
+
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace tavrin;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path gDir;
+std::atomic<int64_t> gUs{0};
+
+int64_t usAtTick(int64_t ticks) { return (ticks * 1000000 + 59) / 60; }
+
+int frameInFile(const fs::path &file) {
+    TIFF *tif = TIFFOpen(file.c_str(), "r");
+    if (!tif) return -1;
+    uint32_t w = 0, h = 0;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
+    std::vector<uint32_t> px(size_t(w) * h);
+    int n = -1;
+    if (w && h && TIFFReadRGBAImageOriented(tif, w, h, px.data(), ORIENTATION_TOPLEFT, 0)) {
+        uint32_t p = px[size_t(h / 2) * w + w / 2];  // ABGR
+        n = testclips::frameNumber((p & 0xFF) << 16 | (p >> 8 & 0xFF) << 8 | (p >> 16 & 0xFF));
+    }
+    TIFFClose(tif);
+    return n;
+}
+
+CaptureWindow &main() { return captureWindow(); }
+controlwindow &palette() { return *static_cast<controlwindow *>(rb::findWindow("controlwindow")); }
+
+// The clip frame the grabber holds now, or -1.
+int frameShown() {
+    REALobject g = main().qGrab.get();
+    rb::ObjRef r = rb::getProp<rb::ObjRef>(ENTRY("QTGrabberPlyx.SourceVideoRect.Get"), g);
+    if (!r) return -1;
+    rb::ObjRef pic = rb::call<rb::ObjRef>(ENTRY("QTGrabberPlyx.GrabPicture(rect as object) as picture"), g, r);
+    if (!pic) return -1;
+    int32_t w = rb::getProp<int32_t>(ENTRY("IntegerRectPlyx.Width.Get"), r.get());
+    int32_t h = rb::getProp<int32_t>(ENTRY("IntegerRectPlyx.Height.Get"), r.get());
+    return testclips::frameNumber(rb::pixel(pic.get(), w / 2, h / 2));
+}
+
+// One kind of dialog: how it is opened mid-capture (into `out`, the
+// capture's folder) and, for a modal window, how it is answered.
+struct DialogKind {
+    const char *name;
+    std::function<void(const fs::path &out)> open;
+    std::function<void()> answer;  // nullptr: the runtime answers it
+};
+
+void openAfter3s(rb::Answer a) {
+    a.afterMs = 3000;
+    rb::op::answerNext(a);
+}
+
+const DialogKind kKinds[] = {
+    {"SaveFile",
+     [](const fs::path &) {
+         openAfter3s({rb::Answer::Cancel, {}});
+         rb::op::click("CaptureWindow", "BevelButton1");  // Grab Now
+     },
+     nullptr},
+    {"SelectFolder",
+     [](const fs::path &out) {
+         openAfter3s({rb::Answer::Folder, out.string()});
+         rb::op::click("controlwindow", "BevelButton1");  // Choose Folder
+     },
+     nullptr},
+    {"MessageBox",
+     [](const fs::path &) {
+         openAfter3s({rb::Answer::OK, {}});
+         rb::op::chooseMenu("HelpDocumentation");  // says the help file is gone
+     },
+     nullptr},
+    {"VideoSettings", [](const fs::path &) { rb::op::chooseMenu("VideoSetteingsMenu"); },
+     [] { rb::op::click("VideoSettings", "Cancel"); }},
+    {"DeckControlSettings", [](const fs::path &) { rb::op::chooseMenu("VideoDeckControl"); },
+     [] { rb::op::click("ControlPrefswindow", "PushButton2"); }},
+    {"UpdateWindow", [](const fs::path &) { rb::op::chooseMenu("HelpCheckforUpdates"); },
+     [] { rb::op::click("updateWindow", "PushButton1"); }},
+};
+
+class DialogDuringCapture : public ::testing::TestWithParam<DialogKind> {
+protected:
+    static void SetUpTestSuite() {
+        gDir = fs::temp_directory_path() / ("tavrin-dialogs-" + std::to_string(::getpid()));
+        fs::create_directories(gDir / "prefs");
+        setenv("TAVRIN_PREFS_DIR", (gDir / "prefs").c_str(), 1);
+        setenv("TAVRIN_PLUGIN_PATH", TAVRIN_TEST_PLUGINS, 1);
+        setenv("TAVRIN_HEADLESS", "1", 1);
+        setenv("TAVRIN_AVC_UNITS", "1", 1);
+        setenv("TAVRIN_UPDATE_SERVER", "http://127.0.0.1:9", 1);
+    }
+    static void TearDownTestSuite() { fs::remove_all(gDir); }
+
+    void TearDown() override {
+        pacing_ = false;
+        if (rb::app() && !rb::app()->quitting()) rb::app()->quit(0);
+        rb::op::runFor(50);
+        rb::removeSource(pacer_);
+        ::close(pacer_);
+        rb::setClock(nullptr);
+    }
+
+    // The application on the test's clock with the clip after a black
+    // leader of one second as its video, and the pacer in its loop.
+    void start(const fs::path &clip) {
+        gUs = usAtTick(600);
+        rb::setClock([] { return gUs.load(); });
+        offsetUs_ = rb::microseconds() - gUs.load();
+        startTick_ = rb::Ticks();
+        std::string leader =
+            "videotestsrc num-buffers=30 pattern=black ! video/x-raw,width=160,height=120,framerate=30/1";
+        setenv(
+            "TAVRIN_VIDEO_SOURCE",
+            (leader + " ! tape. filesrc location=" + clip.string() + " ! decodebin ! tape. concat name=tape").c_str(),
+            1);
+        startUp();
+        rb::op::runFor(300);
+        unsetenv("TAVRIN_VIDEO_SOURCE");
+        pacer_ = eventfd(1, EFD_CLOEXEC | EFD_NONBLOCK);  // stays readable: every pass runs it
+        rb::addSource(pacer_, POLLIN, [this] { pace(); });
+    }
+
+    // Moves the clock a millisecond, except at a grab's tick: there it
+    // waits for the clip's frame of that tick, then holds until the grab is
+    // taken.
+    void pace() {
+        if (!pacing_) return;
+        int64_t due = nextGrabDue();
+        if (due >= 0 && rb::Ticks() >= due) return;  // the capture thread's turn
+        int64_t next = gUs + 1000;
+        if (due >= 0 && (next + offsetUs_) * 60 / 1000000 >= due) {
+            gUs = usAtTick(due) - offsetUs_;
+            int expected = 30 * int((due - startTick_) / 60 - 1);
+            EXPECT_TRUE(waitUntil([&] { return frameShown() == expected; }, 10s))
+                << "the clip shows " << frameShown() << ", not " << expected;
+            grabTicks_.push_back(due);
+            return;
+        }
+        gUs = next;
+    }
+
+    int64_t offsetUs_ = 0, startTick_ = 0;
+    int pacer_ = -1;
+    bool pacing_ = false;
+    std::vector<int64_t> grabTicks_;
+};
+
+TEST_P(DialogDuringCapture, KeepsTheFramesThirtyApartAndTheTimeCodeCounting) {
+    const DialogKind &kind = GetParam();
+    fs::path clip = gDir / "clip.avi";
+    std::string why;
+    ASSERT_TRUE(testclips::makeClip(clip.string(), {testclips::Codec::Mjpeg, 125, 160, 120, 30, 1}, &why)) << why;
+    start(clip);
+    ASSERT_TRUE(app().devicepresent);
+    ASSERT_TRUE(main().deckPresent());
+
+    fs::path out = gDir / "out";
+    fs::create_directories(out);
+    rb::op::type("controlwindow", "framecount", "4");
+    rb::op::type("controlwindow", "nameprefix", "clip");
+    rb::op::answerFolder(out.string());
+    rb::op::click("controlwindow", "BevelButton1");
+    rb::op::answerOK();
+    rb::op::click("controlwindow", "capturebutton");
+    pacing_ = true;
+    ASSERT_TRUE(runUntil([] { return palette().counter == 2; }, 20s));
+
+    // Half a second after the second grab, the dialog opens for 3 s.
+    int64_t opened = gUs + 500'000;
+    ASSERT_TRUE(runUntil([&] { return gUs >= opened; }, 20s));
+    std::string timeCode = main().mytc->text();
+    size_t asked = rb::op::shown().size();
+    kind.open(out);
+    if (kind.answer) {
+        ASSERT_TRUE(runUntil([&] { return gUs >= opened + 3'000'000; }, 30s));
+        kind.answer();
+    } else {
+        EXPECT_EQ(rb::op::shown().size(), asked + 1) << "the dialog was not asked";
+    }
+    // The dialog was open 3 s of the clock; the capture went on behind it.
+    EXPECT_GE(gUs, opened + 3'000'000);
+    EXPECT_GE(palette().counter, 4);
+    EXPECT_NE(main().mytc->text(), timeCode) << "the time code stood still";
+
+    ASSERT_TRUE(runUntil([] { return palette().capturebutton->caption() == "Start Capture"; }, 30s));
+    EXPECT_EQ(palette().mymessage->text(), "Done");
+    std::vector<int> got;
+    std::vector<int64_t> apart;
+    for (int k = 0; k <= 4; ++k) {
+        char name[32];
+        std::snprintf(name, sizeof name, "clip%03d.tif", k);
+        got.push_back(fs::exists(out / name) ? frameInFile(out / name) : -2);
+    }
+    EXPECT_EQ(got, (std::vector<int>{0, 30, 60, 90, 120}));
+    for (size_t i = 1; i < grabTicks_.size(); ++i) apart.push_back(grabTicks_[i] - grabTicks_[i - 1]);
+    EXPECT_EQ(apart, (std::vector<int64_t>{60, 60, 60, 60}));
+}
+
+INSTANTIATE_TEST_SUITE_P(EachKind, DialogDuringCapture, ::testing::ValuesIn(kKinds),
+                         [](const ::testing::TestParamInfo<DialogKind> &p) { return p.param.name; });
+
+}  // namespace
+
+int main(int argc, char **argv) { return runEachTestInItsOwnProcess(argc, argv); }

@@ -1,0 +1,161 @@
+// Modal dialogs wait in the runtime's loop: timers go on while a dialog is
+// open, a quit closes it, dialogs nest, and a window closed under one stays
+// alive until the dialog is done. Also the window without a close box.
+#include <rb/loop.h>
+#include <rb/operator.h>
+#include <rb/ui.h>
+
+#include "fake_clock.h"
+
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+using namespace rb;
+
+namespace {
+
+// Moves the clock a millisecond on every loop pass, whichever loop runs
+// it: a run-loop source that is always ready.
+class Pacer {
+public:
+    explicit Pacer(FakeClock &clock) : fd_(eventfd(1, EFD_CLOEXEC | EFD_NONBLOCK)) {
+        addSource(fd_, POLLIN, [&clock] { clock.advance(1); });
+    }
+    ~Pacer() {
+        removeSource(fd_);
+        ::close(fd_);
+    }
+    Pacer(const Pacer &) = delete;
+    Pacer &operator=(const Pacer &) = delete;
+
+private:
+    int fd_;
+};
+
+struct Plain : Window {
+    static int alive;
+    Plain() : Window("Plain", WindowKind::Document, "Plain", 200, 100) { ++alive; }
+    ~Plain() override { --alive; }
+};
+int Plain::alive = 0;
+
+class ModalLoop : public ::testing::Test {
+protected:
+    void SetUp() override { op::reset(); }
+    void TearDown() override {
+        for (Window *w : windows()) w->close();
+        collectClosedWindows();
+        op::reset();
+    }
+    FakeClock clock;
+    Pacer pacer{clock};
+};
+
+Answer after(int ms, Answer a) {
+    a.afterMs = ms;
+    return a;
+}
+
+TEST_F(ModalLoop, ADialogThatTakesTimeRunsTheLoopMeanwhile) {
+    int fired = 0;
+    uint64_t timer = 0;
+    std::function<void()> every50 = [&] {
+        ++fired;
+        timer = postAfter(50, every50);
+    };
+    timer = postAfter(50, every50);
+    op::answerNext(after(3000, {Answer::Folder, "/tmp"}));
+    int64_t opened = clock.nowMs();
+    std::shared_ptr<FolderItem> chosen = selectFolderDialog("Choose");
+    ASSERT_NE(chosen, nullptr);
+    cancel(timer);
+    EXPECT_NEAR(double(clock.nowMs() - opened), 3000, 1);  // answered on time, not before
+    EXPECT_EQ(fired, 60);                                  // the timer ran all along
+    ASSERT_EQ(op::shown().size(), 1u);
+    EXPECT_EQ(op::shown()[0].answer.path, "/tmp");
+}
+
+TEST_F(ModalLoop, AQuitWhileADialogIsOpenClosesItAsCancelled) {
+    struct App : Application {
+    } app;
+    app.start();
+    implicitInstance<Plain>().show();
+    op::answerNext(after(3000, {Answer::Button, "Go"}));
+    postAfter(1000, [&app] { app.quit(0); });
+    MessageDialog d;
+    d.message = "Go on?";
+    d.actionCaption = "Go";
+    d.cancelCaption = "Stop";
+    int64_t opened = clock.nowMs();
+    EXPECT_EQ(d.showModal(), "Stop");
+    EXPECT_LT(clock.nowMs() - opened, 1100);
+    EXPECT_TRUE(app.quitting());
+    EXPECT_TRUE(windows().empty());
+    // A file dialog closed by the quit chooses nothing.
+    op::answerNext(after(3000, {Answer::File, "/tmp/x"}));
+    EXPECT_EQ(saveFileDialog("Save", "", "Save"), nullptr);
+}
+
+TEST_F(ModalLoop, ADialogOpenedFromInsideADialogIsAnsweredFirst) {
+    std::vector<std::string> returned;
+    op::answerNext(after(3000, {Answer::Button, "Outer"}));
+    op::answerNext(after(500, {Answer::Button, "Inner"}));
+    postAfter(1000, [&] {
+        MessageDialog inner;
+        inner.message = "inner";
+        std::string got = inner.showModal();
+        returned.push_back(got + " at " + std::to_string(clock.nowMs()));
+    });
+    int64_t start = clock.nowMs();
+    MessageDialog outer;
+    outer.message = "outer";
+    std::string got = outer.showModal();
+    returned.push_back(got + " at " + std::to_string(clock.nowMs()));
+    // Each comes when its own time is up (or the pass after).
+    ASSERT_EQ(returned.size(), 2u);
+    EXPECT_TRUE(returned[0] == "Inner at " + std::to_string(start + 1500) ||
+                returned[0] == "Inner at " + std::to_string(start + 1501))
+        << returned[0];
+    EXPECT_TRUE(returned[1] == "Outer at " + std::to_string(start + 3000) ||
+                returned[1] == "Outer at " + std::to_string(start + 3001))
+        << returned[1];
+}
+
+TEST_F(ModalLoop, AWindowClosedUnderAnOpenDialogLivesUntilTheDialogIsDone) {
+    Plain &w = implicitInstance<Plain>();
+    w.show();
+    int aliveWhenClosed = -1;
+    postAfter(500, [&] {
+        w.close();
+        collectClosedWindows();  // as the loop does after each handler
+        aliveWhenClosed = Plain::alive;
+    });
+    op::answerNext(after(1000, {Answer::OK, {}}));
+    msgBox("the window goes while this is open");
+    EXPECT_EQ(aliveWhenClosed, 1);  // the dialog's caller may still use it
+    EXPECT_EQ(findWindow("Plain"), nullptr);
+    clock.run(10);  // the loop frees it once nothing is being handled
+    EXPECT_EQ(Plain::alive, 0);
+}
+
+TEST_F(ModalLoop, AWindowWithoutACloseBoxIsClosedOnlyByTheApplication) {
+    struct Palette : Window {
+        Palette() : Window("Palette", WindowKind::Floating, "Controls", 200, 100) { closeBox = false; }
+    };
+    Palette &p = implicitInstance<Palette>();
+    p.show();
+    EXPECT_FALSE(op::closeWindow("Palette"));
+    EXPECT_EQ(op::lastError(), "Palette has no close box");
+    p.requestClose();
+    EXPECT_FALSE(p.closed());
+    p.close();
+    EXPECT_TRUE(p.closed());
+}
+
+}  // namespace
