@@ -6,15 +6,20 @@
 #include <rb/files.h>
 #include <rb/loop.h>
 #include <rb/showurl.h>
+#include <rb/thread.h>
 #include <rb/ui.h>
 
+#include "core.h"
 #include "ui_host.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <exception>
 #include <map>
 #include <strings.h>
+#include <thread>
 #include <typeindex>
 
 namespace rb {
@@ -572,10 +577,33 @@ void setKeyDown(int code, bool down) {
 
 namespace {
 
-DialogAnswer ask(const DialogRequest &r) {
+DialogAnswer askHere(const DialogRequest &r) {
     DialogAnswer a;
     dispatch([&] { a = backend().ask(r); });
     return a;
+}
+
+// A dialog asked from a cooperative thread (the capture thread, say) is
+// shown by the main thread, whose loop it waits in; the asking thread lets
+// the others run until it is answered.
+DialogAnswer ask(const DialogRequest &r) {
+    if (!inCooperativeThread()) return askHere(r);
+    struct Asked {
+        DialogAnswer answer;
+        std::atomic<bool> answered{false};
+    };
+    auto asked = std::make_shared<Asked>();
+    uihost::post([asked, r] {
+        asked->answer = askHere(r);
+        asked->answered = true;
+    });
+    while (!asked->answered) {
+        core::releaseBaton();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        core::acquireBaton();
+        yield();  // ends the thread when the runtime stops its threads
+    }
+    return asked->answer;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // alive until the dialog is done. Also the window without a close box.
 #include <rb/loop.h>
 #include <rb/operator.h>
+#include <rb/thread.h>
 #include <rb/ui.h>
 
 #include "fake_clock.h"
@@ -14,6 +15,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace rb;
@@ -142,6 +144,38 @@ TEST_F(ModalLoop, AWindowClosedUnderAnOpenDialogLivesUntilTheDialogIsDone) {
     EXPECT_EQ(findWindow("Plain"), nullptr);
     clock.run(10);  // the loop frees it once nothing is being handled
     EXPECT_EQ(Plain::alive, 0);
+}
+
+// The capture thread's "no video" box, say: the main thread shows it, in
+// its own loop, and the thread waits for the answer.
+TEST_F(ModalLoop, ADialogAskedFromACooperativeThreadIsShownByTheMainThread) {
+    struct Recording : HeadlessBackend {
+        std::thread::id askedOn;
+        DialogAnswer ask(const DialogRequest &r) override {
+            askedOn = std::this_thread::get_id();
+            return HeadlessBackend::ask(r);
+        }
+    };
+    auto owned = std::make_unique<Recording>();
+    Recording *recording = owned.get();
+    setBackend(std::move(owned));
+    op::answerNext(after(1000, {Answer::Button, "Sure"}));
+    std::string got;
+    bool done = false;
+    ObjRef t = newThread([&](REALobject) {
+        MessageDialog d;
+        d.message = "from a thread";
+        got = d.showModal();
+        done = true;
+    });
+    startThread(t.get());
+    int64_t start = clock.nowMs();
+    while (!done && clock.nowMs() - start < 5000) runOnce(5);
+    EXPECT_TRUE(done);
+    EXPECT_EQ(got, "Sure");
+    EXPECT_EQ(recording->askedOn, std::this_thread::get_id());
+    EXPECT_GE(clock.nowMs() - start, 1000);
+    setBackend(nullptr);
 }
 
 TEST_F(ModalLoop, AWindowWithoutACloseBoxIsClosedOnlyByTheApplication) {
