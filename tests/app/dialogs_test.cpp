@@ -166,15 +166,20 @@ protected:
 
     // Moves the clock a millisecond, except at a grab's tick: there it
     // waits for the clip's frame of that tick, then holds until the grab is
-    // taken.
+    // taken. It starts once the capture thread has set its first grab's
+    // tick, and after the last grab it moves on alone.
     void pace() {
         if (!pacing_) return;
-        int64_t due = nextGrabDue();
+        int64_t due = palette().counter <= kUntil ? nextGrabDue() : -1;
+        if (firstDue_ < 0) {
+            if (due < 0) return;
+            firstDue_ = due;
+        }
         if (due >= 0 && rb::Ticks() >= due) return;  // the capture thread's turn
         int64_t next = gUs + 1000;
         if (due >= 0 && (next + offsetUs_) * 60 / 1000000 >= due) {
             gUs = usAtTick(due) - offsetUs_;
-            int expected = 30 * int((due - startTick_) / 60 - 1);
+            int expected = clipFrameAt(due);
             EXPECT_TRUE(waitUntil([&] { return frameShown() == expected; }, 10s))
                 << "the clip shows " << frameShown() << ", not " << expected;
             grabTicks_.push_back(due);
@@ -183,6 +188,11 @@ protected:
         gUs = next;
     }
 
+    // The clip's frame at a tick: 30 a second, after the one-second leader.
+    int clipFrameAt(int64_t tick) const { return int((tick - startTick_) / 2 - 30); }
+
+    static constexpr int kUntil = 4;
+    int64_t firstDue_ = -1;
     int64_t offsetUs_ = 0, startTick_ = 0;
     int pacer_ = -1;
     bool pacing_ = false;
@@ -200,7 +210,7 @@ TEST_P(DialogDuringCapture, KeepsTheFramesThirtyApartAndTheTimeCodeCounting) {
 
     fs::path out = gDir / "out";
     fs::create_directories(out);
-    rb::op::type("controlwindow", "framecount", "4");
+    rb::op::type("controlwindow", "framecount", std::to_string(kUntil));
     rb::op::type("controlwindow", "nameprefix", "clip");
     rb::op::answerFolder(out.string());
     rb::op::click("controlwindow", "BevelButton1");
@@ -235,7 +245,8 @@ TEST_P(DialogDuringCapture, KeepsTheFramesThirtyApartAndTheTimeCodeCounting) {
         std::snprintf(name, sizeof name, "clip%03d.tif", k);
         got.push_back(fs::exists(out / name) ? frameInFile(out / name) : -2);
     }
-    EXPECT_EQ(got, (std::vector<int>{0, 30, 60, 90, 120}));
+    int first = clipFrameAt(firstDue_);
+    EXPECT_EQ(got, (std::vector<int>{first, first + 30, first + 60, first + 90, first + 120}));
     for (size_t i = 1; i < grabTicks_.size(); ++i) apart.push_back(grabTicks_[i] - grabTicks_[i - 1]);
     EXPECT_EQ(apart, (std::vector<int64_t>{60, 60, 60, 60}));
 }
