@@ -9,8 +9,9 @@
 #   while Grab Now's file chooser is open for 3 s: the grabs keep coming and
 #   the time code keeps counting behind the chooser, and the saved frames
 #   are one second of the clip apart;
-# - Ctrl+Q with the Controls palette in front quits, idle and mid-capture
-#   (the frames grabbed are saved first).
+# - Ctrl+Q with the Controls palette in front quits, idle and mid-capture,
+#   and so does SIGINT with the file chooser open (the frames grabbed are
+#   saved first).
 # Nothing is printed for a normal use of a dialog.
 # Usage: dialogs_screen_test.sh <bin folder> <artifacts folder>
 set -uo pipefail
@@ -177,6 +178,30 @@ status=$?
 saved=$(sed -n 's/^tavrin: \([0-9]*\) frames saved, quitting$/\1/p' "$tmp/app.out")
 [ -n "$saved" ] && [ "$saved" -ge 2 ] && [ "$(ls "$tmp/frames" | wc -l)" = "$saved" ] || fail "saved: '$saved'"
 
+# ---- SIGINT with the chooser open mid-capture: the frames are saved first ----
+rm -f "$tmp"/frames/*
+start_app "type controlwindow framecount 100
+type controlwindow nameprefix int
+answer folder $tmp/frames
+click controlwindow BevelButton1
+answer ok
+click controlwindow capturebutton
+$(for i in $(seq 300); do printf 'wait 200\ndump controlwindow\n'; done)
+"
+within 20 grep -q "ProgressBar1 .* value=1 max=100" "$tmp/app.out" || fail "no frame grabbed"
+main=$(win 'Tavrin!')
+xdotool mousemove --window "$main" 138 41 click 1  # Grab Now
+within 5 shown 'Save Image' || fail "no file chooser"
+kill -INT "$app"
+within 20 ended || fail "SIGINT with the chooser open did not end the program"
+wait "$app"
+status=$?
+[ "$status" = 0 ] || fail "SIGINT: the program ended with $status"
+interrupted=$(sed -n 's/^tavrin: \([0-9]*\) frames\? saved, quitting$/\1/p' "$tmp/app.out")
+[ -n "$interrupted" ] && [ "$interrupted" -ge 1 ] && [ "$(ls "$tmp/frames" | wc -l)" = "$interrupted" ] ||
+  fail "SIGINT saved: '$interrupted'"
+
 echo "ok: window manager $managed; the no-video box titled, $boxWidth px wide; SIGTERM ended it in $tookMs ms;" \
   "grabs $opened -> $during behind the chooser, time code counting, frames ${frames[*]};" \
-  "Ctrl+Q from the palette idle, and mid-capture with $saved frames saved"
+  "Ctrl+Q from the palette idle, and mid-capture with $saved frames saved;" \
+  "SIGINT with the chooser open: frames saved, $interrupted"

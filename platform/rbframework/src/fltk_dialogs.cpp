@@ -58,7 +58,9 @@ public:
         measure(r.text, font, FL_NORMAL_SIZE, tw, th);
         if (dialog && !r.explanation.empty()) measure(r.explanation, FL_HELVETICA, kExplanationSize, ew, eh);
         std::string action = r.actionCaption.empty() ? "OK" : r.actionCaption;
-        int aw = buttonWidth(action), cw = dialog && !r.cancelCaption.empty() ? buttonWidth(r.cancelCaption) : 0;
+        // The default button draws its return mark at its right end.
+        int aw = buttonWidth(action) + kButtonHeight,
+            cw = dialog && !r.cancelCaption.empty() ? buttonWidth(r.cancelCaption) : 0;
         int buttons = aw + (cw ? cw + kGap : 0);
         int width = std::max({tw, ew, buttons, 200}) + 2 * kMargin;
         int textHeight = th + (eh ? kGap + eh : 0);
