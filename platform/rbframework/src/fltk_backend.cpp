@@ -20,7 +20,6 @@
 #include <FL/Fl_Slider.H>
 #include <FL/fl_draw.H>
 #include <FL/x.H>
-#include <X11/Xatom.h>
 
 #include <poll.h>
 
@@ -562,13 +561,12 @@ private:
         if (w.kind() == WindowKind::Floating) sw->set_non_modal();
         if (w.kind() == WindowKind::MovableModal || w.kind() == WindowKind::Modal) sw->set_modal();
         // The close box; Escape closes only dialogs (FLTK's default would
-        // close any window). A window without a close box closes neither way.
+        // close any window); a window without a close box ignores both.
         sw->callback(
             [](Fl_Widget *, void *data) {
                 auto *model = static_cast<Window *>(data);
                 bool modal = model->kind() == WindowKind::MovableModal || model->kind() == WindowKind::Modal;
                 if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape && !modal) return;
-                if (!model->closeBox) return;
                 model->requestClose();
             },
             &w);
