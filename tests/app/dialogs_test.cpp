@@ -37,6 +37,7 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -89,6 +90,8 @@ struct DialogKind {
     std::function<void(const fs::path &out)> open;
     std::function<void()> answer;  // nullptr: the runtime answers it
 };
+
+void PrintTo(const DialogKind &k, std::ostream *os) { *os << k.name; }
 
 void openAfter3s(rb::Answer a) {
     a.afterMs = 3000;
