@@ -21,7 +21,17 @@ command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v import
 mkdir -p "$art"
 tmp=$(mktemp -d)
 pids=()
-cleanup() { kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null; rm -rf "$tmp"; }
+app=
+# The program ends before its X server, so that it never outlives it.
+cleanup() {
+  if [ -n "$app" ] && kill "$app" 2>/dev/null; then
+    for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$app" 2>/dev/null
+  fi
+  kill "${pids[@]}" 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$tmp"
+}
 trap cleanup EXIT
 fail() {
   echo "FAIL: $*"
@@ -52,7 +62,6 @@ fi
 mkdir -p "$tmp/prefs" "$tmp/frames" "$tmp/run"
 "$bin/testclip" make "$tmp/clip.avi" 125 720 480 15 || fail "could not make the clip"
 
-app=
 start_app() {
   printf '%s' "$1" >"$tmp/script"
   (cd "$tmp/run" && TAVRIN_PREFS_DIR="$tmp/prefs" TAVRIN_SCRIPT="$tmp/script" \
