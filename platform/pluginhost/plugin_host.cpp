@@ -126,10 +126,7 @@ int32_t memoryBlockSize(REALmemoryBlock m) {
 void yieldToHost() {
     if (gHost.onYield) gHost.onYield();
 }
-std::atomic<int64_t> gClockUs{-1};
 int64_t hostMicroseconds() {
-    int64_t set = gClockUs.load();
-    if (set >= 0) return set;
     return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
@@ -201,8 +198,6 @@ void eachBindingText(const REALclassDefinition *def, bool shortRecords,
 }  // namespace
 
 Host &host() { return gHost; }
-
-void setClockUs(int64_t us) { gClockUs = us; }
 
 void reset() {
     gHost = Host();

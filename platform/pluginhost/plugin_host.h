@@ -64,9 +64,6 @@ struct Host {
 };
 
 Host &host();
-// The host's clock ("RuntimeMicroseconds", read from any thread): `us` from
-// now on, or the steady clock again for a negative value.
-void setClockUs(int64_t us);
 // A new host state; the classes seen so far lose their records.
 void reset();
 void *resolve(const char *name);

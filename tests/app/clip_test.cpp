@@ -20,6 +20,8 @@
 #include "clips.h"
 #include "process_per_test.h"
 #include "run_until.h"
+#include "test_clock.h"
+#include "wait_until.h"
 
 #include <rb/entrypoints.h>
 #include <rb/loop.h>
@@ -35,6 +37,7 @@
 #include <atomic>
 #include <cmath>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 using namespace tavrin;
@@ -44,7 +47,6 @@ namespace fs = std::filesystem;
 namespace {
 
 fs::path gDir;
-std::atomic<int64_t> gUs{0};
 
 // Microseconds at which the runtime clock reads `ticks` (1/60 s).
 int64_t usAtTick(int64_t ticks) { return (ticks * 1000000 + 59) / 60; }
@@ -86,17 +88,16 @@ protected:
         }
         if (rb::app() && !rb::app()->quitting()) rb::app()->quit(0);
         rb::op::runFor(50);
-        rb::setClock(nullptr);
+        clock_.reset();
     }
 
     // Starts the application on the test's clock with the clip, after a
     // black leader of one second at its size, as its video.
     void start(const fs::path &clip, int width, int height) {
-        gUs = usAtTick(600);
-        rb::setClock([] { return gUs.load(); });
+        clock_.emplace(usAtTick(600));
         // The runtime keeps its time from running back: it adds whole seconds
         // to the clock given it.
-        offsetUs_ = rb::microseconds() - gUs.load();
+        offsetUs_ = rb::microseconds() - clock_->nowUs();
         startTick_ = rb::Ticks();
         std::string leader = "videotestsrc num-buffers=30 pattern=black ! video/x-raw,width=" + std::to_string(width) +
                              ",height=" + std::to_string(height) + ",framerate=30/1";
@@ -105,7 +106,9 @@ protected:
             (leader + " ! tape. filesrc location=" + clip.string() + " ! decodebin ! tape. concat name=tape").c_str(),
             1);
         startUp();
-        rb::op::runFor(300);
+        // The windows open with the clock standing: the video and the
+        // capture start at one time.
+        for (int i = 0; i < 10; ++i) rb::runOnce(0);
         unsetenv("TAVRIN_VIDEO_SOURCE");
     }
 
@@ -136,24 +139,20 @@ protected:
         rb::op::click("controlwindow", "BevelButton1");
         rb::op::answerOK();
         rb::op::click("controlwindow", "capturebutton");
-        ASSERT_TRUE(runUntil([] { return nextGrabDue() >= 0; }, 5s));
+        ASSERT_TRUE(runUntilStill([] { return nextGrabDue() >= 0; }, 5s));
         for (int k = 0; k <= count; ++k) {
             int64_t tick = nextGrabDue();
             ASSERT_EQ(tick, startTick_ + 60 * (k + 1)) << "grab " << k;
-            gUs = usAtTick(tick) - offsetUs_;
+            clock_->set(usAtTick(tick) - offsetUs_);
             int expected = due(k);
             // Nothing here runs the loop: the capture thread waits its turn.
             EXPECT_TRUE(waitUntil([&] { return frameShown() == expected; }, 10s))
                 << "grab " << k << " expects " << expected << ", the grabber has " << frameShown();
-            ASSERT_TRUE(runUntil([&] { return palette().counter == k + 1; }, 5s)) << "grab " << k;
+            ASSERT_TRUE(runUntilStill([&] { return palette().counter == k + 1; }, 5s)) << "grab " << k;
         }
         // The thread sleeps a millisecond of the runtime clock between passes:
         // the clock goes on while it stops the deck and saves.
-        ASSERT_TRUE(pollUntil([&] { return palette().capturebutton->caption() == "Start Capture"; }, 30s,
-                              [](int ms) {
-                                  gUs += 1000;
-                                  rb::op::runFor(ms);
-                              }));
+        ASSERT_TRUE(runUntil([&] { return palette().capturebutton->caption() == "Start Capture"; }, 30s));
     }
 
     std::vector<int> framesIn(const fs::path &out, int count) {
@@ -166,6 +165,7 @@ protected:
         return got;
     }
 
+    std::optional<TestClock> clock_;
     int64_t offsetUs_ = 0, startTick_ = 0;
 };
 

@@ -5,8 +5,9 @@
 #include "application/startup.h"
 #include "menu/menu.h"
 #include "update/updatewindow.h"
-#include "fake_clock.h"
+#include "test_clock.h"
 #include "run_until.h"
+#include "wait_until.h"
 
 #include <rb/loop.h>
 #include <rb/operator.h>
@@ -269,10 +270,10 @@ TEST_F(Updates, ARefusedConnectionEndsTheCheck) {
 // look at the clock after that (every 250 ms), and without blocking.
 TEST_F(Updates, NoAnswerEndsTheCheckAfterTwentySeconds) {
     server.mode = VersionServer::Silent;
-    FakeClock clock;
+    TestClock clock;
     int64_t began = rb::microseconds();
     updateWindow *w = check();
-    runUntil([&] { return server.requests > 0; }, 3s);
+    runUntilStill([&] { return server.requests > 0; }, 3s);
     clock.advance(kUpdateCheckTimeoutUs / 1000 - 300);
     clock.run(299);  // to a millisecond before the 20 s
     EXPECT_EQ(w->resultmsg->text(), "");

@@ -5,7 +5,7 @@
 #include "application/app.h"
 #include "application/startup.h"
 #include "capturewindow/capturewindow.h"
-#include "fake_clock.h"
+#include "test_clock.h"
 #include "fakecams.h"
 #include "process_per_test.h"
 
@@ -56,7 +56,7 @@ protected:
 
     // The live video's frames come as the test's clock moves; it stands
     // still here, so the first frame is the one shown.
-    FakeClock clock{10000000};
+    TestClock clock{10000000};
 
     void start() {
         startUp();

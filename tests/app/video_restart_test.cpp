@@ -7,11 +7,12 @@
 #include "binding/entrypoints.h"
 #include "capturewindow/capturewindow.h"
 #include "clips.h"
-#include "fake_clock.h"
+#include "test_clock.h"
 #include "process_per_test.h"
 #include "wait_until.h"
 
 #include <rb/entrypoints.h>
+#include <rb/loop.h>
 #include <rb/operator.h>
 #include <rb/picture.h>
 #include <rb/serial.h>
@@ -54,15 +55,18 @@ protected:
     void start(const std::string &source) {
         setenv("TAVRIN_VIDEO_SOURCE", source.c_str(), 1);
         startUp();
-        rb::op::runFor(300);
+        // The windows open with the clock standing: the video starts at its
+        // first frame.
+        for (int i = 0; i < 10; ++i) rb::runOnce(0);
     }
 
-    // Moves the clock on 10 ms a step, the loop running after each, until
-    // `done` holds (false after 10 s of the machine's time).
+    // Moves the clock on 10 ms a step, then a loop pass that waits a few
+    // milliseconds for GStreamer's threads, until `done` holds (false after
+    // 10 s of the machine's time).
     template <class Done> bool runClockUntil(Done &&done) {
         return pollUntil(done, 10s, [this](int ms) {
             clock_.advance(10);
-            rb::op::runFor(ms);
+            rb::runOnce(ms);
         });
     }
 
@@ -89,7 +93,7 @@ protected:
         EXPECT_EQ(main().message->helpTag, reason);
     }
 
-    FakeClock clock_;
+    TestClock clock_;
 };
 
 }  // namespace

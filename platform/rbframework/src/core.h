@@ -42,6 +42,8 @@ int64_t monotonicUs();
 bool clockInjected();
 void wakeSleepers(int64_t nowUs);
 int64_t nextSleeperDue();  // INT64_MAX when none sleeps so
+// Main thread: lets the threads woken so far take their turn before it goes on.
+void runWokenSleepers();
 
 // Makes the FireWire platform's run loop a source of the main loop
 // (RuntimeInit; again only replaces the source).

@@ -44,11 +44,15 @@ struct Loop {
     // Read from any thread (a plug-in's video clock reads it), under clockMu.
     std::mutex clockMu;
     std::shared_ptr<const std::function<int64_t()>> clock;
+    std::function<void(int64_t)> pass;  // main thread only
     // Added to the clock so that the runtime's time never runs back when a
     // clock is injected or restored, and every deadline stays good. Whole
     // seconds, so that the ticks of an injected clock keep its alignment.
     int64_t offset = 0;
 };
+
+// How far runFor moves an injected clock between two loop passes.
+constexpr int64_t kClockStepUs = 1000;
 
 Loop &loop() {
     static Loop l;
@@ -80,7 +84,7 @@ int64_t microseconds() {
 
 int64_t Ticks() { return microseconds() * 60 / 1000000; }
 
-void setClock(std::function<int64_t()> usNow) {
+void setClock(std::function<int64_t()> usNow, std::function<void(int64_t)> pass) {
     Loop &l = loop();
     int64_t now = microseconds();
     auto c = usNow ? std::make_shared<const std::function<int64_t()>>(std::move(usNow)) : nullptr;
@@ -88,6 +92,7 @@ void setClock(std::function<int64_t()> usNow) {
     int64_t seconds = behind > 0 ? (behind + 999'999) / 1'000'000 : -(-behind / 1'000'000);
     std::lock_guard lk(l.clockMu);
     l.clock = std::move(c);
+    l.pass = l.clock ? std::move(pass) : nullptr;
     l.offset = seconds * 1'000'000;
 }
 
@@ -229,12 +234,26 @@ void quit(int code) {
 }
 
 void runFor(int ms) {
-    int64_t end = core::monotonicUs() + int64_t(ms) * 1000;
-    int64_t left;
+    Loop &l = loop();
+    // A clock that only its owner moves cannot end the run: the machine's does.
+    bool own = l.pass || !core::clockInjected();
+    auto now = [&] { return own ? microseconds() : core::monotonicUs(); };
+    int64_t end = now() + int64_t(ms) * 1000;
+    int64_t left = end - now();
     do {
-        left = end - core::monotonicUs();
-        runOnce(left > 0 ? int((left + 999) / 1000) : 0);
-    } while (end - core::monotonicUs() > 0);
+        if (l.pass) {
+            runOnce(0);
+            core::runWokenSleepers();
+            if (left > 0) l.pass(std::min<int64_t>(left, kClockStepUs));
+        } else {
+            runOnce(left > 0 ? int((left + 999) / 1000) : 0);
+        }
+        left = end - now();
+    } while (left > 0);
+    if (l.pass) {  // what fell due with the last step
+        runOnce(0);
+        core::runWokenSleepers();
+    }
 }
 
 }  // namespace rb

@@ -187,9 +187,13 @@ void sleep(int ms) {
         gSleepers.push_back(&me);
         core::releaseBaton();
         gSleepCv.wait(lk, [&] { return me.woken || gStopping.load(); });
+        // In the queue for the baton before it leaves the list, so that the
+        // loop can let it run before it moves the clock on (runWokenSleepers).
+        uint64_t ticket = takeTicket();
         gSleepers.remove(&me);
+        gSleepCv.notify_all();
         lk.unlock();
-        core::acquireBaton();
+        waitForTurn(ticket);
     } else {
         auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms > 0 ? ms : 0);
         core::releaseBaton();
@@ -212,6 +216,20 @@ void core::wakeSleepers(int64_t nowUs) {
         any = true;
     }
     if (any) gSleepCv.notify_all();
+}
+
+void core::runWokenSleepers() {
+    {
+        std::unique_lock lk(gSleepMu);
+        gSleepCv.wait(lk, [] {
+            if (gStopping) return true;
+            for (Sleeper *s : gSleepers)
+                if (s->woken) return false;
+            return true;
+        });
+    }
+    core::releaseBaton();
+    core::acquireBaton();
 }
 
 int64_t core::nextSleeperDue() {

@@ -6,6 +6,7 @@
 #include "fakecams.h"
 #include "outside_texts.h"
 #include "plugin_host.h"
+#include "test_clock.h"
 #include "wait_until.h"
 
 #include <rb/plugin_dialog.h>
@@ -105,18 +106,16 @@ protected:
         fakecams::set({});
         gNotes.clear();
         gDialog = nullptr;
-        fake::setClockUs(clockUs = 1000000);
+        fake::host().added["RuntimeMicroseconds"] = reinterpret_cast<void *>(&TestClock::now);
     }
     void TearDown() override {
         fake::host().withheld.clear();
         fake::host().added.clear();
-        fake::setClockUs(-1);
         fakecams::set({});
         unsetenv("TAVRIN_VIDEO_SOURCE");
     }
     // The host's clock, moved on by the test.
-    int64_t clockUs = 0;
-    void advanceUs(int64_t us) { fake::setClockUs(clockUs += us); }
+    TestClock clock;
     static void SetUpTestSuite() {
         gst_init(nullptr, nullptr);
         dir = std::filesystem::temp_directory_path() / ("tavrin-grabber-" + std::to_string(getpid()));
@@ -422,7 +421,7 @@ TEST_F(Grabber, SettingsRoundTripAndForeignTextsAreIgnored) {
     REALobject src = bound.get<REALobject>("QTGrabberPlyx.SourceVideoRect.Get", g2);
     EXPECT_EQ(fields(src), (std::array<int32_t, 4>{0, 240, 0, 320}));
     fake::release(src);
-    advanceUs(100000);
+    clock.advanceUs(100000);
     EXPECT_TRUE(waitUntil([&] { return grab(g, 90, 60) != grab(g2, 90, 60); }, 5s));
 
     // A file written before devices were named, and one that names a device
@@ -473,7 +472,7 @@ TEST_F(Grabber, NoDeviceGivesTheTestSourcesBars) {
 TEST_F(Grabber, AClipAsTheSourceGivesANewFrameOnEachGrabAndPauseHoldsIt) {
     setenv("TAVRIN_VIDEO_SOURCE", ("filesrc location=" + clip(60) + " ! decodebin").c_str(), 1);
     const int64_t t0 = 3000000, frame = 1000000 / 30;
-    fake::setClockUs(t0);
+    clock.set(t0);
     REALobject g = startGrabber();
     REALobject src = bound.get<REALobject>("QTGrabberPlyx.SourceVideoRect.Get", g);
     ASSERT_NE(src, nullptr);
@@ -481,30 +480,30 @@ TEST_F(Grabber, AClipAsTheSourceGivesANewFrameOnEachGrabAndPauseHoldsIt) {
     fake::release(src);
     EXPECT_EQ(shown(g), 0);
     for (int f = 1; f <= 5; ++f) {
-        fake::setClockUs(t0 + f * frame + frame / 4);
+        clock.set(t0 + f * frame + frame / 4);
         EXPECT_TRUE(waitUntil([&] { return shown(g) == f; }, 5s)) << f;
     }
     // Ten frames' time paused: the clip goes on from frame 5 as if it had
     // not passed (had it played on, it would be past frame 15 by now).
     bound.call("QTGrabberPlyx.Pause", g);
-    fake::setClockUs(t0 + 15 * frame);
+    clock.set(t0 + 15 * frame);
     EXPECT_EQ(shown(g), 5);
     bound.call("QTGrabberPlyx.Play", g);
-    fake::setClockUs(t0 + 16 * frame + frame / 4);
+    clock.set(t0 + 16 * frame + frame / 4);
     EXPECT_TRUE(waitUntil([&] { return shown(g) == 6; }, 5s)) << shown(g);
     fake::release(g);
 }
 
 TEST_F(Grabber, AClipThatEndsLeavesNoSignalAndTheGrabbedFramesAlone) {
     setenv("TAVRIN_VIDEO_SOURCE", ("filesrc location=" + clip(10) + " ! decodebin").c_str(), 1);
-    fake::setClockUs(7000000);
+    clock.set(7000000);
     REALobject g = startGrabber();
     REALobject r = rect(0, 120, 0, 160);
     auto pic = bound.call<REALpicture>("QTGrabberPlyx.GrabPicture(rect as object) as picture", g, r);
     ASSERT_NE(pic, nullptr);
 
     ::testing::internal::CaptureStderr();
-    fake::setClockUs(7000000 + 2000000);
+    clock.set(7000000 + 2000000);
     EXPECT_TRUE(waitUntil(
         [&] {
             bound.call("QTGrabberPlyx.Poll", g);
@@ -559,7 +558,7 @@ TEST_F(Grabber, AnErrorMidRunIsNoSignal) {
     // Ten milliseconds a step: the element fails after its 40th frame.
     EXPECT_TRUE(waitUntil(
         [&] {
-            advanceUs(10000);
+            clock.advanceUs(10000);
             bound.call("QTGrabberPlyx.Poll", g);
             return !hasSignal(g);
         },

@@ -10,8 +10,8 @@
 #include <rb/ui.h>
 
 #include "clips.h"
-#include "fake_clock.h"
 #include "outside_texts.h"
+#include "test_clock.h"
 #include "wait_until.h"
 
 #include <rb/loop.h>
@@ -44,7 +44,7 @@ protected:
     }
     static void *entry(const char *text) { return RuntimeLookupPluginEntrypoint(text); }
     // The live test source's frames come only as the test moves the clock.
-    FakeClock clock{5000000};
+    TestClock clock{5000000};
 
     rb::ObjRef startGrabber() {
         rb::ObjRef g = rb::make("QTGrabberPlyx");
@@ -166,12 +166,7 @@ TEST_F(RealHost, AClipKeepsToTheRuntimeClock) {
         std::filesystem::temp_directory_path() / ("tavrin-host-" + std::to_string(getpid()) + ".avi");
     std::string why;
     ASSERT_TRUE(testclips::makeClip(clip.string(), {testclips::Codec::Mjpeg, 40, 160, 120, 30, 1}, &why)) << why;
-    static std::atomic<int64_t> us{4000000};
-    static std::atomic<int> reads{0};
-    rb::setClock([] {
-        ++reads;
-        return us.load();
-    });
+    clock.set(4000000);
     setenv("TAVRIN_VIDEO_SOURCE", ("filesrc location=" + clip.string() + " ! decodebin").c_str(), 1);
     rb::ObjRef g = startGrabber();
     unsetenv("TAVRIN_VIDEO_SOURCE");
@@ -184,15 +179,14 @@ TEST_F(RealHost, AClipKeepsToTheRuntimeClock) {
     };
     ASSERT_NE(rb::resolve("RuntimeMicroseconds"), nullptr);
     EXPECT_EQ(shown(), 0);
-    us += 1000000 / 3 + 8000;  // ten frames and a little
+    clock.advanceUs(1000000 / 3 + 8000);  // ten frames and a little
     EXPECT_TRUE(waitUntil([&] { return shown() == 10; }, 5s)) << shown();
     // The pipeline waits for the next frame's time on the runtime clock: it
     // reads it again and again, and the picture stays.
-    int seen = reads.load();
-    EXPECT_TRUE(waitUntil([&] { return reads.load() > seen + 3; }, 5s));
+    int64_t seen = TestClock::reads();
+    EXPECT_TRUE(waitUntil([&] { return TestClock::reads() > seen + 3; }, 5s));
     EXPECT_EQ(shown(), 10);
     g = rb::ObjRef();
-    rb::setClock(nullptr);
     std::filesystem::remove(clip);
 }
 

@@ -5,6 +5,7 @@
 #include "clips.h"
 #include "fakecams.h"
 #include "source.h"
+#include "test_clock.h"
 #include "video.h"
 #include "wait_until.h"
 
@@ -22,9 +23,6 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-// The clock the test moves by hand, in microseconds.
-std::atomic<int64_t> gUs{1000000};
-int64_t testClock() { return gUs.load(); }
 constexpr int64_t kFrameUs = 1000000 / 30;
 
 grab::Source described(const std::string &text) {
@@ -34,10 +32,7 @@ grab::Source described(const std::string &text) {
     return s;
 }
 
-// Moves the test's clock on.
-void advanceUs(int64_t us) { gUs += us; }
-
-std::unique_ptr<grab::Video> start(const std::string &text, grab::MicrosecondsFn clock = testClock,
+std::unique_ptr<grab::Video> start(const std::string &text, grab::MicrosecondsFn clock = TestClock::now,
                                    std::string *why = nullptr) {
     std::string reason;
     auto v = grab::Video::start(described(text), clock, 10s, &reason);
@@ -94,6 +89,8 @@ protected:
         return p;
     }
     static inline fs::path dir;
+    // The video's clock, moved on by the test.
+    TestClock clock;
 };
 
 // ---- the test source ---------------------------------------------------------------------
@@ -134,7 +131,7 @@ TEST_F(VideoTest, FramesComeOverFromGStreamersThreadsWhileTheyAreCopied) {
     // arrive, a frame's time at a step (ThreadSanitizer watches this).
     EXPECT_TRUE(waitUntil(
         [&] {
-            advanceUs(1000000 / 300);
+            clock.advanceUs(1000000 / 300);
             for (int i = 0; i < 50; ++i) {
                 int w = 0, h = 0;
                 v->frameSize(&w, &h);
@@ -163,7 +160,7 @@ TEST_F(VideoTest, PreviewComesAtTheAskedSizeAndOnlyWhenNew) {
     EXPECT_TRUE(near(painted[45 * 100], 0x000080));  // the -I patch below
     // The same frame is not painted twice; a new one is.
     EXPECT_FALSE(paintAt(100, 50));
-    advanceUs(1000000 / 30 + 1000);
+    clock.advanceUs(1000000 / 30 + 1000);
     EXPECT_TRUE(waitUntil([&] { return paintAt(100, 50); }, 5s));
     EXPECT_FALSE(paintAt(100, 50));
     // Any size, the source's own too.
@@ -193,24 +190,25 @@ TEST_F(VideoTest, AStoppedPipelineLeavesNothingBehind) {
 TEST_F(VideoTest, ClipRunsFrameByFrameOnTheClock) {
     fs::path p = clip({testclips::Codec::Mjpeg, 45, 160, 120, 30, 1}, "steps.avi");
     ASSERT_FALSE(p.empty());
-    int64_t t0 = gUs = 5000000;
-    auto v = start("filesrc location=" + p.string() + " ! decodebin", testClock);
+    int64_t t0 = 5000000;
+    clock.set(t0);
+    auto v = start("filesrc location=" + p.string() + " ! decodebin", TestClock::now);
     ASSERT_TRUE(v);
     EXPECT_FALSE(v->live());
     EXPECT_EQ(shown(*v), 0);  // the first frame, before the clock moves
     for (int f = 1; f <= 10; ++f) {
-        gUs = t0 + f * kFrameUs + kFrameUs / 4;
+        clock.set(t0 + f * kFrameUs + kFrameUs / 4);
         EXPECT_TRUE(waitUntil([&] { return shown(*v) == f; }, 5s)) << f << ": " << shown(*v);
     }
     uint64_t frames = v->frames();
     // A leap: the frames it passed over are dropped, not shown late.
-    gUs = t0 + 30 * kFrameUs + kFrameUs / 4;
+    clock.set(t0 + 30 * kFrameUs + kFrameUs / 4);
     EXPECT_TRUE(waitUntil([&] { return shown(*v) == 30; }, 5s)) << shown(*v);
     EXPECT_LT(v->frames(), frames + 10);
-    gUs = t0 + 44 * kFrameUs + kFrameUs / 4;
+    clock.set(t0 + 44 * kFrameUs + kFrameUs / 4);
     EXPECT_TRUE(waitUntil([&] { return shown(*v) == 44; }, 5s)) << shown(*v);
     // Past its end the clip has ended.
-    gUs = t0 + 60 * kFrameUs;
+    clock.set(t0 + 60 * kFrameUs);
     EXPECT_TRUE(waitUntil([&] { return v->failed(); }, 5s));
     std::string why;
     v->failed(&why);
@@ -222,8 +220,9 @@ TEST_F(VideoTest, DvClipPlaysThroughDecodebinAtItsOwnRate) {
     if (!testclips::encoderAvailable(testclips::Codec::Dv)) GTEST_SKIP() << "no DV encoder here";
     fs::path p = clip(testclips::dvSpec(40), "steps.dv");
     ASSERT_FALSE(p.empty());
-    int64_t t0 = gUs = 9000000;
-    auto v = start("filesrc location=" + p.string() + " ! decodebin", testClock);
+    int64_t t0 = 9000000;
+    clock.set(t0);
+    auto v = start("filesrc location=" + p.string() + " ! decodebin", TestClock::now);
     ASSERT_TRUE(v);
     int w = 0, h = 0;
     v->frameSize(&w, &h);
@@ -232,25 +231,26 @@ TEST_F(VideoTest, DvClipPlaysThroughDecodebinAtItsOwnRate) {
     EXPECT_EQ(shown(*v), 0);
     // 29.97 frames a second: one second in, frame 29 is showing; frame 30
     // comes at 1.001 s.
-    gUs = t0 + 1000000;
+    clock.set(t0 + 1000000);
     EXPECT_TRUE(waitUntil([&] { return shown(*v) == 29; }, 5s)) << shown(*v);
-    gUs = t0 + 1001000 + 5000;
+    clock.set(t0 + 1001000 + 5000);
     EXPECT_TRUE(waitUntil([&] { return shown(*v) == 30; }, 5s)) << shown(*v);
 }
 
 TEST_F(VideoTest, PausedClipHoldsItsFrame) {
     fs::path p = clip({testclips::Codec::Mjpeg, 45, 160, 120, 30, 1}, "steps.avi");
     ASSERT_FALSE(p.empty());
-    int64_t t0 = gUs = 20000000;
-    auto v = start("filesrc location=" + p.string() + " ! decodebin", testClock);
+    int64_t t0 = 20000000;
+    clock.set(t0);
+    auto v = start("filesrc location=" + p.string() + " ! decodebin", TestClock::now);
     ASSERT_TRUE(v);
-    gUs = t0 + 5 * kFrameUs + kFrameUs / 4;
+    clock.set(t0 + 5 * kFrameUs + kFrameUs / 4);
     ASSERT_TRUE(waitUntil([&] { return shown(*v) == 5; }, 5s));
     v->pause();
-    gUs = t0 + 20 * kFrameUs;
+    clock.set(t0 + 20 * kFrameUs);
     EXPECT_EQ(shown(*v), 5);
     v->play();  // the paused time does not count: it goes on from frame 5 (not 21)
-    gUs = t0 + 21 * kFrameUs + kFrameUs / 4;
+    clock.set(t0 + 21 * kFrameUs + kFrameUs / 4);
     EXPECT_TRUE(waitUntil([&] { return shown(*v) == 6; }, 5s)) << shown(*v);
 }
 
@@ -262,7 +262,7 @@ TEST_F(VideoTest, AnElementErrorMidRunFailsTheSource) {
     ASSERT_TRUE(v);
     EXPECT_TRUE(waitUntil(
         [&] {
-            advanceUs(10000);
+            clock.advanceUs(10000);
             return v->failed();
         },
         10s));
@@ -274,19 +274,19 @@ TEST_F(VideoTest, AnElementErrorMidRunFailsTheSource) {
 
 TEST_F(VideoTest, SourcesThatCannotStartSayWhy) {
     std::string why;
-    EXPECT_FALSE(start("nosuchelement ! videoconvert", testClock, &why));
+    EXPECT_FALSE(start("nosuchelement ! videoconvert", TestClock::now, &why));
     EXPECT_EQ(why, "no element nosuchelement: install the GStreamer plug-in that has it");
-    EXPECT_FALSE(start("videotestsrc ! ! !", testClock, &why));
+    EXPECT_FALSE(start("videotestsrc ! ! !", TestClock::now, &why));
     EXPECT_EQ(why.rfind("the video source cannot be built: ", 0), 0u) << why;
-    EXPECT_FALSE(start("filesrc location=/nonexistent/tape.avi ! decodebin", testClock, &why));
+    EXPECT_FALSE(start("filesrc location=/nonexistent/tape.avi ! decodebin", TestClock::now, &why));
     EXPECT_NE(why.find("not found"), std::string::npos) << why;
     // A file that is not video at all.
     fs::path text = dir / "notvideo.avi";
     std::ofstream(text) << "this is not a clip";
-    EXPECT_FALSE(start("filesrc location=" + text.string() + " ! decodebin", testClock, &why));
+    EXPECT_FALSE(start("filesrc location=" + text.string() + " ! decodebin", TestClock::now, &why));
     EXPECT_FALSE(why.empty());
     // A source that never brings a frame within the wait.
-    auto v = grab::Video::start(described("videotestsrc is-live=true ! valve drop=true"), testClock, 300ms, &why);
+    auto v = grab::Video::start(described("videotestsrc is-live=true ! valve drop=true"), TestClock::now, 300ms, &why);
     EXPECT_FALSE(v);
     EXPECT_EQ(why, "no picture came from the video source");
 }
@@ -309,7 +309,7 @@ TEST_F(VideoTest, ADeviceGivesItsPictureAtTheSizeAsked) {
     grab::Source source = grab::chooseSource(settings);
     ASSERT_EQ(source.kind, grab::Source::Device);
     std::string why;
-    auto v = grab::Video::start(source, testClock, 10s, &why);
+    auto v = grab::Video::start(source, TestClock::now, 10s, &why);
     ASSERT_TRUE(v) << why;
     EXPECT_TRUE(v->live());
     int w = 0, h = 0;

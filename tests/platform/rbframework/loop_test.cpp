@@ -1,6 +1,6 @@
 // Event loop, timers and cooperative threads, on the injected clock; the
 // RealTime tests (run serially, labelled "smoke") check the real one.
-#include "fake_clock.h"
+#include "test_clock.h"
 #include "run_until.h"
 
 #include <rb/exception.h>
@@ -72,7 +72,7 @@ TEST(Loop, SourcesFireWhenReadyAndCanBeRemoved) {
 }
 
 TEST(Loop, TimedCallsRunInOrderOnTimeAndCanBeCancelled) {
-    FakeClock clock;
+    TestClock clock;
     int64_t start = clock.nowMs();
     std::vector<int64_t> at;
     rb::postAfter(30, [&] { at.push_back(clock.nowMs() - start); });
@@ -103,12 +103,37 @@ TEST(Loop, EscapingExceptionsAreReportedAndTheLoopGoesOn) {
 }
 
 TEST(Loop, TicksFollowTheInjectedClock) {
-    int64_t us = 1000000;
-    rb::setClock([&] { return us; });
+    TestClock clock;
     int64_t t0 = rb::Ticks();
-    us += 500000;  // half a second
+    clock.advance(500);  // half a second
     EXPECT_EQ(rb::Ticks() - t0, 30);
-    rb::setClock(nullptr);
+}
+
+// runFor moves the injected clock itself, a millisecond between passes:
+// what falls due runs at its time, and the run ends when the clock says.
+TEST(Loop, RunForRunsOnTheInjectedClock) {
+    TestClock clock;
+    int64_t start = clock.nowMs();
+    std::vector<int64_t> at;
+    rb::postAfter(500, [&] { at.push_back(clock.nowMs() - start); });
+    rb::postAfter(1500, [&] { at.push_back(clock.nowMs() - start); });
+    rb::runFor(1200);
+    EXPECT_EQ(clock.nowMs() - start, 1200);
+    EXPECT_EQ(at, (std::vector<int64_t>{500}));
+    rb::runFor(0);  // one pass, the clock standing
+    EXPECT_EQ(clock.nowMs() - start, 1200);
+}
+
+// runUntil gives up when the runtime's clock is past the time allowed.
+TEST(Loop, RunUntilWaitsOnTheInjectedClock) {
+    TestClock clock;
+    int64_t start = clock.nowMs();
+    bool due = false;
+    rb::postAfter(3000, [&] { due = true; });
+    EXPECT_TRUE(runUntil([&] { return due; }, 10s));
+    EXPECT_EQ(clock.nowMs() - start, 3000);
+    EXPECT_FALSE(runUntil([] { return false; }, 20ms));
+    EXPECT_GE(clock.nowMs() - start, 3020);
 }
 
 TEST(Loop, RunEndsWithTheQuitCode) {
@@ -121,7 +146,7 @@ TEST(Loop, RunEndsWithTheQuitCode) {
 // ---- timers ----------------------------------------------------------------------
 
 TEST(Timers, RepeatingTimerFiresAtItsPeriod) {
-    FakeClock clock;
+    TestClock clock;
     int64_t start = clock.nowMs();
     std::vector<int64_t> at;
     rb::ObjRef t = rb::newTimer(20, [&](REALobject) { at.push_back(clock.nowMs() - start); });
@@ -133,7 +158,7 @@ TEST(Timers, RepeatingTimerFiresAtItsPeriod) {
 }
 
 TEST(Timers, ALateLoopCatchesUpWithoutABurst) {
-    FakeClock clock;
+    TestClock clock;
     int64_t start = clock.nowMs();
     std::vector<int64_t> at;
     rb::ObjRef t = rb::newTimer(20, [&](REALobject) { at.push_back(clock.nowMs() - start); });
@@ -146,7 +171,7 @@ TEST(Timers, ALateLoopCatchesUpWithoutABurst) {
 }
 
 TEST(Timers, SingleModeFiresOnceAndTurnsItselfOff) {
-    FakeClock clock;
+    TestClock clock;
     int fired = 0;
     rb::ObjRef t = rb::newTimer(10, [&](REALobject) { ++fired; });
     rb::setTimerMode(t.get(), rb::TimerSingle);
@@ -161,7 +186,7 @@ TEST(Timers, NamedActionHandlerServesASubclass) {
     int fired = 0;
     rb::setNamedHandler(cls, "Action", [&](REALobject) { ++fired; });
     rb::ObjRef t = rb::make(cls);
-    FakeClock clock;
+    TestClock clock;
     rb::setTimerPeriod(t.get(), 10);
     rb::setTimerMode(t.get(), rb::TimerSingle);
     clock.run(40);
@@ -178,7 +203,7 @@ TEST(Timers, TimerKeptOnlyByItselfFiresUntilTurnedOff) {
     ASSERT_NE(cls, nullptr);
     gFreed = false;
     int fired = 0;
-    FakeClock clock;
+    TestClock clock;
     {
         rb::ObjRef t = rb::make(cls);
         rb::setTimerPeriod(t.get(), 10);
@@ -226,7 +251,7 @@ TEST(Threads, InterleaveOnlyAtYields) {
 }
 
 TEST(Threads, SleepingThreadWakesOnTime) {
-    FakeClock clock;
+    TestClock clock;
     int64_t wokeAt = -1;
     rb::ObjRef t = rb::newThread([&](REALobject) {
         rb::sleep(100);
@@ -236,7 +261,7 @@ TEST(Threads, SleepingThreadWakesOnTime) {
     rb::startThread(t.get());
     ASSERT_TRUE(runUntil([&] { return rb::threadState(t.get()) == rb::ThreadState::Sleeping; }, 5s));
     clock.run(99);
-    rb::runFor(20);
+    for (int i = 0; i < 20; ++i) rb::runOnce(0);
     EXPECT_EQ(rb::threadState(t.get()), rb::ThreadState::Sleeping) << "not before its time";
     clock.advance(1);
     EXPECT_TRUE(runUntil([&] { return rb::threadState(t.get()) == rb::ThreadState::Done; }, 5s));
@@ -257,7 +282,7 @@ TEST(Threads, ShutdownStopsAndJoinsThreads) {
         }
     });
     // The clock never moves: only the shutdown can wake the sleeper.
-    FakeClock clock;
+    TestClock clock;
     rb::ObjRef sleeper = rb::newThread([](REALobject) { rb::sleep(1000); });
     rb::startThread(spinner.get());
     rb::startThread(sleeper.get());

@@ -6,7 +6,7 @@
 #include <rb/thread.h>
 #include <rb/ui.h>
 
-#include "fake_clock.h"
+#include "test_clock.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +26,7 @@ namespace {
 // it: a run-loop source that is always ready.
 class Pacer {
 public:
-    explicit Pacer(FakeClock &clock) : fd_(eventfd(1, EFD_CLOEXEC | EFD_NONBLOCK)) {
+    explicit Pacer(TestClock &clock) : fd_(eventfd(1, EFD_CLOEXEC | EFD_NONBLOCK)) {
         addSource(fd_, POLLIN, [&clock] { clock.advance(1); });
     }
     ~Pacer() {
@@ -55,7 +55,7 @@ protected:
         collectClosedWindows();
         op::reset();
     }
-    FakeClock clock;
+    TestClock clock;
     Pacer pacer{clock};
 };
 

@@ -15,12 +15,20 @@ namespace rb {
 
 // Ticks: 1/60 s since an arbitrary origin, from the runtime clock.
 int64_t Ticks();
-int64_t microseconds();                         // the runtime clock; any thread may read it
-void setClock(std::function<int64_t()> usNow);  // nullptr restores the real clock
+int64_t microseconds();  // the runtime clock; any thread may read it
+// Injects a clock (tests): `usNow` reads it from any thread, and `pass(us)`
+// lets `us` of it go by; runFor calls it on the main thread between passes.
+// A clock without `pass` moves only when its owner moves it. nullptr
+// restores the real clock.
+void setClock(std::function<int64_t()> usNow, std::function<void(int64_t us)> pass = nullptr);
 
-int run();                        // until quit(); returns the quit code
-void quit(int code = 0);          // ends run() after the current pass
-void runFor(int ms);              // runs the loop for `ms`, then returns (tests)
+int run();                // until quit(); returns the quit code
+void quit(int code = 0);  // ends run() after the current pass
+// Runs the loop for `ms` of the runtime clock, then returns (tests). On an
+// injected clock with `pass` it lets the time go by a millisecond at a time,
+// a loop pass after each, and never waits on the machine's clock; on one
+// without, it runs for `ms` of the machine's clock.
+void runFor(int ms);
 void runOnce(int timeoutMs = 0);  // one pass: waits at most timeoutMs for work
 
 // Run-loop sources: `ready` runs on the main thread when fd has one of the
