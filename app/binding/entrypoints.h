@@ -123,9 +123,6 @@ extern void **__plugin_entrypoints;
 // Allocates the table and looks up every text in list order.
 void _InitPluginEntrypoints();
 
-// The text of slot i (tests and diagnostics).
-inline std::string_view entrypointText(int i) { return detail::kTexts[size_t(i)]; }
-
 template <int Slot> inline void *entry() {
     static_assert(Slot >= 0, "not a text of the binding list");
     return __plugin_entrypoints ? __plugin_entrypoints[Slot] : nullptr;

@@ -18,6 +18,14 @@ namespace {
 
 using K = rb::ControlKind;
 
+// Timer periods, in milliseconds.
+constexpr int kKeyPollMs = 34;        // Timer1: the transport keys
+constexpr int kTimecodePollMs = 50;   // Timer2: the deck's time code
+constexpr int kVideoPollMs = 50;      // qGrabPollTimer1: the grabber's Poll
+constexpr int kRefreshDelayMs = 500;  // the forced redraw's second step
+// How long a deck that did not answer is left alone: a second of ticks.
+constexpr int64_t kTimecodeRetryTicks = 60;
+
 rb::ObjRef repeatingTimer(int period, std::function<void()> action) {
     rb::ObjRef t = rb::newTimer(period, [action = std::move(action)](REALobject) { action(); });
     rb::setTimerMode(t.get(), rb::TimerMultiple);
@@ -33,6 +41,8 @@ constexpr int kStatusMargin = 5, kStatusRoomFrom = 720, kStatusTopRowLeft = 187,
 }  // namespace
 
 CaptureWindow &captureWindow() { return rb::implicitInstance<CaptureWindow>(); }
+
+CaptureWindow *openCaptureWindow() { return static_cast<CaptureWindow *>(rb::findWindow("CaptureWindow")); }
 
 // The layout step and _CreateControls0: the controls in their creation order
 // with their design-time properties, handlers bound by event name.
@@ -71,7 +81,7 @@ CaptureWindow::CaptureWindow() : rb::Window("CaptureWindow", rb::WindowKind::Doc
 
     // Serial1: 38400 baud, 8 data bits, odd parity, 1 stop bit, no handshake
     // (the port object applies these line settings whenever it opens).
-    Timer1 = repeatingTimer(34, [this] { Timer1_Action(); });
+    Timer1 = repeatingTimer(kKeyPollMs, [this] { Timer1_Action(); });
 
     struct Transport {
         const char *name;
@@ -101,7 +111,7 @@ CaptureWindow::CaptureWindow() : rb::Window("CaptureWindow", rb::WindowKind::Doc
     shuttleslider->on("MouseExit", [this] { shuttleslider_MouseExit(); });
     shuttleslider->on("ValueChanged", [this] { shuttleslider_ValueChanged(); });
 
-    Timer2 = repeatingTimer(50, [this] { Timer2_Action(); });
+    Timer2 = repeatingTimer(kTimecodePollMs, [this] { Timer2_Action(); });
 
     mytc = &add(K::StaticText, "mytc", {303, 47, 105, 20});
     mytc->setText("--:--:--:--");
@@ -115,7 +125,7 @@ CaptureWindow::CaptureWindow() : rb::Window("CaptureWindow", rb::WindowKind::Doc
     grabNow.textSize = 10;
     grabNow.on("Action", [this] { BevelButton1_Action(); });
 
-    qGrabPollTimer1 = repeatingTimer(50, [this] { qGrabPollTimer1_Action(); });
+    qGrabPollTimer1 = repeatingTimer(kVideoPollMs, [this] { qGrabPollTimer1_Action(); });
 
     AddMenuHandlers();
 }
@@ -245,7 +255,7 @@ void CaptureWindow::Timer2_Action() {
         int64_t waitedMs = (rb::microseconds() - started) / 1000;
         timecodeSilent = true;
         timecodeWaitTicks = waitedMs * 60 / 1000 + 1;
-        timecodeRetryAt = rb::Ticks() + 60;
+        timecodeRetryAt = rb::Ticks() + kTimecodeRetryTicks;
         return;
     }
     timecodeSilent = false;
@@ -384,7 +394,7 @@ void ResetCapture() {
     w.refresh(true);
     // CaptureRefreshTimer: once, 500 ms later, back to the former width. The
     // running timer keeps itself alive until it turns itself off.
-    rb::ObjRef t = rb::newTimer(500, [](REALobject self) {
+    rb::ObjRef t = rb::newTimer(kRefreshDelayMs, [](REALobject self) {
         if (rb::Window *win = rb::findWindow("CaptureWindow")) {
             win->setWidth(win->width() - 1);
             win->refresh(true);

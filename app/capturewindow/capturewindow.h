@@ -183,6 +183,8 @@ void sizeForVideo(int32_t w, int32_t h, int32_t sw, int32_t sh, int32_t &outW, i
 
 // The single instance (created on first reference).
 CaptureWindow &captureWindow();
+// The instance while it is open, else nullptr (never creates it).
+CaptureWindow *openCaptureWindow();
 
 // The forced redraw after the video settings change.
 namespace TevikModule {

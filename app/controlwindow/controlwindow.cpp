@@ -118,7 +118,7 @@ void controlwindow::BevelButton1_Action() {
 }
 
 void controlwindow::capturebutton_Action() {
-    CaptureWindow *main = static_cast<CaptureWindow *>(rb::findWindow("CaptureWindow"));
+    CaptureWindow *main = openCaptureWindow();
     // While a capture runs the thread owns the array: its frames stay put
     // until they are saved.
     if (main && !captureRunning()) main->resizeFrames(numericValue(framecount->text()));

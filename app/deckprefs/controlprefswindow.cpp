@@ -12,12 +12,10 @@ using K = rb::ControlKind;
 
 namespace {
 
-CaptureWindow *mainWindow() { return static_cast<CaptureWindow *>(rb::findWindow("CaptureWindow")); }
-
 // Starts the RS-422 link on a port: the main window's port is set and opened
 // (closing the one opened before).
 void startRS422(int32_t port) {
-    if (CaptureWindow *w = mainWindow()) w->openDeckPort(port);
+    if (CaptureWindow *w = openCaptureWindow()) w->openDeckPort(port);
 }
 
 }  // namespace
@@ -67,10 +65,10 @@ void ControlPrefswindow::PushButton1_Action() {
         startRS422(portsmenu->listIndex());
     } else if (firewirebutton->value() == 1) {
         app().controlpref = kDeckLinkFireWire;
-        if (CaptureWindow *w = mainWindow()) w->initfirewire();
+        if (CaptureWindow *w = openCaptureWindow()) w->initfirewire();
     }
     app().myserialport = portsmenu->listIndex();
-    if (CaptureWindow *w = mainWindow()) w->shuttleForDeckLink();
+    if (CaptureWindow *w = openCaptureWindow()) w->shuttleForDeckLink();
     close();
 }
 

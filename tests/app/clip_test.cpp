@@ -112,7 +112,7 @@ protected:
         unsetenv("TAVRIN_VIDEO_SOURCE");
     }
 
-    CaptureWindow &main() { return *static_cast<CaptureWindow *>(rb::findWindow("CaptureWindow")); }
+    CaptureWindow &main() { return captureWindow(); }
     controlwindow &palette() { return *static_cast<controlwindow *>(rb::findWindow("controlwindow")); }
 
     // The clip frame the grabber holds now, or -1 (no signal).

@@ -146,7 +146,7 @@ protected:
         clock.set(tickZeroUs_ + ticks * 1'000'000 / 60 + 1);
     }
 
-    CaptureWindow &main() { return *static_cast<CaptureWindow *>(rb::findWindow("CaptureWindow")); }
+    CaptureWindow &main() { return captureWindow(); }
     controlwindow &palette() { return *static_cast<controlwindow *>(rb::findWindow("controlwindow")); }
 
     // Everything runs on it, from start-up on; the loop moves it as it runs.
@@ -618,7 +618,7 @@ TEST_F(Tavrin, StopAfterTwoGrabsSavesThoseTwo) {
     rb::op::type("controlwindow", "framecount", "10");
     rb::op::type("controlwindow", "nameprefix", "t");
     startCapture(out.string());
-    rb::op::runFor(50);
+    runUntilStill([] { return nextGrabDue() >= 0; }, 5s);  // the run's first tick is the clock's now
     for (int64_t t : {60, 120}) {
         setTicks(t);
         runUntilStill([&] { return palette().counter >= t / 60; }, 5s);
@@ -659,7 +659,7 @@ TEST_F(Tavrin, GrabNowDuringARunKeepsTheRunsFrames) {
     setTicks(0);
     rb::op::type("controlwindow", "framecount", "3");
     startCapture(out.string());
-    rb::op::runFor(50);
+    runUntilStill([] { return nextGrabDue() >= 0; }, 5s);  // the run's first tick is the clock's now
     for (int64_t t : {60, 120, 180}) {
         setTicks(t);
         runUntilStill([&] { return palette().counter >= t / 60; }, 5s);
@@ -818,7 +818,7 @@ TEST_F(Tavrin, FireWireCaptureSurvivesBusResetAndReplug) {
     setTicks(0);
     rb::op::type("controlwindow", "framecount", "2");
     startCapture(out.string());
-    rb::op::runFor(50);
+    runUntilStill([] { return nextGrabDue() >= 0; }, 5s);  // the run's first tick is the clock's now
     setTicks(60);
     runUntilStill([&] { return palette().counter >= 1; }, 5s);
     fwsim_bus_reset();
@@ -974,7 +974,7 @@ TEST_F(Tavrin, AFrameThatCannotBeGrabbedIsMissingNotSaved) {
     rb::op::type("controlwindow", "framecount", "40");
     setTicks(0);
     startCapture(out.string());
-    rb::op::runFor(50);
+    runUntilStill([] { return nextGrabDue() >= 0; }, 5s);  // the run's first tick is the clock's now
     // Room for a few frames of 12 MiB besides the grab's passing blocks and
     // what the run sets aside for saving.
     std::ifstream statm("/proc/self/statm");
@@ -1017,7 +1017,7 @@ TEST_F(Tavrin, TheSavePassPutsTheFilesInPlaceTogetherAndKeepsWhatFails) {
     rb::op::type("controlwindow", "nameprefix", "clip");
     setTicks(0);
     startCapture(out.string());
-    rb::op::runFor(50);
+    runUntilStill([] { return nextGrabDue() >= 0; }, 5s);  // the run's first tick is the clock's now
     for (int64_t t = 60; t <= kFrames * 60; t += 60) {
         setTicks(t);
         runUntilStill([&] { return palette().counter >= t / 60; }, 500ms);
@@ -1133,7 +1133,7 @@ void Tavrin::captureTwoOfTen(const fs::path &out) {
     rb::op::type("controlwindow", "framecount", "10");
     rb::op::type("controlwindow", "nameprefix", "q");
     startCapture(out.string());
-    rb::op::runFor(50);
+    runUntilStill([] { return nextGrabDue() >= 0; }, 5s);  // the run's first tick is the clock's now
     for (int64_t tick : {60, 120}) {
         setTicks(tick);
         runUntilStill([&] { return palette().counter >= tick / 60; }, 5s);
@@ -1336,7 +1336,7 @@ TEST_F(Tavrin, LongIntervalsAndALateClockKeepTheirTicks) {
     rb::op::type("controlwindow", "interval", "30");
     rb::op::type("controlwindow", "framecount", "1");
     startCapture(out.string());
-    rb::op::runFor(50);
+    runUntilStill([] { return nextGrabDue() >= 0; }, 5s);  // the run's first tick is the clock's now
     setTicks(late + 59);
     rb::op::runFor(0);  // the thread's turn, the clock standing a tick short
     EXPECT_EQ(palette().counter, 0);

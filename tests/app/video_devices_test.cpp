@@ -69,7 +69,7 @@ protected:
         s << in.rdbuf();
         return s.str();
     }
-    CaptureWindow &main() { return *static_cast<CaptureWindow *>(rb::findWindow("CaptureWindow")); }
+    CaptureWindow &main() { return captureWindow(); }
 };
 
 TEST_F(VideoDevices, TheDialogChoosesADeviceAndItsSizeAndTheNextStartHasThem) {
