@@ -171,8 +171,11 @@ void startThread(REALobject thread) {
 void yield() {
     if (tCurrent && gStopping) throw ThreadStopped{};
     if (!tCurrent) core::wakeSleepers(microseconds());  // the main thread may be waiting on a sleeper
+    // In the queue again before letting go: the next turn comes, however
+    // late this thread is scheduled, before the loop's next pass.
+    uint64_t ticket = takeTicket();
     core::releaseBaton();
-    core::acquireBaton();
+    waitForTurn(ticket);
     if (tCurrent && gStopping) throw ThreadStopped{};
 }
 

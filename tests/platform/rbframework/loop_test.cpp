@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 
 #include <chrono>
 #include <poll.h>
@@ -266,6 +267,41 @@ TEST(Threads, SleepingThreadWakesOnTime) {
     clock.advance(1);
     EXPECT_TRUE(runUntil([&] { return rb::threadState(t.get()) == rb::ThreadState::Done; }, 5s));
     EXPECT_EQ(wokeAt - start, 100);
+}
+
+// A thread that yields has its next turn before the loop's next pass, however
+// late the machine schedules it: on a moving clock a turn missed is time
+// lost to it.
+TEST(Threads, AYieldingThreadHasATurnInEveryLoopPass) {
+    TestClock clock;
+    int turns = 0;
+    bool stop = false;
+    rb::ObjRef t = rb::newThread([&](REALobject) {
+        while (!stop) {
+            ++turns;
+            rb::yield();
+        }
+    });
+    // Busy processors: the thread is scheduled late, now and then.
+    std::atomic<bool> busy{true};
+    std::vector<std::thread> load;
+    for (unsigned i = 0; i < 2 * std::max(1u, std::thread::hardware_concurrency()); ++i)
+        load.emplace_back([&] {
+            while (busy) {}
+        });
+    rb::startThread(t.get());
+    rb::runOnce(0);
+    int missed = 0;
+    for (int pass = 0; pass < 2000; ++pass) {
+        int before = turns;
+        rb::runOnce(0);
+        missed += turns == before;
+    }
+    stop = true;
+    busy = false;
+    for (auto &l : load) l.join();
+    EXPECT_EQ(missed, 0);
+    EXPECT_TRUE(runUntil([&] { return rb::threadState(t.get()) == rb::ThreadState::Done; }, 5s));
 }
 
 TEST(Threads, ShutdownStopsAndJoinsThreads) {
