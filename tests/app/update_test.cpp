@@ -5,25 +5,22 @@
 #include "application/startup.h"
 #include "menu/menu.h"
 #include "update/updatewindow.h"
-#include "test_clock.h"
+#include "loopback_server.h"
 #include "run_until.h"
-#include "wait_until.h"
+#include "test_clock.h"
 
 #include <rb/loop.h>
 #include <rb/operator.h>
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -40,73 +37,47 @@ public:
     int status = 200;
     std::string body;
     Mode mode = Plain;
-    std::atomic<int> requests{0};
 
-    VersionServer() {
-        fd_ = socket(AF_INET, SOCK_STREAM, 0);
-        int one = 1;
-        setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd_, reinterpret_cast<sockaddr *>(&a), sizeof a);
-        socklen_t len = sizeof a;
-        getsockname(fd_, reinterpret_cast<sockaddr *>(&a), &len);
-        port_ = ntohs(a.sin_port);
-        listen(fd_, 8);
-        thread_ = std::thread([this] { run(); });
+    std::string url() const { return server_.url(); }
+    int requests() const { return server_.requests(); }
+    std::string lastPath() {
+        std::lock_guard lock(mutex_);
+        return lastPath_;
     }
-    ~VersionServer() {
-        stop_ = true;
-        shutdown(fd_, SHUT_RDWR);
-        close(fd_);
-        thread_.join();
-    }
-    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_); }
-    std::string lastPath;
 
 private:
-    void run() {
-        while (!stop_) {
-            int c = accept(fd_, nullptr, nullptr);
-            if (c < 0) return;
-            char buf[2048];
-            ssize_t n = read(c, buf, sizeof buf);
-            std::string req(buf, n > 0 ? size_t(n) : 0);
-            lastPath = req.substr(4, req.find(' ', 4) - 4);
-            ++requests;
-            answer(c);
-            close(c);
+    void answer(const LoopbackServer::Request &r, LoopbackServer::Reply &reply) {
+        {
+            std::lock_guard lock(mutex_);
+            lastPath_ = r.path;
         }
-    }
-    void send(int c, const std::string &s) { (void)!write(c, s.data(), s.size()); }
-    void answer(int c) {
         if (mode == Silent) {
-            waitUntil([this] { return stop_.load(); }, std::chrono::seconds(3));
+            reply.waitStop(3000);
             return;
         }
         std::string head = "HTTP/1.1 " + std::to_string(status) + " X\r\nConnection: close\r\n";
         if (mode == Chunked) {
-            send(c, head + "Transfer-Encoding: chunked\r\n\r\n");
+            reply.send(head + "Transfer-Encoding: chunked\r\n\r\n");
             for (char ch : body) {
-                send(c, "1\r\n" + std::string(1, ch) + "\r\n");
+                reply.send("1\r\n" + std::string(1, ch) + "\r\n");
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
-            send(c, "0\r\n\r\n");
+            reply.send("0\r\n\r\n");
             return;
         }
-        send(c, head + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n");
+        reply.send(head + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n");
         if (mode == Drip)
             for (char ch : body) {
-                send(c, std::string(1, ch));
+                reply.send(std::string(1, ch));
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
             }
-        else send(c, body);
+        else reply.send(body);
     }
 
-    int fd_ = -1, port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
+    std::mutex mutex_;
+    std::string lastPath_;
+    LoopbackServer server_{
+        [this](const LoopbackServer::Request &r, LoopbackServer::Reply &reply) { answer(r, reply); }};
 };
 
 class Updates : public ::testing::Test {
@@ -208,7 +179,7 @@ TEST_F(Updates, EqualBodyIsTheMostRecentVersion) {
     EXPECT_EQ(w->status->text(), "Checking for updates...");
     EXPECT_TRUE(w->status->visible());
     runUntil([&] { return !w->resultmsg->text().empty(); }, 3s);
-    EXPECT_EQ(server.lastPath, "/vq1.html");
+    EXPECT_EQ(server.lastPath(), "/vq1.html");
     EXPECT_EQ(w->resultmsg->text(), "You have the most recent version.");
     EXPECT_FALSE(w->updateButton->visible());
     EXPECT_FALSE(w->status->visible());
@@ -273,7 +244,7 @@ TEST_F(Updates, NoAnswerEndsTheCheckAfterTwentySeconds) {
     TestClock clock;
     int64_t began = rb::microseconds();
     updateWindow *w = check();
-    runUntilStill([&] { return server.requests > 0; }, 3s);
+    runUntilStill([&] { return server.requests() > 0; }, 3s);
     clock.advance(kUpdateCheckTimeoutUs / 1000 - 300);
     clock.run(299);  // to a millisecond before the 20 s
     EXPECT_EQ(w->resultmsg->text(), "");

@@ -3,17 +3,13 @@
 // as the application would: round trips with the exporter, drawing, files,
 // the members' edge cases and bad input.
 #include "importer_host.h"
+#include "loopback_server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <tiffio.h>
-#include <unistd.h>
 
 #include <array>
 #include <cstdio>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -296,53 +292,13 @@ TEST_F(ImporterHost, OpenURLReadsFileURLs) {
     EXPECT_NE(lastError(importer.get()), 0);
 }
 
-// Serves `body` for "/image" and 404 for anything else to `requests`
-// connections on 127.0.0.1, then stops.
-class OneFileServer {
-public:
-    OneFileServer(std::string body, int requests) : body_(std::move(body)) {
-        fd_ = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd_, reinterpret_cast<sockaddr *>(&a), sizeof a);
-        socklen_t n = sizeof a;
-        getsockname(fd_, reinterpret_cast<sockaddr *>(&a), &n);
-        port_ = ntohs(a.sin_port);
-        listen(fd_, 4);
-        thread_ = std::thread([this, requests] {
-            for (int i = 0; i < requests; ++i) {
-                int c = accept(fd_, nullptr, nullptr);
-                if (c < 0) return;
-                char buf[2048];
-                ssize_t got = recv(c, buf, sizeof buf - 1, 0);
-                std::string request(buf, got > 0 ? size_t(got) : 0);
-                bool found = request.rfind("GET /image ", 0) == 0;
-                std::string reply =
-                    found ? "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body_.size()) +
-                                "\r\nConnection: close\r\n\r\n" + body_
-                          : std::string("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-                send(c, reply.data(), reply.size(), MSG_NOSIGNAL);
-                close(c);
-            }
-        });
-    }
-    // A request that never came must not hold the test: waking accept ends the thread.
-    ~OneFileServer() {
-        shutdown(fd_, SHUT_RDWR);
-        thread_.join();
-        close(fd_);
-    }
-    std::string url(const char *path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
-
-private:
-    std::string body_;
-    int fd_ = -1, port_ = 0;
-    std::thread thread_;
-};
-
 TEST_F(ImporterHost, OpenURLFetchesHttpThroughTheHostsClient) {
-    OneFileServer server(exportAs("JPEG", patternPicture(31, 9).get()), 2);
+    // The image at "/image", nothing anywhere else.
+    std::string image = exportAs("JPEG", patternPicture(31, 9).get());
+    LoopbackServer server([&](const LoopbackServer::Request &r, LoopbackServer::Reply &reply) {
+        reply.send(r.path == "/image" ? LoopbackServer::response(200, "OK", image)
+                                      : LoopbackServer::response(404, "Not Found", ""));
+    });
     rb::call(im("OpenURL(url as string)"), importer.get(), rb::String(server.url("/image")));
     EXPECT_EQ(lastError(importer.get()), 0);
     EXPECT_EQ(get("NaturalBoundsWidth"), 31);

@@ -106,7 +106,7 @@ TEST_F(HTTPTest, SlowBodyDoesNotStallTheLoop) {
 }
 
 TEST_F(HTTPTest, ConnectionRefusedIsAnError) {
-    Outcome out = fetch("http://127.0.0.1:" + std::to_string(testsrv::closedPort()) + "/ok");
+    Outcome out = fetch("http://127.0.0.1:" + std::to_string(closedLoopbackPort()) + "/ok");
     EXPECT_EQ(out.pages, 0);
     EXPECT_EQ(out.errors, 1);
     EXPECT_EQ(out.error, rb::HTTPError::Connect);

@@ -2,16 +2,16 @@
 // poll() loop that plays the host's main loop.
 #pragma once
 
+#include "loopback_server.h"
+
 #include <rb/http.h>
 
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace testsrv {
@@ -31,30 +31,17 @@ namespace testsrv {
 class Server {
 public:
     Server();
-    ~Server();
-    int port() const { return port_; }
-    std::string url(const std::string &path) const;
-    int requests() const { return requests_; }
+    int port() const { return server_.port(); }
+    std::string url(const std::string &path) const { return server_.url(path); }
+    int requests() const { return server_.requests(); }
     int bytesSentOnSlow() const { return slowBytes_; }
 
 private:
-    void acceptLoop();
-    void serve(int fd);
-    bool waitStop(int ms);  // true when the server is stopping
-    bool sendAll(int fd, const std::string &data);
+    void answer(const LoopbackServer::Request &r, LoopbackServer::Reply &reply);
 
-    int listenFd_ = -1;
-    int port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::atomic<int> requests_{0};
     std::atomic<int> slowBytes_{0};
-    std::thread acceptor_;
-    std::mutex mutex_;
-    std::vector<std::thread> workers_;
+    LoopbackServer server_;  // last: its threads stop before the rest goes
 };
-
-// A port on 127.0.0.1 that nothing listens on.
-int closedPort();
 
 // The host's main loop on a clock of its own, which moves a millisecond
 // with every pass and never by itself: the engine's timer and the requests'
