@@ -143,7 +143,7 @@ void CaptureWindow::Open() {
     EnableVideo();
     placeStatusLine();
     show();
-    playstatus = kStopped;
+    playstatus = PlayStatus::Stopped;
     readcapturesettings();
 }
 
@@ -282,7 +282,7 @@ void CaptureWindow::Timer1_Action() {
         return;
     }
     if (rb::asyncKeyDown(rb::KeySpace)) {
-        if (playstatus != kStopped) pauseaction();
+        if (playstatus != PlayStatus::Stopped) pauseaction();
         else playaction();
         targetkey = rb::KeySpace;
         latchkey();

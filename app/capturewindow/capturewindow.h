@@ -16,7 +16,22 @@
 
 namespace tavrin {
 
-inline constexpr int32_t kStopped = 86;  // playstatus: stopped or paused
+// What the deck was last told (playstatus): play, stopped or paused, and
+// the rungs of the speed ladders, forward and reverse. The RS-422 ladder
+// runs from ReverseFaster3 to Faster3, the FireWire one skips ReverseFaster2
+// and ReverseFaster3 (its fastest reverse is ReverseFaster4) and Faster2.
+enum class PlayStatus : int32_t {
+    Play = 1,
+    Faster1 = 2,
+    Faster2 = 3,
+    Faster3 = 4,
+    Reverse = 10,
+    ReverseFaster1 = 11,
+    ReverseFaster2 = 12,
+    ReverseFaster3 = 13,
+    ReverseFaster4 = 14,
+    Stopped = 86,
+};
 // The strip of controls above the live video, in pixels.
 inline constexpr int32_t kStripHeight = 100;
 
@@ -38,7 +53,7 @@ public:
     // Fields.
     rb::ObjRef camera;                // AVCUnit, may be nil
     rb::ObjRef fireWireNotification;  // Notification, may be nil
-    int32_t playstatus = 0;
+    PlayStatus playstatus{};          // none until the window opens
     bool latched = false;
     int32_t targetkey = 0;
     std::vector<std::shared_ptr<StillFrame>> p;  // grabbed frames by index; nil entries allowed

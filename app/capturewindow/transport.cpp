@@ -16,16 +16,26 @@ bool rs422() { return app().rs422(); }
 
 // One rung of a speed ladder: its play status and its command.
 struct Rung {
-    int32_t status;
+    PlayStatus status;
     const char *command;  // RS-422 command string, or nullptr on FireWire
     int fw;               // FireWire: 0 PlayForward(), +n PlayForward(n), -1-n PlayReverse(n)
 };
 
 // From the fastest reverse rung to the fastest forward rung.
-constexpr Rung kLadder422[] = {{13, "212365", 0}, {12, "212355", 0}, {11, "212345", 0}, {10, "212340", 0},
-                               {1, "2001", 0},    {2, "211345", 0},  {3, "211355", 0},  {4, "211365", 0}};
-constexpr Rung kLadderFW[] = {{14, nullptr, -1 - 4}, {11, nullptr, -1 - 1}, {10, nullptr, -1 - 0},
-                              {1, nullptr, 0},       {2, nullptr, 2},       {4, nullptr, 4}};
+constexpr Rung kLadder422[] = {{PlayStatus::ReverseFaster3, "212365", 0},
+                               {PlayStatus::ReverseFaster2, "212355", 0},
+                               {PlayStatus::ReverseFaster1, "212345", 0},
+                               {PlayStatus::Reverse, "212340", 0},
+                               {PlayStatus::Play, "2001", 0},
+                               {PlayStatus::Faster1, "211345", 0},
+                               {PlayStatus::Faster2, "211355", 0},
+                               {PlayStatus::Faster3, "211365", 0}};
+constexpr Rung kLadderFW[] = {{PlayStatus::ReverseFaster4, nullptr, -1 - 4},
+                              {PlayStatus::ReverseFaster1, nullptr, -1 - 1},
+                              {PlayStatus::Reverse, nullptr, -1 - 0},
+                              {PlayStatus::Play, nullptr, 0},
+                              {PlayStatus::Faster1, nullptr, 2},
+                              {PlayStatus::Faster3, nullptr, 4}};
 
 // RS-422 shuttle commands by slider value 0..30 (0: nothing).
 constexpr const char *kShuttle422[kShuttleRS422.maximum + 1] = {
@@ -64,7 +74,7 @@ void playReverse(CaptureWindow &w, int32_t speed) {
 
 void sendRung(CaptureWindow &w, const Rung &r) {
     if (r.command) {
-        if (r.status == 1) DeckControl422::playdevice();
+        if (r.status == PlayStatus::Play) DeckControl422::playdevice();
         else DeckControl422::senddevice(r.command);
     } else if (r.fw == 0) {
         w.playfirewire();
@@ -95,30 +105,30 @@ void step(CaptureWindow &w, int direction) {
 // ---- transport actions ---------------------------------------------------------------
 
 void CaptureWindow::playaction() {
-    if (playstatus != kStopped) return incplayforward();
+    if (playstatus != PlayStatus::Stopped) return incplayforward();
     if (rs422()) DeckControl422::playdevice();
     else playfirewire();
-    playstatus = 1;
+    playstatus = PlayStatus::Play;
 }
 
 void CaptureWindow::playreverseaction() {
-    if (playstatus != kStopped) return incplayreverse();
+    if (playstatus != PlayStatus::Stopped) return incplayreverse();
     if (rs422()) DeckControl422::playreversedevice();
     else playReverse(*this, 0);
-    playstatus = 10;
+    playstatus = PlayStatus::Reverse;
 }
 
 void CaptureWindow::stopaction() {
     if (rs422()) DeckControl422::stopdevice();
     else stopfirewire();
-    playstatus = kStopped;
+    playstatus = PlayStatus::Stopped;
 }
 
 // RS-422 has no pause of its own: it stops.
 void CaptureWindow::pauseaction() {
     if (rs422()) DeckControl422::stopdevice();
     else playpausefirewire();
-    playstatus = kStopped;
+    playstatus = PlayStatus::Stopped;
 }
 
 void CaptureWindow::fastforwardaction() {

@@ -14,7 +14,7 @@ TEST_F(Tavrin, FireWireDeckDrivenFromTheWindow) {
     start();
     ASSERT_TRUE(main().deckPresent());
     rb::op::click("CaptureWindow", "playbutton");
-    EXPECT_EQ(main().playstatus, 1);
+    EXPECT_EQ(main().playstatus, PlayStatus::Play);
     rb::op::runFor(1200);
     // The time code of the playing deck shows every 50 ms.
     std::string tc = main().mytc->text();
@@ -22,7 +22,7 @@ TEST_F(Tavrin, FireWireDeckDrivenFromTheWindow) {
     EXPECT_NE(tc, "--:--:--:--");
     EXPECT_NE(tc, "00:00:00:00");
     rb::op::click("CaptureWindow", "stopbutton");
-    EXPECT_EQ(main().playstatus, kStopped);
+    EXPECT_EQ(main().playstatus, PlayStatus::Stopped);
     // The shuttle: value 8 pauses, 0 plays backwards at speed 7.
     EXPECT_EQ(main().shuttleslider->maximum(), 16);
     rb::op::setSlider("CaptureWindow", "shuttleslider", 12);
@@ -37,7 +37,7 @@ TEST_F(Tavrin, FireWireDeckDrivenFromTheWindow) {
     rb::op::runFor(100);
     rb::op::keyUp(rb::KeyL);
     rb::op::runFor(100);
-    EXPECT_EQ(main().playstatus, 2);
+    EXPECT_EQ(main().playstatus, PlayStatus::Faster1);
 }
 
 TEST_F(Tavrin, FireWireEventsReachTheStatusLine) {

@@ -56,7 +56,7 @@ TEST_F(Tavrin, StartsWithLiveVideoSizedToTheSource) {
     EXPECT_EQ(main().height(), 580);
     EXPECT_TRUE(app().devicepresent);
     EXPECT_FALSE(main().checkvideobutton->enabled());
-    EXPECT_EQ(main().playstatus, kStopped);
+    EXPECT_EQ(main().playstatus, PlayStatus::Stopped);
     // The palette opens at the right edge of the main screen.
     EXPECT_EQ(palette().left(), 1280 - 428);
     EXPECT_EQ(palette().top(), 40);

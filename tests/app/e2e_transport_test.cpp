@@ -21,7 +21,7 @@ TEST_F(Tavrin, KeysDriveTheRs422Deck) {
     auto lines = deck.drain();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0], "20 01 21 PLAY");
-    EXPECT_EQ(main().playstatus, 1);
+    EXPECT_EQ(main().playstatus, PlayStatus::Play);
 
     // Space again pauses (RS-422 stops).
     press(rb::KeySpace, 100, 100);
@@ -38,7 +38,7 @@ TEST_F(Tavrin, KeysDriveTheRs422Deck) {
     lines = deck.drain();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[1].substr(0, 11), "21 13 45 79");
-    EXPECT_EQ(main().playstatus, 2);
+    EXPECT_EQ(main().playstatus, PlayStatus::Faster1);
 
     // Nothing acts while the application is inactive or a field has focus.
     rb::op::setActive(false);
@@ -165,36 +165,36 @@ TEST_F(Tavrin, SpeedLaddersOnRs422WithTheirEnds) {
     for (int i = 0; i < 5; ++i) main().playaction();
     for (auto &l : deck.drain()) got.push_back(l.substr(0, 8));
     EXPECT_EQ(got, (std::vector<std::string>{"20 01 21", "21 13 45", "21 13 55", "21 13 65"}));
-    EXPECT_EQ(main().playstatus, 4);
+    EXPECT_EQ(main().playstatus, PlayStatus::Faster3);
     // A rung of the other link's ladder after a switch: steps do nothing.
-    main().playstatus = 3;
+    main().playstatus = PlayStatus::Faster2;
     app().controlpref = 0;
     main().incplayforward();
     main().incplayreverse();
-    EXPECT_EQ(main().playstatus, 3);
+    EXPECT_EQ(main().playstatus, PlayStatus::Faster2);
     app().controlpref = 1;
     main().pauseaction();
-    EXPECT_EQ(main().playstatus, kStopped);
+    EXPECT_EQ(main().playstatus, PlayStatus::Stopped);
     deck.drain();
     for (int i = 0; i < 5; ++i) main().playreverseaction();
     got.clear();
     for (auto &l : deck.drain()) got.push_back(l.substr(0, 8));
     EXPECT_EQ(got, (std::vector<std::string>{"21 23 40", "21 23 45", "21 23 55", "21 23 65"}));
-    EXPECT_EQ(main().playstatus, 13);
+    EXPECT_EQ(main().playstatus, PlayStatus::ReverseFaster3);
 }
 
 TEST_F(Tavrin, FireWireLadderWithoutADeckStillMovesTheStatus) {
     start();
     main().playreverseaction();
-    EXPECT_EQ(main().playstatus, 10);
+    EXPECT_EQ(main().playstatus, PlayStatus::Reverse);
     main().playreverseaction();
-    EXPECT_EQ(main().playstatus, 11);
+    EXPECT_EQ(main().playstatus, PlayStatus::ReverseFaster1);
     main().playreverseaction();
-    EXPECT_EQ(main().playstatus, 14);
+    EXPECT_EQ(main().playstatus, PlayStatus::ReverseFaster4);
     main().playaction();
-    EXPECT_EQ(main().playstatus, 11);
+    EXPECT_EQ(main().playstatus, PlayStatus::ReverseFaster1);
     main().fastforwardaction();
-    EXPECT_EQ(main().playstatus, 11);
+    EXPECT_EQ(main().playstatus, PlayStatus::ReverseFaster1);
 }
 
 TEST_F(Tavrin, TheShuttleSpringsBackAndStopsTheDeckWhenTheMouseLeaves) {
