@@ -192,8 +192,12 @@ TEST_F(Tavrin, ASilentFireWireDeckKeepsGrabsOnSchedule) {
     ASSERT_TRUE(main().deckPresent());
     setTicks(0);
     fwsim_set_wait([](void *c, int ms) { static_cast<TestClock *>(c)->advance(ms); }, &clock);
-    // Two milliseconds of the clock, a loop pass after each.
-    auto step = [] { rb::op::runFor(2); };
+    // Two milliseconds of the clock, then a loop pass: the test sees each
+    // grab's next tick before the thread's next turn.
+    auto step = [this] {
+        clock.advance(2);
+        rb::runOnce(0);
+    };
     fwsim_set_fault(fwsim_unit_id(0), FWSIM_TIMEOUT, 0);
     fs::path out = gDir / "out" / "silent";
     fs::create_directories(out);

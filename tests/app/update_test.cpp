@@ -34,9 +34,13 @@ namespace {
 class VersionServer {
 public:
     enum Mode { Plain, Chunked, Drip, Silent };
-    int status = 200;
-    std::string body;
-    Mode mode = Plain;
+    // The page from now on.
+    void page(std::string body, Mode mode = Plain, int status = 200) {
+        std::lock_guard lock(mutex_);
+        body_ = std::move(body);
+        mode_ = mode;
+        status_ = status;
+    }
 
     std::string url() const { return server_.url(); }
     int requests() const { return server_.requests(); }
@@ -47,9 +51,15 @@ public:
 
 private:
     void answer(const LoopbackServer::Request &r, LoopbackServer::Reply &reply) {
+        Mode mode;
+        int status;
+        std::string body;
         {
             std::lock_guard lock(mutex_);
             lastPath_ = r.path;
+            mode = mode_;
+            status = status_;
+            body = body_;
         }
         if (mode == Silent) {
             reply.waitStop(3000);
@@ -76,6 +86,9 @@ private:
 
     std::mutex mutex_;
     std::string lastPath_;
+    std::string body_;
+    Mode mode_ = Plain;
+    int status_ = 200;
     LoopbackServer server_{
         [this](const LoopbackServer::Request &r, LoopbackServer::Reply &reply) { answer(r, reply); }};
 };
@@ -168,7 +181,7 @@ TEST_F(Updates, AboutShowsTheRunningVersion) {
 }
 
 TEST_F(Updates, EqualBodyIsTheMostRecentVersion) {
-    server.body = app().longVersion;
+    server.page(app().longVersion);
     updateWindow *w = check();
     ASSERT_NE(w, nullptr);
     // The window is on screen, its wheel spinning while the request is under way.
@@ -188,7 +201,7 @@ TEST_F(Updates, EqualBodyIsTheMostRecentVersion) {
 }
 
 TEST_F(Updates, VersionWithALineEndIsAnUpdateAndUpdateOpensTheDownloadPage) {
-    server.body = app().longVersion + "\n";
+    server.page(app().longVersion + "\n");
     updateWindow *w = check();
     runUntil([&] { return !w->resultmsg->text().empty(); }, 3s);
     EXPECT_EQ(w->resultmsg->text().substr(0, 32), "There is a new update available.");
@@ -201,8 +214,7 @@ TEST_F(Updates, VersionWithALineEndIsAnUpdateAndUpdateOpensTheDownloadPage) {
 
 TEST_F(Updates, ChunkedAndDrippingBodies) {
     for (auto mode : {VersionServer::Chunked, VersionServer::Drip}) {
-        server.mode = mode;
-        server.body = "9.9";
+        server.page("9.9", mode);
         updateWindow *w = check();
         runUntil([&] { return !w->resultmsg->text().empty(); }, 3s);
         EXPECT_EQ(w->curVersion->text(), "9.9");
@@ -221,8 +233,7 @@ void expectCouldNotCheck(updateWindow *w, const std::string &why) {
 }
 
 TEST_F(Updates, AnErrorPageEndsTheCheckWithoutAVersion) {
-    server.status = 404;
-    server.body = "not found";
+    server.page("not found", VersionServer::Plain, 404);
     updateWindow *w = check();
     runUntil([&] { return !w->resultmsg->text().empty(); }, 3s);
     expectCouldNotCheck(w, "the server answered 404");
@@ -240,7 +251,7 @@ TEST_F(Updates, ARefusedConnectionEndsTheCheck) {
 // the runtime's clock (moved here by the test), not before, at the first
 // look at the clock after that (every 250 ms), and without blocking.
 TEST_F(Updates, NoAnswerEndsTheCheckAfterTwentySeconds) {
-    server.mode = VersionServer::Silent;
+    server.page("", VersionServer::Silent);
     TestClock clock;
     int64_t began = rb::microseconds();
     updateWindow *w = check();
@@ -262,14 +273,14 @@ TEST_F(Updates, NoAnswerEndsTheCheckAfterTwentySeconds) {
 }
 
 TEST_F(Updates, TwoChecksInARowAndAPageAfterItsWindowClosed) {
-    server.body = "2.0";
+    server.page("2.0");
     updateWindow *first = check();
     updateWindow *second = check();
     EXPECT_EQ(app().pUpdateWindow.get(), second);
     runUntil([&] { return !second->resultmsg->text().empty(); }, 3s);
     EXPECT_EQ(second->curVersion->text(), "2.0");
     // Closing a window drops its request: nothing arrives in a closed window.
-    server.mode = VersionServer::Drip;
+    server.page("2.0", VersionServer::Drip);
     updateWindow *third = check();
     rb::op::click("updateWindow", "PushButton1");
     third->close();

@@ -117,12 +117,13 @@ TEST(Loop, RunForRunsOnTheInjectedClock) {
     int64_t start = clock.nowMs();
     std::vector<int64_t> at;
     rb::postAfter(500, [&] { at.push_back(clock.nowMs() - start); });
-    rb::postAfter(1500, [&] { at.push_back(clock.nowMs() - start); });
+    uint64_t later = rb::postAfter(1500, [&] { at.push_back(clock.nowMs() - start); });
     rb::runFor(1200);
     EXPECT_EQ(clock.nowMs() - start, 1200);
     EXPECT_EQ(at, (std::vector<int64_t>{500}));
     rb::runFor(0);  // one pass, the clock standing
     EXPECT_EQ(clock.nowMs() - start, 1200);
+    rb::cancel(later);
 }
 
 // runUntil gives up when the runtime's clock is past the time allowed.
