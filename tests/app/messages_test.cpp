@@ -3,9 +3,11 @@
 // which stays inside the window whatever its width.
 #include "application/app.h"
 #include "application/startup.h"
+#include "capturethread/capturethread.h"
 #include "capturewindow/capturewindow.h"
 #include "controlwindow/controlwindow.h"
 #include "process_per_test.h"
+#include "run_until.h"
 
 #include <fw/FWSim.h>
 #include <rb/operator.h>
@@ -63,6 +65,12 @@ protected:
     static void TearDownTestSuite() { fs::remove_all(gDir); }
 
     void TearDown() override {
+        // A capture a test left running ends before the application, or its
+        // thread would still wait for the baton when the process exits.
+        if (rb::app() && captureRunning()) {
+            app().allowcapture = false;
+            runUntil([] { return !captureRunning(); }, std::chrono::seconds(10));
+        }
         if (rb::app() && !rb::app()->quitting()) rb::app()->quit(0);
         rb::op::runFor(50);
     }
