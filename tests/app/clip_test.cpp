@@ -29,7 +29,6 @@
 #include <rb/picture.h>
 
 #include <gtest/gtest.h>
-#include <tiffio.h>
 
 #include <unistd.h>
 
@@ -50,23 +49,6 @@ fs::path gDir;
 
 // Microseconds at which the runtime clock reads `ticks` (1/60 s).
 int64_t usAtTick(int64_t ticks) { return (ticks * 1000000 + 59) / 60; }
-
-// The frame number a saved TIFF file shows in its middle, or -1.
-int frameInFile(const fs::path &file) {
-    TIFF *tif = TIFFOpen(file.c_str(), "r");
-    if (!tif) return -1;
-    uint32_t w = 0, h = 0;
-    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
-    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
-    std::vector<uint32_t> px(size_t(w) * h);
-    int n = -1;
-    if (w && h && TIFFReadRGBAImageOriented(tif, w, h, px.data(), ORIENTATION_TOPLEFT, 0)) {
-        uint32_t p = px[size_t(h / 2) * w + w / 2];  // ABGR
-        n = testclips::frameNumber((p & 0xFF) << 16 | (p >> 8 & 0xFF) << 8 | (p >> 16 & 0xFF));
-    }
-    TIFFClose(tif);
-    return n;
-}
 
 class ClipCapture : public ::testing::Test {
 protected:
@@ -160,7 +142,7 @@ protected:
         for (int k = 0; k <= count; ++k) {
             char name[32];
             std::snprintf(name, sizeof name, "clip%03d.tif", k);
-            got.push_back(fs::exists(out / name) ? frameInFile(out / name) : -2);
+            got.push_back(fs::exists(out / name) ? testclips::frameInTiff(out / name) : -2);
         }
         return got;
     }

@@ -3,31 +3,12 @@
 //   testclip frame <file.tif>...                          the frame each file shows
 #include "clips.h"
 
-#include <tiffio.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 namespace {
-
-// The frame number the middle of a TIFF file shows, or -1.
-int frameInFile(const char *path) {
-    TIFF *tif = TIFFOpen(path, "r");
-    if (!tif) return -1;
-    uint32_t w = 0, h = 0;
-    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
-    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
-    std::vector<uint32_t> px(size_t(w) * h);
-    int n = -1;
-    if (w && h && TIFFReadRGBAImageOriented(tif, w, h, px.data(), ORIENTATION_TOPLEFT, 0)) {
-        uint32_t p = px[size_t(h / 2) * w + w / 2];  // ABGR
-        n = testclips::frameNumber((p & 0xFF) << 16 | (p >> 8 & 0xFF) << 8 | (p >> 16 & 0xFF));
-    }
-    TIFFClose(tif);
-    return n;
-}
 
 int usage() {
     std::fprintf(stderr,
@@ -54,7 +35,7 @@ int main(int argc, char **argv) {
         return 0;
     }
     if (verb == "frame") {
-        for (int i = 2; i < argc; ++i) std::printf("%d\n", frameInFile(argv[i]));
+        for (int i = 2; i < argc; ++i) std::printf("%d\n", testclips::frameInTiff(argv[i]));
         return 0;
     }
     return usage();
