@@ -21,6 +21,7 @@
 #include "clips.h"
 #include "process_per_test.h"
 #include "run_until.h"
+#include "test_clock.h"
 
 #include <rb/entrypoints.h>
 #include <rb/loop.h>
@@ -36,6 +37,7 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -47,7 +49,6 @@ namespace fs = std::filesystem;
 namespace {
 
 fs::path gDir;
-std::atomic<int64_t> gUs{0};
 
 int64_t usAtTick(int64_t ticks) { return (ticks * 1000000 + 59) / 60; }
 
@@ -127,15 +128,14 @@ protected:
         rb::op::runFor(50);
         rb::removeSource(pacer_);
         ::close(pacer_);
-        rb::setClock(nullptr);
+        clock_.reset();
     }
 
     // The application on the test's clock with the clip after a black
     // leader of one second as its video, and the pacer in its loop.
     void start(const fs::path &clip) {
-        gUs = usAtTick(600);
-        rb::setClock([] { return gUs.load(); });
-        offsetUs_ = rb::microseconds() - gUs.load();
+        clock_.emplace(usAtTick(600), TestClock::Moves::OnlyWhenSet);
+        offsetUs_ = rb::microseconds() - clock_->nowUs();
         startTick_ = rb::Ticks();
         std::string leader =
             "videotestsrc num-buffers=30 pattern=black ! video/x-raw,width=160,height=120,framerate=30/1";
@@ -162,16 +162,16 @@ protected:
             firstDue_ = due;
         }
         if (due >= 0 && rb::Ticks() >= due) return;  // the capture thread's turn
-        int64_t next = gUs + 1000;
+        int64_t next = clock_->nowUs() + 1000;
         if (due >= 0 && (next + offsetUs_) * 60 / 1000000 >= due) {
-            gUs = usAtTick(due) - offsetUs_;
+            clock_->set(usAtTick(due) - offsetUs_);
             int expected = clipFrameAt(due);
             EXPECT_TRUE(waitUntil([&] { return frameShown() == expected; }, 10s))
                 << "the clip shows " << frameShown() << ", not " << expected;
             grabTicks_.push_back(due);
             return;
         }
-        gUs = next;
+        clock_->set(next);
     }
 
     // The clip's frame at a tick: 30 a second, after the one-second leader.
@@ -180,6 +180,7 @@ protected:
     static constexpr int kUntil = 4;
     int64_t firstDue_ = -1;
     int64_t offsetUs_ = 0, startTick_ = 0;
+    std::optional<TestClock> clock_;
     int pacer_ = -1;
     bool pacing_ = false;
     std::vector<int64_t> grabTicks_;
@@ -206,19 +207,19 @@ TEST_P(DialogDuringCapture, KeepsTheFramesThirtyApartAndTheTimeCodeCounting) {
     ASSERT_TRUE(runUntil([] { return palette().counter == 2; }, 20s));
 
     // Half a second after the second grab, the dialog opens for 3 s.
-    int64_t opened = gUs + 500'000;
-    ASSERT_TRUE(runUntil([&] { return gUs >= opened; }, 20s));
+    int64_t opened = clock_->nowUs() + 500'000;
+    ASSERT_TRUE(runUntil([&] { return clock_->nowUs() >= opened; }, 20s));
     std::string timeCode = main().mytc->text();
     size_t asked = rb::op::shown().size();
     kind.open(out);
     if (kind.answer) {
-        ASSERT_TRUE(runUntil([&] { return gUs >= opened + 3'000'000; }, 30s));
+        ASSERT_TRUE(runUntil([&] { return clock_->nowUs() >= opened + 3'000'000; }, 30s));
         kind.answer();
     } else {
         EXPECT_EQ(rb::op::shown().size(), asked + 1) << "the dialog was not asked";
     }
     // The dialog was open 3 s of the clock; the capture went on behind it.
-    EXPECT_GE(gUs, opened + 3'000'000);
+    EXPECT_GE(clock_->nowUs(), opened + 3'000'000);
     EXPECT_GE(palette().counter, 4);
     EXPECT_NE(main().mytc->text(), timeCode) << "the time code stood still";
 

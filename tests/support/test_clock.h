@@ -12,11 +12,16 @@
 
 class TestClock {
 public:
-    explicit TestClock(int64_t startUs = 1'000'000) {
+    // Whether running the loop moves it, or only the test does (a test that
+    // paces the clock itself, pass by pass).
+    enum class Moves { WithTheLoop, OnlyWhenSet };
+
+    explicit TestClock(int64_t startUs = 1'000'000, Moves moves = Moves::WithTheLoop) {
         assert(!current_);
         us_ = startUs;
         current_ = this;
-        rb::setClock(now, [](int64_t us) { us_ += us; });
+        if (moves == Moves::WithTheLoop) rb::setClock(now, [](int64_t us) { us_ += us; });
+        else rb::setClock(now);
     }
     ~TestClock() {
         rb::setClock(nullptr);
