@@ -19,6 +19,7 @@
 #include "controlwindow/controlwindow.h"
 #include "binding/entrypoints.h"
 #include "clips.h"
+#include "frame_shown.h"
 #include "process_per_test.h"
 #include "run_until.h"
 #include "test_clock.h"
@@ -54,18 +55,6 @@ int64_t usAtTick(int64_t ticks) { return (ticks * 1000000 + 59) / 60; }
 
 CaptureWindow &main() { return captureWindow(); }
 controlwindow &palette() { return *static_cast<controlwindow *>(rb::findWindow("controlwindow")); }
-
-// The clip frame the grabber holds now, or -1.
-int frameShown() {
-    REALobject g = main().qGrab.get();
-    rb::ObjRef r = rb::getProp<rb::ObjRef>(ENTRY("QTGrabberPlyx.SourceVideoRect.Get"), g);
-    if (!r) return -1;
-    rb::ObjRef pic = rb::call<rb::ObjRef>(ENTRY("QTGrabberPlyx.GrabPicture(rect as object) as picture"), g, r);
-    if (!pic) return -1;
-    int32_t w = rb::getProp<int32_t>(ENTRY("IntegerRectPlyx.Width.Get"), r.get());
-    int32_t h = rb::getProp<int32_t>(ENTRY("IntegerRectPlyx.Height.Get"), r.get());
-    return testclips::frameNumber(rb::pixel(pic.get(), w / 2, h / 2));
-}
 
 // One kind of dialog: how it is opened mid-capture (into `out`, the
 // capture's folder) and, for a modal window, how it is answered.

@@ -7,6 +7,7 @@
 #include "binding/entrypoints.h"
 #include "capturewindow/capturewindow.h"
 #include "clips.h"
+#include "frame_shown.h"
 #include "test_clock.h"
 #include "process_per_test.h"
 #include "wait_until.h"
@@ -71,18 +72,6 @@ protected:
     }
 
     CaptureWindow &main() { return captureWindow(); }
-
-    // The clip frame the grabber holds now, or -1 (no video).
-    int frameShown() {
-        REALobject g = main().qGrab.get();
-        rb::ObjRef r = rb::getProp<rb::ObjRef>(ENTRY("QTGrabberPlyx.SourceVideoRect.Get"), g);
-        if (!r) return -1;
-        rb::ObjRef pic = rb::call<rb::ObjRef>(ENTRY("QTGrabberPlyx.GrabPicture(rect as object) as picture"), g, r);
-        if (!pic) return -1;
-        int32_t w = rb::getProp<int32_t>(ENTRY("IntegerRectPlyx.Width.Get"), r.get());
-        int32_t h = rb::getProp<int32_t>(ENTRY("IntegerRectPlyx.Height.Get"), r.get());
-        return testclips::frameNumber(rb::pixel(pic.get(), w / 2, h / 2));
-    }
 
     // The window with no video, as a user finds it: Enable Video enabled
     // and the reason on the status line and in its help tag.

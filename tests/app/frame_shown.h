@@ -1,0 +1,22 @@
+// The clip frame the application's grabber holds now, read as a person
+// would see it: the frame number its middle pixel stands for, or -1 when
+// there is no video.
+#pragma once
+
+#include "binding/entrypoints.h"
+#include "capturewindow/capturewindow.h"
+#include "clips.h"
+
+#include <rb/entrypoints.h>
+#include <rb/picture.h>
+
+inline int frameShown() {
+    REALobject g = tavrin::captureWindow().qGrab.get();
+    rb::ObjRef r = rb::getProp<rb::ObjRef>(ENTRY("QTGrabberPlyx.SourceVideoRect.Get"), g);
+    if (!r) return -1;
+    rb::ObjRef pic = rb::call<rb::ObjRef>(ENTRY("QTGrabberPlyx.GrabPicture(rect as object) as picture"), g, r);
+    if (!pic) return -1;
+    int32_t w = rb::getProp<int32_t>(ENTRY("IntegerRectPlyx.Width.Get"), r.get());
+    int32_t h = rb::getProp<int32_t>(ENTRY("IntegerRectPlyx.Height.Get"), r.get());
+    return testclips::frameNumber(rb::pixel(pic.get(), w / 2, h / 2));
+}
