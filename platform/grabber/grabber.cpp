@@ -69,14 +69,24 @@ State *state(REALobject o) {
     return d->state;
 }
 
-bool hasVideo(const State &s) { return s.videoReady && s.video && !s.video->failed(); }
-
 bool sane(int64_t w, int64_t h) { return w >= 1 && h >= 1 && w <= kMaxSide && h <= kMaxSide; }
 
 // Why there is no video: on the standard error, and as the grabber's note.
 void tell(const std::string &why) {
     std::fprintf(stderr, "tavrin: video: %s\n", why.c_str());
     setNote(kClassName, why);
+}
+
+// Whether the video runs. One that failed or ended is told and let go the
+// first time anybody looks (the poll, or a member that needs a frame), so
+// that nobody finds it gone before its reason is there.
+bool hasVideo(State &s) {
+    std::string why;
+    if (s.video && s.video->failed(&why)) {
+        tell(why);
+        s.video.reset();
+    }
+    return s.videoReady && s.video;
 }
 
 bool gstreamerReady() {
@@ -188,14 +198,7 @@ void pause(REALobject o) {
 
 void poll(REALobject o) {
     State *s = state(o);
-    if (!s || !s->video) return;
-    std::string why;
-    if (s->video->failed(&why)) {
-        tell(why);
-        s->video.reset();
-        return;
-    }
-    if (!s->videoReady || !s->previewing || !s->window) return;
+    if (!s || !hasVideo(*s) || !s->previewing || !s->window) return;
     const IntRect r = s->current;
     int64_t w = int64_t(r.right) - r.left, h = int64_t(r.bottom) - r.top;
     if (!sane(w, h)) return;

@@ -569,6 +569,26 @@ TEST_F(Grabber, AnErrorMidRunIsNoSignal) {
     fake::release(g);
 }
 
+// Whoever finds the video gone first, the poll or a member such as
+// CurrentVideoSize, finds its reason already given: the window shows the
+// note the moment it sees no signal.
+TEST_F(Grabber, NoSignalComesWithItsReasonWhoeverSeesItFirst) {
+    setenv("TAVRIN_VIDEO_SOURCE",
+           "videotestsrc is-live=true ! video/x-raw,width=64,height=48,framerate=100/1 ! identity error-after=40", 1);
+    REALobject g = startGrabber();
+    ASSERT_TRUE(hasSignal(g));
+    ::testing::internal::CaptureStderr();
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            clock.advanceUs(10000);
+            return !hasSignal(g);  // no poll
+        },
+        10s));
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(gNotes["QTGrabberPlyx"].rfind("identity: ", 0), 0u) << gNotes["QTGrabberPlyx"];
+    fake::release(g);
+}
+
 TEST_F(Grabber, OutputWindowIsHeldUntilTheGrabberGoes) {
     REALobject g = startGrabber();
     REALobject w1 = fake::newObject("Window"), w2 = fake::newObject("Window");
