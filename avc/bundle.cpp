@@ -1,17 +1,19 @@
 #include "bundle.h"
 
-#include "host.h"
+#include "host_api.h"
+
+#include <fw/Carbon.h>
 
 namespace avc {
 
 void bundleFromPath(HelperBundle b, REALstring path, REALobject obj, SetUp setUp) {
     uint32_t encoding = 0;
     if (path) {
-        encoding = stringEncoding(path);
+        encoding = plugin::stringEncoding(path);
         if (encoding == 0xFFFFFFFFu || encoding == 0xFFFF) encoding = CFStringGetSystemEncoding();
     }
     size_t length = 0;
-    const char *bytes = stringBytes(path, &length);
+    const char *bytes = plugin::stringBytes(path, &length);
     CFStringRef text = bytes ? CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8 *>(bytes), CFIndex(length),
                                                        encoding, false)
                              : nullptr;
@@ -37,7 +39,7 @@ void bundleFromFolderItem(HelperBundle b, REALobject folderItem, REALobject obj,
     b.lastError = -4960;
     CFURLRef url = nullptr;
     FSRef ref;
-    if (folderItemRef(folderItem, &ref)) {
+    if (plugin::folderItemRef(folderItem, &ref)) {
         b.lastError = 0;
         url = CFURLCreateFromFSRef(nullptr, &ref);
         if (!url) b.lastError = -4960;

@@ -4,7 +4,7 @@
 #include "commands.h"
 
 #include "debug.h"
-#include "host.h"
+#include "host_api.h"
 #include "bundle.h"
 #include "unit.h"
 #include "xstring.h"
@@ -71,7 +71,7 @@ namespace {
 void timeSetter(REALobject obj, uint8_t type, uint8_t opcode, REALstring text, bool trace) {
     AVCData *d = AVC_Data(obj);
     size_t length = 0;
-    const char *bytes = avc::stringBytes(text, &length);
+    const char *bytes = plugin::stringBytes(text, &length);
     uint8_t t[4];
     // A missing or malformed text sends nothing.
     if (!parseTimeText(bytes, length, t)) {
@@ -180,7 +180,7 @@ void BackgroundTimerProc(EventLoopTimerRef, EventLoopIdleTimerMessage message, v
                                                            : -1;
     if (position < 0 || !d || !d->owner) return;
     auto handler =
-        reinterpret_cast<void (*)(REALobject)>(avc::eventInstance(d->owner, AVCClass.events[position].forSystemUse));
+        reinterpret_cast<void (*)(REALobject)>(plugin::eventInstance(d->owner, AVCClass.events[position].forSystemUse));
     if (handler) handler(d->owner);
 }
 

@@ -5,7 +5,9 @@
 
 #include "bundle.h"
 #include "debug.h"
-#include "host.h"
+#include "host_api.h"
+
+#include <fw/Carbon.h>
 #include "newest_first.h"
 #include "xstring.h"
 
@@ -155,7 +157,7 @@ void FW_MyDeviceInterestCallback(void *, io_service_t, natural_t messageType, vo
     // handler that lets one go cannot free it under the walk.
     std::vector<REALobject> owners;
     for (FWNotificationData *d = gFirst; d; d = d->older) owners.push_back(d->owner);
-    for (REALobject o : owners) avc::lockObject(o);
+    for (REALobject o : owners) plugin::lockObject(o);
     int position = -1;
     const char *text = FW_MessageText(messageType, &position);
     for (REALobject o : owners) {
@@ -169,7 +171,7 @@ void FW_MyDeviceInterestCallback(void *, io_service_t, natural_t messageType, vo
         handler(o, s);
         s.unlock();
     }
-    for (REALobject o : owners) avc::unlockObject(o);
+    for (REALobject o : owners) plugin::unlockObject(o);
 }
 
 void MyDeviceInterestCallback(void *, io_service_t service, natural_t messageType, void *) {
@@ -196,7 +198,7 @@ void FW_Constructor(REALobject o) {
     FWNotificationData *d = data(o);
     d->owner = o;
     for (uint32_t i = 0; i < FWNotificationClass.eventCount && i < 19; ++i)
-        d->handlers[i] = avc::eventInstance(o, FWNotificationClass.events[i].forSystemUse);
+        d->handlers[i] = plugin::eventInstance(o, FWNotificationClass.events[i].forSystemUse);
     avc::pushNewest(d, gFirst, gLast);
 }
 

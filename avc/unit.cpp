@@ -5,7 +5,7 @@
 
 #include "bundle.h"
 #include "debug.h"
-#include "host.h"
+#include "host_api.h"
 #include "host_services.h"
 #include "newest_first.h"
 
@@ -234,14 +234,14 @@ bool AVC_Send2Device(REALobject obj, uint8_t capacity, uint32_t minimum) {
 // ---- the exception ---------------------------------------------------------------------------
 
 void throwAVCException(int32_t errorNumber, const char *message) {
-    REALobject e = avc::newInstance("AVCException");
+    REALobject e = plugin::newInstance("AVCException");
     if (!e) return;
     REALSetPropValueInt32(e, "ErrorNumber", errorNumber);
-    REALstring text = avc::buildString(message, int(std::strlen(message)));
+    REALstring text = plugin::buildString(message, int(std::strlen(message)));
     REALSetPropValueString(e, "Message", text);
-    avc::unlockString(text);
-    avc::raiseException(e);
-    avc::unlockObject(e);
+    plugin::unlockString(text);
+    plugin::raiseException(e);
+    plugin::unlockObject(e);
 }
 
 }  // extern "C"

@@ -276,7 +276,7 @@ void SetInputGraphicsImporter(REALobject obj, REALobject importer) {
         d->inputImporter = nullptr;
     }
     // The importer's component is word 1 of its instance data.
-    if (!importer || !gImporterClass || !objectIsA(importer, "QTGraphicsImporterPlyx")) return;
+    if (!importer || !gImporterClass || objectIsA(importer, "QTGraphicsImporterPlyx") != 1) return;
     auto *words = static_cast<uint32_t *>(REALGetClassData(importer, gImporterClass));
     d->lastError = GraphicsExportSetInputGraphicsImporter(ci, words[1]);
     if (d->lastError == 0) {

@@ -70,10 +70,10 @@ REALpicture StringtoPicture(REALstring data, REALstring fileName, REALstring mim
 
 REALpicture MemoryBlock_GetPicture(REALmemoryBlock block, REALstring name, REALstring mimeType) {
     if (!gQuickTimePresent) return nullptr;
-    void *ptr = memoryBlockPtr(block);
-    size_t size = memoryBlockSize(block);
+    void *ptr = memoryBlockBytes(block);
+    int32_t size = memoryBlockSize(block);
     Handle h = nullptr;
-    if (PtrToHand(ptr, &h, ptr ? size : 0) != noErr) return nullptr;
+    if (PtrToHand(ptr, &h, ptr && size > 0 ? size_t(size) : 0) != noErr) return nullptr;
     REALpicture p = importPictureFromData(h, name, mimeType);
     DisposeHandle(h);
     return p;

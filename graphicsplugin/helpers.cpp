@@ -7,7 +7,7 @@ namespace gp {
 
 REALstring hostStringFromBytes(const void *bytes, size_t length, uint32_t encoding) {
     if (!bytes || !length || length > size_t(INT32_MAX)) return nullptr;
-    REALstring s = buildString(bytes, int32_t(length));
+    REALstring s = buildString(static_cast<const char *>(bytes), int32_t(length));
     setStringEncoding(s, encoding);
     return s;
 }
@@ -61,7 +61,7 @@ imaging::UserData userDataFromHostString(REALstring text) {
 
 imaging::UserData userDataFromObject(REALobject object) {
     // Read by layout only once the host says the object is of that class.
-    if (!object || !objectIsA(object, "QTUserDataPlyx")) return nullptr;
+    if (!object || objectIsA(object, "QTUserDataPlyx") != 1) return nullptr;
     auto *data = static_cast<UserDataObjectData *>(outsideData(object));
     return data->tag == kUserDataTag ? data->userData : nullptr;
 }
@@ -93,7 +93,7 @@ REALobject newIntegerRectObject(const imaging::Rect &rect) {
 
 bool rectFromIntegerRectObject(REALobject object, imaging::Rect *rect) {
     // Read by layout only once the host says the object is of that class.
-    if (!object || !rect || !objectIsA(object, "IntegerRectPlyx")) return false;
+    if (!object || !rect || objectIsA(object, "IntegerRectPlyx") != 1) return false;
     const auto *data = static_cast<const IntegerRectData *>(outsideData(object));
     *rect = {data->top, data->left, data->bottom, data->right};
     return true;

@@ -1,13 +1,20 @@
 // Conversion helpers shared by the plug-in's classes and global functions.
 #pragma once
 
-#include "host.h"
+#include "host_api.h"
+
+#include "imaging/imaging.h"
 
 #include "imaging/matrix.h"
 
 namespace gp {
 
+// The host's services, by the support library's names.
+using namespace plugin;
 using imaging::OSType;
+
+// The instance data of an object of an outside class (data at byte 24).
+inline void *outsideData(REALobject o) { return reinterpret_cast<char *>(o) + sizeof(REALobjectStruct); }
 
 // Text encodings the plug-in sets on the strings it makes.
 constexpr uint32_t kEncodingMacRoman = 0;

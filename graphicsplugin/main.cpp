@@ -34,15 +34,15 @@ bool registerGraphicsPlugin() {
         gExporterProgressUPP = imaging::NewICMProgressUPP(exporterProgressProc);
         gImporterProgressUPP = imaging::NewICMProgressUPP(importerProgressProc);
     }
-    REALRegisterClassExtension(&gMemoryBlockExtension);
+    registerClassExtension(&gMemoryBlockExtension);
     // Class order: QTGraphicsImporterMatrixPlyx, QTGraphicsImporterPlyx,
     // QTGraphicsExporterPlyx, QTGraphicsImporterImageDescriptionPlyx.
-    REALRegisterClass(&gMatrixClass);
-    REALRegisterClass(&gImporterClassRecord);
+    registerClass(&gMatrixClass);
+    registerClass(&gImporterClassRecord);
     gImporterClass = &gImporterClassRecord;
-    REALRegisterClass(&gExporterClass);
-    REALRegisterClass(&gImageDescriptionClass);
-    for (size_t i = 0; i < gGlobalMethodCount; ++i) REALRegisterMethod(&gGlobalMethods[i]);
+    registerClass(&gExporterClass);
+    registerClass(&gImageDescriptionClass);
+    for (size_t i = 0; i < gGlobalMethodCount; ++i) registerMethod(&gGlobalMethods[i]);
     return true;
 }
 

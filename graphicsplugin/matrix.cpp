@@ -94,7 +94,7 @@ REALobject newMatrixObject(const MatrixRecord &matrix) {
 }
 
 MatrixRecord *matrixOfObject(REALobject object) {
-    if (!object || !objectIsA(object, gMatrixClass.name)) return nullptr;
+    if (!object || objectIsA(object, gMatrixClass.name) != 1) return nullptr;
     return dataOf(object);
 }
 

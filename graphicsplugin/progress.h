@@ -2,7 +2,7 @@
 // component works, and the progress procedure both install.
 #pragma once
 
-#include "host.h"
+#include "helpers.h"
 
 namespace gp {
 

@@ -77,16 +77,25 @@ void tell(const std::string &why) {
     setNote(kClassName, why);
 }
 
-// Whether the video runs. One that failed or ended is told and let go the
-// first time anybody looks (the poll, or a member that needs a frame), so
-// that nobody finds it gone before its reason is there.
-bool hasVideo(State &s) {
+// A video that failed or ended is told and let go the first time anybody
+// looks (the poll, or a member that needs a frame), so that nobody finds it
+// gone before its reason is there.
+void letGoOfFailedVideo(State &s) {
     std::string why;
     if (s.video && s.video->failed(&why)) {
         tell(why);
         s.video.reset();
     }
-    return s.videoReady && s.video;
+}
+
+// Whether the video runs; each member asks once it has let a failed one go.
+bool hasVideo(const State &s) { return s.videoReady && s.video; }
+
+// The grabber's state with a failed video let go; nullptr for none.
+State *lookedAt(REALobject self) {
+    State *s = state(self);
+    if (s) letGoOfFailedVideo(*s);
+    return s;
 }
 
 bool gstreamerReady() {
@@ -197,7 +206,7 @@ void pause(REALobject o) {
 }
 
 void poll(REALobject o) {
-    State *s = state(o);
+    State *s = lookedAt(o);
     if (!s || !hasVideo(*s) || !s->previewing || !s->window) return;
     const IntRect r = s->current;
     int64_t w = int64_t(r.right) - r.left, h = int64_t(r.bottom) - r.top;
@@ -338,7 +347,7 @@ REALstring videoDeviceInputNameGet(REALobject o, intptr_t) {
 }
 
 REALpicture grabPicture(REALobject o, REALobject rect) {
-    State *s = state(o);
+    State *s = lookedAt(o);
     IntRect r;
     if (!s || !hasVideo(*s) || !readIntRect(rect, &r)) return nullptr;
     int64_t w = int64_t(r.right) - r.left, h = int64_t(r.bottom) - r.top;
@@ -379,7 +388,7 @@ void settingsSet(REALobject o, intptr_t, REALstring text) {
 
 // Nil when there is no video signal.
 REALobject currentVideoSizeGet(REALobject o, intptr_t) {
-    State *s = state(o);
+    State *s = lookedAt(o);
     return s && hasVideo(*s) ? newIntRect(s->current) : nullptr;
 }
 
@@ -396,7 +405,7 @@ void currentVideoSizeSet(REALobject o, intptr_t, REALobject rect) {
 }
 
 REALobject sourceVideoRectGet(REALobject o, intptr_t) {
-    State *s = state(o);
+    State *s = lookedAt(o);
     if (!s || !hasVideo(*s)) return nullptr;
     int w = 0, h = 0;
     s->video->frameSize(&w, &h);

@@ -7,7 +7,6 @@
 #include <rb/plugin_dialog.h>
 
 #include "host_api.h"
-#include "imaging_services.h"
 
 #include <cstddef>
 #include <cstdint>

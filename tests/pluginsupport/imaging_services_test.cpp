@@ -1,7 +1,9 @@
 // Pictures from picture handles, as the grabber and the graphics plug-in
 // make them: the host takes the handle over, and a handle the host does not
 // take is disposed, so that no caller leaks it or frees it twice.
-#include "imaging_services.h"
+#include "host_api.h"
+
+#include "imaging/imaging.h"
 #include "resolver.h"
 
 #include <gtest/gtest.h>
