@@ -42,7 +42,7 @@ constexpr int kStatusMargin = 5, kStatusRoomFrom = 720, kStatusTopRowLeft = 187,
 
 CaptureWindow &captureWindow() { return rb::implicitInstance<CaptureWindow>(); }
 
-CaptureWindow *openCaptureWindow() { return static_cast<CaptureWindow *>(rb::findWindow("CaptureWindow")); }
+CaptureWindow *captureWindowIfOpen() { return static_cast<CaptureWindow *>(rb::findWindow("CaptureWindow")); }
 
 // The layout step and _CreateControls0: the controls in their creation order
 // with their design-time properties, handlers bound by event name.

@@ -53,7 +53,7 @@ public:
     // Fields.
     rb::ObjRef camera;                // AVCUnit, may be nil
     rb::ObjRef fireWireNotification;  // Notification, may be nil
-    PlayStatus playstatus{};          // none until the window opens
+    PlayStatus playstatus = PlayStatus::Stopped;
     bool latched = false;
     int32_t targetkey = 0;
     std::vector<std::shared_ptr<StillFrame>> p;  // grabbed frames by index; nil entries allowed
@@ -199,7 +199,7 @@ void sizeForVideo(int32_t w, int32_t h, int32_t sw, int32_t sh, int32_t &outW, i
 // The single instance (created on first reference).
 CaptureWindow &captureWindow();
 // The instance while it is open, else nullptr (never creates it).
-CaptureWindow *openCaptureWindow();
+CaptureWindow *captureWindowIfOpen();
 
 // The forced redraw after the video settings change.
 namespace TevikModule {

@@ -33,7 +33,7 @@ extern "C" void onShow(REALobject self, REALstring text) { show(self, text); }
 // is not open, telling the status line what happened.
 extern "C" void onServiceIsResumed(REALobject self, REALstring text) {
     show(self, text);
-    auto *win = openCaptureWindow();
+    auto *win = captureWindowIfOpen();
     if (!self || !win || !win->camera) return;  // set-up not finished yet
     rb::Control *notify = rb::fields<NotificationFields>(self, notificationClass())->notify;
     auto say = [notify](const std::string &t) {
@@ -55,13 +55,13 @@ extern "C" void onServiceIsResumed(REALobject self, REALstring text) {
 
 extern "C" void onServiceIsRequestingClose(REALobject self, REALstring text) {
     show(self, text);
-    auto *win = openCaptureWindow();
+    auto *win = captureWindowIfOpen();
     if (win && win->camera) rb::call<void>(ENTRY("AVC.Cease()"), win->camera.get());
 }
 
 extern "C" void onServiceIsAttemptingOpen(REALobject self, REALstring text) {
     show(self, text);
-    auto *win = openCaptureWindow();
+    auto *win = captureWindowIfOpen();
     if (win && win->camera) rb::call<void>(ENTRY("AVC.Commence()"), win->camera.get());
 }
 

@@ -101,8 +101,6 @@ bool controlwindow::MouseDown(int, int) {
 
 // The capture thread works through the palette: it stays while a capture
 // runs.
-bool controlwindow::CancelClose(bool appQuitting) { return !appQuitting && captureRunning(); }
-
 void controlwindow::stopCapture() {
     app().allowcapture = false;
     capturebutton->setEnabled(false);
@@ -118,7 +116,7 @@ void controlwindow::BevelButton1_Action() {
 }
 
 void controlwindow::capturebutton_Action() {
-    CaptureWindow *main = openCaptureWindow();
+    CaptureWindow *main = captureWindowIfOpen();
     // While a capture runs the thread owns the array: its frames stay put
     // until they are saved.
     if (main && !captureRunning()) main->resizeFrames(numericValue(framecount->text()));

@@ -21,7 +21,6 @@ public:
 
     void Open() override;
     bool MouseDown(int x, int y) override;
-    bool CancelClose(bool appQuitting) override;
     void capturebutton_Action();
     void BevelButton1_Action();
     void filecreator_Open();

@@ -42,7 +42,7 @@ std::string BuildCommand(std::string_view hex) {
 void senddevice(std::string_view hex) {
     std::string bytes = BuildCommand(hex);
     // A port that cannot take the bytes drops them; nothing blocks.
-    if (CaptureWindow *w = openCaptureWindow()) w->Serial1.write(bytes);
+    if (CaptureWindow *w = captureWindowIfOpen()) w->Serial1.write(bytes);
 }
 
 void playdevice() { senddevice("2001"); }

@@ -15,7 +15,7 @@ namespace {
 // Starts the RS-422 link on a port: the main window's port is set and opened
 // (closing the one opened before).
 void startRS422(int32_t port) {
-    if (CaptureWindow *w = openCaptureWindow()) w->openDeckPort(port);
+    if (CaptureWindow *w = captureWindowIfOpen()) w->openDeckPort(port);
 }
 
 }  // namespace
@@ -65,10 +65,10 @@ void ControlPrefswindow::PushButton1_Action() {
         startRS422(portsmenu->listIndex());
     } else if (firewirebutton->value() == 1) {
         app().controlpref = kDeckLinkFireWire;
-        if (CaptureWindow *w = openCaptureWindow()) w->initfirewire();
+        if (CaptureWindow *w = captureWindowIfOpen()) w->initfirewire();
     }
     app().myserialport = portsmenu->listIndex();
-    if (CaptureWindow *w = openCaptureWindow()) w->shuttleForDeckLink();
+    if (CaptureWindow *w = captureWindowIfOpen()) w->shuttleForDeckLink();
     close();
 }
 

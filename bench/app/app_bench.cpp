@@ -57,7 +57,7 @@ int main() {
 
     startUp();
     rb::op::runFor(300);
-    auto *main = openCaptureWindow();
+    auto *main = captureWindowIfOpen();
     auto *pal = static_cast<controlwindow *>(rb::findWindow("controlwindow"));
 
     // 1. Press to last byte: play and pause alternately.

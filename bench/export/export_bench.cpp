@@ -91,7 +91,7 @@ int main() {
 
     startUp();
     rb::op::runFor(300);
-    auto *main = openCaptureWindow();
+    auto *main = captureWindowIfOpen();
     auto *pal = static_cast<controlwindow *>(rb::findWindow("controlwindow"));
     if (!main || !pal) {
         std::fprintf(stderr, "export bench: the application did not open\n");

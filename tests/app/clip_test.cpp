@@ -11,14 +11,10 @@
 // The capture's first grab comes one interval after Start Capture: the clip
 // plays after a one-second black leader, as a tape is cued a second ahead of
 // its programme (concat in the source's description).
-#include "application/app.h"
-#include "application/startup.h"
-#include "capturethread/capturethread.h"
-#include "capturewindow/capturewindow.h"
-#include "controlwindow/controlwindow.h"
+#include "app_fixture.h"
 #include "binding/entrypoints.h"
-#include "clips.h"
-#include "frame_shown.h"
+#include "clip_capture.h"
+#include "frame_grabbed_now.h"
 #include "process_per_test.h"
 #include "run_until.h"
 #include "test_clock.h"
@@ -46,31 +42,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path gDir;
-
-// Microseconds at which the runtime clock reads `ticks` (1/60 s).
-int64_t usAtTick(int64_t ticks) { return (ticks * 1000000 + 59) / 60; }
-
-class ClipCapture : public ::testing::Test {
+class ClipCapture : public AppTest {
 protected:
-    static void SetUpTestSuite() {
-        gDir = fs::temp_directory_path() / ("tavrin-clip-" + std::to_string(::getpid()));
-        fs::create_directories(gDir / "prefs");
-        setenv("TAVRIN_PREFS_DIR", (gDir / "prefs").c_str(), 1);
-        setenv("TAVRIN_PLUGIN_PATH", TAVRIN_TEST_PLUGINS, 1);
-        setenv("TAVRIN_HEADLESS", "1", 1);
-        setenv("TAVRIN_AVC_UNITS", "0", 1);
-    }
-    static void TearDownTestSuite() { fs::remove_all(gDir); }
-
     void TearDown() override {
-        // A capture a failed step left running ends before the application.
-        if (rb::app() && captureRunning()) {
-            app().allowcapture = false;
-            runUntil([] { return !captureRunning(); }, 10s);
-        }
-        if (rb::app() && !rb::app()->quitting()) rb::app()->quit(0);
-        rb::op::runFor(50);
+        AppTest::TearDown();
         clock_.reset();
     }
 
@@ -82,12 +57,7 @@ protected:
         // to the clock given it.
         offsetUs_ = rb::microseconds() - clock_->nowUs();
         startTick_ = rb::Ticks();
-        std::string leader = "videotestsrc num-buffers=30 pattern=black ! video/x-raw,width=" + std::to_string(width) +
-                             ",height=" + std::to_string(height) + ",framerate=30/1";
-        setenv(
-            "TAVRIN_VIDEO_SOURCE",
-            (leader + " ! tape. filesrc location=" + clip.string() + " ! decodebin ! tape. concat name=tape").c_str(),
-            1);
+        useClipAsVideo(clip, width, height);
         startUp();
         // The windows open with the clock standing: the video and the
         // capture start at one time.
@@ -95,21 +65,12 @@ protected:
         unsetenv("TAVRIN_VIDEO_SOURCE");
     }
 
-    CaptureWindow &main() { return captureWindow(); }
-    controlwindow &palette() { return *static_cast<controlwindow *>(rb::findWindow("controlwindow")); }
-
     // A capture of frame count `count` at interval 30 into `out`: at each
     // grab's tick, once the clip shows the frame due then (`due(k)` for grab
     // k; -1: the clip has ended), the capture thread takes its turn. Returns
     // when the palette is done.
     void capture(const fs::path &out, int count, const std::function<int(int)> &due) {
-        fs::create_directories(out);
-        rb::op::type("controlwindow", "framecount", std::to_string(count));
-        rb::op::type("controlwindow", "nameprefix", "clip");
-        rb::op::answerFolder(out.string());
-        rb::op::click("controlwindow", "BevelButton1");
-        rb::op::answerOK();
-        rb::op::click("controlwindow", "capturebutton");
+        startClipCapture(out, count);
         ASSERT_TRUE(runUntilStill([] { return nextGrabDue() >= 0; }, 5s));
         for (int k = 0; k <= count; ++k) {
             int64_t tick = nextGrabDue();
@@ -117,23 +78,13 @@ protected:
             clock_->set(usAtTick(tick) - offsetUs_);
             int expected = due(k);
             // Nothing here runs the loop: the capture thread waits its turn.
-            EXPECT_TRUE(waitUntil([&] { return frameShown() == expected; }, 10s))
-                << "grab " << k << " expects " << expected << ", the grabber has " << frameShown();
+            EXPECT_TRUE(waitUntil([&] { return frameGrabbedNow() == expected; }, 10s))
+                << "grab " << k << " expects " << expected << ", the grabber has " << frameGrabbedNow();
             ASSERT_TRUE(runUntilStill([&] { return palette().counter == k + 1; }, 5s)) << "grab " << k;
         }
         // The thread sleeps a millisecond of the runtime clock between passes:
         // the clock goes on while it stops the deck and saves.
         ASSERT_TRUE(runUntil([&] { return palette().capturebutton->caption() == "Start Capture"; }, 30s));
-    }
-
-    std::vector<int> framesIn(const fs::path &out, int count) {
-        std::vector<int> got;
-        for (int k = 0; k <= count; ++k) {
-            char name[32];
-            std::snprintf(name, sizeof name, "clip%03d.tif", k);
-            got.push_back(fs::exists(out / name) ? testclips::frameInTiff(out / name) : -2);
-        }
-        return got;
     }
 
     std::optional<TestClock> clock_;
@@ -158,7 +109,7 @@ TEST_F(ClipCapture, EveryThirtiethFrameOfAnMjpegClip) {
     fs::path out = gDir / "mjpeg";
     capture(out, 3, [](int k) { return 30 * k; });
     EXPECT_EQ(palette().mymessage->text(), "Done");
-    EXPECT_EQ(framesIn(out, 3), (std::vector<int>{0, 30, 60, 90}));
+    EXPECT_EQ(clipFramesIn(out, 3), (std::vector<int>{0, 30, 60, 90}));
 }
 
 // DV runs at 30000/1001 frames a second while the capture counts 2 ticks,
@@ -173,7 +124,7 @@ TEST_F(ClipCapture, DvAtItsOwnRateFallsAFrameBehindTheCount) {
     fs::path out = gDir / "dv";
     capture(out, 3, [](int k) { return int(std::floor(k * 30000.0 / 1001.0)); });
     EXPECT_EQ(palette().mymessage->text(), "Done");
-    EXPECT_EQ(framesIn(out, 3), (std::vector<int>{0, 29, 59, 89}));
+    EXPECT_EQ(clipFramesIn(out, 3), (std::vector<int>{0, 29, 59, 89}));
 }
 
 // The clip ends during the capture: the video has no signal from then on,
@@ -188,7 +139,7 @@ TEST_F(ClipCapture, AClipThatEndsMidCaptureKeepsTheFramesGrabbed) {
     auto messages = rb::op::messages();
     const std::string noVideo = "Error.  You can not grab a still because there is no video device enabled.";
     EXPECT_EQ(std::count(messages.begin() + long(said), messages.end(), noVideo), 2);
-    EXPECT_EQ(framesIn(out, 3), (std::vector<int>{0, 30, -2, -2}));
+    EXPECT_EQ(clipFramesIn(out, 3), (std::vector<int>{0, 30, -2, -2}));
     EXPECT_FALSE(rb::getProp<rb::ObjRef>(ENTRY("QTGrabberPlyx.CurrentVideoSize.Get"), main().qGrab.get()));
 }
 

@@ -12,14 +12,10 @@
 // always ready, so it moves whichever loop runs, the dialog's included. It
 // holds at each grab's tick until the clip shows the frame due then and the
 // capture thread has taken it (as ClipCapture does by hand).
-#include "application/app.h"
-#include "application/startup.h"
-#include "capturethread/capturethread.h"
-#include "capturewindow/capturewindow.h"
-#include "controlwindow/controlwindow.h"
+#include "app_fixture.h"
 #include "binding/entrypoints.h"
-#include "clips.h"
-#include "frame_shown.h"
+#include "clip_capture.h"
+#include "frame_grabbed_now.h"
 #include "process_per_test.h"
 #include "run_until.h"
 #include "test_clock.h"
@@ -48,13 +44,6 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 namespace {
-
-fs::path gDir;
-
-int64_t usAtTick(int64_t ticks) { return (ticks * 1000000 + 59) / 60; }
-
-CaptureWindow &main() { return captureWindow(); }
-controlwindow &palette() { return *static_cast<controlwindow *>(rb::findWindow("controlwindow")); }
 
 // One kind of dialog: how it is opened mid-capture (into `out`, the
 // capture's folder) and, for a modal window, how it is answered.
@@ -98,23 +87,17 @@ const DialogKind kKinds[] = {
      [] { rb::op::click("updateWindow", "PushButton1"); }},
 };
 
-class DialogDuringCapture : public ::testing::TestWithParam<DialogKind> {
+class DialogDuringCapture : public AppTest, public ::testing::WithParamInterface<DialogKind> {
 protected:
     static void SetUpTestSuite() {
-        gDir = fs::temp_directory_path() / ("tavrin-dialogs-" + std::to_string(::getpid()));
-        fs::create_directories(gDir / "prefs");
-        setenv("TAVRIN_PREFS_DIR", (gDir / "prefs").c_str(), 1);
-        setenv("TAVRIN_PLUGIN_PATH", TAVRIN_TEST_PLUGINS, 1);
-        setenv("TAVRIN_HEADLESS", "1", 1);
+        AppTest::SetUpTestSuite();
         setenv("TAVRIN_AVC_UNITS", "1", 1);
         setenv("TAVRIN_UPDATE_SERVER", "http://127.0.0.1:9", 1);
     }
-    static void TearDownTestSuite() { fs::remove_all(gDir); }
 
     void TearDown() override {
         pacing_ = false;
-        if (rb::app() && !rb::app()->quitting()) rb::app()->quit(0);
-        rb::op::runFor(50);
+        AppTest::TearDown();
         rb::removeSource(pacer_);
         ::close(pacer_);
         clock_.reset();
@@ -126,12 +109,7 @@ protected:
         clock_.emplace(usAtTick(600), TestClock::Moves::OnlyWhenSet);
         offsetUs_ = rb::microseconds() - clock_->nowUs();
         startTick_ = rb::Ticks();
-        std::string leader =
-            "videotestsrc num-buffers=30 pattern=black ! video/x-raw,width=160,height=120,framerate=30/1";
-        setenv(
-            "TAVRIN_VIDEO_SOURCE",
-            (leader + " ! tape. filesrc location=" + clip.string() + " ! decodebin ! tape. concat name=tape").c_str(),
-            1);
+        useClipAsVideo(clip, 160, 120);
         startUp();
         rb::op::runFor(300);
         unsetenv("TAVRIN_VIDEO_SOURCE");
@@ -155,8 +133,8 @@ protected:
         if (due >= 0 && (next + offsetUs_) * 60 / 1000000 >= due) {
             clock_->set(usAtTick(due) - offsetUs_);
             int expected = clipFrameAt(due);
-            EXPECT_TRUE(waitUntil([&] { return frameShown() == expected; }, 10s))
-                << "the clip shows " << frameShown() << ", not " << expected;
+            EXPECT_TRUE(waitUntil([&] { return frameGrabbedNow() == expected; }, 10s))
+                << "the clip shows " << frameGrabbedNow() << ", not " << expected;
             grabTicks_.push_back(due);
             return;
         }
@@ -185,13 +163,7 @@ TEST_P(DialogDuringCapture, KeepsTheFramesThirtyApartAndTheTimeCodeCounting) {
     ASSERT_TRUE(main().deckPresent());
 
     fs::path out = gDir / "out";
-    fs::create_directories(out);
-    rb::op::type("controlwindow", "framecount", std::to_string(kUntil));
-    rb::op::type("controlwindow", "nameprefix", "clip");
-    rb::op::answerFolder(out.string());
-    rb::op::click("controlwindow", "BevelButton1");
-    rb::op::answerOK();
-    rb::op::click("controlwindow", "capturebutton");
+    startClipCapture(out, kUntil);
     pacing_ = true;
     ASSERT_TRUE(runUntil([] { return palette().counter == 2; }, 20s));
 
@@ -214,15 +186,9 @@ TEST_P(DialogDuringCapture, KeepsTheFramesThirtyApartAndTheTimeCodeCounting) {
 
     ASSERT_TRUE(runUntil([] { return palette().capturebutton->caption() == "Start Capture"; }, 30s));
     EXPECT_EQ(palette().mymessage->text(), "Done");
-    std::vector<int> got;
-    std::vector<int64_t> apart;
-    for (int k = 0; k <= 4; ++k) {
-        char name[32];
-        std::snprintf(name, sizeof name, "clip%03d.tif", k);
-        got.push_back(fs::exists(out / name) ? testclips::frameInTiff(out / name) : -2);
-    }
     int first = clipFrameAt(firstDue_);
-    EXPECT_EQ(got, (std::vector<int>{first, first + 30, first + 60, first + 90, first + 120}));
+    EXPECT_EQ(clipFramesIn(out, kUntil), (std::vector<int>{first, first + 30, first + 60, first + 90, first + 120}));
+    std::vector<int64_t> apart;
     for (size_t i = 1; i < grabTicks_.size(); ++i) apart.push_back(grabTicks_[i] - grabTicks_[i - 1]);
     EXPECT_EQ(apart, (std::vector<int64_t>{60, 60, 60, 60}));
 }

@@ -52,7 +52,7 @@ TEST_F(Tavrin, AReadOnlyFolderIsRefusedBeforeTheDeckMoves) {
     if (!makeReadOnly(out)) GTEST_SKIP() << "no read-only folder can be made here";
     FakeDeck deck;
     start(1, deck.index);
-    deck.drain();
+    deck.commands();
     rb::op::type("controlwindow", "framecount", "3");
     chooseFolder(out.string());
     size_t shown = rb::op::messages().size();
@@ -65,7 +65,7 @@ TEST_F(Tavrin, AReadOnlyFolderIsRefusedBeforeTheDeckMoves) {
     EXPECT_EQ(palette().capturebutton->caption(), "Start Capture");
     EXPECT_FALSE(captureRunning());
     rb::op::runFor(200);
-    EXPECT_TRUE(deck.drain().empty());
+    EXPECT_TRUE(deck.commands().empty());
     EXPECT_TRUE(fs::is_empty(out));
     if (::geteuid() == 0) ::umount2(out.c_str(), MNT_DETACH);
 }
@@ -73,7 +73,7 @@ TEST_F(Tavrin, AReadOnlyFolderIsRefusedBeforeTheDeckMoves) {
 TEST_F(Tavrin, AnOverlongPrefixIsRefusedBeforeTheDeckMoves) {
     FakeDeck deck;
     start(1, deck.index);
-    deck.drain();
+    deck.commands();
     fs::path out = gDir / "out" / "longname";
     fs::create_directories(out);
     rb::op::type("controlwindow", "framecount", "3");
@@ -88,7 +88,7 @@ TEST_F(Tavrin, AnOverlongPrefixIsRefusedBeforeTheDeckMoves) {
               "The name prefix is too long: this folder takes prefixes of up to 236 bytes for these "
               "frames.  Please choose a shorter prefix.");
     rb::op::runFor(200);
-    EXPECT_TRUE(deck.drain().empty());
+    EXPECT_TRUE(deck.commands().empty());
     EXPECT_TRUE(fs::is_empty(out));
     // The longest name counts: what fits for frame 999 but not for frame
     // 1000 (one digit more, and the save's temporary name) is refused too.
@@ -111,7 +111,7 @@ TEST_F(Tavrin, AnOverlongPrefixIsRefusedBeforeTheDeckMoves) {
 TEST_F(Tavrin, AnIntervalBeyondTheFieldIsRefused) {
     FakeDeck deck;
     start(1, deck.index);
-    deck.drain();
+    deck.commands();
     fs::path out = gDir / "out" / "overflow";
     fs::create_directories(out);
     rb::op::type("controlwindow", "framecount", "3");
@@ -124,5 +124,5 @@ TEST_F(Tavrin, AnIntervalBeyondTheFieldIsRefused) {
         EXPECT_EQ(rb::op::messages().back(), "You must enter a value for the capture interval that is greater than 30");
         EXPECT_EQ(palette().capturebutton->caption(), "Start Capture");
     }
-    EXPECT_TRUE(deck.drain().empty());
+    EXPECT_TRUE(deck.commands().empty());
 }

@@ -81,7 +81,7 @@ TEST_F(Tavrin, AFolderRemovedMidRunKeepsTheFramesForASecondFolder) {
     EXPECT_EQ(palette().capturebutton->caption(), "Start Capture");
     EXPECT_EQ(palette().mymessage->text(), "2 frames could not be saved: choose another folder");
     ASSERT_EQ(main().unsavedCount(), 2);
-    deck.drain();
+    deck.commands();
 
     // Start Capture with the folder still gone: refused, the frames kept.
     size_t shown = rb::op::messages().size();
@@ -111,7 +111,7 @@ TEST_F(Tavrin, AFolderRemovedMidRunKeepsTheFramesForASecondFolder) {
     }
     EXPECT_EQ(filesIn(second), 2u);
     EXPECT_EQ(main().unsavedCount(), 0);
-    EXPECT_TRUE(deck.drain().empty());
+    EXPECT_TRUE(deck.commands().empty());
     // The next Start Capture captures again.
     EXPECT_EQ(palette().capturebutton->caption(), "Start Capture");
 }

@@ -32,7 +32,7 @@ constexpr bool kSanitized = false;
 TEST_F(Tavrin, TimedCaptureEndsInNumberedTiffFiles) {
     FakeDeck deck;
     start(1, deck.index);
-    deck.drain();
+    deck.commands();
     fs::path out = gDir / "out" / "run";
     fs::create_directories(out);
     rb::op::type("controlwindow", "framecount", "1");
@@ -56,7 +56,7 @@ TEST_F(Tavrin, TimedCaptureEndsInNumberedTiffFiles) {
         }
     }
     EXPECT_FALSE(fs::exists(out / "clip002.tif"));
-    auto lines = deck.drain();
+    auto lines = deck.commands();
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0].substr(0, 8), "20 00 20");
     EXPECT_EQ(lines[1], "20 01 21 PLAY");
@@ -66,7 +66,7 @@ TEST_F(Tavrin, TimedCaptureEndsInNumberedTiffFiles) {
 TEST_F(Tavrin, StopBeforeTheFirstGrabWritesNothingAndStopsTheDeck) {
     FakeDeck deck;
     start(1, deck.index);
-    deck.drain();
+    deck.commands();
     fs::path out = gDir / "out" / "early";
     fs::create_directories(out);
     rb::op::type("controlwindow", "framecount", "5");
@@ -76,7 +76,7 @@ TEST_F(Tavrin, StopBeforeTheFirstGrabWritesNothingAndStopsTheDeck) {
     runUntil([&] { return palette().mymessage->text() == "Done"; }, 3s);
     EXPECT_EQ(palette().mymessage->text(), "Done");
     EXPECT_TRUE(fs::is_empty(out));
-    auto lines = deck.drain();
+    auto lines = deck.commands();
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[2].substr(0, 8), "20 00 20");
 }
@@ -128,7 +128,7 @@ TEST_F(Tavrin, StopAfterTwoGrabsSavesThoseTwo) {
     EXPECT_TRUE(fs::exists(out / "t000.tif"));
     EXPECT_TRUE(fs::exists(out / "t001.tif"));
     EXPECT_FALSE(fs::exists(out / "t002.tif"));
-    auto lines = deck.drain();
+    auto lines = deck.commands();
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back().substr(0, 8), "20 00 20");
 }
@@ -178,7 +178,7 @@ TEST_F(Tavrin, GrabNowDuringARunKeepsTheRunsFrames) {
 TEST_F(Tavrin, KeysAndTheCaptureThreadTogetherSendWholeCommands) {
     FakeDeck deck;
     start(1, deck.index);
-    deck.drain();
+    deck.commands();
     fs::path out = gDir / "out" / "together";
     fs::create_directories(out);
     rb::op::type("controlwindow", "framecount", "1");
@@ -194,7 +194,7 @@ TEST_F(Tavrin, KeysAndTheCaptureThreadTogetherSendWholeCommands) {
     rb::op::click("controlwindow", "capturebutton");
     runUntil([&] { return palette().mymessage->text() == "Done"; }, 3s);
     rb::op::keyUp(rb::KeyK);
-    auto lines = deck.drain();
+    auto lines = deck.commands();
     EXPECT_GT(lines.size(), 20u);
     EXPECT_EQ(deck.bad, 0u);
     EXPECT_EQ(count(lines, "PLAY"), 1u);
@@ -286,11 +286,11 @@ TEST_P(QuitDuringCapture, SavesTheGrabbedFramesThenQuits) {
     std::string how = GetParam();
     FakeDeck deck;
     start(1, deck.index);
-    deck.drain();
+    deck.commands();
     fs::path out = gDir / "out" / ("quit-" + how);
     captureTwoOfTen(out);
     ASSERT_EQ(palette().counter, 2);
-    deck.drain();
+    deck.commands();
 
     if (how == "menu") {
         ASSERT_TRUE(rb::op::chooseMenu("FileQuit"));
@@ -311,7 +311,7 @@ TEST_P(QuitDuringCapture, SavesTheGrabbedFramesThenQuits) {
     EXPECT_TRUE(fs::exists(out / "q000.tif"));
     EXPECT_TRUE(fs::exists(out / "q001.tif"));
     EXPECT_EQ(filesIn(out), 2u);
-    auto lines = deck.drain();
+    auto lines = deck.commands();
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back().substr(0, 8), "20 00 20");
     EXPECT_EQ(count(lines, "PLAY"), 0u);

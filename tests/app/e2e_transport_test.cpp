@@ -7,7 +7,7 @@ TEST_F(Tavrin, KeysDriveTheRs422Deck) {
     FakeDeck deck;
     start(1, deck.index);
     ASSERT_TRUE(main().Serial1.isOpen());
-    deck.drain();
+    deck.commands();
     // Holds the key for `ms` of the clock, then lets it go for `after`.
     auto press = [&](int key, int64_t ms, int64_t after) {
         rb::op::keyDown(key);
@@ -18,24 +18,24 @@ TEST_F(Tavrin, KeysDriveTheRs422Deck) {
 
     // Space held: plays once while held.
     press(rb::KeySpace, 200, 100);
-    auto lines = deck.drain();
+    auto lines = deck.commands();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0], "20 01 21 PLAY");
     EXPECT_EQ(main().playstatus, PlayStatus::Play);
 
     // Space again pauses (RS-422 stops).
     press(rb::KeySpace, 100, 100);
-    lines = deck.drain();
+    lines = deck.commands();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].substr(0, 8), "20 00 20");
 
     // K pauses on every tick while held: seven ticks in seven periods.
     press(rb::KeyK, 7 * 34, 0);
-    EXPECT_EQ(count(deck.drain(), "20 00 20"), 7u);
+    EXPECT_EQ(count(deck.commands(), "20 00 20"), 7u);
 
     // L twice steps the speed: play, then the first forward rung.
     for (int i = 0; i < 2; ++i) press(rb::KeyL, 100, 100);
-    lines = deck.drain();
+    lines = deck.commands();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[1].substr(0, 11), "21 13 45 79");
     EXPECT_EQ(main().playstatus, PlayStatus::Faster1);
@@ -43,11 +43,11 @@ TEST_F(Tavrin, KeysDriveTheRs422Deck) {
     // Nothing acts while the application is inactive or a field has focus.
     rb::op::setActive(false);
     press(rb::KeyK, 150, 0);
-    EXPECT_TRUE(deck.drain().empty());
+    EXPECT_TRUE(deck.commands().empty());
     rb::op::setActive(true);
     palette().interval->setFocus();
     press(rb::KeyK, 150, 0);
-    EXPECT_TRUE(deck.drain().empty());
+    EXPECT_TRUE(deck.commands().empty());
     EXPECT_EQ(deck.bad, 0u);
 }
 
@@ -91,7 +91,7 @@ TEST_F(Tavrin, ADeckPortThatCannotBeOpenedIsSaidUntilOneOpens) {
     EXPECT_EQ(main().message->text(), "");
     EXPECT_EQ(main().message->helpTag, "");
     main().stopaction();
-    EXPECT_EQ(deck.drain().size(), 1u);
+    EXPECT_EQ(deck.commands().size(), 1u);
 
     // Choosing FireWire clears the note as well.
     app().myserialport = 999;
@@ -117,10 +117,10 @@ TEST_F(Tavrin, DeckSettingsRs422ThenCancelMovesOnlyThePort) {
     EXPECT_EQ(app().myserialport, first.index);
     EXPECT_EQ(main().Serial1.index(), second.index);
     // The transport now reaches the second port.
-    first.drain();
+    first.commands();
     main().stopaction();
-    EXPECT_TRUE(first.drain().empty());
-    EXPECT_EQ(second.drain().size(), 1u);
+    EXPECT_TRUE(first.commands().empty());
+    EXPECT_EQ(second.commands().size(), 1u);
 }
 
 TEST_F(Tavrin, DeckSettingsOkWithFireWireStoresZero) {
@@ -140,12 +140,12 @@ TEST_F(Tavrin, DeckSettingsOkWithFireWireStoresZero) {
 TEST_F(Tavrin, ShuttleTablesOverEverySliderValue) {
     FakeDeck deck;
     start(1, deck.index);
-    deck.drain();
+    deck.commands();
     std::vector<std::string> sent;
     for (int v = 0; v <= 30; ++v) {
         main().shuttleslider->setValue(v);
         main().shuttle422();
-        auto lines = deck.drain();
+        auto lines = deck.commands();
         sent.push_back(lines.empty() ? "" : lines[0].substr(0, 11));
     }
     EXPECT_EQ(sent[0], "");
@@ -160,10 +160,10 @@ TEST_F(Tavrin, ShuttleTablesOverEverySliderValue) {
 TEST_F(Tavrin, SpeedLaddersOnRs422WithTheirEnds) {
     FakeDeck deck;
     start(1, deck.index);
-    deck.drain();
+    deck.commands();
     std::vector<std::string> got;
     for (int i = 0; i < 5; ++i) main().playaction();
-    for (auto &l : deck.drain()) got.push_back(l.substr(0, 8));
+    for (auto &l : deck.commands()) got.push_back(l.substr(0, 8));
     EXPECT_EQ(got, (std::vector<std::string>{"20 01 21", "21 13 45", "21 13 55", "21 13 65"}));
     EXPECT_EQ(main().playstatus, PlayStatus::Faster3);
     // A rung of the other link's ladder after a switch: steps do nothing.
@@ -175,10 +175,10 @@ TEST_F(Tavrin, SpeedLaddersOnRs422WithTheirEnds) {
     app().controlpref = 1;
     main().pauseaction();
     EXPECT_EQ(main().playstatus, PlayStatus::Stopped);
-    deck.drain();
+    deck.commands();
     for (int i = 0; i < 5; ++i) main().playreverseaction();
     got.clear();
-    for (auto &l : deck.drain()) got.push_back(l.substr(0, 8));
+    for (auto &l : deck.commands()) got.push_back(l.substr(0, 8));
     EXPECT_EQ(got, (std::vector<std::string>{"21 23 40", "21 23 45", "21 23 55", "21 23 65"}));
     EXPECT_EQ(main().playstatus, PlayStatus::ReverseFaster3);
 }
@@ -200,11 +200,11 @@ TEST_F(Tavrin, FireWireLadderWithoutADeckStillMovesTheStatus) {
 TEST_F(Tavrin, TheShuttleSpringsBackAndStopsTheDeckWhenTheMouseLeaves) {
     FakeDeck deck;
     start(1, deck.index);
-    deck.drain();
+    deck.commands();
     rb::op::setSlider("CaptureWindow", "shuttleslider", 30);
     rb::op::mouseExit("CaptureWindow", "shuttleslider");
     EXPECT_EQ(main().shuttleslider->value(), 15);
-    auto lines = deck.drain();
+    auto lines = deck.commands();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].substr(0, 11), "21 13 90 C4");
     EXPECT_EQ(lines[1].substr(0, 8), "20 00 20");

@@ -1,11 +1,8 @@
 // What the windows tell the user: the refusals at Start Capture, the reason
 // a Grab Now file could not be saved, and the main window's status line,
 // which stays inside the window whatever its width.
-#include "application/app.h"
+#include "app_fixture.h"
 #include "application/startup.h"
-#include "capturethread/capturethread.h"
-#include "capturewindow/capturewindow.h"
-#include "controlwindow/controlwindow.h"
 #include "process_per_test.h"
 #include "run_until.h"
 
@@ -15,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -28,62 +24,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path gDir;
-
-// A pseudo-terminal listed as a serial port: what the program writes to the
-// deck arrives on its master side.
-struct Pty {
-    int master = posix_openpt(O_RDWR | O_NOCTTY);
-    int index = -1;
-    Pty() {
-        grantpt(master);
-        unlockpt(master);
-        fcntl(master, F_SETFL, O_NONBLOCK);
-        index = rb::SerialPorts::add("deck", ptsname(master));
-    }
-    ~Pty() { close(master); }
-    size_t pending() {
-        char buf[256];
-        size_t n = 0;
-        for (ssize_t got; (got = read(master, buf, sizeof buf)) > 0;) n += size_t(got);
-        return n;
-    }
-};
-
-class Messages : public ::testing::Test {
+class Messages : public AppTest {
 protected:
-    static void SetUpTestSuite() {
-        gDir = fs::temp_directory_path() / ("tavrin-messages-" + std::to_string(::getpid()));
-        fs::create_directories(gDir / "prefs");
-        fs::create_directories(gDir / "out");
-        setenv("TAVRIN_PREFS_DIR", (gDir / "prefs").c_str(), 1);
-        setenv("TAVRIN_PLUGIN_PATH", TAVRIN_TEST_PLUGINS, 1);
-        setenv("TAVRIN_HEADLESS", "1", 1);
-        setenv("TAVRIN_AVC_UNITS", "0", 1);
-        setenv("TAVRIN_FIREWIRE", "sim", 1);
-    }
-    static void TearDownTestSuite() { fs::remove_all(gDir); }
-
-    void TearDown() override {
-        // A capture a test left running ends before the application, or its
-        // thread would still wait for the baton when the process exits.
-        if (rb::app() && captureRunning()) {
-            app().allowcapture = false;
-            runUntil([] { return !captureRunning(); }, std::chrono::seconds(10));
-        }
-        if (rb::app() && !rb::app()->quitting()) rb::app()->quit(0);
-        rb::op::runFor(50);
-    }
-
-    // Starts the application on deck link `controlpref` (1: RS-422 on
-    // serial port `port`, 0: FireWire).
-    void start(int controlpref = 0, int port = 0) {
-        std::ofstream(gDir / "prefs" / kPrefsFileName, std::ios::binary)
-            << std::string{char(controlpref), char(port), 0, 0, 0, 0, 0};
-        startUp();
-        rb::op::runFor(300);
-    }
-
     // Start Capture with `until` frames into a folder that takes them;
     // returns what it said.
     std::string startWithUntil(const std::string &until) {
@@ -96,9 +38,6 @@ protected:
         EXPECT_EQ(rb::op::messages().size(), shown + 1) << "one message, no cue dialog";
         return rb::op::messages().size() > shown ? rb::op::messages()[shown] : std::string();
     }
-
-    CaptureWindow &main() { return captureWindow(); }
-    controlwindow &palette() { return *static_cast<controlwindow *>(rb::findWindow("controlwindow")); }
 };
 
 const char kNoCount[] = "You must enter a value for how many frames you want captured.";
@@ -108,15 +47,15 @@ const char kNoCount[] = "You must enter a value for how many frames you want cap
 // ---- Until ----------------------------------------------------------------------
 
 TEST_F(Messages, ANegativeUntilIsRefusedBeforeTheRs422DeckMoves) {
-    Pty deck;
+    FakeDeck deck;
     start(1, deck.index);
-    deck.pending();
+    deck.read();
     for (const char *until : {"-1", "-30", "-9999999999"}) {
         EXPECT_EQ(startWithUntil(until), kNoCount) << until;
         EXPECT_EQ(palette().capturebutton->caption(), "Start Capture");
     }
     rb::op::runFor(200);
-    EXPECT_EQ(deck.pending(), 0u) << "no 9-pin byte";
+    EXPECT_EQ(deck.read().size(), 0u) << "no 9-pin byte";
     // Zero is a count: one frame.
     EXPECT_NE(startWithUntil("0"), kNoCount);
     EXPECT_EQ(palette().capturebutton->caption(), "Stop Capture");

@@ -1,8 +1,7 @@
 // The program as a user starts it: its exit status with nothing to do, and
 // SIGTERM in the middle of a headless capture on an RS-422 deck.
+#include "pty_deck.h"
 #include "wait_until.h"
-
-#include <deck9pin/deck9pin.h>
 
 #include <gtest/gtest.h>
 
@@ -131,11 +130,7 @@ TEST_F(ProgramTest, HeadlessRunSaysWhatItsWindowsWouldShow) {
 // SIGTERM during a capture: the capture and the deck stop, every frame
 // grabbed is saved, then the program ends normally and says how many.
 TEST_F(ProgramTest, SigtermDuringACaptureSavesEveryGrabbedFrame) {
-    int master = posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master, 0);
-    grantpt(master);
-    unlockpt(master);
-    fcntl(master, F_SETFL, O_NONBLOCK);
+    PtyDeck deck;
     std::ofstream(dir_ / "prefs" / "Tavrin! 1.0 Prefs", std::ios::binary) << std::string{1, 0, 0, 0, 0, 0, 0};
     fs::path out = dir_ / "frames";
     fs::create_directories(out);
@@ -153,7 +148,7 @@ TEST_F(ProgramTest, SigtermDuringACaptureSavesEveryGrabbedFrame) {
     std::vector<std::string> env = baseEnv();
     env.push_back("TAVRIN_HEADLESS=1");
     env.push_back("TAVRIN_SCRIPT=" + (dir_ / "script").string());
-    env.push_back(std::string("TAVRIN_SERIAL_PORTS=deck=") + ptsname(master));
+    env.push_back("TAVRIN_SERIAL_PORTS=deck=" + deck.path());
     fs::path log = dir_ / "out.txt";
     Program p(env, log);
     ASSERT_TRUE(p.started());
@@ -188,13 +183,7 @@ TEST_F(ProgramTest, SigtermDuringACaptureSavesEveryGrabbedFrame) {
     }
 
     // The deck: stopped and played at the start, stopped at the end.
-    std::vector<std::string> lines;
-    deck9pin::Deck deck;
-    deck9pin::Parser parser([&](const deck9pin::Event &e) { lines.push_back(deck.apply(e)); });
-    uint8_t buf[4096];
-    for (ssize_t n; (n = read(master, buf, sizeof buf)) > 0;) parser.feed(buf, size_t(n));
-    parser.flush();
-    close(master);
+    std::vector<std::string> lines = deck.commands();
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[1], "20 01 21 PLAY");
     EXPECT_EQ(lines.back().substr(0, 8), "20 00 20");

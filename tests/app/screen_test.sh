@@ -15,36 +15,8 @@
 set -uo pipefail
 bin=$1
 art=$2
-command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v import >/dev/null || exit 77
-mkdir -p "$art"
-tmp=$(mktemp -d)
-pids=()
-cleanup() { kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null; rm -rf "$tmp"; }
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*"
-  [ -s "$tmp/app.out" ] && { echo "--- the program said:"; tail -20 "$tmp/app.out"; }
-  exit 1
-}
-
-# Runs "$@" until it succeeds; false after LIMIT seconds.
-within() {
-  local limit=$1 end
-  shift
-  end=$((SECONDS + limit))
-  until "$@"; do
-    [ "$SECONDS" -lt "$end" ] || return 1
-    sleep 0.1
-  done
-}
-
-# The server picks a free display itself and names it once it is ready. It
-# does not reset when its last client goes (-noreset): a program started
-# right after the one before would find it gone for a moment.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$tmp/display" >/dev/null 2>&1 &
-pids+=($!)
-within 10 test -s "$tmp/display" || fail "Xvfb did not start"
-export DISPLAY=":$(head -1 "$tmp/display")"
+source "$(dirname "$0")/screen_lib.sh"
+start_x
 
 # The simulated 9-pin deck on a pseudo-terminal, listed as the first port.
 "$bin/deck9pin-sim" --log "$tmp/deck.log" --list-as deck >"$tmp/sim.out" 2>&1 &

@@ -2,9 +2,7 @@
 // operator: video devices of the test's own (through GStreamer's device
 // monitor), the Video Settings dialog, a device named in the settings that
 // is gone at start-up, and a source that cannot be built.
-#include "application/app.h"
-#include "application/startup.h"
-#include "capturewindow/capturewindow.h"
+#include "app_fixture.h"
 #include "test_clock.h"
 #include "fakecams.h"
 #include "process_per_test.h"
@@ -25,8 +23,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path gDir;
-
 const char kNoSignal[] =
     "No video signal was detected.  Check to make sure that your video device is connected and powered on, then "
     "click the Enable Video button to reconnect to the video device.";
@@ -36,22 +32,11 @@ const std::vector<fakecams::Camera> kCameras = {
     {"/dev/video1", "HD Webcam", {{1280, 720}, {640, 480}}},
 };
 
-class VideoDevices : public ::testing::Test {
+class VideoDevices : public AppTest {
 protected:
     static void SetUpTestSuite() {
-        gDir = fs::temp_directory_path() / ("tavrin-devices-" + std::to_string(::getpid()));
-        fs::create_directories(gDir / "prefs");
-        setenv("TAVRIN_PREFS_DIR", (gDir / "prefs").c_str(), 1);
-        setenv("TAVRIN_PLUGIN_PATH", TAVRIN_TEST_PLUGINS, 1);
-        setenv("TAVRIN_HEADLESS", "1", 1);
-        setenv("TAVRIN_AVC_UNITS", "0", 1);
-        setenv("TAVRIN_FIREWIRE", "sim", 1);
+        AppTest::SetUpTestSuite();
         gst_init(nullptr, nullptr);
-    }
-    static void TearDownTestSuite() { fs::remove_all(gDir); }
-    void TearDown() override {
-        if (rb::app() && !rb::app()->quitting()) rb::app()->quit(0);
-        rb::op::runFor(50);
     }
 
     // The live video's frames come as the test's clock moves; it stands
@@ -69,7 +54,6 @@ protected:
         s << in.rdbuf();
         return s.str();
     }
-    CaptureWindow &main() { return captureWindow(); }
 };
 
 TEST_F(VideoDevices, TheDialogChoosesADeviceAndItsSizeAndTheNextStartHasThem) {

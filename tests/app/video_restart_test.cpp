@@ -1,13 +1,10 @@
 // The video ends or fails while the program runs: the window says why and
 // offers Enable Video, which brings the video back (a clip from its start).
 // The video runs on the runtime's clock, which the test moves.
-#include "application/app.h"
-#include "application/startup.h"
-#include "capturethread/capturethread.h"
+#include "app_fixture.h"
 #include "binding/entrypoints.h"
-#include "capturewindow/capturewindow.h"
 #include "clips.h"
-#include "frame_shown.h"
+#include "frame_grabbed_now.h"
 #include "test_clock.h"
 #include "process_per_test.h"
 #include "wait_until.h"
@@ -20,7 +17,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -33,25 +29,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path gDir;
-
-class VideoRestart : public ::testing::Test {
+class VideoRestart : public AppTest {
 protected:
-    static void SetUpTestSuite() {
-        gDir = fs::temp_directory_path() / ("tavrin-restart-" + std::to_string(::getpid()));
-        fs::create_directories(gDir / "prefs");
-        setenv("TAVRIN_PREFS_DIR", (gDir / "prefs").c_str(), 1);
-        setenv("TAVRIN_PLUGIN_PATH", TAVRIN_TEST_PLUGINS, 1);
-        setenv("TAVRIN_HEADLESS", "1", 1);
-        setenv("TAVRIN_AVC_UNITS", "0", 1);
-    }
-    static void TearDownTestSuite() { fs::remove_all(gDir); }
-
-    void TearDown() override {
-        if (rb::app() && !rb::app()->quitting()) rb::app()->quit(0);
-        rb::op::runFor(50);
-    }
-
     // Starts the application with `source` as its video.
     void start(const std::string &source) {
         setenv("TAVRIN_VIDEO_SOURCE", source.c_str(), 1);
@@ -70,8 +49,6 @@ protected:
             rb::runOnce(ms);
         });
     }
-
-    CaptureWindow &main() { return captureWindow(); }
 
     // The window with no video, as a user finds it: Enable Video enabled
     // and the reason on the status line and in its help tag.
@@ -94,7 +71,7 @@ TEST_F(VideoRestart, AClipThatEndedPlaysAgainFromItsStart) {
     start("filesrc location=" + clip.string() + " ! decodebin");
     ASSERT_TRUE(app().devicepresent);
     EXPECT_FALSE(main().checkvideobutton->enabled());
-    EXPECT_EQ(frameShown(), 0);
+    EXPECT_EQ(frameGrabbedNow(), 0);
 
     // Half a second of clip, then its end: no message box, the window says so.
     size_t shown = rb::op::messages().size();
@@ -111,8 +88,8 @@ TEST_F(VideoRestart, AClipThatEndedPlaysAgainFromItsStart) {
     EXPECT_TRUE(app().devicepresent);
     EXPECT_FALSE(main().checkvideobutton->enabled());
     EXPECT_EQ(main().message->text(), "");
-    EXPECT_EQ(frameShown(), 0);
-    ASSERT_TRUE(runClockUntil([this] { return frameShown() >= 10; }));
+    EXPECT_EQ(frameGrabbedNow(), 0);
+    ASSERT_TRUE(runClockUntil([this] { return frameGrabbedNow() >= 10; }));
     // Below the strip of controls, as it was, not over it.
     rb::ObjRef area = rb::getProp<rb::ObjRef>(ENTRY("QTGrabberPlyx.CurrentVideoSize.Get"), main().qGrab.get());
     ASSERT_TRUE(area);
@@ -141,13 +118,8 @@ TEST_F(VideoRestart, ASourceThatFailsSaysWhyAndStartsAgain) {
 // video counted as present, so it stops the deck it started; then the
 // window offers Enable Video.
 TEST_F(VideoRestart, AClipThatEndsMidCaptureIsSaidOnceTheCaptureIsDone) {
-    int master = posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master, 0);
-    grantpt(master);
-    unlockpt(master);
-    fcntl(master, F_SETFL, O_NONBLOCK);
-    int port = rb::SerialPorts::add("deck", ptsname(master));
-    std::ofstream(gDir / "prefs" / kPrefsFileName, std::ios::binary) << std::string{1, char(port), 0, 0, 0, 0, 0};
+    FakeDeck deck;
+    std::ofstream(gDir / "prefs" / kPrefsFileName, std::ios::binary) << std::string{1, char(deck.index), 0, 0, 0, 0, 0};
     fs::path clip = gDir / "brief.avi";
     std::string why;
     ASSERT_TRUE(testclips::makeClip(clip.string(), {testclips::Codec::Mjpeg, 15, 160, 120, 30, 1}, &why)) << why;
@@ -168,14 +140,11 @@ TEST_F(VideoRestart, AClipThatEndsMidCaptureIsSaidOnceTheCaptureIsDone) {
     }));
     EXPECT_TRUE(keptDuringTheRun);
     // The last command the deck got is the stop at the capture's end.
-    std::string bytes;
-    char buf[256];
-    for (ssize_t n; (n = read(master, buf, sizeof buf)) > 0;) bytes.append(buf, size_t(n));
+    std::string bytes = deck.read();
     ASSERT_GE(bytes.size(), 3u);
     EXPECT_EQ(bytes.substr(bytes.size() - 3), std::string("\x20\x00\x20", 3));
     ASSERT_TRUE(runClockUntil([] { return !app().devicepresent; }));
     expectNoVideo("the video source has ended");
-    close(master);
 }
 
 int main(int argc, char **argv) { return runEachTestInItsOwnProcess(argc, argv); }

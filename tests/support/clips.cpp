@@ -47,7 +47,7 @@ int frameNumber(uint32_t rgb) {
     return r < 0 || g < 0 || b < 0 ? -1 : r * 25 + g * 5 + b;
 }
 
-int frameShown(const uint8_t *argb, int width, int height) {
+int frameGrabbedNow(const uint8_t *argb, int width, int height) {
     const uint8_t *p = argb + (size_t(height / 2) * size_t(width) + size_t(width / 2)) * 4;
     return frameNumber(uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]);
 }

@@ -27,7 +27,7 @@ constexpr int kMaxFrames = 125;
 uint32_t frameColour(int n);
 int frameNumber(uint32_t rgb);
 // The frame shown in the middle of ARGB bytes `argb` (width x height).
-int frameShown(const uint8_t *argb, int width, int height);
+int frameGrabbedNow(const uint8_t *argb, int width, int height);
 // The frame shown in the middle of a saved TIFF file, or -1 (clip_tiff.cpp).
 int frameInTiff(const std::string &path);
 

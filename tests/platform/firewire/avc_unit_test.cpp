@@ -13,21 +13,17 @@ using Bytes = std::vector<uint8_t>;
 
 class Deck : public ::testing::Test {
 protected:
-    ManualClock clock;
+    FwClock clock;  // a deck's waits move it
     int id = 0;
     void SetUp() override {
         fwsim_reset(0);
-        fwsim_set_clock(ManualClock::read, &clock);
-        fwsim_set_wait(ManualClock::wait, &clock);  // a deck's waits move the clock
         id = fwsim_add_default_unit();
     }
     void TearDown() override {
         fwsim_reset(0);
-        fwsim_set_clock(nullptr, nullptr);
-        fwsim_set_wait(nullptr, nullptr);
         pump_now();
     }
-    uint64_t msSince(uint64_t ns) const { return (clock.ns - ns) / 1000000u; }
+    uint64_t msSince(uint64_t ns) const { return (clock.ns() - ns) / 1000000u; }
     Bytes transport(OpenUnit &u) { return u.send({0x01, 0x20, 0xD0, 0x7F}, 4); }
     Bytes timecode(OpenUnit &u) { return u.send({0x01, 0x20, 0x51, 0x71, 0xFF, 0xFF, 0xFF, 0xFF}); }
 };
@@ -83,12 +79,12 @@ TEST_F(Deck, TimeCodeAdvancesWithTheClockInBcd) {
     ASSERT_TRUE(u.ok());
     EXPECT_EQ(timecode(u), (Bytes{0x0C, 0x20, 0x51, 0x71, 0x00, 0x00, 0x00, 0x00}));
     u.send({0x00, 0x20, 0xC3, 0x75}, 4);
-    clock.advance_ms(1000);
+    clock.clock.advance(1000);
     EXPECT_EQ(timecode(u), (Bytes{0x0C, 0x20, 0x51, 0x71, 0x00, 0x01, 0x00, 0x00}));  // 00:00:01:00
-    clock.advance_ms(83 * 1000 + 400);                                                // +1:23.4 -> 00:01:24:12
+    clock.clock.advance(83 * 1000 + 400);                                             // +1:23.4 -> 00:01:24:12
     EXPECT_EQ(timecode(u), (Bytes{0x0C, 0x20, 0x51, 0x71, 0x12, 0x24, 0x01, 0x00}));
     u.send({0x00, 0x20, 0xC3, 0x7D}, 4);  // pause holds the position
-    clock.advance_ms(5000);
+    clock.clock.advance(5000);
     EXPECT_EQ(fwsim_position(id), 84 * 30 + 12);
     u.send({0x00, 0x20, 0xC3, 0x30}, 4);  // next frame
     EXPECT_EQ(fwsim_position(id), 84 * 30 + 13);
@@ -101,17 +97,17 @@ TEST_F(Deck, SpeedsAndTapeEnds) {
     OpenUnit u;
     ASSERT_TRUE(u.ok());
     u.send({0x00, 0x20, 0xC3, 0x31}, 4);  // slowest forward: 1/8
-    clock.advance_ms(8000);
+    clock.clock.advance(8000);
     EXPECT_EQ(fwsim_position(id), 30);
     u.send({0x00, 0x20, 0xC3, 0x3F}, 4);  // fastest forward: x8
-    clock.advance_ms(1000);
+    clock.clock.advance(1000);
     EXPECT_EQ(fwsim_position(id), 30 + 240);
     u.send({0x00, 0x20, 0xC4, 0x65}, 4);  // rewind x20 runs into the start and stops there
-    clock.advance_ms(60000);
+    clock.clock.advance(60000);
     EXPECT_EQ(fwsim_position(id), 0);
     EXPECT_EQ(transport(u), (Bytes{0x0C, 0x20, 0xC4, 0x60}));
     u.send({0x00, 0x20, 0xC4, 0x75}, 4);  // fast forward x20 runs into the end
-    clock.advance_ms(3600 * 1000);
+    clock.clock.advance(3600 * 1000);
     EXPECT_EQ(fwsim_position(id), 3600 * 30);
     EXPECT_EQ(transport(u), (Bytes{0x0C, 0x20, 0xC4, 0x60}));
     Bytes tc = timecode(u);
@@ -132,7 +128,7 @@ TEST_F(Deck, SearchIndexAndCounter) {
     // Preset the counter to 00:00:10:00 here; it then runs with the tape.
     EXPECT_EQ(u.send({0x00, 0x20, 0x57, 0x20, 0x00, 0x10, 0x00, 0x00})[0], 0x09);
     u.send({0x00, 0x20, 0xC3, 0x75}, 4);
-    clock.advance_ms(2000);
+    clock.clock.advance(2000);
     EXPECT_EQ(u.send({0x01, 0x20, 0x57, 0x71, 0xFF, 0xFF, 0xFF, 0xFF}),
               (Bytes{0x0C, 0x20, 0x57, 0x71, 0x00, 0x12, 0x00, 0x00}));
     u.send({0x00, 0x20, 0x55, 0x04}, 4);  // forward index: the 25-minute mark
@@ -212,24 +208,24 @@ TEST_F(Deck, TimeOutIsBoundedAndLeavesTheResponseAlone) {
     const UInt8 frame[4] = {0x01, 0x20, 0xD0, 0x7F};
     UInt8 resp[4] = {1, 2, 3, 4};
     UInt32 len = 4;
-    uint64_t t0 = clock.ns;
+    uint64_t t0 = clock.ns();
     EXPECT_EQ((*u.unit)->AVCCommand(u.unit, frame, 4, resp, &len), kIOReturnTimeout);
     EXPECT_EQ(msSince(t0), 40u);  // the time-out, waited out once
     EXPECT_EQ(len, 0u);
     EXPECT_EQ(resp[0], 1);
     fwsim_set_fault(id, FWSIM_INTERIM_FOREVER, 0);
     len = 4;
-    t0 = clock.ns;
+    t0 = clock.ns();
     EXPECT_EQ((*u.unit)->AVCCommand(u.unit, frame, 4, resp, &len), kIOReturnTimeout);
     EXPECT_EQ(msSince(t0), 40u);
     fwsim_set_fault(id, FWSIM_OK, 0);
     fwsim_set_response_delay_ms(id, 10);  // slow but in time
     IOReturn st;
-    t0 = clock.ns;
+    t0 = clock.ns();
     EXPECT_EQ(transport(u).size(), 4u);
     EXPECT_EQ(msSince(t0), 10u);
     fwsim_set_response_delay_ms(id, 100);  // too slow: no longer than the time-out
-    t0 = clock.ns;
+    t0 = clock.ns();
     u.send({0x01, 0x20, 0xD0, 0x7F}, 4, &st);
     EXPECT_EQ(st, kIOReturnTimeout);
     EXPECT_EQ(msSince(t0), 40u);

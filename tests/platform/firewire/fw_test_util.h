@@ -1,4 +1,4 @@
-// What the FireWire platform tests share: a hand-moved clock, pumping the
+// What the FireWire platform tests share: the test clock, pumping the
 // main run loop as a host does, the AV/C unit matching dictionary and an
 // opened unit.
 #pragma once
@@ -7,6 +7,7 @@
 #include "fw/Carbon.h"
 #include "fw/FWSim.h"
 #include "fw/IOKit.h"
+#include "test_clock.h"
 
 #include <glob.h>
 #include <poll.h>
@@ -16,26 +17,28 @@
 #include <initializer_list>
 #include <vector>
 
-// A clock the test moves by hand.
-struct ManualClock {
-    uint64_t ns = 1000000000ull;
-    static uint64_t read(void *self) { return static_cast<ManualClock *>(self)->ns; }
-    // A deck's wait: the clock moves on by it at once.
-    static void wait(void *self, int ms) { static_cast<ManualClock *>(self)->advance_ms(uint64_t(ms)); }
-    void advance_ms(uint64_t ms) { ns += ms * 1000000ull; }
-};
-
-// The run loop on a clock of the test's: run(ms) moves it a millisecond at
-// a time and runs what is due after each.
-struct LoopClock {
-    ManualClock clock;
-    LoopClock() { fw_runloop_set_clock(ManualClock::read, &clock); }
-    ~LoopClock() { fw_runloop_set_clock(nullptr, nullptr); }
-    LoopClock(const LoopClock &) = delete;
-    LoopClock &operator=(const LoopClock &) = delete;
+// The run loop and the simulated decks on the test clock, which only the
+// test moves: run(ms) moves it a millisecond at a time and runs what is due
+// after each; a deck's wait moves it on at once.
+struct FwClock {
+    TestClock clock{1'000'000, TestClock::Moves::OnlyWhenSet};
+    FwClock() {
+        fw_runloop_set_clock(nowNs, nullptr);
+        fwsim_set_clock(nowNs, nullptr);
+        fwsim_set_wait([](void *self, int ms) { static_cast<FwClock *>(self)->clock.advance(ms); }, this);
+    }
+    ~FwClock() {
+        fw_runloop_set_clock(nullptr, nullptr);
+        fwsim_set_clock(nullptr, nullptr);
+        fwsim_set_wait(nullptr, nullptr);
+    }
+    FwClock(const FwClock &) = delete;
+    FwClock &operator=(const FwClock &) = delete;
+    static uint64_t nowNs(void *) { return uint64_t(TestClock::now()) * 1000; }
+    uint64_t ns() const { return uint64_t(clock.nowUs()) * 1000; }
     void run(int ms) {
         for (int i = 0; i < ms; ++i) {
-            clock.advance_ms(1);
+            clock.advance(1);
             fw_runloop_perform();
         }
     }

@@ -46,7 +46,7 @@ TEST(RunLoop, SignalledSourceMakesTheFdReadableAndRunsOnce) {
 }
 
 TEST(RunLoop, TimersRepeatAndOneShotsEnd) {
-    LoopClock clock;
+    FwClock clock;
     struct Count {
         int n = 0;
     } repeat, once;
@@ -74,14 +74,14 @@ TEST(RunLoop, TimersRepeatAndOneShotsEnd) {
 
 // A late loop runs a repeating timer once and skips the firings it missed.
 TEST(RunLoop, ALateLoopSkipsTheMissedFirings) {
-    LoopClock clock;
+    FwClock clock;
     int n = 0;
     CFRunLoopTimerContext c{0, &n, nullptr, nullptr, nullptr};
     CFRunLoopTimerRef r = CFRunLoopTimerCreate(
         nullptr, CFAbsoluteTimeGetCurrent() + 0.01, 0.01, 0, 0,
         [](CFRunLoopTimerRef, void *info) { ++*static_cast<int *>(info); }, &c);
     CFRunLoopAddTimer(CFRunLoopGetMain(), r, kCFRunLoopCommonModes);
-    clock.clock.advance_ms(55);
+    clock.clock.advance(55);
     fw_runloop_perform();
     EXPECT_EQ(n, 1);
     EXPECT_NEAR(CFRunLoopTimerGetNextFireDate(r) - CFAbsoluteTimeGetCurrent(), 0.005, 1e-6);
@@ -117,7 +117,7 @@ void idle_proc(EventLoopTimerRef t, EventLoopIdleTimerMessage m, void *data) {
 }
 
 TEST(IdleTimer, StartsIdlesAndStopsOnUserActivity) {
-    LoopClock clock;
+    FwClock clock;
     IdleLog log;
     ASSERT_EQ(InstallEventLoopIdleTimer(GetMainEventLoop(), 0.02, 0.01, NewEventLoopIdleTimerUPP(idle_proc), &log,
                                         &log.timer),
@@ -144,7 +144,7 @@ TEST(IdleTimer, StartsIdlesAndStopsOnUserActivity) {
 }
 
 TEST(IdleTimer, NextFireTimeForeverSilencesAndRemovalInsideTheProcIsSafe) {
-    LoopClock clock;
+    FwClock clock;
     IdleLog quiet;
     ASSERT_EQ(InstallEventLoopIdleTimer(GetCurrentEventLoop(), 0.01, 0.01, idle_proc, &quiet, &quiet.timer), noErr);
     EXPECT_EQ(SetEventLoopTimerNextFireTime(quiet.timer, kEventDurationForever), noErr);
@@ -162,7 +162,7 @@ TEST(IdleTimer, NextFireTimeForeverSilencesAndRemovalInsideTheProcIsSafe) {
 }
 
 TEST(EventLoopTimer, PlainTimerFiresOnce) {
-    LoopClock clock;
+    FwClock clock;
     int fired = 0;
     EventLoopTimerRef t = nullptr;
     ASSERT_EQ(

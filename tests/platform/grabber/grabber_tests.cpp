@@ -143,7 +143,7 @@ protected:
     // Which clip frame a grab of the whole picture shows.
     int shown(REALobject g) {
         std::string px = grab(g, 160, 120);
-        return px.empty() ? -1 : testclips::frameShown(reinterpret_cast<const uint8_t *>(px.data()), 160, 120);
+        return px.empty() ? -1 : testclips::frameGrabbedNow(reinterpret_cast<const uint8_t *>(px.data()), 160, 120);
     }
 
     Bound bound;
@@ -516,7 +516,7 @@ TEST_F(Grabber, AClipThatEndsLeavesNoSignalAndTheGrabbedFramesAlone) {
     EXPECT_EQ(bound.call<REALpicture>("QTGrabberPlyx.GrabPicture(rect as object) as picture", g, r), nullptr);
     // The picture grabbed before is the grabber's no longer: it stays whole.
     auto handle = static_cast<imaging::PicHandle>(fake::pictureHandle(reinterpret_cast<REALobject>(pic)));
-    EXPECT_EQ(testclips::frameShown(imaging::PicturePixels(handle), 160, 120), 0);
+    EXPECT_EQ(testclips::frameGrabbedNow(imaging::PicturePixels(handle), 160, 120), 0);
     fake::release(reinterpret_cast<REALobject>(pic));
 
     // Enable Video again finds the clip from its start.

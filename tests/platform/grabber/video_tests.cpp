@@ -50,7 +50,7 @@ int shown(const grab::Video &v) {
     int w = 0, h = 0;
     v.frameSize(&w, &h);
     std::vector<uint8_t> px = frame(v, w, h);
-    return px.empty() ? -1 : testclips::frameShown(px.data(), w, h);
+    return px.empty() ? -1 : testclips::frameGrabbedNow(px.data(), w, h);
 }
 
 // Each channel of the pixel at (x, y) either well on or well off, as `rgb`

@@ -5,6 +5,8 @@
 #include <rb/showurl.h>
 #include <rb/ui.h>
 
+#include "operator_fixture.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -38,15 +40,7 @@ struct Prefs : Window {
     std::shared_ptr<FolderItem> folder;
 };
 
-class Operator : public ::testing::Test {
-protected:
-    void SetUp() override { op::reset(); }
-    void TearDown() override {
-        for (Window *w : windows()) w->close();
-        collectClosedWindows();
-        op::reset();
-    }
-};
+using Operator = OperatorTest;
 
 TEST_F(Operator, DialogsTakeDefaultsWithoutAnswers) {
     msgBox("You must enter a value for how many frames you want captured.");

@@ -6,6 +6,7 @@
 #include <rb/thread.h>
 #include <rb/ui.h>
 
+#include "operator_fixture.h"
 #include "test_clock.h"
 
 #include <gtest/gtest.h>
@@ -47,14 +48,8 @@ struct Plain : Window {
 };
 int Plain::alive = 0;
 
-class ModalLoop : public ::testing::Test {
+class ModalLoop : public OperatorTest {
 protected:
-    void SetUp() override { op::reset(); }
-    void TearDown() override {
-        for (Window *w : windows()) w->close();
-        collectClosedWindows();
-        op::reset();
-    }
     TestClock clock;
     Pacer pacer{clock};
 };

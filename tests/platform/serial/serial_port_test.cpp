@@ -1,6 +1,7 @@
 // Serial ports over pseudo-terminals (raw bytes, the 9-pin line settings,
 // soft failures, reopening, writes that never block) and the 9-pin parser's
 // count of bad checksums.
+#include "pty_deck.h"
 #include "wait_until.h"
 
 #include <deck9pin/deck9pin.h>
@@ -17,27 +18,6 @@
 
 namespace {
 
-struct Pty {
-    int master = -1;
-    std::string path;
-    Pty() {
-        master = posix_openpt(O_RDWR | O_NOCTTY);
-        grantpt(master);
-        unlockpt(master);
-        fcntl(master, F_SETFL, O_NONBLOCK);
-        path = ptsname(master);
-    }
-    ~Pty() {
-        if (master >= 0) close(master);
-    }
-    std::string read() {
-        std::string out;
-        char buf[256];
-        for (ssize_t n; (n = ::read(master, buf, sizeof buf)) > 0;) out.append(buf, size_t(n));
-        return out;
-    }
-};
-
 int openFds() {
     return int(
         std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator()));
@@ -46,9 +26,9 @@ int openFds() {
 }  // namespace
 
 TEST(SerialPort, WritesRawBytesIncludingHighOnes) {
-    Pty pty;
+    PtyDeck pty;
     rb::SerialPort port;
-    port.setIndex(rb::SerialPorts::add("raw", pty.path));
+    port.setIndex(rb::SerialPorts::add("raw", pty.path()));
     ASSERT_TRUE(port.open());
     for (std::string bytes : {std::string("\x20\x01\x21", 3), std::string("\x21\x23\x40\x84", 4),
                               std::string("\x21\x23\x85\xC9", 4), std::string("\x00", 1)}) {
@@ -65,9 +45,9 @@ TEST(SerialPort, WritesRawBytesIncludingHighOnes) {
 }
 
 TEST(SerialPort, LineSettingsAre38400EightOddOneWithoutFlowControl) {
-    Pty pty;
+    PtyDeck pty;
     rb::SerialPort port;
-    port.setIndex(rb::SerialPorts::add("settings", pty.path));
+    port.setIndex(rb::SerialPorts::add("settings", pty.path()));
     ASSERT_TRUE(port.open());
     termios t{};
     ASSERT_EQ(tcgetattr(port.fd(), &t), 0);
@@ -95,9 +75,9 @@ TEST(SerialPort, FailsSoftly) {
 }
 
 TEST(SerialPort, ReopeningClosesTheEarlierDescriptor) {
-    Pty pty;
+    PtyDeck pty;
     rb::SerialPort port;
-    port.setIndex(rb::SerialPorts::add("reopen", pty.path));
+    port.setIndex(rb::SerialPorts::add("reopen", pty.path()));
     ASSERT_TRUE(port.open());
     int before = openFds();
     for (int i = 0; i < 10; ++i) ASSERT_TRUE(port.open());
@@ -105,9 +85,9 @@ TEST(SerialPort, ReopeningClosesTheEarlierDescriptor) {
 }
 
 TEST(SerialPort, WritesNeverBlockWhenNobodyReadsOrTheOtherEndIsGone) {
-    auto *pty = new Pty;
+    auto *pty = new PtyDeck;
     rb::SerialPort port;
-    port.setIndex(rb::SerialPorts::add("gone", pty->path));
+    port.setIndex(rb::SerialPorts::add("gone", pty->path()));
     ASSERT_TRUE(port.open());
     std::string chunk(4096, '\x20');
     size_t total = 0;

@@ -1,6 +1,6 @@
-// The clip frame the application's grabber holds now, read as a person
-// would see it: the frame number its middle pixel stands for, or -1 when
-// there is no video.
+// The clip frame the application's grabber gives now, grabbed as Grab Now
+// grabs it: the frame number its middle pixel stands for, or -1 when there
+// is no video. Like any grab, it is where a video that ended is found gone.
 #pragma once
 
 #include "binding/entrypoints.h"
@@ -10,7 +10,7 @@
 #include <rb/entrypoints.h>
 #include <rb/picture.h>
 
-inline int frameShown() {
+inline int frameGrabbedNow() {
     REALobject g = tavrin::captureWindow().qGrab.get();
     rb::ObjRef r = rb::getProp<rb::ObjRef>(ENTRY("QTGrabberPlyx.SourceVideoRect.Get"), g);
     if (!r) return -1;
