@@ -58,6 +58,7 @@ DialogAnswer defaultAnswer(const DialogRequest &r) {
 DialogAnswer dismissedAnswer(const DialogRequest &r) {
     DialogAnswer out;
     out.cancelled = true;
+    out.dismissed = true;
     if (!isFileDialog(r)) out.button = r.cancelCaption.empty() ? r.actionCaption : r.cancelCaption;
     return out;
 }

@@ -21,6 +21,7 @@
 #include <strings.h>
 #include <thread>
 #include <typeindex>
+#include <utility>
 
 namespace rb {
 
@@ -532,9 +533,14 @@ bool Application::chooseMenu(const std::string &name) {
     return false;
 }
 
+namespace {
+void dismissThreadDialogs();
+}  // namespace
+
 void Application::quit(int code) {
     if (quitting_) return;
     exitCode_ = code;
+    dismissThreadDialogs();
     bool cancelled = false;
     for (Window *w : windows())
         if (isOpen(w)) dispatch([&] { cancelled = w->CancelClose(true) || cancelled; });
@@ -577,10 +583,41 @@ void setKeyDown(int code, bool down) {
 
 namespace {
 
+// A dialog shown for a cooperative thread. A quit closes it even when the
+// quit waits for that thread (a capture that saves its frames first): else
+// each would wait for the other.
+struct ThreadDialog {
+    bool dismissed = false;
+};
+std::vector<ThreadDialog *> gThreadDialogs;  // open, outermost first
+// The thread's dialog whose modal loop is the next to start.
+ThreadDialog *gNextLoopFor = nullptr;
+
+void dismissThreadDialogs() {
+    for (ThreadDialog *d : gThreadDialogs) d->dismissed = true;
+}
+
 DialogAnswer askHere(const DialogRequest &r) {
     DialogAnswer a;
     dispatch([&] { a = backend().ask(r); });
     return a;
+}
+
+// The backend's modal loop for it ends, and the backend answers it as
+// dismissed, once a quit is asked for.
+DialogAnswer askHereForThread(const DialogRequest &r) {
+    struct Open {
+        ThreadDialog d;
+        Open() {
+            gThreadDialogs.push_back(&d);
+            gNextLoopFor = &d;
+        }
+        ~Open() {
+            gThreadDialogs.erase(std::find(gThreadDialogs.begin(), gThreadDialogs.end(), &d));
+            if (gNextLoopFor == &d) gNextLoopFor = nullptr;
+        }
+    } open;
+    return askHere(r);
 }
 
 // A dialog asked from a cooperative thread (the capture thread, say) is
@@ -594,7 +631,7 @@ DialogAnswer ask(const DialogRequest &r) {
     };
     auto asked = std::make_shared<Asked>();
     uihost::post([asked, r] {
-        asked->answer = askHere(r);
+        asked->answer = askHereForThread(r);
         asked->answered = true;
     });
     while (!asked->answered) {
@@ -608,12 +645,12 @@ DialogAnswer ask(const DialogRequest &r) {
 
 }  // namespace
 
-void msgBox(const std::string &text) {
+bool msgBox(const std::string &text) {
     DialogRequest r;
     r.kind = DialogRequest::Message;
     r.text = text;
     r.actionCaption = "OK";
-    ask(r);
+    return !ask(r).dismissed;
 }
 
 std::string MessageDialog::showModal() {
@@ -624,11 +661,13 @@ std::string MessageDialog::showModal() {
     r.actionCaption = actionCaption;
     r.cancelCaption = cancelCaption;
     DialogAnswer a = ask(r);
+    if (a.dismissed) return {};
     return a.button.empty() ? actionCaption : a.button;
 }
 
 std::shared_ptr<FolderItem> saveFileDialog(const std::string &title, const std::string &prompt,
-                                           const std::string &actionCaption, const std::string &suggestedName) {
+                                           const std::string &actionCaption, const std::string &suggestedName,
+                                           bool *dismissed) {
     DialogRequest r;
     r.kind = DialogRequest::SaveFile;
     r.title = title;
@@ -636,21 +675,24 @@ std::shared_ptr<FolderItem> saveFileDialog(const std::string &title, const std::
     r.actionCaption = actionCaption;
     r.suggestedName = suggestedName;
     DialogAnswer a = ask(r);
+    if (dismissed) *dismissed = a.dismissed;
     if (a.cancelled || a.path.empty()) return nullptr;
     return FolderItem::make(a.path);
 }
 
-std::shared_ptr<FolderItem> selectFolderDialog(const std::string &actionCaption) {
+std::shared_ptr<FolderItem> selectFolderDialog(const std::string &actionCaption, bool *dismissed) {
     DialogRequest r;
     r.kind = DialogRequest::SelectFolder;
     r.actionCaption = actionCaption;
     DialogAnswer a = ask(r);
+    if (dismissed) *dismissed = a.dismissed;
     if (a.cancelled || a.path.empty()) return nullptr;
     return FolderItem::make(a.path);
 }
 
 void runModalLoop(const std::function<bool()> &done) {
-    while (!done() && !(app() && app()->quitting())) runOnce(20);
+    ThreadDialog *forThread = std::exchange(gNextLoopFor, nullptr);
+    while (!done() && !(app() && app()->quitting()) && !(forThread && forThread->dismissed)) runOnce(20);
 }
 
 // ---- backend ------------------------------------------------------------------------

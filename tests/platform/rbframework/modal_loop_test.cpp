@@ -90,13 +90,62 @@ TEST_F(ModalLoop, AQuitWhileADialogIsOpenClosesItAsCancelled) {
     d.actionCaption = "Go";
     d.cancelCaption = "Stop";
     int64_t opened = clock.nowMs();
-    EXPECT_EQ(d.showModal(), "Stop");
+    // Neither of its buttons: its caller is told that a quit closed it.
+    EXPECT_EQ(d.showModal(), "");
     EXPECT_LT(clock.nowMs() - opened, 1100);
     EXPECT_TRUE(app.quitting());
     EXPECT_TRUE(windows().empty());
-    // A file dialog closed by the quit chooses nothing.
+    ASSERT_EQ(op::shown().size(), 1u);
+    EXPECT_TRUE(op::shown()[0].answer.dismissed);
+    // A file dialog closed by the quit chooses nothing, and says why.
     op::answerNext(after(3000, {Answer::File, "/tmp/x"}));
-    EXPECT_EQ(saveFileDialog("Save", "", "Save"), nullptr);
+    bool dismissed = false;
+    EXPECT_EQ(saveFileDialog("Save", "", "Save", {}, &dismissed), nullptr);
+    EXPECT_TRUE(dismissed);
+    op::answerNext(after(3000, {Answer::OK, {}}));
+    EXPECT_FALSE(msgBox("closed by the quit"));
+}
+
+// A person's answers are not taken for a quit's.
+TEST_F(ModalLoop, DialogsAnsweredByAPersonAreNotDismissed) {
+    op::answerNext(after(100, {Answer::Cancel, {}}));
+    bool dismissed = true;
+    EXPECT_EQ(selectFolderDialog("Choose", &dismissed), nullptr);
+    EXPECT_FALSE(dismissed);
+    op::answerNext(after(100, {Answer::OK, {}}));
+    EXPECT_TRUE(msgBox("read"));
+    MessageDialog d;
+    d.cancelCaption = "Cancel";
+    op::answerNext(after(100, {Answer::Cancel, {}}));
+    EXPECT_EQ(d.showModal(), "Cancel");
+}
+
+// A quit that waits for a cooperative thread (a capture saving its frames)
+// still closes the dialog that thread waits on, or each would wait for the
+// other; a dialog of the main thread stays until the quit goes ahead.
+TEST_F(ModalLoop, AQuitClosesTheDialogACooperativeThreadWaitsOnEvenWhenItWaitsForThatThread) {
+    struct App : Application {
+        bool threadDone = false;
+        bool CancelClose() override { return !threadDone; }
+    } app;
+    app.start();
+    op::answerNext(after(60000, {Answer::OK, {}}));
+    bool threadAnswered = false, personAnswered = true;
+    ObjRef t = newThread([&](REALobject) {
+        personAnswered = msgBox("from the thread");
+        threadAnswered = true;
+        app.threadDone = true;
+        post([&app] { app.quit(0); });
+    });
+    startThread(t.get());
+    int64_t start = clock.nowMs();
+    postAfter(1000, [&app] { app.quit(0); });
+    while (!app.quitting() && clock.nowMs() - start < 10000) runOnce(5);
+    EXPECT_TRUE(threadAnswered);
+    EXPECT_FALSE(personAnswered);
+    EXPECT_TRUE(app.quitting());
+    // Closed by the quit, long before its own answer was due.
+    EXPECT_LT(clock.nowMs() - start, 30000);
 }
 
 TEST_F(ModalLoop, ADialogOpenedFromInsideADialogIsAnsweredFirst) {

@@ -30,6 +30,9 @@ struct DialogAnswer {
     bool cancelled = false;
     std::string button;  // message dialogs: the caption pressed
     std::string path;    // file dialogs: the chosen path
+    // Closed by a quit of the application, not by a person's OK or Cancel:
+    // what the dialog was asked for is not to go on.
+    bool dismissed = false;
 };
 
 // An answer given ahead for a dialog still to come. Message boxes and
@@ -62,8 +65,9 @@ private:
 // cancel for file dialogs.
 DialogAnswer defaultAnswer(const DialogRequest &r);
 
-// The answer of a dialog closed because the application quits: cancelled,
-// with its cancel caption (a message box: its action caption).
+// The answer of a dialog closed because the application quits: dismissed
+// and cancelled, with its cancel caption (a message box: its action
+// caption).
 DialogAnswer dismissedAnswer(const DialogRequest &r);
 
 // A dialog and its answer as one line, for a run that shows no windows:
@@ -74,7 +78,9 @@ DialogAnswer dismissedAnswer(const DialogRequest &r);
 std::string describeDialog(const DialogRequest &r, const DialogAnswer &a);
 
 // Runs the event loop (timers, run-loop sources, cooperative threads) until
-// `done` holds or the application quits: how every modal dialog and window
+// `done` holds or the application quits (or, for a dialog that a
+// cooperative thread waits on, until a quit is asked for, even one that
+// waits for the thread): how every modal dialog and window
 // waits for its answer, so that nothing else stops while one is open. Loops
 // nest: a dialog opened from inside another waits in a loop of its own.
 void runModalLoop(const std::function<bool()> &done);

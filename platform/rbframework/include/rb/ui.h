@@ -472,19 +472,28 @@ enum MacKey {
     KeyUpArrow = 126
 };
 
-void msgBox(const std::string &text);
+// A quit of the application closes every dialog open then, and every
+// dialog a cooperative thread waits on even when the quit itself waits for
+// that thread; each tells its caller so, apart from OK and Cancel, and what
+// the dialog was for is not to go on.
+
+// Modal; false when a quit closed it.
+bool msgBox(const std::string &text);
 
 struct MessageDialog {
     std::string message, explanation, actionCaption = "OK", cancelCaption;
     int icon = 0;
-    // Modal; returns the caption of the button that closed it.
+    // Modal; returns the caption of the button that closed it, or an empty
+    // text when a quit closed it.
     std::string showModal();
 };
 
-// Modal file dialogs; nullptr when cancelled.
+// Modal file dialogs; nullptr when cancelled, and when a quit closed them
+// (`dismissed`, where given, tells which).
 std::shared_ptr<FolderItem> saveFileDialog(const std::string &title, const std::string &prompt,
-                                           const std::string &actionCaption, const std::string &suggestedName = {});
-std::shared_ptr<FolderItem> selectFolderDialog(const std::string &actionCaption);
+                                           const std::string &actionCaption, const std::string &suggestedName = {},
+                                           bool *dismissed = nullptr);
+std::shared_ptr<FolderItem> selectFolderDialog(const std::string &actionCaption, bool *dismissed = nullptr);
 
 // showURL (rb/showurl.h) opens a URL with the desktop's opener; while the
 // headless backend is installed it only records the URL (rb/backend.h).
