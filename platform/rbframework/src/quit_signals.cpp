@@ -16,6 +16,7 @@ namespace rb {
 namespace {
 
 int gPipe[2] = {-1, -1};
+bool gBySignal = false;
 
 extern "C" void onQuitSignal(int) {
     int saved = errno;
@@ -31,6 +32,7 @@ void quitOnTerminationSignals() {
     addSource(gPipe[0], POLLIN, [] {
         char buf[64];
         while (::read(gPipe[0], buf, sizeof buf) > 0) {}
+        gBySignal = true;
         if (Application *a = app()) a->quit(0);
         else quit(0);
     });
@@ -41,5 +43,7 @@ void quitOnTerminationSignals() {
     ::sigaction(SIGINT, &sa, nullptr);
     ::sigaction(SIGTERM, &sa, nullptr);
 }
+
+bool quitBySignal() { return gBySignal; }
 
 }  // namespace rb

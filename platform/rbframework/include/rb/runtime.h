@@ -16,6 +16,9 @@ namespace rb {
 // menu item does (Application::quit(0), run on the main loop). Only the
 // first call acts.
 void quitOnTerminationSignals();
+// Whether SIGINT or SIGTERM has asked the application to quit: nobody is
+// there to answer what a person's quit would ask.
+bool quitBySignal();
 
 // Writes the program's own text to standard output, starting on a line of its
 // own when what was written before (by a plug-in, say) left a line open.
