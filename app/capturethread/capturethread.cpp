@@ -6,6 +6,7 @@
 #include "controlwindow/controlwindow.h"
 
 #include <rb/loop.h>
+#include <rb/runtime.h>
 #include <rb/thread.h>
 
 #include <algorithm>
@@ -77,7 +78,14 @@ void CaptureThread::Run() {
         if (currentticks + myinterval <= rb::Ticks()) {
             currentticks = rb::Ticks();
             main.grabFailed = false;
-            main.GrabStill(pal.counter);
+            main.grabNoVideo = false;
+            main.GrabStill(pal.counter, false);
+            // The video has gone (a clip ended, a device failed): the
+            // capture ends as Stop Capture ends it, and says so once done.
+            if (main.grabNoVideo) {
+                videoEnded = true;
+                break;
+            }
             // Room to save is set aside with the first frame: grabbing must
             // not take the memory that saving the frames needs.
             if (!main.grabFailed && !saveReserve) {
@@ -173,6 +181,11 @@ std::string outcomeText(int32_t missing, int32_t notsaved) {
            " not saved: choose another folder";
 }
 
+std::string videoEndedText(int32_t saved, int32_t notsaved) {
+    if (notsaved <= 0) return frames(saved) + " saved: the video ended";
+    return "The video ended; " + frames(notsaved) + " could not be saved: choose another folder";
+}
+
 std::string savedText(int32_t saved, int32_t missing) {
     return frames(saved) + " saved" + (missing > 0 ? ", " + frames(missing) + " missing (out of memory)" : "");
 }
@@ -184,16 +197,28 @@ void CaptureThread::resetcontrolwindow() {
     controlwindow &pal = palette();
     pal.ProgressBar1->setValue(0);
     pal.ProgressBar1->setMaximum(100);
-    bool quitNow = app().quitAfterCapture && notsaved == 0;
+    // A signal's quit goes on with frames unsaved too: the application's
+    // quit saves them into the user's data, as nobody is there to choose
+    // another folder.
+    bool quitNow = app().quitAfterCapture && (notsaved == 0 || rb::quitBySignal());
     app().quitAfterCapture = false;
-    pal.mymessage->setText(quitNow ? savedText(saved, missing) : outcomeText(missing, notsaved));
+    if (videoEnded) pal.mymessage->setText(videoEndedText(saved, notsaved));
+    else pal.mymessage->setText(quitNow && notsaved == 0 ? savedText(saved, missing) : outcomeText(missing, notsaved));
     pal.capturebutton->setEnabled(true);
     pal.capturebutton->setCaption("Start Capture");
     gRunning = false;
-    if (!quitNow) return;
+    if (!quitNow) {
+        if (!videoEnded) return;
+        // Enable Video is offered at once, and the grab's message is shown
+        // once, after the deck stopped and the frames were saved.
+        CaptureWindow &main = captureWindow();
+        if (app().devicepresent) main.videoLost();
+        CaptureWindow::sayNoVideoToGrab();
+        return;
+    }
     // The window goes with the quit: a terminal that sent the signal is
     // told too.
-    std::fprintf(stderr, "tavrin: %s, quitting\n", pal.mymessage->text().c_str());
+    if (notsaved == 0) std::fprintf(stderr, "tavrin: %s, quitting\n", pal.mymessage->text().c_str());
     rb::post([] {
         if (rb::Application *a = rb::app()) a->quit(a->exitCode());
     });

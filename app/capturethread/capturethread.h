@@ -16,10 +16,11 @@ struct CaptureThread {
     int64_t currentticks = 0;
     int64_t myinterval = 0;
     int32_t framescaptured = -1;
-    bool keptOnly = false;  // saves the kept unsaved frames; no deck, no grabs
-    int32_t saved = 0;      // frames written
-    int32_t notsaved = 0;   // frames that could not be written (kept in memory)
-    int32_t missing = 0;    // frames asked for but not grabbed (no memory)
+    bool keptOnly = false;    // saves the kept unsaved frames; no deck, no grabs
+    int32_t saved = 0;        // frames written
+    int32_t notsaved = 0;     // frames that could not be written (kept in memory)
+    int32_t missing = 0;      // frames asked for but not grabbed (no memory)
+    bool videoEnded = false;  // a grab found no video: the capture ended there
     // Memory set aside while grabbing so that the save pass can run; taken
     // untouched, so it costs address space but no resident memory.
     std::unique_ptr<char[]> saveReserve;
@@ -37,6 +38,9 @@ inline size_t saveReserveBytes(int32_t width, int32_t height) { return size_t(wi
 // The palette's status line at the end of a run: "Done", or what is missing
 // and what could not be saved.
 std::string outcomeText(int32_t missing, int32_t notsaved);
+// The status line of a run that the video's end ended: how many frames
+// were saved, or how many could not be.
+std::string videoEndedText(int32_t saved, int32_t notsaved);
 // The status line of a run that ends the application: how many frames were
 // saved (and how many are missing).
 std::string savedText(int32_t saved, int32_t missing);

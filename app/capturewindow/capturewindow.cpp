@@ -141,6 +141,7 @@ void CaptureWindow::Open() {
     // FireWire events have something to say.
     message->setText("");
     EnableVideo();
+    if (closed()) return;  // a quit closed its no-video message
     placeStatusLine();
     show();
     playstatus = PlayStatus::Stopped;

@@ -103,15 +103,20 @@ public:
     void _SettingsResetVideoDevice_Action();
 
     // Video source and deck link (video.cpp).
-    void GrabStill(int32_t index);
+    // With `sayNoVideo` false a grab without video sets grabNoVideo instead
+    // of showing its message: the capture thread says it once it is done.
+    void GrabStill(int32_t index, bool sayNoVideo = true);
     // The current frame at 24 bits of the source size; nil (after the
     // no-video message, when that is why) when there is none.
-    std::shared_ptr<StillFrame> grabFrame();
+    std::shared_ptr<StillFrame> grabFrame(bool sayNoVideo = true);
     void VideoSettings();
     void EnableVideo();
     // The no-signal road of EnableVideo: the message, Enable Video enabled
-    // again, and the grabber's reason in the status line.
-    void noVideoSignal();
+    // again, and the grabber's reason in the status line. False when a
+    // quit closed the message: nothing more is set up then.
+    bool noVideoSignal();
+    // The grab message of a still without video.
+    static bool sayNoVideoToGrab();
     // The video that was there has gone (a clip ended, a device failed or
     // was unplugged): no video from now on, Enable Video enabled to start it
     // again, and the grabber's reason in the status line.
@@ -161,6 +166,10 @@ public:
     // With a batch its file only joins it (true: joined or skipped), and the
     // batch's commit() says whether it is on the disk.
     bool saveFrame(int32_t index, rb::DurableBatch *batch = nullptr);
+    // Writes the kept unsaved frames, each under its numbered name, into
+    // `folder`, each on the disk before the next; the frames written are
+    // let go. The number written and the number that could not be.
+    void saveUnsavedInto(const rb::FolderItem &folder, int32_t &written, int32_t &failed);
 
     // Makes `last` the last index of p (-1: empty); pictures at the indexes
     // that remain stay in place. Slots are only added as frames are grabbed,
@@ -181,6 +190,8 @@ public:
     // Set by GrabStill when there is video but no frame could be had: the
     // grabber gave no picture or the memory for the frame was not there.
     bool grabFailed = false;
+    // Set by a grab that found no video and was told not to say so.
+    bool grabNoVideo = false;
 
     // The time-code query's back-off while the FireWire deck is silent: the
     // tick of the next try and how long the last failed query waited.

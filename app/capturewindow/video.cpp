@@ -58,15 +58,15 @@ void CaptureWindow::EnableVideo() {
         checkvideobutton->setEnabled(false);
         app().devicepresent = true;
         clearNote(*message, videoNote);  // what was said of the video before no longer holds
-    } else {
-        noVideoSignal();
+    } else if (!noVideoSignal()) {
+        return;  // a quit closed the message: the window is going
     }
 
     SetGWorld();
     readcapturesettings();
     // The settings may name a video device that is not there (it was
     // unplugged since): then there is no video after all.
-    if (app().devicepresent && !hasVideo(qGrab.get())) noVideoSignal();
+    if (app().devicepresent && !hasVideo(qGrab.get()) && !noVideoSignal()) return;
 
     if (qGrab) {
         rb::ObjRef source = rb::getProp<rb::ObjRef>(ENTRY("QTGrabberPlyx.SourceVideoRect.Get"), qGrab.get());
@@ -93,11 +93,16 @@ void CaptureWindow::EnableVideo() {
     }
 }
 
-void CaptureWindow::noVideoSignal() {
-    rb::msgBox(
-        "No video signal was detected.  Check to make sure that your video device is connected and "
-        "powered on, then click the Enable Video button to reconnect to the video device.");
+bool CaptureWindow::noVideoSignal() {
+    if (!rb::msgBox("No video signal was detected.  Check to make sure that your video device is connected and "
+                    "powered on, then click the Enable Video button to reconnect to the video device."))
+        return false;
     videoLost();
+    return true;
+}
+
+bool CaptureWindow::sayNoVideoToGrab() {
+    return rb::msgBox("Error.  You can not grab a still because there is no video device enabled.");
 }
 
 void CaptureWindow::videoLost() {
@@ -135,13 +140,14 @@ void CaptureWindow::initfirewire() {
     if (const char *note = fw_bus_note()) showStatus(*message, note);
 }
 
-std::shared_ptr<StillFrame> CaptureWindow::grabFrame() {
+std::shared_ptr<StillFrame> CaptureWindow::grabFrame(bool sayNoVideo) {
     if (!qGrab) return {};
     rb::ObjRef r = rb::getProp<rb::ObjRef>(ENTRY("QTGrabberPlyx.SourceVideoRect.Get"), qGrab.get());
     rb::ObjRef pic;
     if (r) pic = rb::call<rb::ObjRef>(ENTRY("QTGrabberPlyx.GrabPicture(rect as object) as picture"), qGrab.get(), r);
     if (!hasVideo(qGrab.get())) {
-        rb::msgBox("Error.  You can not grab a still because there is no video device enabled.");
+        if (sayNoVideo) sayNoVideoToGrab();
+        else grabNoVideo = true;
         return {};
     }
     int32_t w = 0, h = 0;
@@ -156,8 +162,8 @@ std::shared_ptr<StillFrame> CaptureWindow::grabFrame() {
     return frame;
 }
 
-void CaptureWindow::GrabStill(int32_t index) {
-    std::shared_ptr<StillFrame> frame = grabFrame();
+void CaptureWindow::GrabStill(int32_t index, bool sayNoVideo) {
+    std::shared_ptr<StillFrame> frame = grabFrame(sayNoVideo);
     if (!frame || index < 0) return;
     // The array grows with the frames actually grabbed.
     try {
@@ -173,6 +179,9 @@ void CaptureWindow::VideoSettings() {
     if (!qGrab) return;
     rb::call<void>(ENTRY("QTGrabberPlyx.Pause"), qGrab.get());
     rb::call<void>(ENTRY("QTGrabberPlyx.AskVideoSettings"), qGrab.get());
+    // Closed by a quit: the window and its grabber are going, and nothing
+    // is to be set up again after them.
+    if (rb::app() && rb::app()->quitting()) return;
     writecapturesettings();
     rb::call<void>(ENTRY("QTGrabberPlyx.Play"), qGrab.get());
     TevikModule::ResetCapture();

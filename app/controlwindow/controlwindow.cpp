@@ -111,7 +111,12 @@ void controlwindow::filecreator_Open() { filecreator->setListIndex(app().filecre
 void controlwindow::filecreator_Change() { app().filecreator = filecreator->listIndex(); }
 
 void controlwindow::BevelButton1_Action() {
-    savefolder = rb::selectFolderDialog("Select Images Folder");
+    bool dismissed = false;
+    rb::FolderItemRef chosen = rb::selectFolderDialog("Select Images Folder", &dismissed);
+    // Closed by a quit, it chose nothing and forgets nothing: a capture
+    // that the quit waits for still saves into the folder it had.
+    if (dismissed) return;
+    savefolder = chosen;
     if (savefolder) saveto->setText(savefolder->absolutePath());
 }
 
@@ -154,7 +159,8 @@ void controlwindow::capturebutton_Action() {
             rb::msgBox(problem);
             return;
         }
-        if (!keptOnly) cimsgbox();
+        // Closed by a quit, the cue dialog starts nothing.
+        if (!keptOnly && !cimsgbox()) return;
         app().allowcapture = true;
         capturebutton->setCaption("Stop Capture");
         startCaptureThread(keptOnly);
@@ -163,7 +169,7 @@ void controlwindow::capturebutton_Action() {
     }
 }
 
-void controlwindow::cimsgbox() {
+bool controlwindow::cimsgbox() {
     rb::MessageDialog d;
     d.icon = 1;
     d.actionCaption = "Start Capture";
@@ -171,7 +177,7 @@ void controlwindow::cimsgbox() {
         "Please make sure the deck is cued and in pause mode.  When you start the capture, the deck will be "
         "played by the application.";
     d.explanation = "Pause your tape deck now. ";
-    d.showModal();
+    return !d.showModal().empty();
 }
 
 }  // namespace tavrin

@@ -25,7 +25,9 @@ public:
     void BevelButton1_Action();
     void filecreator_Open();
     void filecreator_Change();
-    void cimsgbox();
+    // The cue dialog; false when a quit closed it (the capture is not to
+    // start).
+    bool cimsgbox();
     // What Stop Capture does: the thread is asked to stop, and the button
     // stays off until the frames are saved.
     void stopCapture();

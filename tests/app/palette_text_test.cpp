@@ -107,7 +107,8 @@ TEST(PaletteText, EveryStatusTextFitsTheLineInThePalettesFont) {
     for (const std::string &text :
          {std::string("Capturing frames..."), std::string("Saving frames to disk..."), tavrin::outcomeText(0, 0),
           tavrin::outcomeText(most, 0), tavrin::outcomeText(0, held), tavrin::outcomeText(most, held),
-          tavrin::savedText(held, 0), tavrin::savedText(held, most)}) {
+          tavrin::savedText(held, 0), tavrin::savedText(held, most), tavrin::videoEndedText(held, 0),
+          tavrin::videoEndedText(0, held)}) {
         line.setText(text);
         rb::op::runFor(20);
         Fl_Widget *shown = widgetShowing(text);

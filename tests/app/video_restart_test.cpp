@@ -19,6 +19,8 @@
 
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -114,37 +116,98 @@ TEST_F(VideoRestart, ASourceThatFailsSaysWhyAndStartsAgain) {
     EXPECT_EQ(main().message->text(), "");
 }
 
-// The clip ends during a capture: the capture goes on to its end with the
-// video counted as present, so it stops the deck it started; then the
-// window offers Enable Video.
-TEST_F(VideoRestart, AClipThatEndsMidCaptureIsSaidOnceTheCaptureIsDone) {
-    FakeDeck deck;
-    std::ofstream(gDir / "prefs" / kPrefsFileName, std::ios::binary) << std::string{1, char(deck.index), 0, 0, 0, 0, 0};
-    fs::path clip = gDir / "brief.avi";
-    std::string why;
-    ASSERT_TRUE(testclips::makeClip(clip.string(), {testclips::Codec::Mjpeg, 15, 160, 120, 30, 1}, &why)) << why;
-    start("filesrc location=" + clip.string() + " ! decodebin");
-    ASSERT_TRUE(app().devicepresent);
+// The clip ends during a capture: the next grab finds no video and ends
+// the capture as Stop Capture does. The deck is stopped, the frames grabbed
+// are saved, the grab's message is shown once, Enable Video is offered and
+// the palette says how many frames were saved and why it stopped.
+class VideoEndsMidCapture : public VideoRestart {
+protected:
+    // A capture of every `every`th frame, until `until`, of a clip `frames`
+    // long (30 a second), run to its end, on an RS-422 deck.
+    void capture(int frames, int until, int every = 30) {
+        std::ofstream(gDir / "prefs" / kPrefsFileName, std::ios::binary)
+            << std::string{1, char(deck_.index), 0, 0, 0, 0, 0};
+        fs::path clip = gDir / "brief.avi";
+        std::string why;
+        ASSERT_TRUE(testclips::makeClip(clip.string(), {testclips::Codec::Mjpeg, frames, 160, 120, 30, 1}, &why))
+            << why;
+        start("filesrc location=" + clip.string() + " ! decodebin");
+        ASSERT_TRUE(app().devicepresent);
+        rb::op::type("controlwindow", "framecount", std::to_string(until));
+        rb::op::type("controlwindow", "interval", std::to_string(every));
+        rb::op::type("controlwindow", "nameprefix", "end");
+        rb::op::answerFolder(out().string());
+        rb::op::click("controlwindow", "BevelButton1");
+        rb::op::answerOK();
+        rb::op::click("controlwindow", "capturebutton");
+        ASSERT_TRUE(captureRunning());
+        shown_ = rb::op::messages().size();
+        ASSERT_TRUE(runClockUntil([] { return !captureRunning(); }));
+    }
 
-    fs::create_directories(gDir / "out");
-    rb::op::type("controlwindow", "framecount", "2");
-    rb::op::answerFolder((gDir / "out").string());
-    rb::op::click("controlwindow", "BevelButton1");
-    rb::op::answerOK();
-    rb::op::click("controlwindow", "capturebutton");
-    ASSERT_TRUE(captureRunning());
-    bool keptDuringTheRun = true;
-    ASSERT_TRUE(runClockUntil([&] {
-        keptDuringTheRun = keptDuringTheRun && (!captureRunning() || app().devicepresent);
-        return !captureRunning();
-    }));
-    EXPECT_TRUE(keptDuringTheRun);
+    static fs::path out() { return gDir / "out"; }
+
+    // The files saved, and the number the palette says were.
+    void expectSavedAsSaid() {
+        std::string said = palette().mymessage->text();
+        EXPECT_NE(said, "Done");
+        size_t at = said.find(" saved: the video ended");
+        ASSERT_NE(at, std::string::npos) << said;
+        int saved = std::atoi(said.c_str());
+        size_t files = 0;
+        for (const auto &e : fs::directory_iterator(out())) files += e.path().extension() == ".tif";
+        EXPECT_EQ(files, size_t(saved));
+        for (int i = 0; i < saved; ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "end%03d.tif", i);
+            EXPECT_TRUE(fs::exists(out() / name)) << name;
+        }
+        EXPECT_EQ(palette().capturebutton->caption(), "Start Capture");
+        EXPECT_TRUE(palette().capturebutton->enabled());
+    }
+
+    // Once, and no more while the clock runs on.
+    void expectOneMessage() {
+        ASSERT_TRUE(runClockUntil([this] { return rb::op::messages().size() > shown_; }));
+        ASSERT_EQ(rb::op::messages().size(), shown_ + 1);
+        EXPECT_EQ(rb::op::messages().back(),
+                  "Error.  You can not grab a still because there is no video device enabled.");
+        clock_.run(3000, 10);
+        EXPECT_EQ(rb::op::messages().size(), shown_ + 1);
+    }
+
     // The last command the deck got is the stop at the capture's end.
-    std::string bytes = deck.read();
-    ASSERT_GE(bytes.size(), 3u);
-    EXPECT_EQ(bytes.substr(bytes.size() - 3), std::string("\x20\x00\x20", 3));
-    ASSERT_TRUE(runClockUntil([] { return !app().devicepresent; }));
+    void expectDeckStopped() {
+        std::string bytes = deck_.read();
+        ASSERT_GE(bytes.size(), 3u);
+        EXPECT_EQ(bytes.substr(bytes.size() - 3), std::string("\x20\x00\x20", 3));
+    }
+
+    FakeDeck deck_;
+    size_t shown_ = 0;
+};
+
+TEST_F(VideoEndsMidCapture, AfterTwoGrabsSavesThemAndSaysTheVideoEnded) {
+    // Three seconds of clip, Until 9: the clip ends after two or three grabs.
+    capture(90, 9);
+    expectSavedAsSaid();
+    int saved = std::atoi(palette().mymessage->text().c_str());
+    EXPECT_GE(saved, 2);
+    EXPECT_LE(saved, 3);
+    // Enable Video is offered as soon as the capture is done.
     expectNoVideo("the video source has ended");
+    expectDeckStopped();
+    expectOneMessage();
+}
+
+TEST_F(VideoEndsMidCapture, BeforeTheFirstGrabSavesNothingAndSaysTheVideoEnded) {
+    // Half a second of clip: long gone at the first grab, ten seconds in.
+    capture(15, 2, 300);
+    EXPECT_EQ(palette().mymessage->text(), "0 frames saved: the video ended");
+    expectSavedAsSaid();
+    expectNoVideo("the video source has ended");
+    expectDeckStopped();
+    expectOneMessage();
 }
 
 int main(int argc, char **argv) { return runEachTestInItsOwnProcess(argc, argv); }
