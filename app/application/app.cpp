@@ -1,5 +1,6 @@
 #include "application/app.h"
 
+#include "application/datafolder.h"
 #include "about/aboutwindow.h"
 #include "application/prefsbytes.h"
 #include "application/smallfile.h"
@@ -13,13 +14,24 @@
 
 #include <rb/entrypoints.h>
 #include <rb/files.h>
+#include <rb/loop.h>
 #include <rb/memory.h>
+#include <rb/runtime.h>
+
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <system_error>
 
 namespace tavrin {
 
 void App::Open() {
     ReadPrefs();
-    rb::implicitInstance<CaptureWindow>().show();
+    CaptureWindow &main = rb::implicitInstance<CaptureWindow>();
+    // A quit closed the start-up's no-video message: the windows are gone
+    // and nothing more opens.
+    if (quitting()) return;
+    main.show();
     rb::implicitInstance<controlwindow>().show();
     shortcutsactive = true;
 }
@@ -31,11 +43,39 @@ void App::Close() { WritePrefs(); }
 // stopped, the frames grabbed are saved with their progress), and the
 // capture thread quits when that is done.
 bool App::CancelClose() {
-    if (!captureRunning()) return false;
-    quitAfterCapture = true;
-    if (auto *palette = static_cast<controlwindow *>(rb::findWindow("controlwindow"))) palette->stopCapture();
-    allowcapture = false;
+    if (captureRunning()) {
+        quitAfterCapture = true;
+        if (auto *palette = static_cast<controlwindow *>(rb::findWindow("controlwindow"))) palette->stopCapture();
+        allowcapture = false;
+        return true;
+    }
+    // Frames held because their folder could not take them: a person is
+    // asked for another folder by the palette, and quits without them as
+    // they choose. A signal has nobody to ask: they go to the user's data.
+    auto *main = static_cast<CaptureWindow *>(rb::findWindow("CaptureWindow"));
+    if (!rb::quitBySignal() || heldFramesTried || !main || main->unsavedCount() == 0) return false;
+    heldFramesTried = true;
+    if (saveHeldFrames(*main)) return false;
+    // That failed too: the program still ends, and says so in its status.
+    rb::post([] { app().quit(1); });
     return true;
+}
+
+bool App::saveHeldFrames(CaptureWindow &main) {
+    std::string dir = framesDataFolder(std::time(nullptr));
+    int32_t held = main.unsavedCount(), written = 0, failed = held;
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (!ec) main.saveUnsavedInto(rb::FolderItem(dir), written, failed);
+    if (failed == 0) {
+        std::fprintf(stderr, "tavrin: %d %s saved in %s, quitting\n", written, written == 1 ? "frame" : "frames",
+                     dir.c_str());
+        return true;
+    }
+    std::string why = ec ? ec.message() : "the files could not be written";
+    std::fprintf(stderr, "tavrin: %d of %d frames could not be saved in %s either (%s); they are lost\n", failed, held,
+                 dir.c_str(), why.c_str());
+    return false;
 }
 
 void App::Activate() { shortcutsactive = true; }

@@ -9,6 +9,8 @@
 
 namespace tavrin {
 
+class CaptureWindow;
+
 // The deck link as App::controlpref holds it: 1 is RS-422, any other value
 // FireWire; the application itself stores 0 for FireWire.
 enum DeckLink : int32_t { kDeckLinkFireWire = 0, kDeckLinkRS422 = 1 };
@@ -28,6 +30,8 @@ public:
     // A quit was asked for during a capture: it goes on once the capture's
     // frames are saved.
     bool quitAfterCapture = false;
+    // A quit by signal has tried to save the frames held for another folder.
+    bool heldFramesTried = false;
 
     // Whether the deck link is RS-422 (else it is FireWire).
     bool rs422() const { return controlpref == kDeckLinkRS422; }
@@ -45,6 +49,11 @@ public:
 
     void ReadPrefs();
     void WritePrefs();
+
+    // Saves the frames the main window holds unsaved into a new folder in
+    // the user's data (framesDataFolder) and says where on standard error;
+    // false, said there too, when they cannot be saved there either.
+    bool saveHeldFrames(CaptureWindow &main);
 };
 
 // The single application object.

@@ -110,15 +110,16 @@ void removeStaleTemporaries(const rb::FolderItem &folder) {
 
 void CaptureWindow::savefiles(int32_t index) { saveFrame(index); }
 
-bool CaptureWindow::saveFrame(int32_t index, rb::DurableBatch *batch) {
-    const StillFrame *still = frame(index);
-    if (!still) return true;  // never grabbed: skipped
+namespace {
+
+// One frame of a run as its numbered file in `folder`.
+bool saveStill(const StillFrame &still, const rb::FolderItem &folder, int32_t index, rb::DurableBatch *batch) {
     LargeBlocksReused reuse;  // the encoded bytes and their host string: warm memory from the last save
     controlwindow *palette = static_cast<controlwindow *>(rb::findWindow("controlwindow"));
-    if (!palette || !palette->savefolder) return false;
+    if (!palette) return false;
     // The folder item maps a '/' in the prefix to ':', so the file stays in
     // the chosen folder and the frame is kept.
-    auto file = palette->savefolder->child(frameFileName(palette->nameprefix->text(), index));
+    auto file = folder.child(frameFileName(palette->nameprefix->text(), index));
     if (!file) return false;
     // The file comes before the frame's bytes: what it keeps until the
     // pass's commit (its names) then lies below the frame-sized blocks of
@@ -127,13 +128,37 @@ bool CaptureWindow::saveFrame(int32_t index, rb::DurableBatch *batch) {
     auto out = createFrameFile(*file, palette->filecreator->listIndex(), batch);
     if (!out) return false;
     // The frame's own 24-bit rows go to the exporter as a picture.
-    rb::ObjRef pic = still->picture();
+    rb::ObjRef pic = still.picture();
     rb::String data = exportTIFF(pic.get());
     if (!data) {
         out->discard();
         return false;
     }
     return finishFrameFile(*out, bytesOf(data));
+}
+
+}  // namespace
+
+bool CaptureWindow::saveFrame(int32_t index, rb::DurableBatch *batch) {
+    const StillFrame *still = frame(index);
+    if (!still) return true;  // never grabbed: skipped
+    controlwindow *palette = static_cast<controlwindow *>(rb::findWindow("controlwindow"));
+    if (!palette || !palette->savefolder) return false;
+    return saveStill(*still, *palette->savefolder, index, batch);
+}
+
+void CaptureWindow::saveUnsavedInto(const rb::FolderItem &folder, int32_t &written, int32_t &failed) {
+    written = failed = 0;
+    for (size_t i = 0; i < unsaved.size(); ++i) {
+        if (!unsaved[i]) continue;
+        if (saveStill(*unsaved[i], folder, int32_t(i), nullptr)) {
+            ++written;
+            unsaved[i].reset();
+        } else {
+            ++failed;
+        }
+    }
+    if (failed == 0) unsaved.clear();
 }
 
 void CaptureWindow::savesinglefile(int32_t index) { saveSingle(frame(index)); }

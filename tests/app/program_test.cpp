@@ -1,5 +1,6 @@
 // The program as a user starts it: its exit status with nothing to do, and
-// SIGTERM in the middle of a headless capture on an RS-422 deck.
+// SIGTERM in the middle of a headless capture on an RS-422 deck, with its
+// folder there or gone.
 #include "pty_deck.h"
 #include "wait_until.h"
 
@@ -187,4 +188,52 @@ TEST_F(ProgramTest, SigtermDuringACaptureSavesEveryGrabbedFrame) {
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[1], "20 01 21 PLAY");
     EXPECT_EQ(lines.back().substr(0, 8), "20 00 20");
+}
+
+// SIGTERM after the capture's folder has gone: nobody can choose another,
+// so the frames go to a new folder in the user's data, standard error says
+// where, and the program ends normally.
+TEST_F(ProgramTest, SigtermWithTheFolderGoneSavesTheFramesInTheUsersData) {
+    fs::path out = dir_ / "frames";
+    fs::create_directories(out);
+    std::string script =
+        "type controlwindow framecount 20\n"
+        "type controlwindow nameprefix gone\n"
+        "answer folder " +
+        out.string() +
+        "\n"
+        "click controlwindow BevelButton1\n"
+        "answer ok\n"
+        "click controlwindow capturebutton\n";
+    for (int i = 0; i < 100; ++i) script += "wait 200\ndump controlwindow\n";
+    std::ofstream(dir_ / "script") << script;
+    std::vector<std::string> env = baseEnv();
+    env.push_back("TAVRIN_HEADLESS=1");
+    env.push_back("TAVRIN_SCRIPT=" + (dir_ / "script").string());
+    env.push_back("XDG_DATA_HOME=" + (dir_ / "data").string());
+    fs::path log = dir_ / "out.txt";
+    Program p(env, log);
+    ASSERT_TRUE(p.started());
+    ASSERT_TRUE(waitUntil([&] { return readFile(log).find("value=2 max=20") != std::string::npos; }, 30s))
+        << readFile(log);
+    fs::remove_all(out);
+    p.signal(SIGTERM);
+    EXPECT_EQ(p.exitStatus(30s), 0);
+
+    std::string said = readFile(log);
+    size_t at = said.find(" frames saved in ");
+    size_t begin = said.rfind("tavrin: ", at);
+    ASSERT_TRUE(at != std::string::npos && begin != std::string::npos) << said;
+    int saved = std::atoi(said.substr(begin + 8, at - begin - 8).c_str());
+    EXPECT_GE(saved, 2);
+    size_t end = said.find(", quitting\n", at);
+    ASSERT_NE(end, std::string::npos) << said;
+    fs::path data = said.substr(at + 17, end - at - 17);
+    EXPECT_EQ(data.parent_path(), dir_ / "data" / "tavrin");
+    for (int i = 0; i < saved; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "gone%03d.tif", i);
+        EXPECT_TRUE(fs::exists(data / name)) << name;
+    }
+    EXPECT_FALSE(fs::exists(out));
 }
