@@ -1,0 +1,358 @@
+// The quit road, state by state: SIGTERM (a real signal, through the
+// program's own handler) and, where a person can press it, Ctrl+Q, in each
+// state the application can be in. Each time the application ends within
+// 5 s of the runtime clock with every frame it grabbed on disk, and what a
+// dialog closed by the quit was for does not go on.
+//
+// The backend answers as the headless one does, except that a modal window
+// waits until it is closed, as it does on screen (Video Settings, Deck
+// Control Settings). A dialog answered "after 60 s" stays open until the
+// quit closes it. The clock moves a millisecond a loop pass, whichever loop
+// runs; the quit is sent from that pass once the state is reached.
+#include "application/app.h"
+#include "application/startup.h"
+#include "capturethread/capturethread.h"
+#include "capturewindow/capturewindow.h"
+#include "controlwindow/controlwindow.h"
+#include "process_per_test.h"
+#include "run_until.h"
+#include "test_clock.h"
+
+#include <rb/backend.h>
+#include <rb/loop.h>
+#include <rb/operator.h>
+
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+using namespace tavrin;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path gDir;
+
+controlwindow &palette() { return *static_cast<controlwindow *>(rb::findWindow("controlwindow")); }
+
+// Headless, but a modal window waits for its close as on screen; it knows
+// which dialogs are open now.
+class Backend : public rb::HeadlessBackend {
+public:
+    rb::DialogAnswer ask(const rb::DialogRequest &r) override {
+        open.push_back(r);
+        rb::DialogAnswer a = HeadlessBackend::ask(r);
+        open.pop_back();
+        return a;
+    }
+    void runModal(rb::Window &w) override {
+        rb::runModalLoop([&w] { return w.closed(); });
+    }
+    bool isOpen(const std::string &start) const {
+        for (const rb::DialogRequest &r : open)
+            if (r.text.rfind(start, 0) == 0 || r.title == start || r.actionCaption == start) return true;
+        return false;
+    }
+    std::vector<rb::DialogRequest> open;
+};
+Backend *gBackend = nullptr;
+
+enum class How { Sigterm, CtrlQ };
+
+void send(How how) {
+    if (how == How::Sigterm) ::raise(SIGTERM);
+    else rb::op::chooseMenu("FileQuit");
+}
+
+rb::Answer after60s(rb::Answer a) {
+    a.afterMs = 60000;
+    return a;
+}
+
+struct QuitState {
+    const char *name;
+    How how;
+    bool capture;                       // a capture runs, Until 100
+    std::function<void()> enter;        // brings the state about (may wait in a dialog)
+    std::function<bool()> reached;      // the quit is sent once this holds
+    const char *videoSource = nullptr;  // nullptr: the test pattern, endless
+};
+
+void PrintTo(const QuitState &s, std::ostream *os) { *os << s.name; }
+
+bool grabbed(int n) { return captureRunning() && palette().counter >= n; }
+
+const QuitState kStates[] = {
+    {"IdleSigterm", How::Sigterm, false, [] {}, [] { return true; }},
+    {"IdleCtrlQ", How::CtrlQ, false, [] {}, [] { return true; }},
+    {"CapturingSigterm", How::Sigterm, true, [] {}, [] { return grabbed(2); }},
+    {"CapturingCtrlQ", How::CtrlQ, true, [] {}, [] { return grabbed(2); }},
+    // The video ends mid-capture: the capture ends, saves its frames and
+    // shows the grab's message, which nobody answers.
+    {"CaptureThreadBoxSigterm", How::Sigterm, true,
+     [] {
+         rb::op::answerNext(after60s({rb::Answer::OK, {}}));
+     },
+     [] { return gBackend->isOpen("Error.  You can not grab a still"); },
+     "videotestsrc num-buffers=75 ! video/x-raw,width=160,height=120,framerate=30/1"},
+    {"MainThreadBoxSigterm", How::Sigterm, true,
+     [] {
+         rb::op::answerNext(after60s({rb::Answer::OK, {}}));
+         rb::op::chooseMenu("HelpDocumentation");  // says the help file is gone
+     },
+     [] { return grabbed(2) && gBackend->isOpen("The help file"); }},
+    {"CueDialogSigterm", How::Sigterm, false,
+     [] {
+         rb::op::answerNext(after60s({rb::Answer::OK, {}}));
+         rb::op::click("controlwindow", "capturebutton");
+     },
+     [] { return gBackend->isOpen("Please make sure the deck is cued"); }},
+    {"GrabNowFileDialogSigterm", How::Sigterm, true,
+     [] {
+         rb::op::answerNext(after60s({rb::Answer::File, (gDir / "still.tif").string()}));
+         rb::op::click("CaptureWindow", "BevelButton1");
+     },
+     [] { return grabbed(2) && gBackend->isOpen("Save Image"); }},
+    {"ChooseFolderDialogSigterm", How::Sigterm, true,
+     [] {
+         rb::op::answerNext(after60s({rb::Answer::Folder, gDir.string()}));
+         rb::op::click("controlwindow", "BevelButton1");
+     },
+     [] { return grabbed(2) && gBackend->isOpen("Select Images Folder"); }},
+    {"VideoSettingsSigterm", How::Sigterm, true, [] { rb::op::chooseMenu("VideoSetteingsMenu"); },
+     [] { return grabbed(2) && rb::findWindow("VideoSettings"); }},
+    {"DeckControlSettingsSigterm", How::Sigterm, true, [] { rb::op::chooseMenu("VideoDeckControl"); },
+     [] { return grabbed(2) && rb::findWindow("ControlPrefswindow"); }},
+    {"SavePassSigterm", How::Sigterm, true, [] {},
+     [] {
+         if (grabbed(3) && palette().capturebutton->enabled()) rb::op::click("controlwindow", "capturebutton");
+         return palette().mymessage->text() == "Saving frames to disk...";
+     }},
+    {"SavePassCtrlQ", How::CtrlQ, true, [] {},
+     [] {
+         if (grabbed(3) && palette().capturebutton->enabled()) rb::op::click("controlwindow", "capturebutton");
+         return palette().mymessage->text() == "Saving frames to disk...";
+     }},
+};
+
+class QuitRoadBase : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        gDir = fs::temp_directory_path() / ("tavrin-quit-" + std::to_string(::getpid()));
+        fs::create_directories(gDir / "prefs");
+        setenv("TAVRIN_PREFS_DIR", (gDir / "prefs").c_str(), 1);
+        setenv("XDG_DATA_HOME", (gDir / "data").c_str(), 1);
+        setenv("TAVRIN_PLUGIN_PATH", TAVRIN_TEST_PLUGINS, 1);
+        setenv("TAVRIN_HEADLESS", "1", 1);
+        setenv("TAVRIN_AVC_UNITS", "1", 1);
+    }
+    static void TearDownTestSuite() { fs::remove_all(gDir); }
+
+    void SetUp() override {
+        clock_.emplace(1'000'000, TestClock::Moves::OnlyWhenSet);
+        auto owned = std::make_unique<Backend>();
+        gBackend = owned.get();
+        rb::setBackend(std::move(owned));
+        setenv("TAVRIN_VIDEO_SOURCE", videoSource().c_str(), 1);
+        startUp();
+        rb::op::runFor(300);
+        pacer_ = eventfd(1, EFD_CLOEXEC | EFD_NONBLOCK);  // stays readable: every pass runs it
+        rb::addSource(pacer_, POLLIN, [this] { pace(); });
+        out_ = gDir / "out";
+        fs::create_directories(out_);
+        rb::op::type("controlwindow", "framecount", "100");
+        rb::op::type("controlwindow", "nameprefix", "q");
+        rb::op::answerFolder(out_.string());
+        rb::op::click("controlwindow", "BevelButton1");
+    }
+
+    void TearDown() override {
+        pacing_ = false;
+        rb::removeSource(pacer_);
+        ::close(pacer_);
+        clock_.reset();
+    }
+
+    virtual std::string videoSource() const { return "videotestsrc ! video/x-raw,width=160,height=120,framerate=30/1"; }
+
+    // A millisecond a pass; the quit once the state is reached. The
+    // palette's frame counter is kept as it goes with the quit.
+    void pace() {
+        if (!pacing_) return;
+        clock_->advance(1);
+        if (rb::Window *w = rb::findWindow("controlwindow")) counter_ = static_cast<controlwindow *>(w)->counter;
+        if (!sentAtMs_ && reached_ && reached_()) {
+            sentAtMs_ = clock_->nowMs();
+            send(how_);
+        }
+    }
+
+    void startCapture() {
+        rb::op::answerOK();
+        rb::op::click("controlwindow", "capturebutton");
+        ASSERT_TRUE(captureRunning());
+    }
+
+    // The application has ended: it quits and no capture runs.
+    static bool ended() { return rb::app()->quitting() && !captureRunning(); }
+
+    // Sends the quit once `reached` holds (entering with `enter`).
+    void sendWhen(How how, const std::function<void()> &enter, std::function<bool()> reached) {
+        how_ = how;
+        sentAtMs_.reset();
+        reached_ = std::move(reached);
+        pacing_ = true;
+        enter();
+        ASSERT_TRUE(runUntil([this] { return sentAtMs_.has_value(); }, 60s)) << "the state was not reached";
+    }
+    // ... and waits for the end.
+    void quitWhen(How how, const std::function<void()> &enter, std::function<bool()> reached) {
+        sendWhen(how, enter, std::move(reached));
+        ASSERT_TRUE(runUntil(ended, 60s));
+        endedAtMs_ = clock_->nowMs();
+    }
+    // The capture's folder goes after its second frame; the state is
+    // reached at its third.
+    std::function<bool()> folderGoneAtThird() {
+        return [this] {
+            if (grabbed(2) && fs::exists(out_)) fs::remove_all(out_);
+            return grabbed(3);
+        };
+    }
+
+    // The frame files in `folder`, and whether they are the run's 0..n-1.
+    static size_t frameFiles(const fs::path &folder) {
+        size_t n = 0;
+        std::error_code ec;
+        for (const auto &e : fs::directory_iterator(folder, ec)) n += e.path().extension() == ".tif";
+        return n;
+    }
+    static void expectNumbered(const fs::path &folder, int n) {
+        EXPECT_EQ(frameFiles(folder), size_t(n)) << folder;
+        for (int i = 0; i < n; ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "q%03d.tif", i);
+            EXPECT_TRUE(fs::exists(folder / name)) << name;
+        }
+    }
+    fs::path dataFolder() const {
+        std::error_code ec;
+        for (const auto &e : fs::directory_iterator(gDir / "data" / "tavrin", ec)) return e.path();
+        return {};
+    }
+
+    std::optional<TestClock> clock_;
+    int pacer_ = -1;
+    bool pacing_ = false;
+    How how_ = How::Sigterm;
+    std::function<bool()> reached_;
+    std::optional<int64_t> sentAtMs_;
+    int64_t endedAtMs_ = 0;
+    int counter_ = 0;
+    fs::path out_;
+};
+
+class QuitRoad : public QuitRoadBase, public ::testing::WithParamInterface<QuitState> {
+protected:
+    std::string videoSource() const override {
+        return GetParam().videoSource ? GetParam().videoSource : QuitRoadBase::videoSource();
+    }
+};
+
+TEST_P(QuitRoad, EndsWithinFiveSecondsWithEveryGrabbedFrameOnDisk) {
+    const QuitState &state = GetParam();
+    if (state.capture) startCapture();
+    quitWhen(state.how, state.enter, state.reached);
+    EXPECT_LE(endedAtMs_ - *sentAtMs_, 5000);
+    // Every window went with the quit; nothing was made again after it.
+    rb::op::runFor(600);
+    EXPECT_TRUE(rb::windows().empty());
+    EXPECT_EQ(rb::findWindow("CaptureWindow"), nullptr);
+    // Every frame grabbed is on disk, in the capture's own folder.
+    expectNumbered(out_, state.capture ? counter_ : 0);
+    if (state.capture) {
+        EXPECT_GE(counter_, 2);
+    }
+    EXPECT_TRUE(dataFolder().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(EachState, QuitRoad, ::testing::ValuesIn(kStates),
+                         [](const ::testing::TestParamInfo<QuitState> &p) { return p.param.name; });
+
+// The folder goes mid-capture. A signal has nobody to ask for another: the
+// frames go to a new folder in the user's data, and standard error says
+// where.
+class QuitRoadFolderGone : public QuitRoadBase {};
+
+TEST_F(QuitRoadFolderGone, SigtermSavesTheFramesInTheUsersData) {
+    startCapture();
+    ::testing::internal::CaptureStderr();
+    quitWhen(
+        How::Sigterm, [] {}, folderGoneAtThird());
+    std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_LE(endedAtMs_ - *sentAtMs_, 5000);
+    fs::path data = dataFolder();
+    ASSERT_FALSE(data.empty()) << said;
+    EXPECT_EQ(data.parent_path(), gDir / "data" / "tavrin");
+    expectNumbered(data, counter_);
+    EXPECT_NE(said.find("tavrin: " + std::to_string(counter_) + " frames saved in " + data.string() + ", quitting\n"),
+              std::string::npos)
+        << said;
+    EXPECT_EQ(rb::app()->exitCode(), 0);
+}
+
+// A person's quit keeps the frames and the palette asks for another
+// folder; a signal after that saves them in the user's data.
+TEST_F(QuitRoadFolderGone, CtrlQKeepsTheFramesForAnotherFolderThenSigtermSavesThem) {
+    startCapture();
+    sendWhen(
+        How::CtrlQ, [] {}, folderGoneAtThird());
+    ASSERT_TRUE(runUntil([] { return !captureRunning(); }, 60s));
+    rb::op::runFor(1000);
+    EXPECT_FALSE(rb::app()->quitting());
+    int n = counter_;
+    EXPECT_EQ(palette().mymessage->text(), std::to_string(n) + " frames could not be saved: choose another folder");
+    EXPECT_EQ(captureWindow().unsavedCount(), n);
+    EXPECT_TRUE(dataFolder().empty());
+
+    ::testing::internal::CaptureStderr();
+    quitWhen(
+        How::Sigterm, [] {}, [] { return true; });
+    std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_LE(endedAtMs_ - *sentAtMs_, 5000);
+    fs::path data = dataFolder();
+    ASSERT_FALSE(data.empty()) << said;
+    expectNumbered(data, n);
+    EXPECT_NE(said.find(" frames saved in " + data.string()), std::string::npos) << said;
+}
+
+// Nowhere to save them either: the program says so and ends with status 1.
+TEST_F(QuitRoadFolderGone, WhenTheUsersDataCannotTakeThemEitherItEndsWithStatusOne) {
+    std::ofstream(gDir / "data") << "a file where the folder would be";
+    startCapture();
+    ::testing::internal::CaptureStderr();
+    quitWhen(
+        How::Sigterm, [] {}, folderGoneAtThird());
+    std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_LE(endedAtMs_ - *sentAtMs_, 5000);
+    EXPECT_NE(said.find("could not be saved in " + (gDir / "data" / "tavrin").string()), std::string::npos) << said;
+    EXPECT_NE(said.find("they are lost"), std::string::npos) << said;
+    EXPECT_EQ(rb::app()->exitCode(), 1);
+}
+
+}  // namespace
+
+int main(int argc, char **argv) { return runEachTestInItsOwnProcess(argc, argv); }

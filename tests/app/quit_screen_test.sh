@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# The quit road on a real X server (Xvfb, with openbox when installed),
+# driven by real mouse presses, in the states only a screen has:
+# - a capture of every 30th frame, until 9, of a 3 s clip: the clip ends
+#   after two or three grabs, the capture ends there and its frames are
+#   saved, the grab's "no video" box shows once and Enable Video is
+#   enabled; SIGTERM with that box open ends the program within 5 s;
+# - SIGTERM mid-capture with the main window's File menu held open ends the
+#   program within 5 s with every grabbed frame saved.
+# Usage: quit_screen_test.sh <bin folder> <artifacts folder>
+set -uo pipefail
+bin=$(cd "$1" && pwd)
+art=$2
+command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v import >/dev/null || exit 77
+mkdir -p "$art"
+tmp=$(mktemp -d)
+pids=()
+app=
+# The program ends before its X server, so that it never outlives it.
+cleanup() {
+  if [ -n "$app" ] && kill "$app" 2>/dev/null; then
+    for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$app" 2>/dev/null
+  fi
+  kill "${pids[@]}" 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*"
+  [ -s "$tmp/app.out" ] && { echo "--- the program said:"; tail -20 "$tmp/app.out"; }
+  exit 1
+}
+within() {
+  local limit=$1 end
+  shift
+  end=$((SECONDS + limit))
+  until "$@"; do
+    [ "$SECONDS" -lt "$end" ] || return 1
+    sleep 0.1
+  done
+}
+
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$tmp/display" >/dev/null 2>&1 &
+pids+=($!)
+within 10 test -s "$tmp/display" || fail "Xvfb did not start"
+export DISPLAY=":$(head -1 "$tmp/display")"
+if command -v openbox >/dev/null; then
+  openbox >/dev/null 2>&1 &
+  pids+=($!)
+  within 10 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window
+fi
+
+mkdir -p "$tmp/prefs" "$tmp/frames" "$tmp/run"
+"$bin/testclip" make "$tmp/clip.avi" 90 720 480 30 || fail "could not make the clip"
+
+start_app() {
+  printf '%s' "$1" >"$tmp/script"
+  (cd "$tmp/run" && TAVRIN_PREFS_DIR="$tmp/prefs" TAVRIN_SCRIPT="$tmp/script" XDG_DATA_HOME="$tmp/data" \
+    TAVRIN_AVC_UNITS=0 exec "$bin/tavrin") >"$tmp/app.out" 2>&1 &
+  app=$!
+  pids+=("$app")
+}
+ended() { ! kill -0 "$app" 2>/dev/null; }
+win() { xwininfo -root -tree 2>/dev/null | grep "\"$1\"" | awk '{print $1}' | head -1; }
+shown() { [ -n "$(win "$1")" ]; }
+capture_script() {
+  printf 'type controlwindow framecount %s\ntype controlwindow nameprefix %s\nanswer folder %s\n' "$1" "$2" "$tmp/frames"
+  printf 'click controlwindow BevelButton1\nanswer ok\nclick controlwindow capturebutton\n'
+  for _ in $(seq 300); do printf 'wait 100\ndump controlwindow\ndump CaptureWindow\n'; done
+}
+said() { grep -c "$1" "$tmp/app.out"; }
+# Ends within 5 s of the signal; the time it took in $tookMs.
+term_within_5s() {
+  local t0 t1
+  t0=$(date +%s%N)
+  kill -TERM "$app"
+  within 5 ended || fail "SIGTERM did not end the program $1"
+  t1=$(date +%s%N)
+  wait "$app"
+  status=$?
+  tookMs=$(((t1 - t0) / 1000000))
+  [ "$status" = 0 ] || fail "SIGTERM $1: the program ended with $status"
+}
+
+# ---- the clip ends mid-capture: one box; SIGTERM while it is open ----
+TAVRIN_VIDEO_SOURCE="filesrc location=$tmp/clip.avi ! decodebin" start_app "$(capture_script 9 end)"
+ended_() { grep -q 'mymessage .*text="[0-9]* frames\? saved: the video ended"' "$tmp/app.out"; }
+within 20 ended_ || fail "the capture did not say the video ended"
+sleep 1
+boxes=0
+for id in $(xwininfo -root -tree | awk '/"Tavrin!"/{print $1}'); do
+  xwininfo -id "$id" | grep -q IsViewable && [ "$(xwininfo -id "$id" | awk '/Width:/{print $2}')" -lt 600 ] &&
+    boxes=$((boxes + 1))
+done
+[ "$boxes" = 1 ] || fail "$boxes message boxes open, not one"
+import -window root "$art/video-ended-box.png"
+grep 'checkvideobutton' "$tmp/app.out" | tail -1 | grep -q 'enabled=1' || fail "Enable Video is not enabled"
+grep -q 'text="Done"' "$tmp/app.out" && fail "the palette said Done"
+saved=$(grep -o 'text="[0-9]* frames\? saved: the video ended"' "$tmp/app.out" | tail -1 | grep -o '[0-9]*' | head -1)
+term_within_5s "with the capture's box open"
+boxMs=$tookMs
+[ "$saved" -ge 2 ] && [ "$(ls "$tmp/frames" | wc -l)" = "$saved" ] || fail "saved '$saved': $(ls "$tmp/frames")"
+
+# ---- SIGTERM with the File menu held open mid-capture ----
+rm -f "$tmp"/frames/*
+TAVRIN_VIDEO_SOURCE="videotestsrc ! video/x-raw,width=320,height=240,framerate=30/1" start_app "$(capture_script 100 menu)"
+within 20 grep -q "ProgressBar1 .* value=2 max=100" "$tmp/app.out" || fail "no frames grabbed"
+main=$(win 'Tavrin!')
+xdotool mousemove --window "$main" 15 10 click 1  # File
+sleep 0.5
+import -window root "$art/file-menu-open.png"
+term_within_5s "with the File menu open"
+menuMs=$tookMs
+menuSaved=$(sed -n 's/^tavrin: \([0-9]*\) frames\? saved, quitting$/\1/p' "$tmp/app.out")
+[ -n "$menuSaved" ] && [ "$menuSaved" -ge 2 ] && [ "$(ls "$tmp/frames" | wc -l)" = "$menuSaved" ] ||
+  fail "saved '$menuSaved': $(ls "$tmp/frames")"
+
+echo "ok: the clip ended after $saved frames, one box, SIGTERM with it open ended the program in $boxMs ms;" \
+  "SIGTERM with the File menu open: $menuSaved frames saved, ended in $menuMs ms"
