@@ -9,13 +9,8 @@
 // Control Settings). A dialog answered "after 60 s" stays open until the
 // quit closes it. The clock moves a millisecond a loop pass, whichever loop
 // runs; the quit is sent from that pass once the state is reached.
-#include "application/app.h"
-#include "application/startup.h"
-#include "capturethread/capturethread.h"
-#include "capturewindow/capturewindow.h"
-#include "controlwindow/controlwindow.h"
+#include "app_fixture.h"
 #include "process_per_test.h"
-#include "run_until.h"
 #include "test_clock.h"
 
 #include <rb/backend.h>
@@ -44,9 +39,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path gDir;
-
-controlwindow &palette() { return *static_cast<controlwindow *>(rb::findWindow("controlwindow")); }
+controlwindow &thePalette() { return *static_cast<controlwindow *>(rb::findWindow("controlwindow")); }
 
 // Headless, but a modal window waits for its close as on screen; it knows
 // which dialogs are open now.
@@ -93,7 +86,7 @@ struct QuitState {
 
 void PrintTo(const QuitState &s, std::ostream *os) { *os << s.name; }
 
-bool grabbed(int n) { return captureRunning() && palette().counter >= n; }
+bool grabbed(int n) { return captureRunning() && thePalette().counter >= n; }
 
 const QuitState kStates[] = {
     {"IdleSigterm", How::Sigterm, false, [] {}, [] { return true; }},
@@ -138,39 +131,27 @@ const QuitState kStates[] = {
      [] { return grabbed(2) && rb::findWindow("ControlPrefswindow"); }},
     {"SavePassSigterm", How::Sigterm, true, [] {},
      [] {
-         if (grabbed(3) && palette().capturebutton->enabled()) rb::op::click("controlwindow", "capturebutton");
-         return palette().mymessage->text() == "Saving frames to disk...";
+         if (grabbed(3) && thePalette().capturebutton->enabled()) rb::op::click("controlwindow", "capturebutton");
+         return thePalette().mymessage->text() == "Saving frames to disk...";
      }},
     {"SavePassCtrlQ", How::CtrlQ, true, [] {},
      [] {
-         if (grabbed(3) && palette().capturebutton->enabled()) rb::op::click("controlwindow", "capturebutton");
-         return palette().mymessage->text() == "Saving frames to disk...";
+         if (grabbed(3) && thePalette().capturebutton->enabled()) rb::op::click("controlwindow", "capturebutton");
+         return thePalette().mymessage->text() == "Saving frames to disk...";
      }},
 };
 
-class QuitRoadBase : public ::testing::Test {
+class QuitRoadBase : public AppTest {
 protected:
     static void SetUpTestSuite() {
-        gDir = fs::temp_directory_path() / ("tavrin-quit-" + std::to_string(::getpid()));
-        fs::create_directories(gDir / "prefs");
-        setenv("TAVRIN_PREFS_DIR", (gDir / "prefs").c_str(), 1);
+        AppTest::SetUpTestSuite();
         setenv("XDG_DATA_HOME", (gDir / "data").c_str(), 1);
-        setenv("TAVRIN_PLUGIN_PATH", TAVRIN_TEST_PLUGINS, 1);
-        setenv("TAVRIN_HEADLESS", "1", 1);
-        setenv("TAVRIN_AVC_UNITS", "1", 1);
+        setenv("TAVRIN_AVC_UNITS", "1", 1);  // a deck to stop
     }
-    static void TearDownTestSuite() { fs::remove_all(gDir); }
 
     void SetUp() override {
-        clock_.emplace(1'000'000, TestClock::Moves::OnlyWhenSet);
-        auto owned = std::make_unique<Backend>();
-        gBackend = owned.get();
-        rb::setBackend(std::move(owned));
-        setenv("TAVRIN_VIDEO_SOURCE", videoSource().c_str(), 1);
-        startUp();
+        startWithPacer();
         rb::op::runFor(300);
-        pacer_ = eventfd(1, EFD_CLOEXEC | EFD_NONBLOCK);  // stays readable: every pass runs it
-        rb::addSource(pacer_, POLLIN, [this] { pace(); });
         out_ = gDir / "out";
         fs::create_directories(out_);
         rb::op::type("controlwindow", "framecount", "100");
@@ -181,9 +162,22 @@ protected:
 
     void TearDown() override {
         pacing_ = false;
+        AppTest::TearDown();
         rb::removeSource(pacer_);
         ::close(pacer_);
         clock_.reset();
+    }
+
+    // The backend, the clock and its pacer, then the application.
+    void startWithPacer() {
+        clock_.emplace(1'000'000, TestClock::Moves::OnlyWhenSet);
+        auto owned = std::make_unique<Backend>();
+        gBackend = owned.get();
+        rb::setBackend(std::move(owned));
+        pacer_ = eventfd(1, EFD_CLOEXEC | EFD_NONBLOCK);  // stays readable: every pass runs it
+        rb::addSource(pacer_, POLLIN, [this] { pace(); });
+        setenv("TAVRIN_VIDEO_SOURCE", videoSource().c_str(), 1);
+        startUp();
     }
 
     virtual std::string videoSource() const { return "videotestsrc ! video/x-raw,width=160,height=120,framerate=30/1"; }
@@ -324,7 +318,7 @@ TEST_F(QuitRoadFolderGone, CtrlQKeepsTheFramesForAnotherFolderThenSigtermSavesTh
     rb::op::runFor(1000);
     EXPECT_FALSE(rb::app()->quitting());
     int n = counter_;
-    EXPECT_EQ(palette().mymessage->text(), std::to_string(n) + " frames could not be saved: choose another folder");
+    EXPECT_EQ(thePalette().mymessage->text(), std::to_string(n) + " frames could not be saved: choose another folder");
     EXPECT_EQ(captureWindow().unsavedCount(), n);
     EXPECT_TRUE(dataFolder().empty());
 
@@ -351,6 +345,28 @@ TEST_F(QuitRoadFolderGone, WhenTheUsersDataCannotTakeThemEitherItEndsWithStatusO
     EXPECT_NE(said.find("could not be saved in " + (gDir / "data" / "tavrin").string()), std::string::npos) << said;
     EXPECT_NE(said.find("they are lost"), std::string::npos) << said;
     EXPECT_EQ(rb::app()->exitCode(), 1);
+}
+
+// The start-up's "No video signal" box: a quit closes it, and the palette
+// is not built after the quit.
+class QuitRoadAtStartUp : public QuitRoadBase {
+protected:
+    void SetUp() override {}  // the test starts the application itself
+};
+
+TEST_F(QuitRoadAtStartUp, SigtermWithTheNoVideoBoxOpenOpensNothingMore) {
+    setenv("TAVRIN_NO_VIDEO", "1", 1);
+    how_ = How::Sigterm;
+    reached_ = [] { return gBackend->isOpen("No video signal was detected."); };
+    pacing_ = true;
+    startWithPacer();  // opens on the first loop pass
+    rb::op::answerNext(after60s({rb::Answer::OK, {}}));
+    ASSERT_TRUE(runUntil([this] { return sentAtMs_.has_value(); }, 60s)) << "the box was not shown";
+    ASSERT_TRUE(runUntil(ended, 60s));
+    EXPECT_LE(clock_->nowMs() - *sentAtMs_, 5000);
+    rb::op::runFor(600);
+    EXPECT_EQ(rb::findWindow("controlwindow"), nullptr);
+    for (rb::Window *w : rb::windows()) ADD_FAILURE() << w->className() << " is open after the quit";
 }
 
 }  // namespace

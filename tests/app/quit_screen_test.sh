@@ -11,46 +11,9 @@
 set -uo pipefail
 bin=$(cd "$1" && pwd)
 art=$2
-command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v import >/dev/null || exit 77
-mkdir -p "$art"
-tmp=$(mktemp -d)
-pids=()
-app=
-# The program ends before its X server, so that it never outlives it.
-cleanup() {
-  if [ -n "$app" ] && kill "$app" 2>/dev/null; then
-    for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
-    kill -9 "$app" 2>/dev/null
-  fi
-  kill "${pids[@]}" 2>/dev/null
-  wait 2>/dev/null
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*"
-  [ -s "$tmp/app.out" ] && { echo "--- the program said:"; tail -20 "$tmp/app.out"; }
-  exit 1
-}
-within() {
-  local limit=$1 end
-  shift
-  end=$((SECONDS + limit))
-  until "$@"; do
-    [ "$SECONDS" -lt "$end" ] || return 1
-    sleep 0.1
-  done
-}
-
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$tmp/display" >/dev/null 2>&1 &
-pids+=($!)
-within 10 test -s "$tmp/display" || fail "Xvfb did not start"
-export DISPLAY=":$(head -1 "$tmp/display")"
-if command -v openbox >/dev/null; then
-  openbox >/dev/null 2>&1 &
-  pids+=($!)
-  within 10 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window
-fi
+source "$(dirname "$0")/screen_lib.sh"
+start_x
+start_window_manager
 
 mkdir -p "$tmp/prefs" "$tmp/frames" "$tmp/run"
 "$bin/testclip" make "$tmp/clip.avi" 90 720 480 30 || fail "could not make the clip"
