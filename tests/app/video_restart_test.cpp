@@ -154,6 +154,8 @@ protected:
         size_t at = said.find(" saved: the video ended");
         ASSERT_NE(at, std::string::npos) << said;
         int saved = std::atoi(said.c_str());
+        // It ended at the grab that found no video, not at its count.
+        EXPECT_EQ(palette().counter, saved);
         size_t files = 0;
         for (const auto &e : fs::directory_iterator(out())) files += e.path().extension() == ".tif";
         EXPECT_EQ(files, size_t(saved));
