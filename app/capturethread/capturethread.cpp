@@ -197,25 +197,29 @@ void CaptureThread::resetcontrolwindow() {
     controlwindow &pal = palette();
     pal.ProgressBar1->setValue(0);
     pal.ProgressBar1->setMaximum(100);
+    if (videoEnded) pal.mymessage->setText(videoEndedText(saved, notsaved));
+    pal.capturebutton->setEnabled(true);
+    pal.capturebutton->setCaption("Start Capture");
+    if (videoEnded && !app().quitAfterCapture) {
+        // Enable Video is offered at once, and the grab's message is shown
+        // once, after the deck stopped and the frames were saved. A quit
+        // while it is open closes it and goes on once this thread is done.
+        CaptureWindow &main = captureWindow();
+        if (app().devicepresent) main.videoLost();
+        CaptureWindow::sayNoVideoToGrab();
+    }
     // A signal's quit goes on with frames unsaved too: the application's
     // quit saves them into the user's data, as nobody is there to choose
     // another folder.
     bool quitNow = app().quitAfterCapture && (notsaved == 0 || rb::quitBySignal());
     app().quitAfterCapture = false;
-    if (videoEnded) pal.mymessage->setText(videoEndedText(saved, notsaved));
-    else pal.mymessage->setText(quitNow && notsaved == 0 ? savedText(saved, missing) : outcomeText(missing, notsaved));
+    if (!videoEnded)
+        pal.mymessage->setText(quitNow && notsaved == 0 ? savedText(saved, missing) : outcomeText(missing, notsaved));
+    // A quit the person asked for meanwhile disabled the button: frames
+    // kept for another folder need it.
     pal.capturebutton->setEnabled(true);
-    pal.capturebutton->setCaption("Start Capture");
     gRunning = false;
-    if (!quitNow) {
-        if (!videoEnded) return;
-        // Enable Video is offered at once, and the grab's message is shown
-        // once, after the deck stopped and the frames were saved.
-        CaptureWindow &main = captureWindow();
-        if (app().devicepresent) main.videoLost();
-        CaptureWindow::sayNoVideoToGrab();
-        return;
-    }
+    if (!quitNow) return;
     // The window goes with the quit: a terminal that sent the signal is
     // told too.
     if (notsaved == 0) std::fprintf(stderr, "tavrin: %s, quitting\n", pal.mymessage->text().c_str());

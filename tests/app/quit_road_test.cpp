@@ -127,7 +127,11 @@ const QuitState kStates[] = {
      [] { return grabbed(2) && gBackend->isOpen("Select Images Folder"); }},
     {"VideoSettingsSigterm", How::Sigterm, true, [] { rb::op::chooseMenu("VideoSetteingsMenu"); },
      [] { return grabbed(2) && rb::findWindow("VideoSettings"); }},
+    {"VideoSettingsCtrlQ", How::CtrlQ, true, [] { rb::op::chooseMenu("VideoSetteingsMenu"); },
+     [] { return grabbed(2) && rb::findWindow("VideoSettings"); }},
     {"DeckControlSettingsSigterm", How::Sigterm, true, [] { rb::op::chooseMenu("VideoDeckControl"); },
+     [] { return grabbed(2) && rb::findWindow("ControlPrefswindow"); }},
+    {"DeckControlSettingsCtrlQ", How::CtrlQ, true, [] { rb::op::chooseMenu("VideoDeckControl"); },
      [] { return grabbed(2) && rb::findWindow("ControlPrefswindow"); }},
     {"SavePassSigterm", How::Sigterm, true, [] {},
      [] {
