@@ -8,21 +8,26 @@
 #include <gst/video/video.h>
 
 #include <algorithm>
-#include <cstring>
+#include <vector>
 
 namespace grab {
 
 namespace {
 
-// Everything after the source: one conversion to the picture's own ARGB
-// bytes (none where the source gives them).
-const char kRest[] =
-    "videoconvert ! video/x-raw,format=ARGB ! videobalance name=tavrin_balance "
-    "! appsink name=tavrin_grab max-buffers=1 drop=true caps=video/x-raw,format=ARGB";
-
-// The preview's words, 0x00RRGGBB in this machine's byte order.
-constexpr GstVideoFormat kPreviewFormat =
-    G_BYTE_ORDER == G_LITTLE_ENDIAN ? GST_VIDEO_FORMAT_BGRx : GST_VIDEO_FORMAT_xRGB;
+// Everything after the source: one conversion to the X server's own pixel
+// words, 0x00RRGGBB in this machine's byte order with a top byte that means
+// nothing (none where the source gives them). The preview shows them as they
+// are; a grab turns them into the picture's ARGB bytes.
+#if G_BYTE_ORDER == G_LITTLE_ENDIAN
+#define TAVRIN_FRAME_FORMAT "BGRx"
+constexpr GstVideoFormat kFrameFormat = GST_VIDEO_FORMAT_BGRx;
+#else
+#define TAVRIN_FRAME_FORMAT "xRGB"
+constexpr GstVideoFormat kFrameFormat = GST_VIDEO_FORMAT_xRGB;
+#endif
+const char kRest[] = "videoconvert ! video/x-raw,format=" TAVRIN_FRAME_FORMAT
+                     " ! videobalance name=tavrin_balance "
+                     "! appsink name=tavrin_grab max-buffers=1 drop=true caps=video/x-raw,format=" TAVRIN_FRAME_FORMAT;
 
 // A frame later than this on the synced sink is dropped, so a clip keeps to
 // its clock rather than falling behind it.
@@ -97,22 +102,27 @@ struct TargetFrame {
 };
 
 // The layout of a picture `width` x `height` in `format`, at the rate of
-// `like` (the converter scales pictures, not time).
+// `like` and interlaced as it is (the converter scales pictures, not time,
+// and takes no interlaced frame into a progressive one: DV is interlaced).
 bool targetInfo(GstVideoInfo *out, GstVideoFormat format, int width, int height, const GstVideoInfo &like) {
-    if (!gst_video_info_set_format(out, format, guint(width), guint(height))) return false;
+    if (!gst_video_info_set_interlaced_format(out, format, GST_VIDEO_INFO_INTERLACE_MODE(&like), guint(width),
+                                              guint(height)))
+        return false;
+    GST_VIDEO_INFO_FIELD_ORDER(out) = GST_VIDEO_INFO_FIELD_ORDER(&like);
     out->fps_n = like.fps_n, out->fps_d = like.fps_d;
     return true;
 }
 
-// Scales `src` into ARGB bytes at `dst` with GStreamer's converter.
-bool scaleInto(MappedFrame &src, uint8_t *dst, int width, int height) {
+// Turns `src`, laid out as `info`, into ARGB bytes at `dst`, `width` x
+// `height`, with GStreamer's converter.
+bool argbInto(const GstVideoInfo &info, const GstVideoFrame *src, uint8_t *dst, int width, int height) {
     GstVideoInfo out;
-    if (!targetInfo(&out, GST_VIDEO_FORMAT_ARGB, width, height, src.info)) return false;
+    if (!targetInfo(&out, GST_VIDEO_FORMAT_ARGB, width, height, info)) return false;
     TargetFrame target(&out, dst, size_t(width) * size_t(height) * 4);
     if (!target.ok) return false;
-    GstVideoConverter *conv = gst_video_converter_new(&src.info, &out, nullptr);
+    GstVideoConverter *conv = gst_video_converter_new(&info, &out, nullptr);
     if (!conv) return false;
-    gst_video_converter_frame(conv, &src.frame, &target.frame);
+    gst_video_converter_frame(conv, src, &target.frame);
     gst_video_converter_free(conv);
     return true;
 }
@@ -369,15 +379,17 @@ bool Video::copyFrame(uint8_t *argb, int width, int height, int64_t *deliveredUs
     {
         MappedFrame src(sample);
         if (src.ok && src.width() == width && src.height() == height) {
-            size_t rowBytes = size_t(width) * 4;
-            if (src.tight()) {
-                std::memcpy(argb, src.row(0), rowBytes * size_t(height));
-            } else {
-                for (int y = 0; y < height; ++y) std::memcpy(argb + rowBytes * size_t(y), src.row(y), rowBytes);
-            }
-            ok = true;
+            ok = argbInto(src.info, &src.frame, argb, width, height);
         } else if (src.ok) {
-            ok = scaleInto(src, argb, width, height);
+            // Scaled from the frame's ARGB bytes at its own size (scaled
+            // straight from its words, a few levels come out otherwise).
+            GstVideoInfo whole;
+            std::vector<uint8_t> bytes(size_t(src.width()) * size_t(src.height()) * 4);
+            if (targetInfo(&whole, GST_VIDEO_FORMAT_ARGB, src.width(), src.height(), src.info) &&
+                argbInto(src.info, &src.frame, bytes.data(), src.width(), src.height())) {
+                TargetFrame frame(&whole, bytes.data(), bytes.size());
+                ok = frame.ok && argbInto(whole, &frame.frame, argb, width, height);
+            }
         }
     }
     gst_sample_unref(sample);
@@ -392,12 +404,17 @@ bool Video::withNewPreview(uint64_t *seen, int width, int height, const std::fun
         sample = gst_sample_ref(grab_.sample);
         *seen = grab_.count;
     }
-    bool ok = false;
+    bool ok = false, painted = false;
     {
         MappedFrame src(sample);
         GstVideoInfo out;
         size_t pixels = size_t(width) * size_t(height);
-        if (src.ok && targetInfo(&out, kPreviewFormat, width, height, src.info)) {
+        if (src.ok && src.width() == width && src.height() == height && src.tight() &&
+            GST_VIDEO_INFO_FORMAT(&src.info) == kFrameFormat) {
+            // At the frame's own size: its words as they came.
+            paint(reinterpret_cast<const uint32_t *>(src.row(0)));
+            ok = painted = true;
+        } else if (src.ok && targetInfo(&out, kFrameFormat, width, height, src.info)) {
             if (!converter_ || !gst_video_info_is_equal(&converterIn_, &src.info) ||
                 !gst_video_info_is_equal(&converterOut_, &out)) {
                 if (converter_) gst_video_converter_free(converter_);
@@ -413,7 +430,7 @@ bool Video::withNewPreview(uint64_t *seen, int width, int height, const std::fun
         }
     }
     gst_sample_unref(sample);
-    if (ok) paint(preview_.data());
+    if (ok && !painted) paint(preview_.data());
     return ok;
 }
 

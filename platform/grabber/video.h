@@ -1,11 +1,12 @@
 // One running video pipeline: the source, then
 //
-//   videoconvert ! ARGB ! videobalance ! appsink
+//   videoconvert ! BGRx ! videobalance ! appsink
 //
-// so the frames arrive in the picture's own ARGB bytes (converted once, or
-// not at all where the source gives them) and GrabPicture copies them. The
-// preview is made from the same frames when the window is painted, with
-// GStreamer's converter, at the window's size and in its 0x00RRGGBB words.
+// so the frames arrive in the X server's own pixel words (converted once, or
+// not at all where the source gives them; xRGB on a big-endian machine). The
+// preview at the frame's size is those words as they came; at another size
+// GStreamer's converter scales them when the window is painted. GrabPicture
+// turns a frame into the picture's ARGB bytes, with the same converter.
 // Frames arrive on GStreamer's threads; the sink keeps only the newest,
 // handed over under a lock, and the members return at once (only starting
 // and stopping the pipeline wait for GStreamer). A file or clip runs at its

@@ -21,6 +21,9 @@
 #include <FL/fl_draw.H>
 #include <FL/x.H>
 
+// After the toolkit: it brings Xlib.
+#include "video_presenter.h"
+
 #include <poll.h>
 
 #include <algorithm>
@@ -28,6 +31,7 @@
 #include <cstdlib>
 #include <list>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -70,21 +74,20 @@ int macKeyCode(int key) {
     }
 }
 
-// The live video: the window's surface pixels where the grabber put them.
+// The live video: the window's surface pixels where the grabber put them,
+// handed to the X server as they are (video_presenter.h).
 class VideoArea : public Fl_Widget {
 public:
     VideoArea(Window &w, int top) : Fl_Widget(0, top, 1, 1), model_(w), top_(top) {}
     void draw() override {
         const Window::Surface &s = model_.surface;
-        if (s.pixels.empty() || s.area.width < 1 || s.area.height < 1) return;
-        rgb_.resize(size_t(s.area.width) * s.area.height * 3);
-        for (size_t i = 0, n = size_t(s.area.width) * s.area.height; i < n && i < s.pixels.size(); ++i) {
-            uint32_t p = s.pixels[i];
-            rgb_[i * 3] = uchar(p >> 16);
-            rgb_[i * 3 + 1] = uchar(p >> 8);
-            rgb_[i * 3 + 2] = uchar(p);
-        }
-        fl_draw_image(rgb_.data(), s.area.left, top_ + s.area.top, s.area.width, s.area.height, 3);
+        if (s.area.width < 1 || s.area.height < 1 || s.pixels.size() < size_t(s.area.width) * s.area.height) return;
+        if (!presenter_)
+            presenter_ = std::make_unique<screen::VideoPresenter>(fl_display, fl_visual->visual, fl_visual->depth);
+        int x = s.area.left, y = top_ + s.area.top;
+        if (presenter_->draw(fl_window, fl_gc, x, y, s.area.width, s.area.height, s.pixels.data())) return;
+        // A visual of another layout: FLTK makes its pixels of the rows.
+        fl_draw_image(rgbRow, this, x, y, s.area.width, s.area.height, 3);
     }
     // Follows the surface's place; true when it was painted since it was
     // last shown here.
@@ -97,10 +100,18 @@ public:
     }
 
 private:
+    // Row `y` from `x` on, `n` pixels, as packed RGB.
+    static void rgbRow(void *self, int x, int y, int n, uchar *out) {
+        const Window::Surface &s = static_cast<VideoArea *>(self)->model_.surface;
+        const uint32_t *row = s.pixels.data() + size_t(y) * s.area.width + x;
+        for (int i = 0; i < n; ++i, out += 3)
+            out[0] = uchar(row[i] >> 16), out[1] = uchar(row[i] >> 8), out[2] = uchar(row[i]);
+    }
+
     Window &model_;
     int top_;
     uint64_t followed_ = 0;
-    std::vector<uchar> rgb_;
+    std::unique_ptr<screen::VideoPresenter> presenter_;
 };
 
 // A canvas: its backdrop picture at its top-left corner, clipped.

@@ -38,17 +38,15 @@ RB_SERVICE("REALGetWindowHandle", getWindowHandle);
 
 // "PaintWindowSurface"(window object, left, top, width, height, pixels):
 // the window's video surface shows the 0x00RRGGBB pixels, row by row, at
-// (left, top); the top byte of each word handed in is not looked at (a video
-// frame's padding byte may be anything). False when the object stands for no
-// open window.
+// (left, top). They are kept as they come, the top byte too: nothing shows
+// it (it is the padding of the X server's pixels). False when the object
+// stands for no open window.
 extern "C" RBBoolean paintWindowSurface(REALobject obj, int32_t left, int32_t top, int32_t width, int32_t height,
                                         const uint32_t *pixels) {
     Window *w = static_cast<Window *>(getWindowHandle(obj));
     if (!w || !pixels || width < 1 || height < 1) return 0;
     w->surface.area = {left, top, width, height};
-    size_t n = size_t(width) * size_t(height);
-    w->surface.pixels.resize(n);
-    for (size_t i = 0; i < n; ++i) w->surface.pixels[i] = pixels[i] & 0xFFFFFFu;
+    w->surface.pixels.assign(pixels, pixels + size_t(width) * size_t(height));
     ++w->surface.paintings;
     return 1;
 }

@@ -235,6 +235,19 @@ TEST_F(VideoTest, DvClipPlaysThroughDecodebinAtItsOwnRate) {
     EXPECT_TRUE(waitUntil([&] { return shown(*v) == 29; }, 5s)) << shown(*v);
     clock.set(t0 + 1001000 + 5000);
     EXPECT_TRUE(waitUntil([&] { return shown(*v) == 30; }, 5s)) << shown(*v);
+    // DV is interlaced: the preview at its size and at half size, and a grab
+    // at half size, still show the frame.
+    for (int half : {1, 2}) {
+        int pw = 720 / half, ph = 480 / half, previewed = -1;
+        uint64_t seen = 0;
+        EXPECT_TRUE(v->withNewPreview(&seen, pw, ph, [&](const uint32_t *px) {
+            previewed = testclips::frameNumber(px[size_t(ph / 2) * size_t(pw) + size_t(pw / 2)] & 0xFFFFFF);
+        }));
+        EXPECT_EQ(previewed, 30) << pw << "x" << ph;
+    }
+    std::vector<uint8_t> half = frame(*v, 360, 240);
+    ASSERT_FALSE(half.empty());
+    EXPECT_EQ(testclips::frameShown(half.data(), 360, 240), 30);
 }
 
 TEST_F(VideoTest, PausedClipHoldsItsFrame) {

@@ -245,7 +245,8 @@ public:
 
     // The video surface: pixels a grabber drew into the window through the
     // host service "PaintWindowSurface" (0x00RRGGBB, row-major,
-    // area.width x area.height).
+    // area.width x area.height; the top byte as the grabber handed it in,
+    // shown by nothing).
     struct Surface {
         Rect area;
         std::vector<uint32_t> pixels;
