@@ -204,7 +204,8 @@ int main(int argc, char **argv) {
         return 1;
     }
     std::string display = ":" + std::string(number, size_t(n - (number[n - 1] == '\n')));
-    Display *d = XOpenDisplay(display.c_str());
+    Display *d = nullptr;
+    for (int i = 0; i < 50 && !(d = XOpenDisplay(display.c_str())); ++i) usleep(100000);
     if (!d) {
         std::fprintf(stderr, "cannot open the display %s\n", display.c_str());
         return 1;

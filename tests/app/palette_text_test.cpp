@@ -17,50 +17,14 @@
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
 
-#include <csignal>
+#include "own_x_server.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
-
-namespace {
-
-// An X server of the test's own, on the display it chose itself.
-class OwnXServer {
-public:
-    OwnXServer() {
-        int fds[2];
-        if (::pipe(fds) != 0) return;
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(fds[1], 3);
-            std::freopen("/dev/null", "w", stderr);
-            ::execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-                     static_cast<char *>(nullptr));
-            ::_exit(127);
-        }
-        ::close(fds[1]);
-        char buf[32] = {};
-        ssize_t n = pid_ > 0 ? ::read(fds[0], buf, sizeof buf - 1) : -1;  // the display number, once it is up
-        ::close(fds[0]);
-        if (n > 0) display_ = ":" + std::string(buf, size_t(n - (buf[n - 1] == '\n')));
-    }
-    ~OwnXServer() {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGTERM);
-        ::waitpid(pid_, nullptr, 0);
-    }
-    const std::string &display() const { return display_; }
-
-private:
-    pid_t pid_ = -1;
-    std::string display_;
-};
-
-}  // namespace
 
 // The on-screen widget that shows `text`, or nullptr.
 Fl_Widget *widgetShowing(const std::string &text) {

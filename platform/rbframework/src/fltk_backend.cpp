@@ -2,6 +2,7 @@
 // window with a widget per control at the control's geometry. Widget events
 // go back into the model through the same calls the scripted operator uses.
 #include "fltk_dialogs.h"
+#include "fltk_video.h"
 
 #include <rb/loop.h>
 #include <rb/screen.h>
@@ -21,9 +22,6 @@
 #include <FL/fl_draw.H>
 #include <FL/x.H>
 
-// After the toolkit: it brings Xlib.
-#include "video_presenter.h"
-
 #include <poll.h>
 
 #include <algorithm>
@@ -31,7 +29,6 @@
 #include <cstdlib>
 #include <list>
 #include <map>
-#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -73,46 +70,6 @@ int macKeyCode(int key) {
             return -1;
     }
 }
-
-// The live video: the window's surface pixels where the grabber put them,
-// handed to the X server as they are (video_presenter.h).
-class VideoArea : public Fl_Widget {
-public:
-    VideoArea(Window &w, int top) : Fl_Widget(0, top, 1, 1), model_(w), top_(top) {}
-    void draw() override {
-        const Window::Surface &s = model_.surface;
-        if (s.area.width < 1 || s.area.height < 1 || s.pixels.size() < size_t(s.area.width) * s.area.height) return;
-        if (!presenter_)
-            presenter_ = std::make_unique<screen::VideoPresenter>(fl_display, fl_visual->visual, fl_visual->depth);
-        int x = s.area.left, y = top_ + s.area.top;
-        if (presenter_->draw(fl_window, fl_gc, x, y, s.area.width, s.area.height, s.pixels.data())) return;
-        // A visual of another layout: FLTK makes its pixels of the rows.
-        fl_draw_image(rgbRow, this, x, y, s.area.width, s.area.height, 3);
-    }
-    // Follows the surface's place; true when it was painted since it was
-    // last shown here.
-    bool follow() {
-        const Window::Surface &s = model_.surface;
-        resize(s.area.left, top_ + s.area.top, std::max(1, s.area.width), std::max(1, s.area.height));
-        if (s.paintings == followed_) return false;
-        followed_ = s.paintings;
-        return true;
-    }
-
-private:
-    // Row `y` from `x` on, `n` pixels, as packed RGB.
-    static void rgbRow(void *self, int x, int y, int n, uchar *out) {
-        const Window::Surface &s = static_cast<VideoArea *>(self)->model_.surface;
-        const uint32_t *row = s.pixels.data() + size_t(y) * s.area.width + x;
-        for (int i = 0; i < n; ++i, out += 3)
-            out[0] = uchar(row[i] >> 16), out[1] = uchar(row[i] >> 8), out[2] = uchar(row[i]);
-    }
-
-    Window &model_;
-    int top_;
-    uint64_t followed_ = 0;
-    std::unique_ptr<screen::VideoPresenter> presenter_;
-};
 
 // A canvas: its backdrop picture at its top-left corner, clipped.
 class PictureBox : public Fl_Widget {
@@ -542,8 +499,7 @@ public:
     // the surfaces on its own poll, so the screen follows at the poll's
     // pace, and shows nothing new when there is no video.
     void tick() {
-        for (auto &v : video_)
-            if (v.second->follow()) v.second->redraw();
+        for (auto &v : video_) v.second->follow();
         // The wheels turn about twelve times a second while shown.
         if (++wheelTicks_ % 5 == 0)
             for (auto &w : wheels_)
@@ -564,7 +520,7 @@ private:
         int top = menuOffset(w);
         auto *sw = new ScreenWindow(w, top);
         sw->begin();
-        auto *video = new VideoArea(w, top);
+        auto *video = new screen::VideoArea(w, top);
         video_[&w] = video;
         for (auto &c : w.controls()) widgets_[c.get()] = makeWidget(*c, top);
         if (top) makeMenuBar(w);
@@ -649,7 +605,7 @@ private:
 
     std::map<Window *, ScreenWindow *> windows_;
     std::map<Control *, Fl_Widget *> widgets_;
-    std::map<Window *, VideoArea *> video_;
+    std::map<Window *, screen::VideoArea *> video_;
     std::map<Control *, Wheel *> wheels_;
     std::map<Window *, std::list<std::string>> menuNames_;
     unsigned wheelTicks_ = 0;

@@ -1,0 +1,48 @@
+// An X server of the test's own (Xvfb), on the display it chose itself;
+// display() is empty where there is none. `args` are the server's own
+// (a screen size and depth, -extension NAME to go without one).
+#pragma once
+
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+class OwnXServer {
+public:
+    explicit OwnXServer(std::vector<std::string> args = {"-screen", "0", "1280x1024x24"}) {
+        int fds[2];
+        if (::pipe(fds) != 0) return;
+        std::vector<std::string> all = {"Xvfb", "-displayfd", "3", "-nolisten", "tcp"};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char *> argv;
+        for (std::string &a : all) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(fds[1], 3);
+            std::freopen("/dev/null", "w", stderr);
+            ::execvp("Xvfb", argv.data());
+            ::_exit(127);
+        }
+        ::close(fds[1]);
+        char buf[32] = {};
+        ssize_t n = pid_ > 0 ? ::read(fds[0], buf, sizeof buf - 1) : -1;  // the display number, once it is up
+        ::close(fds[0]);
+        if (n > 0) display_ = ":" + std::string(buf, size_t(n - (buf[n - 1] == '\n')));
+    }
+    ~OwnXServer() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGTERM);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    OwnXServer(const OwnXServer &) = delete;
+    OwnXServer &operator=(const OwnXServer &) = delete;
+    const std::string &display() const { return display_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string display_;
+};
