@@ -1,6 +1,7 @@
 // testclip: numbered clips for the script tests.
 //   testclip make <path.avi> <frames> <width> <height> <fps>   MJPEG in AVI
 //   testclip frame <file.tif>...                          the frame each file shows
+//   testclip colour <RRGGBB>...                           the frame each colour stands for
 #include "clips.h"
 
 #include <cstdio>
@@ -12,7 +13,8 @@ namespace {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: testclip make <path> <frames> <width> <height> <fps> | testclip frame <file.tif>...\n");
+                 "usage: testclip make <path> <frames> <width> <height> <fps> | testclip frame <file.tif>... | "
+                 "testclip colour <RRGGBB>...\n");
     return 2;
 }
 
@@ -36,6 +38,11 @@ int main(int argc, char **argv) {
     }
     if (verb == "frame") {
         for (int i = 2; i < argc; ++i) std::printf("%d\n", testclips::frameInTiff(argv[i]));
+        return 0;
+    }
+    if (verb == "colour") {
+        for (int i = 2; i < argc; ++i)
+            std::printf("%d\n", testclips::frameNumber(uint32_t(std::strtoul(argv[i], nullptr, 16))));
         return 0;
     }
     return usage();

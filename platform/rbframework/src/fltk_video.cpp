@@ -49,8 +49,9 @@ VideoArea::VideoArea(Window &model, int top) : Fl_Widget(0, top, 1, 1), model_(m
 // The window's widgets go with it, the child window among them.
 VideoArea::~VideoArea() = default;
 
+// Where the surface is, also before the widget has followed it there.
 void VideoArea::draw() {
-    if (!inOwn_) drawAt(x(), y());
+    if (!inOwn_) drawAt(model_.surface.area.left, top_ + model_.surface.area.top);
 }
 
 void VideoArea::drawAt(int x, int y) {
