@@ -7,7 +7,9 @@
 //     preview frame into a window surface, against the hand-drawn picture
 //     the grabber drew before (drawn and painted on the same polls);
 //  3. GrabPicture through the plug-in in a stand-in host (a new picture that
-//     is not cleared first, and the copy of the frame into it) against one
+//     is not cleared first, and the frame turned into its ARGB bytes by
+//     GStreamer's converter: the frames come in the X server's pixels, for
+//     the preview) against one
 //     memcpy of the frame's bytes into a buffer kept from one copy to the
 //     next; and what a cleared picture, as GrabPicture made before, costs.
 // Prints the times and the ratios.
@@ -160,7 +162,7 @@ int main() {
     std::printf("GrabPicture %dx%d: median %.0f us; one memcpy of the frame %.0f us: %.2fx\n", kW, kH, grabUs, copyUs,
                 grabUs / copyUs);
     std::printf(
-        "  of it: a new picture to overwrite (imaging::NewPictureForOverwrite) %.1f us, %.2fx; the frame's copy "
+        "  of it: a new picture to overwrite (imaging::NewPictureForOverwrite) %.1f us, %.2fx; the frame turned "
         "into it %.0f us, %.2fx\n",
         overwriteUs, overwriteUs / copyUs, frameCopyUs, frameCopyUs / copyUs);
     std::printf("  a cleared picture (imaging::NewPicture), as GrabPicture made before: %.0f us, %.2fx\n", newPicUs,
