@@ -38,9 +38,12 @@ within() {
 
 # The server picks a free display itself and names it once it is ready. It
 # does not reset when its last client goes (-noreset): a program started
-# right after the one before would find it gone for a moment.
+# right after the one before would find it gone for a moment. A screen of
+# 1280x1024, or of the size given first ("1024x768"); what follows is the
+# server's own ("-extension MIT-SHM").
 start_x() {
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$tmp/display" >/dev/null 2>&1 &
+  rm -f "$tmp/display"
+  Xvfb -displayfd 3 -screen 0 "${1:-1280x1024}x24" -nolisten tcp -noreset "${@:2}" 3>"$tmp/display" >/dev/null 2>&1 &
   pids+=($!)
   within 10 test -s "$tmp/display" || fail "Xvfb did not start"
   export DISPLAY=":$(head -1 "$tmp/display")"

@@ -10,44 +10,8 @@
 set -uo pipefail
 bin=$(cd "$1" && pwd)
 art=$2
-command -v Xvfb >/dev/null && command -v import >/dev/null || exit 77
-mkdir -p "$art"
-tmp=$(mktemp -d)
-pids=()
-app=
-server=
-cleanup() {
-  [ -n "$app" ] && kill "$app" 2>/dev/null && wait "$app" 2>/dev/null
-  kill "${pids[@]}" 2>/dev/null
-  wait 2>/dev/null
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*"
-  [ -s "$tmp/app.out" ] && { echo "--- the program said:"; tail -20 "$tmp/app.out"; }
-  exit 1
-}
-within() {
-  local limit=$1 end
-  shift
-  end=$((SECONDS + limit))
-  until "$@"; do
-    [ "$SECONDS" -lt "$end" ] || return 1
-    sleep 0.1
-  done
-}
+source "$(dirname "$0")/screen_lib.sh"
 
-# A server of its own for each screen: "WxH" and the server's own arguments.
-start_server() {
-  [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
-  rm -f "$tmp/display"
-  Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp -noreset "${@:2}" 3>"$tmp/display" >/dev/null 2>&1 &
-  server=$!
-  pids+=("$server")
-  within 10 test -s "$tmp/display" || fail "Xvfb did not start"
-  export DISPLAY=":$(head -1 "$tmp/display")"
-}
 mkdir -p "$tmp/prefs"
 start_app() {
   printf 'wait 60000\n' >"$tmp/script"
@@ -134,7 +98,7 @@ playing() {
 clip="filesrc location=$tmp/clip.avi ! decodebin"
 
 # ---- full size: the test pattern, then the clip, through shared memory ----
-start_server 1280x1024
+start_x
 start_app
 within 10 shot "$art/pattern-full.png" 51 $((top + 100)) || fail "no video in the main window"
 [ "$(size "$main")" = 720x605 ] || fail "main window is $(size "$main")"
@@ -155,7 +119,7 @@ strip_clean "$art/clip-full-2.png" 720 || fail "the clip in the strip of control
 stop_app
 
 # ---- half size: a screen of 1024x768 takes 720x480 at half its size ----
-start_server 1024x768
+start_x 1024x768
 start_app
 within 10 shot "$art/pattern-half.png" 25 $((top + 50)) || fail "no video in the half-size window"
 [ "$(size "$main")" = 360x365 ] || fail "half-size window is $(size "$main")"
@@ -176,7 +140,7 @@ steps_since "$t1" "$first" "$(clip_frame "$art/clip-half-2.png" 360 240)" || fai
 stop_app
 
 # ---- a server without shared memory: the same picture, through the connection ----
-start_server 1280x1024 -extension MIT-SHM
+start_x 1280x1024 -extension MIT-SHM
 start_app
 within 10 shot "$art/pattern-no-shm.png" 51 $((top + 100)) || fail "no video without shared memory"
 sleep 0.2

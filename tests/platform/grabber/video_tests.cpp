@@ -247,7 +247,7 @@ TEST_F(VideoTest, DvClipPlaysThroughDecodebinAtItsOwnRate) {
     }
     std::vector<uint8_t> half = frame(*v, 360, 240);
     ASSERT_FALSE(half.empty());
-    EXPECT_EQ(testclips::frameShown(half.data(), 360, 240), 30);
+    EXPECT_EQ(testclips::frameGrabbedNow(half.data(), 360, 240), 30);
 }
 
 TEST_F(VideoTest, PausedClipHoldsItsFrame) {
