@@ -91,8 +91,12 @@ void VideoArea::follow() {
         painted = true;
     }
     if (!painted) return;
-    if (own) own_->redraw();
-    else redraw();
+    if (own) {
+        own_->redraw();
+    } else if (Fl_Window *win = window()) {
+        // Its place with all that lies there, the controls over it too.
+        win->damage(FL_DAMAGE_ALL, x, y, w, h);
+    }
 }
 
 }  // namespace rb::screen
