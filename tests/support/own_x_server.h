@@ -1,6 +1,7 @@
 // An X server of the test's own (Xvfb), on the display it chose itself;
 // display() is empty where there is none. `args` are the server's own
-// (a screen size and depth, -extension NAME to go without one).
+// (a screen size and depth, -extension NAME to go without one); `launcher`
+// runs it (`unshare --ipc`: in IPC namespace of its own).
 #pragma once
 
 #include <csignal>
@@ -12,10 +13,12 @@
 
 class OwnXServer {
 public:
-    explicit OwnXServer(std::vector<std::string> args = {"-screen", "0", "1280x1024x24"}) {
+    explicit OwnXServer(std::vector<std::string> args = {"-screen", "0", "1280x1024x24"},
+                        std::vector<std::string> launcher = {}) {
         int fds[2];
         if (::pipe(fds) != 0) return;
-        std::vector<std::string> all = {"Xvfb", "-displayfd", "3", "-nolisten", "tcp"};
+        std::vector<std::string> all = launcher;
+        for (const char *a : {"Xvfb", "-displayfd", "3", "-nolisten", "tcp"}) all.push_back(a);
         all.insert(all.end(), args.begin(), args.end());
         std::vector<char *> argv;
         for (std::string &a : all) argv.push_back(a.data());
@@ -24,7 +27,7 @@ public:
         if (pid_ == 0) {
             ::dup2(fds[1], 3);
             std::freopen("/dev/null", "w", stderr);
-            ::execvp("Xvfb", argv.data());
+            ::execvp(argv[0], argv.data());
             ::_exit(127);
         }
         ::close(fds[1]);

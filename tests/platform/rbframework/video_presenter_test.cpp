@@ -125,6 +125,19 @@ TEST(VideoPresenter, FramesGoThroughTheConnectionWithoutSharedMemory) {
     EXPECT_FALSE(presenter.sharedMemory());
 }
 
+// As on a remote display: the server offers the extension, but the
+// segments of this machine are out of its reach (another IPC namespace).
+TEST(VideoPresenter, FramesGoThroughTheConnectionWhereTheServerCannotReachTheSegment) {
+    OwnXServer x({"-screen", "0", "1280x1024x24"}, {"unshare", "--ipc"});
+    if (x.display().empty()) GTEST_SKIP() << "no Xvfb in an IPC namespace of its own here";
+    XTarget target(x.display());
+    ASSERT_TRUE(target.display);
+    ASSERT_TRUE(XShmQueryExtension(target.display));
+    VideoPresenter presenter(target.display, target.visual, target.depth);
+    showsFramesExactly(target, presenter);
+    EXPECT_FALSE(presenter.sharedMemory());
+}
+
 TEST(VideoPresenter, AVisualOfAnotherLayoutIsLeftToTheCaller) {
     OwnXServer x({"-screen", "0", "640x480x16"});
     if (x.display().empty()) GTEST_SKIP() << "no Xvfb here";
