@@ -49,12 +49,19 @@ bool VideoPresenter::draw(Drawable drawable, GC gc, int x, int y, int width, int
     if (!segment_ && shmOffered_ && !makeSegment(width, height)) shmOffered_ = false;
     if (!segment_) return drawThroughConnection(drawable, gc, x, y, width, height, words);
     // The server may still be reading the frame before: the new one waits
-    // until it has.
-    if (lastPut_ && XLastKnownRequestProcessed(display_) < lastPut_) XSync(display_, False);
+    // until it has. It tells when it has (a completion event, which the
+    // toolkit's loop takes and ignores), and by then it mostly has.
+    if (lastPut_ && !putDone()) XSync(display_, False);
     std::memcpy(segment_->data, words, size_t(width) * size_t(height) * 4);
-    XShmPutImage(display_, drawable, gc, segment_, 0, 0, x, y, unsigned(width), unsigned(height), False);
+    XShmPutImage(display_, drawable, gc, segment_, 0, 0, x, y, unsigned(width), unsigned(height), True);
     lastPut_ = NextRequest(display_) - 1;
     return true;
+}
+
+bool VideoPresenter::putDone() const {
+    if (XLastKnownRequestProcessed(display_) >= lastPut_) return true;
+    XEventsQueued(display_, QueuedAfterReading);  // what the server has sent, without waiting
+    return XLastKnownRequestProcessed(display_) >= lastPut_;
 }
 
 bool VideoPresenter::makeSegment(int width, int height) {

@@ -35,6 +35,8 @@ public:
 
 private:
     bool makeSegment(int width, int height);
+    // Whether the server has read the segment for the last frame put.
+    bool putDone() const;
     void dropSegment();
     bool drawThroughConnection(Drawable drawable, GC gc, int x, int y, int width, int height, const uint32_t *words);
 
