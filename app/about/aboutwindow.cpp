@@ -2,6 +2,7 @@
 
 #include "about/resources.h"
 #include "application/app.h"
+#include "menu/menu.h"
 
 namespace tavrin {
 
@@ -14,6 +15,8 @@ std::string versionText(const std::string &longVersion, int nonReleaseVersion) {
 }
 
 aboutwindow::aboutwindow() : rb::Window("aboutwindow", rb::WindowKind::Document, "About", 350, 331) {
+    // The application's menus stay usable while the About box is in front.
+    menuBar = &menu();
     rb::Control &banner = add(K::Canvas, "Canvas1", {0, 0, 350, 100});
     banner.backdrop = pictureResource("banner");
     rb::Control &notice = add(K::StaticText, "StaticText1", {20, 112, 310, 104});

@@ -3,6 +3,7 @@
 #include "application/app.h"
 #include "binding/entrypoints.h"
 #include "capturethread/capturethread.h"
+#include "controlwindow/controlwindow.h"
 #include "deckprefs/controlprefswindow.h"
 
 #include <rb/entrypoints.h>
@@ -33,10 +34,11 @@ rb::ObjRef repeatingTimer(int period, std::function<void()> action) {
 }
 
 // The status line as laid out, its right edge 5 pixels from the window's:
-// that leaves it room in a window 720 pixels wide or wider. A narrower
-// window has it on the top row, right of Grab Now.
+// it keeps that place in every window it fits in, 500 pixels wide or wider.
+// A narrower window has it on the top row, right of Grab Now.
 constexpr rb::Rect kStatusLine{449, 45, 46, 17};
-constexpr int kStatusMargin = 5, kStatusRoomFrom = 720, kStatusTopRowLeft = 187, kStatusTopRowTop = 7;
+constexpr int kStatusMargin = 5, kStatusTopRowLeft = 187, kStatusTopRowTop = 7;
+constexpr int kStatusRoomFrom = kStatusLine.left + kStatusLine.width + kStatusMargin;
 
 }  // namespace
 
@@ -318,7 +320,10 @@ void CaptureWindow::BevelButton1_Action() {
     }
     if (!qGrab || !rb::getProp<rb::ObjRef>(ENTRY("QTGrabberPlyx.CurrentVideoSize.Get"), qGrab.get())) return;
     app().shortcutsactive = false;
-    savepicture = rb::saveFileDialog("Save Image", "Enter a filename", "Save");
+    // The dialog opens in the capture folder once one is chosen.
+    auto *palette = static_cast<controlwindow *>(rb::findWindow("controlwindow"));
+    savepicture = rb::saveFileDialog("Save Image", "Enter a filename", "Save", {}, nullptr,
+                                     palette ? palette->savefolder : nullptr);
     // The keys come back only while the application is still in front.
     app().shortcutsactive = app().active();
     if (!savepicture) return;

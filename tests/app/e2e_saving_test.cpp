@@ -54,6 +54,37 @@ TEST_F(Tavrin, GrabNowCancelledWritesNothingAndInactiveAppKeepsKeysOff) {
     EXPECT_FALSE(app().shortcutsactive);
 }
 
+// Grab Now's dialog opens in the capture folder once one is chosen, else
+// the home folder; Choose Folder's at the folder chosen last, which a
+// cancel does not forget.
+TEST_F(Tavrin, TheFileDialogsOpenInTheCaptureFolderAndTheOneChosenLast) {
+    start();
+    fs::path first = gDir / "first", second = gDir / "second";
+    fs::create_directories(first);
+    fs::create_directories(second);
+    auto opensIn = [](const char *window) {
+        rb::op::answerCancel();
+        rb::op::click(window, "BevelButton1");
+        return rb::op::shown().back().request.folder;
+    };
+    EXPECT_EQ(opensIn("CaptureWindow"), "");
+    EXPECT_EQ(opensIn("controlwindow"), "");
+    for (const fs::path &chosen : {first, second}) {
+        rb::op::answerFolder(chosen.string());
+        rb::op::click("controlwindow", "BevelButton1");
+        EXPECT_EQ(opensIn("CaptureWindow"), chosen.string());
+    }
+    EXPECT_EQ(opensIn("controlwindow"), second.string());  // cancelled: no capture folder now
+    EXPECT_EQ(opensIn("CaptureWindow"), "");
+    EXPECT_EQ(opensIn("controlwindow"), second.string());
+    // A folder that is gone: the home folder.
+    rb::op::answerFolder(first.string());
+    rb::op::click("controlwindow", "BevelButton1");
+    fs::remove(first);
+    EXPECT_EQ(opensIn("CaptureWindow"), "");
+    EXPECT_EQ(opensIn("controlwindow"), "");
+}
+
 TEST_F(Tavrin, GrabNowSaysWhenTheFrameCouldNotBeSaved) {
     start();
     fs::path file = gDir / "out" / "no-such-folder" / "still";

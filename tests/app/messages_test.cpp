@@ -118,18 +118,21 @@ TEST_F(Messages, TheStatusLineStaysInsideTheWindowAndKeepsItsWholeText) {
         EXPECT_EQ(main().width(), width);
         EXPECT_GE(r.left, 0) << width;
         EXPECT_EQ(r.left + r.width, width - 5) << width;
-        EXPECT_GE(r.width, width / 3) << width;
         return r;
     };
-    // As laid out, once the window is 720 pixels wide; right of Grab Now in
-    // a narrower one, down to a 320x240 source's.
-    rb::Rect wide = inside(720);
-    EXPECT_EQ(wide.left, 449);
-    EXPECT_EQ(wide.top, 45);
-    for (int width : {500, 320, 360, 719}) {
+    // As laid out wherever that lies inside the window: from 500 pixels, a
+    // 640x480 source's window included.
+    for (int width : {500, 640, 720}) {
         rb::Rect r = inside(width);
-        EXPECT_EQ(r.top, 7);
-        EXPECT_GT(r.left, main().control("BevelButton1")->bounds().left + 82);
+        EXPECT_EQ(r.left, 449) << width;
+        EXPECT_EQ(r.top, 45) << width;
+    }
+    // Right of Grab Now in a narrower one, down to a 320x240 source's.
+    for (int width : {320, 360, 499}) {
+        rb::Rect r = inside(width);
+        EXPECT_EQ(r.top, 7) << width;
+        EXPECT_GT(r.left, main().control("BevelButton1")->bounds().left + 82) << width;
+        EXPECT_GE(r.width, width / 3) << width;
     }
     inside(1440);
     EXPECT_EQ(main().message->text(), note);

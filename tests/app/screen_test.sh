@@ -3,7 +3,7 @@
 # both windows appear at their size, side by side, the video area is not
 # blank, and a real key press of L plays the RS-422 deck; the shuttle thumb
 # dragged to its end and let go springs back to the centre and the deck is
-# stopped; the About box shows its art, under no menu bar of its own; the
+# stopped; the About box shows its art under the application's menu bar; the
 # deck dialog and the update window are drawn (their screenshots are
 # kept); Check for Updates
 # shows the wheel turning while the server is silent, and says the check
@@ -122,18 +122,19 @@ within 10 shown 'Deck Control Settings' || fail "no deck dialog"
 within 5 import -window "$(win 'Deck Control Settings')" "$art/deck.png" || fail "screenshot of the deck dialog"
 stop_app
 
-# ---- the About box: no menu bar of its own, the banner and the logo drawn ----
+# ---- the About box: the menu bar (25 pixels) over the banner and the logo ----
 start_app $'menu aboutmenu\nwait 60000\n'
 within 10 shown About || fail "no About window"
 about=$(win About)
-within 5 sized "$about" 350x331 || fail "About window is $(size "$about")"
+within 5 sized "$about" 350x356 || fail "About window is $(size "$about")"
 artDrawn() {
   import -window "$about" "$art/about.png" || return 1
-  banner=$(spreadOf "$art/about.png" 350x100+0+0)
-  logo=$(spreadOf "$art/about.png" 133x58+20+265)
-  above "$banner" 0.05 && above "$logo" 0.05
+  menus=$(spreadOf "$art/about.png" 120x25+0+0)
+  banner=$(spreadOf "$art/about.png" 350x100+0+25)
+  logo=$(spreadOf "$art/about.png" 133x58+20+290)
+  above "$menus" 0.02 && above "$banner" 0.05 && above "$logo" 0.05
 }
-within 5 artDrawn || fail "About art not drawn ($banner, $logo)"
+within 5 artDrawn || fail "About art or menu bar not drawn ($menus, $banner, $logo)"
 stop_app
 
 # ---- the update window, checking, its wheel turning ----
@@ -198,4 +199,4 @@ saved=$(sed -n 's/^tavrin: \([0-9]*\) frames saved, quitting$/\1/p' "$tmp/app.ou
 [ -n "$saved" ] && [ "$saved" -ge 2 ] || fail "no frames saved"
 [ "$(ls "$tmp/frames" | wc -l)" = "$saved" ] || fail "$saved frames said saved, $(ls "$tmp/frames" | wc -l) files"
 tail -1 "$tmp/deck.log" | grep -q STOP || fail "the deck was not stopped"
-echo "ok: windows at size and side by side, video not blank (spread $spread), L played the deck, the shuttle sprang back and stopped the deck, About art ($banner, $logo), update window with a turning wheel and a refused check that ends, Ctrl+Q mid-capture saved $saved frames"
+echo "ok: windows at size and side by side, video not blank (spread $spread), L played the deck, the shuttle sprang back and stopped the deck, About menu bar and art ($menus, $banner, $logo), update window with a turning wheel and a refused check that ends, Ctrl+Q mid-capture saved $saved frames"

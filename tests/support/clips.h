@@ -19,11 +19,14 @@ struct ClipSpec {
 // DV as the format has it: 720x480 at 30000/1001 frames a second.
 ClipSpec dvSpec(int frames);
 
-constexpr int kMaxFrames = 125;
+// Frames are numbered 0 to kNumbers - 1 and then again from 0: a longer
+// clip (for a capture that runs many seconds in real time) repeats them.
+constexpr int kNumbers = 125, kMaxFrames = 1200;
 
-// The colour of frame n (0x00RRGGBB), and the frame a colour stands for
-// (-1 when none is near it). Each channel takes one of five levels 44 apart,
-// so a lossy codec may move it by up to 21 either way.
+// The colour of frame n (0x00RRGGBB), and the frame number a colour stands
+// for (n modulo kNumbers; -1 when none is near it). Each channel takes one
+// of five levels 44 apart, so a lossy codec may move it by up to 21 either
+// way.
 uint32_t frameColour(int n);
 int frameNumber(uint32_t rgb);
 // The frame shown in the middle of ARGB bytes `argb` (width x height).

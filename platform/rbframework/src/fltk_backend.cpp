@@ -3,6 +3,7 @@
 // go back into the model through the same calls the scripted operator uses.
 #include "fltk_dialogs.h"
 #include "fltk_video.h"
+#include "gtk_file_dialogs.h"
 
 #include <rb/loop.h>
 #include <rb/screen.h>
@@ -629,6 +630,7 @@ bool useScreenBackend() {
     s.width = Fl::w();
     s.height = Fl::h();
     setMainScreen(s);
+    screen::prepareFileDialogs();
     // FLTK runs from the runtime's loop: X events as they come, and a steady
     // pass for its own timeouts and redraws.
     addSource(ConnectionNumber(fl_display), POLLIN, [] { Fl::check(); });

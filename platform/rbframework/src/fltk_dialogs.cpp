@@ -1,8 +1,11 @@
 // The message boxes, message dialogs and file dialogs a person answers on
-// screen: FLTK windows of our own (and FLTK's own file chooser), each shown
-// and then waited for in the runtime's loop, so that timers, run-loop
-// sources and cooperative threads go on while it is open.
+// screen: FLTK windows of our own (the file dialogs are the desktop's,
+// gtk_file_dialogs.cpp), each shown and then waited for in the runtime's
+// loop, so that timers, run-loop sources and cooperative threads go on
+// while it is open.
 #include "fltk_dialogs.h"
+
+#include "gtk_file_dialogs.h"
 
 #include <rb/ui.h>
 
@@ -10,7 +13,6 @@
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Double_Window.H>
-#include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Return_Button.H>
 #include <FL/fl_draw.H>
 
@@ -111,25 +113,6 @@ private:
     DialogAnswer answer_;
     bool answered_ = false;
 };
-
-DialogAnswer chooseFile(const DialogRequest &r) {
-    bool save = r.kind == DialogRequest::SaveFile;
-    std::string title = !r.title.empty() ? r.title : r.actionCaption;
-    Fl_File_Chooser chooser(".", "*", save ? Fl_File_Chooser::CREATE : Fl_File_Chooser::DIRECTORY, title.c_str());
-    if (save && !r.suggestedName.empty()) chooser.value(r.suggestedName.c_str());
-    chooser.preview(0);
-    chooser.show();
-    runModalLoop([&chooser] { return !chooser.shown(); });
-    DialogAnswer a;
-    if (chooser.shown()) {
-        chooser.hide();
-        return dismissedAnswer(r);
-    }
-    const char *chosen = chooser.count() > 0 ? chooser.value() : nullptr;
-    if (chosen && *chosen) a.path = chosen;
-    else a.cancelled = true;
-    return a;
-}
 
 }  // namespace
 

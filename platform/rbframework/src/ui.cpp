@@ -665,15 +665,26 @@ std::string MessageDialog::showModal() {
     return a.button.empty() ? actionCaption : a.button;
 }
 
+namespace {
+
+// The folder a file dialog opens in: `folder` while it is there, else the
+// home folder (an empty path).
+std::string openingFolder(const std::shared_ptr<FolderItem> &folder) {
+    return folder && folder->isFolder() ? folder->absolutePath() : std::string();
+}
+
+}  // namespace
+
 std::shared_ptr<FolderItem> saveFileDialog(const std::string &title, const std::string &prompt,
                                            const std::string &actionCaption, const std::string &suggestedName,
-                                           bool *dismissed) {
+                                           bool *dismissed, const std::shared_ptr<FolderItem> &folder) {
     DialogRequest r;
     r.kind = DialogRequest::SaveFile;
     r.title = title;
     r.prompt = prompt;
     r.actionCaption = actionCaption;
     r.suggestedName = suggestedName;
+    r.folder = openingFolder(folder);
     DialogAnswer a = ask(r);
     if (dismissed) *dismissed = a.dismissed;
     if (a.cancelled || a.path.empty()) return nullptr;
@@ -681,13 +692,17 @@ std::shared_ptr<FolderItem> saveFileDialog(const std::string &title, const std::
 }
 
 std::shared_ptr<FolderItem> selectFolderDialog(const std::string &actionCaption, bool *dismissed) {
+    // The next one opens at the folder chosen last; a cancel keeps it.
+    static std::shared_ptr<FolderItem> chosenLast;
     DialogRequest r;
     r.kind = DialogRequest::SelectFolder;
     r.actionCaption = actionCaption;
+    r.folder = openingFolder(chosenLast);
     DialogAnswer a = ask(r);
     if (dismissed) *dismissed = a.dismissed;
     if (a.cancelled || a.path.empty()) return nullptr;
-    return FolderItem::make(a.path);
+    chosenLast = FolderItem::make(a.path);
+    return chosenLast;
 }
 
 void runModalLoop(const std::function<bool()> &done) {

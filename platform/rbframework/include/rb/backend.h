@@ -24,6 +24,8 @@ class MenuBar;
 struct DialogRequest {
     enum Kind { Message, MessageDialog, SaveFile, SelectFolder } kind = Message;
     std::string text, explanation, title, prompt, actionCaption, cancelCaption, suggestedName;
+    // File dialogs: the folder they open in (empty: the home folder).
+    std::string folder;
 };
 
 struct DialogAnswer {

@@ -490,10 +490,13 @@ struct MessageDialog {
 };
 
 // Modal file dialogs; nullptr when cancelled, and when a quit closed them
-// (`dismissed`, where given, tells which).
+// (`dismissed`, where given, tells which). The save dialog opens in `folder`
+// (nullptr, or a folder that is gone: the home folder); the folder dialog at
+// the folder chosen last in it, else the home folder.
 std::shared_ptr<FolderItem> saveFileDialog(const std::string &title, const std::string &prompt,
                                            const std::string &actionCaption, const std::string &suggestedName = {},
-                                           bool *dismissed = nullptr);
+                                           bool *dismissed = nullptr,
+                                           const std::shared_ptr<FolderItem> &folder = nullptr);
 std::shared_ptr<FolderItem> selectFolderDialog(const std::string &actionCaption, bool *dismissed = nullptr);
 
 // showURL (rb/showurl.h) opens a URL with the desktop's opener; while the
