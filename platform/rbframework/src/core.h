@@ -3,6 +3,8 @@
 
 #include <rb/object.h>
 
+#include <cstdint>
+
 namespace rb::core {
 
 // The framework classes, built on first use in a fixed order.
@@ -37,13 +39,24 @@ void acquireBaton();
 void releaseBaton();
 void reapThreads();  // joins finished threads (main loop)
 int64_t monotonicUs();
-// Threads that went to sleep on an injected clock wake when the loop (or the
-// main thread's yield) finds that the runtime clock has reached their time.
-bool clockInjected();
+// Cooperative threads wait parked, each until the loop wakes it: at its
+// time on the runtime clock (sleep) or when the main thread hands it on.
+// A thread woken has its turn before the loop pass that woke it goes on, so
+// that whoever moves the clock moves it only once they wait again.
+struct Sleeper {
+    int64_t due = INT64_MAX;  // on the runtime clock
+    bool woken = false;
+};
 void wakeSleepers(int64_t nowUs);
 int64_t nextSleeperDue();  // INT64_MAX when none sleeps so
 // Main thread: lets the threads woken so far take their turn before it goes on.
 void runWokenSleepers();
+// Cooperative thread: waits, the baton given up, until handOn(me) (or the
+// runtime stops its threads: throws ThreadStopped). Returns at once on the
+// main thread.
+void waitToBeHandedOn(Sleeper &me);
+// Wakes a thread waiting in waitToBeHandedOn (any thread; also before it waits).
+void handOn(Sleeper &s);
 
 // Makes the FireWire platform's run loop a source of the main loop
 // (RuntimeInit; again only replaces the source).

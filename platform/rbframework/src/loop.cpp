@@ -96,10 +96,14 @@ void setClock(std::function<int64_t()> usNow, std::function<void(int64_t)> pass)
     l.offset = seconds * 1'000'000;
 }
 
-bool core::clockInjected() {
+namespace {
+
+bool clockInjected() {
     std::lock_guard lk(loop().clockMu);
     return bool(loop().clock);
 }
+
+}  // namespace
 
 void setExceptionReporter(ExceptionReporter r) { loop().reporter = std::move(r); }
 
@@ -201,9 +205,10 @@ void runOnce(int timeoutMs) {
 
     now = microseconds();
     core::wakeSleepers(now);
-    // On an injected clock the threads it woke run now, before it can move
-    // on: however late the machine schedules them, they see their time.
-    if (core::clockInjected()) core::runWokenSleepers();
+    // The threads woken (by their time, or handed on by the work above) run
+    // now, before the clock can move on: however late the machine
+    // schedules them, they see their time.
+    core::runWokenSleepers();
     while (!l.timed.empty() && l.timed.begin()->first.first <= now) {
         auto it = l.timed.begin();
         auto fn = std::move(it->second);
@@ -239,7 +244,7 @@ void quit(int code) {
 void runFor(int ms) {
     Loop &l = loop();
     // A clock that only its owner moves cannot end the run: the machine's does.
-    bool own = l.pass || !core::clockInjected();
+    bool own = l.pass || !clockInjected();
     auto now = [&] { return own ? microseconds() : core::monotonicUs(); };
     int64_t end = now() + int64_t(ms) * 1000;
     int64_t left = end - now();

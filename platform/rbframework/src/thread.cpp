@@ -45,12 +45,8 @@ std::list<Running> gThreads;
 std::atomic<bool> gStopping{false};
 std::mutex gSleepMu;
 std::condition_variable gSleepCv;
-// Threads asleep on an injected clock, each until its time on that clock.
-struct Sleeper {
-    int64_t due;
-    bool woken = false;
-};
-std::list<Sleeper *> gSleepers;
+// The cooperative threads parked until the loop wakes them.
+std::list<core::Sleeper *> gSleepers;
 thread_local ThreadControl *tCurrent = nullptr;
 // The library is loaded on the main thread: it takes the first ticket.
 const bool gBatonReady = (baton(), true);
@@ -179,35 +175,62 @@ void yield() {
     if (tCurrent && gStopping) throw ThreadStopped{};
 }
 
+namespace {
+
+// Parks the calling cooperative thread, the baton given up, until `me` is
+// woken (by the loop at its time, or handed on) or the runtime stops its
+// threads. It queues for the baton before it leaves the list, so that the
+// pass that woke it lets it run before going on (runWokenSleepers).
+void park(core::Sleeper &me) {
+    std::unique_lock lk(gSleepMu);
+    gSleepers.push_back(&me);
+    core::releaseBaton();
+    gSleepCv.wait(lk, [&] { return me.woken || gStopping.load(); });
+    uint64_t ticket = takeTicket();
+    gSleepers.remove(&me);
+    gSleepCv.notify_all();
+    lk.unlock();
+    waitForTurn(ticket);
+}
+
+}  // namespace
+
 void sleep(int ms) {
     ThreadControl *self = tCurrent;
     if (self && gStopping) throw ThreadStopped{};
-    if (self) self->state = ThreadState::Sleeping;
-    if (self && core::clockInjected()) {
+    if (self) {
         // The loop wakes it once the runtime clock reaches its time.
-        Sleeper me{microseconds() + int64_t(ms > 0 ? ms : 0) * 1000};
-        std::unique_lock lk(gSleepMu);
-        gSleepers.push_back(&me);
-        core::releaseBaton();
-        gSleepCv.wait(lk, [&] { return me.woken || gStopping.load(); });
-        // In the queue for the baton before it leaves the list, so that the
-        // loop can let it run before it moves the clock on (runWokenSleepers).
-        uint64_t ticket = takeTicket();
-        gSleepers.remove(&me);
-        gSleepCv.notify_all();
-        lk.unlock();
-        waitForTurn(ticket);
-    } else {
-        auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms > 0 ? ms : 0);
-        core::releaseBaton();
-        {
-            std::unique_lock lk(gSleepMu);
-            gSleepCv.wait_until(lk, until, [] { return gStopping.load(); });
-        }
-        core::acquireBaton();
+        self->state = ThreadState::Sleeping;
+        core::Sleeper me{microseconds() + int64_t(ms > 0 ? ms : 0) * 1000};
+        park(me);
+        self->state = ThreadState::Running;
+        if (gStopping) throw ThreadStopped{};
+        return;
     }
-    if (self) self->state = ThreadState::Running;
-    if (self && gStopping) throw ThreadStopped{};
+    // The main thread runs the loop that wakes sleepers: it waits out its
+    // time with the baton given up.
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms > 0 ? ms : 0);
+    core::releaseBaton();
+    {
+        std::unique_lock lk(gSleepMu);
+        gSleepCv.wait_until(lk, until, [] { return gStopping.load(); });
+    }
+    core::acquireBaton();
+}
+
+void core::waitToBeHandedOn(Sleeper &me) {
+    if (!tCurrent) return;
+    if (gStopping) throw ThreadStopped{};
+    park(me);
+    if (gStopping) throw ThreadStopped{};
+}
+
+void core::handOn(Sleeper &s) {
+    {
+        std::lock_guard lk(gSleepMu);
+        s.woken = true;
+    }
+    gSleepCv.notify_all();
 }
 
 void core::wakeSleepers(int64_t nowUs) {

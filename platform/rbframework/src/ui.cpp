@@ -13,13 +13,10 @@
 #include "ui_host.h"
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cstdlib>
 #include <exception>
 #include <map>
 #include <strings.h>
-#include <thread>
 #include <typeindex>
 #include <utility>
 
@@ -621,25 +618,23 @@ DialogAnswer askHereForThread(const DialogRequest &r) {
 }
 
 // A dialog asked from a cooperative thread (the capture thread, say) is
-// shown by the main thread, whose loop it waits in; the asking thread lets
-// the others run until it is answered.
+// shown by the main thread, whose loop it waits in; the asking thread waits
+// parked, the others running, until the main thread hands it the answer.
 DialogAnswer ask(const DialogRequest &r) {
     if (!inCooperativeThread()) return askHere(r);
     struct Asked {
         DialogAnswer answer;
-        std::atomic<bool> answered{false};
+        core::Sleeper waiting;
     };
     auto asked = std::make_shared<Asked>();
     uihost::post([asked, r] {
+        struct HandOn {
+            core::Sleeper &waiting;
+            ~HandOn() { core::handOn(waiting); }  // also when the dialog throws
+        } handOn{asked->waiting};
         asked->answer = askHereForThread(r);
-        asked->answered = true;
     });
-    while (!asked->answered) {
-        core::releaseBaton();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        core::acquireBaton();
-        yield();  // ends the thread when the runtime stops its threads
-    }
+    core::waitToBeHandedOn(asked->waiting);  // ends the thread when the runtime stops its threads
     return asked->answer;
 }
 

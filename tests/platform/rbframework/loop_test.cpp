@@ -15,6 +15,8 @@
 #include <atomic>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <poll.h>
 #include <pthread.h>
 #include <sched.h>
@@ -373,4 +375,38 @@ TEST(RealTime, TimersAndSleepsFollowTheMachineClock) {
     EXPECT_LE(fired, 15);
     EXPECT_GE(slept, 100);
     EXPECT_GE(rb::Ticks() - a, 15);
+}
+
+// The machine's clock takes the path the injected one does: the loop's
+// pass wakes a sleeper when its time comes and lets it run before it ends.
+TEST(RealTime, ALoopPassWakesASleeperAndLetsItRunFirst) {
+    bool woke = false;
+    rb::ObjRef th = rb::newThread([&](REALobject) {
+        rb::sleep(20);
+        woke = true;
+        rb::sleep(60'000);
+    });
+    rb::startThread(th.get());
+    ASSERT_TRUE(runUntilStill([&] { return rb::threadState(th.get()) == rb::ThreadState::Sleeping; }, 5s));
+    // Nothing else to wait for: only the sleeper's time ends the wait (a
+    // post far later ends it should it not).
+    std::mutex m;
+    std::condition_variable cv;
+    bool returned = false;
+    std::thread late([&] {
+        std::unique_lock lk(m);
+        if (!cv.wait_for(lk, 10s, [&] { return returned; })) rb::post([] {});
+    });
+    int64_t t0 = nowMs();
+    rb::runOnce(-1);
+    int64_t waited = nowMs() - t0;
+    {
+        std::lock_guard lk(m);
+        returned = true;
+    }
+    cv.notify_all();
+    late.join();
+    EXPECT_TRUE(woke) << "the woken thread runs within the pass";
+    EXPECT_LT(waited, 5000);
+    rb::shutdown();
 }

@@ -195,9 +195,12 @@ TEST_F(ModalLoop, AWindowClosedUnderAnOpenDialogLivesUntilTheDialogIsDone) {
 TEST_F(ModalLoop, ADialogAskedFromACooperativeThreadIsShownByTheMainThread) {
     struct Recording : HeadlessBackend {
         std::thread::id askedOn;
+        int64_t answeredAt = -1;
         DialogAnswer ask(const DialogRequest &r) override {
             askedOn = std::this_thread::get_id();
-            return HeadlessBackend::ask(r);
+            DialogAnswer a = HeadlessBackend::ask(r);
+            answeredAt = TestClock::now();
+            return a;
         }
     };
     auto owned = std::make_unique<Recording>();
@@ -206,10 +209,12 @@ TEST_F(ModalLoop, ADialogAskedFromACooperativeThreadIsShownByTheMainThread) {
     op::answerNext(after(1000, {Answer::Button, "Sure"}));
     std::string got;
     bool done = false;
+    int64_t resumedAt = -2;
     ObjRef t = newThread([&](REALobject) {
         MessageDialog d;
         d.message = "from a thread";
         got = d.showModal();
+        resumedAt = TestClock::now();
         done = true;
     });
     startThread(t.get());
@@ -219,6 +224,9 @@ TEST_F(ModalLoop, ADialogAskedFromACooperativeThreadIsShownByTheMainThread) {
     EXPECT_EQ(got, "Sure");
     EXPECT_EQ(recording->askedOn, std::this_thread::get_id());
     EXPECT_GE(clock.nowMs() - start, 1000);
+    // Handed the answer, the thread goes on in the pass that gave it,
+    // before the clock moves again.
+    EXPECT_EQ(resumedAt, recording->answeredAt);
     setBackend(nullptr);
 }
 
