@@ -2,12 +2,12 @@
 // window with a widget per control at the control's geometry. Widget events
 // go back into the model through the same calls the scripted operator uses.
 #include "fltk_dialogs.h"
+#include "fltk_loop.h"
 #include "fltk_video.h"
 #include "gtk_file_dialogs.h"
 
 #include <rb/loop.h>
 #include <rb/screen.h>
-#include <rb/timer.h>
 #include <rb/ui.h>
 
 #include <FL/Fl.H>
@@ -22,8 +22,6 @@
 #include <FL/Fl_Slider.H>
 #include <FL/fl_draw.H>
 #include <FL/x.H>
-
-#include <poll.h>
 
 #include <algorithm>
 #include <cmath>
@@ -475,7 +473,7 @@ public:
         video_.erase(&w);
         menuNames_.erase(&w);
         it->second->hide();
-        Fl::delete_widget(it->second);
+        screen::deleteWhenOutside(it->second);  // a menu held open may still use its bar
         windows_.erase(it);
     }
 
@@ -487,12 +485,14 @@ public:
     void menusChanged(MenuBar &) override {}
 
     void runModal(Window &w) override {
+        screen::OwnModalLoop own;
         runModalLoop([&w] { return w.closed(); });
     }
 
     DialogAnswer ask(const DialogRequest &r) override {
         // An answer given ahead (by a script) comes first; a person answers the rest.
         if (std::optional<DialogAnswer> given = answers.take(r)) return *given;
+        screen::OwnModalLoop own;
         return screen::ask(r, appTitle());
     }
 
@@ -631,15 +631,8 @@ bool useScreenBackend() {
     s.height = Fl::h();
     setMainScreen(s);
     screen::prepareFileDialogs();
-    // FLTK runs from the runtime's loop: X events as they come, and a steady
-    // pass for its own timeouts and redraws.
-    addSource(ConnectionNumber(fl_display), POLLIN, [] { Fl::check(); });
+    screen::runFltkFromLoop(16, [b] { b->tick(); });
     Fl::add_handler(menuShortcutFromAnyWindow);
-    static ObjRef pump = newTimer(16, [b](REALobject) {
-        b->tick();
-        Fl::check();
-    });
-    setTimerMode(pump.get(), TimerMultiple);
     return true;
 }
 

@@ -162,7 +162,10 @@ void cancel(uint64_t id) {
     l.dueOf.erase(it);
 }
 
-void runOnce(int timeoutMs) {
+namespace {
+
+// One pass; `leftFd` ends the wait too, but its source is left to the caller.
+void pass(int timeoutMs, int leftFd) {
     Loop &l = loop();
     core::classes();
     int64_t now = microseconds();
@@ -183,9 +186,12 @@ void runOnce(int timeoutMs) {
     fds.push_back({l.wakeFd, POLLIN, 0});
     gens.push_back(0);
     for (auto &[fd, s] : l.sources) {
+        if (fd == leftFd) continue;
         fds.push_back({fd, s.events, 0});
         gens.push_back(s.generation);
     }
+    size_t dispatched = fds.size();
+    if (leftFd >= 0) fds.push_back({leftFd, POLLIN, 0});
 
     // Cooperative threads run while the main thread waits here.
     core::releaseBaton();
@@ -217,7 +223,7 @@ void runOnce(int timeoutMs) {
         guarded(fn);
     }
 
-    for (size_t i = 1; n > 0 && i < fds.size(); ++i) {
+    for (size_t i = 1; n > 0 && i < dispatched; ++i) {
         if (!fds[i].revents) continue;
         auto it = l.sources.find(fds[i].fd);
         if (it == l.sources.end() || it->second.generation != gens[i]) continue;  // removed meanwhile
@@ -227,6 +233,12 @@ void runOnce(int timeoutMs) {
     }
     core::reapThreads();
 }
+
+}  // namespace
+
+void runOnce(int timeoutMs) { pass(timeoutMs, -1); }
+
+void runNestedOnce(int timeoutMs, int fd) { pass(timeoutMs, fd); }
 
 int run() {
     Loop &l = loop();

@@ -3,7 +3,9 @@
 // One poll() over the run-loop sources and an eventfd that wakes the loop
 // for posted work; deadlines on CLOCK_MONOTONIC. Handlers run on the main
 // thread holding the runtime baton (rb/thread.h); cooperative threads run
-// while the loop waits. An exception escaping a handler is reported and the
+// while the loop waits. A sleeping thread's time is one of the loop's
+// deadlines: the pass that reaches it wakes the thread and lets it run
+// before it goes on. An exception escaping a handler is reported and the
 // loop goes on.
 #pragma once
 
@@ -30,6 +32,10 @@ void quit(int code = 0);  // ends run() after the current pass
 // without, it runs for `ms` of the machine's clock.
 void runFor(int ms);
 void runOnce(int timeoutMs = 0);  // one pass: waits at most timeoutMs for work
+// One pass run from inside another loop that reads `fd` itself (a toolkit's
+// own, while a menu is held open): its wait ends also when `fd` is
+// readable, and the source on `fd` is left to that loop.
+void runNestedOnce(int timeoutMs, int fd);
 
 // Run-loop sources: `ready` runs on the main thread when fd has one of the
 // poll() events. Adding an fd again replaces its events and handler.

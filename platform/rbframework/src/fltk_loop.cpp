@@ -1,0 +1,116 @@
+// One loop dispatches: the runtime's. FLTK runs from it, through check():
+// when the X connection has events, and on a steady timer for FLTK's
+// timeouts and redraws. FLTK also runs loops of its own in Fl::wait(),
+// while a pulldown menu or a popup list is held open, or one of its small
+// boxes waits for an answer; each Fl::wait() runs FLTK's idle callback
+// before it reads the X connection, and that callback runs a pass of the
+// runtime's loop. The pass waits in the runtime's poll, the baton given up
+// so that cooperative threads run, on its sources and the X connection,
+// and leaves the X connection to FLTK, which reads it once the pass
+// returns. The Fl::wait() of check() runs the callback too: that call is
+// passed over, so that a pass is never run from inside itself.
+#include "fltk_loop.h"
+
+#include <rb/loop.h>
+#include <rb/timer.h>
+#include <rb/ui.h>
+
+#include <FL/Fl.H>
+#include <FL/Fl_Window.H>
+#include <FL/x.H>
+
+#include <poll.h>
+
+#include <vector>
+
+namespace rb::screen {
+
+namespace {
+
+struct Pump {
+    int periodMs = 16;
+    bool ownCheck = false;  // check()'s Fl::wait has yet to run the idle callback
+    bool inside = false;    // the innermost loop running is one of FLTK's own
+    int depth = 0;          // passes run from FLTK's loops, under way
+    std::vector<Fl_Window *> doomed;
+};
+
+Pump &pump() {
+    static Pump p;
+    return p;
+}
+
+void deleteDoomed() {
+    Pump &p = pump();
+    if (p.depth > 0) return;
+    for (Fl_Window *w : p.doomed) Fl::delete_widget(w);
+    p.doomed.clear();
+}
+
+// FLTK's pending X events, timeouts and redraws, from the runtime's loop.
+// Inside one of FLTK's loops that loop does it, once the pass returns.
+void check() {
+    Pump &p = pump();
+    if (p.inside) return;
+    deleteDoomed();
+    bool was = p.ownCheck;
+    p.ownCheck = true;
+    Fl::check();
+    p.ownCheck = was;
+}
+
+void runFromFltkLoop(void *) {
+    Pump &p = pump();
+    if (p.ownCheck) {
+        p.ownCheck = false;
+        return;
+    }
+    if (p.inside) return;
+    Fl::flush();  // what the last events changed shows before the wait
+    bool was = p.inside;
+    p.inside = true;
+    ++p.depth;
+    // Events Xlib has read already leave nothing to wait for on the connection.
+    rb::runNestedOnce(XQLength(fl_display) ? 0 : p.periodMs, ConnectionNumber(fl_display));
+    --p.depth;
+    p.inside = was;
+    // A quit ends the menu held open, as Escape would: the loop under it
+    // can end only once it has.
+    if (Fl_Window *menu = Fl::grab(); menu && app() && app()->quitting()) {
+        Fl::e_keysym = FL_Escape;
+        Fl::handle(FL_KEYBOARD, menu);
+    }
+}
+
+}  // namespace
+
+void runFltkFromLoop(int periodMs, std::function<void()> tick) {
+    Pump &p = pump();
+    p.periodMs = periodMs;
+    addSource(ConnectionNumber(fl_display), POLLIN, [] { check(); });
+    Fl::add_idle(runFromFltkLoop);
+    static ObjRef timer = newTimer(periodMs, [tick = std::move(tick)](REALobject) {
+        tick();
+        check();
+    });
+    setTimerMode(timer.get(), TimerMultiple);
+}
+
+bool insideFltkLoop() { return pump().depth > 0; }
+
+void deleteWhenOutside(Fl_Window *w) {
+    if (pump().depth > 0) pump().doomed.push_back(w);
+    else Fl::delete_widget(w);
+}
+
+OwnModalLoop::OwnModalLoop() : wasInside_(pump().inside), grab_(Fl::grab()) {
+    pump().inside = false;
+    if (grab_) Fl::grab(nullptr);
+}
+
+OwnModalLoop::~OwnModalLoop() {
+    pump().inside = wasInside_;
+    if (grab_ && grab_->shown() && !Fl::grab()) Fl::grab(grab_);
+}
+
+}  // namespace rb::screen

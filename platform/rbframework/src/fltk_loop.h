@@ -1,0 +1,41 @@
+// FLTK inside the runtime's loop, and the runtime's loop inside FLTK's own
+// loops (fltk_loop.cpp).
+#pragma once
+
+#include <functional>
+
+class Fl_Window;
+
+namespace rb::screen {
+
+// Runs FLTK from the runtime's loop: the X connection is one of its
+// sources, and every `periodMs` `tick` runs and FLTK's timeouts and
+// redraws go on. FLTK's own loops (a pulldown menu or popup list held
+// open, its small boxes such as fl_input) run the runtime's loop in turn.
+void runFltkFromLoop(int periodMs, std::function<void()> tick);
+
+// Whether a pass of the runtime's loop run from one of FLTK's own loops is
+// under way: FLTK widgets that loop may use must outlive it.
+bool insideFltkLoop();
+
+// Makes FLTK widget deletions wait while insideFltkLoop(): they happen
+// once the runtime's loop alone runs again.
+void deleteWhenOutside(Fl_Window *w);
+
+// For the span of a modal loop of our own (a dialog) started wherever,
+// also from inside one of FLTK's loops: FLTK is run from that loop, and a
+// menu's hold on the mouse and keys is lifted so that the dialog can be
+// answered, then given back.
+class OwnModalLoop {
+public:
+    OwnModalLoop();
+    ~OwnModalLoop();
+    OwnModalLoop(const OwnModalLoop &) = delete;
+    OwnModalLoop &operator=(const OwnModalLoop &) = delete;
+
+private:
+    bool wasInside_;
+    Fl_Window *grab_;
+};
+
+}  // namespace rb::screen
