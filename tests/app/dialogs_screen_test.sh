@@ -13,6 +13,10 @@
 #   grabs keep coming, the time code keeps counting behind the dialog, and
 #   the saved frames are exactly 30 clip frames apart; neither dialog prints
 #   anything (screenshots of both are kept);
+# - the same capture keeps its steps of 30, the time code counting, with
+#   each of these held open for 3 s: the File menu, the palette's Open with
+#   popup and the port popup of Deck Control Settings (FLTK runs a loop of
+#   its own while one is open, and the program's loop runs in it);
 # - Ctrl+Q with the Controls palette in front quits, idle and mid-capture,
 #   and so does SIGINT with the file chooser open (the frames grabbed are
 #   saved first).
@@ -146,6 +150,12 @@ $(for i in $(seq 200); do printf 'wait 100\ndump controlwindow\n'; done)
   grep -E "$noise" "$tmp/app.out" && fail "'$title' printed warnings"
   [ "$(compare -metric AE "$art/timecode-1.png" "$art/timecode-2.png" null: 2>&1)" != 0 ] ||
     fail "the time code stood still behind '$title'"
+  clip_steps "$title" "$attempt"
+}
+# clip_steps <title> <attempt>: once the capture is done, its frames' steps
+# in `steps`. False when they were a few frames off.
+clip_steps() {
+  local title=$1 attempt=$2 total off step i
   within 15 grep -q 'mymessage .*text="Done"' "$tmp/app.out" || fail "the capture did not end"
   mapfile -t frames < <("$bin/testclip" frame "$tmp"/frames/clip00{0,1,2,3,4,5,6,7,8}.tif)
   [ "${#frames[@]}" = 9 ] || fail "frames: ${frames[*]}"
@@ -173,6 +183,87 @@ $(for i in $(seq 200); do printf 'wait 100\ndump controlwindow\n'; done)
   echo "'$title': clip frames ${frames[*]}, steps ${steps[*]}: once more"
   return 1
 }
+# The capture with nothing open before it: a fresh program, Every 30 Until 8.
+start_capture() {
+  if [ -n "$app" ] && ! ended; then
+    kill -TERM "$app"
+    within 5 ended || fail "the program before '$1' did not end"
+    wait "$app" 2>/dev/null
+  fi
+  rm -f "$tmp"/frames/*
+  TAVRIN_SERIAL_PORTS="Deck A=/dev/null:Deck B=/dev/null" \
+    TAVRIN_VIDEO_SOURCE="filesrc location=$tmp/clip.avi ! decodebin" start_app "type controlwindow framecount 8
+type controlwindow nameprefix clip
+answer folder $tmp/frames
+click controlwindow BevelButton1
+answer ok
+click controlwindow capturebutton
+$(for i in $(seq 200); do printf 'wait 100\ndump controlwindow\n'; done)
+"
+  within 10 shown 'Tavrin!' || fail "no main window"
+  main=$(win 'Tavrin!')
+}
+# The mapped windows of FLTK's menus and popup lists: unnamed, and no window
+# manager frames them.
+menuShown() {
+  local id info
+  for id in $(xwininfo -root -children | awk '/^ +0x.*\(has no name\)/ {print $1}'); do
+    info=$(xwininfo -id "$id")
+    grep -q 'IsViewable' <<<"$info" && grep -q 'Override Redirect State: yes' <<<"$info" && return 0
+  done
+  return 1
+}
+menuGone() { ! menuShown; }
+# held_behind <name> <window> <x> <y> <attempt>: half a second after the
+# first grab a click at x,y of the window opens a menu or popup list, which
+# stays open 3 s and until the next grab (the checks on the X server keep
+# clear of the grabs), then Escape closes it. False as capture_behind.
+held_behind() {
+  local name=$1 window=$2 x=$3 y=$4 attempt=$5
+  within 10 grabbed 1 || fail "$name: no first grab"
+  sleep 0.5
+  xdotool mousemove --window "$(win "$window")" "$x" "$y" click 1
+  within 3 menuShown || fail "$name: nothing opened"
+  opened=$(progress)
+  openedAt=$(date +%s%N)
+  sleep 0.3
+  timecode "$art/held-$name-1.png"
+  within 6 grabbed $((opened + 2)) || fail "$name: the capture stood still (progress $opened, then $(progress))"
+  timecode "$art/held-$name-2.png"
+  import -window root "$art/held-$name.png"
+  menuShown || fail "$name: it closed by itself"
+  left=$((3000 - ($(date +%s%N) - openedAt) / 1000000))
+  [ "$left" -gt 0 ] && sleep "$(printf '%d.%03d' $((left / 1000)) $((left % 1000)))"
+  within 3 grabbed $((opened + 3)) || fail "$name: the capture stood still (progress $opened, then $(progress))"
+  xdotool key Escape
+  within 5 menuGone || fail "$name: it did not close on Escape"
+  [ "$(compare -metric AE "$art/held-$name-1.png" "$art/held-$name-2.png" null: 2>&1)" != 0 ] ||
+    fail "$name: the time code stood still"
+  [ "$name" = port-popup ] && xdotool key Escape  # and Deck Control Settings
+  clip_steps "$name" "$attempt"
+}
+held=()
+for attempt in 1 2 3; do
+  start_capture 'File menu'
+  held_behind file-menu 'Tavrin!' 15 12 $attempt && break
+done
+held+=("File menu ${steps[*]};")
+for attempt in 1 2 3; do
+  start_capture 'Open with'
+  held_behind open-with Controls 280 156 $attempt && break
+done
+held+=("Open with ${steps[*]};")
+for attempt in 1 2 3; do
+  start_capture 'Deck Control Settings'
+  # Settings > Deck Control Settings, then its port popup.
+  xdotool mousemove --window "$main" 120 12 click 1
+  within 3 menuShown || fail "no Settings menu"
+  xdotool key Down Down Down Return
+  within 5 shown 'Deck Control Settings' || fail "no Deck Control Settings"
+  held_behind port-popup 'Deck Control Settings' 130 142 $attempt && break
+done
+held+=("port popup ${steps[*]}")
+
 # Choose Folder (at the folder chosen last, the script's): a typed path
 # chooses.
 type_folder() {
@@ -241,5 +332,6 @@ interrupted=$(sed -n 's/^tavrin: \([0-9]*\) frames\? saved, quitting$/\1/p' "$tm
 
 echo "ok: window manager $managed; the no-video box titled, $boxWidth px wide; SIGTERM ended it in $tookMs ms;" \
   "clip-frame steps $folderSteps behind Choose Folder and $grabSteps behind Grab Now, time code counting;" \
+  "held open: ${held[*]};" \
   "Ctrl+Q from the palette idle, and mid-capture with $saved frames saved;" \
   "SIGINT with the chooser open: frames saved, $interrupted"
