@@ -490,9 +490,9 @@ public:
     }
 
     DialogAnswer ask(const DialogRequest &r) override {
+        screen::OwnModalLoop own;
         // An answer given ahead (by a script) comes first; a person answers the rest.
         if (std::optional<DialogAnswer> given = answers.take(r)) return *given;
-        screen::OwnModalLoop own;
         return screen::ask(r, appTitle());
     }
 

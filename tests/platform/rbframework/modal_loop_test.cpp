@@ -7,13 +7,10 @@
 #include <rb/ui.h>
 
 #include "operator_fixture.h"
+#include "pacer.h"
 #include "test_clock.h"
 
 #include <gtest/gtest.h>
-
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
 
 #include <string>
 #include <thread>
@@ -22,24 +19,6 @@
 using namespace rb;
 
 namespace {
-
-// Moves the clock a millisecond on every loop pass, whichever loop runs
-// it: a run-loop source that is always ready.
-class Pacer {
-public:
-    explicit Pacer(TestClock &clock) : fd_(eventfd(1, EFD_CLOEXEC | EFD_NONBLOCK)) {
-        addSource(fd_, POLLIN, [&clock] { clock.advance(1); });
-    }
-    ~Pacer() {
-        removeSource(fd_);
-        ::close(fd_);
-    }
-    Pacer(const Pacer &) = delete;
-    Pacer &operator=(const Pacer &) = delete;
-
-private:
-    int fd_;
-};
 
 struct Plain : Window {
     static int alive;

@@ -1,0 +1,160 @@
+// FLTK's own loops (what a pulldown menu or popup list held open runs) run
+// the runtime's loop, on an X server of the test's own (Xvfb; skipped where
+// there is none): timers and cooperative threads go on, on time, while a
+// menu is held open; a dialog asked meanwhile can be answered; a quit ends
+// the menu.
+#include "own_x_server.h"
+#include "pacer.h"
+#include "run_until.h"
+#include "test_clock.h"
+
+#include <rb/backend.h>
+#include <rb/loop.h>
+#include <rb/operator.h>
+#include <rb/screen.h>
+#include <rb/thread.h>
+#include <rb/ui.h>
+
+// gtest first: the toolkit's X headers define names such as None.
+#include <gtest/gtest.h>
+
+#include <FL/Fl.H>
+#include <FL/Fl_Menu_Item.H>
+#include <FL/Fl_Window.H>
+
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// The on-screen backend on an X server of the test's own, with a window
+// shown for the menus to belong to.
+bool onScreen() {
+    static OwnXServer x;
+    static bool up = [] {
+        if (x.display().empty()) return false;
+        setenv("DISPLAY", x.display().c_str(), 1);
+        if (!rb::useScreenBackend()) return false;
+        static Fl_Window window(200, 100);
+        window.show();
+        return true;
+    }();
+    return up;
+}
+
+// Escape pressed in the menu held open.
+void escape(void * = nullptr) {
+    Fl::e_keysym = FL_Escape;
+    if (Fl_Window *w = Fl::grab()) Fl::handle(FL_KEYBOARD, w);
+}
+
+// A popup menu held open from the next loop pass on, in FLTK's own loop,
+// until something ends it.
+struct HeldMenu {
+    Fl_Menu_Item items[3] = {};
+    bool ended = false;
+    const Fl_Menu_Item *picked = nullptr;
+    int64_t openedMs = -1, endedMs = -1;
+    HeldMenu() {
+        items[0].label("One");
+        items[1].label("Two");
+        rb::post([this] {
+            openedMs = TestClock::now() / 1000;
+            picked = items->popup(20, 20);
+            endedMs = TestClock::now() / 1000;
+            ended = true;
+        });
+    }
+};
+
+class FltkLoops : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!onScreen()) GTEST_SKIP() << "no Xvfb here";
+        // No menu stays open longer on the machine's clock, whatever breaks.
+        Fl::add_timeout(20.0, escape);
+        rb::op::reset();
+    }
+    void TearDown() override {
+        Fl::remove_timeout(escape);
+        rb::op::reset();
+    }
+    TestClock clock;
+    Pacer pacer{clock};
+};
+
+TEST_F(FltkLoops, AMenuHeldOpenRunsTimersAndThreadsOnTime) {
+    int64_t start = clock.nowMs();
+    std::vector<int64_t> woke;
+    rb::ObjRef thread = rb::newThread([&](REALobject) {
+        for (int i = 0; i < 3; ++i) {
+            rb::sleep(1000);
+            woke.push_back(clock.nowMs() - start);
+        }
+    });
+    rb::startThread(thread.get());
+    int fired = 0;
+    uint64_t timer = 0;
+    std::function<void()> every100 = [&] {
+        ++fired;
+        timer = rb::postAfter(100, every100);
+    };
+    timer = rb::postAfter(100, every100);
+    bool grabbed = false;
+    rb::postAfter(1500, [&] { grabbed = Fl::grab() != nullptr; });
+    rb::postAfter(3000, [] { escape(); });
+    HeldMenu menu;
+    ASSERT_TRUE(runUntil([&] { return menu.ended; }, 30s));
+    rb::cancel(timer);
+    EXPECT_TRUE(grabbed) << "the menu was open";
+    EXPECT_EQ(menu.picked, nullptr);
+    EXPECT_LE(menu.openedMs - start, 1);
+    EXPECT_NEAR(double(menu.endedMs - start), 3000, 1);
+    // Each sleep ends in the pass that reaches its time, and the thread has
+    // its turn there: the clock moves on only once it sleeps again.
+    EXPECT_EQ(woke, (std::vector<int64_t>{1000, 2000, 3000}));
+    EXPECT_EQ(fired, 30);
+}
+
+TEST_F(FltkLoops, ADialogAskedWhileAMenuIsHeldOpenCanBeAnswered) {
+    int64_t start = clock.nowMs();
+    Fl_Window *menuWindow = nullptr;
+    bool liftedForTheDialog = false, givenBack = false;
+    int64_t answeredMs = -1;
+    rb::postAfter(500, [&] {
+        menuWindow = Fl::grab();
+        rb::op::answerNext({rb::Answer::OK, "", 1000});
+        rb::postAfter(500, [&] { liftedForTheDialog = Fl::grab() == nullptr; });
+        rb::msgBox("asked while a menu is held open");
+        answeredMs = clock.nowMs() - start;
+        givenBack = menuWindow && Fl::grab() == menuWindow;
+    });
+    rb::postAfter(3000, [] { escape(); });
+    HeldMenu menu;
+    ASSERT_TRUE(runUntil([&] { return menu.ended; }, 30s));
+    ASSERT_NE(menuWindow, nullptr);
+    // The menu's hold on the mouse and keys is lifted while the dialog
+    // waits for its answer, and given back after.
+    EXPECT_TRUE(liftedForTheDialog);
+    EXPECT_TRUE(givenBack);
+    EXPECT_NEAR(double(answeredMs), 1500, 1);
+    EXPECT_NEAR(double(menu.endedMs - start), 3000, 1);
+    EXPECT_EQ(rb::op::pendingAnswers(), 0u) << "the dialog took its answer";
+}
+
+TEST_F(FltkLoops, AQuitEndsAMenuHeldOpen) {
+    struct App : rb::Application {
+    } app;
+    int64_t start = clock.nowMs();
+    rb::postAfter(1000, [&] { app.quit(0); });
+    HeldMenu menu;
+    ASSERT_TRUE(runUntil([&] { return menu.ended; }, 30s));
+    EXPECT_TRUE(app.quitting());
+    EXPECT_EQ(menu.picked, nullptr);
+    EXPECT_NEAR(double(menu.endedMs - start), 1000, 1);
+}
+
+}  // namespace
