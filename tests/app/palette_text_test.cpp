@@ -6,8 +6,6 @@
 #include "capturethread/capturethread.h"
 #include "controlwindow/controlwindow.h"
 
-#include "own_x_server.h"
-
 #include <rb/operator.h>
 #include <rb/screen.h>
 #include <rb/ui.h>
@@ -19,11 +17,8 @@
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
 
-<<<<<<< HEAD
 #include "own_x_server.h"
 
-=======
->>>>>>> 35ab535 (Tests: a menu held open runs the loop; a dialog in it; a quit ends it)
 #include <cstdlib>
 #include <filesystem>
 #include <string>

@@ -1,11 +1,7 @@
 // An X server of the test's own (Xvfb), on the display it chose itself;
-<<<<<<< HEAD
 // display() is empty where there is none. `args` are the server's own
 // (a screen size and depth, -extension NAME to go without one); `launcher`
 // runs it (`unshare --ipc`: in IPC namespace of its own).
-=======
-// display() is empty where there is none.
->>>>>>> 35ab535 (Tests: a menu held open runs the loop; a dialog in it; a quit ends it)
 #pragma once
 
 #include <csignal>
@@ -13,7 +9,6 @@
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
-<<<<<<< HEAD
 #include <vector>
 
 class OwnXServer {
@@ -28,24 +23,11 @@ public:
         std::vector<char *> argv;
         for (std::string &a : all) argv.push_back(a.data());
         argv.push_back(nullptr);
-=======
-
-class OwnXServer {
-public:
-    OwnXServer() {
-        int fds[2];
-        if (::pipe(fds) != 0) return;
->>>>>>> 35ab535 (Tests: a menu held open runs the loop; a dialog in it; a quit ends it)
         pid_ = ::fork();
         if (pid_ == 0) {
             ::dup2(fds[1], 3);
             std::freopen("/dev/null", "w", stderr);
-<<<<<<< HEAD
             ::execvp(argv[0], argv.data());
-=======
-            ::execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-                     static_cast<char *>(nullptr));
->>>>>>> 35ab535 (Tests: a menu held open runs the loop; a dialog in it; a quit ends it)
             ::_exit(127);
         }
         ::close(fds[1]);
