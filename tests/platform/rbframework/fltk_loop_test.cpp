@@ -37,6 +37,7 @@ bool onScreen() {
     static bool up = [] {
         if (x.display().empty()) return false;
         setenv("DISPLAY", x.display().c_str(), 1);
+        setenv("NO_AT_BRIDGE", "1", 1);  // GTK (the file dialogs) without its accessibility bus
         if (!rb::useScreenBackend()) return false;
         static Fl_Window window(200, 100);
         window.show();
