@@ -461,6 +461,7 @@ public:
         // FLTK gives the window manager its own hints again on a resize.
         if (sw->shown() && !w.closeBox) withoutCloseBox(sw);
         sw->redraw();
+        flushSoon();
     }
 
     void windowClosed(Window &w) override {
@@ -480,6 +481,14 @@ public:
     void controlChanged(Control &c) override {
         auto it = widgets_.find(&c);
         if (it != widgets_.end()) update(c, it->second, menuOffset(c.window()));
+        flushSoon();
+    }
+
+    void surfacePainted(Window &w) override {
+        auto it = video_.find(&w);
+        if (it == video_.end()) return;
+        it->second->follow();
+        flushSoon();
     }
 
     void menusChanged(MenuBar &) override {}
@@ -496,15 +505,25 @@ public:
         return screen::ask(r, appTitle());
     }
 
-    // Repaints the video areas the grabber painted since: it paints into
-    // the surfaces on its own poll, so the screen follows at the poll's
-    // pace, and shows nothing new when there is no video.
+    // Draws what changed on the loop's next pass: the changes of one pass
+    // reach the screen together.
+    static void flushSoon() {
+        static bool posted = false;
+        if (posted) return;
+        posted = true;
+        post([] {
+            posted = false;
+            Fl::flush();
+        });
+    }
+
+    // The pump's steady pass (below): the video areas follow controls that
+    // came over them or went; the wheels turn about twelve times a second
+    // while shown.
     void tick() {
         for (auto &v : video_) v.second->follow();
-        // The wheels turn about twelve times a second while shown.
-        if (++wheelTicks_ % 5 == 0)
-            for (auto &w : wheels_)
-                if (w.first->visible() && w.second->visible_r()) w.second->step();
+        for (auto &w : wheels_)
+            if (w.first->visible() && w.second->visible_r()) w.second->step();
     }
 
 private:
@@ -609,7 +628,6 @@ private:
     std::map<Window *, screen::VideoArea *> video_;
     std::map<Control *, Wheel *> wheels_;
     std::map<Window *, std::list<std::string>> menuNames_;
-    unsigned wheelTicks_ = 0;
 };
 
 }  // namespace
@@ -631,7 +649,7 @@ bool useScreenBackend() {
     s.height = Fl::h();
     setMainScreen(s);
     screen::prepareFileDialogs();
-    screen::runFltkFromLoop(16, [b] { b->tick(); });
+    screen::runFltkFromLoop(80, [b] { b->tick(); });
     Fl::add_handler(menuShortcutFromAnyWindow);
     return true;
 }

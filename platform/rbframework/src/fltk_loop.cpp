@@ -1,6 +1,6 @@
 // One loop dispatches: the runtime's. FLTK runs from it, through check():
-// when the X connection has events, and on a steady timer for FLTK's
-// timeouts and redraws. FLTK also runs loops of its own in Fl::wait(),
+// when the X connection has events (what they changed drawn at once), and
+// on a steady timer for FLTK's timeouts. FLTK also runs loops of its own in Fl::wait(),
 // while a pulldown menu or a popup list is held open, or one of its small
 // boxes waits for an answer; each Fl::wait() runs FLTK's idle callback
 // before it reads the X connection, and that callback runs a pass of the
@@ -87,7 +87,11 @@ void runFromFltkLoop(void *) {
 void runFltkFromLoop(int periodMs, std::function<void()> tick) {
     Pump &p = pump();
     p.periodMs = periodMs;
-    addSource(ConnectionNumber(fl_display), POLLIN, [] { check(); });
+    addSource(ConnectionNumber(fl_display), POLLIN, [] {
+        check();
+        // What the events changed shows now, not on the steady timer's pass.
+        if (!pump().inside && Fl::damage()) Fl::flush();
+    });
     Fl::add_idle(runFromFltkLoop);
     static ObjRef timer = newTimer(periodMs, [tick = std::move(tick)](REALobject) {
         tick();

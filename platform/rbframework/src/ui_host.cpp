@@ -3,6 +3,7 @@
 // when they are handed to plug-ins.
 #include "ui_host.h"
 
+#include <rb/backend.h>
 #include <rb/host.h>
 #include <rb/loop.h>
 #include <rb/object.h>
@@ -48,6 +49,7 @@ extern "C" RBBoolean paintWindowSurface(REALobject obj, int32_t left, int32_t to
     w->surface.area = {left, top, width, height};
     w->surface.pixels.assign(pixels, pixels + size_t(width) * size_t(height));
     ++w->surface.paintings;
+    backend().surfacePainted(*w);
     return 1;
 }
 RB_SERVICE("PaintWindowSurface", paintWindowSurface);

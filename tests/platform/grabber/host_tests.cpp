@@ -2,6 +2,7 @@
 // binds through the host's entry-point lookup, and the members the
 // application calls work through it (settings texts, pictures, painting a
 // window's video surface).
+#include <rb/backend.h>
 #include <rb/entrypoints.h>
 #include <rb/host.h>
 #include <rb/object.h>
@@ -191,6 +192,15 @@ TEST_F(RealHost, AClipKeepsToTheRuntimeClock) {
 }
 
 TEST_F(RealHost, PollPaintsTheWindowSurface) {
+    // The display is told of each painting, so that it shows it at once.
+    struct Told : rb::HeadlessBackend {
+        rb::Window *window = nullptr;
+        uint64_t times = 0;
+        void surfacePainted(rb::Window &w) override { window = &w, ++times; }
+    };
+    auto owned = std::make_unique<Told>();
+    Told *told = owned.get();
+    rb::setBackend(std::move(owned));
     auto w = rb::newWindow<rb::Window>("GrabberTestWindow", rb::WindowKind::Document, "Video", 720, 580);
     REALobject handle = w->handle();
     ASSERT_NE(handle, nullptr);
@@ -217,6 +227,8 @@ TEST_F(RealHost, PollPaintsTheWindowSurface) {
     EXPECT_EQ(rgb(0), 0xFFFFFFu);               // the white bar
     EXPECT_EQ(rgb(719), 0x0000FFu);             // the blue bar
     EXPECT_EQ(rgb(340 * 720 + 51), 0x0000FFu);  // blue again in the strip below
+    EXPECT_EQ(told->window, w.get());
+    EXPECT_EQ(told->times, w->surface.paintings);
 
     // The window at half size: the preview follows at once, scaled, and the
     // video goes on undisturbed however often the size changes.
@@ -236,6 +248,7 @@ TEST_F(RealHost, PollPaintsTheWindowSurface) {
     w.reset();
     rb::collectClosedWindows();
     rb::call(entry("QTGrabberPlyx.Poll"), g.get());
+    rb::setBackend(nullptr);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // (Xvfb; skipped where there is none), read back from the server: where a
 // control lies over the surface, the surface is drawn under it; where none
 // does, it shows in a child window of its own, and moves with the surface.
+#include <rb/backend.h>
+#include <rb/loop.h>
 #include <rb/operator.h>
 #include <rb/screen.h>
 #include <rb/ui.h>
@@ -11,6 +13,7 @@
 
 #include "own_x_server.h"
 
+#include <FL/x.H>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -24,10 +27,12 @@ public:
     VideoWindow() : Window("VideoWindow", rb::WindowKind::Document, "Video", 200, 150) {
         add(rb::ControlKind::PushButton, "button", {20, 20, 60, 20}).setCaption("B");
     }
+    // As the grabber paints through the host.
     void paint(rb::Rect area, uint32_t colour) {
         surface.area = area;
         surface.pixels.assign(size_t(area.width) * size_t(area.height), colour);
         ++surface.paintings;
+        rb::backend().surfacePainted(*this);
     }
 };
 
@@ -123,6 +128,15 @@ TEST(ScreenVideo, UnderTheControlsOverItElseInAWindowOfItsOwn) {
         EXPECT_EQ(shown.mappedChildren(), 0);
         EXPECT_EQ(shown.at(150, 100), 0x0000FFu);
         EXPECT_NE(shown.at(50, 30), 0x0000FFu);
+    }
+    // A painting shows on the loop's next passes, not on the steady pump's.
+    w.paint({0, 0, 200, 150}, 0xFFFF00);
+    for (int i = 0; i < 3; ++i) rb::runOnce(0);
+    XSync(fl_display, False);
+    {
+        Shown shown(d, "Video");
+        ASSERT_TRUE(shown.ok());
+        EXPECT_EQ(shown.at(150, 100), 0xFFFF00u);
     }
     XCloseDisplay(d);
 }

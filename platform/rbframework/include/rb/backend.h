@@ -94,6 +94,8 @@ struct Backend {
     virtual void windowChanged(Window &) {}
     virtual void windowClosed(Window &) {}
     virtual void controlChanged(Control &) {}
+    // The window's video surface was painted (Window::surface).
+    virtual void surfacePainted(Window &) {}
     virtual void menusChanged(MenuBar &) {}
     virtual void runModal(Window &) {}  // on screen: returns once it is closed
     virtual DialogAnswer ask(const DialogRequest &r) = 0;
