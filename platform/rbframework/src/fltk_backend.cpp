@@ -487,8 +487,10 @@ public:
     void surfacePainted(Window &w) override {
         auto it = video_.find(&w);
         if (it == video_.end()) return;
+        // Shown at once: a frame is all that changed, and the loop needs
+        // no waking for it.
         it->second->follow();
-        flushSoon();
+        Fl::flush();
     }
 
     void menusChanged(MenuBar &) override {}
