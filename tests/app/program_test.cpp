@@ -73,6 +73,19 @@ protected:
         fs::create_directories(dir_ / "prefs");
     }
     void TearDown() override { fs::remove_all(dir_); }
+    // Headless, with a script that starts a capture of `count` frames into
+    // `out` and then dumps the palette every 200 ms for 20 s.
+    std::vector<std::string> captureEnv(const fs::path &out, int count, const std::string &prefix) const {
+        std::string script = "type controlwindow framecount " + std::to_string(count) +
+                             "\ntype controlwindow nameprefix " + prefix + "\nanswer folder " + out.string() +
+                             "\nclick controlwindow BevelButton1\nanswer ok\nclick controlwindow capturebutton\n";
+        for (int i = 0; i < 100; ++i) script += "wait 200\ndump controlwindow\n";
+        std::ofstream(dir_ / "script") << script;
+        std::vector<std::string> env = baseEnv();
+        env.push_back("TAVRIN_HEADLESS=1");
+        env.push_back("TAVRIN_SCRIPT=" + (dir_ / "script").string());
+        return env;
+    }
     std::vector<std::string> baseEnv() const {
         std::vector<std::string> env = {"TAVRIN_PREFS_DIR=" + (dir_ / "prefs").string(), "TAVRIN_AVC_UNITS=0"};
         // The sanitizers' settings (a sanitized build's leak suppressions) go along.
@@ -135,20 +148,7 @@ TEST_F(ProgramTest, SigtermDuringACaptureSavesEveryGrabbedFrame) {
     std::ofstream(dir_ / "prefs" / "Tavrin! 1.0 Prefs", std::ios::binary) << std::string{1, 0, 0, 0, 0, 0, 0};
     fs::path out = dir_ / "frames";
     fs::create_directories(out);
-    std::string script =
-        "type controlwindow framecount 100\n"
-        "type controlwindow nameprefix sig\n"
-        "answer folder " +
-        out.string() +
-        "\n"
-        "click controlwindow BevelButton1\n"
-        "answer ok\n"
-        "click controlwindow capturebutton\n";
-    for (int i = 0; i < 100; ++i) script += "wait 200\ndump controlwindow\n";
-    std::ofstream(dir_ / "script") << script;
-    std::vector<std::string> env = baseEnv();
-    env.push_back("TAVRIN_HEADLESS=1");
-    env.push_back("TAVRIN_SCRIPT=" + (dir_ / "script").string());
+    std::vector<std::string> env = captureEnv(out, 100, "sig");
     env.push_back("TAVRIN_SERIAL_PORTS=deck=" + deck.path());
     fs::path log = dir_ / "out.txt";
     Program p(env, log);
@@ -196,20 +196,7 @@ TEST_F(ProgramTest, SigtermDuringACaptureSavesEveryGrabbedFrame) {
 TEST_F(ProgramTest, SigtermWithTheFolderGoneSavesTheFramesInTheUsersData) {
     fs::path out = dir_ / "frames";
     fs::create_directories(out);
-    std::string script =
-        "type controlwindow framecount 20\n"
-        "type controlwindow nameprefix gone\n"
-        "answer folder " +
-        out.string() +
-        "\n"
-        "click controlwindow BevelButton1\n"
-        "answer ok\n"
-        "click controlwindow capturebutton\n";
-    for (int i = 0; i < 100; ++i) script += "wait 200\ndump controlwindow\n";
-    std::ofstream(dir_ / "script") << script;
-    std::vector<std::string> env = baseEnv();
-    env.push_back("TAVRIN_HEADLESS=1");
-    env.push_back("TAVRIN_SCRIPT=" + (dir_ / "script").string());
+    std::vector<std::string> env = captureEnv(out, 20, "gone");
     env.push_back("XDG_DATA_HOME=" + (dir_ / "data").string());
     fs::path log = dir_ / "out.txt";
     Program p(env, log);
