@@ -272,9 +272,10 @@ TEST_F(DialogDuringCapture, VideoSettingsHoldsTheFrameWhileTheCaptureGoesOn) {
     if (IsSkipped() || HasFatalFailure()) return;
     followClip_ = false;
     int counter = palette().counter;
-    int held = frameGrabbedNow();
-    int grabbedOpen = -1, counterOpen = 0;
+    int held = -1, grabbedOpen = -1, counterOpen = 0;
     bool answered = false;
+    // A second in, a frame that was on its way at the pause has come.
+    rb::postAfter(1000, [&] { held = frameGrabbedNow(); });
     rb::postAfter(3000, [&] {
         grabbedOpen = frameGrabbedNow();
         counterOpen = palette().counter;
@@ -285,6 +286,7 @@ TEST_F(DialogDuringCapture, VideoSettingsHoldsTheFrameWhileTheCaptureGoesOn) {
     EXPECT_EQ(grabbedOpen, held) << "the video went on behind Video Settings";
     EXPECT_GE(counterOpen, counter + 2) << "the capture stood still behind Video Settings";
     ASSERT_TRUE(runUntil([] { return palette().capturebutton->caption() == "Start Capture"; }, 30s));
+    rb::op::runFor(600);  // the window's refresh after the settings, half a second on
 }
 
 }  // namespace
