@@ -13,6 +13,7 @@
 #include <X11/Xutil.h>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -101,28 +102,30 @@ void showsFramesExactly(XTarget &target, VideoPresenter &presenter) {
     EXPECT_EQ(shown[50 * 100 + 50], 0x123456u);
 }
 
+// A presenter on the server shows frames exactly, through shared memory or
+// not as `shm` says; `check` looks at the server's display first.
+void presentsOn(const std::string &display, bool shm, const std::function<void(Display *)> &check = nullptr) {
+    XTarget target(display);
+    ASSERT_TRUE(target.display);
+    if (check) check(target.display);
+    VideoPresenter presenter(target.display, target.visual, target.depth);
+    ASSERT_TRUE(presenter.takesWords());
+    showsFramesExactly(target, presenter);
+    EXPECT_EQ(presenter.sharedMemory(), shm);
+}
+
 }  // namespace
 
 TEST(VideoPresenter, FramesGoThroughSharedMemoryWhereTheServerOffersIt) {
     OwnXServer x;
     if (x.display().empty()) GTEST_SKIP() << "no Xvfb here";
-    XTarget target(x.display());
-    ASSERT_TRUE(target.display);
-    VideoPresenter presenter(target.display, target.visual, target.depth);
-    ASSERT_TRUE(presenter.takesWords());
-    showsFramesExactly(target, presenter);
-    EXPECT_TRUE(presenter.sharedMemory());
+    presentsOn(x.display(), true);
 }
 
 TEST(VideoPresenter, FramesGoThroughTheConnectionWithoutSharedMemory) {
     OwnXServer x({"-screen", "0", "1280x1024x24", "-extension", "MIT-SHM"});
     if (x.display().empty()) GTEST_SKIP() << "no Xvfb here";
-    XTarget target(x.display());
-    ASSERT_TRUE(target.display);
-    VideoPresenter presenter(target.display, target.visual, target.depth);
-    ASSERT_TRUE(presenter.takesWords());
-    showsFramesExactly(target, presenter);
-    EXPECT_FALSE(presenter.sharedMemory());
+    presentsOn(x.display(), false);
 }
 
 // As on a remote display: the server offers the extension, but the
@@ -130,12 +133,7 @@ TEST(VideoPresenter, FramesGoThroughTheConnectionWithoutSharedMemory) {
 TEST(VideoPresenter, FramesGoThroughTheConnectionWhereTheServerCannotReachTheSegment) {
     OwnXServer x({"-screen", "0", "1280x1024x24"}, {"unshare", "--ipc"});
     if (x.display().empty()) GTEST_SKIP() << "no Xvfb in an IPC namespace of its own here";
-    XTarget target(x.display());
-    ASSERT_TRUE(target.display);
-    ASSERT_TRUE(XShmQueryExtension(target.display));
-    VideoPresenter presenter(target.display, target.visual, target.depth);
-    showsFramesExactly(target, presenter);
-    EXPECT_FALSE(presenter.sharedMemory());
+    presentsOn(x.display(), false, [](Display *d) { EXPECT_TRUE(XShmQueryExtension(d)); });
 }
 
 TEST(VideoPresenter, AVisualOfAnotherLayoutIsLeftToTheCaller) {
