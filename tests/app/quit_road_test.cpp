@@ -293,15 +293,23 @@ INSTANTIATE_TEST_SUITE_P(EachState, QuitRoad, ::testing::ValuesIn(kStates),
 // The folder goes mid-capture. A signal has nobody to ask for another: the
 // frames go to a new folder in the user's data, and standard error says
 // where.
-class QuitRoadFolderGone : public QuitRoadBase {};
+class QuitRoadFolderGone : public QuitRoadBase {
+protected:
+    // A capture whose folder goes at the third grab, then SIGTERM; what
+    // standard error said. The program ends within 5 s.
+    std::string sigtermWithTheFolderGone() {
+        startCapture();
+        ::testing::internal::CaptureStderr();
+        quitWhen(
+            How::Sigterm, [] {}, folderGoneAtThird());
+        std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_LE(endedAtMs_ - *sentAtMs_, 5000);
+        return said;
+    }
+};
 
 TEST_F(QuitRoadFolderGone, SigtermSavesTheFramesInTheUsersData) {
-    startCapture();
-    ::testing::internal::CaptureStderr();
-    quitWhen(
-        How::Sigterm, [] {}, folderGoneAtThird());
-    std::string said = ::testing::internal::GetCapturedStderr();
-    EXPECT_LE(endedAtMs_ - *sentAtMs_, 5000);
+    std::string said = sigtermWithTheFolderGone();
     fs::path data = dataFolder();
     ASSERT_FALSE(data.empty()) << said;
     EXPECT_EQ(data.parent_path(), gDir / "data" / "tavrin");
@@ -340,12 +348,7 @@ TEST_F(QuitRoadFolderGone, CtrlQKeepsTheFramesForAnotherFolderThenSigtermSavesTh
 // Nowhere to save them either: the program says so and ends with status 1.
 TEST_F(QuitRoadFolderGone, WhenTheUsersDataCannotTakeThemEitherItEndsWithStatusOne) {
     std::ofstream(gDir / "data") << "a file where the folder would be";
-    startCapture();
-    ::testing::internal::CaptureStderr();
-    quitWhen(
-        How::Sigterm, [] {}, folderGoneAtThird());
-    std::string said = ::testing::internal::GetCapturedStderr();
-    EXPECT_LE(endedAtMs_ - *sentAtMs_, 5000);
+    std::string said = sigtermWithTheFolderGone();
     EXPECT_NE(said.find("could not be saved in " + (gDir / "data" / "tavrin").string()), std::string::npos) << said;
     EXPECT_NE(said.find("they are lost"), std::string::npos) << said;
     EXPECT_EQ(rb::app()->exitCode(), 1);
