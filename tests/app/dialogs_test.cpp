@@ -25,6 +25,7 @@
 #include "own_x_server.h"
 #include "process_per_test.h"
 #include "run_until.h"
+#include "pacer.h"
 #include "test_clock.h"
 
 #include <rb/entrypoints.h>
@@ -40,8 +41,6 @@
 #include <FL/Fl_Window.H>
 #include <gtk/gtk.h>
 
-#include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <netinet/in.h>
 #include <unistd.h>
@@ -139,11 +138,8 @@ protected:
     }
 
     void TearDown() override {
-        pacing_ = false;
+        pacer_.reset();
         AppTest::TearDown();
-        rb::removeSource(pacer_);
-        ::close(pacer_);
-        clock_.reset();
     }
 
     // The application on the test's clock with the clip after a black
@@ -163,8 +159,7 @@ protected:
         startUp();
         rb::op::runFor(300);
         unsetenv("TAVRIN_VIDEO_SOURCE");
-        pacer_ = eventfd(1, EFD_CLOEXEC | EFD_NONBLOCK);  // stays readable: every pass runs it
-        rb::addSource(pacer_, POLLIN, [this] { pace(); });
+        pacer_.emplace([this] { pace(); });
         return true;
     }
 
@@ -217,7 +212,7 @@ protected:
     int64_t firstDue_ = -1;
     int64_t offsetUs_ = 0, startTick_ = 0;
     std::optional<TestClock> clock_;
-    int pacer_ = -1;
+    std::optional<Pacer> pacer_;  // after the clock: it goes first
     bool pacing_ = false;
     bool followClip_ = true;  // the video plays on: each grab is of the frame due then
     OwnXServer x_;

@@ -11,6 +11,7 @@
 // runs; the quit is sent from that pass once the state is reached.
 #include "app_fixture.h"
 #include "process_per_test.h"
+#include "pacer.h"
 #include "test_clock.h"
 
 #include <rb/backend.h>
@@ -19,9 +20,7 @@
 
 #include <gtest/gtest.h>
 
-#include <poll.h>
 #include <signal.h>
-#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -165,11 +164,8 @@ protected:
     }
 
     void TearDown() override {
-        pacing_ = false;
+        pacer_.reset();
         AppTest::TearDown();
-        rb::removeSource(pacer_);
-        ::close(pacer_);
-        clock_.reset();
     }
 
     // The backend, the clock and its pacer, then the application.
@@ -178,8 +174,7 @@ protected:
         auto owned = std::make_unique<Backend>();
         gBackend = owned.get();
         rb::setBackend(std::move(owned));
-        pacer_ = eventfd(1, EFD_CLOEXEC | EFD_NONBLOCK);  // stays readable: every pass runs it
-        rb::addSource(pacer_, POLLIN, [this] { pace(); });
+        pacer_.emplace([this] { pace(); });
         setenv("TAVRIN_VIDEO_SOURCE", videoSource().c_str(), 1);
         startUp();
     }
@@ -253,7 +248,7 @@ protected:
     }
 
     std::optional<TestClock> clock_;
-    int pacer_ = -1;
+    std::optional<Pacer> pacer_;  // after the clock: it goes first
     bool pacing_ = false;
     How how_ = How::Sigterm;
     std::function<bool()> reached_;
