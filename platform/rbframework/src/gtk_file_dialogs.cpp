@@ -8,6 +8,7 @@
 #include "core.h"
 
 #include <rb/loop.h>
+#include <rb/thread.h>
 
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
@@ -27,18 +28,6 @@ namespace rb::screen {
 
 namespace {
 
-// GTK at work on the main thread (building, drawing, reading folders) takes
-// tens of milliseconds at a time: the cooperative threads run meanwhile, as
-// while the loop waits. GTK's code and the chooser's answer touch nothing
-// of the runtime's.
-class WithoutBaton {
-public:
-    WithoutBaton() { core::releaseBaton(); }
-    ~WithoutBaton() { core::acquireBaton(); }
-    WithoutBaton(const WithoutBaton &) = delete;
-    WithoutBaton &operator=(const WithoutBaton &) = delete;
-};
-
 // GLib's default main context, run from the runtime's loop once GTK is up:
 // each pass dispatches what is ready, then hands the loop the descriptors
 // and the timeout GLib waits for next.
@@ -56,7 +45,7 @@ public:
         int timeout = -1;
         int n = 0;
         {
-            WithoutBaton gtkAtWork;
+            AwayFromLoop gtkAtWork;
             if (!g_main_context_acquire(c)) return;
             lookAndDispatch(c, n, timeout);
             g_main_context_release(c);
@@ -131,7 +120,7 @@ bool prepareFileDialogs() {
     int argc = 2;
     char **argv = args;
     {
-        WithoutBaton gtkAtWork;
+        AwayFromLoop gtkAtWork;
         ready = gtk_init_check(&argc, &argv) ? 1 : 0;
     }
     if (ready) pump().start();
@@ -263,7 +252,9 @@ DialogAnswer chooseFile(const DialogRequest &r) {
     GtkWindow *dialog = nullptr;
     std::optional<ChooserDecoration> decoration;
     {
-        WithoutBaton gtkAtWork;
+        // GTK (its first chooser above all) takes long; it touches nothing of the
+        // runtime's, and the capture's grabs come on time meanwhile.
+        AwayFromLoop gtkAtWork;
         native = gtk_file_chooser_native_new(
             title.c_str(), nullptr, save ? GTK_FILE_CHOOSER_ACTION_SAVE : GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER,
             accept.c_str(), nullptr);
@@ -300,7 +291,7 @@ DialogAnswer chooseFile(const DialogRequest &r) {
     }
     g_signal_handlers_disconnect_by_data(native, &response);
     {
-        WithoutBaton gtkAtWork;
+        AwayFromLoop gtkAtWork;
         decoration.reset();
         gtk_native_dialog_destroy(GTK_NATIVE_DIALOG(native));
         g_object_unref(native);

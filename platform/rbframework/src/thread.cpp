@@ -47,6 +47,7 @@ std::mutex gSleepMu;
 std::condition_variable gSleepCv;
 // The cooperative threads parked until the loop wakes them.
 std::list<core::Sleeper *> gSleepers;
+bool gMainAway = false;  // under gSleepMu: no loop pass wakes them meanwhile
 thread_local ThreadControl *tCurrent = nullptr;
 // The library is loaded on the main thread: it takes the first ticket.
 const bool gBatonReady = (baton(), true);
@@ -185,7 +186,15 @@ void park(core::Sleeper &me) {
     std::unique_lock lk(gSleepMu);
     gSleepers.push_back(&me);
     core::releaseBaton();
-    gSleepCv.wait(lk, [&] { return me.woken || gStopping.load(); });
+    while (!me.woken && !gStopping) {
+        if (!gMainAway) {
+            gSleepCv.wait(lk);
+            continue;
+        }
+        int64_t left = me.due - microseconds();
+        if (left <= 0) me.woken = true;
+        else gSleepCv.wait_for(lk, std::chrono::microseconds(left));
+    }
     uint64_t ticket = takeTicket();
     gSleepers.remove(&me);
     gSleepCv.notify_all();
@@ -231,6 +240,23 @@ void core::handOn(Sleeper &s) {
         s.woken = true;
     }
     gSleepCv.notify_all();
+}
+
+AwayFromLoop::AwayFromLoop() {
+    {
+        std::lock_guard lk(gSleepMu);
+        gMainAway = true;
+    }
+    gSleepCv.notify_all();
+    core::releaseBaton();
+}
+
+AwayFromLoop::~AwayFromLoop() {
+    {
+        std::lock_guard lk(gSleepMu);
+        gMainAway = false;
+    }
+    core::acquireBaton();
 }
 
 void core::wakeSleepers(int64_t nowUs) {

@@ -274,6 +274,35 @@ TEST(Threads, SleepingThreadWakesOnTime) {
     EXPECT_EQ(wokeAt - start, 100);
 }
 
+// While the main thread works outside the loop (a toolkit building a
+// window) no pass wakes a sleeper: it wakes itself at its time.
+TEST(Threads, ASleeperWakesOnTimeWhileTheMainThreadIsAwayFromTheLoop) {
+    TestClock clock;
+    std::atomic<int64_t> wokeAt{-1};
+    rb::ObjRef t = rb::newThread([&](REALobject) {
+        rb::sleep(100);
+        wokeAt = clock.nowMs();
+    });
+    int64_t start = clock.nowMs();
+    rb::startThread(t.get());
+    ASSERT_TRUE(runUntil([&] { return rb::threadState(t.get()) == rb::ThreadState::Sleeping; }, 5s));
+    auto woken = [&] {
+        for (int i = 0; i < 5000 && wokeAt < 0; ++i) std::this_thread::sleep_for(1ms);
+        return wokeAt >= 0;
+    };
+    {
+        rb::AwayFromLoop busy;
+        clock.advance(99);
+        std::this_thread::sleep_for(20ms);
+        EXPECT_EQ(wokeAt, -1) << "not before its time";
+        clock.advance(1);
+        EXPECT_TRUE(woken());
+    }
+    EXPECT_EQ(wokeAt - start, 100);
+    EXPECT_EQ(rb::threadState(t.get()), rb::ThreadState::Done);
+    rb::runOnce(0);  // which joins it
+}
+
 // A thread that yields has its next turn before the loop's next pass, however
 // late the machine schedules it: on a moving clock a turn missed is time
 // lost to it. The machine is made to schedule it as late as can be: it

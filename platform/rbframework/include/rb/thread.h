@@ -38,6 +38,17 @@ bool inCooperativeThread();
 // The object of the cooperative thread running now; nullptr on the main thread.
 REALobject currentThreadObject();
 
+// The main thread at work outside the runtime (a toolkit building a window)
+// for as long as this lives: the baton is given up, and sleeping threads
+// wake themselves at their time, as no loop pass runs to wake them.
+class AwayFromLoop {
+public:
+    AwayFromLoop();
+    ~AwayFromLoop();
+    AwayFromLoop(const AwayFromLoop &) = delete;
+    AwayFromLoop &operator=(const AwayFromLoop &) = delete;
+};
+
 struct ThreadStopped {};  // not a std::exception: bodies should let it pass
 
 // Stops every thread at its next yield point and joins them all.
