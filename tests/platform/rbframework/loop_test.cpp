@@ -296,7 +296,8 @@ TEST(Threads, ASleeperWakesOnTimeWhileTheMainThreadIsAwayFromTheLoop) {
         std::this_thread::sleep_for(20ms);
         EXPECT_EQ(wokeAt, -1) << "not before its time";
         clock.advance(1);
-        EXPECT_TRUE(woken());
+        EXPECT_TRUE(woken()) << "at " << clock.nowMs() - start << " ms, the thread in state "
+                             << int(rb::threadState(t.get()));
     }
     EXPECT_EQ(wokeAt - start, 100);
     EXPECT_EQ(rb::threadState(t.get()), rb::ThreadState::Done);
