@@ -232,16 +232,19 @@ TEST_P(EachDialog, KeepsTheFramesThirtyApartAndTheTimeCodeCounting) {
     int64_t opened = clock_->nowUs();
     std::string timeCode = main().mytc->text();
     int counter = palette().counter;
-    bool answered = false;
+    bool ran = false, answered = false;
     std::string timeCodeOpen;
     int counterOpen = 0;
     rb::postAfter(3000, [&] {
         timeCodeOpen = main().mytc->text();
         counterOpen = palette().counter;
         answered = kind.answer();
+        ran = true;
     });
     kind.open();
-    ASSERT_TRUE(runUntil([&] { return clock_->nowUs() >= opened + 3'000'000; }, 30s));
+    // A dialog that is not modal is open still; the answer comes in a pass.
+    ASSERT_TRUE(runUntil([&] { return ran; }, 30s));
+    EXPECT_GE(clock_->nowUs(), opened + 3'000'000);
     EXPECT_TRUE(answered) << "the dialog was not open 3 s after it opened";
     // The capture went on behind it.
     EXPECT_GE(counterOpen, counter + 2);
