@@ -284,7 +284,9 @@ TEST_F(DialogDuringCapture, VideoSettingsHoldsTheFrameWhileTheCaptureGoesOn) {
     EXPECT_EQ(grabbedOpen, held) << "the video went on behind Video Settings";
     EXPECT_GE(counterOpen, counter + 2) << "the capture stood still behind Video Settings";
     ASSERT_TRUE(runUntil([] { return palette().capturebutton->caption() == "Start Capture"; }, 30s));
-    rb::op::runFor(600);  // the window's refresh after the settings, half a second on
+    // The window's refresh after the settings, half a second on.
+    int64_t refreshed = clock_->nowUs() + 600'000;
+    EXPECT_TRUE(runUntil([&] { return clock_->nowUs() >= refreshed; }, 30s));
 }
 
 }  // namespace
