@@ -51,6 +51,20 @@ start_app() {
 }
 ended() { ! kill -0 "$app" 2>/dev/null; }
 win() { xwininfo -root -tree 2>/dev/null | grep "\"$1\"" | awk '{print $1}' | head -1; }
+# put_at <window> <x> <y>: moves it there, again should the window manager
+# place it meanwhile (a busy machine maps it late). The time code of the
+# main window is looked at: what is put at x,y stays clear of it.
+put_at() {
+  local i ax ay
+  for i in $(seq 50); do
+    xdotool windowmove "$1" "$2" "$3"
+    sleep 0.1
+    ax=$(xwininfo -id "$1" | awk '/Absolute upper-left X/{print $4}')
+    ay=$(xwininfo -id "$1" | awk '/Absolute upper-left Y/{print $4}')
+    [ "$ax" -ge "$2" ] && [ "$ax" -le $(($2 + 30)) ] && [ "$ay" -ge "$3" ] && [ "$ay" -le $(($3 + 60)) ] && return 0
+  done
+  fail "could not move window $1 to $2,$3 (it is at $ax,$ay)"
+}
 shown() { [ -n "$(win "$1")" ]; }
 width() { xwininfo -id "$1" | awk '/Width:/{print $2}'; }
 # The top-level windows the window manager manages (or, without one, the
@@ -113,8 +127,7 @@ capture_behind() {
   xdotool mousemove --window "$(win "$window")" "$x" "$y" click 1
   within 5 shown "$title" || fail "no dialog '$title'"
   dialog=$(win "$title")
-  # Clear of the main window, whose time code is looked at.
-  xdotool windowmove "$dialog" 1000 500
+  put_at "$dialog" 1000 500
   xprop -id "$dialog" WM_CLASS | grep -q '"tavrin"' || fail "'$title' is not GTK's chooser"
   [ -z "$(untitled)" ] || fail "untitled windows: $(untitled)"
   opened=$(progress)
@@ -251,8 +264,7 @@ for attempt in 1 2 3; do
   within 3 menuShown || fail "no Settings menu"
   xdotool key Down Down Down Return
   within 5 shown 'Deck Control Settings' || fail "no Deck Control Settings"
-  # Clear of the main window, whose time code is looked at.
-  xdotool windowmove "$(win 'Deck Control Settings')" 100 500
+  put_at "$(win 'Deck Control Settings')" 100 500
   held_behind port-popup 'Deck Control Settings' 130 142 $attempt && break
 done
 held+=("port popup ${steps[*]}")
