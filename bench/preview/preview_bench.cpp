@@ -4,13 +4,13 @@
 //  - the program, showing its default video (the test pattern, 720x480 at
 //    29.97 frames a second), and
 //  - ximagesink in a process of its own, showing the same source,
-// in turns, each for a few seconds after it has settled. For each: CPU time
+// in turns (A B A B ...), each for a few seconds after it has settled. For each: CPU time
 // per second of the process and of the X server, and the frames shown (the
 // screen's updates, counted through the X server's DAMAGE extension), so
 // CPU per shown frame. The program polls its grabber every 50 ms, so it
 // shows about 20 of the source's 30 frames a second; ximagesink shows them
 // all.
-// Usage: preview_bench [seconds per turn]
+// Usage: preview_bench [seconds per turn] [turns of each]
 #include "source.h"
 
 #include <gst/gst.h>
@@ -28,9 +28,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -41,20 +41,13 @@ namespace {
 
 constexpr int kW = 720, kH = 480;
 
-// CPU seconds a process has used so far (all its threads).
+// CPU seconds a process has used so far (all its threads, those ended too),
+// to the nanosecond: the kernel's clock of the process, not its tick counts.
 double cpuOf(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    size_t close = stat.rfind(')');
-    if (close == std::string::npos) return 0;
-    std::istringstream rest(stat.substr(close + 2));
-    std::string field;
-    unsigned long long utime = 0, stime = 0;
-    for (int i = 3; i <= 15 && rest >> field; ++i) {
-        if (i == 14) utime = std::stoull(field);
-        if (i == 15) stime = std::stoull(field);
-    }
-    return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
+    clockid_t clock;
+    timespec t{};
+    if (clock_getcpuclockid(pid, &clock) != 0 || clock_gettime(clock, &t) != 0) return 0;
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
 pid_t spawn(const std::vector<std::string> &argv, const std::vector<std::string> &env) {
@@ -160,6 +153,9 @@ void print(const char *name, const Figures &f) {
         1000 * (f.client + f.server) / f.shown);
 }
 
+// CPU of the client and the X server together, a second.
+double cost(const Figures &f) { return (f.client + f.server) / f.seconds; }
+
 // The peer: ximagesink showing the program's source, until it is ended.
 int runSink() {
     gst_init(nullptr, nullptr);
@@ -182,6 +178,8 @@ int main(int argc, char **argv) {
     if (argc > 1 && std::strcmp(argv[1], "--ximagesink") == 0) return runSink();
     double seconds = argc > 1 ? std::atof(argv[1]) : 8;
     if (seconds <= 0) seconds = 8;
+    int pairs = argc > 2 ? std::atoi(argv[2]) : 3;
+    if (pairs < 1) pairs = 3;
 
     // The X server, on a display it picks itself.
     int fds[2];
@@ -222,22 +220,25 @@ int main(int argc, char **argv) {
     std::vector<std::string> env = {"DISPLAY=" + display, "TAVRIN_PREFS_DIR=" + dir.string(),
                                     "TAVRIN_SCRIPT=" + (dir / "script").string(),
                                     "TAVRIN_UPDATE_SERVER=http://127.0.0.1:9", "TAVRIN_AVC_UNITS=0"};
-    // Two turns each, in alternation, so that a change of the machine's load
-    // falls on both.
+    // The two in alternation, turn after turn, so that a change of the
+    // machine's load falls on both alike; each turn's figures, then the sums'.
+    std::printf("live preview of the test pattern, %dx%d at 29.97 frames a second, on Xvfb, %d turns of %.0f s each:\n",
+                kW, kH, 2 * pairs, seconds);
     Figures program, sink;
-    for (int turn = 0; turn < 2; ++turn) {
-        program += measure(spawn({TAVRIN_PROGRAM}, env), server, updates, 3, seconds);
-        sink += measure(spawn({argv[0], "--ximagesink"}, env), server, updates, 3, seconds);
+    for (int pair = 1; pair <= pairs; ++pair) {
+        Figures p = measure(spawn({TAVRIN_PROGRAM}, env), server, updates, 3, seconds);
+        Figures s = measure(spawn({argv[0], "--ximagesink"}, env), server, updates, 3, seconds);
+        print("program", p);
+        print("ximagesink", s);
+        std::printf("%-12s %.2fx\n", "", cost(p) / cost(s));
+        program += p, sink += s;
     }
-    std::printf("live preview of the test pattern, %dx%d at 29.97 frames a second, on Xvfb (%.0f s each):\n", kW, kH,
-                program.seconds);
+    std::printf("all turns:\n");
     print("program", program);
     print("ximagesink", sink);
-    double perSecond =
-        (program.client + program.server) / program.seconds / ((sink.client + sink.server) / sink.seconds);
     double perFrame = (program.client + program.server) / program.shown / ((sink.client + sink.server) / sink.shown);
-    std::printf("program + X server against ximagesink + X server: %.2fx a second, %.2fx a frame shown\n", perSecond,
-                perFrame);
+    std::printf("program + X server against ximagesink + X server: %.2fx a second, %.2fx a frame shown\n",
+                cost(program) / cost(sink), perFrame);
     XCloseDisplay(d);
     end(server);
     fs::remove_all(dir);
