@@ -62,7 +62,7 @@ TEST_F(Tavrin, StartsWithLiveVideoSizedToTheSource) {
     EXPECT_EQ(palette().top(), 40);
     EXPECT_EQ(palette().title(), "Controls");
     // The poll timer has painted the video: not a blank area.
-    const auto &px = main().surface.pixels;
+    auto px = main().surface.pixels();
     ASSERT_FALSE(px.empty());
     EXPECT_NE(std::count(px.begin(), px.end(), px.front()), std::ptrdiff_t(px.size()));
     EXPECT_EQ(main().surface.area.top, 100);

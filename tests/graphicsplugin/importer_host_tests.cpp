@@ -116,8 +116,8 @@ TEST_F(ImporterHost, DrawWindowShowsTheImageOnTheWindow) {
     rb::Window w("ImporterTestWindow", rb::WindowKind::Document, "importer", 80, 70);
     rb::call(im("DrawWindow(win as window)"), importer.get(), w.handle());
     EXPECT_EQ(lastError(importer.get()), 0);
-    ASSERT_EQ(w.surface.pixels.size(), size_t(80 * 70));
-    EXPECT_EQ(w.surface.pixels[3 * 80 + 7], rb::pixel(src.get(), 7, 3));
+    ASSERT_EQ(w.surface.pixels().size(), size_t(80 * 70));
+    EXPECT_EQ(w.surface.pixels()[3 * 80 + 7], rb::pixel(src.get(), 7, 3));
     // Through a graphics object of the window as well.
     rb::ObjRef g = rb::newWindowGraphics(&w);
     set("CurrentBoundsWidth", 56);  // right 56 first, so that left 40 leaves 16
@@ -125,7 +125,7 @@ TEST_F(ImporterHost, DrawWindowShowsTheImageOnTheWindow) {
     EXPECT_EQ(get("CurrentBoundsWidth"), 16);
     rb::call(im("Draw(g as graphics)"), importer.get(), g);
     EXPECT_EQ(lastError(importer.get()), 0);
-    EXPECT_EQ(w.surface.pixels[3 * 80 + 47], rb::pixel(src.get(), 7, 3));
+    EXPECT_EQ(w.surface.pixels()[3 * 80 + 47], rb::pixel(src.get(), 7, 3));
     uint32_t port = rb::windowPort(&w);
     EXPECT_TRUE(imaging::GWorldExists(port));
     w.close();

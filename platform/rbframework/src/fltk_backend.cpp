@@ -484,6 +484,11 @@ public:
         flushSoon();
     }
 
+    std::shared_ptr<SurfaceMemory> surfaceMemory(Window &w, int width, int height) override {
+        auto it = video_.find(&w);
+        return it == video_.end() ? nullptr : it->second->memoryFor(width, height);
+    }
+
     void surfacePainted(Window &w) override {
         auto it = video_.find(&w);
         if (it == video_.end()) return;

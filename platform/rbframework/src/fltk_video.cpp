@@ -22,7 +22,7 @@ bool overlap(const Rect &a, const Rect &b) {
 // Row `y` of `s` from `x` on, `n` pixels, as packed RGB.
 void rgbRow(void *surface, int x, int y, int n, uchar *out) {
     const Window::Surface &s = *static_cast<const Window::Surface *>(surface);
-    const uint32_t *row = s.pixels.data() + size_t(y) * size_t(s.area.width) + size_t(x);
+    const uint32_t *row = s.pixels().data() + size_t(y) * size_t(s.area.width) + size_t(x);
     for (int i = 0; i < n; ++i, out += 3)
         out[0] = uchar(row[i] >> 16), out[1] = uchar(row[i] >> 8), out[2] = uchar(row[i]);
 }
@@ -54,11 +54,20 @@ void VideoArea::draw() {
     if (!inOwn_) drawAt(model_.surface.area.left, top_ + model_.surface.area.top);
 }
 
+VideoPresenter &VideoArea::presenter() {
+    if (!presenter_) presenter_ = std::make_unique<VideoPresenter>(fl_display, fl_visual->visual, fl_visual->depth);
+    return *presenter_;
+}
+
+std::shared_ptr<SurfaceMemory> VideoArea::memoryFor(int width, int height) {
+    return presenter().memoryFor(width, height);
+}
+
 void VideoArea::drawAt(int x, int y) {
     const Window::Surface &s = model_.surface;
-    if (s.area.width < 1 || s.area.height < 1 || s.pixels.size() < size_t(s.area.width) * size_t(s.area.height)) return;
-    if (!presenter_) presenter_ = std::make_unique<VideoPresenter>(fl_display, fl_visual->visual, fl_visual->depth);
-    if (presenter_->draw(fl_window, fl_gc, x, y, s.area.width, s.area.height, s.pixels.data())) return;
+    if (s.area.width < 1 || s.area.height < 1 || s.pixels().size() < size_t(s.area.width) * size_t(s.area.height))
+        return;
+    if (presenter().draw(fl_window, fl_gc, x, y, s.area.width, s.area.height, s.pixels().data())) return;
     // A visual of another layout: FLTK makes its pixels of the rows.
     fl_draw_image(rgbRow, const_cast<Window::Surface *>(&s), x, y, s.area.width, s.area.height, 3);
 }
@@ -77,7 +86,7 @@ void VideoArea::follow() {
     followed_ = s.paintings;
     int x = s.area.left, y = top_ + s.area.top, w = std::max(1, s.area.width), h = std::max(1, s.area.height);
     resize(x, y, w, h);
-    bool own = !s.pixels.empty() && s.area.width > 0 && s.area.height > 0 && !underControls();
+    bool own = !s.pixels().empty() && s.area.width > 0 && s.area.height > 0 && !underControls();
     if (own && (own_->x() != x || own_->y() != y || own_->w() != w || own_->h() != h)) own_->resize(x, y, w, h);
     if (own != inOwn_) {
         inOwn_ = own;

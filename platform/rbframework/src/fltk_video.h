@@ -1,6 +1,6 @@
 // The live video of an on-screen window: the model window's surface, where
-// the grabber painted it, handed to the X server as it is
-// (video_presenter.h). Where no control lies over the surface it is shown in
+// the grabber painted it (in memory the presenter lends it), handed to the X
+// server as it is (video_presenter.h). Where no control lies over the surface it is shown in
 // a child window of its own, which the server paints straight from the
 // frame; else it is drawn in its place among the controls, under them, and
 // reaches the screen with them.
@@ -29,11 +29,16 @@ public:
     // since it was last shown.
     void follow();
 
+    // Memory for the surface's next picture, of `width` x `height`, that
+    // the server shows it from; nullptr where there is none.
+    std::shared_ptr<SurfaceMemory> memoryFor(int width, int height);
+
 private:
     class Own;
     bool underControls() const;
     // Draws the surface at (x, y) of the current drawable.
     void drawAt(int x, int y);
+    VideoPresenter &presenter();
 
     Window &model_;
     int top_;

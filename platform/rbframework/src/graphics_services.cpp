@@ -78,12 +78,10 @@ void portDrawn(imaging::GWorldRef world) {
         imaging::PixMapInfo pm{};
         if (!imaging::GetGWorldPixMap(world, &pm)) return;
         int32_t width = imaging::RectWidth(pm.bounds), height = imaging::RectHeight(pm.bounds);
-        w->surface.area = {0, 0, width, height};
-        w->surface.pixels.assign(size_t(width) * size_t(height), 0);
+        uint32_t *to = w->surface.repaint({0, 0, width, height});
         for (int32_t y = 0; y < height; ++y) {
             const uint8_t *p = pm.baseAddr + size_t(y) * pm.rowBytes;
-            for (int32_t x = 0; x < width; ++x, p += 4)
-                w->surface.pixels[size_t(y) * width + x] = uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+            for (int32_t x = 0; x < width; ++x, p += 4) *to++ = uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
         }
         ++w->surface.paintings;
         w->refresh();

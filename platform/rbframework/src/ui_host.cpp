@@ -9,6 +9,8 @@
 #include <rb/object.h>
 #include <rb/ui.h>
 
+#include <cstring>
+
 namespace rb::uihost {
 
 void post(std::function<void()> fn) { rb::post(std::move(fn)); }
@@ -40,14 +42,15 @@ RB_SERVICE("REALGetWindowHandle", getWindowHandle);
 // "PaintWindowSurface"(window object, left, top, width, height, pixels):
 // the window's video surface shows the 0x00RRGGBB pixels, row by row, at
 // (left, top). They are kept as they come, the top byte too: nothing shows
-// it (it is the padding of the X server's pixels). False when the object
-// stands for no open window.
+// it (it is the padding of the X server's pixels); on screen, in the memory
+// the display shows them from. False when the object stands for no open
+// window.
 extern "C" RBBoolean paintWindowSurface(REALobject obj, int32_t left, int32_t top, int32_t width, int32_t height,
                                         const uint32_t *pixels) {
     Window *w = static_cast<Window *>(getWindowHandle(obj));
     if (!w || !pixels || width < 1 || height < 1) return 0;
-    w->surface.area = {left, top, width, height};
-    w->surface.pixels.assign(pixels, pixels + size_t(width) * size_t(height));
+    uint32_t *to = w->surface.repaint({left, top, width, height}, backend().surfaceMemory(*w, width, height));
+    std::memcpy(to, pixels, size_t(width) * size_t(height) * sizeof *pixels);
     ++w->surface.paintings;
     backend().surfacePainted(*w);
     return 1;

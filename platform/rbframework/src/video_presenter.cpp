@@ -1,9 +1,10 @@
 // The video surface onto an X drawable (video_presenter.h).
 #include "video_presenter.h"
 
+#include "shared_segment.h"
+
 #include <X11/Xutil.h>
-#include <sys/ipc.h>
-#include <sys/shm.h>
+#include <X11/extensions/XShm.h>
 
 #include <cstring>
 
@@ -24,14 +25,6 @@ bool thirtyTwoBitPixels(Display *display, int depth) {
     return found;
 }
 
-// The errors an attachment raises, caught while it is tried (a server that
-// offers the extension but cannot reach this machine's memory refuses it).
-bool attachRefused = false;
-int noteRefusal(Display *, XErrorEvent *) {
-    attachRefused = true;
-    return 0;
-}
-
 }  // namespace
 
 VideoPresenter::VideoPresenter(Display *display, Visual *visual, int depth)
@@ -41,75 +34,32 @@ VideoPresenter::VideoPresenter(Display *display, Visual *visual, int depth)
     shmOffered_ = takesWords_ && XShmQueryExtension(display) && ImageByteOrder(display) == kNativeByteOrder;
 }
 
-VideoPresenter::~VideoPresenter() { dropSegment(); }
+VideoPresenter::~VideoPresenter() = default;
+
+SharedSegment *VideoPresenter::segmentFor(int width, int height) {
+    if (segment_ && (segment_->width() != width || segment_->height() != height)) segment_.reset();
+    if (!segment_ && shmOffered_) segment_ = SharedSegment::make(display_, visual_, depth_, width, height);
+    if (!segment_) shmOffered_ = false;
+    return segment_.get();
+}
+
+std::shared_ptr<SurfaceMemory> VideoPresenter::memoryFor(int width, int height) {
+    if (!takesWords_ || width < 1 || height < 1 || !segmentFor(width, height)) return nullptr;
+    return segment_;
+}
 
 bool VideoPresenter::draw(Drawable drawable, GC gc, int x, int y, int width, int height, const uint32_t *words) {
     if (!takesWords_ || !words || width < 1 || height < 1) return false;
-    if (segment_ && (segment_->width != width || segment_->height != height)) dropSegment();
-    if (!segment_ && shmOffered_ && !makeSegment(width, height)) shmOffered_ = false;
-    if (!segment_) return drawThroughConnection(drawable, gc, x, y, width, height, words);
-    // The server may still be reading the frame before: the new one waits
-    // until it has. It tells when it has (a completion event, which the
-    // toolkit's loop takes and ignores), and by then it mostly has.
-    if (lastPut_ && !putDone()) XSync(display_, False);
-    std::memcpy(segment_->data, words, size_t(width) * size_t(height) * 4);
-    XShmPutImage(display_, drawable, gc, segment_, 0, 0, x, y, unsigned(width), unsigned(height), True);
-    lastPut_ = NextRequest(display_) - 1;
+    SharedSegment *segment = segmentFor(width, height);
+    if (!segment) return drawThroughConnection(drawable, gc, x, y, width, height, words);
+    // A frame painted elsewhere than in the segment (before it was lent)
+    // comes in first.
+    if (words != segment->pixels()) {
+        segment->waitUntilFree();
+        std::memcpy(segment->pixels(), words, size_t(width) * size_t(height) * 4);
+    }
+    segment->put(drawable, gc, x, y);
     return true;
-}
-
-bool VideoPresenter::putDone() const {
-    if (XLastKnownRequestProcessed(display_) >= lastPut_) return true;
-    XEventsQueued(display_, QueuedAfterReading);  // what the server has sent, without waiting
-    return XLastKnownRequestProcessed(display_) >= lastPut_;
-}
-
-bool VideoPresenter::makeSegment(int width, int height) {
-    XImage *image = XShmCreateImage(display_, visual_, unsigned(depth_), ZPixmap, nullptr, &info_, unsigned(width),
-                                    unsigned(height));
-    if (!image) return false;
-    if (image->bits_per_pixel != 32 || image->bytes_per_line != width * 4) {
-        XDestroyImage(image);
-        return false;
-    }
-    info_.shmid = shmget(IPC_PRIVATE, size_t(image->bytes_per_line) * size_t(height), IPC_CREAT | 0600);
-    if (info_.shmid < 0) {
-        XDestroyImage(image);
-        return false;
-    }
-    void *memory = shmat(info_.shmid, nullptr, 0);
-    if (memory == reinterpret_cast<void *>(-1)) {
-        shmctl(info_.shmid, IPC_RMID, nullptr);
-        XDestroyImage(image);
-        return false;
-    }
-    info_.shmaddr = image->data = static_cast<char *>(memory);
-    info_.readOnly = True;
-    XSync(display_, False);  // errors of requests before this go to their own handler
-    attachRefused = false;
-    XErrorHandler before = XSetErrorHandler(noteRefusal);
-    Status attached = XShmAttach(display_, &info_);
-    XSync(display_, False);
-    XSetErrorHandler(before);
-    // The segment goes when the last of this process and the server lets go.
-    shmctl(info_.shmid, IPC_RMID, nullptr);
-    if (!attached || attachRefused) {
-        shmdt(memory);
-        XDestroyImage(image);
-        return false;
-    }
-    segment_ = image;
-    lastPut_ = 0;
-    return true;
-}
-
-void VideoPresenter::dropSegment() {
-    if (!segment_) return;
-    XShmDetach(display_, &info_);
-    XSync(display_, False);  // the server has let go of it
-    shmdt(info_.shmaddr);
-    XDestroyImage(segment_);
-    segment_ = nullptr;
 }
 
 bool VideoPresenter::drawThroughConnection(Drawable drawable, GC gc, int x, int y, int width, int height,

@@ -4,15 +4,23 @@
 // pixel, so a frame goes to the server without a conversion. It goes through
 // a shared-memory segment (MIT-SHM) where the server offers the extension and
 // can reach the segment, else through the connection (XPutImage: a remote
-// display, a server without the extension).
+// display, a server without the extension). The segment is lent to the
+// window's surface, so that a frame is painted into it and goes to the
+// server from there, uncopied.
 #pragma once
 
 #include <X11/Xlib.h>
-#include <X11/extensions/XShm.h>
 
 #include <cstdint>
+#include <memory>
+
+namespace rb {
+class SurfaceMemory;
+}
 
 namespace rb::screen {
+
+class SharedSegment;
 
 class VideoPresenter {
 public:
@@ -30,24 +38,25 @@ public:
     // `drawable` through `gc` (its clipping applies); false when it cannot.
     bool draw(Drawable drawable, GC gc, int x, int y, int width, int height, const uint32_t *words);
 
+    // Memory for a `width` x `height` frame that draw() puts as it stands:
+    // the segment frames go through, or nullptr where they go through the
+    // connection.
+    std::shared_ptr<SurfaceMemory> memoryFor(int width, int height);
+
     // Whether frames go through shared memory (known after the first draw).
     bool sharedMemory() const { return segment_ != nullptr; }
 
 private:
-    bool makeSegment(int width, int height);
-    // Whether the server has read the segment for the last frame put.
-    bool putDone() const;
-    void dropSegment();
+    // The segment for frames of the size, where the server takes one.
+    SharedSegment *segmentFor(int width, int height);
     bool drawThroughConnection(Drawable drawable, GC gc, int x, int y, int width, int height, const uint32_t *words);
 
     Display *display_;
     Visual *visual_;
     int depth_;
     bool takesWords_ = false;
-    bool shmOffered_ = false;    // the server has MIT-SHM and has not refused a segment yet
-    XImage *segment_ = nullptr;  // the image over the attached segment
-    XShmSegmentInfo info_{};
-    unsigned long lastPut_ = 0;  // the request that last read the segment
+    bool shmOffered_ = false;  // the server has MIT-SHM and has not refused a segment yet
+    std::shared_ptr<SharedSegment> segment_;
 };
 
 }  // namespace rb::screen

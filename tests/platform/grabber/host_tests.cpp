@@ -26,6 +26,8 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
+#include <vector>
 #include <unistd.h>
 
 namespace {
@@ -192,10 +194,25 @@ TEST_F(RealHost, AClipKeepsToTheRuntimeClock) {
 }
 
 TEST_F(RealHost, PollPaintsTheWindowSurface) {
-    // The display is told of each painting, so that it shows it at once.
+    // The display is told of each painting, so that it shows it at once;
+    // the painting goes into the memory it lends, once the display has let
+    // go of what was painted there before.
+    struct Lent : rb::SurfaceMemory {
+        explicit Lent(size_t n) : words(n) {}
+        uint32_t *pixels() override { return words.data(); }
+        void waitUntilFree() override { ++waits; }
+        std::vector<uint32_t> words;
+        uint64_t waits = 0;
+    };
     struct Told : rb::HeadlessBackend {
         rb::Window *window = nullptr;
         uint64_t times = 0;
+        std::shared_ptr<Lent> lent;
+        std::shared_ptr<rb::SurfaceMemory> surfaceMemory(rb::Window &, int width, int height) override {
+            size_t n = size_t(width) * size_t(height);
+            if (!lent || lent->words.size() != n) lent = std::make_shared<Lent>(n);
+            return lent;
+        }
         void surfacePainted(rb::Window &w) override { window = &w, ++times; }
     };
     auto owned = std::make_unique<Told>();
@@ -214,21 +231,24 @@ TEST_F(RealHost, PollPaintsTheWindowSurface) {
     EXPECT_TRUE(waitUntil(
         [&] {
             rb::call(entry("QTGrabberPlyx.Poll"), g.get());
-            return w->surface.pixels.size() == 720u * 480u;
+            return w->surface.pixels().size() == 720u * 480u;
         },
         5s));
     EXPECT_EQ(w->surface.area.top, 100);
     EXPECT_EQ(w->surface.area.left, 0);
     EXPECT_EQ(w->surface.area.width, 720);
     EXPECT_EQ(w->surface.area.height, 480);
-    ASSERT_EQ(w->surface.pixels.size(), 720u * 480u);
+    ASSERT_EQ(w->surface.pixels().size(), 720u * 480u);
     // The X server's pixels: the top byte is padding.
-    auto rgb = [&](size_t i) { return w->surface.pixels[i] & 0xFFFFFFu; };
+    auto rgb = [&](size_t i) { return w->surface.pixels()[i] & 0xFFFFFFu; };
     EXPECT_EQ(rgb(0), 0xFFFFFFu);               // the white bar
     EXPECT_EQ(rgb(719), 0x0000FFu);             // the blue bar
     EXPECT_EQ(rgb(340 * 720 + 51), 0x0000FFu);  // blue again in the strip below
     EXPECT_EQ(told->window, w.get());
     EXPECT_EQ(told->times, w->surface.paintings);
+    ASSERT_TRUE(told->lent);
+    EXPECT_EQ(w->surface.pixels().data(), told->lent->words.data());
+    EXPECT_EQ(told->lent->waits, told->times);
 
     // The window at half size: the preview follows at once, scaled, and the
     // video goes on undisturbed however often the size changes.

@@ -17,6 +17,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 
@@ -29,8 +30,8 @@ public:
     }
     // As the grabber paints through the host.
     void paint(rb::Rect area, uint32_t colour) {
-        surface.area = area;
-        surface.pixels.assign(size_t(area.width) * size_t(area.height), colour);
+        uint32_t *to = surface.repaint(area, rb::backend().surfaceMemory(*this, area.width, area.height));
+        std::fill_n(to, size_t(area.width) * size_t(area.height), colour);
         ++surface.paintings;
         rb::backend().surfacePainted(*this);
     }

@@ -1,19 +1,24 @@
 // The video surface onto an X server of the test's own (Xvfb; skipped where
 // there is none): what the server holds afterwards is the frame handed in,
-// pixel for pixel, through shared memory where the server offers it and
-// through the connection where it does not; a visual of another layout is
-// left to the caller.
+// pixel for pixel, through shared memory where the server offers it (the
+// memory lent to the surface painted in) and through the connection where it
+// does not; a visual of another layout is left to the caller.
 // gtest first: Xlib defines names such as None.
 #include <gtest/gtest.h>
 
 #include "video_presenter.h"
 
+#include <rb/video_surface.h>
+
 #include "own_x_server.h"
 
 #include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -112,6 +117,8 @@ void presentsOn(const std::string &display, bool shm, const std::function<void(D
     ASSERT_TRUE(presenter.takesWords());
     showsFramesExactly(target, presenter);
     EXPECT_EQ(presenter.sharedMemory(), shm);
+    // Memory to paint into is lent where frames go through shared memory.
+    EXPECT_EQ(presenter.memoryFor(10, 10) != nullptr, shm);
 }
 
 }  // namespace
@@ -120,6 +127,45 @@ TEST(VideoPresenter, FramesGoThroughSharedMemoryWhereTheServerOffersIt) {
     OwnXServer x;
     if (x.display().empty()) GTEST_SKIP() << "no Xvfb here";
     presentsOn(x.display(), true);
+}
+
+// A surface painted in the memory the presenter lends shows as painted, and
+// a painting over it waits until the server has read the frame before,
+// although that frame's request has not even left this process.
+TEST(VideoPresenter, ASurfaceInTheLentMemoryShowsEachPaintingAsPainted) {
+    OwnXServer x;
+    if (x.display().empty()) GTEST_SKIP() << "no Xvfb here";
+    XTarget target(x.display());
+    ASSERT_TRUE(target.display);
+    target.clear(0x123456);
+    VideoPresenter presenter(target.display, target.visual, target.depth);
+    std::shared_ptr<rb::SurfaceMemory> memory = presenter.memoryFor(200, 100);
+    ASSERT_TRUE(memory);
+    EXPECT_EQ(presenter.memoryFor(200, 100), memory);
+    rb::VideoSurface surface;
+    std::vector<uint32_t> frames[3] = {frame(200, 100, 1), frame(200, 100, 2), frame(200, 100, 3)};
+    for (int i = 0; i < 3; ++i) {
+        uint32_t *to = surface.repaint({0, 0, 200, 100}, presenter.memoryFor(200, 100));
+        ASSERT_EQ(to, memory->pixels());
+        std::copy(frames[i].begin(), frames[i].end(), to);
+        ASSERT_TRUE(presenter.draw(target.pixmap, target.gc, 0, 110 * i, 200, 100, surface.pixels().data()));
+    }
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(target.read(0, 110 * i, 200, 100), colours(frames[i])) << "frame " << i;
+
+    // Another size, other memory; the surface keeps what it holds until it
+    // is painted again.
+    std::shared_ptr<rb::SurfaceMemory> other = presenter.memoryFor(50, 40);
+    ASSERT_TRUE(other);
+    EXPECT_NE(other, memory);
+    EXPECT_EQ(surface.pixels().data(), memory->pixels());
+    std::weak_ptr<rb::SurfaceMemory> before = memory;
+    memory.reset();
+    EXPECT_FALSE(before.expired());
+    std::vector<uint32_t> small = frame(50, 40, 4);
+    std::copy(small.begin(), small.end(), surface.repaint({0, 0, 50, 40}, other));
+    EXPECT_TRUE(before.expired());
+    ASSERT_TRUE(presenter.draw(target.pixmap, target.gc, 300, 0, 50, 40, surface.pixels().data()));
+    EXPECT_EQ(target.read(300, 0, 50, 40), colours(small));
 }
 
 TEST(VideoPresenter, FramesGoThroughTheConnectionWithoutSharedMemory) {

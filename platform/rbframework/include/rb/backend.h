@@ -20,6 +20,7 @@ namespace rb {
 class Window;
 class Control;
 class MenuBar;
+class SurfaceMemory;
 
 struct DialogRequest {
     enum Kind { Message, MessageDialog, SaveFile, SelectFolder } kind = Message;
@@ -94,6 +95,9 @@ struct Backend {
     virtual void windowChanged(Window &) {}
     virtual void windowClosed(Window &) {}
     virtual void controlChanged(Control &) {}
+    // Memory the display lends the window's video surface for a picture of
+    // `width` x `height`, or nullptr: the surface keeps its pixels itself.
+    virtual std::shared_ptr<SurfaceMemory> surfaceMemory(Window &, int /*width*/, int /*height*/) { return nullptr; }
     // The window's video surface was painted (Window::surface).
     virtual void surfacePainted(Window &) {}
     virtual void menusChanged(MenuBar &) {}

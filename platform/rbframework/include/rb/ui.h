@@ -15,6 +15,7 @@
 #pragma once
 
 #include <rb/plugin.h>
+#include <rb/video_surface.h>
 
 #include <cstdint>
 #include <functional>
@@ -32,10 +33,6 @@ namespace rb {
 class Window;
 class MenuBar;
 class FolderItem;  // rb/files.h
-
-struct Rect {
-    int left = 0, top = 0, width = 0, height = 0;
-};
 
 // Pixels of a picture shown by a control: 0x00RRGGBB, row-major.
 struct Image {
@@ -244,14 +241,9 @@ public:
     REALobject handle();
 
     // The video surface: pixels a grabber drew into the window through the
-    // host service "PaintWindowSurface" (0x00RRGGBB, row-major,
-    // area.width x area.height; the top byte as the grabber handed it in,
-    // shown by nothing).
-    struct Surface {
-        Rect area;
-        std::vector<uint32_t> pixels;
-        uint64_t paintings = 0;  // counted, so that a screen shows each painting once
-    } surface;
+    // host service "PaintWindowSurface", or a drawing into its port.
+    using Surface = VideoSurface;
+    Surface surface;
 
     // Raises the controls' Open events, then the window's, once.
     void runOpen();
