@@ -60,15 +60,17 @@ std::string parseFailure(GError *error, GstParseContext *context) {
     return std::string("the video source cannot be built: ") + (error ? error->message : "unknown error");
 }
 
-// A frame mapped for reading, with its layout.
+// A frame mapped for reading, with its layout (read from its caps unless
+// it is `known`).
 struct MappedFrame {
     GstVideoInfo info;
     GstVideoFrame frame;
     bool ok = false;
-    explicit MappedFrame(GstSample *sample) {
+    explicit MappedFrame(GstSample *sample, const GstVideoInfo *known = nullptr) {
         GstCaps *caps = gst_sample_get_caps(sample);
         GstBuffer *buffer = gst_sample_get_buffer(sample);
-        ok = caps && buffer && gst_video_info_from_caps(&info, caps) &&
+        if (known) info = *known;
+        ok = caps && buffer && (known || gst_video_info_from_caps(&info, caps)) &&
              gst_video_frame_map(&frame, &info, buffer, GST_MAP_READ);
     }
     ~MappedFrame() {
@@ -259,6 +261,7 @@ Video::~Video() {
     if (pipeline_) gst_object_unref(pipeline_);
     if (grab_.sample) gst_sample_unref(grab_.sample);
     if (converter_) gst_video_converter_free(converter_);
+    if (previewCaps_) gst_caps_unref(previewCaps_);
 }
 
 // ---- GStreamer's threads -------------------------------------------------------------
@@ -404,9 +407,16 @@ bool Video::withNewPreview(uint64_t *seen, int width, int height, const std::fun
         sample = gst_sample_ref(grab_.sample);
         *seen = grab_.count;
     }
+    // The frames' layout, read again only when their caps change (the
+    // sink's frames share one caps while the pipeline runs).
+    GstCaps *caps = gst_sample_get_caps(sample);
+    if (caps && caps != previewCaps_) {
+        if (previewCaps_) gst_caps_unref(previewCaps_);
+        previewCaps_ = gst_video_info_from_caps(&previewInfo_, caps) ? gst_caps_ref(caps) : nullptr;
+    }
     bool ok = false, painted = false;
     {
-        MappedFrame src(sample);
+        MappedFrame src(sample, caps && caps == previewCaps_ ? &previewInfo_ : nullptr);
         GstVideoInfo out;
         size_t pixels = size_t(width) * size_t(height);
         if (src.ok && src.width() == width && src.height() == height && src.tight() &&

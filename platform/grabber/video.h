@@ -89,8 +89,11 @@ private:
     GstElement *pipeline_ = nullptr;
     GstElement *sink_ = nullptr, *balance_ = nullptr;
     bool live_ = false;
-    // The painting thread's: the preview's pixels and the converter that
-    // makes them, kept while the sizes stay.
+    // The painting thread's: the frames' caps and their layout, the
+    // preview's pixels and the converter that makes them, kept while the
+    // caps and sizes stay.
+    GstCaps *previewCaps_ = nullptr;
+    GstVideoInfo previewInfo_{};
     std::vector<uint32_t> preview_;
     GstVideoConverter *converter_ = nullptr;
     GstVideoInfo converterIn_{}, converterOut_{};
