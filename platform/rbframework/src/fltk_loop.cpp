@@ -1,6 +1,6 @@
 // One loop dispatches: the runtime's. FLTK runs from it, through check():
 // when the X connection has events (what they changed drawn at once), and
-// on a steady timer for FLTK's timeouts. FLTK also runs loops of its own in Fl::wait(),
+// on a steady pump for FLTK's timeouts. FLTK also runs loops of its own in Fl::wait(),
 // while a pulldown menu or a popup list is held open, or one of its small
 // boxes waits for an answer; each Fl::wait() runs FLTK's idle callback
 // before it reads the X connection, and that callback runs a pass of the
@@ -12,7 +12,6 @@
 #include "fltk_loop.h"
 
 #include <rb/loop.h>
-#include <rb/timer.h>
 #include <rb/ui.h>
 
 #include <FL/Fl.H>
@@ -21,6 +20,7 @@
 
 #include <poll.h>
 
+#include <functional>
 #include <vector>
 
 namespace rb::screen {
@@ -33,6 +33,7 @@ struct Pump {
     bool inside = false;    // the innermost loop running is one of FLTK's own
     int depth = 0;          // passes run from FLTK's loops, under way
     std::vector<Fl_Window *> doomed;
+    std::function<void()> tick;
 };
 
 Pump &pump() {
@@ -82,6 +83,16 @@ void runFromFltkLoop(void *) {
     }
 }
 
+// The steady pump, a period after the last: on a pass that other work
+// brings, so that it seldom wakes the loop itself, or half a period late.
+void pumpLater() {
+    rb::postAfterLoosely(pump().periodMs, pump().periodMs / 2, [] {
+        pumpLater();
+        pump().tick();
+        check();
+    });
+}
+
 }  // namespace
 
 void runFltkFromLoop(int periodMs, std::function<void()> tick) {
@@ -93,11 +104,8 @@ void runFltkFromLoop(int periodMs, std::function<void()> tick) {
         if (!pump().inside && Fl::damage()) Fl::flush();
     });
     Fl::add_idle(runFromFltkLoop);
-    static ObjRef timer = newTimer(periodMs, [tick = std::move(tick)](REALobject) {
-        tick();
-        check();
-    });
-    setTimerMode(timer.get(), TimerMultiple);
+    p.tick = std::move(tick);
+    pumpLater();
 }
 
 bool insideFltkLoop() { return pump().depth > 0; }

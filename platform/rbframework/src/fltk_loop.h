@@ -9,7 +9,8 @@ class Fl_Window;
 namespace rb::screen {
 
 // Runs FLTK from the runtime's loop: the X connection is one of its
-// sources, and every `periodMs` `tick` runs and FLTK's timeouts and
+// sources, and every `periodMs` (up to half as long again, so as to share
+// a pass the loop makes anyway) `tick` runs and FLTK's timeouts and
 // redraws go on. FLTK's own loops (a pulldown menu or popup list held
 // open, its small boxes such as fl_input) run the runtime's loop in turn.
 void runFltkFromLoop(int periodMs, std::function<void()> tick);

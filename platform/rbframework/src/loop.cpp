@@ -37,6 +37,7 @@ struct Loop {
     int wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     std::map<std::pair<int64_t, uint64_t>, std::function<void()>> timed;  // (due, id)
     std::map<uint64_t, int64_t> dueOf;
+    std::map<uint64_t, int64_t> slackOf;  // of the timed calls that can wait
     uint64_t nextId = 1;
     std::atomic<bool> quitting{false};
     int quitCode = 0;
@@ -154,12 +155,19 @@ uint64_t postAfter(int ms, std::function<void()> fn) {
     return id;
 }
 
+uint64_t postAfterLoosely(int ms, int slackMs, std::function<void()> fn) {
+    uint64_t id = postAfter(ms, std::move(fn));
+    loop().slackOf[id] = int64_t(slackMs > 0 ? slackMs : 0) * 1000;
+    return id;
+}
+
 void cancel(uint64_t id) {
     Loop &l = loop();
     auto it = l.dueOf.find(id);
     if (it == l.dueOf.end()) return;
     l.timed.erase({it->second, id});
     l.dueOf.erase(it);
+    l.slackOf.erase(id);
 }
 
 namespace {
@@ -175,7 +183,16 @@ void pass(int timeoutMs, int leftFd) {
         if (!l.posted.empty()) wait = 0;
     }
     int64_t due = core::nextSleeperDue();
-    if (!l.timed.empty()) due = std::min(due, l.timed.begin()->first.first);
+    // The first timed call that cannot wait, or the end of the slack of
+    // those before it that can.
+    for (const auto &[key, fn] : l.timed) {
+        auto slack = l.slackOf.find(key.second);
+        if (slack == l.slackOf.end()) {
+            due = std::min(due, key.first);
+            break;
+        }
+        due = std::min(due, key.first + slack->second);
+    }
     if (due != INT64_MAX) {
         int64_t untilDue = (due - now + 999) / 1000;
         if (untilDue < 0) untilDue = 0;
@@ -219,6 +236,7 @@ void pass(int timeoutMs, int leftFd) {
         auto it = l.timed.begin();
         auto fn = std::move(it->second);
         l.dueOf.erase(it->first.second);
+        l.slackOf.erase(it->first.second);
         l.timed.erase(it);
         guarded(fn);
     }

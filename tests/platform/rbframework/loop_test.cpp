@@ -91,6 +91,24 @@ TEST(Loop, TimedCallsRunInOrderOnTimeAndCanBeCancelled) {
     EXPECT_EQ(at, (std::vector<int64_t>{10, 30}));
 }
 
+// Work that can wait rides on a pass other work brings, and wakes the loop
+// itself only once its slack is out. How long one pass sleeps is what is
+// looked at, so the machine's clock runs it.
+TEST(Loop, WorkThatCanWaitRidesOnAPassOtherWorkBrings) {
+    std::vector<int> ran;
+    rb::postAfterLoosely(5, 200, [&] { ran.push_back(1); });
+    rb::postAfter(30, [&] { ran.push_back(2); });
+    rb::runOnce(1000);  // one pass, which sleeps until the second is due
+    EXPECT_EQ(ran, (std::vector<int>{1, 2}));
+    // Alone, it wakes the loop once its slack is out, long before a call
+    // due much later.
+    rb::postAfterLoosely(5, 20, [&] { ran.push_back(3); });
+    uint64_t later = rb::postAfter(5000, [&] { ran.push_back(4); });
+    rb::runOnce(-1);
+    EXPECT_EQ(ran, (std::vector<int>{1, 2, 3}));
+    rb::cancel(later);
+}
+
 TEST(Loop, EscapingExceptionsAreReportedAndTheLoopGoesOn) {
     Reports r;
     bool after = false;

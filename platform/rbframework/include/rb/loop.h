@@ -47,6 +47,10 @@ void removeSource(int fd);
 void post(std::function<void()> fn);
 // Runs fn once, `ms` from now, on the main thread. Returns an id for cancel().
 uint64_t postAfter(int ms, std::function<void()> fn);
+// As postAfter, for work that can wait: it runs on the first pass from `ms`
+// on, and the loop wakes for it only `slackMs` after that, if nothing else
+// has woken it before (so it rides on the passes other work brings).
+uint64_t postAfterLoosely(int ms, int slackMs, std::function<void()> fn);
 void cancel(uint64_t id);
 
 // Where exceptions escaping a handler go. Default: stderr,
