@@ -1,16 +1,18 @@
 // The CPU the live preview costs on an X server, against GStreamer's own
-// ximagesink showing the same source, measured in one run on an X server of
-// the benchmark's own (Xvfb):
+// ximagesink showing the same source, measured in one run, each on an X
+// server of its own of the same kind (two Xvfb the benchmark starts):
 //  - the program, showing its default video (the test pattern, 720x480 at
 //    29.97 frames a second), and
 //  - ximagesink in a process of its own, showing the same source,
-// in turns (A B A B ...), each for a few seconds after it has settled. For each: CPU time
-// per second of the process and of the X server, and the frames shown (the
-// screen's updates, counted through the X server's DAMAGE extension), so
-// CPU per shown frame. The program polls its grabber every 50 ms, so it
+// at the same time, so that whatever else the machine does meanwhile falls
+// on both alike; in several turns, each for a few seconds after both have
+// settled, the servers changing sides from turn to turn, all on one
+// processor. For each: CPU time per second of the process and of its X
+// server, and the frames shown (the screen's updates, counted through the X
+// server's DAMAGE extension), so CPU per shown frame. The program polls its grabber every 50 ms, so it
 // shows about 20 of the source's 30 frames a second; ximagesink shows them
 // all.
-// Usage: preview_bench [seconds per turn] [turns of each]
+// Usage: preview_bench [seconds per turn] [turns]
 #include "source.h"
 
 #include <gst/gst.h>
@@ -20,6 +22,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,6 +34,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -86,22 +90,18 @@ public:
         XFlush(d);
     }
     bool ok() const { return ok_; }
-    // Updates counted while `seconds` pass.
-    long countFor(double seconds) {
+    int fd() const { return ConnectionNumber(display_); }
+    // The updates that came since the last call.
+    long take() {
         long n = 0;
-        auto until = Clock::now() + std::chrono::duration<double>(seconds);
-        while (Clock::now() < until) {
-            while (XPending(display_)) {
-                XEvent e;
-                XNextEvent(display_, &e);
-                if (e.type != event_ + XDamageNotify) continue;
-                ++n;
-                XDamageSubtract(display_, damage_, 0, 0);
-            }
-            XFlush(display_);
-            pollfd p{ConnectionNumber(display_), POLLIN, 0};
-            poll(&p, 1, 5);
+        while (XPending(display_)) {
+            XEvent e;
+            XNextEvent(display_, &e);
+            if (e.type != event_ + XDamageNotify) continue;
+            ++n;
+            XDamageSubtract(display_, damage_, 0, 0);
         }
+        XFlush(display_);
         return n;
     }
     // Drops what came before.
@@ -130,19 +130,67 @@ struct Figures {
     }
 };
 
-// Runs `pid` (already started) for `settle` seconds, then measures it for
-// `seconds`, then ends it.
-Figures measure(pid_t pid, pid_t server, UpdateCounter &updates, double settle, double seconds) {
-    updates.countFor(settle);
-    updates.drain();
-    Figures f;
-    double c0 = cpuOf(pid), s0 = cpuOf(server);
+// An X server of the benchmark's own, on the first display from `from` on
+// that it can have (a server that another has beaten to a display ends).
+struct Server {
+    pid_t pid = -1;
+    std::string display;
+    Display *connection = nullptr;
+    std::unique_ptr<UpdateCounter> updates;
+};
+
+bool start(Server &x, int from) {
+    for (int number = from; number < from + 50; ++number) {
+        x.display = ":" + std::to_string(number);
+        std::string n = std::to_string(number);
+        if (fs::exists("/tmp/.X" + n + "-lock") || fs::exists("/tmp/.X11-unix/X" + n)) continue;  // another's
+        x.pid = spawn({"Xvfb", x.display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"}, {});
+        for (int i = 0; i < 200 && !(x.connection = XOpenDisplay(x.display.c_str())); ++i) {
+            if (waitpid(x.pid, nullptr, WNOHANG) == x.pid) break;
+            usleep(100000);
+        }
+        // Still its own: another server has not beaten it to the display.
+        if (x.connection && waitpid(x.pid, nullptr, WNOHANG) == 0) break;
+        if (x.connection) XCloseDisplay(x.connection), x.connection = nullptr;
+        end(x.pid);
+        x.pid = -1;
+    }
+    if (!x.connection) {
+        std::fprintf(stderr, "no Xvfb\n");
+        return false;
+    }
+    x.updates = std::make_unique<UpdateCounter>(x.connection);
+    if (!x.updates->ok()) {
+        std::fprintf(stderr, "the X server has no DAMAGE extension\n");
+        return false;
+    }
+    return true;
+}
+
+// The updates of both servers while `seconds` pass.
+void countFor(double seconds, Server &a, long *na, Server &b, long *nb) {
+    auto until = Clock::now() + std::chrono::duration<double>(seconds);
+    while (Clock::now() < until) {
+        *na += a.updates->take(), *nb += b.updates->take();
+        pollfd p[2] = {{a.updates->fd(), POLLIN, 0}, {b.updates->fd(), POLLIN, 0}};
+        poll(p, 2, 5);
+    }
+}
+
+// Runs `p` on `px` and `s` on `sx` (both started) for `settle` seconds, then
+// measures both for `seconds`, then ends them.
+void measure(pid_t p, Server &px, Figures *pf, pid_t s, Server &sx, Figures *sf, double settle, double seconds) {
+    long ignored = 0;
+    countFor(settle, px, &ignored, sx, &ignored);
+    px.updates->drain(), sx.updates->drain();
+    double p0 = cpuOf(p), px0 = cpuOf(px.pid), s0 = cpuOf(s), sx0 = cpuOf(sx.pid);
     auto t0 = Clock::now();
-    f.shown = double(updates.countFor(seconds));
-    f.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
-    f.client = cpuOf(pid) - c0, f.server = cpuOf(server) - s0;
-    end(pid);
-    return f;
+    long pn = 0, sn = 0;
+    countFor(seconds, px, &pn, sx, &sn);
+    double elapsed = std::chrono::duration<double>(Clock::now() - t0).count();
+    *pf = {elapsed, double(pn), cpuOf(p) - p0, cpuOf(px.pid) - px0};
+    *sf = {elapsed, double(sn), cpuOf(s) - s0, cpuOf(sx.pid) - sx0};
+    end(p), end(s);
 }
 
 void print(const char *name, const Figures &f) {
@@ -178,56 +226,43 @@ int main(int argc, char **argv) {
     if (argc > 1 && std::strcmp(argv[1], "--ximagesink") == 0) return runSink();
     double seconds = argc > 1 ? std::atof(argv[1]) : 8;
     if (seconds <= 0) seconds = 8;
-    int pairs = argc > 2 ? std::atoi(argv[2]) : 3;
-    if (pairs < 1) pairs = 3;
+    int turns = argc > 2 ? std::atoi(argv[2]) : 4;
+    if (turns < 1) turns = 4;
 
-    // The X server, on a display it picks itself.
-    int fds[2];
-    if (pipe(fds) != 0) return 1;
-    pid_t server = fork();
-    if (server == 0) {
-        dup2(fds[1], 3);
-        int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1), dup2(null, 2);
-        execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset",
-               static_cast<char *>(nullptr));
-        _exit(127);
-    }
-    close(fds[1]);
-    char number[32] = {};
-    ssize_t n = read(fds[0], number, sizeof number - 1);
-    close(fds[0]);
-    if (n <= 0) {
-        std::fprintf(stderr, "no Xvfb\n");
-        return 1;
-    }
-    std::string display = ":" + std::string(number, size_t(n - (number[n - 1] == '\n')));
-    Display *d = nullptr;
-    for (int i = 0; i < 50 && !(d = XOpenDisplay(display.c_str())); ++i) usleep(100000);
-    if (!d) {
-        std::fprintf(stderr, "cannot open the display %s\n", display.c_str());
-        return 1;
-    }
-    UpdateCounter updates(d);
-    if (!updates.ok()) {
-        std::fprintf(stderr, "the X server has no DAMAGE extension\n");
-        return 1;
-    }
+    // All on one processor, the one this starts on: what else runs there
+    // meanwhile slows both sides alike (spread over the machine's
+    // processors, one side may share its processor with a build, the other
+    // not).
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(sched_getcpu(), &one);
+    sched_setaffinity(0, sizeof one, &one);
 
+    Server servers[2];
+    int from = 200 + int(getpid() % 500);
+    if (!start(servers[0], from) || !start(servers[1], from + 1)) {
+        for (Server &x : servers)
+            if (x.pid > 0) end(x.pid);
+        return 1;
+    }
     fs::path dir = fs::temp_directory_path() / ("tavrin-preview-bench-" + std::to_string(getpid()));
     fs::create_directories(dir);
     std::ofstream(dir / "script") << "wait 600000\n";
-    std::vector<std::string> env = {"DISPLAY=" + display, "TAVRIN_PREFS_DIR=" + dir.string(),
-                                    "TAVRIN_SCRIPT=" + (dir / "script").string(),
-                                    "TAVRIN_UPDATE_SERVER=http://127.0.0.1:9", "TAVRIN_AVC_UNITS=0"};
-    // The two in alternation, turn after turn, so that a change of the
-    // machine's load falls on both alike; each turn's figures, then the sums'.
-    std::printf("live preview of the test pattern, %dx%d at 29.97 frames a second, on Xvfb, %d turns of %.0f s each:\n",
-                kW, kH, 2 * pairs, seconds);
+    auto env = [&](const Server &x) {
+        return std::vector<std::string>{"DISPLAY=" + x.display, "TAVRIN_PREFS_DIR=" + dir.string(),
+                                        "TAVRIN_SCRIPT=" + (dir / "script").string(),
+                                        "TAVRIN_UPDATE_SERVER=http://127.0.0.1:9", "TAVRIN_AVC_UNITS=0"};
+    };
+    std::printf(
+        "live preview of the test pattern, %dx%d at 29.97 frames a second, each on an Xvfb of its own, at "
+        "the same time, %d turns of %.0f s:\n",
+        kW, kH, turns, seconds);
     Figures program, sink;
-    for (int pair = 1; pair <= pairs; ++pair) {
-        Figures p = measure(spawn({TAVRIN_PROGRAM}, env), server, updates, 3, seconds);
-        Figures s = measure(spawn({argv[0], "--ximagesink"}, env), server, updates, 3, seconds);
+    for (int turn = 0; turn < turns; ++turn) {
+        Server &px = servers[turn % 2], &sx = servers[1 - turn % 2];
+        Figures p, s;
+        measure(spawn({TAVRIN_PROGRAM}, env(px)), px, &p, spawn({argv[0], "--ximagesink"}, env(sx)), sx, &s, 3,
+                seconds);
         print("program", p);
         print("ximagesink", s);
         std::printf("%-12s %.2fx\n", "", cost(p) / cost(s));
@@ -239,8 +274,10 @@ int main(int argc, char **argv) {
     double perFrame = (program.client + program.server) / program.shown / ((sink.client + sink.server) / sink.shown);
     std::printf("program + X server against ximagesink + X server: %.2fx a second, %.2fx a frame shown\n",
                 cost(program) / cost(sink), perFrame);
-    XCloseDisplay(d);
-    end(server);
+    for (Server &x : servers) {
+        XCloseDisplay(x.connection);
+        end(x.pid);
+    }
     fs::remove_all(dir);
     return 0;
 }
