@@ -274,36 +274,36 @@ TEST(Threads, InterleaveOnlyAtYields) {
     EXPECT_EQ(rb::refCount(a.get()), 1) << "the finished thread let its object go";
 }
 
-TEST(Threads, SleepingThreadWakesOnTime) {
+// A thread that sleeps 100 ms on the test's clock, started, and asleep.
+class SleepingThread : public ::testing::Test {
+protected:
+    void SetUp() override {
+        rb::startThread(thread.get());
+        ASSERT_TRUE(runUntil([&] { return state() == rb::ThreadState::Sleeping; }, 5s));
+    }
+    rb::ThreadState state() const { return rb::threadState(thread.get()); }
+
     TestClock clock;
-    int64_t wokeAt = -1;
-    rb::ObjRef t = rb::newThread([&](REALobject) {
+    std::atomic<int64_t> wokeAt{-1};  // the clock's time when it woke
+    int64_t start = clock.nowMs();
+    rb::ObjRef thread = rb::newThread([this](REALobject) {
         rb::sleep(100);
         wokeAt = clock.nowMs();
     });
-    int64_t start = clock.nowMs();
-    rb::startThread(t.get());
-    ASSERT_TRUE(runUntil([&] { return rb::threadState(t.get()) == rb::ThreadState::Sleeping; }, 5s));
+};
+
+TEST_F(SleepingThread, WakesOnTime) {
     clock.run(99);
     for (int i = 0; i < 20; ++i) rb::runOnce(0);
-    EXPECT_EQ(rb::threadState(t.get()), rb::ThreadState::Sleeping) << "not before its time";
+    EXPECT_EQ(state(), rb::ThreadState::Sleeping) << "not before its time";
     clock.advance(1);
-    EXPECT_TRUE(runUntil([&] { return rb::threadState(t.get()) == rb::ThreadState::Done; }, 5s));
+    EXPECT_TRUE(runUntil([&] { return state() == rb::ThreadState::Done; }, 5s));
     EXPECT_EQ(wokeAt - start, 100);
 }
 
 // While the main thread works outside the loop (a toolkit building a
 // window) no pass wakes a sleeper: it wakes itself at its time.
-TEST(Threads, ASleeperWakesOnTimeWhileTheMainThreadIsAwayFromTheLoop) {
-    TestClock clock;
-    std::atomic<int64_t> wokeAt{-1};
-    rb::ObjRef t = rb::newThread([&](REALobject) {
-        rb::sleep(100);
-        wokeAt = clock.nowMs();
-    });
-    int64_t start = clock.nowMs();
-    rb::startThread(t.get());
-    ASSERT_TRUE(runUntil([&] { return rb::threadState(t.get()) == rb::ThreadState::Sleeping; }, 5s));
+TEST_F(SleepingThread, WakesOnTimeWhileTheMainThreadIsAwayFromTheLoop) {
     auto woken = [&] {
         for (int i = 0; i < 5000 && wokeAt < 0; ++i) std::this_thread::sleep_for(1ms);
         return wokeAt >= 0;
@@ -314,11 +314,10 @@ TEST(Threads, ASleeperWakesOnTimeWhileTheMainThreadIsAwayFromTheLoop) {
         std::this_thread::sleep_for(20ms);
         EXPECT_EQ(wokeAt, -1) << "not before its time";
         clock.advance(1);
-        EXPECT_TRUE(woken()) << "at " << clock.nowMs() - start << " ms, the thread in state "
-                             << int(rb::threadState(t.get()));
+        EXPECT_TRUE(woken()) << "at " << clock.nowMs() - start << " ms, the thread in state " << int(state());
     }
     EXPECT_EQ(wokeAt - start, 100);
-    EXPECT_EQ(rb::threadState(t.get()), rb::ThreadState::Done);
+    EXPECT_EQ(state(), rb::ThreadState::Done);
     rb::runOnce(0);  // which joins it
 }
 
