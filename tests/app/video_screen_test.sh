@@ -97,47 +97,36 @@ playing() {
 "$bin/testclip" make "$tmp/clip.avi" 125 720 480 10 || fail "could not make the clip"
 clip="filesrc location=$tmp/clip.avi ! decodebin"
 
-# ---- full size: the test pattern, then the clip, through shared memory ----
-start_x
-start_app
-within 10 shot "$art/pattern-full.png" 51 $((top + 100)) || fail "no video in the main window"
-[ "$(size "$main")" = 720x605 ] || fail "main window is $(size "$main")"
-within 5 sh -c "sleep 0.2; import -window $main $art/pattern-full.png 2>/dev/null" || fail "screenshot"
-why=$(bars "$art/pattern-full.png" 1) || fail "the test pattern at full size: $why"
-strip_clean "$art/pattern-full.png" 720 || fail "video in the strip of controls"
-[ "$(segments $((720 * 480 * 4)))" -ge 1 ] || fail "no shared-memory segment of a frame's size"
-stop_app
+# at_size <label> <scale> <window size> [X server args]: the test pattern,
+# then the clip, at 1/scale of their size, through shared memory.
+at_size() {
+  local label=$1 s=$2 window=$3 w=$((720 / $2)) h=$((480 / $2))
+  shift 3
+  start_x "$@"
+  start_app
+  within 10 shot "$art/pattern-$label.png" $((51 / s)) $((top + 100 / s)) || fail "no video in the $label-size window"
+  [ "$(size "$main")" = "$window" ] || fail "the $label-size window is $(size "$main")"
+  sleep 0.2
+  import -window "$main" "$art/pattern-$label.png" || fail "screenshot"
+  why=$(bars "$art/pattern-$label.png" "$s") || fail "the test pattern at $label size: $why"
+  strip_clean "$art/pattern-$label.png" "$w" || fail "video in the strip of controls at $label size"
+  [ "$(segments $((w * h * 4)))" -ge 1 ] || fail "no shared-memory segment of a frame's size at $label size"
+  stop_app
 
-TAVRIN_VIDEO_SOURCE=$clip start_app
-within 10 shot "$art/clip-full-1.png" 360 $((top + 240)) || fail "no clip in the main window"
-within 10 playing full 720 480 || fail "the clip at full size does not play (frame $first)"
-sleep 1
-import -window "$main" "$art/clip-full-2.png"
-t2=$(date +%s%N)
-steps_since "$t1" "$first" "$(clip_frame "$art/clip-full-2.png" 720 480)" || fail "the clip at full size: $why"
-strip_clean "$art/clip-full-2.png" 720 || fail "the clip in the strip of controls"
-stop_app
+  TAVRIN_VIDEO_SOURCE=$clip start_app
+  within 10 shot "$art/clip-$label-1.png" $((w / 2)) $((top + h / 2)) || fail "no clip in the $label-size window"
+  within 10 playing "$label" "$w" "$h" || fail "the clip at $label size does not play (frame $first)"
+  sleep 1
+  import -window "$main" "$art/clip-$label-2.png"
+  t2=$(date +%s%N)
+  steps_since "$t1" "$first" "$(clip_frame "$art/clip-$label-2.png" "$w" "$h")" || fail "the clip at $label size: $why"
+  strip_clean "$art/clip-$label-2.png" "$w" || fail "the clip in the strip of controls at $label size"
+  stop_app
+}
 
-# ---- half size: a screen of 1024x768 takes 720x480 at half its size ----
-start_x 1024x768
-start_app
-within 10 shot "$art/pattern-half.png" 25 $((top + 50)) || fail "no video in the half-size window"
-[ "$(size "$main")" = 360x365 ] || fail "half-size window is $(size "$main")"
-sleep 0.2
-import -window "$main" "$art/pattern-half.png"
-why=$(bars "$art/pattern-half.png" 2) || fail "the test pattern at half size: $why"
-strip_clean "$art/pattern-half.png" 360 || fail "video in the strip of controls at half size"
-[ "$(segments $((360 * 240 * 4)))" -ge 1 ] || fail "no shared-memory segment at half size"
-stop_app
-
-TAVRIN_VIDEO_SOURCE=$clip start_app
-within 10 shot "$art/clip-half-1.png" 180 $((top + 120)) || fail "no clip in the half-size window"
-within 10 playing half 360 240 || fail "the clip at half size does not play (frame $first)"
-sleep 1
-import -window "$main" "$art/clip-half-2.png"
-t2=$(date +%s%N)
-steps_since "$t1" "$first" "$(clip_frame "$art/clip-half-2.png" 360 240)" || fail "the clip at half size: $why"
-stop_app
+at_size full 1 720x605
+# A screen of 1024x768 takes 720x480 at half its size.
+at_size half 2 360x365 1024x768
 
 # ---- a server without shared memory: the same picture, through the connection ----
 start_x 1280x1024 -extension MIT-SHM
