@@ -9,9 +9,9 @@
 // settled, the servers changing sides from turn to turn, all on one
 // processor. For each: CPU time per second of the process and of its X
 // server, and the frames shown (the screen's updates, counted through the X
-// server's DAMAGE extension), so CPU per shown frame. The program polls its grabber every 50 ms, so it
-// shows about 20 of the source's 30 frames a second; ximagesink shows them
-// all.
+// server's DAMAGE extension), so CPU per shown frame. The program polls its
+// grabber every 50 ms, so it shows about 20 of the source's 30 frames a
+// second; ximagesink shows them all.
 // Usage: preview_bench [seconds per turn] [turns]
 #include "source.h"
 

@@ -1,9 +1,9 @@
 // The live video of an on-screen window: the model window's surface, where
 // the grabber painted it (in memory the presenter lends it), handed to the X
-// server as it is (video_presenter.h). Where no control lies over the surface it is shown in
-// a child window of its own, which the server paints straight from the
-// frame; else it is drawn in its place among the controls, under them, and
-// reaches the screen with them.
+// server as it is (video_presenter.h). Where no control lies over the
+// surface it is shown in a child window of its own, which the server paints
+// straight from the frame; else it is drawn in its place among the
+// controls, under them, and reaches the screen with them.
 #pragma once
 
 #include <rb/ui.h>
