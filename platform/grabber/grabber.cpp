@@ -92,7 +92,7 @@ void letGoOfFailedVideo(State &s) {
 bool hasVideo(const State &s) { return s.videoReady && s.video; }
 
 // The grabber's state with a failed video let go; nullptr for none.
-State *lookedAt(REALobject self) {
+State *stateWithFailedVideoLetGo(REALobject self) {
     State *s = state(self);
     if (s) letGoOfFailedVideo(*s);
     return s;
@@ -206,7 +206,7 @@ void pause(REALobject o) {
 }
 
 void poll(REALobject o) {
-    State *s = lookedAt(o);
+    State *s = stateWithFailedVideoLetGo(o);
     if (!s || !hasVideo(*s) || !s->previewing || !s->window) return;
     const IntRect r = s->current;
     int64_t w = int64_t(r.right) - r.left, h = int64_t(r.bottom) - r.top;
@@ -347,7 +347,7 @@ REALstring videoDeviceInputNameGet(REALobject o, intptr_t) {
 }
 
 REALpicture grabPicture(REALobject o, REALobject rect) {
-    State *s = lookedAt(o);
+    State *s = stateWithFailedVideoLetGo(o);
     IntRect r;
     if (!s || !hasVideo(*s) || !readIntRect(rect, &r)) return nullptr;
     int64_t w = int64_t(r.right) - r.left, h = int64_t(r.bottom) - r.top;
@@ -388,7 +388,7 @@ void settingsSet(REALobject o, intptr_t, REALstring text) {
 
 // Nil when there is no video signal.
 REALobject currentVideoSizeGet(REALobject o, intptr_t) {
-    State *s = lookedAt(o);
+    State *s = stateWithFailedVideoLetGo(o);
     return s && hasVideo(*s) ? newIntRect(s->current) : nullptr;
 }
 
@@ -405,7 +405,7 @@ void currentVideoSizeSet(REALobject o, intptr_t, REALobject rect) {
 }
 
 REALobject sourceVideoRectGet(REALobject o, intptr_t) {
-    State *s = lookedAt(o);
+    State *s = stateWithFailedVideoLetGo(o);
     if (!s || !hasVideo(*s)) return nullptr;
     int w = 0, h = 0;
     s->video->frameSize(&w, &h);

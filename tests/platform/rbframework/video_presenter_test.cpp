@@ -6,7 +6,7 @@
 // gtest first: Xlib defines names such as None.
 #include <gtest/gtest.h>
 
-#include "video_presenter.h"
+#include "desktop/video_presenter.h"
 
 #include <rb/video_surface.h>
 

@@ -1,7 +1,7 @@
 // The video surface onto an X drawable (video_presenter.h).
-#include "video_presenter.h"
+#include "desktop/video_presenter.h"
 
-#include "shared_segment.h"
+#include "desktop/shared_segment.h"
 
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>

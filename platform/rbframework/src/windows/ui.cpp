@@ -10,7 +10,8 @@
 #include <rb/ui.h>
 
 #include "core.h"
-#include "ui_host.h"
+#include "loop/modal_loop.h"
+#include "windows/ui_host.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -530,14 +531,10 @@ bool Application::chooseMenu(const std::string &name) {
     return false;
 }
 
-namespace {
-void dismissThreadDialogs();
-}  // namespace
-
 void Application::quit(int code) {
     if (quitting_) return;
     exitCode_ = code;
-    dismissThreadDialogs();
+    core::dismissThreadDialogs();
     bool cancelled = false;
     for (Window *w : windows())
         if (isOpen(w)) dispatch([&] { cancelled = w->CancelClose(true) || cancelled; });
@@ -580,62 +577,16 @@ void setKeyDown(int code, bool down) {
 
 namespace {
 
-// A dialog shown for a cooperative thread. A quit closes it even when the
-// quit waits for that thread (a capture that saves its frames first): else
-// each would wait for the other.
-struct ThreadDialog {
-    bool dismissed = false;
-};
-std::vector<ThreadDialog *> gThreadDialogs;  // open, outermost first
-// The thread's dialog whose modal loop is the next to start.
-ThreadDialog *gNextLoopFor = nullptr;
-
-void dismissThreadDialogs() {
-    for (ThreadDialog *d : gThreadDialogs) d->dismissed = true;
-}
-
 DialogAnswer askHere(const DialogRequest &r) {
     DialogAnswer a;
     dispatch([&] { a = backend().ask(r); });
     return a;
 }
 
-// The backend's modal loop for it ends, and the backend answers it as
-// dismissed, once a quit is asked for.
-DialogAnswer askHereForThread(const DialogRequest &r) {
-    struct Open {
-        ThreadDialog d;
-        Open() {
-            gThreadDialogs.push_back(&d);
-            gNextLoopFor = &d;
-        }
-        ~Open() {
-            gThreadDialogs.erase(std::find(gThreadDialogs.begin(), gThreadDialogs.end(), &d));
-            if (gNextLoopFor == &d) gNextLoopFor = nullptr;
-        }
-    } open;
-    return askHere(r);
-}
-
 // A dialog asked from a cooperative thread (the capture thread, say) is
-// shown by the main thread, whose loop it waits in; the asking thread waits
-// parked, the others running, until the main thread hands it the answer.
+// shown by the main thread while the asking thread waits.
 DialogAnswer ask(const DialogRequest &r) {
-    if (!inCooperativeThread()) return askHere(r);
-    struct Asked {
-        DialogAnswer answer;
-        core::Sleeper waiting;
-    };
-    auto asked = std::make_shared<Asked>();
-    uihost::post([asked, r] {
-        struct HandOn {
-            core::Sleeper &waiting;
-            ~HandOn() { core::handOn(waiting); }  // also when the dialog throws
-        } handOn{asked->waiting};
-        asked->answer = askHereForThread(r);
-    });
-    core::waitToBeHandedOn(asked->waiting);  // ends the thread when the runtime stops its threads
-    return asked->answer;
+    return core::answerOnMainThread([r] { return askHere(r); });
 }
 
 }  // namespace
@@ -698,11 +649,6 @@ std::shared_ptr<FolderItem> selectFolderDialog(const std::string &actionCaption,
     if (a.cancelled || a.path.empty()) return nullptr;
     chosenLast = FolderItem::make(a.path);
     return chosenLast;
-}
-
-void runModalLoop(const std::function<bool()> &done) {
-    ThreadDialog *forThread = std::exchange(gNextLoopFor, nullptr);
-    while (!done() && !(app() && app()->quitting()) && !(forThread && forThread->dismissed)) runOnce(20);
 }
 
 // ---- backend ------------------------------------------------------------------------

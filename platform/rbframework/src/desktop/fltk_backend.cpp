@@ -1,10 +1,10 @@
 // The on-screen backend over FLTK 1.3: every model window becomes an FLTK
 // window with a widget per control at the control's geometry. Widget events
 // go back into the model through the same calls the scripted operator uses.
-#include "fltk_dialogs.h"
-#include "fltk_loop.h"
-#include "fltk_video.h"
-#include "gtk_file_dialogs.h"
+#include "desktop/fltk_dialogs.h"
+#include "loop/fltk_pass.h"
+#include "desktop/fltk_video.h"
+#include "desktop/gtk_file_dialogs.h"
 
 #include <rb/loop.h>
 #include <rb/screen.h>
@@ -501,12 +501,12 @@ public:
     void menusChanged(MenuBar &) override {}
 
     void runModal(Window &w) override {
-        screen::OwnModalLoop own;
+        screen::DialogLoopOnTop onTop;
         runModalLoop([&w] { return w.closed(); });
     }
 
     DialogAnswer ask(const DialogRequest &r) override {
-        screen::OwnModalLoop own;
+        screen::DialogLoopOnTop onTop;
         // An answer given ahead (by a script) comes first; a person answers the rest.
         if (std::optional<DialogAnswer> given = answers.take(r)) return *given;
         return screen::ask(r, appTitle());

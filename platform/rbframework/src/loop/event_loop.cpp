@@ -1,5 +1,7 @@
 // The main event loop: poll() over run-loop sources, posted work and timers.
 #include "core.h"
+#include "loop/clock.h"
+#include "loop/scheduler.h"
 
 #include <rb/exception.h>
 #include <rb/loop.h>
@@ -42,14 +44,6 @@ struct Loop {
     std::atomic<bool> quitting{false};
     int quitCode = 0;
     ExceptionReporter reporter;
-    // Read from any thread (a plug-in's video clock reads it), under clockMu.
-    std::mutex clockMu;
-    std::shared_ptr<const std::function<int64_t()>> clock;
-    std::function<void(int64_t)> pass;  // main thread only
-    // Added to the clock so that the runtime's time never runs back when a
-    // clock is injected or restored, and every deadline stays good. Whole
-    // seconds, so that the ticks of an injected clock keep its alignment.
-    int64_t offset = 0;
 };
 
 // How far runFor moves an injected clock between two loop passes.
@@ -67,41 +61,6 @@ void wake() {
 
 void defaultReport(const std::string &cls, const std::string &msg) {
     std::fprintf(stderr, "An exception of class %s was not handled: %s\n", cls.c_str(), msg.c_str());
-}
-
-}  // namespace
-
-int64_t microseconds() {
-    auto &l = loop();
-    std::shared_ptr<const std::function<int64_t()>> c;
-    int64_t offset = 0;
-    {
-        std::lock_guard lk(l.clockMu);
-        c = l.clock;
-        offset = l.offset;
-    }
-    return (c ? (*c)() : core::monotonicUs()) + offset;
-}
-
-int64_t Ticks() { return microseconds() * 60 / 1000000; }
-
-void setClock(std::function<int64_t()> usNow, std::function<void(int64_t)> pass) {
-    Loop &l = loop();
-    int64_t now = microseconds();
-    auto c = usNow ? std::make_shared<const std::function<int64_t()>>(std::move(usNow)) : nullptr;
-    int64_t behind = now - (c ? (*c)() : core::monotonicUs());
-    int64_t seconds = behind > 0 ? (behind + 999'999) / 1'000'000 : -(-behind / 1'000'000);
-    std::lock_guard lk(l.clockMu);
-    l.clock = std::move(c);
-    l.pass = l.clock ? std::move(pass) : nullptr;
-    l.offset = seconds * 1'000'000;
-}
-
-namespace {
-
-bool clockInjected() {
-    std::lock_guard lk(loop().clockMu);
-    return bool(loop().clock);
 }
 
 }  // namespace
@@ -173,7 +132,7 @@ void cancel(uint64_t id) {
 namespace {
 
 // One pass; `leftFd` ends the wait too, but its source is left to the caller.
-void pass(int timeoutMs, int leftFd) {
+void onePass(int timeoutMs, int leftFd) {
     Loop &l = loop();
     core::classes();
     int64_t now = microseconds();
@@ -254,9 +213,9 @@ void pass(int timeoutMs, int leftFd) {
 
 }  // namespace
 
-void runOnce(int timeoutMs) { pass(timeoutMs, -1); }
+void runOnce(int timeoutMs) { onePass(timeoutMs, -1); }
 
-void runNestedOnce(int timeoutMs, int fd) { pass(timeoutMs, fd); }
+void runNestedOnce(int timeoutMs, int fd) { onePass(timeoutMs, fd); }
 
 int run() {
     Loop &l = loop();
@@ -272,22 +231,22 @@ void quit(int code) {
 }
 
 void runFor(int ms) {
-    Loop &l = loop();
+    const auto &letTimePass = core::clockPass();
     // A clock that only its owner moves cannot end the run: the machine's does.
-    bool own = l.pass || !clockInjected();
+    bool own = letTimePass || !core::clockInjected();
     auto now = [&] { return own ? microseconds() : core::monotonicUs(); };
     int64_t end = now() + int64_t(ms) * 1000;
     int64_t left = end - now();
     do {
-        if (l.pass) {
+        if (letTimePass) {
             runOnce(0);
-            if (left > 0) l.pass(std::min<int64_t>(left, kClockStepUs));
+            if (left > 0) letTimePass(std::min<int64_t>(left, kClockStepUs));
         } else {
             runOnce(left > 0 ? int((left + 999) / 1000) : 0);
         }
         left = end - now();
     } while (left > 0);
-    if (l.pass) runOnce(0);  // what fell due with the last step
+    if (letTimePass) runOnce(0);  // what fell due with the last step
 }
 
 }  // namespace rb

@@ -3,7 +3,7 @@
 // and ColorValue, each converting the held value to its own kind. Writing a
 // property makes the variant hold a value of that kind. Plug-ins make
 // variants with the "*ToVariant" services (one reference for the caller).
-#include "selectors.h"
+#include "plugins/selectors.h"
 
 #include <rb/host.h>
 #include <rb/object.h>

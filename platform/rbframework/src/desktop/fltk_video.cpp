@@ -1,12 +1,12 @@
 // The live video of an on-screen window (fltk_video.h).
-#include "fltk_video.h"
+#include "desktop/fltk_video.h"
 
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
 #include <FL/x.H>
 
 // After the toolkit: it brings Xlib.
-#include "video_presenter.h"
+#include "desktop/video_presenter.h"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
 // FLTK inside the runtime's loop, and the runtime's loop inside FLTK's own
-// loops (fltk_loop.cpp).
+// loops (fltk_pass.cpp).
 #pragma once
 
 #include <functional>
@@ -15,28 +15,25 @@ namespace rb::screen {
 // open, its small boxes such as fl_input) run the runtime's loop in turn.
 void runFltkFromLoop(int periodMs, std::function<void()> tick);
 
-// Whether a pass of the runtime's loop run from one of FLTK's own loops is
-// under way: FLTK widgets that loop may use must outlive it.
-bool insideFltkLoop();
-
-// Makes FLTK widget deletions wait while insideFltkLoop(): they happen
-// once the runtime's loop alone runs again.
+// Makes FLTK widget deletions wait while a pass of the runtime's loop run
+// from one of FLTK's own loops is under way (that loop may still use
+// them): they happen once the runtime's loop alone runs again.
 void deleteWhenOutside(Fl_Window *w);
 
 // For the span of a modal loop of our own (a dialog) started wherever,
 // also from inside one of FLTK's loops: FLTK is run from that loop, and a
 // menu's hold on the mouse and keys is lifted so that the dialog can be
 // answered, then given back.
-class OwnModalLoop {
+class DialogLoopOnTop {
 public:
-    OwnModalLoop();
-    ~OwnModalLoop();
-    OwnModalLoop(const OwnModalLoop &) = delete;
-    OwnModalLoop &operator=(const OwnModalLoop &) = delete;
+    DialogLoopOnTop();
+    ~DialogLoopOnTop();
+    DialogLoopOnTop(const DialogLoopOnTop &) = delete;
+    DialogLoopOnTop &operator=(const DialogLoopOnTop &) = delete;
 
 private:
-    bool wasInside_;
-    Fl_Window *grab_;
+    bool fltkLoopWasInnermost_;
+    Fl_Window *menuGrab_;
 };
 
 }  // namespace rb::screen

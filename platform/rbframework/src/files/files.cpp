@@ -1,5 +1,5 @@
 // Folder items, binary streams and the preferences folder.
-#include "durable.h"
+#include "files/durable.h"
 
 #include <rb/files.h>
 #include <rb/showurl.h>

@@ -9,7 +9,7 @@
 // and leaves the X connection to FLTK, which reads it once the pass
 // returns. The Fl::wait() of check() runs the callback too: that call is
 // passed over, so that a pass is never run from inside itself.
-#include "fltk_loop.h"
+#include "loop/fltk_pass.h"
 
 #include <rb/loop.h>
 #include <rb/ui.h>
@@ -29,9 +29,11 @@ namespace {
 
 struct Pump {
     int periodMs = 16;
-    bool ownCheck = false;  // check()'s Fl::wait has yet to run the idle callback
-    bool inside = false;    // the innermost loop running is one of FLTK's own
-    int depth = 0;          // passes run from FLTK's loops, under way
+    // Our own Fl::check() is under way and its Fl::wait has yet to run the
+    // idle callback: that one call runs no pass.
+    bool skipIdleOfOwnCheck = false;
+    bool innermostIsFltkLoop = false;  // the innermost loop running is one of FLTK's own
+    int nestedPasses = 0;              // passes run from FLTK's loops, under way
     std::vector<Fl_Window *> doomed;
     std::function<void()> tick;
 };
@@ -43,7 +45,7 @@ Pump &pump() {
 
 void deleteDoomed() {
     Pump &p = pump();
-    if (p.depth > 0) return;
+    if (p.nestedPasses > 0) return;
     for (Fl_Window *w : p.doomed) Fl::delete_widget(w);
     p.doomed.clear();
 }
@@ -52,29 +54,29 @@ void deleteDoomed() {
 // Inside one of FLTK's loops that loop does it, once the pass returns.
 void check() {
     Pump &p = pump();
-    if (p.inside) return;
+    if (p.innermostIsFltkLoop) return;
     deleteDoomed();
-    bool was = p.ownCheck;
-    p.ownCheck = true;
+    bool was = p.skipIdleOfOwnCheck;
+    p.skipIdleOfOwnCheck = true;
     Fl::check();
-    p.ownCheck = was;
+    p.skipIdleOfOwnCheck = was;
 }
 
 void runFromFltkLoop(void *) {
     Pump &p = pump();
-    if (p.ownCheck) {
-        p.ownCheck = false;
+    if (p.skipIdleOfOwnCheck) {
+        p.skipIdleOfOwnCheck = false;
         return;
     }
-    if (p.inside) return;
+    if (p.innermostIsFltkLoop) return;
     Fl::flush();  // what the last events changed shows before the wait
-    bool was = p.inside;
-    p.inside = true;
-    ++p.depth;
+    bool was = p.innermostIsFltkLoop;
+    p.innermostIsFltkLoop = true;
+    ++p.nestedPasses;
     // Events Xlib has read already leave nothing to wait for on the connection.
     rb::runNestedOnce(XQLength(fl_display) ? 0 : p.periodMs, ConnectionNumber(fl_display));
-    --p.depth;
-    p.inside = was;
+    --p.nestedPasses;
+    p.innermostIsFltkLoop = was;
     // A quit ends the menu held open, as Escape would: the loop under it
     // can end only once it has.
     if (Fl_Window *menu = Fl::grab(); menu && app() && app()->quitting()) {
@@ -101,28 +103,26 @@ void runFltkFromLoop(int periodMs, std::function<void()> tick) {
     addSource(ConnectionNumber(fl_display), POLLIN, [] {
         check();
         // What the events changed shows now, not on the steady timer's pass.
-        if (!pump().inside && Fl::damage()) Fl::flush();
+        if (!pump().innermostIsFltkLoop && Fl::damage()) Fl::flush();
     });
     Fl::add_idle(runFromFltkLoop);
     p.tick = std::move(tick);
     pumpLater();
 }
 
-bool insideFltkLoop() { return pump().depth > 0; }
-
 void deleteWhenOutside(Fl_Window *w) {
-    if (pump().depth > 0) pump().doomed.push_back(w);
+    if (pump().nestedPasses > 0) pump().doomed.push_back(w);
     else Fl::delete_widget(w);
 }
 
-OwnModalLoop::OwnModalLoop() : wasInside_(pump().inside), grab_(Fl::grab()) {
-    pump().inside = false;
-    if (grab_) Fl::grab(nullptr);
+DialogLoopOnTop::DialogLoopOnTop() : fltkLoopWasInnermost_(pump().innermostIsFltkLoop), menuGrab_(Fl::grab()) {
+    pump().innermostIsFltkLoop = false;
+    if (menuGrab_) Fl::grab(nullptr);
 }
 
-OwnModalLoop::~OwnModalLoop() {
-    pump().inside = wasInside_;
-    if (grab_ && grab_->shown() && !Fl::grab()) Fl::grab(grab_);
+DialogLoopOnTop::~DialogLoopOnTop() {
+    pump().innermostIsFltkLoop = fltkLoopWasInnermost_;
+    if (menuGrab_ && menuGrab_->shown() && !Fl::grab()) Fl::grab(menuGrab_);
 }
 
 }  // namespace rb::screen

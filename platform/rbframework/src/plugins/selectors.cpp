@@ -1,5 +1,5 @@
 // Generic getters and setters by selector (see selectors.h).
-#include "selectors.h"
+#include "plugins/selectors.h"
 
 #include "core.h"
 

@@ -1,5 +1,5 @@
 // A picture in a shared-memory segment of the X server's (shared_segment.h).
-#include "shared_segment.h"
+#include "desktop/shared_segment.h"
 
 #include <X11/Xutil.h>
 #include <sys/ipc.h>

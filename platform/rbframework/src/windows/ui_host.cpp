@@ -1,7 +1,7 @@
 // The window model's link to the runtime core (see ui_host.h): the event
 // loop, and the framework class "Window" whose objects stand for windows
 // when they are handed to plug-ins.
-#include "ui_host.h"
+#include "windows/ui_host.h"
 
 #include <rb/backend.h>
 #include <rb/host.h>

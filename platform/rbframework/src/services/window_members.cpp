@@ -3,8 +3,8 @@
 // one class per control kind ("PushButton", "Slider", ...). Every member
 // answers from the window model itself, so a plug-in sees and changes the
 // same state the application and the operator do.
-#include "selectors.h"
-#include "ui_host.h"
+#include "plugins/selectors.h"
+#include "windows/ui_host.h"
 
 #include <rb/control_kinds.h>
 #include <rb/exception.h>

@@ -1,7 +1,7 @@
 // What plug-ins reach on timers, threads, pictures and the application
 // object by resolver name: the selector rows of their properties and the
 // services of their methods.
-#include "selectors.h"
+#include "plugins/selectors.h"
 
 #include <rb/host.h>
 #include <rb/loop.h>

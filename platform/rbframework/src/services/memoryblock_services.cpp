@@ -6,7 +6,7 @@
 // inside the block, a negative length and a nil or foreign object do nothing
 // and read as 0 (nil for strings and blocks). New blocks and strings carry
 // one reference for the caller.
-#include "selectors.h"
+#include "plugins/selectors.h"
 
 #include <rb/host.h>
 #include <rb/memory.h>

@@ -1,7 +1,7 @@
 // Handlers of single objects, installed by plug-ins by event name, and the
 // service "RuntimeInstallInstanceEventHandler" that installs them.
 #include "core.h"
-#include "ui_host.h"
+#include "windows/ui_host.h"
 
 #include <rb/host.h>
 #include <rb/string.h>

@@ -3,9 +3,9 @@
 // gtk_file_dialogs.cpp), each shown and then waited for in the runtime's
 // loop, so that timers, run-loop sources and cooperative threads go on
 // while it is open.
-#include "fltk_dialogs.h"
+#include "desktop/fltk_dialogs.h"
 
-#include "gtk_file_dialogs.h"
+#include "desktop/gtk_file_dialogs.h"
 
 #include <rb/ui.h>
 

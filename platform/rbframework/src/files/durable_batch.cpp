@@ -1,7 +1,7 @@
 // Durable batches: many atomic saves put on the disk with one sync of each
 // temporary file (cheap once its write-back has run), one rename each and
 // one sync of each folder, instead of a full sync per file.
-#include "durable.h"
+#include "files/durable.h"
 
 #include <rb/files.h>
 

@@ -1,5 +1,8 @@
-// Cooperative threads over OS threads and one runtime baton.
+// Cooperative threads over OS threads, taking turns with the baton
+// (baton.cpp): the framework class "Thread", yields and sleeps, and the
+// sleepers the loop wakes.
 #include "core.h"
+#include "loop/scheduler.h"
 
 #include <rb/exception.h>
 #include <rb/loop.h>
@@ -23,19 +26,6 @@ struct ThreadControl {
 
 namespace {
 
-// FIFO ticket lock. Ticket 0 belongs to the main thread from the start: it
-// holds the baton whenever it is not waiting in the event loop.
-struct Baton {
-    std::mutex m;
-    std::condition_variable cv;
-    uint64_t next = 1, serving = 0;
-    std::thread::id holder = std::this_thread::get_id();
-};
-Baton &baton() {
-    static Baton b;
-    return b;
-}
-
 struct Running {
     std::shared_ptr<ThreadControl> ctl;
     std::thread os;
@@ -49,49 +39,8 @@ std::condition_variable gSleepCv;
 std::list<core::Sleeper *> gSleepers;
 bool gMainAway = false;  // under gSleepMu: no loop pass wakes them meanwhile
 thread_local ThreadControl *tCurrent = nullptr;
-// The library is loaded on the main thread: it takes the first ticket.
-const bool gBatonReady = (baton(), true);
 
 }  // namespace
-
-int64_t core::monotonicUs() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
-}
-
-namespace {
-
-uint64_t takeTicket() {
-    std::lock_guard lk(baton().m);
-    return baton().next++;
-}
-
-void waitForTurn(uint64_t t) {
-    Baton &b = baton();
-    std::unique_lock lk(b.m);
-    b.cv.wait(lk, [&] { return b.serving == t; });
-    b.holder = std::this_thread::get_id();
-}
-
-}  // namespace
-
-void core::acquireBaton() {
-    {
-        std::lock_guard lk(baton().m);
-        if (baton().holder == std::this_thread::get_id()) return;
-    }
-    waitForTurn(takeTicket());
-}
-
-void core::releaseBaton() {
-    Baton &b = baton();
-    std::lock_guard lk(b.m);
-    if (b.holder != std::this_thread::get_id()) return;
-    b.holder = std::thread::id();
-    ++b.serving;
-    b.cv.notify_all();
-}
 
 void core::reapThreads() {
     std::lock_guard lk(gListMu);
@@ -146,10 +95,10 @@ void startThread(REALobject thread) {
     if (void *own = instanceHandler(thread, "Run"))
         body = [own](REALobject o) { reinterpret_cast<void (*)(REALobject)>(own)(o); };
     // The ticket is taken here, so threads first run in the order started.
-    uint64_t ticket = takeTicket();
+    uint64_t ticket = core::takeTicket();
     std::lock_guard lk(gListMu);
     gThreads.push_back({ctl, std::thread([ctl, thread, body, ticket] {
-                            waitForTurn(ticket);
+                            core::waitForTurn(ticket);
                             tCurrent = ctl.get();
                             if (!gStopping && body) {
                                 try {
@@ -170,9 +119,9 @@ void yield() {
     if (!tCurrent) core::wakeSleepers(microseconds());  // the main thread may be waiting on a sleeper
     // In the queue again before letting go: the next turn comes, however
     // late this thread is scheduled, before the loop's next pass.
-    uint64_t ticket = takeTicket();
+    uint64_t ticket = core::takeTicket();
     core::releaseBaton();
-    waitForTurn(ticket);
+    core::waitForTurn(ticket);
     if (tCurrent && gStopping) throw ThreadStopped{};
 }
 
@@ -195,11 +144,11 @@ void park(core::Sleeper &me) {
         if (left <= 0) me.woken = true;
         else gSleepCv.wait_for(lk, std::chrono::microseconds(left));
     }
-    uint64_t ticket = takeTicket();
+    uint64_t ticket = core::takeTicket();
     gSleepers.remove(&me);
     gSleepCv.notify_all();
     lk.unlock();
-    waitForTurn(ticket);
+    core::waitForTurn(ticket);
 }
 
 }  // namespace

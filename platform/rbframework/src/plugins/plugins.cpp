@@ -1,6 +1,6 @@
 // Plug-in loading and the registration services.
 #include "core.h"
-#include "folderitem_object.h"
+#include "files/folderitem_object.h"
 
 #include <rb/graphics.h>
 #include <rb/host.h>

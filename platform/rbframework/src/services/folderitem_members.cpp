@@ -4,8 +4,8 @@
 // Folder items, streams and strings handed out carry one reference for the
 // caller. A nil or foreign object, a missing file or a closed stream gives
 // nil, 0 or false and changes nothing.
-#include "folderitem_object.h"
-#include "selectors.h"
+#include "files/folderitem_object.h"
+#include "plugins/selectors.h"
 
 #include <rb/files.h>
 #include <rb/host.h>

@@ -1,7 +1,7 @@
 // The framework class "FolderItem" as host objects: the class, new folder
 // items by path, and the services that make one from a path or give the
 // file reference of one.
-#include "folderitem_object.h"
+#include "files/folderitem_object.h"
 
 #include <rb/files.h>
 #include <rb/host.h>

@@ -1,0 +1,16 @@
+// The runtime clock's links inside the loop's room (clock.cpp); rb/loop.h
+// has what everyone reads of it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace rb::core {
+
+int64_t monotonicUs();  // the machine's clock
+bool clockInjected();
+// The injected clock's way of letting time go by (runFor, on the main
+// thread); empty on the machine's clock or one that only its owner moves.
+const std::function<void(int64_t us)> &clockPass();
+
+}  // namespace rb::core
