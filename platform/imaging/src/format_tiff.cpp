@@ -76,13 +76,15 @@ OSErr probeTIFF(const uint8_t *data, size_t size, uint32_t index, codec::Info &o
 // ---- decode ------------------------------------------------------------------------
 
 // The largest block libtiff's RGBA reader takes at once for the page: a
-// strip or a tile as stored, for every plane when the planes are apart.
-uint64_t storedBlockSize(TIFF *tif) {
+// strip or a tile, decoded; three of them when the planes are apart, four
+// with alpha.
+uint64_t decodedBlockSize(TIFF *tif) {
     uint16_t planar = PLANARCONFIG_CONTIG, spp = 1;
     TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
     TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &spp);
     uint64_t block = TIFFIsTiled(tif) ? TIFFTileSize64(tif) : TIFFStripSize64(tif);
-    return planar == PLANARCONFIG_SEPARATE ? block * spp : block;
+    if (planar != PLANARCONFIG_SEPARATE || spp == 1) return block;
+    return block * (alphaOf(tif) ? 4 : 3);
 }
 
 // libtiff's RGBA reader multiplies unassociated alpha into the colour. For
@@ -189,11 +191,14 @@ OSErr decodeTIFF(const uint8_t *data, size_t size, uint32_t index, codec::Decode
     if (!s.tif) return codecErr;
     if (!page(s.tif, index)) return paramErr;
     if (!limits::tiffDataCanHold(s.tif, size)) return codecErr;
-    // A page whose strips or tiles are larger than the cap (one strip for
-    // the whole image is common) is read again with a cap of its own.
-    uint64_t block = storedBlockSize(s.tif);
+    // What libtiff takes for the page is decoded samples, a strip or tile of
+    // them at a time (their sum within the size limit), or stored bytes,
+    // which lie in the data. A page whose blocks are larger than the cap
+    // (one strip for the whole image is common) is read again with a cap of
+    // the largest, never past the size limit.
+    uint64_t block = std::max<uint64_t>(decodedBlockSize(s.tif), size);
     if (block <= tiff::kAllocationCap) return decodePage(s.tif, out);
-    tiff::Stream large(data, size, size_t(std::min<uint64_t>(block, SIZE_MAX)));
+    tiff::Stream large(data, size, size_t(std::min<uint64_t>(block, kMaxBlockSize)));
     if (!large.tif || !page(large.tif, index)) return codecErr;
     return decodePage(large.tif, out);
 }

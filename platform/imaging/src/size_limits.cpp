@@ -61,11 +61,11 @@ bool jpegDataCanHold(uint64_t w, uint64_t h, size_t size) {
 
 bool tiffDataCanHold(TIFF *tif, size_t size) {
     uint32_t w = 0, h = 0;
-    uint16_t bits = 1, spp = 1, compression = COMPRESSION_NONE;
+    uint16_t spp = 1, planar = PLANARCONFIG_CONTIG, compression = COMPRESSION_NONE;
     TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
     TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
     TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &spp);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
     TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
     if (!imageSizeOk(w, h)) return false;
     // Every strip or tile must lie in the data. The offsets and byte counts
@@ -81,6 +81,14 @@ bool tiffDataCanHold(TIFF *tif, size_t size) {
         if (err || offset > size || count > size - offset) return false;
         stored += count;
     }
+    // The pixels are within the size limit, but a pixel may claim any number
+    // of samples: what libtiff decodes the page to, strip by strip or tile by
+    // tile (whole tiles, past the image's edges too), is held to it as well.
+    bool tiled = TIFFIsTiled(tif);
+    uint64_t block = tiled ? TIFFTileSize64(tif) : TIFFVStripSize64(tif, h);
+    uint64_t blocks = tiled ? n : planar == PLANARCONFIG_SEPARATE ? spp : 1;
+    if (block == 0 || block > kMaxBlockSize / blocks) return false;
+    uint64_t decoded = block * blocks;
     uint64_t ratio = compression == COMPRESSION_NONE                                                  ? 1
                      : compression == COMPRESSION_PACKBITS                                            ? kPackBitsRatio
                      : compression == COMPRESSION_LZW                                                 ? kLzwRatio
@@ -90,8 +98,7 @@ bool tiffDataCanHold(TIFF *tif, size_t size) {
     if (ratio == 0)  // JPEG strips: pixels per byte, as for a JPEG file
         return uint64_t(w) * h <= kJpegPixelsPerByte * stored + kSlack;
     if (ratio == ~uint64_t(0)) return true;  // fax and the like: bounded by the size limit only
-    uint64_t needed = uint64_t(h) * ((uint64_t(w) * bits * spp + 7) / 8);
-    return needed <= ratio * stored + kSlack;
+    return decoded <= ratio * stored + kSlack;
 }
 
 }  // namespace imaging::limits

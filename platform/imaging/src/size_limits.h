@@ -24,6 +24,9 @@ bool pngDataCanHold(const uint8_t *data, size_t size);  // from the IHDR chunk
 // size of the data libpng is given.
 size_t pngChunksEnd(const uint8_t *data, size_t size);
 bool jpegDataCanHold(uint64_t width, uint64_t height, size_t size);
-bool tiffDataCanHold(TIFF *tif, size_t size);  // the current page
+// The current page of a TIFF: its strips or tiles lie in the data, and the
+// samples libtiff decodes them to stay within the size limit and what the
+// compression can reach.
+bool tiffDataCanHold(TIFF *tif, size_t size);
 
 }  // namespace imaging::limits

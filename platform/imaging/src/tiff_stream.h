@@ -12,8 +12,9 @@ typedef struct tiff TIFF;
 
 namespace imaging::tiff {
 
-// What libtiff may allocate at once while reading. A page whose strips or
-// tiles, as stored, are larger is read again with a cap of their size.
+// What libtiff may allocate at once while reading. A page that needs a
+// larger block (a strip or tile decoded, or the data itself) is read again
+// with a cap of that block, within the size limit.
 constexpr size_t kAllocationCap = size_t(64) << 20;
 
 // A TIFF read from `data` (not copied; it must outlive the reader), or

@@ -2,8 +2,9 @@
 // far larger than the file. Each is refused with the importer's usual error
 // before the memory is taken: at 16384 on a side by the size limit, at 16000
 // because the data cannot hold so many pixels, a chunk because it claims
-// more bytes than are left. Text that inflates is capped, so no file under a
-// megabyte makes the importer take more than 64 MiB besides its pixels.
+// more bytes than are left, a TIFF page because its pixels' samples pass the
+// size limit. Text that inflates is capped, so no file under a megabyte
+// makes the importer take more than 64 MiB besides its pixels.
 #include "imaging/importer.h"
 
 #include <gtest/gtest.h>
@@ -47,24 +48,32 @@ Handle fileHandle(const std::string &name) {
     return h;
 }
 
-// Opens the bomb and draws it into a small world, as the plug-in does, after
-// asking for its metadata.
+// Opens the bomb and draws each of its pages into a small world, as the
+// plug-in does, after asking for its metadata. The first page's error that
+// is not noErr is answered.
 ComponentResult drawBomb(const std::vector<uint8_t> &bytes) {
     Handle data = nullptr;
     EXPECT_EQ(PtrToHand(bytes.data(), &data, bytes.size()), noErr);
     ComponentInstance ci = 0;
     EXPECT_EQ(OpenADefaultComponent(GraphicsImporterComponentType, 0, &ci), noErr);
     EXPECT_EQ(GraphicsImportSetDataHandle(ci, data), noErr);
-    UserData meta = nullptr;
-    NewUserData(&meta);
-    GraphicsImportGetMetaData(ci, meta);
-    DisposeUserData(meta);
     Rect bounds{0, 0, 16, 16};
     GWorldRef world = 0;
     EXPECT_EQ(NewGWorld(&world, 32, &bounds, 0), noErr);
-    GraphicsImportSetGWorld(ci, world);
-    GraphicsImportSetBoundsRect(ci, &bounds);
-    ComponentResult err = GraphicsImportDraw(ci);
+    uint32_t count = 1;
+    GraphicsImportGetImageCount(ci, &count);
+    ComponentResult err = noErr;
+    for (uint32_t page = 1; page <= count; ++page) {
+        GraphicsImportSetImageIndex(ci, page);
+        UserData meta = nullptr;
+        NewUserData(&meta);
+        GraphicsImportGetMetaData(ci, meta);
+        DisposeUserData(meta);
+        GraphicsImportSetGWorld(ci, world);
+        GraphicsImportSetBoundsRect(ci, &bounds);
+        ComponentResult drawn = GraphicsImportDraw(ci);
+        if (!err) err = drawn;
+    }
     CloseComponent(ci);
     DisposeGWorld(world);
     DisposeHandle(data);
@@ -143,7 +152,11 @@ INSTANTIATE_TEST_SUITE_P(Files, Claim,
                                            "itxt-claims-2gb.png", "splt-claims-2gb.png",
                                            // Tiles with a RowsPerStrip tag that counts more strips than
                                            // there are tiles: the size guard read past the tile tables.
-                                           "tiled-more-strips-than-tiles.tif"));
+                                           "tiled-more-strips-than-tiles.tif",
+                                           // 313 bytes whose second page has 3 by 23809 pixels of 64000
+                                           // samples each, in a compression libtiff does not know: one
+                                           // strip of 4.57 GB.
+                                           "samples-claim-4gb.tif"));
 
 // A PNG just under a megabyte of a thousand compressed text chunks, each
 // inflating to just under the megabyte libpng may take for one chunk (it
