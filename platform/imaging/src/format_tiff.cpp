@@ -79,9 +79,15 @@ OSErr probeTIFF(const uint8_t *data, size_t size, uint32_t index, codec::Info &o
 // strip or a tile, decoded; three of them when the planes are apart, four
 // with alpha.
 uint64_t decodedBlockSize(TIFF *tif) {
-    uint16_t planar = PLANARCONFIG_CONTIG, spp = 1;
+    uint16_t planar = PLANARCONFIG_CONTIG, spp = 1, photometric = 0, compression = COMPRESSION_NONE;
     TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
     TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &spp);
+    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+    // The reader has libjpeg turn YCbCr into RGB, whose strips and tiles are
+    // larger than the ones stored: asked for here as well, they are measured.
+    if (compression == COMPRESSION_JPEG && photometric == PHOTOMETRIC_YCBCR && planar == PLANARCONFIG_CONTIG)
+        TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
     uint64_t block = TIFFIsTiled(tif) ? TIFFTileSize64(tif) : TIFFStripSize64(tif);
     if (planar != PLANARCONFIG_SEPARATE || spp == 1) return block;
     return block * (alphaOf(tif) ? 4 : 3);

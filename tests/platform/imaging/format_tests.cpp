@@ -1,7 +1,8 @@
 // What each format gives the importer from files that other programs write
 // by their own rules: TIFF alpha of both kinds kept straight inside the
-// importer and written back as it is, CMYK and YCCK JPEGs as RGB, 16-bit
-// PNGs without gamma information taken as they are stored.
+// importer and written back as it is, TIFF pages in one strip of any size
+// the limits allow, CMYK and YCCK JPEGs as RGB, 16-bit PNGs without gamma
+// information taken as they are stored.
 #include "imaging/importer.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -159,6 +161,57 @@ TEST(TiffAlpha, SavedAsImageItKeepsItsColourAndSaysSo) {
 
     Imported again(readFile(saved.path));
     EXPECT_EQ(again.pixels()[0], 0x82FF0000u);
+}
+
+// ---- TIFF pages of one large strip ------------------------------------------------------
+
+// A 4096x5600 page in one strip, as many programs write it: 16-bit RGB with
+// Deflate, or JPEG of YCbCr, which libjpeg hands over as RGB (three bytes a
+// pixel, where the subsampled YCbCr takes one and a half). Either strip,
+// decoded, is over the 64 MiB libtiff may otherwise take at once. Each row
+// is a grey of its own: (y / 22) in every sample.
+constexpr uint32_t kStripWidth = 4096, kStripHeight = 5600;
+uint8_t greyOfRow(uint32_t y) { return uint8_t(y / 22); }
+
+std::vector<uint8_t> oneStripTiff(uint16_t compression) {
+    TempFile file(".tif");
+    TIFF *tif = TIFFOpen(file.path.c_str(), "w");
+    EXPECT_NE(tif, nullptr);
+    const uint16_t bits = compression == COMPRESSION_JPEG ? 8 : 16;
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, kStripWidth);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, kStripHeight);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, kStripHeight);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, bits);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
+    if (compression == COMPRESSION_JPEG) {
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_YCBCR);
+        TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);  // RGB given, YCbCr stored
+    } else {
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    }
+    std::vector<uint8_t> row(size_t(kStripWidth) * 3 * bits / 8);
+    for (uint32_t y = 0; y < kStripHeight; ++y) {
+        std::fill(row.begin(), row.end(), greyOfRow(y));  // a 16-bit sample: 257 times the grey
+        EXPECT_EQ(TIFFWriteScanline(tif, row.data(), y, 0), 1);
+    }
+    TIFFClose(tif);
+    return readFile(file.path);
+}
+
+TEST(TiffOneStrip, LargerThanTheUsualCapItOpens) {
+    for (uint16_t compression : {uint16_t(COMPRESSION_ADOBE_DEFLATE), uint16_t(COMPRESSION_JPEG)}) {
+        SCOPED_TRACE(compression == COMPRESSION_JPEG ? "JPEG" : "Deflate");
+        Imported im(oneStripTiff(compression));
+        std::vector<uint32_t> px = im.pixels();
+        ASSERT_EQ(px.size(), size_t(kStripWidth) * kStripHeight);
+        for (uint32_t y : {0u, 1000u, 4321u, kStripHeight - 1}) {
+            uint32_t grey = greyOfRow(y), got = px[size_t(y) * kStripWidth + kStripWidth / 2];
+            EXPECT_EQ(got >> 24, 0xFFu) << y;
+            for (int shift : {16, 8, 0}) EXPECT_NEAR(int(got >> shift & 0xFF), int(grey), 2) << y;
+        }
+    }
 }
 
 // ---- CMYK and YCCK JPEG ----------------------------------------------------------------
