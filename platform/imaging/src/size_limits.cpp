@@ -68,6 +68,8 @@ bool tiffDataCanHold(TIFF *tif, size_t size) {
     TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
     TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
     if (!imageSizeOk(w, h)) return false;
+    // A compression libtiff has no codec for cannot be decoded at all.
+    if (!TIFFIsCODECConfigured(compression)) return false;
     // Every strip or tile must lie in the data. The offsets and byte counts
     // are read through libtiff, which answers an error past the entries the
     // tags hold.

@@ -156,7 +156,10 @@ INSTANTIATE_TEST_SUITE_P(Files, Claim,
                                            // 313 bytes whose second page has 3 by 23809 pixels of 64000
                                            // samples each, in a compression libtiff does not know: one
                                            // strip of 4.57 GB.
-                                           "samples-claim-4gb.tif"));
+                                           "samples-claim-4gb.tif",
+                                           // The same page in LZMA, which libtiff decodes: the
+                                           // samples claimed are too many for any page.
+                                           "lzma-samples-claim-4gb.tif"));
 
 // A PNG just under a megabyte of a thousand compressed text chunks, each
 // inflating to just under the megabyte libpng may take for one chunk (it
