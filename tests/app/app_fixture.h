@@ -25,7 +25,8 @@
 #include <fstream>
 #include <string>
 
-// The test process's own folder: preferences in prefs/, frames in out/.
+// The test process's own folder: preferences in prefs/, frames in out/,
+// and data/ as the user's data, where a quit saves frames held unsaved.
 inline std::filesystem::path gDir;
 
 // A deck on a pseudo-terminal, listed as a serial port.
@@ -42,6 +43,7 @@ protected:
         fs::create_directories(gDir / "prefs");
         fs::create_directories(gDir / "out");
         setenv("TAVRIN_PREFS_DIR", (gDir / "prefs").c_str(), 1);
+        setenv("XDG_DATA_HOME", (gDir / "data").c_str(), 1);
         setenv("TAVRIN_PLUGIN_PATH", TAVRIN_TEST_PLUGINS, 1);
         setenv("TAVRIN_HEADLESS", "1", 1);
         setenv("TAVRIN_AVC_UNITS", "0", 1);
