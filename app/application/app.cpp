@@ -49,11 +49,10 @@ bool App::CancelClose() {
         allowcapture = false;
         return true;
     }
-    // Frames held because their folder could not take them: a person is
-    // asked for another folder by the palette, and quits without them as
-    // they choose. A signal has nobody to ask: they go to the user's data.
+    // Frames held because their folder could not take them go to the
+    // user's data before the program ends, whatever asked for the quit.
     auto *main = static_cast<CaptureWindow *>(rb::findWindow("CaptureWindow"));
-    if (!rb::quitBySignal() || heldFramesTried || !main || main->unsavedCount() == 0) return false;
+    if (heldFramesTried || !main || main->unsavedCount() == 0) return false;
     heldFramesTried = true;
     if (saveHeldFrames(*main)) return false;
     // That failed too: the program still ends, and says so in its status.

@@ -30,7 +30,7 @@ public:
     // A quit was asked for during a capture: it goes on once the capture's
     // frames are saved.
     bool quitAfterCapture = false;
-    // A quit by signal has tried to save the frames held for another folder.
+    // A quit has tried to save the frames held for another folder.
     bool heldFramesTried = false;
 
     // Whether the deck link is RS-422 (else it is FireWire).

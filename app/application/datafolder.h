@@ -1,5 +1,5 @@
-// The folder in the user's own data that takes the frames a quit by signal
-// could not save where the capture was to save them.
+// The folder in the user's own data that takes the frames a quit could not
+// save where the capture was to save them.
 #pragma once
 
 #include <ctime>

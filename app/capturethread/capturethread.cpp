@@ -190,9 +190,9 @@ std::string savedText(int32_t saved, int32_t missing) {
     return frames(saved) + " saved" + (missing > 0 ? ", " + frames(missing) + " missing (out of memory)" : "");
 }
 
-// A quit asked for during the run goes on once every frame is saved; with
-// frames that could not be saved the application stays, to save them into
-// another folder.
+// A quit asked for during the run goes on once the frames are saved: what
+// the capture's folder could not take, the application's quit saves into
+// the user's data.
 void CaptureThread::resetcontrolwindow() {
     controlwindow &pal = palette();
     pal.ProgressBar1->setValue(0);
@@ -208,10 +208,7 @@ void CaptureThread::resetcontrolwindow() {
         if (app().devicepresent) main.videoLost();
         CaptureWindow::sayNoVideoToGrab();
     }
-    // A signal's quit goes on with frames unsaved too: the application's
-    // quit saves them into the user's data, as nobody is there to choose
-    // another folder.
-    bool quitNow = app().quitAfterCapture && (notsaved == 0 || rb::quitBySignal());
+    bool quitNow = app().quitAfterCapture;
     app().quitAfterCapture = false;
     if (!videoEnded)
         pal.mymessage->setText(quitNow && notsaved == 0 ? savedText(saved, missing) : outcomeText(missing, notsaved));

@@ -2,7 +2,9 @@
 // program's own handler) and, where a person can press it, Ctrl+Q, in each
 // state the application can be in. Each time the application ends within
 // 5 s of the runtime clock with every frame it grabbed on disk, and what a
-// dialog closed by the quit was for does not go on.
+// dialog closed by the quit was for does not go on. Frames that the
+// capture's folder cannot take go to the user's data, whichever quit it is
+// (the script's too).
 //
 // The backend answers as the headless one does, except that a modal window
 // waits until it is closed, as it does on screen (Video Settings, Deck
@@ -62,11 +64,33 @@ public:
 };
 Backend *gBackend = nullptr;
 
-enum class How { Sigterm, CtrlQ };
+enum class How { Sigterm, CtrlQ, CloseBox, ScriptQuit, ScriptEnd };
+
+void PrintTo(How how, std::ostream *os) {
+    const char *names[] = {"Sigterm", "CtrlQ", "CloseBox", "ScriptQuit", "ScriptEnd"};
+    *os << names[int(how)];
+}
 
 void send(How how) {
-    if (how == How::Sigterm) ::raise(SIGTERM);
-    else rb::op::chooseMenu("FileQuit");
+    switch (how) {
+        case How::Sigterm:
+            ::raise(SIGTERM);
+            break;
+        case How::CtrlQ:
+            rb::op::chooseMenu("FileQuit");
+            break;
+        case How::CloseBox:
+            rb::op::closeWindow("CaptureWindow");
+            break;
+        case How::ScriptQuit:
+        case How::ScriptEnd:
+            // A script as TAVRIN_SCRIPT runs it in the program, from its
+            // first line to its end.
+            std::ofstream(gDir / "script") << (how == How::ScriptQuit ? "quit\n" : "# nothing more to do\n");
+            setenv("TAVRIN_SCRIPT", (gDir / "script").c_str(), 1);
+            rb::op::runScriptFromEnvironment();
+            break;
+    }
 }
 
 rb::Answer after60s(rb::Answer a) {
@@ -148,7 +172,6 @@ class QuitRoadBase : public AppTest {
 protected:
     static void SetUpTestSuite() {
         AppTest::SetUpTestSuite();
-        setenv("XDG_DATA_HOME", (gDir / "data").c_str(), 1);
         setenv("TAVRIN_AVC_UNITS", "1", 1);  // a deck to stop
     }
 
@@ -285,69 +308,77 @@ TEST_P(QuitRoad, EndsWithinFiveSecondsWithEveryGrabbedFrameOnDisk) {
 INSTANTIATE_TEST_SUITE_P(EachState, QuitRoad, ::testing::ValuesIn(kStates),
                          [](const ::testing::TestParamInfo<QuitState> &p) { return p.param.name; });
 
-// The folder goes mid-capture. A signal has nobody to ask for another: the
-// frames go to a new folder in the user's data, and standard error says
-// where.
-class QuitRoadFolderGone : public QuitRoadBase {
+// The folder goes mid-capture: what it could not take goes to a new folder
+// in the user's data before the program ends, whichever quit it is, and
+// standard error says where.
+class QuitRoadFolderGone : public QuitRoadBase, public ::testing::WithParamInterface<How> {
 protected:
-    // A capture whose folder goes at the third grab, then SIGTERM; what
-    // standard error said. The program ends within 5 s.
-    std::string sigtermWithTheFolderGone() {
-        startCapture();
+    // Sends the quit once `reached` holds; what standard error said until
+    // the end. The program ends within 5 s.
+    std::string quitSaying(std::function<bool()> reached) {
         ::testing::internal::CaptureStderr();
         quitWhen(
-            How::Sigterm, [] {}, folderGoneAtThird());
+            GetParam(), [] {}, std::move(reached));
         std::string said = ::testing::internal::GetCapturedStderr();
         EXPECT_LE(endedAtMs_ - *sentAtMs_, 5000);
         return said;
     }
+    // A capture whose folder goes at the third grab, and the quit then.
+    std::string quitWithTheFolderGone() {
+        startCapture();
+        return quitSaying(folderGoneAtThird());
+    }
+    // The `n` frames are all in the new folder of the user's data, as
+    // standard error says, and the program ends with status 0.
+    void expectInTheUsersData(int n, const std::string &said) {
+        fs::path data = dataFolder();
+        ASSERT_FALSE(data.empty()) << said;
+        EXPECT_EQ(data.parent_path(), gDir / "data" / "tavrin");
+        expectNumbered(data, n);
+        EXPECT_NE(said.find("tavrin: " + std::to_string(n) + " frames saved in " + data.string() + ", quitting\n"),
+                  std::string::npos)
+            << said;
+        EXPECT_EQ(rb::app()->exitCode(), 0);
+    }
 };
 
-TEST_F(QuitRoadFolderGone, SigtermSavesTheFramesInTheUsersData) {
-    std::string said = sigtermWithTheFolderGone();
-    fs::path data = dataFolder();
-    ASSERT_FALSE(data.empty()) << said;
-    EXPECT_EQ(data.parent_path(), gDir / "data" / "tavrin");
-    expectNumbered(data, counter_);
-    EXPECT_NE(said.find("tavrin: " + std::to_string(counter_) + " frames saved in " + data.string() + ", quitting\n"),
-              std::string::npos)
-        << said;
-    EXPECT_EQ(rb::app()->exitCode(), 0);
+TEST_P(QuitRoadFolderGone, DuringTheCaptureSavesTheFramesInTheUsersData) {
+    std::string said = quitWithTheFolderGone();
+    EXPECT_GE(counter_, 3);
+    expectInTheUsersData(counter_, said);
 }
 
-// A person's quit keeps the frames and the palette asks for another
-// folder; a signal after that saves them in the user's data.
-TEST_F(QuitRoadFolderGone, CtrlQKeepsTheFramesForAnotherFolderThenSigtermSavesThem) {
+// Stop Capture with the folder gone: the palette asks for another folder
+// and the frames wait in memory. A quit then saves them in the user's data.
+TEST_P(QuitRoadFolderGone, AfterTheCaptureSavesTheFramesHeldInTheUsersData) {
+    pacing_ = true;
     startCapture();
-    sendWhen(
-        How::CtrlQ, [] {}, folderGoneAtThird());
+    ASSERT_TRUE(runUntil(folderGoneAtThird(), 60s));
+    rb::op::click("controlwindow", "capturebutton");  // Stop Capture
     ASSERT_TRUE(runUntil([] { return !captureRunning(); }, 60s));
     rb::op::runFor(1000);
     EXPECT_FALSE(rb::app()->quitting());
-    int n = counter_;
+    int n = thePalette().counter;
     EXPECT_EQ(thePalette().mymessage->text(), std::to_string(n) + " frames could not be saved: choose another folder");
     EXPECT_EQ(captureWindow().unsavedCount(), n);
     EXPECT_TRUE(dataFolder().empty());
 
-    ::testing::internal::CaptureStderr();
-    quitWhen(
-        How::Sigterm, [] {}, [] { return true; });
-    std::string said = ::testing::internal::GetCapturedStderr();
-    EXPECT_LE(endedAtMs_ - *sentAtMs_, 5000);
-    fs::path data = dataFolder();
-    ASSERT_FALSE(data.empty()) << said;
-    expectNumbered(data, n);
-    EXPECT_NE(said.find(" frames saved in " + data.string()), std::string::npos) << said;
+    std::string said = quitSaying([] { return true; });
+    expectInTheUsersData(n, said);
 }
 
 // Nowhere to save them either: the program says so and ends with status 1.
-TEST_F(QuitRoadFolderGone, WhenTheUsersDataCannotTakeThemEitherItEndsWithStatusOne) {
+TEST_P(QuitRoadFolderGone, WhenTheUsersDataCannotTakeThemEitherItEndsWithStatusOne) {
     std::ofstream(gDir / "data") << "a file where the folder would be";
-    std::string said = sigtermWithTheFolderGone();
+    std::string said = quitWithTheFolderGone();
     EXPECT_NE(said.find("could not be saved in " + (gDir / "data" / "tavrin").string()), std::string::npos) << said;
     EXPECT_NE(said.find("they are lost"), std::string::npos) << said;
     EXPECT_EQ(rb::app()->exitCode(), 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(EachQuit, QuitRoadFolderGone,
+                         ::testing::Values(How::Sigterm, How::CtrlQ, How::CloseBox, How::ScriptQuit, How::ScriptEnd),
+                         [](const ::testing::TestParamInfo<How> &p) { return ::testing::PrintToString(p.param); });
 
 // The start-up's "No video signal" box: a quit closes it, and the palette
 // is not built after the quit.
