@@ -1,6 +1,7 @@
-// The program as a user starts it: its exit status with nothing to do, and
+// The program as a user starts it: its exit status with nothing to do,
 // SIGTERM in the middle of a headless capture on an RS-422 deck, with its
-// folder there or gone.
+// folder there or gone, and the script's quit with frames the folder could
+// not take.
 #include "pty_deck.h"
 #include "wait_until.h"
 
@@ -74,20 +75,24 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir_); }
     // Headless, with a script that starts a capture of `count` frames into
-    // `out` and then dumps the palette every 200 ms for 20 s.
-    std::vector<std::string> captureEnv(const fs::path &out, int count, const std::string &prefix) const {
+    // `out` and then runs `rest`: by default it dumps the palette every
+    // 200 ms for 20 s.
+    std::vector<std::string> captureEnv(const fs::path &out, int count, const std::string &prefix,
+                                        std::string rest = {}) const {
         std::string script = "type controlwindow framecount " + std::to_string(count) +
                              "\ntype controlwindow nameprefix " + prefix + "\nanswer folder " + out.string() +
                              "\nclick controlwindow BevelButton1\nanswer ok\nclick controlwindow capturebutton\n";
-        for (int i = 0; i < 100; ++i) script += "wait 200\ndump controlwindow\n";
-        std::ofstream(dir_ / "script") << script;
+        if (rest.empty())
+            for (int i = 0; i < 100; ++i) rest += "wait 200\ndump controlwindow\n";
+        std::ofstream(dir_ / "script") << script << rest;
         std::vector<std::string> env = baseEnv();
         env.push_back("TAVRIN_HEADLESS=1");
         env.push_back("TAVRIN_SCRIPT=" + (dir_ / "script").string());
         return env;
     }
     std::vector<std::string> baseEnv() const {
-        std::vector<std::string> env = {"TAVRIN_PREFS_DIR=" + (dir_ / "prefs").string(), "TAVRIN_AVC_UNITS=0"};
+        std::vector<std::string> env = {"TAVRIN_PREFS_DIR=" + (dir_ / "prefs").string(), "TAVRIN_AVC_UNITS=0",
+                                        "XDG_DATA_HOME=" + (dir_ / "data").string()};
         // The sanitizers' settings (a sanitized build's leak suppressions) go along.
         for (const char *name : {"PATH", "ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"})
             if (const char *v = std::getenv(name)) env.push_back(std::string(name) + "=" + v);
@@ -95,6 +100,29 @@ protected:
     }
     fs::path dir_;
 };
+
+// The folder that standard error says a quit saved the frames in
+// ("tavrin: N frames saved in <folder>, quitting"), and N; an empty path
+// when it says none.
+fs::path savedInTheUsersData(const std::string &said, int &saved) {
+    size_t at = said.find(" frames saved in ");
+    size_t begin = said.rfind("tavrin: ", at);
+    size_t end = said.find(", quitting\n", at);
+    if (at == std::string::npos || begin == std::string::npos || end == std::string::npos) return {};
+    saved = std::atoi(said.substr(begin + 8, at - begin - 8).c_str());
+    return said.substr(at + 17, end - at - 17);
+}
+
+// Whether `folder` holds prefix000.tif to prefix<last>.tif, from `first` on.
+::testing::AssertionResult holdsFrames(const fs::path &folder, const std::string &prefix, int first, int last) {
+    for (int i = first; i <= last; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "%03d.tif", i);
+        if (!fs::is_regular_file(folder / (prefix + name)))
+            return ::testing::AssertionFailure() << prefix + name << " is not in " << folder;
+    }
+    return ::testing::AssertionSuccess();
+}
 
 }  // namespace
 
@@ -197,7 +225,6 @@ TEST_F(ProgramTest, SigtermWithTheFolderGoneSavesTheFramesInTheUsersData) {
     fs::path out = dir_ / "frames";
     fs::create_directories(out);
     std::vector<std::string> env = captureEnv(out, 20, "gone");
-    env.push_back("XDG_DATA_HOME=" + (dir_ / "data").string());
     fs::path log = dir_ / "out.txt";
     Program p(env, log);
     ASSERT_TRUE(p.started());
@@ -208,19 +235,63 @@ TEST_F(ProgramTest, SigtermWithTheFolderGoneSavesTheFramesInTheUsersData) {
     EXPECT_EQ(p.exitStatus(30s), 0);
 
     std::string said = readFile(log);
-    size_t at = said.find(" frames saved in ");
-    size_t begin = said.rfind("tavrin: ", at);
-    ASSERT_TRUE(at != std::string::npos && begin != std::string::npos) << said;
-    int saved = std::atoi(said.substr(begin + 8, at - begin - 8).c_str());
+    int saved = 0;
+    fs::path data = savedInTheUsersData(said, saved);
+    ASSERT_FALSE(data.empty()) << said;
     EXPECT_GE(saved, 2);
-    size_t end = said.find(", quitting\n", at);
-    ASSERT_NE(end, std::string::npos) << said;
-    fs::path data = said.substr(at + 17, end - at - 17);
     EXPECT_EQ(data.parent_path(), dir_ / "data" / "tavrin");
-    for (int i = 0; i < saved; ++i) {
-        char name[32];
-        std::snprintf(name, sizeof name, "gone%03d.tif", i);
-        EXPECT_TRUE(fs::exists(data / name)) << name;
-    }
+    EXPECT_TRUE(holdsFrames(data, "gone", 0, saved - 1));
     EXPECT_FALSE(fs::exists(out));
 }
+
+// A capture whose folder cannot take its first two frames (their names are
+// taken by folders, as a full disk would refuse them), then the script's
+// quit or its end, whether the capture is over by then or not: the folder
+// keeps what it took, the user's data takes the rest, standard error says
+// where, and the status is 0 only when every frame found a place.
+class ScriptQuit : public ProgramTest, public ::testing::WithParamInterface<const char *> {
+protected:
+    // Runs the script of a capture of frames 0 to 2 into `out`; the
+    // program's exit status, and what it said.
+    int quitWithFramesHeld(const fs::path &out, std::string &said) {
+        for (const char *taken : {"held000.tif", "held001.tif"}) {
+            fs::create_directories(out / taken);
+            std::ofstream(out / taken / "someone's") << "kept";
+        }
+        fs::path log = dir_ / "out.txt";
+        Program p(captureEnv(out, 2, "held", std::string("wait 5000\n") + GetParam()), log);
+        EXPECT_TRUE(p.started());
+        int status = p.exitStatus(60s);
+        said = readFile(log);
+        return status;
+    }
+};
+
+TEST_P(ScriptQuit, SavesTheFramesTheFolderCouldNotTakeInTheUsersData) {
+    fs::path out = dir_ / "frames";
+    std::string said;
+    EXPECT_EQ(quitWithFramesHeld(out, said), 0) << said;
+    int saved = 0;
+    fs::path data = savedInTheUsersData(said, saved);
+    ASSERT_FALSE(data.empty()) << said;
+    EXPECT_EQ(saved, 2);
+    EXPECT_EQ(data.parent_path(), dir_ / "data" / "tavrin");
+    EXPECT_TRUE(holdsFrames(data, "held", 0, 1));
+    EXPECT_FALSE(fs::exists(data / "held002.tif"));
+    EXPECT_TRUE(holdsFrames(out, "held", 2, 2));
+}
+
+TEST_P(ScriptQuit, EndsWithStatusOneWhenTheUsersDataCannotTakeThemEither) {
+    std::ofstream(dir_ / "data") << "a file where the folder would be";
+    std::string said;
+    EXPECT_EQ(quitWithFramesHeld(dir_ / "frames", said), 1) << said;
+    EXPECT_NE(said.find("tavrin: 2 of 2 frames could not be saved in " + (dir_ / "data" / "tavrin").string()),
+              std::string::npos)
+        << said;
+    EXPECT_NE(said.find("they are lost"), std::string::npos) << said;
+}
+
+INSTANTIATE_TEST_SUITE_P(QuitOrEnd, ScriptQuit, ::testing::Values("quit\n", ""),
+                         [](const ::testing::TestParamInfo<const char *> &p) {
+                             return std::string(*p.param ? "Quit" : "EndOfScript");
+                         });
