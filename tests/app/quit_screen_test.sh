@@ -6,7 +6,11 @@
 #   saved, the grab's "no video" box shows once and Enable Video is
 #   enabled; SIGTERM with that box open ends the program within 5 s;
 # - SIGTERM mid-capture with the main window's File menu held open ends the
-#   program within 5 s with every grabbed frame saved.
+#   program within 5 s with every grabbed frame saved;
+# - frames the capture's folder could not take (their names are taken by
+#   folders there, as a full disk refuses them) stay in memory, and Ctrl+Q,
+#   and then in a second run the main window's close box, saves them in a
+#   new folder of the user's data before the program ends with status 0.
 # Usage: quit_screen_test.sh <bin folder> <artifacts folder>
 set -uo pipefail
 bin=$(cd "$1" && pwd)
@@ -28,8 +32,9 @@ start_app() {
 ended() { ! kill -0 "$app" 2>/dev/null; }
 win() { xwininfo -root -tree 2>/dev/null | grep "\"$1\"" | awk '{print $1}' | head -1; }
 shown() { [ -n "$(win "$1")" ]; }
+# capture_script <until> <prefix> [<folder>]: the capture, then 30 s of dumps.
 capture_script() {
-  printf 'type controlwindow framecount %s\ntype controlwindow nameprefix %s\nanswer folder %s\n' "$1" "$2" "$tmp/frames"
+  printf 'type controlwindow framecount %s\ntype controlwindow nameprefix %s\nanswer folder %s\n' "$1" "$2" "${3:-$tmp/frames}"
   printf 'click controlwindow BevelButton1\nanswer ok\nclick controlwindow capturebutton\n'
   for _ in $(seq 300); do printf 'wait 100\ndump controlwindow\ndump CaptureWindow\n'; done
 }
@@ -82,5 +87,41 @@ menuSaved=$(sed -n 's/^tavrin: \([0-9]*\) frames\? saved, quitting$/\1/p' "$tmp/
 [ -n "$menuSaved" ] && [ "$menuSaved" -ge 2 ] && [ "$(ls "$tmp/frames" | wc -l)" = "$menuSaved" ] ||
   fail "saved '$menuSaved': $(ls "$tmp/frames")"
 
+# ---- frames held for another folder: Ctrl+Q, then the close box ----
+ctrl_q() { xdotool windowfocus --sync "$1" key ctrl+q; }
+# The close button at the right end of the window manager's title bar.
+close_box() {
+  local ax ay w right top
+  ax=$(xwininfo -id "$1" | awk '/Absolute upper-left X/{print $4}')
+  ay=$(xwininfo -id "$1" | awk '/Absolute upper-left Y/{print $4}')
+  w=$(xwininfo -id "$1" | awk '/Width:/{print $2}')
+  read -r _ right top _ < <(xprop -id "$1" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')
+  xdotool mousemove $((ax + w + right - 10)) $((ay - top / 2)) click 1
+}
+# quit_with_frames_held <how>: frames 0 and 1 of 0 to 2 held, then the quit.
+quit_with_frames_held() {
+  rm -rf "$tmp/full" "$tmp/data"
+  for taken in held000.tif held001.tif; do mkdir -p "$tmp/full/$taken" && touch "$tmp/full/$taken/someone's"; done
+  TAVRIN_VIDEO_SOURCE="videotestsrc ! video/x-raw,width=320,height=240,framerate=30/1" \
+    start_app "$(capture_script 2 held "$tmp/full")"
+  within 20 grep -q 'mymessage .*text="2 frames could not be saved: choose another folder"' "$tmp/app.out" ||
+    fail "the frames were not held for another folder"
+  "$1" "$(win 'Tavrin!')"
+  within 5 ended || fail "$1 did not end the program"
+  wait "$app"
+  status=$?
+  [ "$status" = 0 ] || fail "$1 with frames held: the program ended with $status"
+  heldIn=$(sed -n 's/^tavrin: 2 frames saved in \(.*\), quitting$/\1/p' "$tmp/app.out")
+  [ "$(dirname "$heldIn")" = "$tmp/data/tavrin" ] && [ "$(ls "$heldIn")" = "$(printf 'held000.tif\nheld001.tif')" ] ||
+    fail "$1: the held frames are not in the user's data ('$heldIn': $(ls "$heldIn" 2>&1))"
+  [ -f "$tmp/full/held002.tif" ] || fail "$1: the capture's folder lost the frame it took"
+}
+quit_with_frames_held ctrl_q
+heldSaid="Ctrl+Q saved the 2 held frames in the user's data"
+if [ "$managed" = yes ]; then
+  quit_with_frames_held close_box
+  heldSaid="$heldSaid, and so did the close box"
+fi
+
 echo "ok: the clip ended after $saved frames, one box, SIGTERM with it open ended the program in $boxMs ms;" \
-  "SIGTERM with the File menu open: $menuSaved frames saved, ended in $menuMs ms"
+  "SIGTERM with the File menu open: $menuSaved frames saved, ended in $menuMs ms; $heldSaid"
