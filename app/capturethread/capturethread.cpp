@@ -20,26 +20,34 @@ namespace tavrin {
 
 namespace {
 
-bool gRunning = false;
+// The capture that runs, from its start until its palette reset. Only that
+// capture ends it: its thread, still showing its message after that, cannot
+// end the next capture's run.
+const CaptureThread *gRunning = nullptr;
 int64_t gNextGrab = -1;
 
 controlwindow &palette() { return rb::implicitInstance<controlwindow>(); }
 
+void endRun(const CaptureThread *capture) {
+    if (gRunning != capture) return;
+    gRunning = nullptr;
+    gNextGrab = -1;
+}
+
 }  // namespace
 
-bool captureRunning() { return gRunning; }
+bool captureRunning() { return gRunning != nullptr; }
 int64_t nextGrabDue() { return gNextGrab; }
 
 void startCaptureThread(bool keptOnly) {
     auto state = std::make_shared<CaptureThread>();
     state->keptOnly = keptOnly;
-    gRunning = true;
+    gRunning = state.get();
     rb::ObjRef t = rb::newThread([state](REALobject) {
         try {
             state->Run();
         } catch (...) {
-            gRunning = false;
-            gNextGrab = -1;
+            endRun(state.get());
             throw;
         }
     });
@@ -190,39 +198,36 @@ std::string savedText(int32_t saved, int32_t missing) {
     return frames(saved) + " saved" + (missing > 0 ? ", " + frames(missing) + " missing (out of memory)" : "");
 }
 
-// A quit asked for during the run goes on once the frames are saved: what
-// the capture's folder could not take, the application's quit saves into
-// the user's data.
+// The run ends here, and the palette is ready for the next one, before the
+// video's end is told: nothing this thread does after that touches the next
+// run. A quit asked for during the run goes on once the frames are saved:
+// what the capture's folder could not take, the application's quit saves
+// into the user's data.
 void CaptureThread::resetcontrolwindow() {
     controlwindow &pal = palette();
     pal.ProgressBar1->setValue(0);
     pal.ProgressBar1->setMaximum(100);
-    if (videoEnded) pal.mymessage->setText(videoEndedText(saved, notsaved));
-    pal.capturebutton->setEnabled(true);
-    pal.capturebutton->setCaption("Start Capture");
-    if (videoEnded && !app().quitAfterCapture) {
-        // Enable Video is offered at once, and the grab's message is shown
-        // once, after the deck stopped and the frames were saved. A quit
-        // while it is open closes it and goes on once this thread is done.
-        CaptureWindow &main = captureWindow();
-        if (app().devicepresent) main.videoLost();
-        CaptureWindow::sayNoVideoToGrab();
-    }
     bool quitNow = app().quitAfterCapture;
     app().quitAfterCapture = false;
-    if (!videoEnded)
-        pal.mymessage->setText(quitNow && notsaved == 0 ? savedText(saved, missing) : outcomeText(missing, notsaved));
-    // A quit the person asked for meanwhile disabled the button: frames
-    // kept for another folder need it.
+    if (videoEnded) pal.mymessage->setText(videoEndedText(saved, notsaved));
+    else pal.mymessage->setText(quitNow && notsaved == 0 ? savedText(saved, missing) : outcomeText(missing, notsaved));
     pal.capturebutton->setEnabled(true);
-    gRunning = false;
-    if (!quitNow) return;
-    // The window goes with the quit: a terminal that sent the signal is
-    // told too.
-    if (notsaved == 0) std::fprintf(stderr, "tavrin: %s, quitting\n", pal.mymessage->text().c_str());
-    rb::post([] {
-        if (rb::Application *a = rb::app()) a->quit(a->exitCode());
-    });
+    pal.capturebutton->setCaption("Start Capture");
+    // Enable Video is offered at once.
+    if (videoEnded && !quitNow && app().devicepresent) captureWindow().videoLost();
+    endRun(this);
+    if (quitNow) {
+        // The window goes with the quit: a terminal that sent the signal is
+        // told too.
+        if (notsaved == 0) std::fprintf(stderr, "tavrin: %s, quitting\n", pal.mymessage->text().c_str());
+        rb::post([] {
+            if (rb::Application *a = rb::app()) a->quit(a->exitCode());
+        });
+        return;
+    }
+    // The grab's message, once, after the deck stopped and the frames were
+    // saved. A quit while it is open closes it.
+    if (videoEnded) CaptureWindow::sayNoVideoToGrab();
 }
 
 }  // namespace tavrin

@@ -5,6 +5,7 @@
 #include "binding/entrypoints.h"
 #include "clips.h"
 #include "frame_grabbed_now.h"
+#include "pacer.h"
 #include "test_clock.h"
 #include "process_per_test.h"
 #include "wait_until.h"
@@ -125,6 +126,11 @@ protected:
     // A capture of every `every`th frame, until `until`, of a clip `frames`
     // long (30 a second), run to its end, on an RS-422 deck.
     void capture(int frames, int until, int every = 30) {
+        startCapture(frames, until, every);
+        ASSERT_TRUE(runClockUntil([] { return !captureRunning(); }));
+    }
+    // ... started.
+    void startCapture(int frames, int until, int every = 30) {
         std::ofstream(gDir / "prefs" / kPrefsFileName, std::ios::binary)
             << std::string{1, char(deck_.index), 0, 0, 0, 0, 0};
         fs::path clip = gDir / "brief.avi";
@@ -142,7 +148,6 @@ protected:
         rb::op::click("controlwindow", "capturebutton");
         ASSERT_TRUE(captureRunning());
         shown_ = rb::op::messages().size();
-        ASSERT_TRUE(runClockUntil([] { return !captureRunning(); }));
     }
 
     static fs::path out() { return gDir / "out"; }
@@ -212,6 +217,48 @@ TEST_F(VideoEndsMidCapture, BeforeTheFirstGrabSavesNothingAndSaysTheVideoEnded) 
     expectNoVideo("the video source has ended");
     expectDeckStopped();
     expectOneMessage();
+}
+
+// The box waits for an answer while a script starts another capture (a
+// person cannot: the box is modal). The capture that ended is over before
+// its box shows, so the new one runs alone, and the box's late answer
+// leaves it running: the capture flag is set exactly while the palette's
+// button says Stop Capture, whichever capture's it is.
+TEST_F(VideoEndsMidCapture, ACaptureStartedWhileTheBoxIsOpenRunsWithItsOwnFlag) {
+    startCapture(90, 9);
+    rb::op::answerNext({rb::Answer::OK, {}, 1500});  // the box is read for a second and a half
+    const std::string box = "Error.  You can not grab a still because there is no video device enabled.";
+    bool flagAsButton = true, started = false, answeredWhileItRan = false;
+    size_t answered = 0;
+    // On every pass, the box's own loop's too (a script runs there), and a
+    // millisecond on the clock: the loop does not wait while it is there.
+    Pacer watch([&] {
+        clock_.advance(1);
+        bool stopCaption = palette().capturebutton->caption() == "Stop Capture";
+        flagAsButton = flagAsButton && captureRunning() == stopCaption;
+        // The box has taken its answer and waits: the script's Enable Video
+        // and Start Capture, of frames 0 and 1.
+        if (!started && rb::op::pendingAnswers() == 0) {
+            started = true;
+            rb::op::click("CaptureWindow", "checkvideobutton");
+            rb::op::type("controlwindow", "framecount", "1");
+            rb::op::type("controlwindow", "nameprefix", "again");
+            rb::op::answerOK();
+            rb::op::click("controlwindow", "capturebutton");
+        }
+        std::vector<std::string> said = rb::op::messages();
+        if (!answered && !said.empty() && said.back() == box) {
+            answered = said.size();
+            answeredWhileItRan = stopCaption;
+        }
+    });
+    ASSERT_TRUE(runClockUntil([&] { return started && answered && !captureRunning(); }));
+    EXPECT_TRUE(flagAsButton);
+    EXPECT_TRUE(answeredWhileItRan) << "the box was answered after the second capture";
+    EXPECT_EQ(answered, shown_ + 2);  // the cue dialog, then the box
+    EXPECT_EQ(palette().mymessage->text(), "Done");
+    EXPECT_TRUE(fs::exists(out() / "again000.tif"));
+    EXPECT_TRUE(fs::exists(out() / "again001.tif"));
 }
 
 int main(int argc, char **argv) { return runEachTestInItsOwnProcess(argc, argv); }
