@@ -16,7 +16,6 @@
 #include <rb/files.h>
 #include <rb/loop.h>
 #include <rb/memory.h>
-#include <rb/runtime.h>
 
 #include <cstdio>
 #include <ctime>
