@@ -3,11 +3,13 @@
 #include "test_clock.h"
 #include "run_until.h"
 
+#include <rb/backend.h>
 #include <rb/exception.h>
 #include <rb/loop.h>
 #include <rb/runtime.h>
 #include <rb/thread.h>
 #include <rb/timer.h>
+#include <rb/ui.h>
 
 #include <gtest/gtest.h>
 
@@ -22,6 +24,7 @@
 #include <sched.h>
 #include <string>
 #include <thread>
+#include <time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -458,4 +461,34 @@ TEST(RealTime, ALoopPassWakesASleeperAndLetsItRunFirst) {
     EXPECT_TRUE(woke) << "the woken thread runs within the pass";
     EXPECT_LT(waited, 5000);
     rb::shutdown();
+}
+
+// A thread waiting for a dialog's answer waits without a deadline: while the
+// main thread is away from the loop (GTK building a chooser) it sleeps, and
+// takes none of the processor's time.
+TEST(RealTime, AThreadWaitingForADialogTakesNoProcessorTimeWhileTheMainThreadIsAway) {
+    struct AwayWhileAsked : rb::HeadlessBackend {
+        rb::DialogAnswer ask(const rb::DialogRequest &r) override {
+            rb::AwayFromLoop gtkAtWork;
+            std::this_thread::sleep_for(300ms);
+            return rb::defaultAnswer(r);
+        }
+    };
+    auto threadCpuUs = [] {
+        timespec ts{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+        return int64_t(ts.tv_sec) * 1'000'000 + ts.tv_nsec / 1000;
+    };
+    rb::setBackend(std::make_unique<AwayWhileAsked>());
+    std::atomic<int64_t> cpuUs{-1};
+    rb::ObjRef t = rb::newThread([&](REALobject) {
+        int64_t before = threadCpuUs();
+        rb::msgBox("asked from a thread");
+        cpuUs = threadCpuUs() - before;
+    });
+    rb::startThread(t.get());
+    bool answered = runUntilStill([&] { return cpuUs >= 0; }, 10s);
+    rb::setBackend(nullptr);
+    ASSERT_TRUE(answered);
+    EXPECT_LT(cpuUs, 20'000) << "microseconds of the thread's, over 300 ms away";
 }

@@ -136,7 +136,9 @@ void park(core::Sleeper &me) {
     gSleepers.push_back(&me);
     core::releaseBaton();
     while (!me.woken && !gStopping) {
-        if (!gMainAway) {
+        // Without a time of its own (a dialog's answer) it waits for its
+        // hand-on alone, the main thread away or not.
+        if (!gMainAway || me.due == INT64_MAX) {
             gSleepCv.wait(lk);
             continue;
         }
