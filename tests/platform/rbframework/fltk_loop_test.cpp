@@ -3,7 +3,7 @@
 // there is none): timers and cooperative threads go on, on time, while a
 // menu is held open; a dialog asked meanwhile can be answered; a quit ends
 // the menu.
-#include "own_x_server.h"
+#include "own_screen.h"
 #include "pacer.h"
 #include "run_until.h"
 #include "test_clock.h"
@@ -11,7 +11,6 @@
 #include <rb/backend.h>
 #include <rb/loop.h>
 #include <rb/operator.h>
-#include <rb/screen.h>
 #include <rb/thread.h>
 #include <rb/ui.h>
 
@@ -22,7 +21,6 @@
 #include <FL/Fl_Menu_Item.H>
 #include <FL/Fl_Window.H>
 
-#include <cstdlib>
 #include <functional>
 #include <vector>
 
@@ -33,12 +31,8 @@ namespace {
 // The on-screen backend on an X server of the test's own, with a window
 // shown for the menus to belong to.
 bool onScreen() {
-    static OwnXServer x;
     static bool up = [] {
-        if (x.display().empty()) return false;
-        setenv("DISPLAY", x.display().c_str(), 1);
-        setenv("NO_AT_BRIDGE", "1", 1);  // GTK (the file dialogs) without its accessibility bus
-        if (!rb::useScreenBackend()) return false;
+        if (!onOwnScreen()) return false;
         static Fl_Window window(200, 100);
         window.show();
         return true;

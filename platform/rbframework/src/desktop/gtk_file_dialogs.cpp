@@ -153,7 +153,7 @@ DialogAnswer chooseFile(const DialogRequest &r) {
     if (!prepareFileDialogs()) {
         std::fprintf(stderr, "%s: GTK could not open the display; the file dialog is cancelled\n",
                      program_invocation_short_name);
-        return dismissedAnswer(r);
+        return defaultAnswer(r);
     }
     bool save = r.kind == DialogRequest::SaveFile;
     std::string title = !r.title.empty() ? r.title : r.actionCaption;
