@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <clocale>
 #include <string>
 
 namespace {
@@ -138,7 +139,10 @@ TEST(HostStrings, TrimmingAndLineEndings) {
     EXPECT_EQ(take(endings(text.get(), lf.get())), "a\nb\nc\nd");
 }
 
-TEST(HostStrings, NumbersInAndOut) {
+namespace {
+
+// Str, Val, Format and the Variant conversions of numbers.
+void expectNumbersInAndOut() {
     auto str = global<S (*)(double)>("Str(source as Double) as String");
     auto val = global<double (*)(S)>("Val(number As String) As double");
     auto format = global<S (*)(double, S)>("Format(value As Double, format As String) as String");
@@ -159,6 +163,28 @@ TEST(HostStrings, NumbersInAndOut) {
     EXPECT_EQ(f(7, "+0"), "+7");
     EXPECT_EQ(f(7, "000"), "007");
     EXPECT_EQ(f(3.14159, "$0.00 each"), "$3.14 each");
+    auto toText = service<S (*)(REALobject)>("variantToString");
+    auto toDouble = service<double (*)(REALobject)>("variantToDouble");
+    rb::ObjRef half = rb::ObjRef::adopt(service<REALobject (*)(double)>("DoubleToVariant")(1.5));
+    rb::ObjRef rate = rb::ObjRef::adopt(service<REALobject (*)(S)>("StringToVariant")(rb::String("29.97").get()));
+    EXPECT_EQ(take(toText(half.get())), "1.5");
+    EXPECT_EQ(toDouble(rate.get()), 29.97);
+}
+
+}  // namespace
+
+TEST(HostStrings, NumbersInAndOut) { expectNumbersInAndOut(); }
+
+// The same where the process's locale writes a decimal comma (on screen GTK
+// takes the desktop's).
+TEST(HostStrings, NumbersInAndOutAreTheSameInACommaLocale) {
+    struct Locale {
+        std::string was = std::setlocale(LC_ALL, nullptr);
+        ~Locale() { std::setlocale(LC_ALL, was.c_str()); }
+    } restored;
+    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "no locale de_DE.UTF-8 (scripts/deps makes it)";
+    ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+    expectNumbersInAndOut();
 }
 
 TEST(HostStrings, Base64AndCharacters) {

@@ -1,18 +1,39 @@
 // GTK (the file dialogs) as a guest in the runtime's process, on an X
-// server of the test's own (Xvfb; skipped where there is none): where it
-// cannot start, a file dialog answers as a person's cancel does. GTK starts
-// once in a process, so each test runs in a process of its own.
+// server of the test's own (Xvfb; skipped where there is none): the locale
+// it takes for the whole process leaves the runtime's numbers as they are;
+// where it cannot start, a file dialog answers as a person's cancel does.
+// GTK starts once in a process, so each test runs in a process of its own.
 #include "own_screen.h"
 #include "process_per_test.h"
 
+#include <rb/host.h>
+#include <rb/loop.h>
+#include <rb/string.h>
 #include <rb/ui.h>
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cstdlib>
 #include <string>
 
 namespace {
+
+// GTK takes the desktop's locale for the whole process, here one that
+// writes a decimal comma; the runtime's numbers keep their point.
+TEST(GtkGuest, NumbersKeepTheirPointInTheDesktopsCommaLocale) {
+    setenv("LC_ALL", "de_DE.UTF-8", 1);
+    if (!onOwnScreen()) GTEST_SKIP() << "no Xvfb here";
+    struct App : rb::Application {
+    } app;
+    rb::post([&app] { app.quit(0); });  // which closes the dialog
+    rb::selectFolderDialog("Choose");
+    ASSERT_STREQ(std::localeconv()->decimal_point, ",") << "no locale de_DE.UTF-8 (scripts/deps makes it)";
+    auto str = reinterpret_cast<REALstring (*)(double)>(rb::findGlobalMethod("Str(source as Double) as String"));
+    auto val = reinterpret_cast<double (*)(REALstring)>(rb::findGlobalMethod("Val(number As String) As double"));
+    EXPECT_EQ(rb::String::adopt(str(1.5)).str(), "1.5");
+    EXPECT_EQ(val(rb::String("29.97").get()), 29.97);
+}
 
 TEST(GtkGuest, AFileDialogGtkCannotOpenAnswersCancelled) {
     setenv("GDK_BACKEND", "wayland", 1);  // a backend the runtime does not let GTK use

@@ -3,12 +3,14 @@
 // and ColorValue, each converting the held value to its own kind. Writing a
 // property makes the variant hold a value of that kind. Plug-ins make
 // variants with the "*ToVariant" services (one reference for the caller).
+#include "objects/number_text.h"
 #include "plugins/selectors.h"
 
 #include <rb/host.h>
 #include <rb/object.h>
 #include <rb/string.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -46,7 +48,7 @@ double asDouble(const Held &h) {
     if (auto *d = std::get_if<double>(&h)) return *d;
     if (auto *b = std::get_if<bool>(&h)) return *b ? 1 : 0;
     if (auto *c = std::get_if<Color>(&h)) return c->rgb;
-    if (auto *s = std::get_if<String>(&h)) return std::strtod(s->str().c_str(), nullptr);
+    if (auto *s = std::get_if<String>(&h)) return core::readNumber(s->str().c_str());
     return 0;
 }
 
@@ -66,10 +68,8 @@ std::string asText(const Held &h) {
     if (auto *s = std::get_if<String>(&h)) return s->str();
     if (auto *i = std::get_if<int32_t>(&h)) return std::to_string(*i);
     if (auto *b = std::get_if<bool>(&h)) return *b ? "True" : "False";
-    if (auto *d = std::get_if<double>(&h)) {
-        std::snprintf(buf, sizeof buf, "%.15g", *d);
-        return buf;
-    }
+    if (auto *d = std::get_if<double>(&h))
+        return std::string(buf, std::to_chars(buf, buf + sizeof buf, *d, std::chars_format::general, 15).ptr);
     if (auto *c = std::get_if<Color>(&h)) {
         std::snprintf(buf, sizeof buf, "&h%08X", c->rgb);
         return buf;

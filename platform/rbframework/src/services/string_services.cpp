@@ -8,15 +8,18 @@
 // ASCII or an unknown encoding), the "B" functions count bytes. Searching,
 // replacing and field functions without "B" ignore letter case. A nil string
 // reads as empty.
+#include "objects/number_text.h"
+
 #include <rb/host.h>
 #include <rb/object.h>
 #include <rb/string.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -279,8 +282,7 @@ extern "C" int32_t svcStrCompare(REALstring a, REALstring b, int32_t mode) {
 // Seven significant digits, the exponent without leading zeros ("1.234568e+7").
 extern "C" REALstring svcStr(double x) {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.7g", x);
-    Bytes t = buf;
+    Bytes t(buf, std::to_chars(buf, buf + sizeof buf, x, std::chars_format::general, 7).ptr);
     size_t e = t.find('e');
     if (e != Bytes::npos && e + 2 < t.size()) {
         size_t d = e + 2;
@@ -301,7 +303,7 @@ extern "C" double svcVal(REALstring s) {
         if (!base) return 0;
         return double(std::strtoull(p + 2, nullptr, base));
     }
-    return std::strtod(p, nullptr);
+    return core::readNumber(p);
 }
 
 // Format patterns: '#' digit if any, '0' digit always, '.' the decimal point,
@@ -351,9 +353,11 @@ Bytes formatNumber(double x, const Bytes &pattern) {
     if (percent) v *= 100;
     Bytes number;
     if (first != Bytes::npos) {
-        char buf[400];
-        std::snprintf(buf, sizeof buf, "%.*f", fracMax, v);
-        Bytes digits = buf;
+        // Room for the whole digits of the largest double, the point and the fraction.
+        Bytes digits(size_t(std::numeric_limits<double>::max_exponent10) + 3 + size_t(fracMax), '\0');
+        char *end =
+            std::to_chars(digits.data(), digits.data() + digits.size(), v, std::chars_format::fixed, fracMax).ptr;
+        digits.resize(size_t(end - digits.data()));
         size_t point = digits.find('.');
         Bytes ip = digits.substr(0, point), fp = point == Bytes::npos ? "" : digits.substr(point + 1);
         while (fp.size() > size_t(fracMin) && fp.back() == '0') fp.pop_back();
