@@ -26,6 +26,22 @@
 
 namespace rb::screen {
 
+namespace {
+
+// Xlib has one error handler for the whole process, and GTK's start sets
+// GDK's, which passes over the errors of connections not its own: each
+// connection's errors go to its own handler, GDK's to GDK's, the others'
+// (FLTK's) to the one there before.
+XErrorHandler gEarlierXErrors = nullptr, gGdkXErrors = nullptr;
+Display *gGdkDisplay = nullptr;
+
+int xErrorToItsHandler(Display *d, XErrorEvent *e) {
+    XErrorHandler handler = d == gGdkDisplay ? gGdkXErrors : gEarlierXErrors;
+    return handler ? handler(d, e) : 0;
+}
+
+}  // namespace
+
 // GTK on FLTK's display, X11 only (FLTK's windows are X windows); once.
 bool prepareFileDialogs() {
     static int ready = -1;
@@ -36,10 +52,14 @@ bool prepareFileDialogs() {
     char *args[] = {name.data(), display.data(), nullptr};
     int argc = 2;
     char **argv = args;
+    gEarlierXErrors = XSetErrorHandler(nullptr);
+    XSetErrorHandler(gEarlierXErrors);
     {
         AwayFromLoop gtkAtWork;
         ready = gtk_init_check(&argc, &argv) ? 1 : 0;
     }
+    if (ready) gGdkDisplay = gdk_x11_display_get_xdisplay(gdk_display_get_default());
+    gGdkXErrors = XSetErrorHandler(xErrorToItsHandler);
     if (ready) startGlibPump();
     return ready;
 }
