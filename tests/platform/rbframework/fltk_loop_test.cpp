@@ -18,10 +18,13 @@
 #include <gtest/gtest.h>
 
 #include <FL/Fl.H>
+#include <FL/Fl_Menu_Bar.H>
 #include <FL/Fl_Menu_Item.H>
 #include <FL/Fl_Window.H>
 
 #include <functional>
+#include <memory>
+#include <string>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -40,11 +43,12 @@ bool onScreen() {
     return up;
 }
 
-// Escape pressed in the menu held open.
-void escape(void * = nullptr) {
-    Fl::e_keysym = FL_Escape;
+// A key pressed in the menu held open.
+void press(int key) {
+    Fl::e_keysym = key;
     if (Fl_Window *w = Fl::grab()) Fl::handle(FL_KEYBOARD, w);
 }
+void escape(void * = nullptr) { press(FL_Escape); }
 
 // A popup menu held open from the next loop pass on, in FLTK's own loop,
 // until something ends it.
@@ -150,6 +154,53 @@ TEST_F(FltkLoops, AQuitEndsAMenuHeldOpen) {
     EXPECT_TRUE(app.quitting());
     EXPECT_EQ(menu.picked, nullptr);
     EXPECT_NEAR(double(menu.endedMs - start), 1000, 1);
+}
+
+// A window closed while the menu of its menu bar is held open: the item
+// chosen from the menu after is still the one the menu shows.
+TEST_F(FltkLoops, AMenuOfAWindowClosedWhileItIsHeldOpenChoosesItsItem) {
+    const std::string item = "AnItemOfTheWindowsMenuBar";  // a name kept outside its string
+    struct App : rb::Application {
+    } app;
+    rb::MenuBar menus;
+    rb::MenuItem file, entry;
+    file.name = "FileMenu";
+    file.text = "File";
+    entry.name = item;
+    entry.text = "Item";
+    entry.autoEnable = true;
+    menus.append(file);
+    menus.appendTo("FileMenu", entry);
+    app.menuBar = &menus;
+    std::vector<std::string> chosen;
+    app.addMenuHandler(item, [&] { chosen.push_back(item); });
+    struct WithMenuBar : rb::Window {
+        WithMenuBar() : rb::Window("WithMenuBar", rb::WindowKind::Document, "Menus", 300, 200) { hasMenuBar = true; }
+    };
+    std::shared_ptr<WithMenuBar> window = rb::newWindow<WithMenuBar>();
+    window->show();
+    Fl_Menu_Bar *bar = nullptr;
+    for (Fl_Window *w = Fl::first_window(); w && !bar; w = Fl::next_window(w))
+        for (int i = 0; i < w->children() && !bar; ++i) bar = dynamic_cast<Fl_Menu_Bar *>(w->child(i));
+    ASSERT_NE(bar, nullptr);
+    bool ended = false;
+    rb::post([&] {
+        // The File menu pulled down from the bar, as a click on it does.
+        bar->picked(bar->menu()->pulldown(bar->x(), bar->y(), bar->w(), bar->h(), bar->menu(), bar, nullptr, 1));
+        ended = true;
+    });
+    bool heldWhenClosed = false;
+    rb::postAfter(500, [&] {
+        heldWhenClosed = Fl::grab() != nullptr;
+        window->close();
+    });
+    rb::postAfter(1000, [] {
+        press(FL_Down);
+        press(FL_Enter);
+    });
+    ASSERT_TRUE(runUntil([&] { return ended; }, 30s));
+    EXPECT_TRUE(heldWhenClosed);
+    EXPECT_EQ(chosen, std::vector<std::string>{item});
 }
 
 }  // namespace

@@ -221,6 +221,9 @@ public:
         return Fl_Double_Window::handle(e);
     }
     Window &model;
+    // The names of its menu bar's items, for their callbacks: they go with
+    // the bar, which a menu held open may use after the model window closed.
+    std::list<std::string> menuNames;
 };
 
 // ---- a widget per control kind ------------------------------------------------
@@ -472,7 +475,6 @@ public:
         for (auto c = wheels_.begin(); c != wheels_.end();)
             c = &c->first->window() == &w ? wheels_.erase(c) : std::next(c);
         video_.erase(&w);
-        menuNames_.erase(&w);
         it->second->hide();
         screen::deleteWhenOutside(it->second);  // a menu held open may still use its bar
         windows_.erase(it);
@@ -550,7 +552,7 @@ private:
         auto *video = new screen::VideoArea(w, top);
         video_[&w] = video;
         for (auto &c : w.controls()) widgets_[c.get()] = makeWidget(*c, top);
-        if (top) makeMenuBar(w);
+        if (top) makeMenuBar(w, sw->menuNames);
         sw->end();
         if (w.kind() == WindowKind::Floating) sw->set_non_modal();
         if (w.kind() == WindowKind::MovableModal || w.kind() == WindowKind::Modal) sw->set_modal();
@@ -597,7 +599,7 @@ private:
         w->redraw();
     }
 
-    void makeMenuBar(Window &w) {
+    void makeMenuBar(Window &w, std::list<std::string> &names) {
         auto *bar = new Fl_Menu_Bar(0, 0, w.width(), kMenuHeight);
         MenuBar *menus = w.menuBar ? w.menuBar : app() ? app()->menuBar : nullptr;
         if (!menus) return;
@@ -606,8 +608,7 @@ private:
                 std::string path = escapeMenu(menu.text) + "/" + escapeMenu(item.text);
                 int flags = item.text == "-" ? FL_MENU_INACTIVE : 0;
                 if (item.text == "-") continue;
-                // The item's name, kept with the window for its callback.
-                std::string &name = menuNames_[&w].emplace_back(item.name);
+                std::string &name = names.emplace_back(item.name);
                 bar->add(
                     path.c_str(), menuShortcut(item.shortcut),
                     [](Fl_Widget *, void *d) {
@@ -634,7 +635,6 @@ private:
     std::map<Control *, Fl_Widget *> widgets_;
     std::map<Window *, screen::VideoArea *> video_;
     std::map<Control *, Wheel *> wheels_;
-    std::map<Window *, std::list<std::string>> menuNames_;
 };
 
 }  // namespace
