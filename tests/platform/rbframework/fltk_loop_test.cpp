@@ -1,8 +1,9 @@
 // FLTK's own loops (what a pulldown menu or popup list held open runs) run
 // the runtime's loop, on an X server of the test's own (Xvfb; skipped where
 // there is none): timers and cooperative threads go on, on time, while a
-// menu is held open; a dialog asked meanwhile can be answered; a quit ends
-// the menu.
+// menu is held open; a dialog asked meanwhile can be answered, but its
+// popup lists do not open over the menu; a quit ends the menu; a window
+// closed under its menu leaves the menu's items as they were.
 #include "own_screen.h"
 #include "pacer.h"
 #include "run_until.h"
@@ -18,9 +19,11 @@
 #include <gtest/gtest.h>
 
 #include <FL/Fl.H>
+#include <FL/Fl_Choice.H>
 #include <FL/Fl_Menu_Bar.H>
 #include <FL/Fl_Menu_Item.H>
 #include <FL/Fl_Window.H>
+#include <FL/x.H>
 
 #include <functional>
 #include <memory>
@@ -85,37 +88,114 @@ protected:
     Pacer pacer{clock};
 };
 
-TEST_F(FltkLoops, AMenuHeldOpenRunsTimersAndThreadsOnTime) {
-    int64_t start = clock.nowMs();
+// What goes on, from now on, while FLTK's loops run: a cooperative thread
+// that sleeps a second three times, and a timer every 100 ms.
+struct WorkOnTheClock {
+    explicit WorkOnTheClock(TestClock &clock)
+        : thread(rb::newThread([this, &clock](REALobject) {
+              for (int i = 0; i < 3; ++i) {
+                  rb::sleep(1000);
+                  woke.push_back(clock.nowMs() - start);
+              }
+          })),
+          start(clock.nowMs()) {
+        rb::startThread(thread.get());
+        timer = rb::postAfter(100, every100);
+    }
+    ~WorkOnTheClock() { rb::cancel(timer); }
+    // Over the three seconds: each sleep ends in the pass that reaches its
+    // time, and the thread has its turn there (the clock moves on only once
+    // it sleeps again); the timer fired every 100 ms.
+    void expectOnTime() const {
+        EXPECT_EQ(woke, (std::vector<int64_t>{1000, 2000, 3000}));
+        EXPECT_EQ(fired, 30);
+    }
+
+    rb::ObjRef thread;
+    int64_t start;
     std::vector<int64_t> woke;
-    rb::ObjRef thread = rb::newThread([&](REALobject) {
-        for (int i = 0; i < 3; ++i) {
-            rb::sleep(1000);
-            woke.push_back(clock.nowMs() - start);
-        }
-    });
-    rb::startThread(thread.get());
     int fired = 0;
     uint64_t timer = 0;
-    std::function<void()> every100 = [&] {
+    std::function<void()> every100 = [this] {
         ++fired;
         timer = rb::postAfter(100, every100);
     };
-    timer = rb::postAfter(100, every100);
+};
+
+// A widget of the kind in one of FLTK's windows shown, or nullptr.
+template <class W> W *shown() {
+    for (Fl_Window *w = Fl::first_window(); w; w = Fl::next_window(w))
+        for (int i = 0; i < w->children(); ++i)
+            if (auto *found = dynamic_cast<W *>(w->child(i))) return found;
+    return nullptr;
+}
+
+// The first mouse button pressed, and held, in the middle of `w`, as the
+// X server tells FLTK.
+void pressOn(Fl_Widget &w) {
+    XEvent e{};
+    XButtonEvent &b = e.xbutton;
+    b.type = ButtonPress;
+    b.display = fl_display;
+    b.window = fl_xid(w.window());
+    b.root = RootWindow(fl_display, fl_screen);
+    b.x = w.x() + w.w() / 2;
+    b.y = w.y() + w.h() / 2;
+    b.x_root = w.window()->x() + b.x;
+    b.y_root = w.window()->y() + b.y;
+    b.button = Button1;
+    b.same_screen = True;
+    XSendEvent(fl_display, b.window, False, ButtonPressMask, &e);
+    XFlush(fl_display);
+}
+
+TEST_F(FltkLoops, AMenuHeldOpenRunsTimersAndThreadsOnTime) {
+    WorkOnTheClock work(clock);
     bool grabbed = false;
     rb::postAfter(1500, [&] { grabbed = Fl::grab() != nullptr; });
     rb::postAfter(3000, [] { escape(); });
     HeldMenu menu;
     ASSERT_TRUE(runUntil([&] { return menu.ended; }, 30s));
-    rb::cancel(timer);
     EXPECT_TRUE(grabbed) << "the menu was open";
     EXPECT_EQ(menu.picked, nullptr);
-    EXPECT_LE(menu.openedMs - start, 1);
-    EXPECT_NEAR(double(menu.endedMs - start), 3000, 1);
-    // Each sleep ends in the pass that reaches its time, and the thread has
-    // its turn there: the clock moves on only once it sleeps again.
-    EXPECT_EQ(woke, (std::vector<int64_t>{1000, 2000, 3000}));
-    EXPECT_EQ(fired, 30);
+    EXPECT_LE(menu.openedMs - work.start, 1);
+    EXPECT_NEAR(double(menu.endedMs - work.start), 3000, 1);
+    work.expectOnTime();
+}
+
+// FLTK keeps the state of one menu held open: a popup list of a dialog
+// shown over a menu held open does not open (FLTK would run no pass of the
+// runtime's loop from inside it, and the menu under it, left with the state
+// of the list gone, would not survive its next event). The loop runs on,
+// and the menu ends when it is escaped.
+TEST_F(FltkLoops, APopupListInADialogShownOverAHeldMenuDoesNotOpen) {
+    WorkOnTheClock work(clock);
+    struct WithPopup : rb::Window {
+        WithPopup() : rb::Window("WithPopup", rb::WindowKind::MovableModal, "Choose", 300, 100) {
+            rb::Control &list = add(rb::ControlKind::PopupMenu, "List", {20, 20, 150, 25});
+            list.addRow("One");
+            list.addRow("Two");
+        }
+    };
+    std::shared_ptr<WithPopup> dialog;
+    rb::postAfter(500, [&] {
+        dialog = rb::newWindow<WithPopup>();
+        dialog->showModalWithin(*dialog);
+    });
+    Fl_Choice *list = nullptr;
+    rb::postAfter(1000, [&] {
+        if ((list = shown<Fl_Choice>())) pressOn(*list);
+    });
+    bool listHeld = true;
+    rb::postAfter(1500, [&] { listHeld = Fl::grab() != nullptr; });
+    rb::postAfter(2500, [&] { dialog->close(); });
+    rb::postAfter(3000, [] { escape(); });
+    HeldMenu menu;
+    ASSERT_TRUE(runUntil([&] { return menu.ended; }, 30s));
+    ASSERT_NE(list, nullptr);
+    EXPECT_FALSE(listHeld);
+    EXPECT_NEAR(double(menu.endedMs - work.start), 3000, 1);
+    work.expectOnTime();
 }
 
 TEST_F(FltkLoops, ADialogAskedWhileAMenuIsHeldOpenCanBeAnswered) {
@@ -179,9 +259,7 @@ TEST_F(FltkLoops, AMenuOfAWindowClosedWhileItIsHeldOpenChoosesItsItem) {
     };
     std::shared_ptr<WithMenuBar> window = rb::newWindow<WithMenuBar>();
     window->show();
-    Fl_Menu_Bar *bar = nullptr;
-    for (Fl_Window *w = Fl::first_window(); w && !bar; w = Fl::next_window(w))
-        for (int i = 0; i < w->children() && !bar; ++i) bar = dynamic_cast<Fl_Menu_Bar *>(w->child(i));
+    Fl_Menu_Bar *bar = shown<Fl_Menu_Bar>();
     ASSERT_NE(bar, nullptr);
     bool ended = false;
     rb::post([&] {

@@ -226,6 +226,19 @@ public:
     std::list<std::string> menuNames;
 };
 
+// A popup list or a menu bar that does not open over a menu held open (a
+// dialog shown meanwhile has them): FLTK keeps the state of one menu held
+// open, and the one under it, left with the state of one gone, would not
+// survive its next event.
+template <class Menu> class MenuWidget : public Menu {
+public:
+    using Menu::Menu;
+    int handle(int e) override {
+        bool opens = e == FL_PUSH || e == FL_KEYBOARD || e == FL_SHORTCUT;
+        return opens && screen::insideFltkLoop() ? 0 : Menu::handle(e);
+    }
+};
+
 // ---- a widget per control kind ------------------------------------------------
 
 std::string escapeMenu(const std::string &s) {
@@ -330,7 +343,7 @@ void showSlider(Control &c, Fl_Widget *w) {
 }
 
 Fl_Widget *makePopup(Control &c, int x, int y, int w, int h) {
-    auto *ch = new Fl_Choice(x, y, w, h);
+    auto *ch = new MenuWidget<Fl_Choice>(x, y, w, h);
     ch->callback(
         [](Fl_Widget *wd, void *d) { static_cast<Control *>(d)->setListIndex(static_cast<Fl_Choice *>(wd)->value()); },
         &c);
@@ -600,7 +613,7 @@ private:
     }
 
     void makeMenuBar(Window &w, std::list<std::string> &names) {
-        auto *bar = new Fl_Menu_Bar(0, 0, w.width(), kMenuHeight);
+        auto *bar = new MenuWidget<Fl_Menu_Bar>(0, 0, w.width(), kMenuHeight);
         MenuBar *menus = w.menuBar ? w.menuBar : app() ? app()->menuBar : nullptr;
         if (!menus) return;
         for (const MenuItem &menu : menus->menus()) {

@@ -110,8 +110,10 @@ void runFltkFromLoop(int periodMs, std::function<void()> tick) {
     pumpLater();
 }
 
+bool insideFltkLoop() { return pump().nestedPasses > 0; }
+
 void deleteWhenOutside(Fl_Window *w) {
-    if (pump().nestedPasses > 0) pump().doomed.push_back(w);
+    if (insideFltkLoop()) pump().doomed.push_back(w);
     else Fl::delete_widget(w);
 }
 

@@ -15,6 +15,11 @@ namespace rb::screen {
 // open, its small boxes such as fl_input) run the runtime's loop in turn.
 void runFltkFromLoop(int periodMs, std::function<void()> tick);
 
+// Whether one of FLTK's own loops (a menu or popup list held open) is under
+// way, running a pass of the runtime's loop: FLTK keeps the state of one
+// menu held open, so that no other may open until it has closed.
+bool insideFltkLoop();
+
 // Makes FLTK widget deletions wait while a pass of the runtime's loop run
 // from one of FLTK's own loops is under way (that loop may still use
 // them): they happen once the runtime's loop alone runs again.
