@@ -1,11 +1,14 @@
 // GTK (the file dialogs) as a guest in the runtime's process, on an X
 // server of the test's own (Xvfb; skipped where there is none): the locale
 // it takes for the whole process leaves the runtime's numbers as they are,
-// and FLTK's connection keeps its X error handler; where GTK cannot start,
-// a file dialog answers as a person's cancel does. GTK starts once in a
-// process, so each test runs in a process of its own.
+// and FLTK's connection keeps its X error handler; the descriptors GLib
+// watches are the loop's sources as long as GLib watches them, and no
+// longer; where GTK cannot start, a file dialog answers as a person's
+// cancel does. GTK starts once in a process, so each test runs in a
+// process of its own.
 #include "own_screen.h"
 #include "process_per_test.h"
+#include "run_until.h"
 
 #include <rb/host.h>
 #include <rb/loop.h>
@@ -16,11 +19,18 @@
 #include <gtest/gtest.h>
 
 #include <FL/x.H>
+#include <glib-unix.h>
 
+#include <chrono>
 #include <clocale>
 #include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -81,6 +91,60 @@ TEST(GtkGuest, XErrorsOnFltksConnectionStillGoToItsOwnHandler) {
     XMapWindow(fl_display, gone);
     XSync(fl_display, False);
     EXPECT_EQ(earlierHandlerGot, std::vector<int>{BadWindow});
+}
+
+// A pipe that does not block, its ends closed when it goes.
+struct Pipe {
+    int ends[2] = {-1, -1};
+    Pipe() { EXPECT_EQ(::pipe2(ends, O_NONBLOCK), 0); }
+    ~Pipe() {
+        ::close(ends[0]);
+        ::close(ends[1]);
+    }
+    void write() const { EXPECT_EQ(::write(ends[1], "x", 1), 1); }
+};
+
+// Reads what is there, counting the bytes.
+void readAll(int fd, int &count) {
+    char c;
+    while (::read(fd, &c, 1) == 1) ++count;
+}
+gboolean glibReads(gint fd, GIOCondition, gpointer count) {
+    readAll(fd, *static_cast<int *>(count));
+    return G_SOURCE_CONTINUE;
+}
+
+// GLib's descriptors are sources of the runtime's loop while GLib watches
+// them: a descriptor number GLib gave up and the runtime took again keeps
+// the runtime's source, and one GLib took again is GLib's.
+TEST(GtkGuest, TheLoopWatchesGlibsDescriptorsWhileGlibWatchesThem) {
+    if (!onOwnScreen()) GTEST_SKIP() << "no Xvfb here";
+    int glibRead = 0, ownRead = 0;
+    int number = -1;
+    {
+        Pipe glibs;
+        number = glibs.ends[0];
+        guint watch = g_unix_fd_add(number, G_IO_IN, glibReads, &glibRead);
+        glibs.write();
+        EXPECT_TRUE(runUntil([&] { return glibRead == 1; }, 5s)) << "GLib's descriptor is watched";
+        g_source_remove(watch);
+    }
+    {
+        Pipe own;
+        ASSERT_EQ(own.ends[0], number);
+        rb::addSource(number, POLLIN, [&] { readAll(number, ownRead); });
+        own.write();
+        EXPECT_TRUE(runUntil([&] { return ownRead == 1; }, 5s)) << "the runtime's source on the number was lost";
+        rb::removeSource(number);
+    }
+    {
+        Pipe glibs;
+        ASSERT_EQ(glibs.ends[0], number);
+        guint watch = g_unix_fd_add(number, G_IO_IN, glibReads, &glibRead);
+        glibs.write();
+        EXPECT_TRUE(runUntil([&] { return glibRead == 2; }, 5s)) << "GLib's descriptor is watched again";
+        g_source_remove(watch);
+    }
 }
 
 }  // namespace

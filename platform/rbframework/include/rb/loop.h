@@ -38,10 +38,14 @@ void runOnce(int timeoutMs = 0);  // one pass: waits at most timeoutMs for work
 void runNestedOnce(int timeoutMs, int fd);
 
 // Run-loop sources: `ready` runs on the main thread when fd has one of the
-// poll() events. Adding an fd again replaces its events and handler.
-void addSource(int fd, short events, std::function<void(short revents)> ready);
-void addSource(int fd, short events, std::function<void()> ready);
+// poll() events. Adding an fd again replaces its events and handler. Each
+// source added has an id of its own (0 for none: fd < 0).
+uint64_t addSource(int fd, short events, std::function<void(short revents)> ready);
+uint64_t addSource(int fd, short events, std::function<void()> ready);
 void removeSource(int fd);
+// Removes the source on fd only while it is the one `id` names, not one
+// added for the fd since (the descriptor closed and its number taken again).
+void removeSource(int fd, uint64_t id);
 
 // Runs fn on the next loop pass; callable from any thread.
 void post(std::function<void()> fn);

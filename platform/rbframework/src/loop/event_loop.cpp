@@ -86,16 +86,23 @@ void guarded(const std::function<void()> &fn) {
     }
 }
 
-void addSource(int fd, short events, std::function<void(short)> ready) {
-    if (fd < 0) return;
-    loop().sources[fd] = {events, std::move(ready), ++loop().generation};
+uint64_t addSource(int fd, short events, std::function<void(short)> ready) {
+    if (fd < 0) return 0;
+    uint64_t id = ++loop().generation;
+    loop().sources[fd] = {events, std::move(ready), id};
+    return id;
 }
 
-void addSource(int fd, short events, std::function<void()> ready) {
-    addSource(fd, events, std::function<void(short)>([r = std::move(ready)](short) { r(); }));
+uint64_t addSource(int fd, short events, std::function<void()> ready) {
+    return addSource(fd, events, std::function<void(short)>([r = std::move(ready)](short) { r(); }));
 }
 
 void removeSource(int fd) { loop().sources.erase(fd); }
+
+void removeSource(int fd, uint64_t id) {
+    auto it = loop().sources.find(fd);
+    if (it != loop().sources.end() && it->second.generation == id) loop().sources.erase(it);
+}
 
 void post(std::function<void()> fn) {
     {

@@ -7,7 +7,7 @@
 
 #include <glib.h>
 
-#include <set>
+#include <map>
 #include <vector>
 
 namespace rb::screen {
@@ -62,17 +62,28 @@ private:
         }
     }
 
+    // GLib's poll records (a descriptor and the events GLib waits for on
+    // it, as GLib reports them each pass) as the loop's sources. A record
+    // GLib has dropped takes its own source away, not one added for the
+    // same descriptor number since (GLib closed it, and the number was
+    // taken again); a record GLib has not had before gets a source.
     void watch(int n, int timeout) {
-        std::set<int> now;
+        std::map<int, short> now;  // the events by descriptor
         for (int i = 0; i < n; ++i) {
             const GPollFD &f = fds_[size_t(i)];
-            if (f.fd < 0) continue;
-            now.insert(f.fd);
-            addSource(f.fd, short(f.events), [this] { pass(); });
+            if (f.fd >= 0) now[f.fd] |= short(f.events);
         }
-        for (int fd : watched_)
-            if (!now.count(fd)) removeSource(fd);
-        watched_ = std::move(now);
+        for (auto it = watched_.begin(); it != watched_.end();) {
+            auto still = now.find(it->first);
+            if (still != now.end() && still->second == it->second.events) {
+                ++it;
+                continue;
+            }
+            removeSource(it->first, it->second.source);
+            it = watched_.erase(it);
+        }
+        for (auto [fd, events] : now)
+            if (!watched_.count(fd)) watched_[fd] = {events, addSource(fd, events, [this] { pass(); })};
         if (timer_) cancel(timer_);
         timer_ = timeout >= 0 ? postAfter(timeout,
                                           [this] {
@@ -82,9 +93,13 @@ private:
                               : 0;
     }
 
+    struct Watched {
+        short events;
+        uint64_t source;
+    };
     bool started_ = false;
     std::vector<GPollFD> fds_ = std::vector<GPollFD>(8);
-    std::set<int> watched_;
+    std::map<int, Watched> watched_;  // by descriptor
     uint64_t timer_ = 0;
 };
 
