@@ -652,6 +652,20 @@ private:
 
 }  // namespace
 
+namespace {
+
+// FLTK's own way with the X errors of its connection, which it sets up only
+// when it opens the display itself: each is said on stderr, and the program
+// goes on (a request on a window that has just gone is harmless).
+int warnOfXError(Display *d, XErrorEvent *e) {
+    char what[256];
+    XGetErrorText(d, e->error_code, what, sizeof what);
+    Fl::warning("X error: %s (request %d, resource 0x%lx)", what, int(e->request_code), e->resourceid);
+    return 0;
+}
+
+}  // namespace
+
 bool useScreenBackend() {
     if (headlessRequested()) return false;
     const char *display = std::getenv("DISPLAY");
@@ -659,6 +673,7 @@ bool useScreenBackend() {
     // FLTK ends the process when it cannot open the display: try first.
     Display *d = XOpenDisplay(nullptr);
     if (!d) return false;
+    XSetErrorHandler(warnOfXError);
     fl_open_display(d);
     FL_NORMAL_SIZE = 12;  // the classic system font size
     auto backend = std::make_unique<ScreenBackend>();
