@@ -13,7 +13,8 @@
 // the frame the video was paused at.
 //
 // The clock moves one millisecond a loop pass, by a run-loop source that is
-// always ready, so it moves whichever loop runs, the dialog's included. It
+// always ready, so it moves whichever loop runs, the dialog's included (the
+// test's own waits run passes that move nothing else of it). It
 // holds at each grab's tick until the clip shows the frame due then and the
 // capture thread has taken it (as ClipCapture does by hand). A dialog that
 // waits without running the loop never gets its answer: the test hangs
@@ -152,12 +153,13 @@ protected:
         setenv("TAVRIN_UPDATE_SERVER", silent_.url().c_str(), 1);
         setenv("NO_AT_BRIDGE", "1", 1);  // GTK without the accessibility bus it would start
         if (!rb::useScreenBackend()) return false;
-        clock_.emplace(usAtTick(600), TestClock::Moves::OnlyWhenSet);
+        clock_.emplace(usAtTick(600));
         offsetUs_ = rb::microseconds() - clock_->nowUs();
         startTick_ = rb::Ticks();
         useClipAsVideo(clip, 160, 120);
         startUp();
-        rb::op::runFor(300);
+        // Its windows open, the clock standing: the clip starts with the capture.
+        EXPECT_TRUE(runUntilStill([] { return rb::findWindow("controlwindow"); }, 10s)) << "no palette";
         unsetenv("TAVRIN_VIDEO_SOURCE");
         pacer_.emplace([this] { pace(); });
         return true;
@@ -174,9 +176,9 @@ protected:
         ASSERT_TRUE(main().deckPresent());
         startClipCapture(gDir / "out", kUntil);
         pacing_ = true;
-        ASSERT_TRUE(runUntil([] { return palette().counter == 2; }, 20s));
+        ASSERT_TRUE(runUntilStill([] { return palette().counter == 2; }, 20s));
         int64_t at = clock_->nowUs() + 500'000;
-        ASSERT_TRUE(runUntil([&] { return clock_->nowUs() >= at; }, 20s));
+        ASSERT_TRUE(runUntilStill([&] { return clock_->nowUs() >= at; }, 20s));
     }
 
     // Moves the clock a millisecond, except at a grab's tick: there it
@@ -243,14 +245,14 @@ TEST_P(EachDialog, KeepsTheFramesThirtyApartAndTheTimeCodeCounting) {
     });
     kind.open();
     // A dialog that is not modal is open still; the answer comes in a pass.
-    ASSERT_TRUE(runUntil([&] { return ran; }, 30s));
+    ASSERT_TRUE(runUntilStill([&] { return ran; }, 30s));
     EXPECT_GE(clock_->nowUs(), opened + 3'000'000);
     EXPECT_TRUE(answered) << "the dialog was not open 3 s after it opened";
     // The capture went on behind it.
     EXPECT_GE(counterOpen, counter + 2);
     EXPECT_NE(timeCodeOpen, timeCode) << "the time code stood still";
 
-    ASSERT_TRUE(runUntil([] { return palette().capturebutton->caption() == "Start Capture"; }, 30s));
+    ASSERT_TRUE(runUntilStill([] { return palette().capturebutton->caption() == "Start Capture"; }, 30s));
     EXPECT_EQ(palette().mymessage->text(), "Done");
     int first = clipFrameAt(firstDue_);
     EXPECT_EQ(clipFramesIn(gDir / "out", kUntil),
@@ -283,10 +285,10 @@ TEST_F(DialogDuringCapture, VideoSettingsHoldsTheFrameWhileTheCaptureGoesOn) {
     EXPECT_TRUE(answered) << "Video Settings was not open 3 s after it opened";
     EXPECT_EQ(grabbedOpen, held) << "the video went on behind Video Settings";
     EXPECT_GE(counterOpen, counter + 2) << "the capture stood still behind Video Settings";
-    ASSERT_TRUE(runUntil([] { return palette().capturebutton->caption() == "Start Capture"; }, 30s));
+    ASSERT_TRUE(runUntilStill([] { return palette().capturebutton->caption() == "Start Capture"; }, 30s));
     // The window's refresh after the settings, half a second on.
     int64_t refreshed = clock_->nowUs() + 600'000;
-    EXPECT_TRUE(runUntil([&] { return clock_->nowUs() >= refreshed; }, 30s));
+    EXPECT_TRUE(runUntilStill([&] { return clock_->nowUs() >= refreshed; }, 30s));
 }
 
 }  // namespace

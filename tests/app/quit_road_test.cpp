@@ -10,7 +10,8 @@
 // waits until it is closed, as it does on screen (Video Settings, Deck
 // Control Settings). A dialog answered "after 60 s" stays open until the
 // quit closes it. The clock moves a millisecond a loop pass, whichever loop
-// runs; the quit is sent from that pass once the state is reached.
+// runs (and with rb::runFor besides); the quit is sent from that pass once
+// the state is reached.
 #include "app_fixture.h"
 #include "process_per_test.h"
 #include "pacer.h"
@@ -193,7 +194,7 @@ protected:
 
     // The backend, the clock and its pacer, then the application.
     void startWithPacer() {
-        clock_.emplace(1'000'000, TestClock::Moves::OnlyWhenSet);
+        clock_.emplace();
         auto owned = std::make_unique<Backend>();
         gBackend = owned.get();
         rb::setBackend(std::move(owned));

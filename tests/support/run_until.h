@@ -33,8 +33,9 @@ template <class Done> bool runUntil(Done &&done, std::chrono::milliseconds timeo
 }
 
 // Runs the loop until `done` holds or `timeout` of the machine's clock has
-// passed, the runtime's clock standing: for what another thread brings
-// about at a time on the runtime clock that the test has set.
+// passed, moving nothing of the runtime's clock (it stands, or a Pacer
+// moves it): for what another thread brings about at a time on the
+// runtime clock that the test has set.
 template <class Done> bool runUntilStill(Done &&done, std::chrono::milliseconds timeout) {
     auto end = std::chrono::steady_clock::now() + timeout;
     while (!done()) {

@@ -12,19 +12,14 @@
 
 class TestClock {
 public:
-    // Whether running the loop moves it, or only the test does (a test that
-    // paces the clock itself, pass by pass).
-    enum class Moves { WithTheLoop, OnlyWhenSet };
-
-    explicit TestClock(int64_t startUs = 1'000'000, Moves moves = Moves::WithTheLoop) {
+    explicit TestClock(int64_t startUs = 1'000'000) {
         assert(!current_);
         us_ = startUs;
         current_ = this;
-        if (moves == Moves::WithTheLoop) rb::setClock(now, [](int64_t us) { us_ += us; });
-        else rb::setClock(now);
+        rb::setClock(now, [](int64_t us) { us_ += us; });
     }
     ~TestClock() {
-        rb::setClock(nullptr);
+        rb::setClock(nullptr, nullptr);
         current_ = nullptr;
     }
     TestClock(const TestClock &) = delete;

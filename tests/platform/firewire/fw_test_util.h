@@ -21,7 +21,7 @@
 // test moves: run(ms) moves it a millisecond at a time and runs what is due
 // after each; a deck's wait moves it on at once.
 struct FwClock {
-    TestClock clock{1'000'000, TestClock::Moves::OnlyWhenSet};
+    TestClock clock;
     FwClock() {
         fw_runloop_set_clock(nowNs, nullptr);
         fwsim_set_clock(nowNs, nullptr);

@@ -20,16 +20,14 @@ int64_t Ticks();
 int64_t microseconds();  // the runtime clock; any thread may read it
 // Injects a clock (tests): `usNow` reads it from any thread, and `pass(us)`
 // lets `us` of it go by; runFor calls it on the main thread between passes.
-// A clock without `pass` moves only when its owner moves it. nullptr
-// restores the real clock.
-void setClock(std::function<int64_t()> usNow, std::function<void(int64_t us)> pass = nullptr);
+// nullptrs restore the real clock.
+void setClock(std::function<int64_t()> usNow, std::function<void(int64_t us)> pass);
 
 int run();                // until quit(); returns the quit code
 void quit(int code = 0);  // ends run() after the current pass
 // Runs the loop for `ms` of the runtime clock, then returns (tests). On an
-// injected clock with `pass` it lets the time go by a millisecond at a time,
-// a loop pass after each, and never waits on the machine's clock; on one
-// without, it runs for `ms` of the machine's clock.
+// injected clock it lets the time go by a millisecond at a time, a loop
+// pass after each, and never waits on the machine's clock.
 void runFor(int ms);
 void runOnce(int timeoutMs = 0);  // one pass: waits at most timeoutMs for work
 // One pass run from inside another loop that reads `fd` itself (a toolkit's

@@ -61,11 +61,6 @@ void setClock(std::function<int64_t()> usNow, std::function<void(int64_t)> pass)
     c.offset = seconds * 1'000'000;
 }
 
-bool core::clockInjected() {
-    std::lock_guard lk(clock().mu);
-    return bool(clock().now);
-}
-
 const std::function<void(int64_t)> &core::clockPass() { return clock().pass; }
 
 }  // namespace rb

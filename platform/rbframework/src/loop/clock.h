@@ -8,9 +8,8 @@
 namespace rb::core {
 
 int64_t monotonicUs();  // the machine's clock
-bool clockInjected();
 // The injected clock's way of letting time go by (runFor, on the main
-// thread); empty on the machine's clock or one that only its owner moves.
+// thread); empty on the machine's clock.
 const std::function<void(int64_t us)> &clockPass();
 
 }  // namespace rb::core

@@ -239,11 +239,8 @@ void quit(int code) {
 
 void runFor(int ms) {
     const auto &letTimePass = core::clockPass();
-    // A clock that only its owner moves cannot end the run: the machine's does.
-    bool own = letTimePass || !core::clockInjected();
-    auto now = [&] { return own ? microseconds() : core::monotonicUs(); };
-    int64_t end = now() + int64_t(ms) * 1000;
-    int64_t left = end - now();
+    int64_t end = microseconds() + int64_t(ms) * 1000;
+    int64_t left = end - microseconds();
     do {
         if (letTimePass) {
             runOnce(0);
@@ -251,7 +248,7 @@ void runFor(int ms) {
         } else {
             runOnce(left > 0 ? int((left + 999) / 1000) : 0);
         }
-        left = end - now();
+        left = end - microseconds();
     } while (left > 0);
     if (letTimePass) runOnce(0);  // what fell due with the last step
 }
