@@ -11,7 +11,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <string>
 
 namespace rb {
 
@@ -55,11 +54,8 @@ uint64_t postAfter(int ms, std::function<void()> fn);
 uint64_t postAfterLoosely(int ms, int slackMs, std::function<void()> fn);
 void cancel(uint64_t id);
 
-// Where exceptions escaping a handler go. Default: stderr,
-// "An exception of class X was not handled: message".
-using ExceptionReporter = std::function<void(const std::string &className, const std::string &message)>;
-void setExceptionReporter(ExceptionReporter r);  // nullptr restores the default
-// Runs fn, reporting whatever it throws (used by the loop and threads).
+// Runs fn, reporting whatever it throws on standard error (used by the
+// loop and threads): "An exception of class X was not handled: message".
 void guarded(const std::function<void()> &fn);
 
 }  // namespace rb

@@ -25,8 +25,6 @@ ClassInfo *timerClass();
 ObjRef newTimer(int32_t period = 1000, std::function<void(REALobject)> action = {});
 void setTimerMode(REALobject timer, int32_t mode);
 void setTimerPeriod(REALobject timer, int32_t ms);
-void setTimerAction(REALobject timer, std::function<void(REALobject)> action);
-int32_t timerMode(REALobject timer);
 void setTimerEnabled(REALobject timer, bool enabled);
 // Starts the period anew (a running timer fires one period from now).
 void resetTimer(REALobject timer);

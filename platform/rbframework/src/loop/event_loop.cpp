@@ -16,6 +16,7 @@
 #include <memory>
 #include <mutex>
 #include <poll.h>
+#include <string>
 #include <sys/eventfd.h>
 #include <typeinfo>
 #include <unistd.h>
@@ -43,7 +44,6 @@ struct Loop {
     uint64_t nextId = 1;
     std::atomic<bool> quitting{false};
     int quitCode = 0;
-    ExceptionReporter reporter;
 };
 
 // How far runFor moves an injected clock between two loop passes.
@@ -59,19 +59,13 @@ void wake() {
     if (loop().wakeFd >= 0) (void)!::write(loop().wakeFd, &one, sizeof one);
 }
 
-void defaultReport(const std::string &cls, const std::string &msg) {
+void report(const std::string &cls, const std::string &msg) {
     std::fprintf(stderr, "An exception of class %s was not handled: %s\n", cls.c_str(), msg.c_str());
 }
 
 }  // namespace
 
-void setExceptionReporter(ExceptionReporter r) { loop().reporter = std::move(r); }
-
 void guarded(const std::function<void()> &fn) {
-    auto report = [](const std::string &cls, const std::string &msg) {
-        if (loop().reporter) loop().reporter(cls, msg);
-        else defaultReport(cls, msg);
-    };
     try {
         fn();
         raisePending();

@@ -125,8 +125,4 @@ void setTimerPeriod(REALobject t, int32_t ms) {
     if (running(f)) schedule(t, microseconds() + int64_t(ms > 0 ? ms : 1) * 1000);
 }
 
-void setTimerAction(REALobject t, std::function<void(REALobject)> action) { tf(t)->action = std::move(action); }
-
-int32_t timerMode(REALobject t) { return tf(t)->mode; }
-
 }  // namespace rb
