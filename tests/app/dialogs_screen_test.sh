@@ -32,7 +32,7 @@ command -v dbus-daemon >/dev/null || exit 77
 start_x 2560x1600
 start_window_manager
 
-dbus-daemon --session --nofork --print-address 3 3>"$tmp/bus" >/dev/null 2>&1 &
+ends_with_test dbus-daemon --session --nofork --print-address 3 3>"$tmp/bus" >/dev/null 2>&1 &
 pids+=($!)
 within 10 test -s "$tmp/bus" || fail "no session bus"
 export DBUS_SESSION_BUS_ADDRESS=$(head -1 "$tmp/bus")

@@ -25,6 +25,12 @@ fail() {
   exit 1
 }
 
+# Runs "$@" in place of the shell it is called in, started in the
+# background by this one: it is killed when this shell ends, however it
+# ends (killed too, when no trap runs), so that nothing of the test
+# outlives it or holds its output.
+ends_with_test() { exec setpriv --pdeathsig KILL "$@"; }
+
 # Runs "$@" until it succeeds; false after LIMIT seconds.
 within() {
   local limit=$1 end
@@ -43,7 +49,8 @@ within() {
 # server's own ("-extension MIT-SHM").
 start_x() {
   rm -f "$tmp/display"
-  Xvfb -displayfd 3 -screen 0 "${1:-1280x1024}x24" -nolisten tcp -noreset "${@:2}" 3>"$tmp/display" >/dev/null 2>&1 &
+  ends_with_test Xvfb -displayfd 3 -screen 0 "${1:-1280x1024}x24" -nolisten tcp -noreset "${@:2}" 3>"$tmp/display" \
+    >/dev/null 2>&1 &
   pids+=($!)
   within 10 test -s "$tmp/display" || fail "Xvfb did not start"
   export DISPLAY=":$(head -1 "$tmp/display")"
@@ -53,7 +60,7 @@ start_x() {
 managed=no
 start_window_manager() {
   command -v openbox >/dev/null || return 0
-  openbox >/dev/null 2>&1 &
+  ends_with_test openbox >/dev/null 2>&1 &
   pids+=($!)
   within 10 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && managed=yes
 }

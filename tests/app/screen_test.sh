@@ -19,7 +19,7 @@ source "$(dirname "$0")/screen_lib.sh"
 start_x
 
 # The simulated 9-pin deck on a pseudo-terminal, listed as the first port.
-"$bin/deck9pin-sim" --log "$tmp/deck.log" --list-as deck >"$tmp/sim.out" 2>&1 &
+ends_with_test "$bin/deck9pin-sim" --log "$tmp/deck.log" --list-as deck >"$tmp/sim.out" 2>&1 &
 pids+=($!)
 within 10 grep -q '^export' "$tmp/sim.out" || fail "the deck simulator did not start"
 eval "$(grep '^export' "$tmp/sim.out")"
@@ -28,7 +28,7 @@ printf '\001\000\000\000\000\000\000' >"$tmp/prefs/Tavrin! 1.0 Prefs"
 
 # A server that takes connections and never answers: a check against it
 # stays under way.
-python3 -c '
+ends_with_test python3 -c '
 import socket, sys, time
 s = socket.socket(); s.bind(("127.0.0.1", 0)); s.listen(8)
 print(s.getsockname()[1], flush=True); time.sleep(3600)' >"$tmp/silent.port" &

@@ -1,11 +1,15 @@
 // An X server of the test's own (Xvfb), on the display it chose itself;
 // display() is empty where there is none. `args` are the server's own
 // (a screen size and depth, -extension NAME to go without one); `launcher`
-// runs it (`unshare --ipc`: in IPC namespace of its own).
+// runs it (`unshare --ipc`: in IPC namespace of its own). It ends with the
+// test however the test ends, killed too, and holds none of the test's
+// descriptors (its output pipes among them) meanwhile.
 #pragma once
 
+#include "ends_with_parent.h"
+
 #include <csignal>
-#include <cstdio>
+#include <fcntl.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,10 +27,14 @@ public:
         std::vector<char *> argv;
         for (std::string &a : all) argv.push_back(a.data());
         argv.push_back(nullptr);
+        pid_t parent = ::getpid();
         pid_ = ::fork();
         if (pid_ == 0) {
+            endWithParent(parent);
+            int null = ::open("/dev/null", O_RDWR);
+            for (int fd : {0, 1, 2}) ::dup2(null, fd);
             ::dup2(fds[1], 3);
-            std::freopen("/dev/null", "w", stderr);
+            ::close_range(4, ~0U, 0);
             ::execvp(argv[0], argv.data());
             ::_exit(127);
         }

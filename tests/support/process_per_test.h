@@ -1,6 +1,9 @@
 // A test binary whose tests each need a process of their own (one
-// application per process): run whole, it runs itself once per test.
+// application per process): run whole, it runs itself once per test, each
+// run ending with it however it ends.
 #pragma once
+
+#include "ends_with_parent.h"
 
 #include <gtest/gtest.h>
 
@@ -19,8 +22,10 @@ inline int runEachTestInItsOwnProcess(int argc, char **argv) {
         for (int t = 0; t < suite.total_test_count(); ++t) {
             std::string filter = std::string("--gtest_filter=") + suite.name() + "." + suite.GetTestInfo(t)->name();
             std::fflush(stdout);
+            pid_t parent = getpid();
             pid_t pid = fork();
             if (pid == 0) {
+                endWithParent(parent);
                 char *args[] = {argv[0], filter.data(), nullptr};
                 execv("/proc/self/exe", args);
                 _exit(127);
