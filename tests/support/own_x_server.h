@@ -52,6 +52,7 @@ public:
     OwnXServer(const OwnXServer &) = delete;
     OwnXServer &operator=(const OwnXServer &) = delete;
     const std::string &display() const { return display_; }
+    pid_t pid() const { return pid_; }
 
 private:
     pid_t pid_ = -1;
