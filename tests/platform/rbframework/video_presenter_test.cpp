@@ -1,29 +1,26 @@
-// The video surface onto an X server of the test's own (Xvfb; skipped where
-// there is none): what the server holds afterwards is the frame handed in,
-// pixel for pixel, through shared memory where the server offers it (the
-// memory lent to the surface painted in) and through the connection where it
-// does not; a visual of another layout is left to the caller.
-// gtest first: Xlib defines names such as None.
-#include <gtest/gtest.h>
+// The video of a window on screen, on an X server of the test's own (Xvfb;
+// skipped where there is none): what the server shows is the frame painted,
+// pixel for pixel, through shared memory where the server offers it (a
+// segment of the frame's size, the one painted in, attached by the server)
+// and through the connection where it does not or cannot reach the
+// segment; on a visual of another layout the toolkit makes the pixels.
+#include "video_on_screen.h"
 
-#include "desktop/video_presenter.h"
+#include <rb/ui.h>
 
-#include <rb/video_surface.h>
-
-#include "own_x_server.h"
-
-#include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 
-#include <algorithm>
+#include <signal.h>
+#include <sys/time.h>
+#include <unistd.h>
+
 #include <cstdint>
-#include <functional>
-#include <memory>
+#include <fstream>
+#include <limits>
+#include <string>
 #include <vector>
 
 namespace {
-
-using rb::screen::VideoPresenter;
 
 // A frame whose every pixel differs from its neighbours, with a top byte
 // that means nothing (as a video frame's padding).
@@ -34,161 +31,172 @@ std::vector<uint32_t> frame(int w, int h, uint32_t seed) {
     return px;
 }
 
-class XTarget {
-public:
-    explicit XTarget(const std::string &name) : display(XOpenDisplay(name.c_str())) {
-        if (!display) return;
-        int s = DefaultScreen(display);
-        depth = DefaultDepth(display, s);
-        visual = DefaultVisual(display, s);
-        pixmap = XCreatePixmap(display, RootWindow(display, s), 800, 600, unsigned(depth));
-        gc = XCreateGC(display, pixmap, 0, nullptr);
-    }
-    ~XTarget() {
-        if (!display) return;
-        XFreeGC(display, gc);
-        XFreePixmap(display, pixmap);
-        XCloseDisplay(display);
-    }
-    // Fills the pixmap with one colour.
-    void clear(unsigned long colour) {
-        XSetForeground(display, gc, colour);
-        XFillRectangle(display, pixmap, gc, 0, 0, 800, 600);
-    }
-    // The rectangle's pixels as the server holds them, the colour bytes only.
-    std::vector<uint32_t> read(int x, int y, int w, int h) {
-        XImage *image = XGetImage(display, pixmap, x, y, unsigned(w), unsigned(h), AllPlanes, ZPixmap);
-        std::vector<uint32_t> px;
-        if (!image) return px;
-        for (int row = 0; row < h; ++row)
-            for (int col = 0; col < w; ++col) px.push_back(uint32_t(XGetPixel(image, col, row)) & 0xFFFFFF);
-        XDestroyImage(image);
-        return px;
-    }
-    Display *display;
-    int depth = 0;
-    Visual *visual = nullptr;
-    Pixmap pixmap = 0;
-    GC gc = nullptr;
-};
-
 std::vector<uint32_t> colours(std::vector<uint32_t> px) {
     for (uint32_t &p : px) p &= 0xFFFFFF;
     return px;
 }
 
-// Frames of several sizes, one after another at several places: each shows
-// exactly, and nothing around it changes.
-void showsFramesExactly(XTarget &target, VideoPresenter &presenter) {
-    struct Step {
-        int x, y, w, h;
-    };
-    const Step steps[] = {{5, 7, 361, 241}, {5, 7, 361, 241}, {0, 0, 720, 480}, {30, 40, 100, 50}, {1, 2, 3, 1}};
-    uint32_t seed = 1;
-    for (const Step &s : steps) {
-        target.clear(0x123456);
-        std::vector<uint32_t> px = frame(s.w, s.h, seed++);
-        ASSERT_TRUE(presenter.draw(target.pixmap, target.gc, s.x, s.y, s.w, s.h, px.data()));
-        EXPECT_EQ(target.read(s.x, s.y, s.w, s.h), colours(px)) << s.w << "x" << s.h << " at " << s.x << "," << s.y;
-        // Its neighbourhood: the column after it and the row below it.
-        EXPECT_EQ(target.read(s.x + s.w, s.y, 1, s.h), std::vector<uint32_t>(size_t(s.h), 0x123456));
-        EXPECT_EQ(target.read(s.x, s.y + s.h, s.w, 1), std::vector<uint32_t>(size_t(s.w), 0x123456));
+// The sizes of the shared-memory segments this process made that the X
+// server `server` has attached, in bytes, as the kernel lists them: the
+// server attached them last, and both hold them.
+std::vector<size_t> segmentsAttachedBy(pid_t server) {
+    std::ifstream list("/proc/sysvipc/shm");
+    list.ignore(std::numeric_limits<std::streamsize>::max(), '\n');  // the heading
+    long key = 0, id = 0, perms = 0, attached = 0;
+    size_t size = 0;
+    pid_t maker = 0, last = 0;
+    std::vector<size_t> sizes;
+    while (list >> key >> id >> perms >> size >> maker >> last >> attached) {
+        if (maker == ::getpid() && last == server && attached >= 2) sizes.push_back(size);
+        list.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
     }
-    // The GC's clipping applies.
-    target.clear(0x123456);
-    XRectangle clip{10, 10, 20, 20};
-    XSetClipRectangles(target.display, target.gc, 0, 0, &clip, 1, Unsorted);
-    std::vector<uint32_t> px = frame(100, 100, 99);
-    ASSERT_TRUE(presenter.draw(target.pixmap, target.gc, 0, 0, 100, 100, px.data()));
-    XSetClipMask(target.display, target.gc, 0);
-    std::vector<uint32_t> shown = target.read(0, 0, 100, 100);
-    EXPECT_EQ(shown[15 * 100 + 15], px[15 * 100 + 15] & 0xFFFFFF);
-    EXPECT_EQ(shown[5 * 100 + 5], 0x123456u);
-    EXPECT_EQ(shown[50 * 100 + 50], 0x123456u);
+    return sizes;
 }
 
-// A presenter on the server shows frames exactly, through shared memory or
-// not as `shm` says; `check` looks at the server's display first.
-void presentsOn(const std::string &display, bool shm, const std::function<void(Display *)> &check = nullptr) {
-    XTarget target(display);
-    ASSERT_TRUE(target.display);
-    if (check) check(target.display);
-    VideoPresenter presenter(target.display, target.visual, target.depth);
-    ASSERT_TRUE(presenter.takesWords());
-    showsFramesExactly(target, presenter);
-    EXPECT_EQ(presenter.sharedMemory(), shm);
-    // Memory to paint into is lent where frames go through shared memory.
-    EXPECT_EQ(presenter.memoryFor(10, 10) != nullptr, shm);
+// A window of 800 x 600 with a button near its corner, shown.
+struct VideoWindow : rb::Window {
+    VideoWindow() : Window("VideoWindow", rb::WindowKind::Document, "Video", 800, 600) {
+        add(rb::ControlKind::PushButton, "button", {700, 540, 80, 30}).setCaption("B");
+        show();
+        settle();
+    }
+};
+
+// Frames of several sizes, one after another at several places where no
+// control lies: each shows exactly, and nothing around it changes (no frame
+// before covered its neighbourhood). Then one under the button: where the
+// button lies, the button shows.
+void showsFramesExactly(Display *d) {
+    VideoWindow w;
+    const uint32_t background = Shown(d, "Video").at(0, 0);
+    const rb::Rect places[] = {{1, 2, 3, 1}, {30, 40, 100, 50}, {5, 7, 361, 241}, {5, 7, 361, 241}, {0, 0, 720, 480}};
+    uint32_t seed = 1;
+    for (const rb::Rect &r : places) {
+        std::vector<uint32_t> px = frame(r.width, r.height, seed++);
+        ASSERT_TRUE(paint(w, r, px));
+        settle();
+        Shown shown(d, "Video");
+        ASSERT_TRUE(shown.ok());
+        EXPECT_EQ(shown.rect(r.left, r.top, r.width, r.height), colours(px))
+            << r.width << "x" << r.height << " at " << r.left << "," << r.top;
+        // Its neighbourhood: the column after it and the row below it.
+        EXPECT_EQ(shown.rect(r.left + r.width, r.top, 1, r.height),
+                  std::vector<uint32_t>(size_t(r.height), background));
+        EXPECT_EQ(shown.rect(r.left, r.top + r.height, r.width, 1), std::vector<uint32_t>(size_t(r.width), background));
+    }
+    std::vector<uint32_t> px = frame(200, 200, 99);
+    ASSERT_TRUE(paint(w, {600, 400, 200, 200}, px));
+    settle();
+    Shown shown(d, "Video");
+    ASSERT_TRUE(shown.ok());
+    auto painted = [&](int x, int y) { return px[size_t(y - 400) * 200 + size_t(x - 600)] & 0xFFFFFF; };
+    EXPECT_EQ(shown.at(650, 450), painted(650, 450));
+    EXPECT_EQ(shown.at(799, 599), painted(799, 599));
+    int underButton = 0;
+    for (int y = 545; y < 565; ++y)
+        for (int x = 705; x < 775; ++x) underButton += shown.at(x, y) == painted(x, y);
+    EXPECT_EQ(underButton, 0) << "the frame over the button";
 }
+
+// The X server to resume when the alarm rings.
+pid_t gStopped = 0;
+void resume(int) { ::kill(gStopped, SIGCONT); }
 
 }  // namespace
 
 TEST(VideoPresenter, FramesGoThroughSharedMemoryWhereTheServerOffersIt) {
-    OwnXServer x;
-    if (x.display().empty()) GTEST_SKIP() << "no Xvfb here";
-    presentsOn(x.display(), true);
+    OnScreen screen;
+    if (!screen.up()) GTEST_SKIP() << "no Xvfb here";
+    showsFramesExactly(screen.display());
+    EXPECT_EQ(segmentsAttachedBy(screen.serverPid()), std::vector<size_t>{200 * 200 * 4});
 }
 
-// A surface painted in the memory the presenter lends shows as painted, and
-// a painting over it waits until the server has read the frame before,
-// although that frame's request has not even left this process.
-TEST(VideoPresenter, ASurfaceInTheLentMemoryShowsEachPaintingAsPainted) {
-    OwnXServer x;
-    if (x.display().empty()) GTEST_SKIP() << "no Xvfb here";
-    XTarget target(x.display());
-    ASSERT_TRUE(target.display);
-    target.clear(0x123456);
-    VideoPresenter presenter(target.display, target.visual, target.depth);
-    std::shared_ptr<rb::SurfaceMemory> memory = presenter.memoryFor(200, 100);
-    ASSERT_TRUE(memory);
-    EXPECT_EQ(presenter.memoryFor(200, 100), memory);
-    rb::VideoSurface surface;
-    std::vector<uint32_t> frames[3] = {frame(200, 100, 1), frame(200, 100, 2), frame(200, 100, 3)};
-    for (int i = 0; i < 3; ++i) {
-        uint32_t *to = surface.repaint({0, 0, 200, 100}, presenter.memoryFor(200, 100));
-        ASSERT_EQ(to, memory->pixels());
-        std::copy(frames[i].begin(), frames[i].end(), to);
-        ASSERT_TRUE(presenter.draw(target.pixmap, target.gc, 0, 110 * i, 200, 100, surface.pixels().data()));
+// Paintings of one size, one after another, each in the segment the server
+// reads: each shows as painted, and one waits until the server has read
+// the one before, although that one's request is not even read yet.
+TEST(VideoPresenter, EachPaintingInTheSegmentShowsAsPainted) {
+    OnScreen screen;
+    if (!screen.up()) GTEST_SKIP() << "no Xvfb here";
+    Display *d = screen.display();
+    rb::Window w("VideoWindow", rb::WindowKind::Document, "Video", 200, 150);
+    w.add(rb::ControlKind::PushButton, "left", {20, 20, 60, 20}).setCaption("L");
+    w.add(rb::ControlKind::PushButton, "right", {120, 20, 60, 20}).setCaption("R");
+    w.show();
+    settle();
+    ASSERT_TRUE(paint(w, {0, 50, 100, 100}, 0));  // the child window it shows in, mapped
+    settle();
+    for (uint32_t i = 1; i <= 3; ++i) {
+        std::vector<uint32_t> px = frame(100, 100, i);
+        ASSERT_TRUE(paint(w, {0, 50, 100, 100}, px));
+        XSync(fl_display, False);
+        EXPECT_EQ(Shown(d, "Video").rect(0, 50, 100, 100), colours(px)) << "painting " << i;
     }
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(target.read(0, 110 * i, 200, 100), colours(frames[i])) << "frame " << i;
+    EXPECT_EQ(segmentsAttachedBy(screen.serverPid()), std::vector<size_t>{100 * 100 * 4});
 
-    // Another size, other memory; the surface keeps what it holds until it
-    // is painted again.
-    std::shared_ptr<rb::SurfaceMemory> other = presenter.memoryFor(50, 40);
-    ASSERT_TRUE(other);
-    EXPECT_NE(other, memory);
-    EXPECT_EQ(surface.pixels().data(), memory->pixels());
-    std::weak_ptr<rb::SurfaceMemory> before = memory;
-    memory.reset();
-    EXPECT_FALSE(before.expired());
+    // Under each button in turn (the window redraws only where the frame
+    // goes, so the one before stays where it was), while the server stands
+    // still for a moment: green goes out, blue waits until the server has
+    // read it.
+    ASSERT_TRUE(paint(w, {0, 0, 100, 100}, 0xFF0000));
+    ASSERT_TRUE(paint(w, {100, 0, 100, 100}, 0xFF0000));
+    settle();
+    gStopped = screen.serverPid();
+    ::signal(SIGALRM, resume);
+    ::kill(gStopped, SIGSTOP);
+    itimerval soon{{0, 0}, {0, 300'000}};
+    ::setitimer(ITIMER_REAL, &soon, nullptr);
+    ASSERT_TRUE(paint(w, {0, 0, 100, 100}, 0x00FF00));
+    ASSERT_TRUE(paint(w, {100, 0, 100, 100}, 0x0000FF));
+    settle();
+    {
+        Shown shown(d, "Video");
+        ASSERT_TRUE(shown.ok());
+        EXPECT_EQ(shown.at(10, 90), 0x00FF00u) << "green was painted over before the server read it";
+        EXPECT_EQ(shown.at(110, 90), 0x0000FFu);
+    }
+
+    // Another size, another segment: the one before is let go.
     std::vector<uint32_t> small = frame(50, 40, 4);
-    std::copy(small.begin(), small.end(), surface.repaint({0, 0, 50, 40}, other));
-    EXPECT_TRUE(before.expired());
-    ASSERT_TRUE(presenter.draw(target.pixmap, target.gc, 300, 0, 50, 40, surface.pixels().data()));
-    EXPECT_EQ(target.read(300, 0, 50, 40), colours(small));
+    ASSERT_TRUE(paint(w, {0, 50, 50, 40}, small));
+    settle();
+    EXPECT_EQ(Shown(d, "Video").rect(0, 50, 50, 40), colours(small));
+    EXPECT_EQ(segmentsAttachedBy(screen.serverPid()), std::vector<size_t>{50 * 40 * 4});
 }
 
 TEST(VideoPresenter, FramesGoThroughTheConnectionWithoutSharedMemory) {
-    OwnXServer x({"-screen", "0", "1280x1024x24", "-extension", "MIT-SHM"});
-    if (x.display().empty()) GTEST_SKIP() << "no Xvfb here";
-    presentsOn(x.display(), false);
+    OnScreen screen({"-screen", "0", "1280x1024x24", "-extension", "MIT-SHM"});
+    if (!screen.up()) GTEST_SKIP() << "no Xvfb here";
+    showsFramesExactly(screen.display());
+    EXPECT_TRUE(segmentsAttachedBy(screen.serverPid()).empty());
 }
 
 // As on a remote display: the server offers the extension, but the
 // segments of this machine are out of its reach (another IPC namespace).
 TEST(VideoPresenter, FramesGoThroughTheConnectionWhereTheServerCannotReachTheSegment) {
-    OwnXServer x({"-screen", "0", "1280x1024x24"}, {"unshare", "--ipc"});
-    if (x.display().empty()) GTEST_SKIP() << "no Xvfb in an IPC namespace of its own here";
-    presentsOn(x.display(), false, [](Display *d) { EXPECT_TRUE(XShmQueryExtension(d)); });
+    OnScreen screen({"-screen", "0", "1280x1024x24"}, {"unshare", "--ipc"});
+    if (!screen.up()) GTEST_SKIP() << "no Xvfb in an IPC namespace of its own here";
+    EXPECT_TRUE(XShmQueryExtension(screen.display()));
+    showsFramesExactly(screen.display());
 }
 
-TEST(VideoPresenter, AVisualOfAnotherLayoutIsLeftToTheCaller) {
-    OwnXServer x({"-screen", "0", "640x480x16"});
-    if (x.display().empty()) GTEST_SKIP() << "no Xvfb here";
-    XTarget target(x.display());
-    ASSERT_TRUE(target.display);
-    VideoPresenter presenter(target.display, target.visual, target.depth);
-    EXPECT_FALSE(presenter.takesWords());
-    std::vector<uint32_t> px = frame(10, 10, 1);
-    EXPECT_FALSE(presenter.draw(target.pixmap, target.gc, 0, 0, 10, 10, px.data()));
+// A visual whose pixels are not the frame's words (16 bits, 5-6-5): the
+// toolkit makes them.
+TEST(VideoPresenter, AVisualOfAnotherLayoutShowsTheFrameInItsOwnPixels) {
+    OnScreen screen({"-screen", "0", "640x480x16"});
+    if (!screen.up()) GTEST_SKIP() << "no Xvfb here";
+    Display *d = screen.display();
+    Visual *visual = DefaultVisual(d, DefaultScreen(d));
+    rb::Window w("VideoWindow", rb::WindowKind::Document, "Video", 200, 150);
+    w.show();
+    settle();
+    std::vector<uint32_t> px(30 * 10);
+    for (size_t i = 0; i < px.size(); ++i) px[i] = i % 30 < 10 ? 0xFF0000 : i % 30 < 20 ? 0x00FF00 : 0x0000FF;
+    ASSERT_TRUE(paint(w, {10, 10, 30, 10}, px));
+    settle();
+    Shown shown(d, "Video");
+    ASSERT_TRUE(shown.ok());
+    EXPECT_EQ(shown.at(15, 15), visual->red_mask);
+    EXPECT_EQ(shown.at(25, 15), visual->green_mask);
+    EXPECT_EQ(shown.at(35, 15), visual->blue_mask);
+    EXPECT_TRUE(segmentsAttachedBy(screen.serverPid()).empty());
 }

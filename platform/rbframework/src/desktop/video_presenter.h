@@ -43,9 +43,6 @@ public:
     // connection.
     std::shared_ptr<SurfaceMemory> memoryFor(int width, int height);
 
-    // Whether frames go through shared memory (known after the first draw).
-    bool sharedMemory() const { return segment_ != nullptr; }
-
 private:
     // The segment for frames of the size, where the server takes one.
     SharedSegment *segmentFor(int width, int height);
