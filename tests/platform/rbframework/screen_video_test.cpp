@@ -11,10 +11,7 @@ TEST(ScreenVideo, UnderTheControlsOverItElseInAWindowOfItsOwn) {
     OnScreen screen;
     if (!screen.up()) GTEST_SKIP() << "no Xvfb here";
     Display *d = screen.display();
-    rb::Window w("VideoWindow", rb::WindowKind::Document, "Video", 200, 150);
-    w.add(rb::ControlKind::PushButton, "button", {20, 20, 60, 20}).setCaption("B");
-    w.show();
-    settle();
+    VideoWindow w(200, 150, {{20, 20, 60, 20}});
     // The whole window red, the button over it: drawn under the button, in
     // the window itself.
     ASSERT_TRUE(paint(w, {0, 0, 200, 150}, 0xFF0000));

@@ -76,6 +76,17 @@ inline void settle() {
     XSync(fl_display, False);
 }
 
+// A window titled "Video" of `width` x `height` with a push button at each
+// of `buttons`, shown.
+struct VideoWindow : rb::Window {
+    VideoWindow(int width, int height, const std::vector<rb::Rect> &buttons = {})
+        : Window("VideoWindow", rb::WindowKind::Document, "Video", width, height) {
+        for (const rb::Rect &r : buttons) add(rb::ControlKind::PushButton, "button" + std::to_string(r.left), r);
+        show();
+        settle();
+    }
+};
+
 // The pixels of the window titled `title` as the server shows them, child
 // windows included, through a connection of the test's own.
 class Shown {

@@ -53,21 +53,12 @@ std::vector<size_t> segmentsAttachedBy(pid_t server) {
     return sizes;
 }
 
-// A window of 800 x 600 with a button near its corner, shown.
-struct VideoWindow : rb::Window {
-    VideoWindow() : Window("VideoWindow", rb::WindowKind::Document, "Video", 800, 600) {
-        add(rb::ControlKind::PushButton, "button", {700, 540, 80, 30}).setCaption("B");
-        show();
-        settle();
-    }
-};
-
 // Frames of several sizes, one after another at several places where no
 // control lies: each shows exactly, and nothing around it changes (no frame
 // before covered its neighbourhood). Then one under the button: where the
 // button lies, the button shows.
 void showsFramesExactly(Display *d) {
-    VideoWindow w;
+    VideoWindow w(800, 600, {{700, 540, 80, 30}});
     const uint32_t background = Shown(d, "Video").at(0, 0);
     const rb::Rect places[] = {{1, 2, 3, 1}, {30, 40, 100, 50}, {5, 7, 361, 241}, {5, 7, 361, 241}, {0, 0, 720, 480}};
     uint32_t seed = 1;
@@ -118,11 +109,7 @@ TEST(VideoPresenter, EachPaintingInTheSegmentShowsAsPainted) {
     OnScreen screen;
     if (!screen.up()) GTEST_SKIP() << "no Xvfb here";
     Display *d = screen.display();
-    rb::Window w("VideoWindow", rb::WindowKind::Document, "Video", 200, 150);
-    w.add(rb::ControlKind::PushButton, "left", {20, 20, 60, 20}).setCaption("L");
-    w.add(rb::ControlKind::PushButton, "right", {120, 20, 60, 20}).setCaption("R");
-    w.show();
-    settle();
+    VideoWindow w(200, 150, {{20, 20, 60, 20}, {120, 20, 60, 20}});
     ASSERT_TRUE(paint(w, {0, 50, 100, 100}, 0));  // the child window it shows in, mapped
     settle();
     for (uint32_t i = 1; i <= 3; ++i) {
@@ -186,9 +173,7 @@ TEST(VideoPresenter, AVisualOfAnotherLayoutShowsTheFrameInItsOwnPixels) {
     if (!screen.up()) GTEST_SKIP() << "no Xvfb here";
     Display *d = screen.display();
     Visual *visual = DefaultVisual(d, DefaultScreen(d));
-    rb::Window w("VideoWindow", rb::WindowKind::Document, "Video", 200, 150);
-    w.show();
-    settle();
+    VideoWindow w(200, 150);
     std::vector<uint32_t> px(30 * 10);
     for (size_t i = 0; i < px.size(); ++i) px[i] = i % 30 < 10 ? 0xFF0000 : i % 30 < 20 ? 0x00FF00 : 0x0000FF;
     ASSERT_TRUE(paint(w, {10, 10, 30, 10}, px));
