@@ -27,13 +27,14 @@ Clock &clock() {
     return c;
 }
 
-}  // namespace
-
-int64_t core::monotonicUs() {
+// The machine's clock.
+int64_t monotonicUs() {
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
 }
+
+}  // namespace
 
 int64_t microseconds() {
     Clock &c = clock();
@@ -44,7 +45,7 @@ int64_t microseconds() {
         now = c.now;
         offset = c.offset;
     }
-    return (now ? (*now)() : core::monotonicUs()) + offset;
+    return (now ? (*now)() : monotonicUs()) + offset;
 }
 
 int64_t Ticks() { return microseconds() * 60 / 1000000; }
@@ -53,7 +54,7 @@ void setClock(std::function<int64_t()> usNow, std::function<void(int64_t)> pass)
     Clock &c = clock();
     int64_t now = microseconds();
     auto injected = usNow ? std::make_shared<const std::function<int64_t()>>(std::move(usNow)) : nullptr;
-    int64_t behind = now - (injected ? (*injected)() : core::monotonicUs());
+    int64_t behind = now - (injected ? (*injected)() : monotonicUs());
     int64_t seconds = behind > 0 ? (behind + 999'999) / 1'000'000 : -(-behind / 1'000'000);
     std::lock_guard lk(c.mu);
     c.now = std::move(injected);

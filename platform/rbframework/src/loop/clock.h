@@ -7,7 +7,6 @@
 
 namespace rb::core {
 
-int64_t monotonicUs();  // the machine's clock
 // The injected clock's way of letting time go by (runFor, on the main
 // thread); empty on the machine's clock.
 const std::function<void(int64_t us)> &clockPass();
