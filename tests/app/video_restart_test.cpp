@@ -45,7 +45,7 @@ protected:
 
     // Moves the clock on 10 ms a step, then a loop pass that waits a few
     // milliseconds for GStreamer's threads, until `done` holds (false after
-    // 10 s of the machine's time).
+    // 60 s of the machine's time).
     template <class Done> bool runClockUntil(Done &&done) {
         return pollUntil(done, 60s, [this](int ms) {
             clock_.advance(10);
