@@ -15,37 +15,34 @@ TEST(ScreenVideo, UnderTheControlsOverItElseInAWindowOfItsOwn) {
     // The whole window red, the button over it: drawn under the button, in
     // the window itself.
     ASSERT_TRUE(paint(w, {0, 0, 200, 150}, 0xFF0000));
-    settle();
     {
-        Shown shown(d, "Video");
-        ASSERT_TRUE(shown.ok());
-        EXPECT_EQ(shown.at(150, 100), 0xFF0000u);
-        EXPECT_EQ(shown.at(199, 149), 0xFF0000u);
-        EXPECT_NE(shown.at(50, 30), 0xFF0000u);  // the button
-        EXPECT_EQ(shown.mappedChildren(), 0);
+        auto shown = shownOnce(d, "Video", [](const Shown &s) { return s.at(199, 149) == 0xFF0000u; });
+        ASSERT_TRUE(shown->ok());
+        EXPECT_EQ(shown->at(150, 100), 0xFF0000u);
+        EXPECT_EQ(shown->at(199, 149), 0xFF0000u);
+        EXPECT_NE(shown->at(50, 30), 0xFF0000u);  // the button
+        EXPECT_EQ(shown->mappedChildren(), 0);
     }
     // Green below the button, nothing over it: in a child window, at its
     // place; above it the window's own.
     ASSERT_TRUE(paint(w, {0, 60, 200, 90}, 0x00FF00));
-    settle();
     {
-        Shown shown(d, "Video");
-        ASSERT_TRUE(shown.ok());
-        EXPECT_EQ(shown.mappedChildren(), 1);
-        EXPECT_EQ(shown.at(0, 60), 0x00FF00u);
-        EXPECT_EQ(shown.at(199, 149), 0x00FF00u);
-        EXPECT_NE(shown.at(150, 50), 0x00FF00u);
-        EXPECT_NE(shown.at(50, 30), 0x00FF00u);
+        auto shown = shownOnce(d, "Video", [](const Shown &s) { return s.mappedChildren() == 1; });
+        ASSERT_TRUE(shown->ok());
+        EXPECT_EQ(shown->mappedChildren(), 1);
+        EXPECT_EQ(shown->at(0, 60), 0x00FF00u);
+        EXPECT_EQ(shown->at(199, 149), 0x00FF00u);
+        EXPECT_NE(shown->at(150, 50), 0x00FF00u);
+        EXPECT_NE(shown->at(50, 30), 0x00FF00u);
     }
     // Blue over the button again: back among the controls, the child window gone.
     ASSERT_TRUE(paint(w, {0, 0, 200, 150}, 0x0000FF));
-    settle();
     {
-        Shown shown(d, "Video");
-        ASSERT_TRUE(shown.ok());
-        EXPECT_EQ(shown.mappedChildren(), 0);
-        EXPECT_EQ(shown.at(150, 100), 0x0000FFu);
-        EXPECT_NE(shown.at(50, 30), 0x0000FFu);
+        auto shown = shownOnce(d, "Video", [](const Shown &s) { return s.mappedChildren() == 0; });
+        ASSERT_TRUE(shown->ok());
+        EXPECT_EQ(shown->mappedChildren(), 0);
+        EXPECT_EQ(shown->at(150, 100), 0x0000FFu);
+        EXPECT_NE(shown->at(50, 30), 0x0000FFu);
     }
     // A painting shows on the loop's next passes, not on the steady pump's.
     ASSERT_TRUE(paint(w, {0, 0, 200, 150}, 0xFFFF00));

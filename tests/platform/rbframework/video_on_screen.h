@@ -18,8 +18,10 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -138,3 +140,16 @@ private:
     Window window_ = 0;
     XImage *image_ = nullptr;
 };
+
+// The window titled `title` as the server shows it, once `looks` holds of
+// it: the program draws on passes of its loop and on its steady pump, so
+// it settles until then (at most 10 s of the machine's clock: a loaded
+// machine is slower, not wrong).
+template <class Looks> std::unique_ptr<Shown> shownOnce(Display *d, const char *title, Looks &&looks) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+        settle();
+        auto shown = std::make_unique<Shown>(d, title);
+        if ((shown->ok() && looks(*shown)) || std::chrono::steady_clock::now() >= end) return shown;
+    }
+}

@@ -65,27 +65,29 @@ void showsFramesExactly(Display *d) {
     for (const rb::Rect &r : places) {
         std::vector<uint32_t> px = frame(r.width, r.height, seed++);
         ASSERT_TRUE(paint(w, r, px));
-        settle();
-        Shown shown(d, "Video");
-        ASSERT_TRUE(shown.ok());
-        EXPECT_EQ(shown.rect(r.left, r.top, r.width, r.height), colours(px))
-            << r.width << "x" << r.height << " at " << r.left << "," << r.top;
-        // Its neighbourhood: the column after it and the row below it.
-        EXPECT_EQ(shown.rect(r.left + r.width, r.top, 1, r.height),
-                  std::vector<uint32_t>(size_t(r.height), background));
-        EXPECT_EQ(shown.rect(r.left, r.top + r.height, r.width, 1), std::vector<uint32_t>(size_t(r.width), background));
+        // It, and its neighbourhood: the column after it and the row below it.
+        auto it = [&](const Shown &s) { return s.rect(r.left, r.top, r.width, r.height); };
+        auto column = [&](const Shown &s) { return s.rect(r.left + r.width, r.top, 1, r.height); };
+        auto row = [&](const Shown &s) { return s.rect(r.left, r.top + r.height, r.width, 1); };
+        const std::vector<uint32_t> inColumn(size_t(r.height), background), inRow(size_t(r.width), background);
+        auto shown = shownOnce(d, "Video", [&](const Shown &s) {
+            return it(s) == colours(px) && column(s) == inColumn && row(s) == inRow;
+        });
+        ASSERT_TRUE(shown->ok());
+        EXPECT_EQ(it(*shown), colours(px)) << r.width << "x" << r.height << " at " << r.left << "," << r.top;
+        EXPECT_EQ(column(*shown), inColumn);
+        EXPECT_EQ(row(*shown), inRow);
     }
     std::vector<uint32_t> px = frame(200, 200, 99);
     ASSERT_TRUE(paint(w, {600, 400, 200, 200}, px));
-    settle();
-    Shown shown(d, "Video");
-    ASSERT_TRUE(shown.ok());
     auto painted = [&](int x, int y) { return px[size_t(y - 400) * 200 + size_t(x - 600)] & 0xFFFFFF; };
-    EXPECT_EQ(shown.at(650, 450), painted(650, 450));
-    EXPECT_EQ(shown.at(799, 599), painted(799, 599));
+    auto shown = shownOnce(d, "Video", [&](const Shown &s) { return s.at(799, 599) == painted(799, 599); });
+    ASSERT_TRUE(shown->ok());
+    EXPECT_EQ(shown->at(650, 450), painted(650, 450));
+    EXPECT_EQ(shown->at(799, 599), painted(799, 599));
     int underButton = 0;
     for (int y = 545; y < 565; ++y)
-        for (int x = 705; x < 775; ++x) underButton += shown.at(x, y) == painted(x, y);
+        for (int x = 705; x < 775; ++x) underButton += shown->at(x, y) == painted(x, y);
     EXPECT_EQ(underButton, 0) << "the frame over the button";
 }
 
@@ -111,7 +113,7 @@ TEST(VideoPresenter, EachPaintingInTheSegmentShowsAsPainted) {
     Display *d = screen.display();
     VideoWindow w(200, 150, {{20, 20, 60, 20}, {120, 20, 60, 20}});
     ASSERT_TRUE(paint(w, {0, 50, 100, 100}, 0));  // the child window it shows in, mapped
-    settle();
+    shownOnce(d, "Video", [](const Shown &s) { return s.mappedChildren() == 1; });
     for (uint32_t i = 1; i <= 3; ++i) {
         std::vector<uint32_t> px = frame(100, 100, i);
         ASSERT_TRUE(paint(w, {0, 50, 100, 100}, px));
@@ -126,7 +128,7 @@ TEST(VideoPresenter, EachPaintingInTheSegmentShowsAsPainted) {
     // read it.
     ASSERT_TRUE(paint(w, {0, 0, 100, 100}, 0xFF0000));
     ASSERT_TRUE(paint(w, {100, 0, 100, 100}, 0xFF0000));
-    settle();
+    shownOnce(d, "Video", [](const Shown &s) { return s.at(10, 90) == 0xFF0000u && s.at(110, 90) == 0xFF0000u; });
     gStopped = screen.serverPid();
     ::signal(SIGALRM, resume);
     ::kill(gStopped, SIGSTOP);
@@ -134,19 +136,19 @@ TEST(VideoPresenter, EachPaintingInTheSegmentShowsAsPainted) {
     ::setitimer(ITIMER_REAL, &soon, nullptr);
     ASSERT_TRUE(paint(w, {0, 0, 100, 100}, 0x00FF00));
     ASSERT_TRUE(paint(w, {100, 0, 100, 100}, 0x0000FF));
-    settle();
     {
-        Shown shown(d, "Video");
-        ASSERT_TRUE(shown.ok());
-        EXPECT_EQ(shown.at(10, 90), 0x00FF00u) << "green was painted over before the server read it";
-        EXPECT_EQ(shown.at(110, 90), 0x0000FFu);
+        auto shown = shownOnce(d, "Video", [](const Shown &s) { return s.at(110, 90) == 0x0000FFu; });
+        ASSERT_TRUE(shown->ok());
+        EXPECT_EQ(shown->at(10, 90), 0x00FF00u) << "green was painted over before the server read it";
+        EXPECT_EQ(shown->at(110, 90), 0x0000FFu);
     }
 
     // Another size, another segment: the one before is let go.
     std::vector<uint32_t> small = frame(50, 40, 4);
     ASSERT_TRUE(paint(w, {0, 50, 50, 40}, small));
-    settle();
-    EXPECT_EQ(Shown(d, "Video").rect(0, 50, 50, 40), colours(small));
+    auto region = [](const Shown &s) { return s.rect(0, 50, 50, 40); };
+    EXPECT_EQ(region(*shownOnce(d, "Video", [&](const Shown &s) { return region(s) == colours(small); })),
+              colours(small));
     EXPECT_EQ(segmentsAttachedBy(screen.serverPid()), std::vector<size_t>{50 * 40 * 4});
 }
 
@@ -177,11 +179,10 @@ TEST(VideoPresenter, AVisualOfAnotherLayoutShowsTheFrameInItsOwnPixels) {
     std::vector<uint32_t> px(30 * 10);
     for (size_t i = 0; i < px.size(); ++i) px[i] = i % 30 < 10 ? 0xFF0000 : i % 30 < 20 ? 0x00FF00 : 0x0000FF;
     ASSERT_TRUE(paint(w, {10, 10, 30, 10}, px));
-    settle();
-    Shown shown(d, "Video");
-    ASSERT_TRUE(shown.ok());
-    EXPECT_EQ(shown.at(15, 15), visual->red_mask);
-    EXPECT_EQ(shown.at(25, 15), visual->green_mask);
-    EXPECT_EQ(shown.at(35, 15), visual->blue_mask);
+    auto shown = shownOnce(d, "Video", [&](const Shown &s) { return s.at(35, 15) == visual->blue_mask; });
+    ASSERT_TRUE(shown->ok());
+    EXPECT_EQ(shown->at(15, 15), visual->red_mask);
+    EXPECT_EQ(shown->at(25, 15), visual->green_mask);
+    EXPECT_EQ(shown->at(35, 15), visual->blue_mask);
     EXPECT_TRUE(segmentsAttachedBy(screen.serverPid()).empty());
 }
