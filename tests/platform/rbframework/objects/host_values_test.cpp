@@ -1,5 +1,5 @@
 // Variants and string arrays as plug-ins make and read them.
-#include "service.h"
+#include "host_service.h"
 
 #include <rb/object.h>
 #include <rb/string.h>

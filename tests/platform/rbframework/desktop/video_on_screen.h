@@ -4,7 +4,7 @@
 #pragma once
 
 #include "own_x_server.h"
-#include "service.h"
+#include "host_service.h"
 
 #include <rb/loop.h>
 #include <rb/plugin.h>

@@ -1,7 +1,7 @@
 // Timers, threads and the application object by resolver name, and the
 // handlers plug-ins install on single objects.
 #include "run_until.h"
-#include "service.h"
+#include "host_service.h"
 #include "test_clock.h"
 
 #include <rb/exception.h>

@@ -1,6 +1,6 @@
 // Folder items and binary streams as plug-ins reach them: properties, the
 // selector getters, children and parents, streams written and read back.
-#include "service.h"
+#include "host_service.h"
 
 #include <rb/object.h>
 #include <rb/string.h>

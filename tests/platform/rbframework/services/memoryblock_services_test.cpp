@@ -1,7 +1,7 @@
 // The memory block services: typed values in both byte orders, strings in
 // and out, byte ranges, concatenation, comparison, resizing, and the bounds
 // every one of them keeps.
-#include "service.h"
+#include "host_service.h"
 
 #include <rb/memory.h>
 #include <rb/string.h>

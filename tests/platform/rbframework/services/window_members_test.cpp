@@ -1,7 +1,7 @@
 // Windows and controls as plug-ins reach them: properties by name, the
 // generic getters and setters by selector, methods by declaration, the
 // focus services and per-object handlers, all answering from the model.
-#include "service.h"
+#include "host_service.h"
 
 #include <rb/exception.h>
 #include <rb/object.h>
