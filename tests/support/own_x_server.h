@@ -11,6 +11,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <string>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -19,6 +20,29 @@ class OwnXServer {
 public:
     explicit OwnXServer(std::vector<std::string> args = {"-screen", "0", "1280x1024x24"},
                         std::vector<std::string> launcher = {}) {
+        // Servers that start at the same moment race for a display number,
+        // and one may then name a display that takes no connection: one
+        // starts at a time on the machine, until it has named its display.
+        int lock = ::open(kStartLock, O_CREAT | O_RDWR | O_CLOEXEC, 0666);
+        if (lock >= 0) ::flock(lock, LOCK_EX);
+        start(args, launcher);
+        if (lock >= 0) ::close(lock);
+    }
+    ~OwnXServer() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGTERM);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    OwnXServer(const OwnXServer &) = delete;
+    OwnXServer &operator=(const OwnXServer &) = delete;
+    const std::string &display() const { return display_; }
+    pid_t pid() const { return pid_; }
+
+    // The lock the servers of the tests (these and the screen scripts') take to start.
+    static constexpr const char *kStartLock = "/tmp/.tavrin-xvfb-start.lock";
+
+private:
+    void start(std::vector<std::string> &args, std::vector<std::string> &launcher) {
         int fds[2];
         if (::pipe(fds) != 0) return;
         std::vector<std::string> all = launcher;
@@ -44,17 +68,7 @@ public:
         ::close(fds[0]);
         if (n > 0) display_ = ":" + std::string(buf, size_t(n - (buf[n - 1] == '\n')));
     }
-    ~OwnXServer() {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGTERM);
-        ::waitpid(pid_, nullptr, 0);
-    }
-    OwnXServer(const OwnXServer &) = delete;
-    OwnXServer &operator=(const OwnXServer &) = delete;
-    const std::string &display() const { return display_; }
-    pid_t pid() const { return pid_; }
 
-private:
     pid_t pid_ = -1;
     std::string display_;
 };
