@@ -3,7 +3,10 @@
 // (a screen size and depth, -extension NAME to go without one); `launcher`
 // runs it (`unshare --ipc`: in IPC namespace of its own). It ends with the
 // test however the test ends, killed too, and holds none of the test's
-// descriptors (its output pipes among them) meanwhile.
+// descriptors (its output pipes among them) meanwhile. It does not reset
+// when a client leaves (-noreset): one that connects and goes (another
+// test's, on a display number used again) would leave it refusing
+// connections for a moment.
 #pragma once
 
 #include "ends_with_parent.h"
@@ -46,7 +49,7 @@ private:
         int fds[2];
         if (::pipe(fds) != 0) return;
         std::vector<std::string> all = launcher;
-        for (const char *a : {"Xvfb", "-displayfd", "3", "-nolisten", "tcp"}) all.push_back(a);
+        for (const char *a : {"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-noreset"}) all.push_back(a);
         all.insert(all.end(), args.begin(), args.end());
         std::vector<char *> argv;
         for (std::string &a : all) argv.push_back(a.data());
