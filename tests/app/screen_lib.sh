@@ -47,19 +47,12 @@ within() {
 # right after the one before would find it gone for a moment. A screen of
 # 1280x1024, or of the size given first ("1024x768"); what follows is the
 # server's own ("-extension MIT-SHM").
-# Servers that start at the same moment race for a display number, and one
-# may then name a display that takes no connection: one starts at a time
-# on the machine (the C++ tests' own servers take the same lock).
 start_x() {
   rm -f "$tmp/display"
-  local lock
-  exec {lock}>/tmp/.tavrin-xvfb-start.lock
-  flock "$lock"
   ends_with_test Xvfb -displayfd 3 -screen 0 "${1:-1280x1024}x24" -nolisten tcp -noreset "${@:2}" 3>"$tmp/display" \
-    {lock}>&- >/dev/null 2>&1 &
+    >/dev/null 2>&1 &
   pids+=($!)
   within 10 test -s "$tmp/display" || fail "Xvfb did not start"
-  exec {lock}>&-
   export DISPLAY=":$(head -1 "$tmp/display")"
 }
 

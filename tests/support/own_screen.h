@@ -1,7 +1,7 @@
 // The on-screen backend on an X server of the test's own (Xvfb), started
 // once in a process, with GTK (the file dialogs) on it without its
-// accessibility bus; false where there is no Xvfb or the backend does not
-// start.
+// accessibility bus; false where there is no Xvfb (a backend that does
+// not start on it fails the test).
 #pragma once
 
 #include "own_x_server.h"
@@ -16,7 +16,9 @@ inline bool onOwnScreen() {
         if (x.display().empty()) return false;
         setenv("DISPLAY", x.display().c_str(), 1);
         setenv("NO_AT_BRIDGE", "1", 1);
-        return rb::useScreenBackend();
+        if (rb::useScreenBackend()) return true;
+        ADD_FAILURE() << "the on-screen backend did not start on " << x.display();
+        return false;
     }();
     return up;
 }

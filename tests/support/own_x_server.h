@@ -1,20 +1,21 @@
 // An X server of the test's own (Xvfb), on the display it chose itself;
-// display() is empty where there is none. `args` are the server's own
+// display() is empty where none can be run (a server that ran and named
+// no display fails the test). `args` are the server's own
 // (a screen size and depth, -extension NAME to go without one); `launcher`
 // runs it (`unshare --ipc`: in IPC namespace of its own). It ends with the
 // test however the test ends, killed too, and holds none of the test's
 // descriptors (its output pipes among them) meanwhile. It does not reset
-// when a client leaves (-noreset): one that connects and goes (another
-// test's, on a display number used again) would leave it refusing
-// connections for a moment.
+// when its last client leaves (-noreset): a client that connects and goes
+// would leave it refusing connections for a moment.
 #pragma once
 
 #include "ends_with_parent.h"
 
+#include <gtest/gtest.h>
+
 #include <csignal>
 #include <fcntl.h>
 #include <string>
-#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -23,13 +24,7 @@ class OwnXServer {
 public:
     explicit OwnXServer(std::vector<std::string> args = {"-screen", "0", "1280x1024x24"},
                         std::vector<std::string> launcher = {}) {
-        // Servers that start at the same moment race for a display number,
-        // and one may then name a display that takes no connection: one
-        // starts at a time on the machine, until it has named its display.
-        int lock = ::open(kStartLock, O_CREAT | O_RDWR | O_CLOEXEC, 0666);
-        if (lock >= 0) ::flock(lock, LOCK_EX);
         start(args, launcher);
-        if (lock >= 0) ::close(lock);
     }
     ~OwnXServer() {
         if (pid_ <= 0) return;
@@ -40,9 +35,6 @@ public:
     OwnXServer &operator=(const OwnXServer &) = delete;
     const std::string &display() const { return display_; }
     pid_t pid() const { return pid_; }
-
-    // The lock the servers of the tests (these and the screen scripts') take to start.
-    static constexpr const char *kStartLock = "/tmp/.tavrin-xvfb-start.lock";
 
 private:
     void start(std::vector<std::string> &args, std::vector<std::string> &launcher) {
@@ -66,10 +58,23 @@ private:
             ::_exit(127);
         }
         ::close(fds[1]);
-        char buf[32] = {};
-        ssize_t n = pid_ > 0 ? ::read(fds[0], buf, sizeof buf - 1) : -1;  // the display number, once it is up
+        // The display number, once it is up, and then its line's end: the
+        // server writes the two apart, and ends when the second finds the
+        // pipe closed.
+        std::string number;
+        char c = 0;
+        while (pid_ > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n') number += c;
         ::close(fds[0]);
-        if (n > 0) display_ = ":" + std::string(buf, size_t(n - (buf[n - 1] == '\n')));
+        if (c == '\n' && !number.empty()) {
+            display_ = ":" + number;
+            return;
+        }
+        // No server: none is installed (nothing to run), or one ran and
+        // failed, which the test must not take for the first.
+        int status = 0;
+        if (pid_ > 0 && ::waitpid(pid_, &status, 0) == pid_) pid_ = -1;
+        bool ran = !(WIFEXITED(status) && WEXITSTATUS(status) == 127);
+        if (ran && launcher.empty()) ADD_FAILURE() << "Xvfb ran but named no display (status " << status << ")";
     }
 
     pid_t pid_ = -1;

@@ -28,7 +28,8 @@
 
 // The on-screen backend on an X server of the test's own (`args` and
 // `launcher` as OwnXServer takes them), and the test's own connection to
-// it; up() is false where there is no server or no backend on it.
+// it; up() is false where there is no server (and a backend or connection
+// that does not start on one fails the test).
 class OnScreen {
 public:
     explicit OnScreen(std::vector<std::string> args = {"-screen", "0", "1280x1024x24"},
@@ -39,6 +40,7 @@ public:
         unsetenv("TAVRIN_HEADLESS");
         setenv("NO_AT_BRIDGE", "1", 1);  // GTK (the file dialogs) without its accessibility bus
         if (rb::useScreenBackend()) display_ = XOpenDisplay(x_.display().c_str());
+        if (!display_) ADD_FAILURE() << "the on-screen backend or a connection did not start on " << x_.display();
     }
     ~OnScreen() {
         if (display_) XCloseDisplay(display_);
