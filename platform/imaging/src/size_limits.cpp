@@ -17,6 +17,13 @@ constexpr uint64_t kJpegPixelsPerByte = 1024;
 constexpr uint64_t kLzwRatio = 2800;
 // PackBits: two bytes for a run of 128.
 constexpr uint64_t kPackBitsRatio = 64;
+// Any other compression (fax, LZMA, ZSTD and the rest): a row of the widest
+// page from one bit, as Group 4 fax codes a white row below another; LZMA
+// (some 7000:1) and ZSTD (a 4-byte block for a run of 128 KiB) stay below.
+// WebP and LERC code a page of one colour tighter still: a page of up to
+// 16 MiB of samples is read whatever its compression claims.
+constexpr uint64_t kAnyRatio = kMaxImageSide;
+constexpr uint64_t kAnyPageBytes = uint64_t(16) << 20;
 
 // Headers, tables and markers a format carries besides the pixels.
 constexpr uint64_t kSlack = 4096;
@@ -96,10 +103,10 @@ bool tiffDataCanHold(TIFF *tif, size_t size) {
                      : compression == COMPRESSION_LZW                                                 ? kLzwRatio
                      : compression == COMPRESSION_DEFLATE || compression == COMPRESSION_ADOBE_DEFLATE ? kDeflateRatio
                      : compression == COMPRESSION_JPEG || compression == COMPRESSION_OJPEG            ? 0
-                                                                                                      : ~uint64_t(0);
+                                                                                                      : kAnyRatio;
     if (ratio == 0)  // JPEG strips: pixels per byte, as for a JPEG file
         return uint64_t(w) * h <= kJpegPixelsPerByte * stored + kSlack;
-    if (ratio == ~uint64_t(0)) return true;  // fax and the like: bounded by the size limit only
+    if (ratio == kAnyRatio) return decoded <= std::max(kAnyRatio * stored + kSlack, kAnyPageBytes);
     return decoded <= ratio * stored + kSlack;
 }
 

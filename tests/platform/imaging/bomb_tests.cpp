@@ -3,7 +3,7 @@
 // before the memory is taken: at 16384 on a side by the size limit, at 16000
 // because the data cannot hold so many pixels, a chunk because it claims
 // more bytes than are left, a TIFF page because its pixels' samples pass the
-// size limit. Text that inflates is capped, so no file under a megabyte
+// size limit or what its stored bytes can decode to. Text that inflates is capped, so no file under a megabyte
 // makes the importer take more than 64 MiB besides its pixels.
 #include "imaging/importer.h"
 
@@ -159,7 +159,10 @@ INSTANTIATE_TEST_SUITE_P(Files, Claim,
                                            "samples-claim-4gb.tif",
                                            // The same page in LZMA, which libtiff decodes: the
                                            // samples claimed are too many for any page.
-                                           "lzma-samples-claim-4gb.tif"));
+                                           "lzma-samples-claim-4gb.tif",
+                                           // 1542 samples a pixel, 110 MB in all, within the size
+                                           // limit but from one stored byte of LZMA.
+                                           "lzma-samples-claim-110mb.tif"));
 
 // A PNG just under a megabyte of a thousand compressed text chunks, each
 // inflating to just under the megabyte libpng may take for one chunk (it
