@@ -1,24 +1,14 @@
 #include "application/datafolder.h"
 
+#include <rb/files.h>
+
 #include <cstdlib>
 #include <filesystem>
-#include <pwd.h>
-#include <unistd.h>
 
 namespace tavrin {
 
 std::string framesDataFolder(std::time_t now) {
-    std::string base;
-    if (const char *x = std::getenv("XDG_DATA_HOME"); x && *x == '/') {
-        base = x;
-    } else {
-        const char *home = std::getenv("HOME");
-        if (!home || !*home) {
-            struct passwd *pw = ::getpwuid(::getuid());
-            home = pw ? pw->pw_dir : "/tmp";
-        }
-        base = std::string(home) + "/.local/share";
-    }
+    std::string base = rb::userBaseFolder(std::getenv("XDG_DATA_HOME"), ".local/share");
     std::tm local{};
     ::localtime_r(&now, &local);
     char stamp[32];

@@ -60,6 +60,10 @@ private:
 // The user's preferences folder: $TAVRIN_PREFS_DIR if set, else
 // $XDG_CONFIG_HOME/tavrin or ~/.config/tavrin; created when missing.
 FolderItemRef preferencesFolder();
+// A base folder of the user's: `xdg` (the value of XDG_CONFIG_HOME or
+// XDG_DATA_HOME, nullptr when unset) when it is an absolute path, else
+// `underHome` in the home folder ($HOME, else the password file's).
+std::string userBaseFolder(const char *xdg, const char *underHome);
 
 class BinaryStream;
 using BinaryStreamRef = std::unique_ptr<BinaryStream>;

@@ -137,23 +137,20 @@ bool FolderItem::launch(bool /*activate*/) const {
     return true;
 }
 
+std::string userBaseFolder(const char *xdg, const char *underHome) {
+    if (xdg && *xdg == '/') return xdg;
+    const char *home = std::getenv("HOME");
+    if (!home || !*home) {
+        struct passwd *pw = ::getpwuid(::getuid());
+        home = pw ? pw->pw_dir : "/tmp";
+    }
+    return std::string(home) + "/" + underHome;
+}
+
 FolderItemRef preferencesFolder() {
     std::string dir;
-    if (const char *p = std::getenv("TAVRIN_PREFS_DIR"); p && *p) {
-        dir = p;
-    } else {
-        if (const char *x = std::getenv("XDG_CONFIG_HOME"); x && *x == '/') {
-            dir = x;
-        } else {
-            const char *home = std::getenv("HOME");
-            if (!home || !*home) {
-                struct passwd *pw = ::getpwuid(::getuid());
-                home = pw ? pw->pw_dir : "/tmp";
-            }
-            dir = std::string(home) + "/.config";
-        }
-        dir += "/tavrin";
-    }
+    if (const char *p = std::getenv("TAVRIN_PREFS_DIR"); p && *p) dir = p;
+    else dir = userBaseFolder(std::getenv("XDG_CONFIG_HOME"), ".config") + "/tavrin";
     auto folder = FolderItem::make(dir);
     // Create each missing level; a failure leaves a folder item whose
     // children simply do not exist.
