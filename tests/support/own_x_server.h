@@ -1,7 +1,7 @@
 // An X server of the test's own (Xvfb), on the display it chose itself;
 // display() is empty where none can be run (a server that ran and named
-// no display fails the test). `args` are the server's own
-// (a screen size and depth, -extension NAME to go without one); `launcher`
+// no display fails the test). `args` are the server's own (a screen size
+// and depth, -extension NAME to go without one); `launcher`
 // runs it (`unshare --ipc`: in IPC namespace of its own). It ends with the
 // test however the test ends, killed too, and holds none of the test's
 // descriptors (its output pipes among them) meanwhile. It does not reset
@@ -24,20 +24,6 @@ class OwnXServer {
 public:
     explicit OwnXServer(std::vector<std::string> args = {"-screen", "0", "1280x1024x24"},
                         std::vector<std::string> launcher = {}) {
-        start(args, launcher);
-    }
-    ~OwnXServer() {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGTERM);
-        ::waitpid(pid_, nullptr, 0);
-    }
-    OwnXServer(const OwnXServer &) = delete;
-    OwnXServer &operator=(const OwnXServer &) = delete;
-    const std::string &display() const { return display_; }
-    pid_t pid() const { return pid_; }
-
-private:
-    void start(std::vector<std::string> &args, std::vector<std::string> &launcher) {
         int fds[2];
         if (::pipe(fds) != 0) return;
         std::vector<std::string> all = launcher;
@@ -76,7 +62,17 @@ private:
         bool ran = !(WIFEXITED(status) && WEXITSTATUS(status) == 127);
         if (ran && launcher.empty()) ADD_FAILURE() << "Xvfb ran but named no display (status " << status << ")";
     }
+    ~OwnXServer() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGTERM);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    OwnXServer(const OwnXServer &) = delete;
+    OwnXServer &operator=(const OwnXServer &) = delete;
+    const std::string &display() const { return display_; }
+    pid_t pid() const { return pid_; }
 
+private:
     pid_t pid_ = -1;
     std::string display_;
 };
