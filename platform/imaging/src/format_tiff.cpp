@@ -174,7 +174,10 @@ OSErr decodePage(TIFF *tif, codec::Decoded &out) {
     TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
     char message[1024];
     TIFFRGBAImage img;
-    if (!TIFFRGBAImageOK(tif, message) || !TIFFRGBAImageBegin(&img, tif, 0, message)) return codecErr;
+    // A strip or tile the codec reports broken, or whose data ends before
+    // its rows do, stops the reading: the page is an error, not a picture of
+    // whatever came out.
+    if (!TIFFRGBAImageOK(tif, message) || !TIFFRGBAImageBegin(&img, tif, 1, message)) return codecErr;
     bool premultiplied = !keepsStraight(img);
     img.req_orientation = ORIENTATION_TOPLEFT;
     // The raster is decoded in place into the result's bytes, so a page
@@ -198,11 +201,14 @@ OSErr decodeTIFF(const uint8_t *data, size_t size, uint32_t index, codec::Decode
     if (!page(s.tif, index)) return paramErr;
     if (!limits::tiffDataCanHold(s.tif, size)) return codecErr;
     // What libtiff takes for the page is decoded samples, a strip or tile of
-    // them at a time (their sum within the size limit), or stored bytes,
-    // which lie in the data. A page whose blocks are larger than the cap
-    // (one strip for the whole image is common) is read again with a cap of
-    // the largest, never past the size limit.
-    uint64_t block = std::max<uint64_t>(decodedBlockSize(s.tif), size);
+    // them at a time (their sum within the size limit, each within what the
+    // pixels drawn from it need), or stored bytes, which lie in the data. A
+    // page whose blocks are larger than the cap (one strip for the whole
+    // image is common) is read again with a cap of the largest, never past
+    // the size limit.
+    uint64_t held = decodedBlockSize(s.tif);
+    if (!limits::tiffBlockFits(s.tif, held)) return codecErr;
+    uint64_t block = std::max<uint64_t>(held, size);
     if (block <= tiff::kAllocationCap) return decodePage(s.tif, out);
     tiff::Stream large(data, size, size_t(std::min<uint64_t>(block, kMaxBlockSize)));
     if (!large.tif || !page(large.tif, index)) return codecErr;

@@ -25,6 +25,13 @@ constexpr uint64_t kPackBitsRatio = 64;
 constexpr uint64_t kAnyRatio = kMaxImageSide;
 constexpr uint64_t kAnyPageBytes = uint64_t(16) << 20;
 
+// The reader draws a pixel from its colour and alpha, at most five samples of
+// up to 16 bits; a file may carry a few channels more. A strip or tile holds
+// at most 16 bytes for each pixel drawn from it, or 16 MiB whatever it
+// holds (a tile past the image's edges, a small page of many channels).
+constexpr uint64_t kBytesPerDrawnPixel = 16;
+constexpr uint64_t kAnyBlockBytes = uint64_t(16) << 20;
+
 // Headers, tables and markers a format carries besides the pixels.
 constexpr uint64_t kSlack = 4096;
 
@@ -90,6 +97,9 @@ bool tiffDataCanHold(TIFF *tif, size_t size) {
         if (err || offset > size || count > size - offset) return false;
         stored += count;
     }
+    // Strips may share their bytes: what the page stores is no more than the
+    // data holds.
+    stored = std::min<uint64_t>(stored, size);
     // The pixels are within the size limit, but a pixel may claim any number
     // of samples: what libtiff decodes the page to, strip by strip or tile by
     // tile (whole tiles, past the image's edges too), is held to it as well.
@@ -108,6 +118,26 @@ bool tiffDataCanHold(TIFF *tif, size_t size) {
         return uint64_t(w) * h <= kJpegPixelsPerByte * stored + kSlack;
     if (ratio == kAnyRatio) return decoded <= std::max(kAnyRatio * stored + kSlack, kAnyPageBytes);
     return decoded <= ratio * stored + kSlack;
+}
+
+bool tiffBlockFits(TIFF *tif, uint64_t held) {
+    uint32_t w = 0, h = 0;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
+    // The pixels of the page one strip or tile covers: a tile's within the
+    // image's edges.
+    uint64_t drawn = 0;
+    if (TIFFIsTiled(tif)) {
+        uint32_t tw = 0, th = 0;
+        TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tw);
+        TIFFGetField(tif, TIFFTAG_TILELENGTH, &th);
+        drawn = uint64_t(std::min(tw, w)) * std::min(th, h);
+    } else {
+        uint32_t rows = h;
+        TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rows);
+        drawn = uint64_t(w) * std::min(rows, h);
+    }
+    return held <= std::max(kAnyBlockBytes, kBytesPerDrawnPixel * drawn);
 }
 
 }  // namespace imaging::limits

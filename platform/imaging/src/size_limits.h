@@ -28,5 +28,10 @@ bool jpegDataCanHold(uint64_t width, uint64_t height, size_t size);
 // samples libtiff decodes them to stay within the size limit and what the
 // compression can reach.
 bool tiffDataCanHold(TIFF *tif, size_t size);
+// What libtiff's reader holds at once for one strip or tile of the current
+// page (`held`: decoded, with the planes it reads together) against the
+// pixels the importer draws from it. False when the block is more than those
+// pixels can need, whatever samples, bytes or strips the file declares.
+bool tiffBlockFits(TIFF *tif, uint64_t held);
 
 }  // namespace imaging::limits

@@ -6,6 +6,7 @@
 // size limit or what its stored bytes can decode to. Text that inflates is
 // capped, so no file under a megabyte makes the importer take more than
 // 64 MiB besides its pixels.
+#include "forged_tiff.h"
 #include "imaging/importer.h"
 
 #include <gtest/gtest.h>
@@ -14,8 +15,10 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -164,6 +167,109 @@ INSTANTIATE_TEST_SUITE_P(Files, Claim,
                                            // 1542 samples a pixel, 110 MB in all, within the size
                                            // limit but from one stored byte of LZMA.
                                            "lzma-samples-claim-110mb.tif"));
+
+// ---- TIFF pages forged here ---------------------------------------------------------
+
+// One row of 32768 pixels of `samples` 8-bit samples each, in one strip
+// stored as `stored`: libtiff would hold the whole strip, decoded, to draw
+// 128 KiB of pixels from it.
+std::vector<uint8_t> rowOfSamples(uint16_t samples, uint16_t compression, std::vector<uint8_t> stored) {
+    forged::Page page;
+    page.width = 32768, page.samples = samples, page.compression = compression;
+    page.blocks = {std::move(stored)};
+    return forged::tiffOf(page);
+}
+
+// A stream of a megabyte of zeros, padded with noise to `size` bytes.
+std::vector<uint8_t> zerosThenNoise(uint16_t compression, size_t size) {
+    std::vector<uint8_t> z = forged::zerosStoredAs(compression, 1 << 20);
+    return forged::joined(z, forged::noise(size - std::min(size, z.size())));
+}
+
+struct Forged {
+    const char *name;
+    std::vector<uint8_t> (*make)();
+};
+void PrintTo(const Forged &f, std::ostream *os) { *os << f.name; }
+
+// Pages of a few kilobytes whose one strip claims hundreds of megabytes:
+// each is an error, and costs next to nothing.
+class ForgedTiff : public ::testing::TestWithParam<Forged> {};
+
+TEST_P(ForgedTiff, IsAnErrorThatTakesLittle) {
+    std::vector<uint8_t> file = GetParam().make();
+    long base = baselineMiB();
+    auto [peakMiB, err] = peakOfDrawing(file);
+    EXPECT_EQ(err, codecErr);
+    EXPECT_LT(peakMiB - base, kAllowanceMiB) << GetParam().name << " took " << peakMiB - base << " MiB";
+    RecordProperty("fileBytes", int(file.size()));
+    RecordProperty("peakMiB", int(peakMiB - base));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, ForgedTiff,
+    ::testing::Values(
+        // 8 KB: 8192 samples a pixel, a strip of 256 MiB.
+        Forged{"lzma-8192-samples",
+               [] { return rowOfSamples(8192, COMPRESSION_LZMA, zerosThenNoise(COMPRESSION_LZMA, 8 << 10)); }},
+        // 33 KB: 32768 samples a pixel, a strip of 1 GiB.
+        Forged{"lzma-32768-samples",
+               [] { return rowOfSamples(32768, COMPRESSION_LZMA, zerosThenNoise(COMPRESSION_LZMA, 32 << 10)); }},
+        Forged{"zstd-32768-samples",
+               [] { return rowOfSamples(32768, COMPRESSION_ZSTD, zerosThenNoise(COMPRESSION_ZSTD, 32 << 10)); }},
+        // 131 KB of Deflate that really decodes to its 137 MiB strip.
+        Forged{"deflate-4400-samples",
+               [] {
+                   return rowOfSamples(4400, COMPRESSION_ADOBE_DEFLATE,
+                                       forged::zerosStoredAs(COMPRESSION_ADOBE_DEFLATE, uint64_t(32768) * 4400));
+               }}),
+    [](const ::testing::TestParamInfo<Forged> &param) {
+        std::string name = param.param.name;
+        std::replace(name.begin(), name.end(), '-', '_');
+        return name;
+    });
+
+// A page libtiff has no codec for is refused before anything is taken:
+// otherwise its pixels (256 MiB) and its strip (192 MiB) would be, and only
+// then would the strip fail to decode.
+TEST(ForgedTiffCodec, UnknownToLibtiffTakesNothing) {
+    forged::Page page;
+    page.width = 8192, page.height = 8192, page.samples = 3, page.photometric = PHOTOMETRIC_RGB;
+    page.compression = 40123;
+    page.blocks = {forged::noise(8 << 10)};
+    std::vector<uint8_t> file = forged::tiffOf(page);
+    long base = baselineMiB();
+    auto [peakMiB, err] = peakOfDrawing(file);
+    EXPECT_EQ(err, codecErr);
+    EXPECT_LT(peakMiB - base, kAllowanceMiB) << "took " << peakMiB - base << " MiB";
+}
+
+// Tiles of 16x16 pixels, each of 16 MiB of samples (65535 a pixel), that
+// really decode: each tile is within what any block may take, and the
+// Deflate ratio would let its 1.3 MB of data decode to 1.3 GB, but the page's
+// samples are past the size limit. Drawn, it would take seconds of decoding.
+TEST(ForgedTiffTiles, AllTilesTogetherAreHeldToTheSizeLimit) {
+    forged::Page page;
+    page.width = 16, page.height = 16 * 80, page.tileWidth = 16, page.tileLength = 16;
+    page.samples = 65535, page.compression = COMPRESSION_ADOBE_DEFLATE;
+    page.blocks = {forged::zerosStoredAs(COMPRESSION_ADOBE_DEFLATE, uint64_t(16) * 16 * 65535)};
+    std::vector<uint8_t> file = forged::tiffOf(page);
+    ASSERT_LT(file.size(), size_t(2) << 20);
+    EXPECT_EQ(drawBomb(file), codecErr);
+}
+
+// 64 such tiles, a gigabyte of samples within the size limit, that all share
+// one tile's 16 KB: what the page stores is its 150 KB file, not 64 times the
+// stream, and too little for a gigabyte of Deflate.
+TEST(ForgedTiffTiles, TilesSharingOneStreamAreHeldToWhatTheFileStores) {
+    forged::Page page;
+    page.width = 16, page.height = 16 * 64, page.tileWidth = 16, page.tileLength = 16;
+    page.samples = 65535, page.compression = COMPRESSION_ADOBE_DEFLATE;
+    page.blocks = {forged::zerosStoredAs(COMPRESSION_ADOBE_DEFLATE, uint64_t(16) * 16 * 65535), {0}};
+    std::vector<uint8_t> file = forged::sharingFirstBlock(forged::tiffOf(page));
+    ASSERT_LT(file.size(), size_t(160) << 10);
+    EXPECT_EQ(drawBomb(file), codecErr);
+}
 
 // A PNG just under a megabyte of a thousand compressed text chunks, each
 // inflating to just under the megabyte libpng may take for one chunk (it

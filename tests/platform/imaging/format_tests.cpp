@@ -168,12 +168,14 @@ TEST(TiffAlpha, SavedAsImageItKeepsItsColourAndSaysSo) {
 // A 4096x5600 page in one strip, as many programs write it: 16-bit RGB with
 // Deflate, or JPEG of YCbCr, which libjpeg hands over as RGB (three bytes a
 // pixel, where the subsampled YCbCr takes one and a half). Either strip,
-// decoded, is over the 64 MiB libtiff may otherwise take at once. Each row
-// is a grey of its own: (y / 22) in every sample.
+// decoded, is over the 64 MiB libtiff may otherwise take at once. With the
+// planes apart (Deflate), each plane is one strip of 44 MiB, and libtiff
+// takes the three together. Each row is a grey of its own: (y / 22) in
+// every sample.
 constexpr uint32_t kStripWidth = 4096, kStripHeight = 5600;
 uint8_t greyOfRow(uint32_t y) { return uint8_t(y / 22); }
 
-std::vector<uint8_t> oneStripTiff(uint16_t compression) {
+std::vector<uint8_t> oneStripTiff(uint16_t compression, uint16_t planar = PLANARCONFIG_CONTIG) {
     TempFile file(".tif");
     TIFF *tif = TIFFOpen(file.path.c_str(), "w");
     EXPECT_NE(tif, nullptr);
@@ -183,7 +185,7 @@ std::vector<uint8_t> oneStripTiff(uint16_t compression) {
     TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, kStripHeight);
     TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, bits);
     TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
-    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, planar);
     TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
     if (compression == COMPRESSION_JPEG) {
         TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_YCBCR);
@@ -191,19 +193,27 @@ std::vector<uint8_t> oneStripTiff(uint16_t compression) {
     } else {
         TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
     }
-    std::vector<uint8_t> row(size_t(kStripWidth) * 3 * bits / 8);
-    for (uint32_t y = 0; y < kStripHeight; ++y) {
-        std::fill(row.begin(), row.end(), greyOfRow(y));  // a 16-bit sample: 257 times the grey
-        EXPECT_EQ(TIFFWriteScanline(tif, row.data(), y, 0), 1);
-    }
+    const bool apart = planar == PLANARCONFIG_SEPARATE;
+    std::vector<uint8_t> row(size_t(kStripWidth) * (apart ? 1 : 3) * bits / 8);
+    for (uint16_t plane = 0; plane < (apart ? 3 : 1); ++plane)
+        for (uint32_t y = 0; y < kStripHeight; ++y) {
+            std::fill(row.begin(), row.end(), greyOfRow(y));  // a 16-bit sample: 257 times the grey
+            EXPECT_EQ(TIFFWriteScanline(tif, row.data(), y, plane), 1);
+        }
     TIFFClose(tif);
     return readFile(file.path);
 }
 
 TEST(TiffOneStrip, LargerThanTheUsualCapItOpens) {
-    for (uint16_t compression : {uint16_t(COMPRESSION_ADOBE_DEFLATE), uint16_t(COMPRESSION_JPEG)}) {
-        SCOPED_TRACE(compression == COMPRESSION_JPEG ? "JPEG" : "Deflate");
-        Imported im(oneStripTiff(compression));
+    struct Kind {
+        const char *name;
+        uint16_t compression, planar;
+    };
+    for (Kind k : {Kind{"Deflate", COMPRESSION_ADOBE_DEFLATE, PLANARCONFIG_CONTIG},
+                   Kind{"JPEG", COMPRESSION_JPEG, PLANARCONFIG_CONTIG},
+                   Kind{"Deflate, planes apart", COMPRESSION_ADOBE_DEFLATE, PLANARCONFIG_SEPARATE}}) {
+        SCOPED_TRACE(k.name);
+        Imported im(oneStripTiff(k.compression, k.planar));
         std::vector<uint32_t> px = im.pixels();
         ASSERT_EQ(px.size(), size_t(kStripWidth) * kStripHeight);
         for (uint32_t y : {0u, 1000u, 4321u, kStripHeight - 1}) {
