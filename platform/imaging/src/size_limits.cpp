@@ -25,11 +25,11 @@ constexpr uint64_t kPackBitsRatio = 64;
 constexpr uint64_t kAnyRatio = kMaxImageSide;
 constexpr uint64_t kAnyPageBytes = uint64_t(16) << 20;
 
-// The reader draws a pixel from its colour and alpha, at most five samples of
-// up to 16 bits; a file may carry a few channels more. A strip or tile holds
-// at most 16 bytes for each pixel drawn from it, or 16 MiB whatever it
-// holds (a tile past the image's edges, a small page of many channels).
-constexpr uint64_t kBytesPerDrawnPixel = 16;
+// The reader draws a pixel from at most four samples of up to 16 bits (RGB
+// and alpha); a file may carry a channel more. A strip or tile holds at most
+// 10 bytes for each pixel drawn from it, or 16 MiB whatever it holds (a tile
+// past the image's edges, a page of more channels in small strips).
+constexpr uint64_t kBytesPerDrawnPixel = 10;
 constexpr uint64_t kAnyBlockBytes = uint64_t(16) << 20;
 
 // Headers, tables and markers a format carries besides the pixels.

@@ -3,9 +3,10 @@
 // before the memory is taken: at 16384 on a side by the size limit, at 16000
 // because the data cannot hold so many pixels, a chunk because it claims
 // more bytes than are left, a TIFF page because its pixels' samples pass the
-// size limit or what its stored bytes can decode to. Text that inflates is
-// capped, so no file under a megabyte makes the importer take more than
-// 64 MiB besides its pixels.
+// size limit or what its stored bytes can decode to, because a strip or tile
+// holds more than the pixels drawn from it need, or because libtiff has no
+// codec for it. Text that inflates is capped, so no file under a megabyte
+// makes the importer take more than 64 MiB besides its pixels.
 #include "forged_tiff.h"
 #include "imaging/importer.h"
 

@@ -224,6 +224,41 @@ TEST(TiffOneStrip, LargerThanTheUsualCapItOpens) {
     }
 }
 
+// A 2048x2048 page of 16-bit RGB, an alpha and `samples` - 4 channels more,
+// in Deflate strips of `rows` rows: white, opaque. RGB and alpha with one
+// channel more, ten bytes a pixel, is the widest pixel a strip may hold
+// whatever its size; a strip of wider pixels only 16 MiB.
+std::vector<uint8_t> channelsTiff(uint16_t samples, uint32_t rows) {
+    constexpr uint32_t kSide = 2048;
+    TempFile file(".tif");
+    TIFF *tif = TIFFOpen(file.path.c_str(), "w");
+    EXPECT_NE(tif, nullptr);
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, kSide);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, kSide);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rows);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 16);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samples);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    std::vector<uint16_t> extra(samples - 3u, EXTRASAMPLE_UNSPECIFIED);
+    extra[0] = EXTRASAMPLE_UNASSALPHA;
+    TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, uint16_t(extra.size()), extra.data());
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+    std::vector<uint16_t> row(size_t(kSide) * samples, 0xFFFF);
+    for (uint32_t y = 0; y < kSide; ++y) EXPECT_EQ(TIFFWriteScanline(tif, row.data(), y, 0), 1);
+    TIFFClose(tif);
+    return readFile(file.path);
+}
+
+TEST(TiffOneStrip, TheWidestPixelOpensAndWiderOnesInSmallStrips) {
+    Imported widest(channelsTiff(5, 2048));  // a strip of 40 MiB
+    std::vector<uint32_t> px = widest.pixels();
+    ASSERT_EQ(px.size(), size_t(2048) * 2048);
+    EXPECT_EQ(px[2048 * 1000 + 1000], 0xFFFFFFFFu);
+    EXPECT_TRUE(Imported(channelsTiff(6, 2048)).pixels().empty()) << "a strip of 48 MiB for 16 MiB of pixels";
+    EXPECT_EQ(Imported(channelsTiff(6, 64)).pixels().size(), size_t(2048) * 2048);
+}
+
 // ---- CMYK and YCCK JPEG ----------------------------------------------------------------
 
 // A 16x8 JPEG of CMYK inks, left half red (magenta and yellow), right half
