@@ -193,7 +193,7 @@ struct Forged {
 };
 void PrintTo(const Forged &f, std::ostream *os) { *os << f.name; }
 
-// Pages of a few kilobytes whose one strip claims hundreds of megabytes:
+// Pages whose one strip of a few kilobytes claims hundreds of megabytes:
 // each is an error, and costs next to nothing.
 class ForgedTiff : public ::testing::TestWithParam<Forged> {};
 
@@ -210,10 +210,10 @@ TEST_P(ForgedTiff, IsAnErrorThatTakesLittle) {
 INSTANTIATE_TEST_SUITE_P(
     Pages, ForgedTiff,
     ::testing::Values(
-        // 8 KB: 8192 samples a pixel, a strip of 256 MiB.
+        // An 8 KB strip for 8192 samples a pixel: 256 MiB decoded.
         Forged{"lzma-8192-samples",
                [] { return rowOfSamples(8192, COMPRESSION_LZMA, zerosThenNoise(COMPRESSION_LZMA, 8 << 10)); }},
-        // 33 KB: 32768 samples a pixel, a strip of 1 GiB.
+        // A 32 KB strip for 32768 samples a pixel: 1 GiB decoded.
         Forged{"lzma-32768-samples",
                [] { return rowOfSamples(32768, COMPRESSION_LZMA, zerosThenNoise(COMPRESSION_LZMA, 32 << 10)); }},
         Forged{"zstd-32768-samples",
