@@ -21,6 +21,7 @@
 #include <poll.h>
 
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace rb::screen {
@@ -34,6 +35,9 @@ struct Pump {
     bool skipIdleOfOwnCheck = false;
     bool innermostIsFltkLoop = false;  // the innermost loop running is one of FLTK's own
     int nestedPasses = 0;              // passes run from FLTK's loops, under way
+    // What holds the mouse and keys for the FLTK loop whose pass is under
+    // way (its menu's window), or nullptr.
+    Fl_Window *held = nullptr;
     std::vector<Fl_Window *> doomed;
     std::function<void()> tick;
 };
@@ -62,6 +66,17 @@ void check() {
     p.skipIdleOfOwnCheck = was;
 }
 
+// Ends the menu or popup list held open by `held`, as Escape pressed in it
+// does: the key goes to its window itself, whether or not it holds the
+// mouse and keys now (a menu bar's menu holds them with a window it never
+// shows).
+void endHeld(Fl_Window *held) {
+    int key = Fl::e_keysym;
+    Fl::e_keysym = FL_Escape;
+    held->handle(FL_KEYBOARD);
+    Fl::e_keysym = key;
+}
+
 void runFromFltkLoop(void *) {
     Pump &p = pump();
     if (p.skipIdleOfOwnCheck) {
@@ -73,16 +88,16 @@ void runFromFltkLoop(void *) {
     bool was = p.innermostIsFltkLoop;
     p.innermostIsFltkLoop = true;
     ++p.nestedPasses;
+    Fl_Window *held = Fl::grab(), *outerHeld = std::exchange(p.held, held);
     // Events Xlib has read already leave nothing to wait for on the connection.
     rb::runNestedOnce(XQLength(fl_display) ? 0 : p.periodMs, ConnectionNumber(fl_display));
+    p.held = outerHeld;
     --p.nestedPasses;
     p.innermostIsFltkLoop = was;
-    // A quit ends the menu held open, as Escape would: the loop under it
-    // can end only once it has.
-    if (Fl_Window *menu = Fl::grab(); menu && app() && app()->quitting()) {
-        Fl::e_keysym = FL_Escape;
-        Fl::handle(FL_KEYBOARD, menu);
-    }
+    // A quit ends the menu held open: the loop under it can end only once
+    // it has. A dialog shown from the pass may have left it without its
+    // hold on the mouse and keys.
+    if (held && app() && app()->quitting()) endHeld(held);
 }
 
 // The steady pump, a period after the last: on a pass that other work
@@ -122,9 +137,15 @@ DialogLoopOnTop::DialogLoopOnTop() : fltkLoopWasInnermost_(pump().innermostIsFlt
     if (menuGrab_) Fl::grab(nullptr);
 }
 
+// The menu held open under the dialog takes its hold back, so that a click
+// outside it closes it, and a key pressed anywhere is its own: the window
+// it holds with is still there while the loop of the menu that runs this
+// pass is (a menu bar's menu holds with a window it never shows). A quit
+// ends the menu instead, once the pass returns to its loop.
 DialogLoopOnTop::~DialogLoopOnTop() {
     pump().innermostIsFltkLoop = fltkLoopWasInnermost_;
-    if (menuGrab_ && menuGrab_->shown() && !Fl::grab()) Fl::grab(menuGrab_);
+    if (!menuGrab_ || Fl::grab() || (app() && app()->quitting())) return;
+    if (menuGrab_ == pump().held || menuGrab_->shown()) Fl::grab(menuGrab_);
 }
 
 }  // namespace rb::screen
