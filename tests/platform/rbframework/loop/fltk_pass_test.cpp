@@ -2,8 +2,10 @@
 // the runtime's loop, on an X server of the test's own (Xvfb; skipped where
 // there is none): timers and cooperative threads go on, on time, while a
 // menu is held open; a dialog asked meanwhile can be answered, but its
-// popup lists do not open over the menu; a quit ends the menu; a window
-// closed under its menu leaves the menu's items as they were.
+// popup lists do not open over the menu, and a menu bar's menu held under
+// it holds the mouse and keys again after it; a quit ends the menu, also
+// one under a dialog; a window closed under its menu leaves the menu's
+// items as they were.
 #include "own_screen.h"
 #include "pacer.h"
 #include "run_until.h"
@@ -149,6 +151,77 @@ void pressOn(Fl_Widget &w) {
     XFlush(fl_display);
 }
 
+// The first mouse button pressed at x, y of `w`, read by FLTK's next wait.
+void pressAt(Fl_Window &w, int x, int y) {
+    XEvent e{};
+    XButtonEvent &b = e.xbutton;
+    b.type = ButtonPress;
+    b.display = fl_display;
+    b.window = fl_xid(&w);
+    b.root = RootWindow(fl_display, fl_screen);
+    b.x = x;
+    b.y = y;
+    b.x_root = w.x() + x;
+    b.y_root = w.y() + y;
+    b.button = Button1;
+    b.same_screen = True;
+    XSendEvent(fl_display, b.window, False, ButtonPressMask, &e);
+    XSync(fl_display, False);  // in Xlib's queue once this returns
+}
+
+// A window with the application's menu bar, and its File menu pulled down
+// from the next loop pass on, as a click on the bar does, until something
+// ends it; `chosen` holds the items chosen from it.
+struct HeldMenuOfTheBar {
+    struct WithMenuBar : rb::Window {
+        WithMenuBar() : rb::Window("WithMenuBar", rb::WindowKind::Document, "Menus", 300, 200) { hasMenuBar = true; }
+    };
+    const std::string item = "AnItemOfTheFileMenu";
+    rb::MenuBar menus;
+    rb::MenuItem file, entry;
+    std::vector<std::string> chosen;
+    std::shared_ptr<WithMenuBar> window;
+    Fl_Window *screenWindow = nullptr;
+    bool ended = false;
+    int64_t endedMs = -1;
+
+    explicit HeldMenuOfTheBar(rb::Application &app) {
+        file.name = "FileMenu";
+        file.text = "File";
+        entry.name = item;
+        entry.text = "Item";
+        entry.autoEnable = true;
+        menus.append(file);
+        menus.appendTo("FileMenu", entry);
+        app.menuBar = &menus;
+        app.addMenuHandler(item, [this] { chosen.push_back(item); });
+        window = rb::newWindow<WithMenuBar>();
+        window->show();
+        Fl_Menu_Bar *bar = shown<Fl_Menu_Bar>();
+        if (!bar) return;
+        screenWindow = bar->window();
+        rb::post([this, bar] {
+            bar->picked(bar->menu()->pulldown(bar->x(), bar->y(), bar->w(), bar->h(), bar->menu(), bar, nullptr, 1));
+            endedMs = TestClock::now() / 1000;
+            ended = true;
+        });
+    }
+    ~HeldMenuOfTheBar() {
+        rb::cancel(fallback);
+        if (!window->closed()) window->close();
+    }
+    // Ends the menu, held or not, as Escape pressed in it does, at `ms` on
+    // the clock: what a test that fails leaves no menu open by.
+    void endAt(int ms, Fl_Window *const &menuWindow) {
+        fallback = rb::postAfter(ms, [this, &menuWindow] {
+            if (ended || !menuWindow) return;
+            Fl::e_keysym = FL_Escape;
+            menuWindow->handle(FL_KEYBOARD);
+        });
+    }
+    uint64_t fallback = 0;
+};
+
 TEST_F(FltkLoops, AMenuHeldOpenRunsTimersAndThreadsOnTime) {
     WorkOnTheClock work(clock);
     bool grabbed = false;
@@ -222,6 +295,64 @@ TEST_F(FltkLoops, ADialogAskedWhileAMenuIsHeldOpenCanBeAnswered) {
     EXPECT_NEAR(double(answeredMs), 1500, 1);
     EXPECT_NEAR(double(menu.endedMs - start), 3000, 1);
     EXPECT_EQ(rb::op::pendingAnswers(), 0u) << "the dialog took its answer";
+}
+
+// The File menu of a menu bar, held open under a box that a capture shows
+// (the clip ended): once the box is answered the menu holds the mouse and
+// keys again, so that a click outside it, wherever, closes it.
+TEST_F(FltkLoops, AMenuOfTheBarHeldUnderABoxHoldsTheMouseAgainAfterIt) {
+    struct App : rb::Application {
+    } app;
+    HeldMenuOfTheBar menu(app);
+    ASSERT_NE(menu.screenWindow, nullptr);
+    int64_t start = clock.nowMs();
+    Fl_Window *menuWindow = nullptr;
+    bool givenBack = false;
+    rb::postAfter(500, [&] {
+        menuWindow = Fl::grab();
+        rb::op::answerNext({rb::Answer::OK, "", 1000});
+        rb::msgBox("the video ended");
+        givenBack = menuWindow && Fl::grab() == menuWindow;
+    });
+    // A click at the window's far corner, away from the menu.
+    rb::postAfter(2000, [&] { pressAt(*menu.screenWindow, 290, 190); });
+    menu.endAt(5000, menuWindow);
+    ASSERT_TRUE(runUntil([&] { return menu.ended; }, 30s));
+    ASSERT_NE(menuWindow, nullptr);
+    EXPECT_TRUE(givenBack);
+    EXPECT_LT(menu.endedMs - start, 2500) << "the click outside did not close the menu";
+    EXPECT_TRUE(menu.chosen.empty());
+}
+
+// A quit with a box open over a menu bar's menu held open (SIGTERM, a
+// capture that ends), or after the box was answered: the box closes and
+// the menu ends a pass or two after the quit.
+TEST_F(FltkLoops, AQuitEndsAMenuOfTheBarHeldUnderABox) {
+    for (bool answered : {false, true}) {
+        SCOPED_TRACE(answered ? "after the box" : "with the box open");
+        struct App : rb::Application {
+        } app;
+        HeldMenuOfTheBar menu(app);
+        ASSERT_NE(menu.screenWindow, nullptr);
+        int64_t start = clock.nowMs();
+        Fl_Window *menuWindow = nullptr;
+        int64_t boxEndedMs = -1;
+        rb::postAfter(500, [&] {
+            menuWindow = Fl::grab();
+            if (answered) rb::op::answerNext({rb::Answer::OK, "", 500});
+            rb::msgBox("the video ended");
+            boxEndedMs = clock.nowMs() - start;
+        });
+        rb::postAfter(1500, [&] { app.quit(0); });
+        menu.endAt(5000, menuWindow);
+        ASSERT_TRUE(runUntil([&] { return menu.ended; }, 30s));
+        ASSERT_NE(menuWindow, nullptr);
+        EXPECT_TRUE(app.quitting());
+        EXPECT_NEAR(double(boxEndedMs), answered ? 1000 : 1500, 1);
+        EXPECT_NEAR(double(menu.endedMs - start), 1500, 5) << "the quit did not end the menu";
+        EXPECT_TRUE(menu.chosen.empty());
+        rb::runFor(100);  // the windows the quit closed go
+    }
 }
 
 TEST_F(FltkLoops, AQuitEndsAMenuHeldOpen) {
