@@ -5,6 +5,11 @@
 #   after two or three grabs, the capture ends there and its frames are
 #   saved, the grab's "no video" box shows once and Enable Video is
 #   enabled; SIGTERM with that box open ends the program within 5 s;
+# - the same clip's end with the main window's File menu held open: the box
+#   shows over the menu; once it is answered (Return) the menu holds the
+#   mouse again and a click outside it closes it; SIGTERM, with the box
+#   open, with the menu held after it, or after the click, ends the program
+#   within 5 s with every grabbed frame on disk;
 # - SIGTERM mid-capture with the main window's File menu held open ends the
 #   program within 5 s with every grabbed frame saved;
 # - frames the capture's folder could not take (their names are taken by
@@ -39,6 +44,38 @@ capture_script() {
   for _ in $(seq 300); do printf 'wait 100\ndump controlwindow\ndump CaptureWindow\n'; done
 }
 said() { grep -c "$1" "$tmp/app.out"; }
+viewable() { xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }
+# The message boxes shown: the program's windows narrower than its main one.
+box_ids() {
+  local id
+  for id in $(xwininfo -root -tree | awk '/"Tavrin!"/{print $1}'); do
+    viewable "$id" && [ "$(xwininfo -id "$id" | awk '/Width:/{print $2}')" -lt 600 ] && echo "$id"
+  done
+}
+boxes() { box_ids | wc -l; }
+# Clicks the box's OK button, at its bottom right.
+click_ok() {
+  local box w h
+  box=$(box_ids | head -1)
+  w=$(xwininfo -id "$box" | awk '/Width:/{print $2}')
+  h=$(xwininfo -id "$box" | awk '/Height:/{print $2}')
+  xdotool mousemove --window "$box" $((w - 60)) $((h - 28)) click 1
+}
+# The menus held open: the program's windows at the top of the screen's
+# tree with neither name nor class (the menu pulled down, and its title
+# drawn over the bar).
+menus() {
+  local n=0 id client
+  client=$(($(win 'Tavrin!') & ~0x1fffff))
+  for id in $(xwininfo -root -children | awk '/\(has no name\): \(\)/{print $1}'); do
+    [ $((id & ~0x1fffff)) = "$client" ] && viewable "$id" && n=$((n + 1))
+  done
+  echo "$n"
+}
+menus_open() { [ "$(menus)" -gt 0 ]; }
+menus_closed() { [ "$(menus)" = 0 ]; }
+one_box() { [ "$(boxes)" = 1 ]; }
+boxes_closed() { [ "$(boxes)" = 0 ]; }
 # Ends within 5 s of the signal; the time it took in $tookMs.
 term_within_5s() {
   local t0 t1
@@ -57,12 +94,7 @@ TAVRIN_VIDEO_SOURCE="filesrc location=$tmp/clip.avi ! decodebin" start_app "$(ca
 ended_() { grep -q 'mymessage .*text="[0-9]* frames\? saved: the video ended"' "$tmp/app.out"; }
 within 20 ended_ || fail "the capture did not say the video ended"
 sleep 1
-boxes=0
-for id in $(xwininfo -root -tree | awk '/"Tavrin!"/{print $1}'); do
-  xwininfo -id "$id" | grep -q IsViewable && [ "$(xwininfo -id "$id" | awk '/Width:/{print $2}')" -lt 600 ] &&
-    boxes=$((boxes + 1))
-done
-[ "$boxes" = 1 ] || fail "$boxes message boxes open, not one"
+[ "$(boxes)" = 1 ] || fail "$(boxes) message boxes open, not one"
 import -window root "$art/video-ended-box.png"
 grep 'checkvideobutton' "$tmp/app.out" | tail -1 | grep -q disabled && fail "Enable Video is not enabled"
 grep -q 'text="Done"' "$tmp/app.out" && fail "the palette said Done"
@@ -70,6 +102,53 @@ saved=$(grep -o 'text="[0-9]* frames\? saved: the video ended"' "$tmp/app.out" |
 term_within_5s "with the capture's box open"
 boxMs=$tookMs
 [ "$saved" -ge 2 ] && [ "$(ls "$tmp/frames" | wc -l)" = "$saved" ] || fail "saved '$saved': $(ls "$tmp/frames")"
+
+# ---- the clip ends with the File menu held open: the box over it ----
+# The box takes the menu's hold on the mouse and keys while it waits, and
+# gives it back once answered: the menu closes as a menu does, and a quit
+# ends the box, the menu's loop and the program.
+# clip_end_under_menu <then>: the box shows over the File menu; then
+# "box-open": SIGTERM with the box open; "held": the box answered (its OK
+# clicked), SIGTERM with the menu still held; "click": the box answered
+# (Return), a click on the video closes the menu, SIGTERM.
+clip_end_under_menu() {
+  local main
+  rm -f "$tmp"/frames/*
+  TAVRIN_VIDEO_SOURCE="filesrc location=$tmp/clip.avi ! decodebin" start_app "$(capture_script 20 under)"
+  within 20 grep -q "ProgressBar1 .* value=1 max=20" "$tmp/app.out" || fail "$1: no frame grabbed from the clip"
+  main=$(win 'Tavrin!')
+  xdotool mousemove --window "$main" 15 10 click 1  # File
+  within 5 menus_open || fail "$1: the File menu did not open"
+  within 20 ended_ || fail "$1: the capture did not say the video ended, the File menu open"
+  within 5 one_box || fail "$1: $(boxes) message boxes over the File menu, not one"
+  sleep 0.5
+  menus_open || fail "$1: the File menu closed when the box showed"
+  import -window root "$art/box-over-file-menu.png"
+  if [ "$1" != box-open ]; then
+    if [ "$1" = held ]; then click_ok; else xdotool key Return; fi
+    within 5 boxes_closed || fail "$1: the box over the File menu was not answered"
+    sleep 0.5
+    import -window root "$art/file-menu-after-box.png"
+    menus_open || fail "$1: the File menu closed with the box"
+  fi
+  if [ "$1" = click ]; then
+    xdotool mousemove --window "$main" 400 400 click 1  # the video
+    within 5 menus_closed || fail "a click on the video did not close the File menu held under the box"
+    import -window root "$art/file-menu-clicked-off.png"
+  fi
+  underSaved=$(grep -o 'text="[0-9]* frames\? saved: the video ended"' "$tmp/app.out" | tail -1 | grep -o '[0-9]*' |
+    head -1)
+  case $1 in
+    box-open) term_within_5s "with the box open over the File menu" ;;
+    held) term_within_5s "with the File menu held after the box" ;;
+    click) term_within_5s "once the box and the File menu were closed" ;;
+  esac
+  [ "$underSaved" -ge 2 ] && [ "$(ls "$tmp/frames" | wc -l)" = "$underSaved" ] ||
+    fail "$1: saved '$underSaved' with the box over the File menu: $(ls "$tmp/frames")"
+  underSaid="$underSaid $1: $underSaved frames, $tookMs ms;"
+}
+underSaid=
+for then in click held box-open; do clip_end_under_menu "$then"; done
 
 # ---- SIGTERM with the File menu held open mid-capture ----
 # FLTK's pulldown menu runs a loop of its own, which runs the runtime's
@@ -124,4 +203,6 @@ if [ "$managed" = yes ]; then
 fi
 
 echo "ok: the clip ended after $saved frames, one box, SIGTERM with it open ended the program in $boxMs ms;" \
+  "the box over the File menu: a click closed the menu once the box was answered, and SIGTERM ended the" \
+  "program with the frames on disk:$underSaid" \
   "SIGTERM with the File menu open: $menuSaved frames saved, ended in $menuMs ms; $heldSaid"
