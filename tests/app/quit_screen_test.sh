@@ -5,11 +5,12 @@
 #   after two or three grabs, the capture ends there and its frames are
 #   saved, the grab's "no video" box shows once and Enable Video is
 #   enabled; SIGTERM with that box open ends the program within 5 s;
-# - the same clip's end with the main window's File menu held open: the box
-#   shows over the menu; once it is answered (Return) the menu holds the
-#   mouse again and a click outside it closes it; SIGTERM, with the box
-#   open, with the menu held after it, or after the click, ends the program
-#   within 5 s with every grabbed frame on disk;
+# - the same clip's end with a menu of the main window held open (File,
+#   Settings, Help): the box shows over the menu; once it is answered (OK
+#   or Return) the menu holds the mouse again and a click outside it
+#   closes it; SIGTERM, with the box open, with the menu held after it, or
+#   after the click, ends the program within 5 s with every grabbed frame
+#   on disk;
 # - SIGTERM mid-capture with the main window's File menu held open ends the
 #   program within 5 s with every grabbed frame saved;
 # - frames the capture's folder could not take (their names are taken by
@@ -103,52 +104,55 @@ term_within_5s "with the capture's box open"
 boxMs=$tookMs
 [ "$saved" -ge 2 ] && [ "$(ls "$tmp/frames" | wc -l)" = "$saved" ] || fail "saved '$saved': $(ls "$tmp/frames")"
 
-# ---- the clip ends with the File menu held open: the box over it ----
+# ---- the clip ends with a menu held open: the box over it ----
 # The box takes the menu's hold on the mouse and keys while it waits, and
 # gives it back once answered: the menu closes as a menu does, and a quit
 # ends the box, the menu's loop and the program.
-# clip_end_under_menu <then>: the box shows over the File menu; then
-# "box-open": SIGTERM with the box open; "held": the box answered (its OK
-# clicked), SIGTERM with the menu still held; "click": the box answered
-# (Return), a click on the video closes the menu, SIGTERM.
+# clip_end_under_menu <then> <menu> <its x on the bar>: the box shows over
+# the menu held open; then "box-open": SIGTERM with the box open; "held":
+# the box answered (its OK clicked), SIGTERM with the menu still held;
+# "click": the box answered (Return), a click on the video closes the
+# menu, SIGTERM.
 clip_end_under_menu() {
-  local main
+  local main shot="$art/$2-$1"
   rm -f "$tmp"/frames/*
   TAVRIN_VIDEO_SOURCE="filesrc location=$tmp/clip.avi ! decodebin" start_app "$(capture_script 20 under)"
-  within 20 grep -q "ProgressBar1 .* value=1 max=20" "$tmp/app.out" || fail "$1: no frame grabbed from the clip"
+  within 20 grep -q "ProgressBar1 .* value=1 max=20" "$tmp/app.out" || fail "$2 $1: no frame grabbed from the clip"
   main=$(win 'Tavrin!')
-  xdotool mousemove --window "$main" 15 10 click 1  # File
-  within 5 menus_open || fail "$1: the File menu did not open"
-  within 20 ended_ || fail "$1: the capture did not say the video ended, the File menu open"
-  within 5 one_box || fail "$1: $(boxes) message boxes over the File menu, not one"
+  xdotool mousemove --window "$main" "$3" 10 click 1
+  within 5 menus_open || fail "$2 $1: the $2 menu did not open"
+  within 20 ended_ || fail "$2 $1: the capture did not say the video ended, the $2 menu open"
+  within 5 one_box || fail "$2 $1: $(boxes) message boxes over the $2 menu, not one"
   sleep 0.5
-  menus_open || fail "$1: the File menu closed when the box showed"
-  import -window root "$art/box-over-file-menu.png"
+  menus_open || fail "$2 $1: the $2 menu closed when the box showed"
+  import -window root "$shot-box-over-menu.png"
   if [ "$1" != box-open ]; then
     if [ "$1" = held ]; then click_ok; else xdotool key Return; fi
-    within 5 boxes_closed || fail "$1: the box over the File menu was not answered"
+    within 5 boxes_closed || fail "$2 $1: the box over the $2 menu was not answered"
     sleep 0.5
-    import -window root "$art/file-menu-after-box.png"
-    menus_open || fail "$1: the File menu closed with the box"
+    import -window root "$shot-menu-after-box.png"
+    menus_open || fail "$2 $1: the $2 menu closed with the box"
   fi
   if [ "$1" = click ]; then
     xdotool mousemove --window "$main" 400 400 click 1  # the video
-    within 5 menus_closed || fail "a click on the video did not close the File menu held under the box"
-    import -window root "$art/file-menu-clicked-off.png"
+    within 5 menus_closed || fail "a click on the video did not close the $2 menu held under the box"
+    import -window root "$shot-menu-clicked-off.png"
   fi
   underSaved=$(grep -o 'text="[0-9]* frames\? saved: the video ended"' "$tmp/app.out" | tail -1 | grep -o '[0-9]*' |
     head -1)
   case $1 in
-    box-open) term_within_5s "with the box open over the File menu" ;;
-    held) term_within_5s "with the File menu held after the box" ;;
-    click) term_within_5s "once the box and the File menu were closed" ;;
+    box-open) term_within_5s "with the box open over the $2 menu" ;;
+    held) term_within_5s "with the $2 menu held after the box" ;;
+    click) term_within_5s "once the box and the $2 menu were closed" ;;
   esac
   [ "$underSaved" -ge 2 ] && [ "$(ls "$tmp/frames" | wc -l)" = "$underSaved" ] ||
-    fail "$1: saved '$underSaved' with the box over the File menu: $(ls "$tmp/frames")"
-  underSaid="$underSaid $1: $underSaved frames, $tookMs ms;"
+    fail "$2 $1: saved '$underSaved' with the box over the $2 menu: $(ls "$tmp/frames")"
+  underSaid="$underSaid $2 $1: $underSaved frames, $tookMs ms;"
 }
 underSaid=
-for then in click held box-open; do clip_end_under_menu "$then"; done
+for then in click held box-open; do clip_end_under_menu "$then" File 15; done
+clip_end_under_menu held Settings 110
+clip_end_under_menu click Help 164
 
 # ---- SIGTERM with the File menu held open mid-capture ----
 # FLTK's pulldown menu runs a loop of its own, which runs the runtime's
@@ -203,6 +207,6 @@ if [ "$managed" = yes ]; then
 fi
 
 echo "ok: the clip ended after $saved frames, one box, SIGTERM with it open ended the program in $boxMs ms;" \
-  "the box over the File menu: a click closed the menu once the box was answered, and SIGTERM ended the" \
+  "the box over a menu: a click closed the menu once the box was answered, and SIGTERM ended the" \
   "program with the frames on disk:$underSaid" \
   "SIGTERM with the File menu open: $menuSaved frames saved, ended in $menuMs ms; $heldSaid"
