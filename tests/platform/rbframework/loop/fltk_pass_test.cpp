@@ -4,8 +4,9 @@
 // menu is held open; a dialog asked meanwhile can be answered, but its
 // popup lists do not open over the menu, and a menu bar's menu held under
 // it holds the mouse and keys again after it; a quit ends the menu, also
-// one under a dialog; a window closed under its menu leaves the menu's
-// items as they were.
+// one under a dialog, and every loop of a dialog, a list and a box nested
+// three deep; a window closed under its menu leaves the menu's items as
+// they were.
 #include "own_screen.h"
 #include "pacer.h"
 #include "run_until.h"
@@ -132,25 +133,6 @@ template <class W> W *shown() {
     return nullptr;
 }
 
-// The first mouse button pressed, and held, in the middle of `w`, as the
-// X server tells FLTK.
-void pressOn(Fl_Widget &w) {
-    XEvent e{};
-    XButtonEvent &b = e.xbutton;
-    b.type = ButtonPress;
-    b.display = fl_display;
-    b.window = fl_xid(w.window());
-    b.root = RootWindow(fl_display, fl_screen);
-    b.x = w.x() + w.w() / 2;
-    b.y = w.y() + w.h() / 2;
-    b.x_root = w.window()->x() + b.x;
-    b.y_root = w.window()->y() + b.y;
-    b.button = Button1;
-    b.same_screen = True;
-    XSendEvent(fl_display, b.window, False, ButtonPressMask, &e);
-    XFlush(fl_display);
-}
-
 // The first mouse button pressed at x, y of `w`, read by FLTK's next wait.
 void pressAt(Fl_Window &w, int x, int y) {
     XEvent e{};
@@ -168,6 +150,18 @@ void pressAt(Fl_Window &w, int x, int y) {
     XSendEvent(fl_display, b.window, False, ButtonPressMask, &e);
     XSync(fl_display, False);  // in Xlib's queue once this returns
 }
+
+// The first mouse button pressed, and held, in the middle of `w`.
+void pressOn(Fl_Widget &w) { pressAt(*w.window(), w.x() + w.w() / 2, w.y() + w.h() / 2); }
+
+// A modal dialog with a popup list.
+struct WithPopup : rb::Window {
+    WithPopup() : rb::Window("WithPopup", rb::WindowKind::MovableModal, "Choose", 300, 100) {
+        rb::Control &list = add(rb::ControlKind::PopupMenu, "List", {20, 20, 150, 25});
+        list.addRow("One");
+        list.addRow("Two");
+    }
+};
 
 // A window with the application's menu bar, and its File menu pulled down
 // from the next loop pass on, as a click on the bar does, until something
@@ -243,13 +237,6 @@ TEST_F(FltkLoops, AMenuHeldOpenRunsTimersAndThreadsOnTime) {
 // and the menu ends when it is escaped.
 TEST_F(FltkLoops, APopupListInADialogShownOverAHeldMenuDoesNotOpen) {
     WorkOnTheClock work(clock);
-    struct WithPopup : rb::Window {
-        WithPopup() : rb::Window("WithPopup", rb::WindowKind::MovableModal, "Choose", 300, 100) {
-            rb::Control &list = add(rb::ControlKind::PopupMenu, "List", {20, 20, 150, 25});
-            list.addRow("One");
-            list.addRow("Two");
-        }
-    };
     std::shared_ptr<WithPopup> dialog;
     rb::postAfter(500, [&] {
         dialog = rb::newWindow<WithPopup>();
@@ -353,6 +340,41 @@ TEST_F(FltkLoops, AQuitEndsAMenuOfTheBarHeldUnderABox) {
         EXPECT_TRUE(menu.chosen.empty());
         rb::runFor(100);  // the windows the quit closed go
     }
+}
+
+// Loops three deep: a box shown over a popup list held open in a dialog.
+// A quit closes the box, ends the list's loop and then the dialog's, each
+// a pass or two after the quit.
+TEST_F(FltkLoops, AQuitEndsABoxOverAPopupListHeldInADialog) {
+    struct App : rb::Application {
+    } app;
+    std::shared_ptr<WithPopup> dialog = rb::newWindow<WithPopup>();
+    int64_t start = clock.nowMs(), boxEndedMs = -1, dialogEndedMs = -1;
+    rb::post([&] {
+        dialog->showModalWithin(*dialog);
+        dialogEndedMs = clock.nowMs() - start;
+    });
+    rb::postAfter(500, [] {
+        if (auto *list = shown<Fl_Choice>()) pressOn(*list);
+    });
+    Fl_Window *listWindow = nullptr;
+    rb::postAfter(1000, [&] {
+        if (!(listWindow = Fl::grab())) return;
+        rb::msgBox("the video ended");
+        boxEndedMs = clock.nowMs() - start;
+    });
+    rb::postAfter(2000, [&] { app.quit(0); });
+    uint64_t fallback = rb::postAfter(5000, [&] {
+        Fl::e_keysym = FL_Escape;
+        if (listWindow && dialogEndedMs < 0) listWindow->handle(FL_KEYBOARD);
+    });
+    ASSERT_TRUE(runUntil([&] { return dialogEndedMs >= 0; }, 30s));
+    rb::cancel(fallback);
+    ASSERT_NE(listWindow, nullptr) << "the list did not open";
+    EXPECT_NEAR(double(boxEndedMs), 2000, 5);
+    EXPECT_NEAR(double(dialogEndedMs), 2000, 5) << "the quit did not end the list's loop";
+    EXPECT_EQ(Fl::grab(), nullptr);
+    rb::runFor(100);  // the windows the quit closed go
 }
 
 TEST_F(FltkLoops, AQuitEndsAMenuHeldOpen) {
