@@ -141,10 +141,11 @@ DialogLoopOnTop::DialogLoopOnTop() : fltkLoopWasInnermost_(pump().innermostIsFlt
 // outside it closes it, and a key pressed anywhere is its own: the window
 // it holds with is still there while the loop of the menu that runs this
 // pass is (a menu bar's menu holds with a window it never shows). A quit
-// ends the menu instead, once the pass returns to its loop.
+// ends the menu instead, once the pass returns to its loop. FLTK holds the
+// X pointer and keyboard with a window shown.
 DialogLoopOnTop::~DialogLoopOnTop() {
     pump().innermostIsFltkLoop = fltkLoopWasInnermost_;
-    if (!menuGrab_ || Fl::grab() || (app() && app()->quitting())) return;
+    if (!menuGrab_ || Fl::grab() || !Fl::first_window() || (app() && app()->quitting())) return;
     if (menuGrab_ == pump().held || menuGrab_->shown()) Fl::grab(menuGrab_);
 }
 
