@@ -1,10 +1,10 @@
 // The quit road, state by state: SIGTERM (a real signal, through the
-// program's own handler) and, where a person can press it, Ctrl+Q, in each
-// state the application can be in. Each time the application ends within
-// 5 s of the machine's clock with every frame it grabbed on disk, and what
-// a dialog closed by the quit was for does not go on. Frames that the
-// capture's folder cannot take go to the user's data, whichever quit it is
-// (the script's too).
+// program's own handler; SIGHUP in some) and, where a person can press it,
+// Ctrl+Q, in each state the application can be in. Each time the
+// application ends within 5 s of the machine's clock with every frame it
+// grabbed on disk, and what a dialog closed by the quit was for does not go
+// on. Frames that the capture's folder cannot take go to the user's data,
+// whichever quit it is (the script's too).
 //
 // The backend answers as the headless one does, except that a modal window
 // waits until it is closed, as it does on screen (Video Settings, Deck
@@ -66,10 +66,10 @@ public:
 };
 Backend *gBackend = nullptr;
 
-enum class How { Sigterm, CtrlQ, CloseBox, ScriptQuit, ScriptEnd };
+enum class How { Sigterm, Sighup, CtrlQ, CloseBox, ScriptQuit, ScriptEnd };
 
 void PrintTo(How how, std::ostream *os) {
-    const char *names[] = {"Sigterm", "CtrlQ", "CloseBox", "ScriptQuit", "ScriptEnd"};
+    const char *names[] = {"Sigterm", "Sighup", "CtrlQ", "CloseBox", "ScriptQuit", "ScriptEnd"};
     *os << names[int(how)];
 }
 
@@ -77,6 +77,9 @@ void send(How how) {
     switch (how) {
         case How::Sigterm:
             ::raise(SIGTERM);
+            break;
+        case How::Sighup:  // the terminal the program was started from closed
+            ::raise(SIGHUP);
             break;
         case How::CtrlQ:
             rb::op::chooseMenu("FileQuit");
@@ -117,6 +120,7 @@ const QuitState kStates[] = {
     {"IdleSigterm", How::Sigterm, false, [] {}, [] { return true; }},
     {"IdleCtrlQ", How::CtrlQ, false, [] {}, [] { return true; }},
     {"CapturingSigterm", How::Sigterm, true, [] {}, [] { return grabbed(2); }},
+    {"CapturingSighup", How::Sighup, true, [] {}, [] { return grabbed(2); }},
     {"CapturingCtrlQ", How::CtrlQ, true, [] {}, [] { return grabbed(2); }},
     // The video ends mid-capture: the capture ends, saves its frames and
     // shows the grab's message, which nobody answers.
@@ -383,7 +387,8 @@ TEST_P(QuitRoadFolderGone, WhenTheUsersDataCannotTakeThemEitherItEndsWithStatusO
 }
 
 INSTANTIATE_TEST_SUITE_P(EachQuit, QuitRoadFolderGone,
-                         ::testing::Values(How::Sigterm, How::CtrlQ, How::CloseBox, How::ScriptQuit, How::ScriptEnd),
+                         ::testing::Values(How::Sigterm, How::Sighup, How::CtrlQ, How::CloseBox, How::ScriptQuit,
+                                           How::ScriptEnd),
                          [](const ::testing::TestParamInfo<How> &p) { return ::testing::PrintToString(p.param); });
 
 // The start-up's "No video signal" box: a quit closes it, and the palette

@@ -1,5 +1,5 @@
-// SIGINT and SIGTERM ask the application to quit, as its Quit menu item
-// does. A signal handler may do next to nothing safely: it writes a byte to
+// SIGINT, SIGTERM and SIGHUP (the terminal closed) ask the application to
+// quit, as its Quit menu item does. A signal handler may do next to nothing safely: it writes a byte to
 // a pipe, and the request runs on the main loop, which watches the pipe.
 #include <rb/loop.h>
 #include <rb/runtime.h>
@@ -42,6 +42,7 @@ void quitOnTerminationSignals() {
     sa.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &sa, nullptr);
     ::sigaction(SIGTERM, &sa, nullptr);
+    ::sigaction(SIGHUP, &sa, nullptr);
 }
 
 bool quitBySignal() { return gBySignal; }

@@ -373,12 +373,12 @@ TEST_F(Ui, LockedEdgesFollowTheWindowsSize) {
     EXPECT_EQ(area.bounds().top, 100);
 }
 
-// SIGTERM and SIGINT reach the application as its quit, on the loop and
-// not inside the signal handler; a quit held off stays held off.
+// SIGTERM, SIGHUP and SIGINT reach the application as its quit, on the loop
+// and not inside the signal handler; a quit held off stays held off.
 TEST_F(Ui, TerminationSignalsAskTheApplicationToQuit) {
     struct Holding : TestApp {
         int asked = 0;
-        bool CancelClose() override { return ++asked == 1; }
+        bool CancelClose() override { return ++asked <= 2; }
     } a;
     quitOnTerminationSignals();
     quitOnTerminationSignals();  // only the first call acts
@@ -390,8 +390,13 @@ TEST_F(Ui, TerminationSignalsAskTheApplicationToQuit) {
     runUntilAsked(1);
     EXPECT_EQ(a.asked, 1);
     EXPECT_FALSE(a.quitting());
-    ASSERT_EQ(::raise(SIGINT), 0);
+    // The terminal the program was started from closed.
+    ASSERT_EQ(::raise(SIGHUP), 0);
     runUntilAsked(2);
+    EXPECT_EQ(a.asked, 2);
+    EXPECT_FALSE(a.quitting());
+    ASSERT_EQ(::raise(SIGINT), 0);
+    runUntilAsked(3);
     EXPECT_TRUE(a.quitting());
     EXPECT_EQ(a.exitCode(), 0);
 }
