@@ -19,7 +19,6 @@
 
 #include <cstdio>
 #include <ctime>
-#include <filesystem>
 #include <system_error>
 
 namespace tavrin {
@@ -60,10 +59,9 @@ bool App::CancelClose() {
 }
 
 bool App::saveHeldFrames(CaptureWindow &main) {
-    std::string dir = framesDataFolder(std::time(nullptr));
-    int32_t held = main.unsavedCount(), written = 0, failed = held;
     std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
+    std::string dir = makeFramesDataFolder(std::time(nullptr), ec);
+    int32_t held = main.unsavedCount(), written = 0, failed = held;
     if (!ec) main.saveUnsavedInto(rb::FolderItem(dir), written, failed);
     if (failed == 0) {
         std::fprintf(stderr, "tavrin: %d %s saved in %s, quitting\n", written, written == 1 ? "frame" : "frames",

@@ -51,7 +51,7 @@ public:
     void WritePrefs();
 
     // Saves the frames the main window holds unsaved into a new folder in
-    // the user's data (framesDataFolder) and says where on standard error;
+    // the user's data (makeFramesDataFolder) and says where on standard error;
     // false, said there too, when they cannot be saved there either.
     bool saveHeldFrames(CaptureWindow &main);
 };

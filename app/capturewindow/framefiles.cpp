@@ -151,7 +151,11 @@ void CaptureWindow::saveUnsavedInto(const rb::FolderItem &folder, int32_t &writt
     written = failed = 0;
     for (size_t i = 0; i < unsaved.size(); ++i) {
         if (!unsaved[i]) continue;
-        if (saveStill(*unsaved[i], folder, int32_t(i), nullptr)) {
+        // Each file on the disk before the next, and none over a file that
+        // is there already: the folder is this quit's own.
+        rb::DurableBatch one(rb::DurableBatch::Existing::Keep);
+        bool joined = saveStill(*unsaved[i], folder, int32_t(i), &one);
+        if (joined && one.size() == 1 && one.commit()[0]) {
             ++written;
             unsaved[i].reset();
         } else {

@@ -19,6 +19,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -35,7 +38,8 @@ std::string readFile(const fs::path &p) {
 // The program, started with exactly `env` and its output in `log`.
 class Program {
 public:
-    Program(const std::vector<std::string> &env, const fs::path &log) {
+    // In the process group `group` when given (0: a new one, led by it).
+    Program(const std::vector<std::string> &env, const fs::path &log, std::optional<pid_t> group = {}) {
         std::vector<char *> envp;
         for (const std::string &e : env) envp.push_back(const_cast<char *>(e.c_str()));
         envp.push_back(nullptr);
@@ -43,8 +47,15 @@ public:
         posix_spawn_file_actions_init(&files);
         posix_spawn_file_actions_addopen(&files, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_adddup2(&files, 1, 2);
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        if (group) {
+            posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+            posix_spawnattr_setpgroup(&attr, *group);
+        }
         char *argv[] = {const_cast<char *>(TAVRIN_PROGRAM), nullptr};
-        if (posix_spawn(&pid_, TAVRIN_PROGRAM, &files, nullptr, argv, envp.data()) != 0) pid_ = -1;
+        if (posix_spawn(&pid_, TAVRIN_PROGRAM, &files, &attr, argv, envp.data()) != 0) pid_ = -1;
+        posix_spawnattr_destroy(&attr);
         posix_spawn_file_actions_destroy(&files);
     }
     ~Program() {
@@ -54,6 +65,7 @@ public:
         }
     }
     bool started() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
     void signal(int sig) const { ::kill(pid_, sig); }
     // The exit status, or -1 when it has not ended normally within `limit`.
     int exitStatus(std::chrono::milliseconds limit) {
@@ -295,3 +307,63 @@ INSTANTIATE_TEST_SUITE_P(QuitOrEnd, ScriptQuit, ::testing::Values("quit\n", ""),
                          [](const ::testing::TestParamInfo<const char *> &p) {
                              return std::string(*p.param ? "Quit" : "EndOfScript");
                          });
+
+// Two copies, each holding frames that its folder could not take, get
+// SIGTERM in one kill (as at a logout) with one user's data, in the same
+// second, round after round: each saves its own frames in a folder of its
+// own, and says so; no frame replaces another's.
+TEST_F(ProgramTest, TwoCopiesQuittingAtOnceEachSaveTheirFramesInAFolderOfTheirOwn) {
+    constexpr int kRounds = 6;
+    std::set<fs::path> folders;
+    for (int round = 0; round < kRounds; ++round) {
+        std::vector<std::unique_ptr<Program>> copies;
+        std::vector<fs::path> logs;
+        pid_t group = 0;
+        for (int copy = 0; copy < 2; ++copy) {
+            // Frames 0 to 2; 0 and 1 are refused, their names being folders.
+            fs::path out = dir_ / ("frames-" + std::to_string(round) + "-" + std::to_string(copy));
+            for (const char *taken : {"held000.tif", "held001.tif"}) fs::create_directories(out / taken);
+            std::string script =
+                "type controlwindow framecount 2\ntype controlwindow nameprefix held\n"
+                "answer folder " +
+                out.string() +
+                "\nclick controlwindow BevelButton1\nanswer ok\n"
+                "click controlwindow capturebutton\n";
+            for (int i = 0; i < 150; ++i) script += "wait 200\ndump controlwindow\n";
+            fs::path scriptFile = dir_ / ("script-" + std::to_string(copy));
+            std::ofstream(scriptFile) << script;
+            std::vector<std::string> env = baseEnv();
+            env.push_back("TAVRIN_HEADLESS=1");
+            env.push_back("TAVRIN_SCRIPT=" + scriptFile.string());
+            logs.push_back(dir_ / ("out-" + std::to_string(copy) + ".txt"));
+            copies.push_back(std::make_unique<Program>(env, logs.back(), group));
+            ASSERT_TRUE(copies.back()->started());
+            if (copy == 0) group = copies.back()->pid();
+        }
+        auto holding = [&] {
+            for (const fs::path &log : logs)
+                if (readFile(log).find("2 frames could not be saved: choose another folder") == std::string::npos)
+                    return false;
+            return true;
+        };
+        ASSERT_TRUE(waitUntil(holding, 30s)) << readFile(logs[0]) << readFile(logs[1]);
+        ASSERT_EQ(::kill(-group, SIGTERM), 0);
+        for (int copy = 0; copy < 2; ++copy) {
+            EXPECT_EQ(copies[size_t(copy)]->exitStatus(30s), 0);
+            std::string said = readFile(logs[size_t(copy)]);
+            int saved = 0;
+            fs::path data = savedInTheUsersData(said, saved);
+            ASSERT_FALSE(data.empty()) << said;
+            EXPECT_EQ(saved, 2);
+            EXPECT_EQ(data.parent_path(), dir_ / "data" / "tavrin");
+            EXPECT_TRUE(folders.insert(data).second) << data << " was taken by both copies, round " << round;
+        }
+    }
+    // Every folder holds its copy's two frames and nothing else.
+    for (const fs::path &folder : folders) {
+        EXPECT_TRUE(holdsFrames(folder, "held", 0, 1));
+        size_t files = 0;
+        for (const auto &e : fs::directory_iterator(folder)) files += e.is_regular_file();
+        EXPECT_EQ(files, 2u) << folder;
+    }
+}

@@ -75,14 +75,18 @@ using BinaryStreamRef = std::unique_ptr<BinaryStream>;
 // commit() then, in this order:
 //   1. syncs every temporary file (cheap by then: its bytes are mostly on
 //      the disk already), so each one's bytes and codes are on the disk;
-//   2. renames each synced temporary file onto its file;
+//   2. renames each synced temporary file onto its file (a batch that keeps
+//      existing files puts none where a file already is: that save fails);
 //   3. syncs each folder once, so the names are on the disk too.
 // A file therefore never shows partial or empty, even after a crash or a
 // power loss, and what commit() reports as saved is on the disk, name and
 // all. A save that fails at any step leaves its file as it was.
 class DurableBatch {
 public:
-    DurableBatch() = default;
+    // What a save does to a file already under its name.
+    enum class Existing { Replace, Keep };
+
+    explicit DurableBatch(Existing existing = Existing::Replace) : existing_(existing) {}
     ~DurableBatch();  // drops the temporary files of saves not committed
     DurableBatch(const DurableBatch &) = delete;
     DurableBatch &operator=(const DurableBatch &) = delete;
@@ -104,6 +108,7 @@ private:
         std::string temp, target;
     };
     std::vector<Pending> pending_;
+    Existing existing_;
 };
 
 class BinaryStream {

@@ -10,6 +10,9 @@ namespace rb::durable {
 std::string folderOf(const std::string &path);
 // Syncs the file at `path` (its bytes and attributes); false when that fails.
 bool syncFile(const std::string &path);
+// Gives the temporary file `temp` the name `target`, over a file of that
+// name when `replace`, else never (false, errno EEXIST, when one is there).
+bool putInPlace(const std::string &temp, const std::string &target, bool replace);
 // Syncs the folder that holds `path`, so that the names in it are on the
 // disk; true as well on a file system that cannot sync a folder.
 bool syncFolderOf(const std::string &path);

@@ -36,6 +36,17 @@ std::string folderOf(const std::string &path) {
 
 bool syncFile(const std::string &path) { return syncPath(path, O_NOFOLLOW); }
 
+bool putInPlace(const std::string &temp, const std::string &target, bool replace) {
+    if (replace) return ::rename(temp.c_str(), target.c_str()) == 0;
+    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
+    // A file system that cannot rename so: a second name, which link() never
+    // puts over a file, then the temporary name goes.
+    if (::link(temp.c_str(), target.c_str()) != 0) return false;
+    ::unlink(temp.c_str());
+    return true;
+}
+
 bool syncFolderOf(const std::string &path) {
     if (syncPath(folderOf(path), O_DIRECTORY)) return true;
     // Some file systems sync their folders with their files and refuse it.
@@ -68,7 +79,7 @@ std::vector<bool> DurableBatch::commit(const std::function<void()> &between) {
     }
     for (size_t i = 0; i < pending_.size(); ++i) {
         const Pending &p = pending_[i];
-        if (saved[i] && ::rename(p.temp.c_str(), p.target.c_str()) != 0) saved[i] = false;
+        if (saved[i] && !durable::putInPlace(p.temp, p.target, existing_ == Existing::Replace)) saved[i] = false;
         if (!saved[i]) ::unlink(p.temp.c_str());
     }
     // Each folder once (a pass writes into one; Grab Now and tests may mix).

@@ -291,6 +291,26 @@ TEST_F(Files, DurableBatchFinishesWhenItsPauseThrows) {
     EXPECT_EQ(std::system(cmd.c_str()), 0) << "no temporary files left";
 }
 
+// A batch that keeps existing files puts a save in place only where no file
+// is: one already there (another program's frame, made after the check
+// that the name was free) stays as it was, and that save alone fails.
+TEST_F(Files, DurableBatchThatKeepsExistingFilesNeverReplacesOne) {
+    auto mine = dir->child("q000.tif"), theirs = dir->child("q001.tif");
+    DurableBatch batch(DurableBatch::Existing::Keep);
+    for (const auto &file : {mine, theirs}) {
+        auto s = BinaryStream::createAtomic(*file, "TIFF", &batch);
+        ASSERT_NE(s, nullptr);
+        s->writeBytes("my frame");
+        EXPECT_TRUE(s->close());
+    }
+    spit(theirs->absolutePath(), "their frame");
+    EXPECT_EQ(batch.commit(), (std::vector<bool>{true, false}));
+    EXPECT_EQ(slurp(mine->absolutePath()), "my frame");
+    EXPECT_EQ(slurp(theirs->absolutePath()), "their frame");
+    std::string cmd = "test $(ls -A '" + dir->absolutePath() + "' | wc -l) -eq 2";
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << "no temporary files left";
+}
+
 TEST_F(Files, DurableBatchNotCommittedLeavesEverythingAsItWas) {
     auto a = dir->child("a.tif"), b = dir->child("b.tif");
     spit(b->absolutePath(), "older");
