@@ -7,6 +7,7 @@
 
 #include <rb/loop.h>
 #include <rb/runtime.h>
+#include <rb/screen.h>
 #include <rb/thread.h>
 
 #include <algorithm>
@@ -218,8 +219,13 @@ void CaptureThread::resetcontrolwindow() {
     endRun(this);
     if (quitNow) {
         // The window goes with the quit: a terminal that sent the signal is
-        // told too.
-        if (notsaved == 0) std::fprintf(stderr, "tavrin: %s, quitting\n", pal.mymessage->text().c_str());
+        // told too; with the display gone that is all there is to read, so
+        // it says where the frames are.
+        std::string said = pal.mymessage->text();
+        if (rb::displayLost() && saved > 0 && pal.savefolder)
+            said = frames(saved) + " saved in " + pal.savefolder->absolutePath() +
+                   (missing > 0 ? ", " + frames(missing) + " missing (out of memory)" : "");
+        if (notsaved == 0) std::fprintf(stderr, "tavrin: %s, quitting\n", said.c_str());
         rb::post([] {
             if (rb::Application *a = rb::app()) a->quit(a->exitCode());
         });

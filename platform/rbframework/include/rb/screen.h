@@ -9,4 +9,9 @@ namespace rb {
 // running was not asked for; false (and the headless backend stays) otherwise.
 bool useScreenBackend();
 
+// Whether the display went away while the program ran (its X server ended
+// or the connection to it was lost): nothing shows from then on, and the
+// application quits as SIGTERM has it quit, saving what it holds first.
+bool displayLost();
+
 }  // namespace rb

@@ -5,6 +5,7 @@
 #include "loop/fltk_pass.h"
 #include "desktop/fltk_video.h"
 #include "desktop/gtk_file_dialogs.h"
+#include "desktop/lost_display.h"
 
 #include <rb/loop.h>
 #include <rb/screen.h>
@@ -25,6 +26,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <list>
 #include <map>
@@ -458,11 +460,15 @@ int menuShortcutFromAnyWindow(int event) {
 
 std::string appTitle() { return app() ? app()->applicationName : std::string(); }
 
+// Once the display has gone away (displayLost) the backend shows nothing
+// and touches neither FLTK nor the X connection: the model goes on alone,
+// as headless, and every dialog is answered as a quit answers it.
 class ScreenBackend : public Backend {
 public:
     bool headless() const override { return false; }
 
     void windowChanged(Window &w) override {
+        if (displayLost()) return;
         ScreenWindow *sw = find(w);
         if (!sw) {
             if (!w.visible()) return;
@@ -488,23 +494,28 @@ public:
         for (auto c = wheels_.begin(); c != wheels_.end();)
             c = &c->first->window() == &w ? wheels_.erase(c) : std::next(c);
         video_.erase(&w);
-        it->second->hide();
-        screen::deleteWhenOutside(it->second);  // a menu held open may still use its bar
+        if (!displayLost()) {
+            it->second->hide();
+            screen::deleteWhenOutside(it->second);  // a menu held open may still use its bar
+        }
         windows_.erase(it);
     }
 
     void controlChanged(Control &c) override {
+        if (displayLost()) return;
         auto it = widgets_.find(&c);
         if (it != widgets_.end()) update(c, it->second, menuOffset(c.window()));
         flushSoon();
     }
 
     std::shared_ptr<SurfaceMemory> surfaceMemory(Window &w, int width, int height) override {
+        if (displayLost()) return nullptr;
         auto it = video_.find(&w);
         return it == video_.end() ? nullptr : it->second->memoryFor(width, height);
     }
 
     void surfacePainted(Window &w) override {
+        if (displayLost()) return;
         auto it = video_.find(&w);
         if (it == video_.end()) return;
         // Shown at once: a frame is all that changed, and the loop needs
@@ -521,6 +532,12 @@ public:
     }
 
     DialogAnswer ask(const DialogRequest &r) override {
+        if (displayLost()) {
+            // Said where the person may still read it, as headless.
+            DialogAnswer a = dismissedAnswer(r);
+            std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, describeDialog(r, a).c_str());
+            return a;
+        }
         screen::DialogLoopOnTop onTop;
         // An answer given ahead (by a script) comes first; a person answers the rest.
         if (std::optional<DialogAnswer> given = answers.take(r)) return *given;
@@ -535,7 +552,7 @@ public:
         posted = true;
         post([] {
             posted = false;
-            Fl::flush();
+            if (!displayLost()) Fl::flush();
         });
     }
 
@@ -543,6 +560,7 @@ public:
     // came over them or went; the wheels turn about twelve times a second
     // while shown.
     void tick() {
+        if (displayLost()) return;
         for (auto &v : video_) v.second->follow();
         for (auto &w : wheels_)
             if (w.first->visible() && w.second->visible_r()) w.second->step();
@@ -684,6 +702,8 @@ bool useScreenBackend() {
     s.height = Fl::h();
     setMainScreen(s);
     screen::prepareFileDialogs();
+    // After GTK's start, which sets its own handler of a lost connection.
+    screen::watchForLostDisplay(d);
     screen::runFltkFromLoop(80, [b] { b->tick(); });
     Fl::add_handler(menuShortcutFromAnyWindow);
     return true;

@@ -7,6 +7,7 @@
 
 #include "desktop/gtk_file_dialogs.h"
 
+#include <rb/screen.h>
 #include <rb/ui.h>
 
 #include <FL/Fl.H>
@@ -94,7 +95,10 @@ public:
     DialogAnswer run() {
         window_->show();
         runModalLoop([this] { return answered_; });
-        window_->hide();
+        // A window gone with its display is left as it is: FLTK would ask
+        // the dead connection to take it down.
+        if (displayLost()) (void)window_.release();
+        else window_->hide();
         if (!answered_) return dismissedAnswer(request_);
         return answer_;
     }

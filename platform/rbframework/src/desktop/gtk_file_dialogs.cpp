@@ -5,9 +5,11 @@
 // on behind the chooser.
 #include "desktop/gtk_file_dialogs.h"
 
+#include "desktop/lost_display.h"
 #include "loop/glib_pump.h"
 
 #include <rb/loop.h>
+#include <rb/screen.h>
 #include <rb/thread.h>
 
 #include <FL/Fl.H>
@@ -60,6 +62,9 @@ bool prepareFileDialogs() {
     }
     if (ready) gGdkDisplay = gdk_x11_display_get_xdisplay(gdk_display_get_default());
     gGdkXErrors = XSetErrorHandler(xErrorToItsHandler);
+    // GDK's handler of a lost connection ends the process: the runtime's
+    // takes its place, for GDK's connection too.
+    if (ready) watchForLostDisplay(gGdkDisplay);
     if (ready) startGlibPump();
     return ready;
 }
@@ -159,6 +164,8 @@ public:
     ~ChooserDecoration() {
         if (parent_) g_object_unref(parent_);
     }
+    // Left as it is: its display went away.
+    void forget() { parent_ = nullptr; }
     ChooserDecoration(const ChooserDecoration &) = delete;
     ChooserDecoration &operator=(const ChooserDecoration &) = delete;
 
@@ -170,6 +177,7 @@ private:
 }  // namespace
 
 DialogAnswer chooseFile(const DialogRequest &r) {
+    if (displayLost()) return dismissedAnswer(r);
     if (!prepareFileDialogs()) {
         std::fprintf(stderr, "%s: GTK could not open the display; the file dialog is cancelled\n",
                      program_invocation_short_name);
@@ -214,6 +222,13 @@ DialogAnswer chooseFile(const DialogRequest &r) {
     if (--gChoosersOpen == 0) Fl::event_dispatch(gEarlierDispatch);
 
     DialogAnswer a;
+    if (displayLost()) {
+        // GTK's connection is gone: the chooser is left as it is, GTK is
+        // not run again.
+        g_signal_handlers_disconnect_by_data(native, &response);
+        decoration->forget();
+        return dismissedAnswer(r);
+    }
     if (!response.answered) {
         gtk_native_dialog_hide(GTK_NATIVE_DIALOG(native));
         a = dismissedAnswer(r);

@@ -38,6 +38,7 @@ struct Pump {
     // What holds the mouse and keys for the FLTK loop whose pass is under
     // way (its menu's window), or nullptr.
     Fl_Window *held = nullptr;
+    bool stopped = false;  // the display went away
     std::vector<Fl_Window *> doomed;
     std::function<void()> tick;
 };
@@ -58,7 +59,7 @@ void deleteDoomed() {
 // Inside one of FLTK's loops that loop does it, once the pass returns.
 void check() {
     Pump &p = pump();
-    if (p.innermostIsFltkLoop) return;
+    if (p.innermostIsFltkLoop || p.stopped) return;
     deleteDoomed();
     bool was = p.skipIdleOfOwnCheck;
     p.skipIdleOfOwnCheck = true;
@@ -84,13 +85,15 @@ void runFromFltkLoop(void *) {
         return;
     }
     if (p.innermostIsFltkLoop) return;
-    Fl::flush();  // what the last events changed shows before the wait
+    if (!p.stopped) Fl::flush();  // what the last events changed shows before the wait
     bool was = p.innermostIsFltkLoop;
     p.innermostIsFltkLoop = true;
     ++p.nestedPasses;
     Fl_Window *held = Fl::grab(), *outerHeld = std::exchange(p.held, held);
-    // Events Xlib has read already leave nothing to wait for on the connection.
-    rb::runNestedOnce(XQLength(fl_display) ? 0 : p.periodMs, ConnectionNumber(fl_display));
+    // Events Xlib has read already leave nothing to wait for on the
+    // connection; a connection gone is not waited on (it is always ready).
+    if (p.stopped) rb::runNestedOnce(p.periodMs, -1);
+    else rb::runNestedOnce(XQLength(fl_display) ? 0 : p.periodMs, ConnectionNumber(fl_display));
     p.held = outerHeld;
     --p.nestedPasses;
     p.innermostIsFltkLoop = was;
@@ -104,6 +107,7 @@ void runFromFltkLoop(void *) {
 // brings, so that it seldom wakes the loop itself, or half a period late.
 void pumpLater() {
     rb::postAfterLoosely(pump().periodMs, pump().periodMs / 2, [] {
+        if (pump().stopped) return;
         pumpLater();
         pump().tick();
         check();
@@ -125,16 +129,26 @@ void runFltkFromLoop(int periodMs, std::function<void()> tick) {
     pumpLater();
 }
 
+void stopFltkFromLoop() {
+    Pump &p = pump();
+    if (p.stopped) return;
+    p.stopped = true;
+    if (!fl_display) return;
+    removeSource(ConnectionNumber(fl_display));
+    Fl::remove_fd(ConnectionNumber(fl_display));  // FLTK's own loops poll it no more either
+}
+
 bool insideFltkLoop() { return pump().nestedPasses > 0; }
 
 void deleteWhenOutside(Fl_Window *w) {
+    if (pump().stopped) return;  // a window gone with its display stays as it is
     if (insideFltkLoop()) pump().doomed.push_back(w);
     else Fl::delete_widget(w);
 }
 
 DialogLoopOnTop::DialogLoopOnTop() : fltkLoopWasInnermost_(pump().innermostIsFltkLoop), menuGrab_(Fl::grab()) {
     pump().innermostIsFltkLoop = false;
-    if (menuGrab_) Fl::grab(nullptr);
+    if (menuGrab_ && !pump().stopped) Fl::grab(nullptr);
 }
 
 // The menu held open under the dialog takes its hold back, so that a click
@@ -145,7 +159,7 @@ DialogLoopOnTop::DialogLoopOnTop() : fltkLoopWasInnermost_(pump().innermostIsFlt
 // X pointer and keyboard with a window shown.
 DialogLoopOnTop::~DialogLoopOnTop() {
     pump().innermostIsFltkLoop = fltkLoopWasInnermost_;
-    if (!menuGrab_ || Fl::grab() || !Fl::first_window() || (app() && app()->quitting())) return;
+    if (!menuGrab_ || pump().stopped || Fl::grab() || !Fl::first_window() || (app() && app()->quitting())) return;
     if (menuGrab_ == pump().held || menuGrab_->shown()) Fl::grab(menuGrab_);
 }
 

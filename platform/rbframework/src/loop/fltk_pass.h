@@ -15,6 +15,12 @@ namespace rb::screen {
 // open, its small boxes such as fl_input) run the runtime's loop in turn.
 void runFltkFromLoop(int periodMs, std::function<void()> tick);
 
+// The display went away: the loop runs FLTK no more (its X connection is no
+// longer a source, nor waited on, and the steady pump stops). One of FLTK's
+// own loops under way still runs the runtime's, and a quit still closes
+// the menu held open, so that it unwinds.
+void stopFltkFromLoop();
+
 // Whether one of FLTK's own loops (a menu or popup list held open) is under
 // way, running a pass of the runtime's loop: FLTK keeps the state of one
 // menu held open, so that no other may open until it has closed.

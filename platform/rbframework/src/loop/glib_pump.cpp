@@ -27,6 +27,7 @@ public:
 
     // Runs what is ready now and arranges the next pass.
     void pass() {
+        if (stopped_) return;
         GMainContext *c = g_main_context_default();
         int timeout = -1;
         int n = 0;
@@ -37,6 +38,14 @@ public:
             g_main_context_release(c);
         }
         watch(n, timeout);
+    }
+
+    void stop() {
+        stopped_ = true;
+        for (const auto &[fd, w] : watched_) removeSource(fd, w.source);
+        watched_.clear();
+        if (timer_) cancel(timer_);
+        timer_ = 0;
     }
 
 private:
@@ -97,7 +106,7 @@ private:
         short events;
         uint64_t source;
     };
-    bool started_ = false;
+    bool started_ = false, stopped_ = false;
     std::vector<GPollFD> fds_ = std::vector<GPollFD>(8);
     std::map<int, Watched> watched_;  // by descriptor
     uint64_t timer_ = 0;
@@ -113,5 +122,7 @@ GlibPump &pump() {
 void startGlibPump() { pump().start(); }
 
 void runGlibPass() { pump().pass(); }
+
+void stopGlibPump() { pump().stop(); }
 
 }  // namespace rb::screen

@@ -10,5 +10,8 @@ namespace rb::screen {
 void startGlibPump();
 // A pass of it now (after GTK was asked for something it answers later).
 void runGlibPass();
+// The display went away: GLib's context runs no more (GTK's would find its
+// connection gone), its sources and timer are taken off the loop.
+void stopGlibPump();
 
 }  // namespace rb::screen
