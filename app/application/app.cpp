@@ -110,7 +110,11 @@ void App::_HelpCheckforUpdates_Action() {
 
 // The file: controlpref, myserialport (a byte each), two length-prefixed
 // texts that this application leaves empty, filecreator (a byte). A file
-// that ends early keeps the defaults of the fields it does not reach.
+// that ends early keeps the defaults of the fields it does not reach. A
+// creator byte that names no "Open with:" row takes the default, Photoshop
+// (frames saved with it would carry no creator). Every reader takes a link
+// byte of 1 as RS-422 and any other as FireWire, and a port index that names
+// no port is said when the port is opened, so both are kept as they are.
 void App::ReadPrefs() {
     auto file = rb::preferencesFolder()->child(kPrefsFileName);
     std::optional<std::string> bytes = readSmallFile(file->absolutePath(), kMaxPrefsBytes);
@@ -119,6 +123,7 @@ void App::ReadPrefs() {
     controlpref = f.controlpref.value_or(controlpref);
     myserialport = f.myserialport.value_or(myserialport);
     filecreator = f.filecreator.value_or(filecreator);
+    if (filecreator < 0 || filecreator >= kCreatorCount) filecreator = 0;
 }
 
 void App::WritePrefs() {

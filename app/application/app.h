@@ -15,6 +15,9 @@ class CaptureWindow;
 // FireWire; the application itself stores 0 for FireWire.
 enum DeckLink : int32_t { kDeckLinkFireWire = 0, kDeckLinkRS422 = 1 };
 
+// The rows of the palette's "Open with:", the values App::filecreator takes.
+inline constexpr int32_t kCreatorCount = 3;
+
 class App : public rb::Application {
 public:
     // Settings and run flags, read and written directly by every window and
@@ -25,7 +28,7 @@ public:
     bool devicepresent = false;  // a video source is enabled and answering
     bool allowcapture = false;   // false asks the capture thread to stop
     bool shortcutsactive = false;
-    int32_t filecreator = 0;  // 0 Photoshop, 1 Preview, 2 Graphic Converter
+    int32_t filecreator = 0;  // 0 Photoshop, 1 Preview, 2 Graphic Converter (kCreatorCount rows)
     std::shared_ptr<rb::Window> pUpdateWindow;
     // A quit was asked for during a capture: it goes on once the capture's
     // frames are saved.

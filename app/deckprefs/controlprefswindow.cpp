@@ -47,13 +47,20 @@ void ControlPrefswindow::portsmenu_Open() {
         portsmenu->addRow(rb::SerialPorts::name(i));
         rb::yield();
     }
-    portsmenu->setListIndex(app().myserialport);
+    selectStoredPort();
 }
 
 void ControlPrefswindow::Open() {
     if (app().rs422()) rs422button->setValue(1);
     else firewirebutton->setValue(1);
-    portsmenu->setListIndex(app().myserialport);
+    selectStoredPort();
+}
+
+// A stored index that names no port (the port is gone, or the preferences
+// held garbage) shows the first port, the default, rather than no row.
+void ControlPrefswindow::selectStoredPort() {
+    int32_t port = app().myserialport;
+    portsmenu->setListIndex(port >= 0 && port < int32_t(portsmenu->rows().size()) ? port : 0);
 }
 
 // Starts the link at once; Cancel does not undo it.

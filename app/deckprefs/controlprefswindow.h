@@ -17,6 +17,8 @@ public:
     void rs422button_Action();
     void PushButton1_Action();  // OK
     void PushButton2_Action();  // Cancel
+
+    void selectStoredPort();
 };
 
 }  // namespace tavrin

@@ -105,6 +105,39 @@ TEST_F(Tavrin, QuitWritesThePreferences) {
     EXPECT_EQ(bytes, std::string("\x00\x00\x00\x00\x00\x00\x01", 7));
 }
 
+// Preferences whose bytes are all out of range: "Open with:" shows
+// Photoshop and the frames saved carry its creator; the deck dialog shows
+// the first port. The link byte means FireWire, as any but 1 does, and the
+// link and port bytes are written back as they were.
+TEST_F(Tavrin, PreferencesOutOfRangeTakeTheirDefaults) {
+    FakeDeck deck;  // a serial port, so that the dialog has a row to show
+    std::ofstream(gDir / "prefs" / kPrefsFileName, std::ios::binary) << std::string("\xff\xff\0\0\0\0\xff", 7);
+    start();
+    EXPECT_FALSE(app().rs422());
+    EXPECT_EQ(palette().filecreator->listIndex(), 0);
+    fs::path file = gDir / "out" / "creator";
+    rb::op::answerFile(file.string());
+    ASSERT_TRUE(rb::op::click("CaptureWindow", "BevelButton1"));
+    rb::FolderItem saved(file.string());
+    ASSERT_TRUE(saved.exists());
+    if (!saved.macType().empty()) {  // where the file system keeps them
+        EXPECT_EQ(saved.macCreator(), "8BIM");
+    }
+
+    ASSERT_TRUE(rb::op::chooseMenu("VideoDeckControl"));
+    rb::Window *dlg = rb::findWindow("ControlPrefswindow");
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_EQ(dlg->control("firewirebutton")->value(), 1);
+    EXPECT_EQ(dlg->control("portsmenu")->listIndex(), 0);
+    rb::op::click("ControlPrefswindow", "PushButton2");
+    EXPECT_EQ(app().myserialport, 255);  // Cancel: kept, said if RS-422 opens it
+
+    EXPECT_TRUE(rb::op::chooseMenu("FileQuit"));
+    rb::op::runFor(50);
+    std::ifstream in(gDir / "prefs" / kPrefsFileName, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), std::string("\xff\xff\0\0\0\0\0", 7));
+}
+
 TEST_F(Tavrin, ResetVideoDeviceKeepsTheSettingsFileDeleted) {
     start();
     fs::path settings = gDir / "prefs" / kCaptureSettingsFileName;
