@@ -15,6 +15,7 @@
 #include <rb/operator.h>
 #include <rb/picture.h>
 #include <rb/serial.h>
+#include <rb/thread.h>
 
 #include <gtest/gtest.h>
 
@@ -259,6 +260,37 @@ TEST_F(VideoEndsMidCapture, ACaptureStartedWhileTheBoxIsOpenRunsWithItsOwnFlag) 
     EXPECT_EQ(palette().mymessage->text(), "Done");
     EXPECT_TRUE(fs::exists(out() / "again000.tif"));
     EXPECT_TRUE(fs::exists(out() / "again001.tif"));
+}
+
+// The runtime stops its threads (as at the program's end) while the box of
+// the capture that ended waits and the next capture has just been started:
+// the first capture's thread, unwound from its box, leaves the flag alone,
+// which is the next capture's.
+TEST_F(VideoEndsMidCapture, AnEndedCapturesThreadStoppedLaterLeavesTheNextOnesFlag) {
+    startCapture(90, 99);                            // the clip ends first
+    rb::op::answerNext({rb::Answer::OK, {}, 1500});  // the box is read for a second and a half
+    bool started = false, runningBefore = false, runningAfter = false;
+    Pacer watch([&] {
+        clock_.advance(1);
+        if (started || rb::op::pendingAnswers() != 0) return;
+        started = true;
+        rb::op::click("CaptureWindow", "checkvideobutton");
+        rb::op::type("controlwindow", "framecount", "1");
+        rb::op::answerOK();
+        rb::op::click("controlwindow", "capturebutton");
+        runningBefore = captureRunning();
+        rb::shutdown();  // the box's thread unwinds; the new one's never ran
+        runningAfter = captureRunning();
+    });
+    ASSERT_TRUE(runClockUntil([&] { return started; }));
+    EXPECT_TRUE(runningBefore);
+    EXPECT_TRUE(runningAfter) << "the ended capture's thread cleared the next capture's flag";
+    EXPECT_EQ(palette().capturebutton->caption(), "Stop Capture");
+    // The capture whose thread never ran runs again, so that the application
+    // ends as usual.
+    startCaptureThread();
+    EXPECT_TRUE(runClockUntil([] { return !captureRunning(); }));
+    EXPECT_EQ(palette().mymessage->text(), "Done");
 }
 
 int main(int argc, char **argv) { return runEachTestInItsOwnProcess(argc, argv); }
