@@ -42,8 +42,16 @@ updateWindow::updateWindow() : rb::Window("updateWindow", rb::WindowKind::Movabl
     updateButton->setCaption("Update");
     updateButton->setVisible(false);
     updateButton->on("Action", [this] {
-        rb::showURL(updateServer() + "/vq/download");
+        std::string page = updateServer() + "/vq/download";
+        bool opened = rb::showURL(page);
         close();
+        // Nothing to open it with (no xdg-open): the address, for a browser
+        // started by hand.
+        if (!opened)
+            rb::msgBox(
+                "The download page could not be opened: no program to open web pages was found.  Its "
+                "address is " +
+                page);
     });
 }
 

@@ -11,6 +11,8 @@
 
 #include <rb/loop.h>
 #include <rb/operator.h>
+#include <rb/backend.h>
+#include <rb/showurl.h>
 
 #include <gtest/gtest.h>
 
@@ -210,6 +212,32 @@ TEST_F(Updates, VersionWithALineEndIsAnUpdateAndUpdateOpensTheDownloadPage) {
     ASSERT_FALSE(rb::op::opened().empty());
     EXPECT_EQ(rb::op::opened().back(), server.url() + "/vq/download");
     EXPECT_TRUE(w->closed());
+}
+
+// No program to open web pages (no xdg-open on the PATH): Update says so,
+// with the page's address, instead of closing the window without a word.
+TEST_F(Updates, UpdateWithNothingToOpenThePageSaysItsAddress) {
+    server.page(app().longVersion + "\n");
+    updateWindow *w = check();
+    runUntil([&] { return w->updateButton->visible(); }, 3s);
+    ASSERT_TRUE(w->updateButton->visible());
+    auto dir = std::filesystem::temp_directory_path() / ("tavrin-no-opener-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    std::string path = getenv("PATH") ? getenv("PATH") : "";
+    setenv("PATH", dir.c_str(), 1);
+    rb::setShowURLHandler(nullptr);  // the real opener, as on a desktop
+    size_t said = rb::op::messages().size();
+    size_t opened = rb::op::opened().size();
+    rb::op::click("updateWindow", "updateButton");
+    rb::setShowURLHandler(rb::backend().urlHandler());  // the headless backend's again
+    setenv("PATH", path.c_str(), 1);
+    std::filesystem::remove_all(dir);
+    EXPECT_TRUE(w->closed());
+    EXPECT_EQ(rb::op::opened().size(), opened);
+    ASSERT_EQ(rb::op::messages().size(), said + 1);
+    EXPECT_EQ(rb::op::messages().back(),
+              "The download page could not be opened: no program to open web pages was found.  Its address is " +
+                  server.url() + "/vq/download");
 }
 
 TEST_F(Updates, ChunkedAndDrippingBodies) {
