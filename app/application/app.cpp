@@ -18,6 +18,7 @@
 #include <rb/memory.h>
 
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <system_error>
 
@@ -62,13 +63,16 @@ bool App::saveHeldFrames(CaptureWindow &main) {
     std::error_code ec;
     std::string dir = makeFramesDataFolder(std::time(nullptr), ec);
     int32_t held = main.unsavedCount(), written = 0, failed = held;
-    if (!ec) main.saveUnsavedInto(rb::FolderItem(dir), written, failed);
+    int error = 0;
+    if (!ec) main.saveUnsavedInto(rb::FolderItem(dir), written, failed, &error);
     if (failed == 0) {
         std::fprintf(stderr, "tavrin: %d %s saved in %s, quitting\n", written, written == 1 ? "frame" : "frames",
                      dir.c_str());
         return true;
     }
-    std::string why = ec ? ec.message() : "the files could not be written";
+    // The system's reason ("File too large", "No space left on device") is
+    // what the user can act on.
+    std::string why = ec ? ec.message() : error ? std::strerror(error) : "the files could not be written";
     std::fprintf(stderr, "tavrin: %d of %d frames could not be saved in %s either (%s); they are lost\n", failed, held,
                  dir.c_str(), why.c_str());
     return false;

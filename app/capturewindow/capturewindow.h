@@ -168,8 +168,9 @@ public:
     bool saveFrame(int32_t index, rb::DurableBatch *batch = nullptr);
     // Writes the kept unsaved frames, each under its numbered name, into
     // `folder`, each on the disk before the next; the frames written are
-    // let go. The number written and the number that could not be.
-    void saveUnsavedInto(const rb::FolderItem &folder, int32_t &written, int32_t &failed);
+    // let go. The number written and the number that could not be, and in
+    // `*error` the system's reason of the first that could not (0: none known).
+    void saveUnsavedInto(const rb::FolderItem &folder, int32_t &written, int32_t &failed, int *error = nullptr);
 
     // Makes `last` the last index of p (-1: empty); pictures at the indexes
     // that remain stay in place. Slots are only added as frames are grabbed,

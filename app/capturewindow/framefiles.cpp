@@ -95,8 +95,11 @@ std::string folderProblem(const rb::FolderItem &folder, const std::string &prefi
         return "The name prefix is too long: this folder takes prefixes of up to " +
                std::to_string(std::max(room, 0L)) + " bytes for these frames.  Please choose a shorter prefix.";
     }
-    return "The images cannot be saved in the folder \"" + folder.absolutePath() + "\" (" +
-           (err ? std::strerror(err) : "it cannot be written") + ").  Please choose another folder.";
+    // A folder where the frame's file would go is named with the reason.
+    std::string why = err ? std::strerror(err) : "it cannot be written";
+    if (err == EISDIR) why = probe->name() + ": " + why;
+    return "The images cannot be saved in the folder \"" + folder.absolutePath() + "\" (" + why +
+           ").  Please choose another folder.";
 }
 
 void removeStaleTemporaries(const rb::FolderItem &folder) {
@@ -112,8 +115,14 @@ void CaptureWindow::savefiles(int32_t index) { saveFrame(index); }
 
 namespace {
 
-// One frame of a run as its numbered file in `folder`.
-bool saveStill(const StillFrame &still, const rb::FolderItem &folder, int32_t index, rb::DurableBatch *batch) {
+// One frame of a run as its numbered file in `folder`; when it cannot be
+// written, the system's reason in `*error` (when given and still 0).
+bool saveStill(const StillFrame &still, const rb::FolderItem &folder, int32_t index, rb::DurableBatch *batch,
+               int *error = nullptr) {
+    auto failed = [error](int err) {
+        if (error && !*error) *error = err;
+        return false;
+    };
     LargeBlocksReused reuse;  // the encoded bytes and their host string: warm memory from the last save
     controlwindow *palette = static_cast<controlwindow *>(rb::findWindow("controlwindow"));
     if (!palette) return false;
@@ -125,8 +134,9 @@ bool saveStill(const StillFrame &still, const rb::FolderItem &folder, int32_t in
     // pass's commit (its names) then lies below the frame-sized blocks of
     // the export, which go back whole for the next frame instead of the
     // heap growing by a frame now and then.
+    errno = 0;
     auto out = createFrameFile(*file, palette->filecreator->listIndex(), batch);
-    if (!out) return false;
+    if (!out) return failed(errno);
     // The frame's own 24-bit rows go to the exporter as a picture.
     rb::ObjRef pic = still.picture();
     rb::String data = exportTIFF(pic.get());
@@ -134,7 +144,8 @@ bool saveStill(const StillFrame &still, const rb::FolderItem &folder, int32_t in
         out->discard();
         return false;
     }
-    return finishFrameFile(*out, bytesOf(data));
+    errno = 0;
+    return finishFrameFile(*out, bytesOf(data)) || failed(errno);
 }
 
 }  // namespace
@@ -147,15 +158,19 @@ bool CaptureWindow::saveFrame(int32_t index, rb::DurableBatch *batch) {
     return saveStill(*still, *palette->savefolder, index, batch);
 }
 
-void CaptureWindow::saveUnsavedInto(const rb::FolderItem &folder, int32_t &written, int32_t &failed) {
+void CaptureWindow::saveUnsavedInto(const rb::FolderItem &folder, int32_t &written, int32_t &failed, int *error) {
     written = failed = 0;
+    if (error) *error = 0;
     for (size_t i = 0; i < unsaved.size(); ++i) {
         if (!unsaved[i]) continue;
         // Each file on the disk before the next, and none over a file that
         // is there already: the folder is this quit's own.
         rb::DurableBatch one(rb::DurableBatch::Existing::Keep);
-        bool joined = saveStill(*unsaved[i], folder, int32_t(i), &one);
-        if (joined && one.size() == 1 && one.commit()[0]) {
+        bool joined = saveStill(*unsaved[i], folder, int32_t(i), &one, error);
+        errno = 0;
+        bool saved = joined && one.size() == 1 && one.commit()[0];
+        if (joined && !saved && error && !*error) *error = errno;
+        if (saved) {
             ++written;
             unsaved[i].reset();
         } else {

@@ -70,6 +70,26 @@ TEST_F(Tavrin, AReadOnlyFolderIsRefusedBeforeTheDeckMoves) {
     if (::geteuid() == 0) ::umount2(out.c_str(), MNT_DETACH);
 }
 
+// A folder where the run's last frame file would go: the refusal says which
+// name and the system's reason, not that the folder cannot be written.
+TEST_F(Tavrin, AFolderStandingWhereAFrameFileWouldGoIsNamedInTheRefusal) {
+    fs::path out = gDir / "out" / "taken";
+    fs::create_directories(out / "q003.tif");
+    FakeDeck deck;
+    start(1, deck.index);
+    deck.commands();
+    rb::op::type("controlwindow", "framecount", "3");
+    rb::op::type("controlwindow", "nameprefix", "q");
+    chooseFolder(out.string());
+    size_t shown = rb::op::messages().size();
+    rb::op::click("controlwindow", "capturebutton");
+    ASSERT_EQ(rb::op::messages().size(), shown + 1);
+    EXPECT_EQ(rb::op::messages().back(), "The images cannot be saved in the folder \"" + out.string() +
+                                             "\" (q003.tif: Is a directory).  Please choose another folder.");
+    EXPECT_FALSE(captureRunning());
+    EXPECT_TRUE(deck.commands().empty());
+}
+
 TEST_F(Tavrin, AnOverlongPrefixIsRefusedBeforeTheDeckMoves) {
     FakeDeck deck;
     start(1, deck.index);

@@ -10,9 +10,11 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -39,7 +41,9 @@ std::string readFile(const fs::path &p) {
 class Program {
 public:
     // In the process group `group` when given (0: a new one, led by it).
-    Program(const std::vector<std::string> &env, const fs::path &log, std::optional<pid_t> group = {}) {
+    // `fileSizeLimit`: the largest file it may write, as `ulimit -f` sets it.
+    Program(const std::vector<std::string> &env, const fs::path &log, std::optional<pid_t> group = {},
+            rlim_t fileSizeLimit = RLIM_INFINITY) {
         std::vector<char *> envp;
         for (const std::string &e : env) envp.push_back(const_cast<char *>(e.c_str()));
         envp.push_back(nullptr);
@@ -54,7 +58,14 @@ public:
             posix_spawnattr_setpgroup(&attr, *group);
         }
         char *argv[] = {const_cast<char *>(TAVRIN_PROGRAM), nullptr};
+        // The child takes the limit with it; this process has it back at once.
+        rlimit before{};
+        ::getrlimit(RLIMIT_FSIZE, &before);
+        rlimit limited = before;
+        limited.rlim_cur = std::min(fileSizeLimit, before.rlim_max);
+        ::setrlimit(RLIMIT_FSIZE, &limited);
         if (posix_spawn(&pid_, TAVRIN_PROGRAM, &files, &attr, argv, envp.data()) != 0) pid_ = -1;
+        ::setrlimit(RLIMIT_FSIZE, &before);
         posix_spawnattr_destroy(&attr);
         posix_spawn_file_actions_destroy(&files);
     }
@@ -301,6 +312,26 @@ TEST_P(ScriptQuit, EndsWithStatusOneWhenTheUsersDataCannotTakeThemEither) {
               std::string::npos)
         << said;
     EXPECT_NE(said.find("they are lost"), std::string::npos) << said;
+}
+
+// Under a file-size limit smaller than a frame (`ulimit -f 500`): no file
+// can be written, in the capture's folder or in the user's data. The
+// program is not killed for writing past the limit; standard error gives
+// the system's reason, and the status is 1.
+TEST_F(ProgramTest, AFileSizeLimitIsSaidWithTheSystemsReason) {
+    fs::path out = dir_ / "frames";
+    fs::create_directories(out);
+    fs::path log = dir_ / "out.txt";
+    Program p(captureEnv(out, 1, "big", "wait 5000\ndump controlwindow\n"), log, {}, 500 * 1024);
+    ASSERT_TRUE(p.started());
+    EXPECT_EQ(p.exitStatus(60s), 1) << readFile(log);
+    std::string said = readFile(log);
+    EXPECT_NE(said.find("text=\"2 frames could not be saved: choose another folder\""), std::string::npos) << said;
+    EXPECT_NE(said.find("tavrin: 2 of 2 frames could not be saved in " + (dir_ / "data" / "tavrin").string()),
+              std::string::npos)
+        << said;
+    EXPECT_NE(said.find(" either (File too large); they are lost\n"), std::string::npos) << said;
+    EXPECT_TRUE(fs::is_empty(out));
 }
 
 INSTANTIATE_TEST_SUITE_P(QuitOrEnd, ScriptQuit, ::testing::Values("quit\n", ""),

@@ -123,6 +123,7 @@ public:
     // its name. A failed or discarded save leaves the earlier file as it
     // was. With a batch, close() only writes the temporary file and the
     // batch's commit() puts it in place (the batch must outlive the stream).
+    // errno says why it cannot be created (EISDIR: a folder has the name).
     static BinaryStreamRef createAtomic(const FolderItem &file, const std::string &fileType,
                                         DurableBatch *batch = nullptr);
     // createAtomic's temporary file is hidden beside its file and named

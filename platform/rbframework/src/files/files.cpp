@@ -199,7 +199,10 @@ bool BinaryStream::isTemporaryName(std::string_view name, std::string_view endin
 }
 
 BinaryStreamRef BinaryStream::createAtomic(const FolderItem &file, const std::string &fileType, DurableBatch *batch) {
-    if (file.isFolder()) return nullptr;
+    if (file.isFolder()) {
+        errno = EISDIR;  // what the rename over it would say
+        return nullptr;
+    }
     auto dir = file.parent();
     if (!dir) return nullptr;
     std::string temp = dir->absolutePath() + (dir->absolutePath() == "/" ? "" : "/") + "." + file.name() +
