@@ -44,6 +44,55 @@ TEST_F(Tavrin, GrabNowGrabsIntoMemoryAndSavesATiff) {
     EXPECT_TRUE(app().shortcutsactive);
 }
 
+// Save Image over a file that is there asks first. Nobody's answer keeps
+// the file, as Cancel does, and the dialog comes back at that name; Cancel
+// and another name saves there; Replace replaces it.
+TEST_F(Tavrin, GrabNowAsksBeforeReplacingAFile) {
+    start();
+    fs::path dir = gDir / "out" / "replace", file = dir / "kept.tif", other = dir / "other.tif";
+    fs::create_directories(dir);
+    std::ofstream(file) << "someone's";
+    auto readFile = [](const fs::path &p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    auto isTiff = [](const fs::path &p) {
+        std::ifstream in(p, std::ios::binary);
+        std::string head(4, '\0');
+        in.read(head.data(), 4);
+        return head == std::string("MM\0*", 4) || head == std::string("II*\0", 4);
+    };
+    const std::string question = "A file named \"kept.tif\" already exists.  Do you want to replace it?";
+
+    rb::op::answerFile(file.string());
+    ASSERT_TRUE(rb::op::click("CaptureWindow", "BevelButton1"));
+    auto shown = rb::op::shown();
+    ASSERT_GE(shown.size(), 3u);
+    const rb::DialogRequest &asked = shown[shown.size() - 2].request;
+    EXPECT_EQ(asked.text, question);
+    EXPECT_EQ(asked.explanation,
+              "The file already exists in \"" + dir.string() + "\".  Replacing it will overwrite its contents.");
+    EXPECT_EQ(shown[shown.size() - 2].answer.button, "Cancel");
+    EXPECT_EQ(shown.back().request.kind, rb::DialogRequest::SaveFile);  // back to the dialog, at that name
+    EXPECT_EQ(shown.back().request.folder, dir.string());
+    EXPECT_EQ(shown.back().request.suggestedName, "kept.tif");
+    EXPECT_EQ(readFile(file), "someone's");
+    EXPECT_EQ(main().savepicture, nullptr);
+
+    rb::op::answerFile(file.string());
+    rb::op::answerCancel();
+    rb::op::answerFile(other.string());
+    rb::op::click("CaptureWindow", "BevelButton1");
+    EXPECT_EQ(readFile(file), "someone's");
+    EXPECT_TRUE(isTiff(other));
+
+    rb::op::answerFile(file.string());
+    rb::op::answerButton("Replace");
+    rb::op::click("CaptureWindow", "BevelButton1");
+    EXPECT_EQ(rb::op::shown().back().request.text, question);
+    EXPECT_TRUE(isTiff(file));
+}
+
 TEST_F(Tavrin, GrabNowCancelledWritesNothingAndInactiveAppKeepsKeysOff) {
     start();
     rb::op::setActive(false);

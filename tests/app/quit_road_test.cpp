@@ -148,6 +148,15 @@ const QuitState kStates[] = {
          rb::op::click("CaptureWindow", "BevelButton1");
      },
      [] { return grabbed(2) && gBackend->isOpen("Save Image"); }},
+    // Save Image over a file that is there: its question, which nobody answers.
+    {"GrabNowReplaceQuestionSigterm", How::Sigterm, true,
+     [] {
+         std::ofstream(gDir / "kept.tif") << "someone's";
+         rb::op::answerFile((gDir / "kept.tif").string());
+         rb::op::answerNext(after60s({rb::Answer::Button, "Replace"}));
+         rb::op::click("CaptureWindow", "BevelButton1");
+     },
+     [] { return grabbed(2) && gBackend->isOpen("A file named \"kept.tif\" already exists."); }},
     {"ChooseFolderDialogSigterm", How::Sigterm, true,
      [] {
          rb::op::answerNext(after60s({rb::Answer::Folder, gDir.string()}));

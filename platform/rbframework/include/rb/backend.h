@@ -27,6 +27,9 @@ struct DialogRequest {
     std::string text, explanation, title, prompt, actionCaption, cancelCaption, suggestedName;
     // File dialogs: the folder they open in (empty: the home folder).
     std::string folder;
+    // Message dialogs: nobody's answer is the cancel button (a question
+    // whose action cannot be undone, such as replacing a file).
+    bool cancelByDefault = false;
 };
 
 struct DialogAnswer {
@@ -65,7 +68,7 @@ private:
 };
 
 // The answer a dialog gets when nobody gives one: OK (its action caption);
-// cancel for file dialogs.
+// cancel for file dialogs and for a message dialog that cancels by default.
 DialogAnswer defaultAnswer(const DialogRequest &r);
 
 // The answer of a dialog closed because the application quits: dismissed

@@ -50,8 +50,14 @@ std::optional<DialogAnswer> AnswerQueue::take(const DialogRequest &r) {
 
 DialogAnswer defaultAnswer(const DialogRequest &r) {
     DialogAnswer out;
-    if (isFileDialog(r)) out.cancelled = true;
-    else out.button = r.actionCaption;
+    if (isFileDialog(r)) {
+        out.cancelled = true;
+    } else if (r.cancelByDefault && !r.cancelCaption.empty()) {
+        out.cancelled = true;
+        out.button = r.cancelCaption;
+    } else {
+        out.button = r.actionCaption;
+    }
     return out;
 }
 

@@ -631,10 +631,32 @@ std::shared_ptr<FolderItem> saveFileDialog(const std::string &title, const std::
     r.actionCaption = actionCaption;
     r.suggestedName = suggestedName;
     r.folder = openingFolder(folder);
-    DialogAnswer a = ask(r);
-    if (dismissed) *dismissed = a.dismissed;
-    if (a.cancelled || a.path.empty()) return nullptr;
-    return FolderItem::make(a.path);
+    for (;;) {
+        DialogAnswer a = ask(r);
+        if (dismissed) *dismissed = a.dismissed;
+        if (a.cancelled || a.path.empty()) return nullptr;
+        std::shared_ptr<FolderItem> chosen = FolderItem::make(a.path);
+        if (!chosen->exists() || chosen->isFolder()) return chosen;
+        // A file of that name is there: asked first, as the desktop's own
+        // save dialogs ask, in the program's loop (GTK's own question would
+        // wait in a loop of GTK's, where a quit is not heard). Nobody's
+        // answer keeps the file; Cancel goes back to the dialog.
+        DialogRequest q;
+        q.kind = DialogRequest::MessageDialog;
+        q.text = "A file named \"" + chosen->name() + "\" already exists.  Do you want to replace it?";
+        std::shared_ptr<FolderItem> parent = chosen->parent();
+        q.explanation = "The file already exists in \"" + (parent ? parent->absolutePath() : std::string("/")) +
+                        "\".  Replacing it will overwrite its contents.";
+        q.actionCaption = "Replace";
+        q.cancelCaption = "Cancel";
+        q.cancelByDefault = true;
+        DialogAnswer replace = ask(q);
+        if (dismissed) *dismissed = replace.dismissed;
+        if (replace.dismissed) return nullptr;
+        if (!replace.cancelled && replace.button == q.actionCaption) return chosen;
+        r.folder = openingFolder(parent);
+        r.suggestedName = chosen->name();
+    }
 }
 
 std::shared_ptr<FolderItem> selectFolderDialog(const std::string &actionCaption, bool *dismissed) {
