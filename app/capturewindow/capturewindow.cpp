@@ -49,8 +49,8 @@ CaptureWindow *captureWindowIfOpen() { return static_cast<CaptureWindow *>(rb::f
 // The layout step and _CreateControls0: the controls in their creation order
 // with their design-time properties, handlers bound by event name.
 CaptureWindow::CaptureWindow() : rb::Window("CaptureWindow", rb::WindowKind::Document, "Tavrin!", 500, 460) {
-    hasMenuBar = true;  // the application's menu bar sits above the main window's content
-    minWidth = 64;
+    hasMenuBar = true;       // the application's menu bar sits above the main window's content
+    minWidth = kStripWidth;  // never narrower than its strip of controls
     minHeight = 64;
     maxWidth = 32000;
     maxHeight = 32000;

@@ -34,6 +34,11 @@ enum class PlayStatus : int32_t {
 };
 // The strip of controls above the live video, in pixels.
 inline constexpr int32_t kStripHeight = 100;
+// The narrowest window that holds the whole strip: its rightmost control
+// (the time code's placard, right edge 416) and the status line's 5-pixel
+// margin. The status line then has the top row right of Grab Now, and the
+// menu bar all its menus.
+inline constexpr int32_t kStripWidth = 421;
 
 // The shuttle slider of a deck link: 0 to `maximum`, springing back to
 // `centre` (the deck paused) when the mouse leaves it.
@@ -207,6 +212,10 @@ void showStatus(rb::Control &line, const std::string &text);
 // The window size for a w x h source on a sw x sh screen: full size when it
 // fits in two thirds of the screen both ways, else half; plus the strip.
 void sizeForVideo(int32_t w, int32_t h, int32_t sw, int32_t sh, int32_t &outW, int32_t &outH);
+// A window of w x h (sizeForVideo's) no narrower than the strip: the video
+// area as wide as the strip, its height grown with it so that the picture
+// keeps its shape, up to two thirds of a screen sh high.
+void widenToTheStrip(int32_t &w, int32_t &h, int32_t sh);
 
 // The single instance (created on first reference).
 CaptureWindow &captureWindow();

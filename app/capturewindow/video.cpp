@@ -10,6 +10,7 @@
 #include <rb/picture.h>
 #include <rb/plugin_notes.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 
@@ -47,6 +48,15 @@ void sizeForVideo(int32_t w, int32_t h, int32_t sw, int32_t sh, int32_t &outW, i
     outH = fits ? h + kStripHeight : int32_t(fh / 2.0 + kStripHeight);
 }
 
+void widenToTheStrip(int32_t &w, int32_t &h, int32_t sh) {
+    if (w >= kStripWidth) return;
+    int64_t videoH = std::max(0, h - kStripHeight);
+    int64_t grown = w > 0 ? videoH * kStripWidth / w : videoH;
+    videoH = std::max(videoH, std::min(grown, int64_t(2) * sh / 3));
+    w = kStripWidth;
+    h = int32_t(videoH) + kStripHeight;
+}
+
 void CaptureWindow::EnableVideo() {
     qGrab = rb::make("QTGrabberPlyx");
     if (qGrab) {
@@ -74,6 +84,7 @@ void CaptureWindow::EnableVideo() {
         if (rectSize(source.get(), w, h)) {
             int32_t ww = 0, wh = 0;
             sizeForVideo(w, h, rb::mainScreen().width, rb::mainScreen().height, ww, wh);
+            widenToTheStrip(ww, wh, rb::mainScreen().height);
             setWidth(ww);
             setHeight(wh);
         }

@@ -95,6 +95,36 @@ TEST_F(Tavrin, TheWindowsShowNoPlaceholderAndFitTheVideo) {
     EXPECT_GE(main().left(), 0);
 }
 
+// A video narrower than the strip of controls: the window takes the
+// strip's width, so every control of the strip is inside it and the status
+// line has the top row's room; the picture keeps its shape below.
+class NarrowVideo : public Tavrin {
+protected:
+    void expectTheWholeStripFor(const char *videoSize, int videoWidth, int videoHeight);
+};
+
+void NarrowVideo::expectTheWholeStripFor(const char *videoSize, int videoWidth, int videoHeight) {
+    setenv("TAVRIN_VIDEO_SIZE", videoSize, 1);
+    start();
+    unsetenv("TAVRIN_VIDEO_SIZE");
+    CaptureWindow &w = captureWindow();
+    EXPECT_EQ(w.width(), kStripWidth);
+    EXPECT_EQ(w.height(), videoHeight * kStripWidth / videoWidth + kStripHeight);
+    for (const auto &c : w.controls()) {
+        rb::Rect r = c->bounds();
+        if (r.top >= kStripHeight) continue;
+        EXPECT_LE(r.left + r.width, w.width()) << c->name() << " at " << videoSize;
+    }
+    rb::Rect line = w.message->bounds();
+    EXPECT_EQ(line.top, 7);
+    EXPECT_GE(line.width, 200) << videoSize;
+    EXPECT_EQ(line.left + line.width, w.width() - 5);
+    EXPECT_EQ(w.surface.area.top, kStripHeight);
+}
+
+TEST_F(NarrowVideo, A176x144VideosWindowHoldsTheWholeStrip) { expectTheWholeStripFor("176x144", 176, 144); }
+TEST_F(NarrowVideo, A320x240VideosWindowHoldsTheWholeStrip) { expectTheWholeStripFor("320x240", 320, 240); }
+
 TEST_F(Tavrin, QuitWritesThePreferences) {
     start();
     rb::op::selectRow("controlwindow", "filecreator", 1);

@@ -127,13 +127,16 @@ TEST_F(Messages, TheStatusLineStaysInsideTheWindowAndKeepsItsWholeText) {
         EXPECT_EQ(r.left, 449) << width;
         EXPECT_EQ(r.top, 45) << width;
     }
-    // Right of Grab Now in a narrower one, down to a 320x240 source's.
-    for (int width : {320, 360, 499}) {
+    // Right of Grab Now in a narrower one, down to the narrowest, the
+    // strip's width (a 320x240 source's window is that wide).
+    for (int width : {kStripWidth, 460, 499}) {
         rb::Rect r = inside(width);
         EXPECT_EQ(r.top, 7) << width;
         EXPECT_GT(r.left, main().control("BevelButton1")->bounds().left + 82) << width;
         EXPECT_GE(r.width, width / 3) << width;
     }
+    main().setWidth(320);
+    EXPECT_EQ(main().width(), kStripWidth);
     inside(1440);
     EXPECT_EQ(main().message->text(), note);
     EXPECT_EQ(main().message->helpTag, note);

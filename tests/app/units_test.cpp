@@ -105,6 +105,31 @@ TEST(SerialPortNote, SaysWhyAndTheFix) {
               "Settings.");
 }
 
+// A video narrower than the strip of controls: the window takes the
+// strip's width, the picture its shape, no taller than two thirds of the
+// screen.
+TEST(VideoSizing, NeverNarrowerThanTheStrip) {
+    int32_t w = 176, h = 144 + kStripHeight;
+    widenToTheStrip(w, h, 1024);
+    EXPECT_EQ(w, kStripWidth);
+    EXPECT_EQ(h, 144 * kStripWidth / 176 + kStripHeight);
+    w = 360, h = 240 + kStripHeight;  // 720x480 at half size
+    widenToTheStrip(w, h, 768);
+    EXPECT_EQ(w, kStripWidth);
+    EXPECT_EQ(h, 280 + kStripHeight);
+    w = 100, h = 600 + kStripHeight;  // tall: grows to two thirds of the screen
+    widenToTheStrip(w, h, 1024);
+    EXPECT_EQ(w, kStripWidth);
+    EXPECT_EQ(h, 682 + kStripHeight);
+    w = 100, h = 900 + kStripHeight;  // taller than that already: as it was
+    widenToTheStrip(w, h, 1024);
+    EXPECT_EQ(h, 900 + kStripHeight);
+    w = kStripWidth, h = 300;  // wide enough
+    widenToTheStrip(w, h, 1024);
+    EXPECT_EQ(w, kStripWidth);
+    EXPECT_EQ(h, 300);
+}
+
 TEST(VideoSizing, TwoThirdsOfTheScreen) {
     int32_t w = 0, h = 0;
     sizeForVideo(720, 480, 1280, 1024, w, h);

@@ -46,21 +46,25 @@ shot() {
   main=$(win)
   [ -n "$main" ] && import -window "$main" "$1" 2>/dev/null && [ "$(at "$1" "$2" "$3")" != C0C0C0 ]
 }
-# The bars of the test pattern at scale 1/$1: white, yellow, cyan, green,
+# Where a point (x, y) of the 720x480 test pattern is in a picture of
+# $pw x $ph.
+px() { echo $(($1 * pw / 720)); }
+py() { echo $((top + $1 * ph / 480)); }
+# The bars of the test pattern shown $pw x $ph: white, yellow, cyan, green,
 # magenta, red, blue across the top, the last at the right edge; blue again
 # in the strip below them at the left; the bottom row's dark blue at the
 # bottom-left corner.
 bars() {
-  local img=$1 s=$2 x colour i=0
+  local img=$1 x colour i=0
   for colour in FFFFFF FFFF00 00FFFF 00FF00 FF00FF FF0000 0000FF; do
-    x=$(((i * 720 / 7 + 360 / 7) / s))
-    [ "$(at "$img" "$x" $((top + 100 / s)))" = "$colour" ] || { echo "bar $i at $x is $(at "$img" "$x" $((top + 100 / s)))"; return 1; }
+    x=$(px $((i * 720 / 7 + 360 / 7)))
+    [ "$(at "$img" "$x" "$(py 100)")" = "$colour" ] || { echo "bar $i at $x is $(at "$img" "$x" "$(py 100)")"; return 1; }
     i=$((i + 1))
   done
-  [ "$(at "$img" $((717 / s)) $((top + 100 / s)))" = 0000FF ] || { echo "right edge"; return 1; }
-  [ "$(at "$img" $((51 / s)) $((top + 340 / s)))" = 0000FF ] || { echo "the strip below"; return 1; }
-  [ "$(at "$img" $((20 / s)) $((top + 475 / s)))" = "$(at "$img" $((60 / s)) $((top + 400 / s)))" ] &&
-    [ "$(at "$img" $((20 / s)) $((top + 475 / s)))" != 000000 ] || { echo "bottom edge"; return 1; }
+  [ "$(at "$img" "$(px 717)" "$(py 100)")" = 0000FF ] || { echo "right edge"; return 1; }
+  [ "$(at "$img" "$(px 51)" "$(py 340)")" = 0000FF ] || { echo "the strip below"; return 1; }
+  [ "$(at "$img" "$(px 20)" "$(py 475)")" = "$(at "$img" "$(px 60)" "$(py 400)")" ] &&
+    [ "$(at "$img" "$(px 20)" "$(py 475)")" != 000000 ] || { echo "bottom edge"; return 1; }
 }
 # The strip of controls of a window $2 wide keeps its grey: the video is
 # drawn below it only.
@@ -97,18 +101,19 @@ playing() {
 "$bin/testclip" make "$tmp/clip.avi" 125 720 480 10 || fail "could not make the clip"
 clip="filesrc location=$tmp/clip.avi ! decodebin"
 
-# at_size <label> <scale> <window size> [X server args]: the test pattern,
-# then the clip, at 1/scale of their size, through shared memory.
+# at_size <label> <picture size> <window size> [X server args]: the test
+# pattern, then the clip, shown at that size, through shared memory.
 at_size() {
-  local label=$1 s=$2 window=$3 w=$((720 / $2)) h=$((480 / $2))
+  local label=$1 window=$3 w=${2%x*} h=${2#*x}
+  pw=$w ph=$h
   shift 3
   start_x "$@"
   start_app
-  within 10 shot "$art/pattern-$label.png" $((51 / s)) $((top + 100 / s)) || fail "no video in the $label-size window"
+  within 10 shot "$art/pattern-$label.png" "$(px 51)" "$(py 100)" || fail "no video in the $label-size window"
   [ "$(size "$main")" = "$window" ] || fail "the $label-size window is $(size "$main")"
   sleep 0.2
   import -window "$main" "$art/pattern-$label.png" || fail "screenshot"
-  why=$(bars "$art/pattern-$label.png" "$s") || fail "the test pattern at $label size: $why"
+  why=$(bars "$art/pattern-$label.png") || fail "the test pattern at $label size: $why"
   strip_clean "$art/pattern-$label.png" "$w" || fail "video in the strip of controls at $label size"
   [ "$(segments $((w * h * 4)))" -ge 1 ] || fail "no shared-memory segment of a frame's size at $label size"
   stop_app
@@ -124,9 +129,10 @@ at_size() {
   stop_app
 }
 
-at_size full 1 720x605
-# A screen of 1024x768 takes 720x480 at half its size.
-at_size half 2 360x365 1024x768
+at_size full 720x480 720x605
+# A screen of 1024x768 takes 720x480 at half its size, 360x240, in a window
+# as wide as the strip of controls (421 pixels): the picture keeps its shape.
+at_size half 421x280 421x405 1024x768
 
 # ---- a server without shared memory: the same picture, through the connection ----
 start_x 1280x1024 -extension MIT-SHM
@@ -134,7 +140,8 @@ start_app
 within 10 shot "$art/pattern-no-shm.png" 51 $((top + 100)) || fail "no video without shared memory"
 sleep 0.2
 import -window "$main" "$art/pattern-no-shm.png"
-why=$(bars "$art/pattern-no-shm.png" 1) || fail "the test pattern without shared memory: $why"
+pw=720 ph=480
+why=$(bars "$art/pattern-no-shm.png") || fail "the test pattern without shared memory: $why"
 strip_clean "$art/pattern-no-shm.png" 720 || fail "video in the strip of controls without shared memory"
 [ "$(segments 0)" = 0 ] || fail "a shared-memory segment on a server without the extension"
 stop_app
