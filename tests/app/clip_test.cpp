@@ -106,8 +106,9 @@ TEST_F(ClipCapture, EveryThirtiethFrameOfAnMjpegClip) {
     fs::path clip = makeClip({testclips::Codec::Mjpeg, 100, 320, 240, 30, 1}, "clip.avi");
     start(clip, 320, 240);
     ASSERT_TRUE(app().devicepresent);
-    EXPECT_EQ(main().width(), 320);
-    EXPECT_EQ(main().height(), 340);
+    // As wide as the strip of controls, the picture in its shape below it.
+    EXPECT_EQ(main().width(), kStripWidth);
+    EXPECT_EQ(main().height(), 240 * kStripWidth / 320 + kStripHeight);
     fs::path out = gDir / "mjpeg";
     capture(out, 3, [](int k) { return 30 * k; });
     EXPECT_EQ(palette().mymessage->text(), "Done");
