@@ -2,7 +2,7 @@
 
 #include "host_api.h"
 
-#include <fw/Carbon.h>
+#include <Carbon/Carbon.h>
 
 namespace avc {
 

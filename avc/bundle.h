@@ -5,7 +5,7 @@
 
 #include <rb/plugin.h>
 
-#include <fw/CoreFoundation.h>
+#include <CoreFoundation/CoreFoundation.h>
 
 #include <cstdint>
 

@@ -4,7 +4,7 @@
 
 #include <rb/plugin.h>
 
-#include <fw/Carbon.h>
+#include <Carbon/Carbon.h>
 
 #include <cstddef>
 #include <cstdint>

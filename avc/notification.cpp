@@ -7,7 +7,7 @@
 #include "debug.h"
 #include "host_api.h"
 
-#include <fw/Carbon.h>
+#include <Carbon/Carbon.h>
 #include "newest_first.h"
 #include "xstring.h"
 

@@ -3,7 +3,7 @@
 
 #include <rb/plugin.h>
 
-#include <fw/IOKit.h>
+#include <IOKit/IOKit.h>
 
 struct FWNotificationData {
     REALobject owner;

@@ -5,8 +5,8 @@
 
 #include <rb/plugin.h>
 
-#include <fw/Carbon.h>
-#include <fw/IOKit.h>
+#include <Carbon/Carbon.h>
+#include <IOKit/IOKit.h>
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
 #include "debug.h"
 #include "resolver.h"
 
-#include <fw/Carbon.h>
-#include <fw/CoreFoundation.h>
+#include <Carbon/Carbon.h>
+#include <CoreFoundation/CoreFoundation.h>
 
 #include <atomic>
 #include <cstdarg>

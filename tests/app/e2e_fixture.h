@@ -28,15 +28,6 @@ namespace fs = std::filesystem;
 
 class Tavrin : public AppTest {
 protected:
-    // The simulated decks run on the test's clock too.
-    void SetUp() override {
-        fwsim_set_clock([](void *) { return uint64_t(TestClock::now()) * 1000; }, nullptr);
-    }
-    void TearDown() override {
-        AppTest::TearDown();
-        fwsim_set_clock(nullptr, nullptr);
-    }
-
     void chooseFolder(const std::string &folder) {
         rb::op::answerFolder(folder);
         rb::op::click("controlwindow", "BevelButton1");

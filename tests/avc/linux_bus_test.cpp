@@ -6,7 +6,7 @@
 
 #include <fw/FWLinux.h>
 #include <fw/FWSim.h>
-#include <fw/IOKit.h>
+#include <IOKit/IOKit.h>
 #include <rb/entrypoints.h>
 #include <rb/host.h>
 #include <rb/loop.h>

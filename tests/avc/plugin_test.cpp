@@ -2,9 +2,10 @@
 #include "commands.h"
 #include "unit.h"
 
-#include <fw/CoreFoundation.h>
+#include <CoreFoundation/CoreFoundation.h>
 #include <fw/FWSim.h>
-#include <fw/IOKit.h>
+#include <IOKit/IOKit.h>
+#include "run_loop_clock.h"
 #include <rb/entrypoints.h>
 #include <rb/exception.h>
 #include <rb/host.h>
@@ -223,14 +224,8 @@ TEST_F(AVCPlugin, IdleTimerRaisesItsEventsByPosition) {
     // Idle at 0, IdleStart at 1, IdleStop left empty.
     rb::setEventHandlers(sub, {reinterpret_cast<void *>(&onIdle), reinterpret_cast<void *>(&onIdleStart), nullptr});
     // The run loop on the test's clock, moved a millisecond at a time.
-    static uint64_t ns = 1'000'000'000;
-    fw_runloop_set_clock([](void *) { return ns; }, nullptr);
-    auto run = [](int ms) {
-        for (int i = 0; i < ms; ++i) {
-            ns += 1'000'000;
-            fw_runloop_perform();
-        }
-    };
+    FwClock clock;
+    auto run = [&clock](int ms) { clock.run(ms); };
     rb::ObjRef o = rb::make(sub);
     rb::call<void>(entry("AVC.AVC()"), o.get());
     rb::call<void>(entry("AVC.SetIdleTimer(delay as integer, duration as integer)"), o.get(), int32_t(20), int32_t(20));
@@ -251,7 +246,6 @@ TEST_F(AVCPlugin, IdleTimerRaisesItsEventsByPosition) {
     o = {};
     run(2000);
     EXPECT_EQ(gIdle, 3);
-    fw_runloop_set_clock(nullptr, nullptr);
 }
 
 TEST_F(AVCPlugin, HelperBundlePaths) {

@@ -5,7 +5,7 @@
 #include "real_host_test.h"
 #include "resolver.h"
 
-#include <fw/Carbon.h>
+#include <Carbon/Carbon.h>
 #include <rb/host.h>
 #include <rb/object.h>
 #include <rb/operator.h>

@@ -3,7 +3,7 @@
 #include "debug.h"
 #include "resolver.h"
 
-#include <fw/Carbon.h>
+#include <Carbon/Carbon.h>
 #include <gtest/gtest.h>
 
 #include <cstring>

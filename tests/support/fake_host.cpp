@@ -2,7 +2,7 @@
 
 #include "resolver.h"
 
-#include <fw/Carbon.h>
+#include <Carbon/Carbon.h>
 
 namespace fakehost {
 

@@ -5,7 +5,7 @@
 
 #include "resolver.h"
 
-#include <fw/Carbon.h>
+#include <Carbon/Carbon.h>
 #include <rb/host.h>
 #include <rb/runtime.h>
 

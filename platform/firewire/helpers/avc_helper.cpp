@@ -1,12 +1,12 @@
 // A helper bundle for the deck-control plug-in's bundle path, built over
-// libfwplatform. AVCHelper.bundle exports every helper function;
+// libfirewire. AVCHelper.bundle exports every helper function;
 // AVCHelperPartial.bundle (FW_HELPER_PARTIAL) lacks "Send2Device",
 // "SetTimerAVC" and "CreateNotificationPort".
 //
 // FwHelperCallCount(name) tells tests how often a function was called.
 #include "fw/AVCFrame.h"
-#include "fw/Carbon.h"
-#include "fw/IOKit.h"
+#include "Carbon/Carbon.h"
+#include "IOKit/IOKit.h"
 
 #include <map>
 #include <string>

@@ -1,5 +1,5 @@
 // The start-up choice of the bus under the I/O registry (fw/FWBus.h).
-// Internal to libfwplatform.
+// Internal to libfirewire.
 #pragma once
 
 namespace fw::bus {

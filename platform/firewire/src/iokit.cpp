@@ -2,7 +2,6 @@
 // matching, iteration, notification ports, plug-in interfaces and the AV/C
 // unit interface.
 #include "bus.h"
-#include "internal.h"
 #include "sim.h"
 #include "unit.h"
 
@@ -17,6 +16,22 @@ namespace fw {
 struct Port;
 
 namespace {
+
+// The UTF-8 text of a CF string ("" for anything else).
+std::string utf8(CFStringRef s) {
+    if (!s || CFGetTypeID(s) != CFStringGetTypeID()) return {};
+    CFIndex length = CFStringGetLength(s), used = 0;
+    std::string out(size_t(CFStringGetMaximumSizeForEncoding(length, kCFStringEncodingUTF8)), '\0');
+    CFStringGetBytes(s, CFRange{0, length}, kCFStringEncodingUTF8, 0, false, reinterpret_cast<UInt8 *>(out.data()),
+                     CFIndex(out.size()), &used);
+    out.resize(size_t(used));
+    return out;
+}
+
+CFStringRef make_string(const std::string &text) {
+    return CFStringCreateWithBytes(nullptr, reinterpret_cast<const UInt8 *>(text.data()), CFIndex(text.size()),
+                                   kCFStringEncodingUTF8, 0);
+}
 
 enum class Kind { Service, Iterator, Interest };
 

@@ -1,8 +1,8 @@
 // The Linux FireWire bus (fw/FWLinux.h): its units in the I/O registry,
-// their AV/C exchanges, and the bus resets. Internal to libfwplatform.
+// their AV/C exchanges, and the bus resets. Internal to libfirewire.
 #pragma once
 
-#include "fw/CoreFoundation.h"
+#include "CoreFoundation/CoreFoundation.h"
 #include "fw/FWLinux.h"
 #include "unit.h"
 

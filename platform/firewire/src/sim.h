@@ -1,9 +1,9 @@
-// The simulated decks' state. Internal to libfwplatform.
+// The simulated decks' state. Internal to libfirewire.
 #pragma once
 
 #include "fw/AVCFrame.h"
 #include "fw/FWSim.h"
-#include "fw/IOKit.h"
+#include "IOKit/IOKit.h"
 #include "unit.h"
 
 #include <bitset>

@@ -1,17 +1,16 @@
 // The simulated bus and its AV/C tape decks: transport model, time code and
 // the answers to AV/C frames.
 #include "bus.h"
-#include "internal.h"
 #include "sim.h"
 
 #include "fw/AVCFrame.h"
 
+#include <CoreFoundation/CoreFoundation.h>
+
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <thread>
 
 namespace fw::sim {
 namespace {
@@ -20,10 +19,6 @@ namespace {
 std::map<int, std::shared_ptr<Deck>> &g_decks = *new std::map<int, std::shared_ptr<Deck>>;
 int g_next_id = 1;
 int g_timeout_ms = 500;
-FwSimClock g_clock = nullptr;
-void *g_clock_ctx = nullptr;
-FwSimWait g_wait = nullptr;
-void *g_wait_ctx = nullptr;
 int32_t g_seams[FWSIM_SEAM_COUNT] = {};
 
 using namespace avcframe;
@@ -289,13 +284,9 @@ bool known(uint8_t subunit, uint8_t op) {
     return false;
 }
 
-uint64_t monotonic(void *) { return mono_ns(); }
-
-void sleep_ms(int ms) {
-    if (ms <= 0) return;
-    if (g_wait) g_wait(g_wait_ctx, ms);
-    else std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
+// A deck waits (its response delay, a command's time-out) on the
+// platform's clock.
+void sleep_ms(int ms) { fw_clock_wait(ms); }
 
 enum class Outcome { Answered, Silent, Gone };
 
@@ -371,7 +362,7 @@ IOReturn Deck::exchange(const UInt8 *command, UInt32 cmdLen, UInt8 *response, UI
     return kIOReturnSuccess;
 }
 
-uint64_t now_ns() { return g_clock ? g_clock(g_clock_ctx) : monotonic(nullptr); }
+uint64_t now_ns() { return fw_clock_ns(); }
 int32_t seam(FwSimSeam s) { return s >= 0 && s < FWSIM_SEAM_COUNT ? g_seams[s] : 0; }
 
 std::shared_ptr<Deck> find_deck(int id) {
@@ -529,19 +520,6 @@ void fwsim_send_message(int id, uint32_t messageType, void *argument) {
 void fwsim_bus_reset() {
     for (int id : on_bus()) fwsim_send_message(id, kIOMessageServiceIsSuspended, nullptr);
     for (int id : on_bus()) fwsim_send_message(id, kIOMessageServiceIsResumed, nullptr);
-}
-
-void fwsim_set_clock(FwSimClock clock, void *ctx) {
-    // Bring every deck to the old clock's now, then continue on the new one.
-    for (auto &[id, d] : g_decks) update(*d, now_ns());
-    g_clock = clock;
-    g_clock_ctx = ctx;
-    for (auto &[id, d] : g_decks) d->anchorNs = now_ns();
-}
-
-void fwsim_set_wait(FwSimWait wait, void *ctx) {
-    g_wait = wait;
-    g_wait_ctx = ctx;
 }
 
 void fwsim_set_fault(int id, FwSimFault fault, int param) {

@@ -1,9 +1,9 @@
 // One AV/C unit as the I/O registry publishes it, whichever bus it is on
 // (the simulated decks of simavc.cpp, the Linux units of linux_bus.cpp),
-// and the registry calls the buses make. Internal to libfwplatform.
+// and the registry calls the buses make. Internal to libfirewire.
 #pragma once
 
-#include "fw/IOKit.h"
+#include "IOKit/IOKit.h"
 
 #include <cstdint>
 #include <memory>

@@ -35,9 +35,9 @@ void dropInstanceHandlers(REALobject obj);
 // or "" for an unknown token.
 std::string eventName(intptr_t token);
 
-// Makes the FireWire platform's run loop a source of the main loop
-// (RuntimeInit; again only replaces the source).
-void attachFireWireRunLoop();
+// Hands the runtime's clock to the platform and makes the platform's run
+// loop a source of the main loop (RuntimeInit; again only replaces them).
+void attachPlatformRunLoop();
 
 // Makes stdout a stream that remembers whether its last byte ended a line
 // (standard_output.cpp; RuntimeInit, before any plug-in prints).

@@ -12,7 +12,7 @@ int gExitCode = 0;
 extern "C" void RuntimeInit() {
     rb::core::trackStandardOutput();
     rb::core::classes();
-    rb::core::attachFireWireRunLoop();
+    rb::core::attachPlatformRunLoop();
     rb::applicationObject();
     rb::quitOnTerminationSignals();
 }

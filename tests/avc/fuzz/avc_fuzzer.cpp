@@ -16,7 +16,7 @@
 #include <rb/runtime.h>
 #include <rb/string.h>
 
-#include <fw/IOKit.h>
+#include <IOKit/IOKit.h>
 
 #include <sanitizer/lsan_interface.h>
 

@@ -12,8 +12,8 @@
 // A script that has run out answers success with nothing. The diagnostic
 // inquiries go to the inquiry function the target names (the plug-in's own
 // exported one), with this bundle's unit.
-#include <fw/Carbon.h>
-#include <fw/IOKit.h>
+#include <Carbon/Carbon.h>
+#include <IOKit/IOKit.h>
 #include <rb/plugin.h>
 
 #include <algorithm>

@@ -1,13 +1,12 @@
-// What the FireWire platform tests share: the test clock, pumping the
-// main run loop as a host does, the AV/C unit matching dictionary and an
-// opened unit.
+// What the FireWire platform tests share: the AV/C unit matching
+// dictionary and an opened unit (the run loop on the test clock is
+// run_loop_clock.h).
 #pragma once
 
 #include "fw/AVCFrame.h"
-#include "fw/Carbon.h"
 #include "fw/FWSim.h"
-#include "fw/IOKit.h"
-#include "test_clock.h"
+#include <IOKit/IOKit.h>
+#include "run_loop_clock.h"
 
 #include <glob.h>
 #include <poll.h>
@@ -16,52 +15,6 @@
 #include <functional>
 #include <initializer_list>
 #include <vector>
-
-// The run loop and the simulated decks on the test clock, which only the
-// test moves: run(ms) moves it a millisecond at a time and runs what is due
-// after each; a deck's wait moves it on at once.
-struct FwClock {
-    TestClock clock;
-    FwClock() {
-        fw_runloop_set_clock(nowNs, nullptr);
-        fwsim_set_clock(nowNs, nullptr);
-        fwsim_set_wait([](void *self, int ms) { static_cast<FwClock *>(self)->clock.advance(ms); }, this);
-    }
-    ~FwClock() {
-        fw_runloop_set_clock(nullptr, nullptr);
-        fwsim_set_clock(nullptr, nullptr);
-        fwsim_set_wait(nullptr, nullptr);
-    }
-    FwClock(const FwClock &) = delete;
-    FwClock &operator=(const FwClock &) = delete;
-    static uint64_t nowNs(void *) { return uint64_t(TestClock::now()) * 1000; }
-    uint64_t ns() const { return uint64_t(clock.nowUs()) * 1000; }
-    void run(int ms) {
-        for (int i = 0; i < ms; ++i) {
-            clock.advance(1);
-            fw_runloop_perform();
-        }
-    }
-};
-
-// Polls the run-loop fd like a host would, performing work as it becomes
-// due, until cond() holds or the time runs out.
-inline bool pump_until(const std::function<bool()> &cond, int timeout_ms = 1000) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (!cond()) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-        if (left.count() <= 0) return false;
-        pollfd p{fw_runloop_fd(), POLLIN, 0};
-        if (poll(&p, 1, int(left.count())) > 0) fw_runloop_perform();
-    }
-    return true;
-}
-
-// Runs whatever is due right now (nothing waits).
-inline int pump_now() {
-    pollfd p{fw_runloop_fd(), POLLIN, 0};
-    return poll(&p, 1, 0) > 0 ? fw_runloop_perform() : 0;
-}
 
 inline CFMutableDictionaryRef avc_matching(int32_t spec = avcframe::kUnitSpecId,
                                            int32_t version = avcframe::kUnitSwVersion) {

@@ -42,8 +42,10 @@
 // no tape C1 60.
 //
 // The tape is one hour long at 30 frames per second (non-drop time code);
-// the position moves in real time by the deck's clock (monotonic, or the
-// injected one), and playing or winding stops at either end of the tape.
+// the position moves in real time by the platform's clock (fw_clock_ns in
+// CoreFoundation/CoreFoundation.h: the runtime's once it has started), and
+// playing or winding stops at either end of the tape. A deck's waits (its
+// response delay, a command's time-out) are waits on that clock.
 #pragma once
 
 #include <cstdint>
@@ -83,16 +85,6 @@ int fwsim_fcp(int id, const uint8_t *frame, uint32_t len, uint8_t *response, uin
 void fwsim_send_message(int id, uint32_t messageType, void *argument);
 // Bus reset: ServiceIsSuspended then ServiceIsResumed to every deck.
 void fwsim_bus_reset();
-
-// ---- clock ----------------------------------------------------------------------------
-// The decks' clock in nanoseconds (monotonic by default). Pass 0 to restore.
-typedef uint64_t (*FwSimClock)(void *ctx);
-void fwsim_set_clock(FwSimClock clock, void *ctx);
-// How a deck waits (its response delay, a command's time-out): it sleeps,
-// unless a waiter is set, which is handed the milliseconds instead (a test
-// moves its clock by them). Pass 0 to restore.
-typedef void (*FwSimWait)(void *ctx, int ms);
-void fwsim_set_wait(FwSimWait wait, void *ctx);
 
 // ---- faults (per deck) ---------------------------------------------------------------
 enum FwSimFault {

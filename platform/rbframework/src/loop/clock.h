@@ -7,8 +7,9 @@
 
 namespace rb::core {
 
-// The injected clock's way of letting time go by (runFor, on the main
-// thread); empty on the machine's clock.
+// The injected clock's way of letting time go by (runFor on the main
+// thread, the platform's waits under the baton); empty on the machine's
+// clock.
 const std::function<void(int64_t us)> &clockPass();
 
 }  // namespace rb::core

@@ -1,6 +1,6 @@
 // CoreFoundation objects: strings, numbers, dictionaries, URLs, UUIDs and
 // bundles (their text encodings are in text_encoding.cpp).
-#include "internal.h"
+#include "object.h"
 #include "text_encoding.h"
 
 #include <dlfcn.h>
@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -34,6 +35,7 @@ namespace {
 
 struct InjectedClock {
     uint64_t (*now)(void *) = nullptr;
+    bool (*wait)(void *, int) = nullptr;
     void *ctx = nullptr;
 };
 std::atomic<const InjectedClock *> g_clock{nullptr};
@@ -47,15 +49,26 @@ uint64_t mono_ns() {
     return uint64_t(ts.tv_sec) * 1000000000ull + uint64_t(ts.tv_nsec);
 }
 
+bool pass_by_hand(int ms) {
+    const InjectedClock *c = g_clock.load(std::memory_order_acquire);
+    return ms > 0 && c && c->wait && c->wait(c->ctx, ms);
+}
+
+void wait_ms(int ms) {
+    if (ms <= 0 || pass_by_hand(ms)) return;
+    timespec ts{ms / 1000, long(ms % 1000) * 1000000L};
+    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {}
+}
+
 bool clock_injected() { return g_clock.load(std::memory_order_acquire) != nullptr; }
 
-void set_injected_clock(uint64_t (*now)(void *), void *ctx) {
+void set_injected_clock(uint64_t (*now)(void *), bool (*wait)(void *, int), void *ctx) {
     // Each clock is kept: a reader on another thread may still hold the last.
     static std::mutex m;
     static std::deque<InjectedClock> kept;
     std::lock_guard<std::mutex> lock(m);
     const InjectedClock *c = nullptr;
-    if (now) c = &kept.emplace_back(InjectedClock{now, ctx});
+    if (now) c = &kept.emplace_back(InjectedClock{now, wait, ctx});
     g_clock.store(c, std::memory_order_release);
 }
 

@@ -1,6 +1,5 @@
-// The main run loop as the host drives it (fd + perform), CF timers and the
-// Carbon event-loop idle timers on top of it.
-#include "fw_test_util.h"
+// The main run loop as the host drives it (fd + perform) and its timers.
+#include "run_loop_clock.h"
 
 #include <gtest/gtest.h>
 
@@ -72,6 +71,22 @@ TEST(RunLoop, TimersRepeatAndOneShotsEnd) {
     CFRelease(o);
 }
 
+// Once the runtime has started, its clock is the platform's: moving a
+// test's clock moves absolute time, the decks' clock and a wait on the run
+// loop, which moves the clock on instead of waiting for it.
+TEST(RunLoop, RunsOnTheRuntimesClock) {
+    FwClock clock;
+    double before = CFAbsoluteTimeGetCurrent();
+    uint64_t ns = fw_clock_ns();
+    clock.clock.advance(250);
+    EXPECT_NEAR(CFAbsoluteTimeGetCurrent() - before, 0.25, 1e-6);
+    EXPECT_EQ(fw_clock_ns() - ns, 250'000'000u);
+    EXPECT_EQ(CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.5, 0), kCFRunLoopRunTimedOut);
+    EXPECT_EQ(fw_clock_ns() - ns, 750'000'000u);
+    fw_clock_wait(40);
+    EXPECT_EQ(fw_clock_ns() - ns, 790'000'000u);
+}
+
 // A late loop runs a repeating timer once and skips the firings it missed.
 TEST(RunLoop, ALateLoopSkipsTheMissedFirings) {
     FwClock clock;
@@ -98,82 +113,6 @@ TEST(RealTime, RunInModeWaitsAtMostItsTime) {
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
     EXPECT_GE(ms, 15);
     EXPECT_LT(ms, 500);
-    EXPECT_EQ(RunCurrentEventLoop(0.001), noErr);
-}
-
-struct IdleLog {
-    std::vector<int> messages;
-    EventLoopTimerRef timer = nullptr;
-    bool removeOnIdle = false;
-};
-
-void idle_proc(EventLoopTimerRef t, EventLoopIdleTimerMessage m, void *data) {
-    auto *log = static_cast<IdleLog *>(data);
-    log->messages.push_back(m);
-    if (log->removeOnIdle && m == kEventLoopIdleTimerIdling) {
-        RemoveEventLoopTimer(t);
-        log->timer = nullptr;
-    }
-}
-
-TEST(IdleTimer, StartsIdlesAndStopsOnUserActivity) {
-    FwClock clock;
-    IdleLog log;
-    ASSERT_EQ(InstallEventLoopIdleTimer(GetMainEventLoop(), 0.02, 0.01, NewEventLoopIdleTimerUPP(idle_proc), &log,
-                                        &log.timer),
-              noErr);
-    // The delay counts from the installation, then an interval each.
-    clock.run(19);
-    EXPECT_TRUE(log.messages.empty());
-    clock.run(1);
-    EXPECT_EQ(log.messages, (std::vector<int>{kEventLoopIdleTimerStarted}));
-    clock.run(20);
-    EXPECT_EQ(log.messages, (std::vector<int>{1, 2, 2}));
-    log.messages.clear();
-    fw_note_user_activity();
-    clock.run(1);
-    EXPECT_EQ(log.messages, (std::vector<int>{kEventLoopIdleTimerStopped}));
-    clock.run(19);
-    EXPECT_EQ(log.messages.size(), 1u);
-    clock.run(1);  // idle again after the delay
-    EXPECT_EQ(log.messages, (std::vector<int>{kEventLoopIdleTimerStopped, kEventLoopIdleTimerStarted}));
-    EXPECT_EQ(RemoveEventLoopTimer(log.timer), noErr);
-    log.messages.clear();
-    clock.run(40);
-    EXPECT_TRUE(log.messages.empty());
-}
-
-TEST(IdleTimer, NextFireTimeForeverSilencesAndRemovalInsideTheProcIsSafe) {
-    FwClock clock;
-    IdleLog quiet;
-    ASSERT_EQ(InstallEventLoopIdleTimer(GetCurrentEventLoop(), 0.01, 0.01, idle_proc, &quiet, &quiet.timer), noErr);
-    EXPECT_EQ(SetEventLoopTimerNextFireTime(quiet.timer, kEventDurationForever), noErr);
-    IdleLog selfRemoving;
-    selfRemoving.removeOnIdle = true;
-    ASSERT_EQ(
-        InstallEventLoopIdleTimer(GetCurrentEventLoop(), 0.005, 0.005, idle_proc, &selfRemoving, &selfRemoving.timer),
-        noErr);
-    clock.run(60);
-    EXPECT_TRUE(quiet.messages.empty());
-    EXPECT_EQ(selfRemoving.messages, (std::vector<int>{1, 2}));
-    EXPECT_EQ(selfRemoving.timer, nullptr);
-    EXPECT_EQ(RemoveEventLoopTimer(quiet.timer), noErr);
-    EXPECT_EQ(RemoveEventLoopTimer(nullptr), paramErr);
-}
-
-TEST(EventLoopTimer, PlainTimerFiresOnce) {
-    FwClock clock;
-    int fired = 0;
-    EventLoopTimerRef t = nullptr;
-    ASSERT_EQ(
-        InstallEventLoopTimer(
-            GetMainEventLoop(), 0.005, 0, [](EventLoopTimerRef, void *d) { ++*static_cast<int *>(d); }, &fired, &t),
-        noErr);
-    clock.run(4);
-    EXPECT_EQ(fired, 0);
-    clock.run(36);
-    EXPECT_EQ(fired, 1);
-    EXPECT_EQ(RemoveEventLoopTimer(t), noErr);
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 // objects (strings, numbers, dictionaries, URLs, UUIDs, bundles) and the
 // main run loop with its sources, file descriptors and timers.
 //
-// Part of libfwplatform.so. Every function is extern "C" so plug-ins and
+// Part of libcorefoundation.so. Every function is extern "C" so plug-ins and
 // helper bundles can also find them by name.
 //
 // Ownership follows the usual rule: a function with Create or Copy in its
@@ -318,10 +318,21 @@ int fw_runloop_perform();
 // when nothing is scheduled): for hosts that would rather compute their poll
 // time-out than watch the fd.
 double fw_runloop_next_timeout();
-// The run loop's clock in nanoseconds, for its timers, the idle timers and
-// CFAbsoluteTimeGetCurrent: the machine's monotonic clock by default (pass
-// 0 to restore it). A host or test that moves the clock calls
-// fw_runloop_perform when it has.
-void fw_runloop_set_clock(uint64_t (*nowNs)(void *ctx), void *ctx);
+
+// ---- the platform's clock ----------------------------------------------------
+// One clock for the whole platform: the run loop's timers, the idle timers,
+// CFAbsoluteTimeGetCurrent and the simulated FireWire decks follow it. It
+// is the machine's (monotonic nanoseconds; a wait sleeps) until a host
+// hands over its own, as the runtime does when it starts: nowNs reads it;
+// passMs (may be 0) is asked to let ms milliseconds of it pass at once for
+// one who waits, and answers true when it did (a test's clock, moved by
+// hand), false when the clock moves by itself and the wait is one in the
+// machine's time. Pass 0 for nowNs to give the machine's clock back.
+// Timers keep the time they still have to run across the change. A host
+// that moves its clock by hand calls fw_runloop_perform when it has.
+void fw_set_clock(uint64_t (*nowNs)(void *ctx), bool (*passMs)(void *ctx, int ms), void *ctx);
+// The clock's time now, in nanoseconds, and a wait of ms milliseconds on it.
+uint64_t fw_clock_ns();
+void fw_clock_wait(int ms);
 
 }  // extern "C"

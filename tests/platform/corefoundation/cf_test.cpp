@@ -1,6 +1,6 @@
-// CoreFoundation objects, bundles, the Frameworks folder and the Carbon
-// system services.
-#include "fw_test_util.h"
+// CoreFoundation objects: strings, numbers, dictionaries, URLs, UUIDs and
+// bundles.
+#include <CoreFoundation/CoreFoundation.h>
 
 #include <gtest/gtest.h>
 
@@ -124,12 +124,22 @@ TEST(CFURL, BuildsFileSystemPaths) {
     CFRelease(u);
 }
 
+// FC65C030-D498-11D5-878D-0003934B81A0 and C244E858-109C-11D4-91D4-0050E4C6426F.
+CFUUIDRef avcUnitInterface() {
+    return CFUUIDGetConstantUUIDWithBytes(0, 0xFC, 0x65, 0xC0, 0x30, 0xD4, 0x98, 0x11, 0xD5, 0x87, 0x8D, 0x00, 0x03,
+                                          0x93, 0x4B, 0x81, 0xA0);
+}
+CFUUIDRef plugInInterface() {
+    return CFUUIDGetConstantUUIDWithBytes(0, 0xC2, 0x44, 0xE8, 0x58, 0x10, 0x9C, 0x11, 0xD4, 0x91, 0xD4, 0x00, 0x50,
+                                          0xE4, 0xC6, 0x42, 0x6F);
+}
+
 TEST(CFUUID, ConstantsInternAndParse) {
-    EXPECT_EQ(kIOFireWireAVCLibUnitTypeID, kIOFireWireAVCLibUnitTypeID);
-    EXPECT_NE(kIOFireWireAVCLibUnitTypeID, kIOCFPlugInInterfaceID);
+    EXPECT_EQ(avcUnitInterface(), avcUnitInterface());
+    EXPECT_NE(avcUnitInterface(), plugInInterface());
     CFUUIDRef parsed = CFUUIDCreateFromString(nullptr, CFSTR("FC65C030-D498-11D5-878D-0003934B81A0"));
     ASSERT_NE(parsed, nullptr);
-    EXPECT_TRUE(CFEqual(parsed, kIOFireWireAVCLibUnitInterfaceID));
+    EXPECT_TRUE(CFEqual(parsed, avcUnitInterface()));
     CFUUIDBytes b = CFUUIDGetUUIDBytes(parsed);
     EXPECT_EQ(b.byte0, 0xFC);
     EXPECT_EQ(b.byte15, 0xA0);
@@ -191,68 +201,6 @@ TEST(CFBundle, MissingFolderOrExecutable) {
     EXPECT_FALSE(CFBundleLoadExecutable(empty));
     EXPECT_EQ(CFBundleGetFunctionPointerForName(empty, CFSTR("Send2Device")), nullptr);
     CFRelease(empty);
-}
-
-TEST(Frameworks, SystemFrameworkResolvesPrintAndIdleTimerMaker) {
-    setenv("TAVRIN_FRAMEWORKS_DIR", FW_FRAMEWORKS_DIR, 1);
-    FSRef ref;
-    ASSERT_EQ(FSFindFolder(kOnAppropriateDisk, kFrameworksFolderType, 1, &ref), noErr);
-    CFURLRef folder = CFURLCreateFromFSRef(nullptr, &ref);
-    CFURLRef url = CFURLCreateCopyAppendingPathComponent(nullptr, folder, CFSTR("System.framework"), 0);
-    CFBundleRef b = CFBundleCreate(nullptr, url);
-    ASSERT_NE(b, nullptr);
-    ASSERT_TRUE(CFBundleLoadExecutable(b));
-    EXPECT_NE(CFBundleGetFunctionPointerForName(b, CFSTR("printf")), nullptr);
-    void *maker = CFBundleGetFunctionPointerForName(b, CFSTR("NewEventLoopIdleTimerUPP"));
-    EXPECT_EQ(maker, reinterpret_cast<void *>(&NewEventLoopIdleTimerUPP));
-    CFRelease(b);
-    CFRelease(url);
-    CFRelease(folder);
-    unsetenv("TAVRIN_FRAMEWORKS_DIR");
-}
-
-TEST(Frameworks, FolderIsCreatedOnlyWhenAsked) {
-    char tmpl[] = "/tmp/fwtestXXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    std::string dir = std::string(tmpl) + "/Library/Frameworks";
-    setenv("TAVRIN_FRAMEWORKS_DIR", dir.c_str(), 1);
-    FSRef ref;
-    EXPECT_EQ(FSFindFolder(kUserDomain, kFrameworksFolderType, 0, &ref), fnfErr);
-    ASSERT_EQ(FSFindFolder(kUserDomain, kFrameworksFolderType, 1, &ref), noErr);
-    EXPECT_EQ(std::string(ref.path), dir);
-    EXPECT_EQ(FSFindFolder(kUserDomain, FW_FOURCC("pref"), 1, &ref), fnfErr);
-    unsetenv("TAVRIN_FRAMEWORKS_DIR");
-    std::string cleanup = "rm -rf " + std::string(tmpl);
-    EXPECT_EQ(std::system(cleanup.c_str()), 0);
-}
-
-TEST(Carbon, GestaltAnswersSystemVersionUnlessMadeToFail) {
-    SInt32 v = 0;
-    ASSERT_EQ(Gestalt(gestaltSystemVersion, &v), noErr);
-    EXPECT_EQ(v, 0x1048);
-    EXPECT_EQ(Gestalt(FW_FOURCC("xxxx"), &v), gestaltUndefSelectorErr);
-    fw_gestalt_fail(-1);
-    v = 7;
-    EXPECT_EQ(Gestalt(gestaltSystemVersion, &v), -1);
-    EXPECT_EQ(v, 7);
-    fw_gestalt_fail(0);
-    EXPECT_EQ(Gestalt(gestaltSystemVersion, &v), noErr);
-}
-
-TEST(Carbon, DebugStrHandsTheLengthPrefixedTextToTheHook) {
-    std::string got;
-    fw_set_debugstr_hook([](const char *t, size_t n, void *ctx) { static_cast<std::string *>(ctx)->assign(t, n); },
-                         &got);
-    Str255 s;
-    s[0] = 255;
-    for (int i = 1; i <= 255; ++i) s[i] = static_cast<unsigned char>('a' + i % 26);
-    DebugStr(s);
-    EXPECT_EQ(got.size(), 255u);
-    EXPECT_EQ(got[0], 'b');
-    const unsigned char empty[1] = {0};
-    DebugStr(empty);
-    EXPECT_EQ(got, "");
-    fw_set_debugstr_hook(nullptr, nullptr);
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 // through one epoll descriptor that the host polls (fw_runloop_fd) and
 // fw_runloop_perform. The epoll set holds a timerfd (timers and signalled
 // sources) and the descriptors whose read callbacks are enabled.
-#include "internal.h"
+#include "object.h"
 
 #include <poll.h>
 #include <sys/epoll.h>
@@ -178,13 +178,13 @@ CFAbsoluteTime CFAbsoluteTimeGetCurrent() {
     return g_absBase + double(int64_t(mono_ns() - g_clockBase)) * 1e-9;
 }
 
-void fw_runloop_set_clock(uint64_t (*nowNs)(void *ctx), void *ctx) {
+void fw_set_clock(uint64_t (*nowNs)(void *ctx), bool (*passMs)(void *ctx, int ms), void *ctx) {
     RunLoop &rl = main_loop();
     std::lock_guard<std::recursive_mutex> lock(rl.m);
     // Timers keep their time still to run across the change.
     uint64_t before = mono_ns();
     g_absBase = CFAbsoluteTimeGetCurrent();
-    set_injected_clock(nowNs, ctx);
+    set_injected_clock(nowNs, passMs, ctx);
     uint64_t after = mono_ns();
     g_clockBase = after;
     for (Timer *t : rl.timers)
@@ -542,11 +542,17 @@ SInt32 CFRunLoopRunInMode(CFStringRef, CFTimeInterval seconds, Boolean returnAft
         }
         uint64_t now = mono_ns();
         if (now >= deadline) break;
-        pollfd p{fw_runloop_fd(), POLLIN, 0};
+        // On a clock moved by hand the wait moves it on; else work coming
+        // ends the wait early.
         int ms = int((deadline - now + 999999) / 1000000);
+        if (pass_by_hand(ms)) continue;
+        pollfd p{fw_runloop_fd(), POLLIN, 0};
         poll(&p, 1, ms);
     }
     return handled ? kCFRunLoopRunHandledSource : kCFRunLoopRunTimedOut;
 }
 
 }  // extern "C"
+
+extern "C" uint64_t fw_clock_ns() { return mono_ns(); }
+extern "C" void fw_clock_wait(int ms) { wait_ms(ms); }

@@ -15,7 +15,7 @@
 // refused with kIOReturnBadArgument (or 0 from IOIteratorNext), never followed.
 #pragma once
 
-#include "CoreFoundation.h"
+#include <CoreFoundation/CoreFoundation.h>
 
 extern "C" {
 

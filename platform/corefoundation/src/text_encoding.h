@@ -1,7 +1,7 @@
-// The text-encoding engine under CF strings. Internal to libfwplatform.
+// The text-encoding engine under CF strings. Internal to libcorefoundation.
 #pragma once
 
-#include "fw/CoreFoundation.h"
+#include "CoreFoundation/CoreFoundation.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,6 @@
 // Carbon services: Gestalt, DebugStr, file references, the Frameworks
 // folder and event-loop (idle) timers on the main run loop.
-#include "fw/Carbon.h"
-#include "internal.h"
+#include "Carbon/Carbon.h"
 
 #include <dlfcn.h>
 #include <sys/stat.h>

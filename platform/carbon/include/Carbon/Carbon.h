@@ -1,10 +1,10 @@
 // The Carbon services the deck-control plug-in uses: the system version
 // (Gestalt), the debugger (DebugStr), file references and the special
 // Frameworks folder, and event-loop idle timers running on the main run
-// loop of fw/CoreFoundation.h.
+// loop of CoreFoundation/CoreFoundation.h.
 #pragma once
 
-#include "CoreFoundation.h"
+#include <CoreFoundation/CoreFoundation.h>
 
 extern "C" {
 
@@ -64,7 +64,7 @@ enum : SInt16 {
 enum : OSType { kFrameworksFolderType = FW_FOURCC("fram") };
 // The Frameworks folder (the only special folder) for every domain:
 // $TAVRIN_FRAMEWORKS_DIR when set, else the folder "Frameworks" beside
-// libfwplatform.so (where the build places "System.framework"). With
+// libcarbon.so (where the build places "System.framework"). With
 // createFolder the folder is made when missing. Other folder types: fnfErr.
 OSErr FSFindFolder(SInt16 vRefNum, OSType folderType, Boolean createFolder, FSRef *foundRef);
 

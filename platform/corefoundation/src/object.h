@@ -1,8 +1,8 @@
-// Shared internals of libfwplatform: the CF object header, the UTF-8 text of
-// CF strings and the monotonic clock.
+// Shared internals of libcorefoundation: the CF object header, the UTF-8
+// text of CF strings and the platform's clock.
 #pragma once
 
-#include "fw/CoreFoundation.h"
+#include "CoreFoundation/CoreFoundation.h"
 
 #include <atomic>
 #include <cstdint>
@@ -44,10 +44,14 @@ template <class T> T *as(CFTypeRef cf, CFTypeID t) {
 std::string utf8(CFStringRef s);
 CFStringRef make_string(const std::string &utf8Text);
 
-// Monotonic nanoseconds: the run loop's clock (fw_runloop_set_clock), by
-// default the machine's.
+// The platform's clock (fw_set_clock), by default the machine's: monotonic
+// nanoseconds; a wait of ms milliseconds on it; ms of it let pass at once,
+// when its holder moves it by hand (true), else nothing (false: it moves by
+// itself, and a wait is one in the machine's time).
 uint64_t mono_ns();
+void wait_ms(int ms);
+bool pass_by_hand(int ms);
 bool clock_injected();
-void set_injected_clock(uint64_t (*now)(void *), void *ctx);
+void set_injected_clock(uint64_t (*now)(void *), bool (*wait)(void *, int), void *ctx);
 
 }  // namespace fw

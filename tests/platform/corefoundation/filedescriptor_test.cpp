@@ -1,6 +1,6 @@
 // File descriptors watched by the main run loop: read callbacks that fire
 // once per enabling, on the host's fd, and what invalidation does.
-#include "fw_test_util.h"
+#include "run_loop_clock.h"
 
 #include <gtest/gtest.h>
 
