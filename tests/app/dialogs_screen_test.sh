@@ -49,8 +49,6 @@ start_app() {
   app=$!
   pids+=("$app")
 }
-ended() { ! kill -0 "$app" 2>/dev/null; }
-win() { xwininfo -root -tree 2>/dev/null | grep "\"$1\"" | awk '{print $1}' | head -1; }
 # put_at <window> <x> <y>: moves it there, again should the window manager
 # place it meanwhile (a busy machine maps it late). The time code of the
 # main window is looked at: what is put at x,y stays clear of it.
@@ -65,7 +63,6 @@ put_at() {
   done
   fail "could not move window $1 to $2,$3 (it is at $ax,$ay)"
 }
-shown() { [ -n "$(win "$1")" ]; }
 width() { xwininfo -id "$1" | awk '/Width:/{print $2}'; }
 # The top-level windows the window manager manages (or, without one, the
 # mapped children of the root).

@@ -35,9 +35,6 @@ start_app() {
   app=$!
   pids+=("$app")
 }
-ended() { ! kill -0 "$app" 2>/dev/null; }
-win() { xwininfo -root -tree 2>/dev/null | grep "\"$1\"" | awk '{print $1}' | head -1; }
-shown() { [ -n "$(win "$1")" ]; }
 # capture_script <until> <prefix> [<folder>]: the capture, then 30 s of dumps.
 capture_script() {
   printf 'type controlwindow framecount %s\ntype controlwindow nameprefix %s\nanswer folder %s\n' "$1" "$2" "${3:-$tmp/frames}"

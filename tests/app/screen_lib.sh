@@ -1,7 +1,8 @@
 # What the screen tests share, sourced by each after it has set `art` (its
 # artifacts folder): a scratch folder `tmp`, the background processes in
 # `pids` and the program in `app` (ended before its X server at exit),
-# `fail`, `within`, and the X server with, when asked, a window manager.
+# `fail`, `within`, `ended` (the program), `win` and `shown` (a window by
+# its title), and the X server with, when asked, a window manager.
 # Needs Xvfb, xdotool and ImageMagick's import: the test is skipped (77)
 # where any is missing.
 command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v import >/dev/null || exit 77
@@ -19,6 +20,9 @@ cleanup() {
   rm -rf "$tmp"
 }
 trap cleanup EXIT
+ended() { ! kill -0 "$app" 2>/dev/null; }
+win() { xwininfo -root -tree 2>/dev/null | grep "\"$1\"" | awk '{print $1}' | head -1; }
+shown() { [ -n "$(win "$1")" ]; }
 fail() {
   echo "FAIL: $*"
   [ -s "$tmp/app.out" ] && { echo "--- the program said:"; tail -20 "$tmp/app.out"; }

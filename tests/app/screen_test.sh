@@ -51,8 +51,6 @@ stop_app() {
   wait "$app" 2>/dev/null
 }
 
-win() { xwininfo -root -tree 2>/dev/null | grep "\"$1\"" | awk '{print $1}' | head -1; }
-shown() { [ -n "$(win "$1")" ]; }
 size() { xwininfo -id "$1" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}'; }
 # left, and left + width, of a window on the screen
 edges() { xwininfo -id "$1" | awk '/Absolute upper-left X:/{x=$4} /Width:/{w=$2} END{print x, x + w}'; }
@@ -190,7 +188,6 @@ within 20 grep -q "ProgressBar1 .* value=2 max=100" "$tmp/app.out" || fail "no f
 main=$(win 'Tavrin!')
 xdotool windowfocus --sync "$main" 2>/dev/null
 xdotool key --window "$main" ctrl+q
-ended() { ! kill -0 "$app" 2>/dev/null; }
 within 20 ended || fail "Ctrl+Q during a capture did not end the program"
 wait "$app"
 status=$?

@@ -25,7 +25,6 @@ stop_app() {
   wait "$app" 2>/dev/null
   app=
 }
-win() { xwininfo -root -tree 2>/dev/null | grep '"Tavrin!"' | awk '{print $1}' | head -1; }
 size() { xwininfo -id "$1" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}'; }
 # The colour at (x, y) of a screenshot, RRGGBB.
 at() { convert "$1" -format "%[hex:u.p{$2,$3}]" info:; }
@@ -43,7 +42,7 @@ top=125
 # Takes the main window's screenshot to $1 once the video is in it (the
 # pixel at $2,$3 is not the window's grey).
 shot() {
-  main=$(win)
+  main=$(win "Tavrin!")
   [ -n "$main" ] && import -window "$main" "$1" 2>/dev/null && [ "$(at "$1" "$2" "$3")" != C0C0C0 ]
 }
 # Where a point (x, y) of the 720x480 test pattern is in a picture of
