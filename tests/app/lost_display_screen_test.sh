@@ -87,7 +87,7 @@ lost_mid_capture "capturing"
 
 file_menu() {
   xdotool mousemove --window "$(win 'Tavrin!')" 15 10 click 1
-  sleep 0.5
+  within 5 menus_open || fail "the File menu did not open"
   import -window root "$art/file-menu-open.png"
 }
 lost_mid_capture "File menu open" file_menu
@@ -111,7 +111,7 @@ two_titled() {
 # Help > Documentation says that the help file is gone, in a box of ours.
 help_box() {
   xdotool mousemove --window "$(win 'Tavrin!')" 165 10 click 1
-  sleep 0.3
+  within 5 menus_open || fail "the Help menu did not open"
   xdotool key Down Return
   within 5 two_titled 'Tavrin!' || fail "the help file's box did not open"
   sleep 0.5

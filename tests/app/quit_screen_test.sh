@@ -42,7 +42,6 @@ capture_script() {
   for _ in $(seq 300); do printf 'wait 100\ndump controlwindow\ndump CaptureWindow\n'; done
 }
 said() { grep -c "$1" "$tmp/app.out"; }
-viewable() { xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }
 # The message boxes shown: the program's windows narrower than its main one.
 box_ids() {
   local id
@@ -59,18 +58,6 @@ click_ok() {
   h=$(xwininfo -id "$box" | awk '/Height:/{print $2}')
   xdotool mousemove --window "$box" $((w - 60)) $((h - 28)) click 1
 }
-# The menus held open: the program's windows at the top of the screen's
-# tree with neither name nor class (the menu pulled down, and its title
-# drawn over the bar).
-menus() {
-  local n=0 id client
-  client=$(($(win 'Tavrin!') & ~0x1fffff))
-  for id in $(xwininfo -root -children | awk '/\(has no name\): \(\)/{print $1}'); do
-    [ $((id & ~0x1fffff)) = "$client" ] && viewable "$id" && n=$((n + 1))
-  done
-  echo "$n"
-}
-menus_open() { [ "$(menus)" -gt 0 ]; }
 menus_closed() { [ "$(menus)" = 0 ]; }
 one_box() { [ "$(boxes)" = 1 ]; }
 boxes_closed() { [ "$(boxes)" = 0 ]; }

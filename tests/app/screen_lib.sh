@@ -2,7 +2,8 @@
 # artifacts folder): a scratch folder `tmp`, the background processes in
 # `pids` and the program in `app` (ended before its X server at exit),
 # `fail`, `within`, `ended` (the program), `win` and `shown` (a window by
-# its title), and the X server with, when asked, a window manager.
+# its title), `viewable`, `menus` and `menus_open` (the program's menus
+# held open), and the X server with, when asked, a window manager.
 # Needs Xvfb, xdotool and ImageMagick's import: the test is skipped (77)
 # where any is missing.
 command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v import >/dev/null || exit 77
@@ -23,6 +24,19 @@ trap cleanup EXIT
 ended() { ! kill -0 "$app" 2>/dev/null; }
 win() { xwininfo -root -tree 2>/dev/null | grep "\"$1\"" | awk '{print $1}' | head -1; }
 shown() { [ -n "$(win "$1")" ]; }
+viewable() { xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }
+# The menus held open: the program's windows at the top of the screen's
+# tree with neither name nor class (the menu pulled down, and its title
+# drawn over the bar).
+menus() {
+  local n=0 id client
+  client=$(($(win 'Tavrin!') & ~0x1fffff))
+  for id in $(xwininfo -root -children | awk '/\(has no name\): \(\)/{print $1}'); do
+    [ $((id & ~0x1fffff)) = "$client" ] && viewable "$id" && n=$((n + 1))
+  done
+  echo "$n"
+}
+menus_open() { [ "$(menus)" -gt 0 ]; }
 fail() {
   echo "FAIL: $*"
   [ -s "$tmp/app.out" ] && { echo "--- the program said:"; tail -20 "$tmp/app.out"; }
