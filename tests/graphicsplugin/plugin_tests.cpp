@@ -1,8 +1,23 @@
-// The graphics plug-in loaded into a stand-in host: registration records,
-// the exporter class, the global functions and the faults they guard against.
+// The graphics plug-in loaded into the host runtime: registration records,
+// the exporter class, the global functions and the faults they guard
+// against. The grabber plug-in is loaded beside it for the user data class
+// its metadata members take.
 #include "binding/entrypoints.h"
-#include "plugin_host.h"
+#include "class_texts.h"
 #include "fingerprint.h"
+#include "fresh_process.h"
+#include "run_until.h"
+
+#include <rb/entrypoints.h>
+#include <rb/host.h>
+#include <rb/memory.h>
+#include <rb/object.h>
+#include <rb/picture.h>
+#include <rb/plugins.h>
+#include <rb/string.h>
+#include <rb/thread.h>
+
+#include <imaging/imaging.h>
 
 #include <gtest/gtest.h>
 
@@ -11,53 +26,85 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
 #include <cstring>
-
-using namespace fake;
+#include <functional>
+#include <memory>
 
 namespace {
 
-constexpr const char *kEx = "QTGraphicsExporterPlyx";
+using namespace std::chrono_literals;
 
-// Exporter members by declaration text, called as the host would.
+constexpr const char *kEx = "QTGraphicsExporterPlyx";
+constexpr const char *kIm = "QTGraphicsImporterPlyx";
+
+void loadPlugins() {
+    for (const char *path : {GRAPHICSPLUGIN_PATH, GRABBERPLUGIN_PATH}) {
+        rb::PluginLoad load = rb::loadPlugin(path);
+        ASSERT_TRUE(load.ok) << load.error;
+    }
+}
+
+void *entry(const std::string &text) { return RuntimeLookupPluginEntrypoint(text.c_str()); }
+void *global(const char *decl) { return rb::findGlobalMethod(decl); }
+
+intptr_t paramOf(const char *cls, const char *prop) {
+    const rb::PropertyInfo *p = rb::findProperty(rb::findClass(cls), prop);
+    EXPECT_NE(p, nullptr) << prop;
+    return p ? p->param : 0;
+}
+
+// The pattern the pictures here show, as ARGB words at (x, y).
+uint8_t red(int32_t x, int32_t y) { return uint8_t(x + y); }
+uint8_t green(int32_t x, int32_t) { return uint8_t(x * 7); }
+uint8_t blue(int32_t, int32_t y) { return uint8_t(y * 3); }
+
+// A picture of the host's: a world of w x h claiming 24 bits with the
+// pattern, or (packed) the same pixels as packed R G B rows it holds.
+rb::ObjRef picture(int32_t w, int32_t h, bool packed = false) {
+    if (packed) {
+        std::shared_ptr<uint8_t[]> rows(new uint8_t[size_t(w) * size_t(h) * 3]);
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w; ++x) {
+                uint8_t *p = &rows[(size_t(y) * size_t(w) + size_t(x)) * 3];
+                p[0] = red(x, y), p[1] = green(x, y), p[2] = blue(x, y);
+            }
+        return rb::newPictureOverRows(rows, w, h, w * 3);
+    }
+    rb::ObjRef pic = rb::newPicture(w, h, 24);
+    imaging::PixMapInfo pm{};
+    imaging::GetGWorldPixMap(rb::pictureWorld(pic.get()), &pm);
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+            uint8_t *p = pm.baseAddr + size_t(y) * pm.rowBytes + size_t(x) * 4;
+            p[0] = 0xFF, p[1] = red(x, y), p[2] = green(x, y), p[3] = blue(x, y);
+        }
+    return pic;
+}
+
+// Exporter members by declaration text, called through the host's entry
+// points.
 struct Exporter {
-    const Plugin &pl;
-    REALobject obj;
-    explicit Exporter(const Plugin &p) : pl(p), obj(newObject(kEx)) {}
-    ~Exporter() { release(obj); }
-    template <typename R, typename... A> R call(const char *decl, A... args) {
-        auto fn = reinterpret_cast<R (*)(REALobject, A...)>(pl.method(kEx, decl));
-        EXPECT_NE(fn, nullptr) << decl;
-        return fn(obj, args...);
+    rb::ObjRef obj;
+    explicit Exporter(const char *cls = kEx) : obj(rb::make(cls)) {}
+    static void *member(const std::string &text) { return entry(std::string(kEx) + "." + text); }
+    template <typename R = void, typename... A> R call(const char *decl, const A &...args) {
+        return rb::call<R>(member(decl), obj.get(), args...);
     }
-    template <typename R> R get(const char *prop) {
-        auto fn = reinterpret_cast<R (*)(REALobject, intptr_t)>(pl.property(kEx, prop)->getter);
-        return fn(obj, 0);
+    template <typename R> R get(const char *prop) { return rb::getProp<R>(member(std::string(prop) + ".Get"), obj.get()); }
+    template <typename T> void set(const char *prop, const T &value) {
+        rb::setProp(member(std::string(prop) + ".Set"), obj.get(), value);
     }
-    template <typename T> void set(const char *prop, T value) {
-        auto fn = reinterpret_cast<void (*)(REALobject, intptr_t, T)>(pl.property(kEx, prop)->setter);
-        fn(obj, 0, value);
+    template <typename T> void setMethodProperty(const char *decl, const T &value) {
+        rb::call(member(std::string(decl) + ".Set"), obj.get(), value);
     }
-    int32_t direct(const char *prop) {
-        return *reinterpret_cast<int32_t *>(reinterpret_cast<char *>(obj) + 24 + pl.property(kEx, prop)->param);
-    }
+    int32_t direct(const char *prop) { return rb::direct<int32_t>(obj.get(), paramOf(kEx, prop)); }
     int32_t lastError() { return direct("Lasterror"); }
-    void open(const char *type) {
-        REALstring s = str(type);
-        call<void>("OpenExporter(type as string)", s);
-        release(s);
-    }
-    std::string exportToString() {
-        REALstring s = call<REALstring>("ExportToString as string");
-        std::string out = s ? text(s) : std::string();
-        release(s);
-        return out;
-    }
+    void open(const char *type) { call("OpenExporter(type as string)", rb::String(type)); }
+    std::string exportToString() { return call<rb::String>("ExportToString as string").str(); }
 };
 
-// A TIFF in memory, read back with libtiff.
-void expectTiffOf(const std::string &bytes, REALpicture pic) {
+// A TIFF in memory, read back with libtiff: w x h of the pattern.
+void expectTiffOf(const std::string &bytes, int32_t w, int32_t h) {
     char name[] = "/tmp/gptestXXXXXX";
     int fd = mkstemp(name);
     ASSERT_EQ(write(fd, bytes.data(), bytes.size()), ssize_t(bytes.size()));
@@ -65,30 +112,56 @@ void expectTiffOf(const std::string &bytes, REALpicture pic) {
     TIFFSetErrorHandler(nullptr);
     TIFF *tif = TIFFOpen(name, "r");
     ASSERT_NE(tif, nullptr);
-    auto *pd = data<PictureData>(reinterpret_cast<REALobject>(pic));
-    uint32_t w = 0, h = 0;
+    uint32_t tw = 0, th = 0;
     uint16_t spp = 0;
-    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
-    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &tw);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &th);
     TIFFGetField(tif, TIFFTAG_SAMPLESPERPIXEL, &spp);
-    EXPECT_EQ(w, uint32_t(pd->width));
-    EXPECT_EQ(h, uint32_t(pd->height));
+    EXPECT_EQ(tw, uint32_t(w));
+    EXPECT_EQ(th, uint32_t(h));
     EXPECT_EQ(spp, 3);
     std::vector<uint8_t> row(TIFFScanlineSize(tif));
     int bad = 0;
-    for (uint32_t y = 0; y < h; ++y) {
+    for (uint32_t y = 0; y < th; ++y) {
         TIFFReadScanline(tif, row.data(), y, 0);
-        for (uint32_t x = 0; x < w; ++x)
-            bad += row[x * 3] != uint8_t(x + y) || row[x * 3 + 1] != uint8_t(x * 7) || row[x * 3 + 2] != uint8_t(y * 3);
+        for (uint32_t x = 0; x < tw; ++x)
+            bad += row[x * 3] != red(int32_t(x), int32_t(y)) || row[x * 3 + 1] != green(int32_t(x), int32_t(y)) ||
+                   row[x * 3 + 2] != blue(int32_t(x), int32_t(y));
     }
     EXPECT_EQ(bad, 0);
     TIFFClose(tif);
     std::remove(name);
 }
 
-class PluginTest : public ::testing::Test {
+// Host code that runs each time a plug-in yields to the host: the body of a
+// cooperative thread of the runtime's, which has its turn at each yield.
+class AtEachYield {
+public:
+    explicit AtEachYield(std::function<void()> body) : body_(std::move(body)) {
+        thread_ = rb::newThread([this](REALobject) {
+            while (!done_) {
+                ++yields;
+                body_();
+                rb::yield();
+            }
+        });
+        rb::startThread(thread_.get());
+    }
+    ~AtEachYield() {
+        done_ = true;
+        EXPECT_TRUE(runUntil([&] { return rb::threadState(thread_.get()) == rb::ThreadState::Done; }, 1000ms));
+    }
+    int yields = 0;
+
+private:
+    std::function<void()> body_;
+    bool done_ = false;
+    rb::ObjRef thread_;
+};
+
+class GraphicsPlugin : public ::testing::Test {
 protected:
-    void SetUp() override { reset(); }
+    static void SetUpTestSuite() { loadPlugins(); }
 };
 
 // The global functions and the MemoryBlock extension's method, as the
@@ -112,13 +185,15 @@ std::vector<std::string> listedTexts(const std::string &cls) {
     return texts;
 }
 
+const REALclassDefinition *record(const char *cls) {
+    const rb::ClassInfo *c = rb::findClass(cls);
+    return c ? c->def : nullptr;
+}
+
 }  // namespace
 
-TEST_F(PluginTest, RegistersRecordsWithTheBindingTexts) {
-    Plugin pl(GRAPHICSPLUGIN_PATH);
-    ASSERT_TRUE(pl.ok);
-    EXPECT_EQ(host().announcedVersion, 9);
-    REALclassDefinition *ex = pl.cls(kEx);
+TEST_F(GraphicsPlugin, RegistersRecordsWithTheBindingTexts) {
+    const REALclassDefinition *ex = record(kEx);
     ASSERT_NE(ex, nullptr);
     EXPECT_EQ(ex->version, 9u);
     EXPECT_EQ(ex->superName, nullptr);
@@ -126,53 +201,48 @@ TEST_F(PluginTest, RegistersRecordsWithTheBindingTexts) {
     EXPECT_EQ(ex->methodCount, 23u);
     EXPECT_EQ(ex->eventCount, 3u);
     EXPECT_STREQ(ex->events[1].declaration, "ProgressUpdatePercent(percent as double) as boolean");
-    EXPECT_EQ(bindingTexts(ex, false), listedTexts(kEx));
-    EXPECT_EQ(bindingTexts(ex, false).size(), 55u);
+    EXPECT_EQ(classTexts(kEx), listedTexts(kEx));
+    EXPECT_EQ(classTexts(kEx).size(), 55u);
+    for (const std::string &text : listedTexts(kEx)) EXPECT_FALSE(rb::isTrap(entry(text))) << text;
     // Direct-access fields at their fixed places.
-    EXPECT_EQ(pl.property(kEx, "Progress")->param, 0);
-    EXPECT_EQ(pl.property(kEx, "Handle")->param, 4);
-    EXPECT_EQ(pl.property(kEx, "Lasterror")->param, 8);
-    EXPECT_STREQ(pl.property(kEx, "OutputFile")->type, "Folderitem");
+    EXPECT_EQ(paramOf(kEx, "Progress"), 0);
+    EXPECT_EQ(paramOf(kEx, "Handle"), 4);
+    EXPECT_EQ(paramOf(kEx, "Lasterror"), 8);
+    EXPECT_EQ(rb::findProperty(rb::findClass(kEx), "OutputFile")->type, "Folderitem");
 
-    ASSERT_EQ(host().extensions.size(), 1u);
-    EXPECT_STREQ(host().extensions[0]->name, "MemoryBlock");
-    EXPECT_STREQ(host().extensions[0]->methods[0].declaration, kExtensionTexts[0]);
-    std::vector<std::string> globals;
-    for (auto *m : host().globals) globals.push_back(m->declaration);
-    EXPECT_EQ(globals, std::vector<std::string>(std::begin(kGlobalTexts), std::end(kGlobalTexts)));
+    // The extension's method is the host's MemoryBlock's now, and each
+    // global binds by its declaration.
+    ASSERT_EQ(std::size(kExtensionTexts), 1u);
+    EXPECT_NE(rb::findMethod(rb::memoryBlockClass(), kExtensionTexts[0]), nullptr);
+    for (const char *g : kGlobalTexts) EXPECT_NE(global(g), nullptr) << g;
     // The declarations are an outside contract: pinned byte for byte.
-    std::string all = std::string(host().extensions[0]->methods[0].declaration) + "\n";
-    for (const std::string &g : globals) all += g + "\n";
+    std::string all = std::string(kExtensionTexts[0]) + "\n";
+    for (const char *g : kGlobalTexts) all += std::string(g) + "\n";
     EXPECT_EQ(testsupport::fingerprint(all), 0x23580f9dd02354dull) << all;
 }
 
-TEST_F(PluginTest, ImporterClassesRegisterInOrderWithTheApplicationsTexts) {
-    Plugin pl(GRAPHICSPLUGIN_PATH);
-    ASSERT_TRUE(pl.ok);
-    std::vector<std::string> order;
-    for (auto *c : host().classes) order.push_back(c->name);
-    EXPECT_EQ(order, (std::vector<std::string>{"QTGraphicsImporterMatrixPlyx", "QTGraphicsImporterPlyx",
-                                               "QTGraphicsExporterPlyx", "QTGraphicsImporterImageDescriptionPlyx"}));
-    REALclassDefinition *im = pl.cls("QTGraphicsImporterPlyx");
+TEST_F(GraphicsPlugin, ImporterClassesRegisterWithTheApplicationsTexts) {
+    const REALclassDefinition *im = record(kIm);
     ASSERT_NE(im, nullptr);
     EXPECT_EQ(im->propertyCount, 23u);
     EXPECT_EQ(im->methodCount, 34u);
     EXPECT_EQ(im->eventCount, 3u);
-    EXPECT_EQ(pl.property("QTGraphicsImporterPlyx", "Progress")->param, 0);
-    EXPECT_EQ(pl.property("QTGraphicsImporterPlyx", "Handle")->param, 4);
-    EXPECT_EQ(pl.property("QTGraphicsImporterPlyx", "Lasterror")->param, 8);
-    EXPECT_EQ(bindingTexts(im, false), listedTexts("QTGraphicsImporterPlyx"));
-    REALclassDefinition *mx = pl.cls("QTGraphicsImporterMatrixPlyx");
+    EXPECT_EQ(paramOf(kIm, "Progress"), 0);
+    EXPECT_EQ(paramOf(kIm, "Handle"), 4);
+    EXPECT_EQ(paramOf(kIm, "Lasterror"), 8);
+    EXPECT_EQ(classTexts(kIm), listedTexts(kIm));
+    const REALclassDefinition *mx = record("QTGraphicsImporterMatrixPlyx");
     ASSERT_NE(mx, nullptr);
     EXPECT_EQ(mx->dataSize, 36u) << "nine 32-bit values";
     EXPECT_EQ(mx->constructor, nullptr);
-    EXPECT_EQ(bindingTexts(mx, false), listedTexts("QTGraphicsImporterMatrixPlyx"));
-    REALclassDefinition *id = pl.cls("QTGraphicsImporterImageDescriptionPlyx");
+    EXPECT_EQ(classTexts("QTGraphicsImporterMatrixPlyx"), listedTexts("QTGraphicsImporterMatrixPlyx"));
+    const char *kId = "QTGraphicsImporterImageDescriptionPlyx";
+    const REALclassDefinition *id = record(kId);
     ASSERT_NE(id, nullptr);
     EXPECT_EQ(id->propertyCount, 14u);
-    EXPECT_EQ(bindingTexts(id, false), listedTexts("QTGraphicsImporterImageDescriptionPlyx"));
+    EXPECT_EQ(classTexts(kId), listedTexts(kId));
     // Strings are pointers here: their slots are pointer-sized, in the documented order.
-    auto at = [&](const char *name) { return pl.property("QTGraphicsImporterImageDescriptionPlyx", name)->param; };
+    auto at = [&](const char *name) { return paramOf(kId, name); };
     EXPECT_EQ(at("CodecType"), 0);
     EXPECT_EQ(at("Version"), intptr_t(sizeof(void *)));
     EXPECT_LT(at("Vendor"), at("TemporalQuality"));
@@ -181,24 +251,32 @@ TEST_F(PluginTest, ImporterClassesRegisterInOrderWithTheApplicationsTexts) {
     EXPECT_EQ(at("ColorSpace") % intptr_t(alignof(void *)), 0);
 }
 
-TEST_F(PluginTest, OldHostsGetShortMethodRecords) {
-    for (bool hasVersion : {true, false}) {
-        reset();
-        host().version = 5.8;
-        host().hasVersion = hasVersion;
-        Plugin pl(GRAPHICSPLUGIN_PATH);
-        ASSERT_TRUE(pl.ok);
-        REALclassDefinition *ex = pl.cls(kEx);
-        ASSERT_TRUE(host().shortRecords[0]);
-        EXPECT_EQ(bindingTexts(ex, true), listedTexts(kEx));
-        auto *m = reinterpret_cast<const REALmethodDefinitionShort *>(host().extensions[0]->methods);
-        EXPECT_STREQ(m[0].declaration, kExtensionTexts[0]);
+// An old host, told by its version or by having no version service: the
+// short method records carry the same texts, and every one binds.
+void expectShortRecordsBind() {
+    loadPlugins();
+    for (const char *cls : {kEx, kIm, "QTGraphicsImporterMatrixPlyx"}) {
+        EXPECT_EQ(classTexts(cls), listedTexts(cls)) << cls;
+        for (const std::string &text : listedTexts(cls)) EXPECT_FALSE(rb::isTrap(entry(text))) << text;
     }
+    EXPECT_NE(rb::findMethod(rb::memoryBlockClass(), kExtensionTexts[0]), nullptr);
+    for (const char *g : kGlobalTexts) EXPECT_NE(global(g), nullptr) << g;
 }
 
-TEST_F(PluginTest, WithoutAComponentEveryMemberIsEmptyWithMinusOne) {
-    Plugin pl(GRAPHICSPLUGIN_PATH);
-    Exporter ex(pl);
+TEST(GraphicsPluginOnAnOldHost, ShortMethodRecordsByVersion) {
+    if (!inFreshProcess()) return;
+    rb::setHostVersion(5.8);
+    expectShortRecordsBind();
+}
+
+TEST(GraphicsPluginOnAnOldHost, ShortMethodRecordsWithoutAVersion) {
+    if (!inFreshProcess()) return;
+    rb::withholdService("REALGetRBVersion");
+    expectShortRecordsBind();
+}
+
+TEST_F(GraphicsPlugin, WithoutAComponentEveryMemberIsEmptyWithMinusOne) {
+    Exporter ex;
     EXPECT_EQ(ex.lastError(), 0);  // fresh data is zero
     EXPECT_EQ(ex.exportToString(), "");
     EXPECT_EQ(ex.lastError(), -1);
@@ -206,419 +284,381 @@ TEST_F(PluginTest, WithoutAComponentEveryMemberIsEmptyWithMinusOne) {
     EXPECT_EQ(ex.get<RBInteger>("Depth"), 0);
     EXPECT_EQ(ex.lastError(), -1);
     EXPECT_EQ(ex.get<double>("HorizontalResolution"), 0.0);
-    EXPECT_EQ(ex.call<REALstring>("GetDefaultMacType as string"), nullptr);
-    EXPECT_EQ(ex.call<REALobject>("MetaData as object"), nullptr);
-    EXPECT_FALSE(ex.call<RBBoolean>("CanExif as boolean"));
+    EXPECT_FALSE(ex.call<rb::String>("GetDefaultMacType as string"));
+    EXPECT_FALSE(ex.call<rb::ObjRef>("MetaData as object"));
+    EXPECT_FALSE(ex.call<bool>("CanExif as boolean"));
     EXPECT_EQ(ex.lastError(), -1);
-    REALpicture pic = newPicture(4, 4, 4);
+    rb::ObjRef pic = picture(4, 4);
     ex.set("InputPicture", pic);
     EXPECT_EQ(ex.lastError(), -1);
-    EXPECT_EQ(refs(reinterpret_cast<REALobject>(pic)), 1);  // not held
-    release(reinterpret_cast<REALobject>(pic));
+    EXPECT_EQ(rb::refCount(pic.get()), 1);  // not held
 }
 
-TEST_F(PluginTest, OpenExporterStatusesAndCodecList) {
-    Plugin pl(GRAPHICSPLUGIN_PATH);
-    Exporter ex(pl);
+TEST_F(GraphicsPlugin, OpenExporterStatusesAndCodecList) {
+    Exporter ex;
     ex.open("GIFf");
     EXPECT_EQ(ex.lastError(), -9405);
     EXPECT_EQ(ex.direct("Handle"), 0);
-    ex.call<void>("OpenExporter(type as string)", REALstring(nullptr));  // no text: JPEG
+    ex.call("OpenExporter(type as string)", REALstring(nullptr));  // no text: JPEG
     EXPECT_EQ(ex.lastError(), 0);
-    REALstring ext = ex.call<REALstring>("GetDefaultFileNameExtension as string");
-    EXPECT_EQ(text(ext), "jpg");
-    release(ext);
+    EXPECT_EQ(ex.call<rb::String>("GetDefaultFileNameExtension as string").str(), "jpg");
     ex.open("TIFF");
     EXPECT_NE(ex.direct("Handle"), 0);
-    REALstring type = ex.call<REALstring>("GetDefaultMacType as string");
-    EXPECT_EQ(text(type), "TIFF");
-    EXPECT_EQ(encoding(type), 0x0600u);
-    release(type);
-    REALstring codecs = ex.call<REALstring>("CodecList as string");
-    EXPECT_EQ(text(codecs), "TIFFJPEGPNGfBMPf");
+    rb::String type = ex.call<rb::String>("GetDefaultMacType as string");
+    EXPECT_EQ(type.str(), "TIFF");
+    EXPECT_EQ(type.encoding(), 0x0600u);
+    EXPECT_EQ(ex.call<rb::String>("CodecList as string").str(), "TIFFJPEGPNGfBMPf");
     EXPECT_EQ(ex.lastError(), 0);  // CodecList leaves it alone
-    release(codecs);
 
     // Short and high-bit codes.
-    REALstring t = str("TI"), c =
-                                  str("\xA9"
-                                      "ab",
-                                      0);
-    ex.call<void>("SetOutputFileTypeAndCreator(type as string, creator as string)", t, c);
-    REALstring outType = ex.call<REALstring>("GetOutputMacType as string");
-    REALstring outCreator = ex.call<REALstring>("GetOutputMacCreator as string");
-    EXPECT_EQ(text(outType), "TI  ");
-    EXPECT_EQ(text(outCreator),
+    ex.call("SetOutputFileTypeAndCreator(type as string, creator as string)", rb::String("TI"),
+            rb::String("\xA9"
+                       "ab",
+                       0));
+    EXPECT_EQ(ex.call<rb::String>("GetOutputMacType as string").str(), "TI  ");
+    rb::String creator = ex.call<rb::String>("GetOutputMacCreator as string");
+    EXPECT_EQ(creator.str(),
               "\xA9"
               "ab ");
-    EXPECT_EQ(encoding(outCreator), 0u);
-    for (REALstring s : {t, c, outType, outCreator}) release(s);
-    ex.call<void>("Close");
+    EXPECT_EQ(creator.encoding(), 0u);
+    ex.call("Close");
     EXPECT_EQ(ex.direct("Handle"), 0);
 }
 
-TEST_F(PluginTest, ExportsTiffOfBothPictureKinds) {
-    Plugin pl(GRAPHICSPLUGIN_PATH);
-    for (uint32_t kind : {4u, 1u})
+// Both kinds of picture the host has: a world, and packed rows held
+// elsewhere (as the save pass hands a frame over).
+TEST_F(GraphicsPlugin, ExportsTiffOfBothPictureKinds) {
+    for (bool packed : {false, true})
         for (auto [w, h] : {std::pair{720, 480}, {1, 1}, {37, 5}}) {
-            Exporter ex(pl);
+            SCOPED_TRACE(packed);
+            Exporter ex;
             ex.open("TIFF");
-            REALpicture pic = newPicture(w, h, kind);
+            rb::ObjRef pic = picture(w, h, packed);
+            ASSERT_TRUE(pic);
             ex.set("InputPicture", pic);
             EXPECT_EQ(ex.lastError(), 0);
-            EXPECT_EQ(refs(reinterpret_cast<REALobject>(pic)), 2);  // held
+            EXPECT_EQ(rb::refCount(pic.get()), 2);  // held
             std::string bytes = ex.exportToString();
             ASSERT_EQ(ex.lastError(), 0);
-            expectTiffOf(bytes, pic);
-            release(reinterpret_cast<REALobject>(pic));
+            expectTiffOf(bytes, w, h);
+            ex = Exporter();
+            EXPECT_EQ(rb::refCount(pic.get()), 1);  // let go with the exporter
         }
-    EXPECT_EQ(host().liveObjects, 0);
 }
 
 // One full-size frame of each picture kind, byte for byte as the plug-in
 // exported it before its output was sized up front and copied fewer times.
-TEST_F(PluginTest, ExportToStringGivesTheSameBytesAsBefore) {
-    Plugin pl(GRAPHICSPLUGIN_PATH);
-    for (uint32_t kind : {4u, 1u}) {
-        Exporter ex(pl);
+TEST_F(GraphicsPlugin, ExportToStringGivesTheSameBytesAsBefore) {
+    for (bool packed : {false, true}) {
+        Exporter ex;
         ex.open("TIFF");
-        REALpicture pic = newPicture(720, 480, kind);
-        ex.set("InputPicture", pic);
+        ex.set("InputPicture", picture(720, 480, packed));
         std::string bytes = ex.exportToString();
-        ASSERT_EQ(ex.lastError(), 0) << kind;
-        EXPECT_EQ(bytes.size(), 1037964u) << kind;
-        EXPECT_EQ(testsupport::fingerprint(bytes), 0x8bee577532a71dbeull) << kind;
-        release(reinterpret_cast<REALobject>(pic));
+        ASSERT_EQ(ex.lastError(), 0) << packed;
+        EXPECT_EQ(bytes.size(), 1037964u) << packed;
+        EXPECT_EQ(testsupport::fingerprint(bytes), 0x8bee577532a71dbeull) << packed;
     }
-    // The same pixels as packed 24-bit rows, as the save pass hands a frame over.
-    std::vector<uint8_t> rows;  // outlives the exporter that holds the picture over it
-    Exporter ex(pl);
-    ex.open("TIFF");
-    REALpicture packed = newPackedPicture(720, 480, rows);
-    ex.set("InputPicture", packed);
-    std::string bytes = ex.exportToString();
-    ASSERT_EQ(ex.lastError(), 0);
-    EXPECT_EQ(bytes.size(), 1037964u);
-    EXPECT_EQ(testsupport::fingerprint(bytes), 0x8bee577532a71dbeull);
-    release(reinterpret_cast<REALobject>(packed));
 }
 
-TEST_F(PluginTest, OtherPictureKindsAreNotTaken) {
-    Plugin pl(GRAPHICSPLUGIN_PATH);
-    Exporter ex(pl);
+// A picture of the host's without pixels (made but never drawn) is neither
+// kind the exporter takes.
+TEST_F(GraphicsPlugin, APictureWithoutAWorldIsNotTaken) {
+    Exporter ex;
     ex.open("TIFF");
-    REALpicture odd = newPicture(4, 4, 7);
-    ex.set("InputPicture", odd);
+    rb::ObjRef empty = rb::make("Picture");
+    ASSERT_TRUE(empty);
+    ex.set("InputPicture", empty);
     EXPECT_EQ(ex.lastError(), -1);
-    EXPECT_EQ(ex.get<REALpicture>("InputPicture"), nullptr);
+    EXPECT_FALSE(ex.get<rb::ObjRef>("InputPicture"));
     EXPECT_EQ(ex.exportToString(), "");
     EXPECT_NE(ex.lastError(), 0);
-    release(reinterpret_cast<REALobject>(odd));
 }
 
-TEST_F(PluginTest, ReplacingTheInputNeverLeavesTheComponentOnAFreedPicture) {
-    Plugin pl(GRAPHICSPLUGIN_PATH);
-    for (uint32_t kind : {1u, 4u}) {
-        Exporter ex(pl);
+TEST_F(GraphicsPlugin, ReplacingTheInputNeverLeavesTheComponentOnAFreedPicture) {
+    for (bool packed : {false, true}) {
+        Exporter ex;
         ex.open("TIFF");
-        REALpicture pic = newPicture(16, 16, kind);
-        ex.set("InputPicture", pic);
-        release(reinterpret_cast<REALobject>(pic));  // the exporter's is the last reference
-        REALpicture odd = newPicture(4, 4, 9);
-        ex.set("InputPicture", odd);  // frees the first picture and its pixels
-        release(reinterpret_cast<REALobject>(odd));
+        ex.set("InputPicture", picture(16, 16, packed));  // the exporter's is the last reference
+        ex.set("InputPicture", rb::make("Picture"));      // frees the first picture and its pixels
         EXPECT_EQ(ex.exportToString(), "");
         EXPECT_EQ(ex.lastError(), imaging::paramErr);  // no input, not a read of freed memory
     }
-    EXPECT_EQ(host().liveObjects, 0);
 }
 
-TEST_F(PluginTest, ProgressEventsCancelAndYield) {
-    Plugin pl(GRAPHICSPLUGIN_PATH);
-    REALclassDefinition *def = pl.cls(kEx);
-    static std::vector<std::string> seen;
-    static bool cancel;
-    seen.clear();
-    cancel = false;
-    host().handlers[def->events[0].forSystemUse] =
-        reinterpret_cast<void *>(+[](REALobject) { seen.push_back("open"); });
-    host().handlers[def->events[1].forSystemUse] = reinterpret_cast<void *>(+[](REALobject, double pct) -> RBBoolean {
-        seen.push_back(pct > 0 && pct <= 1 ? "update" : "bad");
-        return cancel;
-    });
-    host().handlers[def->events[2].forSystemUse] =
-        reinterpret_cast<void *>(+[](REALobject) { seen.push_back("close"); });
-    Exporter ex(pl);  // handlers are resolved at construction
+// An application subclass of the exporter with its three progress events.
+std::vector<std::string> gSeen;
+bool gCancel = false;
+void onOpen(REALobject) { gSeen.push_back("open"); }
+RBBoolean onUpdate(REALobject, double pct) {
+    gSeen.push_back(pct > 0 && pct <= 1 ? "update" : "bad");
+    return gCancel;
+}
+void onClose(REALobject) { gSeen.push_back("close"); }
+
+TEST_F(GraphicsPlugin, ProgressEventsCancelAndYield) {
+    static rb::ClassInfo *sub = [] {
+        rb::ClassInfo *c = rb::defineSubclass("ExporterWithProgress", rb::findClass(kEx));
+        rb::setEventHandlers(c, {reinterpret_cast<void *>(onOpen), reinterpret_cast<void *>(onUpdate),
+                                 reinterpret_cast<void *>(onClose)});
+        return c;
+    }();
+    ASSERT_NE(sub, nullptr);
+    gSeen.clear();
+    gCancel = false;
+    Exporter ex("ExporterWithProgress");  // handlers are resolved at construction
     ex.open("PNGf");
-    REALpicture pic = newPicture(32, 32, 4);
+    rb::ObjRef pic = picture(32, 32);
     ex.set("InputPicture", pic);
     ex.set<RBInteger>("Progress", 2);
     EXPECT_EQ(ex.direct("Progress"), 2);
     EXPECT_NE(ex.exportToString(), "");
-    ASSERT_GE(seen.size(), 3u);
-    EXPECT_EQ(seen.front(), "open");
-    EXPECT_EQ(seen[1], "update");
-    EXPECT_EQ(seen.back(), "close");
+    ASSERT_GE(gSeen.size(), 3u);
+    EXPECT_EQ(gSeen.front(), "open");
+    EXPECT_EQ(gSeen[1], "update");
+    EXPECT_EQ(gSeen.back(), "close");
 
-    cancel = true;
+    gCancel = true;
     EXPECT_EQ(ex.exportToString(), "");
     EXPECT_EQ(ex.lastError(), -128);
 
     // Mode 3: host code runs inside the export and closes and reopens this
     // very exporter; the running export keeps its component.
-    cancel = false;
+    gCancel = false;
     ex.set<RBInteger>("Progress", 3);
+    std::string png;
     int yields = 0;
-    host().onYield = [&] {
-        if (++yields == 2) {
-            ex.call<void>("Close");
-            ex.open("JPEG");
-            EXPECT_EQ(ex.lastError(), imaging::fBsyErr);
-            ex.set("InputPicture", REALpicture(nullptr));
-            EXPECT_EQ(ex.lastError(), imaging::fBsyErr);
-        }
-    };
-    std::string png = ex.exportToString();
+    {
+        AtEachYield host([&] {
+            if (++yields == 2) {
+                ex.call("Close");
+                ex.open("JPEG");
+                EXPECT_EQ(ex.lastError(), imaging::fBsyErr);
+                ex.set("InputPicture", REALobject(nullptr));
+                EXPECT_EQ(ex.lastError(), imaging::fBsyErr);
+            }
+        });
+        png = ex.exportToString();
+    }
     EXPECT_GT(yields, 2);
     EXPECT_EQ(png.substr(1, 3), "PNG");
     EXPECT_EQ(ex.direct("Handle"), 0);  // the Close took effect afterwards
-    EXPECT_EQ(refs(reinterpret_cast<REALobject>(pic)), 1);
-    host().onYield = nullptr;
-    release(reinterpret_cast<REALobject>(pic));
+    EXPECT_EQ(rb::refCount(pic.get()), 1);
 }
 
 // The importer in progress mode 3 yields to the host on every progress
 // message of a drawing, and raises the events as in mode 2, which does not.
-TEST_F(PluginTest, ImporterProgressModeThreeYieldsOnEveryMessage) {
-    Plugin pl(GRAPHICSPLUGIN_PATH);
-    constexpr const char *kIm = "QTGraphicsImporterPlyx";
-    REALclassDefinition *def = pl.cls(kIm);
-    static int events;
-    events = 0;
-    for (int i = 0; i < 3; ++i) host().handlers[def->events[i].forSystemUse] = nullptr;
-    host().handlers[def->events[0].forSystemUse] = reinterpret_cast<void *>(+[](REALobject) { ++events; });
-    host().handlers[def->events[1].forSystemUse] = reinterpret_cast<void *>(+[](REALobject, double) -> RBBoolean {
-        ++events;
-        return false;
-    });
-    host().handlers[def->events[2].forSystemUse] = reinterpret_cast<void *>(+[](REALobject) { ++events; });
-    std::string tiff;
-    {
-        Exporter ex(pl);
-        ex.open("TIFF");
-        REALpicture pic = newPicture(24, 24, 4);
-        ex.set("InputPicture", pic);
-        tiff = ex.exportToString();
-        release(reinterpret_cast<REALobject>(pic));
-    }
-    REALobject im = newObject(kIm);  // handlers are resolved at construction
-    REALstring bytes = str(tiff, 0xFFFF), type = str("TIFF");
-    reinterpret_cast<void (*)(REALobject, REALstring, REALstring)>(
-        pl.method(kIm, "OpenData(data as string, datatype as string)"))(im, bytes, type);
-    release(bytes);
-    release(type);
-    auto setProgress =
-        reinterpret_cast<void (*)(REALobject, intptr_t, RBInteger)>(pl.property(kIm, "Progress")->setter);
-    auto makeGWorld = reinterpret_cast<RBInteger (*)(REALobject, RBInteger, RBInteger)>(
-        pl.method(kIm, "MakeGWorld(width as integer, height as integer) as integer"));
-    int yields = 0;
-    host().onYield = [&] { ++yields; };
-    for (RBInteger mode : {2, 3}) {
-        SCOPED_TRACE(mode);
-        setProgress(im, 0, mode);
-        events = yields = 0;
-        RBInteger world = makeGWorld(im, 24, 24);
-        EXPECT_NE(world, 0);
-        imaging::DisposeGWorld(imaging::GWorldRef(world));
-        EXPECT_GT(events, 2) << "open, updates, close";
-        EXPECT_EQ(yields, mode == 3 ? events : 0);
-    }
-    host().onYield = nullptr;
-    release(im);
+int gEvents = 0;
+void countOpen(REALobject) { ++gEvents; }
+RBBoolean countUpdate(REALobject, double) {
+    ++gEvents;
+    return false;
 }
 
-TEST_F(PluginTest, OptionalFunctionsPresentOrWithheld) {
-    for (bool withheld : {false, true}) {
-        reset();
-        imaging::WithholdFunction(withheld ? "GraphicsExportSetExifEnabled" : nullptr);
-        Plugin pl(GRAPHICSPLUGIN_PATH);
-        Exporter jpeg(pl);
-        jpeg.open("JPEG");
-        EXPECT_EQ(jpeg.call<RBBoolean>("CanExif as boolean"), !withheld);
-        jpeg.set<RBBoolean>("ExifEnabled", 1);
-        EXPECT_EQ(jpeg.lastError(), withheld ? -1 : 0);
-        EXPECT_EQ(jpeg.get<RBBoolean>("ExifEnabled"), 0 + !withheld);
-        EXPECT_FALSE(jpeg.call<RBBoolean>("CanThumbnail as boolean"));
-        jpeg.call<void>("SetThumbnail(enabled as boolean, maxwidth as integer, maxheight as integer)", RBBoolean(1), 64,
-                        64);
-        EXPECT_EQ(jpeg.lastError(), imaging::badComponentSelector);  // no format here carries one
-        EXPECT_FALSE(jpeg.get<RBBoolean>("ThumbnailEnabled"));
-        Exporter tiff(pl);
-        tiff.open("TIFF");
-        EXPECT_FALSE(tiff.call<RBBoolean>("CanExif as boolean"));
+TEST_F(GraphicsPlugin, ImporterProgressModeThreeYieldsOnEveryMessage) {
+    static rb::ClassInfo *sub = [] {
+        rb::ClassInfo *c = rb::defineSubclass("ImporterWithProgress", rb::findClass(kIm));
+        rb::setEventHandlers(c, {reinterpret_cast<void *>(countOpen), reinterpret_cast<void *>(countUpdate),
+                                 reinterpret_cast<void *>(countOpen)});
+        return c;
+    }();
+    ASSERT_NE(sub, nullptr);
+    std::string tiff;
+    {
+        Exporter ex;
+        ex.open("TIFF");
+        ex.set("InputPicture", picture(24, 24));
+        tiff = ex.exportToString();
     }
+    rb::ObjRef im = rb::make("ImporterWithProgress");  // handlers are resolved at construction
+    auto member = [](const char *text) { return entry(std::string(kIm) + "." + text); };
+    rb::call(member("OpenData(data as string, datatype as string)"), im.get(), rb::String(tiff, 0xFFFF),
+             rb::String("TIFF"));
+    for (RBInteger mode : {2, 3}) {
+        SCOPED_TRACE(mode);
+        rb::setProp(member("Progress.Set"), im.get(), mode);
+        gEvents = 0;
+        int yields = 0;
+        {
+            AtEachYield host([&] { ++yields; });
+            RBInteger world = rb::call<RBInteger>(member("MakeGWorld(width as integer, height as integer) as integer"),
+                                                  im.get(), RBInteger(24), RBInteger(24));
+            EXPECT_NE(world, 0);
+            imaging::DisposeGWorld(imaging::GWorldRef(world));
+        }
+        EXPECT_GT(gEvents, 2) << "open, updates, close";
+        EXPECT_EQ(yields, mode == 3 ? gEvents : 0);
+    }
+}
+
+// Exif is an optional function of the image services, looked up as the
+// plug-in registers.
+void expectExif(bool present) {
+    loadPlugins();
+    Exporter jpeg;
+    jpeg.open("JPEG");
+    EXPECT_EQ(jpeg.call<bool>("CanExif as boolean"), present);
+    jpeg.set<RBBoolean>("ExifEnabled", 1);
+    EXPECT_EQ(jpeg.lastError(), present ? 0 : -1);
+    EXPECT_EQ(jpeg.get<RBBoolean>("ExifEnabled"), 0 + present);
+    EXPECT_FALSE(jpeg.call<bool>("CanThumbnail as boolean"));
+    jpeg.call("SetThumbnail(enabled as boolean, maxwidth as integer, maxheight as integer)", RBBoolean(1),
+              RBInteger(64), RBInteger(64));
+    EXPECT_EQ(jpeg.lastError(), imaging::badComponentSelector);  // no format here carries one
+    EXPECT_FALSE(jpeg.get<RBBoolean>("ThumbnailEnabled"));
+    Exporter tiff;
+    tiff.open("TIFF");
+    EXPECT_FALSE(tiff.call<bool>("CanExif as boolean"));
+}
+
+TEST_F(GraphicsPlugin, OptionalFunctionsPresent) { expectExif(true); }
+
+TEST(GraphicsPluginWithoutExif, OptionalFunctionsWithheld) {
+    if (!inFreshProcess()) return;
+    imaging::WithholdFunction("GraphicsExportSetExifEnabled");
+    expectExif(false);
     imaging::WithholdFunction(nullptr);
 }
 
-TEST_F(PluginTest, SettingsMetadataAndProfileRoundTrip) {
-    Plugin pl(GRAPHICSPLUGIN_PATH);
-    Exporter a(pl), b(pl);
+TEST_F(GraphicsPlugin, SettingsMetadataAndProfileRoundTrip) {
+    Exporter a, b;
     a.open("TIFF");
     b.open("TIFF");
     a.set<RBInteger>("Depth", 32);
-    a.call<void>("SetResolution(h as double, v as double)", 300.0, 150.5);
+    a.call("SetResolution(h as double, v as double)", 300.0, 150.5);
     EXPECT_DOUBLE_EQ(a.get<double>("VerticalResolution"), 150.5);
     a.set<RBInteger>("Depth", 17);
     EXPECT_EQ(a.lastError(), imaging::paramErr);
-    REALstring settings = a.call<REALstring>("Settings as string");
-    reinterpret_cast<void (*)(REALobject, REALstring)>(pl.setter(kEx, "Settings as string"))(b.obj, settings);
+    b.setMethodProperty("Settings as string", a.call<rb::String>("Settings as string"));
     EXPECT_EQ(b.lastError(), 0);
     EXPECT_EQ(b.get<RBInteger>("Depth"), 32);
     EXPECT_DOUBLE_EQ(b.get<double>("HorizontalResolution"), 300.0);
-    release(settings);
 
-    // Metadata as an object and as a string.
+    // Metadata as an object (the grabber plug-in's holder) and as a string.
+    struct Holder {
+        uint32_t tag, owns, unused;
+        imaging::UserData userData;
+    };
     imaging::UserData ud;
     imaging::NewUserData(&ud);
     imaging::AddUserDataText(ud, "caption", 0xA9646573);
-    REALobject holder = newObject("QTUserDataPlyx");
-    data<UserDataData>(holder)->userData = ud;
-    data<UserDataData>(holder)->owns = 1;
-    auto setMeta = reinterpret_cast<void (*)(REALobject, REALobject)>(pl.setter(kEx, "MetaData as object"));
-    setMeta(a.obj, holder);
+    rb::ObjRef holder = rb::make("QTUserDataPlyx");
+    ASSERT_TRUE(holder);
+    auto *h = static_cast<Holder *>(rb::classData(holder.get(), rb::findClass("QTUserDataPlyx")));
+    h->userData = ud;
+    h->owns = 1;
+    a.setMethodProperty("MetaData as object", holder);
     EXPECT_EQ(a.lastError(), 0);
-    REALobject back = a.call<REALobject>("MetaData as object");
-    ASSERT_NE(back, nullptr);
-    EXPECT_EQ(className(back), "QTUserDataPlyx");
-    EXPECT_EQ(imaging::CountUserDataType(data<UserDataData>(back)->userData, 0xA9646573), 1);
-    REALstring flat = a.call<REALstring>("MetaDataString as string");
-    EXPECT_EQ(encoding(flat), 0xFFFFu);
-    reinterpret_cast<void (*)(REALobject, REALstring)>(pl.setter(kEx, "MetaDataString as string"))(b.obj, flat);
+    rb::ObjRef back = a.call<rb::ObjRef>("MetaData as object");
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->klass->name, "QTUserDataPlyx");
+    auto *hb = static_cast<Holder *>(rb::classData(back.get(), rb::findClass("QTUserDataPlyx")));
+    EXPECT_EQ(imaging::CountUserDataType(hb->userData, 0xA9646573), 1);
+    rb::String flat = a.call<rb::String>("MetaDataString as string");
+    EXPECT_EQ(flat.encoding(), 0xFFFFu);
+    b.setMethodProperty("MetaDataString as string", flat);
     EXPECT_EQ(b.lastError(), 0);
-    release(flat);
 
     // An object of another class whose data happens to start with the tag
     // is not read as user data.
-    REALobject impostor = newObject("Picture");
-    data<UserDataData>(impostor)->tag = 0x51545544;
-    data<UserDataData>(impostor)->userData = reinterpret_cast<imaging::UserData>(uintptr_t(0xBAD));
-    setMeta(a.obj, impostor);
+    static rb::ClassInfo *other = rb::defineClassRaw("TaggedLikeUserData", nullptr, sizeof(Holder), 8);
+    ASSERT_NE(other, nullptr);
+    rb::ObjRef impostor = rb::make(other);
+    auto *fake = static_cast<Holder *>(rb::classData(impostor.get(), other));
+    fake->tag = 0x51545544;
+    fake->userData = reinterpret_cast<imaging::UserData>(uintptr_t(0xBAD));
+    a.setMethodProperty("MetaData as object", impostor);
     EXPECT_EQ(a.lastError(), imaging::paramErr);
-    data<PictureData>(impostor)->kind = 0;
-    release(impostor);
-    release(holder);
-    release(back);
 
-    REALstring profile = str(std::string("icc\0data", 8));
-    reinterpret_cast<void (*)(REALobject, REALstring)>(pl.setter(kEx, "ColorSyncProfileData as string"))(a.obj,
-                                                                                                         profile);
-    REALstring p2 = a.call<REALstring>("ColorSyncProfileData as string");
-    EXPECT_EQ(text(p2), std::string("icc\0data", 8));
-    release(profile);
-    release(p2);
-    REALstring desc = a.call<REALstring>("SettingsAsText as string");
-    EXPECT_NE(text(desc).find("depth 32"), std::string::npos);
-    release(desc);
+    a.setMethodProperty("ColorSyncProfileData as string", rb::String(std::string("icc\0data", 8)));
+    EXPECT_EQ(a.call<rb::String>("ColorSyncProfileData as string").str(), std::string("icc\0data", 8));
+    EXPECT_NE(a.call<rb::String>("SettingsAsText as string").str().find("depth 32"), std::string::npos);
 }
 
-TEST_F(PluginTest, GlobalFunctions) {
-    Plugin pl(GRAPHICSPLUGIN_PATH);
-    auto toString = reinterpret_cast<REALstring (*)(REALpicture, REALstring, RBInteger, RBInteger)>(
-        pl.global("PictureToStringPlyx(p as picture,codec as string,quality as integer,depth as integer) as string"));
-    auto toFileString = reinterpret_cast<REALstring (*)(REALpicture, REALstring, RBInteger)>(
-        pl.global("PictureToFileStringPlyx(p as picture, compressor as string, quality as integer) as string"));
-    auto fromString = reinterpret_cast<REALpicture (*)(REALstring, REALstring, REALstring)>(
-        pl.global("StringtoPicturePlyx(data as String, FileName as String, MimeType as String) as Picture"));
-    auto byType = reinterpret_cast<REALpicture (*)(REALstring, REALstring)>(
-        pl.global("StringtoPictureByOSTypePlyx(data as String, OSType as String) as Picture"));
-    auto present = reinterpret_cast<RBBoolean (*)()>(pl.global("QuickTimePresentPlyx as boolean"));
-    auto fromBlock = reinterpret_cast<REALpicture (*)(REALmemoryBlock, REALstring, REALstring)>(
-        host().extensions[0]->methods[0].function);
-    EXPECT_TRUE(present());
+const char *const kToString =
+    "PictureToStringPlyx(p as picture,codec as string,quality as integer,depth as integer) as string";
+const char *const kToFileString =
+    "PictureToFileStringPlyx(p as picture, compressor as string, quality as integer) as string";
+const char *const kFromString =
+    "StringtoPicturePlyx(data as String, FileName as String, MimeType as String) as Picture";
+const char *const kByType = "StringtoPictureByOSTypePlyx(data as String, OSType as String) as Picture";
+const char *const kPresent = "QuickTimePresentPlyx as boolean";
 
-    REALpicture world = newPicture(30, 20, 4), handle = newPicture(30, 20, 1);
-    EXPECT_EQ(toString(handle, nullptr, 512, 24), nullptr);  // not backed by a world
-    EXPECT_EQ(toString(nullptr, nullptr, 512, 24), nullptr);
-    REALstring jpeg = toString(world, nullptr, 512, 24);
-    ASSERT_NE(jpeg, nullptr);
-    EXPECT_EQ(text(jpeg).substr(0, 2), "\xFF\xD8");
-    REALstring unknownCodec = str("zzzz");
-    EXPECT_EQ(toString(world, unknownCodec, 512, 24), nullptr);
+rb::ObjRef fromBlock(const rb::ObjRef &block, const rb::String &name, const rb::String &mime) {
+    return rb::call<rb::ObjRef>(rb::findMethod(rb::memoryBlockClass(), kExtensionTexts[0]), block.get(), name, mime);
+}
 
-    REALstring pngType = str("PNGf"), tiffType = str("TIFF");
-    REALstring png = toFileString(world, pngType, 512);
-    ASSERT_NE(png, nullptr);
-    EXPECT_EQ(toFileString(handle, pngType, 512), nullptr);
+TEST_F(GraphicsPlugin, GlobalFunctions) {
+    EXPECT_TRUE(rb::callGlobal<bool>(global(kPresent)));
+    auto toString = [](const rb::ObjRef &p, const rb::String &codec) {
+        return rb::callGlobal<rb::String>(global(kToString), p, codec, RBInteger(512), RBInteger(24));
+    };
+    auto fromString = [](const rb::String &data, const rb::String &name, const rb::String &mime) {
+        return rb::callGlobal<rb::ObjRef>(global(kFromString), data, name, mime);
+    };
+    auto byType = [](const rb::String &data, const rb::String &type) {
+        return rb::callGlobal<rb::ObjRef>(global(kByType), data, type);
+    };
 
-    REALstring name = str("frame.png"), mime = str("image/png");
-    REALpicture back = fromString(png, name, mime);
-    ASSERT_NE(back, nullptr);
-    EXPECT_EQ(data<PictureData>(reinterpret_cast<REALobject>(back))->width, 30);
-    REALpicture typed = byType(png, pngType);
-    EXPECT_NE(typed, nullptr);
-    EXPECT_EQ(byType(png, tiffType), nullptr);  // wrong importer for the bytes
-    REALpicture any = byType(png, nullptr);
-    EXPECT_NE(any, nullptr);
-    REALmemoryBlock block = newMemoryBlock(text(png));
-    REALpicture fromMem = fromBlock(block, name, mime);
-    EXPECT_NE(fromMem, nullptr);
+    rb::ObjRef world = picture(30, 20), empty = rb::make("Picture");
+    EXPECT_FALSE(toString(empty, rb::String()));  // not backed by a world
+    EXPECT_FALSE(toString(rb::ObjRef(), rb::String()));
+    rb::String jpeg = toString(world, rb::String());
+    ASSERT_TRUE(jpeg);
+    EXPECT_EQ(jpeg.str().substr(0, 2), "\xFF\xD8");
+    EXPECT_FALSE(toString(world, rb::String("zzzz")));
+
+    rb::String pngType("PNGf"), tiffType("TIFF");
+    rb::String png = rb::callGlobal<rb::String>(global(kToFileString), world, pngType, RBInteger(512));
+    ASSERT_TRUE(png);
+    EXPECT_FALSE(rb::callGlobal<rb::String>(global(kToFileString), empty, pngType, RBInteger(512)));
+
+    rb::String name("frame.png"), mime("image/png");
+    rb::ObjRef back = fromString(png, name, mime);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(rb::pictureWidth(back.get()), 30);
+    EXPECT_EQ(rb::pixel(back.get(), 5, 3), uint32_t(red(5, 3)) << 16 | uint32_t(green(5, 3)) << 8 | blue(5, 3));
+    EXPECT_TRUE(byType(png, pngType));
+    EXPECT_FALSE(byType(png, tiffType));  // wrong importer for the bytes
+    EXPECT_TRUE(byType(png, rb::String()));
+    std::string bytes = png.str();
+    rb::ObjRef block = rb::newMemoryBlock(reinterpret_cast<const uint8_t *>(bytes.data()), uint32_t(bytes.size()));
+    EXPECT_TRUE(fromBlock(block, name, mime));
 
     // Name or MIME texts longer than their one-byte length are refused.
-    REALstring longName = str(std::string(256, 'n') + ".png");
-    EXPECT_EQ(fromString(png, longName, mime), nullptr);
-    REALstring longMime = str("image/" + std::string(300, 'x'));
-    EXPECT_EQ(fromString(png, name, longMime), nullptr);
-    REALstring exact = str(std::string(251, 'n') + ".png");
-    REALpicture ok = fromString(png, exact, mime);
-    EXPECT_NE(ok, nullptr);
-
-    for (REALstring s : {jpeg, unknownCodec, pngType, tiffType, png, name, mime, longName, longMime, exact}) release(s);
-    for (REALpicture p : {world, handle, back, typed, any, fromMem, ok}) release(reinterpret_cast<REALobject>(p));
-    release(reinterpret_cast<REALobject>(block));
-    EXPECT_EQ(host().liveObjects, 0);
-    EXPECT_EQ(host().liveStrings, 0);
+    EXPECT_FALSE(fromString(png, rb::String(std::string(256, 'n') + ".png"), mime));
+    EXPECT_FALSE(fromString(png, name, rb::String("image/" + std::string(300, 'x'))));
+    EXPECT_TRUE(fromString(png, rb::String(std::string(251, 'n') + ".png"), mime));
+    EXPECT_EQ(rb::refCount(world.get()), 1);
+    EXPECT_EQ(rb::refCount(block.get()), 1);
 }
 
-TEST_F(PluginTest, HostWithoutMoviesGetsNoPictures) {
-    host().withheld.insert("REALenterMovies");
-    Plugin pl(GRAPHICSPLUGIN_PATH);
-    ASSERT_TRUE(pl.ok);
-    auto present = reinterpret_cast<RBBoolean (*)()>(pl.global("QuickTimePresentPlyx as boolean"));
-    auto fromString = reinterpret_cast<REALpicture (*)(REALstring, REALstring, REALstring)>(
-        pl.global("StringtoPicturePlyx(data as String, FileName as String, MimeType as String) as Picture"));
-    auto byType = reinterpret_cast<REALpicture (*)(REALstring, REALstring)>(
-        pl.global("StringtoPictureByOSTypePlyx(data as String, OSType as String) as Picture"));
-    auto fromBlock = reinterpret_cast<REALpicture (*)(REALmemoryBlock, REALstring, REALstring)>(
-        host().extensions[0]->methods[0].function);
-    EXPECT_FALSE(present());
+TEST(GraphicsPluginWithoutMovies, HostWithoutMoviesGetsNoPictures) {
+    if (!inFreshProcess()) return;
+    rb::withholdService("REALenterMovies");
+    loadPlugins();
+    EXPECT_FALSE(rb::callGlobal<bool>(global(kPresent)));
     // Valid image bytes, so only the missing service stops them.
-    Exporter ex(pl);
+    Exporter ex;
     ex.open("BMPf");
-    REALpicture pic = newPicture(3, 3, 4);
-    ex.set("InputPicture", pic);
+    ex.set("InputPicture", picture(3, 3));
     std::string bmp = ex.exportToString();
     ASSERT_FALSE(bmp.empty());
-    REALstring data = str(bmp), type = str("BMPf");
-    EXPECT_EQ(fromString(data, nullptr, nullptr), nullptr);
-    EXPECT_EQ(byType(data, type), nullptr);
-    REALmemoryBlock block = newMemoryBlock(bmp);
-    EXPECT_EQ(fromBlock(block, nullptr, nullptr), nullptr);
-    release(reinterpret_cast<REALobject>(block));
-    release(data);
-    release(type);
-    release(reinterpret_cast<REALobject>(pic));
+    rb::String data(bmp, 0xFFFF);
+    EXPECT_FALSE(rb::callGlobal<rb::ObjRef>(global(kFromString), data, rb::String(), rb::String()));
+    EXPECT_FALSE(rb::callGlobal<rb::ObjRef>(global(kByType), data, rb::String("BMPf")));
+    rb::ObjRef block = rb::newMemoryBlock(reinterpret_cast<const uint8_t *>(bmp.data()), uint32_t(bmp.size()));
+    EXPECT_FALSE(fromBlock(block, rb::String(), rb::String()));
 }
 
-TEST_F(PluginTest, ResolutionsBeyondFixedPointAreRefusedNotConverted) {
-    Plugin pl(GRAPHICSPLUGIN_PATH);
-    Exporter a(pl);
+TEST_F(GraphicsPlugin, ResolutionsBeyondFixedPointAreRefusedNotConverted) {
+    Exporter a;
     a.open("TIFF");
-    a.call<void>("SetResolution(h as double, v as double)", 300.0, 150.0);
+    a.call("SetResolution(h as double, v as double)", 300.0, 150.0);
     for (double bad : {40000.0, -40000.0, 1e300, std::nan("")}) {
         SCOPED_TRACE(bad);
-        a.call<void>("SetResolution(h as double, v as double)", bad, 72.0);
+        a.call("SetResolution(h as double, v as double)", bad, 72.0);
         EXPECT_EQ(a.lastError(), imaging::paramErr);
-        a.call<void>("SetResolution(h as double, v as double)", 72.0, bad);
+        a.call("SetResolution(h as double, v as double)", 72.0, bad);
         EXPECT_EQ(a.lastError(), imaging::paramErr);
     }
     // The resolution set before is kept.
