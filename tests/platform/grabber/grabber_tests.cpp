@@ -1,15 +1,25 @@
-// The grabber plug-in against a stand-in host: records and binding texts,
-// the rectangle class, the grabber over GStreamer with devices of the
-// test's own, the settings dialog, the extension and the global. The video
-// runs on the host's clock, which the tests move.
+// The grabber plug-in loaded into the host runtime: records and binding
+// texts, the rectangle class, the grabber over GStreamer with devices of
+// the test's own, the settings dialog, the extension and the global. The
+// video runs on the runtime's clock, which the tests move.
+#include "class_texts.h"
 #include "clips.h"
 #include "fakecams.h"
+#include "fresh_process.h"
 #include "outside_texts.h"
-#include "plugin_host.h"
 #include "test_clock.h"
 #include "wait_until.h"
 
-#include <rb/plugin_dialog.h>
+#include <rb/backend.h>
+#include <rb/entrypoints.h>
+#include <rb/host.h>
+#include <rb/object.h>
+#include <rb/operator.h>
+#include <rb/picture.h>
+#include <rb/plugin_notes.h>
+#include <rb/plugins.h>
+#include <rb/string.h>
+#include <rb/ui.h>
 
 #include "imaging/imaging.h"
 
@@ -30,91 +40,82 @@ namespace {
 
 using namespace std::chrono_literals;
 
-fake::Plugin &plugin() {
-    static fake::Plugin p(GRABBERPLUGIN_PATH);
-    return p;
-}
+// Strings and objects as the members take and give them: the caller owns
+// one reference of each it is given.
+REALstring str(const std::string &s) { return rb::newString(s); }
+std::string text(REALstring s) { return rb::String::retain(s).str(); }
+void release(REALstring s) { rb::releaseString(s); }
+void release(REALobject o) { rb::release(o); }
+std::string className(REALobject o) { return o->klass->name; }
+std::string folderPath(REALobject f) { return std::get<rb::String>(rb::getPropValue(f, "AbsolutePath")).str(); }
 
-// The shared copy of the plug-in, registered afresh with the current host
-// settings, and the binding a host derives from it.
-fake::Binding freshBinding() {
-    plugin().reRegister();
-    return fake::binding();
-}
-
-// Call helpers in the application's manner: methods get the object and the
-// arguments, getters (object, 0), setters (object, 0, value).
+// Members by binding text through the host's entry points, in the
+// application's manner: methods get the object and the arguments, getters
+// (object, 0), setters (object, 0, value); results are the members' own.
 struct Bound {
-    fake::Binding b = freshBinding();
-    void *at(const std::string &text) const {
-        auto it = b.entry.find(text);
-        return it == b.entry.end() ? nullptr : it->second;
+    void *at(const std::string &text) const { return RuntimeLookupPluginEntrypoint(text.c_str()); }
+    template <typename R = void, typename... A> R call(const std::string &text, REALobject o, A... args) const {
+        return rb::call<R>(at(text), o, args...);
     }
-    template <typename R = void, typename... A> R call(const std::string &text, A... args) const {
-        return reinterpret_cast<R (*)(A...)>(at(text))(args...);
+    template <typename R = void, typename... A> R global(const std::string &text, A... args) const {
+        return rb::callGlobal<R>(at(text), args...);
     }
-    template <typename R> R get(const std::string &text, REALobject o) const {
-        return reinterpret_cast<R (*)(REALobject, intptr_t)>(at(text))(o, 0);
-    }
-    template <typename T> void set(const std::string &text, REALobject o, T v) const {
-        reinterpret_cast<void (*)(REALobject, intptr_t, T)>(at(text))(o, 0, v);
-    }
+    template <typename R> R get(const std::string &text, REALobject o) const { return rb::getProp<R>(at(text), o); }
+    template <typename T> void set(const std::string &text, REALobject o, T v) const { rb::setProp(at(text), o, v); }
 };
 
-// The host's dialog and notes as the tests have them: a dialog stays open
-// (as it does without a display) until the test answers it.
-RBPopupDialog *gDialog = nullptr;
-int gDialogsShown = 0;
-std::map<std::string, std::string> gNotes;
-
-RBBoolean showDialog(RBPopupDialog *d) {
-    gDialog = d;
-    ++gDialogsShown;
-    return 1;
-}
-void setNote(const char *about, const char *text) {
-    if (text && *text) gNotes[about] = text;
-    else gNotes.erase(about);
+const REALclassDefinition *record(const char *cls) {
+    const rb::ClassInfo *c = rb::findClass(cls);
+    return c ? c->def : nullptr;
 }
 
+// The settings dialog, a window of the host's, as the operator sees it.
+const char *const kDialog = "VideoSettings";
+rb::Control *popup(const char *name) {
+    rb::Window *w = rb::findWindow(kDialog);
+    return w ? w->control(name) : nullptr;
+}
+std::vector<std::string> dialogRows(const char *name) {
+    rb::Control *p = popup(name);
+    return p ? p->rows() : std::vector<std::string>{};
+}
+int selected(const char *name) {
+    rb::Control *p = popup(name);
+    return p ? p->listIndex() : -2;
+}
 // Answers the open dialog: `rows` chosen in turn (popup, row), then OK or
 // Cancel.
-void answerDialog(std::vector<std::pair<int, int>> rows, bool ok) {
-    ASSERT_NE(gDialog, nullptr);
-    for (auto [popup, row] : rows) {
-        gDialog->popups[popup].selected = row;
-        gDialog->changed(gDialog, popup);
-    }
-    RBPopupDialog *d = std::exchange(gDialog, nullptr);
-    d->closed(d, ok);
+void answerDialog(std::vector<std::pair<const char *, int>> rows, bool ok) {
+    ASSERT_NE(rb::findWindow(kDialog), nullptr);
+    for (auto [name, row] : rows) ASSERT_TRUE(rb::op::selectRow(kDialog, name, row)) << rb::op::lastError();
+    ASSERT_TRUE(rb::op::click(kDialog, ok ? "OK" : "Cancel")) << rb::op::lastError();
+    EXPECT_EQ(rb::findWindow(kDialog), nullptr);
 }
-
-std::vector<std::string> dialogRows(int popup) {
-    const RBDialogPopup &p = gDialog->popups[popup];
-    return std::vector<std::string>(p.rows, p.rows + p.rowCount);
+int dialogsOpen() {
+    int n = 0;
+    for (rb::Window *w : rb::windows()) n += w->className() == kDialog && w->visible();
+    return n;
 }
 
 class Grabber : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(plugin().ok);
+        if (loadAtSetUp) load();
         unsetenv("TAVRIN_NO_VIDEO");
         unsetenv("TAVRIN_VIDEO_SIZE");
         unsetenv("TAVRIN_VIDEO_SOURCE");
-        fake::host().added["RuntimePopupDialog"] = reinterpret_cast<void *>(showDialog);
-        fake::host().added["PluginSetNote"] = reinterpret_cast<void *>(setNote);
         fakecams::set({});
-        gNotes.clear();
-        gDialog = nullptr;
-        fake::host().added["RuntimeMicroseconds"] = reinterpret_cast<void *>(&TestClock::now);
     }
     void TearDown() override {
-        fake::host().withheld.clear();
-        fake::host().added.clear();
         fakecams::set({});
         unsetenv("TAVRIN_VIDEO_SOURCE");
     }
-    // The host's clock, moved on by the test.
+    bool loadAtSetUp = true;
+    static void load() {
+        rb::PluginLoad load = rb::loadPlugin(GRABBERPLUGIN_PATH);
+        ASSERT_TRUE(load.ok) << load.error;
+    }
+    // The runtime's clock, moved on by the test.
     TestClock clock;
     static void SetUpTestSuite() {
         gst_init(nullptr, nullptr);
@@ -137,7 +138,7 @@ protected:
     // Whether CurrentVideoSize is a rectangle (there is a signal).
     bool hasSignal(REALobject g) {
         REALobject r = bound.get<REALobject>("QTGrabberPlyx.CurrentVideoSize.Get", g);
-        fake::release(r);
+        release(r);
         return r != nullptr;
     }
     // Which clip frame a grab of the whole picture shows.
@@ -149,19 +150,18 @@ protected:
     Bound bound;
 
     REALobject rect(int32_t top, int32_t bottom, int32_t left, int32_t right) {
-        REALobject r = fake::newObject("IntegerRectPlyx");
-        int32_t *d = fake::data<int32_t>(r);
-        d[0] = top, d[1] = bottom, d[2] = left, d[3] = right;
+        REALobject r = rb::newObject("IntegerRectPlyx");
+        for (int32_t i = 0; int32_t v : {top, bottom, left, right}) rb::setDirect<int32_t>(r, 4 * i++, v);
         return r;
     }
     std::array<int32_t, 4> fields(REALobject r) {
-        int32_t *d = fake::data<int32_t>(r);
-        return {d[0], d[1], d[2], d[3]};
+        return {rb::direct<int32_t>(r, 0), rb::direct<int32_t>(r, 4), rb::direct<int32_t>(r, 8),
+                rb::direct<int32_t>(r, 12)};
     }
 
     // A grabber set up as the main window does it.
     REALobject startGrabber() {
-        REALobject g = fake::newObject("QTGrabberPlyx");
+        REALobject g = rb::newObject("QTGrabberPlyx");
         bound.call("QTGrabberPlyx.InitGrabber", g);
         bound.call("QTGrabberPlyx.InitVideo", g);
         bound.call("QTGrabberPlyx.Prepare(PrepareForPreview as boolean, PrepareForRecord as boolean)", g, RBBoolean(1),
@@ -172,67 +172,86 @@ protected:
     }
     std::string settings(REALobject g) {
         REALstring s = bound.get<REALstring>("QTGrabberPlyx.Settings.Get", g);
-        std::string t = fake::text(s);
-        fake::release(s);
+        std::string t = text(s);
+        release(s);
         return t;
     }
     void setSettings(REALobject g, const std::string &t) {
-        REALstring s = fake::str(t);
+        REALstring s = str(t);
         bound.set("QTGrabberPlyx.Settings.Set", g, s);
-        fake::release(s);
+        release(s);
+    }
+    // The ARGB bytes of a picture the grabber made, w x h of 24 bits.
+    static std::string pixels(REALobject pic, int w, int h) {
+        EXPECT_EQ(rb::pictureWidth(pic), w);
+        EXPECT_EQ(rb::pictureHeight(pic), h);
+        EXPECT_EQ(rb::pictureDepth(pic), 24);
+        imaging::PixMapInfo pm{};
+        imaging::GetGWorldPixMap(rb::pictureWorld(pic), &pm);
+        std::string bytes;
+        for (int y = 0; pm.baseAddr && y < h; ++y)
+            bytes.append(reinterpret_cast<const char *>(pm.baseAddr + size_t(y) * pm.rowBytes), size_t(w) * 4);
+        return bytes;
     }
     // The ARGB bytes of a grabbed picture of the rectangle's size, or "".
     std::string grab(REALobject g, int w, int h) {
         REALobject r = rect(0, h, 0, w);
-        auto pic = bound.call<REALpicture>("QTGrabberPlyx.GrabPicture(rect as object) as picture", g, r);
-        fake::release(r);
+        auto pic = bound.call<REALobject>("QTGrabberPlyx.GrabPicture(rect as object) as picture", g, r);
+        release(r);
         if (!pic) return {};
-        auto handle = static_cast<imaging::PicHandle>(fake::pictureHandle(reinterpret_cast<REALobject>(pic)));
-        int32_t pw = 0, ph = 0;
-        int16_t depth = 0;
-        EXPECT_TRUE(imaging::GetPictureInfo(handle, &pw, &ph, &depth));
-        EXPECT_EQ(pw, w);
-        EXPECT_EQ(ph, h);
-        EXPECT_EQ(depth, 24);
-        std::string bytes(reinterpret_cast<char *>(imaging::PicturePixels(handle)), size_t(w) * size_t(h) * 4);
-        fake::release(reinterpret_cast<REALobject>(pic));
+        std::string bytes = pixels(pic, w, h);
+        release(pic);
         return bytes;
     }
 };
 
+// The grabber in its own process, loaded once the test has set the host up.
+class GrabberOnItsOwn : public Grabber {
+protected:
+    GrabberOnItsOwn() { loadAtSetUp = false; }
+};
+
 // ---- records and binding ----------------------------------------------------------
 
-TEST_F(Grabber, EveryTableTextResolvesInBindingOrder) {
-    EXPECT_EQ(fake::host().announcedVersion, 9);
+TEST_F(Grabber, EveryTableTextResolvesAsTheRecordsDeclareThem) {
     using namespace tavrin::detail;
     EXPECT_EQ(std::size(kControlsTexts), 26u);
     EXPECT_EQ(std::size(kAppExtensionTexts), 1u);
     EXPECT_EQ(std::size(kGeometryTexts), 28u);
     EXPECT_EQ(std::size(kGrabberTexts), 144u);
     const std::vector<std::string> texts = outsideTexts();
-    for (const std::string &text : texts) EXPECT_NE(bound.at(text), nullptr) << text;
+    for (const std::string &text : texts) EXPECT_FALSE(rb::isTrap(bound.at(text))) << text;
 
-    // The texts a host derives from the records are the application's, in
-    // its order, and nothing more: the classes' (and QTUserDataPlyx's, which
-    // the application does not bind), then the extension and the global.
+    // The texts the runtime derives from the records are the application's,
+    // in its order, and nothing more: the classes' (and QTUserDataPlyx's,
+    // which the application does not bind), then the extension and the
+    // global.
     const std::string extension = "application.BundleResourceFolderPlyx as folderitem";
     const std::string global = "EncodeBase64(data As String, lineWrap As Integer = 76) As String";
-    std::vector<std::string> expected;
-    for (const std::string &text : texts)
-        if (text != extension && text != global) expected.push_back(text);
-    expected.insert(expected.end(), {"QTUserDataPlyx.__init", "QTUserDataPlyx.__exit", extension, global});
-    EXPECT_EQ(bound.b.texts, expected);
+    std::vector<std::string> expected, derived, classes;
+    for (const std::string &text : texts) {
+        if (text == extension || text == global) continue;
+        expected.push_back(text);
+        std::string cls = text.substr(0, text.find('.'));
+        if (classes.empty() || classes.back() != cls) classes.push_back(cls);
+    }
+    expected.insert(expected.end(), {"QTUserDataPlyx.__init", "QTUserDataPlyx.__exit"});
+    classes.push_back("QTUserDataPlyx");
+    for (const std::string &cls : classes)
+        for (const std::string &text : classTexts(cls.c_str())) derived.push_back(text);
+    EXPECT_EQ(derived, expected);
+    EXPECT_NE(rb::findMethod(rb::applicationObject()->klass, "BundleResourceFolderPlyx as folderitem"), nullptr);
+    EXPECT_NE(rb::findGlobalMethod(global), nullptr);
 }
 
 TEST_F(Grabber, RecordsDeclareDataSizesAndDirectFields) {
-    std::map<std::string, REALclassDefinition *> byName;
-    for (auto *d : fake::host().classes) byName[d->name] = d;
-    ASSERT_TRUE(byName.count("QTGrabberPlyx") && byName.count("IntegerRectPlyx"));
-    EXPECT_EQ(byName["QTGrabberPlyx"]->dataSize, 44u);
-    EXPECT_EQ(byName["QTGrabberPlyx"]->constructor, nullptr);  // no "__init" text is bound
-    EXPECT_EQ(byName["IntegerRectPlyx"]->dataSize, 16u);
+    ASSERT_TRUE(record("QTGrabberPlyx") && record("IntegerRectPlyx"));
+    EXPECT_EQ(record("QTGrabberPlyx")->version, 9u);
+    EXPECT_EQ(record("QTGrabberPlyx")->dataSize, 44u);
+    EXPECT_EQ(record("QTGrabberPlyx")->constructor, nullptr);  // no "__init" text is bound
+    EXPECT_EQ(record("IntegerRectPlyx")->dataSize, 16u);
     const char *names[] = {"Top", "Bottom", "Left", "Right"};
-    const REALclassDefinition *r = byName["IntegerRectPlyx"];
+    const REALclassDefinition *r = record("IntegerRectPlyx");
     for (int i = 0; i < 4; ++i) {
         const REALpropertyDefinition &p = r->properties[i];
         EXPECT_STREQ(p.name, names[i]);
@@ -241,18 +260,14 @@ TEST_F(Grabber, RecordsDeclareDataSizesAndDirectFields) {
         EXPECT_EQ(p.param, 4 * i);
     }
     for (const char *c : {"BevelButton", "Placard", "DisclosureTriangle", "ImageWell", "VideoGrabberDisplayPlyx"})
-        EXPECT_TRUE(byName.count(c)) << c;
+        EXPECT_NE(record(c), nullptr) << c;
 }
 
-TEST(GrabberOldHost, ShortMethodRecordsCarryTheSameTexts) {
-    fake::host().version = 5.8;
-    {
-        fake::Plugin copy(GRABBERPLUGIN_PATH, true);
-        ASSERT_TRUE(copy.ok);
-        fake::Binding b = fake::binding(true);
-        for (const std::string &text : outsideTexts()) EXPECT_TRUE(b.entry.count(text)) << text;
-    }
-    fake::host().version = 6.0;
+TEST_F(GrabberOnItsOwn, ShortMethodRecordsOfAnOldHostCarryTheSameTexts) {
+    if (!inFreshProcess()) return;
+    rb::setHostVersion(5.8);
+    load();
+    for (const std::string &text : outsideTexts()) EXPECT_FALSE(rb::isTrap(bound.at(text))) << text;
 }
 
 TEST_F(Grabber, UserDataHolderIsTaggedAndDisposesWhatItOwns) {
@@ -260,18 +275,22 @@ TEST_F(Grabber, UserDataHolderIsTaggedAndDisposesWhatItOwns) {
         uint32_t tag, owns, unused;
         imaging::UserData userData;
     };
-    REALobject o = fake::newObject("QTUserDataPlyx");
-    Holder *h = fake::data<Holder>(o);
+    auto holder = [](REALobject o) {
+        return static_cast<Holder *>(rb::classData(o, rb::findClass("QTUserDataPlyx")));
+    };
+    REALobject o = rb::newObject("QTUserDataPlyx");
+    ASSERT_NE(o, nullptr);
+    Holder *h = holder(o);
     EXPECT_EQ(h->tag, 0x51545544u);  // 'QTUD'
     ASSERT_EQ(imaging::NewUserData(&h->userData), imaging::noErr);
     h->owns = 1;
-    fake::release(o);  // under the sanitizers, a leak here would show
+    release(o);  // under the sanitizers, a leak here would show
 
     imaging::UserData kept = nullptr;
     ASSERT_EQ(imaging::NewUserData(&kept), imaging::noErr);
-    o = fake::newObject("QTUserDataPlyx");
-    fake::data<Holder>(o)->userData = kept;  // not owned: left alone
-    fake::release(o);
+    o = rb::newObject("QTUserDataPlyx");
+    holder(o)->userData = kept;  // not owned: left alone
+    release(o);
     EXPECT_EQ(imaging::CountUserDataType(kept, imaging::FourCC("abcd")), 0);
     imaging::DisposeUserData(kept);
 }
@@ -279,7 +298,7 @@ TEST_F(Grabber, UserDataHolderIsTaggedAndDisposesWhatItOwns) {
 // ---- IntegerRectPlyx ------------------------------------------------------------------
 
 TEST_F(Grabber, IntegerRectWidthHeightAndDirectEdges) {
-    REALobject r = fake::newObject("IntegerRectPlyx");
+    REALobject r = rb::newObject("IntegerRectPlyx");
     bound.set<RBInteger>("IntegerRectPlyx.Width.Set", r, 720);
     bound.set<RBInteger>("IntegerRectPlyx.Height.Set", r, 580);
     // The application writes Left at object byte 32 and Top at byte 24.
@@ -292,7 +311,7 @@ TEST_F(Grabber, IntegerRectWidthHeightAndDirectEdges) {
 
     bound.call("IntegerRectPlyx.Move(deltax as integer, deltay as integer)", r, RBInteger(10), RBInteger(-20));
     EXPECT_EQ(fields(r), (std::array<int32_t, 4>{80, 560, 10, 730}));
-    fake::release(r);
+    release(r);
 }
 
 TEST_F(Grabber, IntegerRectExtremesWrapWithoutFault) {
@@ -300,7 +319,7 @@ TEST_F(Grabber, IntegerRectExtremesWrapWithoutFault) {
     EXPECT_EQ(bound.get<RBInteger>("IntegerRectPlyx.Width.Get", r), -1);
     bound.call("IntegerRectPlyx.Move(deltax as integer, deltay as integer)", r, RBInteger(INT_MAX), RBInteger(1));
     bound.set<RBInteger>("IntegerRectPlyx.Height.Set", r, INT_MAX);
-    fake::release(r);
+    release(r);
 }
 
 // ---- the grabber --------------------------------------------------------------------------
@@ -310,24 +329,24 @@ TEST_F(Grabber, SourceAndCurrentSizeFollowTheEnvironment) {
     REALobject src = bound.get<REALobject>("QTGrabberPlyx.SourceVideoRect.Get", g);
     ASSERT_NE(src, nullptr);
     EXPECT_EQ(fields(src), (std::array<int32_t, 4>{0, 480, 0, 720}));
-    fake::release(src);
+    release(src);
 
     setenv("TAVRIN_VIDEO_SIZE", "1920x1080", 1);
     bound.call("QTGrabberPlyx.InitVideo", g);
     REALobject cur = bound.get<REALobject>("QTGrabberPlyx.CurrentVideoSize.Get", g);
     ASSERT_NE(cur, nullptr);
-    EXPECT_EQ(fake::className(cur), "IntegerRectPlyx");
+    EXPECT_EQ(className(cur), "IntegerRectPlyx");
     EXPECT_EQ(fields(cur), (std::array<int32_t, 4>{0, 1080, 0, 1920}));
-    fake::release(cur);
+    release(cur);
 
     for (const char *bad : {"0x480", "720", "720x", "x480", "99999x10", "720x480junk", "-5x-5"}) {
         setenv("TAVRIN_VIDEO_SIZE", bad, 1);
         bound.call("QTGrabberPlyx.InitVideo", g);
         src = bound.get<REALobject>("QTGrabberPlyx.SourceVideoRect.Get", g);
         EXPECT_EQ(fields(src), (std::array<int32_t, 4>{0, 480, 0, 720})) << bad;
-        fake::release(src);
+        release(src);
     }
-    fake::release(g);
+    release(g);
 }
 
 TEST_F(Grabber, NoSignalGivesNilSizesAndNoPicture) {
@@ -342,59 +361,61 @@ TEST_F(Grabber, NoSignalGivesNilSizesAndNoPicture) {
     bound.call("QTGrabberPlyx.InitVideo", g);
     REALobject cur = bound.get<REALobject>("QTGrabberPlyx.CurrentVideoSize.Get", g);
     EXPECT_NE(cur, nullptr);
-    fake::release(cur);
-    fake::release(g);
+    release(cur);
+    release(g);
 }
 
 TEST_F(Grabber, MembersBeforeInitAnswerNothing) {
-    REALobject g = fake::newObject("QTGrabberPlyx");
+    REALobject g = rb::newObject("QTGrabberPlyx");
     EXPECT_EQ(bound.get<REALobject>("QTGrabberPlyx.CurrentVideoSize.Get", g), nullptr);
     EXPECT_EQ(grab(g, 8, 8), "");
     bound.call("QTGrabberPlyx.Poll", g);
     bound.call("QTGrabberPlyx.Pause", g);
-    fake::release(g);
+    release(g);
     // An unimplemented member is harmless too.
-    REALobject g2 = fake::newObject("QTGrabberPlyx");
+    REALobject g2 = rb::newObject("QTGrabberPlyx");
     EXPECT_EQ(bound.call<REALobject>("QTGrabberPlyx.GetMovie as object", g2), nullptr);
     EXPECT_EQ(bound.get<double>("QTGrabberPlyx.FrameRate.Get", g2), 0.0);
     EXPECT_EQ(bound.get<REALobject>("QTGrabberPlyx.VideoDevice.Get", g2), nullptr);
     EXPECT_EQ(bound.get<REALstring>("QTGrabberPlyx.VideoDeviceName.Get", g2), nullptr);
-    fake::release(g2);
+    release(g2);
 }
 
 TEST_F(Grabber, CurrentVideoSizeSetKeepsOnlySaneRectangles) {
     REALobject g = startGrabber();
     REALobject r = rect(100, 580, 0, 720);
     bound.set("QTGrabberPlyx.CurrentVideoSize.Set", g, r);
-    fake::release(r);
+    release(r);
     for (auto bad : {std::array<int32_t, 4>{100, 100, 0, 720}, {580, 100, 0, 720}, {0, 10, INT_MIN, INT_MAX}}) {
         r = rect(bad[0], bad[1], bad[2], bad[3]);
         bound.set("QTGrabberPlyx.CurrentVideoSize.Set", g, r);
-        fake::release(r);
+        release(r);
     }
     bound.set<REALobject>("QTGrabberPlyx.CurrentVideoSize.Set", g, nullptr);
-    REALobject other = fake::newObject("QTGrabberDevicePlyx");  // not a rectangle
+    REALobject other = rb::newObject("QTGrabberDevicePlyx");  // not a rectangle
     bound.set("QTGrabberPlyx.CurrentVideoSize.Set", g, other);
-    fake::release(other);
+    release(other);
 
     REALobject cur = bound.get<REALobject>("QTGrabberPlyx.CurrentVideoSize.Get", g);
     EXPECT_EQ(fields(cur), (std::array<int32_t, 4>{100, 580, 0, 720}));
-    fake::release(cur);
-    fake::release(g);
+    release(cur);
+    release(g);
 }
 
-TEST_F(Grabber, RectanglesAreRecognisedWithoutTheClassTest) {
-    fake::host().withheld = {"REALObjectIsA"};
-    Bound b;  // the plug-in asks again and falls back to the method lookup
+TEST_F(GrabberOnItsOwn, RectanglesAreRecognisedWithoutTheClassTest) {
+    if (!inFreshProcess()) return;
+    rb::withholdService("REALObjectIsA");  // the plug-in falls back to the method lookup
+    load();
+    const Bound &b = bound;
     REALobject g = startGrabber();
     REALobject r = rect(10, 110, 20, 220);
     b.set("QTGrabberPlyx.CurrentVideoSize.Set", g, r);
-    REALobject device = fake::newObject("QTGrabberDevicePlyx");  // smaller than a rectangle
+    REALobject device = rb::newObject("QTGrabberDevicePlyx");  // smaller than a rectangle
     b.set("QTGrabberPlyx.CurrentVideoSize.Set", g, device);
     EXPECT_EQ(b.call<REALpicture>("QTGrabberPlyx.GrabPicture(rect as object) as picture", g, device), nullptr);
     REALobject cur = b.get<REALobject>("QTGrabberPlyx.CurrentVideoSize.Get", g);
     EXPECT_EQ(fields(cur), (std::array<int32_t, 4>{10, 110, 20, 220}));
-    for (REALobject o : {r, device, cur, g}) fake::release(o);
+    for (REALobject o : {r, device, cur, g}) release(o);
 }
 
 TEST_F(Grabber, SettingsRoundTripAndForeignTextsAreIgnored) {
@@ -420,14 +441,14 @@ TEST_F(Grabber, SettingsRoundTripAndForeignTextsAreIgnored) {
     // darker with the brightness down, from the next frame on.
     REALobject src = bound.get<REALobject>("QTGrabberPlyx.SourceVideoRect.Get", g2);
     EXPECT_EQ(fields(src), (std::array<int32_t, 4>{0, 240, 0, 320}));
-    fake::release(src);
+    release(src);
     clock.advanceUs(100000);
     EXPECT_TRUE(waitUntil([&] { return grab(g, 90, 60) != grab(g2, 90, 60); }, 5s));
 
     // A file written before devices were named, and one that names a device
     // that is not here: no signal, and the device is kept for the day it is
     // back.
-    fake::release(g2);
+    release(g2);
     g2 = startGrabber();
     setSettings(g2, "tavrin-grabber 1 brightness=20 contrast=50 saturation=50");
     EXPECT_EQ(settings(g2), "tavrin-grabber 1 brightness=20 contrast=50 saturation=50");
@@ -437,9 +458,8 @@ TEST_F(Grabber, SettingsRoundTripAndForeignTextsAreIgnored) {
               "tavrin: video: the video device /dev/video9 named in the settings is not plugged in\n");
     EXPECT_EQ(settings(g2), "tavrin-grabber 2 brightness=20 contrast=50 saturation=50 device=/dev/video9");
     EXPECT_FALSE(hasSignal(g2));
-    fake::release(g);
-    fake::release(g2);
-    EXPECT_EQ(fake::host().liveStrings, 0);
+    release(g);
+    release(g2);
 }
 
 TEST_F(Grabber, NoDeviceGivesTheTestSourcesBars) {
@@ -463,10 +483,10 @@ TEST_F(Grabber, NoDeviceGivesTheTestSourcesBars) {
     EXPECT_EQ(grab(g, 100000, 10), "");
     REALobject r = rect(0, 10, INT_MIN, INT_MAX);  // width overflows 32 bits
     EXPECT_EQ(bound.call<REALpicture>("QTGrabberPlyx.GrabPicture(rect as object) as picture", g, r), nullptr);
-    fake::release(r);
+    release(r);
     EXPECT_EQ(bound.call<REALpicture>("QTGrabberPlyx.GrabPicture(rect as object) as picture", g, REALobject()),
               nullptr);
-    fake::release(g);
+    release(g);
 }
 
 TEST_F(Grabber, AClipAsTheSourceGivesANewFrameOnEachGrabAndPauseHoldsIt) {
@@ -477,7 +497,7 @@ TEST_F(Grabber, AClipAsTheSourceGivesANewFrameOnEachGrabAndPauseHoldsIt) {
     REALobject src = bound.get<REALobject>("QTGrabberPlyx.SourceVideoRect.Get", g);
     ASSERT_NE(src, nullptr);
     EXPECT_EQ(fields(src), (std::array<int32_t, 4>{0, 120, 0, 160}));
-    fake::release(src);
+    release(src);
     EXPECT_EQ(shown(g), 0);
     for (int f = 1; f <= 5; ++f) {
         clock.set(t0 + f * frame + frame / 4);
@@ -491,7 +511,7 @@ TEST_F(Grabber, AClipAsTheSourceGivesANewFrameOnEachGrabAndPauseHoldsIt) {
     bound.call("QTGrabberPlyx.Play", g);
     clock.set(t0 + 16 * frame + frame / 4);
     EXPECT_TRUE(waitUntil([&] { return shown(g) == 6; }, 5s)) << shown(g);
-    fake::release(g);
+    release(g);
 }
 
 TEST_F(Grabber, AClipThatEndsLeavesNoSignalAndTheGrabbedFramesAlone) {
@@ -515,18 +535,18 @@ TEST_F(Grabber, AClipThatEndsLeavesNoSignalAndTheGrabbedFramesAlone) {
     EXPECT_EQ(bound.get<REALobject>("QTGrabberPlyx.SourceVideoRect.Get", g), nullptr);
     EXPECT_EQ(bound.call<REALpicture>("QTGrabberPlyx.GrabPicture(rect as object) as picture", g, r), nullptr);
     // The picture grabbed before is the grabber's no longer: it stays whole.
-    auto handle = static_cast<imaging::PicHandle>(fake::pictureHandle(reinterpret_cast<REALobject>(pic)));
-    EXPECT_EQ(testclips::frameGrabbedNow(imaging::PicturePixels(handle), 160, 120), 0);
-    fake::release(reinterpret_cast<REALobject>(pic));
+    std::string px = pixels(reinterpret_cast<REALobject>(pic), 160, 120);
+    EXPECT_EQ(testclips::frameGrabbedNow(reinterpret_cast<const uint8_t *>(px.data()), 160, 120), 0);
+    release(reinterpret_cast<REALobject>(pic));
 
     // Enable Video again finds the clip from its start.
     bound.call("QTGrabberPlyx.InitVideo", g);
     REALobject cur = bound.get<REALobject>("QTGrabberPlyx.CurrentVideoSize.Get", g);
     EXPECT_NE(cur, nullptr);
-    fake::release(cur);
+    release(cur);
     EXPECT_EQ(shown(g), 0);
-    fake::release(r);
-    fake::release(g);
+    release(r);
+    release(g);
 }
 
 TEST_F(Grabber, ABadSourceDescriptionIsNoSignalWithAClearMessage) {
@@ -545,7 +565,7 @@ TEST_F(Grabber, ABadSourceDescriptionIsNoSignalWithAClearMessage) {
         EXPECT_EQ(said.rfind("tavrin: video: ", 0), 0u) << said;
         EXPECT_NE(said.find(c.said), std::string::npos) << said;
         EXPECT_EQ(grab(g, 8, 8), "");
-        fake::release(g);
+        release(g);
     }
 }
 
@@ -566,7 +586,7 @@ TEST_F(Grabber, AnErrorMidRunIsNoSignal) {
     std::string said = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(said.rfind("tavrin: video: ", 0), 0u) << said;
     EXPECT_EQ(grab(g, 64, 48), "");
-    fake::release(g);
+    release(g);
 }
 
 // Whoever finds the video gone first, the poll or a member such as
@@ -585,24 +605,28 @@ TEST_F(Grabber, NoSignalComesWithItsReasonWhoeverSeesItFirst) {
         },
         10s));
     ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(gNotes["QTGrabberPlyx"].rfind("identity: ", 0), 0u) << gNotes["QTGrabberPlyx"];
-    fake::release(g);
+    EXPECT_EQ(rb::pluginNote("QTGrabberPlyx").rfind("identity: ", 0), 0u) << rb::pluginNote("QTGrabberPlyx");
+    release(g);
 }
 
 TEST_F(Grabber, OutputWindowIsHeldUntilTheGrabberGoes) {
     REALobject g = startGrabber();
-    REALobject w1 = fake::newObject("Window"), w2 = fake::newObject("Window");
+    auto one = rb::newWindow<rb::Window>("GrabberTestOne", rb::WindowKind::Document, "One", 64, 48);
+    auto two = rb::newWindow<rb::Window>("GrabberTestTwo", rb::WindowKind::Document, "Two", 64, 48);
+    REALobject w1 = one->handle(), w2 = two->handle();
+    const int32_t base = rb::refCount(w1);
+    ASSERT_EQ(rb::refCount(w2), base);
     bound.call("QTGrabberPlyx.OutputToWindow(previewWindow as window)", g, w1);
     bound.call("QTGrabberPlyx.OutputToWindow(previewWindow as window)", g, w1);
-    EXPECT_EQ(fake::refs(w1), 2);
+    EXPECT_EQ(rb::refCount(w1), base + 1);
     bound.call("QTGrabberPlyx.OutputToWindow(previewWindow as window)", g, w2);
-    EXPECT_EQ(fake::refs(w1), 1);
-    EXPECT_EQ(fake::refs(w2), 2);
-    bound.call("QTGrabberPlyx.Poll", g);  // this host has no window surfaces: nothing painted, no fault
-    fake::release(g);
-    EXPECT_EQ(fake::refs(w2), 1);
-    fake::release(w1);
-    fake::release(w2);
+    EXPECT_EQ(rb::refCount(w1), base);
+    EXPECT_EQ(rb::refCount(w2), base + 1);
+    bound.call("QTGrabberPlyx.Poll", g);
+    release(g);
+    EXPECT_EQ(rb::refCount(w2), base);
+    for (auto &w : {one, two}) w->close();
+    rb::collectClosedWindows();
 }
 
 // ---- devices ----------------------------------------------------------------------------
@@ -625,8 +649,8 @@ TEST_F(Grabber, DevicesAreListedAndChosenByTheirNames) {
     REALobject g = startGrabber();  // the first device the monitor sees
     auto name = [&] {
         REALstring n = bound.get<REALstring>("QTGrabberPlyx.VideoDeviceName.Get", g);
-        std::string t = fake::text(n);
-        fake::release(n);
+        std::string t = text(n);
+        release(n);
         return t;
     };
     EXPECT_EQ(name(), "Capture Stick (/dev/video0)");
@@ -635,13 +659,13 @@ TEST_F(Grabber, DevicesAreListedAndChosenByTheirNames) {
 
     REALobject list = bound.call<REALobject>("QTGrabberPlyx.VideoDeviceList as QTGrabberDeviceListPlyx", g);
     ASSERT_NE(list, nullptr);
-    EXPECT_EQ(fake::className(list), "QTGrabberDeviceListPlyx");
+    EXPECT_EQ(className(list), "QTGrabberDeviceListPlyx");
     const char *item = "QTGrabberDeviceListPlyx.Item(index as integer) as QTGrabberDevicePlyx";
     REALobject first = bound.call<REALobject>(item, list, RBInteger(0));
     REALobject second = bound.call<REALobject>(item, list, RBInteger(1));
     ASSERT_NE(first, nullptr);
     ASSERT_NE(second, nullptr);
-    EXPECT_EQ(fake::className(second), "QTGrabberDevicePlyx");
+    EXPECT_EQ(className(second), "QTGrabberDevicePlyx");
     for (RBInteger past : {2, -1, INT_MAX}) EXPECT_EQ(bound.call<REALobject>(item, list, past), nullptr) << past;
 
     // Choosing the second: its picture, its name, kept by its display name
@@ -656,13 +680,13 @@ TEST_F(Grabber, DevicesAreListedAndChosenByTheirNames) {
     EXPECT_EQ(settings(g), "tavrin-grabber 2 brightness=40 contrast=50 saturation=50 device=HD%20Webcam");
     REALobject inUse = bound.get<REALobject>("QTGrabberPlyx.VideoDevice.Get", g);
     ASSERT_NE(inUse, nullptr);
-    EXPECT_EQ(fake::className(inUse), "QTGrabberDevicePlyx");
+    EXPECT_EQ(className(inUse), "QTGrabberDevicePlyx");
     // The devices have one input each, and say nothing of it.
     EXPECT_EQ(bound.get<REALobject>("QTGrabberPlyx.VideoDeviceInput.Get", g), nullptr);
 
     // What is not a device of this grabber changes nothing; a closed device
     // or list is empty.
-    REALobject rectangle = rect(0, 10, 0, 10), bare = fake::newObject("QTGrabberDevicePlyx");
+    REALobject rectangle = rect(0, 10, 0, 10), bare = rb::newObject("QTGrabberDevicePlyx");
     for (REALobject notOne : {rectangle, bare, REALobject()}) bound.set("QTGrabberPlyx.VideoDevice.Set", g, notOne);
     bound.set("QTGrabberPlyx.VideoDeviceInput.Set", g, rectangle);
     EXPECT_EQ(name(), "HD Webcam");
@@ -672,10 +696,11 @@ TEST_F(Grabber, DevicesAreListedAndChosenByTheirNames) {
     bound.call("QTGrabberDeviceListPlyx.Close", list);
     EXPECT_EQ(bound.call<REALobject>(item, list, RBInteger(0)), nullptr);
 
-    int live = fake::host().liveObjects;
-    for (REALobject o : {list, first, second, inUse, rectangle, bare}) fake::release(o);
-    EXPECT_EQ(fake::host().liveObjects, live - 6);
-    fake::release(g);
+    for (REALobject o : {list, first, second, inUse, rectangle, bare}) {
+        EXPECT_EQ(rb::refCount(o), 1) << className(o);  // the test's alone
+        release(o);
+    }
+    release(g);
 }
 
 TEST_F(Grabber, WithoutDevicesTheListHasTheTestSourceAndADescribedSourceAlone) {
@@ -686,9 +711,9 @@ TEST_F(Grabber, WithoutDevicesTheListHasTheTestSourceAndADescribedSourceAlone) {
     EXPECT_NE(only, nullptr);
     EXPECT_EQ(bound.call<REALobject>(item, list, RBInteger(1)), nullptr);
     REALstring n = bound.get<REALstring>("QTGrabberPlyx.VideoDeviceName.Get", g);
-    EXPECT_EQ(fake::text(n), "Test source (SMPTE bars)");
-    fake::release(n);
-    for (REALobject o : {list, only}) fake::release(o);
+    EXPECT_EQ(text(n), "Test source (SMPTE bars)");
+    release(n);
+    for (REALobject o : {list, only}) release(o);
 
     fakecams::set(kTwoCameras);
     setenv("TAVRIN_VIDEO_SOURCE", "videotestsrc is-live=true pattern=blue ! video/x-raw,width=32,height=24", 1);
@@ -697,7 +722,7 @@ TEST_F(Grabber, WithoutDevicesTheListHasTheTestSourceAndADescribedSourceAlone) {
     list = bound.call<REALobject>("QTGrabberPlyx.VideoDeviceList as QTGrabberDeviceListPlyx", g);
     EXPECT_NE((only = bound.call<REALobject>(item, list, RBInteger(0))), nullptr);
     EXPECT_EQ(bound.call<REALobject>(item, list, RBInteger(1)), nullptr);
-    for (REALobject o : {list, only, g}) fake::release(o);
+    for (REALobject o : {list, only, g}) release(o);
 }
 
 TEST_F(Grabber, AStoredDeviceThatIsGoneIsNoSignalUntilItIsBack) {
@@ -711,7 +736,7 @@ TEST_F(Grabber, AStoredDeviceThatIsGoneIsNoSignalUntilItIsBack) {
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
               "tavrin: video: the video device /dev/video5 named in the settings is not plugged in\n");
     EXPECT_FALSE(hasSignal(g));
-    EXPECT_EQ(gNotes["QTGrabberPlyx"], "the video device /dev/video5 named in the settings is not plugged in");
+    EXPECT_EQ(rb::pluginNote("QTGrabberPlyx"), "the video device /dev/video5 named in the settings is not plugged in");
     EXPECT_EQ(settings(g), stored);
     bound.call("QTGrabberPlyx.InitVideo", g);  // Enable Video, still gone
     EXPECT_FALSE(hasSignal(g));
@@ -723,67 +748,67 @@ TEST_F(Grabber, AStoredDeviceThatIsGoneIsNoSignalUntilItIsBack) {
     bound.call("QTGrabberPlyx.InitVideo", g);
     ASSERT_TRUE(hasSignal(g));
     EXPECT_EQ(middleColour(grab(g, 64, 48), 64, 48), kBlue);
-    EXPECT_EQ(gNotes.count("QTGrabberPlyx"), 0u);
-    fake::release(g);
+    EXPECT_EQ(rb::pluginNote("QTGrabberPlyx"), "");
+    release(g);
 }
 
 TEST_F(Grabber, TheSettingsDialogChoosesTheDeviceAndTheSize) {
     fakecams::set(kTwoCameras);
     REALobject g = startGrabber();
     bound.call("QTGrabberPlyx.AskVideoSettings", g);
-    ASSERT_NE(gDialog, nullptr);
-    EXPECT_STREQ(gDialog->windowName, "VideoSettings");
-    EXPECT_STREQ(gDialog->title, "Video Settings");
-    ASSERT_EQ(gDialog->popupCount, 3);
-    EXPECT_STREQ(gDialog->popups[0].name, "Device");
-    EXPECT_STREQ(gDialog->popups[2].label, "Size:");
-    EXPECT_EQ(dialogRows(0), (std::vector<std::string>{"Capture Stick (/dev/video0)", "HD Webcam"}));
-    EXPECT_EQ(dialogRows(1), std::vector<std::string>{"Default"});
-    EXPECT_EQ(dialogRows(2), (std::vector<std::string>{"640 x 480", "320 x 240"}));
-    EXPECT_EQ(gDialog->popups[0].selected, 0);
+    rb::Window *w = rb::findWindow(kDialog);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->title(), "Video Settings");
+    ASSERT_NE(popup("Device"), nullptr);
+    EXPECT_NE(rb::op::dump(kDialog).find("\"Size:\""), std::string::npos) << rb::op::dump(kDialog);
+    EXPECT_EQ(dialogRows("Device"), (std::vector<std::string>{"Capture Stick (/dev/video0)", "HD Webcam"}));
+    EXPECT_EQ(dialogRows("Input"), std::vector<std::string>{"Default"});
+    EXPECT_EQ(dialogRows("Size"), (std::vector<std::string>{"640 x 480", "320 x 240"}));
+    EXPECT_EQ(selected("Device"), 0);
     // A second call while it is up shows no second dialog.
     bound.call("QTGrabberPlyx.AskVideoSettings", g);
-    EXPECT_EQ(gDialogsShown, 1);
+    EXPECT_EQ(dialogsOpen(), 1);
 
     // Another device brings its own sizes, the size shown kept where it has it.
-    gDialog->popups[2].selected = 0;
-    gDialog->changed(gDialog, 2);
-    gDialog->popups[0].selected = 1;
-    gDialog->changed(gDialog, 0);
-    EXPECT_EQ(dialogRows(2), (std::vector<std::string>{"1280 x 720", "640 x 480"}));
-    EXPECT_EQ(gDialog->popups[2].selected, 1);
-    answerDialog({{2, 0}}, true);
+    ASSERT_TRUE(rb::op::selectRow(kDialog, "Size", 0)) << rb::op::lastError();
+    ASSERT_TRUE(rb::op::selectRow(kDialog, "Device", 1)) << rb::op::lastError();
+    EXPECT_EQ(dialogRows("Size"), (std::vector<std::string>{"1280 x 720", "640 x 480"}));
+    EXPECT_EQ(selected("Size"), 1);
+    answerDialog({{"Size", 0}}, true);
     REALobject src = bound.get<REALobject>("QTGrabberPlyx.SourceVideoRect.Get", g);
     EXPECT_EQ(fields(src), (std::array<int32_t, 4>{0, 720, 0, 1280}));
-    fake::release(src);
+    release(src);
     EXPECT_EQ(middleColour(grab(g, 64, 48), 64, 48), kGreen);
     EXPECT_EQ(settings(g), "tavrin-grabber 3 brightness=50 contrast=50 saturation=50 device=HD%20Webcam size=1280x720");
 
     // Cancel changes nothing, whatever was chosen in the dialog.
     bound.call("QTGrabberPlyx.AskVideoSettings", g);
-    EXPECT_EQ(gDialog->popups[0].selected, 1);
-    EXPECT_EQ(gDialog->popups[2].selected, 0);
-    answerDialog({{0, 0}}, false);
+    EXPECT_EQ(selected("Device"), 1);
+    EXPECT_EQ(selected("Size"), 0);
+    answerDialog({{"Device", 0}}, false);
     EXPECT_EQ(middleColour(grab(g, 64, 48), 64, 48), kGreen);
 
     // A grabber let go while its dialog is up lives until the dialog closes.
     bound.call("QTGrabberPlyx.AskVideoSettings", g);
-    int live = fake::host().liveObjects;
-    fake::release(g);
-    EXPECT_EQ(fake::host().liveObjects, live);
+    EXPECT_EQ(rb::refCount(g), 2);  // the test's and the dialog's
+    rb::retain(g);
+    release(g);
     answerDialog({}, true);
-    EXPECT_EQ(fake::host().liveObjects, live - 1);
+    EXPECT_EQ(rb::refCount(g), 1);
+    release(g);
 }
 
-TEST_F(Grabber, TheSettingsDialogWithoutTheHostsServiceDoesNothing) {
-    fake::host().added.erase("RuntimePopupDialog");
-    Bound b;  // the plug-in asks again
+TEST_F(GrabberOnItsOwn, TheSettingsDialogWithoutTheHostsServiceDoesNothing) {
+    if (!inFreshProcess()) return;
+    rb::withholdService("RuntimePopupDialog");
+    load();
     REALobject g = startGrabber();
     std::string before = settings(g);
-    b.call("QTGrabberPlyx.AskVideoSettings", g);
+    bound.call("QTGrabberPlyx.AskVideoSettings", g);
+    EXPECT_EQ(rb::findWindow(kDialog), nullptr);
     EXPECT_EQ(settings(g), before);
     EXPECT_TRUE(hasSignal(g));
-    fake::release(g);
+    release(g);
 }
 
 TEST_F(Grabber, ASourceThatCannotBeBuiltLeavesItsReasonAsTheNote) {
@@ -792,45 +817,51 @@ TEST_F(Grabber, ASourceThatCannotBeBuiltLeavesItsReasonAsTheNote) {
     REALobject g = startGrabber();
     ::testing::internal::GetCapturedStderr();
     EXPECT_FALSE(hasSignal(g));
-    EXPECT_EQ(gNotes["QTGrabberPlyx"], "no element dv1394srcx: install the GStreamer plug-in that has it");
+    EXPECT_EQ(rb::pluginNote("QTGrabberPlyx"), "no element dv1394srcx: install the GStreamer plug-in that has it");
     unsetenv("TAVRIN_VIDEO_SOURCE");
     bound.call("QTGrabberPlyx.InitVideo", g);
     EXPECT_TRUE(hasSignal(g));
-    EXPECT_EQ(gNotes.count("QTGrabberPlyx"), 0u);
-    fake::release(g);
+    EXPECT_EQ(rb::pluginNote("QTGrabberPlyx"), "");
+    release(g);
 }
 
 // ---- extension and global ----------------------------------------------------------------
 
+const char *const kResourceFolder = "application.BundleResourceFolderPlyx as folderitem";
+
 TEST_F(Grabber, ResourceFolderFromEnvironmentOrBesideTheProgram) {
-    const char *text = "application.BundleResourceFolderPlyx as folderitem";
+    REALobject app = rb::applicationObject();
     setenv("TAVRIN_RESOURCES", "/opt/tavrin/res", 1);
-    REALobject f = bound.call<REALobject>(text, REALobject());
+    REALobject f = bound.call<REALobject>(kResourceFolder, app);
     ASSERT_NE(f, nullptr);
-    EXPECT_EQ(fake::folderPath(f), "/opt/tavrin/res");
-    fake::release(f);
+    EXPECT_EQ(folderPath(f), "/opt/tavrin/res");
+    release(f);
 
     unsetenv("TAVRIN_RESOURCES");
-    f = bound.call<REALobject>(text, REALobject());
+    f = bound.call<REALobject>(kResourceFolder, app);
     ASSERT_NE(f, nullptr);
-    std::string path = fake::folderPath(f);
+    std::string path = folderPath(f);
     EXPECT_EQ(path.substr(path.size() - 13), "/share/tavrin") << path;
     EXPECT_EQ(path.find(".."), std::string::npos) << path;
-    fake::release(f);
+    release(f);
+}
 
-    fake::host().withheld = {"FolderItemFromPath", "FolderItemFromFSSpec"};
-    Bound without;  // a new resolver: the plug-in asks for its services again
-    EXPECT_EQ(without.call<REALobject>(text, REALobject()), nullptr);
+TEST_F(GrabberOnItsOwn, NoResourceFolderWithoutTheHostsFolderItems) {
+    if (!inFreshProcess()) return;
+    rb::withholdService("FolderItemFromPath");
+    rb::withholdService("FolderItemFromFSSpec");
+    load();
+    EXPECT_EQ(bound.call<REALobject>(kResourceFolder, rb::applicationObject()), nullptr);
 }
 
 TEST_F(Grabber, EncodeBase64WrapsLines) {
-    const char *text = "EncodeBase64(data As String, lineWrap As Integer = 76) As String";
+    const char *decl = "EncodeBase64(data As String, lineWrap As Integer = 76) As String";
     auto encode = [&](const std::string &in, int wrap) {
-        REALstring s = fake::str(in);
-        REALstring out = bound.call<REALstring>(text, s, RBInteger(wrap));
-        std::string t = fake::text(out);
-        fake::release(s);
-        fake::release(out);
+        REALstring s = str(in);
+        REALstring out = bound.global<REALstring>(decl, s, RBInteger(wrap));
+        std::string t = text(out);
+        release(s);
+        release(out);
         return t;
     };
     EXPECT_EQ(encode("", 76), "");
@@ -840,7 +871,7 @@ TEST_F(Grabber, EncodeBase64WrapsLines) {
     EXPECT_EQ(encode(std::string("\0\xff", 2), 0), "AP8=");
     EXPECT_EQ(encode("ManMan", 4), "TWFu\r\nTWFu");
     EXPECT_EQ(encode(std::string(60, 'x'), 76).size(), 80u + 2u);
-    EXPECT_EQ(bound.call<REALstring>(text, REALstring(), RBInteger(76)), nullptr);
+    EXPECT_EQ(bound.global<REALstring>(decl, REALstring(), RBInteger(76)), nullptr);
 }
 
 }  // namespace
