@@ -6,19 +6,23 @@
 //     while the test source runs and a poll every 50 ms paints its newest
 //     preview frame into a window surface, against the hand-drawn picture
 //     the grabber drew before (drawn and painted on the same polls);
-//  3. GrabPicture through the plug-in in a stand-in host (a new picture that
-//     is not cleared first, and the frame turned into its ARGB bytes by
+//  3. GrabPicture through the plug-in loaded into the host runtime, the
+//     host's picture made of it included (a new picture that is not cleared
+//     first, and the frame turned into its ARGB bytes by
 //     GStreamer's converter: the frames come in the X server's pixels, for
 //     the preview) against one
 //     memcpy of the frame's bytes into a buffer kept from one copy to the
 //     next; and what a cleared picture, as GrabPicture made before, costs.
 // Prints the times and the ratios.
 #include "handdrawn.h"
-#include "plugin_host.h"
 #include "source.h"
 #include "video.h"
 
 #include "imaging/imaging.h"
+
+#include <rb/entrypoints.h>
+#include <rb/object.h>
+#include <rb/plugins.h>
 
 #include <time.h>
 
@@ -119,22 +123,20 @@ int main() {
     unsetenv("TAVRIN_VIDEO_SOURCE");
     unsetenv("TAVRIN_NO_VIDEO");
     unsetenv("TAVRIN_VIDEO_SIZE");
-    fake::Plugin plugin(GRABBERPLUGIN_PATH);
-    if (!plugin.ok) return 1;
-    fake::Binding b = fake::binding();
-    auto call = [&](const char *text, auto... args) {
-        return reinterpret_cast<REALpicture (*)(decltype(args)...)>(b.entry.at(text))(args...);
-    };
-    REALobject g = fake::newObject("QTGrabberPlyx");
-    call("QTGrabberPlyx.InitGrabber", g);
-    call("QTGrabberPlyx.InitVideo", g);
-    REALobject r = fake::newObject("IntegerRectPlyx");
-    int32_t *edges = fake::data<int32_t>(r);
-    edges[0] = 0, edges[1] = kH, edges[2] = 0, edges[3] = kW;
+    if (rb::PluginLoad load = rb::loadPlugin(GRABBERPLUGIN_PATH); !load.ok) {
+        std::fprintf(stderr, "%s\n", load.error.c_str());
+        return 1;
+    }
+    auto entry = [](const char *text) { return RuntimeLookupPluginEntrypoint(text); };
+    rb::ObjRef g = rb::make("QTGrabberPlyx");
+    rb::call(entry("QTGrabberPlyx.InitGrabber"), g.get());
+    rb::call(entry("QTGrabberPlyx.InitVideo"), g.get());
+    rb::ObjRef r = rb::make("IntegerRectPlyx");
+    for (int32_t i = 0; int32_t v : {0, kH, 0, kW}) rb::setDirect<int32_t>(r.get(), 4 * i++, v);
     constexpr int kRounds = 300;
+    // The picture as the host makes it of the plug-in's, and lets it go.
     auto grabOnce = [&] {
-        REALpicture p = call("QTGrabberPlyx.GrabPicture(rect as object) as picture", g, r);
-        fake::release(reinterpret_cast<REALobject>(p));
+        rb::call<rb::ObjRef>(entry("QTGrabberPlyx.GrabPicture(rect as object) as picture"), g.get(), r);
     };
     std::vector<uint8_t> src(size_t(kW) * kH * 4, 0x5A), dst(src.size());
     auto copyOnce = [&] {
@@ -167,7 +169,5 @@ int main() {
         overwriteUs, overwriteUs / copyUs, frameCopyUs, frameCopyUs / copyUs);
     std::printf("  a cleared picture (imaging::NewPicture), as GrabPicture made before: %.0f us, %.2fx\n", newPicUs,
                 newPicUs / copyUs);
-    fake::release(r);
-    fake::release(g);
     return 0;
 }

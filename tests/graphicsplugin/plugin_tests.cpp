@@ -90,7 +90,9 @@ struct Exporter {
     template <typename R = void, typename... A> R call(const char *decl, const A &...args) {
         return rb::call<R>(member(decl), obj.get(), args...);
     }
-    template <typename R> R get(const char *prop) { return rb::getProp<R>(member(std::string(prop) + ".Get"), obj.get()); }
+    template <typename R> R get(const char *prop) {
+        return rb::getProp<R>(member(std::string(prop) + ".Get"), obj.get());
+    }
     template <typename T> void set(const char *prop, const T &value) {
         rb::setProp(member(std::string(prop) + ".Set"), obj.get(), value);
     }

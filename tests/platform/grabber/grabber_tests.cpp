@@ -275,9 +275,7 @@ TEST_F(Grabber, UserDataHolderIsTaggedAndDisposesWhatItOwns) {
         uint32_t tag, owns, unused;
         imaging::UserData userData;
     };
-    auto holder = [](REALobject o) {
-        return static_cast<Holder *>(rb::classData(o, rb::findClass("QTUserDataPlyx")));
-    };
+    auto holder = [](REALobject o) { return static_cast<Holder *>(rb::classData(o, rb::findClass("QTUserDataPlyx"))); };
     REALobject o = rb::newObject("QTUserDataPlyx");
     ASSERT_NE(o, nullptr);
     Holder *h = holder(o);
