@@ -194,6 +194,18 @@ const REALclassDefinition *record(const char *cls) {
 
 }  // namespace
 
+// The runtime refuses a record it cannot hold safely (a direct field outside
+// the instance data, two fields over each other, a name taken) and says so
+// on the standard error: every record of both plug-ins is taken.
+TEST(GraphicsPluginRecords, TheRuntimeTakesEveryRecord) {
+    if (!inFreshProcess()) return;
+    ::testing::internal::CaptureStderr();
+    loadPlugins();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    for (const char *cls : {kEx, kIm, "QTGraphicsImporterMatrixPlyx", "QTGraphicsImporterImageDescriptionPlyx"})
+        EXPECT_NE(record(cls), nullptr) << cls;
+}
+
 TEST_F(GraphicsPlugin, RegistersRecordsWithTheBindingTexts) {
     const REALclassDefinition *ex = record(kEx);
     ASSERT_NE(ex, nullptr);

@@ -244,6 +244,21 @@ TEST_F(Grabber, EveryTableTextResolvesAsTheRecordsDeclareThem) {
     EXPECT_NE(rb::findGlobalMethod(global), nullptr);
 }
 
+// The runtime refuses a record it cannot hold safely and says so on the
+// standard error: every record of the plug-in is taken.
+TEST_F(GrabberOnItsOwn, TheRuntimeTakesEveryRecord) {
+    if (!inFreshProcess()) return;
+    ::testing::internal::CaptureStderr();
+    load();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    for (const std::string &text : outsideTexts()) {
+        std::string cls = text.substr(0, text.find('.'));
+        if (cls != "application" && text.find('.') != std::string::npos) {
+            EXPECT_NE(record(cls.c_str()), nullptr) << cls;
+        }
+    }
+}
+
 TEST_F(Grabber, RecordsDeclareDataSizesAndDirectFields) {
     ASSERT_TRUE(record("QTGrabberPlyx") && record("IntegerRectPlyx"));
     EXPECT_EQ(record("QTGrabberPlyx")->version, 9u);
