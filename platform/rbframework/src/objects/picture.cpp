@@ -60,9 +60,11 @@ extern "C" void svcLockPictureDescription(REALpicture p, REALpictureDescription 
     retain(obj);  // held until unlocked
 }
 
+// Lets go of what the lock held: nothing for a picture without a world,
+// which the lock described as neither kind (its world never comes later).
 extern "C" void svcUnlockPictureDescription(REALpicture p) {
     auto *obj = reinterpret_cast<REALobject>(p);
-    if (pictureFields(obj)) release(obj);
+    if (PictureFields *f = pictureFields(obj); f && f->world) release(obj);
 }
 
 extern "C" REALpicture svcBuildPictureFromPicHandle(void *handle, RBBoolean takeOver) {

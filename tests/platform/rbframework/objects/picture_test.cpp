@@ -89,3 +89,25 @@ TEST(PictureOverRows, IsDrawnFromButNeverInto) {
     EXPECT_FALSE(rb::drawPicture(over.get(), plain.get(), 0, 0));
     EXPECT_TRUE(std::equal(before.begin(), before.end(), r.get()));
 }
+
+// A plug-in pairs each lock with an unlock, whatever the description said:
+// a picture without pixels (made, never drawn) is described as neither kind
+// and comes out of the pair with the references it had.
+TEST(PictureDescription, ALockAndItsUnlockLeaveTheReferencesAsTheyWere) {
+    auto lock =
+        reinterpret_cast<void (*)(REALpicture, REALpictureDescription *)>(rb::resolve("lockPictureDescription"));
+    auto unlock = reinterpret_cast<void (*)(REALpicture)>(rb::resolve("unlockPictureDescription"));
+    ASSERT_TRUE(lock && unlock);
+    rb::ObjRef empty = rb::make(rb::pictureClass()), world = rb::newPicture(2, 2, 24);
+    ASSERT_TRUE(empty && world);
+    for (const rb::ObjRef &pic : {empty, world}) {
+        auto *p = reinterpret_cast<REALpicture>(pic.get());
+        const int32_t before = rb::refCount(pic.get());
+        REALpictureDescription desc{};
+        lock(p, &desc);
+        EXPECT_EQ(desc.pictureType, pic == empty ? 0u : uint32_t(pictureGWorld));
+        EXPECT_EQ(rb::refCount(pic.get()), pic == empty ? before : before + 1) << "held while locked";
+        unlock(p);
+        EXPECT_EQ(rb::refCount(pic.get()), before);
+    }
+}
