@@ -44,6 +44,13 @@ void loadPlugins() {
     }
 }
 
+// In a process of its own: the plug-ins are loaded for the first time, with
+// the host as the test has set it up.
+void loadFresh() {
+    ASSERT_EQ(rb::findClass(kEx), nullptr) << "the plug-in was loaded before the host was set up";
+    loadPlugins();
+}
+
 void *entry(const std::string &text) { return RuntimeLookupPluginEntrypoint(text.c_str()); }
 void *global(const char *decl) { return rb::findGlobalMethod(decl); }
 
@@ -200,7 +207,7 @@ const REALclassDefinition *record(const char *cls) {
 TEST(GraphicsPluginRecords, TheRuntimeTakesEveryRecord) {
     if (!inFreshProcess()) return;
     ::testing::internal::CaptureStderr();
-    loadPlugins();
+    loadFresh();
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     for (const char *cls : {kEx, kIm, "QTGraphicsImporterMatrixPlyx", "QTGraphicsImporterImageDescriptionPlyx"})
         EXPECT_NE(record(cls), nullptr) << cls;
@@ -268,7 +275,7 @@ TEST_F(GraphicsPlugin, ImporterClassesRegisterWithTheApplicationsTexts) {
 // An old host, told by its version or by having no version service: the
 // short method records carry the same texts, and every one binds.
 void expectShortRecordsBind() {
-    loadPlugins();
+    loadFresh();
     for (const char *cls : {kEx, kIm, "QTGraphicsImporterMatrixPlyx"}) {
         EXPECT_EQ(classTexts(cls), listedTexts(cls)) << cls;
         for (const std::string &text : listedTexts(cls)) EXPECT_FALSE(rb::isTrap(entry(text))) << text;
@@ -507,7 +514,6 @@ TEST_F(GraphicsPlugin, ImporterProgressModeThreeYieldsOnEveryMessage) {
 // Exif is an optional function of the image services, looked up as the
 // plug-in registers.
 void expectExif(bool present) {
-    loadPlugins();
     Exporter jpeg;
     jpeg.open("JPEG");
     EXPECT_EQ(jpeg.call<bool>("CanExif as boolean"), present);
@@ -529,6 +535,7 @@ TEST_F(GraphicsPlugin, OptionalFunctionsPresent) { expectExif(true); }
 TEST(GraphicsPluginWithoutExif, OptionalFunctionsWithheld) {
     if (!inFreshProcess()) return;
     imaging::WithholdFunction("GraphicsExportSetExifEnabled");
+    loadFresh();
     expectExif(false);
     imaging::WithholdFunction(nullptr);
 }
@@ -649,7 +656,7 @@ TEST_F(GraphicsPlugin, GlobalFunctions) {
 TEST(GraphicsPluginWithoutMovies, HostWithoutMoviesGetsNoPictures) {
     if (!inFreshProcess()) return;
     rb::withholdService("REALenterMovies");
-    loadPlugins();
+    loadFresh();
     EXPECT_FALSE(rb::callGlobal<bool>(global(kPresent)));
     // Valid image bytes, so only the missing service stops them.
     Exporter ex;

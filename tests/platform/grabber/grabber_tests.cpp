@@ -209,6 +209,12 @@ protected:
 class GrabberOnItsOwn : public Grabber {
 protected:
     GrabberOnItsOwn() { loadAtSetUp = false; }
+    // The plug-in loaded for the first time, with the host as the test has
+    // set it up.
+    static void loadFresh() {
+        ASSERT_EQ(record("QTGrabberPlyx"), nullptr) << "the plug-in was loaded before the host was set up";
+        load();
+    }
 };
 
 // ---- records and binding ----------------------------------------------------------
@@ -249,7 +255,7 @@ TEST_F(Grabber, EveryTableTextResolvesAsTheRecordsDeclareThem) {
 TEST_F(GrabberOnItsOwn, TheRuntimeTakesEveryRecord) {
     if (!inFreshProcess()) return;
     ::testing::internal::CaptureStderr();
-    load();
+    loadFresh();
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     for (const std::string &text : outsideTexts()) {
         std::string cls = text.substr(0, text.find('.'));
@@ -281,7 +287,7 @@ TEST_F(Grabber, RecordsDeclareDataSizesAndDirectFields) {
 TEST_F(GrabberOnItsOwn, ShortMethodRecordsOfAnOldHostCarryTheSameTexts) {
     if (!inFreshProcess()) return;
     rb::setHostVersion(5.8);
-    load();
+    loadFresh();
     for (const std::string &text : outsideTexts()) EXPECT_FALSE(rb::isTrap(bound.at(text))) << text;
 }
 
@@ -418,7 +424,7 @@ TEST_F(Grabber, CurrentVideoSizeSetKeepsOnlySaneRectangles) {
 TEST_F(GrabberOnItsOwn, RectanglesAreRecognisedWithoutTheClassTest) {
     if (!inFreshProcess()) return;
     rb::withholdService("REALObjectIsA");  // the plug-in falls back to the method lookup
-    load();
+    loadFresh();
     const Bound &b = bound;
     REALobject g = startGrabber();
     REALobject r = rect(10, 110, 20, 220);
@@ -814,7 +820,7 @@ TEST_F(Grabber, TheSettingsDialogChoosesTheDeviceAndTheSize) {
 TEST_F(GrabberOnItsOwn, TheSettingsDialogWithoutTheHostsServiceDoesNothing) {
     if (!inFreshProcess()) return;
     rb::withholdService("RuntimePopupDialog");
-    load();
+    loadFresh();
     REALobject g = startGrabber();
     std::string before = settings(g);
     bound.call("QTGrabberPlyx.AskVideoSettings", g);
@@ -863,7 +869,7 @@ TEST_F(GrabberOnItsOwn, NoResourceFolderWithoutTheHostsFolderItems) {
     if (!inFreshProcess()) return;
     rb::withholdService("FolderItemFromPath");
     rb::withholdService("FolderItemFromFSSpec");
-    load();
+    loadFresh();
     EXPECT_EQ(bound.call<REALobject>(kResourceFolder, rb::applicationObject()), nullptr);
 }
 
