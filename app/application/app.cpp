@@ -92,8 +92,7 @@ void App::_HelpDocumentation_Action() {
     // The bundle's resource folder comes from an outside application extension.
     rb::ObjRef folder;
     try {
-        folder =
-            rb::call<rb::ObjRef>(ENTRY("application.BundleResourceFolderPlyx as folderitem"), rb::applicationObject());
+        folder = rb::call(ENTRY("application.BundleResourceFolderPlyx as folderitem"), rb::applicationObject());
     } catch (const rb::Exception &) {}
     std::string path;
     if (folder) {

@@ -182,11 +182,11 @@ void CaptureWindow::videoBelowStrip() {
     // From x 0 to the window's right edge and from y 100 to its bottom edge.
     // A new rectangle is all zeros, and its Left and Top have no members of
     // their own: it takes the size below the strip and moves down to it.
-    rb::setProp<int32_t>(ENTRY("IntegerRectPlyx.Width.Set"), r.get(), width());
-    rb::setProp<int32_t>(ENTRY("IntegerRectPlyx.Height.Set"), r.get(), height() - kStripHeight);
-    rb::call<void>(ENTRY("IntegerRectPlyx.Move(deltax as integer, deltay as integer)"), r.get(), int32_t(0),
-                   int32_t(kStripHeight));
-    rb::setProp<REALobject>(ENTRY("QTGrabberPlyx.CurrentVideoSize.Set"), qGrab.get(), r.get());
+    rb::setProp(ENTRY("IntegerRectPlyx.Width.Set"), r.get(), width());
+    rb::setProp(ENTRY("IntegerRectPlyx.Height.Set"), r.get(), height() - kStripHeight);
+    rb::call(ENTRY("IntegerRectPlyx.Move(deltax as integer, deltay as integer)"), r.get(), int32_t(0),
+             int32_t(kStripHeight));
+    rb::setProp(ENTRY("QTGrabberPlyx.CurrentVideoSize.Set"), qGrab.get(), r.get());
     SetGWorld();
 }
 
@@ -253,8 +253,8 @@ void CaptureWindow::Timer2_Action() {
         if (due >= 0 && now + timecodeWaitTicks + 2 > due) return;
     }
     int64_t started = rb::microseconds();  // the clock the ticks come from
-    rb::String tc = rb::getProp<rb::String>(ENTRY("AVC.TimeCode.Get"), camera.get());
-    if (rb::getProp<int32_t>(ENTRY("AVC.lastError.Get"), camera.get()) != 0) {
+    rb::String tc = rb::getProp(ENTRY("AVC.TimeCode.Get"), camera.get());
+    if (rb::getProp(ENTRY("AVC.lastError.Get"), camera.get()) != 0) {
         int64_t waitedMs = (rb::microseconds() - started) / 1000;
         timecodeSilent = true;
         timecodeWaitTicks = waitedMs * 60 / 1000 + 1;
@@ -267,12 +267,12 @@ void CaptureWindow::Timer2_Action() {
 
 void CaptureWindow::qGrabPollTimer1_Action() {
     if (!qGrab) return;
-    rb::call<void>(ENTRY("QTGrabberPlyx.Poll"), qGrab.get());
+    rb::call(ENTRY("QTGrabberPlyx.Poll"), qGrab.get());
     // The poll notices a source that ended or failed. A capture that runs
     // meanwhile keeps the video counted as present until it ends, so that
     // it stops the deck it started.
     if (app().devicepresent && !captureRunning() &&
-        !rb::getProp<rb::ObjRef>(ENTRY("QTGrabberPlyx.CurrentVideoSize.Get"), qGrab.get()))
+        !rb::getProp(ENTRY("QTGrabberPlyx.CurrentVideoSize.Get"), qGrab.get()))
         videoLost();
 }
 
@@ -318,7 +318,7 @@ void CaptureWindow::BevelButton1_Action() {
         resizeFrames(1);
         GrabStill(1);
     }
-    if (!qGrab || !rb::getProp<rb::ObjRef>(ENTRY("QTGrabberPlyx.CurrentVideoSize.Get"), qGrab.get())) return;
+    if (!qGrab || !rb::getProp(ENTRY("QTGrabberPlyx.CurrentVideoSize.Get"), qGrab.get())) return;
     app().shortcutsactive = false;
     // The dialog opens in the capture folder once one is chosen.
     auto *palette = static_cast<controlwindow *>(rb::findWindow("controlwindow"));
@@ -388,7 +388,7 @@ int32_t CaptureWindow::lastUnsavedIndex() const {
     return -1;
 }
 
-bool CaptureWindow::deckPresent() const { return camera && rb::getProp<bool>(ENTRY("AVC.exists.Get"), camera.get()); }
+bool CaptureWindow::deckPresent() const { return camera && rb::getProp(ENTRY("AVC.exists.Get"), camera.get()); }
 
 // ---- forced redraw ------------------------------------------------------------------------
 

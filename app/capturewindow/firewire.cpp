@@ -40,29 +40,29 @@ extern "C" void onServiceIsResumed(REALobject self, REALstring text) {
         if (notify) showStatus(*notify, t);
     };
     REALobject camera = win->camera.get();
-    if (!rb::getProp<bool>(ENTRY("AVC.isprimed.Get"), camera)) {
+    if (!rb::getProp(ENTRY("AVC.isprimed.Get"), camera)) {
         say("vcr is not primed, will do this now");
-        rb::call<void>(ENTRY("AVC.Create()"), camera);
+        rb::call(ENTRY("AVC.Create()"), camera);
     }
-    if (rb::getProp<bool>(ENTRY("AVC.exists.Get"), camera)) {
+    if (rb::getProp(ENTRY("AVC.exists.Get"), camera)) {
         say((notify ? notify->text() : std::string()) + " vcr was already inited");
         return;
     }
-    rb::call<void>(ENTRY("AVC.Commence()"), camera);
-    if (rb::getProp<bool>(ENTRY("AVC.exists.Get"), camera)) say("got it to work.................!");
+    rb::call(ENTRY("AVC.Commence()"), camera);
+    if (rb::getProp(ENTRY("AVC.exists.Get"), camera)) say("got it to work.................!");
     else say(" warning vcr is not inited");
 }
 
 extern "C" void onServiceIsRequestingClose(REALobject self, REALstring text) {
     show(self, text);
     auto *win = captureWindowIfOpen();
-    if (win && win->camera) rb::call<void>(ENTRY("AVC.Cease()"), win->camera.get());
+    if (win && win->camera) rb::call(ENTRY("AVC.Cease()"), win->camera.get());
 }
 
 extern "C" void onServiceIsAttemptingOpen(REALobject self, REALstring text) {
     show(self, text);
     auto *win = captureWindowIfOpen();
-    if (win && win->camera) rb::call<void>(ENTRY("AVC.Commence()"), win->camera.get());
+    if (win && win->camera) rb::call(ENTRY("AVC.Commence()"), win->camera.get());
 }
 
 rb::ClassInfo *notificationClass() {
@@ -105,7 +105,7 @@ rb::ObjRef newNotification(rb::Control *notify) {
     if (!cls) return {};
     rb::ObjRef n = rb::make(cls);
     if (!n) return {};
-    rb::call<void>(ENTRY("FWNotification.FWNotification()"), n.get());
+    rb::call(ENTRY("FWNotification.FWNotification()"), n.get());
     rb::fields<NotificationFields>(n.get(), cls)->notify = notify;
     return n;
 }
@@ -114,7 +114,7 @@ rb::ObjRef newAVCUnit() {
     rb::ClassInfo *cls = avcUnitClass();
     if (!cls) return {};
     rb::ObjRef unit = rb::make(cls);
-    if (unit) rb::call<void>(ENTRY("AVC.AVC()"), unit.get());
+    if (unit) rb::call(ENTRY("AVC.AVC()"), unit.get());
     return unit;
 }
 

@@ -42,9 +42,9 @@ rb::String exportTIFF(REALobject picture) {
     if (!picture) return {};
     rb::ObjRef exporter = rb::make("QTGraphicsExporterPlyx");
     if (!exporter) return {};
-    rb::call<void>(ENTRY("QTGraphicsExporterPlyx.OpenExporter(type as string)"), exporter.get(), rb::String("TIFF"));
-    rb::setProp<REALobject>(ENTRY("QTGraphicsExporterPlyx.InputPicture.Set"), exporter.get(), picture);
-    rb::String data = rb::call<rb::String>(ENTRY("QTGraphicsExporterPlyx.ExportToString as string"), exporter.get());
+    rb::call(ENTRY("QTGraphicsExporterPlyx.OpenExporter(type as string)"), exporter.get(), rb::String("TIFF"));
+    rb::setProp(ENTRY("QTGraphicsExporterPlyx.InputPicture.Set"), exporter.get(), picture);
+    rb::String data = rb::call(ENTRY("QTGraphicsExporterPlyx.ExportToString as string"), exporter.get());
     if (!data || data.get()->bytes.empty()) return {};
     return data;
 }
@@ -198,7 +198,7 @@ bool CaptureWindow::saveSingle(const StillFrame *still, int *error) {
 void CaptureWindow::writecapturesettings() {
     if (!qGrab) return;
     auto file = rb::preferencesFolder()->child(kCaptureSettingsFileName);
-    rb::String text = rb::getProp<rb::String>(ENTRY("QTGrabberPlyx.Settings.Get"), qGrab.get());
+    rb::String text = rb::getProp(ENTRY("QTGrabberPlyx.Settings.Get"), qGrab.get());
     auto out = rb::BinaryStream::createAtomic(*file, "application/text");
     if (!out) return;
     out->writeBytes(text.str());
@@ -214,7 +214,7 @@ void CaptureWindow::readcapturesettings() {
     std::optional<std::string> bytes = readSmallFile(file->absolutePath(), kMaxSettingsBytes);
     if (!bytes) return;
     std::string text = std::move(*bytes);
-    if (!text.empty()) rb::setProp<rb::String>(ENTRY("QTGrabberPlyx.Settings.Set"), qGrab.get(), rb::String(text));
+    if (!text.empty()) rb::setProp(ENTRY("QTGrabberPlyx.Settings.Set"), qGrab.get(), rb::String(text));
 }
 
 }  // namespace tavrin

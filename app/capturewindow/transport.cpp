@@ -48,28 +48,28 @@ constexpr const char *kShuttle422[kShuttleRS422.maximum + 1] = {
 // ---- FireWire commands: sent only when the deck is there ------------------------
 
 void CaptureWindow::playfirewire() {
-    if (deckPresent()) rb::call<void>(ENTRY("AVC.PlayForward()"), camera.get());
+    if (deckPresent()) rb::call(ENTRY("AVC.PlayForward()"), camera.get());
 }
 void CaptureWindow::stopfirewire() {
-    if (deckPresent()) rb::call<void>(ENTRY("AVC.WindStop()"), camera.get());
+    if (deckPresent()) rb::call(ENTRY("AVC.WindStop()"), camera.get());
 }
 void CaptureWindow::playpausefirewire() {
-    if (deckPresent()) rb::call<void>(ENTRY("AVC.PlayForwardPause()"), camera.get());
+    if (deckPresent()) rb::call(ENTRY("AVC.PlayForwardPause()"), camera.get());
 }
 void CaptureWindow::fastforwardfirewire() {
-    if (deckPresent()) rb::call<void>(ENTRY("AVC.WindFastForward()"), camera.get());
+    if (deckPresent()) rb::call(ENTRY("AVC.WindFastForward()"), camera.get());
 }
 void CaptureWindow::rewindfirewire() {
-    if (deckPresent()) rb::call<void>(ENTRY("AVC.WindRewind()"), camera.get());
+    if (deckPresent()) rb::call(ENTRY("AVC.WindRewind()"), camera.get());
 }
 
 namespace {
 
 void playForward(CaptureWindow &w, int32_t speed) {
-    if (w.deckPresent()) rb::call<void>(ENTRY("AVC.PlayForward(speed as integer)"), w.camera.get(), speed);
+    if (w.deckPresent()) rb::call(ENTRY("AVC.PlayForward(speed as integer)"), w.camera.get(), speed);
 }
 void playReverse(CaptureWindow &w, int32_t speed) {
-    if (w.deckPresent()) rb::call<void>(ENTRY("AVC.PlayReverse(speed as integer)"), w.camera.get(), speed);
+    if (w.deckPresent()) rb::call(ENTRY("AVC.PlayReverse(speed as integer)"), w.camera.get(), speed);
 }
 
 void sendRung(CaptureWindow &w, const Rung &r) {

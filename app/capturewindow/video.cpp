@@ -21,8 +21,8 @@ namespace {
 // Width and height of an IntegerRectPlyx, or false for nil.
 bool rectSize(REALobject r, int32_t &w, int32_t &h) {
     if (!r) return false;
-    w = rb::getProp<int32_t>(ENTRY("IntegerRectPlyx.Width.Get"), r);
-    h = rb::getProp<int32_t>(ENTRY("IntegerRectPlyx.Height.Get"), r);
+    w = rb::getProp(ENTRY("IntegerRectPlyx.Width.Get"), r);
+    h = rb::getProp(ENTRY("IntegerRectPlyx.Height.Get"), r);
     return true;
 }
 
@@ -33,7 +33,7 @@ void clearNote(rb::Control &statusLine, std::string &note) {
 }
 
 bool hasVideo(REALobject grabber) {
-    return grabber && rb::getProp<rb::ObjRef>(ENTRY("QTGrabberPlyx.CurrentVideoSize.Get"), grabber);
+    return grabber && rb::getProp(ENTRY("QTGrabberPlyx.CurrentVideoSize.Get"), grabber);
 }
 
 }  // namespace
@@ -60,8 +60,8 @@ void widenToTheStrip(int32_t &w, int32_t &h, int32_t sh) {
 void CaptureWindow::EnableVideo() {
     qGrab = rb::make("QTGrabberPlyx");
     if (qGrab) {
-        rb::call<void>(ENTRY("QTGrabberPlyx.InitGrabber"), qGrab.get());
-        rb::call<void>(ENTRY("QTGrabberPlyx.InitVideo"), qGrab.get());
+        rb::call(ENTRY("QTGrabberPlyx.InitGrabber"), qGrab.get());
+        rb::call(ENTRY("QTGrabberPlyx.InitVideo"), qGrab.get());
     }
 
     if (hasVideo(qGrab.get())) {
@@ -79,7 +79,7 @@ void CaptureWindow::EnableVideo() {
     if (app().devicepresent && !hasVideo(qGrab.get()) && !noVideoSignal()) return;
 
     if (qGrab) {
-        rb::ObjRef source = rb::getProp<rb::ObjRef>(ENTRY("QTGrabberPlyx.SourceVideoRect.Get"), qGrab.get());
+        rb::ObjRef source = rb::getProp(ENTRY("QTGrabberPlyx.SourceVideoRect.Get"), qGrab.get());
         int32_t w = 0, h = 0;
         if (rectSize(source.get(), w, h)) {
             int32_t ww = 0, wh = 0;
@@ -91,10 +91,10 @@ void CaptureWindow::EnableVideo() {
         // A new grabber shows its video from the window's top; a window
         // that kept its size is not resized to move it below the strip.
         videoBelowStrip();
-        rb::call<void>(ENTRY("QTGrabberPlyx.Prepare(PrepareForPreview as boolean, PrepareForRecord as boolean)"),
-                       qGrab.get(), RBBoolean(1), RBBoolean(0));
-        rb::call<void>(ENTRY("QTGrabberPlyx.StartPreview"), qGrab.get());
-        rb::call<void>(ENTRY("QTGrabberPlyx.Play"), qGrab.get());
+        rb::call(ENTRY("QTGrabberPlyx.Prepare(PrepareForPreview as boolean, PrepareForRecord as boolean)"), qGrab.get(),
+                 true, false);
+        rb::call(ENTRY("QTGrabberPlyx.StartPreview"), qGrab.get());
+        rb::call(ENTRY("QTGrabberPlyx.Play"), qGrab.get());
     }
 
     if (app().rs422()) {
@@ -142,9 +142,8 @@ void CaptureWindow::initfirewire() {
     fireWireNotification = newNotification(message);
     camera = newAVCUnit();
     if (camera) {
-        rb::call<void>(ENTRY("AVC.Create()"), camera.get());
-        if (rb::getProp<int32_t>(ENTRY("AVC.lastError.Get"), camera.get()) == 0)
-            rb::call<void>(ENTRY("AVC.Commence()"), camera.get());
+        rb::call(ENTRY("AVC.Create()"), camera.get());
+        if (rb::getProp(ENTRY("AVC.lastError.Get"), camera.get()) == 0) rb::call(ENTRY("AVC.Commence()"), camera.get());
     }
     // What the platform found wrong with the FireWire bus (no permission on
     // a device file, no port), with the fix.
@@ -153,9 +152,9 @@ void CaptureWindow::initfirewire() {
 
 std::shared_ptr<StillFrame> CaptureWindow::grabFrame(bool sayNoVideo) {
     if (!qGrab) return {};
-    rb::ObjRef r = rb::getProp<rb::ObjRef>(ENTRY("QTGrabberPlyx.SourceVideoRect.Get"), qGrab.get());
+    rb::ObjRef r = rb::getProp(ENTRY("QTGrabberPlyx.SourceVideoRect.Get"), qGrab.get());
     rb::ObjRef pic;
-    if (r) pic = rb::call<rb::ObjRef>(ENTRY("QTGrabberPlyx.GrabPicture(rect as object) as picture"), qGrab.get(), r);
+    if (r) pic = rb::call(ENTRY("QTGrabberPlyx.GrabPicture(rect as object) as picture"), qGrab.get(), r);
     if (!hasVideo(qGrab.get())) {
         if (sayNoVideo) sayNoVideoToGrab();
         else grabNoVideo = true;
@@ -188,18 +187,18 @@ void CaptureWindow::GrabStill(int32_t index, bool sayNoVideo) {
 
 void CaptureWindow::VideoSettings() {
     if (!qGrab) return;
-    rb::call<void>(ENTRY("QTGrabberPlyx.Pause"), qGrab.get());
-    rb::call<void>(ENTRY("QTGrabberPlyx.AskVideoSettings"), qGrab.get());
+    rb::call(ENTRY("QTGrabberPlyx.Pause"), qGrab.get());
+    rb::call(ENTRY("QTGrabberPlyx.AskVideoSettings"), qGrab.get());
     // Closed by a quit: the window and its grabber are going, and nothing
     // is to be set up again after them.
     if (rb::app() && rb::app()->quitting()) return;
     writecapturesettings();
-    rb::call<void>(ENTRY("QTGrabberPlyx.Play"), qGrab.get());
+    rb::call(ENTRY("QTGrabberPlyx.Play"), qGrab.get());
     TevikModule::ResetCapture();
 }
 
 void CaptureWindow::SetGWorld() {
-    if (qGrab) rb::call<void>(ENTRY("QTGrabberPlyx.OutputToWindow(previewWindow as window)"), qGrab.get(), handle());
+    if (qGrab) rb::call(ENTRY("QTGrabberPlyx.OutputToWindow(previewWindow as window)"), qGrab.get(), handle());
 }
 
 }  // namespace tavrin

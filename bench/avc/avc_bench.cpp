@@ -27,12 +27,12 @@ int main() {
     RuntimeInit();
     if (!rb::loadPlugin(TAVRIN_AVC_PLUGIN).ok) return 1;
     fwsim_reset(1);
-    void *ctor = RuntimeLookupPluginEntrypoint("AVC.AVC()");
-    void *play = RuntimeLookupPluginEntrypoint("AVC.PlayForward()");
-    void *tc = RuntimeLookupPluginEntrypoint("AVC.TimeCode.Get");
+    auto ctor = rb::lookup<"AVC.AVC()">();
+    auto play = rb::lookup<"AVC.PlayForward()">();
+    auto tc = rb::lookup<"AVC.TimeCode.Get", "String">();
     rb::ObjRef o = rb::make("AVC");
-    rb::call<void>(ctor, o.get());
-    measure("transport command (PlayForward)", [&] { rb::call<void>(play, o.get()); });
-    measure("time code query (TimeCode.Get)", [&] { rb::getProp<rb::String>(tc, o.get()); });
+    rb::call(ctor, o.get());
+    measure("transport command (PlayForward)", [&] { rb::call(play, o.get()); });
+    measure("time code query (TimeCode.Get)", [&] { rb::getProp(tc, o.get()); });
     return 0;
 }

@@ -14,7 +14,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-__attribute__((noinline)) int32_t step(REALobject, int32_t x) { return x + 1; }
+__attribute__((noinline)) int32_t step(REALobject, int32_t x, REALstring) { return x + 1; }
 int32_t getter(REALobject, intptr_t) { return 7; }
 void setter(REALobject, intptr_t, int32_t) {}
 int32_t globalFn(int32_t x) { return x; }
@@ -121,16 +121,18 @@ int main() {
     volatile int32_t sink = 0;
 
     t0 = Clock::now();
-    for (int i = 0; i < n; ++i) sink = step(obj.get(), sink);
+    for (int i = 0; i < n; ++i) sink = step(obj.get(), sink, nullptr);
     auto direct = Clock::now() - t0;
 
     void *volatile entry = table[slot];  // read from memory each time, as a link stub does
     t0 = Clock::now();
-    for (int i = 0; i < n; ++i) sink = reinterpret_cast<int32_t (*)(REALobject, int32_t)>(entry)(obj.get(), sink);
+    for (int i = 0; i < n; ++i)
+        sink = reinterpret_cast<int32_t (*)(REALobject, int32_t, REALstring)>(entry)(obj.get(), sink, nullptr);
     auto raw = Clock::now() - t0;
 
     t0 = Clock::now();
-    for (int i = 0; i < n; ++i) sink = rb::call<int32_t>(table[slot], obj.get(), int32_t(sink));
+    rb::Member<"BenchClass9Plyx.Operation0(speed as integer, label as String) as integer"> member{table[slot]};
+    for (int i = 0; i < n; ++i) sink = rb::call(member, obj.get(), int32_t(sink), REALstring(nullptr));
     auto through = Clock::now() - t0;
 
     std::printf("direct call:               %.2f ns\n", nsPer(direct, n));

@@ -5,6 +5,7 @@
 // (libtiff's mapped reads are the slower here). Prints times per file and
 // the ratios, all from one run.
 #include <rb/entrypoints.h>
+#include <rb/untyped_call.h>
 #include <rb/graphics.h>
 #include <rb/host.h>
 #include <rb/object.h>
@@ -81,13 +82,13 @@ int main() {
         double t0 = now();
         for (const std::string &f : files) {
             rb::ObjRef item = rb::ObjRef::adopt(folderItemFromPath(f.c_str()));
-            rb::call(openFile, importer.get(), item);
-            rb::call(draw, importer.get(), g);
+            rb::untyped::call(openFile, importer.get(), item);
+            rb::untyped::call(draw, importer.get(), g);
             if (rb::direct<int32_t>(importer.get(), 8) != 0) {
                 std::fprintf(stderr, "import failed: %s\n", f.c_str());
                 return 1;
             }
-            rb::call(close, importer.get());
+            rb::untyped::call(close, importer.get());
             check += rb::pixel(target.get(), 1, 1);
         }
         double t1 = now();

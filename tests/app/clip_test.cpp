@@ -147,7 +147,7 @@ TEST_F(ClipCapture, AClipThatEndsMidCaptureKeepsTheFramesGrabbed) {
     EXPECT_EQ(std::count(messages.begin() + long(said), messages.end(), noVideo), 1);
     EXPECT_EQ(clipFramesIn(out, 3), (std::vector<int>{0, 30, -2, -2}));
     EXPECT_EQ(palette().mymessage->text(), "2 frames saved: the video ended");
-    EXPECT_FALSE(rb::getProp<rb::ObjRef>(ENTRY("QTGrabberPlyx.CurrentVideoSize.Get"), main().qGrab.get()));
+    EXPECT_FALSE(rb::getProp(ENTRY("QTGrabberPlyx.CurrentVideoSize.Get"), main().qGrab.get()));
 }
 
 int main(int argc, char **argv) { return runEachTestInItsOwnProcess(argc, argv); }

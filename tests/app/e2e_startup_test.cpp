@@ -73,14 +73,14 @@ TEST_F(Tavrin, StartsWithLiveVideoSizedToTheSource) {
 TEST_F(Tavrin, ResizedWindowGivesTheGrabberTheAreaBelowTheStrip) {
     start();
     main().setSize(800, 700);
-    rb::ObjRef r = rb::getProp<rb::ObjRef>(ENTRY("QTGrabberPlyx.CurrentVideoSize.Get"), main().qGrab.get());
+    rb::ObjRef r = rb::getProp(ENTRY("QTGrabberPlyx.CurrentVideoSize.Get"), main().qGrab.get());
     ASSERT_TRUE(r);
     // The rectangle's data: top, bottom, left, right.
     EXPECT_EQ(rb::direct<int32_t>(r.get(), 0), 100);
     EXPECT_EQ(rb::direct<int32_t>(r.get(), 4), 700);
     EXPECT_EQ(rb::direct<int32_t>(r.get(), 8), 0);
     EXPECT_EQ(rb::direct<int32_t>(r.get(), 12), 800);
-    EXPECT_EQ(rb::getProp<int32_t>(ENTRY("IntegerRectPlyx.Height.Get"), r.get()), 600);
+    EXPECT_EQ(rb::getProp(ENTRY("IntegerRectPlyx.Height.Get"), r.get()), 600);
 }
 
 TEST_F(Tavrin, TheWindowsShowNoPlaceholderAndFitTheVideo) {

@@ -12,11 +12,11 @@
 
 inline int frameGrabbedNow() {
     REALobject g = tavrin::captureWindow().qGrab.get();
-    rb::ObjRef r = rb::getProp<rb::ObjRef>(ENTRY("QTGrabberPlyx.SourceVideoRect.Get"), g);
+    rb::ObjRef r = rb::getProp(ENTRY("QTGrabberPlyx.SourceVideoRect.Get"), g);
     if (!r) return -1;
-    rb::ObjRef pic = rb::call<rb::ObjRef>(ENTRY("QTGrabberPlyx.GrabPicture(rect as object) as picture"), g, r);
+    rb::ObjRef pic = rb::call(ENTRY("QTGrabberPlyx.GrabPicture(rect as object) as picture"), g, r);
     if (!pic) return -1;
-    int32_t w = rb::getProp<int32_t>(ENTRY("IntegerRectPlyx.Width.Get"), r.get());
-    int32_t h = rb::getProp<int32_t>(ENTRY("IntegerRectPlyx.Height.Get"), r.get());
+    int32_t w = rb::getProp(ENTRY("IntegerRectPlyx.Width.Get"), r.get());
+    int32_t h = rb::getProp(ENTRY("IntegerRectPlyx.Height.Get"), r.get());
     return testclips::frameNumber(rb::pixel(pic.get(), w / 2, h / 2));
 }

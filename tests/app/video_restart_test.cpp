@@ -95,7 +95,7 @@ TEST_F(VideoRestart, AClipThatEndedPlaysAgainFromItsStart) {
     EXPECT_EQ(frameGrabbedNow(), 0);
     ASSERT_TRUE(runClockUntil([this] { return frameGrabbedNow() >= 10; }));
     // Below the strip of controls, as it was, not over it.
-    rb::ObjRef area = rb::getProp<rb::ObjRef>(ENTRY("QTGrabberPlyx.CurrentVideoSize.Get"), main().qGrab.get());
+    rb::ObjRef area = rb::getProp(ENTRY("QTGrabberPlyx.CurrentVideoSize.Get"), main().qGrab.get());
     ASSERT_TRUE(area);
     EXPECT_EQ(rb::direct<int32_t>(area.get(), 0), kStripHeight);  // its top
     EXPECT_EQ(main().surface.area.top, kStripHeight);

@@ -7,6 +7,7 @@
 #include <fw/FWLinux.h>
 #include <fw/FWSim.h>
 #include <IOKit/IOKit.h>
+#include <binding/entrypoints.h>
 #include <rb/entrypoints.h>
 #include <rb/host.h>
 #include <rb/loop.h>
@@ -24,7 +25,8 @@ namespace {
 
 using Quadlets = std::vector<uint32_t>;
 
-void *entry(const char *text) { return RuntimeLookupPluginEntrypoint(text); }
+// A member of the loaded plug-in, typed from its text.
+template <rb::Text T> auto entry() { return tavrin::lookupEntry<T>(); }
 
 std::vector<std::string> gTexts;
 template <int N> void heard(REALobject, REALstring text) { gTexts.push_back(rb::toStd(text)); }
@@ -62,15 +64,15 @@ protected:
     }
     rb::ObjRef unit() {
         rb::ObjRef o = rb::make("AVC");
-        rb::call<void>(entry("AVC.AVC()"), o.get());
+        rb::call(entry<"AVC.AVC()">(), o.get());
         return o;
     }
     rb::ObjRef listener() {
         rb::ObjRef n = rb::make(listenerClass());
-        rb::call<void>(entry("FWNotification.FWNotification()"), n.get());
+        rb::call(entry<"FWNotification.FWNotification()">(), n.get());
         return n;
     }
-    int32_t lastError(REALobject o) { return rb::getProp<int32_t>(entry("AVC.lastError.Get"), o); }
+    int32_t lastError(REALobject o) { return rb::getProp(entry<"AVC.lastError.Get">(), o); }
     std::vector<FakeNode> withoutDeck() { return {fire->nodes[0][0]}; }
 
     int deck = 0;
@@ -80,7 +82,7 @@ protected:
 TEST_F(AVCOnLinux, EveryMemberSendsItsQuadlets) {
     rb::ObjRef o = unit();
     ASSERT_EQ(lastError(o.get()), 0);
-    ASSERT_TRUE(rb::getProp<bool>(entry("AVC.exists.Get"), o.get()));
+    ASSERT_TRUE(rb::getProp(entry<"AVC.exists.Get">(), o.get()));
     struct Case {
         const char *text;
         Quadlets sent;
@@ -95,14 +97,14 @@ TEST_F(AVCOnLinux, EveryMemberSendsItsQuadlets) {
                    {"AVC.MediumEject()", {0x0020C160}}};
     for (const Case &c : methods) {
         SCOPED_TRACE(c.text);
-        rb::call<void>(entry(c.text), o.get());
+        rb::call(tavrin::lookupEntryLike<"AVC.WindStop()">(c.text), o.get());
         EXPECT_EQ(fire->lastSent(), c.sent);
         EXPECT_EQ(lastError(o.get()), 0);
     }
-    rb::call<void>(entry("AVC.MediumCloseTray()"), o.get());  // a tape again
-    rb::call<void>(entry("AVC.PlayForward(speed as integer)"), o.get(), 2);
+    rb::call(entry<"AVC.MediumCloseTray()">(), o.get());  // a tape again
+    rb::call(entry<"AVC.PlayForward(speed as integer)">(), o.get(), 2);
     EXPECT_EQ(fire->lastSent(), (Quadlets{0x0020C33A}));
-    rb::call<void>(entry("AVC.PlayReverse(speed as integer)"), o.get(), -3);
+    rb::call(entry<"AVC.PlayReverse(speed as integer)">(), o.get(), -3);
     EXPECT_EQ(fire->lastSent(), (Quadlets{0x0020C345}));
 
     struct Query {
@@ -114,7 +116,7 @@ TEST_F(AVCOnLinux, EveryMemberSendsItsQuadlets) {
                   {"AVC.vcr_is_loading_medium.Get", {0x0120D07F}}};
     for (const Query &q : states) {
         SCOPED_TRACE(q.text);
-        rb::getProp<bool>(entry(q.text), o.get());
+        rb::getProp(tavrin::lookupEntryLike<"AVC.vcr_is_playing.Get">(q.text), o.get());
         EXPECT_EQ(fire->lastSent(), q.sent);
     }
     Query times[] = {{"AVC.TimeCode.Get", {0x01205171, 0xFFFFFFFF}},
@@ -124,12 +126,12 @@ TEST_F(AVCOnLinux, EveryMemberSendsItsQuadlets) {
                      {"AVC.RecordingTime.Get", {0x01205471, 0xFFFFFFFF}}};
     for (const Query &q : times) {
         SCOPED_TRACE(q.text);
-        EXPECT_FALSE(rb::getProp<rb::String>(entry(q.text), o.get()).str().empty());
+        EXPECT_FALSE(rb::getProp(tavrin::lookupEntryLike<"AVC.TimeCode.Get">(q.text), o.get()).str().empty());
         EXPECT_EQ(fire->lastSent(), q.sent);
     }
-    rb::setProp<rb::String>(entry("AVC.TimeCode.Set"), o.get(), rb::String("00:10:20:05"));
+    rb::setProp(entry<"AVC.TimeCode.Set">(), o.get(), rb::String("00:10:20:05"));
     EXPECT_EQ(fire->lastSent(), (Quadlets{0x00205120, 0x05201000}));
-    rb::setProp<rb::String>(entry("AVC.TimeCounter.Set"), o.get(), rb::String("00:00:00:00"));
+    rb::setProp(entry<"AVC.TimeCounter.Set">(), o.get(), rb::String("00:00:00:00"));
     EXPECT_EQ(fire->lastSent(), (Quadlets{0x00205720, 0x00000000}));
 
     std::fflush(stdout);
@@ -140,7 +142,7 @@ TEST_F(AVCOnLinux, EveryMemberSendsItsQuadlets) {
                          {"AVC.VendorDependent()", {0x01FF00FF, 0xFFFFFFFF}}};
     for (const Query &q : inquiries) {
         SCOPED_TRACE(q.text);
-        rb::call<void>(entry(q.text), o.get());
+        rb::call(tavrin::lookupEntryLike<"AVC.UnitInfo()">(q.text), o.get());
         EXPECT_EQ(fire->lastSent(), q.sent);
     }
     std::fflush(stdout);
@@ -151,36 +153,36 @@ TEST_F(AVCOnLinux, EveryMemberSendsItsQuadlets) {
 TEST_F(AVCOnLinux, TheTimeCodeQueryReadsTheDeck) {
     rb::ObjRef o = unit();
     fwsim_set_position(deck, (59 * 60 + 58) * 30 + 7);
-    EXPECT_EQ(rb::getProp<rb::String>(entry("AVC.TimeCode.Get"), o.get()).str(), "00:59:58:07");
-    rb::call<void>(entry("AVC.PlayForward()"), o.get());
-    EXPECT_TRUE(rb::getProp<bool>(entry("AVC.vcr_is_playing.Get"), o.get()));
+    EXPECT_EQ(rb::getProp(entry<"AVC.TimeCode.Get">(), o.get()).str(), "00:59:58:07");
+    rb::call(entry<"AVC.PlayForward()">(), o.get());
+    EXPECT_TRUE(rb::getProp(entry<"AVC.vcr_is_playing.Get">(), o.get()));
 }
 
 TEST_F(AVCOnLinux, ASearchIsAnsweredInterimThenAccepted) {
     rb::ObjRef o = unit();
-    rb::setProp<rb::String>(entry("AVC.TimeCode.Set"), o.get(), rb::String("00:10:00:00"));
+    rb::setProp(entry<"AVC.TimeCode.Set">(), o.get(), rb::String("00:10:00:00"));
     EXPECT_EQ(lastError(o.get()), 0);
     EXPECT_EQ(fwsim_interim_count(deck), 1u);
     EXPECT_EQ(fwsim_position(deck), 10 * 60 * 30);
-    EXPECT_EQ(rb::getProp<rb::String>(entry("AVC.TimeCode.Get"), o.get()).str(), "00:10:00:00");
+    EXPECT_EQ(rb::getProp(entry<"AVC.TimeCode.Get">(), o.get()).str(), "00:10:00:00");
 }
 
 TEST_F(AVCOnLinux, RefusalsAreAnswersAndSilenceIsATimeOut) {
     rb::ObjRef o = unit();
     fwsim_reject_opcode(deck, 0xC3, 1);
-    rb::call<void>(entry("AVC.PlayForward()"), o.get());
+    rb::call(entry<"AVC.PlayForward()">(), o.get());
     EXPECT_EQ(lastError(o.get()), 0);  // the deck answered: REJECTED
     fwsim_reject_opcode(deck, 0xC3, 0);
     fwsim_notimpl_opcode(deck, 0xD0, 1);
-    EXPECT_FALSE(rb::getProp<bool>(entry("AVC.vcr_is_playing.Get"), o.get()));  // NOT IMPLEMENTED
+    EXPECT_FALSE(rb::getProp(entry<"AVC.vcr_is_playing.Get">(), o.get()));  // NOT IMPLEMENTED
     EXPECT_EQ(lastError(o.get()), 0);
     fwsim_set_fault(deck, FWSIM_TIMEOUT, 0);
-    rb::call<void>(entry("AVC.WindStop()"), o.get());
+    rb::call(entry<"AVC.WindStop()">(), o.get());
     EXPECT_EQ(lastError(o.get()), kIOReturnTimeout);
-    EXPECT_EQ(rb::getProp<rb::String>(entry("AVC.TimeCode.Get"), o.get()).str(), "");
+    EXPECT_EQ(rb::getProp(entry<"AVC.TimeCode.Get">(), o.get()).str(), "");
     EXPECT_EQ(lastError(o.get()), kIOReturnTimeout);
     fwsim_set_fault(deck, FWSIM_OK, 0);
-    rb::call<void>(entry("AVC.WindStop()"), o.get());
+    rb::call(entry<"AVC.WindStop()">(), o.get());
     EXPECT_EQ(lastError(o.get()), 0);
 }
 
@@ -199,7 +201,7 @@ TEST_F(AVCOnLinux, BusResetsReachTheNotificationObjectWithTheirTexts) {
     EXPECT_EQ(gTexts,
               (std::vector<std::string>{"IOMessageServiceIsSuspended (bus reset begin), handle bus reset begin here",
                                         "IOMessageServiceIsTerminated, handle device removed here"}));
-    rb::call<void>(entry("AVC.PlayForward()"), o.get());
+    rb::call(entry<"AVC.PlayForward()">(), o.get());
     EXPECT_EQ(lastError(o.get()), kIOReturnNoDevice);
     gTexts.clear();
     std::vector<FakeNode> back = withoutDeck();
@@ -207,7 +209,7 @@ TEST_F(AVCOnLinux, BusResetsReachTheNotificationObjectWithTheirTexts) {
     fire->busReset(0, back);  // plugged in again: a new device, no message
     rb::runFor(50);
     EXPECT_TRUE(gTexts.empty());
-    rb::call<void>(entry("AVC.PlayForward()"), o.get());
+    rb::call(entry<"AVC.PlayForward()">(), o.get());
     EXPECT_EQ(lastError(o.get()), 0);
     fire->busReset(0, back);
     rb::runFor(50);
@@ -222,7 +224,7 @@ TEST_F(AVCOnLinux, AUnitThatVanishesMidCommandIsAnErrorThenRemoved) {
         if (once) fire->resetNow(port, withoutDeck());
         once = false;
     };
-    EXPECT_EQ(rb::getProp<rb::String>(entry("AVC.TimeCode.Get"), o.get()).str(), "");
+    EXPECT_EQ(rb::getProp(entry<"AVC.TimeCode.Get">(), o.get()).str(), "");
     EXPECT_EQ(lastError(o.get()), kIOReturnNoDevice);
     EXPECT_TRUE(gTexts.empty());
     rb::runFor(50);

@@ -5,6 +5,7 @@
 #include <CoreFoundation/CoreFoundation.h>
 #include <fw/FWSim.h>
 #include <IOKit/IOKit.h>
+#include <binding/entrypoints.h>
 #include "run_loop_clock.h"
 #include <rb/entrypoints.h>
 #include <rb/exception.h>
@@ -24,7 +25,8 @@
 
 namespace {
 
-void *entry(const char *text) { return RuntimeLookupPluginEntrypoint(text); }
+// A member of the loaded plug-in, typed from its text.
+template <rb::Text T> auto entry() { return tavrin::lookupEntry<T>(); }
 
 class AVCPlugin : public ::testing::Test {
 protected:
@@ -38,7 +40,7 @@ protected:
     // A new AVC object made with "AVC()".
     rb::ObjRef unit() {
         rb::ObjRef o = rb::make("AVC");
-        rb::call<void>(entry("AVC.AVC()"), o.get());
+        rb::call(entry<"AVC.AVC()">(), o.get());
         return o;
     }
     std::vector<uint8_t> lastFrame(int index = 0) {
@@ -46,7 +48,7 @@ protected:
         uint32_t n = fwsim_last_command(fwsim_unit_id(index), buf, sizeof buf);
         return {buf, buf + n};
     }
-    int32_t lastError(REALobject o) { return rb::getProp<int32_t>(entry("AVC.lastError.Get"), o); }
+    int32_t lastError(REALobject o) { return rb::getProp(entry<"AVC.lastError.Get">(), o); }
 };
 
 using Bytes = std::vector<uint8_t>;
@@ -70,7 +72,7 @@ TEST_F(AVCPlugin, EveryTransportCommandSendsItsFrame) {
                  {"AVC.MediumEject()", 0xC1, 0x60}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text);
-        rb::call<void>(entry(c.text), o.get());
+        rb::call(tavrin::lookupEntryLike<"AVC.WindStop()">(c.text), o.get());
         EXPECT_EQ(lastFrame(), (Bytes{0x00, 0x20, c.opcode, c.operand}));
     }
 }
@@ -84,19 +86,19 @@ TEST_F(AVCPlugin, SpeedOperands) {
                  {-7, 0x31, 0x41}, {8, 0x38, 0x48}, {-8, 0x38, 0x48}, {257, 0x39, 0x49}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.speed);
-        rb::call<void>(entry("AVC.PlayForward(speed as integer)"), o.get(), c.speed);
+        rb::call(entry<"AVC.PlayForward(speed as integer)">(), o.get(), c.speed);
         EXPECT_EQ(lastFrame()[3], c.forward);
-        rb::call<void>(entry("AVC.PlayReverse(speed as integer)"), o.get(), c.speed);
+        rb::call(entry<"AVC.PlayReverse(speed as integer)">(), o.get(), c.speed);
         EXPECT_EQ(lastFrame()[3], c.reverse);
     }
 }
 
 TEST_F(AVCPlugin, TransportStateAndTheDirectStateBytes) {
     rb::ObjRef o = unit();
-    rb::call<void>(entry("AVC.PlayForward()"), o.get());
-    EXPECT_TRUE(rb::getProp<bool>(entry("AVC.vcr_is_playing.Get"), o.get()));
+    rb::call(entry<"AVC.PlayForward()">(), o.get());
+    EXPECT_TRUE(rb::getProp(entry<"AVC.vcr_is_playing.Get">(), o.get()));
     EXPECT_EQ(lastFrame(), (Bytes{0x01, 0x20, 0xD0, 0x7F}));
-    EXPECT_FALSE(rb::getProp<bool>(entry("AVC.vcr_is_winding.Get"), o.get()));
+    EXPECT_FALSE(rb::getProp(entry<"AVC.vcr_is_winding.Get">(), o.get()));
     // The host reads PlayState itself from the instance data.
     rb::ClassInfo *cls = rb::findClass("AVC");
     intptr_t param = -1;
@@ -105,10 +107,10 @@ TEST_F(AVCPlugin, TransportStateAndTheDirectStateBytes) {
     ASSERT_EQ(param, 36);
     EXPECT_TRUE(rb::direct<bool>(o.get(), param));
     fwsim_set_position(fwsim_unit_id(0), 30 * 60 * 30);  // mid-tape: room to wind both ways
-    rb::call<void>(entry("AVC.WindRewind()"), o.get());
-    EXPECT_TRUE(rb::getProp<bool>(entry("AVC.vcr_is_winding.Get"), o.get()));
-    rb::call<void>(entry("AVC.WindFastForward()"), o.get());
-    EXPECT_TRUE(rb::getProp<bool>(entry("AVC.vcr_is_winding.Get"), o.get()));
+    rb::call(entry<"AVC.WindRewind()">(), o.get());
+    EXPECT_TRUE(rb::getProp(entry<"AVC.vcr_is_winding.Get">(), o.get()));
+    rb::call(entry<"AVC.WindFastForward()">(), o.get());
+    EXPECT_TRUE(rb::getProp(entry<"AVC.vcr_is_winding.Get">(), o.get()));
 }
 
 TEST_F(AVCPlugin, TimeCodeTextAndSetter) {
@@ -122,15 +124,15 @@ TEST_F(AVCPlugin, TimeCodeTextAndSetter) {
 
     rb::ObjRef o = unit();
     fwsim_set_position(fwsim_unit_id(0), (23 * 60 + 45) * 30 + 12);
-    rb::String tc = rb::getProp<rb::String>(entry("AVC.TimeCode.Get"), o.get());
+    rb::String tc = rb::getProp(entry<"AVC.TimeCode.Get">(), o.get());
     EXPECT_EQ(tc.str(), "00:23:45:12");
     EXPECT_EQ(lastFrame(), (Bytes{0x01, 0x20, 0x51, 0x71, 0xFF, 0xFF, 0xFF, 0xFF}));
 
-    rb::setProp<rb::String>(entry("AVC.TimeCode.Set"), o.get(), rb::String("01:23:45:12"));
+    rb::setProp(entry<"AVC.TimeCode.Set">(), o.get(), rb::String("01:23:45:12"));
     EXPECT_EQ(lastFrame(), (Bytes{0x00, 0x20, 0x51, 0x20, 0x12, 0x45, 0x23, 0x01}));
     // A malformed text sends nothing and says so.
     uint32_t before = fwsim_command_count(fwsim_unit_id(0));
-    rb::setProp<rb::String>(entry("AVC.TimeCode.Set"), o.get(), rb::String("garbage"));
+    rb::setProp(entry<"AVC.TimeCode.Set">(), o.get(), rb::String("garbage"));
     EXPECT_EQ(fwsim_command_count(fwsim_unit_id(0)), before);
     EXPECT_EQ(lastError(o.get()), -50);
 }
@@ -140,29 +142,29 @@ TEST_F(AVCPlugin, TimeCodeTextAndSetter) {
 TEST_F(AVCPlugin, SettersMoveTheDeckAndRecordingQueriesAnswer) {
     rb::ObjRef o = unit();
     uint32_t id = fwsim_unit_id(0);
-    rb::setProp<rb::String>(entry("AVC.TimeCode.Set"), o.get(), rb::String("00:10:00:00"));
+    rb::setProp(entry<"AVC.TimeCode.Set">(), o.get(), rb::String("00:10:00:00"));
     EXPECT_EQ(fwsim_position(id), 10 * 60 * 30);
-    EXPECT_EQ(rb::getProp<rb::String>(entry("AVC.TimeCode.Get"), o.get()).str(), "00:10:00:00");
+    EXPECT_EQ(rb::getProp(entry<"AVC.TimeCode.Get">(), o.get()).str(), "00:10:00:00");
 
-    rb::setProp<rb::String>(entry("AVC.TimeCounter.Set"), o.get(), rb::String("00:00:00:00"));
+    rb::setProp(entry<"AVC.TimeCounter.Set">(), o.get(), rb::String("00:00:00:00"));
     EXPECT_EQ(lastFrame(), (Bytes{0x00, 0x20, 0x57, 0x20, 0x00, 0x00, 0x00, 0x00}));
-    EXPECT_EQ(rb::getProp<rb::String>(entry("AVC.TimeCounter.Get"), o.get()).str(), "00:00:00:00");
+    EXPECT_EQ(rb::getProp(entry<"AVC.TimeCounter.Get">(), o.get()).str(), "00:00:00:00");
     EXPECT_EQ(fwsim_position(id), 10 * 60 * 30);  // a preset does not move the tape
 
-    EXPECT_EQ(rb::getProp<rb::String>(entry("AVC.RecordingDate.Get"), o.get()).str(), "20:07:03:15");
+    EXPECT_EQ(rb::getProp(entry<"AVC.RecordingDate.Get">(), o.get()).str(), "20:07:03:15");
     EXPECT_EQ(lastFrame(), (Bytes{0x01, 0x20, 0x53, 0x71, 0xFF, 0xFF, 0xFF, 0xFF}));
-    EXPECT_EQ(rb::getProp<rb::String>(entry("AVC.RecordingTime.Get"), o.get()).str(), "14:30:00:00");
+    EXPECT_EQ(rb::getProp(entry<"AVC.RecordingTime.Get">(), o.get()).str(), "14:30:00:00");
     EXPECT_EQ(lastError(o.get()), 0);
 }
 
 TEST_F(AVCPlugin, AFailedQueryNeverReturnsTheEarlierAnswer) {
     rb::ObjRef o = unit();
-    rb::String tc = rb::getProp<rb::String>(entry("AVC.TimeCode.Get"), o.get());
+    rb::String tc = rb::getProp(entry<"AVC.TimeCode.Get">(), o.get());
     ASSERT_FALSE(tc.str().empty());
     fwsim_set_fault(fwsim_unit_id(0), FWSIM_SHORT, 3);
-    EXPECT_EQ(rb::getProp<rb::String>(entry("AVC.TimeCode.Get"), o.get()).str(), "");
+    EXPECT_EQ(rb::getProp(entry<"AVC.TimeCode.Get">(), o.get()).str(), "");
     fwsim_set_fault(fwsim_unit_id(0), FWSIM_GONE_MID_COMMAND, 0);
-    EXPECT_EQ(rb::getProp<rb::String>(entry("AVC.TimeCode.Get"), o.get()).str(), "");
+    EXPECT_EQ(rb::getProp(entry<"AVC.TimeCode.Get">(), o.get()).str(), "");
     EXPECT_NE(lastError(o.get()), 0);
 }
 
@@ -170,10 +172,10 @@ TEST_F(AVCPlugin, NoUnitMeansMinus50AndTheException) {
     fwsim_reset(0);
     rb::ObjRef o = unit();
     EXPECT_EQ(lastError(o.get()), -50);
-    EXPECT_FALSE(rb::getProp<bool>(entry("AVC.isprimed.Get"), o.get()));
-    EXPECT_FALSE(rb::getProp<bool>(entry("AVC.exists.Get"), o.get()));
+    EXPECT_FALSE(rb::getProp(entry<"AVC.isprimed.Get">(), o.get()));
+    EXPECT_FALSE(rb::getProp(entry<"AVC.exists.Get">(), o.get()));
     try {
-        rb::call<void>(entry("AVC.PlayForward()"), o.get());
+        rb::call(entry<"AVC.PlayForward()">(), o.get());
         FAIL() << "no exception";
     } catch (const rb::Exception &e) {
         REALobject ex = e.object();
@@ -188,19 +190,19 @@ TEST_F(AVCPlugin, NoUnitMeansMinus50AndTheException) {
 TEST_F(AVCPlugin, LifecycleIsIdempotentAndUsesTheFirstUnit) {
     fwsim_reset(2);
     rb::ObjRef o = unit();
-    EXPECT_TRUE(rb::getProp<bool>(entry("AVC.exists.Get"), o.get()));
+    EXPECT_TRUE(rb::getProp(entry<"AVC.exists.Get">(), o.get()));
     EXPECT_TRUE(fwsim_is_open(fwsim_unit_id(0)));
     EXPECT_FALSE(fwsim_is_open(fwsim_unit_id(1)));
-    rb::call<void>(entry("AVC.Create()"), o.get());
-    rb::call<void>(entry("AVC.Commence()"), o.get());
+    rb::call(entry<"AVC.Create()">(), o.get());
+    rb::call(entry<"AVC.Commence()">(), o.get());
     EXPECT_EQ(lastError(o.get()), 0);
-    rb::call<void>(entry("AVC.Cease()"), o.get());
-    EXPECT_FALSE(rb::getProp<bool>(entry("AVC.exists.Get"), o.get()));
-    EXPECT_TRUE(rb::getProp<bool>(entry("AVC.isprimed.Get"), o.get()));
-    rb::call<void>(entry("AVC.Cease()"), o.get());
+    rb::call(entry<"AVC.Cease()">(), o.get());
+    EXPECT_FALSE(rb::getProp(entry<"AVC.exists.Get">(), o.get()));
+    EXPECT_TRUE(rb::getProp(entry<"AVC.isprimed.Get">(), o.get()));
+    rb::call(entry<"AVC.Cease()">(), o.get());
     EXPECT_EQ(lastError(o.get()), -50);  // nothing to close
-    rb::call<void>(entry("AVC.Destroy()"), o.get());
-    rb::call<void>(entry("AVC.Commence()"), o.get());
+    rb::call(entry<"AVC.Destroy()">(), o.get());
+    rb::call(entry<"AVC.Commence()">(), o.get());
     EXPECT_EQ(lastError(o.get()), -50);  // no plug-in interface
 }
 
@@ -208,7 +210,7 @@ TEST_F(AVCPlugin, ARefusedOpenIsNoUnit) {
     fwsim_set_fault(fwsim_unit_id(0), FWSIM_REFUSE_OPEN, 0);
     rb::ObjRef o = unit();
     EXPECT_EQ(lastError(o.get()), -50);
-    EXPECT_FALSE(rb::getProp<bool>(entry("AVC.exists.Get"), o.get()));
+    EXPECT_FALSE(rb::getProp(entry<"AVC.exists.Get">(), o.get()));
 }
 
 namespace {
@@ -227,8 +229,8 @@ TEST_F(AVCPlugin, IdleTimerRaisesItsEventsByPosition) {
     FwClock clock;
     auto run = [&clock](int ms) { clock.run(ms); };
     rb::ObjRef o = rb::make(sub);
-    rb::call<void>(entry("AVC.AVC()"), o.get());
-    rb::call<void>(entry("AVC.SetIdleTimer(delay as integer, duration as integer)"), o.get(), int32_t(20), int32_t(20));
+    rb::call(entry<"AVC.AVC()">(), o.get());
+    rb::call(entry<"AVC.SetIdleTimer(delay as integer, duration as integer)">(), o.get(), int32_t(20), int32_t(20));
     EXPECT_EQ(lastError(o.get()), 0);
     run(19);
     EXPECT_EQ(gIdleStart + gIdle, 0);
@@ -238,8 +240,7 @@ TEST_F(AVCPlugin, IdleTimerRaisesItsEventsByPosition) {
     EXPECT_EQ(gIdleStart, 1);
     EXPECT_EQ(gIdle, 3);
     // A second call replaces the timer; the destructor removes it.
-    rb::call<void>(entry("AVC.SetIdleTimer(delay as integer, duration as integer)"), o.get(), int32_t(1000),
-                   int32_t(1000));
+    rb::call(entry<"AVC.SetIdleTimer(delay as integer, duration as integer)">(), o.get(), int32_t(1000), int32_t(1000));
     run(999);
     EXPECT_EQ(gIdle, 3);
     EXPECT_EQ(gIdleStart, 1);
@@ -251,18 +252,18 @@ TEST_F(AVCPlugin, IdleTimerRaisesItsEventsByPosition) {
 TEST_F(AVCPlugin, HelperBundlePaths) {
     std::string complete = std::string(TAVRIN_HELPER_BUNDLES) + "/AVCHelper.bundle";
     std::string partial = std::string(TAVRIN_HELPER_BUNDLES) + "/AVCHelperPartial.bundle";
-    void *byURL = entry("AVC.AVC(bundleURL as String)");
+    auto byURL = entry<"AVC.AVC(bundleURL as String)">();
     rb::ObjRef a = rb::make("AVC");
-    rb::call<void>(byURL, a.get(), rb::String(complete));
-    EXPECT_TRUE(rb::getProp<bool>(entry("AVC.exists.Get"), a.get()));
-    rb::call<void>(entry("AVC.WindStop()"), a.get());
+    rb::call(byURL, a.get(), rb::String(complete));
+    EXPECT_TRUE(rb::getProp(entry<"AVC.exists.Get">(), a.get()));
+    rb::call(entry<"AVC.WindStop()">(), a.get());
     EXPECT_EQ(lastError(a.get()), 0);
     EXPECT_EQ(lastFrame(), (Bytes{0x00, 0x20, 0xC4, 0x60}));
     // Without "Send2Device" every command leaves -50 and sends nothing.
     rb::ObjRef b = rb::make("AVC");
-    rb::call<void>(byURL, b.get(), rb::String(partial));
+    rb::call(byURL, b.get(), rb::String(partial));
     uint32_t before = fwsim_command_count(fwsim_unit_id(0));
-    rb::call<void>(entry("AVC.PlayForward()"), b.get());
+    rb::call(entry<"AVC.PlayForward()">(), b.get());
     EXPECT_EQ(lastError(b.get()), -50);
     EXPECT_EQ(fwsim_command_count(fwsim_unit_id(0)), before);
     // A folder item that yields no bundle: -4960, then the in-process path
@@ -270,7 +271,7 @@ TEST_F(AVCPlugin, HelperBundlePaths) {
     a = rb::ObjRef();
     b = rb::ObjRef();
     rb::ObjRef c = rb::make("AVC");
-    rb::call<void>(entry("AVC.AVC(bundleFolderItem as FolderItem)"), c.get(), static_cast<REALobject>(nullptr));
+    rb::call(entry<"AVC.AVC(bundleFolderItem as FolderItem)">(), c.get(), static_cast<REALobject>(nullptr));
     EXPECT_EQ(lastError(c.get()), 0);
 }
 
@@ -296,12 +297,12 @@ rb::ClassInfo *listener() {
 }  // namespace
 
 TEST_F(AVCPlugin, EachNotificationObjectHearsEachMessageOnce) {
-    void *ctor = entry("FWNotification.FWNotification()");
+    auto ctor = entry<"FWNotification.FWNotification()">();
     rb::ObjRef a = rb::make(listener()), b = rb::make(listener());
-    rb::call<void>(ctor, a.get());
-    rb::call<void>(ctor, b.get());
-    EXPECT_TRUE(rb::getProp<bool>(entry("FWNotification.exists.Get"), a.get()));
-    EXPECT_EQ(rb::getProp<int32_t>(entry("FWNotification.lastError.Get"), b.get()), 0);
+    rb::call(ctor, a.get());
+    rb::call(ctor, b.get());
+    EXPECT_TRUE(rb::getProp(entry<"FWNotification.exists.Get">(), a.get()));
+    EXPECT_EQ(rb::getProp(entry<"FWNotification.lastError.Get">(), b.get()), 0);
     gSleepCalls = 0;
     fwsim_send_message(fwsim_unit_id(0), 0xE0000280, nullptr);
     rb::runFor(50);
@@ -317,7 +318,7 @@ TEST_F(AVCPlugin, EachNotificationObjectHearsEachMessageOnce) {
     // The newest object died; devices added later are still heard.
     a = rb::ObjRef();
     rb::ObjRef c = rb::make(listener());
-    rb::call<void>(ctor, c.get());
+    rb::call(ctor, c.get());
     int added = fwsim_add_default_unit();
     rb::runFor(50);
     gSleepCalls = 0;
@@ -343,7 +344,7 @@ TEST_F(AVCPlugin, EveryMessageTypeReachesItsPositionWithItsText) {
         rb::setEventHandlers(c, handlers);
     }
     rb::ObjRef o = rb::make(c);
-    rb::call<void>(entry("FWNotification.FWNotification()"), o.get());
+    rb::call(entry<"FWNotification.FWNotification()">(), o.get());
     const uint32_t types[19] = {0xE0000010, 0xE0000020, 0xE0000030, 0xE0000100, 0xE0000101, 0xE0000110, 0xE0000120,
                                 0xE0000200, 0xE0000210, 0xE0000220, 0xE0000230, 0xE0000240, 0xE0000250, 0xE0000260,
                                 0xE0000270, 0xE0000280, 0xE0000290, 0xE0000300, 0xE00087D0};
@@ -368,7 +369,7 @@ TEST_F(AVCPlugin, EveryMessageTypeReachesItsPositionWithItsText) {
     gHeard.clear();
     fwsim_reset(1);
     rb::ObjRef again = rb::make(c);
-    rb::call<void>(entry("FWNotification.FWNotification()"), again.get());
+    rb::call(entry<"FWNotification.FWNotification()">(), again.get());
     fwsim_send_message(fwsim_unit_id(0), 0x1234, nullptr);  // unknown: nothing raised
     rb::runFor(20);
     EXPECT_TRUE(gHeard.empty());
@@ -377,8 +378,8 @@ TEST_F(AVCPlugin, EveryMessageTypeReachesItsPositionWithItsText) {
 TEST_F(AVCPlugin, DiagnosticsPrintTheirDumps) {
     rb::ObjRef o = unit();
     testing::internal::CaptureStdout();
-    rb::call<void>(entry("AVC.UnitInfo()"), o.get());
-    rb::call<void>(entry("AVC.SubunitInfo()"), o.get());
+    rb::call(entry<"AVC.UnitInfo()">(), o.get());
+    rb::call(entry<"AVC.SubunitInfo()">(), o.get());
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("\nDisplay: AVCResponse\n"), std::string::npos) << out;
     EXPECT_NE(out.find("IMPLEMENTED/STABLE"), std::string::npos) << out;
@@ -401,13 +402,13 @@ TEST_F(AVCPlugin, ABundlePathThatGivesNoBundleIsMinus4960) {
     for (const std::string &path : {std::string("/nonexistent/Helper.bundle"), std::string(TAVRIN_HELPER_BUNDLES)}) {
         SCOPED_TRACE(path);
         rb::ObjRef a = rb::make("AVC");
-        rb::call<void>(entry("AVC.AVC(bundleURL as String)"), a.get(), rb::String(path));
+        rb::call(entry<"AVC.AVC(bundleURL as String)">(), a.get(), rb::String(path));
         EXPECT_EQ(lastError(a.get()), -4960);
-        EXPECT_FALSE(rb::getProp<bool>(entry("AVC.isprimed.Get"), a.get()));
+        EXPECT_FALSE(rb::getProp(entry<"AVC.isprimed.Get">(), a.get()));
         rb::ObjRef n = rb::make("FWNotification");
-        rb::call<void>(entry("FWNotification.FWNotification(bundleURL as string)"), n.get(), rb::String(path));
-        EXPECT_EQ(rb::getProp<int32_t>(entry("FWNotification.lastError.Get"), n.get()), -4960);
-        EXPECT_FALSE(rb::getProp<bool>(entry("FWNotification.exists.Get"), n.get()));
+        rb::call(entry<"FWNotification.FWNotification(bundleURL as string)">(), n.get(), rb::String(path));
+        EXPECT_EQ(rb::getProp(entry<"FWNotification.lastError.Get">(), n.get()), -4960);
+        EXPECT_FALSE(rb::getProp(entry<"FWNotification.exists.Get">(), n.get()));
     }
 }
 
@@ -421,12 +422,12 @@ template <class T> T plugInSymbol(const char *name) {
 TEST_F(AVCPlugin, TheSharedPortFollowsTheNewestObjectAndEachTellsItsOwnError) {
     auto instance = plugInSymbol<REALobject *>("gREALinstance");
     ASSERT_NE(instance, nullptr);
-    void *ctor = entry("FWNotification.FWNotification()");
-    void *error = entry("FWNotification.lastError.Get");
+    auto ctor = entry<"FWNotification.FWNotification()">();
+    auto error = entry<"FWNotification.lastError.Get">();
     rb::ObjRef a = rb::make(listener()), b = rb::make(listener());
-    rb::call<void>(ctor, a.get());
+    rb::call(ctor, a.get());
     EXPECT_EQ(*instance, a.get());
-    rb::call<void>(ctor, b.get());
+    rb::call(ctor, b.get());
     EXPECT_EQ(*instance, b.get());
     b = rb::ObjRef();
     EXPECT_EQ(*instance, a.get());
@@ -438,18 +439,18 @@ TEST_F(AVCPlugin, TheSharedPortFollowsTheNewestObjectAndEachTellsItsOwnError) {
     fwsim_set_seam(FWSIM_SEAM_ADD_MATCHING, int32_t(0xE00002C7));
     rb::ObjRef c = rb::make(listener()), d = rb::make(listener());
     testing::internal::CaptureStdout();
-    rb::call<void>(ctor, c.get());
-    rb::call<void>(ctor, d.get());
+    rb::call(ctor, c.get());
+    rb::call(ctor, d.get());
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("(!) Couldn't add device added notification"), std::string::npos) << out;
-    EXPECT_EQ(rb::getProp<int32_t>(error, c.get()), int32_t(0xE00002C7));
-    EXPECT_EQ(rb::getProp<int32_t>(error, d.get()), int32_t(0xE00002C7));
+    EXPECT_EQ(rb::getProp(error, c.get()), int32_t(0xE00002C7));
+    EXPECT_EQ(rb::getProp(error, d.get()), int32_t(0xE00002C7));
     fwsim_set_seam(FWSIM_SEAM_ADD_MATCHING, 0);
     // Once it can be added, the next object arms a port, and a message
     // reaches each live object once.
     rb::ObjRef e = rb::make(listener());
-    rb::call<void>(ctor, e.get());
-    EXPECT_EQ(rb::getProp<int32_t>(error, e.get()), 0);
+    rb::call(ctor, e.get());
+    EXPECT_EQ(rb::getProp(error, e.get()), 0);
     EXPECT_EQ(*instance, e.get());
     gSleepCalls = 0;
     fwsim_send_message(fwsim_unit_id(0), 0xE0000280, nullptr);

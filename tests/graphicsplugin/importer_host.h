@@ -7,6 +7,7 @@
 #include "binding/entrypoints.h"
 
 #include <rb/entrypoints.h>
+#include <rb/untyped_call.h>
 #include <rb/graphics.h>
 #include <rb/host.h>
 #include <rb/memory.h>
@@ -77,9 +78,9 @@ inline rb::ObjRef patternPicture(int32_t w, int32_t h) {
 
 inline std::string exportAs(const char *type, REALobject pic, rb::ObjRef *exporterOut = nullptr) {
     rb::ObjRef e = rb::make("QTGraphicsExporterPlyx");
-    rb::call(ex("OpenExporter(type as string)"), e.get(), rb::String(type));
-    rb::setProp(ex("InputPicture.Set"), e.get(), pic);
-    rb::String s = rb::call<rb::String>(ex("ExportToString as string"), e.get());
+    rb::untyped::call(ex("OpenExporter(type as string)"), e.get(), rb::String(type));
+    rb::untyped::setProp(ex("InputPicture.Set"), e.get(), pic);
+    rb::String s = rb::untyped::call<rb::String>(ex("ExportToString as string"), e.get());
     if (exporterOut) *exporterOut = e;
     return s.str();
 }
@@ -96,16 +97,19 @@ protected:
     TempDir dir;
 
     void openData(const std::string &bytes, const char *type) {
-        rb::call(im("OpenData(data as string, datatype as string)"), importer.get(), rb::String(bytes, 0xFFFF),
-                 rb::String(type));
+        rb::untyped::call(im("OpenData(data as string, datatype as string)"), importer.get(), rb::String(bytes, 0xFFFF),
+                          rb::String(type));
     }
     void openFile(const std::string &path) {
-        rb::call(im("OpenFile(file as folderitem)"), importer.get(), folderItem(path));
+        rb::untyped::call(im("OpenFile(file as folderitem)"), importer.get(), folderItem(path));
     }
-    int32_t get(const char *prop) { return rb::getProp<int32_t>(im(std::string(prop) + ".Get"), importer.get()); }
-    void set(const char *prop, int32_t v) { rb::setProp(im(std::string(prop) + ".Set"), importer.get(), v); }
+    int32_t get(const char *prop) {
+        return rb::untyped::getProp<int32_t>(im(std::string(prop) + ".Get"), importer.get());
+    }
+    void set(const char *prop, int32_t v) { rb::untyped::setProp(im(std::string(prop) + ".Set"), importer.get(), v); }
     rb::ObjRef description() {
-        return rb::call<rb::ObjRef>(im("ImageDescription as QTGraphicsImporterImageDescriptionPlyx"), importer.get());
+        return rb::untyped::call<rb::ObjRef>(im("ImageDescription as QTGraphicsImporterImageDescriptionPlyx"),
+                                             importer.get());
     }
     static int64_t intProp(REALobject o, const char *name) { return std::get<int64_t>(rb::getPropValue(o, name)); }
     static std::string stringProp(REALobject o, const char *name) {

@@ -9,6 +9,7 @@
 // member made of it: a state query is true only for a successful, long
 // enough answer of its mode and state, and a time text comes only from a
 // successful answer of eight bytes or more, spelled from its bytes 7 to 4.
+#include <binding/entrypoints.h>
 #include <rb/entrypoints.h>
 #include <rb/exception.h>
 #include <rb/object.h>
@@ -53,13 +54,15 @@ template <class F> F symbol(void *lib, const char *name) {
     return reinterpret_cast<F>(p);
 }
 
-void *entry(const char *text) {
-    void *e = RuntimeLookupPluginEntrypoint(text);
-    if (!e || rb::isTrap(e)) {
+// A member of the loaded plug-in typed like Like (its own text, or one
+// declared the same); there must be one.
+template <rb::Text Like> auto entry(const char *text = Like.chars) {
+    auto m = tavrin::lookupEntryLike<Like>(text);
+    if (!m.entry || rb::isTrap(m.entry)) {
         std::fprintf(stderr, "avc_fuzzer: no member %s\n", text);
         std::abort();
     }
-    return e;
+    return m;
 }
 
 void check(bool holds, const char *what) {
@@ -122,7 +125,7 @@ enum Op { kCommand, kState, kTime, kSetTime, kMessage, kOpCount };
 
 void stateQuery(REALobject avc, const State &s) {
     uint32_t before = lastAnswer().serial;
-    bool inState = rb::getProp<bool>(entry(s.getter), avc);
+    bool inState = rb::getProp(entry<"AVC.vcr_is_playing.Get">(s.getter), avc);
     Answer a = lastAnswer();
     bool inMode = answered(before, a, 4) && a.bytes[2] == s.mode;
     check(inState == (inMode && (a.bytes[3] == s.state1 || a.bytes[3] == s.state2)), "state query misread");
@@ -132,7 +135,7 @@ void stateQuery(REALobject avc, const State &s) {
 
 void timeQuery(REALobject avc, const char *getter) {
     uint32_t before = lastAnswer().serial;
-    rb::String text = rb::getProp<rb::String>(entry(getter), avc);
+    rb::String text = rb::getProp(entry<"AVC.TimeCode.Get">(getter), avc);
     Answer a = lastAnswer();
     bool usable = answered(before, a, 8) && a.bytes[0] != 0;
     check(bool(text) == usable, "time text from an unusable answer, or none from a usable one");
@@ -145,7 +148,7 @@ void timeQuery(REALobject avc, const char *getter) {
 void setTime(REALobject avc, const char *setter) {
     std::string text;
     for (uint8_t n = gHelper.next() % 16; n; --n) text.push_back(char(gHelper.next()));
-    rb::setProp<rb::String>(entry(setter), avc, rb::String(text));
+    rb::setProp(entry<"AVC.TimeCode.Set">(setter), avc, rb::String(text));
 }
 
 void run(REALobject avc) {
@@ -155,7 +158,7 @@ void run(REALobject avc) {
         try {
             switch (op % kOpCount) {
                 case kCommand:
-                    rb::call<void>(entry(kCommands[which % kCommandCount]), avc);
+                    rb::call(entry<"AVC.WindStop()">(kCommands[which % kCommandCount]), avc);
                     break;
                 case kState:
                     stateQuery(avc, kStates[which % 4]);
@@ -176,7 +179,7 @@ void run(REALobject avc) {
         } catch (const rb::Exception &e) {
             // Only an object without a plug-in interface raises, and only AVCException.
             check(e.className() == "AVCException", "an exception other than AVCException");
-            check(!rb::getProp<bool>(entry("AVC.isprimed.Get"), avc), "an exception with a plug-in interface");
+            check(!rb::getProp(entry<"AVC.isprimed.Get">(), avc), "an exception with a plug-in interface");
         }
     }
 }
@@ -213,10 +216,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     gHelper.reset(data + 1, size - 1, data[0] & 3, gInquiry);
     rb::String path(gHelper.path);
     rb::ObjRef avc = rb::make("AVC");
-    rb::call<void>(entry("AVC.AVC(bundleURL as String)"), avc.get(), path);
-    check(rb::getProp<int32_t>(entry("AVC.lastError.Get"), avc.get()) != -4960, "the fake bundle did not load");
+    rb::call(entry<"AVC.AVC(bundleURL as String)">(), avc.get(), path);
+    check(rb::getProp(entry<"AVC.lastError.Get">(), avc.get()) != -4960, "the fake bundle did not load");
     rb::ObjRef note = rb::make("FWNotification");
-    rb::call<void>(entry("FWNotification.FWNotification(bundleURL as string)"), note.get(), path);
+    rb::call(entry<"FWNotification.FWNotification(bundleURL as string)">(), note.get(), path);
     run(avc.get());
     return 0;
 }

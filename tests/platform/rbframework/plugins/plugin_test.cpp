@@ -50,6 +50,11 @@ protected:
         for (int i = 0; i < kCount; ++i) table[i] = RuntimeLookupPluginEntrypoint(kTexts[i]);
     }
     void TearDown() override { rb::restoreServices(); }
+    // Slot i, typed from its text (and a property's declared type).
+    template <rb::Text T, rb::Text Type = ""> static rb::Member<T, Type> at(int i) {
+        EXPECT_EQ(T.view(), kTexts[i]);
+        return {table[i]};
+    }
     static void **table;
 };
 void **PluginHost::table = nullptr;
@@ -96,35 +101,35 @@ TEST_F(PluginHost, MembersAreCalledThroughTheTable) {
     REALobject o = w.get();
     EXPECT_EQ(rb::direct<int32_t>(o, 12), 0x57494447) << "constructor saw zero-filled data";
 
-    rb::call(table[3], o, int32_t(5));
-    rb::call(table[4], o);
-    EXPECT_EQ(rb::getProp<int32_t>(table[12], o), 6);
-    EXPECT_EQ(rb::getProp<int32_t>(table[14], o), 2);
-    EXPECT_EQ((rb::call<int32_t>(table[5], o, int32_t(20), int32_t(22))), 42);
-    EXPECT_FALSE(rb::call<bool>(table[6], o)) << "only the low bit counts";
-    rb::setProp(table[13], o, int32_t(101));
-    EXPECT_TRUE(rb::call<bool>(table[6], o));
+    rb::call(at<"Widget.Add(amount as integer)">(3), o, int32_t(5));
+    rb::call(at<"Widget.Add()">(4), o);
+    EXPECT_EQ(rb::getProp(at<"Widget.Value.Get", "integer">(12), o), 6);
+    EXPECT_EQ(rb::getProp(at<"Widget.Calls.Get", "integer">(14), o), 2);
+    EXPECT_EQ(rb::call(at<"Widget.Sum(a as integer, b as integer) as integer">(5), o, int32_t(20), int32_t(22)), 42);
+    EXPECT_FALSE(rb::call(at<"Widget.IsBig() as Boolean">(6), o)) << "only the low bit counts";
+    rb::setProp(at<"Widget.Value.Set", "integer">(13), o, int32_t(101));
+    EXPECT_TRUE(rb::call(at<"Widget.IsBig() as Boolean">(6), o));
 
-    rb::call(table[8], o, int32_t(70));  // method-style property setter
-    EXPECT_EQ(rb::call<int32_t>(table[7], o), 70);
-    EXPECT_EQ(rb::call<rb::String>(table[9], o).str(), "Widget 7");
+    rb::call(at<"Widget.Level as integer.Set">(8), o, int32_t(70));  // method-style property setter
+    EXPECT_EQ(rb::call(at<"Widget.Level as integer">(7), o), 70);
+    EXPECT_EQ(rb::call(at<"Widget.Describe() as String">(9), o).str(), "Widget 7");
 
-    rb::setProp(table[16], o, rb::String("tape"));
-    EXPECT_EQ(rb::getProp<rb::String>(table[15], o).str(), "tape");
+    rb::setProp(at<"Widget.Label.Set", "String">(16), o, rb::String("tape"));
+    EXPECT_EQ(rb::getProp(at<"Widget.Label.Get", "String">(15), o).str(), "tape");
     EXPECT_EQ(rb::refCount(o), 1) << "calls hold and drop their own reference";
 
-    rb::String hello = rb::call<rb::String>(table[17], rb::applicationObject());
+    rb::String hello = rb::call(at<"application.TestPluginHello as string">(17), rb::applicationObject());
     EXPECT_EQ(hello.str(), "hello from the plug-in");
 }
 
 TEST_F(PluginHost, DestructorRunsOnLastRelease) {
-    int before = rb::callGlobal<int32_t>(table[18]);
+    int before = rb::callGlobal(at<"DestroyedCount() as integer">(18));
     {
         rb::ObjRef a = rb::make("Widget");
         rb::ObjRef b = a;
         EXPECT_EQ(rb::refCount(a.get()), 2);
     }
-    EXPECT_EQ(rb::callGlobal<int32_t>(table[18]), before + 1);
+    EXPECT_EQ(rb::callGlobal(at<"DestroyedCount() as integer">(18)), before + 1);
 }
 
 TEST_F(PluginHost, DirectPropertiesSitAt24PlusParam) {
@@ -153,14 +158,15 @@ TEST_F(PluginHost, EventsGoToTheSubclassHandlerByPosition) {
     rb::ClassInfo *subsub = rb::defineSubclass("TestWidget2", sub);
 
     rb::ObjRef o = rb::make(subsub);
-    rb::setProp(table[13], o.get(), int32_t(9));
-    EXPECT_TRUE(rb::call<bool>(table[11], o.get(), int32_t(0)));
+    rb::setProp(at<"Widget.Value.Set", "integer">(13), o.get(), int32_t(9));
+    EXPECT_TRUE(rb::call(at<"Widget.Fire(position as integer) as Boolean">(11), o.get(), int32_t(0)));
     EXPECT_EQ(seenObj, o.get());
     EXPECT_EQ(seenValue, 9);
-    EXPECT_FALSE(rb::call<bool>(table[11], o.get(), int32_t(1))) << "empty position raises nothing";
+    EXPECT_FALSE(rb::call(at<"Widget.Fire(position as integer) as Boolean">(11), o.get(), int32_t(1)))
+        << "empty position raises nothing";
 
     rb::ObjRef plain = rb::make("Widget");
-    EXPECT_FALSE(rb::call<bool>(table[11], plain.get(), int32_t(0)));
+    EXPECT_FALSE(rb::call(at<"Widget.Fire(position as integer) as Boolean">(11), plain.get(), int32_t(0)));
     // A token never answers for an object of an unrelated class.
     rb::ObjRef other = rb::make("Timer");
     EXPECT_EQ(rb::eventHandler(other.get(), rb::findClass("Widget")->events[0].token), nullptr);
@@ -169,7 +175,7 @@ TEST_F(PluginHost, EventsGoToTheSubclassHandlerByPosition) {
 TEST_F(PluginHost, RaisedExceptionReachesTheCaller) {
     rb::ObjRef w = rb::make("Widget");
     try {
-        rb::call(table[10], w.get(), int32_t(-4960));
+        rb::call(at<"Widget.Fail(code as integer)">(10), w.get(), int32_t(-4960));
         FAIL() << "no exception";
     } catch (const rb::Exception &e) {
         EXPECT_EQ(e.className(), "WidgetException");
@@ -185,21 +191,22 @@ TEST_F(PluginHost, UnknownTextTrapsWithItsOwnMessage) {
     rb::ObjRef w = rb::make("Widget");
     for (int i : {20, 21}) {
         try {
-            rb::call(table[i], w.get());
+            if (i == 20) rb::call(at<"widget.Add()">(20), w.get());
+            else rb::call(at<"Widget.Add(amount as Integer)">(21), w.get(), int32_t(1));
             FAIL() << "no exception";
         } catch (const rb::Exception &e) {
             EXPECT_EQ(e.className(), "RuntimeError");
             EXPECT_EQ(e.message(), std::string("Plug-in member not available: ") + kTexts[i]);
         }
     }
-    EXPECT_THROW(rb::callGlobal(table[0]), rb::Exception);
-    EXPECT_THROW(rb::call(nullptr, w.get()), rb::Exception);
+    EXPECT_THROW(rb::callGlobal(at<"_">(0)), rb::Exception);
+    EXPECT_THROW(rb::call(rb::Member<"Widget.Add()">{nullptr}, w.get()), rb::Exception);
 }
 
 TEST_F(PluginHost, NilObjectRaisesWithoutCalling) {
-    int before = rb::getProp<int32_t>(table[14], rb::make("Widget").get());
+    int before = rb::getProp(at<"Widget.Calls.Get", "integer">(14), rb::make("Widget").get());
     try {
-        rb::call(table[4], nullptr);
+        rb::call(at<"Widget.Add()">(4), nullptr);
         FAIL() << "no exception";
     } catch (const rb::Exception &e) {
         EXPECT_EQ(e.className(), "NilObjectException");
@@ -214,9 +221,10 @@ TEST_F(PluginHost, WithheldServiceAnswersZero) {
     rb::withholdService("REALBuildString");
     EXPECT_EQ(rb::resolve("REALBuildString"), nullptr);
     rb::ObjRef w = rb::make("Widget");
-    EXPECT_FALSE(rb::call<rb::String>(table[9], w.get())) << "the plug-in returns nil without the service";
+    EXPECT_FALSE(rb::call(at<"Widget.Describe() as String">(9), w.get()))
+        << "the plug-in returns nil without the service";
     rb::restoreServices();
-    EXPECT_TRUE(rb::call<rb::String>(table[9], w.get()));
+    EXPECT_TRUE(rb::call(at<"Widget.Describe() as String">(9), w.get()));
 }
 
 TEST_F(PluginHost, PropertyServicesByName) {
@@ -262,17 +270,18 @@ TEST(PluginLoader, FailuresAreClearErrors) {
 
 void expectShortClassWorks(const char *cls) {
     std::string c = cls;
-    void *first = RuntimeLookupPluginEntrypoint((c + ".First() as integer").c_str());
-    void *second = RuntimeLookupPluginEntrypoint((c + ".Second(x as integer) as integer").c_str());
-    void *prop = RuntimeLookupPluginEntrypoint((c + ".Prop as integer").c_str());
-    void *setter = RuntimeLookupPluginEntrypoint((c + ".Prop as integer.Set").c_str());
-    void *third = RuntimeLookupPluginEntrypoint((c + ".Third() as integer").c_str());
-    for (void *e : {first, second, prop, setter, third}) ASSERT_FALSE(rb::isTrap(e)) << cls;
+    auto first = rb::lookupLike<"C.First() as integer">(c + ".First() as integer");
+    auto second = rb::lookupLike<"C.Second(x as integer) as integer">(c + ".Second(x as integer) as integer");
+    auto prop = rb::lookupLike<"C.Prop as integer">(c + ".Prop as integer");
+    auto setter = rb::lookupLike<"C.Prop as integer.Set">(c + ".Prop as integer.Set");
+    auto third = rb::lookupLike<"C.Third() as integer">(c + ".Third() as integer");
+    for (void *e : {first.entry, second.entry, prop.entry, setter.entry, third.entry})
+        ASSERT_FALSE(rb::isTrap(e)) << cls;
     rb::ObjRef o = rb::make(cls);
-    EXPECT_EQ(rb::call<int32_t>(first, o.get()), 1);
-    EXPECT_EQ(rb::call<int32_t>(second, o.get(), int32_t(21)), 42);
-    EXPECT_EQ(rb::call<int32_t>(prop, o.get()), 40);
-    EXPECT_EQ(rb::call<int32_t>(third, o.get()), 3);
+    EXPECT_EQ(rb::call(first, o.get()), 1);
+    EXPECT_EQ(rb::call(second, o.get(), int32_t(21)), 42);
+    EXPECT_EQ(rb::call(prop, o.get()), 40);
+    EXPECT_EQ(rb::call(third, o.get()), 3);
 }
 
 TEST(PluginLoader, ShortMethodRecordsFromAnOldHostVersion) {
