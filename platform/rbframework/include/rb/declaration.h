@@ -96,10 +96,10 @@ constexpr bool endsWith(std::string_view s, std::string_view tail) {
 constexpr bool kindOf(std::string_view type, Kind &kind) {
     if (!isIdentifier(type)) return false;
     constexpr std::string_view integers[] = {"integer", "color"};
-    constexpr std::string_view refused[] = {"int8",   "int16",  "int32",  "int64",   "uint8",   "uint16",
-                                            "uint32", "uint64", "uinteger", "short", "byte",    "ptr",
-                                            "cstring", "wstring", "pstring", "ostype", "variant", "currency",
-                                            "text",   "auto",   "cfstringref"};
+    constexpr std::string_view refused[] = {"int8",    "int16",   "int32",      "int64",  "uint8",   "uint16",
+                                            "uint32",  "uint64",  "uinteger",   "short",  "byte",    "ptr",
+                                            "cstring", "wstring", "pstring",    "ostype", "variant", "currency",
+                                            "text",    "auto",    "cfstringref"};
     for (std::string_view w : integers)
         if (sameWord(type, w)) return kind = Kind::Integer, true;
     for (std::string_view w : refused)
