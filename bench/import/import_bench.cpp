@@ -5,7 +5,6 @@
 // (libtiff's mapped reads are the slower here). Prints times per file and
 // the ratios, all from one run.
 #include <rb/entrypoints.h>
-#include <rb/untyped_call.h>
 #include <rb/graphics.h>
 #include <rb/host.h>
 #include <rb/object.h>
@@ -65,9 +64,9 @@ int main() {
         if (!writeFrame(files.back(), i)) return 1;
     }
     auto folderItemFromPath = reinterpret_cast<REALobject (*)(const char *)>(rb::resolve("FolderItemFromPath"));
-    void *openFile = RuntimeLookupPluginEntrypoint("QTGraphicsImporterPlyx.OpenFile(file as folderitem)");
-    void *draw = RuntimeLookupPluginEntrypoint("QTGraphicsImporterPlyx.Draw(g as graphics)");
-    void *close = RuntimeLookupPluginEntrypoint("QTGraphicsImporterPlyx.Close");
+    auto openFile = rb::lookup<"QTGraphicsImporterPlyx.OpenFile(file as folderitem)">();
+    auto draw = rb::lookup<"QTGraphicsImporterPlyx.Draw(g as graphics)">();
+    auto close = rb::lookup<"QTGraphicsImporterPlyx.Close">();
     rb::ObjRef target = rb::newPicture(kWidth, kHeight, 24);
     rb::ObjRef g = rb::newPictureGraphics(target.get());
     rb::ObjRef importer = rb::make("QTGraphicsImporterPlyx");
@@ -82,13 +81,13 @@ int main() {
         double t0 = now();
         for (const std::string &f : files) {
             rb::ObjRef item = rb::ObjRef::adopt(folderItemFromPath(f.c_str()));
-            rb::untyped::call(openFile, importer.get(), item);
-            rb::untyped::call(draw, importer.get(), g);
+            rb::call(openFile, importer.get(), item);
+            rb::call(draw, importer.get(), g);
             if (rb::direct<int32_t>(importer.get(), 8) != 0) {
                 std::fprintf(stderr, "import failed: %s\n", f.c_str());
                 return 1;
             }
-            rb::untyped::call(close, importer.get());
+            rb::call(close, importer.get());
             check += rb::pixel(target.get(), 1, 1);
         }
         double t1 = now();

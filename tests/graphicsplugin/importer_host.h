@@ -7,7 +7,6 @@
 #include "binding/entrypoints.h"
 
 #include <rb/entrypoints.h>
-#include <rb/untyped_call.h>
 #include <rb/graphics.h>
 #include <rb/host.h>
 #include <rb/memory.h>
@@ -30,9 +29,15 @@
 namespace importer_host {
 
 inline void *entry(const std::string &text) { return RuntimeLookupPluginEntrypoint(text.c_str()); }
-inline void *im(const std::string &member) { return entry("QTGraphicsImporterPlyx." + member); }
-inline void *ex(const std::string &member) { return entry("QTGraphicsExporterPlyx." + member); }
-inline void *mx(const std::string &member) { return entry("QTGraphicsImporterMatrixPlyx." + member); }
+
+// Members of the importer, exporter and matrix classes, typed from their
+// texts; imLike picks a member at run time, typed like Like.
+template <rb::Text M> auto im() { return tavrin::lookupEntry<rb::Text("QTGraphicsImporterPlyx.") + M>(); }
+template <rb::Text M> auto ex() { return tavrin::lookupEntry<rb::Text("QTGraphicsExporterPlyx.") + M>(); }
+template <rb::Text M> auto mx() { return tavrin::lookupEntry<rb::Text("QTGraphicsImporterMatrixPlyx.") + M>(); }
+template <rb::Text Like> auto imLike(const std::string &member) {
+    return tavrin::lookupEntryLike<rb::Text("QTGraphicsImporterPlyx.") + Like>("QTGraphicsImporterPlyx." + member);
+}
 
 inline int32_t lastError(REALobject o) { return rb::direct<int32_t>(o, 8); }
 inline uint32_t handleOf(REALobject o) { return rb::direct<uint32_t>(o, 4); }
@@ -78,9 +83,9 @@ inline rb::ObjRef patternPicture(int32_t w, int32_t h) {
 
 inline std::string exportAs(const char *type, REALobject pic, rb::ObjRef *exporterOut = nullptr) {
     rb::ObjRef e = rb::make("QTGraphicsExporterPlyx");
-    rb::untyped::call(ex("OpenExporter(type as string)"), e.get(), rb::String(type));
-    rb::untyped::setProp(ex("InputPicture.Set"), e.get(), pic);
-    rb::String s = rb::untyped::call<rb::String>(ex("ExportToString as string"), e.get());
+    rb::call(ex<"OpenExporter(type as string)">(), e.get(), rb::String(type));
+    rb::setProp(ex<"InputPicture.Set">(), e.get(), pic);
+    rb::String s = rb::call(ex<"ExportToString as string">(), e.get());
     if (exporterOut) *exporterOut = e;
     return s.str();
 }
@@ -97,19 +102,20 @@ protected:
     TempDir dir;
 
     void openData(const std::string &bytes, const char *type) {
-        rb::untyped::call(im("OpenData(data as string, datatype as string)"), importer.get(), rb::String(bytes, 0xFFFF),
-                          rb::String(type));
+        rb::call(im<"OpenData(data as string, datatype as string)">(), importer.get(), rb::String(bytes, 0xFFFF),
+                 rb::String(type));
     }
     void openFile(const std::string &path) {
-        rb::untyped::call(im("OpenFile(file as folderitem)"), importer.get(), folderItem(path));
+        rb::call(im<"OpenFile(file as folderitem)">(), importer.get(), folderItem(path));
     }
     int32_t get(const char *prop) {
-        return rb::untyped::getProp<int32_t>(im(std::string(prop) + ".Get"), importer.get());
+        return rb::getProp(imLike<"DestRectLeft.Get">(std::string(prop) + ".Get"), importer.get());
     }
-    void set(const char *prop, int32_t v) { rb::untyped::setProp(im(std::string(prop) + ".Set"), importer.get(), v); }
+    void set(const char *prop, int32_t v) {
+        rb::setProp(imLike<"DestRectLeft.Set">(std::string(prop) + ".Set"), importer.get(), v);
+    }
     rb::ObjRef description() {
-        return rb::untyped::call<rb::ObjRef>(im("ImageDescription as QTGraphicsImporterImageDescriptionPlyx"),
-                                             importer.get());
+        return rb::call(im<"ImageDescription as QTGraphicsImporterImageDescriptionPlyx">(), importer.get());
     }
     static int64_t intProp(REALobject o, const char *name) { return std::get<int64_t>(rb::getPropValue(o, name)); }
     static std::string stringProp(REALobject o, const char *name) {

@@ -58,20 +58,20 @@ TEST_F(ImporterHost, WhatTheExporterWritesOpensWithItsSizeAndDepth) {
         EXPECT_EQ(intProp(desc.get(), "Height"), 21);
         EXPECT_EQ(stringProp(desc.get(), "CodecType"), c.codec);
         EXPECT_EQ(stringProp(desc.get(), "ColorSpace"), "<none>") << "no profile, no colour space";
-        EXPECT_TRUE(rb::untyped::call<bool>(im("Validate as boolean"), importer.get()));
+        EXPECT_TRUE(rb::call(im<"Validate as boolean">(), importer.get()));
     }
 }
 
 TEST_F(ImporterHost, DrawAndMakePictureGiveTheSamePixels) {
     rb::ObjRef src = patternPicture(40, 30);
     openData(exportAs("PNGf", src.get()), "PNGf");
-    rb::ObjRef made = rb::untyped::call<rb::ObjRef>(im("MakePicture(width as integer, height as integer) as picture"),
-                                                    importer.get(), int32_t(40), int32_t(30));
+    rb::ObjRef made = rb::call(im<"MakePicture(width as integer, height as integer) as picture">(), importer.get(),
+                               int32_t(40), int32_t(30));
     ASSERT_TRUE(made);
     EXPECT_EQ(lastError(importer.get()), 0);
     rb::ObjRef target = rb::newPicture(40, 30, 24);
     rb::ObjRef g = rb::newPictureGraphics(target.get());
-    rb::untyped::call(im("Draw(g as graphics)"), importer.get(), g);
+    rb::call(im<"Draw(g as graphics)">(), importer.get(), g);
     EXPECT_EQ(lastError(importer.get()), 0);
     int differ = 0, wrong = 0;
     for (int y = 0; y < 30; ++y)
@@ -84,7 +84,7 @@ TEST_F(ImporterHost, DrawAndMakePictureGiveTheSamePixels) {
     EXPECT_EQ(imaging::GetGWorld(), 0u) << "the current port is restored";
 
     // MakePicHandle gives the same image again.
-    rb::ObjRef pic = rb::untyped::call<rb::ObjRef>(im("MakePicHandle as picture"), importer.get());
+    rb::ObjRef pic = rb::call(im<"MakePicHandle as picture">(), importer.get());
     ASSERT_TRUE(pic);
     EXPECT_EQ(rb::pixel(pic.get(), 17, 11), rb::pixel(src.get(), 17, 11));
 }
@@ -100,8 +100,8 @@ TEST_F(ImporterHost, DrawingFollowsTheBoundsAndLeavesTheRestWhite) {
     EXPECT_EQ(get("CurrentBoundsLeft"), 5);
     EXPECT_EQ(get("CurrentBoundsTop"), 2);
     EXPECT_EQ(get("DestRectLeft"), 5);
-    rb::ObjRef made = rb::untyped::call<rb::ObjRef>(im("MakePicture(width as integer, height as integer) as picture"),
-                                                    importer.get(), int32_t(30), int32_t(14));
+    rb::ObjRef made = rb::call(im<"MakePicture(width as integer, height as integer) as picture">(), importer.get(),
+                               int32_t(30), int32_t(14));
     ASSERT_TRUE(made);
     EXPECT_EQ(rb::pixel(made.get(), 0, 0), 0xFFFFFFu);
     EXPECT_EQ(rb::pixel(made.get(), 4, 5), 0xFFFFFFu);
@@ -114,7 +114,7 @@ TEST_F(ImporterHost, DrawWindowShowsTheImageOnTheWindow) {
     rb::ObjRef src = patternPicture(16, 12);
     openData(exportAs("TIFF", src.get()), "TIFF");
     rb::Window w("ImporterTestWindow", rb::WindowKind::Document, "importer", 80, 70);
-    rb::untyped::call(im("DrawWindow(win as window)"), importer.get(), w.handle());
+    rb::call(im<"DrawWindow(win as window)">(), importer.get(), w.handle());
     EXPECT_EQ(lastError(importer.get()), 0);
     ASSERT_EQ(w.surface.pixels().size(), size_t(80 * 70));
     EXPECT_EQ(w.surface.pixels()[3 * 80 + 7], rb::pixel(src.get(), 7, 3));
@@ -123,7 +123,7 @@ TEST_F(ImporterHost, DrawWindowShowsTheImageOnTheWindow) {
     set("CurrentBoundsWidth", 56);  // right 56 first, so that left 40 leaves 16
     set("CurrentBoundsLeft", 40);
     EXPECT_EQ(get("CurrentBoundsWidth"), 16);
-    rb::untyped::call(im("Draw(g as graphics)"), importer.get(), g);
+    rb::call(im<"Draw(g as graphics)">(), importer.get(), g);
     EXPECT_EQ(lastError(importer.get()), 0);
     EXPECT_EQ(w.surface.pixels()[3 * 80 + 47], rb::pixel(src.get(), 7, 3));
     uint32_t port = rb::windowPort(&w);
@@ -137,7 +137,7 @@ TEST_F(ImporterHost, SaveAsImageWritesATiffThatLibtiffReads) {
     rb::ObjRef src = patternPicture(33, 17);
     openData(exportAs("PNGf", src.get()), "PNGf");
     std::string out = dir.file("saved.tif");
-    rb::untyped::call(im("SaveAsImage(f as folderitem)"), importer.get(), folderItem(out));
+    rb::call(im<"SaveAsImage(f as folderitem)">(), importer.get(), folderItem(out));
     EXPECT_EQ(lastError(importer.get()), 0);
     TIFFSetErrorHandler(nullptr);
     TIFF *tif = TIFFOpen(out.c_str(), "r");
@@ -157,7 +157,7 @@ TEST_F(ImporterHost, SaveAsImageWritesATiffThatLibtiffReads) {
 
     // SaveAsPicture writes our picture format, which opens as a picture handle.
     std::string picFile = dir.file("saved.pict");
-    rb::untyped::call(im("SaveAsPicture(f as folderitem)"), importer.get(), folderItem(picFile));
+    rb::call(im<"SaveAsPicture(f as folderitem)">(), importer.get(), folderItem(picFile));
     EXPECT_EQ(lastError(importer.get()), 0);
     std::string bytes = readBytes(picFile);
     imaging::Handle hnd = nullptr;
@@ -175,21 +175,21 @@ TEST_F(ImporterHost, OpenFileKeepsTheFileAndReadsItsMetadata) {
     writeBytes(path, exportAs("TIFF", src.get(), &e));
     openFile(path);
     ASSERT_EQ(lastError(importer.get()), 0);
-    rb::ObjRef file = rb::untyped::call<rb::ObjRef>(im("File as folderitem"), importer.get());
+    rb::ObjRef file = rb::call(im<"File as folderitem">(), importer.get());
     ASSERT_TRUE(file);
     EXPECT_EQ(stringProp(file.get(), "AbsolutePath"), path);
-    EXPECT_EQ(rb::untyped::call<int32_t>(im("ImageCount as integer"), importer.get()), 1);
-    EXPECT_EQ(rb::untyped::call<int32_t>(im("ImageIndex as integer"), importer.get()), 1);
-    rb::String types = rb::untyped::call<rb::String>(im("FileTypes as string"), importer.get());
+    EXPECT_EQ(rb::call(im<"ImageCount as integer">(), importer.get()), 1);
+    EXPECT_EQ(rb::call(im<"ImageIndex as integer">(), importer.get()), 1);
+    rb::String types = rb::call(im<"FileTypes as string">(), importer.get());
     EXPECT_EQ(types.str(), "TIFFJPEGPNGfBMPf");
-    rb::String exts = rb::untyped::call<rb::String>(im("FileExtensions as string"), importer.get());
+    rb::String exts = rb::call(im<"FileExtensions as string">(), importer.get());
     EXPECT_EQ(exts.str(), "tif jpg png bmp ");
     // Another file through the File setter.
     std::string other = dir.file("other.png");
     writeBytes(other, exportAs("PNGf", patternPicture(9, 4).get()));
     rb::ObjRef png = rb::make("QTGraphicsImporterPlyx");
-    rb::untyped::call(im("OpenFile(file as folderitem)"), png.get(), folderItem(other));
-    EXPECT_EQ(rb::untyped::getProp<int32_t>(im("NaturalBoundsWidth.Get"), png.get()), 9);
+    rb::call(im<"OpenFile(file as folderitem)">(), png.get(), folderItem(other));
+    EXPECT_EQ(rb::getProp(im<"NaturalBoundsWidth.Get">(), png.get()), 9);
 }
 
 TEST_F(ImporterHost, MultiPageTiffCountsAndSelectsItsPages) {
@@ -213,24 +213,24 @@ TEST_F(ImporterHost, MultiPageTiffCountsAndSelectsItsPages) {
     TIFFClose(tif);
     openFile(path);
     ASSERT_EQ(lastError(importer.get()), 0);
-    EXPECT_EQ(rb::untyped::call<int32_t>(im("ImageCount as integer"), importer.get()), 3);
+    EXPECT_EQ(rb::call(im<"ImageCount as integer">(), importer.get()), 3);
     EXPECT_EQ(get("NaturalBoundsWidth"), 10);
-    rb::untyped::call(im("ImageIndex as integer.Set"), importer.get(), int32_t(3));
+    rb::call(im<"ImageIndex as integer.Set">(), importer.get(), int32_t(3));
     EXPECT_EQ(lastError(importer.get()), 0);
-    EXPECT_EQ(rb::untyped::call<int32_t>(im("ImageIndex as integer"), importer.get()), 3);
+    EXPECT_EQ(rb::call(im<"ImageIndex as integer">(), importer.get()), 3);
     EXPECT_EQ(get("NaturalBoundsWidth"), 30);
     EXPECT_EQ(get("NaturalBoundsHeight"), 7);
     EXPECT_EQ(intProp(description().get(), "Depth"), 8);
-    rb::ObjRef pic = rb::untyped::call<rb::ObjRef>(im("MakePicture(width as integer, height as integer) as picture"),
-                                                   importer.get(), int32_t(30), int32_t(7));
+    rb::ObjRef pic = rb::call(im<"MakePicture(width as integer, height as integer) as picture">(), importer.get(),
+                              int32_t(30), int32_t(7));
     ASSERT_TRUE(pic);
     EXPECT_EQ(rb::pixel(pic.get(), 29, 6), 0x787878u);
-    rb::ObjRef handlePic = rb::untyped::call<rb::ObjRef>(im("MakePicHandle as picture"), importer.get());
+    rb::ObjRef handlePic = rb::call(im<"MakePicHandle as picture">(), importer.get());
     ASSERT_TRUE(handlePic);
     EXPECT_EQ(rb::pictureWidth(handlePic.get()), 30) << "the current page, not the first";
-    rb::untyped::call(im("ImageIndex as integer.Set"), importer.get(), int32_t(4));
+    rb::call(im<"ImageIndex as integer.Set">(), importer.get(), int32_t(4));
     EXPECT_NE(lastError(importer.get()), 0) << "no fourth page";
-    EXPECT_EQ(rb::untyped::call<int32_t>(im("ImageIndex as integer"), importer.get()), 3);
+    EXPECT_EQ(rb::call(im<"ImageIndex as integer">(), importer.get()), 3);
 }
 
 // ---- the members' edge cases ---------------------------------------------------------------------
@@ -243,10 +243,10 @@ TEST_F(ImporterHost, BoundsSettersMoveOneSide) {
     rb::setDirect<int32_t>(r.get(), 4, 50);   // bottom
     rb::setDirect<int32_t>(r.get(), 8, 10);   // left
     rb::setDirect<int32_t>(r.get(), 12, 60);  // right
-    rb::untyped::call(entry("QTGraphicsImporterPlyx.CurrentBounds as object.Set"), importer.get(), r);
+    rb::call(tavrin::lookupEntry<"QTGraphicsImporterPlyx.CurrentBounds as object.Set">(), importer.get(), r);
     EXPECT_EQ(lastError(importer.get()), 0);
     set("CurrentBoundsWidth", 100);
-    rb::ObjRef now = rb::untyped::call<rb::ObjRef>(im("CurrentBounds as object"), importer.get());
+    rb::ObjRef now = rb::call(im<"CurrentBounds as object">(), importer.get());
     ASSERT_TRUE(now);
     EXPECT_EQ(rb::direct<int32_t>(now.get(), 8), 10) << "left unchanged";
     EXPECT_EQ(rb::direct<int32_t>(now.get(), 12), 110) << "right = left + width";
@@ -256,26 +256,25 @@ TEST_F(ImporterHost, BoundsSettersMoveOneSide) {
     set("SourceRectLeft", 20);
     EXPECT_EQ(get("SourceRectWidth"), 30);
     EXPECT_EQ(get("DefaultSourceRectWidth"), 50);
-    rb::untyped::call(entry("QTGraphicsImporterPlyx.CurrentBounds as object.Set"), importer.get(), rb::ObjRef());
+    rb::call(tavrin::lookupEntry<"QTGraphicsImporterPlyx.CurrentBounds as object.Set">(), importer.get(), rb::ObjRef());
     EXPECT_EQ(lastError(importer.get()), -1) << "no rectangle, nothing set";
 }
 
 TEST_F(ImporterHost, MembersWithoutAComponent) {
-    rb::untyped::call(im("OpenURL(url as string)"), importer.get(), rb::String());
+    rb::call(im<"OpenURL(url as string)">(), importer.get(), rb::String());
     EXPECT_EQ(handleOf(importer.get()), 0u);
     EXPECT_EQ(lastError(importer.get()), -1);
-    EXPECT_EQ(rb::untyped::call<int32_t>(im("MakeGWorld(width as integer, height as integer) as integer"),
-                                         importer.get(), int32_t(10), int32_t(10)),
+    EXPECT_EQ(rb::call(im<"MakeGWorld(width as integer, height as integer) as integer">(), importer.get(), int32_t(10),
+                       int32_t(10)),
               0);
     EXPECT_EQ(lastError(importer.get()), -1);
-    EXPECT_EQ(rb::untyped::call<int32_t>(im("ImageCount as integer"), importer.get()), -1);
-    EXPECT_EQ(rb::untyped::call<int32_t>(im("Quality as integer"), importer.get()), -1);
-    EXPECT_FALSE(rb::untyped::call<rb::ObjRef>(im("MakePicture(width as integer, height as integer) as picture"),
-                                               importer.get(), int32_t(5), int32_t(5)));
+    EXPECT_EQ(rb::call(im<"ImageCount as integer">(), importer.get()), -1);
+    EXPECT_EQ(rb::call(im<"Quality as integer">(), importer.get()), -1);
+    EXPECT_FALSE(rb::call(im<"MakePicture(width as integer, height as integer) as picture">(), importer.get(),
+                          int32_t(5), int32_t(5)));
     EXPECT_EQ(get("NaturalBoundsWidth"), 0);
     EXPECT_EQ(lastError(importer.get()), -1);
-    rb::untyped::call(im("OpenData(data as string, datatype as string)"), importer.get(), rb::String(),
-                      rb::String("TIFF"));
+    rb::call(im<"OpenData(data as string, datatype as string)">(), importer.get(), rb::String(), rb::String("TIFF"));
     EXPECT_EQ(lastError(importer.get()), -1);
 }
 
@@ -283,13 +282,13 @@ TEST_F(ImporterHost, OpenURLReadsFileURLs) {
     std::string path = dir.file("a b.png");
     writeBytes(path, exportAs("PNGf", patternPicture(7, 3).get()));
     std::string encoded = path.substr(0, path.find(' ')) + "%20" + path.substr(path.find(' ') + 1);
-    rb::untyped::call(im("OpenURL(url as string)"), importer.get(), rb::String("file://" + encoded));
+    rb::call(im<"OpenURL(url as string)">(), importer.get(), rb::String("file://" + encoded));
     EXPECT_EQ(lastError(importer.get()), 0);
     EXPECT_EQ(get("NaturalBoundsWidth"), 7);
-    rb::untyped::call(im("OpenURL(url as string)"), importer.get(), rb::String("file:///no/such/file.png"));
+    rb::call(im<"OpenURL(url as string)">(), importer.get(), rb::String("file:///no/such/file.png"));
     EXPECT_NE(lastError(importer.get()), 0);
     EXPECT_EQ(handleOf(importer.get()), 0u);
-    rb::untyped::call(im("OpenURL(url as string)"), importer.get(), rb::String("gopher://example/x"));
+    rb::call(im<"OpenURL(url as string)">(), importer.get(), rb::String("gopher://example/x"));
     EXPECT_NE(lastError(importer.get()), 0);
 }
 
@@ -300,11 +299,11 @@ TEST_F(ImporterHost, OpenURLFetchesHttpThroughTheHostsClient) {
         reply.send(r.path == "/image" ? LoopbackServer::response(200, "OK", image)
                                       : LoopbackServer::response(404, "Not Found", ""));
     });
-    rb::untyped::call(im("OpenURL(url as string)"), importer.get(), rb::String(server.url("/image")));
+    rb::call(im<"OpenURL(url as string)">(), importer.get(), rb::String(server.url("/image")));
     EXPECT_EQ(lastError(importer.get()), 0);
     EXPECT_EQ(get("NaturalBoundsWidth"), 31);
     EXPECT_EQ(stringProp(description().get(), "CodecType"), "jpeg");
-    rb::untyped::call(im("OpenURL(url as string)"), importer.get(), rb::String(server.url("/other")));
+    rb::call(im<"OpenURL(url as string)">(), importer.get(), rb::String(server.url("/other")));
     EXPECT_EQ(lastError(importer.get()), imaging::fnfErr);
     EXPECT_EQ(handleOf(importer.get()), 0u);
 }
@@ -312,8 +311,8 @@ TEST_F(ImporterHost, OpenURLFetchesHttpThroughTheHostsClient) {
 TEST_F(ImporterHost, MakeGWorldIsAWorldOfTheImage) {
     rb::ObjRef src = patternPicture(8, 6);
     openData(exportAs("BMPf", src.get()), "BMPf");
-    int32_t world = rb::untyped::call<int32_t>(im("MakeGWorld(width as integer, height as integer) as integer"),
-                                               importer.get(), int32_t(8), int32_t(6));
+    int32_t world = rb::call(im<"MakeGWorld(width as integer, height as integer) as integer">(), importer.get(),
+                             int32_t(8), int32_t(6));
     ASSERT_NE(world, 0);
     EXPECT_EQ(lastError(importer.get()), 0);
     imaging::PixMapInfo pm{};
@@ -321,16 +320,15 @@ TEST_F(ImporterHost, MakeGWorldIsAWorldOfTheImage) {
     const uint8_t *p = pm.baseAddr + 2 * pm.rowBytes + 3 * 4;
     EXPECT_EQ(uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3], rb::pixel(src.get(), 3, 2));
     // DrawGWorld into it again, with the graphics mode set to blend.
-    rb::untyped::call(im("GraphicsModeColor as color.Set"), importer.get(), int32_t(0x808080));
-    EXPECT_EQ(rb::untyped::call<int32_t>(im("GraphicsModeColor as color"), importer.get()), 0x808080);
-    rb::untyped::call(im("GraphicsMode as integer.Set"), importer.get(), int32_t(32));
-    EXPECT_EQ(rb::untyped::call<int32_t>(im("GraphicsMode as integer"), importer.get()), 32);
-    EXPECT_EQ(rb::untyped::call<int32_t>(im("GraphicsModeColor as color"), importer.get()), 0x808080)
-        << "the colour stays";
-    rb::untyped::call(im("DrawGWorld(GWorldHandle as integer)"), importer.get(), world);
+    rb::call(im<"GraphicsModeColor as color.Set">(), importer.get(), int32_t(0x808080));
+    EXPECT_EQ(rb::call(im<"GraphicsModeColor as color">(), importer.get()), 0x808080);
+    rb::call(im<"GraphicsMode as integer.Set">(), importer.get(), int32_t(32));
+    EXPECT_EQ(rb::call(im<"GraphicsMode as integer">(), importer.get()), 32);
+    EXPECT_EQ(rb::call(im<"GraphicsModeColor as color">(), importer.get()), 0x808080) << "the colour stays";
+    rb::call(im<"DrawGWorld(GWorldHandle as integer)">(), importer.get(), world);
     EXPECT_EQ(lastError(importer.get()), 0);
     imaging::DisposeGWorld(imaging::GWorldRef(world));
-    rb::untyped::call(im("DrawGWorld(GWorldHandle as integer)"), importer.get(), world);
+    rb::call(im<"DrawGWorld(GWorldHandle as integer)">(), importer.get(), world);
     EXPECT_NE(lastError(importer.get()), 0) << "a world that is gone";
 }
 
@@ -350,19 +348,19 @@ TEST_F(ImporterHost, ProgressEventsDuringADrawAndACancel) {
                                }),
                                reinterpret_cast<void *>(+[](REALobject) { ++closes; })});
     rb::ObjRef obj = rb::make("ProgressImporter");
-    rb::untyped::call(im("OpenData(data as string, datatype as string)"), obj.get(),
-                      rb::String(exportAs("TIFF", patternPicture(64, 64).get()), 0xFFFF), rb::String("TIFF"));
-    rb::untyped::setProp(im("Progress.Set"), obj.get(), int32_t(2));
-    int32_t world = rb::untyped::call<int32_t>(im("MakeGWorld(width as integer, height as integer) as integer"),
-                                               obj.get(), int32_t(64), int32_t(64));
+    rb::call(im<"OpenData(data as string, datatype as string)">(), obj.get(),
+             rb::String(exportAs("TIFF", patternPicture(64, 64).get()), 0xFFFF), rb::String("TIFF"));
+    rb::setProp(im<"Progress.Set">(), obj.get(), int32_t(2));
+    int32_t world = rb::call(im<"MakeGWorld(width as integer, height as integer) as integer">(), obj.get(), int32_t(64),
+                             int32_t(64));
     EXPECT_NE(world, 0);
     EXPECT_EQ(opens, 1);
     EXPECT_GT(updates, 1);
     EXPECT_EQ(closes, 1);
     imaging::DisposeGWorld(imaging::GWorldRef(world));
     cancel = true;
-    EXPECT_EQ(rb::untyped::call<int32_t>(im("MakeGWorld(width as integer, height as integer) as integer"), obj.get(),
-                                         int32_t(64), int32_t(64)),
+    EXPECT_EQ(rb::call(im<"MakeGWorld(width as integer, height as integer) as integer">(), obj.get(), int32_t(64),
+                       int32_t(64)),
               0);
     EXPECT_EQ(lastError(obj.get()), 1) << "a true answer stops the drawing";
     EXPECT_EQ(closes, 2);
@@ -371,49 +369,47 @@ TEST_F(ImporterHost, ProgressEventsDuringADrawAndACancel) {
 TEST_F(ImporterHost, MatrixOperationsInFixedPoint) {
     rb::ObjRef m = rb::make("QTGraphicsImporterMatrixPlyx");
     auto word = [&](int i) { return rb::direct<int32_t>(m.get(), i * 4); };
-    rb::untyped::call(mx("SetIdentityMatrix"), m.get());
+    rb::call(mx<"SetIdentityMatrix">(), m.get());
     EXPECT_EQ(word(0), 65536);
     EXPECT_EQ(word(8), 1 << 30);
-    rb::untyped::call(mx("RotateMatrix(degrees as double, anchorx as double, anchory as double)"), m.get(), 90.0, 0.0,
-                      0.0);
+    rb::call(mx<"RotateMatrix(degrees as double, anchorx as double, anchory as double)">(), m.get(), 90.0, 0.0, 0.0);
     EXPECT_EQ(word(0), 0);
     EXPECT_EQ(word(1), 65536);
     EXPECT_EQ(word(3), -65536);
     EXPECT_EQ(word(4), 0);
-    rb::ObjRef copy = rb::untyped::call<rb::ObjRef>(mx("CopyMatrix as QTGraphicsImporterMatrixPlyx"), m.get());
-    EXPECT_TRUE(rb::untyped::call<bool>(mx("EqualMatrix(secondmatrix as QTGraphicsImporterMatrixPlyx) as boolean"),
-                                        m.get(), copy));
-    rb::untyped::call(mx("TranslateMatrix(DeltaH as double, DeltaW as double)"), copy.get(), 2.5, -1.0);
+    rb::ObjRef copy = rb::call(mx<"CopyMatrix as QTGraphicsImporterMatrixPlyx">(), m.get());
+    EXPECT_TRUE(rb::call(mx<"EqualMatrix(secondmatrix as QTGraphicsImporterMatrixPlyx) as boolean">(), m.get(), copy));
+    rb::call(mx<"TranslateMatrix(DeltaH as double, DeltaW as double)">(), copy.get(), 2.5, -1.0);
     EXPECT_EQ(rb::direct<int32_t>(copy.get(), 24), 2 * 65536 + 32768);
     EXPECT_EQ(rb::direct<int32_t>(copy.get(), 28), -65536);
-    EXPECT_FALSE(rb::untyped::call<bool>(mx("EqualMatrix(secondmatrix as QTGraphicsImporterMatrixPlyx) as boolean"),
-                                         m.get(), copy));
-    EXPECT_FALSE(rb::untyped::call<bool>(mx("EqualMatrix(secondmatrix as QTGraphicsImporterMatrixPlyx) as boolean"),
-                                         m.get(), rb::ObjRef()));
-    rb::untyped::call(mx("SetIdentityMatrix"), m.get());
-    rb::untyped::call(mx("ScaleMatrix(ScaleX as double, ScaleY as double, AboutX as double, AboutY as double)"),
-                      m.get(), 2.0, 3.0, 10.0, 10.0);
+    EXPECT_FALSE(rb::call(mx<"EqualMatrix(secondmatrix as QTGraphicsImporterMatrixPlyx) as boolean">(), m.get(), copy));
+    EXPECT_FALSE(
+        rb::call(mx<"EqualMatrix(secondmatrix as QTGraphicsImporterMatrixPlyx) as boolean">(), m.get(), rb::ObjRef()));
+    rb::call(mx<"SetIdentityMatrix">(), m.get());
+    rb::call(mx<"ScaleMatrix(ScaleX as double, ScaleY as double, AboutX as double, AboutY as double)">(), m.get(), 2.0,
+             3.0, 10.0, 10.0);
     EXPECT_EQ(word(0), 2 * 65536);
     EXPECT_EQ(word(4), 3 * 65536);
     EXPECT_EQ(word(6), -10 * 65536) << "x' = 2x - 10 keeps x = 10 in place";
     EXPECT_EQ(word(7), -20 * 65536);
-    rb::untyped::call(mx("SetIdentityMatrix"), m.get());
-    rb::untyped::call(mx("SkewMatrix(SkewX as double, SkewY as double, AboutX as double, AboutY as double)"), m.get(),
-                      0.5, 0.0, 0.0, 0.0);
+    rb::call(mx<"SetIdentityMatrix">(), m.get());
+    rb::call(mx<"SkewMatrix(SkewX as double, SkewY as double, AboutX as double, AboutY as double)">(), m.get(), 0.5,
+             0.0, 0.0, 0.0);
     EXPECT_EQ(word(3), 32768);
 
     // The importer's matrix in and out.
     openData(exportAs("TIFF", patternPicture(10, 10).get()), "TIFF");
-    rb::untyped::call(entry("QTGraphicsImporterPlyx.Matrix as QTGraphicsImporterMatrixPlyx.Set"), importer.get(), copy);
-    rb::ObjRef back = rb::untyped::call<rb::ObjRef>(im("Matrix as QTGraphicsImporterMatrixPlyx"), importer.get());
-    EXPECT_TRUE(rb::untyped::call<bool>(mx("EqualMatrix(secondmatrix as QTGraphicsImporterMatrixPlyx) as boolean"),
-                                        back.get(), copy));
+    rb::call(tavrin::lookupEntry<"QTGraphicsImporterPlyx.Matrix as QTGraphicsImporterMatrixPlyx.Set">(), importer.get(),
+             copy);
+    rb::ObjRef back = rb::call(im<"Matrix as QTGraphicsImporterMatrixPlyx">(), importer.get());
+    EXPECT_TRUE(
+        rb::call(mx<"EqualMatrix(secondmatrix as QTGraphicsImporterMatrixPlyx) as boolean">(), back.get(), copy));
     // Turned a quarter and moved by (2.5, -1): x' = 2.5 - y, y' = x - 1.
     EXPECT_EQ(get("CurrentBoundsLeft"), -8) << "-7.5 rounds outwards";
     EXPECT_EQ(get("CurrentBoundsWidth"), 11);
     EXPECT_EQ(get("CurrentBoundsTop"), -1);
     EXPECT_EQ(get("CurrentBoundsHeight"), 10);
-    rb::ObjRef def = rb::untyped::call<rb::ObjRef>(im("DefaultMatrix as QTGraphicsImporterMatrixPlyx"), importer.get());
+    rb::ObjRef def = rb::call(im<"DefaultMatrix as QTGraphicsImporterMatrixPlyx">(), importer.get());
     EXPECT_EQ(rb::direct<int32_t>(def.get(), 0), 65536);
 }
 
@@ -436,16 +432,16 @@ TEST_F(ImporterHost, QuadToQuadNeedsFourPointsAndUsesTheFirstFour) {
         return rb::newObjectArray(items);
     };
     rb::ObjRef m = rb::make("QTGraphicsImporterMatrixPlyx");
-    rb::untyped::call(mx("SetIdentityMatrix"), m.get());
-    void *quad = mx("QuadToQuadMatrix(frompoints() as object, topoints() as object)");
+    rb::call(mx<"SetIdentityMatrix">(), m.get());
+    auto quad = mx<"QuadToQuadMatrix(frompoints() as object, topoints() as object)">();
     rb::ObjRef square = points({{0, 0}, {1, 0}, {1, 1}, {0, 1}});
-    rb::untyped::call(quad, m.get(), points({{0, 0}, {2, 0}, {2, 2}}), square);
+    rb::call(quad, m.get(), points({{0, 0}, {2, 0}, {2, 2}}), square);
     EXPECT_EQ(rb::direct<int32_t>(m.get(), 0), 65536) << "three points leave the matrix";
-    rb::untyped::call(quad, m.get(), square, points({{0, 0}, {2, 0}}));
+    rb::call(quad, m.get(), square, points({{0, 0}, {2, 0}}));
     EXPECT_EQ(rb::direct<int32_t>(m.get(), 0), 65536);
-    rb::untyped::call(quad, m.get(), rb::ObjRef(), square);
+    rb::call(quad, m.get(), rb::ObjRef(), square);
     EXPECT_EQ(rb::direct<int32_t>(m.get(), 0), 65536);
-    rb::untyped::call(quad, m.get(), square, points({{10, 20}, {12, 20}, {12, 23}, {10, 23}, {99, 99}}));
+    rb::call(quad, m.get(), square, points({{10, 20}, {12, 20}, {12, 23}, {10, 23}, {99, 99}}));
     EXPECT_EQ(rb::direct<int32_t>(m.get(), 0), 2 * 65536) << "five points: the first four";
     EXPECT_EQ(rb::direct<int32_t>(m.get(), 16), 3 * 65536);
     EXPECT_EQ(rb::direct<int32_t>(m.get(), 24), 10 * 65536);
@@ -458,32 +454,33 @@ TEST_F(ImporterHost, ProfileGivesTheColourSpaceAndTheDescriptionLetsGoOfItsStrin
     std::string profile(128, '\0');
     profile.replace(16, 4, "RGB ");
     rb::ObjRef e = rb::make("QTGraphicsExporterPlyx");
-    rb::untyped::call(ex("OpenExporter(type as string)"), e.get(), rb::String("TIFF"));
-    rb::untyped::call(entry("QTGraphicsExporterPlyx.ColorSyncProfileData as string.Set"), e.get(),
-                      rb::String(profile, 0xFFFF));
-    rb::untyped::setProp(ex("InputPicture.Set"), e.get(), pic);
-    rb::String tiff = rb::untyped::call<rb::String>(ex("ExportToString as string"), e.get());
+    rb::call(ex<"OpenExporter(type as string)">(), e.get(), rb::String("TIFF"));
+    rb::call(tavrin::lookupEntry<"QTGraphicsExporterPlyx.ColorSyncProfileData as string.Set">(), e.get(),
+             rb::String(profile, 0xFFFF));
+    rb::setProp(ex<"InputPicture.Set">(), e.get(), pic);
+    rb::String tiff = rb::call(ex<"ExportToString as string">(), e.get());
     openData(tiff.str(), "TIFF");
-    rb::String read = rb::untyped::call<rb::String>(im("ColorSyncProfileData as string"), importer.get());
+    rb::String read = rb::call(im<"ColorSyncProfileData as string">(), importer.get());
     EXPECT_EQ(read.str(), profile);
     rb::ObjRef desc = description();
     EXPECT_EQ(stringProp(desc.get(), "ColorSpace"), "RGB ");
     EXPECT_EQ(stringProp(desc.get(), "CodecName"), "TIFF");
     EXPECT_DOUBLE_EQ(std::get<double>(rb::getPropValue(desc.get(), "HorizontalResolution")), 72.0);
-    rb::untyped::call(entry("QTGraphicsImporterImageDescriptionPlyx.Close"), desc.get());
+    rb::call(tavrin::lookupEntry<"QTGraphicsImporterImageDescriptionPlyx.Close">(), desc.get());
     EXPECT_EQ(stringProp(desc.get(), "CodecType"), "<none>");
     EXPECT_EQ(stringProp(desc.get(), "ColorSpace"), "<none>");
 }
 
 TEST_F(ImporterHost, MetadataComesBackAsUserData) {
     rb::ObjRef e = rb::make("QTGraphicsExporterPlyx");
-    rb::untyped::call(ex("OpenExporter(type as string)"), e.get(), rb::String("PNGf"));
+    rb::call(ex<"OpenExporter(type as string)">(), e.get(), rb::String("PNGf"));
     // '©nam' "frame one" as flattened user data.
     std::string item = std::string("\0\0\0\x11\xA9nam", 8) + "frame one";
-    rb::untyped::call(entry("QTGraphicsExporterPlyx.MetaDataString as string.Set"), e.get(), rb::String(item, 0xFFFF));
-    rb::untyped::setProp(ex("InputPicture.Set"), e.get(), patternPicture(4, 4));
-    openData(rb::untyped::call<rb::String>(ex("ExportToString as string"), e.get()).str(), "PNGf");
-    rb::String meta = rb::untyped::call<rb::String>(im("MetaDataString as String"), importer.get());
+    rb::call(tavrin::lookupEntry<"QTGraphicsExporterPlyx.MetaDataString as string.Set">(), e.get(),
+             rb::String(item, 0xFFFF));
+    rb::setProp(ex<"InputPicture.Set">(), e.get(), patternPicture(4, 4));
+    openData(rb::call(ex<"ExportToString as string">(), e.get()).str(), "PNGf");
+    rb::String meta = rb::call(im<"MetaDataString as String">(), importer.get());
     EXPECT_NE(meta.str().find("frame one"), std::string::npos);
     EXPECT_EQ(lastError(importer.get()), 0);
 }
@@ -493,15 +490,15 @@ TEST_F(ImporterHost, MetadataComesBackAsUserData) {
 TEST_F(ImporterHost, ExportAsIntegerWritesTheOutputFile) {
     rb::ObjRef pic = patternPicture(25, 15);
     rb::ObjRef e = rb::make("QTGraphicsExporterPlyx");
-    rb::untyped::call(ex("OpenExporter(type as string)"), e.get(), rb::String("TIFF"));
-    rb::untyped::setProp(ex("InputPicture.Set"), e.get(), pic);
+    rb::call(ex<"OpenExporter(type as string)">(), e.get(), rb::String("TIFF"));
+    rb::setProp(ex<"InputPicture.Set">(), e.get(), pic);
     std::string path = dir.file("exported.tif");
-    rb::untyped::setProp(ex("OutputFile.Set"), e.get(), folderItem(path));
+    rb::setProp(ex<"OutputFile.Set">(), e.get(), folderItem(path));
     EXPECT_EQ(lastError(e.get()), 0);
-    rb::ObjRef out = rb::untyped::getProp<rb::ObjRef>(ex("OutputFile.Get"), e.get());
+    rb::ObjRef out = rb::getProp(ex<"OutputFile.Get">(), e.get());
     ASSERT_TRUE(out);
     EXPECT_EQ(stringProp(out.get(), "AbsolutePath"), path);
-    int32_t written = rb::untyped::call<int32_t>(ex("Export as integer"), e.get());
+    int32_t written = rb::call(ex<"Export as integer">(), e.get());
     EXPECT_EQ(lastError(e.get()), 0);
     EXPECT_GT(written, 25 * 15 * 3);
     EXPECT_EQ(readBytes(path).size(), size_t(written));
@@ -509,10 +506,10 @@ TEST_F(ImporterHost, ExportAsIntegerWritesTheOutputFile) {
     EXPECT_EQ(get("NaturalBoundsWidth"), 25);
     // The importer as the exporter's input.
     rb::ObjRef e2 = rb::make("QTGraphicsExporterPlyx");
-    rb::untyped::call(ex("OpenExporter(type as string)"), e2.get(), rb::String("PNGf"));
-    rb::untyped::call(ex("SetInputGraphicsImporter(input as QTGraphicsImporterPlyx)"), e2.get(), importer);
+    rb::call(ex<"OpenExporter(type as string)">(), e2.get(), rb::String("PNGf"));
+    rb::call(ex<"SetInputGraphicsImporter(input as QTGraphicsImporterPlyx)">(), e2.get(), importer);
     EXPECT_EQ(lastError(e2.get()), 0);
-    rb::String png = rb::untyped::call<rb::String>(ex("ExportToString as string"), e2.get());
+    rb::String png = rb::call(ex<"ExportToString as string">(), e2.get());
     EXPECT_EQ(png.str().substr(1, 3), "PNG");
 }
 
@@ -555,13 +552,13 @@ TEST_F(ImporterHost, BadFilesGiveALastErrorAndNoCrash) {
         }
         EXPECT_EQ(lastError(importer.get()), 0) << "chosen by content or extension";
         // Whatever is asked next fails with a status, and nothing crashes.
-        rb::untyped::call<rb::ObjRef>(im("MakePicture(width as integer, height as integer) as picture"), importer.get(),
-                                      int32_t(64), int32_t(48));
+        rb::call(im<"MakePicture(width as integer, height as integer) as picture">(), importer.get(), int32_t(64),
+                 int32_t(48));
         EXPECT_NE(lastError(importer.get()), 0);
-        EXPECT_FALSE(rb::untyped::call<bool>(im("Validate as boolean"), importer.get()));
-        rb::untyped::call<rb::ObjRef>(im("MakePicHandle as picture"), importer.get());
+        EXPECT_FALSE(rb::call(im<"Validate as boolean">(), importer.get()));
+        rb::call(im<"MakePicHandle as picture">(), importer.get());
         EXPECT_NE(lastError(importer.get()), 0);
-        rb::untyped::call(im("SaveAsImage(f as folderitem)"), importer.get(), folderItem(dir.file("out.tif")));
+        rb::call(im<"SaveAsImage(f as folderitem)">(), importer.get(), folderItem(dir.file("out.tif")));
         EXPECT_NE(lastError(importer.get()), 0);
     }
     // The right content under the wrong extension opens by its content.
@@ -572,8 +569,8 @@ TEST_F(ImporterHost, BadFilesGiveALastErrorAndNoCrash) {
     EXPECT_EQ(get("NaturalBoundsWidth"), 11);
     EXPECT_EQ(stringProp(description().get(), "CodecType"), "png ");
     // Flag 1 chooses by the name first: a TIFF importer, which the content refuses.
-    rb::untyped::call(im("OpenFileWithFlags(file as folderitem, flags as integer)"), importer.get(),
-                      folderItem(dir.file("really-png.tif")), int32_t(1));
+    rb::call(im<"OpenFileWithFlags(file as folderitem, flags as integer)">(), importer.get(),
+             folderItem(dir.file("really-png.tif")), int32_t(1));
     EXPECT_EQ(lastError(importer.get()), 0);
     EXPECT_EQ(get("NaturalBoundsWidth"), 0);
     EXPECT_NE(lastError(importer.get()), 0);

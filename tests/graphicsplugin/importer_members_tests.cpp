@@ -28,9 +28,13 @@ std::array<int32_t, 4> sides(REALobject r) {
 
 class ImporterMembers : public ImporterHost {
 protected:
-    rb::ObjRef rectObject(const char *member) { return rb::untyped::call<rb::ObjRef>(im(member), importer.get()); }
-    void setRectObject(const char *member, const rb::ObjRef &r) { rb::untyped::call(im(member), importer.get(), r); }
-    int32_t number(const char *member) { return rb::untyped::call<int32_t>(im(member), importer.get()); }
+    rb::ObjRef rectObject(const char *member) {
+        return rb::call(imLike<"NaturalBounds as object">(member), importer.get());
+    }
+    void setRectObject(const char *member, const rb::ObjRef &r) {
+        rb::call(imLike<"SourceBounds as object.Set">(member), importer.get(), r);
+    }
+    int32_t number(const char *member) { return rb::call(imLike<"ImageCount as integer">(member), importer.get()); }
     // An object form set, then read back through the object and the four
     // integer properties of the same rectangle ("DestRect", "SourceRect").
     void setAndReadBack(const char *bounds, const char *props, std::array<int32_t, 4> tblr) {
@@ -50,12 +54,12 @@ TEST_F(ImporterMembers, CloseLetsGoOfTheImageAndItCanBeOpenedAgain) {
     std::string tiff = exportAs("TIFF", patternPicture(20, 10).get());
     openData(tiff, "TIFF");
     ASSERT_NE(handleOf(importer.get()), 0u);
-    rb::untyped::call(im("Close"), importer.get());
+    rb::call(im<"Close">(), importer.get());
     EXPECT_EQ(handleOf(importer.get()), 0u);
     EXPECT_EQ(number("ImageCount as integer"), -1);
     EXPECT_EQ(lastError(importer.get()), -1);
-    EXPECT_FALSE(rb::untyped::call<rb::ObjRef>(im("MakePicHandle as picture"), importer.get()));
-    rb::untyped::call(im("Close"), importer.get());  // nothing left to close
+    EXPECT_FALSE(rb::call(im<"MakePicHandle as picture">(), importer.get()));
+    rb::call(im<"Close">(), importer.get());  // nothing left to close
     EXPECT_EQ(handleOf(importer.get()), 0u);
     openData(tiff, "TIFF");
     EXPECT_EQ(lastError(importer.get()), 0);
@@ -70,19 +74,19 @@ TEST_F(ImporterMembers, TheFileSetterReadsAnotherFile) {
     writeBytes(secondPath, exportAs("TIFF", patternPicture(9, 4).get()));
     openFile(tiffPath);
     ASSERT_EQ(lastError(importer.get()), 0);
-    void *setFile = im("File as folderitem.Set");
-    rb::untyped::call(setFile, importer.get(), folderItem(secondPath));
+    auto setFile = im<"File as folderitem.Set">();
+    rb::call(setFile, importer.get(), folderItem(secondPath));
     EXPECT_EQ(lastError(importer.get()), 0);
     EXPECT_EQ(get("NaturalBoundsWidth"), 9);
     EXPECT_EQ(get("NaturalBoundsHeight"), 4);
-    rb::ObjRef file = rb::untyped::call<rb::ObjRef>(im("File as folderitem"), importer.get());
+    rb::ObjRef file = rb::call(im<"File as folderitem">(), importer.get());
     ASSERT_TRUE(file);
     EXPECT_EQ(stringProp(file.get(), "AbsolutePath"), secondPath);
 
-    rb::untyped::call(setFile, importer.get(), folderItem(dir.file("missing.tif")));
+    rb::call(setFile, importer.get(), folderItem(dir.file("missing.tif")));
     EXPECT_EQ(lastError(importer.get()), imaging::fnfErr);
     EXPECT_EQ(get("NaturalBoundsWidth"), 9) << "a file that is not there changes nothing";
-    rb::untyped::call(setFile, importer.get(), rb::ObjRef());
+    rb::call(setFile, importer.get(), rb::ObjRef());
     EXPECT_EQ(lastError(importer.get()), -1) << "no folder item, no call";
 }
 
@@ -90,23 +94,23 @@ TEST_F(ImporterMembers, QualityAndFlagsAreKeptPerImporter) {
     openData(exportAs("PNGf", patternPicture(4, 4).get()), "PNGf");
     EXPECT_EQ(number("Quality as integer"), 0x200) << "normal quality";
     EXPECT_EQ(lastError(importer.get()), 0);
-    void *setQuality = im("Quality as integer.Set");
-    rb::untyped::call(setQuality, importer.get(), int32_t(0x300));
+    auto setQuality = im<"Quality as integer.Set">();
+    rb::call(setQuality, importer.get(), int32_t(0x300));
     EXPECT_EQ(lastError(importer.get()), 0);
     EXPECT_EQ(number("Quality as integer"), 0x300);
-    rb::untyped::call(setQuality, importer.get(), int32_t(5000));
+    rb::call(setQuality, importer.get(), int32_t(5000));
     EXPECT_EQ(number("Quality as integer"), 0x400) << "lossless is the most";
-    rb::untyped::call(setQuality, importer.get(), int32_t(-7));
+    rb::call(setQuality, importer.get(), int32_t(-7));
     EXPECT_EQ(number("Quality as integer"), 0);
 
     EXPECT_EQ(number("Flags as integer"), 0);
-    rb::untyped::call(im("Flags as integer.Set"), importer.get(), int32_t(3));
+    rb::call(im<"Flags as integer.Set">(), importer.get(), int32_t(3));
     EXPECT_EQ(lastError(importer.get()), 0);
     EXPECT_EQ(number("Flags as integer"), 3);
     rb::ObjRef other = rb::make("QTGraphicsImporterPlyx");
-    rb::untyped::call(im("OpenData(data as string, datatype as string)"), other.get(),
-                      rb::String(exportAs("PNGf", patternPicture(4, 4).get()), 0xFFFF), rb::String("PNGf"));
-    EXPECT_EQ(rb::untyped::call<int32_t>(im("Flags as integer"), other.get()), 0) << "another importer has its own";
+    rb::call(im<"OpenData(data as string, datatype as string)">(), other.get(),
+             rb::String(exportAs("PNGf", patternPicture(4, 4).get()), 0xFFFF), rb::String("PNGf"));
+    EXPECT_EQ(rb::call(im<"Flags as integer">(), other.get()), 0) << "another importer has its own";
 }
 
 TEST_F(ImporterMembers, RectangleObjects) {
@@ -121,8 +125,8 @@ TEST_F(ImporterMembers, RectangleObjects) {
 
     // The destination: where the whole image is drawn.
     setAndReadBack("DestBounds", "DestRect", {5, 15, 10, 30});
-    rb::ObjRef made = rb::untyped::call<rb::ObjRef>(im("MakePicture(width as integer, height as integer) as picture"),
-                                                    importer.get(), int32_t(40), int32_t(20));
+    rb::ObjRef made = rb::call(im<"MakePicture(width as integer, height as integer) as picture">(), importer.get(),
+                               int32_t(40), int32_t(20));
     ASSERT_TRUE(made);
     EXPECT_EQ(rb::pixel(made.get(), 10, 5), rb::pixel(src.get(), 0, 0));
     EXPECT_EQ(rb::pixel(made.get(), 29, 14), rb::pixel(src.get(), 19, 9));
@@ -140,7 +144,7 @@ TEST_F(ImporterMembers, RectangleObjects) {
 
 TEST_F(ImporterMembers, MetaDataIsAUserDataObjectThatOwnsItsItems) {
     rb::ObjRef e = rb::make("QTGraphicsExporterPlyx");
-    rb::untyped::call(ex("OpenExporter(type as string)"), e.get(), rb::String("TIFF"));
+    rb::call(ex<"OpenExporter(type as string)">(), e.get(), rb::String("TIFF"));
     // '©nam' "frame one" and '©cpy' "us" as flattened user data.
     std::string items = std::string("\0\0\0\x11\xA9nam", 8) + "frame one" +
                         std::string(
@@ -148,11 +152,12 @@ TEST_F(ImporterMembers, MetaDataIsAUserDataObjectThatOwnsItsItems) {
                             "cpy",
                             8) +
                         "us";
-    rb::untyped::call(entry("QTGraphicsExporterPlyx.MetaDataString as string.Set"), e.get(), rb::String(items, 0xFFFF));
-    rb::untyped::setProp(ex("InputPicture.Set"), e.get(), patternPicture(4, 4));
-    openData(rb::untyped::call<rb::String>(ex("ExportToString as string"), e.get()).str(), "TIFF");
+    rb::call(tavrin::lookupEntry<"QTGraphicsExporterPlyx.MetaDataString as string.Set">(), e.get(),
+             rb::String(items, 0xFFFF));
+    rb::setProp(ex<"InputPicture.Set">(), e.get(), patternPicture(4, 4));
+    openData(rb::call(ex<"ExportToString as string">(), e.get()).str(), "TIFF");
 
-    rb::ObjRef meta = rb::untyped::call<rb::ObjRef>(im("MetaData as object"), importer.get());
+    rb::ObjRef meta = rb::call(im<"MetaData as object">(), importer.get());
     EXPECT_EQ(lastError(importer.get()), 0);
     ASSERT_TRUE(meta);
     EXPECT_EQ(rb::direct<uint32_t>(meta.get(), 0), 0x51545544u) << "tagged 'QTUD'";
@@ -170,17 +175,17 @@ TEST_F(ImporterMembers, MetaDataIsAUserDataObjectThatOwnsItsItems) {
     EXPECT_EQ(std::string(reinterpret_cast<const char *>(imaging::HandleData(h)), imaging::GetHandleSize(h)), "us");
     imaging::DisposeHandle(h);
 
-    rb::untyped::call(im("Close"), importer.get());
-    EXPECT_FALSE(rb::untyped::call<rb::ObjRef>(im("MetaData as object"), importer.get()));
+    rb::call(im<"Close">(), importer.get());
+    EXPECT_FALSE(rb::call(im<"MetaData as object">(), importer.get()));
     EXPECT_EQ(lastError(importer.get()), -1);
 }
 
 TEST_F(ImporterMembers, ImageDescriptionFields) {
     rb::ObjRef e = rb::make("QTGraphicsExporterPlyx");
-    rb::untyped::call(ex("OpenExporter(type as string)"), e.get(), rb::String("TIFF"));
-    rb::untyped::call(ex("SetResolution(h as double, v as double)"), e.get(), 300.0, 150.0);
-    rb::untyped::setProp(ex("InputPicture.Set"), e.get(), patternPicture(6, 5));
-    openData(rb::untyped::call<rb::String>(ex("ExportToString as string"), e.get()).str(), "TIFF");
+    rb::call(ex<"OpenExporter(type as string)">(), e.get(), rb::String("TIFF"));
+    rb::call(ex<"SetResolution(h as double, v as double)">(), e.get(), 300.0, 150.0);
+    rb::setProp(ex<"InputPicture.Set">(), e.get(), patternPicture(6, 5));
+    openData(rb::call(ex<"ExportToString as string">(), e.get()).str(), "TIFF");
     rb::ObjRef desc = description();
     ASSERT_TRUE(desc);
     EXPECT_EQ(stringProp(desc.get(), "Vendor"), "tavr");
@@ -215,19 +220,19 @@ protected:
                                        reinterpret_cast<void *>(+[](REALobject) { ++events; })});
         }
         obj = rb::make("ModeImporter");
-        rb::untyped::call(im("OpenData(data as string, datatype as string)"), obj.get(),
-                          rb::String(exportAs("TIFF", patternPicture(32, 32).get()), 0xFFFF), rb::String("TIFF"));
-        world = rb::untyped::call<int32_t>(im("MakeGWorld(width as integer, height as integer) as integer"), obj.get(),
-                                           int32_t(32), int32_t(32));
+        rb::call(im<"OpenData(data as string, datatype as string)">(), obj.get(),
+                 rb::String(exportAs("TIFF", patternPicture(32, 32).get()), 0xFFFF), rb::String("TIFF"));
+        world = rb::call(im<"MakeGWorld(width as integer, height as integer) as integer">(), obj.get(), int32_t(32),
+                         int32_t(32));
         ASSERT_NE(world, 0);
         events = 0;
     }
     void TearDown() override { imaging::DisposeGWorld(imaging::GWorldRef(world)); }
-    void setMode(int32_t mode) { rb::untyped::setProp(im("Progress.Set"), obj.get(), mode); }
+    void setMode(int32_t mode) { rb::setProp(im<"Progress.Set">(), obj.get(), mode); }
     // The events of one DrawGWorld.
     int draw() {
         events = 0;
-        rb::untyped::call(im("DrawGWorld(GWorldHandle as integer)"), obj.get(), world);
+        rb::call(im<"DrawGWorld(GWorldHandle as integer)">(), obj.get(), world);
         EXPECT_EQ(lastError(obj.get()), 0);
         return events;
     }
@@ -261,14 +266,14 @@ TEST_F(ProgressModes, ThreeRaisesTheEventsToo) {
 TEST_F(ImporterMembers, ComponentListsFollowTheClassesShape) {
     for (const char *member : {"FileTypes as string", "FileExtensions as string"}) {
         SCOPED_TRACE(member);
-        rb::String none = rb::untyped::call<rb::String>(im(member), importer.get());
+        rb::String none = rb::call(imLike<"FileTypes as string">(member), importer.get());
         EXPECT_FALSE(none.get()) << "no component, no list";
         EXPECT_EQ(lastError(importer.get()), -1);
     }
     openData(exportAs("BMPf", patternPicture(3, 3).get()), "BMPf");
-    EXPECT_EQ(rb::untyped::call<rb::String>(im("FileTypes as string"), importer.get()).str(), "TIFFJPEGPNGfBMPf");
+    EXPECT_EQ(rb::call(im<"FileTypes as string">(), importer.get()).str(), "TIFFJPEGPNGfBMPf");
     EXPECT_EQ(lastError(importer.get()), 0);
-    EXPECT_EQ(rb::untyped::call<rb::String>(im("FileExtensions as string"), importer.get()).str(), "tif jpg png bmp ");
+    EXPECT_EQ(rb::call(im<"FileExtensions as string">(), importer.get()).str(), "tif jpg png bmp ");
     EXPECT_EQ(lastError(importer.get()), 0);
 }
 

@@ -4,7 +4,6 @@
 // window's video surface).
 #include <rb/backend.h>
 #include <rb/entrypoints.h>
-#include <rb/untyped_call.h>
 #include <rb/host.h>
 #include <rb/object.h>
 #include <rb/plugins.h>
@@ -52,12 +51,13 @@ protected:
 
     rb::ObjRef startGrabber() {
         rb::ObjRef g = rb::make("QTGrabberPlyx");
-        rb::untyped::call(entry("QTGrabberPlyx.InitGrabber"), g.get());
-        rb::untyped::call(entry("QTGrabberPlyx.InitVideo"), g.get());
-        rb::untyped::call(entry("QTGrabberPlyx.Prepare(PrepareForPreview as boolean, PrepareForRecord as boolean)"),
-                          g.get(), RBBoolean(1), RBBoolean(0));
-        rb::untyped::call(entry("QTGrabberPlyx.StartPreview"), g.get());
-        rb::untyped::call(entry("QTGrabberPlyx.Play"), g.get());
+        rb::call(tavrin::lookupEntry<"QTGrabberPlyx.InitGrabber">(), g.get());
+        rb::call(tavrin::lookupEntry<"QTGrabberPlyx.InitVideo">(), g.get());
+        rb::call(
+            tavrin::lookupEntry<"QTGrabberPlyx.Prepare(PrepareForPreview as boolean, PrepareForRecord as boolean)">(),
+            g.get(), true, false);
+        rb::call(tavrin::lookupEntry<"QTGrabberPlyx.StartPreview">(), g.get());
+        rb::call(tavrin::lookupEntry<"QTGrabberPlyx.Play">(), g.get());
         return g;
     }
     static std::array<int32_t, 4> edges(REALobject r) {
@@ -73,36 +73,36 @@ TEST_F(RealHost, EveryTableTextBinds) {
 TEST_F(RealHost, RectangleAsTheApplicationUsesIt) {
     rb::ObjRef r = rb::make("IntegerRectPlyx");
     ASSERT_TRUE(r);
-    rb::untyped::setProp(entry("IntegerRectPlyx.Width.Set"), r.get(), RBInteger(720));
-    rb::untyped::setProp(entry("IntegerRectPlyx.Height.Set"), r.get(), RBInteger(580));
+    rb::setProp(tavrin::lookupEntry<"IntegerRectPlyx.Width.Set">(), r.get(), RBInteger(720));
+    rb::setProp(tavrin::lookupEntry<"IntegerRectPlyx.Height.Set">(), r.get(), RBInteger(580));
     rb::setDirect<int32_t>(r.get(), 8, 0);    // Left
     rb::setDirect<int32_t>(r.get(), 0, 100);  // Top
     EXPECT_EQ(edges(r.get()), (std::array<int32_t, 4>{100, 580, 0, 720}));
-    EXPECT_EQ(rb::untyped::getProp<RBInteger>(entry("IntegerRectPlyx.Height.Get"), r.get()), 480);
+    EXPECT_EQ(rb::getProp(tavrin::lookupEntry<"IntegerRectPlyx.Height.Get">(), r.get()), 480);
 }
 
 TEST_F(RealHost, VideoSizesAndNoSignal) {
     rb::ObjRef g = startGrabber();
-    rb::ObjRef size = rb::untyped::getProp<rb::ObjRef>(entry("QTGrabberPlyx.SourceVideoRect.Get"), g.get());
+    rb::ObjRef size = rb::getProp(tavrin::lookupEntry<"QTGrabberPlyx.SourceVideoRect.Get">(), g.get());
     ASSERT_TRUE(size);
-    EXPECT_EQ(rb::untyped::getProp<RBInteger>(entry("IntegerRectPlyx.Width.Get"), size.get()), 720);
-    EXPECT_EQ(rb::untyped::getProp<RBInteger>(entry("IntegerRectPlyx.Height.Get"), size.get()), 480);
+    EXPECT_EQ(rb::getProp(tavrin::lookupEntry<"IntegerRectPlyx.Width.Get">(), size.get()), 720);
+    EXPECT_EQ(rb::getProp(tavrin::lookupEntry<"IntegerRectPlyx.Height.Get">(), size.get()), 480);
 
     // The area the video fills; something that is not a rectangle is ignored.
     rb::ObjRef area = rb::make("IntegerRectPlyx");
-    rb::untyped::setProp(entry("IntegerRectPlyx.Width.Set"), area.get(), RBInteger(640));
-    rb::untyped::setProp(entry("IntegerRectPlyx.Height.Set"), area.get(), RBInteger(580));
+    rb::setProp(tavrin::lookupEntry<"IntegerRectPlyx.Width.Set">(), area.get(), RBInteger(640));
+    rb::setProp(tavrin::lookupEntry<"IntegerRectPlyx.Height.Set">(), area.get(), RBInteger(580));
     rb::setDirect<int32_t>(area.get(), 0, 100);
-    rb::untyped::setProp(entry("QTGrabberPlyx.CurrentVideoSize.Set"), g.get(), area);
+    rb::setProp(tavrin::lookupEntry<"QTGrabberPlyx.CurrentVideoSize.Set">(), g.get(), area);
     rb::ObjRef device = rb::make("QTGrabberDevicePlyx");
-    rb::untyped::setProp(entry("QTGrabberPlyx.CurrentVideoSize.Set"), g.get(), device);
-    rb::ObjRef current = rb::untyped::getProp<rb::ObjRef>(entry("QTGrabberPlyx.CurrentVideoSize.Get"), g.get());
+    rb::setProp(tavrin::lookupEntry<"QTGrabberPlyx.CurrentVideoSize.Set">(), g.get(), device);
+    rb::ObjRef current = rb::getProp(tavrin::lookupEntry<"QTGrabberPlyx.CurrentVideoSize.Get">(), g.get());
     ASSERT_TRUE(current);
     EXPECT_EQ(edges(current.get()), (std::array<int32_t, 4>{100, 580, 0, 640}));
 
     setenv("TAVRIN_NO_VIDEO", "1", 1);
     rb::ObjRef dark = startGrabber();
-    EXPECT_FALSE(rb::untyped::getProp<rb::ObjRef>(entry("QTGrabberPlyx.CurrentVideoSize.Get"), dark.get()));
+    EXPECT_FALSE(rb::getProp(tavrin::lookupEntry<"QTGrabberPlyx.CurrentVideoSize.Get">(), dark.get()));
 }
 
 // The settings dialog is a window of the host's, answered by the operator
@@ -110,8 +110,8 @@ TEST_F(RealHost, VideoSizesAndNoSignal) {
 // another grabber.
 TEST_F(RealHost, SettingsDialogThroughTheOperator) {
     rb::ObjRef a = startGrabber(), b = startGrabber();
-    std::string before = rb::untyped::getProp<rb::String>(entry("QTGrabberPlyx.Settings.Get"), a.get()).str();
-    rb::untyped::call(entry("QTGrabberPlyx.AskVideoSettings"), a.get());
+    std::string before = rb::getProp(tavrin::lookupEntry<"QTGrabberPlyx.Settings.Get">(), a.get()).str();
+    rb::call(tavrin::lookupEntry<"QTGrabberPlyx.AskVideoSettings">(), a.get());
     ASSERT_NE(rb::findWindow("VideoSettings"), nullptr);
     std::string shown = rb::op::dump("VideoSettings");
     EXPECT_NE(shown.find("\"Video Settings\""), std::string::npos) << shown;
@@ -128,40 +128,40 @@ TEST_F(RealHost, SettingsDialogThroughTheOperator) {
     ASSERT_TRUE(rb::op::click("VideoSettings", "OK")) << rb::op::lastError();
     EXPECT_EQ(rb::findWindow("VideoSettings"), nullptr);
 
-    rb::String text = rb::untyped::getProp<rb::String>(entry("QTGrabberPlyx.Settings.Get"), a.get());
+    rb::String text = rb::getProp(tavrin::lookupEntry<"QTGrabberPlyx.Settings.Get">(), a.get());
     EXPECT_NE(text.str(), before);
     EXPECT_NE(text.str().find("size=640x480"), std::string::npos) << text.str();
-    rb::ObjRef size2 = rb::untyped::getProp<rb::ObjRef>(entry("QTGrabberPlyx.SourceVideoRect.Get"), a.get());
+    rb::ObjRef size2 = rb::getProp(tavrin::lookupEntry<"QTGrabberPlyx.SourceVideoRect.Get">(), a.get());
     ASSERT_TRUE(size2);
-    EXPECT_EQ(rb::untyped::getProp<RBInteger>(entry("IntegerRectPlyx.Width.Get"), size2.get()), 640);
-    rb::untyped::setProp(entry("QTGrabberPlyx.Settings.Set"), b.get(), text.get());
-    EXPECT_EQ(rb::untyped::getProp<rb::String>(entry("QTGrabberPlyx.Settings.Get"), b.get()).str(), text.str());
+    EXPECT_EQ(rb::getProp(tavrin::lookupEntry<"IntegerRectPlyx.Width.Get">(), size2.get()), 640);
+    rb::setProp(tavrin::lookupEntry<"QTGrabberPlyx.Settings.Set">(), b.get(), text.get());
+    EXPECT_EQ(rb::getProp(tavrin::lookupEntry<"QTGrabberPlyx.Settings.Get">(), b.get()).str(), text.str());
 
     // Cancel, or the dialog's close box, changes nothing.
-    rb::untyped::call(entry("QTGrabberPlyx.AskVideoSettings"), a.get());
+    rb::call(tavrin::lookupEntry<"QTGrabberPlyx.AskVideoSettings">(), a.get());
     ASSERT_TRUE(rb::op::selectRow("VideoSettings", "Size", 0));
     ASSERT_TRUE(rb::op::click("VideoSettings", "Cancel"));
-    rb::untyped::call(entry("QTGrabberPlyx.AskVideoSettings"), a.get());
+    rb::call(tavrin::lookupEntry<"QTGrabberPlyx.AskVideoSettings">(), a.get());
     ASSERT_TRUE(rb::op::closeWindow("VideoSettings"));
-    EXPECT_EQ(rb::untyped::getProp<rb::String>(entry("QTGrabberPlyx.Settings.Get"), a.get()).str(), text.str());
+    EXPECT_EQ(rb::getProp(tavrin::lookupEntry<"QTGrabberPlyx.Settings.Get">(), a.get()).str(), text.str());
 }
 
 // Why there is no video reaches the host, for the application to show.
 TEST_F(RealHost, NoVideoLeavesItsReasonWithTheHost) {
     setenv("TAVRIN_VIDEO_SOURCE", "dv1394srcx ! dvdemux ! dvdec", 1);
     rb::ObjRef g = startGrabber();
-    EXPECT_FALSE(rb::untyped::getProp<rb::ObjRef>(entry("QTGrabberPlyx.CurrentVideoSize.Get"), g.get()));
+    EXPECT_FALSE(rb::getProp(tavrin::lookupEntry<"QTGrabberPlyx.CurrentVideoSize.Get">(), g.get()));
     EXPECT_EQ(rb::pluginNote("QTGrabberPlyx"), "no element dv1394srcx: install the GStreamer plug-in that has it");
     unsetenv("TAVRIN_VIDEO_SOURCE");
-    rb::untyped::call(entry("QTGrabberPlyx.InitVideo"), g.get());
+    rb::call(tavrin::lookupEntry<"QTGrabberPlyx.InitVideo">(), g.get());
     EXPECT_EQ(rb::pluginNote("QTGrabberPlyx"), "");
 }
 
 TEST_F(RealHost, GrabPictureMakesAHostPicture) {
     rb::ObjRef g = startGrabber();
-    rb::ObjRef r = rb::untyped::getProp<rb::ObjRef>(entry("QTGrabberPlyx.SourceVideoRect.Get"), g.get());
+    rb::ObjRef r = rb::getProp(tavrin::lookupEntry<"QTGrabberPlyx.SourceVideoRect.Get">(), g.get());
     rb::ObjRef pic =
-        rb::untyped::call<rb::ObjRef>(entry("QTGrabberPlyx.GrabPicture(rect as object) as picture"), g.get(), r);
+        rb::call(tavrin::lookupEntry<"QTGrabberPlyx.GrabPicture(rect as object) as picture">(), g.get(), r);
     EXPECT_TRUE(pic);
 }
 
@@ -175,11 +175,11 @@ TEST_F(RealHost, AClipKeepsToTheRuntimeClock) {
     setenv("TAVRIN_VIDEO_SOURCE", ("filesrc location=" + clip.string() + " ! decodebin").c_str(), 1);
     rb::ObjRef g = startGrabber();
     unsetenv("TAVRIN_VIDEO_SOURCE");
-    rb::ObjRef r = rb::untyped::getProp<rb::ObjRef>(entry("QTGrabberPlyx.SourceVideoRect.Get"), g.get());
+    rb::ObjRef r = rb::getProp(tavrin::lookupEntry<"QTGrabberPlyx.SourceVideoRect.Get">(), g.get());
     ASSERT_TRUE(r);
     auto shown = [&] {
         rb::ObjRef pic =
-            rb::untyped::call<rb::ObjRef>(entry("QTGrabberPlyx.GrabPicture(rect as object) as picture"), g.get(), r);
+            rb::call(tavrin::lookupEntry<"QTGrabberPlyx.GrabPicture(rect as object) as picture">(), g.get(), r);
         return pic ? testclips::frameNumber(rb::pixel(pic.get(), 80, 60)) : -1;
     };
     ASSERT_NE(rb::resolve("RuntimeMicroseconds"), nullptr);
@@ -224,15 +224,15 @@ TEST_F(RealHost, PollPaintsTheWindowSurface) {
     REALobject handle = w->handle();
     ASSERT_NE(handle, nullptr);
     rb::ObjRef g = startGrabber();
-    rb::untyped::call(entry("QTGrabberPlyx.OutputToWindow(previewWindow as window)"), g.get(), handle);
+    rb::call(tavrin::lookupEntry<"QTGrabberPlyx.OutputToWindow(previewWindow as window)">(), g.get(), handle);
     rb::ObjRef area = rb::make("IntegerRectPlyx");
-    rb::untyped::setProp(entry("IntegerRectPlyx.Width.Set"), area.get(), RBInteger(720));
-    rb::untyped::setProp(entry("IntegerRectPlyx.Height.Set"), area.get(), RBInteger(580));
+    rb::setProp(tavrin::lookupEntry<"IntegerRectPlyx.Width.Set">(), area.get(), RBInteger(720));
+    rb::setProp(tavrin::lookupEntry<"IntegerRectPlyx.Height.Set">(), area.get(), RBInteger(580));
     rb::setDirect<int32_t>(area.get(), 0, 100);
-    rb::untyped::setProp(entry("QTGrabberPlyx.CurrentVideoSize.Set"), g.get(), area);
+    rb::setProp(tavrin::lookupEntry<"QTGrabberPlyx.CurrentVideoSize.Set">(), g.get(), area);
     EXPECT_TRUE(waitUntil(
         [&] {
-            rb::untyped::call(entry("QTGrabberPlyx.Poll"), g.get());
+            rb::call(tavrin::lookupEntry<"QTGrabberPlyx.Poll">(), g.get());
             return w->surface.pixels().size() == 720u * 480u;
         },
         5s));
@@ -255,21 +255,21 @@ TEST_F(RealHost, PollPaintsTheWindowSurface) {
     // The window at half size: the preview follows at once, scaled, and the
     // video goes on undisturbed however often the size changes.
     for (int i = 0; i < 20; ++i) {
-        rb::untyped::setProp(entry("IntegerRectPlyx.Width.Set"), area.get(), RBInteger(360 + i % 3));
-        rb::untyped::setProp(entry("IntegerRectPlyx.Height.Set"), area.get(), RBInteger(240 + i % 2));
-        rb::untyped::setProp(entry("QTGrabberPlyx.CurrentVideoSize.Set"), g.get(), area);
-        rb::untyped::call(entry("QTGrabberPlyx.Poll"), g.get());
+        rb::setProp(tavrin::lookupEntry<"IntegerRectPlyx.Width.Set">(), area.get(), RBInteger(360 + i % 3));
+        rb::setProp(tavrin::lookupEntry<"IntegerRectPlyx.Height.Set">(), area.get(), RBInteger(240 + i % 2));
+        rb::setProp(tavrin::lookupEntry<"QTGrabberPlyx.CurrentVideoSize.Set">(), g.get(), area);
+        rb::call(tavrin::lookupEntry<"QTGrabberPlyx.Poll">(), g.get());
         EXPECT_EQ(w->surface.area.width, 360 + i % 3);
         EXPECT_EQ(w->surface.area.height, 240 + i % 2);
     }
     EXPECT_EQ(rgb(0), 0xFFFFFFu);
-    EXPECT_TRUE(rb::untyped::getProp<rb::ObjRef>(entry("QTGrabberPlyx.CurrentVideoSize.Get"), g.get()));
+    EXPECT_TRUE(rb::getProp(tavrin::lookupEntry<"QTGrabberPlyx.CurrentVideoSize.Get">(), g.get()));
 
     // Once the window is gone, a poll paints nothing and does no harm.
     w->close();
     w.reset();
     rb::collectClosedWindows();
-    rb::untyped::call(entry("QTGrabberPlyx.Poll"), g.get());
+    rb::call(tavrin::lookupEntry<"QTGrabberPlyx.Poll">(), g.get());
     rb::setBackend(nullptr);
 }
 

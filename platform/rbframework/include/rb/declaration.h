@@ -37,6 +37,14 @@ template <size_t N> struct Text {
     constexpr std::string_view view() const { return {chars, N - 1}; }
 };
 
+// Two texts one after the other: rb::Text("Class.") + Member.
+template <size_t N, size_t M> constexpr Text<N + M - 1> operator+(const Text<N> &a, const Text<M> &b) {
+    Text<N + M - 1> t{std::string_view()};
+    for (size_t i = 0; i + 1 < N; ++i) t.chars[i] = a.chars[i];
+    for (size_t i = 0; i < M; ++i) t.chars[N - 1 + i] = b.chars[i];
+    return t;
+}
+
 namespace decl {
 
 // How a value is passed.
