@@ -2,11 +2,13 @@
 #include "commands.h"
 #include "unit.h"
 
+#include "calls_by_text.h"
+#include "run_loop_clock.h"
+
 #include <CoreFoundation/CoreFoundation.h>
 #include <fw/FWSim.h>
 #include <IOKit/IOKit.h>
 #include <binding/entrypoints.h>
-#include "run_loop_clock.h"
 #include <rb/entrypoints.h>
 #include <rb/exception.h>
 #include <rb/host.h>
@@ -18,6 +20,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <stdexcept>
 #include <dlfcn.h>
 #include <utility>
 #include <string>
@@ -91,6 +94,34 @@ TEST_F(AVCPlugin, SpeedOperands) {
         rb::call(entry<"AVC.PlayReverse(speed as integer)">(), o.get(), c.speed);
         EXPECT_EQ(lastFrame()[3], c.reverse);
     }
+}
+
+// Texts picked at run time are called only as they are declared: a call of
+// another form, type or count is refused before it reaches the plug-in.
+TEST_F(AVCPlugin, ATextPickedAtRunTimeIsCalledOnlyAsDeclared) {
+    rb::ObjRef o = unit();
+    std::string forward = "AVC.PlayForward(speed as integer)";
+    bytext::call(forward, o.get(), int32_t(7));
+    EXPECT_EQ(lastFrame()[3], 0x3F);
+    bytext::call("AVC.PlayForward()", o.get());
+    EXPECT_TRUE(bytext::getProp<bool>("AVC.vcr_is_playing.Get", o.get()));
+    bytext::setProp("AVC.TimeCode.Set", o.get(), rb::String("00:10:00:00"));
+    EXPECT_EQ(bytext::getProp<rb::String>("AVC.TimeCode.Get", o.get()).str(), "00:10:00:00");
+    rb::call(tavrin::lookupEntryLike<"AVC.WindStop()">("AVC.WindRewind()"), o.get());
+    EXPECT_EQ(lastFrame()[3], 0x65);
+
+    uint32_t sent = fwsim_command_count(fwsim_unit_id(0));
+    EXPECT_THROW(bytext::call(forward, o.get(), 7.0), std::logic_error) << "a double for an integer";
+    EXPECT_THROW(bytext::call(forward, o.get(), int32_t(7), int32_t(1)), std::logic_error) << "one too many";
+    EXPECT_THROW(bytext::call(forward, o.get()), std::logic_error) << "one too few";
+    EXPECT_THROW(bytext::call<int32_t>(forward, o.get(), int32_t(7)), std::logic_error) << "no result declared";
+    EXPECT_THROW(bytext::getProp<int32_t>("AVC.vcr_is_playing.Get", o.get()), std::logic_error) << "a Boolean";
+    EXPECT_THROW(bytext::setProp("AVC.TimeCode.Set", o.get(), int32_t(1)), std::logic_error) << "a String";
+    EXPECT_THROW(bytext::call("AVC.exists.Get", o.get()), std::logic_error) << "a getter is no method";
+    EXPECT_THROW(bytext::call("AVC.NoSuchMember()", o.get()), std::logic_error);
+    EXPECT_THROW(tavrin::lookupEntryLike<"AVC.WindStop()">(forward), std::logic_error);
+    EXPECT_THROW(tavrin::lookupEntryLike<"AVC.exists.Get">("AVC.TimeCode.Get"), std::logic_error);
+    EXPECT_EQ(fwsim_command_count(fwsim_unit_id(0)), sent) << "nothing refused reached the deck";
 }
 
 TEST_F(AVCPlugin, TransportStateAndTheDirectStateBytes) {
