@@ -118,7 +118,7 @@ TEST_F(AVCPlugin, ATextPickedAtRunTimeIsCalledOnlyAsDeclared) {
     EXPECT_THROW(bytext::getProp<int32_t>("AVC.vcr_is_playing.Get", o.get()), std::logic_error) << "a Boolean";
     EXPECT_THROW(bytext::setProp("AVC.TimeCode.Set", o.get(), int32_t(1)), std::logic_error) << "a String";
     EXPECT_THROW(bytext::call("AVC.exists.Get", o.get()), std::logic_error) << "a getter is no method";
-    EXPECT_THROW(bytext::call("AVC.NoSuchMember()", o.get()), std::logic_error);
+    EXPECT_THROW(bytext::call("AVC.NoSuchMember.Get", o.get()), std::logic_error) << "no type for it";
     EXPECT_THROW(tavrin::lookupEntryLike<"AVC.WindStop()">(forward), std::logic_error);
     EXPECT_THROW(tavrin::lookupEntryLike<"AVC.exists.Get">("AVC.TimeCode.Get"), std::logic_error);
     EXPECT_EQ(fwsim_command_count(fwsim_unit_id(0)), sent) << "nothing refused reached the deck";
