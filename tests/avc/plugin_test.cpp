@@ -107,6 +107,10 @@ TEST_F(AVCPlugin, ATextPickedAtRunTimeIsCalledOnlyAsDeclared) {
     EXPECT_TRUE(bytext::getProp<bool>("AVC.vcr_is_playing.Get", o.get()));
     bytext::setProp("AVC.TimeCode.Set", o.get(), rb::String("00:10:00:00"));
     EXPECT_EQ(bytext::getProp<rb::String>("AVC.TimeCode.Get", o.get()).str(), "00:10:00:00");
+    REALstring raw = bytext::getProp<REALstring>("AVC.TimeCode.Get", o.get());  // the reference is ours
+    EXPECT_EQ(rb::toStd(raw), "00:10:00:00");
+    rb::releaseString(raw);
+    EXPECT_EQ(bytext::getProp<RBBoolean>("AVC.exists.Get", o.get()), 1);
     rb::call(tavrin::lookupEntryLike<"AVC.WindStop()">("AVC.WindRewind()"), o.get());
     EXPECT_EQ(lastFrame()[3], 0x65);
 

@@ -39,9 +39,16 @@ template <class A> constexpr Kind argumentKind() {
     else static_assert(kNoKind<D>, "no declared type is passed as this argument");
 }
 
+// A result taken as the member gives it: the reference (a host string or
+// object handle) or the byte (a boolean) goes to the caller as it is.
+template <class R> inline constexpr bool kRawResult =
+    std::is_same_v<R, RBBoolean> || std::is_same_v<R, REALstring> || rb::detail::isObjectHandle<R>;
+
 // The declared result a result type stands for.
 template <class R> constexpr Kind resultKind() {
-    if constexpr (std::is_same_v<R, bool>) return Kind::Boolean;
+    if constexpr (std::is_same_v<R, bool> || std::is_same_v<R, RBBoolean>) return Kind::Boolean;
+    else if constexpr (std::is_same_v<R, REALstring>) return Kind::String;
+    else if constexpr (rb::detail::isObjectHandle<R>) return Kind::Object;
     else if constexpr (std::is_same_v<R, int32_t>) return Kind::Integer;
     else if constexpr (std::is_same_v<R, double>) return Kind::Double;
     else if constexpr (std::is_same_v<R, float>) return Kind::Single;
@@ -71,10 +78,10 @@ template <class R, class... A> void check(std::string_view text, rb::decl::Form 
 template <class R> struct RawResult { using type = typename rb::detail::Pass<resultKind<R>()>::Raw; };
 template <> struct RawResult<void> { using type = void; };
 
+inline void *lookup(std::string_view text) { return RuntimeLookupPluginEntrypoint(std::string(text).c_str()); }
+
 // Calls fn(lead..., args...) with the types the check found declared.
-template <class R, class... Lead, class... A>
-R invoke(std::string_view text, std::tuple<Lead...> lead, const A &...args) {
-    void *entry = RuntimeLookupPluginEntrypoint(std::string(text).c_str());
+template <class R, class... Lead, class... A> R invoke(void *entry, std::tuple<Lead...> lead, const A &...args) {
     if (!entry) rb::detail::missingEntry();
     using Raw = typename RawResult<R>::type;
     auto fn = reinterpret_cast<Raw (*)(Lead..., typename rb::detail::Pass<argumentKind<A>()>::Raw...)>(entry);
@@ -89,24 +96,32 @@ R invoke(std::string_view text, std::tuple<Lead...> lead, const A &...args) {
             if constexpr (requires { P::drop(r); }) P::drop(r);
             rb::raisePending();
         }
-        return P::take(r);
+        if constexpr (kRawResult<R>) return reinterpret_cast<R>(r);
+        else return P::take(r);
     }
 }
 
 }  // namespace detail
 
-// A member of obj: obj, then the arguments.
-template <class R = void, class... A> R call(std::string_view text, REALobject obj, const A &...args) {
+// A member of obj: obj, then the arguments; looked up by its text, or an
+// entry found otherwise and its text.
+template <class R = void, class... A> R call(void *entry, std::string_view text, REALobject obj, const A &...args) {
     detail::check<R, A...>(text, rb::decl::Form::Method);
     rb::requireObject(obj);
     rb::ObjRef hold = rb::ObjRef::retain(obj);
-    return detail::invoke<R>(text, std::tuple<REALobject>(obj), args...);
+    return detail::invoke<R>(entry, std::tuple<REALobject>(obj), args...);
+}
+template <class R = void, class... A> R call(std::string_view text, REALobject obj, const A &...args) {
+    return call<R>(detail::lookup(text), text, obj, args...);
 }
 
 // A global method: the arguments alone.
-template <class R = void, class... A> R callGlobal(std::string_view text, const A &...args) {
+template <class R = void, class... A> R callGlobal(void *entry, std::string_view text, const A &...args) {
     detail::check<R, A...>(text, rb::decl::Form::Global);
-    return detail::invoke<R>(text, std::tuple<>(), args...);
+    return detail::invoke<R>(entry, std::tuple<>(), args...);
+}
+template <class R = void, class... A> R callGlobal(std::string_view text, const A &...args) {
+    return callGlobal<R>(detail::lookup(text), text, args...);
 }
 
 // A property's getter (obj, 0) and setter (obj, 0, value).
@@ -114,13 +129,13 @@ template <class R> R getProp(std::string_view text, REALobject obj) {
     detail::check<R>(text, rb::decl::Form::Property);
     rb::requireObject(obj);
     rb::ObjRef hold = rb::ObjRef::retain(obj);
-    return detail::invoke<R>(text, std::tuple<REALobject, intptr_t>(obj, 0));
+    return detail::invoke<R>(detail::lookup(text), std::tuple<REALobject, intptr_t>(obj, 0));
 }
 template <class V> void setProp(std::string_view text, REALobject obj, const V &value) {
     detail::check<void, V>(text, rb::decl::Form::Property);
     rb::requireObject(obj);
     rb::ObjRef hold = rb::ObjRef::retain(obj);
-    detail::invoke<void>(text, std::tuple<REALobject, intptr_t>(obj, 0), value);
+    detail::invoke<void>(detail::lookup(text), std::tuple<REALobject, intptr_t>(obj, 0), value);
 }
 
 }  // namespace bytext
