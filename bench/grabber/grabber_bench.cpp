@@ -127,17 +127,14 @@ int main() {
         std::fprintf(stderr, "%s\n", load.error.c_str());
         return 1;
     }
-    auto entry = [](const char *text) { return RuntimeLookupPluginEntrypoint(text); };
     rb::ObjRef g = rb::make("QTGrabberPlyx");
-    rb::call(entry("QTGrabberPlyx.InitGrabber"), g.get());
-    rb::call(entry("QTGrabberPlyx.InitVideo"), g.get());
+    rb::call(rb::lookup<"QTGrabberPlyx.InitGrabber">(), g.get());
+    rb::call(rb::lookup<"QTGrabberPlyx.InitVideo">(), g.get());
     rb::ObjRef r = rb::make("IntegerRectPlyx");
     for (int32_t i = 0; int32_t v : {0, kH, 0, kW}) rb::setDirect<int32_t>(r.get(), 4 * i++, v);
     constexpr int kRounds = 300;
     // The picture as the host makes it of the plug-in's, and lets it go.
-    auto grabOnce = [&] {
-        rb::call<rb::ObjRef>(entry("QTGrabberPlyx.GrabPicture(rect as object) as picture"), g.get(), r);
-    };
+    auto grabOnce = [&] { rb::call(rb::lookup<"QTGrabberPlyx.GrabPicture(rect as object) as picture">(), g.get(), r); };
     std::vector<uint8_t> src(size_t(kW) * kH * 4, 0x5A), dst(src.size());
     auto copyOnce = [&] {
         std::memcpy(dst.data(), src.data(), src.size());

@@ -3,6 +3,7 @@
 // against. The grabber plug-in is loaded beside it for the user data class
 // its metadata members take.
 #include "binding/entrypoints.h"
+#include "calls_by_text.h"
 #include "class_texts.h"
 #include "fingerprint.h"
 #include "fresh_process.h"
@@ -94,17 +95,16 @@ struct Exporter {
     rb::ObjRef obj;
     explicit Exporter(const char *cls = kEx) : obj(rb::make(cls)) {}
     static void *member(const std::string &text) { return entry(std::string(kEx) + "." + text); }
+    static std::string text(const std::string &member) { return std::string(kEx) + "." + member; }
     template <typename R = void, typename... A> R call(const char *decl, const A &...args) {
-        return rb::call<R>(member(decl), obj.get(), args...);
+        return bytext::call<R>(text(decl), obj.get(), args...);
     }
-    template <typename R> R get(const char *prop) {
-        return rb::getProp<R>(member(std::string(prop) + ".Get"), obj.get());
-    }
+    template <typename R> R get(const char *prop) { return bytext::getProp<R>(text(prop) + ".Get", obj.get()); }
     template <typename T> void set(const char *prop, const T &value) {
-        rb::setProp(member(std::string(prop) + ".Set"), obj.get(), value);
+        bytext::setProp(text(prop) + ".Set", obj.get(), value);
     }
     template <typename T> void setMethodProperty(const char *decl, const T &value) {
-        rb::call(member(std::string(decl) + ".Set"), obj.get(), value);
+        bytext::call(text(decl) + ".Set", obj.get(), value);
     }
     int32_t direct(const char *prop) { return rb::direct<int32_t>(obj.get(), paramOf(kEx, prop)); }
     int32_t lastError() { return direct("Lasterror"); }
@@ -491,18 +491,19 @@ TEST_F(GraphicsPlugin, ImporterProgressModeThreeYieldsOnEveryMessage) {
         tiff = ex.exportToString();
     }
     rb::ObjRef im = rb::make("ImporterWithProgress");  // handlers are resolved at construction
-    auto member = [](const char *text) { return entry(std::string(kIm) + "." + text); };
-    rb::call(member("OpenData(data as string, datatype as string)"), im.get(), rb::String(tiff, 0xFFFF),
-             rb::String("TIFF"));
+    auto member = [](const char *text) { return std::string(kIm) + "." + text; };
+    bytext::call(member("OpenData(data as string, datatype as string)"), im.get(), rb::String(tiff, 0xFFFF),
+                 rb::String("TIFF"));
     for (RBInteger mode : {2, 3}) {
         SCOPED_TRACE(mode);
-        rb::setProp(member("Progress.Set"), im.get(), mode);
+        bytext::setProp(member("Progress.Set"), im.get(), mode);
         gEvents = 0;
         int yields = 0;
         {
             AtEachYield host([&] { ++yields; });
-            RBInteger world = rb::call<RBInteger>(member("MakeGWorld(width as integer, height as integer) as integer"),
-                                                  im.get(), RBInteger(24), RBInteger(24));
+            RBInteger world =
+                bytext::call<RBInteger>(member("MakeGWorld(width as integer, height as integer) as integer"), im.get(),
+                                        RBInteger(24), RBInteger(24));
             EXPECT_NE(world, 0);
             imaging::DisposeGWorld(imaging::GWorldRef(world));
         }
@@ -517,14 +518,14 @@ void expectExif(bool present) {
     Exporter jpeg;
     jpeg.open("JPEG");
     EXPECT_EQ(jpeg.call<bool>("CanExif as boolean"), present);
-    jpeg.set<RBBoolean>("ExifEnabled", 1);
+    jpeg.set("ExifEnabled", true);
     EXPECT_EQ(jpeg.lastError(), present ? 0 : -1);
-    EXPECT_EQ(jpeg.get<RBBoolean>("ExifEnabled"), 0 + present);
+    EXPECT_EQ(jpeg.get<bool>("ExifEnabled"), present);
     EXPECT_FALSE(jpeg.call<bool>("CanThumbnail as boolean"));
-    jpeg.call("SetThumbnail(enabled as boolean, maxwidth as integer, maxheight as integer)", RBBoolean(1),
-              RBInteger(64), RBInteger(64));
+    jpeg.call("SetThumbnail(enabled as boolean, maxwidth as integer, maxheight as integer)", true, RBInteger(64),
+              RBInteger(64));
     EXPECT_EQ(jpeg.lastError(), imaging::badComponentSelector);  // no format here carries one
-    EXPECT_FALSE(jpeg.get<RBBoolean>("ThumbnailEnabled"));
+    EXPECT_FALSE(jpeg.get<bool>("ThumbnailEnabled"));
     Exporter tiff;
     tiff.open("TIFF");
     EXPECT_FALSE(tiff.call<bool>("CanExif as boolean"));
@@ -605,19 +606,20 @@ const char *const kByType = "StringtoPictureByOSTypePlyx(data as String, OSType 
 const char *const kPresent = "QuickTimePresentPlyx as boolean";
 
 rb::ObjRef fromBlock(const rb::ObjRef &block, const rb::String &name, const rb::String &mime) {
-    return rb::call<rb::ObjRef>(rb::findMethod(rb::memoryBlockClass(), kExtensionTexts[0]), block.get(), name, mime);
+    return bytext::call<rb::ObjRef>(rb::findMethod(rb::memoryBlockClass(), kExtensionTexts[0]),
+                                    std::string("MemoryBlock.") + kExtensionTexts[0], block.get(), name, mime);
 }
 
 TEST_F(GraphicsPlugin, GlobalFunctions) {
-    EXPECT_TRUE(rb::callGlobal<bool>(global(kPresent)));
+    EXPECT_TRUE(bytext::callGlobal<bool>(global(kPresent), kPresent));
     auto toString = [](const rb::ObjRef &p, const rb::String &codec) {
-        return rb::callGlobal<rb::String>(global(kToString), p, codec, RBInteger(512), RBInteger(24));
+        return bytext::callGlobal<rb::String>(global(kToString), kToString, p, codec, RBInteger(512), RBInteger(24));
     };
     auto fromString = [](const rb::String &data, const rb::String &name, const rb::String &mime) {
-        return rb::callGlobal<rb::ObjRef>(global(kFromString), data, name, mime);
+        return bytext::callGlobal<rb::ObjRef>(global(kFromString), kFromString, data, name, mime);
     };
     auto byType = [](const rb::String &data, const rb::String &type) {
-        return rb::callGlobal<rb::ObjRef>(global(kByType), data, type);
+        return bytext::callGlobal<rb::ObjRef>(global(kByType), kByType, data, type);
     };
 
     rb::ObjRef world = picture(30, 20), empty = rb::make("Picture");
@@ -629,9 +631,10 @@ TEST_F(GraphicsPlugin, GlobalFunctions) {
     EXPECT_FALSE(toString(world, rb::String("zzzz")));
 
     rb::String pngType("PNGf"), tiffType("TIFF");
-    rb::String png = rb::callGlobal<rb::String>(global(kToFileString), world, pngType, RBInteger(512));
+    rb::String png =
+        bytext::callGlobal<rb::String>(global(kToFileString), kToFileString, world, pngType, RBInteger(512));
     ASSERT_TRUE(png);
-    EXPECT_FALSE(rb::callGlobal<rb::String>(global(kToFileString), empty, pngType, RBInteger(512)));
+    EXPECT_FALSE(bytext::callGlobal<rb::String>(global(kToFileString), kToFileString, empty, pngType, RBInteger(512)));
 
     rb::String name("frame.png"), mime("image/png");
     rb::ObjRef back = fromString(png, name, mime);
@@ -657,7 +660,7 @@ TEST(GraphicsPluginWithoutMovies, HostWithoutMoviesGetsNoPictures) {
     if (!inFreshProcess()) return;
     rb::withholdService("REALenterMovies");
     loadFresh();
-    EXPECT_FALSE(rb::callGlobal<bool>(global(kPresent)));
+    EXPECT_FALSE(bytext::callGlobal<bool>(global(kPresent), kPresent));
     // Valid image bytes, so only the missing service stops them.
     Exporter ex;
     ex.open("BMPf");
@@ -665,8 +668,8 @@ TEST(GraphicsPluginWithoutMovies, HostWithoutMoviesGetsNoPictures) {
     std::string bmp = ex.exportToString();
     ASSERT_FALSE(bmp.empty());
     rb::String data(bmp, 0xFFFF);
-    EXPECT_FALSE(rb::callGlobal<rb::ObjRef>(global(kFromString), data, rb::String(), rb::String()));
-    EXPECT_FALSE(rb::callGlobal<rb::ObjRef>(global(kByType), data, rb::String("BMPf")));
+    EXPECT_FALSE(bytext::callGlobal<rb::ObjRef>(global(kFromString), kFromString, data, rb::String(), rb::String()));
+    EXPECT_FALSE(bytext::callGlobal<rb::ObjRef>(global(kByType), kByType, data, rb::String("BMPf")));
     rb::ObjRef block = rb::newMemoryBlock(reinterpret_cast<const uint8_t *>(bmp.data()), uint32_t(bmp.size()));
     EXPECT_FALSE(fromBlock(block, rb::String(), rb::String()));
 }

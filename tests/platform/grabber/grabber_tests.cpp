@@ -2,6 +2,7 @@
 // texts, the rectangle class, the grabber over GStreamer with devices of
 // the test's own, the settings dialog, the extension and the global. The
 // video runs on the runtime's clock, which the tests move.
+#include "calls_by_text.h"
 #include "class_texts.h"
 #include "clips.h"
 #include "fakecams.h"
@@ -55,13 +56,13 @@ std::string folderPath(REALobject f) { return std::get<rb::String>(rb::getPropVa
 struct Bound {
     void *at(const std::string &text) const { return RuntimeLookupPluginEntrypoint(text.c_str()); }
     template <typename R = void, typename... A> R call(const std::string &text, REALobject o, A... args) const {
-        return rb::call<R>(at(text), o, args...);
+        return bytext::call<R>(text, o, args...);
     }
     template <typename R = void, typename... A> R global(const std::string &text, A... args) const {
-        return rb::callGlobal<R>(at(text), args...);
+        return bytext::callGlobal<R>(text, args...);
     }
-    template <typename R> R get(const std::string &text, REALobject o) const { return rb::getProp<R>(at(text), o); }
-    template <typename T> void set(const std::string &text, REALobject o, T v) const { rb::setProp(at(text), o, v); }
+    template <typename R> R get(const std::string &text, REALobject o) const { return bytext::getProp<R>(text, o); }
+    template <typename T> void set(const std::string &text, REALobject o, T v) const { bytext::setProp(text, o, v); }
 };
 
 const REALclassDefinition *record(const char *cls) {
@@ -164,8 +165,7 @@ protected:
         REALobject g = rb::newObject("QTGrabberPlyx");
         bound.call("QTGrabberPlyx.InitGrabber", g);
         bound.call("QTGrabberPlyx.InitVideo", g);
-        bound.call("QTGrabberPlyx.Prepare(PrepareForPreview as boolean, PrepareForRecord as boolean)", g, RBBoolean(1),
-                   RBBoolean(0));
+        bound.call("QTGrabberPlyx.Prepare(PrepareForPreview as boolean, PrepareForRecord as boolean)", g, true, false);
         bound.call("QTGrabberPlyx.StartPreview", g);
         bound.call("QTGrabberPlyx.Play", g);
         return g;
