@@ -9,6 +9,7 @@
 // makes the importer take more than 64 MiB besides its pixels.
 #include "forged_tiff.h"
 #include "imaging/importer.h"
+#include "small_world_import.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -57,31 +58,19 @@ Handle fileHandle(const std::string &name) {
 // plug-in does, after asking for its metadata. The first page's error that
 // is not noErr is answered.
 ComponentResult drawBomb(const std::vector<uint8_t> &bytes) {
-    Handle data = nullptr;
-    EXPECT_EQ(PtrToHand(bytes.data(), &data, bytes.size()), noErr);
-    ComponentInstance ci = 0;
-    EXPECT_EQ(OpenADefaultComponent(GraphicsImporterComponentType, 0, &ci), noErr);
-    EXPECT_EQ(GraphicsImportSetDataHandle(ci, data), noErr);
-    Rect bounds{0, 0, 16, 16};
-    GWorldRef world = 0;
-    EXPECT_EQ(NewGWorld(&world, 32, &bounds, 0), noErr);
+    SmallWorldImport im(bytes);
     uint32_t count = 1;
-    GraphicsImportGetImageCount(ci, &count);
+    GraphicsImportGetImageCount(im.ci, &count);
     ComponentResult err = noErr;
     for (uint32_t page = 1; page <= count; ++page) {
-        GraphicsImportSetImageIndex(ci, page);
+        GraphicsImportSetImageIndex(im.ci, page);
         UserData meta = nullptr;
         NewUserData(&meta);
-        GraphicsImportGetMetaData(ci, meta);
+        GraphicsImportGetMetaData(im.ci, meta);
         DisposeUserData(meta);
-        GraphicsImportSetGWorld(ci, world);
-        GraphicsImportSetBoundsRect(ci, &bounds);
-        ComponentResult drawn = GraphicsImportDraw(ci);
+        ComponentResult drawn = im.draw();
         if (!err) err = drawn;
     }
-    CloseComponent(ci);
-    DisposeGWorld(world);
-    DisposeHandle(data);
     return err;
 }
 

@@ -4,6 +4,7 @@
 // The same pages with their data whole are drawn.
 #include "forged_tiff.h"
 #include "imaging/importer.h"
+#include "small_world_import.h"
 
 #include <gtest/gtest.h>
 
@@ -36,24 +37,12 @@ struct Outcome {
 
 Outcome importOf(const std::vector<uint8_t> &bytes) {
     Outcome out;
-    Handle data = nullptr;
-    EXPECT_EQ(PtrToHand(bytes.data(), &data, bytes.size()), noErr);
-    ComponentInstance ci = 0;
-    EXPECT_EQ(OpenADefaultComponent(GraphicsImporterComponentType, 0, &ci), noErr);
-    EXPECT_EQ(GraphicsImportSetDataHandle(ci, data), noErr);
-    Rect bounds{0, 0, 16, 16};
-    GWorldRef world = 0;
-    EXPECT_EQ(NewGWorld(&world, 32, &bounds, 0), noErr);
-    GraphicsImportSetGWorld(ci, world);
-    GraphicsImportSetBoundsRect(ci, &bounds);
-    out.drawn = GraphicsImportDraw(ci);
+    SmallWorldImport im(bytes);
+    out.drawn = im.draw();
     PicHandle pic = nullptr;
-    out.picture = GraphicsImportGetAsPicture(ci, &pic);
+    out.picture = GraphicsImportGetAsPicture(im.ci, &pic);
     out.hasPicture = pic != nullptr;
     DisposeHandle(pic);
-    CloseComponent(ci);
-    DisposeGWorld(world);
-    DisposeHandle(data);
     return out;
 }
 
