@@ -97,8 +97,9 @@ template <size_t N> constexpr std::array<PluginText, N> rowsInBindingOrder(const
 
 // A plug-in's texts in binding order.
 template <size_t N> constexpr std::array<std::string_view, N> inBindingOrder(const PluginText (&rows)[N]) {
+    std::array<PluginText, N> sorted = rowsInBindingOrder(rows);
     std::array<std::string_view, N> texts{};
-    for (size_t i = 0; i < N; ++i) texts[i] = rowsInBindingOrder(rows)[i].text;
+    for (size_t i = 0; i < N; ++i) texts[i] = sorted[i].text;
     return texts;
 }
 
